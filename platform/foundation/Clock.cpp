@@ -1,0 +1,118 @@
+// The platform clock: real by default, virtual when a test asks for it.
+#include "platform/foundation/Clock.h"
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace foundation::clock {
+namespace {
+
+struct State {
+    std::mutex mutex;
+    bool isVirtual = false;
+    double virtualNow = 0;
+    double virtualMonotonic = 0;
+    std::uint64_t nextToken = 1;
+    std::map<std::uint64_t, Listener> listeners;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+double realNow()
+{
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+double realMonotonic()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+double now()
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.isVirtual ? s.virtualNow : realNow();
+}
+
+double monotonic()
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.isVirtual ? s.virtualMonotonic : realMonotonic();
+}
+
+bool isVirtual()
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.isVirtual;
+}
+
+void useVirtualTime(double secondsSince1970)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.virtualMonotonic = s.isVirtual ? s.virtualMonotonic : realMonotonic();
+    s.virtualNow = secondsSince1970;
+    s.isVirtual = true;
+}
+
+void useRealTime()
+{
+    std::vector<Listener> toWake;
+    {
+        State& s = state();
+        std::lock_guard lock(s.mutex);
+        s.isVirtual = false;
+        for (auto& [token, listener] : s.listeners)
+            toWake.push_back(listener);
+    }
+    for (auto& listener : toWake)
+        listener();
+}
+
+void advance(double seconds)
+{
+    std::vector<Listener> toWake;
+    {
+        State& s = state();
+        std::lock_guard lock(s.mutex);
+        if (!s.isVirtual || seconds <= 0)
+            return;
+        s.virtualNow += seconds;
+        s.virtualMonotonic += seconds;
+        for (auto& [token, listener] : s.listeners)
+            toWake.push_back(listener);
+    }
+    for (auto& listener : toWake)
+        listener();
+}
+
+std::uint64_t addListener(Listener listener)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    std::uint64_t token = s.nextToken++;
+    s.listeners.emplace(token, std::move(listener));
+    return token;
+}
+
+void removeListener(std::uint64_t token)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.listeners.erase(token);
+}
+
+} // namespace foundation::clock

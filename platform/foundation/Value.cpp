@@ -1,0 +1,497 @@
+// Value: construction, typed reads, lenient number reads, equality and hashing.
+// The "%@" description lives in ValueDescription.cpp.
+#include "platform/foundation/Value.h"
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+const std::string& emptyString()
+{
+    static const std::string s;
+    return s;
+}
+
+const Bytes& emptyData()
+{
+    static const Bytes d;
+    return d;
+}
+
+const Value::Array& emptyArray()
+{
+    static const Value::Array a;
+    return a;
+}
+
+const Value::Dictionary& emptyDictionary()
+{
+    static const Value::Dictionary d;
+    return d;
+}
+
+// Reads "  -12abc" as -12, clamping to the 64-bit range as the platform does.
+std::int64_t lenientInteger(const std::string& s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+        std::uint64_t digit = static_cast<std::uint64_t>(s[i] - '0');
+        if (magnitude > (UINT64_MAX - digit) / 10) {
+            overflow = true;
+            break;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    if (negative) {
+        if (overflow || magnitude > static_cast<std::uint64_t>(INT64_MAX) + 1)
+            return INT64_MIN;
+        return magnitude == static_cast<std::uint64_t>(INT64_MAX) + 1 ? INT64_MIN
+                                                                       : -static_cast<std::int64_t>(magnitude);
+    }
+    if (overflow || magnitude > static_cast<std::uint64_t>(INT64_MAX))
+        return INT64_MAX;
+    return static_cast<std::int64_t>(magnitude);
+}
+
+// Reads the longest numeric prefix after leading blanks; no number gives 0.
+double lenientDouble(const std::string& s)
+{
+    const char* begin = s.c_str();
+    while (*begin && std::isspace(static_cast<unsigned char>(*begin)))
+        ++begin;
+    // strtod also accepts "inf", "nan" and hexadecimal floats; the platform reads only decimals.
+    const char* p = begin;
+    if (*p == '+' || *p == '-')
+        ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p)) && !(*p == '.' && std::isdigit(static_cast<unsigned char>(p[1]))))
+        return 0;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
+        return 0;
+    return std::strtod(begin, nullptr);
+}
+
+std::int64_t truncateDouble(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775807.0)
+        return INT64_MAX;
+    if (d <= -9223372036854775808.0)
+        return INT64_MIN;
+    return static_cast<std::int64_t>(d);
+}
+
+std::size_t combine(std::size_t seed, std::size_t h)
+{
+    return seed ^ (h + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
+}
+
+} // namespace
+
+const Value& absentValue()
+{
+    static const Value v;
+    return v;
+}
+
+Value::Value(bool b)
+    : storage_(b)
+{
+}
+
+Value::Value(double d)
+    : storage_(d)
+{
+}
+
+Value::Value(const char* s)
+{
+    if (s)
+        storage_ = std::make_shared<const std::string>(s);
+}
+
+Value::Value(std::string s)
+    : storage_(std::make_shared<const std::string>(std::move(s)))
+{
+}
+
+Value::Value(std::string_view s)
+    : storage_(std::make_shared<const std::string>(s))
+{
+}
+
+Value::Value(Bytes data)
+    : storage_(std::make_shared<const Bytes>(std::move(data)))
+{
+}
+
+Value::Value(Array array)
+    : storage_(std::make_shared<Array>(std::move(array)))
+{
+}
+
+Value::Value(Dictionary dictionary)
+    : storage_(std::make_shared<Dictionary>(std::move(dictionary)))
+{
+}
+
+Value::Value(NSObjectRef object)
+{
+    if (object)
+        storage_ = std::move(object);
+}
+
+Value Value::null()
+{
+    Value v;
+    v.storage_ = NullTag {};
+    return v;
+}
+
+Value Value::date(double secondsSince1970)
+{
+    Value v;
+    v.storage_ = DateBox { secondsSince1970 };
+    return v;
+}
+
+Value Value::array(std::initializer_list<Value> items)
+{
+    Array a;
+    a.reserve(items.size());
+    for (const Value& item : items)
+        if (!item.isAbsent())
+            a.push_back(item);
+    return Value(std::move(a));
+}
+
+Value Value::dictionary(std::initializer_list<std::pair<const std::string, Value>> items)
+{
+    Dictionary d;
+    for (const auto& [key, value] : items)
+        if (!value.isAbsent())
+            d.insert_or_assign(key, value);
+    return Value(std::move(d));
+}
+
+Value::Type Value::type() const
+{
+    return static_cast<Type>(storage_.index());
+}
+
+bool Value::isNumber() const
+{
+    Type t = type();
+    return t == Type::Bool || t == Type::Integer || t == Type::Unsigned || t == Type::Double;
+}
+
+const std::string& Value::asString() const
+{
+    if (auto p = std::get_if<StringPtr>(&storage_))
+        return **p;
+    return emptyString();
+}
+
+const Bytes& Value::asData() const
+{
+    if (auto p = std::get_if<DataPtr>(&storage_))
+        return **p;
+    return emptyData();
+}
+
+const Value::Array& Value::asArray() const
+{
+    if (auto p = std::get_if<ArrayPtr>(&storage_))
+        return **p;
+    return emptyArray();
+}
+
+const Value::Dictionary& Value::asDictionary() const
+{
+    if (auto p = std::get_if<DictionaryPtr>(&storage_))
+        return **p;
+    return emptyDictionary();
+}
+
+double Value::asDate() const
+{
+    if (auto p = std::get_if<DateBox>(&storage_))
+        return p->secondsSince1970;
+    return 0;
+}
+
+NSObjectRef Value::asObject() const
+{
+    if (auto p = std::get_if<NSObjectRef>(&storage_))
+        return *p;
+    return nullptr;
+}
+
+std::int64_t Value::integerValue() const
+{
+    switch (type()) {
+    case Type::Bool:
+        return std::get<bool>(storage_) ? 1 : 0;
+    case Type::Integer:
+        return std::get<std::int64_t>(storage_);
+    case Type::Unsigned:
+        return static_cast<std::int64_t>(std::get<UnsignedBox>(storage_).value);
+    case Type::Double:
+        return truncateDouble(std::get<double>(storage_));
+    case Type::String:
+        return lenientInteger(asString());
+    default:
+        return 0;
+    }
+}
+
+std::uint64_t Value::unsignedValue() const
+{
+    if (type() == Type::Unsigned)
+        return std::get<UnsignedBox>(storage_).value;
+    if (type() == Type::Double) {
+        double d = std::get<double>(storage_);
+        if (d >= 18446744073709551615.0)
+            return UINT64_MAX;
+        if (d >= 0)
+            return static_cast<std::uint64_t>(d);
+    }
+    return static_cast<std::uint64_t>(integerValue());
+}
+
+double Value::doubleValue() const
+{
+    switch (type()) {
+    case Type::Bool:
+        return std::get<bool>(storage_) ? 1 : 0;
+    case Type::Integer:
+        return static_cast<double>(std::get<std::int64_t>(storage_));
+    case Type::Unsigned:
+        return static_cast<double>(std::get<UnsignedBox>(storage_).value);
+    case Type::Double:
+        return std::get<double>(storage_);
+    case Type::String:
+        return lenientDouble(asString());
+    case Type::Date:
+        return asDate();
+    default:
+        return 0;
+    }
+}
+
+bool Value::boolValue() const
+{
+    switch (type()) {
+    case Type::Bool:
+        return std::get<bool>(storage_);
+    case Type::Integer:
+        return std::get<std::int64_t>(storage_) != 0;
+    case Type::Unsigned:
+        return std::get<UnsignedBox>(storage_).value != 0;
+    case Type::Double:
+        return std::get<double>(storage_) != 0;
+    case Type::String: {
+        const std::string& s = asString();
+        std::size_t i = 0;
+        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+            ++i;
+        if (i < s.size() && (s[i] == 'Y' || s[i] == 'y' || s[i] == 'T' || s[i] == 't'))
+            return true;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        while (i < s.size() && s[i] == '0')
+            ++i;
+        return i < s.size() && s[i] >= '1' && s[i] <= '9';
+    }
+    default:
+        return false;
+    }
+}
+
+std::size_t Value::count() const
+{
+    switch (type()) {
+    case Type::Array:
+        return asArray().size();
+    case Type::Dictionary:
+        return asDictionary().size();
+    case Type::Data:
+        return asData().size();
+    default:
+        return 0;
+    }
+}
+
+const Value& Value::operator[](std::string_view key) const
+{
+    auto p = std::get_if<DictionaryPtr>(&storage_);
+    if (!p)
+        return absentValue();
+    auto it = (*p)->find(key);
+    return it == (*p)->end() ? absentValue() : it->second;
+}
+
+const Value& Value::operator[](std::size_t index) const
+{
+    auto p = std::get_if<ArrayPtr>(&storage_);
+    if (!p || index >= (*p)->size())
+        return absentValue();
+    return (**p)[index];
+}
+
+const Value& Value::operator[](int index) const
+{
+    if (index < 0)
+        return absentValue();
+    return (*this)[static_cast<std::size_t>(index)];
+}
+
+bool Value::contains(std::string_view key) const
+{
+    auto p = std::get_if<DictionaryPtr>(&storage_);
+    return p && (*p)->find(key) != (*p)->end();
+}
+
+Value::Dictionary* Value::mutableDictionary()
+{
+    auto p = std::get_if<DictionaryPtr>(&storage_);
+    if (!p)
+        return nullptr;
+    if (p->use_count() > 1)
+        *p = std::make_shared<Dictionary>(**p);
+    return p->get();
+}
+
+Value::Array* Value::mutableArray()
+{
+    auto p = std::get_if<ArrayPtr>(&storage_);
+    if (!p)
+        return nullptr;
+    if (p->use_count() > 1)
+        *p = std::make_shared<Array>(**p);
+    return p->get();
+}
+
+void Value::set(std::string key, Value value)
+{
+    if (isAbsent())
+        storage_ = std::make_shared<Dictionary>();
+    Dictionary* d = mutableDictionary();
+    if (!d)
+        return;
+    if (value.isAbsent())
+        d->erase(key);
+    else
+        d->insert_or_assign(std::move(key), std::move(value));
+}
+
+void Value::remove(std::string_view key)
+{
+    if (!contains(key))
+        return;
+    Dictionary* d = mutableDictionary();
+    d->erase(d->find(key));
+}
+
+void Value::append(Value value)
+{
+    if (isAbsent())
+        storage_ = std::make_shared<Array>();
+    Array* a = mutableArray();
+    if (!a || value.isAbsent())
+        return;
+    a->push_back(std::move(value));
+}
+
+void Value::removeAt(std::size_t index)
+{
+    if (!isArray() || index >= count())
+        return;
+    Array* a = mutableArray();
+    a->erase(a->begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool operator==(const Value& a, const Value& b)
+{
+    using Type = Value::Type;
+    if (a.isNumber() && b.isNumber()) {
+        // Integers compare exactly; anything involving a double compares as doubles.
+        if (a.type() != Type::Double && b.type() != Type::Double) {
+            bool aUnsigned = a.type() == Type::Unsigned, bUnsigned = b.type() == Type::Unsigned;
+            if (aUnsigned || bUnsigned)
+                return aUnsigned == bUnsigned && a.unsignedValue() == b.unsignedValue();
+            return a.integerValue() == b.integerValue();
+        }
+        return a.doubleValue() == b.doubleValue();
+    }
+    if (a.type() != b.type())
+        return false;
+    switch (a.type()) {
+    case Type::Absent:
+    case Type::Null:
+        return true;
+    case Type::String:
+        return a.asString() == b.asString();
+    case Type::Data:
+        return a.asData() == b.asData();
+    case Type::Date:
+        return a.asDate() == b.asDate();
+    case Type::Array:
+        return a.asArray() == b.asArray();
+    case Type::Dictionary:
+        return a.asDictionary() == b.asDictionary();
+    case Type::Object: {
+        NSObjectRef x = a.asObject(), y = b.asObject();
+        return x == y || x->isEqual(*y);
+    }
+    default:
+        return false;
+    }
+}
+
+std::size_t Value::hash() const
+{
+    switch (type()) {
+    case Type::Absent:
+        return 0;
+    case Type::Null:
+        return 1;
+    case Type::Bool:
+    case Type::Integer:
+    case Type::Unsigned:
+    case Type::Double: {
+        // Equal numbers of any kind hash alike: hash the double, or the integer when exact.
+        double d = doubleValue();
+        if (type() != Type::Double || (std::trunc(d) == d && std::fabs(d) < 9.2e18))
+            return std::hash<std::int64_t> {}(type() == Type::Double ? static_cast<std::int64_t>(d) : integerValue());
+        return std::hash<double> {}(d);
+    }
+    case Type::String:
+        return std::hash<std::string> {}(asString());
+    case Type::Data:
+        return std::hash<std::string_view> {}(
+            std::string_view(reinterpret_cast<const char*>(asData().data()), asData().size()));
+    case Type::Date:
+        return std::hash<double> {}(asDate());
+    case Type::Array:
+        return combine(asArray().size(), asArray().empty() ? 0 : asArray().front().hash());
+    case Type::Dictionary:
+        return combine(asDictionary().size() * 31, 7);
+    case Type::Object:
+        return asObject()->hash();
+    }
+    return 0;
+}

@@ -1,0 +1,183 @@
+// Value: the dynamic value of JSON, property-list, user-info and reply-dictionary data.
+// It stands in for the platform's NSNumber, NSString, NSData, NSDate, NSNull, NSArray and
+// NSDictionary, plus a reference to an object with identity. Absent (nil) and null (NSNull)
+// are different things. Containers are copy-on-write values: copying a Value is cheap, and
+// changing one copy never changes another. Code that must share one mutable container holds
+// a std::shared_ptr<Value>.
+#pragma once
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/foundation/NSObject.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+class Value {
+public:
+    enum class Type {
+        Absent, // nil: a missing key, an object not there
+        Null, // NSNull
+        Bool,
+        Integer, // signed 64-bit
+        Unsigned, // unsigned 64-bit, for values above INT64_MAX
+        Double,
+        String, // UTF-8
+        Data,
+        Date, // seconds since 1970
+        Array,
+        Dictionary, // string keys, kept sorted
+        Object, // a reference to an NSObject
+    };
+
+    using Array = std::vector<Value>;
+    using Dictionary = std::map<std::string, Value, std::less<>>;
+
+    // Construction. A default Value is absent.
+    Value() = default;
+    Value(bool b);
+    template <typename T>
+        requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>)
+    Value(T v)
+    {
+        if constexpr (std::is_signed_v<T>)
+            storage_ = static_cast<std::int64_t>(v);
+        else if (static_cast<std::uint64_t>(v) <= static_cast<std::uint64_t>(INT64_MAX))
+            storage_ = static_cast<std::int64_t>(v);
+        else
+            storage_ = UnsignedBox { static_cast<std::uint64_t>(v) };
+    }
+    Value(double d);
+    Value(float f)
+        : Value(static_cast<double>(f))
+    {
+    }
+    Value(const char* s); // nullptr gives absent
+    Value(std::string s);
+    Value(std::string_view s);
+    Value(Bytes data);
+    Value(Array array);
+    Value(Dictionary dictionary);
+    Value(NSObjectRef object); // nullptr gives absent
+    template <typename T>
+        requires std::is_base_of_v<NSObject, T>
+    Value(std::shared_ptr<T> object)
+        : Value(std::static_pointer_cast<NSObject>(std::move(object)))
+    {
+    }
+
+    static Value null();
+    static Value date(double secondsSince1970);
+    static Value array(std::initializer_list<Value> items = {});
+    static Value dictionary(std::initializer_list<std::pair<const std::string, Value>> items = {});
+
+    // Kind.
+    Type type() const;
+    bool isAbsent() const { return type() == Type::Absent; }
+    bool isNull() const { return type() == Type::Null; }
+    // Absent or null: "no usable value".
+    bool isNil() const { return isAbsent() || isNull(); }
+    bool isBool() const { return type() == Type::Bool; }
+    // Bool, integer, unsigned or double: what the platform calls a number.
+    bool isNumber() const;
+    bool isInteger() const { return type() == Type::Integer || type() == Type::Unsigned; }
+    bool isDouble() const { return type() == Type::Double; }
+    bool isString() const { return type() == Type::String; }
+    bool isData() const { return type() == Type::Data; }
+    bool isDate() const { return type() == Type::Date; }
+    bool isArray() const { return type() == Type::Array; }
+    bool isDictionary() const { return type() == Type::Dictionary; }
+    bool isObject() const { return type() == Type::Object; }
+    explicit operator bool() const { return !isAbsent(); }
+
+    // Typed reads. Each returns an empty value of its kind when the Value is another kind,
+    // so a read never crashes on data of the wrong shape.
+    const std::string& asString() const;
+    const Bytes& asData() const;
+    const Array& asArray() const;
+    const Dictionary& asDictionary() const;
+    double asDate() const; // 0 unless a date
+    NSObjectRef asObject() const; // nullptr unless an object
+    template <typename T>
+    std::shared_ptr<T> asObject() const
+    {
+        return std::dynamic_pointer_cast<T>(asObject());
+    }
+
+    // Lenient conversions, as the platform reads numbers and strings:
+    // a string skips leading blanks, takes a sign and digits and stops at anything else
+    // (" 12abc" gives 12, "x" gives 0); doubles truncate; null, containers and absent give 0.
+    std::int64_t integerValue() const;
+    std::uint64_t unsignedValue() const;
+    int intValue() const { return static_cast<int>(integerValue()); }
+    double doubleValue() const;
+    // Numbers: non-zero. Strings: "Y", "y", "T", "t" or a digit 1-9 after blanks, a sign and zeros.
+    bool boolValue() const;
+    // The "%@" text: "(null)" for absent, "<null>" for null, integers in decimal, booleans
+    // "1"/"0", doubles in shortest round-trip form (7.0 gives "7"), strings as they are,
+    // containers in the platform's property-list style.
+    std::string description() const;
+    // The text of a string, or the description of anything else (absent gives "(null)").
+    std::string stringValue() const { return description(); }
+
+    // Containers.
+    std::size_t count() const; // elements, entries, bytes of data, or 0
+    // Keyed read: absent when this is not a dictionary or has no such key.
+    const Value& operator[](std::string_view key) const;
+    // Indexed read: absent when this is not an array or the index is out of range.
+    const Value& operator[](std::size_t index) const;
+    const Value& operator[](int index) const;
+    bool contains(std::string_view key) const;
+
+    // Mutation in place (copy-on-write). `set` on an absent Value makes it a dictionary;
+    // setting an absent value removes the key. `set` on any other kind does nothing.
+    void set(std::string key, Value value);
+    void remove(std::string_view key);
+    // `append` on an absent Value makes it an array; an absent element is not added.
+    void append(Value value);
+    void removeAt(std::size_t index);
+    // Writable access; nullptr when the Value is not of that kind.
+    Dictionary* mutableDictionary();
+    Array* mutableArray();
+
+    // Equality as the platform compares objects: numbers by value across kinds (1 == 1.0 == true),
+    // strings by bytes, containers deeply, objects by isEqual.
+    friend bool operator==(const Value& a, const Value& b);
+    std::size_t hash() const;
+
+private:
+    struct NullTag {
+        bool operator==(const NullTag&) const = default;
+    };
+    struct UnsignedBox {
+        std::uint64_t value;
+    };
+    struct DateBox {
+        double secondsSince1970;
+    };
+    using StringPtr = std::shared_ptr<const std::string>;
+    using DataPtr = std::shared_ptr<const Bytes>;
+    using ArrayPtr = std::shared_ptr<Array>;
+    using DictionaryPtr = std::shared_ptr<Dictionary>;
+
+    std::variant<std::monostate, NullTag, bool, std::int64_t, UnsignedBox, double, StringPtr, DataPtr, DateBox,
+        ArrayPtr, DictionaryPtr, NSObjectRef>
+        storage_;
+};
+
+struct ValueHash {
+    std::size_t operator()(const Value& v) const { return v.hash(); }
+};
+
+// The one absent value, for functions that return a reference to "nothing".
+const Value& absentValue();

@@ -1,0 +1,226 @@
+// The "%@" text of a Value, in the platform's old property-list style:
+//   {
+//       key = value;
+//       "two words" = "\U7c89\U4e1d";
+//   }
+// Strings stand bare at the top level and are quoted inside containers when they hold anything
+// but letters, digits and "_$./:"; non-ASCII characters are written as \U escapes of their
+// UTF-16 units, as the platform's logs show them.
+#include "platform/foundation/Value.h"
+
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+std::string formatDouble(double d)
+{
+    if (d != d)
+        return "nan";
+    if (d == __builtin_inf())
+        return "inf";
+    if (d == -__builtin_inf())
+        return "-inf";
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
+    return std::string(buffer, result.ptr);
+}
+
+bool needsQuotes(const std::string& s)
+{
+    if (s.empty())
+        return true;
+    for (unsigned char c : s) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$'
+            || c == '.' || c == '/' || c == ':';
+        if (!plain)
+            return true;
+    }
+    return false;
+}
+
+// Decodes one UTF-8 sequence at s[i]; malformed bytes come out as U+FFFD, one byte each.
+char32_t nextCodePoint(const std::string& s, std::size_t& i)
+{
+    unsigned char c = static_cast<unsigned char>(s[i++]);
+    if (c < 0x80)
+        return c;
+    int extra = c >= 0xf0 ? 3 : c >= 0xe0 ? 2 : c >= 0xc0 ? 1 : -1;
+    if (extra < 0 || i + static_cast<std::size_t>(extra) > s.size())
+        return 0xfffd;
+    char32_t cp = c & (0x3f >> extra);
+    for (int k = 0; k < extra; ++k) {
+        unsigned char cc = static_cast<unsigned char>(s[i]);
+        if ((cc & 0xc0) != 0x80)
+            return 0xfffd;
+        cp = (cp << 6) | (cc & 0x3f);
+        ++i;
+    }
+    return cp;
+}
+
+void appendQuoted(std::string& out, const std::string& s)
+{
+    out += '"';
+    std::size_t i = 0;
+    char buffer[16];
+    while (i < s.size()) {
+        char32_t cp = nextCodePoint(s, i);
+        switch (cp) {
+        case '"':
+            out += "\\\"";
+            continue;
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        default:
+            break;
+        }
+        if (cp < 0x20 || cp == 0x7f) {
+            std::snprintf(buffer, sizeof buffer, "\\%03o", static_cast<unsigned>(cp));
+            out += buffer;
+        } else if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x10000) {
+            std::snprintf(buffer, sizeof buffer, "\\U%04x", static_cast<unsigned>(cp));
+            out += buffer;
+        } else {
+            char32_t v = cp - 0x10000;
+            std::snprintf(buffer, sizeof buffer, "\\U%04x\\U%04x", static_cast<unsigned>(0xd800 + (v >> 10)),
+                static_cast<unsigned>(0xdc00 + (v & 0x3ff)));
+            out += buffer;
+        }
+    }
+    out += '"';
+}
+
+std::string formatDate(double secondsSince1970)
+{
+    std::time_t t = static_cast<std::time_t>(secondsSince1970 < 0 ? secondsSince1970 - 1 : secondsSince1970);
+    std::tm tm {};
+    gmtime_r(&t, &tm);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S +0000", &tm);
+    return buffer;
+}
+
+std::string formatData(const Bytes& data)
+{
+    static const char* hex = "0123456789abcdef";
+    std::string out = "<";
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (i > 0 && i % 4 == 0)
+            out += ' ';
+        out += hex[data[i] >> 4];
+        out += hex[data[i] & 15];
+    }
+    out += '>';
+    return out;
+}
+
+void describe(std::string& out, const Value& v, int indent, bool nested);
+
+void appendIndent(std::string& out, int indent)
+{
+    out.append(static_cast<std::size_t>(indent) * 4, ' ');
+}
+
+void describeString(std::string& out, const std::string& s, bool nested)
+{
+    if (nested && needsQuotes(s))
+        appendQuoted(out, s);
+    else
+        out += s;
+}
+
+void describe(std::string& out, const Value& v, int indent, bool nested)
+{
+    using Type = Value::Type;
+    switch (v.type()) {
+    case Type::Absent:
+        out += "(null)";
+        return;
+    case Type::Null:
+        out += nested ? "\"<null>\"" : "<null>";
+        return;
+    case Type::Bool:
+        out += v.boolValue() ? "1" : "0";
+        return;
+    case Type::Integer:
+        out += std::to_string(v.integerValue());
+        return;
+    case Type::Unsigned:
+        out += std::to_string(v.unsignedValue());
+        return;
+    case Type::Double:
+        out += formatDouble(v.doubleValue());
+        return;
+    case Type::String:
+        describeString(out, v.asString(), nested);
+        return;
+    case Type::Data:
+        out += formatData(v.asData());
+        return;
+    case Type::Date:
+        out += formatDate(v.asDate());
+        return;
+    case Type::Object:
+        describeString(out, v.asObject()->description(), nested);
+        return;
+    case Type::Array: {
+        if (nested)
+            appendIndent(out, indent);
+        out += "(\n";
+        const auto& items = v.asArray();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            appendIndent(out, indent + 1);
+            describe(out, items[i], indent + 1, true);
+            out += i + 1 < items.size() ? ",\n" : "\n";
+        }
+        appendIndent(out, indent);
+        out += ')';
+        return;
+    }
+    case Type::Dictionary: {
+        if (nested)
+            appendIndent(out, indent);
+        out += "{\n";
+        for (const auto& [key, item] : v.asDictionary()) {
+            appendIndent(out, indent + 1);
+            describeString(out, key, true);
+            out += " = ";
+            describe(out, item, indent + 1, true);
+            out += ";\n";
+        }
+        appendIndent(out, indent);
+        out += '}';
+        return;
+    }
+    }
+}
+
+} // namespace
+
+std::string Value::description() const
+{
+    std::string out;
+    describe(out, *this, 0, false);
+    return out;
+}
+
+std::string NSObject::description() const
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, ": %p>", static_cast<const void*>(this));
+    return "<" + className() + buffer;
+}
