@@ -13,7 +13,7 @@ endif()
 
 # quill_library(<name> [DEPS targets...] [SOURCES extra...])
 # Sources are the folder's own *.cpp files (not its subfolders). Tests in tests/*.cpp link
-# the library, the shared test fixtures (target "testing") and GoogleTest's main.
+# the library, TEST_DEPS (for example the shared fixtures, target "testing") and GoogleTest's main.
 function(quill_library name)
   cmake_parse_arguments(Q "" "" "DEPS;SOURCES;TEST_DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
@@ -27,9 +27,6 @@ function(quill_library name)
     add_executable(${name}_tests ${tests})
     target_compile_options(${name}_tests PRIVATE ${QM_WARNINGS})
     target_link_libraries(${name}_tests PRIVATE ${name} ${Q_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    if(NOT name STREQUAL "testing" AND NOT name STREQUAL "testing_httpserver")
-      target_link_libraries(${name}_tests PRIVATE testing)
-    endif()
     gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST
       PROPERTIES ENVIRONMENT "QM_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   endif()
