@@ -4,11 +4,13 @@
 //       "two words" = "\U7c89\U4e1d";
 //   }
 // Strings stand bare at the top level and are quoted inside containers when they hold anything
-// but letters, digits and "_$./:"; non-ASCII characters are written as \U escapes of their
-// UTF-16 units, as the platform's logs show them.
+// but ASCII letters, digits, "_" and "$" (so "-1", "2.5", URLs and dates are quoted too);
+// non-ASCII characters are written as \U escapes of their UTF-16 units, as the platform's
+// logs show them.
 #include "platform/foundation/Value.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -32,8 +34,7 @@ bool needsQuotes(const std::string& s)
     if (s.empty())
         return true;
     for (unsigned char c : s) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$'
-            || c == '.' || c == '/' || c == ':';
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
         if (!plain)
             return true;
     }
@@ -106,7 +107,9 @@ void appendQuoted(std::string& out, const std::string& s)
 
 std::string formatDate(double secondsSince1970)
 {
-    std::time_t t = static_cast<std::time_t>(secondsSince1970 < 0 ? secondsSince1970 - 1 : secondsSince1970);
+    if (!(secondsSince1970 > -1e15 && secondsSince1970 < 1e15))
+        secondsSince1970 = 0;
+    std::time_t t = static_cast<std::time_t>(std::floor(secondsSince1970));
     std::tm tm {};
     gmtime_r(&t, &tm);
     char buffer[64];
@@ -157,13 +160,14 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
         out += v.boolValue() ? "1" : "0";
         return;
     case Type::Integer:
-        out += std::to_string(v.integerValue());
+        // Inside containers numbers are quoted like any other text: "-1", "2.5".
+        describeString(out, std::to_string(v.integerValue()), nested);
         return;
     case Type::Unsigned:
         out += std::to_string(v.unsignedValue());
         return;
     case Type::Double:
-        out += formatDouble(v.doubleValue());
+        describeString(out, formatDouble(v.doubleValue()), nested);
         return;
     case Type::String:
         describeString(out, v.asString(), nested);
@@ -172,7 +176,7 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
         out += formatData(v.asData());
         return;
     case Type::Date:
-        out += formatDate(v.asDate());
+        describeString(out, formatDate(v.asDate()), nested);
         return;
     case Type::Object:
         describeString(out, v.asObject()->description(), nested);
