@@ -1,0 +1,192 @@
+// Whole-file reads and writes; atomic writes through a temporary file, fsync and rename.
+#include "platform/persistence/FileIO.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/persistence/AppHome.h"
+#include "platform/persistence/FileErrors.h"
+#include "platform/persistence/TextChecks.h"
+
+namespace persistence {
+namespace {
+
+std::mutex hookLock;
+BeforeRenameHook& hookSlot()
+{
+    static BeforeRenameHook hook;
+    return hook;
+}
+
+int runHook(const std::string& temporaryPath, const std::string& path)
+{
+    BeforeRenameHook hook;
+    {
+        std::lock_guard guard(hookLock);
+        hook = hookSlot();
+    }
+    return hook ? hook(temporaryPath, path) : 0;
+}
+
+// Owns a descriptor; closes it unless released.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : fd_(fd)
+    {
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Closes now and reports the close's own error (a delayed write error shows up here).
+    int close()
+    {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+int writeAll(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+void syncDirectory(const std::string& directory)
+{
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool writeDirectly(const std::uint8_t* data, std::size_t size, const std::string& path, NSErrorRef* error)
+{
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd.get() < 0)
+        return fail(error, fileError(FileAccess::Write, errno, path));
+    int err = writeAll(fd.get(), data, size);
+    int closeErr = fd.close();
+    if (err == 0)
+        err = closeErr;
+    if (err != 0)
+        return fail(error, fileError(FileAccess::Write, err, path));
+    return true;
+}
+
+bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::string& path, NSErrorRef* error)
+{
+    std::string directory = deletingLastPathComponent(path);
+    std::string pattern = appendPathComponent(directory, "." + lastPathComponent(path) + ".XXXXXX");
+    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return fail(error, fileError(FileAccess::Write, errno, path));
+    const std::string& temporary = pattern;
+    struct stat old {};
+    ::fchmod(fd.get(), ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+
+    int err = writeAll(fd.get(), data, size);
+    if (err == 0 && ::fsync(fd.get()) != 0)
+        err = errno;
+    int closeErr = fd.close();
+    if (err == 0)
+        err = closeErr;
+    if (err == 0)
+        err = runHook(temporary, path);
+    if (err == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(temporary.c_str());
+        return fail(error, fileError(FileAccess::Write, err, path));
+    }
+    syncDirectory(directory);
+    return true;
+}
+
+} // namespace
+
+std::optional<Bytes> dataWithContentsOfFile(const std::string& path, NSErrorRef* error)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        fail(error, fileError(FileAccess::Read, errno, path));
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fail(error, fileError(FileAccess::Read, EISDIR, path));
+        return std::nullopt;
+    }
+    Bytes out;
+    if (st.st_size > 0)
+        out.reserve(static_cast<std::size_t>(st.st_size));
+    std::uint8_t buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            fail(error, fileError(FileAccess::Read, errno, path));
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    return out;
+}
+
+std::optional<std::string> stringWithContentsOfFile(const std::string& path, NSErrorRef* error)
+{
+    auto data = dataWithContentsOfFile(path, error);
+    if (!data)
+        return std::nullopt;
+    std::string text(data->begin(), data->end());
+    if (!isValidUTF8(text)) {
+        fail(error, fileErrorWithCode(NSFileReadCorruptFileError, 0, path));
+        return std::nullopt;
+    }
+    return text;
+}
+
+bool writeToFile(const Bytes& data, const std::string& path, bool atomically, NSErrorRef* error)
+{
+    return atomically ? writeAtomically(data.data(), data.size(), path, error)
+                      : writeDirectly(data.data(), data.size(), path, error);
+}
+
+bool writeToFile(std::string_view text, const std::string& path, bool atomically, NSErrorRef* error)
+{
+    auto bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    return atomically ? writeAtomically(bytes, text.size(), path, error)
+                      : writeDirectly(bytes, text.size(), path, error);
+}
+
+void setBeforeRenameHookForTesting(BeforeRenameHook hook)
+{
+    std::lock_guard guard(hookLock);
+    hookSlot() = std::move(hook);
+}
+
+} // namespace persistence

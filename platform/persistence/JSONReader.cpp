@@ -1,0 +1,112 @@
+// JSON reading: simdjson parses and validates, then the document becomes a Value. The scanner
+// is asked only when simdjson refuses a text: for the problem's name and place, or to let
+// integers beyond 64 bits read as doubles.
+#include "platform/persistence/NSJSONSerialization.h"
+
+#include <simdjson.h>
+
+#include "platform/persistence/JSONScanner.h"
+
+namespace {
+
+using simdjson::dom::element;
+using simdjson::dom::element_type;
+
+Value convert(element e)
+{
+    switch (e.type()) {
+    case element_type::ARRAY: {
+        simdjson::dom::array array = e.get_array().value_unsafe();
+        Value::Array items;
+        items.reserve(array.size());
+        for (element item : array)
+            items.push_back(convert(item));
+        return Value(std::move(items));
+    }
+    case element_type::OBJECT: {
+        simdjson::dom::object object = e.get_object().value_unsafe();
+        Value::Dictionary entries;
+        for (auto field : object)
+            entries.insert_or_assign(entries.end(), std::string(field.key), convert(field.value));
+        return Value(std::move(entries));
+    }
+    case element_type::INT64:
+        return Value(e.get_int64().value_unsafe());
+    case element_type::UINT64:
+        return Value(e.get_uint64().value_unsafe());
+    case element_type::DOUBLE:
+        return Value(e.get_double().value_unsafe());
+    case element_type::STRING:
+        return Value(e.get_string().value_unsafe());
+    case element_type::BOOL:
+        return Value(e.get_bool().value_unsafe());
+    case element_type::NULL_VALUE:
+        return Value::null();
+    }
+    return {};
+}
+
+NSErrorRef readError(const std::string& what, std::size_t offset, std::size_t line, std::size_t column)
+{
+    std::string debug = what + " around line " + std::to_string(line) + ", column " + std::to_string(column) + ".";
+    return NSError::errorWithDomain(NSCocoaErrorDomain, 3840,
+        Value::dictionary({
+            { NSLocalizedDescriptionKey, "The data couldn\u2019t be read because it isn\u2019t in the correct format." },
+            { NSDebugDescriptionErrorKey, debug },
+            { NSJSONSerializationErrorIndex, Value(offset) },
+        }));
+}
+
+void report(NSErrorRef* error, std::string_view text, bool allowFragments, simdjson::error_code code)
+{
+    if (!error)
+        return;
+    if (auto problem = persistence::json::findProblem(text, allowFragments)) {
+        *error = readError(problem->what, problem->offset, problem->line, problem->column);
+        return;
+    }
+    // Well-formed to the scanner: a number out of range, or a limit of the parser.
+    *error = readError(simdjson::error_message(code), 0, 1, 1);
+}
+
+simdjson::dom::parser& threadParser()
+{
+    thread_local simdjson::dom::parser parser;
+    return parser;
+}
+
+} // namespace
+
+Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64_t options, NSErrorRef* error)
+{
+    const bool allowFragments = options & NSJSONReadingAllowFragments;
+    if (text.empty()) {
+        report(error, text, allowFragments, simdjson::EMPTY);
+        return {};
+    }
+    auto& parser = threadParser();
+    element root;
+    auto code = parser.parse(text.data(), text.size(), true).get(root);
+    std::string widened;
+    if (code == simdjson::NUMBER_ERROR) {
+        if (auto wide = persistence::json::widenHugeIntegers(text)) {
+            widened = std::move(*wide);
+            code = parser.parse(widened.data(), widened.size(), true).get(root);
+        }
+    }
+    if (code != simdjson::SUCCESS) {
+        report(error, text, allowFragments, code);
+        return {};
+    }
+    if (!allowFragments && root.type() != element_type::ARRAY && root.type() != element_type::OBJECT) {
+        report(error, text, false, code);
+        return {};
+    }
+    return convert(root);
+}
+
+Value NSJSONSerialization::JSONObjectWithData(const Bytes& data, std::uint64_t options, NSErrorRef* error)
+{
+    return JSONObjectWithData(
+        std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), options, error);
+}

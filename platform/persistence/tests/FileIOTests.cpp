@@ -1,0 +1,145 @@
+// Whole-file reads and writes, and what an interrupted atomic write leaves behind.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/persistence/AppHome.h"
+#include "platform/persistence/FileErrors.h"
+#include "platform/persistence/FileIO.h"
+#include "platform/persistence/NSFileManager.h"
+#include "testing/TempHome.h"
+
+using testing_support::TempHome;
+
+namespace {
+
+Bytes bytesOf(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+// Removes the before-rename hook however the test ends.
+struct HookGuard {
+    ~HookGuard() { persistence::setBeforeRenameHookForTesting({}); }
+};
+
+std::size_t entriesIn(const std::string& folder)
+{
+    return NSFileManager::defaultManager()->contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string> {}).size();
+}
+
+} // namespace
+
+TEST(FileIO, ReadsWritesAndReportsErrors)
+{
+    TempHome home;
+    std::string path = home.pathFor("Documents/data.bin");
+    Bytes binary { 0, 1, 2, 0xff, 0 };
+    for (bool atomically : { false, true }) {
+        ASSERT_TRUE(persistence::writeToFile(binary, path, atomically));
+        EXPECT_EQ(persistence::dataWithContentsOfFile(path), binary);
+    }
+    ASSERT_TRUE(persistence::writeToFile(std::string_view("名字"), path, true));
+    EXPECT_EQ(persistence::stringWithContentsOfFile(path), "名字");
+    EXPECT_EQ(entriesIn(home.pathFor("Documents")), 1u) << "no temporary file is left behind";
+
+    NSErrorRef error;
+    EXPECT_FALSE(persistence::dataWithContentsOfFile(home.pathFor("Documents/none"), &error));
+    EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
+    error.reset();
+    EXPECT_FALSE(persistence::dataWithContentsOfFile(home.pathFor("Documents"), &error)) << "a folder is no file";
+    EXPECT_TRUE(error);
+
+    ASSERT_TRUE(persistence::writeToFile(Bytes { 'a', 0xff, 'b' }, path, false));
+    error.reset();
+    EXPECT_FALSE(persistence::stringWithContentsOfFile(path, &error)) << "bad UTF-8 is not text";
+    EXPECT_EQ(error->code(), NSFileReadCorruptFileError);
+
+    for (bool atomically : { false, true }) {
+        error.reset();
+        EXPECT_FALSE(persistence::writeToFile(binary, home.pathFor("no/such/folder/x"), atomically, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), NSFileNoSuchFileError);
+        EXPECT_EQ(error->userInfo()[NSFilePathErrorKey].asString(), home.pathFor("no/such/folder/x"));
+    }
+}
+
+TEST(FileIO, FullDiskIsOutOfSpace)
+{
+    NSErrorRef error;
+    EXPECT_FALSE(persistence::writeToFile(bytesOf("anything"), "/dev/full", false, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSFileWriteOutOfSpaceError);
+    EXPECT_EQ(error->underlyingError()->code(), ENOSPC);
+}
+
+TEST(FileIO, FailedRenameKeepsTheOldFileWhole)
+{
+    TempHome home;
+    HookGuard guard;
+    std::string path = home.pathFor("Library/Caches/PUSHJSON");
+    ASSERT_TRUE(persistence::writeToFile(bytesOf("old content"), path, true));
+    ::chmod(path.c_str(), 0640);
+
+    std::string seenTemporary;
+    persistence::setBeforeRenameHookForTesting([&](const std::string& temporary, const std::string&) {
+        seenTemporary = temporary;
+        return EIO;
+    });
+    NSErrorRef error;
+    EXPECT_FALSE(persistence::writeToFile(Bytes(100000, 'n'), path, true, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSFileWriteUnknownError);
+    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("old content"));
+    EXPECT_EQ(persistence::deletingLastPathComponent(seenTemporary), home.pathFor("Library/Caches"))
+        << "the temporary file lies beside the target, so the rename never crosses file systems";
+    EXPECT_FALSE(NSFileManager::defaultManager()->fileExistsAtPath(seenTemporary)) << "the failed write cleans up";
+
+    persistence::setBeforeRenameHookForTesting({});
+    ASSERT_TRUE(persistence::writeToFile(bytesOf("new"), path, true));
+    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("new"));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "replacing a file keeps its permissions";
+}
+
+TEST(FileIO, KilledWriterLeavesTheOldFileWhole)
+{
+    TempHome home;
+    HookGuard guard;
+    std::string path = home.pathFor("Documents/PUSHDocument");
+    ASSERT_TRUE(persistence::writeToFile(bytesOf("old content"), path, true));
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The writer: it stops for good once the new bytes are on disk but not yet in place.
+        persistence::setBeforeRenameHookForTesting([&](const std::string&, const std::string&) {
+            char byte = 1;
+            (void)!::write(ready[1], &byte, 1);
+            for (;;)
+                ::pause();
+            return 0;
+        });
+        persistence::writeToFile(Bytes(4 << 20, 'n'), path, true);
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    pollfd waitFor { ready[0], POLLIN, 0 };
+    ASSERT_EQ(::poll(&waitFor, 1, 30000), 1) << "the writer never reached the rename";
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("old content"));
+    ASSERT_TRUE(persistence::writeToFile(bytesOf("after"), path, true)) << "a later write still works";
+    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("after"));
+}

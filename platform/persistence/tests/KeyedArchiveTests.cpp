@@ -1,0 +1,212 @@
+// Keyed archives: plain values, archivable objects, shared references, class checks, garbage.
+#include <gtest/gtest.h>
+
+#include "platform/persistence/NSKeyedArchiver.h"
+#include "platform/persistence/NSPropertyListSerialization.h"
+
+namespace {
+
+// An archivable object with scalars, a value and another object inside.
+class Packet : public NSObject, public NSCoding {
+public:
+    std::int64_t rid = 0;
+    bool urgent = false;
+    double weight = 0;
+    Value tags;
+    std::shared_ptr<Packet> next;
+
+    std::string className() const override { return "TestPacket"; }
+    void encodeWithCoder(NSCoder& coder) const override
+    {
+        coder.encodeInt64(rid, "PUSH_net_element_rid");
+        coder.encodeBool(urgent, "urgent");
+        coder.encodeDouble(weight, "weight");
+        coder.encodeObject(tags, "tags");
+        coder.encodeObject(Value(next), "next");
+        coder.encodeObject("reserved", "$class");
+    }
+    bool initWithCoder(NSCoder& coder) override
+    {
+        rid = coder.decodeInt64ForKey("PUSH_net_element_rid");
+        urgent = coder.decodeBoolForKey("urgent");
+        weight = coder.decodeDoubleForKey("weight");
+        tags = coder.decodeObjectOfClass("NSArray", "tags");
+        next = coder.decodeObjectOfClass<Packet>("next");
+        return coder.decodeObjectForKey("$class").asString() == "reserved";
+    }
+};
+
+class Other : public NSObject, public NSCoding {
+public:
+    std::string className() const override { return "TestOther"; }
+    void encodeWithCoder(NSCoder&) const override { }
+    bool initWithCoder(NSCoder&) override { return true; }
+};
+
+class Unregistered : public NSObject {
+public:
+    std::string className() const override { return "TestUnregistered"; }
+};
+
+class KeyedArchive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        persistence::registerCodingClass<Packet>("TestPacket");
+        persistence::registerCodingClass<Other>("TestOther");
+    }
+};
+
+Value roundTrip(const Value& value)
+{
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(value);
+    EXPECT_TRUE(bytes);
+    return bytes ? NSKeyedUnarchiver::unarchiveObjectWithData(*bytes) : Value();
+}
+
+} // namespace
+
+TEST_F(KeyedArchive, PlainValuesRoundTrip)
+{
+    Value v = Value::dictionary({
+        { "__PUSHSessionID", Value(UINT64_MAX) },
+        { "neg", -5 },
+        { "text", "粉丝" },
+        { "$dollar", "kept" },
+        { "null", Value::null() },
+        { "data", Value(Bytes { 1, 2, 3 }) },
+        { "date", Value::date(1700000000.5) },
+        { "list", Value::array({ 1, 2.5, false, Value::array({}), Value::dictionary() }) },
+    });
+    Value back = roundTrip(v);
+    EXPECT_EQ(back, v) << back.description();
+    EXPECT_EQ(back["__PUSHSessionID"].type(), Value::Type::Unsigned);
+    EXPECT_NEAR(back["date"].asDate(), 1700000000.5, 1e-5);
+    EXPECT_EQ(roundTrip("top-level text").asString(), "top-level text");
+    EXPECT_TRUE(roundTrip(Value()).isAbsent());
+}
+
+TEST_F(KeyedArchive, IsABinaryPropertyListMarkedAsAnArchive)
+{
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value::array({ 1 }));
+    ASSERT_TRUE(bytes);
+    NSPropertyListFormat format {};
+    Value plist = NSPropertyListSerialization::propertyListWithData(*bytes, 0, &format);
+    EXPECT_EQ(format, NSPropertyListBinaryFormat_v1_0);
+    // Readers that must refuse archives (the push keychain) look for this key.
+    EXPECT_EQ(plist["$archiver"].asString(), "NSKeyedArchiver");
+}
+
+TEST_F(KeyedArchive, ObjectsWithScalarsAndSharedReferences)
+{
+    auto tail = std::make_shared<Packet>();
+    tail->rid = 7;
+    auto head = std::make_shared<Packet>();
+    head->rid = -1;
+    head->urgent = true;
+    head->weight = 0.5;
+    head->tags = Value::array({ "a", "b" });
+    head->next = tail;
+
+    Value back = roundTrip(Value::array({ Value(head), Value(tail) }));
+    ASSERT_EQ(back.count(), 2u);
+    auto first = back[0].asObject<Packet>();
+    auto second = back[1].asObject<Packet>();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->rid, -1);
+    EXPECT_TRUE(first->urgent);
+    EXPECT_DOUBLE_EQ(first->weight, 0.5);
+    EXPECT_EQ(first->tags, Value::array({ "a", "b" }));
+    EXPECT_EQ(first->next, second) << "one object referenced twice comes back as one object";
+    EXPECT_EQ(second->rid, 7);
+    EXPECT_FALSE(second->next);
+}
+
+TEST_F(KeyedArchive, DecodingChecksClasses)
+{
+    auto packet = std::make_shared<Packet>();
+    packet->tags = Value::dictionary({ { "not", "an array" } });
+    NSErrorRef error;
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(packet));
+    ASSERT_TRUE(bytes);
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes, &error).isAbsent());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSCoderReadCorruptError);
+
+    // A typed decode of another registered class fails the same way.
+    class Holder : public NSObject, public NSCoding {
+    public:
+        std::string className() const override { return "TestHolder"; }
+        void encodeWithCoder(NSCoder& coder) const override { coder.encodeObject(Value(std::make_shared<Other>()), "next"); }
+        bool initWithCoder(NSCoder& coder) override { return coder.decodeObjectOfClass<Packet>("next") == nullptr; }
+    };
+    persistence::registerCodingClass<Holder>("TestHolder");
+    bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(std::make_shared<Holder>()));
+    ASSERT_TRUE(bytes);
+    error.reset();
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes, &error).isAbsent());
+    EXPECT_TRUE(error);
+
+    error.reset();
+    EXPECT_FALSE(NSKeyedArchiver::archivedDataWithRootObject(Value(std::make_shared<Unregistered>()), &error));
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->userInfo()[NSDebugDescriptionErrorKey].asString().find("TestUnregistered"), std::string::npos);
+}
+
+TEST_F(KeyedArchive, GarbageAndForgedArchivesAreRefused)
+{
+    auto plist = [](const Value& v) { return *NSPropertyListSerialization::dataWithPropertyList(v, NSPropertyListBinaryFormat_v1_0); };
+    std::vector<Bytes> bad {
+        {},
+        Bytes { 'x', 'y' },
+        plist(Value::array({ 1 })),
+        plist(Value::dictionary({ { "$archiver", "NSKeyedArchiver" } })),
+    };
+    auto good = NSKeyedArchiver::archivedDataWithRootObject(Value::dictionary({ { "k", Value::array({ "v", 1 }) } }));
+    ASSERT_TRUE(good);
+    for (std::size_t cut = 0; cut + 1 < good->size(); cut += 5)
+        bad.emplace_back(good->begin(), good->begin() + static_cast<long>(cut));
+    for (const Bytes& data : bad) {
+        NSErrorRef error;
+        EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(data, &error).isAbsent());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+        EXPECT_EQ(error->code(), NSCoderReadCorruptError);
+    }
+    // Flipping bytes anywhere never crashes, whatever it yields.
+    for (std::size_t i = 0; i < good->size(); ++i) {
+        Bytes flipped = *good;
+        flipped[i] ^= 0x5a;
+        NSKeyedUnarchiver::unarchiveObjectWithData(flipped);
+    }
+}
+
+TEST_F(KeyedArchive, UnknownClassesAndCyclesAreRefused)
+{
+    // An archive naming a class nobody registered.
+    class Ghost : public NSObject, public NSCoding {
+    public:
+        std::string className() const override { return "TestGhost"; }
+        void encodeWithCoder(NSCoder&) const override { }
+        bool initWithCoder(NSCoder&) override { return true; }
+    };
+    persistence::registerCodingClass<Ghost>("TestGhost");
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(std::make_shared<Ghost>()));
+    ASSERT_TRUE(bytes);
+    persistence::registerCodingClass("TestGhost", nullptr, [](NSCoder&) -> NSObjectRef { return nullptr; },
+        [](const NSObject&) { return false; });
+    NSErrorRef error;
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes, &error).isAbsent());
+    EXPECT_TRUE(error) << "an object that refuses its archive fails the read";
+
+    // An object that holds itself.
+    auto loop = std::make_shared<Packet>();
+    loop->next = loop;
+    bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(loop));
+    loop->next.reset();
+    ASSERT_TRUE(bytes);
+    error.reset();
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes, &error).isAbsent());
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->userInfo()[NSDebugDescriptionErrorKey].asString().find("inside itself"), std::string::npos);
+}

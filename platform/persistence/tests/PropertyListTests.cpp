@@ -1,0 +1,156 @@
+// Property lists: XML and binary round trips of every kind, formats found, and damaged input.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/persistence/NSPropertyListSerialization.h"
+
+namespace {
+
+Value sample()
+{
+    return Value::dictionary({
+        { "text", "粉丝 <&> \"quoted\"" },
+        { "empty", "" },
+        { "int", Value(-42) },
+        { "min", Value(INT64_MIN) },
+        { "max", Value(INT64_MAX) },
+        { "unsigned", Value(UINT64_MAX) },
+        { "half", Value(9223372036854775808ull) },
+        { "real", 2.5 },
+        { "tiny", 1e-300 },
+        { "yes", true },
+        { "no", false },
+        { "when", Value::date(1700000000) },
+        { "data", Value(Bytes { 0, 1, 2, 0xfe, 0xff }) },
+        { "list", Value::array({ 1, "two", Value::array({}), Value::dictionary({ { "k", 3 } }) }) },
+        { "nested", Value::dictionary({ { "deeper", Value::dictionary({ { "x", Value::array({ 1.5 }) } }) } }) },
+    });
+}
+
+Bytes bytesOf(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+} // namespace
+
+TEST(PropertyList, RoundTripsEveryKindInBothFormats)
+{
+    for (auto format : { NSPropertyListXMLFormat_v1_0, NSPropertyListBinaryFormat_v1_0 }) {
+        NSErrorRef error;
+        auto bytes = NSPropertyListSerialization::dataWithPropertyList(sample(), format, 0, &error);
+        ASSERT_TRUE(bytes) << (error ? error->description() : "");
+        NSPropertyListFormat found = NSPropertyListOpenStepFormat;
+        Value back = NSPropertyListSerialization::propertyListWithData(*bytes, 0, &found, &error);
+        EXPECT_EQ(found, format);
+        EXPECT_EQ(back, sample()) << back.description();
+        EXPECT_EQ(back["unsigned"].type(), Value::Type::Unsigned);
+        EXPECT_EQ(back["min"].type(), Value::Type::Integer);
+        EXPECT_EQ(back["int"].integerValue(), -42);
+        EXPECT_EQ(back["real"].type(), Value::Type::Double);
+        EXPECT_EQ(back["yes"].type(), Value::Type::Bool);
+    }
+    // Binary dates keep fractions of a second; XML ones are written to the second.
+    auto binaryDate = NSPropertyListSerialization::dataWithPropertyList(
+        Value::array({ Value::date(1700000000.25) }), NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(binaryDate);
+    EXPECT_NEAR(NSPropertyListSerialization::propertyListWithData(*binaryDate)[0].asDate(), 1700000000.25, 1e-5);
+    auto xml = NSPropertyListSerialization::dataWithPropertyList(Value::array({ 1 }), NSPropertyListXMLFormat_v1_0);
+    ASSERT_TRUE(xml);
+    EXPECT_NE(std::string(xml->begin(), xml->end()).find("<plist version=\"1.0\">"), std::string::npos);
+    auto binary = NSPropertyListSerialization::dataWithPropertyList(Value::array({ 1 }), NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(binary);
+    EXPECT_EQ(std::string(binary->begin(), binary->begin() + 8), "bplist00");
+}
+
+TEST(PropertyList, ReadsHandWrittenXML)
+{
+    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>APP_KEY</key>
+	<string>abc123</string>
+	<key>CHANNEL</key>
+	<string>渠道</string>
+	<key>APS_FOR_PRODUCTION</key>
+	<false/>
+	<key>count</key>
+	<integer>-7</integer>
+	<key>big</key>
+	<integer>18446744073709551615</integer>
+	<key>when</key>
+	<date>2001-01-01T00:00:10Z</date>
+	<key>blob</key>
+	<data>AAEC</data>
+</dict>
+</plist>
+)";
+    NSPropertyListFormat format {};
+    Value v = NSPropertyListSerialization::propertyListWithData(bytesOf(xml), 0, &format);
+    ASSERT_TRUE(v.isDictionary());
+    EXPECT_EQ(format, NSPropertyListXMLFormat_v1_0);
+    EXPECT_EQ(v["APP_KEY"].asString(), "abc123");
+    EXPECT_EQ(v["CHANNEL"].asString(), "渠道");
+    EXPECT_EQ(v["APS_FOR_PRODUCTION"].type(), Value::Type::Bool);
+    EXPECT_FALSE(v["APS_FOR_PRODUCTION"].boolValue());
+    EXPECT_EQ(v["count"].integerValue(), -7);
+    EXPECT_EQ(v["big"].unsignedValue(), UINT64_MAX);
+    EXPECT_DOUBLE_EQ(v["when"].asDate(), 978307210.0);
+    EXPECT_EQ(v["blob"].asData(), (Bytes { 0, 1, 2 }));
+}
+
+TEST(PropertyList, RefusesWhatItCannotWrite)
+{
+    for (const Value& bad : { Value::null(), Value(), Value::array({ Value::null() }),
+             Value::dictionary({ { "k", Value::dictionary({ { "n", Value::null() } }) } }) }) {
+        NSErrorRef error;
+        EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(bad, NSPropertyListBinaryFormat_v1_0, 0, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+        EXPECT_EQ(error->code(), NSPropertyListWriteInvalidError);
+        EXPECT_FALSE(NSPropertyListSerialization::propertyListIsValidForFormat(bad, NSPropertyListXMLFormat_v1_0));
+    }
+    NSErrorRef error;
+    EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(Value::array(), NSPropertyListOpenStepFormat, 0, &error));
+    EXPECT_EQ(error->code(), NSPropertyListWriteStreamError);
+}
+
+TEST(PropertyList, DamagedInputGivesAnErrorNeverACrash)
+{
+    auto good = NSPropertyListSerialization::dataWithPropertyList(sample(), NSPropertyListBinaryFormat_v1_0);
+    auto goodXML = NSPropertyListSerialization::dataWithPropertyList(sample(), NSPropertyListXMLFormat_v1_0);
+    ASSERT_TRUE(good && goodXML);
+    std::vector<Bytes> bad { {}, bytesOf("hello"), bytesOf("bplist00"), bytesOf("<plist><dict><key>a</key></plist>"),
+        bytesOf("<plist><string>a\xff</string></plist>"), bytesOf("{ a = b; }") };
+    for (std::size_t cut = 0; cut < good->size(); cut += 7)
+        bad.emplace_back(good->begin(), good->begin() + static_cast<long>(cut));
+    for (std::size_t cut = 0; cut < goodXML->size(); cut += 61)
+        bad.emplace_back(goodXML->begin(), goodXML->begin() + static_cast<long>(cut));
+    for (const Bytes& data : bad) {
+        NSErrorRef error;
+        Value v = NSPropertyListSerialization::propertyListWithData(data, 0, nullptr, &error);
+        if (!v.isAbsent())
+            continue; // a cut that still parses as something
+        ASSERT_TRUE(error) << std::string(data.begin(), data.end());
+        EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
+    }
+    // A key with a NUL inside (which the parser underneath would abort on) is refused.
+    auto keyed = NSPropertyListSerialization::dataWithPropertyList(
+        Value::dictionary({ { "akey", 1 } }), NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(keyed);
+    std::string raw(keyed->begin(), keyed->end());
+    std::size_t at = raw.find("akey");
+    ASSERT_NE(at, std::string::npos);
+    (*keyed)[at + 1] = 0;
+    NSErrorRef nulError;
+    EXPECT_TRUE(NSPropertyListSerialization::propertyListWithData(*keyed, 0, nullptr, &nulError).isAbsent());
+    EXPECT_TRUE(nulError);
+
+    // Garbage in the offset table of an otherwise sound binary list.
+    Bytes broken = *good;
+    for (std::size_t i = broken.size() - 40; i < broken.size() - 32; ++i)
+        broken[i] = 0xff;
+    NSPropertyListSerialization::propertyListWithData(broken);
+}
