@@ -1,0 +1,45 @@
+// JTJsonBase: building the error trace and guarding the nesting depth.
+#include "net/JTJsonBase.h"
+
+#include <algorithm>
+
+JTJsonBase::~JTJsonBase()
+{
+    clearErrorTrace();
+}
+
+void JTJsonBase::addErrorWithCode(std::int64_t code, std::string description)
+{
+    Value userInfo = Value::dictionary({ { NSLocalizedDescriptionKey, Value(std::move(description)) } });
+    if (NSErrorRef previous = lastError())
+        userInfo.set(NSUnderlyingErrorKey, Value(previous));
+    errorTrace_.append(Value(NSError::errorWithDomain(JTJsonErrorDomain, code, std::move(userInfo))));
+}
+
+void JTJsonBase::clearErrorTrace()
+{
+    // Each error holds the one before it, so releasing the trace front to back would free the
+    // whole chain in one nested cascade from its last error. Back to front, every error still has
+    // its predecessor held by the trace when it goes, and nothing nests.
+    if (Value::Array* trace = errorTrace_.mutableArray()) {
+        while (!trace->empty())
+            trace->pop_back();
+    }
+    errorTrace_ = Value();
+}
+
+NSErrorRef JTJsonBase::lastError() const
+{
+    const Value::Array& trace = errorTrace_.asArray();
+    return trace.empty() ? nullptr : trace.back().asObject<NSError>();
+}
+
+bool JTJsonBase::enterLevel()
+{
+    ++depth_;
+    std::uint64_t limit = maxDepth_ == 0 ? hardDepthLimit : std::min(maxDepth_, hardDepthLimit);
+    if (depth_ <= limit)
+        return true;
+    addErrorWithCode(net::JsonErrorTooDeep, "Nested too deep");
+    return false;
+}

@@ -1,0 +1,48 @@
+// JTJsonParser: turns JSON text into Values, keeping a trace of what went wrong.
+//
+// Objects become dictionaries, arrays arrays, strings strings, true/false booleans and null the
+// null value. Numbers keep their exact value where a Value number can hold it: integers within
+// 64 bits (signed, or unsigned above INT64_MAX) become integers; every other number becomes the
+// nearest double. A number beyond the range of a double is refused (error 2).
+//
+// The input is UTF-8; a NUL character ends it. Strings must be valid UTF-8 and escapes must
+// form whole characters, so every string the parser yields is valid UTF-8.
+//
+// One parser serves one call at a time; the trace describes the last call.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/JTJsonBase.h"
+
+class JTJsonParser : public JTJsonBase {
+public:
+    // Any single JSON value (a bare string, number, true, false or null included); absent on
+    // failure, with the reasons in errorTrace(). std::nullopt stands for "no input".
+    Value fragmentWithString(std::optional<std::string_view> text);
+    // A text whose top-level value is an object or an array; absent otherwise.
+    Value objectWithString(std::optional<std::string_view> text);
+
+private:
+    bool atEnd() const { return c_ == end_; }
+    void skipWhitespace();
+    bool scanValue(Value& out);
+    bool scanArray(Value& out);
+    bool scanObject(Value& out);
+    bool scanString(std::string& out);
+    bool scanEscape(std::string& out);
+    bool scanUnicodeEscape(std::string& out);
+    bool scanQuad(unsigned& unit);
+    bool scanNumber(Value& out);
+    bool scanLiteral(std::string_view rest, const char* failure);
+    bool numberError(const char* message);
+
+    // The read position and the end of the text, valid only during a call.
+    const char* c_ = nullptr;
+    const char* end_ = nullptr;
+    // Elements of the arrays being read, so each array is allocated once at its final size.
+    std::vector<Value> elements_;
+};

@@ -1,0 +1,31 @@
+// Conversion of a JSON number's text (already checked against the grammar) to a Value, and of a
+// Value number back to JSON text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/Value.h"
+
+namespace net {
+
+// What the scanner gathered while it checked a number's text against the grammar.
+struct JsonNumberParts {
+    std::uint64_t mantissa = 0; // the digits before and after the point, exact when digits <= 19
+    int digits = 0; // digits before and after the point
+    int fractionDigits = 0;
+    int exponent = 0; // the written exponent, held at +-100000 beyond that
+    bool integral = true; // no point and no exponent
+};
+
+// Integral text within 64 bits gives an integer; anything else the nearest double. Nothing
+// when the magnitude lies beyond the largest finite double.
+std::optional<Value> jsonNumberValue(std::string_view text, const JsonNumberParts& parts);
+
+// Appends the JSON text of a finite number (integer, unsigned or double; doubles in the
+// shortest form that reads back to the same double). False for NaN and infinities.
+bool appendJsonNumber(std::string& out, const Value& number);
+
+} // namespace net
