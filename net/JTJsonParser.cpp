@@ -186,7 +186,7 @@ bool JTJsonParser::scanObject(Value& out)
     ++c_; // '{'
     if (!enterLevel())
         return false;
-    Value::Dictionary members;
+    Value::Dictionary::Storage members;
     for (;;) {
         if (atEnd()) {
             addErrorWithCode(net::JsonErrorEndOfInput, "End of input while parsing object");
@@ -211,9 +211,8 @@ bool JTJsonParser::scanObject(Value& out)
             addErrorWithCode(net::JsonErrorUnexpectedText, "Object value expected for key: " + key);
             return false;
         }
-        // A later duplicate key replaces the earlier value. Keys often come in order, so try
-        // the end first.
-        members.insert_or_assign(members.end(), std::move(key), std::move(value));
+        // Members are sorted once at the end; a later duplicate key replaces the earlier value.
+        members.emplace_back(std::move(key), std::move(value));
         skipWhitespace();
         if (atEnd() || *c_ == '}')
             continue;
@@ -230,7 +229,7 @@ bool JTJsonParser::scanObject(Value& out)
     }
     ++c_; // '}'
     leaveLevel();
-    out = Value(std::move(members));
+    out = Value(Value::Dictionary::fromEntries(std::move(members)));
     return true;
 }
 

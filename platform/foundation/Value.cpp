@@ -6,7 +6,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -120,16 +122,16 @@ Value::Value(double d)
 Value::Value(const char* s)
 {
     if (s)
-        storage_ = std::make_shared<const std::string>(s);
+        storage_ = std::string(s);
 }
 
 Value::Value(std::string s)
-    : storage_(std::make_shared<const std::string>(std::move(s)))
+    : storage_(std::move(s))
 {
 }
 
 Value::Value(std::string_view s)
-    : storage_(std::make_shared<const std::string>(s))
+    : storage_(std::string(s))
 {
 }
 
@@ -180,11 +182,12 @@ Value Value::array(std::initializer_list<Value> items)
 
 Value Value::dictionary(std::initializer_list<std::pair<const std::string, Value>> items)
 {
-    Dictionary d;
+    Dictionary::Storage entries;
+    entries.reserve(items.size());
     for (const auto& [key, value] : items)
         if (!value.isAbsent())
-            d.insert_or_assign(key, value);
-    return Value(std::move(d));
+            entries.emplace_back(key, value);
+    return Value(Dictionary::fromEntries(std::move(entries)));
 }
 
 Value::Type Value::type() const
@@ -200,8 +203,8 @@ bool Value::isNumber() const
 
 const std::string& Value::asString() const
 {
-    if (auto p = std::get_if<StringPtr>(&storage_))
-        return **p;
+    if (auto p = std::get_if<std::string>(&storage_))
+        return *p;
     return emptyString();
 }
 
@@ -393,7 +396,7 @@ void Value::set(std::string key, Value value)
     if (!d)
         return;
     if (value.isAbsent())
-        d->erase(key);
+        d->erase(std::string_view(key));
     else
         d->insert_or_assign(std::move(key), std::move(value));
 }
@@ -402,8 +405,7 @@ void Value::remove(std::string_view key)
 {
     if (!contains(key))
         return;
-    Dictionary* d = mutableDictionary();
-    d->erase(d->find(key));
+    mutableDictionary()->erase(key);
 }
 
 void Value::append(Value value)
@@ -494,4 +496,128 @@ std::size_t Value::hash() const
         return asObject()->hash();
     }
     return 0;
+}
+
+ValueDictionary::ValueDictionary(std::initializer_list<value_type> entries)
+{
+    *this = fromEntries(Storage(entries));
+}
+
+ValueDictionary ValueDictionary::fromEntries(Storage entries)
+{
+    auto byKey = [](const value_type& a, const value_type& b) { return a.first < b.first; };
+    auto strictlyOrdered = [](const value_type& a, const value_type& b) { return !(a.first < b.first); };
+    ValueDictionary d;
+    // Entries that already stand in order with no repeated key need no work.
+    if (std::adjacent_find(entries.begin(), entries.end(), strictlyOrdered) == entries.end()) {
+        d.entries_ = std::move(entries);
+        return d;
+    }
+    if (entries.size() <= 32) {
+        // Small objects (the usual case) sort in place without the buffer stable_sort allocates.
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            for (std::size_t j = i; j > 0 && byKey(entries[j], entries[j - 1]); --j)
+                std::swap(entries[j], entries[j - 1]);
+        }
+    } else {
+        std::stable_sort(entries.begin(), entries.end(), byKey);
+    }
+    // Keep the last of each run of equal keys, in place.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (kept > 0 && entries[kept - 1].first == entries[i].first)
+            entries[kept - 1].second = std::move(entries[i].second);
+        else if (kept != i)
+            entries[kept++] = std::move(entries[i]);
+        else
+            ++kept;
+    }
+    entries.resize(kept);
+    d.entries_ = std::move(entries);
+    return d;
+}
+
+ValueDictionary::iterator ValueDictionary::lower_bound(std::string_view key)
+{
+    return std::lower_bound(entries_.begin(), entries_.end(), key,
+        [](const value_type& entry, std::string_view k) { return std::string_view(entry.first) < k; });
+}
+
+ValueDictionary::const_iterator ValueDictionary::lower_bound(std::string_view key) const
+{
+    return std::lower_bound(entries_.begin(), entries_.end(), key,
+        [](const value_type& entry, std::string_view k) { return std::string_view(entry.first) < k; });
+}
+
+ValueDictionary::iterator ValueDictionary::find(std::string_view key)
+{
+    auto it = lower_bound(key);
+    return it != entries_.end() && it->first == key ? it : entries_.end();
+}
+
+ValueDictionary::const_iterator ValueDictionary::find(std::string_view key) const
+{
+    auto it = lower_bound(key);
+    return it != entries_.end() && it->first == key ? it : entries_.end();
+}
+
+const Value& ValueDictionary::at(std::string_view key) const
+{
+    auto it = find(key);
+    if (it == end())
+        throw std::out_of_range("no such key in dictionary");
+    return it->second;
+}
+
+Value& ValueDictionary::at(std::string_view key)
+{
+    auto it = find(key);
+    if (it == end())
+        throw std::out_of_range("no such key in dictionary");
+    return it->second;
+}
+
+std::pair<ValueDictionary::iterator, bool> ValueDictionary::insert_or_assign(std::string key, Value value)
+{
+    // Keys that arrive in order append without a search.
+    if (entries_.empty() || entries_.back().first < key) {
+        entries_.emplace_back(std::move(key), std::move(value));
+        return { entries_.end() - 1, true };
+    }
+    auto it = lower_bound(key);
+    if (it != entries_.end() && it->first == key) {
+        it->second = std::move(value);
+        return { it, false };
+    }
+    return { entries_.emplace(it, std::move(key), std::move(value)), true };
+}
+
+ValueDictionary::iterator ValueDictionary::insert_or_assign(const_iterator, std::string key, Value value)
+{
+    return insert_or_assign(std::move(key), std::move(value)).first;
+}
+
+std::pair<ValueDictionary::iterator, bool> ValueDictionary::try_emplace(std::string key, Value value)
+{
+    auto it = lower_bound(key);
+    if (it != entries_.end() && it->first == key)
+        return { it, false };
+    return { entries_.emplace(it, std::move(key), std::move(value)), true };
+}
+
+Value& ValueDictionary::operator[](std::string_view key)
+{
+    auto it = lower_bound(key);
+    if (it != entries_.end() && it->first == key)
+        return it->second;
+    return entries_.emplace(it, std::string(key), Value())->second;
+}
+
+ValueDictionary::size_type ValueDictionary::erase(std::string_view key)
+{
+    auto it = find(key);
+    if (it == entries_.end())
+        return 0;
+    entries_.erase(it);
+    return 1;
 }

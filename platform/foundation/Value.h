@@ -23,6 +23,8 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
+class ValueDictionary;
+
 class Value {
 public:
     enum class Type {
@@ -41,7 +43,7 @@ public:
     };
 
     using Array = std::vector<Value>;
-    using Dictionary = std::map<std::string, Value, std::less<>>;
+    using Dictionary = ValueDictionary;
 
     // Construction. A default Value is absent.
     Value() = default;
@@ -165,14 +167,72 @@ private:
     struct DateBox {
         double secondsSince1970;
     };
-    using StringPtr = std::shared_ptr<const std::string>;
     using DataPtr = std::shared_ptr<const Bytes>;
     using ArrayPtr = std::shared_ptr<Array>;
     using DictionaryPtr = std::shared_ptr<Dictionary>;
 
-    std::variant<std::monostate, NullTag, bool, std::int64_t, UnsignedBox, double, StringPtr, DataPtr, DateBox,
+    // Strings are held inline (short ones need no allocation); data and containers are shared
+    // until written to.
+    std::variant<std::monostate, NullTag, bool, std::int64_t, UnsignedBox, double, std::string, DataPtr, DateBox,
         ArrayPtr, DictionaryPtr, NSObjectRef>
         storage_;
+};
+
+// The dictionary of a Value: entries kept sorted by key in one vector, so that building,
+// walking and freeing a dictionary costs a few allocations rather than one per entry. It offers
+// the map operations callers use. Unlike a node map, adding or removing an entry moves the
+// others: do not keep references to entries across such changes.
+class ValueDictionary {
+public:
+    using key_type = std::string;
+    using mapped_type = Value;
+    using value_type = std::pair<std::string, Value>;
+    using Storage = std::vector<value_type>;
+    using iterator = Storage::iterator;
+    using const_iterator = Storage::const_iterator;
+    using size_type = std::size_t;
+
+    ValueDictionary() = default;
+    ValueDictionary(std::initializer_list<value_type> entries);
+    // Takes entries in any order; of several entries with one key the last wins.
+    static ValueDictionary fromEntries(Storage entries);
+
+    iterator begin() { return entries_.begin(); }
+    iterator end() { return entries_.end(); }
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+    const_iterator cbegin() const { return entries_.cbegin(); }
+    const_iterator cend() const { return entries_.cend(); }
+    size_type size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    void clear() { entries_.clear(); }
+    void reserve(size_type n) { entries_.reserve(n); }
+
+    iterator lower_bound(std::string_view key);
+    const_iterator lower_bound(std::string_view key) const;
+    iterator find(std::string_view key);
+    const_iterator find(std::string_view key) const;
+    bool contains(std::string_view key) const { return find(key) != end(); }
+    size_type count(std::string_view key) const { return contains(key) ? 1 : 0; }
+    // Throws std::out_of_range when the key is missing.
+    const Value& at(std::string_view key) const;
+    Value& at(std::string_view key);
+
+    std::pair<iterator, bool> insert_or_assign(std::string key, Value value);
+    // The hint is accepted for map compatibility; appending keys in order is fast either way.
+    iterator insert_or_assign(const_iterator hint, std::string key, Value value);
+    std::pair<iterator, bool> try_emplace(std::string key, Value value);
+    std::pair<iterator, bool> emplace(std::string key, Value value) { return try_emplace(std::move(key), std::move(value)); }
+    std::pair<iterator, bool> insert(value_type entry) { return try_emplace(std::move(entry.first), std::move(entry.second)); }
+    // Inserts an absent value when the key is missing.
+    Value& operator[](std::string_view key);
+    size_type erase(std::string_view key);
+    iterator erase(const_iterator position) { return entries_.erase(position); }
+
+    friend bool operator==(const ValueDictionary& a, const ValueDictionary& b) { return a.entries_ == b.entries_; }
+
+private:
+    Storage entries_;
 };
 
 struct ValueHash {

@@ -25,10 +25,11 @@ Value convert(element e)
     }
     case element_type::OBJECT: {
         simdjson::dom::object object = e.get_object().value_unsafe();
-        Value::Dictionary entries;
+        Value::Dictionary::Storage entries;
+        entries.reserve(object.size());
         for (auto field : object)
-            entries.insert_or_assign(entries.end(), std::string(field.key), convert(field.value));
-        return Value(std::move(entries));
+            entries.emplace_back(std::string(field.key), convert(field.value));
+        return Value(Value::Dictionary::fromEntries(std::move(entries)));
     }
     case element_type::INT64:
         return Value(e.get_int64().value_unsafe());

@@ -2,6 +2,8 @@
 #include "platform/foundation/Value.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <stdexcept>
 #include <unordered_set>
 
 TEST(Value, AbsentAndNullAreDifferentAndDescribeAsThePlatform)
@@ -88,4 +90,33 @@ TEST(Value, ContainerDescriptionQuotesAndEscapesAsThePlatformLogs)
         "}");
     EXPECT_EQ(Value(Bytes { 1, 2, 3, 4, 5 }).description(), "<01020304 05>");
     EXPECT_EQ(Value::date(0).description(), "1970-01-01 00:00:00 +0000");
+}
+
+TEST(ValueDictionary, KeepsKeysSortedAndTheLastDuplicateWins)
+{
+    Value::Dictionary d = Value::Dictionary::fromEntries(
+        { { "b", 1 }, { "a", 2 }, { "c", 3 }, { "a", 4 }, { "b", 5 } });
+    ASSERT_EQ(d.size(), 3u);
+    EXPECT_EQ(d.begin()->first, "a");
+    EXPECT_EQ(d.at("a").integerValue(), 4);
+    EXPECT_EQ(d.at("b").integerValue(), 5);
+    EXPECT_THROW(d.at("zz"), std::out_of_range);
+
+    // Large unsorted input takes the other sorting path.
+    Value::Dictionary::Storage many;
+    for (int i = 99; i >= 0; --i)
+        many.emplace_back("k" + std::to_string(i % 50), i);
+    Value::Dictionary big = Value::Dictionary::fromEntries(std::move(many));
+    EXPECT_EQ(big.size(), 50u);
+    EXPECT_EQ(big.at("k7").integerValue(), 7);
+    EXPECT_TRUE(std::is_sorted(big.begin(), big.end(), [](auto& x, auto& y) { return x.first < y.first; }));
+
+    d.insert_or_assign("0", 0);
+    d.try_emplace("a", 99);
+    EXPECT_EQ(d.begin()->first, "0");
+    EXPECT_EQ(d["a"].integerValue(), 4);
+    EXPECT_EQ(d.erase("c"), 1u);
+    EXPECT_EQ(d.erase("c"), 0u);
+    EXPECT_TRUE(d["new"].isAbsent());
+    EXPECT_EQ(d.size(), 4u);
 }
