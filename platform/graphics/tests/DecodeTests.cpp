@@ -1,0 +1,407 @@
+// Decoding through the image source: the layout reported per format and colour type, pixels,
+// EXIF orientation, GIF compositing and timing, WebP, prefixes, corrupt data and the pixel cap.
+#include <gtest/gtest.h>
+
+#include "Fixtures.h"
+#include "platform/graphics/Codecs.h"
+#include "platform/graphics/ImageSource.h"
+
+using namespace fixtures;
+
+namespace {
+
+JpegOptions withComponents(int n)
+{
+    JpegOptions o;
+    o.components = n;
+    return o;
+}
+
+std::uint32_t crc32(const std::uint8_t* p, std::size_t n)
+{
+    std::uint32_t c = 0xFFFFFFFF;
+    for (std::size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+CGImageRef decode(const Bytes& data)
+{
+    return CGImageSourceCreateImageAtIndex(CGImageSourceCreateWithData(data), 0);
+}
+
+// Colour at (x, y) within `tolerance` of the expected RGB and alpha.
+::testing::AssertionResult near(const CGImageRef& img, std::size_t x, std::size_t y, RGB rgb, int alpha = 255,
+    int tolerance = 12)
+{
+    auto p = img->rgbaAt(x, y);
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(int(p[std::size_t(i)]) - rgb[std::size_t(i)]) > tolerance)
+            return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") = " << int(p[0]) << "," << int(p[1])
+                                                 << "," << int(p[2]) << "," << int(p[3]);
+    if (std::abs(int(p[3]) - alpha) > tolerance)
+        return ::testing::AssertionFailure() << "alpha " << int(p[3]) << " at (" << x << "," << y << ")";
+    return ::testing::AssertionSuccess();
+}
+
+void expectQuadrants(const CGImageRef& img, int tolerance = 12)
+{
+    ASSERT_TRUE(img);
+    std::size_t w = img->width(), h = img->height();
+    EXPECT_TRUE(near(img, 2, 2, kRed, 255, tolerance));
+    EXPECT_TRUE(near(img, w - 3, 2, kGreen, 255, tolerance));
+    EXPECT_TRUE(near(img, 2, h - 3, kBlue, 255, tolerance));
+    EXPECT_TRUE(near(img, w - 3, h - 3, kWhite, 255, tolerance));
+}
+
+} // namespace
+
+TEST(PngDecode, EachColourTypeReportsItsLayout)
+{
+    struct Case {
+        PngOptions options;
+        CGColorSpaceModel model;
+        std::size_t bpc, bpp;
+        CGImageAlphaInfo alpha;
+    };
+    const Case cases[] = {
+        { { 2, 8, false, false }, kCGColorSpaceModelRGB, 8, 24, kCGImageAlphaNone },
+        { { 6, 8, false, false }, kCGColorSpaceModelRGB, 8, 32, kCGImageAlphaLast },
+        { { 0, 8, false, false }, kCGColorSpaceModelMonochrome, 8, 8, kCGImageAlphaNone },
+        { { 4, 8, false, false }, kCGColorSpaceModelMonochrome, 8, 16, kCGImageAlphaLast },
+        { { 3, 8, false, false }, kCGColorSpaceModelIndexed, 8, 8, kCGImageAlphaNone },
+        { { 3, 2, false, false }, kCGColorSpaceModelIndexed, 8, 8, kCGImageAlphaNone },
+        { { 3, 8, false, true }, kCGColorSpaceModelRGB, 8, 32, kCGImageAlphaLast },
+        { { 2, 8, false, true }, kCGColorSpaceModelRGB, 8, 32, kCGImageAlphaLast },
+        { { 6, 16, false, false }, kCGColorSpaceModelRGB, 16, 64, kCGImageAlphaLast },
+        { { 2, 16, false, false }, kCGColorSpaceModelRGB, 16, 48, kCGImageAlphaNone },
+        { { 0, 16, false, false }, kCGColorSpaceModelMonochrome, 16, 16, kCGImageAlphaNone },
+        { { 2, 8, true, false }, kCGColorSpaceModelRGB, 8, 24, kCGImageAlphaNone },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("colour type " + std::to_string(c.options.colorType) + " depth " + std::to_string(c.options.depth));
+        CGImageRef img = decode(makePng(20, 10, c.options));
+        ASSERT_TRUE(img);
+        EXPECT_EQ(img->width(), 20u);
+        EXPECT_EQ(img->height(), 10u);
+        EXPECT_EQ(CGColorSpaceGetModel(img->colorSpace()), c.model);
+        EXPECT_EQ(img->bitsPerComponent(), c.bpc);
+        EXPECT_EQ(img->bitsPerPixel(), c.bpp);
+        EXPECT_EQ(img->alphaInfo(), c.alpha);
+        EXPECT_GE(img->bytesPerRow(), 20 * c.bpp / 8);
+    }
+}
+
+TEST(PngDecode, PixelsSurviveEveryLayout)
+{
+    expectQuadrants(decode(makePng(16, 16, { 2, 8 })));
+    expectQuadrants(decode(makePng(16, 16, { 3, 8 })));
+    expectQuadrants(decode(makePng(16, 16, { 2, 16 })));
+    expectQuadrants(decode(makePng(17, 13, { 2, 8, true })));
+
+    CGImageRef rgba = decode(makePng(16, 16, { 6, 8 }));
+    EXPECT_TRUE(near(rgba, 2, 2, kRed));
+    EXPECT_TRUE(near(rgba, 2, 13, kBlue, 128, 2));
+    CGImageRef grey = decode(makePng(16, 16, { 0, 8 }));
+    EXPECT_TRUE(near(grey, 13, 13, kWhite));
+    EXPECT_TRUE(near(grey, 2, 2, { 76, 76, 76 }, 255, 2));
+    CGImageRef keyed = decode(makePng(16, 16, { 3, 8, false, true })); // palette entry 0 (red) transparent
+    EXPECT_EQ(keyed->rgbaAt(2, 2)[3], 0);
+    EXPECT_TRUE(near(keyed, 13, 2, kGreen));
+}
+
+TEST(PngDecode, HeaderPropertiesWithoutDecoding)
+{
+    auto source = CGImageSourceCreateWithData(makePng(30, 20, { 6, 8 }));
+    EXPECT_EQ(CGImageSourceGetType(source), "public.png");
+    EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+    Value p = CGImageSourceCopyPropertiesAtIndex(source, 0);
+    EXPECT_EQ(p[kCGImagePropertyPixelWidth].intValue(), 30);
+    EXPECT_EQ(p[kCGImagePropertyPixelHeight].intValue(), 20);
+    EXPECT_TRUE(p[kCGImagePropertyHasAlpha].boolValue());
+    EXPECT_FALSE(p.contains(kCGImagePropertyOrientation));
+    EXPECT_TRUE(CGImageSourceCopyPropertiesAtIndex(source, 1).isAbsent());
+}
+
+TEST(PngDecode, PrefixShowsTheRowsReceived)
+{
+    Bytes full = makePng(64, 64, { 2, 8 });
+    Bytes part(full.begin(), full.begin() + long(full.size() * 2 / 3));
+    auto source = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(source, Bytes(full.begin(), full.begin() + 20), false);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusReadingHeader);
+    EXPECT_FALSE(CGImageSourceCreateImageAtIndex(source, 0));
+
+    CGImageSourceUpdateData(source, part, false);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusIncomplete);
+    EXPECT_EQ(CGImageSourceCopyPropertiesAtIndex(source, 0)[kCGImagePropertyPixelHeight].intValue(), 64);
+    CGImageRef partial = CGImageSourceCreateImageAtIndex(source, 0);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->width(), 64u);
+    EXPECT_GT(partial->height(), 0u);
+    EXPECT_LT(partial->height(), 64u);
+    EXPECT_TRUE(near(partial, 2, 2, kRed));
+
+    CGImageSourceUpdateData(source, full, true);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+    EXPECT_EQ(CGImageSourceCreateImageAtIndex(source, 0)->height(), 64u);
+}
+
+TEST(PngDecode, InterlacedPrefixIsFullHeight)
+{
+    Bytes full = makePng(64, 64, { 2, 8, true });
+    auto source = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(source, Bytes(full.begin(), full.begin() + long(full.size() / 2)), false);
+    CGImageRef partial = CGImageSourceCreateImageAtIndex(source, 0);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->height(), 64u);
+    EXPECT_TRUE(near(partial, 0, 0, kRed)); // pixel of the first pass
+}
+
+TEST(PngDecode, CorruptAndHugeAreRefused)
+{
+    Bytes png = makePng(16, 16, { 2, 8 });
+    Bytes badCrc = png;
+    badCrc[29] ^= 0xFF; // inside the IHDR CRC
+    EXPECT_FALSE(decode(badCrc));
+
+    Bytes huge = png; // IHDR claiming 100000 × 100000, with a correct CRC
+    for (int i : { 16, 20 }) {
+        huge[std::size_t(i)] = 0;
+        huge[std::size_t(i) + 1] = 0x01;
+        huge[std::size_t(i) + 2] = 0x86;
+        huge[std::size_t(i) + 3] = 0xA0;
+    }
+    std::uint32_t crc = crc32(huge.data() + 12, 17);
+    for (int i = 0; i < 4; ++i)
+        huge[std::size_t(29 + i)] = std::uint8_t(crc >> (24 - 8 * i));
+    EXPECT_FALSE(decode(huge));
+
+    Bytes truncated(png.begin(), png.begin() + 40);
+    EXPECT_FALSE(decode(truncated));
+    EXPECT_FALSE(decode(Bytes { 0x89, 'P', 'N', 'G' }));
+}
+
+TEST(JpegDecode, ColourGreyAndCmykLayouts)
+{
+    CGImageRef rgb = decode(makeJpeg(32, 16));
+    ASSERT_TRUE(rgb);
+    EXPECT_EQ(CGColorSpaceGetModel(rgb->colorSpace()), kCGColorSpaceModelRGB);
+    EXPECT_EQ(rgb->alphaInfo(), kCGImageAlphaNoneSkipLast);
+    EXPECT_EQ(rgb->bitsPerPixel(), 32u);
+    EXPECT_EQ(rgb->bytesPerRow(), 128u);
+    expectQuadrants(rgb, 40);
+
+    CGImageRef grey = decode(makeJpeg(32, 16, withComponents(1)));
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(CGColorSpaceGetModel(grey->colorSpace()), kCGColorSpaceModelMonochrome);
+    EXPECT_EQ(grey->bitsPerPixel(), 8u);
+    EXPECT_EQ(grey->alphaInfo(), kCGImageAlphaNone);
+
+    CGImageRef cmyk = decode(makeJpeg(32, 16, withComponents(4)));
+    ASSERT_TRUE(cmyk);
+    EXPECT_EQ(CGColorSpaceGetModel(cmyk->colorSpace()), kCGColorSpaceModelCMYK);
+    EXPECT_TRUE(near(cmyk, 2, 2, kRed, 255, 40));
+}
+
+TEST(JpegDecode, EveryExifOrientationBaselineAndProgressive)
+{
+    for (bool progressive : { false, true })
+        for (int orientation = 0; orientation <= 9; ++orientation) {
+            SCOPED_TRACE((progressive ? "progressive " : "baseline ") + std::to_string(orientation));
+            JpegOptions o;
+            o.progressive = progressive;
+            o.app1 = exifBody(orientation, orientation % 2 == 0);
+            auto source = CGImageSourceCreateWithData(makeJpeg(24, 16, o));
+            Value p = CGImageSourceCopyPropertiesAtIndex(source, 0);
+            EXPECT_EQ(p[kCGImagePropertyOrientation].intValue(), orientation);
+            EXPECT_EQ(p[kCGImagePropertyPixelWidth].intValue(), 24);
+            expectQuadrants(CGImageSourceCreateImageAtIndex(source, 0), 40);
+        }
+    auto plain = CGImageSourceCreateWithData(makeJpeg(8, 8));
+    EXPECT_FALSE(CGImageSourceCopyPropertiesAtIndex(plain, 0).contains(kCGImagePropertyOrientation));
+}
+
+TEST(JpegDecode, ExifReaderSurvivesMalformedSegments)
+{
+    Bytes body = exifBody(6, false);
+    EXPECT_EQ(graphics::readTiffOrientation(body.data() + 6, body.size() - 6), 6);
+    Bytes badOffset = body;
+    badOffset[13] = 0xF0; // IFD offset past the end
+    EXPECT_FALSE(graphics::readTiffOrientation(badOffset.data() + 6, badOffset.size() - 6));
+    // The orientation entry cut off by the end of the segment.
+    EXPECT_FALSE(graphics::readTiffOrientation(body.data() + 6, 8 + 2 + 12 + 4).has_value());
+    for (std::size_t n = 0; n < body.size(); ++n)
+        graphics::readTiffOrientation(body.data(), n); // every truncation stays in bounds
+    JpegOptions o;
+    o.app1 = Bytes { 'E', 'x', 'i', 'f', 0, 0, 'X', 'X' };
+    Bytes jpeg = makeJpeg(8, 8, o);
+    EXPECT_FALSE(graphics::readJpegExifOrientation(jpeg.data(), jpeg.size()));
+}
+
+TEST(JpegDecode, BaselinePrefixHoldsOnlyDecodedRows)
+{
+    JpegOptions o;
+    o.noisy = true;
+    Bytes full = makeJpeg(64, 256, o);
+    Bytes half(full.begin(), full.begin() + long(full.size() / 2));
+    auto source = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(source, half, false);
+    EXPECT_EQ(CGImageSourceCopyPropertiesAtIndex(source, 0)[kCGImagePropertyPixelHeight].intValue(), 256);
+    CGImageRef partial = CGImageSourceCreateImageAtIndex(source, 0);
+    ASSERT_TRUE(partial);
+    EXPECT_GT(partial->height(), 0u);
+    EXPECT_LT(partial->height(), 256u);
+    EXPECT_TRUE(near(partial, 2, 2, kRed, 255, 40));
+
+    // The same truncated bytes as final data: the whole height, the rest filled in.
+    CGImageRef whole = decode(half);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->height(), 256u);
+}
+
+TEST(JpegDecode, ProgressivePrefixShowsCompleteScansAtFullSize)
+{
+    JpegOptions o;
+    o.progressive = true;
+    o.noisy = true;
+    Bytes full = makeJpeg(64, 64, o);
+    auto source = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(source, Bytes(full.begin(), full.begin() + long(full.size() * 3 / 4)), false);
+    CGImageRef partial = CGImageSourceCreateImageAtIndex(source, 0);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->height(), 64u);
+    EXPECT_TRUE(near(partial, 4, 4, kRed, 255, 80));
+}
+
+TEST(JpegDecode, CorruptTruncatedAndHugeAreRefused)
+{
+    Bytes jpeg = makeJpeg(16, 16);
+    EXPECT_FALSE(decode(Bytes(jpeg.begin(), jpeg.begin() + 10)));
+    EXPECT_FALSE(decode(Bytes { 0xFF, 0xD8, 0xFF }));
+    Bytes garbage = jpeg;
+    for (std::size_t i = 2; i < 200 && i < garbage.size(); ++i)
+        garbage[i] = std::uint8_t(i * 37);
+    EXPECT_FALSE(decode(garbage));
+
+    graphics::setMaxImagePixels(100);
+    EXPECT_FALSE(decode(jpeg)); // 256 pixels over a cap of 100
+    EXPECT_EQ(CGImageSourceGetCount(CGImageSourceCreateWithData(jpeg)), 1u); // the header is still readable
+    graphics::setMaxImagePixels(64u << 20);
+    EXPECT_TRUE(decode(jpeg));
+}
+
+TEST(GifDecode, FramesDelaysAndDisposal)
+{
+    // Frame 0 fills the canvas red; frame 1 draws green at the left with disposal d;
+    // frame 2 draws blue at the right. After frame 2 the left half shows what d left.
+    struct Case {
+        int disposal;
+        RGB left;
+        int leftAlpha;
+    };
+    const Case cases[] = { { 0, kGreen, 255 }, { 1, kGreen, 255 }, { 2, { 0, 0, 0 }, 0 }, { 3, kRed, 255 } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("disposal " + std::to_string(c.disposal));
+        Bytes gif = makeGif(8, 4,
+            { { 0, 0, 8, 4, 1, 0, 10 }, { 0, 0, 4, 4, 2, c.disposal, 20 }, { 4, 0, 4, 4, 3, 0, 30 } });
+        auto source = CGImageSourceCreateWithData(gif);
+        ASSERT_EQ(CGImageSourceGetCount(source), 3u);
+        EXPECT_EQ(CGImageSourceGetType(source), "com.compuserve.gif");
+        CGImageRef last = CGImageSourceCreateImageAtIndex(source, 2);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->alphaInfo(), kCGImageAlphaLast);
+        EXPECT_TRUE(near(last, 1, 1, c.left, c.leftAlpha, 0));
+        EXPECT_TRUE(near(last, 6, 1, kBlue, 255, 0));
+        EXPECT_TRUE(near(CGImageSourceCreateImageAtIndex(source, 0), 1, 1, kRed, 255, 0)); // going back restarts
+        for (int i = 0; i < 3; ++i) {
+            Value gifProps = CGImageSourceCopyPropertiesAtIndex(source, std::size_t(i))[kCGImagePropertyGIFDictionary];
+            EXPECT_DOUBLE_EQ(gifProps[kCGImagePropertyGIFUnclampedDelayTime].doubleValue(), 0.1 * (i + 1));
+        }
+    }
+}
+
+TEST(GifDecode, DelayClampingTransparencyAndMissingControl)
+{
+    Bytes gif = makeGif(4, 4,
+        { { 0, 0, 4, 4, 1, 0, 1 }, { 0, 0, 4, 4, 2, 0, 0, 2 }, { 0, 0, 4, 4, 3, 0, 10, -1, false } });
+    auto source = CGImageSourceCreateWithData(gif);
+    Value first = CGImageSourceCopyPropertiesAtIndex(source, 0)[kCGImagePropertyGIFDictionary];
+    EXPECT_DOUBLE_EQ(first[kCGImagePropertyGIFUnclampedDelayTime].doubleValue(), 0.01);
+    EXPECT_DOUBLE_EQ(first[kCGImagePropertyGIFDelayTime].doubleValue(), 0.1);
+    EXPECT_FALSE(CGImageSourceCopyPropertiesAtIndex(source, 2).contains(kCGImagePropertyGIFDictionary));
+    // Frame 1 is entirely its transparent index: frame 0 shows through.
+    EXPECT_TRUE(near(CGImageSourceCreateImageAtIndex(source, 1), 2, 2, kRed, 255, 0));
+}
+
+TEST(GifDecode, InterlacedOffsetAndTruncatedFrames)
+{
+    Bytes gif = makeGif(10, 10, { { 0, 0, 10, 10, 1 }, { 2, 2, 6, 7, 3, 0, 10, -1, true, true } });
+    auto source = CGImageSourceCreateWithData(gif);
+    CGImageRef second = CGImageSourceCreateImageAtIndex(source, 1);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(near(second, 0, 0, kRed, 255, 0));
+    EXPECT_TRUE(near(second, 2, 8, kBlue, 255, 0));
+    EXPECT_TRUE(near(second, 8, 8, kRed, 255, 0));
+
+    Bytes cut(gif.begin(), gif.end() - 8);
+    auto truncated = CGImageSourceCreateWithData(cut);
+    EXPECT_EQ(CGImageSourceGetCount(truncated), 2u); // the second frame's data is incomplete
+    EXPECT_TRUE(CGImageSourceCreateImageAtIndex(truncated, 0));
+    for (std::size_t n = 0; n < gif.size(); n += 3) {
+        auto s = CGImageSourceCreateWithData(Bytes(gif.begin(), gif.begin() + long(n)));
+        for (std::size_t i = 0; i < CGImageSourceGetCount(s); ++i)
+            CGImageSourceCreateImageAtIndex(s, i);
+    }
+}
+
+TEST(GifDecode, HugeScreenIsRefused)
+{
+    Bytes gif = makeGif(4, 4, { { 0, 0, 4, 4, 1 } });
+    gif[6] = gif[7] = gif[8] = gif[9] = 0xFF; // 65535 × 65535 logical screen
+    auto source = CGImageSourceCreateWithData(gif);
+    EXPECT_EQ(CGImageSourceGetCount(source), 0u);
+    EXPECT_FALSE(CGImageSourceCreateImageAtIndex(source, 0));
+}
+
+TEST(WebpDecode, LossyLosslessAlphaAndCorrupt)
+{
+    CGImageRef lossless = decode(makeWebp(16, 16, true, false));
+    ASSERT_TRUE(lossless);
+    EXPECT_EQ(lossless->alphaInfo(), kCGImageAlphaNoneSkipLast);
+    expectQuadrants(lossless, 0);
+
+    CGImageRef lossy = decode(makeWebp(32, 32, false, false));
+    expectQuadrants(lossy, 40);
+
+    CGImageRef alpha = decode(makeWebp(16, 16, true, true));
+    ASSERT_TRUE(alpha);
+    EXPECT_EQ(alpha->alphaInfo(), kCGImageAlphaLast);
+    EXPECT_EQ(alpha->rgbaAt(2, 13)[3], 128);
+
+    Bytes webp = makeWebp(16, 16, true, false);
+    auto source = CGImageSourceCreateWithData(webp);
+    EXPECT_EQ(CGImageSourceGetType(source), "org.webmproject.webp");
+    EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+    EXPECT_FALSE(decode(Bytes(webp.begin(), webp.begin() + 12)));
+    Bytes corrupt = webp;
+    for (std::size_t i = 20; i < corrupt.size(); ++i)
+        corrupt[i] = 0xA5;
+    EXPECT_FALSE(decode(corrupt));
+}
+
+TEST(ImageSource, SniffsTypesAndUnknownData)
+{
+    EXPECT_EQ(graphics::sniffImageFormat(reinterpret_cast<const std::uint8_t*>("RIFF1234WEBP"), 12), graphics::ImageFormat::WebP);
+    EXPECT_EQ(graphics::sniffImageFormat(reinterpret_cast<const std::uint8_t*>("RIFF1234WEB"), 11), graphics::ImageFormat::Unknown);
+    EXPECT_EQ(graphics::sniffImageFormat(reinterpret_cast<const std::uint8_t*>("MM\0*"), 4), graphics::ImageFormat::TIFF);
+    EXPECT_FALSE(CGImageSourceCreateWithData({}));
+    auto text = CGImageSourceCreateWithData(Bytes { 'G', 'a', 'r', 'b', 'a', 'g', 'e', '!', '!', '!', '!', '!' });
+    EXPECT_EQ(CGImageSourceGetType(text), "");
+    EXPECT_EQ(CGImageSourceGetCount(text), 0u);
+    EXPECT_EQ(CGImageSourceGetStatus(text), kCGImageStatusUnknownType);
+    EXPECT_TRUE(CGImageSourceCopyPropertiesAtIndex(text, 0).isAbsent());
+}
