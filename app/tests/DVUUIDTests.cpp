@@ -1,0 +1,140 @@
+// The device identifier: its form, its stability across process runs and reinstalls, where it is
+// kept, keychains that cannot be read or written, the vendor identifier, and validation.
+#include "app/tests/StoreTestSupport.h"
+
+namespace {
+
+constexpr const char* deviceKey = "fc_uuidForDevice";
+constexpr const char* storedValue = "0123456789abcdef0123456789abcdef";
+
+bool isCompactIdentifier(const std::string& text)
+{
+    return text.size() == 32 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::optional<std::string> defaultsString(const char* key)
+{
+    return NSUserDefaults::standardUserDefaults()->stringForKey(key);
+}
+
+}
+
+TEST_F(StoreTest, IdentifiersHaveTheirFormAndLifetimes)
+{
+    EXPECT_TRUE(isCompactIdentifier(DVUUID::uuid()));
+    EXPECT_NE(DVUUID::uuid(), DVUUID::uuid());
+    EXPECT_NE(DVUUID::uuidForKey("a"), DVUUID::uuidForKey("b"));
+
+    const auto key = DVUUID::uuidForKey("a");
+    const auto session = DVUUID::uuidForSession();
+    const auto device = DVUUID::uuidForDevice();
+    const auto installation = DVUUID::uuidForInstallation();
+    EXPECT_TRUE(isCompactIdentifier(device)) << device;
+    EXPECT_NE(device, installation);
+    EXPECT_EQ(DVUUID::uuidForKey("a"), key);
+    EXPECT_EQ(DVUUID::uuidForSession(), session);
+    EXPECT_EQ(DVUUID::uuidForDevice(), device);
+
+    // In-memory identifiers end with the process; the stored ones do not.
+    restartProcess();
+    EXPECT_NE(DVUUID::uuidForKey("a"), key);
+    EXPECT_NE(DVUUID::uuidForSession(), session);
+    EXPECT_EQ(DVUUID::uuidForDevice(), device);
+    EXPECT_EQ(DVUUID::uuidForInstallation(), installation);
+    EXPECT_EQ(DVUUID::create()->instanceUuidForDevice(), device);
+}
+
+TEST_F(StoreTest, TheDeviceIdentifierIsKeptInBothStores)
+{
+    auto instance = DVUUID::create();
+    const auto device = instance->instanceUuidForDevice();
+    EXPECT_EQ(defaultsString(deviceKey), device);
+    EXPECT_EQ(rawText(testService, deviceKey), device);
+    Value item = rawItem(testService, deviceKey);
+    EXPECT_EQ(item[kSecAttrSynchronizable], Value(false));
+    EXPECT_EQ(item[kSecAttrAccessible], Value(kSecAttrAccessibleAfterFirstUnlock));
+
+    // Once cached, the stores are not asked again.
+    security::injectStatus(security::SecOperation::CopyMatching, errSecIO, -1);
+    EXPECT_EQ(instance->instanceUuidForDevice(), device);
+}
+
+TEST_F(StoreTest, AReinstalledAppFindsItsIdentifierInTheKeychain)
+{
+    const auto device = DVUUID::uuidForDevice();
+    const auto installation = DVUUID::uuidForInstallation();
+    reinstall();
+    ASSERT_FALSE(defaultsString(deviceKey));
+    EXPECT_EQ(DVUUID::uuidForDevice(), device);
+    EXPECT_EQ(DVUUID::uuidForInstallation(), installation);
+    EXPECT_EQ(defaultsString(deviceKey), device);
+}
+
+TEST_F(StoreTest, EachStoreSuppliesWhatTheOtherLacks)
+{
+    // Only in the user defaults: returned and copied into the keychain.
+    NSUserDefaults::standardUserDefaults()->setObject(Value(storedValue), deviceKey);
+    EXPECT_EQ(DVUUID::uuidForDevice(), storedValue);
+    EXPECT_EQ(rawText(testService, deviceKey), storedValue);
+
+    // The two differ: the keychain wins and the defaults follow.
+    const std::string other = "fedcba9876543210fedcba9876543210";
+    ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(other, deviceKey));
+    restartProcess();
+    EXPECT_EQ(DVUUID::uuidForDevice(), other);
+    EXPECT_EQ(defaultsString(deviceKey), other);
+}
+
+TEST_F(StoreTest, AKeychainThatCannotBeReadKeepsItsIdentifier)
+{
+    using security::SecOperation;
+    ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(storedValue, deviceKey));
+
+    // Locked before the first unlock, and no user defaults yet: the run gets an identifier, but
+    // the one in the keychain is not overwritten, and the next run is back to it.
+    security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed, 1, deviceKey);
+    const auto temporary = DVUUID::uuidForDevice();
+    EXPECT_TRUE(isCompactIdentifier(temporary));
+    EXPECT_NE(temporary, storedValue);
+    EXPECT_EQ(rawText(testService, deviceKey), storedValue);
+    restartProcess();
+    EXPECT_EQ(DVUUID::uuidForDevice(), storedValue);
+    EXPECT_EQ(defaultsString(deviceKey), storedValue);
+
+    // With the defaults at hand, an unreadable keychain gives the defaults' value.
+    restartProcess();
+    security::injectStatus(SecOperation::CopyMatching, errSecMissingEntitlement, 1, deviceKey);
+    EXPECT_EQ(DVUUID::uuidForDevice(), storedValue);
+}
+
+TEST_F(StoreTest, FailedKeychainWritesStillGiveAStableIdentifier)
+{
+    security::injectStatus(security::SecOperation::Add, errSecIO, -1);
+    const auto device = DVUUID::uuidForDevice();
+    security::clearInjectedStatuses();
+    EXPECT_EQ(rawCount(kSecClassGenericPassword), 0u);
+    restartProcess();
+    EXPECT_EQ(DVUUID::uuidForDevice(), device);
+    EXPECT_EQ(rawText(testService, deviceKey), device);
+}
+
+TEST_F(StoreTest, VendorIdentifierIsCompactedAndNotStored)
+{
+    app::setIdentifierForVendor(NSUUID::initWithUUIDString("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
+    EXPECT_EQ(DVUUID::uuidForVendor(), "6f9619ff8b86d011b42d00c04fc964ff");
+    EXPECT_EQ(rawCount(kSecClassGenericPassword), 0u);
+    app::setIdentifierForVendor(std::nullopt);
+    EXPECT_FALSE(DVUUID::create()->instanceUuidForVendor());
+}
+
+TEST_F(StoreTest, ValidationAcceptsOnlyTheTwoForms)
+{
+    EXPECT_TRUE(DVUUID::uuidValueIsValid(std::string("0123456789abcdef0123456789ABCDEF")));
+    EXPECT_TRUE(DVUUID::uuidValueIsValid(std::string("6F9619FF-8B86-D011-b42d-00c04fc964ff")));
+    for (std::string bad : { "0123456789abcdef0123456789abcde", "0123456789abcdef0123456789abcdef0",
+             "0123456789abcdef0123456789abcdeg", "x0123456789abcdef0123456789abcdef",
+             "x6f9619ff-8b86-d011-b42d-00c04fc964ff", "6f9619ff-8b86-d011-b42d-00c04fc964ffx",
+             "6f9619ff8-b86-d011-b42d-00c04fc964ff", "" })
+        EXPECT_FALSE(DVUUID::uuidValueIsValid(bad)) << bad;
+    EXPECT_FALSE(DVUUID::uuidValueIsValid(std::nullopt));
+}

@@ -1,0 +1,148 @@
+// The keychain store's value families (read, write, remove, through instances and class-level
+// forms), the default service, and the errors the store reports.
+#include "app/tests/StoreTestSupport.h"
+
+#include <fstream>
+
+using Store = KCKeyChainStore;
+using security::SecOperation;
+
+TEST_F(StoreTest, DefaultServiceIsTheBundleIdentifierOrEmpty)
+{
+    auto bundle = [&](const std::string& name, const std::string& entries) {
+        std::filesystem::create_directories(home_.pathFor(name));
+        std::ofstream(home_.pathFor(name + "/Info.plist"))
+            << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" << entries << "</dict></plist>";
+        NSBundle::setMainBundlePath(home_.pathFor(name));
+        Store::setDefaultService(std::nullopt);
+    };
+    bundle("a", "<key>CFBundleIdentifier</key><string>com.quillmark.app</string>");
+    ASSERT_TRUE(Store::setStringForKeyInService("v", "k"));
+    EXPECT_EQ(rawText("com.quillmark.app", "k"), "v");
+    bundle("b", "");
+    ASSERT_TRUE(Store::keyChainStore()->setString("w", "k"));
+    EXPECT_EQ(rawText("", "k"), "w");
+}
+
+TEST_F(StoreTest, WritesReadsAndRemovesOneItemPerKey)
+{
+    auto store = Store::keyChainStore();
+    EXPECT_TRUE(store->setString("粉丝 first", "name"));
+    EXPECT_TRUE(store->setString("粉丝 second", "name"));
+    EXPECT_EQ(store->stringForKey("name"), "粉丝 second");
+    EXPECT_EQ(rawCount(kSecClassGenericPassword), 1u);
+    store->setObjectForKeyedSubscript(std::nullopt, "name");
+    EXPECT_FALSE(store->contains("name"));
+
+    EXPECT_TRUE(store->setData(Bytes { 0xff, 0 }, "blob"));
+    EXPECT_EQ(store->dataForKey("blob"), Bytes({ 0xff, 0 }));
+    EXPECT_TRUE(store->setData(std::nullopt, "blob"));
+    EXPECT_FALSE(store->contains("blob"));
+
+    // A missing item is no failure: nothing read, the error slot untouched, removal succeeds.
+    NSErrorRef error = NSError::errorWithDomain("untouched", 0);
+    EXPECT_FALSE(store->stringForKey("never", &error));
+    EXPECT_TRUE(store->removeItemForKey("never", &error));
+    EXPECT_EQ(error->domain(), "untouched");
+}
+
+TEST_F(StoreTest, ItemsCarryTheStoreAttributesAndTheCallersExtras)
+{
+    auto store = Store::keyChainStoreWithService(std::string("svc"), std::string("grp"));
+    ASSERT_TRUE(store->setString("v", "k", Value::array({ 1 }), std::string("label"), std::string("comment")));
+    Value item = rawItem("svc", "k");
+    EXPECT_EQ(item[kSecAttrAccessible], Value(kSecAttrAccessibleAfterFirstUnlock));
+    EXPECT_EQ(item[kSecAttrSynchronizable], Value(false));
+    EXPECT_EQ(item[kSecAttrAccessGroup], Value("grp"));
+    EXPECT_EQ(item[kSecAttrGeneric], Value::array({ 1 }));
+    EXPECT_EQ(item[kSecAttrComment], Value("comment"));
+
+    // A change replaces what it names and keeps the rest.
+    store->setAccessibility(KCKeyChainStoreAccessibilityAlwaysThisDeviceOnly);
+    ASSERT_TRUE(store->setString("w", "k", Value("generic 2")));
+    item = rawItem("svc", "k");
+    EXPECT_EQ(item[kSecAttrGeneric], Value("generic 2"));
+    EXPECT_EQ(item[kSecAttrLabel], Value("label"));
+    EXPECT_EQ(item[kSecAttrAccessible], Value(kSecAttrAccessibleAlwaysThisDeviceOnly));
+    EXPECT_EQ(rawText("svc", "k"), "w");
+}
+
+TEST_F(StoreTest, TextThatIsNotUtf8IsAConversionError)
+{
+    auto store = Store::keyChainStore();
+    ASSERT_TRUE(store->setData(Bytes { 0xff, 0xfe }, "bin"));
+    NSErrorRef error;
+    EXPECT_FALSE(store->stringForKey("bin", &error));
+    expectStoreError(error, -67594, "failed to convert data to string");
+    EXPECT_TRUE(logged("error: [-67594] failed to convert data to string"));
+    EXPECT_EQ(store->allItems()[0]["value"], Value(Bytes { 0xff, 0xfe }));
+
+    error = nullptr;
+    EXPECT_FALSE(Store::setStringForKeyInService(std::string("\xc3\x28"), "bad", {}, {}, {}, &error));
+    expectStoreError(error, -67594, "failed to convert string to data");
+}
+
+TEST_F(StoreTest, AMissingKeyIsAnArgumentError)
+{
+    auto store = Store::keyChainStore();
+    std::vector<NSErrorRef> errors(5);
+    EXPECT_FALSE(store->setString("v", std::nullopt, &errors[0]));
+    EXPECT_FALSE(store->removeItemForKey(std::nullopt, &errors[1]));
+    EXPECT_FALSE(store->stringForKey(std::nullopt, &errors[2]));
+    EXPECT_FALSE(Store::dataForKeyInService(std::nullopt, {}, {}, &errors[3]));
+    EXPECT_FALSE(Store::setStringForKeyInService(std::nullopt, std::nullopt, {}, {}, {}, &errors[4]));
+    for (const auto& error : errors)
+        expectStoreError(error, 1, "the key must not to be nil");
+    EXPECT_FALSE(store->contains(std::nullopt));
+    EXPECT_TRUE(logged("error: [1] the key must not to be nil"));
+}
+
+TEST_F(StoreTest, KeychainFailuresBecomeSecurityErrors)
+{
+    auto store = Store::keyChainStore();
+    ASSERT_TRUE(store->setString("kept", "k"));
+    struct Case {
+        SecOperation operation;
+        OSStatus status;
+        std::function<bool(NSErrorRef*)> call;
+    };
+    const std::vector<Case> cases {
+        { SecOperation::CopyMatching, errSecMissingEntitlement, [&](auto e) { return !!store->stringForKey("k", e); } },
+        { SecOperation::CopyMatching, errSecParam, [&](auto e) { return store->setString("new", "k", e); } },
+        { SecOperation::Update, errSecIO, [&](auto e) { return store->setString("new", "k", e); } },
+        { SecOperation::Add, errSecDuplicateItem, [&](auto e) { return store->setString("v", "other", e); } },
+        { SecOperation::Delete, errSecInteractionNotAllowed, [&](auto e) { return store->removeItemForKey("k", e); } },
+        { SecOperation::Delete, errSecIO, [&](auto e) { return store->removeAllItems(e); } },
+    };
+    for (const auto& c : cases) {
+        NSErrorRef error;
+        security::injectStatus(c.operation, c.status);
+        EXPECT_FALSE(c.call(&error)) << c.status;
+        expectStoreError(error, c.status, "Security error has occurred.");
+    }
+    EXPECT_TRUE(logged("OSStatus error: [-34018] Security error has occurred."));
+    EXPECT_EQ(store->allKeys(), Value::array({ "k" }));
+    EXPECT_EQ(store->stringForKey("k"), "kept");
+
+    // The keychain answers success but gives no data.
+    NSErrorRef error;
+    security::injectStatus(SecOperation::CopyMatching, errSecSuccess);
+    EXPECT_FALSE(store->dataForKey("k", &error));
+    expectStoreError(error, -99999, "Unexpected error has occurred.");
+}
+
+TEST_F(StoreTest, ClassLevelFormsWorkOnAServiceAndGroup)
+{
+    ASSERT_TRUE(Store::setStringForKeyInService("one", "k", std::string("svc-a")));
+    ASSERT_TRUE(Store::setStringForKeyInService("two", "k", std::string("svc-b"), std::string("grp")));
+    ASSERT_TRUE(Store::setDataForKeyInService(Bytes { 9 }, "d", {}, {}, Value("g")));
+    EXPECT_EQ(Store::stringForKeyInService("k", std::string("svc-b"), std::string("grp")), "two");
+    EXPECT_EQ(Store::dataForKeyInService("d"), Bytes { 9 });
+    EXPECT_EQ(rawItem(testService, "d")[kSecAttrGeneric], Value("g"));
+
+    EXPECT_TRUE(Store::removeItemForKeyInService("k", std::string("svc-b"), std::string("grp")));
+    EXPECT_FALSE(Store::stringForKeyInService("k", std::string("svc-b"), std::string("grp")));
+    EXPECT_TRUE(Store::removeAllItemsForService(std::string("svc-a")));
+    EXPECT_EQ(Store::allKeysWithItemClass(1), Value::array({ Value::dictionary({ { "service", testService },
+                                                  { "key", "d" } }) }));
+}

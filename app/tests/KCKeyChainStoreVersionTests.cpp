@@ -1,0 +1,170 @@
+// The keychain store across releases (foundation versions around 993, 1047, 1140 and 1144),
+// items that need the user, and which items a store matches: synchronised against local items,
+// and internet items by host and port.
+#include "app/tests/StoreTestSupport.h"
+
+#include "platform/security/SecAccessControl.h"
+
+using Store = KCKeyChainStore;
+using security::SecOperation;
+
+namespace {
+
+// A store whose items need the user's presence: on the releases whose probe forbids asking the
+// user, writing such an item again meets "interaction not allowed".
+std::shared_ptr<Store> protectedStore()
+{
+    auto store = Store::keyChainStoreWithService(std::string("svc"));
+    store->setAccessibility(KCKeyChainStoreAccessibilityWhenUnlocked, KCKeyChainStoreAuthenticationPolicyUserPresence);
+    return store;
+}
+
+}
+
+TEST_F(StoreTest, FromRelease994QueriesMatchSynchronisedAndLocalItems)
+{
+    addRaw("cloud", "from the cloud", true);
+    auto store = Store::keyChainStore();
+    app::setFoundationVersionNumber(994.0);
+    EXPECT_EQ(store->stringForKey("cloud"), "from the cloud");
+    EXPECT_EQ(store->allItems()[0]["synchronizable"], Value(true));
+
+    app::setFoundationVersionNumber(993.9); // the fraction is dropped: 993
+    EXPECT_FALSE(store->contains("cloud"));
+    ASSERT_TRUE(store->setString("old", "local"));
+    ASSERT_EQ(store->allKeys(), Value::array({ "local" }));
+    EXPECT_FALSE(store->allItems()[0].contains("synchronizable"));
+    EXPECT_TRUE(store->removeAllItems());
+    EXPECT_EQ(rawCount(kSecClassGenericPassword), 1u); // the synchronised item is out of reach
+
+    // A local store reads a synchronised item and, writing it, makes it local; a local and a
+    // synchronised item under one key are both listed and both removed.
+    app::setFoundationVersionNumber(1140.11);
+    ASSERT_TRUE(store->setString("mine", "cloud"));
+    EXPECT_EQ(rawItem(testService, "cloud")[kSecAttrSynchronizable], Value(false));
+    addRaw("cloud", "other device", true);
+    EXPECT_EQ(store->allItems().count(), 2u);
+    EXPECT_TRUE(store->removeItemForKey("cloud"));
+    EXPECT_EQ(rawCount(kSecClassGenericPassword), 0u);
+
+    store->setSynchronizable(true);
+    ASSERT_TRUE(store->setString("shared", "k"));
+    EXPECT_EQ(rawItem(testService, "k")[kSecAttrSynchronizable], Value(true));
+}
+
+TEST_F(StoreTest, PromptAccessibilityAndAccessControlFollowTheRelease)
+{
+    auto store = Store::keyChainStoreWithService(std::string("svc"));
+    store->setAuthenticationPrompt(std::string("Unlock"));
+    store->setAccessibility(KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly);
+    app::setFoundationVersionNumber(1047.25);
+    ASSERT_TRUE(store->setString("v", "passcode"));
+    EXPECT_TRUE(logged("Unavailable 'authenticationPrompt' attribute on iOS versions prior to 8.0."));
+    EXPECT_TRUE(logged("Unavailable 'KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly' attribute on iOS "
+                       "versions prior to 8.0."));
+    EXPECT_EQ(rawItem("svc", "passcode")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenUnlocked));
+    app::setFoundationVersionNumber(1048.0);
+    ASSERT_TRUE(store->setString("w", "passcode"));
+    EXPECT_EQ(store->stringForKey("passcode"), "w");
+    EXPECT_EQ(rawItem("svc", "passcode")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly));
+
+    auto guarded = protectedStore();
+    app::setFoundationVersionNumber(1047.0);
+    ASSERT_TRUE(guarded->setString("v", "touch"));
+    EXPECT_TRUE(logged("Unavailable 'Touch ID integration' on iOS versions prior to 8.0."));
+    EXPECT_FALSE(rawItem("svc", "touch").contains(kSecAttrAccessControl));
+    app::setFoundationVersionNumber(1048.0);
+    ASSERT_TRUE(guarded->setString("v", "touch8"));
+    auto control = rawItem("svc", "touch8")[kSecAttrAccessControl].asObject<SecAccessControl>();
+    ASSERT_TRUE(control);
+    EXPECT_EQ(control->flags(), kSecAccessControlUserPresence);
+
+    NSErrorRef error;
+    security::setAccessControlFailure(NSError::errorWithDomain(NSOSStatusErrorDomain, errSecParam));
+    EXPECT_FALSE(guarded->setString("v", "k", &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), errSecParam);
+    EXPECT_TRUE(logged("error: [-50] Unexpected error has occurred."));
+    security::setAccessControlFailure(nullptr, true);
+    EXPECT_FALSE(guarded->setString("v", "k", &error));
+    expectStoreError(error, -99999, "Unexpected error has occurred.");
+    EXPECT_FALSE(guarded->contains("k"));
+}
+
+TEST_F(StoreTest, ProtectedItemsAreReplacedUpToRelease8AndChangedAfter)
+{
+    auto guarded = protectedStore();
+    const Value generic = Value::dictionary({ { "kind", "device" } });
+
+    // 1140: the probe is refused, so the item is removed and written anew with everything the
+    // call gave, the generic attribute included; the label it left out is gone.
+    ASSERT_TRUE(guarded->setString("v1", "k", Value(), std::string("old label")));
+    ASSERT_TRUE(guarded->setString("v2", "k", generic, std::nullopt, std::string("comment")));
+    Value item = rawItem("svc", "k");
+    EXPECT_EQ(rawText("svc", "k"), "v2");
+    EXPECT_EQ(item[kSecAttrGeneric], generic);
+    EXPECT_EQ(item[kSecAttrComment], Value("comment"));
+    EXPECT_FALSE(item.contains(kSecAttrLabel));
+
+    // From 1141 the item is changed in place; at 1047 the probe may ask the user and finds it.
+    for (double version : { 1141.0, 1144.17, 1145.0, 1047.25 }) {
+        app::setFoundationVersionNumber(version);
+        ASSERT_TRUE(guarded->setString("v1", "k", Value(), std::string("label")));
+        ASSERT_TRUE(guarded->setString("v3", "k", generic));
+        EXPECT_EQ(rawText("svc", "k"), "v3") << version;
+        EXPECT_EQ(rawItem("svc", "k")[kSecAttrLabel], Value("label")) << version;
+        EXPECT_EQ(rawCount(kSecClassGenericPassword), 1u);
+    }
+}
+
+TEST_F(StoreTest, InteractionNotAllowedKeepsTheGenericAttributeWhenReplacing)
+{
+    auto store = Store::keyChainStore();
+    ASSERT_TRUE(store->setString("before", "k"));
+    const Value generic = Value::array({ "a", 2 });
+    security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed);
+    ASSERT_TRUE(store->setString("after", "k", generic, std::string("label")));
+    EXPECT_EQ(rawText(testService, "k"), "after");
+    EXPECT_EQ(rawItem(testService, "k")[kSecAttrGeneric], generic);
+    EXPECT_EQ(rawItem(testService, "k")[kSecAttrLabel], Value("label"));
+
+    // The old item cannot be removed: -25308, nothing changed.
+    NSErrorRef error;
+    security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed);
+    security::injectStatus(SecOperation::Delete, errSecMissingEntitlement);
+    EXPECT_FALSE(store->setString("lost?", "k", &error));
+    expectStoreError(error, errSecInteractionNotAllowed, "Security error has occurred.");
+    EXPECT_EQ(rawText(testService, "k"), "after");
+
+    // A keychain that keeps refusing the probe after the removal does not make the write loop.
+    security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed, -1);
+    EXPECT_TRUE(store->setString("again", "k"));
+    security::clearInjectedStatuses();
+    EXPECT_EQ(rawText(testService, "k"), "again");
+}
+
+TEST_F(StoreTest, InternetStoresAreScopedByHostAndPort)
+{
+    auto web = [](const char* url, std::int64_t protocol = KCKeyChainStoreProtocolTypeHTTPS) {
+        return Store::keyChainStoreWithServer(*NSURL::URLWithString(url), KCKeyChainStoreProtocolType(protocol),
+            KCKeyChainStoreAuthenticationTypeHTMLForm);
+    };
+    auto main = web("https://example.com:8443/login");
+    ASSERT_TRUE(main->setString("secret", "alice"));
+    ASSERT_TRUE(web("https://example.com:9443/")->setString("other", "alice"));
+    EXPECT_EQ(main->stringForKey("alice"), "secret");
+    EXPECT_FALSE(web("https://example.org:8443/")->contains("alice"));
+    EXPECT_EQ(rawCount(kSecClassInternetPassword), 2u);
+
+    Value item = main->allItems()[0];
+    EXPECT_EQ(item, Value::dictionary({ { "class", "InternetPassword" }, { "server", "example.com" },
+                        { "protocol", kSecAttrProtocolHTTPS }, { "authenticationType", kSecAttrAuthenticationTypeHTMLForm },
+                        { "key", "alice" }, { "value", "secret" }, { "accessibility", kSecAttrAccessibleAfterFirstUnlock },
+                        { "synchronizable", false } }));
+
+    // A protocol outside the table names none, so that store matches any protocol of the host.
+    EXPECT_EQ(web("https://example.com:8443/", 30)->stringForKey("alice"), "secret");
+    EXPECT_TRUE(main->removeAllItems());
+    EXPECT_EQ(Store::allKeysWithItemClass(2),
+        Value::array({ Value::dictionary({ { "server", "example.com" }, { "key", "alice" } }) }));
+}

@@ -1,0 +1,114 @@
+// Fixture for the keychain-store and identifier tests: a fresh app home (keychain and user
+// defaults) per test, the keychain's seams cleared, release 8.0, a known default service, no
+// cloud store, and the log captured.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+
+#include "app/DVUUID.h"
+#include "app/KCKeyChainStore.h"
+#include "app/NSUbiquitousKeyValueStore.h"
+#include "app/PlatformVersion.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/persistence/NSBundle.h"
+#include "platform/persistence/NSUserDefaults.h"
+#include "platform/security/SecItem.h"
+#include "platform/security/SecTestSeams.h"
+#include "testing/TempHome.h"
+
+inline constexpr const char* testService = "com.quillmark.tests";
+
+class StoreTest : public ::testing::Test {
+protected:
+    StoreTest()
+    {
+        security::resetTestSeams();
+        KCKeyChainStore::setDefaultService(std::string(testService));
+        foundation::setLogSink([this](const std::string& text) {
+            std::lock_guard lock(logMutex_);
+            logs_.push_back(text);
+        });
+    }
+    ~StoreTest() override
+    {
+        DVUUID::resetSharedInstance();
+        NSUbiquitousKeyValueStore::setDefaultStore(nullptr);
+        foundation::setLogSink({});
+        security::resetTestSeams();
+        KCKeyChainStore::setDefaultService(std::nullopt);
+        NSBundle::setMainBundlePath("");
+        app::resetPlatformVersion();
+    }
+
+    bool logged(const std::string& text)
+    {
+        std::lock_guard lock(logMutex_);
+        return std::find(logs_.begin(), logs_.end(), text) != logs_.end();
+    }
+
+    // The generic-password item as the keychain holds it, local or synchronised (absent if none).
+    static Value rawItem(const std::string& service, const std::string& account)
+    {
+        Value result;
+        SecItemCopyMatching(Value::dictionary({ { kSecClass, kSecClassGenericPassword }, { kSecAttrService, service },
+                                { kSecAttrAccount, account }, { kSecAttrSynchronizable, kSecAttrSynchronizableAny },
+                                { kSecReturnAttributes, true }, { kSecReturnData, true } }),
+            &result);
+        return result;
+    }
+    static std::string rawText(const std::string& service, const std::string& account)
+    {
+        Value item = rawItem(service, account);
+        const Bytes& data = item[kSecValueData].asData();
+        return std::string(data.begin(), data.end());
+    }
+    static std::size_t rawCount(const char* secClass)
+    {
+        Value result;
+        SecItemCopyMatching(Value::dictionary({ { kSecClass, secClass }, { kSecMatchLimit, kSecMatchLimitAll },
+                                { kSecAttrSynchronizable, kSecAttrSynchronizableAny }, { kSecReturnAttributes, true } }),
+            &result);
+        return result.count();
+    }
+    static void addRaw(const std::string& account, const std::string& text, bool synchronizable)
+    {
+        ASSERT_EQ(SecItemAdd(Value::dictionary({ { kSecClass, kSecClassGenericPassword },
+                                 { kSecAttrService, testService }, { kSecAttrAccount, account },
+                                 { kSecValueData, Bytes(text.begin(), text.end()) },
+                                 { kSecAttrSynchronizable, synchronizable } }),
+                      nullptr),
+            errSecSuccess);
+    }
+
+    // The process ends and starts again: no object survives, the stores are read afresh.
+    static void restartProcess()
+    {
+        DVUUID::resetSharedInstance();
+        NSUserDefaults::resetStandardUserDefaults();
+    }
+    // The app deleted and installed again: its user defaults are gone, the keychain stays.
+    void reinstall()
+    {
+        restartProcess();
+        std::filesystem::remove_all(home_.pathFor("Library/Preferences"));
+        NSUserDefaults::resetStandardUserDefaults();
+    }
+
+    testing_support::TempHome home_;
+
+private:
+    std::mutex logMutex_;
+    std::vector<std::string> logs_;
+};
+
+inline void expectStoreError(const NSErrorRef& error, std::int64_t code, const std::string& description)
+{
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), "com.quenmarrow.kckeychainstore");
+    EXPECT_EQ(error->code(), code);
+    EXPECT_EQ(error->userInfo(), Value::dictionary({ { NSLocalizedDescriptionKey, description } }));
+}

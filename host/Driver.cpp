@@ -1,0 +1,286 @@
+// The host's command driver.
+#include "host/Driver.h"
+
+#include <chrono>
+#include <cmath>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "platform/foundation/Clock.h"
+#include "platform/threading/NSRunLoop.h"
+#include "platform/threading/NSThread.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UIKitCore.h"
+#include "platform/uikit/UIWindow.h"
+
+namespace host {
+namespace {
+
+double realNow()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string number(double v)
+{
+    std::ostringstream s;
+    s << (std::abs(v) < 1e-9 ? 0.0 : v);
+    return s.str();
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+bool shownOnScreen(const std::shared_ptr<UIView>& view)
+{
+    for (auto v = view; v; v = v->superview()) {
+        if (v->isHidden() && !std::dynamic_pointer_cast<UIWindow>(v))
+            return false;
+        if (v->alpha() < 0.01)
+            return false;
+    }
+    return true;
+}
+
+// The last view in painting order that shows `title`.
+std::shared_ptr<UIView> findByTitle(const std::shared_ptr<UIView>& root, const std::string& title)
+{
+    std::shared_ptr<UIView> found;
+    if (root->dumpText() == title && shownOnScreen(root))
+        found = root;
+    for (auto& sub : root->subviews()) {
+        if (auto inner = findByTitle(sub, title))
+            found = inner;
+    }
+    return found;
+}
+
+} // namespace
+
+void settle(double realSeconds)
+{
+    threading::becomeMainThread();
+    auto loop = NSRunLoop::mainRunLoop();
+    double deadline = realNow() + realSeconds;
+    int quiet = 0;
+    while (realNow() < deadline && quiet < 3) {
+        loop->runInModeForRealSeconds(NSDefaultRunLoopMode, 0.002, true);
+        quiet = loop->hasReadyWork(NSDefaultRunLoopMode) ? 0 : quiet + 1;
+    }
+    uikit::runUpdatePass();
+}
+
+std::string unescape(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        char next = text[++i];
+        out += next == 'n' ? '\n' : next == 'b' ? '\b' : next;
+    }
+    return out;
+}
+
+Driver::Driver(std::ostream& out)
+    : out_(out)
+{
+    if (!foundation::clock::isVirtual())
+        foundation::clock::useVirtualTime(foundation::clock::now());
+}
+
+int Driver::run(std::istream& in)
+{
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!execute(line))
+            break;
+    }
+    return failures_ == 0 ? 0 : 1;
+}
+
+bool Driver::fail(const std::string& line, const std::string& why)
+{
+    ++failures_;
+    out_ << "error: " << line << ": " << why << "\n";
+    return true;
+}
+
+bool Driver::execute(const std::string& raw)
+{
+    std::string line = raw;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line[start] == '#')
+        return true;
+    line = line.substr(start);
+    std::istringstream words(line);
+    std::string command;
+    words >> command;
+    std::string rest;
+    std::getline(words, rest);
+    if (!rest.empty() && rest.front() == ' ')
+        rest.erase(0, 1);
+
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    if (command == "quit")
+        return false;
+    if (command == "settle") {
+        settle();
+        return true;
+    }
+    if (command == "echo") {
+        out_ << rest << "\n";
+        return true;
+    }
+    if (command == "advance") {
+        char* end = nullptr;
+        double seconds = std::strtod(rest.c_str(), &end);
+        if (end == rest.c_str() || !(seconds >= 0) || seconds > 1e9)
+            return fail(line, "expected a number of seconds");
+        settle();
+        foundation::clock::advance(seconds);
+        settle();
+        return true;
+    }
+    if (command == "type") {
+        if (!uikit::typeIntoFirstResponder(unescape(rest)))
+            return fail(line, "no text input is first responder");
+        settle();
+        return true;
+    }
+    if (command == "dump") {
+        settle();
+        if (!window)
+            return fail(line, "no key window");
+        dump(window, 0);
+        for (auto& alert : uikit::visibleAlerts()) {
+            out_ << alert->className() << " title=" << quoted(alert->title()) << " message=" << quoted(alert->message())
+                 << " buttons=[";
+            for (NSInteger i = 0; i < alert->numberOfButtons(); ++i)
+                out_ << (i ? ", " : "") << quoted(alert->buttonTitleAtIndex(i));
+            out_ << "]\n";
+        }
+        return true;
+    }
+    if (command == "snapshot") {
+        settle();
+        if (!window)
+            return fail(line, "no key window");
+        if (rest.empty() || !window->writeSnapshot(rest))
+            return fail(line, "could not write the snapshot");
+        return true;
+    }
+    std::istringstream parts(rest);
+    std::string how;
+    parts >> how;
+    std::string argument;
+    std::getline(parts, argument);
+    if (!argument.empty() && argument.front() == ' ')
+        argument.erase(0, 1);
+    if (command == "tap" || command == "longpress")
+        return tap(line, command == "tap" ? how : "long " + how, argument);
+    if (command == "alert")
+        return answerAlert(line, how, argument);
+    return fail(line, "unknown command");
+}
+
+bool Driver::tap(const std::string& line, const std::string& how, const std::string& rest)
+{
+    settle();
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    if (!window)
+        return fail(line, "no key window");
+    if (uikit::topAlert())
+        return fail(line, "an alert is on screen; answer it first");
+    CGPoint point;
+    if (how == "point" || how == "long point") {
+        std::istringstream xy(rest);
+        if (!(xy >> point.x >> point.y))
+            return fail(line, "expected x and y");
+    } else {
+        std::shared_ptr<UIView> target;
+        if (how == "title") {
+            target = findByTitle(window, rest);
+        } else if (how == "tag") {
+            char* end = nullptr;
+            long tag = std::strtol(rest.c_str(), &end, 10);
+            if (end == rest.c_str())
+                return fail(line, "expected a tag number");
+            target = window->viewWithTag(tag);
+        } else {
+            return fail(line, "tap by title, tag or point");
+        }
+        if (!target || !shownOnScreen(target))
+            return fail(line, "no such view on screen");
+        CGRect r = target->convertRectToView(target->bounds(), window.get());
+        point = { CGRectGetMidX(r), CGRectGetMidY(r) };
+    }
+    auto hit = how.starts_with("long") ? window->sendLongPress(point) : window->sendTap(point);
+    if (!hit)
+        return fail(line, "nothing there to tap");
+    settle();
+    return true;
+}
+
+bool Driver::answerAlert(const std::string& line, const std::string& how, const std::string& rest)
+{
+    settle();
+    auto alert = uikit::topAlert();
+    if (!alert)
+        return fail(line, "no alert on screen");
+    NSInteger index = -1;
+    if (how == "title") {
+        index = alert->indexOfButtonWithTitle(rest);
+    } else if (how == "index") {
+        char* end = nullptr;
+        index = std::strtol(rest.c_str(), &end, 10);
+        if (end == rest.c_str())
+            index = -1;
+    } else {
+        return fail(line, "answer by title or index");
+    }
+    if (!alert->tapButtonAtIndex(index))
+        return fail(line, "no such button");
+    settle();
+    return true;
+}
+
+void Driver::dump(const std::shared_ptr<UIView>& view, int depth)
+{
+    CGRect f = view->frame();
+    out_ << std::string(static_cast<std::size_t>(depth) * 2, ' ') << view->className() << " {{" << number(f.origin.x)
+         << ", " << number(f.origin.y) << "}, {" << number(f.size.width) << ", " << number(f.size.height) << "}}";
+    if (auto text = view->dumpText(); !text.empty())
+        out_ << " " << quoted(text);
+    if (view->tag() != 0)
+        out_ << " tag=" << view->tag();
+    if (view->alpha() != 1)
+        out_ << " alpha=" << number(view->alpha());
+    if (view->isHidden())
+        out_ << " hidden";
+    out_ << "\n";
+    for (auto& sub : view->subviews())
+        dump(sub, depth + 1);
+}
+
+} // namespace host

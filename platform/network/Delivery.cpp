@@ -1,0 +1,99 @@
+// Serial delivery of delegate calls.
+#include "platform/network/Delivery.h"
+
+namespace network {
+namespace {
+thread_local const Delivery* currentDelivery = nullptr;
+}
+
+std::shared_ptr<Delivery> Delivery::onRunLoop(std::shared_ptr<NSRunLoop> runLoop, std::vector<NSRunLoopMode> modes)
+{
+    auto delivery = std::shared_ptr<Delivery>(new Delivery);
+    delivery->runLoop_ = std::move(runLoop);
+    delivery->modes_ = modes.empty() ? std::vector<NSRunLoopMode> { NSDefaultRunLoopMode } : std::move(modes);
+    delivery->keepAlive_ = NSPort::port();
+    for (const auto& mode : delivery->modes_)
+        delivery->runLoop_->addPort(delivery->keepAlive_, mode);
+    return delivery;
+}
+
+std::shared_ptr<Delivery> Delivery::onQueue(std::shared_ptr<NSOperationQueue> queue)
+{
+    auto delivery = std::shared_ptr<Delivery>(new Delivery);
+    delivery->queue_ = std::move(queue);
+    return delivery;
+}
+
+Delivery::~Delivery() { close(); }
+
+void Delivery::post(std::function<void()> block)
+{
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return;
+    pending_.push_back(std::move(block));
+    if (!scheduled_)
+        schedule();
+}
+
+void Delivery::schedule()
+{
+    scheduled_ = true;
+    std::weak_ptr<Delivery> weak = weak_from_this();
+    auto run = [weak] {
+        if (auto self = weak.lock())
+            self->drain();
+    };
+    if (queue_)
+        queue_->addOperationWithBlock(std::move(run));
+    else
+        runLoop_->performInModes(modes_, std::move(run));
+}
+
+void Delivery::drain()
+{
+    const Delivery* outer = currentDelivery;
+    currentDelivery = this;
+    for (;;) {
+        std::function<void()> block;
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_ || pending_.empty()) {
+                scheduled_ = false;
+                break;
+            }
+            block = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        block();
+    }
+    currentDelivery = outer;
+}
+
+void Delivery::close()
+{
+    std::shared_ptr<NSPort> port;
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+        closed_ = true;
+        dropped.swap(pending_);
+        port = std::move(keepAlive_);
+    }
+    if (port)
+        for (const auto& mode : modes_)
+            runLoop_->removePort(port, mode);
+    // `dropped` releases its blocks here, outside the lock.
+}
+
+bool Delivery::isClosed() const
+{
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+bool Delivery::isDelivering() const { return currentDelivery == this; }
+
+} // namespace network

@@ -1,0 +1,46 @@
+// Delivery: where a load's delegate calls run. Blocks posted from any thread run one at a time,
+// in the order posted, on a run loop in given modes or on an operation queue. Closing drops
+// whatever is pending and everything posted later, which is how a cancel guarantees that no
+// callback follows it. While open on a run loop it keeps that loop's runs going in its modes.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/threading/NSOperation.h"
+#include "platform/threading/NSRunLoop.h"
+
+namespace network {
+
+class Delivery : public std::enable_shared_from_this<Delivery> {
+public:
+    static std::shared_ptr<Delivery> onRunLoop(std::shared_ptr<NSRunLoop> runLoop, std::vector<NSRunLoopMode> modes);
+    static std::shared_ptr<Delivery> onQueue(std::shared_ptr<NSOperationQueue> queue);
+    ~Delivery();
+
+    void post(std::function<void()> block);
+    // Pending and later blocks are dropped; the run-loop keep-alive is removed.
+    void close();
+    bool isClosed() const;
+    // True while a block of this delivery runs on the calling thread.
+    bool isDelivering() const;
+
+private:
+    Delivery() = default;
+    void schedule();
+    void drain();
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<NSRunLoop> runLoop_;
+    std::vector<NSRunLoopMode> modes_;
+    std::shared_ptr<NSPort> keepAlive_;
+    std::shared_ptr<NSOperationQueue> queue_;
+    std::deque<std::function<void()>> pending_;
+    bool scheduled_ = false;
+    bool closed_ = false;
+};
+
+} // namespace network

@@ -1,0 +1,87 @@
+// Case-insensitive header fields.
+#include "platform/network/HeaderFields.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace network {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string lowercased(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    return text;
+}
+
+void HeaderFields::set(std::string_view name, std::string value)
+{
+    auto it = std::find_if(fields_.begin(), fields_.end(), [&](const Field& f) { return equalsIgnoringCase(f.first, name); });
+    if (it == fields_.end()) {
+        fields_.emplace_back(std::string(name), std::move(value));
+        return;
+    }
+    it->second = std::move(value);
+    std::erase_if(fields_, [&](const Field& f) { return &f != &*it && equalsIgnoringCase(f.first, name); });
+}
+
+void HeaderFields::add(std::string_view name, std::string_view value)
+{
+    for (auto& field : fields_) {
+        if (!equalsIgnoringCase(field.first, name))
+            continue;
+        field.second += ", ";
+        field.second += value;
+        return;
+    }
+    fields_.emplace_back(std::string(name), std::string(value));
+}
+
+void HeaderFields::remove(std::string_view name)
+{
+    std::erase_if(fields_, [&](const Field& f) { return equalsIgnoringCase(f.first, name); });
+}
+
+std::optional<std::string> HeaderFields::get(std::string_view name) const
+{
+    for (const auto& field : fields_)
+        if (equalsIgnoringCase(field.first, name))
+            return field.second;
+    return std::nullopt;
+}
+
+Value HeaderFields::dictionary() const
+{
+    Value result = Value::dictionary();
+    for (const auto& [name, value] : fields_)
+        result.set(name, value);
+    return result;
+}
+
+HeaderFields HeaderFields::fromDictionary(const Value& dictionary)
+{
+    HeaderFields result;
+    if (!dictionary.isDictionary())
+        return result;
+    for (const auto& [name, value] : dictionary.asDictionary())
+        result.set(name, value.isString() ? value.asString() : value.description());
+    return result;
+}
+
+} // namespace network

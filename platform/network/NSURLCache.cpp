@@ -1,0 +1,278 @@
+// The URL cache: an LRU map in memory, one file per entry on disk.
+#include "platform/network/NSURLCache.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "platform/network/HTTPAuthentication.h"
+#include "platform/persistence/AppHome.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex sharedMutex;
+std::shared_ptr<NSURLCache>& sharedSlot()
+{
+    static auto* slot = new std::shared_ptr<NSURLCache>;
+    return *slot;
+}
+
+std::optional<Bytes> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Writes through a temporary file and a rename, so readers never see half an entry.
+void writeFileAtomically(const std::string& path, const Bytes& bytes)
+{
+    std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return;
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out)
+            return;
+    }
+    std::error_code ignored;
+    fs::rename(temporary, path, ignored);
+}
+
+} // namespace
+
+NSCachedURLResponse::NSCachedURLResponse(std::shared_ptr<NSURLResponse> response, Bytes data, Value userInfo,
+    NSURLCacheStoragePolicy storagePolicy, double storedAt)
+    : response_(std::move(response))
+    , data_(std::move(data))
+    , userInfo_(std::move(userInfo))
+    , storagePolicy_(storagePolicy)
+    , storedAt_(storedAt)
+{
+}
+
+std::shared_ptr<NSURLCache> NSURLCache::sharedURLCache()
+{
+    std::lock_guard lock(sharedMutex);
+    auto& slot = sharedSlot();
+    if (!slot)
+        slot = std::make_shared<NSURLCache>(4u << 20, 20u << 20, "URLCache");
+    return slot;
+}
+
+void NSURLCache::setSharedURLCache(std::shared_ptr<NSURLCache> cache)
+{
+    std::lock_guard lock(sharedMutex);
+    sharedSlot() = std::move(cache);
+}
+
+NSURLCache::NSURLCache(std::uint64_t memoryCapacity, std::uint64_t diskCapacity, std::string diskPath)
+    : memoryCapacity_(memoryCapacity)
+    , diskCapacity_(diskCapacity)
+{
+    if (diskPath.empty() || diskCapacity == 0)
+        return;
+    if (diskPath.front() != '/') {
+        auto caches = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);
+        if (caches.empty())
+            return;
+        diskPath = persistence::appendPathComponent(caches.front(), diskPath);
+    }
+    diskPath_ = diskPath;
+}
+
+std::optional<std::string> NSURLCache::keyFor(const NSURLRequest& request)
+{
+    if (!request.URL())
+        return std::nullopt;
+    return request.URL()->absoluteString();
+}
+
+std::string NSURLCache::fileFor(const std::string& key) const
+{
+    return diskPath_ + "/" + network::md5Hex(key) + ".entry";
+}
+
+std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const NSURLRequest& request)
+{
+    auto key = keyFor(request);
+    if (!key)
+        return nullptr;
+    std::lock_guard lock(mutex_);
+    if (auto it = memory_.find(*key); it != memory_.end()) {
+        recency_.splice(recency_.begin(), recency_, it->second.second);
+        return it->second.first.response;
+    }
+    if (diskPath_.empty())
+        return nullptr;
+    auto bytes = readFile(fileFor(*key));
+    if (!bytes)
+        return nullptr;
+    auto entry = network::decodeCacheEntry(*bytes);
+    if (!entry) {
+        std::error_code ignored;
+        fs::remove(fileFor(*key), ignored); // damaged: drop it
+        return nullptr;
+    }
+    std::error_code ignored;
+    fs::last_write_time(fileFor(*key), fs::file_time_type::clock::now(), ignored); // recency on disk
+    rememberLocked(*key, entry);
+    return entry;
+}
+
+void NSURLCache::rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response)
+{
+    std::uint64_t cost = response->data().size() + 512;
+    if (cost > memoryCapacity_)
+        return;
+    if (auto it = memory_.find(key); it != memory_.end()) {
+        memoryUsage_ -= it->second.first.cost;
+        recency_.erase(it->second.second);
+        memory_.erase(it);
+    }
+    recency_.push_front(key);
+    memory_[key] = { MemoryEntry { response, cost }, recency_.begin() };
+    memoryUsage_ += cost;
+    trimMemoryLocked();
+}
+
+void NSURLCache::storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>& cachedResponse, const NSURLRequest& request)
+{
+    auto key = keyFor(request);
+    if (!key || !cachedResponse || cachedResponse->storagePolicy() == NSURLCacheStorageNotAllowed)
+        return;
+    std::lock_guard lock(mutex_);
+    rememberLocked(*key, cachedResponse);
+    if (diskPath_.empty() || cachedResponse->storagePolicy() != NSURLCacheStorageAllowed)
+        return;
+    if (cachedResponse->data().size() > diskCapacity_ / 20)
+        return; // entries above a twentieth of the disk budget stay out, as the platform does
+    std::error_code error;
+    fs::create_directories(diskPath_, error);
+    writeFileAtomically(fileFor(*key), network::encodeCacheEntry(*key, *cachedResponse));
+    trimDiskLocked();
+}
+
+void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request)
+{
+    auto key = keyFor(request);
+    if (!key)
+        return;
+    std::lock_guard lock(mutex_);
+    if (auto it = memory_.find(*key); it != memory_.end()) {
+        memoryUsage_ -= it->second.first.cost;
+        recency_.erase(it->second.second);
+        memory_.erase(it);
+    }
+    if (!diskPath_.empty()) {
+        std::error_code ignored;
+        fs::remove(fileFor(*key), ignored);
+    }
+}
+
+void NSURLCache::removeAllCachedResponses()
+{
+    std::lock_guard lock(mutex_);
+    memory_.clear();
+    recency_.clear();
+    memoryUsage_ = 0;
+    if (diskPath_.empty())
+        return;
+    std::error_code ignored;
+    for (const auto& item : fs::directory_iterator(diskPath_, ignored))
+        if (item.path().extension() == ".entry")
+            fs::remove(item.path(), ignored);
+}
+
+void NSURLCache::trimMemoryLocked()
+{
+    while (memoryUsage_ > memoryCapacity_ && !recency_.empty()) {
+        auto it = memory_.find(recency_.back());
+        memoryUsage_ -= it->second.first.cost;
+        memory_.erase(it);
+        recency_.pop_back();
+    }
+}
+
+void NSURLCache::trimDiskLocked()
+{
+    std::error_code error;
+    struct File {
+        fs::path path;
+        std::uint64_t size;
+        fs::file_time_type time;
+    };
+    std::vector<File> files;
+    std::uint64_t total = 0;
+    for (const auto& item : fs::directory_iterator(diskPath_, error)) {
+        if (item.path().extension() != ".entry")
+            continue;
+        std::error_code e;
+        File file { item.path(), item.file_size(e), item.last_write_time(e) };
+        total += file.size;
+        files.push_back(std::move(file));
+    }
+    if (total <= diskCapacity_)
+        return;
+    std::sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.time < b.time; });
+    for (const auto& file : files) {
+        if (total <= diskCapacity_)
+            break;
+        fs::remove(file.path, error);
+        total -= file.size;
+    }
+}
+
+std::uint64_t NSURLCache::memoryCapacity() const
+{
+    std::lock_guard lock(mutex_);
+    return memoryCapacity_;
+}
+
+std::uint64_t NSURLCache::diskCapacity() const
+{
+    std::lock_guard lock(mutex_);
+    return diskCapacity_;
+}
+
+void NSURLCache::setMemoryCapacity(std::uint64_t capacity)
+{
+    std::lock_guard lock(mutex_);
+    memoryCapacity_ = capacity;
+    trimMemoryLocked();
+}
+
+void NSURLCache::setDiskCapacity(std::uint64_t capacity)
+{
+    std::lock_guard lock(mutex_);
+    diskCapacity_ = capacity;
+    if (!diskPath_.empty())
+        trimDiskLocked();
+}
+
+std::uint64_t NSURLCache::currentMemoryUsage() const
+{
+    std::lock_guard lock(mutex_);
+    return memoryUsage_;
+}
+
+std::uint64_t NSURLCache::currentDiskUsage() const
+{
+    std::lock_guard lock(mutex_);
+    std::uint64_t total = 0;
+    std::error_code error;
+    if (diskPath_.empty())
+        return 0;
+    for (const auto& item : fs::directory_iterator(diskPath_, error)) {
+        std::error_code e;
+        if (item.path().extension() == ".entry")
+            total += item.file_size(e);
+    }
+    return total;
+}

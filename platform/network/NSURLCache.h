@@ -1,0 +1,94 @@
+// NSURLCache: responses kept for reuse, in memory and on disk under Library/Caches, by URL.
+// NSCachedURLResponse is one kept response with its body. Freshness and validation rules that
+// loads apply to entries are in CachePolicy.h.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/Value.h"
+#include "platform/network/NSURLRequest.h"
+#include "platform/network/NSURLResponse.h"
+
+enum NSURLCacheStoragePolicy : std::uint64_t {
+    NSURLCacheStorageAllowed = 0,
+    NSURLCacheStorageAllowedInMemoryOnly = 1,
+    NSURLCacheStorageNotAllowed = 2,
+};
+
+class NSCachedURLResponse final : public NSObject {
+public:
+    NSCachedURLResponse(std::shared_ptr<NSURLResponse> response, Bytes data, Value userInfo = {},
+        NSURLCacheStoragePolicy storagePolicy = NSURLCacheStorageAllowed, double storedAt = 0);
+    std::string className() const override { return "NSCachedURLResponse"; }
+
+    const std::shared_ptr<NSURLResponse>& response() const { return response_; }
+    const Bytes& data() const { return data_; }
+    const Value& userInfo() const { return userInfo_; }
+    NSURLCacheStoragePolicy storagePolicy() const { return storagePolicy_; }
+    // When the response was received (seconds since 1970); 0 when unknown.
+    double storedAt() const { return storedAt_; }
+
+private:
+    std::shared_ptr<NSURLResponse> response_;
+    Bytes data_;
+    Value userInfo_;
+    NSURLCacheStoragePolicy storagePolicy_;
+    double storedAt_;
+};
+
+class NSURLCache : public NSObject {
+public:
+    // The process-wide cache: 4 MB of memory, 20 MB of disk in Library/Caches/URLCache.
+    static std::shared_ptr<NSURLCache> sharedURLCache();
+    static void setSharedURLCache(std::shared_ptr<NSURLCache> cache);
+    // An empty path keeps entries in memory only; a relative path lies under Library/Caches.
+    NSURLCache(std::uint64_t memoryCapacity, std::uint64_t diskCapacity, std::string diskPath);
+    std::string className() const override { return "NSURLCache"; }
+
+    virtual std::shared_ptr<NSCachedURLResponse> cachedResponseForRequest(const NSURLRequest& request);
+    virtual void storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>& cachedResponse, const NSURLRequest& request);
+    virtual void removeCachedResponseForRequest(const NSURLRequest& request);
+    virtual void removeAllCachedResponses();
+
+    std::uint64_t memoryCapacity() const;
+    std::uint64_t diskCapacity() const;
+    void setMemoryCapacity(std::uint64_t capacity);
+    void setDiskCapacity(std::uint64_t capacity);
+    std::uint64_t currentMemoryUsage() const;
+    std::uint64_t currentDiskUsage() const;
+    const std::string& diskPath() const { return diskPath_; }
+
+private:
+    struct MemoryEntry {
+        std::shared_ptr<NSCachedURLResponse> response;
+        std::uint64_t cost = 0;
+    };
+    static std::optional<std::string> keyFor(const NSURLRequest& request);
+    std::string fileFor(const std::string& key) const;
+    void trimMemoryLocked();
+    void trimDiskLocked();
+    void rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response);
+
+    mutable std::mutex mutex_;
+    std::uint64_t memoryCapacity_;
+    std::uint64_t diskCapacity_;
+    std::string diskPath_;
+    std::list<std::string> recency_; // most recent first
+    std::map<std::string, std::pair<MemoryEntry, std::list<std::string>::iterator>> memory_;
+    std::uint64_t memoryUsage_ = 0;
+};
+
+namespace network {
+
+// The disk form of one entry: a small text head (URL, status, version, time, header fields)
+// then the body. decode returns nullptr for anything malformed, truncated or oversized.
+Bytes encodeCacheEntry(const std::string& url, const NSCachedURLResponse& entry);
+std::shared_ptr<NSCachedURLResponse> decodeCacheEntry(const Bytes& bytes);
+
+} // namespace network

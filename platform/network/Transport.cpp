@@ -1,0 +1,564 @@
+// The libcurl transport: worker pool, socket registry for prompt cancellation, idle watchdog,
+// and the easy-handle setup and callbacks of one exchange.
+#include "platform/network/Transport.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include <curl/curl.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/foundation/NSURL.h"
+#include "platform/network/URLError.h"
+
+namespace network {
+
+std::int64_t steadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Grants the C callbacks access to a transfer's state.
+struct TransferAccess {
+    static void run(Transfer& t, void* easy) { t.run(easy); }
+    static TransferRequest& request(Transfer& t) { return t.request_; }
+    static TransferClient& client(Transfer& t) { return *t.client_; }
+    static Transfer& self(void* p) { return *static_cast<Transfer*>(p); }
+    static std::atomic<bool>& cancelled(Transfer& t) { return t.cancelled_; }
+    static std::atomic<bool>& timedOut(Transfer& t) { return t.timedOut_; }
+    static std::atomic<bool>& waiting(Transfer& t) { return t.waiting_; }
+    static std::atomic<std::int64_t>& lastActivity(Transfer& t) { return t.lastActivity_; }
+    static std::int64_t startedAt(Transfer& t) { return t.startedAt_; }
+    static void touch(Transfer& t) { t.touch(); }
+    static bool& trustRefused(Transfer& t) { return t.trustRefused_; }
+    static bool& headRefused(Transfer& t) { return t.headRefused_; }
+    static bool& clientStopped(Transfer& t) { return t.clientStopped_; }
+    static bool& sentHead(Transfer& t) { return t.sentHead_; }
+    static std::shared_ptr<NSError>& streamError(Transfer& t) { return t.streamError_; }
+    static ResponseHeadReader& headReader(Transfer& t) { return t.headReader_; }
+    static std::int64_t& bodySent(Transfer& t) { return t.bodySent_; }
+    static std::size_t& bodyOffset(Transfer& t) { return t.bodyOffset_; }
+    static const std::string& host(Transfer& t) { return t.host_; }
+    static void*& easy(Transfer& t) { return t.easy_; }
+};
+
+namespace {
+
+using Access = TransferAccess;
+
+// Sockets open now, and the transfer using each (none between transfers).
+struct SocketRegistry {
+    std::mutex mutex;
+    std::map<int, Transfer*> owners;
+
+    void shutdownFor(Transfer* transfer)
+    {
+        std::lock_guard lock(mutex);
+        for (auto& [fd, owner] : owners)
+            if (owner == transfer)
+                ::shutdown(fd, SHUT_RDWR);
+    }
+    void release(Transfer* transfer)
+    {
+        std::lock_guard lock(mutex);
+        for (auto& [fd, owner] : owners)
+            if (owner == transfer)
+                owner = nullptr;
+    }
+};
+
+SocketRegistry& sockets()
+{
+    static auto* registry = new SocketRegistry;
+    return *registry;
+}
+
+// Transfers in flight, watched for idle and total time-outs.
+struct Watchdog {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<std::shared_ptr<Transfer>> active;
+    bool running = false;
+
+    void add(const std::shared_ptr<Transfer>& transfer)
+    {
+        std::lock_guard lock(mutex);
+        active.insert(transfer);
+        if (!running) {
+            running = true;
+            std::thread([this] { loop(); }).detach();
+        }
+        changed.notify_all();
+    }
+    void remove(const std::shared_ptr<Transfer>& transfer)
+    {
+        std::lock_guard lock(mutex);
+        active.erase(transfer);
+    }
+    std::size_t count()
+    {
+        std::lock_guard lock(mutex);
+        return active.size();
+    }
+    void loop();
+};
+
+Watchdog& watchdog()
+{
+    static auto* instance = new Watchdog;
+    return *instance;
+}
+
+struct Pool {
+    std::mutex mutex;
+    std::condition_variable work;
+    std::deque<std::shared_ptr<Transfer>> queue;
+    std::size_t threads = 0;
+    std::size_t idle = 0;
+    double idleTimeout = 10;
+
+    void submit(std::shared_ptr<Transfer> transfer)
+    {
+        std::lock_guard lock(mutex);
+        queue.push_back(std::move(transfer));
+        if (idle > queue.size() - 1) {
+            work.notify_one();
+            return;
+        }
+        ++threads;
+        std::thread([this] { worker(); }).detach();
+    }
+    void worker();
+};
+
+Pool& pool()
+{
+    static auto* instance = new Pool;
+    return *instance;
+}
+
+void globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+}
+
+void Pool::worker()
+{
+    CURL* easy = curl_easy_init();
+    for (;;) {
+        std::shared_ptr<Transfer> transfer;
+        {
+            std::unique_lock lock(mutex);
+            ++idle;
+            bool got = work.wait_for(lock, std::chrono::duration<double>(idleTimeout), [&] { return !queue.empty(); });
+            --idle;
+            if (!got) {
+                --threads;
+                break;
+            }
+            transfer = std::move(queue.front());
+            queue.pop_front();
+        }
+        curl_easy_reset(easy);
+        Access::run(*transfer, easy);
+    }
+    curl_easy_cleanup(easy);
+}
+
+void Watchdog::loop()
+{
+    std::unique_lock lock(mutex);
+    for (;;) {
+        if (active.empty()) {
+            changed.wait(lock);
+            continue;
+        }
+        changed.wait_for(lock, std::chrono::milliseconds(20));
+        std::int64_t now = steadyNow();
+        for (const auto& transfer : active) {
+            auto& request = Access::request(*transfer);
+            bool idleOut = !Access::waiting(*transfer)
+                && now - Access::lastActivity(*transfer) > static_cast<std::int64_t>(request.idleTimeout * 1e9);
+            bool totalOut = request.totalTimeout > 0
+                && now - Access::startedAt(*transfer) > static_cast<std::int64_t>(request.totalTimeout * 1e9);
+            if ((idleOut || totalOut) && !Access::timedOut(*transfer).exchange(true))
+                sockets().shutdownFor(transfer.get());
+        }
+    }
+}
+
+// libcurl callbacks.
+
+curl_socket_t openSocket(void* data, curlsocktype, struct curl_sockaddr* address)
+{
+    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (fd < 0)
+        return CURL_SOCKET_BAD;
+    auto& registry = sockets();
+    std::lock_guard lock(registry.mutex);
+    registry.owners[fd] = static_cast<Transfer*>(data);
+    return fd;
+}
+
+int closeSocket(void*, curl_socket_t fd)
+{
+    auto& registry = sockets();
+    std::lock_guard lock(registry.mutex);
+    registry.owners.erase(fd);
+    return ::close(fd);
+}
+
+// A reused connection's socket becomes this transfer's.
+int beforeRequest(void* data, char*, char*, int, int)
+{
+    auto& transfer = Access::self(data);
+    if (Access::cancelled(transfer) || Access::timedOut(transfer))
+        return CURL_PREREQFUNC_ABORT;
+    curl_socket_t fd = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(static_cast<CURL*>(Access::easy(transfer)), CURLINFO_ACTIVESOCKET, &fd) == CURLE_OK
+        && fd != CURL_SOCKET_BAD) {
+        auto& registry = sockets();
+        std::lock_guard lock(registry.mutex);
+        if (auto it = registry.owners.find(fd); it != registry.owners.end())
+            it->second = &transfer;
+    }
+    return CURL_PREREQFUNC_OK;
+}
+
+int verifyCertificate(X509_STORE_CTX* store, void* data)
+{
+    auto& transfer = Access::self(data);
+    std::vector<SecCertificateRef> certificates;
+    if (X509* leaf = X509_STORE_CTX_get0_cert(store)) {
+        X509_up_ref(leaf);
+        certificates.push_back(std::make_shared<SecCertificate>(leaf));
+    }
+    if (STACK_OF(X509)* chain = X509_STORE_CTX_get0_untrusted(store)) {
+        for (int i = 0; i < sk_X509_num(chain); ++i) {
+            X509* certificate = sk_X509_value(chain, i);
+            if (!certificates.empty() && X509_cmp(certificate, certificates.front()->x509()) == 0)
+                continue;
+            X509_up_ref(certificate);
+            certificates.push_back(std::make_shared<SecCertificate>(certificate));
+        }
+    }
+    SecTrustRef trust;
+    if (SecTrustCreateWithCertificates(certificates, { SecPolicyCreateSSL(true, Access::host(transfer)) }, &trust)
+        != errSecSuccess) {
+        Access::trustRefused(transfer) = true;
+        return 0;
+    }
+    transfer.setWaitingForClient(true);
+    bool accepted = !Access::cancelled(transfer) && Access::client(transfer).transferEvaluateTrust(trust);
+    transfer.setWaitingForClient(false);
+    Access::touch(transfer);
+    if (!accepted) {
+        Access::trustRefused(transfer) = true;
+        X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
+        return 0;
+    }
+    X509_STORE_CTX_set_error(store, X509_V_OK);
+    return 1;
+}
+
+CURLcode sslContext(CURL*, void* context, void* data)
+{
+    auto* ssl = static_cast<SSL_CTX*>(context);
+    SSL_CTX_set_verify(ssl, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(ssl, verifyCertificate, data);
+    // The callback's transfer is only valid during this connection's first handshake.
+    SSL_CTX_set_options(ssl, SSL_OP_NO_RENEGOTIATION);
+    return CURLE_OK;
+}
+
+size_t headerLine(char* buffer, size_t size, size_t count, void* data)
+{
+    auto& transfer = Access::self(data);
+    size_t length = size * count;
+    Access::touch(transfer);
+    if (Access::cancelled(transfer))
+        return 0;
+    auto result = Access::headReader(transfer).line(std::string_view(buffer, length));
+    if (result == ResponseHeadReader::Result::Malformed || result == ResponseHeadReader::Result::TooLarge) {
+        Access::headRefused(transfer) = true;
+        return 0;
+    }
+    if (result == ResponseHeadReader::Result::Complete) {
+        Access::sentHead(transfer) = true;
+        Access::client(transfer).transferDidReceiveHead(Access::headReader(transfer).takeHead());
+    }
+    return length;
+}
+
+size_t bodyBytes(char* buffer, size_t size, size_t count, void* data)
+{
+    auto& transfer = Access::self(data);
+    size_t length = size * count;
+    Access::touch(transfer);
+    if (Access::cancelled(transfer) || !Access::sentHead(transfer))
+        return 0;
+    if (length == 0)
+        return 0;
+    if (!Access::client(transfer).transferDidReceiveBody(reinterpret_cast<const std::uint8_t*>(buffer), length)) {
+        Access::clientStopped(transfer) = true;
+        return 0;
+    }
+    Access::touch(transfer);
+    return length;
+}
+
+size_t readBody(char* buffer, size_t size, size_t count, void* data)
+{
+    auto& transfer = Access::self(data);
+    auto& request = Access::request(transfer);
+    size_t capacity = size * count;
+    if (Access::cancelled(transfer))
+        return CURL_READFUNC_ABORT;
+    size_t produced = 0;
+    if (request.body) {
+        auto& offset = Access::bodyOffset(transfer);
+        produced = std::min(capacity, request.body->size() - offset);
+        std::memcpy(buffer, request.body->data() + offset, produced);
+        offset += produced;
+    } else if (request.bodyStream) {
+        std::int64_t got = request.bodyStream->read(reinterpret_cast<std::uint8_t*>(buffer), capacity);
+        if (got < 0) {
+            Access::streamError(transfer) = request.bodyStream->streamError();
+            if (!Access::streamError(transfer))
+                Access::streamError(transfer) = NSError::errorWithDomain(NSPOSIXErrorDomain, 5); // EIO
+            return CURL_READFUNC_ABORT;
+        }
+        produced = static_cast<size_t>(got);
+    }
+    Access::touch(transfer);
+    if (produced > 0) {
+        auto& sent = Access::bodySent(transfer);
+        sent += static_cast<std::int64_t>(produced);
+        std::int64_t expected = request.body ? static_cast<std::int64_t>(request.body->size()) : request.bodyLength;
+        Access::client(transfer).transferDidSendBody(static_cast<std::int64_t>(produced), sent, expected);
+    }
+    return produced;
+}
+
+int seekBody(void* data, curl_off_t offset, int origin)
+{
+    auto& transfer = Access::self(data);
+    auto& request = Access::request(transfer);
+    if (!request.body || origin != SEEK_SET || offset < 0 || static_cast<std::uint64_t>(offset) > request.body->size())
+        return CURL_SEEKFUNC_CANTSEEK;
+    Access::bodyOffset(transfer) = static_cast<std::size_t>(offset);
+    Access::bodySent(transfer) = offset;
+    return CURL_SEEKFUNC_OK;
+}
+
+int progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto& transfer = Access::self(data);
+    return Access::cancelled(transfer) || Access::timedOut(transfer) ? 1 : 0;
+}
+
+std::int64_t mapCurlCode(CURLcode code)
+{
+    switch (code) {
+    // Schemes are checked before a transfer starts; here it means an HTTP/0.9 (headless) reply.
+    case CURLE_UNSUPPORTED_PROTOCOL: return NSURLErrorBadServerResponse;
+    case CURLE_URL_MALFORMAT: return NSURLErrorBadURL;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST: return NSURLErrorCannotFindHost;
+    case CURLE_COULDNT_CONNECT: return NSURLErrorCannotConnectToHost;
+    case CURLE_OPERATION_TIMEDOUT: return NSURLErrorTimedOut;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_RANGE_ERROR: return NSURLErrorBadServerResponse;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_SEND_FAIL_REWIND: return NSURLErrorNetworkConnectionLost;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER: return NSURLErrorSecureConnectionFailed;
+    case CURLE_PEER_FAILED_VERIFICATION: return NSURLErrorServerCertificateUntrusted;
+    case CURLE_BAD_CONTENT_ENCODING: return NSURLErrorCannotDecodeContentData;
+    default: return NSURLErrorUnknown;
+    }
+}
+
+curl_slist* headerList(const TransferRequest& request)
+{
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : request.headers.fields()) {
+        if (name.find_first_of("\r\n:") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
+            continue; // never let a field smuggle another line into the head
+        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        list = curl_slist_append(list, line.c_str());
+    }
+    if (!request.headers.has("Expect"))
+        list = curl_slist_append(list, "Expect:");
+    if (!request.headers.has("Content-Type") && (request.body || request.bodyStream))
+        list = curl_slist_append(list, "Content-Type:");
+    return list;
+}
+
+} // namespace
+
+Transfer::Transfer(TransferRequest request, std::shared_ptr<TransferClient> client)
+    : request_(std::move(request))
+    , client_(std::move(client))
+{
+    if (auto url = NSURL::URLWithString(request_.url))
+        host_ = url->host();
+    if (host_.size() > 2 && host_.front() == '[' && host_.back() == ']')
+        host_ = host_.substr(1, host_.size() - 2);
+}
+
+Transfer::~Transfer() = default;
+
+std::shared_ptr<Transfer> Transfer::start(TransferRequest request, std::shared_ptr<TransferClient> client)
+{
+    globalInit();
+    auto transfer = std::make_shared<Transfer>(std::move(request), std::move(client));
+    transfer->startedAt_ = steadyNow();
+    transfer->touch();
+    watchdog().add(transfer);
+    pool().submit(transfer);
+    return transfer;
+}
+
+void Transfer::cancel()
+{
+    if (cancelled_.exchange(true))
+        return;
+    sockets().shutdownFor(this);
+}
+
+void Transfer::setWaitingForClient(bool waiting)
+{
+    waiting_ = waiting;
+    if (!waiting)
+        touch();
+}
+
+void Transfer::touch() { lastActivity_ = steadyNow(); }
+
+void Transfer::run(void* handle)
+{
+    auto self = shared_from_this();
+    CURL* easy = static_cast<CURL*>(handle);
+    easy_ = handle;
+    TransferResult result;
+    if (cancelled_) {
+        result.cancelled = true;
+    } else {
+        curl_slist* headers = headerList(request_);
+        curl_easy_setopt(easy, CURLOPT_URL, request_.url.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContext);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
+        curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1.0, request_.idleTimeout * 1000)));
+        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+        if (!request_.headers.has("Accept-Encoding"))
+            curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+        bool hasBody = request_.body || request_.bodyStream;
+        if (request_.method == "HEAD") {
+            curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        } else if (hasBody) {
+            curl_off_t length = request_.body ? static_cast<curl_off_t>(request_.body->size()) : request_.bodyLength;
+            if (request_.method == "POST") {
+                curl_easy_setopt(easy, CURLOPT_POST, 1L);
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+            } else {
+                curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+                curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, length);
+                curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request_.method.c_str());
+            }
+            curl_easy_setopt(easy, CURLOPT_READFUNCTION, readBody);
+            curl_easy_setopt(easy, CURLOPT_READDATA, this);
+            curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, seekBody);
+            curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+            if (request_.bodyStream)
+                request_.bodyStream->open();
+        } else if (request_.method != "GET") {
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request_.method.c_str());
+        }
+        CURLcode code = curl_easy_perform(easy);
+        curl_slist_free_all(headers);
+        if (request_.bodyStream)
+            request_.bodyStream->close();
+        if (cancelled_ || clientStopped_) {
+            result.cancelled = true;
+            result.urlErrorCode = NSURLErrorCancelled;
+        } else if (code == CURLE_OK) {
+            result.urlErrorCode = sentHead_ ? std::int64_t(0) : std::int64_t(NSURLErrorBadServerResponse);
+        } else if (timedOut_ || code == CURLE_OPERATION_TIMEDOUT) {
+            result.urlErrorCode = NSURLErrorTimedOut;
+        } else if (trustRefused_) {
+            result.trustRefused = true;
+            result.urlErrorCode = NSURLErrorServerCertificateUntrusted;
+        } else if (headRefused_) {
+            result.urlErrorCode = NSURLErrorBadServerResponse;
+            result.detail = "malformed or oversized response head";
+        } else if (streamError_) {
+            result.urlErrorCode = NSURLErrorUnknown;
+            result.underlyingError = streamError_;
+        } else {
+            result.urlErrorCode = mapCurlCode(code);
+            result.detail = curl_easy_strerror(code);
+        }
+    }
+    sockets().release(this);
+    watchdog().remove(self);
+    auto client = std::move(client_);
+    client->transferDidComplete(std::move(result));
+}
+
+std::size_t activeTransferCount() { return watchdog().count(); }
+
+std::size_t transportThreadCount()
+{
+    auto& p = pool();
+    std::lock_guard lock(p.mutex);
+    return p.threads;
+}
+
+void setTransportIdleTimeout(double seconds)
+{
+    auto& p = pool();
+    std::lock_guard lock(p.mutex);
+    p.idleTimeout = seconds;
+    p.work.notify_all();
+}
+
+} // namespace network

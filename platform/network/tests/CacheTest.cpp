@@ -1,0 +1,158 @@
+// The URL cache: what is kept, fresh entries served without the network, stale ones validated
+// with ETag or Last-Modified (a 304 serves the kept body), the policies that skip or require
+// the cache, disk entries surviving a new cache object, and damaged entries.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/network/CachePolicy.h"
+#include "platform/network/URLError.h"
+#include "platform/network/tests/Recorder.h"
+#include "testing/TempHome.h"
+#include "testing/httpserver/Resource.h"
+#include "testing/httpserver/TestServer.h"
+
+using namespace network::test;
+using httpserver::Reply;
+using httpserver::Request;
+using httpserver::TestServer;
+
+namespace {
+
+class Cache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        threading::becomeMainThread();
+        cache = std::make_shared<NSURLCache>(1 << 20, 10 << 20, "URLCacheTest");
+        NSURLCache::setSharedURLCache(cache);
+    }
+    void TearDown() override { NSURLCache::setSharedURLCache(nullptr); }
+    std::shared_ptr<Recorder> get(const std::string& path, NSURLRequestCachePolicy policy = NSURLRequestUseProtocolCachePolicy)
+    {
+        auto request = requestFor(server.url(path));
+        request->setCachePolicy(policy);
+        return load(request);
+    }
+    testing_support::TempHome home;
+    TestServer server;
+    std::shared_ptr<NSURLCache> cache;
+};
+
+TEST_F(Cache, FreshResponsesAreServedWithoutTheNetworkAndWithoutACacheOffer)
+{
+    server.on("/fresh", Reply::text("kept").header("Cache-Control", "max-age=600"));
+    auto first = get("/fresh");
+    EXPECT_EQ(first->order(), "willSend useStorage response data cache finish");
+    auto second = get("/fresh");
+    EXPECT_EQ(second->order(), "willSend useStorage response data finish");
+    EXPECT_EQ(second->text(), "kept");
+    EXPECT_EQ(server.requestCount("/fresh"), 1u);
+}
+
+TEST_F(Cache, StaleResponsesAreValidatedAndA304ServesTheKeptBody)
+{
+    httpserver::Resource resource;
+    resource.body = "image bytes";
+    resource.etag = "\"v1\"";
+    resource.extraHeaders.set("Cache-Control", "no-cache");
+    server.on("/etag", httpserver::serve(resource));
+    get("/etag");
+    auto second = get("/etag");
+    EXPECT_EQ(second->text(), "image bytes");
+    EXPECT_EQ(second->status(), 200);
+    EXPECT_EQ(second->order(), "willSend useStorage response data finish");
+    auto requests = server.requestsFor("/etag");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].headers.value("If-None-Match"), "\"v1\"");
+}
+
+TEST_F(Cache, PoliciesSkipOrRequireTheCache)
+{
+    server.on("/p", Reply::text("v").header("Cache-Control", "max-age=600"));
+    auto missing = get("/p", NSURLRequestReturnCacheDataDontLoad);
+    ASSERT_TRUE(missing->error);
+    EXPECT_EQ(missing->error->code(), NSURLErrorResourceUnavailable);
+    get("/p");
+    EXPECT_EQ(get("/p", NSURLRequestReturnCacheDataDontLoad)->text(), "v");
+    get("/p", NSURLRequestReloadIgnoringLocalCacheData);
+    EXPECT_EQ(server.requestCount("/p"), 2u);
+}
+
+TEST_F(Cache, NoStoreAndDeclinedOffersKeepNothing)
+{
+    server.on("/secret", Reply::text("s").header("Cache-Control", "no-store, max-age=600"));
+    EXPECT_EQ(get("/secret")->order(), "willSend useStorage response data finish");
+    server.on("/declined", Reply::text("d").header("Cache-Control", "max-age=600"));
+    auto r = std::make_shared<Recorder>();
+    r->cache = [](auto&) { return nullptr; };
+    auto request = requestFor(server.url("/declined"));
+    request->setCachePolicy(NSURLRequestUseProtocolCachePolicy);
+    load(request, r);
+    get("/declined");
+    EXPECT_EQ(server.requestCount("/declined"), 2u);
+}
+
+TEST_F(Cache, DiskEntriesOutliveTheCacheObjectAndDamagedOnesAreDropped)
+{
+    server.on("/disk", Reply::text("on disk").header("Cache-Control", "max-age=600"));
+    get("/disk");
+    auto reopened = std::make_shared<NSURLCache>(1 << 20, 10 << 20, "URLCacheTest");
+    auto request = requestFor(server.url("/disk"));
+    auto entry = reopened->cachedResponseForRequest(*request);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(std::string(entry->data().begin(), entry->data().end()), "on disk");
+    EXPECT_GT(reopened->currentDiskUsage(), 0u);
+    for (const auto& file : std::filesystem::directory_iterator(reopened->diskPath()))
+        std::ofstream(file.path(), std::ios::trunc) << "QMURLCACHE 1\ngarbage";
+    auto fresh = std::make_shared<NSURLCache>(1 << 20, 10 << 20, "URLCacheTest");
+    EXPECT_FALSE(fresh->cachedResponseForRequest(*request));
+    EXPECT_EQ(fresh->currentDiskUsage(), 0u);
+}
+
+TEST_F(Cache, LastModifiedValidatesAndMemoryStaysWithinItsBudget)
+{
+    httpserver::Resource resource;
+    resource.body = "dated";
+    resource.lastModified = 784111777;
+    resource.extraHeaders.set("Cache-Control", "max-age=0");
+    server.on("/dated", httpserver::serve(resource));
+    get("/dated");
+    EXPECT_EQ(get("/dated")->text(), "dated");
+    auto requests = server.requestsFor("/dated");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].headers.value("If-Modified-Since"), "Sun, 06 Nov 1994 08:49:37 GMT");
+
+    auto small = std::make_shared<NSURLCache>(4000, 0, "");
+    for (int i = 0; i < 10; ++i) {
+        auto request = requestFor("http://h/" + std::to_string(i));
+        auto response = std::make_shared<NSHTTPURLResponse>(request->URL(), 200, "HTTP/1.1", network::HeaderFields {});
+        small->storeCachedResponse(std::make_shared<NSCachedURLResponse>(response, Bytes(1000, 'x')), *request);
+    }
+    EXPECT_LE(small->currentMemoryUsage(), 4000u);
+    EXPECT_TRUE(small->cachedResponseForRequest(*requestFor("http://h/9")));
+    EXPECT_FALSE(small->cachedResponseForRequest(*requestFor("http://h/0")));
+}
+
+TEST_F(Cache, FreshnessRules)
+{
+    auto entry = [](network::HeaderFields headers, double storedAt) {
+        auto response = std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString("http://h/"), 200, "HTTP/1.1", headers);
+        return NSCachedURLResponse(response, {}, {}, NSURLCacheStorageAllowed, storedAt);
+    };
+    network::HeaderFields maxAge;
+    maxAge.set("Cache-Control", "public, max-age=60");
+    EXPECT_TRUE(network::isFresh(entry(maxAge, 1000), 1059));
+    EXPECT_FALSE(network::isFresh(entry(maxAge, 1000), 1061));
+    network::HeaderFields expires;
+    expires.set("Date", "Sun, 06 Nov 1994 08:49:37 GMT");
+    expires.set("Expires", "Sun, 06 Nov 1994 08:50:37 GMT");
+    EXPECT_TRUE(network::isFresh(entry(expires, 1000), 1030));
+    EXPECT_FALSE(network::isFresh(entry(expires, 1000), 1090));
+    network::HeaderFields nothing;
+    EXPECT_FALSE(network::isFresh(entry(nothing, 1000), 1000));
+    EXPECT_EQ(network::parseHTTPDate("Sun, 06 Nov 1994 08:49:37 GMT"), 784111777.0);
+}
+
+} // namespace

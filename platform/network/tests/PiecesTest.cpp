@@ -1,0 +1,221 @@
+// The pieces under the loaders: requests and responses, streams, header reading,
+// authentication values, cookies and credentials.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/network/HTTPAuthentication.h"
+#include "platform/network/NSHTTPCookieStorage.h"
+#include "platform/network/NSURLCredential.h"
+#include "platform/network/NSURLRequest.h"
+#include "platform/network/NSURLResponse.h"
+#include "platform/network/ResponseHead.h"
+#include "platform/threading/NSThread.h"
+#include "testing/RunLoopPump.h"
+#include "testing/TempHome.h"
+
+namespace {
+
+std::optional<NSURL> url(const char* text) { return NSURL::URLWithString(text); }
+
+TEST(Request, HeadersIgnoreCaseAndBodyExcludesStream)
+{
+    auto request = NSMutableURLRequest::requestWithURL(url("http://h/p"));
+    EXPECT_EQ(request->HTTPMethod(), "GET");
+    EXPECT_EQ(request->timeoutInterval(), 60);
+    EXPECT_TRUE(request->HTTPShouldHandleCookies());
+    request->setValueForHTTPHeaderField("a", "X-One");
+    request->setValueForHTTPHeaderField("b", "x-one");
+    request->addValueForHTTPHeaderField("c", "X-ONE");
+    EXPECT_EQ(request->valueForHTTPHeaderField("x-one"), "b, c");
+    EXPECT_EQ(request->allHTTPHeaderFields().count(), 1u);
+    request->setValueForHTTPHeaderField(std::nullopt, "X-one");
+    EXPECT_FALSE(request->valueForHTTPHeaderField("X-One"));
+
+    auto stream = NSInputStream::inputStreamWithData(Bytes { 1 });
+    request->setHTTPBody(Bytes { 1, 2 });
+    request->setHTTPBodyStream(stream);
+    EXPECT_FALSE(request->HTTPBody());
+    auto copy = request->copy();
+    EXPECT_EQ(copy->HTTPBodyStream(), stream); // copies share the stream object
+    request->setHTTPBody(Bytes { 3 });
+    EXPECT_FALSE(request->HTTPBodyStream());
+    EXPECT_EQ(copy->HTTPBodyStream(), stream);
+}
+
+TEST(Response, ContentTypeLengthAndFileName)
+{
+    network::HeaderFields headers;
+    headers.set("content-type", "Text/HTML; Charset=\"GBK\"");
+    headers.set("Content-Length", "42");
+    headers.set("Content-Disposition", "attachment; filename=\"../../etc/report.pdf\"");
+    NSHTTPURLResponse response(url("http://h/dir/file"), 200, "HTTP/1.1", headers);
+    EXPECT_EQ(response.MIMEType(), "text/html");
+    EXPECT_EQ(response.textEncodingName(), "GBK");
+    EXPECT_EQ(response.expectedContentLength(), 42);
+    EXPECT_EQ(response.suggestedFilename(), "report.pdf");
+    EXPECT_EQ(response.valueForHTTPHeaderField("CONTENT-LENGTH"), "42");
+
+    network::HeaderFields bad;
+    bad.set("Content-Length", "12abc");
+    NSHTTPURLResponse unknown(url("http://h/"), 204, "HTTP/1.1", bad);
+    EXPECT_EQ(unknown.expectedContentLength(), -1);
+    EXPECT_FALSE(unknown.MIMEType());
+    EXPECT_EQ(unknown.suggestedFilename(), "Unknown");
+    EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(404), "not found");
+    EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(599), "server error");
+    EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(299), "success");
+}
+
+TEST(Streams, DataAndFileInputReadToTheEnd)
+{
+    testing_support::TempHome home;
+    auto data = NSInputStream::inputStreamWithData(Bytes { 'a', 'b', 'c' });
+    std::uint8_t buffer[2];
+    EXPECT_EQ(data->read(buffer, 2), -1); // not open
+    data->open();
+    EXPECT_EQ(data->read(buffer, 2), 2);
+    EXPECT_EQ(data->read(buffer, 2), 1);
+    EXPECT_EQ(data->read(buffer, 2), 0);
+    EXPECT_EQ(data->streamStatus(), NSStreamStatusAtEnd);
+
+    std::string path = home.pathFor("in.txt");
+    std::ofstream(path) << "file body";
+    auto file = NSInputStream::inputStreamWithFileAtPath(path);
+    EXPECT_EQ(network::readAll(*file), Bytes({ 'f', 'i', 'l', 'e', ' ', 'b', 'o', 'd', 'y' }));
+    EXPECT_EQ(file->propertyForKey(NSStreamFileCurrentOffsetKey).integerValue(), 9);
+
+    auto missing = NSInputStream::inputStreamWithFileAtPath(home.pathFor("missing"));
+    missing->open();
+    EXPECT_EQ(missing->streamStatus(), NSStreamStatusError);
+    ASSERT_TRUE(missing->streamError());
+    EXPECT_EQ(missing->streamError()->domain(), NSPOSIXErrorDomain);
+    EXPECT_FALSE(network::readAll(*missing));
+}
+
+TEST(Streams, OutputToMemoryAndFileAndEventsOnTheScheduledLoop)
+{
+    threading::becomeMainThread();
+    testing_support::TempHome home;
+    auto memory = NSOutputStream::outputStreamToMemory();
+    std::uint8_t bytes[] = { 1, 2, 3 };
+    EXPECT_EQ(memory->write(bytes, 3), -1);
+    struct Listener : NSStreamDelegate {
+        std::vector<NSStreamEvent> events;
+        void streamHandleEvent(const std::shared_ptr<NSStream>&, NSStreamEvent event) override { events.push_back(event); }
+    };
+    auto listener = std::make_shared<Listener>();
+    memory->setDelegate(listener);
+    memory->scheduleInRunLoop(NSRunLoop::currentRunLoop(), NSDefaultRunLoopMode);
+    memory->open();
+    EXPECT_TRUE(memory->hasSpaceAvailable());
+    EXPECT_EQ(memory->write(bytes, 3), 3);
+    EXPECT_EQ(memory->propertyForKey(NSStreamDataWrittenToMemoryStreamKey).asData(), Bytes({ 1, 2, 3 }));
+    ASSERT_TRUE(testing_support::runUntil([&] { return !listener->events.empty(); }));
+    EXPECT_EQ(listener->events.front(), NSStreamEventOpenCompleted);
+
+    std::string path = home.pathFor("out.bin");
+    auto file = NSOutputStream::outputStreamToFileAtPath(path, false);
+    file->open();
+    EXPECT_EQ(file->write(bytes, 3), 3);
+    EXPECT_EQ(file->propertyForKey(NSStreamFileCurrentOffsetKey).integerValue(), 3);
+    file->close();
+    auto appended = NSOutputStream::outputStreamToFileAtPath(path, true);
+    appended->open();
+    appended->write(bytes, 1);
+    EXPECT_EQ(appended->propertyForKey(NSStreamFileCurrentOffsetKey).integerValue(), 4);
+    auto unwritable = NSOutputStream::outputStreamToFileAtPath(home.pathFor("no/such/dir/x"), false);
+    unwritable->open();
+    EXPECT_EQ(unwritable->streamStatus(), NSStreamStatusError);
+}
+
+TEST(ResponseHeads, InterimFoldedMalformedAndOversized)
+{
+    network::ResponseHeadReader reader;
+    using R = network::ResponseHeadReader::Result;
+    EXPECT_EQ(reader.line("HTTP/1.1 100 Continue\r\n"), R::More);
+    EXPECT_EQ(reader.line("\r\n"), R::More);
+    EXPECT_EQ(reader.line("HTTP/1.1 200 OK\r\n"), R::More);
+    EXPECT_EQ(reader.line("Set-Cookie: a=1\r\n"), R::More);
+    EXPECT_EQ(reader.line("Set-Cookie: b=2\r\n"), R::More);
+    EXPECT_EQ(reader.line("X-Long: one\r\n"), R::More);
+    EXPECT_EQ(reader.line("  two\r\n"), R::More);
+    EXPECT_EQ(reader.line("\r\n"), R::Complete);
+    EXPECT_EQ(reader.head().status, 200);
+    EXPECT_EQ(reader.head().headers.get("x-long"), "one two");
+    EXPECT_EQ(reader.head().rawFields.size(), 3u);
+    EXPECT_EQ(reader.head().headers.get("Set-Cookie"), "a=1, b=2");
+
+    network::ResponseHeadReader bad;
+    EXPECT_EQ(bad.line("HTTP/1.1 2x0 OK\r\n"), R::Malformed);
+    network::ResponseHeadReader noColon;
+    noColon.line("HTTP/1.1 200 OK\r\n");
+    EXPECT_EQ(noColon.line("no colon here\r\n"), R::Malformed);
+    network::ResponseHeadReader huge;
+    huge.line("HTTP/1.1 200 OK\r\n");
+    EXPECT_EQ(huge.line("X: " + std::string(300000, 'a')), R::TooLarge);
+    EXPECT_FALSE(network::parseStatusLine("HTTP/1.1 99 Low"));
+    EXPECT_EQ(network::parseStatusLine("HTTP/1.0 404")->second, 404);
+}
+
+TEST(Authentication, ChallengesAndAnswers)
+{
+    auto challenges = network::parseAuthenticate(
+        "Newauth realm=\"apps\", type=1, title=\"Login to \\\"apps\\\"\", Basic realm=\"simple\", Digest realm=\"d\", nonce=\"n1\"");
+    ASSERT_EQ(challenges.size(), 3u);
+    EXPECT_EQ(challenges[0].params.at("title"), "Login to \"apps\"");
+    EXPECT_EQ(challenges[1].params.at("realm"), "simple");
+    EXPECT_EQ(network::preferredChallenge(challenges)->scheme, "Digest");
+    EXPECT_TRUE(network::parseAuthenticate(",,, \"").empty());
+    EXPECT_EQ(network::basicAuthorization("Aladdin", "open sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
+
+    // The worked example of RFC 2617.
+    network::AuthChallenge digest { "Digest",
+        { { "realm", "testrealm@host.com" }, { "qop", "auth,auth-int" }, { "nonce", "dcd98b7102dd2f0e8b11d0f600bfb0c093" },
+            { "opaque", "5ccc069c403ebaf9f0171e9517f40e41" } } };
+    auto answer = network::digestAuthorization(
+        digest, "Mufasa", "Circle Of Life", "GET", "/dir/index.html", "0a4f113b", 1);
+    ASSERT_TRUE(answer);
+    EXPECT_NE(answer->find("response=\"6629fae49393a05397450978507c4ef1\""), std::string::npos);
+    EXPECT_NE(answer->find("nc=00000001"), std::string::npos);
+    digest.params["algorithm"] = "SHA-256";
+    EXPECT_FALSE(network::digestAuthorization(digest, "u", "p", "GET", "/", "c", 1));
+}
+
+TEST(Cookies, DomainPathSecureAndExpiry)
+{
+    NSHTTPCookieStorage storage;
+    auto from = *url("http://www.example.com/shop/cart");
+    storage.setCookiesFromResponse({ { "Set-Cookie", "a=1; Path=/" }, { "Set-Cookie", "b=2" },
+                                       { "Set-Cookie", "c=3; Domain=example.com; Path=/; Secure" },
+                                       { "Set-Cookie", "evil=1; Domain=other.com" }, { "Set-Cookie", "old=1; Max-Age=0" } },
+        from);
+    EXPECT_EQ(storage.cookies().size(), 3u);
+    EXPECT_EQ(storage.cookieHeaderForURL(*url("http://www.example.com/shop/x")), "b=2; a=1");
+    EXPECT_EQ(storage.cookieHeaderForURL(*url("https://api.example.com/")), "c=3");
+    EXPECT_FALSE(storage.cookieHeaderForURL(*url("http://example.org/")));
+    storage.setCookiesFromResponse({ { "Set-Cookie", "a=9; Path=/" } }, from);
+    EXPECT_EQ(storage.cookieHeaderForURL(*url("http://www.example.com/")), "a=9");
+    storage.setCookieAcceptPolicy(NSHTTPCookieAcceptPolicyNever);
+    storage.setCookiesFromResponse({ { "Set-Cookie", "z=1" } }, from);
+    EXPECT_EQ(storage.cookies().size(), 3u);
+}
+
+TEST(Credentials, StorageBySpaceAndDefault)
+{
+    NSURLCredentialStorage storage;
+    NSURLProtectionSpace space("Host", 80, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
+    NSURLProtectionSpace same("host", 80, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
+    NSURLProtectionSpace other("host", 81, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
+    EXPECT_TRUE(space.isEqual(same));
+    storage.setCredential(NSURLCredential::credentialWithUser("u", "p", NSURLCredentialPersistenceNone), space);
+    EXPECT_TRUE(storage.credentialsForProtectionSpace(space).empty()); // not kept
+    auto kept = NSURLCredential::credentialWithUser("u", "p", NSURLCredentialPersistenceForSession);
+    storage.setDefaultCredential(kept, space);
+    EXPECT_EQ(storage.defaultCredentialForProtectionSpace(same), kept);
+    EXPECT_FALSE(storage.defaultCredentialForProtectionSpace(other));
+    storage.removeCredential(kept, space);
+    EXPECT_FALSE(storage.defaultCredentialForProtectionSpace(space));
+}
+
+} // namespace

@@ -1,0 +1,336 @@
+// NSURLSession against the loopback server: task states and notifications, delegate calls on
+// the delegate queue, completion handlers, uploads of every kind, downloads to temporary files
+// and their resumption, cancellation, challenges and invalidation.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/network/NSURLSession.h"
+#include "platform/network/URLError.h"
+#include "platform/threading/NSNotificationCenter.h"
+#include "testing/RunLoopPump.h"
+#include "testing/TempHome.h"
+#include "testing/httpserver/Resource.h"
+#include "testing/httpserver/TestServer.h"
+
+using httpserver::Reply;
+using httpserver::Request;
+using httpserver::TestServer;
+
+namespace {
+
+class Delegate : public NSURLSessionDelegate {
+public:
+    std::mutex mutex;
+    std::vector<std::string> events;
+    Bytes body;
+    std::shared_ptr<NSError> error;
+    std::atomic<bool> completed { false };
+    std::atomic<bool> invalid { false };
+    std::string downloaded;
+    bool downloadFileExisted = false;
+    std::string movedTo;
+    NSURLSessionResponseDisposition disposition = NSURLSessionResponseAllow;
+    std::function<std::shared_ptr<NSInputStream>()> stream;
+    bool sessionChallenges = false;
+    std::function<void(ChallengeCompletion)> onSessionChallenge;
+
+    bool respondsTo(NSURLSessionDelegateMethod method) const override
+    {
+        if (method == NSURLSessionDelegateMethod::DidReceiveChallenge)
+            return sessionChallenges;
+        return NSURLSessionDelegate::respondsTo(method);
+    }
+    void note(std::string e)
+    {
+        std::lock_guard lock(mutex);
+        if (!events.empty() && events.back() == e && (e == "data" || e == "sent" || e == "wrote"))
+            return;
+        events.push_back(std::move(e));
+    }
+    std::string order()
+    {
+        std::lock_guard lock(mutex);
+        std::string joined;
+        for (const auto& e : events)
+            joined += (joined.empty() ? "" : " ") + e;
+        return joined;
+    }
+    void URLSessionDidBecomeInvalidWithError(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSError>&) override
+    {
+        note("invalid");
+        invalid = true;
+    }
+    void URLSessionDidReceiveChallenge(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLAuthenticationChallenge>&,
+        ChallengeCompletion completion) override
+    {
+        note("sessionChallenge");
+        onSessionChallenge(completion);
+    }
+    void taskNeedNewBodyStream(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
+        std::function<void(std::shared_ptr<NSInputStream>)> completion) override
+    {
+        note("needStream");
+        completion(stream());
+    }
+    void taskDidSendBodyData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&, std::int64_t,
+        std::int64_t, std::int64_t) override
+    {
+        note("sent");
+    }
+    void taskDidCompleteWithError(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
+        const std::shared_ptr<NSError>& e) override
+    {
+        note("complete");
+        error = e;
+        completed = true;
+    }
+    void dataTaskDidReceiveResponse(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
+        const std::shared_ptr<NSURLResponse>&, std::function<void(NSURLSessionResponseDisposition)> completion) override
+    {
+        note("response");
+        completion(disposition);
+    }
+    void dataTaskDidReceiveData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&, const Bytes& d) override
+    {
+        note("data");
+        body.insert(body.end(), d.begin(), d.end());
+    }
+    void downloadTaskDidWriteData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDownloadTask>&,
+        std::int64_t, std::int64_t, std::int64_t) override
+    {
+        note("wrote");
+    }
+    void downloadTaskDidResumeAtOffset(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDownloadTask>&,
+        std::int64_t, std::int64_t) override
+    {
+        note("resumed");
+    }
+    void downloadTaskDidFinishDownloadingToURL(
+        const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDownloadTask>&, const NSURL& location) override
+    {
+        note("downloaded");
+        std::ifstream in(location.path(), std::ios::binary);
+        downloaded.assign(std::istreambuf_iterator<char>(in), {});
+        downloadFileExisted = std::filesystem::exists(location.path());
+        movedTo = location.path();
+    }
+};
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        threading::becomeMainThread();
+        auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
+        configuration->URLCache = nullptr;
+        session = NSURLSession::sessionWithConfiguration(configuration, delegate, nullptr);
+    }
+    void TearDown() override { session->invalidateAndCancel(); }
+    bool waitCompleted() { return testing_support::runUntil([&] { return delegate->completed.load(); }, 10); }
+    std::shared_ptr<NSURLRequest> request(const std::string& path, std::string method = "GET")
+    {
+        auto r = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(server.url(path)));
+        r->setHTTPMethod(std::move(method));
+        return r;
+    }
+    testing_support::TempHome home;
+    TestServer server;
+    std::shared_ptr<Delegate> delegate = std::make_shared<Delegate>();
+    std::shared_ptr<NSURLSession> session;
+};
+
+TEST_F(Session, TasksStartSuspendedAndPostTheirOwnResumeAndSuspendNotifications)
+{
+    server.on("/x", Reply::text("x"));
+    std::vector<std::string> posted;
+    auto center = NSNotificationCenter::defaultCenter();
+    auto a = center->addObserverForName(NSURLSessionTaskDidResumeNotification, nullptr, nullptr, [&](auto&) { posted.push_back("resume"); });
+    auto b = center->addObserverForName(NSURLSessionTaskDidSuspendNotification, nullptr, nullptr, [&](auto&) { posted.push_back("suspend"); });
+    auto task = session->dataTaskWithRequest(request("/x"));
+    auto second = session->dataTaskWithRequest(request("/x"));
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateSuspended);
+    EXPECT_LT(task->taskIdentifier(), second->taskIdentifier());
+    task->suspend(); // already suspended: nothing
+    task->resume();
+    task->resume(); // already running: nothing
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateRunning);
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(posted, (std::vector<std::string> { "resume" }));
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
+    center->removeObserver(a.get());
+    center->removeObserver(b.get());
+}
+
+TEST_F(Session, DataTaskReportsToTheDelegateInOrder)
+{
+    server.on("/d", Reply::text("data task body"));
+    auto task = session->dataTaskWithRequest(request("/d"));
+    task->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(delegate->order(), "response data complete");
+    EXPECT_EQ(std::string(delegate->body.begin(), delegate->body.end()), "data task body");
+    EXPECT_EQ(task->countOfBytesReceived(), 14);
+    EXPECT_FALSE(delegate->error);
+}
+
+TEST_F(Session, ACompletionHandlerReplacesTheDataCallsButNotCompletion)
+{
+    server.on("/h", Reply::text("handled"));
+    std::optional<Bytes> got;
+    bool called = false;
+    session->dataTaskWithRequest(request("/h"), [&](std::optional<Bytes> data, auto, auto) {
+        got = std::move(data);
+        called = true;
+    })->resume();
+    ASSERT_TRUE(waitCompleted());
+    ASSERT_TRUE(testing_support::runUntil([&] { return called; }));
+    EXPECT_EQ(std::string(got->begin(), got->end()), "handled");
+    EXPECT_EQ(delegate->order(), "complete");
+}
+
+TEST_F(Session, ResponseDispositionCancelEndsTheTaskAsCancelled)
+{
+    server.on("/r", Reply::text("never read"));
+    delegate->disposition = NSURLSessionResponseCancel;
+    session->dataTaskWithRequest(request("/r"))->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(delegate->order(), "response complete");
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+}
+
+TEST_F(Session, UploadsFromDataFileAndStream)
+{
+    server.on("/up", [](const Request& r) { return Reply::text(std::to_string(r.body.size()) + ":" + r.body.substr(0, 3)); });
+    std::string reply;
+    auto capture = [&](std::optional<Bytes> data, auto, auto) { reply.assign(data->begin(), data->end()); };
+    session->uploadTaskWithRequest(request("/up", "POST"), Bytes(5000, 'a'), capture)->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(reply, "5000:aaa");
+    EXPECT_EQ(delegate->order(), "sent complete");
+
+    std::string file = home.pathFor("upload.bin");
+    std::ofstream(file) << std::string(70000, 'f');
+    delegate->completed = false;
+    session->uploadTaskWithRequestFromFile(request("/up", "PUT"), NSURL::fileURLWithPath(file), capture)->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(reply, "70000:fff");
+
+    delegate->completed = false;
+    delegate->events.clear();
+    delegate->stream = [] { return NSInputStream::inputStreamWithData(Bytes(1234, 's')); };
+    session->uploadTaskWithStreamedRequest(request("/up", "POST"))->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(delegate->order(), "needStream sent response data complete");
+    EXPECT_EQ(std::string(delegate->body.begin(), delegate->body.end()), "1234:sss");
+}
+
+TEST_F(Session, DownloadGoesToATemporaryFileRemovedAfterTheDelegateCall)
+{
+    server.on("/file", Reply::text(std::string(200000, 'D')));
+    session->downloadTaskWithRequest(request("/file"))->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(delegate->order(), "wrote downloaded complete");
+    EXPECT_EQ(delegate->downloaded.size(), 200000u);
+    EXPECT_TRUE(delegate->downloadFileExisted);
+    EXPECT_FALSE(std::filesystem::exists(delegate->movedTo));
+}
+
+TEST_F(Session, ACancelledDownloadResumesWithARangeRequest)
+{
+    httpserver::Resource resource;
+    resource.body = std::string(300000, 'R');
+    resource.body[299999] = 'Z';
+    resource.etag = "\"r1\"";
+    auto gate = std::make_shared<httpserver::Gate>();
+    server.on("/big", [&, serve = httpserver::serve(resource)](const Request& r) {
+        if (r.headers.has("Range"))
+            return serve(r);
+        return Reply::text(resource.body).header("ETag", "\"r1\"").closeAfter(100000).waitBeforeBody(nullptr);
+    });
+    auto task = session->downloadTaskWithRequest(request("/big"));
+    task->resume();
+    ASSERT_TRUE(waitCompleted()); // cut after 100000 bytes: -1005
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorNetworkConnectionLost);
+
+    // A download stopped on purpose can be continued.
+    server.on("/slow", Reply::text(resource.body).header("ETag", "\"r1\"").trickle(50000, std::chrono::milliseconds(30)));
+    server.on("/slow-range", httpserver::serve(resource));
+    delegate->completed = false;
+    auto slow = session->downloadTaskWithRequest(request("/slow"));
+    slow->resume();
+    ASSERT_TRUE(testing_support::runUntil([&] { return slow->countOfBytesReceived() >= 50000; }));
+    std::optional<Bytes> resumeData;
+    bool answered = false;
+    slow->cancelByProducingResumeData([&](std::optional<Bytes> d) {
+        resumeData = std::move(d);
+        answered = true;
+    });
+    ASSERT_TRUE(testing_support::runUntil([&] { return answered && delegate->completed; }));
+    ASSERT_TRUE(resumeData);
+    std::string text(resumeData->begin(), resumeData->end());
+    text.replace(text.find("/slow"), 5, "/slow-range");
+    delegate->completed = false;
+    delegate->events.clear();
+    auto resumed = session->downloadTaskWithResumeData(Bytes(text.begin(), text.end()));
+    ASSERT_TRUE(resumed);
+    resumed->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->order().substr(0, 7), "resumed");
+    EXPECT_EQ(delegate->downloaded.size(), 300000u);
+    EXPECT_EQ(delegate->downloaded.back(), 'Z');
+    EXPECT_FALSE(session->downloadTaskWithResumeData(Bytes { 'x' }));
+}
+
+TEST_F(Session, CancelCompletesWithMinus999AndNothingElse)
+{
+    auto gate = std::make_shared<httpserver::Gate>();
+    server.on("/held", Reply::text("late").waitBeforeHead(gate));
+    auto task = session->dataTaskWithRequest(request("/held"));
+    task->resume();
+    ASSERT_TRUE(server.waitForRequests(1));
+    task->cancel();
+    gate->open();
+    ASSERT_TRUE(waitCompleted());
+    testing_support::settle(0.1);
+    EXPECT_EQ(delegate->order(), "complete");
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
+}
+
+TEST_F(Session, SessionLevelTrustChallengeAndCancelGivesMinus999)
+{
+    const auto& certs = httpserver::TestCertificates::shared();
+    TestServer tls(TestServer::https(certs.selfSigned()));
+    tls.on("/", Reply::text("tls"));
+    delegate->sessionChallenges = true;
+    delegate->onSessionChallenge = [](auto completion) { completion(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr); };
+    auto r = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(tls.url("/")));
+    session->dataTaskWithRequest(r)->resume();
+    ASSERT_TRUE(waitCompleted());
+    EXPECT_EQ(delegate->order(), "sessionChallenge complete");
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(tls.requestCount(), 0u);
+}
+
+TEST_F(Session, InvalidationWaitsForRunningTasksThenTellsTheDelegate)
+{
+    server.on("/i", Reply::text("i").delay(std::chrono::milliseconds(50)));
+    session->dataTaskWithRequest(request("/i"))->resume();
+    bool listed = false;
+    session->getTasksWithCompletionHandler([&](auto data, auto uploads, auto downloads) {
+        listed = data.size() == 1 && uploads.empty() && downloads.empty();
+    });
+    session->finishTasksAndInvalidate();
+    EXPECT_FALSE(session->dataTaskWithRequest(request("/i")));
+    ASSERT_TRUE(testing_support::runUntil([&] { return delegate->invalid.load(); }));
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(delegate->order(), "response data complete invalid");
+    EXPECT_FALSE(session->delegate());
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+// Internals shared by the dispatch sources files: the queue object, the current-queue marker,
+// the manager thread that runs dispatch timers and descriptor sources, and a one-shot signal.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "platform/threading/Dispatch.h"
+#include "platform/threading/WorkerPool.h"
+
+class NSRunLoop;
+
+struct dispatch_queue_s : std::enable_shared_from_this<dispatch_queue_s> {
+    enum class Kind { Main, Global, Serial, Concurrent };
+    struct Item {
+        dispatch_block_t block;
+        bool barrier = false;
+    };
+
+    dispatch_queue_s(Kind k, std::string l, threading::WorkerPool::Priority p)
+        : kind(k)
+        , label(std::move(l))
+        , priority(p)
+    {
+    }
+    ~dispatch_queue_s();
+
+    const Kind kind;
+    const std::string label;
+    const threading::WorkerPool::Priority priority;
+    std::mutex mutex;
+    std::deque<Item> items;
+    bool scheduled = false; // serial: a drain job is queued or running
+    std::size_t running = 0; // concurrent: blocks running now
+    std::size_t drainers = 0; // concurrent: drain jobs queued or running
+    bool barrierRunning = false; // concurrent: a barrier block runs now
+    std::map<const void*, std::pair<void*, dispatch_function_t>> specifics;
+};
+
+namespace threading::detail {
+
+// The innermost queue whose block runs on this thread, or nullptr.
+dispatch_queue_s* currentQueue();
+
+// Marks the current thread as running a block of `queue` while it lives.
+class CurrentQueueScope {
+public:
+    explicit CurrentQueueScope(dispatch_queue_s* queue);
+    ~CurrentQueueScope();
+    CurrentQueueScope(const CurrentQueueScope&) = delete;
+    CurrentQueueScope& operator=(const CurrentQueueScope&) = delete;
+
+private:
+    dispatch_queue_s* previous_;
+};
+
+// The run loop of the dispatch manager thread (started on first use, lives until exit).
+std::shared_ptr<NSRunLoop> managerRunLoop();
+
+// Monotonic seconds for a dispatch time (infinity for DISPATCH_TIME_FOREVER).
+double secondsForDispatchTime(dispatch_time_t time);
+
+// One waiter, one signal; the signal fires when its token is destroyed, so work that is dropped
+// instead of run releases its waiter too.
+class OneShot {
+public:
+    struct Token {
+        explicit Token(std::shared_ptr<OneShot> o)
+            : owner(std::move(o))
+        {
+        }
+        Token(const Token&) = delete;
+        Token& operator=(const Token&) = delete;
+        ~Token() { owner->fire(); }
+        std::shared_ptr<OneShot> owner;
+    };
+    static std::shared_ptr<Token> make() { return std::make_shared<Token>(std::make_shared<OneShot>()); }
+    void fire()
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        cv_.notify_all();
+    }
+    void wait()
+    {
+        BlockingScope blocking;
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [&] { return done_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool done_ = false;
+};
+
+} // namespace threading::detail

@@ -1,0 +1,249 @@
+// NSOperationQueue: picks ready operations by priority and order, starts them on workers, and
+// frees a slot when an operation reports "isFinished".
+#include <algorithm>
+
+#include "platform/threading/Dispatch.h"
+#include "platform/threading/NSOperation.h"
+#include "platform/threading/NSThread.h"
+#include "platform/threading/WorkerPool.h"
+
+namespace {
+thread_local std::weak_ptr<NSOperationQueue> tlsCurrentQueue;
+
+// The width of a queue left at the default count.
+constexpr std::size_t kDefaultWidth = 64;
+} // namespace
+
+NSOperationQueue::NSOperationQueue() = default;
+
+NSOperationQueue::~NSOperationQueue() = default;
+
+std::shared_ptr<NSOperationQueue> NSOperationQueue::create() { return std::make_shared<NSOperationQueue>(); }
+
+std::shared_ptr<NSOperationQueue> NSOperationQueue::mainQueue()
+{
+    static auto* queue = [] {
+        auto q = std::make_shared<NSOperationQueue>();
+        q->isMainQueue_ = true;
+        q->maxConcurrent_ = 1;
+        q->name_ = "NSOperationQueue Main Queue";
+        return new std::shared_ptr<NSOperationQueue>(q);
+    }();
+    return *queue;
+}
+
+std::shared_ptr<NSOperationQueue> NSOperationQueue::currentQueue()
+{
+    if (auto queue = tlsCurrentQueue.lock())
+        return queue;
+    return NSThread::isMainThread() ? mainQueue() : nullptr;
+}
+
+void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operation)
+{
+    if (!operation || !operation->claimForQueue())
+        return;
+    std::weak_ptr<NSOperationQueue> weak = weakAs<NSOperationQueue>();
+    NSOperation* raw = operation.get();
+    Slot slot;
+    slot.operation = operation;
+    slot.readiness = operation->observe("isReady", 0, [weak](const std::string&, NSObject*, const Value&) {
+        if (auto queue = weak.lock())
+            queue->schedule();
+    });
+    slot.finishing = operation->observe("isFinished", 0, [weak, raw](const std::string&, NSObject*, const Value&) {
+        if (!raw->isFinished())
+            return;
+        if (auto queue = weak.lock())
+            queue->operationFinished(raw);
+    });
+    {
+        std::lock_guard lock(mutex_);
+        slot.order = nextOrder_++;
+        slots_.push_back(std::move(slot));
+    }
+    schedule();
+}
+
+void NSOperationQueue::addOperations(const std::vector<std::shared_ptr<NSOperation>>& operations, bool waitUntilFinished)
+{
+    for (const auto& operation : operations)
+        addOperation(operation);
+    if (!waitUntilFinished)
+        return;
+    for (const auto& operation : operations) {
+        if (operation)
+            operation->waitUntilFinished();
+    }
+}
+
+void NSOperationQueue::addOperationWithBlock(std::function<void()> block)
+{
+    addOperation(NSBlockOperation::blockOperationWithBlock(std::move(block)));
+}
+
+std::size_t NSOperationQueue::limit() const
+{
+    if (maxConcurrent_ < 0)
+        return isMainQueue_ ? 1 : kDefaultWidth;
+    return static_cast<std::size_t>(maxConcurrent_);
+}
+
+// Starts ready operations while slots are free. Readiness is asked outside the queue's lock,
+// since operations take their own locks to answer and report changes under them.
+void NSOperationQueue::schedule()
+{
+    for (;;) {
+        struct Candidate {
+            std::shared_ptr<NSOperation> operation;
+            std::uint64_t order;
+            long priority = 0;
+        };
+        std::vector<Candidate> candidates;
+        {
+            std::lock_guard lock(mutex_);
+            if (suspended_ || running_ >= limit())
+                return;
+            for (const auto& slot : slots_) {
+                if (!slot.started)
+                    candidates.push_back({ slot.operation, slot.order });
+            }
+        }
+        for (auto& candidate : candidates)
+            candidate.priority = candidate.operation->queuePriority();
+        std::stable_sort(candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.priority > b.priority; });
+        std::shared_ptr<NSOperation> chosen;
+        for (const auto& candidate : candidates) {
+            if (candidate.operation->isReady()) {
+                chosen = candidate.operation;
+                break;
+            }
+        }
+        if (!chosen)
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            if (suspended_ || running_ >= limit())
+                return;
+            auto it = std::find_if(
+                slots_.begin(), slots_.end(), [&](const Slot& slot) { return slot.operation == chosen; });
+            if (it == slots_.end() || it->started)
+                continue; // another scheduler took it meanwhile
+            it->started = true;
+            ++running_;
+        }
+        launch(chosen);
+    }
+}
+
+void NSOperationQueue::launch(const std::shared_ptr<NSOperation>& operation)
+{
+    std::weak_ptr<NSOperationQueue> weak = weakAs<NSOperationQueue>();
+    auto run = [weak, operation] {
+        auto previous = tlsCurrentQueue;
+        tlsCurrentQueue = weak;
+        operation->start();
+        tlsCurrentQueue = previous;
+        // A plain operation is done when start returns, even one that forgot to say so.
+        if (!operation->isAsynchronous() && operation->isFinished()) {
+            if (auto queue = weak.lock())
+                queue->operationFinished(operation.get());
+        }
+    };
+    if (isMainQueue_)
+        dispatch_async(dispatch_get_main_queue(), std::move(run));
+    else
+        dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(run));
+}
+
+void NSOperationQueue::operationFinished(NSOperation* operation)
+{
+    std::vector<Slot> removed;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = std::find_if(
+            slots_.begin(), slots_.end(), [&](const Slot& slot) { return slot.operation.get() == operation; });
+        if (it == slots_.end())
+            return;
+        if (it->started)
+            --running_;
+        removed.push_back(std::move(*it));
+        slots_.erase(it);
+        if (slots_.empty())
+            drained_.notify_all();
+    }
+    removed.clear();
+    schedule();
+}
+
+std::vector<std::shared_ptr<NSOperation>> NSOperationQueue::operations() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<std::shared_ptr<NSOperation>> result;
+    for (const auto& slot : slots_)
+        result.push_back(slot.operation);
+    return result;
+}
+
+std::size_t NSOperationQueue::operationCount() const
+{
+    std::lock_guard lock(mutex_);
+    return slots_.size();
+}
+
+long NSOperationQueue::maxConcurrentOperationCount() const
+{
+    std::lock_guard lock(mutex_);
+    return maxConcurrent_;
+}
+
+void NSOperationQueue::setMaxConcurrentOperationCount(long count)
+{
+    {
+        std::lock_guard lock(mutex_);
+        maxConcurrent_ = count < 0 ? NSOperationQueueDefaultMaxConcurrentOperationCount : count;
+    }
+    schedule();
+}
+
+bool NSOperationQueue::isSuspended() const
+{
+    std::lock_guard lock(mutex_);
+    return suspended_;
+}
+
+void NSOperationQueue::setSuspended(bool suspended)
+{
+    {
+        std::lock_guard lock(mutex_);
+        suspended_ = suspended;
+    }
+    if (!suspended)
+        schedule();
+}
+
+void NSOperationQueue::cancelAllOperations()
+{
+    for (const auto& operation : operations())
+        operation->cancel();
+}
+
+void NSOperationQueue::waitUntilAllOperationsAreFinished()
+{
+    threading::BlockingScope blocking;
+    std::unique_lock lock(mutex_);
+    drained_.wait(lock, [&] { return slots_.empty(); });
+}
+
+std::string NSOperationQueue::name() const
+{
+    std::lock_guard lock(mutex_);
+    return name_;
+}
+
+void NSOperationQueue::setName(std::string name)
+{
+    std::lock_guard lock(mutex_);
+    name_ = std::move(name);
+}

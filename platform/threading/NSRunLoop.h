@@ -1,0 +1,188 @@
+// NSRunLoop: each thread's event loop, on epoll, an eventfd and a timer heap. It runs, in a mode,
+// the work queued for it (performs), its timers, its file-descriptor sources and, on the main
+// thread, the main dispatch queue. Ports keep a loop alive without doing anything. Runs nest: a
+// callback may run the loop again (in the same or another mode) to wait for something.
+// Advancing the platform clock in virtual time wakes every loop, so due timers fire at once.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <queue>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/NSObject.h"
+#include "platform/threading/Time.h"
+
+using NSRunLoopMode = std::string;
+inline const NSRunLoopMode NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
+inline const NSRunLoopMode UITrackingRunLoopMode = "UITrackingRunLoopMode";
+// A pseudo-mode: what is added for it is active in every common mode (default and tracking).
+inline const NSRunLoopMode NSRunLoopCommonModes = "kCFRunLoopCommonModes";
+
+class NSTimer;
+class NSPort;
+class NSThread;
+
+namespace threading {
+class FileDescriptorSource;
+void becomeMainThread();
+
+// Why a run in a mode returned.
+enum class RunResult {
+    Finished = 1, // the mode had no sources, timers or ports
+    Stopped = 2, // stop() was called
+    TimedOut = 3, // the time limit passed
+    HandledSource = 4, // a source or perform was handled and the caller asked to return then
+};
+
+namespace detail {
+struct RunLoopWaker;
+}
+} // namespace threading
+
+class NSRunLoop : public NSObject {
+public:
+    // A timer within this much of its fire date counts as due: sums of advanced virtual time
+    // and fire dates drift apart by rounding.
+    static constexpr double kTimerSlack = 1e-6;
+
+    // The current thread's loop (made on first use) and the main thread's loop.
+    static std::shared_ptr<NSRunLoop> currentRunLoop();
+    static std::shared_ptr<NSRunLoop> mainRunLoop();
+
+    NSRunLoop();
+    ~NSRunLoop() override;
+    std::string className() const override { return "NSRunLoop"; }
+
+    // Scheduling. Each may be called from any thread.
+    void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode);
+    void addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode);
+    void removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode);
+    void addSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode);
+    void removeSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode);
+
+    // Queues `block` to run once on this loop, in order, the next time it runs in one of `modes`.
+    void performInModes(std::vector<NSRunLoopMode> modes, std::function<void()> block);
+    void performBlock(std::function<void()> block) { performInModes({ NSRunLoopCommonModes }, std::move(block)); }
+
+    // Runs the default mode for as long as it has sources; stop() does not end it.
+    void run();
+    // Runs `mode` until stop() (or until it has no sources), like the CF-level "run".
+    void runUntilStopped(const NSRunLoopMode& mode = NSDefaultRunLoopMode);
+    // Runs the default mode until `date` (seconds since 1970) or until it has no sources.
+    void runUntilDate(NSTimeInterval date);
+    // Runs `mode` once: until one source or perform was handled, or `date` passed. False when
+    // the mode has no sources (nothing was run).
+    bool runModeBeforeDate(const NSRunLoopMode& mode, NSTimeInterval date);
+    // The general form: at most `seconds` of platform time; stop() ends it.
+    threading::RunResult runInMode(const NSRunLoopMode& mode, NSTimeInterval seconds, bool returnAfterSourceHandled);
+    // For test fixtures: like runInMode, with the limit in real seconds whatever the clock does.
+    threading::RunResult runInModeForRealSeconds(
+        const NSRunLoopMode& mode, double realSeconds, bool returnAfterSourceHandled);
+    // Ends the innermost run (now, or the next one to start when none runs).
+    void stop();
+    // Interrupts the wait of the loop so that it looks at its work again.
+    void wakeUp();
+    // The mode of the innermost run, or none when the loop is not running.
+    std::optional<NSRunLoopMode> currentMode() const;
+    // True when `mode` has anything that keeps a run going.
+    bool hasSourcesInMode(const NSRunLoopMode& mode) const;
+
+    // Work waiting right now (performs, due timers, main-queue blocks): for settling in tests.
+    bool hasReadyWork(const NSRunLoopMode& mode) const;
+
+private:
+    friend class NSTimer;
+    friend class NSThread;
+    friend class threading::FileDescriptorSource;
+    friend void threading::becomeMainThread();
+
+    struct Perform {
+        std::vector<NSRunLoopMode> modes;
+        std::function<void()> block;
+    };
+    struct TimerEntry {
+        std::shared_ptr<NSTimer> timer;
+        std::set<NSRunLoopMode> modes;
+    };
+    struct HeapItem {
+        double fire;
+        std::uint64_t sequence;
+        NSTimer* timer;
+        std::uint64_t generation;
+        bool operator<(const HeapItem& o) const
+        {
+            return fire != o.fire ? fire > o.fire : sequence > o.sequence; // min-heap
+        }
+    };
+    struct SourceEntry {
+        std::shared_ptr<threading::FileDescriptorSource> source;
+        std::set<NSRunLoopMode> modes;
+        std::uint32_t registered = 0; // events given to epoll, 0 when not registered
+    };
+    struct PortEntry {
+        std::shared_ptr<NSPort> port;
+        std::set<NSRunLoopMode> modes;
+    };
+    struct DelayedPerform {
+        std::string selector;
+        std::weak_ptr<NSTimer> timer;
+    };
+
+    static bool modeMatches(const std::set<NSRunLoopMode>& modes, const NSRunLoopMode& mode);
+    static bool modeMatches(const std::vector<NSRunLoopMode>& modes, const NSRunLoopMode& mode);
+
+    threading::RunResult runCore(
+        const NSRunLoopMode& mode, double deadline, double realDeadline, bool returnAfterSourceHandled);
+    int waitMilliseconds(const NSRunLoopMode& mode, double deadline, double realDeadline);
+    bool runPerforms(const NSRunLoopMode& mode);
+    bool drainMainQueue(const NSRunLoopMode& mode);
+    bool fireTimers(const NSRunLoopMode& mode);
+    bool waitAndDispatchSources(const NSRunLoopMode& mode, int timeoutMs);
+    void armSourcesLocked(const NSRunLoopMode& mode);
+    bool hasSourcesLocked(const NSRunLoopMode& mode) const;
+    bool nextTimerLocked(const NSRunLoopMode& mode, double& fire);
+
+    // Called by NSTimer and FileDescriptorSource.
+    void timerScheduleChanged(NSTimer* timer);
+    void removeTimer(NSTimer* timer);
+    void detachSource(threading::FileDescriptorSource* source);
+    void threadExited();
+    void setMain();
+
+    // Delayed performs registered by target, for cancelPreviousPerformRequestsWithTarget.
+    friend void registerDelayedPerform(
+        NSRunLoop& loop, const void* target, std::string selector, const std::shared_ptr<NSTimer>& timer);
+    friend void cancelDelayedPerforms(NSRunLoop& loop, const void* target, const std::string* selector);
+
+    mutable std::mutex mutex_;
+    int epoll_ = -1;
+    std::shared_ptr<threading::detail::RunLoopWaker> waker_;
+    std::uint64_t clockListener_ = 0;
+    std::deque<Perform> performs_;
+    std::map<NSTimer*, TimerEntry> timers_;
+    std::priority_queue<HeapItem> heap_;
+    std::uint64_t heapSequence_ = 0;
+    std::map<std::uint64_t, SourceEntry> sources_;
+    std::map<NSPort*, PortEntry> ports_;
+    std::multimap<const void*, DelayedPerform> delayedPerforms_;
+    std::vector<NSRunLoopMode> modeStack_;
+    std::atomic<bool> stopRequested_ { false };
+    std::atomic<bool> isMain_ { false };
+    bool threadExited_ = false;
+};
+
+// A port: added to a loop in a mode, it keeps runs in that mode going.
+class NSPort : public NSObject {
+public:
+    static std::shared_ptr<NSPort> port() { return std::make_shared<NSPort>(); }
+    std::string className() const override { return "NSPort"; }
+};

@@ -1,0 +1,223 @@
+// Operations and operation queues: observed state order, slots held by concurrent operations,
+// dependencies, priorities, suspension, cancellation, completion blocks.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/threading/NSOperation.h"
+#include "platform/threading/NSThread.h"
+#include "testing/RunLoopPump.h"
+
+using testing_support::runUntil;
+
+namespace {
+
+// A concurrent operation in the style of the HTTP stack's connection operation: a state field
+// whose changes announce "will new, will old, set, did old, did new"; it finishes only when told.
+class ManualOperation : public NSOperation {
+public:
+    enum State { Ready = 1, Executing = 2, Finished = 3 };
+    static const char* keyFor(State s) { return s == Ready ? "isReady" : s == Executing ? "isExecuting" : "isFinished"; }
+
+    bool isConcurrent() const override { return true; }
+    bool isReady() const override { return state_ == Ready && NSOperation::isReady(); }
+    bool isExecuting() const override { return state_ == Executing; }
+    bool isFinished() const override { return state_ == Finished; }
+    void start() override
+    {
+        started = true;
+        setState(isCancelled() ? Finished : Executing);
+    }
+    void finish() { setState(Finished); }
+    void setState(State next)
+    {
+        std::string oldKey = keyFor(state_);
+        std::string newKey = keyFor(next);
+        willChangeValueForKey(newKey);
+        willChangeValueForKey(oldKey);
+        state_ = next;
+        didChangeValueForKey(oldKey);
+        didChangeValueForKey(newKey);
+    }
+    std::atomic<bool> started { false };
+
+private:
+    std::atomic<State> state_ { Ready };
+};
+
+
+} // namespace
+
+TEST(Operation, StateChangesAreObservedInWillDidOrder)
+{
+    auto operation = std::make_shared<ManualOperation>();
+    std::vector<std::string> events;
+    std::vector<threading::Observation> tokens;
+    for (const char* key : { "isReady", "isExecuting", "isFinished" }) {
+        tokens.push_back(operation->observe(key, NSKeyValueObservingOptionPrior | NSKeyValueObservingOptionNew,
+            [&](const std::string& keyPath, NSObject*, const Value& change) {
+                bool prior = change[NSKeyValueChangeNotificationIsPriorKey].boolValue();
+                events.push_back((prior ? "will " : "did ") + keyPath
+                    + (prior ? "" : "=" + change[NSKeyValueChangeNewKey].description()));
+            }));
+    }
+    operation->start();
+    operation->finish();
+    EXPECT_EQ(events,
+        (std::vector<std::string> { "will isExecuting", "will isReady", "did isReady=0", "did isExecuting=1",
+            "will isFinished", "will isExecuting", "did isExecuting=0", "did isFinished=1" }));
+}
+
+TEST(OperationQueue, ConcurrentOperationKeepsItsSlotUntilItReportsFinished)
+{
+    auto queue = NSOperationQueue::create();
+    queue->setMaxConcurrentOperationCount(1);
+    auto first = std::make_shared<ManualOperation>();
+    auto second = std::make_shared<ManualOperation>();
+    queue->addOperation(first);
+    queue->addOperation(second);
+    ASSERT_TRUE(runUntil([&] { return first->isExecuting(); }));
+    EXPECT_FALSE(runUntil([&] { return second->started.load(); }, 0.05)) << "start returned, but the slot is taken";
+    EXPECT_EQ(queue->operationCount(), 2u);
+    first->finish();
+    ASSERT_TRUE(runUntil([&] { return second->isExecuting(); }));
+    second->finish();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue->operationCount(), 0u);
+}
+
+TEST(OperationQueue, DependenciesOrderWorkAcrossQueues)
+{
+    auto a = std::make_shared<ManualOperation>();
+    std::atomic<int> bRan { 0 };
+    auto b = NSBlockOperation::blockOperationWithBlock([&] { ++bRan; });
+    std::atomic<bool> cSawBoth { false };
+    auto c = NSBlockOperation::blockOperationWithBlock([&] { cSawBoth = a->isFinished() && b->isFinished(); });
+    c->addDependency(a);
+    c->addDependency(b);
+    EXPECT_FALSE(c->isReady());
+    auto one = NSOperationQueue::create();
+    auto two = NSOperationQueue::create();
+    two->addOperation(c);
+    one->addOperation(b);
+    one->addOperation(a);
+    ASSERT_TRUE(runUntil([&] { return a->isExecuting() && bRan == 1; }));
+    EXPECT_FALSE(c->isFinished());
+    a->finish();
+    c->waitUntilFinished();
+    EXPECT_TRUE(cSawBoth);
+}
+
+TEST(OperationQueue, PriorityThenOrderWhileSuspendedWorkWaits)
+{
+    auto queue = NSOperationQueue::create();
+    queue->setMaxConcurrentOperationCount(1);
+    queue->setSuspended(true);
+    std::mutex mutex;
+    std::vector<std::string> order;
+    auto add = [&](const std::string& name, NSOperationQueuePriority priority) {
+        auto operation = NSBlockOperation::blockOperationWithBlock([&, name] {
+            std::lock_guard lock(mutex);
+            order.push_back(name);
+        });
+        operation->setQueuePriority(priority);
+        queue->addOperation(operation);
+    };
+    add("low", NSOperationQueuePriorityLow);
+    add("normal-1", NSOperationQueuePriorityNormal);
+    add("high", NSOperationQueuePriorityHigh);
+    add("normal-2", NSOperationQueuePriorityNormal);
+    add("very-high", NSOperationQueuePriorityVeryHigh);
+    EXPECT_FALSE(runUntil([&] { return queue->operationCount() < 5; }, 0.05));
+    queue->setSuspended(false);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(order, (std::vector<std::string> { "very-high", "high", "normal-1", "normal-2", "low" }));
+}
+
+// The image downloader's last-in-first-out order: each earlier download depends on the next.
+TEST(OperationQueue, NewestFirstThroughDependencies)
+{
+    auto queue = NSOperationQueue::create();
+    queue->setMaxConcurrentOperationCount(1);
+    auto blocker = std::make_shared<ManualOperation>();
+    queue->addOperation(blocker);
+    ASSERT_TRUE(runUntil([&] { return blocker->isExecuting(); }));
+    std::mutex mutex;
+    std::vector<int> order;
+    std::shared_ptr<NSOperation> last;
+    for (int i = 0; i < 3; ++i) {
+        auto operation = NSBlockOperation::blockOperationWithBlock([&, i] {
+            std::lock_guard lock(mutex);
+            order.push_back(i);
+        });
+        queue->addOperation(operation);
+        if (last)
+            last->addDependency(operation);
+        last = operation;
+    }
+    blocker->finish();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(order, (std::vector<int> { 2, 1, 0 }));
+}
+
+TEST(OperationQueue, CancelledOperationsBecomeReadyAndFinishWithoutRunning)
+{
+    auto queue = NSOperationQueue::create();
+    auto never = std::make_shared<ManualOperation>(); // a dependency that never finishes
+    std::atomic<bool> ran { false };
+    auto waiting = NSBlockOperation::blockOperationWithBlock([&] { ran = true; });
+    waiting->addDependency(never);
+    std::atomic<int> completions { 0 };
+    waiting->setCompletionBlock([&] { ++completions; });
+    queue->addOperation(waiting);
+    EXPECT_FALSE(runUntil([&] { return waiting->isFinished(); }, 0.05));
+    queue->cancelAllOperations();
+    waiting->waitUntilFinished();
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(waiting->isCancelled());
+    EXPECT_TRUE(runUntil([&] { return completions == 1; }));
+    waiting->cancel(); // a second cancel of a finished operation changes nothing
+    EXPECT_FALSE(runUntil([&] { return completions != 1; }, 0.05));
+}
+
+TEST(OperationQueue, CompletionRunsOnceOffTheMainThreadAndQueuesKnowThemselves)
+{
+    threading::becomeMainThread();
+    auto queue = NSOperationQueue::create();
+    std::atomic<int> completions { 0 };
+    std::atomic<bool> completionOnMain { true };
+    std::atomic<bool> sawOwnQueue { false };
+    auto operation = NSBlockOperation::blockOperationWithBlock([&] { sawOwnQueue = NSOperationQueue::currentQueue() == queue; });
+    operation->setCompletionBlock([&] {
+        completionOnMain = NSThread::isMainThread();
+        ++completions;
+    });
+    queue->addOperation(operation);
+    queue->addOperation(operation); // already queued: ignored
+    EXPECT_TRUE(runUntil([&] { return completions == 1; }));
+    EXPECT_FALSE(completionOnMain);
+    EXPECT_TRUE(sawOwnQueue);
+
+    std::atomic<bool> onMain { false };
+    NSOperationQueue::mainQueue()->addOperationWithBlock([&] { onMain = NSThread::isMainThread(); });
+    EXPECT_TRUE(runUntil([&] { return onMain.load(); }));
+}
+
+TEST(OperationQueue, QueueDroppedWithPendingOperationsDoesNotCrash)
+{
+    auto gate = std::make_shared<ManualOperation>();
+    std::weak_ptr<NSOperation> weakPending;
+    {
+        auto queue = NSOperationQueue::create();
+        queue->setMaxConcurrentOperationCount(1);
+        queue->addOperation(gate);
+        auto pending = NSBlockOperation::blockOperationWithBlock([] {});
+        weakPending = pending;
+        queue->addOperation(pending);
+        ASSERT_TRUE(runUntil([&] { return gate->isExecuting(); }));
+    }
+    gate->finish(); // its queue is gone: reporting must be harmless
+    EXPECT_TRUE(runUntil([&] { return weakPending.expired(); })) << "a scheduler may hold it for a moment";
+}

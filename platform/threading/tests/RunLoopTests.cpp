@@ -1,0 +1,242 @@
+// Run loops: performs and modes, ports, descriptor sources, stop, nested runs, thread ends.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/threading/FileDescriptorSource.h"
+#include "platform/threading/NSThread.h"
+#include "platform/threading/NSTimer.h"
+#include "testing/RunLoopPump.h"
+
+using testing_support::runUntil;
+
+namespace {
+
+// A started thread whose run loop is kept alive by a port and runs until stopped.
+std::shared_ptr<NSThread> startLoopThread(const std::string& name)
+{
+    auto thread = NSThread::create([] {
+        NSRunLoop::currentRunLoop()->addPort(NSPort::port(), NSDefaultRunLoopMode);
+        NSRunLoop::currentRunLoop()->run();
+    });
+    thread->setName(name);
+    thread->start();
+    return thread;
+}
+
+struct Pipe {
+    int fds[2] = { -1, -1 };
+    Pipe() { EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds), 0); }
+    ~Pipe()
+    {
+        close(fds[0]);
+        close(fds[1]);
+    }
+};
+
+} // namespace
+
+TEST(RunLoop, PerformsRunInOrderAndOnlyInTheirModes)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    std::vector<std::string> ran;
+    loop->performInModes({ NSDefaultRunLoopMode }, [&] { ran.push_back("default-1"); });
+    loop->performInModes({ UITrackingRunLoopMode }, [&] { ran.push_back("tracking"); });
+    loop->performInModes({ NSRunLoopCommonModes }, [&] { ran.push_back("common"); });
+    loop->performInModes({ NSDefaultRunLoopMode }, [&] { ran.push_back("default-2"); });
+
+    loop->runInMode(NSDefaultRunLoopMode, 0, false);
+    EXPECT_EQ(ran, (std::vector<std::string> { "default-1", "common", "default-2" }));
+    EXPECT_TRUE(loop->hasSourcesInMode(UITrackingRunLoopMode));
+    loop->runInMode(UITrackingRunLoopMode, 0, false);
+    EXPECT_EQ(ran.back(), "tracking");
+    // Running the common pseudo-mode itself runs nothing.
+    EXPECT_EQ(loop->runInMode(NSRunLoopCommonModes, 0, false), threading::RunResult::Finished);
+}
+
+TEST(RunLoop, EmptyModeReturnsAtOnceAndAPortKeepsItAlive)
+{
+    auto thread = NSThread::create();
+    auto loop = thread->runLoop();
+    EXPECT_FALSE(loop->runModeBeforeDate(NSDefaultRunLoopMode, threading::dateAfter(10)));
+    auto port = NSPort::port();
+    loop->addPort(port, NSDefaultRunLoopMode);
+    EXPECT_TRUE(loop->hasSourcesInMode(NSDefaultRunLoopMode));
+    EXPECT_FALSE(loop->hasSourcesInMode(UITrackingRunLoopMode));
+    loop->removePort(port, NSDefaultRunLoopMode);
+    EXPECT_FALSE(loop->hasSourcesInMode(NSDefaultRunLoopMode));
+}
+
+TEST(RunLoop, NamedNetworkThreadRunsPerformsInOrderWithAndWithoutWaiting)
+{
+    auto thread = startLoopThread("NKNetworking.thread.with.a.long.name");
+    std::mutex mutex;
+    std::vector<int> seen;
+    std::atomic<bool> onThread { true };
+    for (int i = 0; i < 100; ++i) {
+        threading::performOnThread(thread, [&, i] {
+            onThread = onThread && NSThread::currentThread() == thread && !NSThread::isMainThread();
+            std::lock_guard lock(mutex);
+            seen.push_back(i);
+        }, i % 10 == 9);
+    }
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(seen.size(), 100u) << "the last perform waited, so all before it ran";
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(seen[i], i);
+    EXPECT_TRUE(onThread);
+    EXPECT_EQ(thread->name(), "NKNetworking.thread.with.a.long.name");
+}
+
+TEST(RunLoop, MainThreadPerformsRunWhileTheTestPumps)
+{
+    threading::becomeMainThread();
+    std::atomic<bool> ranOnMain { false };
+    NSThread::detachNewThreadWithBlock(
+        [&] { threading::performOnMainThread([&] { ranOnMain = NSThread::isMainThread(); }, false); });
+    EXPECT_TRUE(runUntil([&] { return ranOnMain.load(); }));
+}
+
+TEST(RunLoop, WaitingPerformOnAnEndedThreadDoesNotHang)
+{
+    auto thread = NSThread::create([] {});
+    thread->start();
+    ASSERT_TRUE(runUntil([&] { return thread->isFinished(); }));
+    bool ran = false;
+    threading::performOnThread(thread, [&] { ran = true; }, true);
+    EXPECT_FALSE(ran);
+}
+
+TEST(RunLoop, ReadInterestStaysArmedAndWriteInterestFiresOnce)
+{
+    Pipe pipe;
+    auto loop = NSRunLoop::currentRunLoop();
+    std::string received;
+    int writable = 0;
+    auto source = threading::FileDescriptorSource::create(
+        pipe.fds[0],
+        [&] {
+            char buffer[64];
+            ssize_t n = read(pipe.fds[0], buffer, sizeof buffer);
+            if (n > 0)
+                received.append(buffer, static_cast<std::size_t>(n));
+        },
+        [&] { ++writable; });
+    loop->addSource(source, NSDefaultRunLoopMode);
+
+    source->enableWriteOnce();
+    loop->runInMode(NSDefaultRunLoopMode, 0.5, true);
+    loop->runInMode(NSDefaultRunLoopMode, 0.05, true); // still writable, but not re-armed
+    EXPECT_EQ(writable, 1);
+    EXPECT_FALSE(source->isWriteArmed());
+
+    for (const char* chunk : { "ab", "cd" }) {
+        ASSERT_EQ(write(pipe.fds[1], chunk, 2), 2);
+        EXPECT_EQ(loop->runInMode(NSDefaultRunLoopMode, 5, true), threading::RunResult::HandledSource);
+    }
+    EXPECT_EQ(received, "abcd");
+
+    // A source is not served in a mode it was not added for.
+    ASSERT_EQ(write(pipe.fds[1], "x", 1), 1);
+    loop->addPort(NSPort::port(), UITrackingRunLoopMode);
+    EXPECT_EQ(loop->runInMode(UITrackingRunLoopMode, 0.05, true), threading::RunResult::TimedOut);
+    EXPECT_EQ(received, "abcd");
+
+    source->invalidate();
+    loop->runInMode(NSDefaultRunLoopMode, 0.05, true);
+    EXPECT_EQ(received, "abcd") << "an invalidated source is not called";
+}
+
+TEST(RunLoop, StopEndsTheInnermostRunFromAnyThread)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    loop->addPort(NSPort::port(), NSDefaultRunLoopMode);
+    NSThread::detachNewThreadWithBlock([loop] { loop->stop(); });
+    loop->runUntilStopped();
+
+    // A stop while not running ends the next run at once.
+    loop->stop();
+    EXPECT_EQ(loop->runInMode(NSDefaultRunLoopMode, 10, false), threading::RunResult::Stopped);
+}
+
+// The push client's synchronizer: a callback waits, in a nested run of its own loop, for a
+// result that another callback of the same loop delivers.
+TEST(RunLoop, NestedWaitInsideACallbackSeesLaterCallbacks)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    auto worker = startLoopThread("worker");
+    std::vector<std::string> events;
+    bool outerDone = false;
+    loop->performBlock([&] {
+        events.push_back("outer begins");
+        int state = 1;
+        threading::performOnThread(worker, [&] {
+            loop->performBlock([&] {
+                events.push_back("result arrives");
+                state = 2;
+            });
+        }, false);
+        while (state == 1)
+            loop->runUntilDate(threading::dateAfter(0.1));
+        events.push_back("outer ends");
+        outerDone = true;
+    });
+    ASSERT_EQ(loop->runInMode(NSDefaultRunLoopMode, 10, true), threading::RunResult::HandledSource);
+    EXPECT_TRUE(outerDone);
+    EXPECT_EQ(events, (std::vector<std::string> { "outer begins", "result arrives", "outer ends" }));
+}
+
+TEST(RunLoop, SourceCallbackIsNotReenteredByANestedRun)
+{
+    Pipe pipe;
+    auto loop = NSRunLoop::currentRunLoop();
+    int depth = 0;
+    int maxDepth = 0;
+    int calls = 0;
+    auto source = threading::FileDescriptorSource::create(pipe.fds[0], [&] {
+        ++calls;
+        maxDepth = std::max(maxDepth, ++depth);
+        // Data still unread: a nested run must not call us again.
+        loop->runInMode(NSDefaultRunLoopMode, 0.02, false);
+        char buffer[8];
+        [[maybe_unused]] ssize_t n = read(pipe.fds[0], buffer, sizeof buffer);
+        --depth;
+    }, nullptr);
+    loop->addSource(source, NSDefaultRunLoopMode);
+    ASSERT_EQ(write(pipe.fds[1], "z", 1), 1);
+    loop->runInMode(NSDefaultRunLoopMode, 5, true);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(maxDepth, 1);
+    source->invalidate();
+}
+
+TEST(RunLoop, LoopDroppedWithPendingWorkReleasesItQuietly)
+{
+    auto token = std::make_shared<int>(7);
+    std::weak_ptr<int> weak = token;
+    {
+        auto thread = NSThread::create();
+        auto loop = thread->runLoop();
+        loop->performBlock([token] {});
+        auto timer = NSTimer::timerWithTimeInterval(100, true, [token](const std::shared_ptr<NSTimer>&) {});
+        loop->addTimer(timer, NSDefaultRunLoopMode);
+        token.reset();
+        EXPECT_FALSE(weak.expired());
+        thread.reset();
+        loop.reset();
+        EXPECT_FALSE(timer->isValid()) << "a timer dies with its loop";
+    }
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST(RunLoop, ThreadExitEndsTheThreadFromInsideItsLoop)
+{
+    auto thread = startLoopThread("short-lived");
+    threading::performOnThread(thread, [] { NSThread::exit(); }, false);
+    EXPECT_TRUE(runUntil([&] { return thread->isFinished(); }));
+    EXPECT_GT(thread->systemThreadID(), 0);
+}

@@ -1,0 +1,71 @@
+// The screen and the device, with the seams tests and the host configure: screen size and
+// scale (320×568 points at scale 2 by default), system version and model, and the framework
+// version numbers code branches on (kept consistent with the system version).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/foundation/NSObject.h"
+#include "platform/graphics/Geometry.h"
+
+class UIScreen final : public NSObject {
+public:
+    static std::shared_ptr<UIScreen> mainScreen();
+    CGRect bounds() const { return { {}, size_ }; }
+    CGRect applicationFrame() const { return { { 0, 20 }, { size_.width, size_.height - 20 } }; }
+    double scale() const { return scale_; }
+    std::string className() const override { return "UIScreen"; }
+
+    // Seam: the main screen's size in points and its scale.
+    void configure(CGSize size, double scale);
+
+private:
+    CGSize size_ { 320, 568 };
+    double scale_ = 2;
+};
+
+enum UIUserInterfaceIdiom : int { UIUserInterfaceIdiomPhone = 0, UIUserInterfaceIdiomPad = 1 };
+
+class UIDevice final : public NSObject {
+public:
+    static std::shared_ptr<UIDevice> currentDevice();
+    const std::string& systemVersion() const { return systemVersion_; }
+    const std::string& model() const { return model_; }
+    const std::string& name() const { return name_; }
+    std::string systemName() const { return "iPhone OS"; }
+    UIUserInterfaceIdiom userInterfaceIdiom() const { return idiom_; }
+    // The keyboard click; counted so tests can see it.
+    void playInputClick() { ++inputClicks_; }
+    int inputClickCount() const { return inputClicks_; }
+    std::string className() const override { return "UIDevice"; }
+
+    // Seams. Setting the system version also sets the framework version numbers to that
+    // release's ("5.1", "6.0", "7.0", "7.1", "8.0", "8.1", "8.4", "9.0"; others by major).
+    void setSystemVersion(const std::string& version);
+    void setModel(const std::string& model) { model_ = model; }
+    void setName(const std::string& name) { name_ = name; }
+    void setUserInterfaceIdiom(UIUserInterfaceIdiom idiom) { idiom_ = idiom; }
+
+private:
+    std::string systemVersion_ = "8.0";
+    std::string model_ = "iPhone";
+    std::string name_ = "iPhone Simulator";
+    UIUserInterfaceIdiom idiom_ = UIUserInterfaceIdiomPhone;
+    int inputClicks_ = 0;
+};
+
+// The framework version numbers of the running system (settable directly too).
+extern double NSFoundationVersionNumber;
+extern double kCFCoreFoundationVersionNumber;
+
+inline constexpr double NSFoundationVersionNumber_iOS_6_1 = 993.00;
+inline constexpr double NSFoundationVersionNumber_iOS_7_0 = 1047.20;
+inline constexpr double NSFoundationVersionNumber_iOS_7_1 = 1047.25;
+inline constexpr double kCFCoreFoundationVersionNumber_iOS_7_0 = 847.20;
+inline constexpr double kCFCoreFoundationVersionNumber_iOS_8_0 = 1140.10;
+
+namespace uikit {
+// Puts the screen, the device and the version numbers back to their defaults.
+void resetDeviceProfile();
+}
