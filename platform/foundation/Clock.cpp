@@ -18,10 +18,12 @@ struct State {
     std::map<std::uint64_t, Listener> listeners;
 };
 
+// Never destroyed: threads that outlive main() (a detached thread dropping the last reference to
+// a run loop) may still remove their listener during exit.
 State& state()
 {
-    static State s;
-    return s;
+    static State* s = new State;
+    return *s;
 }
 
 double realNow()
