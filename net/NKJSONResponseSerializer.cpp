@@ -1,0 +1,156 @@
+// NKJSONResponseSerializer: JSON bodies in the response's text encoding; the XML-parser and
+// property-list serializers.
+#include "net/NKURLResponseSerialization.h"
+#include "net/NSXMLParser.h"
+#include "platform/foundation/Format.h"
+#include "platform/network/URLError.h"
+#include "platform/persistence/NSJSONSerialization.h"
+#include "platform/persistence/NSPropertyListSerialization.h"
+
+namespace net {
+
+Value stripNullValuedKeys(const Value& value)
+{
+    if (value.isArray()) {
+        Value::Array items;
+        for (const auto& item : value.asArray())
+            items.push_back(stripNullValuedKeys(item));
+        return Value(std::move(items));
+    }
+    if (!value.isDictionary())
+        return value;
+    Value result = Value::dictionary();
+    for (const auto& [key, item] : value.asDictionary()) {
+        if (item.isNil())
+            continue;
+        result.set(key, stripNullValuedKeys(item));
+    }
+    return result;
+}
+
+} // namespace net
+
+std::shared_ptr<NKJSONResponseSerializer> NKJSONResponseSerializer::serializerWithReadingOptions(std::uint64_t options)
+{
+    auto serializer = std::make_shared<NKJSONResponseSerializer>();
+    serializer->readingOptions_ = options;
+    return serializer;
+}
+
+NKJSONResponseSerializer::NKJSONResponseSerializer()
+{
+    setAcceptableContentTypes(std::set<std::string> { "application/json", "text/json", "text/javascript", "text/html", "text/plain" });
+}
+
+namespace {
+
+NSErrorRef decodingError(const std::string& description, const std::string& reason)
+{
+    return NSError::errorWithDomain(NKURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData,
+        Value::dictionary({ { NSLocalizedDescriptionKey, Value(description) },
+            { NSLocalizedFailureReasonErrorKey, Value(reason) } }));
+}
+
+} // namespace
+
+Value NKJSONResponseSerializer::responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error)
+{
+    if (!passesValidationGate(response, data, error))
+        return {};
+    NSStringEncoding encoding = stringEncoding();
+    if (response && response->textEncodingName()) {
+        CFStringEncoding named = CFStringConvertIANACharSetNameToEncoding(*response->textEncodingName());
+        if (named != kCFStringEncodingInvalidId)
+            encoding = CFStringConvertEncodingToNSStringEncoding(named);
+    }
+    if (!data || data->empty())
+        return {};
+    Value object;
+    NSErrorRef serializationError;
+    // Texts are UTF-8 here, so a decoded body is already what the JSON reader wants.
+    std::optional<std::string> text = NSString::initWithData(*data, encoding);
+    if (!text) {
+        serializationError = decodingError("Data failed decoding as a UTF-8 string",
+            NSString::stringWithFormat("Could not decode the body in text encoding %llu", encoding));
+    } else if (*text == " ") {
+        return {};
+    } else {
+        object = NSJSONSerialization::JSONObjectWithData(*text, readingOptions_, &serializationError);
+    }
+    if (removesNulls_ && !object.isAbsent())
+        object = net::stripNullValuedKeys(object);
+    if (error)
+        *error = net::chainUnderlyingError(serializationError, *error);
+    return object;
+}
+
+std::shared_ptr<NKHTTPResponseSerializer> NKJSONResponseSerializer::copy() const
+{
+    auto other = std::make_shared<NKJSONResponseSerializer>();
+    copyConfigurationTo(*other);
+    other->readingOptions_ = readingOptions_;
+    other->removesNulls_ = removesNulls_;
+    return other;
+}
+
+std::shared_ptr<NKXMLParserResponseSerializer> NKXMLParserResponseSerializer::serializer()
+{
+    return std::make_shared<NKXMLParserResponseSerializer>();
+}
+
+NKXMLParserResponseSerializer::NKXMLParserResponseSerializer()
+{
+    setAcceptableContentTypes(std::set<std::string> { "application/xml", "text/xml" });
+}
+
+Value NKXMLParserResponseSerializer::responseObjectForResponse(
+    const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error)
+{
+    if (!passesValidationGate(response, data, error))
+        return {};
+    return Value(NSXMLParser::initWithData(data ? *data : Bytes {}));
+}
+
+std::shared_ptr<NKHTTPResponseSerializer> NKXMLParserResponseSerializer::copy() const
+{
+    auto other = std::make_shared<NKXMLParserResponseSerializer>();
+    copyConfigurationTo(*other);
+    return other;
+}
+
+std::shared_ptr<NKPropertyListResponseSerializer> NKPropertyListResponseSerializer::serializerWithFormat(
+    std::uint64_t format, std::uint64_t readOptions)
+{
+    auto serializer = std::make_shared<NKPropertyListResponseSerializer>();
+    serializer->format_ = format;
+    serializer->readOptions_ = readOptions;
+    return serializer;
+}
+
+NKPropertyListResponseSerializer::NKPropertyListResponseSerializer()
+{
+    setAcceptableContentTypes(std::set<std::string> { "application/x-plist" });
+}
+
+Value NKPropertyListResponseSerializer::responseObjectForResponse(
+    const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error)
+{
+    if (!passesValidationGate(response, data, error))
+        return {};
+    if (!data)
+        return {};
+    NSErrorRef readError;
+    Value object = NSPropertyListSerialization::propertyListWithData(*data, readOptions_, nullptr, &readError);
+    if (error)
+        *error = net::chainUnderlyingError(readError, *error);
+    return object;
+}
+
+std::shared_ptr<NKHTTPResponseSerializer> NKPropertyListResponseSerializer::copy() const
+{
+    auto other = std::make_shared<NKPropertyListResponseSerializer>();
+    copyConfigurationTo(*other);
+    other->format_ = format_;
+    other->readOptions_ = readOptions_;
+    return other;
+}
