@@ -52,8 +52,13 @@ void UIScrollView::setContentSize(CGSize size)
 
 void UIScrollView::setContentInset(UIEdgeInsets insets)
 {
+    UIEdgeInsets old = contentInset_;
     contentInset_ = insets;
     setNeedsLayout();
+    // Content resting at its top-left edge stays there: the offset follows the new inset.
+    CGPoint offset = contentOffset();
+    if (!(old == insets) && offset.x == -old.left && offset.y == -old.top)
+        setContentOffset({ -insets.left, -insets.top });
 }
 
 Value UIScrollView::valueForKey(const std::string& key) const

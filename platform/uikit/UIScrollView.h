@@ -39,6 +39,8 @@ public:
     CGSize contentSize() const { return contentSize_; }
     void setContentSize(CGSize size);
     UIEdgeInsets contentInset() const { return contentInset_; }
+    // When the content rests at its top-left edge (offset -left, -top of the old inset), the
+    // offset follows to the new inset's edge.
     void setContentInset(UIEdgeInsets insets);
     UIEdgeInsets scrollIndicatorInsets() const { return indicatorInsets_; }
     void setScrollIndicatorInsets(UIEdgeInsets insets) { indicatorInsets_ = insets; }
