@@ -22,13 +22,14 @@ enum NSURLCredentialPersistence : std::uint64_t {
     NSURLCredentialPersistenceSynchronizable = 3,
 };
 
-inline const std::string NSURLProtectionSpaceHTTP = "http";
-inline const std::string NSURLProtectionSpaceHTTPS = "https";
-inline const std::string NSURLAuthenticationMethodDefault = "NSURLAuthenticationMethodDefault";
-inline const std::string NSURLAuthenticationMethodHTTPBasic = "NSURLAuthenticationMethodHTTPBasic";
-inline const std::string NSURLAuthenticationMethodHTTPDigest = "NSURLAuthenticationMethodHTTPDigest";
-inline const std::string NSURLAuthenticationMethodServerTrust = "NSURLAuthenticationMethodServerTrust";
-inline const std::string NSURLAuthenticationMethodClientCertificate = "NSURLAuthenticationMethodClientCertificate";
+// Never destroyed: transport threads may read these while the process exits.
+inline const std::string& NSURLProtectionSpaceHTTP = *new std::string("http");
+inline const std::string& NSURLProtectionSpaceHTTPS = *new std::string("https");
+inline const std::string& NSURLAuthenticationMethodDefault = *new std::string("NSURLAuthenticationMethodDefault");
+inline const std::string& NSURLAuthenticationMethodHTTPBasic = *new std::string("NSURLAuthenticationMethodHTTPBasic");
+inline const std::string& NSURLAuthenticationMethodHTTPDigest = *new std::string("NSURLAuthenticationMethodHTTPDigest");
+inline const std::string& NSURLAuthenticationMethodServerTrust = *new std::string("NSURLAuthenticationMethodServerTrust");
+inline const std::string& NSURLAuthenticationMethodClientCertificate = *new std::string("NSURLAuthenticationMethodClientCertificate");
 
 class NSURLCredential final : public NSObject {
 public:

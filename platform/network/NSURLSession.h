@@ -30,8 +30,8 @@ class NSURLSessionDownloadTask;
 // Posted by every task, on the calling thread, after resume() of a task that was not running
 // and after suspend() of a task that was not suspended; the object is the task. The HTTP
 // stack's session manager listens for them.
-inline const std::string NSURLSessionTaskDidResumeNotification = "com.pendrasil.networking.nsurlsessiontask.resume";
-inline const std::string NSURLSessionTaskDidSuspendNotification = "com.pendrasil.networking.nsurlsessiontask.suspend";
+inline const std::string& NSURLSessionTaskDidResumeNotification = *new std::string("com.pendrasil.networking.nsurlsessiontask.resume");
+inline const std::string& NSURLSessionTaskDidSuspendNotification = *new std::string("com.pendrasil.networking.nsurlsessiontask.suspend");
 
 inline constexpr std::int64_t NSURLSessionTransferSizeUnknown = -1;
 

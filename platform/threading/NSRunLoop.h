@@ -22,10 +22,12 @@
 #include "platform/threading/Time.h"
 
 using NSRunLoopMode = std::string;
-inline const NSRunLoopMode NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
-inline const NSRunLoopMode UITrackingRunLoopMode = "UITrackingRunLoopMode";
+// The mode names are never destroyed: threads that run past the end of main() (the network
+// thread, the dispatch timer thread) still read them while the process exits.
+inline const NSRunLoopMode& NSDefaultRunLoopMode = *new NSRunLoopMode("kCFRunLoopDefaultMode");
+inline const NSRunLoopMode& UITrackingRunLoopMode = *new NSRunLoopMode("UITrackingRunLoopMode");
 // A pseudo-mode: what is added for it is active in every common mode (default and tracking).
-inline const NSRunLoopMode NSRunLoopCommonModes = "kCFRunLoopCommonModes";
+inline const NSRunLoopMode& NSRunLoopCommonModes = *new NSRunLoopMode("kCFRunLoopCommonModes");
 
 class NSTimer;
 class NSPort;
