@@ -1,6 +1,10 @@
 // The host's command driver.
 #include "host/Driver.h"
 
+#include "host/Contacts.h"
+#include "host/ScreenRegistry.h"
+#include "host/ViewSearch.h"
+
 #include <chrono>
 #include <cmath>
 #include <istream>
@@ -47,30 +51,6 @@ std::string quoted(const std::string& text)
     return out + "\"";
 }
 
-bool shownOnScreen(const std::shared_ptr<UIView>& view)
-{
-    for (auto v = view; v; v = v->superview()) {
-        if (v->isHidden() && !std::dynamic_pointer_cast<UIWindow>(v))
-            return false;
-        if (v->alpha() < 0.01)
-            return false;
-    }
-    return true;
-}
-
-// The last view in painting order that shows `title`.
-std::shared_ptr<UIView> findByTitle(const std::shared_ptr<UIView>& root, const std::string& title)
-{
-    std::shared_ptr<UIView> found;
-    if (root->dumpText() == title && shownOnScreen(root))
-        found = root;
-    for (auto& sub : root->subviews()) {
-        if (auto inner = findByTitle(sub, title))
-            found = inner;
-    }
-    return found;
-}
-
 } // namespace
 
 void settle(double realSeconds)
@@ -84,6 +64,21 @@ void settle(double realSeconds)
         quiet = loop->hasReadyWork(NSDefaultRunLoopMode) ? 0 : quiet + 1;
     }
     uikit::runUpdatePass();
+}
+
+bool waitUntil(const std::function<bool()>& done, double realSeconds)
+{
+    threading::becomeMainThread();
+    auto loop = NSRunLoop::mainRunLoop();
+    double deadline = realNow() + realSeconds;
+    for (;;) {
+        uikit::runUpdatePass();
+        if (done())
+            return true;
+        if (realNow() >= deadline)
+            return false;
+        loop->runInModeForRealSeconds(NSDefaultRunLoopMode, 0.01, true);
+    }
 }
 
 std::string unescape(const std::string& text)
@@ -111,7 +106,10 @@ int Driver::run(std::istream& in)
 {
     std::string line;
     while (std::getline(in, line)) {
+        int before = failures_;
         if (!execute(line))
+            break;
+        if (stopOnError_ && failures_ > before)
             break;
     }
     return failures_ == 0 ? 0 : 1;
@@ -146,6 +144,47 @@ bool Driver::execute(const std::string& raw)
         return false;
     if (command == "settle") {
         settle();
+        return true;
+    }
+    if (command == "open") {
+        if (rest.empty())
+            return fail(line, "expected a screen name");
+        if (auto why = openScreen(rest); !why.empty())
+            return fail(line, why);
+        settle();
+        return true;
+    }
+    if (command == "back") {
+        if (auto why = closeTopScreen(); !why.empty())
+            return fail(line, why);
+        settle();
+        return true;
+    }
+    if (command == "contacts")
+        return listContacts(line);
+    if (command == "clock")
+        return setClock(line, rest);
+    if (command == "onerror") {
+        if (rest != "stop" && rest != "go")
+            return fail(line, "expected stop or go");
+        stopOnError_ = rest == "stop";
+        return true;
+    }
+    if (command == "pump") {
+        char* end = nullptr;
+        double seconds = std::strtod(rest.c_str(), &end);
+        if (end == rest.c_str() || !(seconds > 0) || seconds > 3600)
+            return fail(line, "expected a number of seconds");
+        waitUntil([] { return false; }, seconds);
+        settle();
+        return true;
+    }
+    if (command == "timeout") {
+        char* end = nullptr;
+        double seconds = std::strtod(rest.c_str(), &end);
+        if (end == rest.c_str() || !(seconds > 0) || seconds > 86400)
+            return fail(line, "expected a number of seconds");
+        waitTimeout_ = seconds;
         return true;
     }
     if (command == "echo") {
@@ -201,6 +240,8 @@ bool Driver::execute(const std::string& raw)
         return tap(line, command == "tap" ? how : "long " + how, argument);
     if (command == "alert")
         return answerAlert(line, how, argument);
+    if (command == "waitfor")
+        return waitFor(line, how, argument);
     return fail(line, "unknown command");
 }
 
@@ -262,6 +303,55 @@ bool Driver::answerAlert(const std::string& line, const std::string& how, const 
     if (!alert->tapButtonAtIndex(index))
         return fail(line, "no such button");
     settle();
+    return true;
+}
+
+bool Driver::waitFor(const std::string& line, const std::string& kind, const std::string& text)
+{
+    std::function<bool()> done;
+    if (kind == "title" || kind == "hud") {
+        if (text.empty())
+            return fail(line, "expected the text to wait for");
+        bool hud = kind == "hud";
+        done = [hud, text] {
+            auto window = UIApplication::sharedApplication()->keyWindow();
+            if (!window)
+                return false;
+            return (hud ? findHudText(window, text) : findByTitle(window, text)) != nullptr;
+        };
+    } else if (kind == "alert") {
+        done = [text] { return alertShowing(text); };
+    } else {
+        return fail(line, "wait for a title, an alert or a hud");
+    }
+    if (!waitUntil(done, waitTimeout_))
+        return fail(line, "nothing such appeared within " + number(waitTimeout_) + " s");
+    settle();
+    return true;
+}
+
+bool Driver::setClock(const std::string& line, const std::string& mode)
+{
+    if (mode == "real") {
+        foundation::clock::useRealTime();
+    } else if (mode == "virtual") {
+        foundation::clock::useVirtualTime(foundation::clock::now());
+    } else {
+        return fail(line, "expected real or virtual");
+    }
+    settle();
+    return true;
+}
+
+bool Driver::listContacts(const std::string& line)
+{
+    settle();
+    auto listing = host::listContacts();
+    if (!listing.ok)
+        return fail(line, listing.error);
+    out_ << "contacts: " << listing.lines.size() << "\n";
+    for (const auto& person : listing.lines)
+        out_ << "  " << person << "\n";
     return true;
 }
 

@@ -1,27 +1,84 @@
-// quillmark: runs the application headless, driven by a command script (the file named as
-// the only argument) or by standard input. See host/Driver.h for the command language.
+// quillmark: runs the application headless, driven by a command script (the file named as the
+// last argument) or by standard input. See host/Driver.h for the command language.
+//
+//   quillmark [--open NAME] [--clock real|virtual] [script]
+//
+// --open pushes the screen registered as NAME at launch; --clock chooses how the platform clock
+// runs (virtual, the default, moves only by "advance"; real follows the wall clock).
 #include <fstream>
 #include <iostream>
+#include <string>
 
+#include "host/AppBundle.h"
 #include "host/Driver.h"
-#include "host/SampleApp.h"
+#include "host/QuillmarkAppDelegate.h"
+#include "host/ScreenRegistry.h"
+
+#ifdef QM_HAVE_LEAD_SCREENS
+#include "app/prospecting/RQAddFirendController.h"
+#include "app/prospecting/RQContryController.h"
+#ifdef QM_HAVE_PRECISE_SCREEN_HEADER
+#include "app/prospecting/RQJingZhunJiaFenController.h"
+#endif
+#endif
+
+namespace {
+
+void registerAppScreens()
+{
+#ifdef QM_HAVE_LEAD_SCREENS
+    host::registerScreen("leads.region", [] { return RQAddFirendController::create(); });
+    host::registerScreen("leads.precise", [] { return RQJingZhunJiaFenController::create(); });
+    host::registerScreen("leads.range", [] { return RQContryController::create(); });
+#endif
+}
+
+int usage()
+{
+    std::cerr << "usage: quillmark [--open NAME] [--clock real|virtual] [script]\n";
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc > 2) {
-        std::cerr << "usage: quillmark [script]\n";
-        return 2;
+    std::string open, clockMode, script;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--open" && hasValue) {
+            open = argv[++i];
+        } else if (arg == "--clock" && hasValue) {
+            clockMode = argv[++i];
+            if (clockMode != "real" && clockMode != "virtual")
+                return usage();
+        } else if (script.empty() && !arg.starts_with("--")) {
+            script = arg;
+        } else {
+            return usage();
+        }
     }
     std::ifstream file;
-    if (argc == 2) {
-        file.open(argv[1]);
+    if (!script.empty()) {
+        file.open(script);
         if (!file) {
-            std::cerr << "quillmark: cannot read " << argv[1] << "\n";
+            std::cerr << "quillmark: cannot read " << script << "\n";
             return 2;
         }
     }
-    std::istream& input = argc == 2 ? static_cast<std::istream&>(file) : std::cin;
+    std::istream& input = script.empty() ? std::cin : static_cast<std::istream&>(file);
+
+    host::useAppBundle(host::appBundleFolder(QM_APP_RESOURCES));
+    registerAppScreens();
+    std::cout << std::unitbuf; // each command's output shows as it happens
     host::Driver driver(std::cout);
-    uikit::setApplicationMainRunner([&] { return driver.run(input); });
-    return UIApplicationMain(argc, argv, [] { return std::make_shared<host::SampleAppDelegate>(); });
+    if (!clockMode.empty())
+        driver.execute("clock " + clockMode);
+    uikit::setApplicationMainRunner([&] {
+        if (!open.empty())
+            driver.execute("open " + open);
+        return driver.run(input);
+    });
+    return UIApplicationMain(argc, argv, [] { return std::make_shared<host::QuillmarkAppDelegate>(); });
 }
