@@ -14,23 +14,17 @@
 #include "host/QuillmarkAppDelegate.h"
 #include "host/ScreenRegistry.h"
 
-#ifdef QM_HAVE_LEAD_SCREENS
 #include "app/prospecting/RQAddFirendController.h"
 #include "app/prospecting/RQContryController.h"
-#ifdef QM_HAVE_PRECISE_SCREEN_HEADER
 #include "app/prospecting/RQJingZhunJiaFenController.h"
-#endif
-#endif
 
 namespace {
 
 void registerAppScreens()
 {
-#ifdef QM_HAVE_LEAD_SCREENS
     host::registerScreen("leads.region", [] { return RQAddFirendController::create(); });
     host::registerScreen("leads.precise", [] { return RQJingZhunJiaFenController::create(); });
     host::registerScreen("leads.range", [] { return RQContryController::create(); });
-#endif
 }
 
 int usage()

@@ -1,0 +1,28 @@
+// The base screen without a back button.
+#include "app/YZXNoBackControlller.h"
+
+#include "app/BaseScreenLook.h"
+
+namespace {
+
+const app::BaseScreenLook& noBackLook()
+{
+    static const app::BaseScreenLook look { false, UIColor::grayColor(), true };
+    return look;
+}
+
+} // namespace
+
+void YZXNoBackControlller::viewDidLoad()
+{
+    UIViewController::viewDidLoad();
+    myTitle_ = app::setUpBaseScreen(*this, noBackLook());
+}
+
+void YZXNoBackControlller::setNav() { app::applyBarAppearance(noBackLook()); }
+
+void YZXNoBackControlller::leftButtonClick()
+{
+    if (auto navigation = navigationController())
+        navigation->popViewControllerAnimated(true);
+}

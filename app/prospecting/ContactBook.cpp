@@ -1,0 +1,101 @@
+// Import and clear over the address book, and their messages.
+#include "app/prospecting/ContactBook.h"
+
+#include "platform/addressbook/ABAddressBook.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIAlertView.h"
+#include "ui/PGProgressHUD.h"
+
+namespace prospecting {
+
+namespace {
+
+ABRecordRef newFan(const std::string& number)
+{
+    auto person = ABPersonCreate();
+    ABRecordSetValue(person, kABPersonFirstNameProperty, Value(kFanFirstName), nullptr);
+    auto phones = ABMultiValueCreateMutable(kABMultiStringPropertyType);
+    ABMultiValueAddValueAndLabel(phones, Value(number), Value(kABPersonPhoneMobileLabel), nullptr);
+    ABRecordSetValue(person, kABPersonPhoneProperty, Value(phones), nullptr);
+    return person;
+}
+
+bool isFan(const ABRecordRef& person)
+{
+    Value first = ABRecordCopyValue(person, kABPersonFirstNameProperty);
+    return first.isString() && first.asString() == kFanFirstName;
+}
+
+} // namespace
+
+ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers)
+{
+    ContactWrite result;
+    result.total = static_cast<int>(numbers.size());
+    for (const auto& number : numbers) {
+        NSErrorRef error;
+        auto book = ABAddressBookCreateWithOptions(Value(), &error);
+        if (!book) {
+            result.noAccess = true;
+            return result;
+        }
+        if (!number)
+            continue;
+        if (!ABAddressBookAddRecord(book, newFan(*number), &error))
+            continue;
+        if (ABAddressBookSave(book, &error))
+            ++result.written;
+        else
+            NSLog("save failed: %@", error ? error->description() : std::string());
+    }
+    return result;
+}
+
+ContactWrite clearContacts()
+{
+    ContactWrite result;
+    auto book = ABAddressBookCreate();
+    if (!book) {
+        result.noAccess = true;
+        return result;
+    }
+    int removed = 0;
+    for (const auto& person : ABAddressBookCopyArrayOfAllPeople(book)) {
+        if (!isFan(person))
+            continue;
+        ++result.total;
+        if (ABAddressBookRemoveRecord(book, person, nullptr))
+            ++removed;
+    }
+    NSErrorRef error;
+    if (ABAddressBookSave(book, &error))
+        result.written = removed;
+    return result;
+}
+
+void showAccessAlert()
+{
+    auto alert = UIAlertView::initWithTitle("温馨提示", "请您设置允许APP访问您的通讯录\nSettings>General>Privacy", {}, "确定");
+    alert->show();
+}
+
+void reportImport(const ContactWrite& result, const std::shared_ptr<UIView>& view)
+{
+    if (result.noAccess)
+        return showAccessAlert();
+    if (result.complete())
+        return PGProgressHUD::showError("导入成功", view);
+    PGProgressHUD::showError(NSString::stringWithFormat("导入未完成：已导入%d个，共%d个", result.written, result.total), view);
+}
+
+void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view)
+{
+    if (result.noAccess)
+        return showAccessAlert();
+    if (result.complete())
+        return PGProgressHUD::showError("删除成功", view);
+    PGProgressHUD::showError(NSString::stringWithFormat("删除未完成：已删除%d个，共%d个", result.written, result.total), view);
+}
+
+} // namespace prospecting

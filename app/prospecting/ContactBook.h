@@ -1,0 +1,37 @@
+// Writing leads into the address book and taking them out again. The import writes each
+// number as a new contact whose only name is the first name "粉丝", with one mobile number,
+// through its own handle and its own save; the clear removes every contact whose first name is
+// exactly "粉丝" and saves once. Both report how many writes were saved, so that success is
+// said only when every one was; without access to the address book nothing is attempted.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/uikit/UIView.h"
+
+namespace prospecting {
+
+inline constexpr const char* kFanFirstName = "粉丝";
+
+struct ContactWrite {
+    bool noAccess = false; // no handle: the user refused access
+    int written = 0; // contacts saved (import) or removed and saved (clear)
+    int total = 0; // numbers given (import) or contacts named "粉丝" found (clear)
+    bool complete() const { return !noAccess && written == total; }
+};
+
+// A nil number is counted but never written.
+ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers);
+ContactWrite clearContacts();
+
+// The outcome on the screen: "导入成功" or "删除成功" when complete, the access alert when
+// there was no access, otherwise an error saying how many were written.
+void reportImport(const ContactWrite& result, const std::shared_ptr<UIView>& view);
+void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view);
+// The alert shown when the address book may not be used.
+void showAccessAlert();
+
+} // namespace prospecting

@@ -1,0 +1,198 @@
+// Import and clear from the lead import screen, checked in the address-book file: the
+// confirmations and their answers, contacts named "粉丝" with the page's numbers, a clear that
+// takes exactly those, partial failures reported with their count, numbers that are missing
+// never written, and no access.
+#include "app/prospecting/tests/ScreenTestSupport.h"
+#include "platform/addressbook/ABAddressBook.h"
+
+using dataserver::Failure;
+
+namespace app::test {
+
+namespace {
+
+class LeadContacts : public ScreenTest {
+protected:
+    std::shared_ptr<RQAddFirendController> screenWithPage(std::size_t size)
+    {
+        auto screen = open<RQAddFirendController>();
+        pickRegion(screen, 0, 0);
+        fetchNumbers(screen, size, std::to_string(size));
+        return screen;
+    }
+    // Taps a top-bar button and answers its alert with the button of that title.
+    void tapAndAnswer(const std::shared_ptr<RQAddFirendController>& screen, int button, const std::string& answer)
+    {
+        tap(screen->buttonArray()[static_cast<std::size_t>(button)]);
+        auto alert = topAlert();
+        ASSERT_TRUE(alert);
+        ASSERT_TRUE(alert->tapButtonAtIndex(alert->indexOfButtonWithTitle(answer)));
+    }
+    static void addPerson(const Value& first, const Value& last, const std::string& phone)
+    {
+        auto book = ABAddressBookCreateWithOptions(Value(), nullptr);
+        auto person = ABPersonCreate();
+        if (!first.isAbsent())
+            ABRecordSetValue(person, kABPersonFirstNameProperty, first, nullptr);
+        if (!last.isAbsent())
+            ABRecordSetValue(person, kABPersonLastNameProperty, last, nullptr);
+        auto phones = ABMultiValueCreateMutable(kABMultiStringPropertyType);
+        ABMultiValueAddValueAndLabel(phones, Value(phone), Value(kABPersonPhoneMobileLabel), nullptr);
+        ABRecordSetValue(person, kABPersonPhoneProperty, Value(phones), nullptr);
+        ABAddressBookAddRecord(book, person, nullptr);
+        ASSERT_TRUE(ABAddressBookSave(book, nullptr));
+    }
+};
+
+TEST_F(LeadContacts, ImportWritesEveryNumberAsAFan)
+{
+    auto screen = screenWithPage(50);
+    tap(screen->buttonArray()[0]);
+    auto alert = topAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->tag(), 102);
+    EXPECT_EQ(alert->title(), "");
+    EXPECT_EQ(alert->message(), "是否导入通讯录,名称为：粉丝");
+    EXPECT_EQ(alert->buttonTitles(), (std::vector<std::string> { "确认", "取消" }));
+    EXPECT_EQ(screen->buttonArray()[1]->alpha(), 0.6);
+    EXPECT_EQ(screen->buttonArray()[0]->alpha(), 1);
+    alert->tapButtonAtIndex(0);
+    EXPECT_EQ(lastHud(screen->view()), "导入成功");
+
+    auto people = storedPeople();
+    ASSERT_EQ(people.size(), 50u);
+    for (const auto& person : people) {
+        EXPECT_EQ(person.first, "粉丝");
+        EXPECT_EQ(person.last, "");
+        EXPECT_EQ(person.label, kABPersonPhoneMobileLabel);
+    }
+    EXPECT_EQ(storedFanNumbers(), numbersOf(screen));
+
+    // The same page again writes every contact twice.
+    clearHuds();
+    tapAndAnswer(screen, 0, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "导入成功");
+    EXPECT_EQ(storedPeople().size(), 100u);
+}
+
+TEST_F(LeadContacts, CancelAndEmptyListWriteNothing)
+{
+    auto screen = open<RQAddFirendController>();
+    tap(screen->buttonArray()[0]);
+    EXPECT_EQ(lastHud(screen->view()), "获取到号码后再导入");
+    EXPECT_FALSE(topAlert());
+
+    pickRegion(screen, 0, 0);
+    fetchNumbers(screen, 20);
+    tapAndAnswer(screen, 0, "取消");
+    tapAndAnswer(screen, 1, "取消");
+    EXPECT_EQ(screen->buttonArray()[0]->alpha(), 0.6);
+    EXPECT_TRUE(storedPeople().empty());
+    EXPECT_FALSE(topAlert());
+}
+
+TEST_F(LeadContacts, ClearRemovesExactlyTheFans)
+{
+    auto screen = screenWithPage(20);
+    tapAndAnswer(screen, 0, "确认");
+    addPerson("粉丝", "王", "13900000001"); // made by hand, still a fan
+    addPerson("粉丝 ", Value(), "13900000002");
+    addPerson(Value(), "李", "13900000003");
+    addPerson("张", Value(), "13900000004");
+    ASSERT_EQ(storedPeople().size(), 24u);
+    clearHuds();
+
+    tap(screen->buttonArray()[1]);
+    auto alert = topAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->tag(), 101);
+    EXPECT_EQ(alert->title(), "是否删除名为：粉丝 的联系人");
+    EXPECT_EQ(alert->message(), "该操作将删除通讯录中所有联系人且不可恢复!请谨慎操作!");
+    alert->tapButtonAtIndex(0);
+    EXPECT_EQ(lastHud(screen->view()), "删除成功");
+
+    std::vector<std::string> left;
+    for (const auto& person : storedPeople())
+        left.push_back(person.phone);
+    EXPECT_EQ(left, (std::vector<std::string> { "13900000002", "13900000003", "13900000004" }));
+
+    // Nothing left to clear still succeeds.
+    clearHuds();
+    tapAndAnswer(screen, 1, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "删除成功");
+}
+
+TEST_F(LeadContacts, PartialFailuresSayHowManyWereWritten)
+{
+    auto screen = screenWithPage(50);
+    addressbook::failNext(addressbook::StoreOperation::Save, 2);
+    tapAndAnswer(screen, 0, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "导入未完成：已导入48个，共50个");
+    EXPECT_EQ(storedFanNumbers().size(), 48u);
+
+    clearHuds();
+    addressbook::failNext(addressbook::StoreOperation::Add, 1);
+    tapAndAnswer(screen, 0, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "导入未完成：已导入49个，共50个");
+    EXPECT_EQ(storedFanNumbers().size(), 97u);
+
+    // A clear whose save fails removes nothing and says so.
+    clearHuds();
+    addressbook::failNext(addressbook::StoreOperation::Save, 1);
+    tapAndAnswer(screen, 1, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "删除未完成：已删除0个，共97个");
+    EXPECT_EQ(storedFanNumbers().size(), 97u);
+}
+
+TEST_F(LeadContacts, MissingNumbersAreNeverWritten)
+{
+    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":4,"listItems":)"
+                                                         R"([{"phone":null},{},{"phone":13800000000},"13811112222"]}})"));
+    auto screen = open<RQAddFirendController>();
+    pickRegion(screen, 0, 0);
+    fetchNumbers(screen, 4);
+    EXPECT_EQ(numbersOf(screen), (std::vector<std::string> { "(null)", "(null)", "13800000000", "(null)" }));
+    EXPECT_EQ(screen->mytableView()->cellForRowAtIndexPath({ 1, 0 })->textLabel()->text(), "(null)");
+
+    tapAndAnswer(screen, 0, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "导入未完成：已导入1个，共4个");
+    EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13800000000" }));
+}
+
+TEST_F(LeadContacts, WithoutAccessNothingIsAttempted)
+{
+    auto screen = screenWithPage(20);
+    addPerson("粉丝", Value(), "13900000001");
+    for (auto status : { kABAuthorizationStatusDenied, kABAuthorizationStatusRestricted }) {
+        addressbook::setAuthorizationStatus(status);
+        for (int button : { 0, 1 }) {
+            tapAndAnswer(screen, button, "确认");
+            auto alert = topAlert();
+            ASSERT_TRUE(alert);
+            EXPECT_EQ(alert->title(), "温馨提示");
+            EXPECT_EQ(alert->message(), "请您设置允许APP访问您的通讯录\nSettings>General>Privacy");
+            EXPECT_EQ(alert->buttonTitles(), (std::vector<std::string> { "确定" }));
+            alert->tapButtonAtIndex(0);
+            EXPECT_TRUE(hudTexts(screen->view()).empty());
+        }
+    }
+    addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
+    EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13900000001" }));
+}
+
+TEST_F(LeadContacts, TheListAtConfirmationIsWhatIsWritten)
+{
+    auto screen = screenWithPage(20);
+    tap(screen->buttonArray()[0]);
+    auto alert = topAlert();
+    ASSERT_TRUE(alert);
+    // A reply lands while the alert is up.
+    fetchNumbers(screen, 5, "5");
+    alert->tapButtonAtIndex(0);
+    EXPECT_EQ(storedFanNumbers(), numbersOf(screen));
+    EXPECT_EQ(storedFanNumbers().size(), 5u);
+}
+
+} // namespace
+
+} // namespace app::test

@@ -1,0 +1,275 @@
+// The lead import screens against our data server: the pickers (province then city, number
+// range), every message of the fetch's failure table, the parameters sent, the empty-page
+// label, paging, and the twin screens by number range.
+#include "app/prospecting/RQContryController.h"
+#include "app/prospecting/RQJingZhunJiaFenController.h"
+#include "app/prospecting/tests/ScreenTestSupport.h"
+
+using dataserver::Failure;
+
+namespace app::test {
+
+namespace {
+
+class LeadFetch : public ScreenTest { };
+
+TEST_F(LeadFetch, ProvinceThenCityFillTheBoxesAndTheFetch)
+{
+    auto screen = open<RQAddFirendController>();
+    EXPECT_EQ(screen->myTitle()->text(), "加粉");
+    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "省");
+    EXPECT_EQ(screen->pageCounts()->text(), "20");
+
+    // A city before any province.
+    tap(screen->shiBtn());
+    EXPECT_EQ(lastHud(screen->view()), "获取数据失败");
+    EXPECT_EQ(server().requests("district/listSubDistrict.do").size(), 1u);
+
+    // One province picker at a time.
+    tap(screen->shengBtn());
+    auto picker = screen->listShu();
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->type(), "leixing");
+    tap(screen->shengBtn());
+    EXPECT_EQ(screen->listShu(), picker);
+    choose(picker, 0);
+    EXPECT_FALSE(screen->listShu());
+    EXPECT_FALSE(picker->superview());
+    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "广东省");
+    EXPECT_EQ(screen->shengId(), "440000");
+
+    tap(screen->shiBtn());
+    ASSERT_TRUE(waitFor([&] { return screen->listType() != nullptr; }));
+    EXPECT_EQ(server().requests("district/listSubDistrict.do").back().params.at("parentId"), "440000");
+    choose(screen->listType(), 0);
+    EXPECT_EQ(screen->shiBtn()->titleForState(UIControlStateNormal), "广州市");
+    EXPECT_EQ(screen->shiId(), "440100");
+
+    fetchNumbers(screen, 20);
+    auto sent = lastPhoneRequest().params;
+    EXPECT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent["proviceId"], "440000");
+    EXPECT_EQ(sent["cityId"], "440100");
+    EXPECT_EQ(sent["pageSize"], "20");
+    EXPECT_EQ(sent["page"], "0");
+    EXPECT_EQ(sent["clientId"].size(), 32u);
+    EXPECT_EQ(screen->counts(), 130);
+    auto row = screen->mytableView()->cellForRowAtIndexPath({ 1, 0 });
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->textLabel()->text(), numbersOf(screen)[0]);
+    EXPECT_EQ(numbersOf(screen)[0].size(), 11u);
+
+    // The reload rebuilt the picker row; the chosen ids stay.
+    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "省");
+    EXPECT_EQ(screen->shengId(), "440000");
+}
+
+TEST_F(LeadFetch, BackdropTapLeavesABlankChoice)
+{
+    auto screen = open<RQAddFirendController>();
+    tap(screen->shengBtn());
+    auto picker = screen->listShu();
+    ASSERT_TRUE(picker);
+    picker->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
+    EXPECT_FALSE(screen->listShu());
+    EXPECT_FALSE(picker->superview());
+    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
+    EXPECT_EQ(screen->shengId(), "");
+}
+
+TEST_F(LeadFetch, ChecksBeforeFetchingInTheirOrder)
+{
+    auto screen = open<RQAddFirendController>();
+    tapFetch(screen, "51");
+    EXPECT_EQ(lastHud(screen->view()), "一次只能最多获取50个号码");
+    tapFetch(screen, "50");
+    EXPECT_EQ(lastHud(screen->view()), "未选择省");
+    screen->setShengId("440000");
+    tapFetch(screen, "20");
+    EXPECT_EQ(lastHud(screen->view()), "未选择城市");
+    EXPECT_TRUE(server().requests("data/listPhone.do").empty());
+
+    // The size goes out as typed.
+    screen->setShiId("440100");
+    server().fail("data/listPhone.do", Failure::refuse("每页数量要在1到50之间"));
+    tapFetch(screen, "");
+    ASSERT_TRUE(waitForHud(screen->view(), "每页数量要在1到50之间"));
+    EXPECT_EQ(lastPhoneRequest().params.at("pageSize"), "");
+}
+
+TEST_F(LeadFetch, EveryReplyOutcomeHasItsMessage)
+{
+    auto screen = open<RQAddFirendController>();
+    pickRegion(screen, 0, 0);
+    fetchNumbers(screen, 20);
+    const auto page = numbersOf(screen);
+
+    server().fail("data/listPhone.do", Failure::refuse("今日数量已用完"));
+    tapFetch(screen);
+    ASSERT_TRUE(waitForHud(screen->view(), "今日数量已用完"));
+
+    server().fail("data/listPhone.do", Failure::http(500));
+    tapFetch(screen);
+    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
+    clearHuds();
+
+    server().fail("data/listPhone.do", Failure::drop());
+    tapFetch(screen);
+    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
+    clearHuds();
+
+    // A body that is not JSON reads as status 0 without a message.
+    server().fail("data/listPhone.do", Failure::notJson());
+    tapFetch(screen);
+    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
+    clearHuds();
+
+    // Another status is ignored without a word.
+    server().fail("data/listPhone.do", Failure::refuse("不显示", 2));
+    tapFetch(screen);
+    ASSERT_TRUE(waitFor([&] { return loggedContaining("不显示"); }));
+    testing_support::settle(1);
+    EXPECT_TRUE(hudTexts(screen->view()).empty());
+    // None of them touched the list.
+    EXPECT_EQ(numbersOf(screen), page);
+
+    // Replies of the wrong shape read as absent.
+    for (const char* body : { "[1,2]", R"({"status":1,"info":[1]})", R"({"status":1,"info":{"pageSize":"7","listItems":"x"}})" }) {
+        server().fail("data/listPhone.do", Failure::withBody(body));
+        clearLog();
+        tapFetch(screen);
+        ASSERT_TRUE(waitFor([&] { return loggedContaining("param:") && logCount() >= 3; })) << body;
+    }
+    EXPECT_TRUE(screen->listArray().empty());
+    EXPECT_EQ(screen->counts(), 7);
+}
+
+TEST_F(LeadFetch, EmptyPageShowsTheLabelUntilNumbersCome)
+{
+    auto screen = open<RQAddFirendController>();
+    pickRegion(screen, 0, 0);
+    EXPECT_FALSE(screen->orderLabel());
+    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":0,"listItems":[]}})"));
+    tapFetch(screen);
+    ASSERT_TRUE(waitFor([&] { return screen->orderLabel() != nullptr; }));
+    auto label = screen->orderLabel();
+    EXPECT_EQ(label->text(), "没有相关数据");
+    EXPECT_EQ(label->alpha(), 1);
+    EXPECT_EQ(label->superview(), screen->view());
+    EXPECT_TRUE(hudTexts(screen->view()).empty());
+
+    server().reset();
+    fetchNumbers(screen, 20);
+    EXPECT_EQ(screen->orderLabel(), label);
+    EXPECT_EQ(label->alpha(), 0);
+}
+
+TEST_F(LeadFetch, PagingWalksThePagesAsCounted)
+{
+    auto screen = open<RQAddFirendController>();
+    // Before any reply there are no pages.
+    layout(screen);
+    tap(screen->pagingButtons()[2]);
+    EXPECT_EQ(lastHud(screen->view()), "已经最后一页了");
+    EXPECT_EQ(screen->page(), 1);
+    screen->setPage(0);
+
+    pickRegion(screen, 0, 0);
+    fetchNumbers(screen, 50, "50"); // 130 numbers: Q = 2, R = 30, P = 3
+    const auto first = numbersOf(screen);
+    layout(screen);
+    screen->pageCounts()->setText("50");
+    tap(screen->pagingButtons()[2]);
+    ASSERT_TRUE(waitFor([&] { return screen->listArray().size() == 50 && numbersOf(screen) != first; }));
+    EXPECT_EQ(lastPhoneRequest().params.at("page"), "1");
+
+    layout(screen);
+    screen->pageCounts()->setText("50");
+    tap(screen->pagingButtons()[3]); // last: page Q
+    ASSERT_TRUE(waitFor([&] { return screen->listArray().size() == 30; }));
+    EXPECT_EQ(screen->page(), 2);
+    EXPECT_EQ(lastPhoneRequest().params.at("page"), "2");
+
+    layout(screen);
+    screen->pageCounts()->setText("50");
+    tap(screen->pagingButtons()[2]); // page 3 = P is still asked for
+    ASSERT_TRUE(waitFor([&] { return screen->orderLabel() && screen->orderLabel()->alpha() == 1; }));
+    EXPECT_EQ(lastPhoneRequest().params.at("page"), "3");
+    clearHuds();
+
+    layout(screen);
+    screen->pageCounts()->setText("50");
+    auto sent = server().requests("data/listPhone.do").size();
+    tap(screen->pagingButtons()[2]);
+    EXPECT_EQ(lastHud(screen->view()), "已经最后一页了");
+    EXPECT_EQ(screen->page(), 4);
+    EXPECT_EQ(server().requests("data/listPhone.do").size(), sent);
+
+    tap(screen->pagingButtons()[0]);
+    ASSERT_TRUE(waitFor([&] { return numbersOf(screen) == first; }));
+    EXPECT_EQ(screen->page(), 0);
+    layout(screen);
+    tap(screen->pagingButtons()[1]);
+    EXPECT_EQ(lastHud(screen->view()), "已经第一页了");
+    EXPECT_EQ(screen->page(), -1);
+}
+
+TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
+{
+    auto screen = open<RQContryController>();
+    EXPECT_EQ(screen->myTitle()->text(), "国际加粉");
+    EXPECT_FALSE(screen->shengBtn());
+    EXPECT_EQ(screen->haoBtn()->titleForState(UIControlStateNormal), "号段");
+
+    tapFetch(screen, "20");
+    EXPECT_EQ(lastHud(screen->view()), "未选择号段");
+    pickRange(screen, 1);
+    EXPECT_EQ(screen->haoBtn()->titleForState(UIControlStateNormal), "1592000");
+    EXPECT_EQ(screen->haoDuanId(), "1592000");
+    for (const char* size : { "51", "0", "", "-5" }) {
+        clearHuds();
+        tapFetch(screen, size);
+        EXPECT_EQ(lastHud(screen->view()), "请求数量要小于50大于1") << size;
+    }
+    EXPECT_TRUE(server().requests("data/listPhone.do").empty());
+
+    fetchNumbers(screen, 50, "50");
+    auto sent = lastPhoneRequest().params;
+    EXPECT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent["sectionNo"], "1592000");
+    EXPECT_EQ(sent["pageSize"], "50");
+    EXPECT_EQ(sent["page"], "0");
+    EXPECT_EQ(numbersOf(screen)[0].substr(0, 7), "1592000");
+}
+
+TEST_F(LeadFetch, PreciseScreenFetchesByRangeUnderItsOwnTitle)
+{
+    auto screen = open<RQJingZhunJiaFenController>();
+    EXPECT_EQ(screen->myTitle()->text(), "精准加粉");
+    tapFetch(screen);
+    EXPECT_EQ(lastHud(screen->view()), "未选择号段");
+    pickRange(screen, 0);
+    fetchNumbers(screen, 20);
+    EXPECT_EQ(lastPhoneRequest().params.at("sectionNo"), "1382000");
+    EXPECT_FALSE(lastPhoneRequest().params.contains("cityId"));
+}
+
+TEST_F(LeadFetch, RefusedListRequestsShowTheirMessage)
+{
+    server().fail("district/listSubDistrict.do", Failure::refuse("地区维护中"));
+    auto screen = RQAddFirendController::create();
+    navigation->pushViewController(screen, false);
+    ASSERT_TRUE(waitForHud(screen->view(), "地区维护中"));
+    EXPECT_FALSE(screen->shengList());
+    tap(screen->mytableView()->cellForRowAtIndexPath({ 0, 0 }) ? screen->shengBtn() : nullptr);
+    EXPECT_FALSE(screen->listShu()); // nothing to pick from yet
+
+    server().fail("data/listSection.do", Failure::http());
+    tap(screen->haoBtn());
+    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
+    EXPECT_FALSE(screen->haoduan());
+}
+
+} // namespace
+
+} // namespace app::test

@@ -1,0 +1,147 @@
+// Number records and the drop-down picker on their own: text forms of reply values, nil for a
+// missing phone, one kind's initializer leaving the others' properties nil; the picker's rows,
+// choices by kind, the backdrop tap, and a picker whose owner removes it again.
+#include <gtest/gtest.h>
+
+#include "app/prospecting/RQPhoneModel.h"
+#include "app/prospecting/YDMoreStytleView.h"
+#include "platform/threading/NSThread.h"
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UIScreen.h"
+
+namespace {
+
+TEST(RQPhoneModel, ValuesBecomeTextAndNumbersKeepTheirDigits)
+{
+    auto asNumber = RQPhoneModel::initWithDic(Value::dictionary({ { "phone", 13800138000LL } }));
+    auto asText = RQPhoneModel::initWithDic(Value::dictionary({ { "phone", "13800138000" } }));
+    EXPECT_EQ(asNumber->phoneName(), "13800138000");
+    EXPECT_EQ(asNumber->phoneNum(), "13800138000");
+    EXPECT_EQ(asText->phoneName(), asNumber->phoneName());
+
+    auto province = RQPhoneModel::initWithShengDic(Value::dictionary({ { "id", 440000 }, { "name", "广东省" } }));
+    EXPECT_EQ(province->shengId(), "440000");
+    EXPECT_EQ(province->shengName(), "广东省");
+    // One kind's initializer leaves every other kind's property nil.
+    EXPECT_FALSE(province->phoneName());
+    EXPECT_FALSE(province->leiName());
+    EXPECT_FALSE(province->phoneId());
+
+    auto contact = RQPhoneModel::initWithHangYeDic(Value::dictionary({ { "computerName", "鸿运餐饮有限公司" },
+        { "categoryId", 3 }, { "phone", "15900001111" }, { "area_id", 440100 } }));
+    EXPECT_EQ(contact->hangName(), "鸿运餐饮有限公司");
+    EXPECT_EQ(contact->hangId(), "3");
+    EXPECT_EQ(contact->hangPhone(), "15900001111");
+    EXPECT_EQ(contact->areaId(), "440100");
+    auto industry = RQPhoneModel::initWithHangClassDic(Value::dictionary({ { "categoryId", 7 }, { "name", "教育培训" } }));
+    EXPECT_EQ(industry->categoryId(), "7");
+    EXPECT_EQ(industry->leiName(), "教育培训");
+    EXPECT_EQ(RQPhoneModel::initWithHuFenDic(Value::dictionary({ { "phone", 1 } }))->phoneName(), "1");
+}
+
+TEST(RQPhoneModel, MissingKeysGiveTheMissingTextButAMissingPhoneStaysNil)
+{
+    auto province = RQPhoneModel::initWithShengDic(Value::dictionary({ { "name", "广东省" } }));
+    EXPECT_EQ(province->shengId(), "(null)");
+
+    for (const auto& item : { Value::dictionary(), Value::dictionary({ { "phone", Value::null() } }),
+             Value::dictionary({ { "phone", "" } }), Value("13800138000"), Value::array({ 1 }), Value() }) {
+        auto record = RQPhoneModel::initWithDic(item);
+        EXPECT_FALSE(record->phoneName()) << item.description();
+        EXPECT_FALSE(record->phoneNum());
+        EXPECT_EQ(prospecting::displayText(record->phoneName()), "(null)");
+        EXPECT_FALSE(RQPhoneModel::initWithHangYeDic(item)->hangPhone());
+    }
+}
+
+class Picker : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        threading::becomeMainThread();
+        owner = UIView::create(UIScreen::mainScreen()->bounds());
+    }
+    std::shared_ptr<YDMoreStytleView> open(const Value& rows, const std::string& type)
+    {
+        auto picker = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), rows, rows, type);
+        picker->setTapActionBlock([this](const std::string& title, const std::string& id) { chosen.emplace_back(title, id); });
+        owner->addSubview(picker);
+        picker->mytableView()->layoutIfNeeded();
+        return picker;
+    }
+    static std::string rowText(const std::shared_ptr<YDMoreStytleView>& picker, NSInteger row, std::size_t label = 0)
+    {
+        auto cell = picker->mytableView()->cellForRowAtIndexPath({ 0, row });
+        if (!cell)
+            return "<no cell>";
+        auto labels = cell->contentView()->subviews();
+        return label < labels.size() ? std::static_pointer_cast<UILabel>(labels[label])->text() : "<no label>";
+    }
+    std::shared_ptr<UIView> owner;
+    std::vector<std::pair<std::string, std::string>> chosen;
+};
+
+TEST_F(Picker, EachKindShowsAndReportsItsKeys)
+{
+    const Value regions = Value::array({ Value::dictionary({ { "id", 440000 }, { "name", "广东省" } }),
+        Value::dictionary({ { "id", "330000" }, { "name", "浙江省" } }) });
+    auto provinces = open(regions, "leixing");
+    EXPECT_EQ(provinces->mytableView()->frame(), CGRectMake(40, 40, 240, 448));
+    EXPECT_EQ(provinces->mytableView()->numberOfRowsInSection(0), 2);
+    EXPECT_EQ(provinces->mytableView()->rectForRowAtIndexPath({ 0, 1 }).size.height, 44);
+    EXPECT_EQ(rowText(provinces, 1), "浙江省");
+    provinces->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
+    EXPECT_FALSE(provinces->superview()); // off the screen before the block ran
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0], std::make_pair(std::string("广东省"), std::string("440000")));
+
+    auto ranges = open(Value::array({ Value::dictionary({ { "no", "1382000" } }) }), "haoduan");
+    EXPECT_EQ(rowText(ranges, 0), "1382000");
+    ranges->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
+    EXPECT_EQ(chosen.back(), std::make_pair(std::string("1382000"), std::string("1382000")));
+
+    auto other = open(Value::array({ Value::dictionary({ { "name", "n" }, { "keyword", "k" }, { "areaId", 5 } }),
+                          Value::dictionary() }),
+        "other");
+    EXPECT_EQ(other->mytableView()->rectForRowAtIndexPath({ 0, 0 }).size.height, 88);
+    EXPECT_EQ(rowText(other, 0, 1), "k");
+    EXPECT_EQ(rowText(other, 1), "(null)");
+    other->mytableView()->userSelectRowAtIndexPath({ 0, 1 });
+    EXPECT_EQ(chosen.back(), std::make_pair(std::string("(null)"), std::string("(null)")));
+}
+
+TEST_F(Picker, BackdropTapReportsABlankWithoutLeaving)
+{
+    auto picker = open(Value::array(), "leixing");
+    EXPECT_EQ(picker->mytableView()->numberOfRowsInSection(0), 0);
+    ASSERT_EQ(picker->backdrop()->gestureRecognizers().size(), 1u);
+    picker->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0], std::make_pair(std::string(" "), std::string("")));
+    EXPECT_EQ(picker->superview(), owner);
+
+    // Without a block the backdrop does nothing; a row still leaves.
+    auto silent = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ Value::dictionary() }), Value(), "leixing");
+    owner->addSubview(silent);
+    silent->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
+    EXPECT_EQ(silent->superview(), owner);
+    silent->mytableView()->layoutIfNeeded();
+    silent->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
+    EXPECT_FALSE(silent->superview());
+}
+
+TEST_F(Picker, AnOwnerThatDropsThePickerInItsBlockDoesNoHarm)
+{
+    auto held = open(Value::array({ Value::dictionary({ { "name", "a" }, { "id", 1 } }) }), "leixing");
+    std::weak_ptr<YDMoreStytleView> weak = held;
+    held->setTapActionBlock([&held](const std::string&, const std::string&) {
+        held->removeFromSuperview();
+        held.reset();
+    });
+    auto table = held->mytableView();
+    table->userSelectRowAtIndexPath({ 0, 0 });
+    EXPECT_FALSE(held);
+    EXPECT_TRUE(weak.expired());
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+// A fixture for the lead import screens: the data server and a fresh home (ServerTest),
+// virtual time (so HUD messages stay until the test moves the clock), a key window with a
+// navigation controller, address-book access granted, and helpers that act as a user would:
+// tap buttons, choose picker rows, answer alerts, and read HUD texts and the address-book file.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/YZXNoBackControlller.h"
+#include "app/prospecting/RQAddFirendController.h"
+#include "app/tests/ServerTestSupport.h"
+#include "platform/addressbook/ABTestSeams.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
+#include "testing/VirtualTime.h"
+#include "ui/PGProgressHUD.h"
+
+namespace app::test {
+
+class ScreenTest : public ServerTest {
+protected:
+    ScreenTest()
+    {
+        uikit::resetDeviceProfile();
+        UIApplication::sharedApplication()->reset();
+        addressbook::resetTestSeams();
+        addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
+        window = UIWindow::create();
+        navigation = UINavigationController::initWithRootViewController(std::make_shared<YZXNoBackControlller>());
+        window->setRootViewController(navigation);
+        window->makeKeyAndVisible();
+    }
+    ~ScreenTest() override
+    {
+        uikit::dismissAllAlerts(false);
+        time.advance(5);
+        testing_support::settle(2);
+        window.reset();
+        navigation.reset();
+        UIApplication::sharedApplication()->reset();
+        addressbook::resetTestSeams();
+    }
+
+    // Pushes the screen and waits for its province list.
+    template <class Screen>
+    std::shared_ptr<Screen> open()
+    {
+        auto screen = Screen::create();
+        navigation->pushViewController(screen, false);
+        EXPECT_TRUE(waitFor([&] { return server().requests("district/listSubDistrict.do").size() == 1; }));
+        EXPECT_TRUE(waitFor([&] { return screen->shengList().isArray(); }));
+        layout(screen);
+        return screen;
+    }
+    static void layout(const std::shared_ptr<RQAddFirendController>& screen) { screen->mytableView()->layoutIfNeeded(); }
+    static void tap(const std::shared_ptr<UIButton>& button)
+    {
+        ASSERT_TRUE(button);
+        button->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    }
+
+    // The texts of the HUDs on the view, oldest first.
+    static std::vector<std::string> hudTexts(const std::shared_ptr<UIView>& view)
+    {
+        std::vector<std::string> texts;
+        for (const auto& hud : PGProgressHUD::allHUDsForView(view))
+            texts.push_back(hud->labelText());
+        return texts;
+    }
+    static std::string lastHud(const std::shared_ptr<UIView>& view)
+    {
+        auto texts = hudTexts(view);
+        return texts.empty() ? std::string() : texts.back();
+    }
+    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
+    {
+        return waitFor([&] { return lastHud(view) == text; });
+    }
+    // Lets the HUDs on screen hide.
+    void clearHuds()
+    {
+        // The hide timer first, then the fade-out it starts.
+        for (int step = 0; step < 2; ++step) {
+            time.advance(1);
+            testing_support::settle(2);
+        }
+    }
+
+    // Chooses row `row` of the screen's open picker of that kind.
+    static void choose(const std::shared_ptr<YDMoreStytleView>& picker, NSInteger row)
+    {
+        ASSERT_TRUE(picker);
+        picker->mytableView()->layoutIfNeeded();
+        picker->mytableView()->userSelectRowAtIndexPath({ 0, row });
+    }
+
+    // Province then city, by row.
+    void pickRegion(const std::shared_ptr<RQAddFirendController>& screen, NSInteger province, NSInteger city)
+    {
+        tap(screen->shengBtn());
+        choose(screen->listShu(), province);
+        auto before = server().requests("district/listSubDistrict.do").size();
+        tap(screen->shiBtn());
+        ASSERT_TRUE(waitFor([&] { return screen->listType() != nullptr; }));
+        EXPECT_EQ(server().requests("district/listSubDistrict.do").size(), before + 1);
+        choose(screen->listType(), city);
+    }
+    void pickRange(const std::shared_ptr<RQAddFirendController>& screen, NSInteger row)
+    {
+        tap(screen->haoBtn());
+        ASSERT_TRUE(waitFor([&] { return screen->haoduan() != nullptr; }));
+        choose(screen->haoduan(), row);
+    }
+    // Taps "获取号码" with the size field reading `size`.
+    static void tapFetch(const std::shared_ptr<RQAddFirendController>& screen, const std::string& size = "20")
+    {
+        layout(screen);
+        screen->pageCounts()->setText(size);
+        tap(screen->fetchButton());
+    }
+    // Fetches a page and waits until its numbers are listed.
+    void fetchNumbers(const std::shared_ptr<RQAddFirendController>& screen, std::size_t expected, const std::string& size = "20")
+    {
+        auto before = server().requests("data/listPhone.do").size();
+        tapFetch(screen, size);
+        ASSERT_TRUE(waitFor([&] { return server().requests("data/listPhone.do").size() == before + 1; }));
+        ASSERT_TRUE(waitFor([&] { return screen->listArray().size() == expected && loggedContaining("listItems"); }));
+        clearLog();
+        layout(screen);
+    }
+    dataserver::RecordedRequest lastPhoneRequest() { return server().requests("data/listPhone.do").back(); }
+
+    static std::shared_ptr<UIAlertView> topAlert() { return std::dynamic_pointer_cast<UIAlertView>(uikit::topAlert()); }
+
+    // The address-book file: (first name, last name, mobile number) of every person.
+    struct Person {
+        std::string first, last, phone, label;
+    };
+    std::vector<Person> storedPeople()
+    {
+        std::vector<Person> people;
+        sqlite3* db = nullptr;
+        auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close(db);
+            return people;
+        }
+        sqlite3_stmt* statement = nullptr;
+        const char* sql = "SELECT coalesce(p.first, ''), coalesce(p.last, ''), coalesce(f.value, ''), coalesce(f.label, '')"
+                          " FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+            auto text = [&](int column) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column))); };
+            while (sqlite3_step(statement) == SQLITE_ROW)
+                people.push_back({ text(0), text(1), text(2), text(3) });
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return people;
+    }
+    std::vector<std::string> storedFanNumbers()
+    {
+        std::vector<std::string> numbers;
+        for (const auto& person : storedPeople()) {
+            if (person.first == "粉丝")
+                numbers.push_back(person.phone);
+        }
+        return numbers;
+    }
+    static std::vector<std::string> numbersOf(const std::shared_ptr<RQAddFirendController>& screen)
+    {
+        std::vector<std::string> numbers;
+        for (const auto& record : screen->listArray())
+            numbers.push_back(prospecting::displayText(record->phoneName()));
+        return numbers;
+    }
+
+    testing_support::VirtualTime time;
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UINavigationController> navigation;
+};
+
+} // namespace app::test

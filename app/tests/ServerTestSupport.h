@@ -1,0 +1,90 @@
+// A fixture for tests that talk to our data server: the test's thread is the main thread, a
+// fresh app home, the data server (one per test program) on ephemeral ports with the app's roots
+// pointed at it, and the log captured.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/NSLog.h"
+#include "platform/threading/NSThread.h"
+#include "testing/RunLoopPump.h"
+#include "testing/TempHome.h"
+#include "tools/dataserver/DataServer.h"
+
+namespace app::test {
+
+class ServerTest : public ::testing::Test {
+protected:
+    ServerTest()
+    {
+        threading::becomeMainThread();
+        server().reset();
+        ::setenv("QUILLMARK_DATA_ROOT", server().dataRoot().c_str(), 1);
+        ::setenv("QUILLMARK_ACCOUNT_ROOT", server().accountRoot().c_str(), 1);
+        foundation::setLogSink([this](const std::string& text) {
+            std::lock_guard lock(logMutex_);
+            logs_.push_back(text);
+        });
+    }
+    ~ServerTest() override
+    {
+        testing_support::settle(2);
+        foundation::setLogSink({});
+        ::unsetenv("QUILLMARK_DATA_ROOT");
+        ::unsetenv("QUILLMARK_ACCOUNT_ROOT");
+        server().reset();
+    }
+
+    // One server for the whole test program (stopping one takes a while); each test starts
+    // with its rules and records cleared.
+    static dataserver::DataServer& server()
+    {
+        static dataserver::DataServer* shared = [] {
+            dataserver::DataServerOptions options;
+            options.log = [](const std::string&) { };
+            auto* started = new dataserver::DataServer(options);
+            started->start();
+            return started;
+        }();
+        return *shared;
+    }
+    static bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
+    {
+        return testing_support::runUntil(predicate, seconds);
+    }
+    bool logged(const std::string& text)
+    {
+        std::lock_guard lock(logMutex_);
+        return std::find(logs_.begin(), logs_.end(), text) != logs_.end();
+    }
+    bool loggedContaining(const std::string& text)
+    {
+        std::lock_guard lock(logMutex_);
+        return std::any_of(logs_.begin(), logs_.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    }
+    std::size_t logCount()
+    {
+        std::lock_guard lock(logMutex_);
+        return logs_.size();
+    }
+    void clearLog()
+    {
+        std::lock_guard lock(logMutex_);
+        logs_.clear();
+    }
+
+    testing_support::TempHome home_;
+
+private:
+    std::mutex logMutex_;
+    std::vector<std::string> logs_;
+};
+
+} // namespace app::test
