@@ -1,0 +1,30 @@
+// A text view that shows a grey placeholder while it is empty.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITextView.h"
+
+class KBTextView : public UITextView {
+public:
+    // Creates the view and starts following its own text changes.
+    static std::shared_ptr<KBTextView> create(CGRect frame = CGRectZero);
+    explicit KBTextView(CGRect frame = CGRectZero) : UITextView(frame) { }
+    ~KBTextView() override;
+    std::string className() const override { return "KBTextView"; }
+
+    const std::string& placeholder() const { return placeholder_; }
+    void setPlaceholder(const std::string& placeholder);
+    void setText(const std::string& text);
+    void setFont(const UIFont& font);
+    // Shows the placeholder exactly while there is no text.
+    void refreshPlaceholder();
+    void layoutSubviews() override;
+    const std::shared_ptr<UILabel>& placeHolderLabel() const { return label_; }
+
+private:
+    std::string placeholder_;
+    std::shared_ptr<UILabel> label_;
+};

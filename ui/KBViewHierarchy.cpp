@@ -1,0 +1,225 @@
+// The view-tree lookups and per-view settings of the keyboard manager.
+#include "ui/KBViewHierarchy.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <map>
+
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UITextView.h"
+
+namespace kb {
+namespace {
+
+// Per-view values, forgotten with their view (a reused address does not inherit them).
+template <class T>
+class PerView {
+public:
+    const T* find(const UIView& view) const
+    {
+        auto it = values_.find(&view);
+        if (it == values_.end() || it->second.owner.expired())
+            return nullptr;
+        return &it->second.value;
+    }
+    void store(UIView& view, T value)
+    {
+        std::erase_if(values_, [](const auto& entry) { return entry.second.owner.expired(); });
+        values_[&view] = { view.weak_from_this(), value };
+    }
+
+private:
+    struct Entry {
+        std::weak_ptr<NSObject> owner;
+        T value;
+    };
+    std::map<const UIView*, Entry> values_;
+};
+
+PerView<float>& distances()
+{
+    static PerView<float> values;
+    return values;
+}
+
+PerView<bool>& restoreFlags()
+{
+    static PerView<bool> values;
+    return values;
+}
+
+bool isPrivateScrollView(const UIView& view)
+{
+    auto name = view.className();
+    return name == "UITableViewCellScrollView" || name == "UITableViewWrapperView" || name == "_UIQueuingScrollView";
+}
+
+} // namespace
+
+ViewClass ViewClass::named(const std::string& name)
+{
+    return { name, [name](const NSObject* object) { return object && object->className() == name; } };
+}
+
+std::shared_ptr<UIViewController> viewController(const UIView& view)
+{
+    for (auto responder = view.nextResponder(); responder; responder = responder->nextResponder()) {
+        if (auto controller = std::dynamic_pointer_cast<UIViewController>(responder))
+            return controller;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIViewController> topMostController(const UIWindow& window)
+{
+    auto top = window.rootViewController();
+    while (top && top->presentedViewController())
+        top = top->presentedViewController();
+    return top;
+}
+
+std::shared_ptr<UIViewController> topMostController(const UIView& view)
+{
+    auto window = view.window();
+    if (!window)
+        return nullptr;
+    std::vector<std::shared_ptr<UIViewController>> chain;
+    for (auto c = window->rootViewController(); c; c = c->presentedViewController())
+        chain.push_back(c);
+    auto inChain = [&](const std::shared_ptr<UIResponder>& r) {
+        return std::find(chain.begin(), chain.end(), r) != chain.end();
+    };
+    auto own = viewController(view);
+    if (!own)
+        return nullptr;
+    for (std::shared_ptr<UIResponder> r = own; r; r = r->nextResponder()) {
+        if (std::dynamic_pointer_cast<UIViewController>(r) && inChain(r))
+            return std::dynamic_pointer_cast<UIViewController>(r);
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIViewController> currentViewController(const UIWindow& window)
+{
+    auto top = topMostController(window);
+    while (auto navigation = std::dynamic_pointer_cast<UINavigationController>(top)) {
+        if (!navigation->topViewController())
+            break;
+        top = navigation->topViewController();
+    }
+    return top;
+}
+
+std::shared_ptr<UIView> superviewOfClassType(const UIView& view, const ViewClass& type)
+{
+    for (auto s = view.superview(); s; s = s->superview()) {
+        if (type.isKindOf(s.get()) && !isPrivateScrollView(*s))
+            return s;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIScrollView> enclosingScrollView(const UIView& view)
+{
+    return std::dynamic_pointer_cast<UIScrollView>(superviewOfClassType(view, ViewClass::of<UIScrollView>("UIScrollView")));
+}
+
+bool isAlertViewTextField(const UIView& view)
+{
+    auto name = view.className();
+    return name == "UIAlertSheetTextField" || name == "_UIAlertControllerTextField";
+}
+
+bool isSearchBarTextField(const UIView& view)
+{
+    auto name = view.className();
+    return name == "UISearchBarTextField" || name == "UISearchBar";
+}
+
+bool canBecomeFirstResponderForNavigation(const UIView& view)
+{
+    if (!view.canBecomeFirstResponder() || !view.isUserInteractionEnabled() || view.isHidden() || view.alpha() == 0)
+        return false;
+    if (isAlertViewTextField(view) || isSearchBarTextField(view))
+        return false;
+    if (auto field = dynamic_cast<const UITextField*>(&view))
+        return field->isEnabled();
+    if (auto textView = dynamic_cast<const UITextView*>(&view))
+        return textView->isEditable();
+    return true;
+}
+
+Views responderSiblings(const UIView& view)
+{
+    Views result;
+    auto superview = view.superview();
+    if (!superview)
+        return result;
+    for (const auto& sibling : superview->subviews()) {
+        if (canBecomeFirstResponderForNavigation(*sibling))
+            result.push_back(sibling);
+    }
+    return result;
+}
+
+Views deepResponderViews(const UIView& view)
+{
+    Views result;
+    for (const auto& sub : sortedByPosition(view.subviews())) {
+        if (canBecomeFirstResponderForNavigation(*sub)) {
+            result.push_back(sub);
+            continue;
+        }
+        if (sub->subviews().empty())
+            continue;
+        auto inner = deepResponderViews(*sub);
+        result.insert(result.end(), inner.begin(), inner.end());
+    }
+    return result;
+}
+
+Views sortedByTag(Views views)
+{
+    std::stable_sort(views.begin(), views.end(), [](const auto& a, const auto& b) { return a->tag() < b->tag(); });
+    return views;
+}
+
+Views sortedByPosition(Views views)
+{
+    std::stable_sort(views.begin(), views.end(), [](const auto& a, const auto& b) {
+        auto fa = a->frame(), fb = b->frame();
+        if (CGRectGetMinY(fa) != CGRectGetMinY(fb))
+            return CGRectGetMinY(fa) < CGRectGetMinY(fb);
+        return CGRectGetMinX(fa) < CGRectGetMinX(fb);
+    });
+    return views;
+}
+
+double keyboardDistanceFromTextField(const UIView& view)
+{
+    auto value = distances().find(view);
+    return value ? static_cast<double>(*value) : DBL_MAX;
+}
+
+void setKeyboardDistanceFromTextField(UIView& view, double distance)
+{
+    // Narrowing a value beyond the float range is undefined, and NaN would survive a max().
+    if (std::isnan(distance) || distance < 0)
+        distance = 0;
+    distance = std::min(distance, static_cast<double>(FLT_MAX));
+    distances().store(view, static_cast<float>(distance));
+}
+
+bool shouldRestoreScrollViewContentOffset(const UIScrollView& view)
+{
+    auto value = restoreFlags().find(view);
+    return value && *value;
+}
+
+void setShouldRestoreScrollViewContentOffset(UIScrollView& view, bool restore)
+{
+    restoreFlags().store(view, restore);
+}
+
+} // namespace kb

@@ -1,0 +1,220 @@
+// The keyboard cycle as a person meets it: a field low on the screen moves clear of the
+// keyboard and back; a field already clear stays put; scroll views absorb the move first and
+// get a bottom inset; switching the manager off undoes everything and switching it on again
+// replays the keyboard; a repeated keyboard of the same size does nothing.
+#include <cfloat>
+#include <cmath>
+
+#include "KBFixture.h"
+#include "platform/uikit/UIKitCore.h"
+#include "platform/uikit/UIScrollView.h"
+
+namespace kbtest {
+namespace {
+
+// Keyboard 216 + distance 10 = 226; its top (with the gap) at 568 − 226 = 342.
+constexpr CGFloat kCoveredTop = 342;
+
+TEST_F(KeyboardTest, LowFieldMovesTheRootViewUpAndBackWhenTheKeyboardHides)
+{
+    restY = screen->frame().origin.y;
+    auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_EQ(manager->textFieldView(), field);
+    EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop)) << "bottom of the field meets the gap above the keyboard";
+    auto frameInWindow = field->superview()->convertRectToView(field->frame(), nullptr);
+    EXPECT_DOUBLE_EQ(CGRectGetMaxY(frameInWindow), kCoveredTop);
+    ASSERT_FALSE(uikit::animationLog().empty());
+    EXPECT_EQ(uikit::animationLog().back().options, (7u << 16) | UIViewAnimationOptionBeginFromCurrentState)
+        << "the keyboard's own curve, from the current state";
+
+    ASSERT_TRUE(field->resignFirstResponder());
+    EXPECT_EQ(manager->textFieldView(), nullptr);
+    EXPECT_DOUBLE_EQ(rootY(), 0) << "back where it was";
+    advance(0.3);
+
+    // A second cycle starts from the restored frame, not from the moved one.
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop));
+}
+
+TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsAndMovingBetweenFields)
+{
+    restY = screen->frame().origin.y;
+    auto high = addField(screen, CGRectMake(20, 100 - restY, 280, 30));
+    auto low = addField(screen, CGRectMake(20, 520 - restY, 280, 45)); // bottom at 565
+    ASSERT_TRUE(high->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), 0) << "spare room moves nothing";
+
+    ASSERT_TRUE(low->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), -216) << "never more than the keyboard's height: no blank space below";
+
+    // Back to the high field while the keyboard stays up: the view comes down, never below rest.
+    ASSERT_TRUE(high->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), 0);
+
+    ASSERT_TRUE(high->resignFirstResponder());
+    advance(0.3);
+    manager->setPreventShowingBottomBlankSpace(false);
+    ASSERT_TRUE(low->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), -(565 - kCoveredTop)) << "without the limit the whole overlap";
+}
+
+TEST_F(KeyboardTest, OwnKeyboardDistanceOfAnInputWins)
+{
+    restY = screen->frame().origin.y;
+    auto field = addField(screen, CGRectMake(20, 400 - restY, 280, 30));
+    kb::setKeyboardDistanceFromTextField(*field, 40);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), -(430 - (568 - 216 - 40)));
+}
+
+TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)
+{
+    restY = screen->frame().origin.y;
+    auto scroll = UIScrollView::create(screen->bounds());
+    scroll->setContentSize(CGSizeMake(320, 1000));
+    screen->addSubview(scroll);
+    auto field = addField(scroll, CGRectMake(20, 500 - restY, 280, 30));
+    ASSERT_TRUE(field->becomeFirstResponder());
+
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 530 - kCoveredTop) << "scrolled by the overlap";
+    EXPECT_DOUBLE_EQ(rootY(), 0) << "nothing left for the root view";
+    CGFloat overlap = 216 + 10 - (568 - CGRectGetMaxY(scroll->convertRectToView(scroll->bounds(), nullptr)) - restY);
+    EXPECT_DOUBLE_EQ(scroll->contentInset().bottom, overlap);
+    EXPECT_DOUBLE_EQ(scroll->scrollIndicatorInsets().bottom, overlap - 10);
+
+    ASSERT_TRUE(field->resignFirstResponder());
+    EXPECT_EQ(scroll->contentInset(), UIEdgeInsetsZero);
+    EXPECT_EQ(scroll->scrollIndicatorInsets(), UIEdgeInsetsZero);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 530 - kCoveredTop) << "the offset stays unless asked";
+    advance(0.3);
+
+    scroll->setContentOffset(CGPointMake(0, 0));
+    kb::setShouldRestoreScrollViewContentOffset(*scroll, true);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    ASSERT_TRUE(field->resignFirstResponder());
+    advance(0.3);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 0) << "restored when the scroll view asks for it";
+}
+
+TEST_F(KeyboardTest, ScrollLimitedByTheFieldTopLeavesTheRestToTheRootView)
+{
+    restY = screen->frame().origin.y;
+    // A short scroll view low on the screen whose field sits at its very top: scrolling can
+    // bring the field no higher than the scroll view's top.
+    auto scroll = UIScrollView::create(CGRectMake(0, 440 - restY, 320, 120));
+    scroll->setContentSize(CGSizeMake(320, 400));
+    screen->addSubview(scroll);
+    auto field = addField(scroll, CGRectMake(20, 50, 280, 30)); // 490..520 in the window
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 50) << "limited by the field's own top";
+    EXPECT_DOUBLE_EQ(rootY(), -(520 - kCoveredTop - 50)) << "the rest moves the root view";
+}
+
+TEST_F(KeyboardTest, MovingToAFieldInAnotherScrollViewRestoresTheFirst)
+{
+    auto first = UIScrollView::create(CGRectMake(0, 0, 320, 400));
+    auto second = UIScrollView::create(CGRectMake(0, 400, 320, 168));
+    first->setContentInset(UIEdgeInsetsMake(0, 0, 5, 0));
+    screen->addSubview(first);
+    screen->addSubview(second);
+    auto a = addField(first, CGRectMake(0, 300, 100, 30));
+    auto b = addField(second, CGRectMake(0, 10, 100, 30));
+    ASSERT_TRUE(a->becomeFirstResponder());
+    EXPECT_GT(first->contentInset().bottom, 5);
+    ASSERT_TRUE(b->becomeFirstResponder());
+    EXPECT_EQ(first->contentInset(), UIEdgeInsetsMake(0, 0, 5, 0)) << "its own inset back";
+    EXPECT_GT(second->contentInset().bottom, 0);
+}
+
+TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)
+{
+    restY = screen->frame().origin.y;
+    auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    ASSERT_LT(rootY(), 0);
+
+    manager->setEnable(false);
+    EXPECT_FALSE(manager->isEnabled());
+    EXPECT_DOUBLE_EQ(rootY(), 0) << "switching off restores as a hide would";
+    manager->setEnable(false);
+    EXPECT_DOUBLE_EQ(rootY(), 0);
+
+    manager->setEnable(true);
+    EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop)) << "the keyboard still shows: its notification is replayed";
+}
+
+TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreLeftAlone)
+{
+    restY = screen->frame().origin.y;
+    manager->setEnable(false);
+    auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), 0);
+    EXPECT_EQ(manager->textFieldView(), field) << "it still follows the editing input";
+    ASSERT_TRUE(field->resignFirstResponder());
+    advance(0.3);
+
+    manager->setEnable(true);
+    manager->disableInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), 0);
+    ASSERT_TRUE(field->resignFirstResponder());
+    advance(0.3);
+
+    manager->removeDisableInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_LT(rootY(), 0);
+}
+
+TEST_F(KeyboardTest, SameSizeKeyboardAgainAndZeroDurationChangeNothing)
+{
+    auto field = addField(screen, CGRectMake(20, 500, 280, 30));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    auto frame = screen->frame();
+    auto animations = uikit::animationLog().size();
+    screen->setFrame(CGRectOffset(frame, 0, 30)); // as a screen might have moved it
+    field->reloadInputViews(); // the keyboard announces the same size again
+    EXPECT_EQ(uikit::animationLog().size(), animations);
+    EXPECT_EQ(screen->frame(), CGRectOffset(frame, 0, 30));
+
+    // A zero duration keeps the keyboard's last one.
+    auto info = Value::dictionary({
+        { UIKeyboardFrameEndUserInfoKey, Value(NSValue::valueWithCGRect(CGRectMake(0, 268, 320, 300))) },
+        { UIKeyboardAnimationDurationUserInfoKey, Value(0.0) },
+        { UIKeyboardAnimationCurveUserInfoKey, Value(7) },
+    });
+    NSNotificationCenter::defaultCenter()->postNotificationName(UIKeyboardWillShowNotification, nullptr, info);
+    EXPECT_DOUBLE_EQ(uikit::animationLog().back().duration, 0.25);
+}
+
+TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTyping)
+{
+    auto textView = UITextView::create(CGRectMake(0, 40, 320, 60));
+    screen->addSubview(textView);
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    for (int i = 0; i < 8; ++i)
+        uikit::typeIntoFirstResponder("line\n");
+    auto caret = textView->caretRectForPosition(textView->selectedRange().location);
+    auto inset = textView->contentInset();
+    CGFloat visibleBottom = textView->contentOffset().y + textView->bounds().size.height - inset.bottom - inset.top;
+    EXPECT_GT(textView->contentOffset().y, 0);
+    EXPECT_NEAR(visibleBottom - CGRectGetMaxY(caret), 7, 1e-9) << "a 7-point margin below the caret";
+}
+
+TEST_F(KeyboardTest, TextViewShrinksToFitAboveTheKeyboardAndGetsItsHeightBack)
+{
+    manager->setCanAdjustTextView(true);
+    manager->setPreventShowingBottomBlankSpace(true);
+    restY = screen->frame().origin.y;
+    auto textView = UITextView::create(CGRectMake(0, 30 - restY, 320, 500));
+    screen->addSubview(textView);
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(textView->frame().size.height, (568 - 216 - 10) - (20 + 5));
+    ASSERT_TRUE(textView->resignFirstResponder());
+    EXPECT_DOUBLE_EQ(textView->frame().size.height, 500);
+}
+
+} // namespace
+} // namespace kbtest
