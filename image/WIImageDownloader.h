@@ -1,0 +1,113 @@
+// WIImageDownloader: turns URLs into downloaded images on an operation queue (6 at once by
+// default, FIFO or LIFO), builds each request, and joins concurrent requests for one URL into
+// a single download whose progress and results reach every requester. Each requester gets its
+// own handle: cancelling it drops that requester, and the transfer stops when none is left.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "image/WIImageDownloaderOperation.h"
+#include "platform/threading/Dispatch.h"
+#include "platform/threading/NSOperation.h"
+
+enum WIDownloadOrder : long {
+    WIDownloadOrderFIFO = 0,
+    WIDownloadOrderLIFO = 1,
+};
+
+using WIHeadersFilter = std::function<Value(const NSURL& url, const Value& headers)>;
+using WIOperationFactory = std::function<std::shared_ptr<WIImageDownloaderOperation>(std::shared_ptr<NSURLRequest>,
+    WIDownloadOptions, WIDownloadProgress, WIDownloadCompletion, WIDownloadCancelled)>;
+
+class WIImageDownloader;
+
+// One requester's place in a download. `operation()` is the download it started, or null when
+// it joined one already running.
+class WIImageDownloadToken final : public WIImageOperation {
+public:
+    void cancel() override;
+    const std::shared_ptr<WIImageDownloaderOperation>& operation() const { return operation_; }
+
+private:
+    friend class WIImageDownloader;
+    std::weak_ptr<WIImageDownloader> downloader_;
+    std::string url_;
+    std::uint64_t id_ = 0;
+    std::shared_ptr<WIImageDownloaderOperation> operation_;
+};
+
+class WIImageDownloader : public std::enable_shared_from_this<WIImageDownloader> {
+public:
+    static std::shared_ptr<WIImageDownloader> sharedDownloader();
+    static std::shared_ptr<WIImageDownloader> create();
+    ~WIImageDownloader();
+    WIImageDownloader(const WIImageDownloader&) = delete;
+    WIImageDownloader& operator=(const WIImageDownloader&) = delete;
+
+    void setValueForHTTPHeaderField(const std::optional<std::string>& value, const std::string& field);
+    std::optional<std::string> valueForHTTPHeaderField(const std::string& field) const;
+    Value HTTPHeaders() const;
+
+    void setMaxConcurrentDownloads(long count) { downloadQueue_->setMaxConcurrentOperationCount(count); }
+    long maxConcurrentDownloads() const { return downloadQueue_->maxConcurrentOperationCount(); }
+    std::size_t currentDownloadCount() const { return downloadQueue_->operationCount(); }
+    void setSuspended(bool suspended) { downloadQueue_->setSuspended(suspended); }
+    // An empty factory restores the standard operation.
+    void setOperationClass(WIOperationFactory factory);
+
+    // A nil URL answers (nil, nil, nil, NO) at once and returns null.
+    std::shared_ptr<WIImageDownloadToken> downloadImageWithURL(const std::optional<NSURL>& url, WIDownloadOptions options,
+        WIDownloadProgress progress, WIDownloadCompletion completed);
+
+    bool shouldDecompressImages() const { return shouldDecompressImages_; }
+    void setShouldDecompressImages(bool value) { shouldDecompressImages_ = value; }
+    double downloadTimeout() const { return downloadTimeout_; }
+    void setDownloadTimeout(double seconds) { downloadTimeout_ = seconds; }
+    WIDownloadOrder executionOrder() const { return executionOrder_; }
+    void setExecutionOrder(WIDownloadOrder order) { executionOrder_ = order; }
+    void setUsername(std::string username) { username_ = std::move(username); }
+    void setPassword(std::string password) { password_ = std::move(password); }
+    void setHeadersFilter(WIHeadersFilter filter) { headersFilter_ = std::move(filter); }
+    const std::shared_ptr<NSOperationQueue>& downloadQueue() const { return downloadQueue_; }
+    // Requesters waiting for the URL's download (0 when none runs).
+    std::size_t requesterCount(const NSURL& url) const;
+
+private:
+    friend class WIImageDownloadToken;
+    struct Requester {
+        std::uint64_t id = 0;
+        WIDownloadProgress progress;
+        WIDownloadCompletion completed;
+    };
+    struct Entry {
+        std::weak_ptr<WIImageDownloaderOperation> operation;
+        std::vector<Requester> requesters;
+    };
+    WIImageDownloader();
+    std::shared_ptr<WIImageDownloaderOperation> makeOperation(const NSURL& url, WIDownloadOptions options);
+    void removeRequester(const std::string& url, std::uint64_t id);
+    void operationProgress(const std::string& url, std::int64_t received, std::int64_t expected);
+    void operationCompleted(const std::string& url, const WIImageDownloaderOperation* operation, UIImageRef image,
+        std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished);
+    void operationCancelled(const std::string& url, const WIImageDownloaderOperation* operation);
+
+    bool shouldDecompressImages_ = true;
+    double downloadTimeout_ = 15.0;
+    WIDownloadOrder executionOrder_ = WIDownloadOrderFIFO;
+    std::string username_;
+    std::string password_;
+    WIHeadersFilter headersFilter_;
+    std::shared_ptr<NSOperationQueue> downloadQueue_;
+    std::weak_ptr<WIImageDownloaderOperation> lastAddedOperation_;
+    WIOperationFactory operationClass_;
+    mutable std::mutex headersMutex_;
+    Value HTTPHeaders_;
+    // Requesters per URL, by absolute URL string.
+    mutable std::mutex callbacksMutex_;
+    std::map<std::string, Entry> URLCallbacks_;
+    std::uint64_t nextRequesterId_ = 1;
+};

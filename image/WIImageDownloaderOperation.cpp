@@ -1,0 +1,452 @@
+// The download operation: the connection's life on its thread's run loop, status checks,
+// partial and final decoding, authentication answers, cancellation and notifications.
+#include "image/WIImageDownloaderOperation.h"
+#include "image/WIImageDecoding.h"
+#include "image/WIImageManager.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/ImageSource.h"
+#include "platform/network/NSURLCache.h"
+#include "platform/network/NSURLResponse.h"
+#include "platform/threading/Dispatch.h"
+#include "platform/threading/NSNotificationCenter.h"
+#include "platform/uikit/UIApplication.h"
+
+namespace {
+std::shared_ptr<NSError> imageError(const std::string& description)
+{
+    return NSError::errorWithDomain(WIImageErrorDomain, 0, Value::dictionary({ { NSLocalizedDescriptionKey, description } }));
+}
+} // namespace
+
+WIImageDownloaderOperation::WIImageDownloaderOperation(std::shared_ptr<NSURLRequest> request, WIDownloadOptions options,
+    WIDownloadProgress progress, WIDownloadCompletion completed, WIDownloadCancelled cancelled)
+    : request_(std::move(request))
+    , options_(options)
+    , progressBlock_(std::move(progress))
+    , completedBlock_(std::move(completed))
+    , cancelBlock_(std::move(cancelled))
+{
+}
+
+bool WIImageDownloaderOperation::isExecuting() const
+{
+    std::lock_guard lock(lock_);
+    return executing_;
+}
+
+bool WIImageDownloaderOperation::isFinished() const
+{
+    std::lock_guard lock(lock_);
+    return finished_;
+}
+
+void WIImageDownloaderOperation::setExecuting(bool value)
+{
+    willChangeValueForKey("isExecuting");
+    {
+        std::lock_guard lock(lock_);
+        executing_ = value;
+    }
+    didChangeValueForKey("isExecuting");
+}
+
+void WIImageDownloaderOperation::setFinished(bool value)
+{
+    willChangeValueForKey("isFinished");
+    {
+        std::lock_guard lock(lock_);
+        finished_ = value;
+    }
+    didChangeValueForKey("isFinished");
+}
+
+std::shared_ptr<NSURLCredential> WIImageDownloaderOperation::credential() const
+{
+    std::lock_guard lock(lock_);
+    return credential_;
+}
+
+void WIImageDownloaderOperation::setCredential(std::shared_ptr<NSURLCredential> credential)
+{
+    std::lock_guard lock(lock_);
+    credential_ = std::move(credential);
+}
+
+std::shared_ptr<NSURLResponse> WIImageDownloaderOperation::response() const
+{
+    std::lock_guard lock(lock_);
+    return response_;
+}
+
+UIImageOrientation WIImageDownloaderOperation::orientationFromPropertyValue(long value)
+{
+    return wi_exifOrientationToiOSOrientation(value);
+}
+
+std::string WIImageDownloaderOperation::cacheKey() const
+{
+    return WIImageManager::sharedManager()->cacheKeyForURL(request_->URL());
+}
+
+void WIImageDownloaderOperation::post(const std::string& name)
+{
+    auto me = self();
+    dispatch_async(dispatch_get_main_queue(),
+        [me, name] { NSNotificationCenter::defaultCenter()->postNotificationName(name, me); });
+}
+
+void WIImageDownloaderOperation::reset()
+{
+    std::lock_guard lock(lock_);
+    cancelBlock_ = nullptr;
+    completedBlock_ = nullptr;
+    progressBlock_ = nullptr;
+    connection_.reset();
+    imageData_.reset();
+    runLoop_.reset();
+}
+
+void WIImageDownloaderOperation::done()
+{
+    setFinished(true);
+    setExecuting(false);
+    reset();
+}
+
+void WIImageDownloaderOperation::start()
+{
+    std::shared_ptr<NSURLConnection> connection;
+    std::shared_ptr<NSRunLoop> runLoop;
+    UIBackgroundTaskIdentifier task = UIBackgroundTaskInvalid;
+    std::shared_ptr<UIApplication> application;
+    {
+        std::lock_guard lock(lock_);
+        if (isCancelled()) {
+            setFinished(true);
+            reset();
+            return;
+        }
+        application = UIApplication::sharedApplication();
+        if (application && shouldContinueWhenAppEntersBackground()) {
+            std::weak_ptr<WIImageDownloaderOperation> weak = self();
+            std::weak_ptr<UIApplication> weakApp = application;
+            auto taskBox = std::make_shared<UIBackgroundTaskIdentifier>(UIBackgroundTaskInvalid);
+            task = application->beginBackgroundTaskWithExpirationHandler([weak, weakApp, taskBox] {
+                if (auto strong = weak.lock()) {
+                    strong->cancel();
+                }
+                if (auto app = weakApp.lock()) {
+                    app->endBackgroundTask(*taskBox);
+                }
+                *taskBox = UIBackgroundTaskInvalid;
+            });
+            *taskBox = task;
+        }
+        setExecuting(true);
+        connection = NSURLConnection::create(request_, self(), false);
+        connection_ = connection;
+        runLoop = NSRunLoop::currentRunLoop();
+        runLoop_ = runLoop;
+    }
+    if (connection) {
+        connection->start();
+        WIDownloadProgress progress;
+        {
+            std::lock_guard lock(lock_);
+            progress = progressBlock_;
+        }
+        if (progress) {
+            progress(0, -1);
+        }
+        post(WIImageDownloadStartNotification);
+        // A port keeps the run going until the transfer ends and stops it.
+        auto port = NSPort::port();
+        runLoop->addPort(port, NSDefaultRunLoopMode);
+        runLoop->runUntilStopped();
+        runLoop->removePort(port, NSDefaultRunLoopMode);
+        if (!isFinished()) {
+            connection->cancel();
+            Value info = Value::dictionary();
+            if (request_->URL()) {
+                info = Value::dictionary({ { NSURLErrorFailingURLStringErrorKey, request_->URL()->absoluteString() } });
+            }
+            connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, -1001, info));
+        }
+    } else {
+        WIDownloadCompletion completed;
+        {
+            std::lock_guard lock(lock_);
+            completed = completedBlock_;
+        }
+        if (completed) {
+            completed(nullptr, std::nullopt,
+                NSError::errorWithDomain(NSURLErrorDomain, 0,
+                    Value::dictionary({ { NSLocalizedDescriptionKey, "Connection can't be initialized" } })),
+                true);
+        }
+        // Finishing frees the queue slot that an operation without a connection would keep.
+        done();
+    }
+    if (application && task != UIBackgroundTaskInvalid) {
+        application->endBackgroundTask(task);
+    }
+}
+
+void WIImageDownloaderOperation::cancel()
+{
+    std::lock_guard lock(lock_);
+    if (runLoop_) {
+        auto me = self();
+        runLoop_->performBlock([me] { me->cancelInternalAndStop(); });
+        return;
+    }
+    cancelInternal();
+}
+
+void WIImageDownloaderOperation::cancelInternalAndStop()
+{
+    if (isFinished()) {
+        return;
+    }
+    cancelInternal();
+    NSRunLoop::currentRunLoop()->stop();
+}
+
+void WIImageDownloaderOperation::cancelInternal()
+{
+    WIDownloadCancelled cancelled;
+    std::shared_ptr<NSURLConnection> connection;
+    {
+        std::lock_guard lock(lock_);
+        if (finished_) {
+            return;
+        }
+        NSOperation::cancel();
+        cancelled = cancelBlock_;
+        connection = connection_;
+    }
+    if (cancelled) {
+        cancelled();
+    }
+    if (connection) {
+        connection->cancel();
+        post(WIImageDownloadStopNotification);
+        setExecuting(false);
+        setFinished(true);
+    }
+    reset();
+}
+
+void WIImageDownloaderOperation::connectionDidReceiveResponse(
+    const std::shared_ptr<NSURLConnection>& connection, const std::shared_ptr<NSURLResponse>& response)
+{
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+    std::int64_t status = http ? http->statusCode() : 0;
+    if (!http || (status < 400 && status != 304)) {
+        WIDownloadProgress progress;
+        {
+            std::lock_guard lock(lock_);
+            expectedSize_ = response->expectedContentLength() > 0 ? response->expectedContentLength() : 0;
+            imageData_.emplace();
+            imageData_->reserve(std::size_t(std::min<std::int64_t>(expectedSize_, 16 << 20)));
+            response_ = response;
+            progress = progressBlock_;
+        }
+        if (progress) {
+            progress(0, expectedSize_);
+        }
+        post(WIImageDownloadReceiveResponseNotification);
+        return;
+    }
+    WIDownloadCompletion completed;
+    {
+        std::lock_guard lock(lock_);
+        completed = completedBlock_;
+    }
+    connection->cancel();
+    post(WIImageDownloadStopNotification);
+    if (status == 304) {
+        // Not modified: the transfer ends without an image, and every requester hears that.
+        if (completed) {
+            completed(nullptr, std::nullopt, nullptr, true);
+        }
+    } else if (completed) {
+        completed(nullptr, std::nullopt, NSError::errorWithDomain(NSURLErrorDomain, status), true);
+    }
+    NSRunLoop::currentRunLoop()->stop();
+    done();
+}
+
+void WIImageDownloaderOperation::connectionDidReceiveData(const std::shared_ptr<NSURLConnection>&, const Bytes& data)
+{
+    std::int64_t received = 0;
+    WIDownloadProgress progress;
+    bool partial = false;
+    {
+        std::lock_guard lock(lock_);
+        if (!imageData_) {
+            imageData_.emplace();
+        }
+        imageData_->insert(imageData_->end(), data.begin(), data.end());
+        received = std::int64_t(imageData_->size());
+        progress = progressBlock_;
+        partial = (options_ & WIDownloadProgressive) && expectedSize_ > 0 && completedBlock_;
+    }
+    if (partial) {
+        deliverPartialImage();
+    }
+    if (progress) {
+        progress(received, expectedSize_);
+    }
+}
+
+void WIImageDownloaderOperation::deliverPartialImage()
+{
+    Bytes bytes;
+    WIDownloadCompletion completed;
+    {
+        std::lock_guard lock(lock_);
+        bytes = *imageData_;
+        completed = completedBlock_;
+    }
+    auto source = CGImageSourceCreateWithData(bytes);
+    if (!source) {
+        return;
+    }
+    if (width_ + height_ == 0) {
+        Value properties = CGImageSourceCopyPropertiesAtIndex(source, 0);
+        if (properties) {
+            height_ = std::size_t(std::max<std::int64_t>(0, properties[kCGImagePropertyPixelHeight].integerValue()));
+            width_ = std::size_t(std::max<std::int64_t>(0, properties[kCGImagePropertyPixelWidth].integerValue()));
+            const Value& orientation = properties[kCGImagePropertyOrientation];
+            orientation_ = orientationFromPropertyValue(orientation.isNumber() ? long(orientation.integerValue()) : 1);
+        }
+    }
+    if (width_ + height_ == 0 || std::int64_t(bytes.size()) >= expectedSize_) {
+        return;
+    }
+    // Headers only, or a claimed size over the pixel cap: nothing to show yet.
+    CGImageRef partialBitmap = CGImageSourceCreateImageAtIndex(source, 0);
+    if (!partialBitmap || !graphics::pixelCountAllowed(width_, height_)) {
+        return;
+    }
+    std::size_t partialHeight = partialBitmap->height();
+    CGImageRef bitmap = partialBitmap;
+    CGContextRef context = CGBitmapContextCreate(
+        nullptr, width_, height_, 8, width_ * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst);
+    if (context) {
+        // The rows that arrived sit at the top of the full-size picture.
+        CGContextDrawImage(context,
+            CGRectMake(0, 0, double(width_), double(partialHeight)), partialBitmap);
+        if (CGImageRef drawn = CGBitmapContextCreateImage(context)) {
+            bitmap = drawn;
+        }
+    }
+    UIImageRef image = UIImage::imageWithCGImage(bitmap, 1, orientation_);
+    image = ScaledImageForCacheKey(cacheKey(), image);
+    if (image && shouldDecompressImages_) {
+        image = decodedImageWithImage(image);
+    }
+    if (!image || !completed) {
+        return;
+    }
+    image::runOnMainSync([&] { completed(image, std::nullopt, nullptr, false); });
+}
+
+WIDownloadCompletion WIImageDownloaderOperation::endTransfer(bool postFinish)
+{
+    std::lock_guard lock(lock_);
+    WIDownloadCompletion completed = completedBlock_;
+    NSRunLoop::currentRunLoop()->stop();
+    runLoop_.reset();
+    connection_.reset();
+    post(WIImageDownloadStopNotification);
+    if (postFinish) {
+        post(WIImageDownloadFinishNotification);
+    }
+    return completed;
+}
+
+void WIImageDownloaderOperation::connectionDidFinishLoading(const std::shared_ptr<NSURLConnection>&)
+{
+    WIDownloadCompletion completed = endTransfer(true);
+    if (!NSURLCache::sharedURLCache()->cachedResponseForRequest(*request_)) {
+        responseFromCached_ = false;
+    }
+    std::optional<Bytes> data;
+    {
+        std::lock_guard lock(lock_);
+        data = imageData_;
+    }
+    if (completed) {
+        if ((options_ & WIDownloadIgnoreCachedResponse) && responseFromCached_) {
+            completed(nullptr, std::nullopt, nullptr, true);
+        } else if (data) {
+            UIImageRef image = ScaledImageForCacheKey(cacheKey(), wi_imageWithData(*data));
+            if (image && image->images().empty() && shouldDecompressImages_) {
+                image = decodedImageWithImage(image);
+            }
+            CGSize size = image ? image->size() : CGSize {};
+            if (size.width == 0 || size.height == 0) {
+                completed(nullptr, std::nullopt, imageError("Downloaded image has 0 pixels"), true);
+            } else {
+                completed(image, data, nullptr, true);
+            }
+        } else {
+            completed(nullptr, std::nullopt, imageError("Image data is nil"), true);
+        }
+    }
+    setCompletionBlock(nullptr);
+    done();
+}
+
+void WIImageDownloaderOperation::connectionDidFailWithError(
+    const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSError>& error)
+{
+    WIDownloadCompletion completed = endTransfer(false);
+    if (completed) {
+        completed(nullptr, std::nullopt, error, true);
+    }
+    setCompletionBlock(nullptr);
+    done();
+}
+
+std::shared_ptr<NSCachedURLResponse> WIImageDownloaderOperation::connectionWillCacheResponse(
+    const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSCachedURLResponse>& cachedResponse)
+{
+    responseFromCached_ = false;
+    if (request_->cachePolicy() == NSURLRequestReloadIgnoringLocalCacheData) {
+        return nullptr;
+    }
+    return cachedResponse;
+}
+
+bool WIImageDownloaderOperation::connectionShouldUseCredentialStorage(const std::shared_ptr<NSURLConnection>&)
+{
+    return shouldUseCredentialStorage_;
+}
+
+void WIImageDownloaderOperation::connectionWillSendRequestForAuthenticationChallenge(
+    const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSURLAuthenticationChallenge>& challenge)
+{
+    const auto& sender = challenge->sender();
+    if (!sender) {
+        return;
+    }
+    const auto& space = challenge->protectionSpace();
+    if (space && space->authenticationMethod() == NSURLAuthenticationMethodServerTrust) {
+        // The server's certificate is evaluated as usual unless invalid ones are allowed.
+        if (options_ & WIDownloadAllowInvalidCertificates) {
+            sender->useCredential(NSURLCredential::credentialForTrust(space->serverTrust()), challenge);
+        } else {
+            sender->performDefaultHandlingForAuthenticationChallenge(challenge);
+        }
+        return;
+    }
+    auto credential = this->credential();
+    if (challenge->previousFailureCount() == 0 && credential) {
+        sender->useCredential(credential, challenge);
+        return;
+    }
+    sender->continueWithoutCredentialForAuthenticationChallenge(challenge);
+}

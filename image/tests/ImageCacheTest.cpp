@@ -1,0 +1,290 @@
+// The image cache: memory and disk tiers, queries and their threads, store formats, read-only
+// directories, removal and the clean pass by age and size under virtual time.
+#include <filesystem>
+#include <future>
+#include <sys/stat.h>
+#include "image/WIImageCache.h"
+#include "image/tests/ImageTestSupport.h"
+#include "platform/persistence/NSFileManager.h"
+#include "platform/threading/NSNotificationCenter.h"
+#include "platform/threading/NSThread.h"
+#include "platform/uikit/UIApplication.h"
+#include "testing/VirtualTime.h"
+
+namespace {
+class WIImageCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::runUntil([] { return true; }, 0.01); // this thread is the main thread
+        cache = WIImageCache::initWithNamespace("test", home.pathFor("Library/Caches"));
+    }
+    void drain() { dispatch_sync(cache->ioQueue(), [] {}); }
+    Bytes fileFor(const std::string& key)
+    {
+        drain();
+        return NSFileManager::defaultManager()->contentsAtPath(cache->defaultCachePathForKey(key)).value_or(Bytes {});
+    }
+    void setModified(const std::string& key, double date)
+    {
+        NSFileManager::defaultManager()->setAttributes(
+            Value::dictionary({ { NSFileModificationDate, Value::date(date) } }), cache->defaultCachePathForKey(key));
+    }
+    bool cleaned()
+    {
+        bool done = false;
+        cache->cleanDisk([&] { done = true; });
+        return image_test::waitFor([&] { return done; });
+    }
+    bool onDisk(const std::string& key) { return cache->diskImageExistsWithKey(key); }
+
+    testing_support::TempHome home;
+    std::shared_ptr<WIImageCache> cache;
+};
+} // namespace
+
+TEST_F(WIImageCacheTest, PathsAndFileNames)
+{
+    EXPECT_EQ(cache->diskCachePath(), home.pathFor("Library/Caches/com.vorlasken.WIImageCache.test"));
+    EXPECT_EQ(WIImageCache::cachedFileNameForKey(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(WIImageCache::cachedFileNameForKey("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(cache->memCache()->name(), "com.vorlasken.WIImageCache.test");
+}
+
+TEST_F(WIImageCacheTest, QueryAnswersMemoryHitsAtOnceAndDiskOnTheMainQueue)
+{
+    UIImageRef image = image_test::makeImage(4, 4, true);
+    cache->storeImage(image, "hit", false);
+    WICacheSource source = WICacheSourceNone;
+    UIImageRef found;
+    auto handle = cache->queryDiskCacheForKey("hit", [&](UIImageRef answer, WICacheSource from) {
+        found = answer;
+        source = from;
+    });
+    EXPECT_FALSE(handle);
+    EXPECT_EQ(found, image);
+    EXPECT_EQ(source, WICacheSourceMemory);
+    EXPECT_EQ(WIImageCache::costForImage(image), 16u);
+
+    bool answered = false;
+    bool onMain = false;
+    source = WICacheSourceNone;
+    handle = cache->queryDiskCacheForKey("missing", [&](UIImageRef answer, WICacheSource from) {
+        answered = true;
+        onMain = NSThread::isMainThread();
+        found = answer;
+        source = from;
+    });
+    EXPECT_TRUE(handle);
+    EXPECT_FALSE(answered);
+    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
+    EXPECT_TRUE(onMain);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(source, WICacheSourceDisk);
+}
+
+TEST_F(WIImageCacheTest, CancelledQueryNeverAnswers)
+{
+    cache->storeImage(image_test::makeImage(4, 4, true), "key", true);
+    drain();
+    cache->clearMemory();
+    // Hold the queue so that the cancel lands before the read.
+    auto gate = std::make_shared<std::promise<void>>();
+    auto held = gate->get_future().share();
+    dispatch_async(cache->ioQueue(), [held] { held.wait(); });
+    bool answered = false;
+    auto handle = cache->queryDiskCacheForKey("key", [&](UIImageRef, WICacheSource) { answered = true; });
+    ASSERT_TRUE(handle);
+    handle->cancel();
+    gate->set_value();
+    drain();
+    testing_support::settle(1);
+    EXPECT_FALSE(answered);
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("key"));
+}
+
+TEST_F(WIImageCacheTest, StoreChoosesTheFileFormat)
+{
+    Bytes png = UIImagePNGRepresentation(image_test::makeImage(6, 6, false));
+    cache->storeImage(image_test::makeImage(6, 6, false), false, png, "given", true);
+    EXPECT_EQ(fileFor("given"), png);
+
+    cache->storeImage(image_test::makeImage(6, 6, false), "opaque", true);
+    Bytes jpeg = fileFor("opaque");
+    ASSERT_FALSE(jpeg.empty());
+    EXPECT_EQ(jpeg[0], 0xFF);
+
+    cache->storeImage(image_test::makeImage(6, 6, true), "alpha", true);
+    Bytes alpha = fileFor("alpha");
+    ASSERT_FALSE(alpha.empty());
+    EXPECT_EQ(alpha[0], 0x89);
+
+    // Recalculated from an opaque image, given PNG bytes still mean PNG.
+    cache->storeImage(image_test::makeImage(6, 6, false), true, png, "recalculated", true);
+    EXPECT_EQ(fileFor("recalculated").at(0), 0x89);
+
+    cache->storeImage(image_test::makeImage(6, 6, true), "memory", false);
+    cache->storeImage(nullptr, "nothing", true);
+    cache->storeImage(image_test::makeImage(6, 6, true), "", true);
+    drain();
+    EXPECT_FALSE(onDisk("memory"));
+    EXPECT_FALSE(onDisk("nothing"));
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("memory"));
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("nothing"));
+}
+
+TEST_F(WIImageCacheTest, DiskImagesComeBackDecodedAndEnterMemory)
+{
+    cache->storeImage(image_test::makeImage(8, 4, false), "photo@2x.jpg", true);
+    drain();
+    cache->clearMemory();
+    UIImageRef image = cache->imageFromDiskCacheForKey("photo@2x.jpg");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->scale(), 2);
+    EXPECT_EQ(image->size().width, 4);
+    EXPECT_EQ(image->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
+    EXPECT_EQ(cache->imageFromMemoryCacheForKey("photo@2x.jpg"), image);
+
+    // An unreadable file is simply no image.
+    NSFileManager::defaultManager()->createFileAtPath(cache->defaultCachePathForKey("junk"), Bytes { 1, 2, 3 });
+    EXPECT_FALSE(cache->diskImageForKey("junk"));
+}
+
+TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
+{
+    std::string readOnly = home.pathFor("Bundled");
+    auto files = NSFileManager::defaultManager();
+    files->createDirectoryAtPath(readOnly, true);
+    std::string path = cache->cachePathForKey("shipped", readOnly);
+    files->createFileAtPath(path, UIImagePNGRepresentation(image_test::makeImage(3, 3, true)));
+    cache->addReadOnlyCachePath(readOnly);
+    cache->addReadOnlyCachePath(readOnly);
+    EXPECT_EQ(cache->customPaths().size(), 1u);
+
+    EXPECT_TRUE(cache->diskImageForKey("shipped"));
+    EXPECT_FALSE(onDisk("shipped"));
+    bool removed = false;
+    cache->removeImageForKey("shipped", true, [&] { removed = true; });
+    ASSERT_TRUE(image_test::waitFor([&] { return removed; }));
+    EXPECT_TRUE(files->fileExistsAtPath(path));
+}
+
+TEST_F(WIImageCacheTest, RemovalAndExistence)
+{
+    cache->storeImage(image_test::makeImage(3, 3, true), "gone", true);
+    drain();
+    bool exists = false;
+    bool answered = false;
+    cache->diskImageExistsWithKey("gone", [&](bool found) {
+        exists = found;
+        answered = true;
+    });
+    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
+    EXPECT_TRUE(exists);
+
+    bool memoryOnly = false;
+    cache->removeImageForKey("gone", false, [&] { memoryOnly = true; });
+    EXPECT_TRUE(memoryOnly); // at once, on this thread
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("gone"));
+    EXPECT_TRUE(onDisk("gone"));
+
+    bool nilKey = false;
+    cache->removeImageForKey("", true, [&] { nilKey = true; });
+    bool removed = false;
+    cache->removeImageForKey("gone", true, [&] { removed = true; });
+    ASSERT_TRUE(image_test::waitFor([&] { return removed; }));
+    EXPECT_FALSE(onDisk("gone"));
+    EXPECT_FALSE(nilKey);
+}
+
+TEST_F(WIImageCacheTest, MemoryTierLimitsAndWarnings)
+{
+    cache->setMaxMemoryCountLimit(2);
+    cache->storeImage(image_test::makeImage(2, 2, true), "a", false);
+    cache->storeImage(image_test::makeImage(2, 2, true), "b", false);
+    cache->imageFromMemoryCacheForKey("a");
+    cache->storeImage(image_test::makeImage(2, 2, true), "c", false);
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("a"));
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("b"));
+
+    cache->setMaxMemoryCountLimit(0);
+    cache->setMaxMemoryCost(20);
+    cache->storeImage(image_test::makeImage(4, 4, true), "big", false); // cost 16
+    EXPECT_LE(cache->memCache()->totalCost(), 20u);
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
+
+    NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidReceiveMemoryWarningNotification);
+    EXPECT_EQ(cache->memCache()->count(), 0u);
+}
+
+TEST_F(WIImageCacheTest, CleanPassDeletesExpiredFilesIncludingTheBoundary)
+{
+    testing_support::VirtualTime time;
+    cache->setMaxCacheAge(100);
+    for (const char* key : { "expired", "boundary", "fresh" }) {
+        cache->storeImage(image_test::makeImage(3, 3, true), key, true);
+    }
+    drain();
+    setModified("expired", time.now() - 500);
+    setModified("boundary", time.now() - 100);
+    setModified("fresh", time.now() - 99);
+    ASSERT_TRUE(cleaned());
+    EXPECT_FALSE(onDisk("expired"));
+    EXPECT_FALSE(onDisk("boundary"));
+    EXPECT_TRUE(onDisk("fresh"));
+
+    time.advance(1000);
+    ASSERT_TRUE(cleaned());
+    EXPECT_FALSE(onDisk("fresh"));
+}
+
+TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
+{
+    testing_support::VirtualTime time;
+    std::uint64_t total = 0;
+    int age = 40;
+    for (const char* key : { "oldest", "older", "newer", "newest" }) {
+        cache->storeImage(image_test::makeImage(3, 3, true), key, true);
+        drain();
+        setModified(key, time.now() - age);
+        age -= 10;
+        struct stat info {};
+        ::stat(cache->defaultCachePathForKey(key).c_str(), &info);
+        total += std::uint64_t(info.st_blocks) * 512u;
+    }
+    // A hidden file is neither counted nor removed by the clean pass.
+    std::string hidden = cache->diskCachePath() + "/.keep";
+    NSFileManager::defaultManager()->createFileAtPath(hidden, Bytes(10, 1));
+    cache->setMaxCacheSize(total - 1);
+    ASSERT_TRUE(cleaned());
+    EXPECT_FALSE(onDisk("oldest"));
+    EXPECT_FALSE(onDisk("older"));
+    EXPECT_FALSE(onDisk("newer")); // three quarters left is not yet below half the bound
+    EXPECT_TRUE(onDisk("newest"));
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(hidden));
+    EXPECT_EQ(cache->getDiskCount(), 2u); // getSize and getDiskCount do count hidden files
+
+    cache->setMaxCacheSize(0);
+    ASSERT_TRUE(cleaned());
+    EXPECT_TRUE(onDisk("newest"));
+}
+
+TEST_F(WIImageCacheTest, ClearDiskEmptiesTheDirectory)
+{
+    cache->storeImage(image_test::makeImage(3, 3, true), "one", true);
+    drain();
+    EXPECT_GT(cache->getSize(), 0u);
+    bool cleared = false;
+    cache->clearDisk([&] { cleared = true; });
+    ASSERT_TRUE(image_test::waitFor([&] { return cleared; }));
+    EXPECT_EQ(cache->getSize(), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(cache->diskCachePath()));
+    std::uint64_t count = 99;
+    bool measured = false;
+    cache->calculateSize([&](std::uint64_t files, std::uint64_t) {
+        count = files;
+        measured = true;
+    });
+    ASSERT_TRUE(image_test::waitFor([&] { return measured; }));
+    EXPECT_EQ(count, 0u);
+}

@@ -1,0 +1,98 @@
+// Content types, GIF frames and timing, key scales and force decoding.
+#include "image/WIImageDecoding.h"
+#include "image/tests/ImageTestSupport.h"
+
+namespace {
+Bytes bytesOf(std::initializer_list<int> values)
+{
+    Bytes out;
+    for (int value : values) {
+        out.push_back(std::uint8_t(value));
+    }
+    return out;
+}
+Bytes ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
+} // namespace
+
+TEST(WIImageDecoding, ContentTypeFollowsTheFirstByte)
+{
+    EXPECT_EQ(wi_contentTypeForImageData(bytesOf({ 0xFF, 0xD8 })), "image/jpeg");
+    EXPECT_EQ(wi_contentTypeForImageData(bytesOf({ 0x89, 0x50, 1, 2 })), "image/png");
+    EXPECT_EQ(wi_contentTypeForImageData(ascii("GIF89a")), "image/gif");
+    EXPECT_EQ(wi_contentTypeForImageData(bytesOf({ 0x4D })), "image/tiff");
+    EXPECT_EQ(wi_contentTypeForImageData(bytesOf({ 0x49, 0x49 })), "image/tiff");
+    EXPECT_EQ(wi_contentTypeForImageData(ascii(std::string("RIFF\x10\0\0\0WEBPVP8 ", 16))), "image/webp");
+    EXPECT_EQ(wi_contentTypeForImageData(ascii("RIFF1234WEB")), std::nullopt); // 11 bytes
+    EXPECT_EQ(wi_contentTypeForImageData(ascii("RIFF1234WAVE")), std::nullopt);
+    EXPECT_EQ(wi_contentTypeForImageData({}), std::nullopt);
+    EXPECT_EQ(wi_contentTypeForImageData(ascii("<html>")), std::nullopt);
+}
+
+TEST(WIImageDecoding, GifFramesCarryTheirDelays)
+{
+    UIImageRef animated = wi_imageWithData(image_test::twoFrameGif(10, 20));
+    ASSERT_TRUE(animated);
+    ASSERT_EQ(animated->images().size(), 2u);
+    EXPECT_NEAR(animated->duration(), 0.3, 1e-3);
+
+    // Missing delays last 0.1 s each; 1 cs counts as 0.1 s.
+    UIImageRef undelayed = wi_imageWithData(image_test::twoFrameGif(-1, -1));
+    ASSERT_TRUE(undelayed);
+    EXPECT_NEAR(undelayed->duration(), 0.2, 1e-3);
+    UIImageRef fast = wi_imageWithData(image_test::twoFrameGif(1, 1));
+    ASSERT_TRUE(fast);
+    EXPECT_NEAR(fast->duration(), 0.2, 1e-3);
+}
+
+TEST(WIImageDecoding, BrokenDataGivesNoImage)
+{
+    EXPECT_FALSE(wi_imageWithData({}));
+    EXPECT_FALSE(wi_imageWithData(ascii("GIF89a garbage")));
+    Bytes png = ascii(image_test::pngBody(16, 16));
+    png.resize(png.size() / 3);
+    UIImageRef truncated = wi_imageWithData(png);
+    if (truncated) {
+        EXPECT_EQ(truncated->size().width, 16);
+    }
+    EXPECT_EQ(wi_exifOrientationToiOSOrientation(6), UIImageOrientationRight);
+    EXPECT_EQ(wi_exifOrientationToiOSOrientation(0), UIImageOrientationUp);
+    EXPECT_EQ(wi_exifOrientationToiOSOrientation(9), UIImageOrientationUp);
+}
+
+TEST(WIImageDecoding, KeyScaleNeedsEightCharactersAndPrefersThree)
+{
+    UIImageRef image = image_test::makeImage(8, 8, false);
+    double screen = graphics::mainScreenScale();
+    EXPECT_EQ(ScaledImageForCacheKey("a@2x.png", image)->scale(), 2.0);
+    EXPECT_EQ(ScaledImageForCacheKey("b@3x.png", image)->scale(), 3.0);
+    EXPECT_EQ(ScaledImageForCacheKey("@2x.png", image)->scale(), screen);
+    EXPECT_EQ(ScaledImageForCacheKey("x@2x.y@3x.png", image)->scale(), 3.0);
+    EXPECT_FALSE(ScaledImageForCacheKey("a@2x.png", nullptr));
+}
+
+TEST(WIImageDecoding, ForceDecodeRedrawsOnlyOpaqueBitmaps)
+{
+    UIImageRef opaque = UIImage::imageWithCGImage(image_test::makeImage(10, 6, false)->CGImage(), 2);
+    UIImageRef decoded = decodedImageWithImage(opaque);
+    ASSERT_TRUE(decoded);
+    EXPECT_NE(decoded, opaque);
+    EXPECT_EQ(decoded->scale(), 2);
+    EXPECT_EQ(decoded->size().width, 5);
+    EXPECT_EQ(decoded->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
+
+    UIImageRef withAlpha = image_test::makeImage(10, 6, true);
+    EXPECT_EQ(decodedImageWithImage(withAlpha), withAlpha);
+    UIImageRef animated = wi_imageWithData(image_test::twoFrameGif(5, 5));
+    EXPECT_EQ(decodedImageWithImage(animated), animated);
+}
+
+TEST(WIImageDecoding, AspectFillScalesEveryFrame)
+{
+    UIImageRef frame = UIImage::imageWithCGImage(image_test::makeImage(100, 50, false)->CGImage(), 1);
+    UIImageRef animated = UIImage::animatedImageWithImages({ frame, frame }, 0.4);
+    UIImageRef scaled = wi_animatedImageByScalingAndCroppingToSize(animated, CGSizeMake(50, 50));
+    ASSERT_EQ(scaled->images().size(), 2u);
+    EXPECT_EQ(scaled->images()[0]->size().width, 50);
+    EXPECT_EQ(scaled->duration(), 0.4);
+    EXPECT_EQ(wi_animatedImageByScalingAndCroppingToSize(animated, CGSizeMake(0, 0)), animated);
+}

@@ -1,0 +1,253 @@
+// The downloader and its operations against a loopback server: joined requests, per-requester
+// cancellation, the concurrency limit and LIFO order, request headers, status handling,
+// notifications and partial images.
+#include <algorithm>
+#include <atomic>
+#include "image/WIImageDownloader.h"
+#include "image/tests/ImageTestSupport.h"
+#include "platform/threading/NSNotificationCenter.h"
+#include "platform/threading/NSThread.h"
+
+using httpserver::Gate;
+using httpserver::Reply;
+
+namespace {
+struct Outcome {
+    std::atomic<int> calls { 0 };
+    std::atomic<bool> finished { false };
+    UIImageRef image;
+    std::shared_ptr<NSError> error;
+    std::mutex mutex;
+    WIDownloadCompletion completion()
+    {
+        return [this](UIImageRef got, std::optional<Bytes>, std::shared_ptr<NSError> failure, bool done) {
+            std::lock_guard lock(mutex);
+            if (done) {
+                image = got;
+                error = failure;
+                finished = true;
+            }
+            ++calls;
+        };
+    }
+};
+
+class WIImageDownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::runUntil([] { return true; }, 0.01);
+        downloader = WIImageDownloader::create();
+    }
+    std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
+
+    testing_support::TempHome home;
+    httpserver::TestServer server;
+    std::shared_ptr<WIImageDownloader> downloader;
+};
+} // namespace
+
+TEST_F(WIImageDownloaderTest, ConcurrentRequestsForOneURLShareOneTransfer)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/a.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    Outcome first, second;
+    std::atomic<int> progressCalls { 0 };
+    auto one = downloader->downloadImageWithURL(url("/a.png"), 0, {}, first.completion());
+    auto two = downloader->downloadImageWithURL(url("/a.png"), 0, [&](std::int64_t, std::int64_t) { ++progressCalls; },
+        second.completion());
+    ASSERT_TRUE(one && two);
+    EXPECT_TRUE(one->operation());
+    EXPECT_FALSE(two->operation());
+    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 2u);
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return first.finished && second.finished; }));
+    EXPECT_TRUE(first.image);
+    EXPECT_EQ(first.image, second.image);
+    EXPECT_EQ(server.requestCount("/a.png"), 1u);
+    EXPECT_TRUE(image_test::waitFor([&] { return progressCalls > 0; }));
+    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 0u);
+}
+
+TEST_F(WIImageDownloaderTest, CancellingOneRequesterLeavesTheOthers)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/b.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    Outcome first, second;
+    auto one = downloader->downloadImageWithURL(url("/b.png"), 0, {}, first.completion());
+    auto two = downloader->downloadImageWithURL(url("/b.png"), 0, {}, second.completion());
+    ASSERT_TRUE(server.waitForRequests(1));
+    one->cancel();
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return second.finished.load(); }));
+    EXPECT_TRUE(second.image);
+    testing_support::settle(0.5);
+    EXPECT_EQ(first.calls, 0);
+}
+
+TEST_F(WIImageDownloaderTest, CancellingTheLastRequesterStopsTheTransferSilently)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/c.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    std::atomic<int> stops { 0 };
+    auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });
+    Outcome cancelled;
+    auto token = downloader->downloadImageWithURL(url("/c.png"), 0, {}, cancelled.completion());
+    ASSERT_TRUE(server.waitForRequests(1));
+    auto operation = token->operation();
+    ASSERT_TRUE(image_test::waitFor([&] { return operation->isExecuting(); }));
+    token->cancel();
+    ASSERT_TRUE(image_test::waitFor([&] { return operation->isFinished() && stops == 1; }));
+    EXPECT_TRUE(operation->isCancelled());
+    gate->open();
+    EXPECT_EQ(downloader->requesterCount(*url("/c.png")), 0u);
+
+    // The next request for the URL starts afresh.
+    Outcome fresh;
+    auto again = downloader->downloadImageWithURL(url("/c.png"), 0, {}, fresh.completion());
+    EXPECT_TRUE(again->operation());
+    ASSERT_TRUE(image_test::waitFor([&] { return fresh.finished.load(); }));
+    EXPECT_TRUE(fresh.image);
+    EXPECT_EQ(cancelled.calls, 0);
+    NSNotificationCenter::defaultCenter()->removeObserver(observer.get());
+}
+
+TEST_F(WIImageDownloaderTest, NeverRunsMoreThanTheLimit)
+{
+    downloader->setMaxConcurrentDownloads(2);
+    auto gate = std::make_shared<Gate>();
+    server.onPrefix("/slow", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeHead(gate));
+    std::vector<std::shared_ptr<WIImageDownloadToken>> tokens;
+    std::vector<Outcome> outcomes(4);
+    for (int i = 0; i < 4; ++i) {
+        tokens.push_back(downloader->downloadImageWithURL(url("/slow" + std::to_string(i)), 0, {}, outcomes[i].completion()));
+    }
+    ASSERT_TRUE(server.waitForRequests(2));
+    int executing = 0;
+    for (const auto& token : tokens) {
+        executing += token->operation()->isExecuting() ? 1 : 0;
+    }
+    EXPECT_EQ(executing, 2);
+    EXPECT_EQ(downloader->currentDownloadCount(), 4u);
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] {
+        return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.finished.load(); });
+    }));
+    EXPECT_EQ(server.requestCount(), 4u);
+}
+
+TEST_F(WIImageDownloaderTest, LastInFirstOutRunsTheNewestFirst)
+{
+    downloader->setMaxConcurrentDownloads(1);
+    downloader->setExecutionOrder(WIDownloadOrderLIFO);
+    downloader->setSuspended(true);
+    server.onPrefix("/order", image_test::imageReply(image_test::pngBody(4, 4)));
+    std::vector<Outcome> outcomes(3);
+    std::vector<std::shared_ptr<WIImageDownloadToken>> tokens;
+    for (int i = 0; i < 3; ++i) {
+        tokens.push_back(downloader->downloadImageWithURL(url("/order" + std::to_string(i)), 0, {}, outcomes[i].completion()));
+    }
+    downloader->setSuspended(false);
+    ASSERT_TRUE(image_test::waitFor([&] {
+        return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.finished.load(); });
+    }));
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].path, "/order2");
+    EXPECT_EQ(requests[1].path, "/order1");
+    EXPECT_EQ(requests[2].path, "/order0");
+}
+
+TEST_F(WIImageDownloaderTest, RequestsCarryTheConfiguredHeadersAndTimeout)
+{
+    server.onPrefix("/h", image_test::imageReply(image_test::pngBody(4, 4)));
+    downloader->setDownloadTimeout(0);
+    Outcome plain;
+    auto token = downloader->downloadImageWithURL(url("/h1"), WIDownloadHighPriority, {}, plain.completion());
+    EXPECT_EQ(token->operation()->request()->timeoutInterval(), 15);
+    EXPECT_EQ(token->operation()->queuePriority(), NSOperationQueuePriorityHigh);
+    EXPECT_EQ(token->operation()->request()->cachePolicy(), NSURLRequestReloadIgnoringLocalCacheData);
+    EXPECT_FALSE(token->operation()->request()->HTTPShouldHandleCookies());
+    ASSERT_TRUE(image_test::waitFor([&] { return plain.finished.load(); }));
+    EXPECT_EQ(server.lastRequest()->headers.get("Accept"), "image/*;q=0.8");
+
+    downloader->setValueForHTTPHeaderField("yes", "X-Extra");
+    downloader->setValueForHTTPHeaderField(std::nullopt, "X-Extra");
+    EXPECT_EQ(downloader->valueForHTTPHeaderField("X-Extra"), std::nullopt);
+    downloader->setHeadersFilter([](const NSURL&, const Value&) { return Value::dictionary(); });
+    Outcome filtered;
+    token = downloader->downloadImageWithURL(url("/h2"), WIDownloadLowPriority | WIDownloadUseURLCache, {}, filtered.completion());
+    EXPECT_EQ(token->operation()->queuePriority(), NSOperationQueuePriorityLow);
+    EXPECT_EQ(token->operation()->request()->cachePolicy(), NSURLRequestUseProtocolCachePolicy);
+    ASSERT_TRUE(image_test::waitFor([&] { return filtered.finished.load(); }));
+    // The transport may add its own default, but not ours.
+    EXPECT_NE(server.lastRequest()->headers.get("Accept"), "image/*;q=0.8");
+}
+
+TEST_F(WIImageDownloaderTest, StatusAndBodyFailuresAreReported)
+{
+    server.on("/missing", Reply::text("nope", 404));
+    server.on("/empty", Reply(200, "").contentType("image/png"));
+    server.on("/text", Reply::text("not an image"));
+    server.on("/same", Reply(304));
+    std::atomic<int> stops { 0 };
+    auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });
+
+    Outcome missing, empty, text, same;
+    downloader->downloadImageWithURL(url("/missing"), 0, {}, missing.completion());
+    downloader->downloadImageWithURL(url("/empty"), 0, {}, empty.completion());
+    downloader->downloadImageWithURL(url("/text"), 0, {}, text.completion());
+    downloader->downloadImageWithURL(url("/same"), 0, {}, same.completion());
+    ASSERT_TRUE(image_test::waitFor([&] { return missing.finished && empty.finished && text.finished && same.finished; }));
+    ASSERT_TRUE(missing.error);
+    EXPECT_EQ(missing.error->domain(), NSURLErrorDomain);
+    EXPECT_EQ(missing.error->code(), 404);
+    ASSERT_TRUE(empty.error);
+    EXPECT_EQ(empty.error->domain(), WIImageErrorDomain);
+    EXPECT_EQ(empty.error->userInfo()[NSLocalizedDescriptionKey].asString(), "Downloaded image has 0 pixels");
+    ASSERT_TRUE(text.error);
+    EXPECT_EQ(text.error->code(), 0);
+    // Not modified: finished without image or error, so the requester is not left waiting.
+    EXPECT_FALSE(same.image);
+    EXPECT_FALSE(same.error);
+    EXPECT_EQ(same.calls, 1);
+    ASSERT_TRUE(image_test::waitFor([&] { return stops == 4; }));
+    NSNotificationCenter::defaultCenter()->removeObserver(observer.get());
+}
+
+TEST_F(WIImageDownloaderTest, ProgressiveDownloadsDeliverPartialImagesFirst)
+{
+    std::string body = image_test::pngBody(96, 96, 3);
+    server.on("/progressive.png", image_test::imageReply(body).trickle(body.size() / 6 + 1, std::chrono::milliseconds(15)));
+    std::atomic<int> partials { 0 };
+    std::atomic<bool> partialOffMain { false };
+    Outcome outcome;
+    auto base = outcome.completion();
+    downloader->downloadImageWithURL(url("/progressive.png"), WIDownloadProgressive, {},
+        [&](UIImageRef image, std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished) {
+            if (!finished && image) {
+                ++partials;
+                partialOffMain = partialOffMain || !NSThread::isMainThread();
+                EXPECT_EQ(image->size().width * image->scale(), 96);
+            }
+            base(image, data, error, finished);
+        });
+    ASSERT_TRUE(image_test::waitFor([&] { return outcome.finished.load(); }));
+    EXPECT_TRUE(outcome.image);
+    EXPECT_GT(partials, 0);
+    EXPECT_FALSE(partialOffMain);
+}
+
+TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
+{
+    Outcome outcome;
+    bool called = false;
+    EXPECT_FALSE(downloader->downloadImageWithURL(std::nullopt, 0, {},
+        [&](UIImageRef image, std::optional<Bytes>, std::shared_ptr<NSError> error, bool finished) {
+            called = true;
+            EXPECT_FALSE(image || error || finished);
+        }));
+    EXPECT_TRUE(called);
+}

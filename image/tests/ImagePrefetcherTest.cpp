@@ -1,0 +1,87 @@
+// The prefetcher: empty lists, the in-flight limit and list order, skipped failures, and a
+// restart that silences the earlier list.
+#include "image/WIImagePrefetcher.h"
+#include "image/tests/ImageTestSupport.h"
+
+using httpserver::Gate;
+using httpserver::Reply;
+
+namespace {
+class WIImagePrefetcherTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::runUntil([] { return true; }, 0.01);
+        cache = WIImageCache::initWithNamespace("prefetch", home.pathFor("Library/Caches"));
+        downloader = WIImageDownloader::create();
+        prefetcher = WIImagePrefetcher::initWithImageManager(WIImageManager::create(cache, downloader));
+    }
+    void TearDown() override
+    {
+        prefetcher->cancelPrefetching();
+        testing_support::settle(1);
+    }
+    NSURL url(const std::string& path) { return *NSURL::URLWithString(server.url(path)); }
+
+    testing_support::TempHome home;
+    httpserver::TestServer server;
+    std::shared_ptr<WIImageCache> cache;
+    std::shared_ptr<WIImageDownloader> downloader;
+    std::shared_ptr<WIImagePrefetcher> prefetcher;
+};
+} // namespace
+
+TEST_F(WIImagePrefetcherTest, EmptyListCompletesAtOnce)
+{
+    EXPECT_EQ(downloader->maxConcurrentDownloads(), 3);
+    bool done = false;
+    prefetcher->prefetchURLs({}, {}, [&](std::uint64_t finished, std::uint64_t skipped) {
+        done = finished == 0 && skipped == 0;
+    });
+    EXPECT_TRUE(done);
+}
+
+TEST_F(WIImagePrefetcherTest, KeepsThreeInFlightAndCountsFailuresAsSkipped)
+{
+    auto gate = std::make_shared<Gate>();
+    server.onPrefix("/p", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    server.on("/p4", Reply::text("missing", 404));
+    std::vector<NSURL> urls;
+    for (int i = 0; i < 5; ++i) {
+        urls.push_back(url("/p" + std::to_string(i)));
+    }
+    int completions = 0;
+    std::uint64_t finished = 0, skipped = 0;
+    std::vector<std::uint64_t> progress;
+    prefetcher->prefetchURLs(urls, [&](std::uint64_t done, std::uint64_t) { progress.push_back(done); },
+        [&](std::uint64_t done, std::uint64_t skip) {
+            ++completions;
+            finished = done;
+            skipped = skip;
+        });
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount() == 3; }));
+    EXPECT_EQ(prefetcher->requestedCount(), 3u);
+    EXPECT_EQ(server.requestCount("/p3"), 0u);
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return completions == 1; }));
+    EXPECT_EQ(finished, 5u);
+    EXPECT_EQ(skipped, 1u);
+    EXPECT_EQ(progress, (std::vector<std::uint64_t> { 1, 2, 3, 4, 5 }));
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey(server.url("/p0")));
+}
+
+TEST_F(WIImagePrefetcherTest, ARestartSilencesTheEarlierList)
+{
+    auto gate = std::make_shared<Gate>();
+    server.onPrefix("/held", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    server.onPrefix("/quick", image_test::imageReply(image_test::pngBody(4, 4)));
+    bool firstDone = false;
+    prefetcher->prefetchURLs({ url("/held1"), url("/held2") }, {}, [&](auto, auto) { firstDone = true; });
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount() == 2; }));
+    std::uint64_t secondFinished = 0;
+    prefetcher->prefetchURLs({ url("/quick1") }, {}, [&](std::uint64_t done, auto) { secondFinished = done; });
+    ASSERT_TRUE(image_test::waitFor([&] { return secondFinished == 1; }));
+    gate->open();
+    testing_support::settle(0.5);
+    EXPECT_FALSE(firstDone);
+}

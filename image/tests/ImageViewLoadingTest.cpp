@@ -1,0 +1,230 @@
+// Loading into image views through the shared manager: placeholder then image, a newer load
+// cancelling the older, nil URLs, the avoid-set and delay-placeholder options, the registry,
+// animation images and a view released mid-load.
+#include <atomic>
+#include "image/UIButton+WebCache.h"
+#include "image/UIImageView+WebCache.h"
+#include "image/WIImageManager.h"
+#include "image/tests/ImageTestSupport.h"
+
+using httpserver::Gate;
+using httpserver::Reply;
+
+namespace {
+class WIImageViewLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::runUntil([] { return true; }, 0.01);
+        view = std::make_shared<UIImageView>(nullptr);
+        WIImageManager::sharedManager()->imageCache()->clearMemory();
+    }
+    void TearDown() override
+    {
+        WIImageManager::sharedManager()->cancelAll();
+        testing_support::settle(1);
+    }
+    std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
+    static double pixelWidth(const UIImageRef& image) { return image ? image->size().width * image->scale() : 0; }
+
+    testing_support::TempHome home;
+    httpserver::TestServer server;
+    std::shared_ptr<UIImageView> view;
+    UIImageRef placeholder = image_test::makeImage(1, 1, true);
+};
+
+class ProbeOperation : public WIImageOperation {
+public:
+    void cancel() override { ++cancels; }
+    int cancels = 0;
+};
+} // namespace
+
+TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImage)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/tile.png", image_test::imageReply(image_test::pngBody(9, 9)).waitBeforeBody(gate));
+    bool done = false;
+    wi_setImageWithURL(view, url("/tile.png"), placeholder, 0, {},
+        [&](UIImageRef image, std::shared_ptr<NSError> error, WICacheSource source, std::optional<NSURL> imageURL) {
+            done = true;
+            EXPECT_TRUE(image);
+            EXPECT_FALSE(error);
+            EXPECT_EQ(source, WICacheSourceNone);
+            EXPECT_EQ(imageURL->absoluteString(), server.url("/tile.png"));
+        });
+    EXPECT_EQ(view->image(), placeholder);
+    EXPECT_EQ(wi_imageURL(view)->absoluteString(), server.url("/tile.png"));
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
+    EXPECT_EQ(pixelWidth(view->image()), 9);
+
+    // Now in memory: set before the call returns.
+    auto other = std::make_shared<UIImageView>(nullptr);
+    wi_setImageWithURL(other, url("/tile.png"), placeholder);
+    EXPECT_EQ(pixelWidth(other->image()), 9);
+}
+
+TEST_F(WIImageViewLoadingTest, ANewerLoadCancelsTheOlder)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/first.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    server.on("/second.png", image_test::imageReply(image_test::pngBody(12, 12)));
+    std::atomic<int> firstCalls { 0 };
+    bool secondDone = false;
+    wi_setImageWithURL(view, url("/first.png"), placeholder, [&](auto, auto, auto, auto) { ++firstCalls; });
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/first.png") == 1; }));
+    wi_setImageWithURL(view, url("/second.png"), placeholder, [&](auto, auto, auto, auto) { secondDone = true; });
+    ASSERT_TRUE(image_test::waitFor([&] { return secondDone; }));
+    gate->open();
+    testing_support::settle(0.5);
+    EXPECT_EQ(pixelWidth(view->image()), 12);
+    EXPECT_EQ(firstCalls, 0);
+}
+
+TEST_F(WIImageViewLoadingTest, TheSameURLTwiceOnOneViewStillLoads)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/twice.png", image_test::imageReply(image_test::pngBody(6, 6)).waitBeforeBody(gate));
+    wi_setImageWithURL(view, url("/twice.png"), placeholder);
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/twice.png") == 1; }));
+    bool done = false;
+    wi_setImageWithURL(view, url("/twice.png"), placeholder, [&](auto, auto, auto, auto) { done = true; });
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
+    EXPECT_EQ(pixelWidth(view->image()), 6);
+}
+
+TEST_F(WIImageViewLoadingTest, NilURLShowsThePlaceholderAndReportsTheError)
+{
+    server.on("/before.png", image_test::imageReply(image_test::pngBody(3, 3)));
+    wi_setImageWithURL(view, url("/before.png"), nullptr);
+    std::shared_ptr<NSError> error;
+    bool called = false;
+    wi_setImageWithURL(view, std::nullopt, placeholder, [&](UIImageRef image, std::shared_ptr<NSError> failure, auto, auto) {
+        called = true;
+        error = failure;
+        EXPECT_FALSE(image);
+    });
+    EXPECT_EQ(view->image(), placeholder);
+    EXPECT_FALSE(wi_imageURL(view));
+    ASSERT_TRUE(called);
+    EXPECT_EQ(error->domain(), WIImageErrorDomain);
+    EXPECT_EQ(error->code(), -1);
+    EXPECT_EQ(error->userInfo()[NSLocalizedDescriptionKey].asString(), "Trying to load a nil url");
+    testing_support::settle(0.3);
+    EXPECT_EQ(view->image(), placeholder);
+}
+
+TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletion)
+{
+    server.on("/avoid.png", image_test::imageReply(image_test::pngBody(5, 5)));
+    UIImageRef handed;
+    wi_setImageWithURL(view, url("/avoid.png"), placeholder, WILoadAvoidAutoSetImage, {},
+        [&](UIImageRef image, auto, auto, auto) { handed = image; });
+    ASSERT_TRUE(image_test::waitFor([&] { return handed != nullptr; }));
+    EXPECT_EQ(view->image(), placeholder);
+
+    // Without a completion the image is set anyway.
+    auto other = std::make_shared<UIImageView>(nullptr);
+    wi_setImageWithURL(other, url("/avoid.png"), placeholder, WILoadAvoidAutoSetImage);
+    EXPECT_EQ(pixelWidth(other->image()), 5);
+}
+
+TEST_F(WIImageViewLoadingTest, DelayedPlaceholderAppearsOnlyOnFailure)
+{
+    server.on("/broken.png", Reply::text("no", 500));
+    bool done = false;
+    wi_setImageWithURL(view, url("/broken.png"), placeholder, WILoadDelayPlaceholder, {},
+        [&](UIImageRef, std::shared_ptr<NSError> error, auto, auto) {
+            done = true;
+            EXPECT_EQ(error->code(), 500);
+        });
+    EXPECT_FALSE(view->image());
+    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
+    EXPECT_EQ(view->image(), placeholder);
+}
+
+TEST_F(WIImageViewLoadingTest, RegistryCancelsWhatAKeyHeld)
+{
+    auto first = std::make_shared<ProbeOperation>();
+    auto second = std::make_shared<ProbeOperation>();
+    wi_setImageLoadOperation(view, first, "k");
+    wi_setImageLoadOperation(view, second, "k");
+    EXPECT_EQ(first->cancels, 1);
+    wi_removeImageLoadOperationWithKey(view, "k");
+    wi_cancelImageLoadOperationWithKey(view, "k");
+    EXPECT_EQ(second->cancels, 0);
+    wi_setImageLoadOperations(view, { first, second }, "many");
+    wi_cancelImageLoadOperationWithKey(view, "many");
+    EXPECT_EQ(first->cancels, 2);
+    EXPECT_EQ(second->cancels, 1);
+}
+
+TEST_F(WIImageViewLoadingTest, AnimationImagesReplaceEarlierSets)
+{
+    server.onPrefix("/frame", image_test::imageReply(image_test::pngBody(4, 4)));
+    wi_setAnimationImagesWithURLs(view, { *url("/frame1.png"), *url("/frame2.png") });
+    ASSERT_TRUE(image_test::waitFor([&] { return view->animationImages().size() == 2; }));
+    EXPECT_TRUE(view->isAnimating());
+    wi_setAnimationImagesWithURLs(view, { *url("/frame3.png") });
+    ASSERT_TRUE(image_test::waitFor([&] { return view->animationImages().size() == 1; }));
+    testing_support::settle(0.3);
+    EXPECT_EQ(view->animationImages().size(), 1u);
+}
+
+TEST_F(WIImageViewLoadingTest, AReleasedViewIsNotTouched)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/orphan.png", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    std::atomic<int> calls { 0 };
+    wi_setImageWithURL(view, url("/orphan.png"), placeholder, [&](auto, auto, auto, auto) { ++calls; });
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/orphan.png") == 1; }));
+    view.reset();
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([] { return !WIImageManager::sharedManager()->isRunning(); }));
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/normal.png", image_test::imageReply(image_test::pngBody(7, 7)).waitBeforeBody(gate));
+    server.on("/pressed.png", image_test::imageReply(image_test::pngBody(5, 5)));
+    server.on("/back.png", image_test::imageReply(image_test::pngBody(3, 3)));
+    auto button = UIButton::create();
+    bool normalDone = false;
+    wi_setImageWithURL(button, url("/normal.png"), UIControlStateNormal, placeholder, 0,
+        [&](auto, auto, auto, auto) { normalDone = true; });
+    EXPECT_EQ(button->imageForState(UIControlStateNormal), placeholder);
+    wi_setImageWithURL(button, url("/pressed.png"), UIControlStateHighlighted);
+    wi_setBackgroundImageWithURL(button, url("/back.png"), UIControlStateNormal);
+    ASSERT_TRUE(image_test::waitFor([&] {
+        return pixelWidth(button->imageForState(UIControlStateHighlighted)) == 5
+            && pixelWidth(button->backgroundImageForState(UIControlStateNormal)) == 3;
+    }));
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return normalDone; }));
+    EXPECT_EQ(pixelWidth(button->imageForState(UIControlStateNormal)), 7);
+
+    // The selected state has no URL of its own: the normal one stands in.
+    button->setSelected(true);
+    EXPECT_EQ(wi_currentImageURL(button)->absoluteString(), server.url("/normal.png"));
+    std::shared_ptr<NSError> error;
+    wi_setImageWithURL(button, std::nullopt, UIControlStateHighlighted, nullptr, 0,
+        [&](auto, std::shared_ptr<NSError> failure, auto, auto) { error = failure; });
+    EXPECT_FALSE(wi_imageURLForState(button, UIControlStateHighlighted));
+    ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
+    EXPECT_EQ(error->code(), -1);
+}
+
+TEST_F(WIImageViewLoadingTest, HighlightedLoadLeavesTheNormalImageAlone)
+{
+    server.on("/lit.png", image_test::imageReply(image_test::pngBody(6, 6)));
+    view->setImage(placeholder);
+    bool done = false;
+    wi_setHighlightedImageWithURL(view, url("/lit.png"), 0, {}, [&](auto, auto, auto, auto) { done = true; });
+    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
+    EXPECT_EQ(pixelWidth(view->highlightedImage()), 6);
+    EXPECT_EQ(view->image(), placeholder);
+}
