@@ -34,11 +34,11 @@ httpserver::TestServer& jsonServer()
 // Runs the main loop (where notifications land) until `count` reaches `target`.
 void pumpUntil(const std::atomic<int>& count, int target)
 {
-    while (count.load() < target) {
+    for (int seen = count.load(); seen < target; seen = count.load()) {
         if (NSRunLoop::mainRunLoop()->hasReadyWork(NSDefaultRunLoopMode))
             NSRunLoop::mainRunLoop()->runInModeForRealSeconds(NSDefaultRunLoopMode, 0, true);
         else
-            count.wait(count.load());
+            count.wait(seen); // the value tested, so that a change since then is not slept through
     }
 }
 

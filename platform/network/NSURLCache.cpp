@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/network/CacheDiskWriter.h"
 #include "platform/network/HTTPAuthentication.h"
 #include "platform/persistence/AppHome.h"
 
@@ -27,22 +28,6 @@ std::optional<Bytes> readFile(const std::string& path)
     if (!in)
         return std::nullopt;
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Writes through a temporary file and a rename, so readers never see half an entry.
-void writeFileAtomically(const std::string& path, const Bytes& bytes)
-{
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return;
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out)
-            return;
-    }
-    std::error_code ignored;
-    fs::rename(temporary, path, ignored);
 }
 
 } // namespace
@@ -87,6 +72,12 @@ NSURLCache::NSURLCache(std::uint64_t memoryCapacity, std::uint64_t diskCapacity,
     diskPath_ = diskPath;
 }
 
+NSURLCache::~NSURLCache()
+{
+    if (!diskPath_.empty())
+        network::cachedisk::flush();
+}
+
 std::optional<std::string> NSURLCache::keyFor(const NSURLRequest& request)
 {
     if (!request.URL())
@@ -111,17 +102,21 @@ std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const 
     }
     if (diskPath_.empty())
         return nullptr;
-    auto bytes = readFile(fileFor(*key));
+    std::string file = fileFor(*key);
+    auto bytes = network::cachedisk::pending(file);
+    bool written = !bytes;
+    if (written)
+        bytes = readFile(file);
     if (!bytes)
         return nullptr;
     auto entry = network::decodeCacheEntry(*bytes);
     if (!entry) {
-        std::error_code ignored;
-        fs::remove(fileFor(*key), ignored); // damaged: drop it
+        network::cachedisk::remove(file); // damaged: drop it
         return nullptr;
     }
     std::error_code ignored;
-    fs::last_write_time(fileFor(*key), fs::file_time_type::clock::now(), ignored); // recency on disk
+    if (written)
+        fs::last_write_time(file, fs::file_time_type::clock::now(), ignored); // recency on disk
     rememberLocked(*key, entry);
     return entry;
 }
@@ -155,8 +150,43 @@ void NSURLCache::storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>&
         return; // entries above a twentieth of the disk budget stay out, as the platform does
     std::error_code error;
     fs::create_directories(diskPath_, error);
-    writeFileAtomically(fileFor(*key), network::encodeCacheEntry(*key, *cachedResponse));
-    trimDiskLocked();
+    if (error)
+        return;
+    std::string file = fileFor(*key);
+    Bytes bytes = network::encodeCacheEntry(*key, *cachedResponse);
+    noteDiskEntryLocked(file, bytes.size());
+    network::cachedisk::write(file, std::move(bytes));
+    if (*diskUsage_ > diskCapacity_)
+        trimDiskLocked();
+}
+
+void NSURLCache::noteDiskEntryLocked(const std::string& file, std::uint64_t size)
+{
+    if (!diskUsage_)
+        scanDiskLocked();
+    std::string name = fs::path(file).filename().string();
+    auto [it, added] = diskSizes_.try_emplace(name, 0);
+    *diskUsage_ -= std::min(*diskUsage_, it->second);
+    it->second = size;
+    *diskUsage_ += size;
+}
+
+void NSURLCache::scanDiskLocked()
+{
+    diskSizes_.clear();
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto& item : fs::directory_iterator(diskPath_, error)) {
+        if (item.path().extension() != ".entry")
+            continue;
+        std::error_code e;
+        std::uint64_t size = item.file_size(e);
+        if (e)
+            continue;
+        diskSizes_[item.path().filename().string()] = size;
+        total += size;
+    }
+    diskUsage_ = total;
 }
 
 void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request)
@@ -171,8 +201,13 @@ void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request)
         memory_.erase(it);
     }
     if (!diskPath_.empty()) {
-        std::error_code ignored;
-        fs::remove(fileFor(*key), ignored);
+        std::string file = fileFor(*key);
+        network::cachedisk::remove(file);
+        if (diskUsage_)
+            if (auto known = diskSizes_.find(fs::path(file).filename().string()); known != diskSizes_.end()) {
+                *diskUsage_ -= std::min(*diskUsage_, known->second);
+                diskSizes_.erase(known);
+            }
     }
 }
 
@@ -184,6 +219,9 @@ void NSURLCache::removeAllCachedResponses()
     memoryUsage_ = 0;
     if (diskPath_.empty())
         return;
+    diskUsage_.reset();
+    diskSizes_.clear();
+    network::cachedisk::flush();
     std::error_code ignored;
     for (const auto& item : fs::directory_iterator(diskPath_, ignored))
         if (item.path().extension() == ".entry")
@@ -202,6 +240,8 @@ void NSURLCache::trimMemoryLocked()
 
 void NSURLCache::trimDiskLocked()
 {
+    diskUsage_.reset(); // what is known is rescanned at the next store
+    network::cachedisk::flush();
     std::error_code error;
     struct File {
         fs::path path;
@@ -269,6 +309,7 @@ std::uint64_t NSURLCache::currentDiskUsage() const
     std::error_code error;
     if (diskPath_.empty())
         return 0;
+    network::cachedisk::flush();
     for (const auto& item : fs::directory_iterator(diskPath_, error)) {
         std::error_code e;
         if (item.path().extension() == ".entry")

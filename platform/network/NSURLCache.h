@@ -49,6 +49,8 @@ public:
     static void setSharedURLCache(std::shared_ptr<NSURLCache> cache);
     // An empty path keeps entries in memory only; a relative path lies under Library/Caches.
     NSURLCache(std::uint64_t memoryCapacity, std::uint64_t diskCapacity, std::string diskPath);
+    // Waits until the entries it stored are on disk.
+    ~NSURLCache() override;
     std::string className() const override { return "NSURLCache"; }
 
     virtual std::shared_ptr<NSCachedURLResponse> cachedResponseForRequest(const NSURLRequest& request);
@@ -73,6 +75,9 @@ private:
     std::string fileFor(const std::string& key) const;
     void trimMemoryLocked();
     void trimDiskLocked();
+    // Scans the disk directory: the sizes of its entries, by file name, and their total.
+    void scanDiskLocked();
+    void noteDiskEntryLocked(const std::string& file, std::uint64_t size);
     void rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response);
 
     mutable std::mutex mutex_;
@@ -82,6 +87,11 @@ private:
     std::list<std::string> recency_; // most recent first
     std::map<std::string, std::pair<MemoryEntry, std::list<std::string>::iterator>> memory_;
     std::uint64_t memoryUsage_ = 0;
+    // What this cache knows of its disk directory, so that a store needs no scan: sizes by file
+    // name and their total. Entries written by other caches on the same directory show up at
+    // the next scan, made whenever the known total passes the capacity.
+    std::optional<std::uint64_t> diskUsage_;
+    std::map<std::string, std::uint64_t> diskSizes_;
 };
 
 namespace network {

@@ -1,4 +1,5 @@
 // Dispatch groups and counting semaphores.
+#include <atomic>
 #include <condition_variable>
 #include <vector>
 
@@ -9,10 +10,12 @@ namespace {
 constexpr long kTimedOut = 49;
 } // namespace
 
+// The count is atomic so that entering and leaving, done once per block by every worker, take
+// no lock; the mutex guards the notifications and the waiters, and is taken only on emptying.
 struct dispatch_group_s {
     std::mutex mutex;
     std::condition_variable emptied;
-    long count = 0;
+    std::atomic<long> count { 0 };
     std::vector<std::pair<dispatch_queue_t, dispatch_block_t>> notifications;
 };
 
@@ -29,23 +32,28 @@ void dispatch_group_enter(const dispatch_group_t& group)
 {
     if (!group)
         return;
-    std::lock_guard lock(group->mutex);
-    ++group->count;
+    group->count.fetch_add(1, std::memory_order_relaxed);
 }
 
 void dispatch_group_leave(const dispatch_group_t& group)
 {
     if (!group)
         return;
+    long count = group->count.load(std::memory_order_relaxed);
+    do {
+        if (count <= 0)
+            return; // a leave without an enter is ignored rather than corrupting the count
+    } while (!group->count.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));
+    if (count > 1)
+        return;
     std::vector<std::pair<dispatch_queue_t, dispatch_block_t>> ready;
     {
+        // Waiters and notifiers look at the count under the lock, so none misses this emptying.
         std::lock_guard lock(group->mutex);
-        if (group->count <= 0)
-            return; // a leave without an enter is ignored rather than corrupting the count
-        if (--group->count > 0)
-            return;
-        ready.swap(group->notifications);
         group->emptied.notify_all();
+        if (group->count.load(std::memory_order_acquire) > 0)
+            return; // entered again meanwhile: the notifications wait for the next emptying
+        ready.swap(group->notifications);
     }
     for (auto& [queue, block] : ready)
         dispatch_async(queue, std::move(block));
@@ -56,10 +64,7 @@ void dispatch_group_async(const dispatch_group_t& group, const dispatch_queue_t&
     if (!group || !queue || !block)
         return;
     dispatch_group_enter(group);
-    dispatch_async(queue, [group, block = std::move(block)] {
-        block();
-        dispatch_group_leave(group);
-    });
+    threading::detail::enqueueInGroup(queue, std::move(block), group);
 }
 
 void dispatch_group_notify(const dispatch_group_t& group, const dispatch_queue_t& queue, dispatch_block_t block)
@@ -68,7 +73,7 @@ void dispatch_group_notify(const dispatch_group_t& group, const dispatch_queue_t
         return;
     {
         std::lock_guard lock(group->mutex);
-        if (group->count > 0) {
+        if (group->count.load(std::memory_order_acquire) > 0) {
             group->notifications.emplace_back(queue, std::move(block));
             return;
         }
@@ -83,7 +88,8 @@ long dispatch_group_wait(const dispatch_group_t& group, dispatch_time_t timeout)
     threading::BlockingScope blocking;
     std::unique_lock lock(group->mutex);
     double deadline = threading::detail::secondsForDispatchTime(timeout);
-    return threading::waitUntil(lock, group->emptied, deadline, [&] { return group->count == 0; }) ? 0 : kTimedOut;
+    auto empty = [&] { return group->count.load(std::memory_order_acquire) == 0; };
+    return threading::waitUntil(lock, group->emptied, deadline, empty) ? 0 : kTimedOut;
 }
 
 dispatch_semaphore_t dispatch_semaphore_create(long value)

@@ -2,6 +2,7 @@
 // each block to the pool and hold back behind a barrier, the main queue waits for the main run
 // loop. Also time, once, specific keys, dispatch_after and the manager thread.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -90,10 +91,8 @@ void drainSerial(const std::shared_ptr<dispatch_queue_s>& queue)
             }
             local.swap(queue->items);
         }
-        for (auto& item : local) {
-            item.block();
-            item.block = nullptr;
-        }
+        for (auto& item : local)
+            item.run();
     }
     {
         std::lock_guard lock(queue->mutex);
@@ -108,78 +107,195 @@ void drainSerial(const std::shared_ptr<dispatch_queue_s>& queue)
 // Concurrent queues run on up to kConcurrentWidth drain jobs that each take blocks from the
 // head: a plain block while no barrier runs, a barrier only once nothing else runs. The drainer
 // that finishes the last block before a barrier takes the barrier itself.
+//
+// Blocks of unknown length are taken one at a time, with one more drainer whenever more blocks
+// wait than drainers are free, so blocks that block never hold up the others. Once a queue's
+// blocks have shown themselves quick, drainers take them in batches (the whole queue when it is
+// short), one drainer waits a moment for more instead of leaving, and more drainers are added
+// only for a large backlog, at most one per processor: short blocks then cost no fight over the
+// lock and no thread wake-ups. A batch is handed back to the queue (and the queue forgets it was quick) when one of its
+// blocks blocks in a platform wait or the batch runs long.
 constexpr std::size_t kConcurrentWidth = 64;
+constexpr std::size_t kBatchLimit = 64;
+constexpr std::size_t kWholeQueueLimit = 256;
+constexpr std::size_t kQuickStreakForBatches = 32;
+constexpr auto kQuickBlock = std::chrono::microseconds(20);
+constexpr auto kBatchSlice = std::chrono::milliseconds(1);
+constexpr auto kLinger = std::chrono::microseconds(50);
+constexpr auto kGather = std::chrono::microseconds(5);
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::size_t processorCount()
+{
+    static const std::size_t cpus = std::max(2u, std::thread::hardware_concurrency());
+    return cpus;
+}
+
+bool takesBatches(const dispatch_queue_s& queue) { return queue.quickStreak >= kQuickStreakForBatches; }
 
 void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue);
 
 void addDrainerIfUsefulLocked(const std::shared_ptr<dispatch_queue_s>& queue)
 {
-    // One more drainer while more blocks wait than drainers are free to take them, so that
-    // blocks that block do not hold up the others.
-    std::size_t waitingDrainers = queue->drainers - queue->running;
-    if (queue->drainers >= kConcurrentWidth || queue->items.size() <= waitingDrainers)
+    if (queue->drainers >= kConcurrentWidth || queue->items.empty())
         return;
     if (queue->barrierRunning || queue->items.front().barrier)
         return;
+    std::size_t freeDrainers = queue->drainers - queue->running;
+    if (takesBatches(*queue) && freeDrainers == 0 && SteadyClock::now() - queue->lastTake > kBatchSlice)
+        queue->quickStreak = 0; // every drainer is busy for a while now: its blocks are not quick
+    if (takesBatches(*queue)) {
+        if (queue->drainers >= processorCount() || queue->items.size() <= (freeDrainers + 1) * kWholeQueueLimit)
+            return;
+    } else if (queue->items.size() <= freeDrainers) {
+        return;
+    }
     ++queue->drainers;
     WorkerPool::shared().submit(queue->priority, [queue] { drainConcurrent(queue); });
 }
 
-// How many plain blocks one drainer takes at once: one when few wait (so that long blocks run
-// side by side), more when many wait (so that short blocks do not fight over the lock).
-std::size_t batchSize(std::size_t waiting)
+// The plain blocks one drainer took; those not yet started go back to the queue's head when the
+// drainer blocks.
+class Batch final : public threading::HeldWork {
+public:
+    explicit Batch(const std::shared_ptr<dispatch_queue_s>& queue)
+        : queue_(queue)
+    {
+    }
+    std::deque<dispatch_queue_s::Item> blocks;
+    std::size_t next = 0;
+
+    // Also when nothing is left to hand back: the queue stops counting on this drainer to come
+    // back soon, so blocks that arrive meanwhile get a drainer of their own.
+    void handBack() override
+    {
+        std::lock_guard lock(queue_->mutex);
+        for (std::size_t i = blocks.size(); i-- > next;)
+            queue_->items.push_front(std::move(blocks[i]));
+        if (next < blocks.size()) {
+            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(next), blocks.end());
+            queue_->pushes.store(queue_->pushes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        }
+        queue_->quickStreak = 0;
+        addDrainerIfUsefulLocked(queue_);
+    }
+
+private:
+    const std::shared_ptr<dispatch_queue_s>& queue_;
+};
+
+// Lets a moment pass without touching shared memory, so a producer keeps its cache lines.
+void pauseBriefly()
 {
-    static const std::size_t cpus = std::max(2u, std::thread::hardware_concurrency());
-    return std::clamp<std::size_t>(waiting / (cpus * 4), 1, 32);
+    for (int i = 0; i < 16; ++i) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#else
+        std::this_thread::yield();
+#endif
+    }
+}
+
+// Spins a moment, without the lock, for a producer in full swing, while the queue holds
+// `waiting` blocks (fewer than half a batch). An empty queue refilled this way is cheaper than
+// a new drainer; a few blocks are better taken in one go than one by one in a fight with the
+// producer for the lock.
+void waitForMore(const dispatch_queue_s& queue, std::size_t waiting)
+{
+    std::uint64_t seen = queue.pushes.load(std::memory_order_relaxed);
+    auto until = SteadyClock::now() + kLinger;
+    while (waiting == 0 && queue.pushes.load(std::memory_order_relaxed) == seen) {
+        if (SteadyClock::now() > until)
+            return;
+        pauseBriefly();
+    }
+    until = SteadyClock::now() + kGather;
+    while (waiting + (queue.pushes.load(std::memory_order_relaxed) - seen) < kBatchLimit / 2) {
+        if (SteadyClock::now() > until)
+            break;
+        pauseBriefly();
+    }
 }
 
 void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue)
 {
     CurrentQueueScope scope(queue.get());
-    std::vector<dispatch_block_t> batch;
+    Batch batch(queue);
     std::unique_lock lock(queue->mutex);
-    int idleTurns = 0;
+    bool waited = false;
     for (;;) {
-        if (queue->items.empty() && !queue->barrierRunning && ++idleTurns <= 16) {
-            // Linger a moment: a producer in full swing refills the queue cheaper than a new drainer.
+        if (!waited && !queue->barrierRunning && takesBatches(*queue) && queue->items.size() < kBatchLimit / 2
+            && (queue->items.empty() || !queue->items.front().barrier)) {
+            if (queue->gathering) {
+                --queue->drainers; // one drainer waiting for more is enough
+                return;
+            }
+            waited = true;
+            queue->gathering = true;
+            std::size_t waiting = queue->items.size();
             lock.unlock();
-            std::this_thread::yield();
+            waitForMore(*queue, waiting);
             lock.lock();
+            queue->gathering = false;
             continue;
         }
+        waited = false;
         if (queue->items.empty() || queue->barrierRunning) {
             --queue->drainers;
             return;
         }
-        idleTurns = 0;
         bool barrier = queue->items.front().barrier;
         if (barrier && queue->running > 0) {
             --queue->drainers; // a drainer still running a block will take it
             return;
         }
-        std::size_t take = barrier ? 1 : batchSize(queue->items.size());
-        while (batch.size() < take && !queue->items.empty() && (barrier || !queue->items.front().barrier)) {
-            batch.push_back(std::move(queue->items.front().block));
-            queue->items.pop_front();
+        bool batches = !barrier && takesBatches(*queue);
+        if (batches && queue->barriers == 0 && queue->items.size() <= kWholeQueueLimit) {
+            batch.blocks.swap(queue->items); // all at once: the lock is held only a moment
+        } else {
+            std::size_t take = batches ? std::min(kBatchLimit, queue->items.size()) : 1;
+            while (batch.blocks.size() < take && !queue->items.empty() && (barrier || !queue->items.front().barrier)) {
+                batch.blocks.push_back(std::move(queue->items.front()));
+                queue->items.pop_front();
+            }
         }
+        if (barrier)
+            --queue->barriers;
+        if (batches)
+            queue->lastTake = SteadyClock::now();
         ++queue->running;
         queue->barrierRunning = barrier;
         if (!barrier && !queue->items.empty())
             addDrainerIfUsefulLocked(queue);
         lock.unlock();
-        for (auto& block : batch) {
-            block();
-            block = nullptr;
+        auto started = SteadyClock::now();
+        {
+            threading::HeldWorkScope held(batches ? &batch : nullptr);
+            while (batch.next < batch.blocks.size()) {
+                dispatch_queue_s::Item item = std::move(batch.blocks[batch.next++]);
+                item.run();
+                if (batches && batch.next % 8 == 0 && batch.next < batch.blocks.size()
+                    && SteadyClock::now() - started > kBatchSlice)
+                    batch.handBack();
+            }
         }
-        batch.clear();
+        auto elapsed = SteadyClock::now() - started;
+        std::size_t ran = batch.blocks.size();
+        batch.blocks.clear();
+        batch.next = 0;
         lock.lock();
         --queue->running;
         if (barrier)
             queue->barrierRunning = false;
+        else if (ran > 0 && elapsed <= kQuickBlock * ran)
+            queue->quickStreak += ran;
+        else
+            queue->quickStreak = 0;
     }
 }
 
-void enqueue(const dispatch_queue_t& queue, dispatch_block_t block, bool barrier)
+void enqueue(const dispatch_queue_t& queue, dispatch_block_t block, bool barrier, dispatch_group_t group = nullptr)
 {
     if (!queue || !block)
         return;
@@ -189,7 +305,7 @@ void enqueue(const dispatch_queue_t& queue, dispatch_block_t block, bool barrier
         {
             std::lock_guard lock(queue->mutex);
             wasEmpty = queue->items.empty();
-            queue->items.push_back({ std::move(block), false });
+            queue->items.push_back({ std::move(block), false, std::move(group) });
         }
         if (wasEmpty)
             wakeMainLoop();
@@ -199,7 +315,7 @@ void enqueue(const dispatch_queue_t& queue, dispatch_block_t block, bool barrier
         bool schedule;
         {
             std::lock_guard lock(queue->mutex);
-            queue->items.push_back({ std::move(block), false });
+            queue->items.push_back({ std::move(block), false, std::move(group) });
             schedule = !queue->scheduled;
             queue->scheduled = true;
         }
@@ -210,7 +326,10 @@ void enqueue(const dispatch_queue_t& queue, dispatch_block_t block, bool barrier
     case Kind::Global:
     case Kind::Concurrent: {
         std::lock_guard lock(queue->mutex);
-        queue->items.push_back({ std::move(block), barrier && queue->kind == Kind::Concurrent });
+        bool isBarrier = barrier && queue->kind == Kind::Concurrent;
+        queue->items.push_back({ std::move(block), isBarrier, std::move(group) });
+        queue->barriers += isBarrier ? 1 : 0;
+        queue->pushes.store(queue->pushes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         if (queue->drainers == 0) {
             ++queue->drainers;
             WorkerPool::shared().submit(queue->priority, [queue] { drainConcurrent(queue); });
@@ -248,6 +367,14 @@ dispatch_queue_t makeGlobal(long priority, const char* label)
 
 } // namespace
 
+void dispatch_queue_s::Item::run()
+{
+    block();
+    block = nullptr;
+    if (group)
+        dispatch_group_leave(std::exchange(group, nullptr));
+}
+
 dispatch_queue_s::~dispatch_queue_s()
 {
     for (auto& [key, value] : specifics) {
@@ -275,10 +402,8 @@ bool runMainQueueBatch()
         ~InBlock() { tlsInMainQueueBlock = false; }
     } inBlock;
     CurrentQueueScope scope(queue.get());
-    for (auto& item : local) {
-        item.block();
-        item.block = nullptr;
-    }
+    for (auto& item : local)
+        item.run();
     return true;
 }
 
@@ -299,6 +424,11 @@ void setMainRunLoop(const std::shared_ptr<NSRunLoop>& loop)
         state.loop = loop;
     }
     loop->wakeUp();
+}
+
+void enqueueInGroup(const dispatch_queue_t& queue, dispatch_block_t block, dispatch_group_t group)
+{
+    enqueue(queue, std::move(block), false, std::move(group));
 }
 
 std::shared_ptr<NSRunLoop> managerRunLoop()

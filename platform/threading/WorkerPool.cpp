@@ -8,7 +8,16 @@
 namespace threading {
 namespace {
 thread_local WorkerPool* currentPool = nullptr;
+thread_local HeldWork* currentHeldWork = nullptr;
 } // namespace
+
+HeldWorkScope::HeldWorkScope(HeldWork* work)
+    : previous_(currentHeldWork)
+{
+    currentHeldWork = work;
+}
+
+HeldWorkScope::~HeldWorkScope() { currentHeldWork = previous_; }
 
 struct WorkerPool::State {
     std::mutex mutex;
@@ -171,6 +180,8 @@ void WorkerPool::blockingEnded()
 BlockingScope::BlockingScope()
     : pool_(currentPool)
 {
+    if (currentHeldWork)
+        currentHeldWork->handBack();
     if (pool_)
         pool_->blockingBegan();
 }

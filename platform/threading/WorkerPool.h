@@ -48,7 +48,29 @@ private:
     std::shared_ptr<State> state_;
 };
 
-// Marks the current thread as blocked in a wait while it lives. On a pool worker this lets the
+// Work a thread took ahead of time and has not started (a batch of queue blocks). When the
+// thread blocks in one of the platform's waits, the work is handed back so others can run it.
+class HeldWork {
+public:
+    virtual void handBack() = 0;
+
+protected:
+    ~HeldWork() = default;
+};
+
+// Makes `work` the current thread's held work while it lives.
+class HeldWorkScope {
+public:
+    explicit HeldWorkScope(HeldWork* work);
+    ~HeldWorkScope();
+    HeldWorkScope(const HeldWorkScope&) = delete;
+    HeldWorkScope& operator=(const HeldWorkScope&) = delete;
+
+private:
+    HeldWork* previous_;
+};
+
+// Marks the current thread as blocked in a wait while it lives (handing back its held work). On a pool worker this lets the
 // pool start another worker; elsewhere it does nothing.
 class BlockingScope {
 public:

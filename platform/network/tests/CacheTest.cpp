@@ -156,3 +156,54 @@ TEST_F(Cache, FreshnessRules)
 }
 
 } // namespace
+
+namespace {
+
+std::shared_ptr<NSCachedURLResponse> entryFor(const NSURLRequest& request, std::size_t bytes)
+{
+    auto response = std::make_shared<NSHTTPURLResponse>(request.URL(), 200, "HTTP/1.1", network::HeaderFields {});
+    return std::make_shared<NSCachedURLResponse>(response, Bytes(bytes, 'e'));
+}
+
+} // namespace
+
+TEST_F(Cache, StoredEntriesAreSeenAtOnceByOtherCachesAndRemovalsStick)
+{
+    // Entries reach the disk in the background: another cache object on the same directory must
+    // still see each one right after the store, and a removal must not be undone by a late write.
+    auto other = std::make_shared<NSURLCache>(0, 10 << 20, "URLCacheTest");
+    for (int i = 0; i < 50; ++i) {
+        auto request = requestFor("http://127.0.0.1:9/item/" + std::to_string(i));
+        cache->storeCachedResponse(entryFor(*request, 100 + i), *request);
+        auto seen = other->cachedResponseForRequest(*request);
+        ASSERT_TRUE(seen) << i;
+        EXPECT_EQ(seen->data().size(), 100u + i);
+        if (i % 2 == 0)
+            cache->removeCachedResponseForRequest(*request);
+    }
+    auto reopened = std::make_shared<NSURLCache>(0, 10 << 20, "URLCacheTest");
+    for (int i = 0; i < 50; ++i) {
+        auto request = requestFor("http://127.0.0.1:9/item/" + std::to_string(i));
+        EXPECT_EQ(reopened->cachedResponseForRequest(*request) != nullptr, i % 2 == 1) << i;
+    }
+}
+
+TEST_F(Cache, DiskStaysWithinItsCapacityAcrossManyStores)
+{
+    // The disk total is tracked without a scan per store; it must still be trimmed to capacity,
+    // counting what an earlier cache object left in the same directory.
+    auto neighbour = std::make_shared<NSURLCache>(0, 40000, "URLCacheSmall");
+    for (int i = 0; i < 20; ++i) {
+        auto request = requestFor("http://127.0.0.1:9/earlier/" + std::to_string(i));
+        neighbour->storeCachedResponse(entryFor(*request, 1500), *request);
+    }
+    auto small = std::make_shared<NSURLCache>(0, 40000, "URLCacheSmall");
+    for (int i = 0; i < 200; ++i) {
+        auto request = requestFor("http://127.0.0.1:9/many/" + std::to_string(i));
+        small->storeCachedResponse(entryFor(*request, 1500), *request);
+    }
+    EXPECT_LE(small->currentDiskUsage(), 40000u);
+    EXPECT_GT(small->currentDiskUsage(), 0u);
+    auto last = requestFor("http://127.0.0.1:9/many/199");
+    EXPECT_TRUE(small->cachedResponseForRequest(*last)) << "the newest entry survives trimming";
+}

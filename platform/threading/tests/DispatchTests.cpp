@@ -406,3 +406,53 @@ TEST(WorkerPool, HigherPriorityJobsRunFirst)
     }));
     EXPECT_EQ(order, (std::vector<std::string> { "high", "default-1", "default-2", "low", "background" }));
 }
+
+TEST(DispatchQueue, QuickQueueHandsBackItsBatchWhenABlockWaits)
+{
+    // Once a concurrent queue's blocks prove quick, a drainer takes many at once; a block that
+    // then waits for a later one must not hold that later one back in the same batch.
+    auto queue = dispatch_queue_create("test.quick", DISPATCH_QUEUE_CONCURRENT);
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> warmed { 0 };
+        for (int i = 0; i < 500; ++i)
+            dispatch_async(queue, [&] { ++warmed; });
+        dispatch_barrier_sync(queue, [] {});
+        ASSERT_EQ(warmed, 500);
+        auto gate = dispatch_semaphore_create(0);
+        auto group = dispatch_group_create();
+        std::atomic<long> waited { -1 };
+        dispatch_group_async(group, queue,
+            [&] { waited = dispatch_semaphore_wait(gate, dispatch_time(DISPATCH_TIME_NOW, 10 * NSEC_PER_SEC)); });
+        for (int i = 0; i < 20; ++i)
+            dispatch_group_async(group, queue, [] {});
+        dispatch_group_async(group, queue, [gate] { dispatch_semaphore_signal(gate); });
+        ASSERT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+        EXPECT_EQ(waited, 0) << "the waiter timed out: its signal sat behind it, round " << round;
+    }
+}
+
+TEST(DispatchGroup, CountsEveryBlockFromManyProducersAndNotifiesOncePerEmptying)
+{
+    auto group = dispatch_group_create();
+    std::atomic<int> ran { 0 };
+    std::atomic<int> notified { 0 };
+    std::atomic<int> ranAtNotify { -1 };
+    dispatch_group_enter(group); // holds the group open while the producers add
+    std::vector<std::thread> producers;
+    for (int p = 0; p < 6; ++p)
+        producers.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i)
+                dispatch_group_async(group, globalQueue(), [&] { ran.fetch_add(1); });
+        });
+    dispatch_group_notify(group, globalQueue(), [&] {
+        ranAtNotify = ran.load();
+        ++notified;
+    });
+    for (auto& producer : producers)
+        producer.join();
+    dispatch_group_leave(group);
+    EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+    EXPECT_TRUE(runUntil([&] { return notified.load() == 1; }));
+    EXPECT_EQ(ranAtNotify, 12000);
+    EXPECT_EQ(notified, 1);
+}

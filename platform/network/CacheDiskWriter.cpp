@@ -1,0 +1,114 @@
+// The URL cache's background disk writer: one thread, a map of pending writes by path.
+#include "platform/network/CacheDiskWriter.h"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace network::cachedisk {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Writes through a temporary file and a rename, so readers never see half an entry.
+void writeFileAtomically(const std::string& path, const Bytes& bytes)
+{
+    std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return; // the directory went away meanwhile: the entry is dropped
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out)
+            return;
+    }
+    std::error_code ignored;
+    fs::rename(temporary, path, ignored);
+}
+
+struct Writer {
+    std::mutex mutex;
+    std::condition_variable work;
+    std::condition_variable idle;
+    std::map<std::string, Bytes> queued;
+    // The write in progress, outside the lock: still readable from here until it is on disk.
+    std::optional<std::pair<std::string, std::shared_ptr<const Bytes>>> writing;
+
+    void loop()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            work.wait(lock, [&] { return !queued.empty(); });
+            auto node = queued.extract(queued.begin());
+            auto bytes = std::make_shared<const Bytes>(std::move(node.mapped()));
+            writing.emplace(node.key(), bytes);
+            lock.unlock();
+            writeFileAtomically(node.key(), *bytes);
+            lock.lock();
+            writing.reset();
+            idle.notify_all();
+        }
+    }
+    void waitUntilIdle(std::unique_lock<std::mutex>& lock)
+    {
+        idle.wait(lock, [&] { return queued.empty() && !writing; });
+    }
+};
+
+Writer& writer()
+{
+    static Writer* instance = [] {
+        auto* w = new Writer;
+        std::thread([w] { w->loop(); }).detach();
+        std::atexit(flush); // what was stored before exit is on disk after it
+        return w;
+    }();
+    return *instance;
+}
+
+} // namespace
+
+void write(const std::string& path, Bytes bytes)
+{
+    Writer& w = writer();
+    std::lock_guard lock(w.mutex);
+    w.queued.insert_or_assign(path, std::move(bytes));
+    w.work.notify_one();
+}
+
+std::optional<Bytes> pending(const std::string& path)
+{
+    Writer& w = writer();
+    std::lock_guard lock(w.mutex);
+    if (auto it = w.queued.find(path); it != w.queued.end())
+        return it->second;
+    if (w.writing && w.writing->first == path)
+        return *w.writing->second;
+    return std::nullopt;
+}
+
+void remove(const std::string& path)
+{
+    Writer& w = writer();
+    {
+        std::unique_lock lock(w.mutex);
+        w.queued.erase(path);
+        w.idle.wait(lock, [&] { return !w.writing || w.writing->first != path; });
+    }
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+void flush()
+{
+    Writer& w = writer();
+    std::unique_lock lock(w.mutex);
+    w.waitUntilIdle(lock);
+}
+
+} // namespace network::cachedisk
