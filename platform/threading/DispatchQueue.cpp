@@ -523,6 +523,66 @@ void dispatch_barrier_sync(const dispatch_queue_t& queue, const dispatch_block_t
     enqueueAndWait(queue, block, true);
 }
 
+namespace {
+
+void scheduleOnManager(double deadline, dispatch_queue_t queue, dispatch_block_t block)
+{
+    auto timer = NSTimer::timerWithDeadline(deadline, 0, false,
+        [queue = std::move(queue), block = std::move(block)](const std::shared_ptr<NSTimer>&) {
+            dispatch_async(queue, block);
+        });
+    threading::detail::managerRunLoop()->addTimer(timer, NSRunLoopCommonModes);
+}
+
+// In virtual time, delayed blocks are handed to their queues by the thread that advances the
+// clock, before the advance returns; a test that then pumps its main loop always finds them
+// there. (Through the manager thread they would arrive a moment later, racing the pump.)
+struct VirtualAfters {
+    struct Entry {
+        double deadline;
+        std::uint64_t order;
+        dispatch_queue_t queue;
+        dispatch_block_t block;
+    };
+    std::mutex mutex;
+    std::vector<Entry> entries;
+    std::uint64_t nextOrder = 0;
+    bool listening = false;
+};
+
+VirtualAfters& virtualAfters()
+{
+    static auto* afters = new VirtualAfters; // never destroyed: the clock may call in during exit
+    return *afters;
+}
+
+void handOverVirtualAfters()
+{
+    VirtualAfters& afters = virtualAfters();
+    std::vector<VirtualAfters::Entry> due;
+    bool isVirtual = foundation::clock::isVirtual();
+    double now = foundation::clock::monotonic() + 1e-6;
+    {
+        std::lock_guard lock(afters.mutex);
+        auto firstLater = std::stable_partition(afters.entries.begin(), afters.entries.end(),
+            [&](const VirtualAfters::Entry& e) { return !isVirtual || e.deadline <= now; });
+        due.assign(std::make_move_iterator(afters.entries.begin()), std::make_move_iterator(firstLater));
+        afters.entries.erase(afters.entries.begin(), firstLater);
+    }
+    std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
+        return a.deadline < b.deadline || (a.deadline == b.deadline && a.order < b.order);
+    });
+    for (auto& entry : due) {
+        // Back in real time, what is left waits on the manager thread as usual.
+        if (!isVirtual && entry.deadline > now)
+            scheduleOnManager(entry.deadline, std::move(entry.queue), std::move(entry.block));
+        else
+            dispatch_async(entry.queue, std::move(entry.block));
+    }
+}
+
+} // namespace
+
 void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatch_block_t block)
 {
     if (!queue || !block || when == DISPATCH_TIME_FOREVER)
@@ -532,9 +592,17 @@ void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatc
         dispatch_async(queue, std::move(block));
         return;
     }
-    auto timer = NSTimer::timerWithDeadline(deadline, 0, false,
-        [queue, block = std::move(block)](const std::shared_ptr<NSTimer>&) { dispatch_async(queue, block); });
-    threading::detail::managerRunLoop()->addTimer(timer, NSRunLoopCommonModes);
+    if (!foundation::clock::isVirtual()) {
+        scheduleOnManager(deadline, queue, std::move(block));
+        return;
+    }
+    VirtualAfters& afters = virtualAfters();
+    std::lock_guard lock(afters.mutex);
+    afters.entries.push_back({ deadline, afters.nextOrder++, queue, std::move(block) });
+    if (!afters.listening) {
+        afters.listening = true;
+        foundation::clock::addListener([] { handOverVirtualAfters(); });
+    }
 }
 
 void dispatch_once(dispatch_once_t* predicate, const dispatch_block_t& block) { std::call_once(*predicate, block); }

@@ -135,7 +135,8 @@ TEST(DispatchQueue, LabelsSpecificKeysAndCurrentQueue)
     EXPECT_EQ(dispatch_queue_get_specific(queue, &key), &marker);
 
     // Replacing or ending a value runs its destructor.
-    static int destroyed = 0;
+    static int destroyed;
+    destroyed = 0;
     auto scratch = dispatch_queue_create("scratch", DISPATCH_QUEUE_SERIAL);
     dispatch_queue_set_specific(scratch, &key, &marker, [](void*) { ++destroyed; });
     dispatch_queue_set_specific(scratch, &key, &marker, [](void*) { ++destroyed; });
