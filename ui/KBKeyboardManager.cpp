@@ -188,6 +188,8 @@ void KBKeyboardManager::textFieldViewDidBeginEditing(const std::shared_ptr<NSNot
     }
     if (!isTextFieldViewFrameChanged_ && input)
         textFieldViewInitialFrame_ = input->frame();
+    if (enableAutoToolbar_ && input)
+        installToolbarPass(input);
     if (!enable_ || !input)
         return;
     if (auto window = input->window())

@@ -18,7 +18,15 @@
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIViewController.h"
+#include "platform/graphics/Text.h"
+#include "ui/KBToolbar.h"
 #include "ui/KBViewHierarchy.h"
+
+namespace kb {
+// Tags of the toolbars the manager installs; a toolbar with any other tag belongs to the screen.
+inline constexpr NSInteger kDoneToolbarTag = -1002;
+inline constexpr NSInteger kPreviousNextToolbarTag = -1005;
+} // namespace kb
 
 class KBKeyboardManager : public NSObject, public UIGestureRecognizerDelegate {
 public:
@@ -38,7 +46,8 @@ public:
     bool preventShowingBottomBlankSpace() const { return preventBlankSpace_; }
     void setPreventShowingBottomBlankSpace(bool prevent) { preventBlankSpace_ = prevent; }
     bool isEnableAutoToolbar() const { return enableAutoToolbar_; }
-    void setEnableAutoToolbar(bool enable) { enableAutoToolbar_ = enable; }
+    // Also adds the toolbars to the editing input's group at once (on) or removes them (off).
+    void setEnableAutoToolbar(bool enable);
     std::int64_t toolbarManageBehaviour() const { return toolbarManageBehaviour_; }
     void setToolbarManageBehaviour(std::int64_t behaviour) { toolbarManageBehaviour_ = behaviour; }
     bool shouldToolbarUsesTextFieldTintColor() const { return toolbarUsesTint_; }
@@ -47,6 +56,8 @@ public:
     void setToolbarTintColor(std::optional<UIColor> color) { toolbarTint_ = std::move(color); }
     bool shouldShowTextFieldPlaceholder() const { return showPlaceholder_; }
     void setShouldShowTextFieldPlaceholder(bool show) { showPlaceholder_ = show; }
+    const std::optional<UIFont>& placeholderFont() const { return placeholderFont_; }
+    void setPlaceholderFont(std::optional<UIFont> font) { placeholderFont_ = std::move(font); }
     bool canAdjustTextView() const { return canAdjustTextView_; }
     void setCanAdjustTextView(bool can) { canAdjustTextView_ = can; }
     bool shouldFixTextViewClip() const { return fixTextViewClip_; }
@@ -90,10 +101,18 @@ public:
     bool canGoNext() const;
     bool goPrevious();
     bool goNext();
-    // The toolbar buttons' actions: move, or end editing.
+    // The toolbar buttons' actions: move, or end editing, then run the input's own callback.
     void previousAction();
     void nextAction();
     void doneAction();
+
+    // Gives the editing input's group previous/next/Done toolbars (a lone input the shared Done
+    // toolbar), leaving toolbars of the screen's own alone.
+    void addToolbarIfRequired();
+    // Takes the manager's toolbars off the editing input's group.
+    void removeToolbarIfRequired();
+    // The Done toolbar every lone input shares; null until the first one needed it.
+    static std::shared_ptr<KBToolbar> sharedDoneToolbar();
 
     // Notification handlers.
     void keyboardWillShow(const std::shared_ptr<NSNotification>& notification);
@@ -122,6 +141,9 @@ private:
     void adoptScrollView(const std::shared_ptr<UIScrollView>& scrollView);
     void scrollWalk(const std::shared_ptr<UIView>& input, CGFloat& move);
     void extendContentInset(CGSize k, CGFloat H);
+    void installToolbarPass(const std::shared_ptr<UIView>& input);
+    void styleToolbar(UIView& input, KBToolbar& toolbar) const;
+    UIBarButtonItem::Action itemAction(void (KBKeyboardManager::*action)());
     void moveRootView(UIViewController& root, CGFloat move, CGSize k, CGFloat t, CGFloat d, CGFloat H);
 
     // Settings.
@@ -133,6 +155,7 @@ private:
     bool toolbarUsesTint_ = false;
     std::optional<UIColor> toolbarTint_;
     bool showPlaceholder_ = true;
+    std::optional<UIFont> placeholderFont_;
     bool canAdjustTextView_ = false;
     bool fixTextViewClip_ = true;
     bool overrideAppearance_ = false;

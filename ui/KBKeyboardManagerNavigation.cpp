@@ -2,6 +2,7 @@
 // editing to the previous or next input, and ending editing.
 #include "platform/uikit/UIScreen.h"
 #include "ui/KBKeyboardManager.h"
+#include "ui/KBToolbarAddition.h"
 
 #include <algorithm>
 
@@ -77,21 +78,35 @@ void KBKeyboardManager::previousAction()
 {
     if (playInputClicks_)
         UIDevice::currentDevice()->playInputClick();
-    if (canGoPrevious())
-        goPrevious();
+    if (!canGoPrevious())
+        return;
+    auto kept = textFieldView();
+    if (goPrevious() && kept) {
+        if (auto callback = kb::previousInvocation(*kept))
+            callback(kept);
+    }
 }
 
 void KBKeyboardManager::nextAction()
 {
     if (playInputClicks_)
         UIDevice::currentDevice()->playInputClick();
-    if (canGoNext())
-        goNext();
+    if (!canGoNext())
+        return;
+    auto kept = textFieldView();
+    if (goNext() && kept) {
+        if (auto callback = kb::nextInvocation(*kept))
+            callback(kept);
+    }
 }
 
 void KBKeyboardManager::doneAction()
 {
     if (playInputClicks_)
         UIDevice::currentDevice()->playInputClick();
-    resignFirstResponder();
+    auto kept = textFieldView();
+    if (resignFirstResponder() && kept) {
+        if (auto callback = kb::doneInvocation(*kept))
+            callback(kept);
+    }
 }

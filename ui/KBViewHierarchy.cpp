@@ -8,34 +8,10 @@
 
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
+#include "ui/KBPerView.h"
 
 namespace kb {
 namespace {
-
-// Per-view values, forgotten with their view (a reused address does not inherit them).
-template <class T>
-class PerView {
-public:
-    const T* find(const UIView& view) const
-    {
-        auto it = values_.find(&view);
-        if (it == values_.end() || it->second.owner.expired())
-            return nullptr;
-        return &it->second.value;
-    }
-    void store(UIView& view, T value)
-    {
-        std::erase_if(values_, [](const auto& entry) { return entry.second.owner.expired(); });
-        values_[&view] = { view.weak_from_this(), value };
-    }
-
-private:
-    struct Entry {
-        std::weak_ptr<NSObject> owner;
-        T value;
-    };
-    std::map<const UIView*, Entry> values_;
-};
 
 PerView<float>& distances()
 {

@@ -26,7 +26,7 @@ enum UIBarButtonSystemItem : int {
 };
 enum UIBarStyle : int { UIBarStyleDefault = 0, UIBarStyleBlack = 1, UIBarStyleBlackTranslucent = 2 };
 
-class UIBarButtonItem final : public NSObject {
+class UIBarButtonItem : public NSObject {
 public:
     using Action = std::function<void(const std::shared_ptr<UIBarButtonItem>&)>;
     static std::shared_ptr<UIBarButtonItem> initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action);
@@ -57,6 +57,10 @@ public:
     void performAction();
     // The view a bar shows for the item: its custom view, or a button made once.
     std::shared_ptr<UIView> barView();
+
+protected:
+    // For subclasses made as one of the system items.
+    void setSystemItem(UIBarButtonSystemItem item) { systemItem_ = item; }
 
 private:
     std::string title_;
@@ -168,7 +172,7 @@ private:
     std::function<void()> backAction_;
 };
 
-class UIToolbar final : public UIView {
+class UIToolbar : public UIView {
 public:
     explicit UIToolbar(CGRect frame = CGRectZero);
     static std::shared_ptr<UIToolbar> create(CGRect frame = CGRectZero) { return std::make_shared<UIToolbar>(frame); }

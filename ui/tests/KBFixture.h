@@ -1,6 +1,7 @@
 // A fresh headless screen for the keyboard manager's tests: virtual time, a key window of the
 // default screen (320 × 568) whose root controller's view is the screen, the simulated
-// keyboard reset, and a manager of the test's own, switched on.
+// keyboard reset, and a manager of the test's own, switched on, without automatic toolbars (as
+// the application runs it; toolbar tests switch them on).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -34,6 +35,10 @@ protected:
         screen = controller->view();
         manager = KBKeyboardManager::create();
         manager->setEnable(true);
+        manager->setEnableAutoToolbar(false);
+        // The shared manager runs its toolbar pass even while switched off; leave it as the
+        // application does.
+        KBKeyboardManager::sharedManager()->setEnableAutoToolbar(false);
     }
     void TearDown() override
     {

@@ -1,0 +1,273 @@
+// The input toolbar and the keyboard manager's automatic toolbars: what each input gets when it
+// begins editing, the buttons' effects, tinting and captions, and switching them on and off.
+#include "KBFixture.h"
+
+#include "ui/KBToolbarAddition.h"
+
+using kbtest::KeyboardTest;
+
+namespace {
+
+std::shared_ptr<KBToolbar> toolbarOf(const UIView& input)
+{
+    return std::dynamic_pointer_cast<KBToolbar>(input.inputAccessoryView());
+}
+
+std::shared_ptr<KBTitleBarButtonItem> captionOf(const KBToolbar& toolbar)
+{
+    for (const auto& item : toolbar.items()) {
+        if (auto caption = std::dynamic_pointer_cast<KBTitleBarButtonItem>(item))
+            return caption;
+    }
+    return nullptr;
+}
+
+// A field that never takes editing from another.
+class RefusingField : public UITextField {
+public:
+    using UITextField::UITextField;
+    bool becomeFirstResponder() override { return false; }
+};
+
+class AutoToolbarTest : public KeyboardTest {
+protected:
+    void SetUp() override
+    {
+        KeyboardTest::SetUp();
+        manager->setEnableAutoToolbar(true);
+    }
+    // Three fields top to bottom, with placeholders "one", "two", "three".
+    std::vector<std::shared_ptr<UITextField>> threeFields()
+    {
+        std::vector<std::shared_ptr<UITextField>> fields;
+        const char* names[] = { "one", "two", "three" };
+        for (int i = 0; i < 3; ++i) {
+            fields.push_back(addField(screen, CGRectMake(20, 100 + 50 * i, 280, 30)));
+            fields.back()->setPlaceholder(names[i]);
+        }
+        return fields;
+    }
+};
+
+} // namespace
+
+TEST(KBToolbarTest, ToolbarSizeTintAndBuildersOnInputsOnly)
+{
+    auto toolbar = KBToolbar::create(CGRectMake(0, 0, 320, 100));
+    EXPECT_DOUBLE_EQ(toolbar->frame().size.height, 44) << "44 whatever frame it is made with";
+    EXPECT_TRUE(toolbar->enableInputClicksWhenVisible());
+
+    auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
+    field->setPlaceholder("Name");
+    field->setKeyboardAppearance(UIKeyboardAppearanceDark);
+    auto built = kb::addPreviousNextDoneOnKeyboard(*field, {}, {}, {}, kb::ShowPlaceholder { true });
+    ASSERT_TRUE(built);
+    EXPECT_EQ(field->inputAccessoryView(), built);
+    EXPECT_EQ(built->barStyle(), UIBarStyleBlack);
+    ASSERT_EQ(built->items().size(), 6u);
+    EXPECT_DOUBLE_EQ(built->items()[1]->width(), 23);
+    EXPECT_EQ(built->items()[5]->systemItem(), UIBarButtonSystemItemDone);
+    auto caption = captionOf(*built);
+    ASSERT_TRUE(caption);
+    EXPECT_EQ(caption->titleLabel()->text(), "Name");
+    EXPECT_FALSE(caption->isEnabled()) << "a caption, not a button";
+    EXPECT_GE(caption->titleView()->frame().size.width, 0) << "a narrow toolbar gives no negative caption width";
+
+    built->setTintColor(UIColor::redColor());
+    for (const auto& item : built->items())
+        EXPECT_EQ(item->tintColor(), UIColor::redColor()) << "every item, the caption included";
+
+    // A plain view takes no toolbar from any builder.
+    auto plain = UIView::create();
+    EXPECT_FALSE(kb::addDoneOnKeyboard(*plain, {}));
+    EXPECT_FALSE(kb::addCancelDoneOnKeyboard(*plain, {}, {}, "x"));
+    EXPECT_FALSE(plain->inputAccessoryView());
+}
+
+TEST(KBToolbarTest, HiddenTitleAndArrowEnablingOnlyOnArrowToolbars)
+{
+    auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
+    field->setPlaceholder("Email");
+    kb::setShouldHideTitle(*field, true);
+    auto toolbar = kb::addDoneOnKeyboard(*field, {}, kb::ShowPlaceholder { true });
+    EXPECT_EQ(captionOf(*toolbar)->titleLabel()->text(), "");
+    kb::setShouldHideTitle(*field, false);
+    EXPECT_EQ(captionOf(*toolbar)->titleLabel()->text(), "Email") << "shown on the existing toolbar at once";
+
+    // The Done toolbar has three items: enabling arrows changes nothing.
+    kb::setEnablePrevious(*field, false, false);
+    for (const auto& item : toolbar->items()) {
+        if (!std::dynamic_pointer_cast<KBTitleBarButtonItem>(item)) {
+            EXPECT_TRUE(item->isEnabled());
+        }
+    }
+
+    auto arrows = kb::addPreviousNextRightOnKeyboard(*field, "Go", {}, {}, {});
+    kb::setEnablePrevious(*field, false, true);
+    EXPECT_FALSE(arrows->items()[0]->isEnabled());
+    EXPECT_TRUE(arrows->items()[2]->isEnabled());
+    EXPECT_EQ(arrows->items()[5]->title(), "Go");
+}
+
+TEST_F(AutoToolbarTest, EachFieldGetsArrowsEnabledByPositionAndItsPlaceholderAsTitle)
+{
+    auto fields = threeFields();
+    ASSERT_TRUE(fields[0]->becomeFirstResponder());
+    auto first = toolbarOf(*fields[0]);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->tag(), kb::kPreviousNextToolbarTag);
+    EXPECT_FALSE(first->items()[0]->isEnabled());
+    EXPECT_TRUE(first->items()[2]->isEnabled());
+    EXPECT_EQ(first->title(), "one");
+    EXPECT_EQ(captionOf(*first)->titleLabel()->text(), "one");
+    EXPECT_DOUBLE_EQ(uikit::Keyboard::shared()->frame().size.height, 216 + 44) << "the keyboard carries the toolbar";
+
+    first->items()[2]->performAction(); // next
+    EXPECT_TRUE(fields[1]->isFirstResponder());
+    auto middle = toolbarOf(*fields[1]);
+    EXPECT_TRUE(middle->items()[0]->isEnabled());
+    EXPECT_TRUE(middle->items()[2]->isEnabled());
+    EXPECT_EQ(middle->title(), "two");
+
+    middle->items()[2]->performAction();
+    auto last = toolbarOf(*fields[2]);
+    EXPECT_TRUE(last->items()[0]->isEnabled());
+    EXPECT_FALSE(last->items()[2]->isEnabled());
+
+    last->items()[0]->performAction(); // previous
+    EXPECT_TRUE(fields[1]->isFirstResponder());
+}
+
+TEST_F(AutoToolbarTest, DoneResignsAndTheInputsCallbacksRunOnlyAfterSuccess)
+{
+    auto fields = threeFields();
+    fields.push_back(std::make_shared<RefusingField>(CGRectMake(20, 300, 280, 30)));
+    screen->addSubview(fields.back());
+    std::vector<std::string> calls;
+    kb::setCustomNextAction(*fields[0], [&](const std::shared_ptr<UIView>& view) { calls.push_back(view == fields[0] ? "next0" : "?"); });
+    kb::setCustomNextAction(*fields[2], [&](const std::shared_ptr<UIView>&) { calls.push_back("next2"); });
+    kb::setCustomDoneAction(*fields[2], [&](const std::shared_ptr<UIView>&) { calls.push_back("done2"); });
+
+    ASSERT_TRUE(fields[0]->becomeFirstResponder());
+    toolbarOf(*fields[0])->items()[2]->performAction();
+    EXPECT_EQ(calls, std::vector<std::string> { "next0" });
+
+    // Next into a field that refuses: editing stays, no callback.
+    ASSERT_TRUE(fields[2]->becomeFirstResponder());
+    toolbarOf(*fields[2])->items()[2]->performAction();
+    EXPECT_TRUE(fields[2]->isFirstResponder());
+    EXPECT_EQ(calls.size(), 1u);
+
+    toolbarOf(*fields[2])->items().back()->performAction(); // Done
+    EXPECT_FALSE(fields[2]->isFirstResponder());
+    EXPECT_EQ(calls.back(), "done2");
+    EXPECT_EQ(manager->textFieldView(), nullptr);
+
+    // A callback whose target is gone does nothing.
+    struct Target {
+        int hits = 0;
+        void hit(const std::shared_ptr<UIView>&) { ++hits; }
+    };
+    auto target = std::make_shared<Target>();
+    auto callback = kb::weakCallback(target, &Target::hit);
+    callback(fields[0]);
+    EXPECT_EQ(target->hits, 1);
+    target.reset();
+    callback(fields[0]);
+}
+
+TEST_F(AutoToolbarTest, TintFollowsTheFieldTheSettingOrTheDarkKeyboard)
+{
+    auto fields = threeFields();
+    fields[0]->setTintColor(UIColor::redColor());
+    manager->setShouldToolbarUsesTextFieldTintColor(true);
+    ASSERT_TRUE(fields[0]->becomeFirstResponder());
+    EXPECT_EQ(toolbarOf(*fields[0])->tintColor(), UIColor::redColor());
+    EXPECT_EQ(toolbarOf(*fields[0])->items().back()->tintColor(), UIColor::redColor());
+
+    manager->setShouldToolbarUsesTextFieldTintColor(false);
+    fields[1]->becomeFirstResponder();
+    EXPECT_EQ(toolbarOf(*fields[1])->tintColor(), UIColor::blackColor());
+    manager->setToolbarTintColor(UIColor::whiteColor());
+    manager->setPlaceholderFont(UIFont::systemFontOfSize(9));
+    fields[2]->setKeyboardAppearance(UIKeyboardAppearanceDark);
+    fields[2]->becomeFirstResponder();
+    EXPECT_EQ(toolbarOf(*fields[2])->barStyle(), UIBarStyleBlack);
+    EXPECT_EQ(toolbarOf(*fields[2])->tintColor(), UIColor::whiteColor());
+    EXPECT_DOUBLE_EQ(captionOf(*toolbarOf(*fields[2]))->font().pointSize(), 9);
+}
+
+TEST_F(AutoToolbarTest, LoneFieldsShareOneDoneToolbarAndScreenToolbarsStay)
+{
+    auto lone = addField(screen, CGRectMake(20, 100, 280, 30));
+    lone->setPlaceholder("alone");
+    ASSERT_TRUE(lone->becomeFirstResponder());
+    auto shared = toolbarOf(*lone);
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared->tag(), kb::kDoneToolbarTag);
+    EXPECT_EQ(shared, KBKeyboardManager::sharedDoneToolbar());
+    EXPECT_EQ(shared->title(), "alone");
+    shared->items().back()->performAction();
+    EXPECT_FALSE(lone->isFirstResponder()) << "Done ends editing";
+
+    // Another screen's lone field gets the very same toolbar, captioned for it.
+    auto other = UIView::create(CGRectMake(0, 0, 320, 568));
+    screen->addSubview(other);
+    auto second = addField(other, CGRectMake(20, 100, 280, 30));
+    second->setPlaceholder("second");
+    ASSERT_TRUE(second->becomeFirstResponder());
+    EXPECT_EQ(toolbarOf(*second), shared);
+    EXPECT_EQ(shared->title(), "second");
+    second->resignFirstResponder();
+
+    // The screen's own toolbar is kept; its neighbour still gets arrows.
+    auto own = KBToolbar::create();
+    second->setInputAccessoryView(own);
+    auto neighbour = addField(other, CGRectMake(20, 200, 280, 30));
+    ASSERT_TRUE(second->becomeFirstResponder());
+    EXPECT_EQ(second->inputAccessoryView(), own);
+    EXPECT_EQ(toolbarOf(*neighbour)->tag(), kb::kPreviousNextToolbarTag);
+}
+
+TEST_F(AutoToolbarTest, SwitchingTheFlagRemovesAndAddsToolbarsAtOnce)
+{
+    auto fields = threeFields();
+    ASSERT_TRUE(fields[1]->becomeFirstResponder());
+    ASSERT_TRUE(toolbarOf(*fields[1]));
+    manager->setEnableAutoToolbar(false);
+    for (const auto& field : fields)
+        EXPECT_FALSE(field->inputAccessoryView()) << "gone from the editing field and its group";
+    manager->setEnableAutoToolbar(true);
+    for (const auto& field : fields)
+        EXPECT_TRUE(toolbarOf(*field));
+
+    // A controller class without toolbars: its inputs lose them when they begin editing.
+    manager->disableToolbarInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
+    fields[0]->becomeFirstResponder();
+    for (const auto& field : fields)
+        EXPECT_FALSE(field->inputAccessoryView());
+}
+
+TEST_F(KeyboardTest, TheApplicationsSettingsNeverShowAToolbar)
+{
+    // The application's start-up settings, on both the shared manager and the test's own.
+    KBKeyboardManager::install();
+    auto shared = KBKeyboardManager::sharedManager();
+    shared->setShouldToolbarUsesTextFieldTintColor(true);
+    shared->setEnableAutoToolbar(false);
+    manager->setShouldResignOnTouchOutside(true);
+    manager->setShouldToolbarUsesTextFieldTintColor(true);
+    manager->setEnableAutoToolbar(false);
+    auto field = addField(screen, CGRectMake(20, 100, 280, 30));
+    auto neighbour = addField(screen, CGRectMake(20, 200, 280, 30));
+    auto textView = UITextView::create(CGRectMake(20, 300, 280, 80));
+    screen->addSubview(textView);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    advance(1);
+    EXPECT_FALSE(field->inputAccessoryView());
+    EXPECT_FALSE(neighbour->inputAccessoryView());
+    EXPECT_FALSE(textView->inputAccessoryView());
+    EXPECT_DOUBLE_EQ(uikit::Keyboard::shared()->frame().size.height, 216);
+    shared->setEnable(false);
+}
