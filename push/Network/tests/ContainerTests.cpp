@@ -1,0 +1,152 @@
+// The bounded FIFO queue (bound, priority growth, lookup by "rid") and the memory cache (count,
+// eviction order, low-memory clearing).
+#include <gtest/gtest.h>
+
+#include "platform/threading/NSNotificationCenter.h"
+#include "push/Network/PUSHFIFOQueue.h"
+#include "push/Network/PUSHMemoryCache.h"
+#include "push/Network/PUSHRequest.h"
+
+namespace {
+
+std::shared_ptr<PUSHRequest> request(std::uint64_t rid)
+{
+    auto r = PUSHPlainRequest::create(1, 2, 0);
+    r->setRid(rid);
+    return r;
+}
+
+std::vector<std::uint64_t> rids(const PUSHFIFOQueue& queue)
+{
+    std::vector<std::uint64_t> out;
+    queue.enumerateObjectsUsingBlock([&](const NSObjectRef& item, std::size_t, bool&) {
+        out.push_back(std::static_pointer_cast<PUSHRequest>(item)->rid());
+    });
+    return out;
+}
+
+TEST(FIFOQueue, BoundDropsFrontAndHighPriorityGrowsByTwo)
+{
+    PUSHFIFOQueue queue(20, "rid");
+    for (std::uint64_t i = 1; i <= 20; ++i)
+        queue.enqueue(request(i));
+    queue.enqueue(request(21));
+    EXPECT_EQ(queue.count(), 20u);
+    EXPECT_EQ(rids(queue).front(), 2u);
+    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(1)));
+
+    queue.enqueueWithHighPriority(request(100));
+    queue.enqueueWithHighPriority(request(101));
+    EXPECT_EQ(queue.count(), 22u);
+    queue.enqueueWithHighPriority(request(102)); // drops the front, which is 101
+    EXPECT_EQ(queue.count(), 22u);
+    const auto order = rids(queue);
+    EXPECT_EQ((std::vector<std::uint64_t>(order.begin(), order.begin() + 3)), (std::vector<std::uint64_t> { 102, 100, 2 }));
+    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(101)));
+
+    PUSHFIFOQueue empty(3, "rid");
+    EXPECT_EQ(empty.dequeue(), nullptr);
+    EXPECT_EQ(empty.count(), 0u);
+}
+
+TEST(FIFOQueue, LookupByKeyAndSharedKeys)
+{
+    PUSHFIFOQueue queue(20, "rid");
+    auto a = request(5), b = request(7), later = request(5);
+    queue.enqueue(a);
+    queue.enqueue(b);
+    EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(7)), b);
+    EXPECT_EQ(queue.dequeueItemWithKey(Value(7)), b);
+    EXPECT_EQ(queue.dequeueItemWithKey(Value(7)), nullptr);
+    EXPECT_EQ(queue.count(), 1u);
+
+    queue.enqueue(later);
+    EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(5)), later);
+    // Dequeuing the earlier item keeps the later one findable.
+    EXPECT_EQ(queue.dequeue(), a);
+    EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(5)), later);
+
+    queue.removeItem(later);
+    EXPECT_EQ(queue.count(), 0u);
+    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(5)));
+
+    queue.enqueueItem(request(9), Value("nine"));
+    EXPECT_TRUE(queue.getObjectFromQueueWithKey(Value("nine")));
+}
+
+TEST(FIFOQueue, CopyWithConditionMovesRejectedOut)
+{
+    PUSHFIFOQueue waiting(20, "rid"), sending(20, "rid");
+    for (std::uint64_t i = 1; i <= 4; ++i)
+        sending.enqueue(request(i));
+    waiting.copyQueue(sending, [](const NSObjectRef& item) { return std::static_pointer_cast<PUSHRequest>(item)->rid() % 2 == 0; });
+    EXPECT_EQ(rids(waiting), (std::vector<std::uint64_t> { 2, 4 }));
+    EXPECT_EQ(rids(sending), (std::vector<std::uint64_t> { 2, 4 }));
+
+    std::vector<std::uint64_t> backwards;
+    waiting.enumerateObjectsWithOptions(PUSHEnumerationReverse, [&](const NSObjectRef& item, std::size_t, bool& stop) {
+        backwards.push_back(std::static_pointer_cast<PUSHRequest>(item)->rid());
+        stop = true;
+    });
+    EXPECT_EQ(backwards, (std::vector<std::uint64_t> { 4 }));
+}
+
+TEST(MemoryCache, HoldsOneLessThanMaximumAndEvictsOldestFirst)
+{
+    auto cache = PUSHMemoryCache::create();
+    cache->setMaxCacheCount(3);
+    cache->setObject(Value(1), "a");
+    cache->setObject(Value(2), "b");
+    cache->setObject(Value(3), "c");
+    EXPECT_FALSE(cache->hasObjectForKey("a"));
+    EXPECT_EQ(cache->cacheKeys(), (std::deque<std::string> { "b", "c" }));
+    cache->setObject(Value(4), "d");
+    EXPECT_FALSE(cache->hasObjectForKey("b"));
+    EXPECT_EQ(cache->objectForKey("d"), Value(4));
+    EXPECT_EQ(PUSHMemoryCache::create()->maxCacheCount(), 1000);
+}
+
+TEST(MemoryCache, CountFollowsLiveEntries)
+{
+    auto cache = PUSHMemoryCache::create();
+    cache->setMaxCacheCount(4);
+    cache->setObject(Value(1), "a");
+    cache->setObject(Value(2), "b");
+    cache->setObject(Value(3), "a"); // re-stored: moves to newest, counted once
+    EXPECT_EQ(cache->cachedCount(), 2);
+    cache->setObject(Value(4), "c");
+    cache->setObject(Value(5), "d"); // evicts b, the oldest; the fresh a survives
+    EXPECT_FALSE(cache->hasObjectForKey("b"));
+    EXPECT_EQ(cache->objectForKey("a"), Value(3));
+
+    cache->removeObjectForKey("a");
+    cache->removeObject(Value(4));
+    EXPECT_EQ(cache->cachedCount(), 1);
+    // After removals, adds evict nothing that is still within the bound.
+    cache->setObject(Value(6), "e");
+    cache->setObject(Value(7), "f");
+    EXPECT_EQ(cache->cacheKeys(), (std::deque<std::string> { "d", "e", "f" }));
+    cache->removeObjectsAtIndexes(0, 2);
+    EXPECT_EQ(cache->cacheKeys(), (std::deque<std::string> { "f" }));
+    cache->setObject(Value(), "f");
+    EXPECT_EQ(cache->cachedCount(), 0);
+
+    auto twin = cache->copy();
+    cache->setObject(Value(1), "x");
+    EXPECT_FALSE(twin->hasObjectForKey("x"));
+    EXPECT_EQ(twin->maxCacheCount(), 4);
+}
+
+TEST(MemoryCache, LowMemoryWarningClearsOnlyWhenAsked)
+{
+    auto clearing = PUSHMemoryCache::create();
+    auto keeping = PUSHMemoryCache::create();
+    keeping->setClearWhenMemoryLow(false);
+    clearing->setObject(Value(1), "k");
+    keeping->setObject(Value(1), "k");
+    NSNotificationCenter::defaultCenter()->postNotificationName(PUSHMemoryWarningNotificationName);
+    EXPECT_EQ(clearing->cachedCount(), 0);
+    EXPECT_TRUE(keeping->hasObjectForKey("k"));
+}
+
+} // namespace

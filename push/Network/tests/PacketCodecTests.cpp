@@ -1,0 +1,318 @@
+// Packet bytes both ways: request headers and bodies, received packets built here byte by byte,
+// hostile lengths, stream framing, and the persisted request id counter.
+#include <gtest/gtest.h>
+
+#include "platform/foundation/NSLog.h"
+#include "platform/persistence/NSUserDefaults.h"
+#include "push/Network/PUSHPacketFramer.h"
+#include "push/Network/PUSHPacketReader.h"
+#include "push/Network/PUSHReceivedPacket.h"
+#include "push/Network/PUSHRequestIdCounter.h"
+#include "push/Network/PUSHRequests.h"
+#include "push/Network/PUSHSessionLink.h"
+#include "testing/TempHome.h"
+
+namespace {
+
+struct FakeLink : push::SessionLink {
+    std::uint64_t nextRid = 0x0102030405060708ULL;
+    std::uint64_t getRId(int) override { return nextRid; }
+    std::uint32_t currentSessionID() const override { return 0xA1B2C3D4; }
+    std::uint64_t currentUid() const override { return 0x1122334455667788ULL; }
+    void sendRequest(const std::shared_ptr<PUSHRequest>&) override {}
+    int acks = 0, logins = 0, tokens = 0;
+    void onAckOrRespReceived(const std::shared_ptr<PUSHReceivedPacketController>&) override { ++acks; }
+    void onLoginRespond(const std::shared_ptr<PUSHLoginResponse>&) override { ++logins; }
+    void onDeviceTokenUploaded() override { ++tokens; }
+};
+
+struct Builder {
+    Bytes b;
+    Builder& u8(std::uint64_t v) { return put(v, 1); }
+    Builder& u16(std::uint64_t v) { return put(v, 2); }
+    Builder& u32(std::uint64_t v) { return put(v, 4); }
+    Builder& u64(std::uint64_t v) { return put(v, 8); }
+    Builder& str(const std::string& s) { u16(s.size()); b.insert(b.end(), s.begin(), s.end()); return *this; }
+    Builder& put(std::uint64_t v, int n) { for (int i = n - 1; i >= 0; --i) b.push_back(std::uint8_t(v >> (8 * i))); return *this; }
+    // Incoming header; the length is patched by done().
+    static Builder header(std::uint8_t command, std::uint8_t version = 1) { Builder x; x.u16(0).u8(version).u8(command).u64(77).u64(99); return x; }
+    Bytes done() { b[0] = std::uint8_t(b.size() >> 8); b[1] = std::uint8_t(b.size()); return b; }
+};
+
+Bytes expectedHeader(std::size_t length, std::uint8_t version, std::uint8_t command)
+{
+    Builder x;
+    x.u16(length).u8(version).u8(command).u64(0x0102030405060708ULL).u32(0xA1B2C3D4).u64(0x1122334455667788ULL);
+    return x.b;
+}
+
+class PacketCodec : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        push::setCurrentSessionLink(link);
+        foundation::setLogSink([this](const std::string& text) { logs.push_back(text); });
+    }
+    void TearDown() override
+    {
+        foundation::setLogSink({});
+        push::setCurrentSessionLink({});
+    }
+    std::shared_ptr<FakeLink> link = std::make_shared<FakeLink>();
+    std::vector<std::string> logs;
+};
+
+TEST_F(PacketCodec, RequestsCarryHeaderAndBigEndianBodies)
+{
+    auto heartbeat = PUSHHeartbeatRequest::create();
+    EXPECT_EQ(heartbeat->packetData(), expectedHeader(24, 3, 2));
+    EXPECT_EQ(heartbeat->controlFlag(), 41);
+    EXPECT_TRUE(heartbeat->loginRequired() && heartbeat->ackOrRespRequiredForVersion1() && heartbeat->hasHighPriority());
+
+    auto login = PUSHLoginRequest::create();
+    login->passwordMD5Hex = std::string(32, 'a');
+    login->appKey = "key";
+    Builder body;
+    body.u8(0x69).u8(0).u8(0).u8(0).str(std::string(32, 'a')).u32(0x00020100).str("key").u8(1);
+    Bytes expected = expectedHeader(24 + 4 + 34 + 4 + 5 + 1, 12, 1);
+    expected.insert(expected.end(), body.b.begin(), body.b.end());
+    EXPECT_EQ(login->packetData(), expected);
+
+    auto token = PUSHDeviceTokenReportRequest::create();
+    token->deviceToken = "ab";
+    token->configApsEnvironment = 1;
+    token->apsEnvironment = 2;
+    Builder tokenBody;
+    tokenBody.str("ab").u8(1).u8(2);
+    expected = expectedHeader(24 + 6, 2, 13);
+    expected.insert(expected.end(), tokenBody.b.begin(), tokenBody.b.end());
+    EXPECT_EQ(token->packetData(), expected);
+    EXPECT_EQ(token->controlFlag(), 21);
+}
+
+TEST_F(PacketCodec, RegistrationFieldsAndBlankToken)
+{
+    auto request = PUSHRegistrationRequest::create();
+    request->info = { "udid", "org.app", "appkey", "1.0", "17.0", "phone", "ch", "2.1.0", "", 1, 0 };
+    Builder body;
+    body.str("udid$$ $$org.app$$appkey").str("1.0").str("17.0$$phone$$ $$ $$ch$$2.1.0").str(" ").u8(1).u8(0).u8(1);
+    Bytes expected = expectedHeader(24 + body.b.size(), 8, 0);
+    expected.insert(expected.end(), body.b.begin(), body.b.end());
+    EXPECT_EQ(request->packetData(), expected);
+    EXPECT_EQ(request->copy()->packetData(), expected);
+}
+
+TEST_F(PacketCodec, ReceiptAnswersMessageWithCommandPlusOne)
+{
+    auto bytes = Builder::header(3, 5).u8(9).u64(0xDEADBEEF).str("x").done();
+    auto message = PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size());
+    ASSERT_TRUE(message);
+    auto receipt = PUSHMessageReceipt::create(*message, 9, 0xDEADBEEF, 99);
+    Builder x;
+    x.u16(24 + 11).u8(5).u8(4).u64(77).u32(0xA1B2C3D4).u64(0x1122334455667788ULL).u16(0).u8(9).u64(0xDEADBEEF);
+    EXPECT_EQ(receipt->packetData(), x.b);
+    EXPECT_EQ(receipt->controlFlag(), 25);
+
+    auto wrapping = PUSHPlainRequest::create(1, 255, 0);
+    EXPECT_EQ(PUSHMessageReceipt::create(*wrapping, 0, 0, 0)->protocolType(), 0);
+}
+
+TEST_F(PacketCodec, LengthLimitsAndOversizedStrings)
+{
+    auto sized = [](std::size_t total) {
+        push::PacketWriter w;
+        w.appendBytes(Bytes(total, 0).data(), total);
+        return w;
+    };
+    EXPECT_TRUE(sized(7167).setPacketLen());
+    EXPECT_FALSE(sized(7168).setPacketLen());
+    EXPECT_FALSE(sized(1).setPacketLen());
+    EXPECT_FALSE(sized(70000).setPacketLen());
+
+    push::PacketWriter w;
+    w.appendInt16(0);
+    w.appendString(std::string(70000, 'z'));
+    EXPECT_EQ(w.size(), 2u);
+    EXPECT_FALSE(w.setPacketLen());
+
+    int code = 0;
+    auto tags = PUSHSetTagAlias::create();
+    tags->tags = std::vector<std::string>(800, "abcdefghi");
+    tags->onFailure = [&](std::uint64_t, int c) { code = c; };
+    EXPECT_FALSE(tags->packetData());
+    EXPECT_EQ(code, 6008);
+}
+
+TEST_F(PacketCodec, TagAliasBodyAndReplacementRule)
+{
+    auto tagsOnly = PUSHSetTagAlias::create();
+    tagsOnly->appKey = "k";
+    tagsOnly->tags = std::vector<std::string> { "a", "b" };
+    auto packet = tagsOnly->packetData();
+    ASSERT_TRUE(packet);
+    std::string text(packet->begin() + 24 + 3 + 2, packet->end());
+    EXPECT_NE(text.find("\"tags\":\"a,b\""), std::string::npos);
+    EXPECT_NE(text.find("\"platform\":\"i\""), std::string::npos);
+    EXPECT_EQ(text.find("alias"), std::string::npos);
+
+    auto aliasOnly = PUSHSetTagAlias::create();
+    aliasOnly->alias = "me";
+    auto both = PUSHSetTagAlias::create();
+    both->tags = std::vector<std::string> {};
+    both->alias = "me";
+    EXPECT_TRUE(tagsOnly->isEqualToRequest(*aliasOnly));
+    EXPECT_TRUE(tagsOnly->isEqualToRequest(*both));
+    EXPECT_FALSE(aliasOnly->isEqualToRequest(*both));
+    EXPECT_FALSE(tagsOnly->isEqualToRequest(*PUSHHeartbeatRequest::create()));
+}
+
+TEST_F(PacketCodec, ResponsesParseBodiesOnlyOnSuccess)
+{
+    auto bytes = Builder::header(1).u16(0).u32(42).u16(3).str("sk").u32(1700000000).done();
+    auto login = std::dynamic_pointer_cast<PUSHLoginResponse>(PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size()));
+    ASSERT_TRUE(login);
+    EXPECT_EQ(login->rid(), 77u);
+    EXPECT_EQ(login->uid(), 99u);
+    EXPECT_EQ(login->sessionID(), 42u);
+    EXPECT_EQ(login->serverVersion(), 3);
+    EXPECT_EQ(login->sessionKey(), "sk");
+    EXPECT_EQ(login->serverTime(), 1700000000u);
+    login->handleReceipt();
+    EXPECT_EQ(link->acks, 1);
+    EXPECT_EQ(link->logins, 1);
+
+    bytes = Builder::header(0).u16(1).str("denied").u64(5).done();
+    auto reg = std::dynamic_pointer_cast<PUSHRegistrationResponse>(PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size()));
+    ASSERT_TRUE(reg);
+    EXPECT_EQ(reg->statusCode(), 1);
+    EXPECT_EQ(reg->errorDescription(), "denied");
+    EXPECT_EQ(reg->registeredUid(), 0u);
+
+    bytes = Builder::header(13).u16(0).done();
+    auto token = PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size());
+    ASSERT_TRUE(token);
+    token->handleReceipt();
+    EXPECT_EQ(link->tokens, 1);
+
+    bytes = Builder::header(19).u8(1).u8(2).u8(3).u64(123456789).done();
+    auto ack = std::dynamic_pointer_cast<PUSHAck>(PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size()));
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(ack->reqCmd() + ack->stepCode() + ack->statusCode(), 6);
+    EXPECT_EQ(ack->timestamp(), 123456789u);
+}
+
+TEST_F(PacketCodec, MessageKeepsLastLineAndStringsAreExact)
+{
+    auto bytes = Builder::header(3).u8(20).u64(8).str("first\n{\"message\":\"hi\"}").done();
+    auto message = std::dynamic_pointer_cast<PUSHMessageDispatchController>(PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size()));
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->recv_commandType(), 20u);
+    EXPECT_EQ(message->recv_uniqueID(), 8u);
+    EXPECT_EQ(message->recv_messageContent(), "{\"message\":\"hi\"}");
+
+    Bytes raw = { 0, 5, 'a', 'b', 0, 'c', 'd', 0, 2, 0xC3, 0x28 };
+    push::PacketReader reader(raw.data(), raw.size());
+    EXPECT_EQ(reader.readString(), "ab");
+    EXPECT_EQ(reader.readString(), std::nullopt); // not UTF-8
+    EXPECT_FALSE(reader.overrun());
+    EXPECT_EQ(reader.readString(), std::nullopt); // nothing left
+    EXPECT_TRUE(reader.overrun());
+
+    Bytes cut = { 0, 9, 'a', 0, 0, 0, 7 };
+    push::PacketReader past(cut.data(), cut.size());
+    EXPECT_EQ(past.readString(), std::nullopt);
+    EXPECT_EQ(past.readUInt16(), 0);
+}
+
+TEST_F(PacketCodec, HostileAndUnknownPacketsAreRefused)
+{
+    push::DecodeError error;
+    auto cutLogin = Builder::header(1).done(); // no status word: must not read as success
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(cutLogin.data(), cutLogin.size(), error));
+    EXPECT_EQ(error, push::DecodeError::Malformed);
+
+    auto cutBody = Builder::header(1).u16(0).u32(1).done();
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(cutBody.data(), cutBody.size(), error));
+    EXPECT_EQ(error, push::DecodeError::Malformed);
+
+    auto message = Builder::header(3).u8(1).u64(1).u16(500).done(); // content claims 500 bytes
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(message.data(), message.size(), error));
+    EXPECT_EQ(error, push::DecodeError::Malformed);
+
+    Bytes tiny = { 0, 6, 1, 1, 0, 0 };
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(tiny.data(), tiny.size(), error));
+    EXPECT_EQ(error, push::DecodeError::BadLength);
+
+    auto whole = Builder::header(19).u8(1).u8(2).u8(3).u64(4).done();
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(whole.data(), whole.size() - 1, error));
+    EXPECT_EQ(error, push::DecodeError::Truncated);
+
+    auto ignored = Builder::header(100).done();
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(ignored.data(), ignored.size(), error));
+    EXPECT_TRUE(logs.empty());
+    auto unknown = Builder::header(2).done();
+    EXPECT_FALSE(PUSHReceivedPacketController::decode(unknown.data(), unknown.size(), error));
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(logs[0].find("receive unrecognized command"), std::string::npos);
+
+    EXPECT_EQ(PUSHReceivedPacketController::expectedBufferLen(whole.data(), 2), 4u);
+    EXPECT_EQ(PUSHReceivedPacketController::expectedBufferLen(whole.data(), 10), whole.size() - 10);
+    EXPECT_EQ(PUSHReceivedPacketController::expectedBufferLen(whole.data(), whole.size()), 0u);
+}
+
+TEST(PacketFraming, SamePacketsHoweverTheStreamIsSplit)
+{
+    Bytes stream;
+    std::vector<Bytes> sent;
+    for (int i = 0; i < 5; ++i) {
+        sent.push_back(Builder::header(3).u8(1).u64(i).str(std::string(i * 7, 'm')).done());
+        stream.insert(stream.end(), sent.back().begin(), sent.back().end());
+    }
+    for (std::size_t chunk : { std::size_t(1), std::size_t(3), std::size_t(20), stream.size() }) {
+        push::PacketFramer framer;
+        std::vector<Bytes> got;
+        for (std::size_t at = 0; at < stream.size(); at += chunk) {
+            framer.append(stream.data() + at, std::min(chunk, stream.size() - at));
+            Bytes packet;
+            while (framer.next(packet) == push::PacketFramer::Status::Packet)
+                got.push_back(packet);
+        }
+        EXPECT_EQ(got, sent) << "chunk " << chunk;
+        EXPECT_EQ(framer.pending(), 0u);
+    }
+    push::PacketFramer bad;
+    Bytes one = { 0, 1, 9 };
+    bad.append(one.data(), one.size());
+    Bytes packet;
+    EXPECT_EQ(bad.next(packet), push::PacketFramer::Status::BadLength);
+}
+
+TEST(RequestIdCounter, OddIdsWrapAndPersistAcrossInstances)
+{
+    testing_support::TempHome home;
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObject(Value(std::uint64_t(8184)), push::kSessionIdKey);
+    {
+        push::RequestIdCounter counter(defaults);
+        EXPECT_EQ(counter.next(), 8185u);
+        EXPECT_EQ(counter.storedCounter(), 0u);
+    }
+    NSUserDefaults::resetStandardUserDefaults();
+    push::RequestIdCounter reopened(NSUserDefaults::standardUserDefaults());
+    EXPECT_EQ(reopened.next(), 1u);
+    EXPECT_EQ(reopened.next(), 3u);
+
+    defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObject(Value(std::uint64_t(7)), push::kSessionIdKey);
+    push::RequestIdCounter seeded(defaults);
+    EXPECT_EQ(seeded.next(), 7u);
+    EXPECT_EQ(defaults->objectForKey(push::kSessionIdKey).unsignedValue(), 8u);
+
+    defaults->removeObjectForKey(push::kSessionIdKey);
+    push::RequestIdCounter fresh(defaults);
+    const auto first = fresh.next();
+    EXPECT_EQ(first % 2, 1u);
+    EXPECT_LE(first, 65535u);
+}
+
+} // namespace

@@ -1,0 +1,118 @@
+// The rolling file logger: log files in a folder of their own, rolled by size, by age (with a
+// timer) and when the current file is deleted or renamed, and pruned by count and quota.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/NSDateFormatter.h"
+#include "push/Utilities/PUSHLog.h"
+
+// One log file and its lazily read facts.
+class PUSHLogFileInfo {
+public:
+    static std::shared_ptr<PUSHLogFileInfo> logFileWithPath(std::string path);
+    explicit PUSHLogFileInfo(std::string path);
+
+    const std::string& filePath() const { return filePath_; }
+    std::string fileName() const;
+    double creationDate();
+    double modificationDate();
+    std::uint64_t fileSize();
+    double age();
+    bool isArchived() const;
+    void setIsArchived(bool archived);
+    void reset();
+    // Moves the file to a new name in its folder; the path changes only when the move worked.
+    void renameFile(const std::string& newName);
+    bool hasExtendedAttributeWithName(const std::string& name) const;
+    void addExtendedAttributeWithName(const std::string& name);
+    void removeExtendedAttributeWithName(const std::string& name);
+
+private:
+    void readAttributes();
+    std::string filePath_;
+    std::optional<double> creationDate_;
+    std::optional<double> modificationDate_;
+    std::uint64_t fileSize_ = 0;
+};
+using PUSHLogFileInfoRef = std::shared_ptr<PUSHLogFileInfo>;
+
+class PUSHLogFileManagerDefault {
+public:
+    explicit PUSHLogFileManagerDefault(std::optional<std::string> logsDirectory = std::nullopt);
+    virtual ~PUSHLogFileManagerDefault() = default;
+
+    static std::string defaultLogsDirectory();
+    std::string logsDirectory() const; // made when missing
+    static std::string applicationName();
+    std::string newLogFileName() const;
+    bool isLogFile(const std::string& fileName) const;
+    std::vector<std::string> unsortedLogFilePaths() const;
+    std::vector<PUSHLogFileInfoRef> sortedLogFileInfos() const; // newest first
+    std::vector<std::string> sortedLogFileNames() const;
+    std::string createNewLogFile();
+    void deleteOldLogFiles();
+
+    std::uint64_t maximumNumberOfLogFiles = 5;
+    std::uint64_t logFilesDiskQuota = 20 * 1024 * 1024;
+
+    virtual void didArchiveLogFile(const std::string&) {}
+    virtual void didRollAndArchiveLogFile(const std::string&) {}
+
+private:
+    std::string directory_;
+};
+
+class PUSHLogFileFormatterDefault : public PUSHLogFormatter {
+public:
+    explicit PUSHLogFileFormatterDefault(std::shared_ptr<NSDateFormatter> formatter = nullptr);
+    std::optional<std::string> formatLogMessage(const PUSHLogMessage& message) override;
+
+private:
+    std::shared_ptr<NSDateFormatter> dateFormatter_;
+};
+
+class PUSHFileLogger : public PUSHAbstractLogger {
+public:
+    static std::shared_ptr<PUSHFileLogger> create(std::shared_ptr<PUSHLogFileManagerDefault> manager = nullptr);
+    ~PUSHFileLogger() override;
+
+    std::string loggerName() override { return "push.logging.fileLogger"; }
+    PUSHLogFileManagerDefault& logFileManager() { return *manager_; }
+
+    // Getters wait for the logging queue and the logger's queue; setters take their place in it.
+    std::uint64_t maximumFileSize();
+    void setMaximumFileSize(std::uint64_t bytes);
+    double rollingFrequency();
+    void setRollingFrequency(double seconds);
+    bool doNotReuseLogFiles = false;
+    bool automaticallyAppendNewlineForCustomFormatters = true;
+
+    void rollLogFile(std::function<void()> completion = nullptr);
+    void logMessage(const PUSHLogMessage& message) override;
+    void willRemoveLogger() override { rollLogFileNow(); }
+    void flush() override;
+
+    // Logger queue only.
+    void rollLogFileNow();
+    PUSHLogFileInfoRef currentLogFileInfo();
+
+    struct Token {};
+    PUSHFileLogger(Token, std::shared_ptr<PUSHLogFileManagerDefault> manager);
+
+private:
+    int currentLogFileHandle();
+    void maybeRollLogFileDueToAge();
+    void maybeRollLogFileDueToSize();
+    void scheduleTimerToRollLogFileDueToAge();
+
+    std::shared_ptr<PUSHLogFileManagerDefault> manager_;
+    PUSHLogFileInfoRef currentInfo_;
+    int fd_ = -1;
+    dispatch_source_t vnode_;
+    dispatch_source_t rollingTimer_;
+    std::uint64_t maximumFileSize_ = 1024 * 1024;
+    double rollingFrequency_ = 86400;
+};

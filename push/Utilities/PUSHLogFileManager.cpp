@@ -1,0 +1,288 @@
+// Log file names, listing, creation and pruning by count and quota; per-file facts.
+#include <errno.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/persistence/AppHome.h"
+#include "platform/persistence/FileStat.h"
+#include "platform/persistence/NSBundle.h"
+#include "platform/persistence/NSFileManager.h"
+#include "push/Utilities/PUSHFileLogger.h"
+
+namespace {
+
+constexpr const char* kArchivedAttribute = "push.log.archived";
+constexpr const char* kNameDateFormat = "yyyy-MM-dd HH-mm";
+
+std::shared_ptr<NSDateFormatter> logFileDateFormatter()
+{
+    thread_local std::shared_ptr<NSDateFormatter> formatter = [] {
+        auto f = NSDateFormatter::create(kNameDateFormat);
+        f->setLocale(NSLocale::localeWithLocaleIdentifier("en_US_POSIX"));
+        f->setTimeZone(NSTimeZone::timeZoneForSecondsFromGMT(0));
+        return f;
+    }();
+    return formatter;
+}
+
+std::vector<std::string> splitAtSpaces(const std::string& text)
+{
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == ' ')
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+auto fileManager()
+{
+    return NSFileManager::defaultManager();
+}
+
+} // namespace
+
+// ---- PUSHLogFileInfo ----
+
+PUSHLogFileInfoRef PUSHLogFileInfo::logFileWithPath(std::string path)
+{
+    return std::make_shared<PUSHLogFileInfo>(std::move(path));
+}
+
+PUSHLogFileInfo::PUSHLogFileInfo(std::string path)
+    : filePath_(std::move(path))
+{
+}
+
+std::string PUSHLogFileInfo::fileName() const
+{
+    return persistence::lastPathComponent(filePath_);
+}
+
+void PUSHLogFileInfo::readAttributes()
+{
+    auto info = persistence::statPath(filePath_);
+    if (!info)
+        return;
+    creationDate_ = info->created;
+    modificationDate_ = info->modified;
+}
+
+double PUSHLogFileInfo::creationDate()
+{
+    if (!creationDate_)
+        readAttributes();
+    return creationDate_.value_or(0);
+}
+
+double PUSHLogFileInfo::modificationDate()
+{
+    if (!modificationDate_)
+        readAttributes();
+    return modificationDate_.value_or(0);
+}
+
+std::uint64_t PUSHLogFileInfo::fileSize()
+{
+    if (fileSize_ == 0) { // a 0 is read again on every call
+        auto info = persistence::statPath(filePath_);
+        fileSize_ = info ? info->size : 0;
+    }
+    return fileSize_;
+}
+
+double PUSHLogFileInfo::age()
+{
+    return foundation::clock::now() - creationDate();
+}
+
+bool PUSHLogFileInfo::isArchived() const
+{
+    return hasExtendedAttributeWithName(kArchivedAttribute);
+}
+
+void PUSHLogFileInfo::setIsArchived(bool archived)
+{
+    if (archived)
+        addExtendedAttributeWithName(kArchivedAttribute);
+    else
+        removeExtendedAttributeWithName(kArchivedAttribute);
+}
+
+void PUSHLogFileInfo::reset()
+{
+    creationDate_.reset();
+    modificationDate_.reset();
+}
+
+void PUSHLogFileInfo::renameFile(const std::string& newName)
+{
+    if (newName == fileName())
+        return;
+    std::string target = persistence::appendPathComponent(persistence::deletingLastPathComponent(filePath_), newName);
+    NSErrorRef error;
+    if (fileManager()->fileExistsAtPath(target) && !fileManager()->removeItemAtPath(target, &error))
+        NSLog("PUSHLogFileInfo: Error deleting archive (%@): %@", fileName(), error ? error->description() : "");
+    if (!fileManager()->moveItemAtPath(filePath_, target, &error)) {
+        // The file stayed where it was: keep pointing at it.
+        NSLog("PUSHLogFileInfo: Error renaming file (%@): %@", fileName(), error ? error->description() : "");
+        return;
+    }
+    filePath_ = target;
+    reset();
+}
+
+bool PUSHLogFileInfo::hasExtendedAttributeWithName(const std::string& name) const
+{
+    return fileManager()->hasExtendedAttribute(name, filePath_);
+}
+
+void PUSHLogFileInfo::addExtendedAttributeWithName(const std::string& name)
+{
+    NSErrorRef error;
+    if (!fileManager()->setExtendedAttribute(name, Bytes {}, filePath_, &error))
+        NSLog("PUSHLogFileInfo: setxattr(%@, %@): error = %s", name, fileName(),
+            error ? std::strerror(static_cast<int>(error->code())) : "");
+}
+
+void PUSHLogFileInfo::removeExtendedAttributeWithName(const std::string& name)
+{
+    NSErrorRef error;
+    if (fileManager()->removeExtendedAttribute(name, filePath_, &error))
+        return;
+    if (error && error->code() == ENODATA)
+        return;
+    NSLog("PUSHLogFileInfo: removexattr(%@, %@): error = %s", name, fileName(),
+        error ? std::strerror(static_cast<int>(error->code())) : "");
+}
+
+// ---- PUSHLogFileManagerDefault ----
+
+PUSHLogFileManagerDefault::PUSHLogFileManagerDefault(std::optional<std::string> logsDirectory)
+    : directory_(logsDirectory ? *logsDirectory : defaultLogsDirectory())
+{
+}
+
+std::string PUSHLogFileManagerDefault::defaultLogsDirectory()
+{
+    auto caches = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);
+    return persistence::appendPathComponent(caches.empty() ? NSTemporaryDirectory() : caches.front(), "PUSHLogs");
+}
+
+std::string PUSHLogFileManagerDefault::logsDirectory() const
+{
+    NSErrorRef error;
+    if (!fileManager()->fileExistsAtPath(directory_)
+        && !fileManager()->createDirectoryAtPath(directory_, true, Value(), &error))
+        NSLog("PUSHFileLogManagerDefault: Error creating logsDirectory: %@", error ? error->description() : "");
+    return directory_;
+}
+
+std::string PUSHLogFileManagerDefault::applicationName()
+{
+    static const std::string name = [] {
+        const Value& identifier = NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleIdentifier");
+        if (identifier.isString() && !identifier.asString().empty())
+            return identifier.asString();
+        return std::string(program_invocation_short_name ? program_invocation_short_name : "");
+    }();
+    return name;
+}
+
+std::string PUSHLogFileManagerDefault::newLogFileName() const
+{
+    return NSString::stringWithFormat(
+        "%@ %@.log", applicationName(), logFileDateFormatter()->stringFromDate(NSDate::date()));
+}
+
+bool PUSHLogFileManagerDefault::isLogFile(const std::string& fileName) const
+{
+    const std::string app = applicationName();
+    const std::string suffix = ".log";
+    if (fileName.size() < app.size() + suffix.size() || fileName.compare(0, app.size(), app) != 0
+        || fileName.compare(fileName.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    std::string middle = fileName.substr(app.size(), fileName.size() - app.size() - suffix.size());
+    if (middle.size() < 17)
+        return false;
+    auto parts = splitAtSpaces(middle);
+    if (parts.size() != 3 && parts.size() != 4)
+        return false;
+    return logFileDateFormatter()->dateFromString(parts[1] + " " + parts[2]).has_value();
+}
+
+std::vector<std::string> PUSHLogFileManagerDefault::unsortedLogFilePaths() const
+{
+    std::vector<std::string> paths;
+    std::string folder = logsDirectory();
+    auto names = fileManager()->contentsOfDirectoryAtPath(folder);
+    if (!names)
+        return paths;
+    for (const auto& name : *names)
+        if (isLogFile(name))
+            paths.push_back(persistence::appendPathComponent(folder, name));
+    return paths;
+}
+
+std::vector<PUSHLogFileInfoRef> PUSHLogFileManagerDefault::sortedLogFileInfos() const
+{
+    std::vector<PUSHLogFileInfoRef> infos;
+    for (const auto& path : unsortedLogFilePaths())
+        infos.push_back(PUSHLogFileInfo::logFileWithPath(path));
+    std::stable_sort(infos.begin(), infos.end(),
+        [](const PUSHLogFileInfoRef& a, const PUSHLogFileInfoRef& b) { return a->creationDate() > b->creationDate(); });
+    return infos;
+}
+
+std::vector<std::string> PUSHLogFileManagerDefault::sortedLogFileNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& info : sortedLogFileInfos())
+        names.push_back(info->fileName());
+    return names;
+}
+
+std::string PUSHLogFileManagerDefault::createNewLogFile()
+{
+    std::string name = newLogFileName();
+    std::string folder = logsDirectory();
+    std::string stem = name.substr(0, name.size() - 4);
+    for (unsigned long attempt = 1;; ++attempt) {
+        std::string candidate = attempt == 1 ? name : NSString::stringWithFormat("%@ %lu.log", stem, attempt);
+        std::string path = persistence::appendPathComponent(folder, candidate);
+        if (fileManager()->fileExistsAtPath(path))
+            continue;
+        fileManager()->createFileAtPath(path, Bytes {}, Value::dictionary({ { NSFileProtectionKey, NSFileProtectionCompleteUnlessOpen } }));
+        deleteOldLogFiles();
+        return path;
+    }
+}
+
+void PUSHLogFileManagerDefault::deleteOldLogFiles()
+{
+    auto infos = sortedLogFileInfos();
+    std::optional<std::size_t> quotaIndex;
+    if (logFilesDiskQuota != 0) {
+        std::uint64_t total = 0;
+        for (std::size_t i = 0; i < infos.size() && !quotaIndex; ++i) {
+            total += infos[i]->fileSize();
+            if (total > logFilesDiskQuota)
+                quotaIndex = i;
+        }
+    }
+    std::optional<std::size_t> first = quotaIndex;
+    if (maximumNumberOfLogFiles != 0)
+        first = std::min<std::size_t>(quotaIndex.value_or(SIZE_MAX), maximumNumberOfLogFiles);
+    if (!first)
+        return;
+    if (*first == 0 && !infos.empty() && !infos[0]->isArchived())
+        first = 1; // the file being written is never deleted
+    for (std::size_t i = *first; i < infos.size(); ++i)
+        fileManager()->removeItemAtPath(infos[i]->filePath());
+}

@@ -1,0 +1,174 @@
+// Rolling by size, age (virtual time) and outside deletion; pruning by count and quota;
+// log-file names; newline handling; renaming.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/foundation/Clock.h"
+#include "platform/persistence/NSFileManager.h"
+#include "push/Utilities/PUSHFileLogger.h"
+#include "testing/RunLoopPump.h"
+#include "testing/TempHome.h"
+#include "testing/VirtualTime.h"
+
+namespace {
+
+class Verbatim : public PUSHLogFormatter {
+public:
+    std::optional<std::string> formatLogMessage(const PUSHLogMessage& m) override { return m.message; }
+};
+
+class PushFileLogger : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        PUSHLog::removeAllLoggers();
+        PUSHLog::flushLog();
+    }
+    std::shared_ptr<PUSHFileLogger> makeLogger()
+    {
+        manager = std::make_shared<PUSHLogFileManagerDefault>(home.pathFor("Logs"));
+        auto logger = PUSHFileLogger::create(manager);
+        logger->setLogFormatter(std::make_shared<Verbatim>());
+        PUSHLog::addLogger(logger, PUSH_LOG_LEVEL_DEBUG);
+        return logger;
+    }
+    static void log(const std::string& text) { PUSHLog::log(false, 31, 1, 0, "f.m", "f", 1, Value(), "%@", text); }
+    static std::string contents(const std::string& path)
+    {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string path(const std::string& name) { return manager->logsDirectory() + "/" + name; }
+    testing_support::TempHome home;
+    testing_support::VirtualTime time { foundation::clock::now() };
+    std::shared_ptr<PUSHLogFileManagerDefault> manager;
+};
+
+TEST_F(PushFileLogger, RollsBySizeIntoAttemptNumberedFiles)
+{
+    auto logger = makeLogger();
+    logger->setMaximumFileSize(10);
+    EXPECT_EQ(logger->maximumFileSize(), 10u);
+    log("first line");
+    log("second line");
+    log("third");
+    auto names = manager->sortedLogFileNames(); // newest first
+    ASSERT_EQ(names.size(), 3u);
+    std::string base = names[2];
+    EXPECT_EQ(names[1], base.substr(0, base.size() - 4) + " 2.log");
+    EXPECT_EQ(names[0], base.substr(0, base.size() - 4) + " 3.log");
+    EXPECT_EQ(contents(path(names[2])), "first line\n");
+    EXPECT_EQ(contents(path(names[0])), "third\n");
+    auto infos = manager->sortedLogFileInfos();
+    EXPECT_FALSE(infos[0]->isArchived()); // still current
+    EXPECT_TRUE(infos[1]->isArchived());
+    EXPECT_TRUE(infos[2]->isArchived());
+}
+
+TEST_F(PushFileLogger, KeepsTheMaximumNumberOfFiles)
+{
+    auto logger = makeLogger();
+    manager->maximumNumberOfLogFiles = 3;
+    logger->setMaximumFileSize(1);
+    for (int i = 0; i < 6; ++i)
+        log("line " + std::to_string(i));
+    auto names = manager->sortedLogFileNames();
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(contents(path(names[2])), "line 3\n");
+}
+
+TEST_F(PushFileLogger, RollsByAgeWhenTheTimerFires)
+{
+    auto logger = makeLogger();
+    logger->setRollingFrequency(60);
+    log("old");
+    auto first = manager->sortedLogFileInfos();
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_FALSE(first[0]->isArchived());
+    time.advance(600); // well past the frequency, however long setting up took
+    EXPECT_TRUE(testing_support::runUntil([&] { return first[0]->isArchived(); }, 10));
+    log("new");
+    auto names = manager->sortedLogFileNames();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(contents(path(names[0])), "new\n");
+}
+
+TEST_F(PushFileLogger, StartsANewFileWhenTheCurrentOneIsDeleted)
+{
+    auto logger = makeLogger();
+    log("a");
+    auto names = manager->sortedLogFileNames();
+    ASSERT_EQ(names.size(), 1u);
+    NSFileManager::defaultManager()->removeItemAtPath(path(names[0]));
+    EXPECT_TRUE(testing_support::runUntil([&] {
+        log("b");
+        return manager->sortedLogFileNames().size() == 1;
+    }, 10));
+}
+
+TEST_F(PushFileLogger, NewlinesForCustomFormatters)
+{
+    auto logger = makeLogger();
+    log("ends\n");
+    log("plain");
+    logger->automaticallyAppendNewlineForCustomFormatters = false;
+    log("raw");
+    PUSHLog::flushLog();
+    EXPECT_EQ(contents(path(manager->sortedLogFileNames()[0])), "ends\nplain\nraw");
+}
+
+TEST_F(PushFileLogger, DefaultFormatterLine)
+{
+    PUSHLogFileFormatterDefault formatter;
+    PUSHLogMessage m("text", 31, 1, 0, "f.m", "f", 1, Value(), 0, 0.5);
+    auto line = formatter.formatLogMessage(m);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->size(), std::string("1970/01/01 00:00:00:500  text").size());
+    EXPECT_EQ(line->substr(line->size() - 6), "  text");
+}
+
+TEST_F(PushFileLogger, LogFileNames)
+{
+    PUSHLogFileManagerDefault m(home.pathFor("L"));
+    std::string app = PUSHLogFileManagerDefault::applicationName();
+    EXPECT_TRUE(m.isLogFile(app + " 2024-01-31 10-20.log"));
+    EXPECT_TRUE(m.isLogFile(app + " 2024-01-31 10-20 2.log"));
+    EXPECT_FALSE(m.isLogFile(app + " 2024-01-31.log"));
+    EXPECT_FALSE(m.isLogFile(app + " 2024-01-31 10-20 x y.log"));
+    EXPECT_FALSE(m.isLogFile(app + " 2024-13-45 10-20.log"));
+    EXPECT_FALSE(m.isLogFile("other 2024-01-31 10-20.log"));
+    EXPECT_FALSE(m.isLogFile(app + " 2024-01-31 10-20.txt"));
+}
+
+TEST_F(PushFileLogger, QuotaSparesTheCurrentFile)
+{
+    PUSHLogFileManagerDefault m(home.pathFor("Q"));
+    m.maximumNumberOfLogFiles = 0;
+    m.logFilesDiskQuota = 0;
+    std::string older = m.createNewLogFile();
+    std::string newer = m.createNewLogFile();
+    std::ofstream(newer) << "0123456789";
+    std::ofstream(older) << "x";
+    m.deleteOldLogFiles();
+    EXPECT_EQ(m.sortedLogFileNames().size(), 2u); // no quota, no count: nothing deleted
+    m.logFilesDiskQuota = 5;
+    m.deleteOldLogFiles();
+    auto names = m.sortedLogFileNames();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(m.logsDirectory() + "/" + names[0], newer);
+}
+
+TEST_F(PushFileLogger, RenameKeepsThePathWhenTheMoveFails)
+{
+    PUSHLogFileManagerDefault m(home.pathFor("R"));
+    auto info = PUSHLogFileInfo::logFileWithPath(m.createNewLogFile());
+    info->renameFile("renamed.log");
+    EXPECT_EQ(info->fileName(), "renamed.log");
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(info->filePath()));
+    NSFileManager::defaultManager()->removeItemAtPath(info->filePath());
+    info->renameFile("again.log");
+    EXPECT_EQ(info->fileName(), "renamed.log");
+}
+
+} // namespace

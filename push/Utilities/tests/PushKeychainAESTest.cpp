@@ -1,0 +1,158 @@
+// AES sizes, round trips and bad keys; keychain store round trips, encodings and failures.
+#include <gtest/gtest.h>
+
+#include "platform/persistence/NSKeyedArchiver.h"
+#include "platform/persistence/NSPropertyListSerialization.h"
+#include "platform/security/SecItem.h"
+#include "platform/security/SecTestSeams.h"
+#include "push/Utilities/PUSHAES.h"
+#include "push/Utilities/PUSHKeychain.h"
+#include "push/Utilities/PUSHLog.h"
+#include "testing/TempHome.h"
+
+namespace {
+
+const std::string kKey = "ABCDEFGHIJKLMNOP_QRSTUVWXYZ_ABCD"; // 32 bytes
+
+TEST(PushAES, SizesAndRoundTrips)
+{
+    auto three = PUSHAES::encrypt("abc", kKey);
+    ASSERT_TRUE(three);
+    EXPECT_EQ(three->size(), 16u);
+    auto sixteen = PUSHAES::encrypt(std::string(16, 'x'), kKey);
+    ASSERT_TRUE(sixteen);
+    EXPECT_EQ(sixteen->size(), 32u);
+    EXPECT_EQ(PUSHAES::decrypt(*three, kKey), "abc");
+    EXPECT_EQ(PUSHAES::decrypt(*sixteen, kKey), std::string(16, 'x'));
+    EXPECT_FALSE(PUSHAES::encrypt("", kKey));
+    EXPECT_FALSE(PUSHAES::decrypt(Bytes {}, kKey));
+    EXPECT_FALSE(PUSHAES::AES256EncryptData(Bytes {}, kKey));
+}
+
+TEST(PushAES, KeysUseTheirFirstSixteenBytes)
+{
+    Bytes data { 1, 2, 3 };
+    EXPECT_EQ(PUSHAES::AES256EncryptData(data, kKey), PUSHAES::AES256EncryptData(data, kKey.substr(0, 16) + "zz"));
+    // Texts over 32 bytes still key with their first 16 bytes.
+    EXPECT_EQ(PUSHAES::AES256EncryptData(data, kKey + "_EXTRA_LONG_TAIL"), PUSHAES::AES256EncryptData(data, kKey));
+    // Short keys are zero-filled, not read past their end.
+    auto shortKey = PUSHAES::AES256EncryptData(data, "k");
+    EXPECT_EQ(PUSHAES::AES256EncryptData(data, std::string("k\0\0", 3)), shortKey);
+    EXPECT_EQ(PUSHAES::AES256DecryptData(*shortKey, "k"), data);
+}
+
+TEST(PushAES, WrongKeysAndBadDataNeverCrash)
+{
+    auto sealed = PUSHAES::encrypt("secret text", kKey);
+    ASSERT_TRUE(sealed);
+    auto other = PUSHAES::decrypt(*sealed, "ANOTHER_KEY_OF_THE_SAME_LENGTH_X");
+    EXPECT_NE(other, std::optional<std::string>("secret text"));
+    EXPECT_FALSE(PUSHAES::AES256DecryptData(Bytes(15, 1), kKey)); // not whole blocks
+    EXPECT_FALSE(PUSHAES::AES256DecryptData(Bytes(16, 0), kKey).has_value()
+        && PUSHAES::AES256DecryptData(Bytes(16, 0), kKey)->size() > 16);
+}
+
+TEST(PushAES, ContextCipherMatchesOneShotAndRefusesShortKeys)
+{
+    auto aes = PUSHAES::sharedAESUtils();
+    EXPECT_EQ(aes, PUSHAES::sharedAESUtils());
+    Bytes key(kKey.begin(), kKey.end());
+    Bytes data { 'h', 'e', 'l', 'l', 'o' };
+    auto sealed = aes->encrypt(data, key, kCCOptionPKCS7Padding | kCCOptionECBMode);
+    ASSERT_TRUE(sealed);
+    EXPECT_EQ(sealed, PUSHAES::AES256EncryptData(data, kKey));
+    EXPECT_EQ(aes->decrypt(*sealed, key, kCCOptionPKCS7Padding | kCCOptionECBMode), data);
+    // CBC with the zero vector: the first block equals ECB's.
+    auto cbc = aes->encrypt(data, key, kCCOptionPKCS7Padding);
+    ASSERT_TRUE(cbc);
+    EXPECT_EQ(*cbc, *sealed);
+    EXPECT_FALSE(aes->encrypt(data, Bytes(15, 1), kCCOptionPKCS7Padding));
+    EXPECT_FALSE(aes->decrypt(Bytes(17, 0), key, kCCOptionPKCS7Padding | kCCOptionECBMode));
+}
+
+class CapturingLogger : public PUSHAbstractLogger {
+public:
+    void logMessage(const PUSHLogMessage& message) override { lines.push_back(message.message); }
+    std::vector<std::string> lines;
+};
+
+class PushKeychain : public ::testing::Test {
+protected:
+    void SetUp() override { PUSHLog::addLogger(logger); }
+    void TearDown() override
+    {
+        PUSHLog::removeAllLoggers();
+        PUSHLog::flushLog();
+        security::resetTestSeams();
+    }
+    testing_support::TempHome home;
+    std::shared_ptr<CapturingLogger> logger = std::make_shared<CapturingLogger>();
+    PUSHKeychain store { "push.service", "", 4 };
+};
+
+TEST_F(PushKeychain, StringsAddThenUpdate)
+{
+    EXPECT_TRUE(store.objectForKey("alias").isAbsent());
+    EXPECT_TRUE(store.setObject("first", "alias"));
+    EXPECT_TRUE(store.setObject("second", "alias"));
+    EXPECT_EQ(store.objectForKey("alias").asString(), "second");
+    EXPECT_EQ(store.dataForKey("alias").asData(), (Bytes { 's', 'e', 'c', 'o', 'n', 'd' }));
+    Value found;
+    EXPECT_EQ(SecItemCopyMatching(Value::dictionary({ { kSecClass, kSecClassGenericPassword },
+                                      { kSecAttrAccount, "alias" }, { kSecReturnAttributes, true } }),
+                  &found),
+        errSecSuccess);
+    EXPECT_EQ(found[kSecAttrAccessible].asString(), kSecAttrAccessibleAfterFirstUnlockThisDeviceOnly);
+    EXPECT_TRUE(logger->lines.empty()); // reading a missing key is silent
+}
+
+TEST_F(PushKeychain, PropertyListValuesRoundTrip)
+{
+    Value identity = Value::dictionary({ { "uid", 42 }, { "tokens", Value::array({ "a", "b" }) } });
+    EXPECT_TRUE(store.setObject(identity, "identity"));
+    EXPECT_EQ(store.objectForKey("identity"), identity);
+    // A string that is itself a binary property list is never stored as bare bytes (it would
+    // read back as the list inside); here its NUL bytes can't go into a property list string,
+    // so it is refused and the stored value stays.
+    auto plist = NSPropertyListSerialization::dataWithPropertyList(Value("x"), NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(plist);
+    std::string tricky(plist->begin(), plist->end());
+    EXPECT_TRUE(store.setObject("before", "tricky"));
+    EXPECT_FALSE(store.setObject(tricky, "tricky"));
+    EXPECT_EQ(store.objectForKey("tricky").asString(), "before");
+}
+
+TEST_F(PushKeychain, RemovalAndUnstorableValues)
+{
+    EXPECT_FALSE(store.removeObjectForKey("never"));
+    ASSERT_FALSE(logger->lines.empty());
+    EXPECT_EQ(logger->lines.back(), "PUSHKeychain failed to delete data for key 'never', error: -25300");
+    EXPECT_TRUE(store.setObject("keep", "k"));
+    // A value that can't be a property list is refused and leaves the item alone.
+    EXPECT_FALSE(store.setObject(Value::dictionary({ { "n", Value::null() } }), "k"));
+    EXPECT_EQ(store.objectForKey("k").asString(), "keep");
+    EXPECT_TRUE(store.removeObjectForKey("k"));
+    EXPECT_TRUE(store.objectForKey("k").isAbsent());
+}
+
+TEST_F(PushKeychain, KeyedArchivesAreRefusedAndFailuresLogged)
+{
+    Value archive = Value::dictionary({ { "$archiver", "NSKeyedArchiver" }, { "$version", 100000 } });
+    auto bytes = NSPropertyListSerialization::dataWithPropertyList(archive, NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(bytes);
+    ASSERT_EQ(SecItemAdd(Value::dictionary({ { kSecClass, kSecClassGenericPassword }, { kSecAttrService, "push.service" },
+                             { kSecAttrAccount, "archived" }, { kSecValueData, *bytes } }),
+                  nullptr),
+        errSecSuccess);
+    EXPECT_TRUE(store.objectForKey("archived").isAbsent());
+    EXPECT_EQ(logger->lines.back().rfind("PUSHKeychain failed to decode data for key 'archived'", 0), 0u);
+
+    security::injectStatus(security::SecOperation::CopyMatching, errSecInteractionNotAllowed);
+    EXPECT_TRUE(store.dataForKey("archived").isAbsent());
+    EXPECT_EQ(logger->lines.back(), "PUSHKeychain failed to retrieve data for key 'archived', error: -25308");
+    security::injectStatus(security::SecOperation::Add, errSecIO);
+    EXPECT_FALSE(store.setObject("v", "fresh"));
+    EXPECT_EQ(logger->lines.back(), "PUSHKeychain failed to store data for key 'fresh', error: -36");
+}
+
+} // namespace

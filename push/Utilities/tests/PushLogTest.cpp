@@ -1,0 +1,204 @@
+// Dispatcher delivery by mask, synchronous hand-off, the in-flight bound, formatter lines and
+// the system-log records.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <regex>
+
+#include "platform/threading/NSNotificationCenter.h"
+#include "push/Utilities/PUSHASLLogger.h"
+#include "push/Utilities/PUSHCustomFormatter.h"
+#include "push/Utilities/PUSHLog.h"
+
+namespace {
+
+class RecordingLogger : public PUSHAbstractLogger {
+public:
+    std::string loggerName() override { return "test.recording"; }
+    void logMessage(const PUSHLogMessage& message) override
+    {
+        std::lock_guard lock(mutex);
+        lines.push_back(formatter_ ? formatter_->formatLogMessage(message).value_or("") : message.message);
+    }
+    void flush() override { ++flushes; }
+    std::vector<std::string> snapshot()
+    {
+        std::lock_guard lock(mutex);
+        return lines;
+    }
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    std::atomic<int> flushes { 0 };
+};
+
+// Holds every message until released, to fill the dispatcher.
+class GateLogger : public PUSHAbstractLogger {
+public:
+    void logMessage(const PUSHLogMessage&) override
+    {
+        std::unique_lock lock(mutex);
+        ++entered;
+        changed.notify_all();
+        changed.wait(lock, [this] { return open; });
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    bool waitEntered(int count)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return entered >= count; });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    int entered = 0;
+    bool open = false;
+};
+
+class PushLog : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        PUSHLog::removeAllLoggers();
+        PUSHLog::flushLog();
+        push_utilities::setSystemLogSink(nullptr);
+    }
+    static void logLine(std::uint64_t flag, const char* text)
+    {
+        PUSHLog::log(false, 31, flag, 0, "/src/Dir/PUSHThing.mm", "f", 1, Value(), "%s", text);
+    }
+};
+
+TEST_F(PushLog, DeliversByMaskAndSynchronously)
+{
+    auto all = std::make_shared<RecordingLogger>();
+    auto debug = std::make_shared<RecordingLogger>();
+    auto info = std::make_shared<RecordingLogger>();
+    auto none = std::make_shared<RecordingLogger>();
+    PUSHLog::addLogger(all);
+    PUSHLog::addLogger(debug, PUSH_LOG_LEVEL_DEBUG);
+    PUSHLog::addLogger(info, PUSH_LOG_LEVEL_INFO);
+    PUSHLog::addLogger(none, PUSH_LOG_LEVEL_OFF);
+    logLine(PUSH_LOG_FLAG_DEBUG, "d");
+    logLine(PUSH_LOG_FLAG_ERROR, "e");
+    logLine(PUSH_LOG_FLAG_VERBOSE, "v");
+    // Synchronous calls have returned only after the loggers ran: no waiting needed.
+    EXPECT_EQ(all->snapshot(), (std::vector<std::string> { "d", "e", "v" }));
+    EXPECT_EQ(debug->snapshot(), (std::vector<std::string> { "d", "e" }));
+    EXPECT_EQ(info->snapshot(), (std::vector<std::string> { "e" }));
+    EXPECT_TRUE(none->snapshot().empty());
+    EXPECT_EQ(PUSHLog::allLoggers().size(), 4u);
+}
+
+TEST_F(PushLog, SerialFanOutAndDuplicatesAndRemoval)
+{
+    PUSHLog::setProcessorCount(1);
+    auto twice = std::make_shared<RecordingLogger>();
+    PUSHLog::addLogger(twice);
+    PUSHLog::addLogger(twice);
+    PUSHLog::removeLogger(std::make_shared<RecordingLogger>()); // never added: no change
+    PUSHLog::log(false, 31, 4, 0, "a.m", "f", 1, Value(), nullptr); // null format: nothing
+    logLine(PUSH_LOG_FLAG_INFO, "x");
+    EXPECT_EQ(twice->snapshot(), (std::vector<std::string> { "x", "x" }));
+    PUSHLog::removeLogger(twice);
+    logLine(PUSH_LOG_FLAG_INFO, "y");
+    EXPECT_EQ(twice->snapshot().size(), 3u); // one node left
+    PUSHLog::setProcessorCount(std::thread::hardware_concurrency());
+}
+
+TEST_F(PushLog, MessageFields)
+{
+    PUSHLogMessage a("m", 31, 1, 0, "/a/b/Name.tar.gz", "fn", 3, Value(), 0, 12.5);
+    EXPECT_EQ(a.fileName, "Name.tar");
+    EXPECT_EQ(a.timestamp, 12.5);
+    PUSHLogMessage b("m", 31, 1, 0, "Plain", "fn", 3, Value(), 0, std::nullopt);
+    EXPECT_EQ(b.fileName, "Plain");
+    EXPECT_GT(b.timestamp, 0);
+    EXPECT_FALSE(b.threadID.empty());
+    EXPECT_EQ(PUSHLog::levelForClassWithName("Anything"), PUSH_LOG_LEVEL_ALL);
+    EXPECT_TRUE(PUSHLog::registeredClassNames().empty());
+}
+
+TEST_F(PushLog, BlocksBeyondThousandMessagesInFlight)
+{
+    auto gate = std::make_shared<GateLogger>();
+    PUSHLog::addLogger(gate);
+    for (int i = 0; i < PUSHLog::kMaxQueuedMessages; ++i)
+        PUSHLog::log(true, 31, 4, 0, "f.m", "f", 1, Value(), "%d", i);
+    ASSERT_TRUE(gate->waitEntered(1));
+    auto extra = std::async(std::launch::async, [] { PUSHLog::log(true, 31, 4, 0, "f.m", "f", 1, Value(), "over"); });
+    EXPECT_EQ(extra.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    gate->release();
+    EXPECT_EQ(extra.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    PUSHLog::flushLog();
+}
+
+TEST_F(PushLog, TerminateNotificationFlushesLoggers)
+{
+    auto logger = std::make_shared<RecordingLogger>();
+    PUSHLog::addLogger(logger);
+    NSNotificationCenter::defaultCenter()->postNotificationName("UIApplicationWillTerminateNotification");
+    EXPECT_EQ(logger->flushes.load(), 1);
+}
+
+TEST_F(PushLog, CustomFormatterLines)
+{
+    PUSHCustomFormatter push(0), other(1), none(2);
+    PUSHLogMessage m("hello 1", 31, PUSH_LOG_FLAG_WARNING, 0, "/x/PUSHUdpSocket.m", "f", 1, Value(), 0, 1e9 + 0.25);
+    std::regex shape(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.250 \| PUSH \| W - \[PUSHUdpSocket\] hello 1)");
+    EXPECT_TRUE(std::regex_match(*push.formatLogMessage(m), shape)) << *push.formatLogMessage(m);
+    EXPECT_NE(other.formatLogMessage(m)->find(" | ZIzezave | W - "), std::string::npos);
+    EXPECT_NE(none.formatLogMessage(m)->find(" | (null) | W - "), std::string::npos);
+    for (auto [flag, letter] : std::vector<std::pair<std::uint64_t, std::string>> {
+             { 1, "E" }, { 2, "W" }, { 4, "I" }, { 8, "D" }, { 16, "V" }, { 3, "V" } })
+        EXPECT_EQ(PUSHCustomFormatter::letterForFlag(flag), letter);
+}
+
+TEST_F(PushLog, FormatterCountsLoggersAndIsUsedByThem)
+{
+    auto formatter = std::make_shared<PUSHCustomFormatter>();
+    auto a = std::make_shared<RecordingLogger>();
+    auto b = std::make_shared<RecordingLogger>();
+    a->setLogFormatter(formatter);
+    b->setLogFormatter(formatter);
+    EXPECT_EQ(a->logFormatter(), formatter);
+    EXPECT_EQ(formatter->loggerCount(), 2);
+    PUSHLog::addLogger(a);
+    PUSHLog::addLogger(b);
+    logLine(PUSH_LOG_FLAG_ERROR, "boom");
+    ASSERT_EQ(a->snapshot().size(), 1u);
+    EXPECT_NE(a->snapshot()[0].find(" | PUSH | E - [PUSHThing] boom"), std::string::npos);
+    b->setLogFormatter(nullptr);
+    EXPECT_EQ(b->logFormatter(), nullptr);
+    EXPECT_EQ(formatter->loggerCount(), 1);
+}
+
+TEST_F(PushLog, SystemLogRecords)
+{
+    std::mutex mutex;
+    std::vector<Value> records;
+    push_utilities::setSystemLogSink([&](const std::string&, const Value& record) {
+        std::lock_guard lock(mutex);
+        records.push_back(record);
+    });
+    auto asl = PUSHASLLogger::sharedInstance();
+    EXPECT_EQ(PUSHASLLogger::sharedInstance(), asl);
+    EXPECT_EQ(PUSHASLLogger::init(), nullptr);
+    PUSHLog::addLogger(asl, PUSH_LOG_LEVEL_VERBOSE);
+    logLine(PUSH_LOG_FLAG_ERROR, "one");
+    logLine(3, "three");
+    PUSHLog::log(false, 31, 1, 0, "/p/PUSHASLLogCapture.m", "f", 1, Value(), "skipped");
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0]["Level"].asString(), "2");
+    EXPECT_EQ(records[0]["Message"].asString(), "one");
+    EXPECT_EQ(records[0]["ReadUID"].asString(), std::to_string(::geteuid()));
+    EXPECT_EQ(records[1]["Level"].asString(), "5");
+}
+
+} // namespace
