@@ -1,0 +1,67 @@
+// A fixture for the QR-code screens: the lead screens' fixture (data server, virtual time, a
+// window with a navigation controller) plus the app's image resources, an empty album and
+// picker registry, and helpers to push a screen, lay out its table and pick pictures.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/prospecting/tests/ScreenTestSupport.h"
+#include "platform/uikit/PhotoAlbum.h"
+#include "platform/uikit/UIImagePickerController.h"
+
+namespace app::test {
+
+class QrScreenTest : public ScreenTest {
+protected:
+    QrScreenTest()
+    {
+        graphics::setResourceResolver([](const std::string& relative) {
+            auto path = resourceDir() / relative;
+            return std::filesystem::exists(path) ? path.string() : std::string();
+        });
+        uikit::album::reset();
+        uikit::album::setFolder(home_.pathFor("Media/DCIM"));
+        uikit::imagePicker::reset();
+    }
+    ~QrScreenTest() override
+    {
+        uikit::imagePicker::reset();
+        uikit::album::reset();
+        graphics::setResourceResolver({});
+    }
+
+    static std::filesystem::path resourceDir()
+    {
+        const char* source = std::getenv("QM_SOURCE_DIR");
+        return std::filesystem::path(source ? source : ".") / "app" / "resources";
+    }
+    // A picture the user might pick (an app resource).
+    static UIImageRef picture(const std::string& file = "toutou@2x.png")
+    {
+        return UIImage::imageWithContentsOfFile((resourceDir() / file).string());
+    }
+
+    // Pushes the screen (its view loads) without waiting for anything.
+    template <class Screen>
+    std::shared_ptr<Screen> push(std::shared_ptr<Screen> screen)
+    {
+        navigation->pushViewController(screen, false);
+        screen->view();
+        return screen;
+    }
+    template <class Screen>
+    static void layoutTable(const std::shared_ptr<Screen>& screen)
+    {
+        screen->mytableView()->layoutIfNeeded();
+    }
+    std::size_t requestCount(const std::string& path) { return server().requests(path).size(); }
+    bool waitForRequests(const std::string& path, std::size_t count)
+    {
+        return waitFor([&] { return requestCount(path) >= count; });
+    }
+    static std::shared_ptr<UIActionSheet> topSheet() { return std::dynamic_pointer_cast<UIActionSheet>(uikit::topAlert()); }
+};
+
+} // namespace app::test

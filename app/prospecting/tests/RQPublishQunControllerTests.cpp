@@ -1,0 +1,238 @@
+// The QR-code forms against our data server: the rows, the province and city pickers, every
+// field check in its order with its limits, and the multipart upload with its picture.
+#include "app/DVUUID.h"
+#include "app/prospecting/RQPublishQunController.h"
+#include "app/prospecting/tests/JZQunTestSupport.h"
+
+using dataserver::Failure;
+
+namespace app::test {
+
+namespace {
+
+constexpr const char* kDistricts = "district/listSubDistrict.do";
+constexpr const char* kSave = "qrcode/saveCode.do";
+
+class QrForm : public QrScreenTest {
+protected:
+    template <class Form>
+    std::shared_ptr<Form> openForm()
+    {
+        auto form = push(Form::create());
+        layoutTable(form);
+        return form;
+    }
+    // The section of the field rows.
+    static NSInteger fields(const std::shared_ptr<RQPublishQunController>& form)
+    {
+        return form->mytableView()->numberOfSections() - 1;
+    }
+    void tapRow(const std::shared_ptr<RQPublishQunController>& form, NSInteger row)
+    {
+        form->mytableView()->userSelectRowAtIndexPath({ fields(form), row });
+    }
+    void pickProvince(const std::shared_ptr<RQPublishQunController>& form, NSInteger row)
+    {
+        tapRow(form, 2);
+        ASSERT_TRUE(waitFor([&] { return form->listShu() != nullptr; }));
+        choose(form->listShu(), row);
+    }
+    void pickCity(const std::shared_ptr<RQPublishQunController>& form, NSInteger row)
+    {
+        tapRow(form, 3);
+        ASSERT_TRUE(waitFor([&] { return form->listType() != nullptr; }));
+        choose(form->listType(), row);
+    }
+    void pickPicture(const std::shared_ptr<RQPublishQunController>& form)
+    {
+        form->erWeiMa()->addPicture1();
+        ASSERT_TRUE(topSheet());
+        topSheet()->tapButtonAtIndex(0);
+        ASSERT_TRUE(waitFor([&] { return uikit::imagePicker::topPicker() && uikit::imagePicker::topPicker()->isOnScreen(); }));
+        ASSERT_TRUE(uikit::imagePicker::topPicker()->pickImage(picture()));
+        ASSERT_TRUE(waitFor([&] { return form->erWeiMa()->contentYes() && !form->presentedViewController(); }));
+    }
+    void fillAll(const std::shared_ptr<RQPublishQunController>& form)
+    {
+        form->titleFeild()->setText("同城交友群");
+        pickProvince(form, 0);
+        pickCity(form, 0);
+        form->quZhuLiaoTianFeild()->setText("wx_10086");
+        form->jianJie()->setText("每天分享");
+        pickPicture(form);
+    }
+    std::string submitRefusal(const std::shared_ptr<RQPublishQunController>& form)
+    {
+        clearHuds();
+        tap(form->submitButton());
+        return lastHud(form->view());
+    }
+};
+
+TEST_F(QrForm, TwinsShowTheirRowsTextsAndNote)
+{
+    auto group = openForm<RQPublishQunController>();
+    EXPECT_EQ(group->myTitle()->text(), "标题");
+    EXPECT_EQ(group->mytableView()->numberOfSections(), 2);
+    EXPECT_EQ(group->submitButton()->titleForState(UIControlStateNormal), "提交申请");
+    EXPECT_EQ(group->submitButton()->frame(), CGRectMake(0, 568 - 104, 320, 40));
+    EXPECT_EQ(group->mytableView()->frame(), CGRectMake(0, 0, 320, 568 - 64));
+    auto note = group->mytableView()->cellForRowAtIndexPath({ 0, 0 });
+    ASSERT_TRUE(note);
+    auto noteLabel = std::dynamic_pointer_cast<UILabel>(note->contentView()->subviews().at(0));
+    ASSERT_TRUE(noteLabel);
+    EXPECT_EQ(noteLabel->text().rfind("温馨提示:每个用户一次只能上传一个聊天群", 0), 0u);
+    auto titleRow = group->mytableView()->cellForRowAtIndexPath({ 1, 0 });
+    ASSERT_TRUE(titleRow);
+    EXPECT_EQ(titleRow->textLabel()->text(), "群标题:");
+    // "群标题:" is 4 long: the field starts at 80 and is 320 - 108 wide.
+    EXPECT_EQ(group->titleFeild()->frame(), CGRectMake(80, 8, 212, 30));
+    EXPECT_EQ(group->titleFeild()->superview(), titleRow->contentView());
+    EXPECT_EQ(group->erWeiMa()->frame().origin.x, 80);
+
+    auto personal = openForm<JQUpdateQunController>();
+    EXPECT_EQ(personal->mytableView()->numberOfSections(), 1);
+    EXPECT_EQ(personal->submitButton()->titleForState(UIControlStateNormal), "上传更新(一天只能更新一次)");
+    EXPECT_EQ(personal->titleNameArray().at(4), "聊天号");
+    auto accountRow = personal->mytableView()->cellForRowAtIndexPath({ 0, 4 });
+    ASSERT_TRUE(accountRow);
+    EXPECT_EQ(accountRow->textLabel()->text(), "聊天号");
+    EXPECT_EQ(personal->quZhuLiaoTianFeild()->frame().origin.x, 15 + 3 * 20);
+}
+
+TEST_F(QrForm, ProvinceThenCityAndTheirMishaps)
+{
+    auto form = openForm<RQPublishQunController>();
+    // The city before any province asks for nothing.
+    tapRow(form, 3);
+    EXPECT_EQ(lastHud(form->view()), "获取数据失败");
+    EXPECT_EQ(requestCount(kDistricts), 0u);
+
+    pickProvince(form, 0);
+    EXPECT_FALSE(form->listShu());
+    ASSERT_TRUE(form->shengId());
+    std::string province = *form->shengId();
+    EXPECT_EQ(form->qunType()->text(), form->ariaArray()[0]["name"].description());
+    EXPECT_EQ(form->qunType()->textColor(), UIColor::blackColor());
+
+    pickCity(form, 1);
+    auto cityRequest = server().requests(kDistricts).back();
+    EXPECT_EQ(cityRequest.params.at("parentId"), province);
+    ASSERT_TRUE(form->shiId());
+    std::string city = *form->shiId();
+    EXPECT_NE(form->quYuLabel()->text(), "请选择");
+
+    // A tap beside the picker closes it and keeps the choice.
+    tapRow(form, 2);
+    ASSERT_TRUE(waitFor([&] { return form->listShu() != nullptr; }));
+    form->listShu()->removeMyOfView(nullptr);
+    EXPECT_FALSE(form->listShu());
+    EXPECT_EQ(form->shengId(), province);
+    EXPECT_EQ(form->shiId(), city);
+
+    // The same province again keeps its city; another one asks for a city of its own.
+    pickProvince(form, 0);
+    EXPECT_EQ(form->shiId(), city);
+    pickProvince(form, 1);
+    EXPECT_NE(form->shengId(), province);
+    EXPECT_FALSE(form->shiId());
+    EXPECT_EQ(form->quYuLabel()->text(), "请选择");
+
+    // A refused region list shows the server's words; a failed one "出错".
+    server().fail(kDistricts, Failure::refuse("地区维护中"));
+    tapRow(form, 2);
+    EXPECT_TRUE(waitForHud(form->view(), "地区维护中"));
+    server().fail(kDistricts, Failure::http(500));
+    tapRow(form, 2);
+    EXPECT_TRUE(waitForHud(form->view(), "出错"));
+}
+
+TEST_F(QrForm, ChecksRunInOrderWithTheirLimits)
+{
+    auto form = openForm<JQUpdateQunController>();
+    EXPECT_EQ(submitRefusal(form), "填写标题");
+    form->titleFeild()->setText(std::string(21, 'a'));
+    EXPECT_EQ(submitRefusal(form), "标题长度要小于20个字符");
+    form->titleFeild()->setText(std::string(20, 'a'));
+    EXPECT_EQ(submitRefusal(form), "选择省");
+    std::string chinese;
+    for (int i = 0; i < 20; ++i)
+        chinese += "群";
+    form->titleFeild()->setText(chinese);
+    EXPECT_EQ(submitRefusal(form), "选择省") << "twenty Chinese characters are twenty";
+    pickProvince(form, 0);
+    EXPECT_EQ(submitRefusal(form), "选择市");
+    pickCity(form, 0);
+    EXPECT_EQ(submitRefusal(form), "请填写聊天号");
+    form->quZhuLiaoTianFeild()->setText(std::string(51, '1'));
+    EXPECT_EQ(submitRefusal(form), "聊天号长度要小于50个字符");
+    form->quZhuLiaoTianFeild()->setText(std::string(50, '1'));
+    EXPECT_EQ(submitRefusal(form), "填写简介");
+    form->jianJie()->setText(std::string(201, 'x'));
+    EXPECT_EQ(submitRefusal(form), "简介长度要小于200个字符");
+    form->jianJie()->setText(std::string(200, 'x'));
+    EXPECT_EQ(submitRefusal(form), "上传群二维码");
+    testing_support::settle(2);
+    EXPECT_EQ(requestCount(kSave), 0u) << "no refused form is sent";
+    EXPECT_EQ(form->quZhuLiaoTianFeild()->text(), std::string(50, '1')) << "inputs are kept";
+
+    pickPicture(form);
+    EXPECT_FALSE(form->firstRefusal());
+}
+
+TEST_F(QrForm, UploadCarriesTheFieldsAndThePictureThenPops)
+{
+    auto form = openForm<RQPublishQunController>();
+    fillAll(form);
+    std::string city = *form->shiId();
+    tap(form->submitButton());
+    EXPECT_EQ(lastHud(form->view()), "提交中");
+    ASSERT_TRUE(waitFor([&] { return navigation->topViewController() != form; }));
+    EXPECT_EQ(lastHud(form->view()), "提交成功");
+
+    auto sent = server().requests(kSave);
+    ASSERT_EQ(sent.size(), 1u);
+    const auto& params = sent[0].params;
+    EXPECT_EQ(params.at("clientId"), DVUUID::uuidForDevice());
+    EXPECT_EQ(params.at("title"), "同城交友群");
+    EXPECT_EQ(params.at("area_id"), city);
+    EXPECT_EQ(params.at("account"), "wx_10086");
+    EXPECT_EQ(params.at("description"), "每天分享");
+    EXPECT_EQ(params.at("type"), "3");
+    ASSERT_EQ(sent[0].files.size(), 1u);
+    EXPECT_EQ(sent[0].files[0].name, "imgpath");
+    EXPECT_EQ(sent[0].files[0].filename, "fdsfds.png");
+    EXPECT_EQ(sent[0].files[0].contentType, "image/png");
+    EXPECT_GT(sent[0].files[0].size, 0u);
+
+    // The new code is in the server's group list.
+    auto stored = server().world().qrcodes("3", 0, 20);
+    ASSERT_FALSE(stored.items.empty());
+    bool found = false;
+    for (const auto& code : stored.items)
+        found = found || code.title == "同城交友群";
+    EXPECT_TRUE(found);
+}
+
+TEST_F(QrForm, RefusedOrFailedUploadKeepsTheFormFilled)
+{
+    auto form = openForm<JQUpdateQunController>();
+    fillAll(form);
+    server().fail(kSave, Failure::refuse("今天已经更新过了"));
+    tap(form->submitButton());
+    ASSERT_TRUE(waitForHud(form->view(), "今天已经更新过了"));
+    EXPECT_EQ(navigation->topViewController(), form);
+    EXPECT_EQ(hudTexts(form->view()), (std::vector<std::string> { "今天已经更新过了" })) << "the waiting HUD is gone";
+    EXPECT_EQ(server().requests(kSave).back().params.at("type"), "2");
+
+    clearHuds();
+    server().fail(kSave, Failure::http(500));
+    tap(form->submitButton());
+    ASSERT_TRUE(waitFor([&] { return requestCount(kSave) == 2 && hudTexts(form->view()).empty(); }));
+    EXPECT_EQ(navigation->topViewController(), form);
+    EXPECT_EQ(form->titleFeild()->text(), "同城交友群");
+}
+
+} // namespace
+
+} // namespace app::test
