@@ -1,5 +1,5 @@
 // The formatter behind stringWithFormat and NSLog (see Format.h). Numeric conversions are
-// rebuilt as a fixed C specification with a 64-bit argument and handed to snprintf, so the
+// rebuilt as a fixed C conversion with a 64-bit argument and handed to snprintf, so the
 // flags behave exactly as in C while the argument can never be of the wrong kind.
 #include "platform/foundation/Format.h"
 

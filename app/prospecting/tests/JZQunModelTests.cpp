@@ -19,7 +19,7 @@ TEST_F(QrRecord, MissingKeysReadNullAndValuesKeepTheirText)
     EXPECT_EQ(bare->position(), 0);
     EXPECT_FALSE(bare->selector());
 
-    auto full = JZQunModel::initWithDic(Value::dictionary({ { "title", 7 }, { "qrcodeId", 15 }, { "categoryName", "微信群" },
+    auto full = JZQunModel::initWithDic(Value::dictionary({ { "title", 7 }, { "qrcodeId", 15 }, { "categoryName", "聊天群" },
         { "areaName", "广州市" }, { "groupaccount", "g1" }, { "fAddtime", "2026-01-02" }, { "descriptions", "简介" },
         { "account", 123456789012LL }, { "type", "3" }, { "areaId", 440100 }, { "position", "12" }, { "qrcodeImg", "" } }));
     EXPECT_EQ(full->qunTitle(), "7");

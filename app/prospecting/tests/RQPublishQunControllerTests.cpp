@@ -57,7 +57,7 @@ protected:
         form->titleFeild()->setText("同城交友群");
         pickProvince(form, 0);
         pickCity(form, 0);
-        form->quZhuLiaoTianFeild()->setText("wx_10086");
+        form->quZhuLiaoTianFeild()->setText("qm_10086");
         form->jianJie()->setText("每天分享");
         pickPicture(form);
     }
@@ -196,7 +196,7 @@ TEST_F(QrForm, UploadCarriesTheFieldsAndThePictureThenPops)
     EXPECT_EQ(params.at("clientId"), DVUUID::uuidForDevice());
     EXPECT_EQ(params.at("title"), "同城交友群");
     EXPECT_EQ(params.at("area_id"), city);
-    EXPECT_EQ(params.at("account"), "wx_10086");
+    EXPECT_EQ(params.at("account"), "qm_10086");
     EXPECT_EQ(params.at("description"), "每天分享");
     EXPECT_EQ(params.at("type"), "3");
     ASSERT_EQ(sent[0].files.size(), 1u);

@@ -63,8 +63,8 @@ TEST_F(UIKitTest, LifecycleRemoteRegistrationAndIncomingEvents)
 
     EXPECT_TRUE(app->openURL(*NSURL::URLWithString("http://example.com/a")));
     app->setCanOpenURLHandler([](const NSURL&) { return false; });
-    EXPECT_FALSE(app->openURL(*NSURL::URLWithString("weixin://")));
-    EXPECT_EQ(app->openedURLs(), (std::vector<std::string> { "http://example.com/a", "weixin://" }));
+    EXPECT_FALSE(app->openURL(*NSURL::URLWithString("chatapp://")));
+    EXPECT_EQ(app->openedURLs(), (std::vector<std::string> { "http://example.com/a", "chatapp://" }));
 }
 
 TEST_F(UIKitTest, LocalNotificationsFireOnTheClock)
