@@ -155,6 +155,20 @@ protected:
 
     mutable NSRecursiveLock lock_;
 
+    // A field read or replaced under `lock_`.
+    template <class T>
+    T locked(const T& field) const
+    {
+        std::lock_guard lock(lock_);
+        return field;
+    }
+    template <class T, class V>
+    void setLocked(T& field, V&& value)
+    {
+        std::lock_guard lock(lock_);
+        field = std::forward<V>(value);
+    }
+
 private:
     void performOnNetworkThread(void (NKURLConnectionOperation::*step)());
     void operationDidStart();

@@ -5,44 +5,37 @@
 
 std::shared_ptr<NSURLRequest> NKURLConnectionOperation::request() const
 {
-    std::lock_guard lock(lock_);
-    return request_;
+    return locked(request_);
 }
 
 void NKURLConnectionOperation::setRequest(std::shared_ptr<NSURLRequest> request)
 {
-    std::lock_guard lock(lock_);
-    request_ = std::move(request);
+    setLocked(request_, std::move(request));
 }
 
 std::shared_ptr<NSURLResponse> NKURLConnectionOperation::response() const
 {
-    std::lock_guard lock(lock_);
-    return response_;
+    return locked(response_);
 }
 
 void NKURLConnectionOperation::setResponse(std::shared_ptr<NSURLResponse> response)
 {
-    std::lock_guard lock(lock_);
-    response_ = std::move(response);
+    setLocked(response_, std::move(response));
 }
 
 NSErrorRef NKURLConnectionOperation::error() const
 {
-    std::lock_guard lock(lock_);
-    return error_;
+    return locked(error_);
 }
 
 std::optional<Bytes> NKURLConnectionOperation::responseData() const
 {
-    std::lock_guard lock(lock_);
-    return responseData_;
+    return locked(responseData_);
 }
 
 void NKURLConnectionOperation::setResponseData(std::optional<Bytes> data)
 {
-    std::lock_guard lock(lock_);
-    responseData_ = std::move(data);
+    setLocked(responseData_, std::move(data));
 }
 
 NSStringEncoding NKURLConnectionOperation::responseStringEncoding()
@@ -121,104 +114,87 @@ bool NKURLConnectionOperation::restartOutputStream()
 
 std::shared_ptr<NSURLCredential> NKURLConnectionOperation::credential() const
 {
-    std::lock_guard lock(lock_);
-    return credential_;
+    return locked(credential_);
 }
 
 void NKURLConnectionOperation::setCredential(std::shared_ptr<NSURLCredential> credential)
 {
-    std::lock_guard lock(lock_);
-    credential_ = std::move(credential);
+    setLocked(credential_, std::move(credential));
 }
 
 std::shared_ptr<NKSecurityPolicy> NKURLConnectionOperation::securityPolicy() const
 {
-    std::lock_guard lock(lock_);
-    return securityPolicy_;
+    return locked(securityPolicy_);
 }
 
 void NKURLConnectionOperation::setSecurityPolicy(std::shared_ptr<NKSecurityPolicy> policy)
 {
-    std::lock_guard lock(lock_);
-    securityPolicy_ = std::move(policy);
+    setLocked(securityPolicy_, std::move(policy));
 }
 
 std::set<NSRunLoopMode> NKURLConnectionOperation::runLoopModes() const
 {
-    std::lock_guard lock(lock_);
-    return runLoopModes_;
+    return locked(runLoopModes_);
 }
 
 void NKURLConnectionOperation::setRunLoopModes(std::set<NSRunLoopMode> modes)
 {
-    std::lock_guard lock(lock_);
-    runLoopModes_ = std::move(modes);
+    setLocked(runLoopModes_, std::move(modes));
 }
 
 dispatch_queue_t NKURLConnectionOperation::completionQueue() const
 {
-    std::lock_guard lock(lock_);
-    return completionQueue_;
+    return locked(completionQueue_);
 }
 
 void NKURLConnectionOperation::setCompletionQueue(dispatch_queue_t queue)
 {
-    std::lock_guard lock(lock_);
-    completionQueue_ = std::move(queue);
+    setLocked(completionQueue_, std::move(queue));
 }
 
 dispatch_group_t NKURLConnectionOperation::completionGroup() const
 {
-    std::lock_guard lock(lock_);
-    return completionGroup_;
+    return locked(completionGroup_);
 }
 
 void NKURLConnectionOperation::setCompletionGroup(dispatch_group_t group)
 {
-    std::lock_guard lock(lock_);
-    completionGroup_ = std::move(group);
+    setLocked(completionGroup_, std::move(group));
 }
 
 Value NKURLConnectionOperation::userInfo() const
 {
-    std::lock_guard lock(lock_);
-    return userInfo_;
+    return locked(userInfo_);
 }
 
 void NKURLConnectionOperation::setUserInfo(Value userInfo)
 {
-    std::lock_guard lock(lock_);
-    userInfo_ = std::move(userInfo);
+    setLocked(userInfo_, std::move(userInfo));
 }
 
 void NKURLConnectionOperation::setUploadProgressBlock(ProgressBlock block)
 {
-    std::lock_guard lock(lock_);
-    uploadProgress_ = std::move(block);
+    setLocked(uploadProgress_, std::move(block));
 }
 
 void NKURLConnectionOperation::setDownloadProgressBlock(ProgressBlock block)
 {
-    std::lock_guard lock(lock_);
-    downloadProgress_ = std::move(block);
+    setLocked(downloadProgress_, std::move(block));
 }
 
 void NKURLConnectionOperation::setWillSendRequestForAuthenticationChallengeBlock(ChallengeBlock block)
 {
-    std::lock_guard lock(lock_);
-    authenticationChallenge_ = std::move(block);
+    setLocked(authenticationChallenge_, std::move(block));
 }
 
 void NKURLConnectionOperation::setCacheResponseBlock(CacheResponseBlock block)
 {
-    std::lock_guard lock(lock_);
-    cacheResponse_ = std::move(block);
+    setLocked(cacheResponse_, std::move(block));
 }
 
 void NKURLConnectionOperation::setRedirectResponseBlock(RedirectResponseBlock block)
 {
-    std::lock_guard lock(lock_);
-    redirectResponse_ = std::move(block);
+    setLocked(redirectResponse_, std::move(block));
 }
 
 void NKURLConnectionOperation::copyCallbacksTo(NKURLConnectionOperation& other) const

@@ -23,12 +23,12 @@
 #include "platform/threading/NSLock.h"
 #include "platform/threading/NSNotificationCenter.h"
 
-inline const std::string NKNetworkingTaskDidResumeNotification = "com.pendrasil.networking.task.resume";
-inline const std::string NKNetworkingTaskDidSuspendNotification = "com.pendrasil.networking.task.suspend";
-inline const std::string NKNetworkingTaskDidCompleteNotification = "com.pendrasil.networking.task.complete";
-inline const std::string NKURLSessionDidInvalidateNotification = "com.pendrasil.networking.session.invalidate";
-inline const std::string NKURLSessionDownloadTaskDidFailToMoveFileNotification
-    = "com.pendrasil.networking.session.download.file-manager-error";
+// Never destroyed: threads that outlive main() may still post them.
+inline const std::string& NKNetworkingTaskDidResumeNotification = *new std::string("com.pendrasil.networking.task.resume");
+inline const std::string& NKNetworkingTaskDidSuspendNotification = *new std::string("com.pendrasil.networking.task.suspend");
+inline const std::string& NKNetworkingTaskDidCompleteNotification = *new std::string("com.pendrasil.networking.task.complete");
+inline const std::string& NKURLSessionDidInvalidateNotification = *new std::string("com.pendrasil.networking.session.invalidate");
+inline const std::string& NKURLSessionDownloadTaskDidFailToMoveFileNotification = *new std::string("com.pendrasil.networking.session.download.file-manager-error");
 
 // Keys of the completion notification's user information.
 inline constexpr const char* NKNetworkingTaskDidCompleteResponseSerializerKey = "com.pendrasil.networking.task.complete.responseserializer";

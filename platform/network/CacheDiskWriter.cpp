@@ -1,6 +1,7 @@
 // The URL cache's background disk writer: one thread, a map of pending writes by path.
 #include "platform/network/CacheDiskWriter.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "platform/threading/WorkerPool.h"
 
 namespace network::cachedisk {
 namespace {
@@ -31,6 +34,10 @@ void writeFileAtomically(const std::string& path, const Bytes& bytes)
     fs::rename(temporary, path, ignored);
 }
 
+// Writes wait a moment after the first one is queued, so that a burst of stores (or the same
+// response stored again and again) costs one wake-up and one file per entry, not one per store.
+constexpr auto kGatherTime = std::chrono::milliseconds(10);
+
 struct Writer {
     std::mutex mutex;
     std::condition_variable work;
@@ -38,24 +45,42 @@ struct Writer {
     std::map<std::string, Bytes> queued;
     // The write in progress, outside the lock: still readable from here until it is on disk.
     std::optional<std::pair<std::string, std::shared_ptr<const Bytes>>> writing;
+    bool asleep = false; // waiting for a first write; only then does a write need to wake it
+    bool hurry = false; // someone waits for the queue to reach the disk
 
     void loop()
     {
         std::unique_lock lock(mutex);
         for (;;) {
+            asleep = true;
             work.wait(lock, [&] { return !queued.empty(); });
-            auto node = queued.extract(queued.begin());
-            auto bytes = std::make_shared<const Bytes>(std::move(node.mapped()));
-            writing.emplace(node.key(), bytes);
-            lock.unlock();
-            writeFileAtomically(node.key(), *bytes);
-            lock.lock();
-            writing.reset();
+            asleep = false;
+            if (!hurry)
+                work.wait_for(lock, kGatherTime, [&] { return hurry; });
+            while (!queued.empty())
+                writeOne(lock);
+            hurry = false;
             idle.notify_all();
         }
     }
+    void writeOne(std::unique_lock<std::mutex>& lock)
+    {
+        auto node = queued.extract(queued.begin());
+        auto bytes = std::make_shared<const Bytes>(std::move(node.mapped()));
+        writing.emplace(node.key(), bytes);
+        lock.unlock();
+        writeFileAtomically(node.key(), *bytes);
+        lock.lock();
+        writing.reset();
+        idle.notify_all();
+    }
     void waitUntilIdle(std::unique_lock<std::mutex>& lock)
     {
+        if (!queued.empty()) {
+            hurry = true;
+            work.notify_one();
+        }
+        threading::BlockingScope blocking;
         idle.wait(lock, [&] { return queued.empty() && !writing; });
     }
 };
@@ -78,7 +103,8 @@ void write(const std::string& path, Bytes bytes)
     Writer& w = writer();
     std::lock_guard lock(w.mutex);
     w.queued.insert_or_assign(path, std::move(bytes));
-    w.work.notify_one();
+    if (w.asleep)
+        w.work.notify_one();
 }
 
 std::optional<Bytes> pending(const std::string& path)
@@ -98,6 +124,7 @@ void remove(const std::string& path)
     {
         std::unique_lock lock(w.mutex);
         w.queued.erase(path);
+        threading::BlockingScope blocking;
         w.idle.wait(lock, [&] { return !w.writing || w.writing->first != path; });
     }
     std::error_code ignored;

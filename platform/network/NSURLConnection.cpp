@@ -6,6 +6,7 @@
 #include "platform/network/NSHTTPCookieStorage.h"
 #include "platform/network/URLError.h"
 #include "platform/threading/NSThread.h"
+#include "platform/threading/WorkerPool.h"
 
 std::shared_ptr<NSURLRequest> NSURLConnectionDelegate::connectionWillSendRequest(
     const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSURLRequest>& request,
@@ -354,6 +355,7 @@ std::optional<Bytes> NSURLConnection::sendSynchronousRequest(
     }
     connection->setDelegateQueue(queue);
     connection->start();
+    threading::BlockingScope blocking;
     std::unique_lock lock(outcome->mutex);
     outcome->done.wait(lock, [&] { return outcome->finished; });
     if (response)

@@ -89,6 +89,7 @@ struct Watchdog {
     std::condition_variable changed;
     std::set<std::shared_ptr<Transfer>> active;
     bool running = false;
+    bool asleep = false;
 
     void add(const std::shared_ptr<Transfer>& transfer)
     {
@@ -98,7 +99,8 @@ struct Watchdog {
             running = true;
             std::thread([this] { loop(); }).detach();
         }
-        changed.notify_all();
+        if (asleep)
+            changed.notify_all(); // only a watchdog idle for a while sleeps without a time-out
     }
     void remove(const std::shared_ptr<Transfer>& transfer)
     {
@@ -131,7 +133,7 @@ struct Pool {
     {
         std::lock_guard lock(mutex);
         queue.push_back(std::move(transfer));
-        if (idle > queue.size() - 1) {
+        if (idle >= queue.size()) {
             work.notify_one();
             return;
         }
@@ -179,10 +181,16 @@ void Pool::worker()
 void Watchdog::loop()
 {
     std::unique_lock lock(mutex);
+    int idleTicks = 0;
     for (;;) {
-        if (active.empty()) {
-            changed.wait(lock);
-            continue;
+        // Between transfers it keeps ticking for a second, so a steady stream of requests never
+        // has to wake it; after that it sleeps until the next transfer.
+        idleTicks = active.empty() ? idleTicks + 1 : 0;
+        if (idleTicks > 50) {
+            asleep = true;
+            changed.wait(lock, [&] { return !active.empty(); });
+            asleep = false;
+            idleTicks = 0;
         }
         changed.wait_for(lock, std::chrono::milliseconds(20));
         std::int64_t now = steadyNow();

@@ -80,10 +80,12 @@ bool exists(const std::string& path)
 
 } // namespace
 
+// Never destroyed: work still running on other threads while the program exits (a cache
+// writing its files) may ask for it after static objects have begun to go.
 std::shared_ptr<NSFileManager> NSFileManager::defaultManager()
 {
-    static const auto manager = std::make_shared<NSFileManager>();
-    return manager;
+    static const auto* manager = new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
+    return *manager;
 }
 
 std::shared_ptr<NSFileManager> NSFileManager::create()

@@ -9,6 +9,8 @@ namespace threading {
 namespace {
 thread_local WorkerPool* currentPool = nullptr;
 thread_local HeldWork* currentHeldWork = nullptr;
+// The running job queued a job without waking anyone (see submit).
+thread_local bool owesWake = false;
 } // namespace
 
 HeldWorkScope::HeldWorkScope(HeldWork* work)
@@ -79,6 +81,15 @@ void WorkerPool::submit(Priority priority, std::function<void()> job)
         return;
     state_->jobs[static_cast<int>(priority)].push_back(std::move(job));
     ++state_->queued;
+    // A job queued from a worker usually comes just before that worker's own job returns (one
+    // block handing on to the next); the worker then takes it itself, and waking a sleeping
+    // worker would only cost a context switch. Should the job block first, the wake is paid
+    // then; should it run on for long, the watchdog pays it.
+    if (currentPool == this && !owesWake) {
+        owesWake = true;
+        startWatchdogLocked();
+        return;
+    }
     if (state_->idle > 0)
         state_->workAvailable.notify_one();
     maybeSpawnLocked();
@@ -93,10 +104,16 @@ void WorkerPool::maybeSpawnLocked()
         return;
     if (s.threads - s.blocked < s.activeLimit)
         spawnLocked();
-    if (!s.hasWatchdog && s.queued > 0) {
-        s.hasWatchdog = true;
-        std::thread([this] { watchdogLoop(); }).detach();
-    }
+    if (s.queued > 0)
+        startWatchdogLocked();
+}
+
+void WorkerPool::startWatchdogLocked()
+{
+    if (state_->hasWatchdog)
+        return;
+    state_->hasWatchdog = true;
+    std::thread([this] { watchdogLoop(); }).detach();
 }
 
 void WorkerPool::spawnLocked()
@@ -129,6 +146,7 @@ void WorkerPool::workerLoop()
             job = nullptr;
             lock.lock();
             ++s.completed;
+            owesWake = false; // what it queued is taken next, by this worker or another
             continue;
         }
         ++s.idle;
@@ -144,18 +162,24 @@ void WorkerPool::workerLoop()
         s.allGone.notify_all();
 }
 
-// Wakes up every 20 ms while jobs wait; when none finished since the last look, every worker is
-// stuck somewhere the pool cannot see, so one more thread is lent.
+// Wakes up every 20 ms while jobs wait: jobs waiting while workers sleep get a worker woken (a
+// job that queued work and ran on), and when no job finished since the last look, every worker
+// is stuck somewhere the pool cannot see, so one more thread is lent. It lingers for a second
+// after the queue empties, so that a steady flow of work does not start one thread after another.
 void WorkerPool::watchdogLoop()
 {
     std::shared_ptr<State> keep = state_;
     State& s = *keep;
     std::unique_lock lock(s.mutex);
     std::uint64_t lastCompleted = s.completed;
-    while (!s.stopping && s.queued > 0) {
+    int emptyTicks = 0;
+    while (!s.stopping && emptyTicks < 50) {
         s.watchdogWake.wait_for(lock, std::chrono::milliseconds(20));
         if (s.stopping)
             break;
+        emptyTicks = s.queued > 0 ? 0 : emptyTicks + 1;
+        if (s.queued > 0 && s.idle > 0)
+            s.workAvailable.notify_all();
         if (s.queued > s.idle && s.completed == lastCompleted && s.threads < s.threadLimit)
             spawnLocked();
         lastCompleted = s.completed;
@@ -167,6 +191,11 @@ void WorkerPool::watchdogLoop()
 void WorkerPool::blockingBegan()
 {
     std::lock_guard lock(state_->mutex);
+    if (owesWake) {
+        owesWake = false;
+        if (state_->idle > 0)
+            state_->workAvailable.notify_one();
+    }
     ++state_->blocked;
     maybeSpawnLocked();
 }

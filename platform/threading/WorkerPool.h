@@ -41,6 +41,7 @@ private:
     void workerLoop();
     void spawnLocked();
     void maybeSpawnLocked();
+    void startWatchdogLocked();
     void watchdogLoop();
     void blockingBegan();
     void blockingEnded();

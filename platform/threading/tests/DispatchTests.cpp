@@ -408,6 +408,42 @@ TEST(WorkerPool, HigherPriorityJobsRunFirst)
     EXPECT_EQ(order, (std::vector<std::string> { "high", "default-1", "default-2", "low", "background" }));
 }
 
+// A job that queues work wakes nobody at first (it usually takes the work itself when it
+// returns). Whatever the job does next, the queued work must still run: when the job waits in a
+// platform wait, when it waits where the pool cannot see, and along a long chain of hand-offs.
+TEST(WorkerPool, WorkQueuedByAJobRunsWhateverTheJobDoesNext)
+{
+    threading::WorkerPool pool(4, 8);
+    using P = threading::WorkerPool::Priority;
+    auto done = dispatch_semaphore_create(0);
+    std::atomic<int> finished { 0 };
+
+    pool.submit(P::Default, [&] {
+        auto inner = dispatch_semaphore_create(0);
+        pool.submit(P::Default, [inner] { dispatch_semaphore_signal(inner); });
+        dispatch_semaphore_wait(inner, DISPATCH_TIME_FOREVER);
+        ++finished;
+    });
+    pool.submit(P::Default, [&] {
+        std::atomic<bool> ran { false };
+        pool.submit(P::Default, [&ran] { ran = true; });
+        while (!ran)
+            std::this_thread::yield();
+        ++finished;
+    });
+    std::function<void(int)> hop = [&](int left) {
+        if (left == 0) {
+            ++finished;
+            dispatch_semaphore_signal(done);
+            return;
+        }
+        pool.submit(P::Default, [&hop, left] { hop(left - 1); });
+    };
+    pool.submit(P::Default, [&] { hop(2000); });
+    EXPECT_EQ(dispatch_semaphore_wait(done, dispatch_time(DISPATCH_TIME_NOW, 30 * NSEC_PER_SEC)), 0);
+    EXPECT_TRUE(runUntil([&] { return finished == 3; }, 30));
+}
+
 TEST(DispatchQueue, QuickQueueHandsBackItsBatchWhenABlockWaits)
 {
     // Once a concurrent queue's blocks prove quick, a drainer takes many at once; a block that
