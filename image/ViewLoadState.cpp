@@ -1,20 +1,11 @@
-// The registry of per-view load state.
+// Per-view load state, kept as an associated value of the view.
 #include "image/ViewLoadState.h"
-#include <mutex>
+#include "platform/uikit/AssociatedValue.h"
 #include "platform/uikit/UIView.h"
 
 namespace image {
 namespace {
-struct Slot {
-    std::weak_ptr<UIView> view;
-    ViewLoadState state;
-};
-std::mutex registryMutex;
-std::map<const UIView*, Slot>& registry()
-{
-    static auto* slots = new std::map<const UIView*, Slot>();
-    return *slots;
-}
+const uikit::AssociatedValue<ViewLoadState> loadState;
 } // namespace
 
 void withViewState(const std::shared_ptr<UIView>& view, const std::function<void(ViewLoadState&)>& body)
@@ -22,25 +13,6 @@ void withViewState(const std::shared_ptr<UIView>& view, const std::function<void
     if (!view) {
         return;
     }
-    ViewLoadState* state = nullptr;
-    std::vector<Slot> dropped; // released outside the lock: their loads may call back
-    {
-        std::lock_guard lock(registryMutex);
-        auto& slots = registry();
-        for (auto it = slots.begin(); it != slots.end();) {
-            if (it->second.view.expired()) {
-                dropped.push_back(std::move(it->second));
-                it = slots.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        auto& slot = slots[view.get()];
-        if (slot.view.expired()) {
-            slot.view = view;
-        }
-        state = &slot.state;
-        body(*state);
-    }
+    loadState.with(*view, body);
 }
 } // namespace image

@@ -1,7 +1,7 @@
-// Per-view state of the view extensions, held beside the view (by address, checked against a
-// weak reference so that a dead view's state is dropped): running loads by key and the URLs
-// last requested.
+// Per-view state of the view extensions, held beside the view as an associated value (dropped
+// with the view): running loads by key and the URLs last requested.
 #pragma once
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,6 +17,6 @@ struct ViewLoadState {
     std::map<std::string, std::optional<NSURL>> urls;
 };
 
-// Runs `body` on the view's state under the registry's lock (made on first use).
+// Runs `body` on the view's state (made on first use) while no other such body runs.
 void withViewState(const std::shared_ptr<UIView>& view, const std::function<void(ViewLoadState&)>& body);
 } // namespace image

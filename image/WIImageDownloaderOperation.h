@@ -26,10 +26,11 @@ using WIDownloadCompletion
     = std::function<void(UIImageRef image, std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished)>;
 using WIDownloadCancelled = std::function<void()>;
 
-inline const std::string WIImageDownloadStartNotification = "WIImageDownloadStartNotification";
-inline const std::string WIImageDownloadReceiveResponseNotification = "WIImageDownloadReceiveResponseNotification";
-inline const std::string WIImageDownloadStopNotification = "WIImageDownloadStopNotification";
-inline const std::string WIImageDownloadFinishNotification = "WIImageDownloadFinishNotification";
+// Never destroyed: threads that outlive main() may still post them.
+inline const std::string& WIImageDownloadStartNotification = *new std::string("WIImageDownloadStartNotification");
+inline const std::string& WIImageDownloadReceiveResponseNotification = *new std::string("WIImageDownloadReceiveResponseNotification");
+inline const std::string& WIImageDownloadStopNotification = *new std::string("WIImageDownloadStopNotification");
+inline const std::string& WIImageDownloadFinishNotification = *new std::string("WIImageDownloadFinishNotification");
 
 class WIImageDownloaderOperation : public NSOperation, public WIImageOperation, public NSURLConnectionDelegate {
 public:

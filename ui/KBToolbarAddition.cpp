@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/uikit/AssociatedValue.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "ui/BundleImage.h"
-#include "ui/KBPerView.h"
 #include "ui/KBTextView.h"
 
 namespace kb {
@@ -17,23 +17,23 @@ namespace {
 
 using Items = std::vector<std::shared_ptr<UIBarButtonItem>>;
 
-PerView<bool>& hideTitleFlags()
+const uikit::AssociatedValue<bool>& hideTitleFlags()
 {
-    static PerView<bool> values;
+    static const uikit::AssociatedValue<bool> values;
     return values;
 }
 
 enum class Slot { previous, next, done };
 
-PerView<InputCallback>& callbacks(Slot slot)
+const uikit::AssociatedValue<InputCallback>& callbacks(Slot slot)
 {
-    static PerView<InputCallback> values[3];
+    static const uikit::AssociatedValue<InputCallback> values[3];
     return values[static_cast<int>(slot)];
 }
 
 InputCallback callbackOf(const UIView& view, Slot slot)
 {
-    auto found = callbacks(slot).find(view);
+    auto found = callbacks(slot).get(view);
     return found ? *found : InputCallback {};
 }
 
@@ -140,22 +140,22 @@ std::optional<std::string> placeholderOf(const UIView& view)
 
 bool shouldHideTitle(const UIView& view)
 {
-    auto flag = hideTitleFlags().find(view);
+    auto flag = hideTitleFlags().get(view);
     return flag && *flag;
 }
 
 void setShouldHideTitle(UIView& view, bool hide)
 {
-    hideTitleFlags().store(view, hide);
+    hideTitleFlags().set(view, hide);
     if (!hasPlaceholderProperty(view))
         return;
     if (auto toolbar = std::dynamic_pointer_cast<KBToolbar>(view.inputAccessoryView()))
         toolbar->setTitle(hide ? std::nullopt : placeholderOf(view));
 }
 
-void setCustomPreviousAction(UIView& view, InputCallback callback) { callbacks(Slot::previous).store(view, std::move(callback)); }
-void setCustomNextAction(UIView& view, InputCallback callback) { callbacks(Slot::next).store(view, std::move(callback)); }
-void setCustomDoneAction(UIView& view, InputCallback callback) { callbacks(Slot::done).store(view, std::move(callback)); }
+void setCustomPreviousAction(UIView& view, InputCallback callback) { callbacks(Slot::previous).set(view, std::move(callback)); }
+void setCustomNextAction(UIView& view, InputCallback callback) { callbacks(Slot::next).set(view, std::move(callback)); }
+void setCustomDoneAction(UIView& view, InputCallback callback) { callbacks(Slot::done).set(view, std::move(callback)); }
 InputCallback previousInvocation(const UIView& view) { return callbackOf(view, Slot::previous); }
 InputCallback nextInvocation(const UIView& view) { return callbackOf(view, Slot::next); }
 InputCallback doneInvocation(const UIView& view) { return callbackOf(view, Slot::done); }

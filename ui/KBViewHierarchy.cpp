@@ -6,22 +6,22 @@
 #include <cmath>
 #include <map>
 
+#include "platform/uikit/AssociatedValue.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
-#include "ui/KBPerView.h"
 
 namespace kb {
 namespace {
 
-PerView<float>& distances()
+const uikit::AssociatedValue<float>& distances()
 {
-    static PerView<float> values;
+    static const uikit::AssociatedValue<float> values;
     return values;
 }
 
-PerView<bool>& restoreFlags()
+const uikit::AssociatedValue<bool>& restoreFlags()
 {
-    static PerView<bool> values;
+    static const uikit::AssociatedValue<bool> values;
     return values;
 }
 
@@ -174,7 +174,7 @@ Views sortedByPosition(Views views)
 
 double keyboardDistanceFromTextField(const UIView& view)
 {
-    auto value = distances().find(view);
+    auto value = distances().get(view);
     return value ? static_cast<double>(*value) : DBL_MAX;
 }
 
@@ -184,18 +184,18 @@ void setKeyboardDistanceFromTextField(UIView& view, double distance)
     if (std::isnan(distance) || distance < 0)
         distance = 0;
     distance = std::min(distance, static_cast<double>(FLT_MAX));
-    distances().store(view, static_cast<float>(distance));
+    distances().set(view, static_cast<float>(distance));
 }
 
 bool shouldRestoreScrollViewContentOffset(const UIScrollView& view)
 {
-    auto value = restoreFlags().find(view);
+    auto value = restoreFlags().get(view);
     return value && *value;
 }
 
 void setShouldRestoreScrollViewContentOffset(UIScrollView& view, bool restore)
 {
-    restoreFlags().store(view, restore);
+    restoreFlags().set(view, restore);
 }
 
 } // namespace kb

@@ -1,29 +1,37 @@
-// Refresh operations of scroll views: the header and footer kept as associated references,
-// and the pass-through operations.
+// Refresh operations of scroll views: the header and footer kept as associated values (held
+// weakly; the scroll view owns them as subviews), and the pass-through operations.
 #include "ui/PZScrollViewRefresh.h"
 
-#include "ui/PZAssociatedObjects.h"
+#include "platform/uikit/AssociatedValue.h"
 
 namespace {
 
-const char* const kHeaderKey = "PZRefreshHeaderViewKey";
-const char* const kFooterKey = "PZRefreshFooterViewKey";
+struct RefreshKey {
+    const char* name;
+    uikit::AssociatedValue<std::weak_ptr<NSObject>> value;
+};
+const RefreshKey headerKey { "PZRefreshHeaderViewKey", {} };
+const RefreshKey footerKey { "PZRefreshFooterViewKey", {} };
 
 // The view stored under the key while it is still a subview of the scroll view.
 template <class View>
-std::shared_ptr<View> attached(const UIScrollView& scrollView, const char* key)
+std::shared_ptr<View> attached(const UIScrollView& scrollView, const RefreshKey& key)
 {
-    auto view = std::dynamic_pointer_cast<View>(ui::refresh::associatedObject(scrollView, key));
+    auto stored = key.value.get(scrollView);
+    auto view = std::dynamic_pointer_cast<View>(stored ? stored->lock() : nullptr);
     if (!view || view->superview().get() != &scrollView)
         return nullptr;
     return view;
 }
 
-void store(UIScrollView& scrollView, const char* key, const std::shared_ptr<NSObject>& view)
+void store(UIScrollView& scrollView, const RefreshKey& key, const std::shared_ptr<NSObject>& view)
 {
-    scrollView.willChangeValueForKey(key);
-    ui::refresh::setAssociatedObject(scrollView, key, view);
-    scrollView.didChangeValueForKey(key);
+    scrollView.willChangeValueForKey(key.name);
+    if (view)
+        key.value.set(scrollView, view);
+    else
+        key.value.remove(scrollView);
+    scrollView.didChangeValueForKey(key.name);
 }
 
 std::shared_ptr<PZRefreshHeaderView> ensureHeader(UIScrollView& scrollView)
@@ -58,22 +66,22 @@ std::optional<std::string> readText(const std::shared_ptr<PZRefreshBaseView>& vi
 
 std::shared_ptr<PZRefreshHeaderView> pz_header(const UIScrollView& scrollView)
 {
-    return attached<PZRefreshHeaderView>(scrollView, kHeaderKey);
+    return attached<PZRefreshHeaderView>(scrollView, headerKey);
 }
 
 void pz_setHeader(UIScrollView& scrollView, const std::shared_ptr<PZRefreshHeaderView>& header)
 {
-    store(scrollView, kHeaderKey, header);
+    store(scrollView, headerKey, header);
 }
 
 std::shared_ptr<PZRefreshFooterView> pz_footer(const UIScrollView& scrollView)
 {
-    return attached<PZRefreshFooterView>(scrollView, kFooterKey);
+    return attached<PZRefreshFooterView>(scrollView, footerKey);
 }
 
 void pz_setFooter(UIScrollView& scrollView, const std::shared_ptr<PZRefreshFooterView>& footer)
 {
-    store(scrollView, kFooterKey, footer);
+    store(scrollView, footerKey, footer);
 }
 
 void pz_addHeaderWithCallback(UIScrollView& scrollView, PZRefreshBaseView::Callback callback)

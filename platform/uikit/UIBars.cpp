@@ -120,6 +120,12 @@ UINavigationBar::UINavigationBar(CGRect frame)
 {
 }
 
+void UINavigationBar::didMoveToWindow()
+{
+    if (window() && !ownTintColor() && appearance().tintColor)
+        setTintColor(appearance().tintColor);
+}
+
 void UINavigationBar::pushNavigationItem(const std::shared_ptr<UINavigationItem>& item, bool)
 {
     if (!item)

@@ -157,6 +157,8 @@ public:
     void layoutSubviews() override;
     void drawRect(CGRect rect) override;
     CGSize sizeThatFits(CGSize size) const override { return { size.width, 44 }; }
+    // A bar entering a window without a tint of its own takes the appearance's.
+    void didMoveToWindow() override;
 
 private:
     std::vector<std::shared_ptr<UINavigationItem>> items_;

@@ -108,6 +108,12 @@ void UIButton::stateDidChange()
     setNeedsDisplay();
 }
 
+void UIButton::tintColorDidChange()
+{
+    if (type_ != UIButtonTypeCustom)
+        refreshContent();
+}
+
 void UIButton::refreshContent()
 {
     auto s = state();

@@ -58,6 +58,9 @@ public:
     void drawRect(CGRect rect) override;
     std::string dumpText() const override { return currentTitle(); }
 
+    // System buttons draw their title in the tint colour unless a title colour is set.
+    void tintColorDidChange() override;
+
 protected:
     void stateDidChange() override;
 

@@ -169,26 +169,17 @@ void UICollectionView::setBackgroundView(const std::shared_ptr<UIView>& view)
 
 void UICollectionView::registerClassForCellWithReuseIdentifier(CellFactory factory, const std::string& identifier)
 {
-    if (factory)
-        factories_[identifier] = std::move(factory);
-    else
-        factories_.erase(identifier);
+    reuse_.registerFactory(identifier, std::move(factory));
 }
 
 std::shared_ptr<UICollectionViewCell> UICollectionView::dequeueReusableCellWithReuseIdentifier(const std::string& identifier, NSIndexPath path)
 {
-    auto pooled = pool_.find(identifier);
-    if (pooled != pool_.end() && !pooled->second.empty()) {
-        auto cell = pooled->second.back();
-        pooled->second.pop_back();
-        cell->prepareForReuse();
+    if (auto cell = reuse_.dequeue(identifier))
         return cell;
-    }
     CGRect frame = CGRectZero;
     if (auto attributes = layout_->layoutAttributesForItemAtIndexPath(path))
         frame = attributes->frame;
-    auto factory = factories_.find(identifier);
-    std::shared_ptr<UICollectionViewCell> cell = factory == factories_.end() ? nullptr : factory->second(frame);
+    auto cell = reuse_.dequeueOrMake(identifier, frame);
     if (!cell)
         cell = UICollectionViewCell::create(frame);
     cell->reuseIdentifier_ = identifier;
@@ -221,10 +212,7 @@ void UICollectionView::ensureCounts()
             counts_.push_back(std::max<NSInteger>(0, source->collectionViewNumberOfItemsInSection(self, s)));
     }
     // A reload asks again for every cell on screen.
-    auto cells = visible_;
-    visible_.clear();
-    for (auto& [path, cell] : cells)
-        recycle(cell);
+    visible_.recycleAll(reuse_);
     std::erase_if(selected_, [this](const NSIndexPath& p) {
         return p.section >= static_cast<NSInteger>(counts_.size()) || p.row >= counts_[static_cast<std::size_t>(p.section)];
     });
@@ -242,17 +230,10 @@ void UICollectionView::ensureLayout()
     attachLayout();
     layout_->prepareLayout();
     setContentSize(layout_->collectionViewContentSize());
-    for (auto& [path, cell] : visible_) {
+    for (auto& [path, cell] : visible_.byPath()) {
         if (auto attributes = layout_->layoutAttributesForItemAtIndexPath(path))
             cell->setFrame(attributes->frame);
     }
-}
-
-void UICollectionView::recycle(const std::shared_ptr<UICollectionViewCell>& cell)
-{
-    cell->removeFromSuperview();
-    if (!cell->reuseIdentifier().empty())
-        pool_[cell->reuseIdentifier()].push_back(cell);
 }
 
 void UICollectionView::layoutSubviews()
@@ -272,20 +253,13 @@ void UICollectionView::layoutVisible()
     for (auto& attributes : layout_->layoutAttributesForElementsInRect(bounds()))
         wanted[attributes.indexPath] = attributes.frame;
     // Items that left the visible area go back to the pool.
-    for (auto it = visible_.begin(); it != visible_.end();) {
-        if (wanted.count(it->first)) {
-            ++it;
-            continue;
-        }
-        recycle(it->second);
-        it = visible_.erase(it);
-    }
+    visible_.recycleUnless(reuse_, [&](NSIndexPath path) { return wanted.count(path) > 0; });
     if (!source)
         return;
     // Cells go below the collection view's other subviews (and above its background view).
     NSInteger base = backgroundView_ ? 1 : 0;
     for (auto& [path, frame] : wanted) {
-        if (visible_.count(path))
+        if (visible_.contains(path))
             continue;
         auto cell = source->collectionViewCellForItemAtIndexPath(self, path);
         if (!cell)
@@ -293,7 +267,7 @@ void UICollectionView::layoutVisible()
         cell->setFrame(frame);
         cell->setSelected(selected_.count(path) > 0);
         insertSubviewAtIndex(cell, base);
-        visible_[path] = cell;
+        visible_.add(path, cell);
         if (delegate)
             delegate->collectionViewWillDisplayCellForItemAtIndexPath(self, cell, path);
     }
@@ -336,33 +310,22 @@ std::optional<NSIndexPath> UICollectionView::indexPathForItemAtPoint(CGPoint poi
 
 std::shared_ptr<UICollectionViewCell> UICollectionView::cellForItemAtIndexPath(NSIndexPath path) const
 {
-    auto it = visible_.find(path);
-    return it == visible_.end() ? nullptr : it->second;
+    return visible_.cellAt(path);
 }
 
 std::vector<std::shared_ptr<UICollectionViewCell>> UICollectionView::visibleCells() const
 {
-    std::vector<std::shared_ptr<UICollectionViewCell>> cells;
-    for (auto& [path, cell] : visible_)
-        cells.push_back(cell);
-    return cells;
+    return visible_.cells();
 }
 
 std::vector<NSIndexPath> UICollectionView::indexPathsForVisibleItems() const
 {
-    std::vector<NSIndexPath> paths;
-    for (auto& [path, cell] : visible_)
-        paths.push_back(path);
-    return paths;
+    return visible_.paths();
 }
 
 std::optional<NSIndexPath> UICollectionView::indexPathForCell(const std::shared_ptr<UICollectionViewCell>& cell) const
 {
-    for (auto& [path, shown] : visible_) {
-        if (shown == cell)
-            return path;
-    }
-    return std::nullopt;
+    return visible_.pathOf(cell);
 }
 
 void UICollectionView::selectItemAtIndexPath(std::optional<NSIndexPath> path, bool animated, UICollectionViewScrollPosition position)

@@ -11,9 +11,11 @@
 #include <set>
 #include <vector>
 
+#include "platform/uikit/CellReuseQueue.h"
 #include "platform/uikit/UICollectionViewLayout.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/VisibleCells.h"
 
 class UICollectionView;
 
@@ -178,7 +180,6 @@ private:
     void attachLayout();
     void ensureCounts();
     void ensureLayout();
-    void recycle(const std::shared_ptr<UICollectionViewCell>& cell);
     void layoutVisible();
     bool validIndexPath(NSIndexPath indexPath);
     CGPoint clampOffset(CGPoint offset) const;
@@ -192,9 +193,8 @@ private:
     CGSize layoutBoundsSize_;
     UIEdgeInsets layoutInset_;
     std::vector<NSInteger> counts_;
-    std::map<NSIndexPath, std::shared_ptr<UICollectionViewCell>> visible_;
-    std::map<std::string, std::vector<std::shared_ptr<UICollectionViewCell>>> pool_;
-    std::map<std::string, CellFactory> factories_;
+    uikit::VisibleCells<UICollectionViewCell> visible_;
+    uikit::CellReuseQueue<UICollectionViewCell, CGRect> reuse_;
     std::set<NSIndexPath> selected_;
     bool allowsSelection_ = true;
     bool allowsMultiple_ = false;

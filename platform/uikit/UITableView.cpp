@@ -221,10 +221,7 @@ void UITableView::rebuildGeometry()
         footerView_->setFrame({ { 0, y }, { width, f.size.height } });
         y += f.size.height;
     }
-    auto cells = visible_;
-    visible_.clear();
-    for (auto& [path, cell] : cells)
-        recycle(cell);
+    visible_.recycleAll(reuse_);
     if (selected_ && (selected_->section >= count || selected_->row >= static_cast<NSInteger>(sections_[static_cast<std::size_t>(selected_->section)].rows.size())))
         selected_.reset();
     setContentSize({ width, y });
@@ -234,13 +231,6 @@ void UITableView::ensureGeometry()
 {
     if (dirty_)
         rebuildGeometry();
-}
-
-void UITableView::recycle(const std::shared_ptr<UITableViewCell>& cell)
-{
-    cell->removeFromSuperview();
-    if (!cell->reuseIdentifier().empty())
-        pool_[cell->reuseIdentifier()].push_back(cell);
 }
 
 void UITableView::layoutSubviews()
@@ -256,15 +246,10 @@ void UITableView::layoutVisible()
     auto delegate = delegate_.lock();
     CGRect visibleRect = bounds();
     // Rows that left the visible area go back to the pool.
-    for (auto it = visible_.begin(); it != visible_.end();) {
-        CGRect r = sections_[static_cast<std::size_t>(it->first.section)].rows[static_cast<std::size_t>(it->first.row)];
-        if (CGRectIntersectsRect(r, visibleRect)) {
-            ++it;
-            continue;
-        }
-        recycle(it->second);
-        it = visible_.erase(it);
-    }
+    visible_.recycleUnless(reuse_, [&](NSIndexPath path) {
+        CGRect r = sections_[static_cast<std::size_t>(path.section)].rows[static_cast<std::size_t>(path.row)];
+        return CGRectIntersectsRect(r, visibleRect);
+    });
     for (std::size_t s = 0; s < sections_.size() && source; ++s) {
         auto& section = sections_[s];
         NSInteger sectionIndex = static_cast<NSInteger>(s);
@@ -286,7 +271,7 @@ void UITableView::layoutVisible()
         }
         for (std::size_t r = 0; r < section.rows.size(); ++r) {
             NSIndexPath path { sectionIndex, static_cast<NSInteger>(r) };
-            if (!CGRectIntersectsRect(section.rows[r], visibleRect) || visible_.count(path))
+            if (!CGRectIntersectsRect(section.rows[r], visibleRect) || visible_.contains(path))
                 continue;
             auto cell = source->tableViewCellForRowAtIndexPath(self, path);
             if (!cell)
@@ -294,7 +279,7 @@ void UITableView::layoutVisible()
             cell->setFrame(section.rows[r]);
             cell->setSelected(selected_ == path);
             insertSubviewAtIndex(cell, 0);
-            visible_[path] = cell;
+            visible_.add(path, cell);
             if (delegate)
                 delegate->tableViewWillDisplayCell(self, cell, path);
         }
@@ -303,27 +288,18 @@ void UITableView::layoutVisible()
 
 std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier)
 {
-    auto it = pool_.find(identifier);
-    if (it == pool_.end() || it->second.empty())
-        return nullptr;
-    auto cell = it->second.back();
-    it->second.pop_back();
-    cell->prepareForReuse();
-    return cell;
+    return reuse_.dequeue(identifier);
 }
 
 std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier, NSIndexPath)
 {
-    if (auto cell = dequeueReusableCellWithIdentifier(identifier))
-        return cell;
-    auto factory = factories_.find(identifier);
-    return factory == factories_.end() ? nullptr : factory->second(identifier);
+    return reuse_.dequeueOrMake(identifier, identifier);
 }
 
 void UITableView::registerCellFactory(const std::string& identifier,
     std::function<std::shared_ptr<UITableViewCell>(const std::string&)> factory)
 {
-    factories_[identifier] = std::move(factory);
+    reuse_.registerFactory(identifier, std::move(factory));
 }
 
 NSInteger UITableView::numberOfSections()
@@ -370,33 +346,22 @@ std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point)
 
 std::shared_ptr<UITableViewCell> UITableView::cellForRowAtIndexPath(NSIndexPath path) const
 {
-    auto it = visible_.find(path);
-    return it == visible_.end() ? nullptr : it->second;
+    return visible_.cellAt(path);
 }
 
 std::vector<std::shared_ptr<UITableViewCell>> UITableView::visibleCells() const
 {
-    std::vector<std::shared_ptr<UITableViewCell>> cells;
-    for (auto& [path, cell] : visible_)
-        cells.push_back(cell);
-    return cells;
+    return visible_.cells();
 }
 
 std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const
 {
-    std::vector<NSIndexPath> paths;
-    for (auto& [path, cell] : visible_)
-        paths.push_back(path);
-    return paths;
+    return visible_.paths();
 }
 
 std::optional<NSIndexPath> UITableView::indexPathForCell(const std::shared_ptr<UITableViewCell>& cell) const
 {
-    for (auto& [path, shown] : visible_) {
-        if (shown == cell)
-            return path;
-    }
-    return std::nullopt;
+    return visible_.pathOf(cell);
 }
 
 std::shared_ptr<UIView> UITableView::headerViewForSection(NSInteger section) const

@@ -9,10 +9,12 @@
 #include <map>
 #include <vector>
 
+#include "platform/uikit/CellReuseQueue.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/VisibleCells.h"
 
 class UITableView;
 
@@ -203,7 +205,6 @@ private:
     };
     void rebuildGeometry();
     void ensureGeometry();
-    void recycle(const std::shared_ptr<UITableViewCell>& cell);
     void layoutVisible();
     UITableViewStyle style_;
     std::weak_ptr<UITableViewDataSource> dataSource_;
@@ -219,9 +220,8 @@ private:
     bool allowsSelection_ = true;
     bool dirty_ = true;
     std::vector<Section> sections_;
-    std::map<NSIndexPath, std::shared_ptr<UITableViewCell>> visible_;
+    uikit::VisibleCells<UITableViewCell> visible_;
     std::map<NSInteger, std::shared_ptr<UIView>> headers_;
-    std::map<std::string, std::vector<std::shared_ptr<UITableViewCell>>> pool_;
-    std::map<std::string, std::function<std::shared_ptr<UITableViewCell>(const std::string&)>> factories_;
+    uikit::CellReuseQueue<UITableViewCell, const std::string&> reuse_;
     std::optional<NSIndexPath> selected_;
 };

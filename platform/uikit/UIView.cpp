@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/AssociatedValue.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIViewController.h"
@@ -58,6 +59,7 @@ UIView::UIView(CGRect frame)
 
 UIView::~UIView()
 {
+    uikit::associations::forgetOwner(this);
     for (auto& sub : subviews_)
         sub->superview_.reset();
 }
@@ -137,8 +139,27 @@ UIColor UIView::tintColor() const
 
 void UIView::setTintColor(std::optional<UIColor> color)
 {
+    UIColor before = tintColor();
     tintColor_ = std::move(color);
     setNeedsDisplay();
+    notifyTintChange(before);
+}
+
+void UIView::notifyTintChange(const UIColor& before)
+{
+    if (tintColor() == before)
+        return;
+    propagateTintChange();
+}
+
+void UIView::propagateTintChange()
+{
+    tintColorDidChange();
+    auto subviews = subviews_; // a hook may change the tree
+    for (auto& sub : subviews) {
+        if (!sub->tintColor_)
+            sub->propagateTintChange();
+    }
 }
 
 void UIView::setClipsToBounds(bool clips)
@@ -222,6 +243,7 @@ void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t inde
     }
     auto newWindow = window();
     bool windowChanges = view->window() != newWindow;
+    UIColor tintBefore = view->tintColor();
     view->willMoveToSuperview(self);
     if (windowChanges)
         view->propagateWindowChange(newWindow, true);
@@ -235,6 +257,7 @@ void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t inde
     view->didMoveToSuperview();
     if (windowChanges)
         view->propagateWindowChange(newWindow, false);
+    view->notifyTintChange(tintBefore);
     didAddSubview(view);
     view->setNeedsLayout();
     view->setNeedsDisplay();
@@ -272,6 +295,7 @@ void UIView::detachFromSuperview(bool notify)
         return;
     auto keep = shared();
     bool hadWindow = notify && window() != nullptr;
+    UIColor tintBefore = tintColor();
     if (notify) {
         willMoveToSuperview(nullptr);
         if (hadWindow)
@@ -285,6 +309,7 @@ void UIView::detachFromSuperview(bool notify)
         didMoveToSuperview();
         if (hadWindow)
             propagateWindowChange(nullptr, false);
+        notifyTintChange(tintBefore);
     }
 }
 

@@ -130,6 +130,9 @@ public:
     // The tint colour: set here or inherited from the superview (the system blue at the root).
     UIColor tintColor() const;
     virtual void setTintColor(std::optional<UIColor> color);
+    // Called on a view whose tint colour changed: set on it or an ancestor, or inherited anew
+    // after a move to another superview.
+    virtual void tintColorDidChange() { }
     bool clipsToBounds() const { return clipsToBounds_; }
     void setClipsToBounds(bool clips);
     UIViewContentMode contentMode() const { return contentMode_; }
@@ -260,12 +263,17 @@ protected:
     // Called when the bounds size changed (after subviews were autoresized).
     virtual void boundsSizeDidChange(CGSize) { }
     std::shared_ptr<UIView> shared() { return sharedAs<UIView>(); }
+    // The tint set on this view itself, if any.
+    const std::optional<UIColor>& ownTintColor() const { return tintColor_; }
 
 private:
     friend class CALayer;
     void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
     void detachFromSuperview(bool notify);
     void propagateWindowChange(const std::shared_ptr<UIWindow>& newWindow, bool before);
+    // Tells this view and the subviews that inherit its tint, when the tint differs from `before`.
+    void notifyTintChange(const UIColor& before);
+    void propagateTintChange();
     void autoresizeSubviews(CGSize oldSize);
     void drawOwnContent(const CGContextRef& context);
     void renderSubtree(const CGContextRef& context);
