@@ -7,17 +7,7 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
-
-namespace push {
-
-// Objects whose named properties can be read as values (the key of a FIFO queue item).
-class KeyValueCoding {
-public:
-    virtual ~KeyValueCoding() = default;
-    virtual Value valueForKey(const std::string& key) const = 0;
-};
-
-} // namespace push
+#include "push/Storage/PUSHKeyValueCoding.h"
 
 class PUSHNetElement : public NSObject, public push::KeyValueCoding {
 public:

@@ -1,7 +1,7 @@
 // Big-endian packet writer and the packet length check.
 #include "push/Network/PUSHPacketWriter.h"
 
-#include "push/Network/NetworkLog.h"
+#include "push/Utilities/PUSHLog.h"
 
 namespace push {
 
@@ -69,17 +69,17 @@ bool PacketWriter::setPacketLen()
 {
     const std::size_t n = bytes_.size();
     if (spoilt_ || n >= 65536) {
-        net::logError(NSString::stringWithFormat("packet too long, %lu : %@", static_cast<unsigned long>(n), hexOf(bytes_)));
-        net::logInfo("give up this request");
+        PUSHLogError("packet too long, %lu : %@", static_cast<unsigned long>(n), hexOf(bytes_));
+        PUSHLogInfo("give up this request");
         return false;
     }
     if (n >= kPacketLengthLimit) {
-        net::logError("package length beyond limit package length");
-        net::logInfo("give up this request");
+        PUSHLogError("package length beyond limit package length");
+        PUSHLogInfo("give up this request");
         return false;
     }
     if (n < 2) {
-        net::logError(NSString::stringWithFormat("packet too short, %lu : %@", static_cast<unsigned long>(n), hexOf(bytes_)));
+        PUSHLogError("packet too short, %lu : %@", static_cast<unsigned long>(n), hexOf(bytes_));
         return false;
     }
     bytes_[0] = static_cast<std::uint8_t>(n >> 8);

@@ -2,9 +2,9 @@
 #include "push/Network/PUSHReceivedPacket.h"
 
 #include "platform/foundation/Format.h"
-#include "push/Network/NetworkLog.h"
 #include "push/Network/PUSHPacketReader.h"
 #include "push/Network/PUSHSessionLink.h"
+#include "push/Utilities/PUSHLog.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ std::shared_ptr<PUSHReceivedPacketController> PUSHReceivedPacketController::deco
     if (!packet) {
         error = command == 100 ? push::DecodeError::Ignored : push::DecodeError::UnknownCommand;
         if (command != 100)
-            push::net::logError("receive unrecognized command");
+            PUSHLogError("receive unrecognized command");
         return nullptr;
     }
     Bytes bytes(buffer, buffer + declared);
@@ -169,7 +169,7 @@ void PUSHDeviceTokenReportResponse::handleReceipt()
     if (statusCode() != 0)
         return;
     link->onDeviceTokenUploaded();
-    push::net::logInfo("upload device token success");
+    PUSHLogInfo("upload device token success");
 }
 
 // Acknowledgements and messages -------------------------------------------------------------

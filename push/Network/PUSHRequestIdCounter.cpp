@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/persistence/NSUserDefaults.h"
+#include "push/Storage/PUSHFileCacheController.h"
 
 namespace push {
 
@@ -11,10 +12,15 @@ namespace {
 constexpr std::uint64_t kIdRange = 4093; // ids stay below 2 * 4093
 }
 
-RequestIdCounter::RequestIdCounter(std::shared_ptr<NSUserDefaults> store)
-    : store_(std::move(store))
+RequestIdCounter::RequestIdCounter(std::shared_ptr<NSUserDefaults> fallback)
+    : cache_(PUSHFileCacheController::shareInstanceWithType(PUSHFileCacheTypeCache))
+    , store_(cache_ ? nullptr : std::move(fallback))
 {
-    const Value stored = store_ ? store_->objectForKey(kSessionIdKey) : Value();
+    Value stored;
+    if (cache_)
+        stored = cache_->objectForKey(kSessionIdKey);
+    else if (store_)
+        stored = store_->objectForKey(kSessionIdKey);
     if (stored.isInteger()) {
         counter_ = stored.unsignedValue();
         return;
@@ -35,6 +41,11 @@ std::uint64_t RequestIdCounter::next()
 
 void RequestIdCounter::save()
 {
+    // setObject rewrites the cache file, which is its synchronisation.
+    if (cache_) {
+        cache_->setObject(Value(counter_), kSessionIdKey);
+        return;
+    }
     if (!store_)
         return;
     store_->setObject(Value(counter_), kSessionIdKey);

@@ -24,6 +24,8 @@ public:
     virtual std::uint32_t currentSessionID() const = 0;
     // The persisted device uid, 0 before registration.
     virtual std::uint64_t currentUid() const = 0;
+    // Whether the session is logged in.
+    virtual bool isLogin() const { return false; }
 
     virtual void sendRequest(const std::shared_ptr<PUSHRequest>& request) = 0;
     virtual void onAckTimeoutForRequest(const std::shared_ptr<PUSHRequest>&) {}

@@ -2,7 +2,8 @@
 // hostile lengths, stream framing, and the persisted request id counter.
 #include <gtest/gtest.h>
 
-#include "platform/foundation/NSLog.h"
+#include <mutex>
+
 #include "platform/persistence/NSUserDefaults.h"
 #include "push/Network/PUSHPacketFramer.h"
 #include "push/Network/PUSHPacketReader.h"
@@ -10,6 +11,7 @@
 #include "push/Network/PUSHRequestIdCounter.h"
 #include "push/Network/PUSHRequests.h"
 #include "push/Network/PUSHSessionLink.h"
+#include "push/Utilities/PUSHLog.h"
 #include "testing/TempHome.h"
 
 namespace {
@@ -46,20 +48,38 @@ Bytes expectedHeader(std::size_t length, std::uint8_t version, std::uint8_t comm
     return x.b;
 }
 
+// Keeps the push log's lines (push code logs synchronously, so a line is here when the call returns).
+class CapturingLogger : public PUSHAbstractLogger {
+public:
+    void logMessage(const PUSHLogMessage& message) override
+    {
+        std::lock_guard lock(mutex);
+        lines.push_back(message.message);
+    }
+    std::vector<std::string> taken()
+    {
+        std::lock_guard lock(mutex);
+        return lines;
+    }
+    std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
 class PacketCodec : public ::testing::Test {
 protected:
     void SetUp() override
     {
         push::setCurrentSessionLink(link);
-        foundation::setLogSink([this](const std::string& text) { logs.push_back(text); });
+        PUSHLog::addLogger(logger);
     }
     void TearDown() override
     {
-        foundation::setLogSink({});
+        PUSHLog::removeAllLoggers();
+        PUSHLog::flushLog();
         push::setCurrentSessionLink({});
     }
     std::shared_ptr<FakeLink> link = std::make_shared<FakeLink>();
-    std::vector<std::string> logs;
+    std::shared_ptr<CapturingLogger> logger = std::make_shared<CapturingLogger>();
 };
 
 TEST_F(PacketCodec, RequestsCarryHeaderAndBigEndianBodies)
@@ -249,9 +269,10 @@ TEST_F(PacketCodec, HostileAndUnknownPacketsAreRefused)
 
     auto ignored = Builder::header(100).done();
     EXPECT_FALSE(PUSHReceivedPacketController::decode(ignored.data(), ignored.size(), error));
-    EXPECT_TRUE(logs.empty());
+    EXPECT_TRUE(logger->taken().empty());
     auto unknown = Builder::header(2).done();
     EXPECT_FALSE(PUSHReceivedPacketController::decode(unknown.data(), unknown.size(), error));
+    auto logs = logger->taken();
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_NE(logs[0].find("receive unrecognized command"), std::string::npos);
 

@@ -1,9 +1,9 @@
 // Bounded FIFO queue with lookup by key.
-#include "push/Network/PUSHFIFOQueue.h"
+#include "push/Storage/PUSHFIFOQueue.h"
 
 #include <algorithm>
 
-#include "push/Network/PUSHNetElement.h"
+#include "push/Storage/PUSHKeyValueCoding.h"
 
 namespace {
 

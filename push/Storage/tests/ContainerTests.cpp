@@ -3,24 +3,33 @@
 #include <gtest/gtest.h>
 
 #include "platform/threading/NSNotificationCenter.h"
-#include "push/Network/PUSHFIFOQueue.h"
-#include "push/Network/PUSHMemoryCache.h"
-#include "push/Network/PUSHRequest.h"
+#include "push/Storage/PUSHFIFOQueue.h"
+#include "push/Storage/PUSHMemoryCache.h"
+#include "push/Storage/PUSHKeyValueCoding.h"
 
 namespace {
 
-std::shared_ptr<PUSHRequest> request(std::uint64_t rid)
-{
-    auto r = PUSHPlainRequest::create(1, 2, 0);
-    r->setRid(rid);
-    return r;
-}
+// A queue item keyed by its "rid" property, as the session's requests are.
+class Item : public NSObject, public push::KeyValueCoding {
+public:
+    explicit Item(std::uint64_t rid)
+        : rid_(rid)
+    {
+    }
+    std::uint64_t rid() const { return rid_; }
+    Value valueForKey(const std::string& key) const override { return key == "rid" ? Value(rid_) : Value(); }
+
+private:
+    std::uint64_t rid_;
+};
+
+std::shared_ptr<Item> request(std::uint64_t rid) { return std::make_shared<Item>(rid); }
 
 std::vector<std::uint64_t> rids(const PUSHFIFOQueue& queue)
 {
     std::vector<std::uint64_t> out;
     queue.enumerateObjectsUsingBlock([&](const NSObjectRef& item, std::size_t, bool&) {
-        out.push_back(std::static_pointer_cast<PUSHRequest>(item)->rid());
+        out.push_back(std::static_pointer_cast<Item>(item)->rid());
     });
     return out;
 }
@@ -79,13 +88,13 @@ TEST(FIFOQueue, CopyWithConditionMovesRejectedOut)
     PUSHFIFOQueue waiting(20, "rid"), sending(20, "rid");
     for (std::uint64_t i = 1; i <= 4; ++i)
         sending.enqueue(request(i));
-    waiting.copyQueue(sending, [](const NSObjectRef& item) { return std::static_pointer_cast<PUSHRequest>(item)->rid() % 2 == 0; });
+    waiting.copyQueue(sending, [](const NSObjectRef& item) { return std::static_pointer_cast<Item>(item)->rid() % 2 == 0; });
     EXPECT_EQ(rids(waiting), (std::vector<std::uint64_t> { 2, 4 }));
     EXPECT_EQ(rids(sending), (std::vector<std::uint64_t> { 2, 4 }));
 
     std::vector<std::uint64_t> backwards;
     waiting.enumerateObjectsWithOptions(PUSHEnumerationReverse, [&](const NSObjectRef& item, std::size_t, bool& stop) {
-        backwards.push_back(std::static_pointer_cast<PUSHRequest>(item)->rid());
+        backwards.push_back(std::static_pointer_cast<Item>(item)->rid());
         stop = true;
     });
     EXPECT_EQ(backwards, (std::vector<std::uint64_t> { 4 }));

@@ -1,6 +1,7 @@
 // A keyed in-memory cache with a maximum entry count, evicting in insertion order and cleared on
-// a low-memory warning; the base of the report cache. Not locked: owners that share it across
-// threads guard it themselves.
+// a low-memory warning; the base of the report cache. Archivable under "cacheCount",
+// "maxCacheCount", "clearWhenMemoryLow", "cacheObjects" and "cacheKeys". Not locked: owners that
+// share it across threads guard it themselves.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +12,13 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/persistence/NSCoder.h"
 
 class NSNotification;
 
 inline constexpr const char* PUSHMemoryWarningNotificationName = "UIApplicationDidReceiveMemoryWarningNotification";
 
-class PUSHMemoryCache : public NSObject {
+class PUSHMemoryCache : public NSObject, public NSCoding {
 public:
     // A new cache observing low-memory warnings on the default notification centre.
     static std::shared_ptr<PUSHMemoryCache> create();
@@ -38,7 +40,7 @@ public:
     void removeAllObjects();
 
     std::shared_ptr<PUSHMemoryCache> copy() const;
-    void handleNotification(const std::shared_ptr<NSNotification>& notification);
+    virtual void handleNotification(const std::shared_ptr<NSNotification>& notification);
     void unObserveAllNotifications();
 
     bool clearWhenMemoryLow() const { return clearWhenMemoryLow_; }
@@ -48,11 +50,19 @@ public:
     std::int64_t cachedCount() const { return static_cast<std::int64_t>(cacheKeys_.size()); }
     // Keys, oldest first.
     const std::deque<std::string>& cacheKeys() const { return cacheKeys_; }
+    // The entries as one dictionary (key -> object).
+    Value cacheObjects() const;
     std::string className() const override { return "PUSHMemoryCache"; }
+
+    void encodeWithCoder(NSCoder& coder) const override;
+    // Reads the five values back; keys listed without an object, listed twice or of the wrong
+    // kind are left out, so the count always matches the live entries.
+    bool initWithCoder(NSCoder& coder) override;
 
 protected:
     PUSHMemoryCache() = default;
     void observeNotification();
+    void copyContentsTo(PUSHMemoryCache& twin) const;
 
 private:
     void unlist(const std::string& key);

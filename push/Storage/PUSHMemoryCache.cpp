@@ -1,5 +1,5 @@
 // Count-bounded keyed memory cache.
-#include "push/Network/PUSHMemoryCache.h"
+#include "push/Storage/PUSHMemoryCache.h"
 
 #include <algorithm>
 #include <mutex>
@@ -108,9 +108,52 @@ void PUSHMemoryCache::removeAllObjects()
 std::shared_ptr<PUSHMemoryCache> PUSHMemoryCache::copy() const
 {
     auto twin = create();
-    twin->clearWhenMemoryLow_ = clearWhenMemoryLow_;
-    twin->maxCacheCount_ = maxCacheCount_;
-    twin->cacheKeys_ = cacheKeys_;
-    twin->cacheObjects_ = cacheObjects_;
+    copyContentsTo(*twin);
     return twin;
+}
+
+void PUSHMemoryCache::copyContentsTo(PUSHMemoryCache& twin) const
+{
+    twin.clearWhenMemoryLow_ = clearWhenMemoryLow_;
+    twin.maxCacheCount_ = maxCacheCount_;
+    twin.cacheKeys_ = cacheKeys_;
+    twin.cacheObjects_ = cacheObjects_;
+}
+
+Value PUSHMemoryCache::cacheObjects() const
+{
+    ValueDictionary entries;
+    entries.reserve(cacheObjects_.size());
+    for (const auto& [key, object] : cacheObjects_)
+        entries.insert_or_assign(key, object);
+    return Value(std::move(entries));
+}
+
+void PUSHMemoryCache::encodeWithCoder(NSCoder& coder) const
+{
+    Value::Array keys(cacheKeys_.begin(), cacheKeys_.end());
+    coder.encodeInteger(cachedCount(), "cacheCount");
+    coder.encodeInteger(maxCacheCount_, "maxCacheCount");
+    coder.encodeBool(clearWhenMemoryLow_, "clearWhenMemoryLow");
+    coder.encodeObject(cacheObjects(), "cacheObjects");
+    coder.encodeObject(Value(std::move(keys)), "cacheKeys");
+}
+
+bool PUSHMemoryCache::initWithCoder(NSCoder& coder)
+{
+    if (coder.containsValueForKey("maxCacheCount"))
+        maxCacheCount_ = coder.decodeIntegerForKey("maxCacheCount");
+    if (coder.containsValueForKey("clearWhenMemoryLow"))
+        clearWhenMemoryLow_ = coder.decodeBoolForKey("clearWhenMemoryLow");
+    const Value objects = coder.decodeObjectForKey("cacheObjects");
+    const Value keys = coder.decodeObjectForKey("cacheKeys");
+    removeAllObjects();
+    for (const auto& key : keys.asArray()) {
+        const Value& object = objects[key.asString()];
+        if (!key.isString() || object.isAbsent() || cacheObjects_.contains(key.asString()))
+            continue;
+        cacheKeys_.push_back(key.asString());
+        cacheObjects_[key.asString()] = object;
+    }
+    return true;
 }

@@ -1,0 +1,287 @@
+// The push connection's TCP socket against the fake push server on loopback: connecting,
+// sending, stream reassembly however the bytes arrive, hostile lengths, closes from either
+// side, and a peer that stops reading.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "push/Network/PUSHReceivedPacket.h"
+#include "push/Network/PUSHTcpSocket.h"
+#include "testing/RunLoopPump.h"
+#include "tools/pushserver/PushServer.h"
+
+using testing_support::runUntil;
+
+namespace {
+
+struct Recorder : PUSHTcpSocketDelegate {
+    int setups = 0, closes = 0, failures = 0, queueEmpty = 0;
+    std::vector<std::shared_ptr<PUSHReceivedPacketController>> elements;
+    std::vector<Bytes> sent;
+    std::function<void(const std::shared_ptr<PUSHTcpSocket>&)> onElement;
+
+    void connectionDidSetup(const std::shared_ptr<PUSHTcpSocket>&) override { ++setups; }
+    void connectionDidClose(const std::shared_ptr<PUSHTcpSocket>&) override { ++closes; }
+    void connectionDidFailed() override { ++failures; }
+    void connectionDidReceiveElement(
+        const std::shared_ptr<PUSHTcpSocket>& socket, const std::shared_ptr<PUSHReceivedPacketController>& element) override
+    {
+        elements.push_back(element);
+        if (onElement)
+            onElement(socket);
+    }
+    void connectionDidSendData(const std::shared_ptr<PUSHTcpSocket>&, const Bytes& data) override { sent.push_back(data); }
+    void connectionSendQueueEmpty(const std::shared_ptr<PUSHTcpSocket>&) override { ++queueEmpty; }
+};
+
+// An outgoing packet of `total` bytes: the 24-byte header and filler.
+Bytes clientPacket(std::uint8_t command, std::uint64_t rid, std::size_t total = 24)
+{
+    Bytes bytes(total, 0x5A);
+    bytes[0] = static_cast<std::uint8_t>(total >> 8);
+    bytes[1] = static_cast<std::uint8_t>(total);
+    bytes[2] = 3;
+    bytes[3] = command;
+    for (int i = 0; i < 8; ++i)
+        bytes[4 + i] = static_cast<std::uint8_t>(rid >> (56 - 8 * i));
+    for (int i = 12; i < 24; ++i)
+        bytes[i] = 0;
+    return bytes;
+}
+
+class TcpSocket : public ::testing::Test {
+protected:
+    pushserver::PushServer server;
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    std::shared_ptr<PUSHTcpSocket> socket;
+
+    void connect()
+    {
+        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
+        ASSERT_TRUE(socket->setup());
+        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == 1; }));
+        ASSERT_TRUE(socket->isConnected());
+    }
+    std::shared_ptr<PUSHAck> ackAt(std::size_t index)
+    {
+        return index < recorder->elements.size() ? std::dynamic_pointer_cast<PUSHAck>(recorder->elements[index]) : nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(TcpSocket, ConnectsSendsInOrderAndReportsEachPacketSent)
+{
+    connect();
+    EXPECT_EQ(socket->connectionState(), PUSHTcpConnected);
+    EXPECT_EQ(socket->localAddress(), "127.0.0.1");
+    EXPECT_EQ(socket->remoteAddress(), "127.0.0.1");
+
+    ASSERT_TRUE(socket->sendData(clientPacket(2, 11)));
+    ASSERT_TRUE(socket->sendData(clientPacket(13, 13, 300)));
+    ASSERT_TRUE(runUntil([&] { return server.frames().size() == 2 && recorder->sent.size() == 2; }));
+    auto frames = server.frames();
+    EXPECT_EQ(frames[0].command, 2);
+    EXPECT_EQ(frames[0].rid, 11u);
+    EXPECT_EQ(frames[1].command, 13);
+    EXPECT_EQ(frames[1].length, 300);
+    EXPECT_EQ(recorder->sent[1], clientPacket(13, 13, 300));
+    // The queue drained once, after the last packet.
+    ASSERT_TRUE(runUntil([&] { return recorder->queueEmpty >= 1; }));
+    EXPECT_EQ(socket->sendQueueCount(), 0u);
+}
+
+TEST_F(TcpSocket, RefusesDataUntilTheConnectEventAndAfterClose)
+{
+    auto idle = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
+    EXPECT_FALSE(idle->sendData(clientPacket(2, 1)));
+
+    socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
+    ASSERT_TRUE(socket->setup());
+    EXPECT_EQ(socket->connectionState(), PUSHTcpConnecting);
+    EXPECT_TRUE(socket->setup()); // already under way
+    EXPECT_FALSE(socket->sendData(clientPacket(2, 1)));
+    EXPECT_EQ(socket->sendQueueCount(), 0u);
+
+    ASSERT_TRUE(runUntil([&] { return recorder->setups == 1; }));
+    socket->close();
+    EXPECT_EQ(socket->connectionState(), PUSHTcpIdle);
+    EXPECT_FALSE(socket->sendData(clientPacket(2, 2)));
+    EXPECT_FALSE(socket->localAddress());
+    ASSERT_TRUE(runUntil([&] { return recorder->closes == 1 && server.clientClosedCount() == 1; }));
+    EXPECT_TRUE(server.frames().empty());
+}
+
+TEST_F(TcpSocket, ReassemblesCoalescedAndByteSplitPackets)
+{
+    connect();
+    Bytes two = pushserver::packets::ack(5, 9, 2, 0, 0, 1000);
+    const Bytes second = pushserver::packets::ack(6, 9, 10, 1, 2, 2000);
+    two.insert(two.end(), second.begin(), second.end());
+    ASSERT_TRUE(server.send(two));
+    ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 2; }));
+    ASSERT_TRUE(ackAt(0) && ackAt(1));
+    EXPECT_EQ(ackAt(0)->rid(), 5u);
+    EXPECT_EQ(ackAt(1)->rid(), 6u);
+    EXPECT_EQ(ackAt(1)->reqCmd(), 10);
+    EXPECT_EQ(ackAt(1)->timestamp(), 2000u);
+
+    // A message sent a byte at a time arrives once and whole.
+    const Bytes message = pushserver::packets::message(1, 40, 9, 1, 0xABCDEF, "{\"message\":\"hello\"}");
+    for (std::uint8_t byte : message)
+        ASSERT_TRUE(server.send(Bytes { byte }));
+    ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 3; }));
+    auto received = std::dynamic_pointer_cast<PUSHMessageDispatchController>(recorder->elements[2]);
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->recv_uniqueID(), 0xABCDEFu);
+    EXPECT_EQ(received->recv_messageContent(), "{\"message\":\"hello\"}");
+    EXPECT_TRUE(socket->isConnected());
+}
+
+TEST_F(TcpSocket, LargestPacketsPassWholeBothWays)
+{
+    connect();
+    const std::string content(65535 - 20 - 1 - 8 - 2, 'x');
+    ASSERT_TRUE(server.pushMessage(1, 1, content));
+    ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 1; }));
+    auto received = std::dynamic_pointer_cast<PUSHMessageDispatchController>(recorder->elements[0]);
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->recv_messageContent().size(), content.size());
+
+    ASSERT_TRUE(socket->sendData(clientPacket(10, 3, 7167)));
+    ASSERT_TRUE(runUntil([&] { return server.frames().size() == 1; }));
+    EXPECT_EQ(server.frames()[0].bytes, clientPacket(10, 3, 7167));
+}
+
+TEST_F(TcpSocket, LengthsBelowTheHeaderCloseTheConnection)
+{
+    for (Bytes bad : { Bytes { 0, 0, 1, 19 }, Bytes { 0, 1, 1 }, Bytes { 0, 19, 1, 19, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 } }) {
+        recorder = std::make_shared<Recorder>();
+        const std::size_t accepted = server.acceptedCount();
+        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
+        ASSERT_TRUE(socket->setup());
+        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == accepted + 1; }));
+        ASSERT_TRUE(server.send(bad));
+        ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; })) << bad.size();
+        EXPECT_FALSE(socket->isConnected());
+        EXPECT_TRUE(recorder->elements.empty());
+    }
+}
+
+TEST_F(TcpSocket, ResponseCutBeforeItsFieldsClosesInsteadOfPassingAsSuccess)
+{
+    connect();
+    // A login reply of the bare 20-byte header: no status word, so it is no success.
+    ASSERT_TRUE(server.send(pushserver::packets::raw(1, 1, 3, 9, {})));
+    ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
+    EXPECT_TRUE(recorder->elements.empty());
+}
+
+TEST_F(TcpSocket, UnknownAndIgnoredCommandsAreSkippedWithoutLosingTheStream)
+{
+    connect();
+    Bytes stream = pushserver::packets::raw(1, 100, 1, 9, { 1, 2, 3 });
+    const Bytes heartbeatEcho = pushserver::packets::raw(1, 2, 2, 9, {});
+    const Bytes ack = pushserver::packets::ack(7, 9, 2, 0, 0, 5);
+    stream.insert(stream.end(), heartbeatEcho.begin(), heartbeatEcho.end());
+    stream.insert(stream.end(), ack.begin(), ack.end());
+    ASSERT_TRUE(server.send(stream));
+    ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 1; }));
+    ASSERT_TRUE(ackAt(0));
+    EXPECT_EQ(ackAt(0)->rid(), 7u);
+    EXPECT_TRUE(socket->isConnected());
+}
+
+TEST_F(TcpSocket, PeerCloseAndResetAreReportedOnce)
+{
+    for (auto how : { pushserver::Drop::Fin, pushserver::Drop::Reset }) {
+        recorder = std::make_shared<Recorder>();
+        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
+        ASSERT_TRUE(socket->setup());
+        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.openConnectionCount() == 1; }));
+        ASSERT_TRUE(server.drop(how));
+        ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
+        EXPECT_EQ(socket->connectionState(), PUSHTcpIdle);
+        EXPECT_EQ(recorder->failures, 0);
+    }
+}
+
+TEST_F(TcpSocket, ResetWhileSendingIsReportedAsAClose)
+{
+    connect();
+    ASSERT_TRUE(server.drop(pushserver::Drop::Reset));
+    ASSERT_TRUE(runUntil([&] { return server.openConnectionCount() == 0; }));
+    // Keep sending until the socket notices the reset; no send may raise SIGPIPE meanwhile.
+    ASSERT_TRUE(runUntil([&] {
+        if (socket->isConnected())
+            socket->sendData(clientPacket(2, 1));
+        return recorder->closes == 1;
+    }));
+    EXPECT_FALSE(socket->isConnected());
+}
+
+TEST_F(TcpSocket, CloseInsideTheDelegateStopsDeliveryOfTheRestOfTheRead)
+{
+    connect();
+    recorder->onElement = [](const std::shared_ptr<PUSHTcpSocket>& s) { s->close(); };
+    Bytes both = pushserver::packets::ack(1, 9, 2, 0, 0, 0);
+    const Bytes second = pushserver::packets::ack(2, 9, 2, 0, 0, 0);
+    both.insert(both.end(), second.begin(), second.end());
+    ASSERT_TRUE(server.send(both));
+    ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
+    EXPECT_EQ(recorder->elements.size(), 1u);
+}
+
+TEST_F(TcpSocket, RefusedPortFailsTheSetupOrTheConnectEvent)
+{
+    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(probe); // bound but never listening: connects are refused
+
+    socket = PUSHTcpSocket::initWithHost("127.0.0.1", ntohs(address.sin_port), recorder);
+    if (socket->setup()) {
+        ASSERT_TRUE(runUntil([&] { return recorder->failures == 1 && recorder->closes == 1; }));
+    }
+    EXPECT_FALSE(socket->isConnected());
+    EXPECT_EQ(recorder->setups, 0);
+
+    auto nowhere = PUSHTcpSocket::initWithHost("not an address", 80, recorder);
+    EXPECT_FALSE(nowhere->setup());
+    EXPECT_FALSE(nowhere->isSetuped());
+}
+
+TEST_F(TcpSocket, FullSendBufferWaitsInsteadOfClosing)
+{
+    server.setReading(false);
+    connect();
+    // Far more than both kernels buffer while the server does not read, in buffers larger
+    // than the kernel takes at once, so most of them go out in several parts.
+    const int count = 400, perBuffer = 20;
+    for (int i = 0; i < count; i += perBuffer) {
+        Bytes buffer;
+        for (int j = i; j < i + perBuffer; ++j) {
+            const Bytes packet = clientPacket(10, static_cast<std::uint64_t>(2 * j + 1), 7000);
+            buffer.insert(buffer.end(), packet.begin(), packet.end());
+        }
+        ASSERT_TRUE(socket->sendData(buffer));
+    }
+    // Send until the kernel takes no more: then nothing is left to do but wait.
+    ASSERT_TRUE(testing_support::settle(20));
+    EXPECT_GT(socket->sendQueueCount(), 0u);
+    EXPECT_LT(socket->sendQueueCount(), static_cast<std::size_t>(count / perBuffer));
+    EXPECT_TRUE(socket->isConnected());
+    server.setReading(true);
+    ASSERT_TRUE(runUntil([&] { return server.frames().size() == static_cast<std::size_t>(count); }, 20));
+    auto frames = server.frames();
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(frames[static_cast<std::size_t>(i)].rid, static_cast<std::uint64_t>(2 * i + 1));
+    EXPECT_TRUE(socket->isConnected());
+    EXPECT_EQ(recorder->closes, 0);
+}

@@ -1,0 +1,179 @@
+// The plain and enciphered file caches: write-through and read-back from real files, memory-only
+// entries, damaged files, conversion of the older layouts, the shared instances.
+#include "StorageTestSupport.h"
+
+#include "platform/persistence/NSJSONSerialization.h"
+#include "platform/persistence/NSKeyedArchiver.h"
+#include "platform/persistence/NSUserDefaults.h"
+#include "push/Storage/PUSHCacheFileCodec.h"
+#include "push/Utilities/PUSHAES.h"
+#include "push/Utilities/PUSHJSONSerializer.h"
+
+namespace {
+
+using storage_tests::HomeTest;
+
+// An object that asks to stay in memory (cache type 1) or not.
+class TypedObject : public NSObject, public PUSHCacheTypeProtocol {
+public:
+    explicit TypedObject(std::uint64_t type)
+        : type_(type)
+    {
+    }
+    std::uint64_t cacheType() const override { return type_; }
+    void setCacheType(std::uint64_t type) override { type_ = type; }
+
+private:
+    std::uint64_t type_;
+};
+
+class FileCache : public HomeTest { };
+
+TEST_F(FileCache, EntriesSurviveARestartInBothFlavours)
+{
+    startCaches();
+    const Value nested = Value::dictionary({ { "list", Value::array({ Value(1), Value("two") }) } });
+    plain()->setObject(Value("plain text"), "text");
+    plain()->setObject(Value(std::uint64_t(18446744073709551615ull)), "big");
+    plain()->setObject(nested, "nested");
+    document()->setObject(Value("secret-device-id"), "WPDeviceId");
+    document()->setObject(Value(Bytes { 0, 1, 2, 255 }), "bytes");
+
+    EXPECT_TRUE(std::filesystem::exists(plainPath()));
+    EXPECT_TRUE(containsText(fileBytes(plainPath()), "plain text"));
+    // The document file is enciphered: the text is not in it, and it deciphers with the file key.
+    const Bytes sealed = fileBytes(documentPath());
+    EXPECT_FALSE(containsText(sealed, "secret-device-id"));
+    EXPECT_TRUE(PUSHAES::AES256DecryptData(sealed, push::storage::kFileCacheKey).has_value());
+
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("text"), Value("plain text"));
+    EXPECT_EQ(plain()->objectForKey("big").unsignedValue(), 18446744073709551615ull);
+    EXPECT_EQ(plain()->objectForKey("nested"), nested);
+    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("secret-device-id"));
+    EXPECT_EQ(document()->objectForKey("bytes"), Value(Bytes { 0, 1, 2, 255 }));
+    EXPECT_EQ(plain()->cacheCount(), 3u);
+}
+
+TEST_F(FileCache, MemoryOnlyEntriesNeverReachTheFileAndNothingRemovesBothKinds)
+{
+    startCaches();
+    auto memoryOnly = std::make_shared<TypedObject>(1);
+    plain()->setObject(Value(memoryOnly), "volatile");
+    plain()->setObject(Value("kept"), "volatile"); // the same key as a persisted entry too
+    EXPECT_EQ(plain()->objectForKey("volatile"), Value("kept"));
+    EXPECT_EQ(plain()->cacheCount(), 1u);
+
+    plain()->setObject(Value(), "volatile");
+    EXPECT_FALSE(plain()->hasObjectForKey("volatile"));
+
+    plain()->setObject(Value(memoryOnly), "only-here");
+    EXPECT_TRUE(plain()->hasObjectForKey("only-here"));
+    EXPECT_EQ(plain()->cacheCount(), 0u);
+    restartCaches();
+    EXPECT_FALSE(plain()->hasObjectForKey("only-here"));
+    EXPECT_FALSE(plain()->hasObjectForKey("volatile"));
+
+    // An object of type 0 is persisted, and then needs to be archivable: this one is not.
+    plain()->setObject(Value(std::make_shared<TypedObject>(0)), "not-archivable");
+    EXPECT_FALSE(plain()->synchronize());
+    plain()->removeAllObjects();
+    EXPECT_TRUE(plain()->synchronize());
+}
+
+TEST_F(FileCache, DamagedFilesReadAsEmptyAndAreReplacedByTheNextWrite)
+{
+    startCaches();
+    plain()->setObject(Value("v"), "k");
+    document()->setObject(Value("v"), "k");
+    const Bytes good = fileBytes(plainPath());
+    const Bytes sealed = fileBytes(documentPath());
+
+    const std::vector<std::pair<Bytes, Bytes>> damaged = {
+        { Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2)),
+            Bytes(sealed.begin(), sealed.begin() + 17) },
+        { Bytes { 'g', 'a', 'r', 'b', 'a', 'g', 'e' }, Bytes(48, 0x5a) },
+        { Bytes(), Bytes() },
+        { sealed, good }, // each in the other's format
+    };
+    for (const auto& [plainBytes, documentBytes] : damaged) {
+        persistence::writeToFile(plainBytes, plainPath(), true);
+        persistence::writeToFile(documentBytes, documentPath(), true);
+        restartCaches();
+        EXPECT_EQ(plain()->cacheCount(), 0u);
+        EXPECT_EQ(document()->cacheCount(), 0u);
+    }
+    // A file far larger than any cache is not read at all.
+    std::filesystem::resize_file(plainPath(), push::storage::kMaxCacheFileBytes + 1);
+    restartCaches();
+    EXPECT_EQ(plain()->cacheCount(), 0u);
+
+    plain()->setObject(Value("again"), "k");
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("k"), Value("again"));
+}
+
+TEST_F(FileCache, CurrentFileIsReadWhenTheVersionKeyIsMissing)
+{
+    startCaches();
+    plain()->setObject(Value("identity"), "APP_KEY");
+    document()->setObject(Value("device"), "WPDeviceId");
+    // Reset defaults lose the conversion marks; the files in the current layout must survive.
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->removeObjectForKey(kPUSHCacheVersionKey);
+    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
+    defaults->synchronize();
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("APP_KEY"), Value("identity"));
+    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
+    EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
+}
+
+TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
+{
+    // A JSON file of the older layout: dictionary values are serialized objects.
+    const Bytes json = *NSJSONSerialization::dataWithJSONObject(
+        Value::dictionary({ { "__PUSHSessionID", PUSHJSONSerializer::getJSONDataFromObject(Value(77)) },
+            { "name", PUSHJSONSerializer::getJSONDataFromObject(Value("x")) }, { "skipped", Value(5) } }));
+    std::filesystem::create_directories(home.pathFor("Library/Caches/Push"));
+    persistence::writeToFile(json, plainPath(), true);
+    // And the old plain archive "PUSH" of a first start after an upgrade.
+    Bytes oldArchive = *NSKeyedArchiver::archivedDataWithRootObject(Value::dictionary({ { "old", Value("entry") } }));
+    const std::string oldPath = home.pathFor("Library/Caches/Push/PUSH");
+    persistence::writeToFile(oldArchive, oldPath, true);
+
+    startCaches();
+    EXPECT_EQ(plain()->objectForKey("old"), Value("entry"));
+    EXPECT_FALSE(std::filesystem::exists(oldPath));
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("old"), Value("entry"));
+
+    // The JSON conversion runs when the old archive is gone and the version key is unset.
+    NSUserDefaults::standardUserDefaults()->setBool(true, kPUSHServerIsNotFirstStartKey);
+    NSUserDefaults::standardUserDefaults()->removeObjectForKey(kPUSHCacheVersionKey);
+    persistence::writeToFile(json, plainPath(), true);
+    restartCaches();
+    EXPECT_FALSE(plain()->hasObjectForKey("skipped"));
+    EXPECT_EQ(plain()->objectForKey("__PUSHSessionID").integerValue(), 77);
+    EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
+    // The converted entries were written in the current layout straight away.
+    EXPECT_FALSE(containsText(fileBytes(plainPath()), "{\""));
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("__PUSHSessionID").integerValue(), 77);
+}
+
+TEST_F(FileCache, SharedInstancesAreMadeOncePerType)
+{
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
+    auto first = PUSHFileCacheController::startShareInstance("PUSHJSON", 0, false);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), first);
+    EXPECT_EQ(first->cacheName(), "PUSHJSON");
+    EXPECT_FALSE(first->securityEnable());
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("X", 2, false), nullptr);
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(2), nullptr);
+    EXPECT_EQ(first->fileNameForKey("PUSHJSON"), plainPath());
+    EXPECT_EQ(first->description().rfind("cache Content:", 0), 0u);
+}
+
+} // namespace

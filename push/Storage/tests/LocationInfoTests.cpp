@@ -1,0 +1,95 @@
+// Location observations: de-duplication, the count, copies and archives.
+#include <gtest/gtest.h>
+
+#include "platform/persistence/NSKeyedArchiver.h"
+#include "push/Storage/PUSHCacheFileCodec.h"
+#include "push/Storage/PUSHLocationInfoController.h"
+
+namespace {
+
+Value wifi(const std::string& ssid, std::int64_t itime = 0)
+{
+    Value item = Value::dictionary({ { "mac_address", Value("Not Found") }, { "ssid", Value(ssid) } });
+    if (itime)
+        item.set("itime", Value(itime));
+    return item;
+}
+
+Value cell() { return Value::dictionary({ { "mobile_network_code", Value("-1") }, { "mobile_country_code", Value("-1") } }); }
+
+TEST(LocationInfo, ListsHoldNoDuplicatesAndCountTheirItems)
+{
+    auto info = PUSHLocationInfoController::create();
+    info->addWifiInfo(wifi("home", 1));
+    info->addWifiInfo(wifi("home", 2)); // equal but for "itime"
+    EXPECT_EQ(info->count(), 1);
+    info->addCellInfo(cell());
+    info->addGpsInfo(Value::dictionary({ { "lat", Value(22.5) } }));
+    info->addGpsInfo(Value());
+    EXPECT_EQ(info->count(), 3);
+
+    info->removeWifiInfo(wifi("office"));
+    EXPECT_EQ(info->count(), 3);
+    info->removeWifiInfo(wifi("home"));
+    EXPECT_EQ(info->wifiInfo(), Value::array());
+    EXPECT_EQ(info->count(), 2);
+
+    info->clearAllInfo();
+    EXPECT_EQ(info->cellInfo(), Value::array());
+    EXPECT_EQ(info->gpsInfo(), Value::array());
+    EXPECT_EQ(info->count(), 0);
+}
+
+TEST(LocationInfo, CopiesAndArchivesAreIndependentAndComplete)
+{
+    push::storage::registerArchivableClasses();
+    auto info = PUSHLocationInfoController::create();
+    info->addWifiInfo(wifi("a"));
+    info->addCellInfo(cell());
+    auto twin = info->copy();
+    twin->addWifiInfo(wifi("b"));
+    EXPECT_EQ(info->wifiInfo().count(), 1u);
+    EXPECT_EQ(twin->count(), 3);
+
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(info));
+    ASSERT_TRUE(bytes);
+    auto read = NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).asObject<PUSHLocationInfoController>();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->wifiInfo(), info->wifiInfo());
+    EXPECT_EQ(read->cellInfo(), info->cellInfo());
+    EXPECT_EQ(read->gpsInfo(), Value::array());
+    EXPECT_EQ(read->count(), 2);
+    read->addGpsInfo(Value("fix")); // a list read back is a usable list
+    EXPECT_EQ(read->count(), 3);
+}
+
+// A coder over a plain dictionary, standing in for an archive written by an older version.
+class DictionaryCoder : public NSCoder {
+public:
+    explicit DictionaryCoder(Value values)
+        : values_(std::move(values))
+    {
+    }
+    Value decodeObjectForKey(std::string_view key) override { return values_[key]; }
+    std::int64_t decodeIntegerForKey(std::string_view key) override { return values_[key].integerValue(); }
+    bool containsValueForKey(std::string_view key) const override { return values_.contains(key); }
+
+private:
+    Value values_;
+};
+
+TEST(LocationInfo, MissingOrMistypedListsReadBackEmpty)
+{
+    DictionaryCoder coder(Value::dictionary({ { "PUSH_wifiInfo", Value::array({ wifi("x") }) },
+        { "PUSH_cellInfo", Value("not a list") }, { "PUSH_count", Value(1) } }));
+    auto info = PUSHLocationInfoController::create();
+    ASSERT_TRUE(info->initWithCoder(coder));
+    EXPECT_EQ(info->wifiInfo(), Value::array({ wifi("x") }));
+    EXPECT_EQ(info->cellInfo(), Value::array());
+    EXPECT_EQ(info->gpsInfo(), Value::array());
+    EXPECT_EQ(info->count(), 1);
+    info->addCellInfo(cell());
+    EXPECT_EQ(info->count(), 2);
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+// The report cache: pending and in-flight entries, duplicates, the size limit, the save action,
+// and its archive kept in the plain file cache across a restart.
+#include "StorageTestSupport.h"
+
+#include <thread>
+
+#include "platform/threading/NSNotificationCenter.h"
+#include "push/Storage/PUSHReportCacheController.h"
+
+namespace {
+
+using storage_tests::HomeTest;
+
+Value item(const std::string& type, std::int64_t itime)
+{
+    return Value::dictionary({ { "type", Value(type) }, { "itime", Value(itime) } });
+}
+
+std::vector<std::string> pendingKeys(const PUSHReportCacheController& cache)
+{
+    std::vector<std::string> keys;
+    cache.PUSHEnumerateObjectsUsingBlock([&](const std::string& key, const Value&, bool&) { keys.push_back(key); });
+    return keys;
+}
+
+TEST(ReportCache, SendingEntriesMoveBackOnFailureOrRestartOnly)
+{
+    int saves = 0;
+    auto cache = PUSHReportCacheController::initWithSynchronizeBlock([&] { ++saves; });
+    const Value batch = Value::array({ item("1", 10), item("2", 11) });
+    cache->addSendingCacheObject(batch, "7:100");
+    cache->addSendingCacheObject(Value(), "ignored");
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(cache->count(), 0u);
+
+    cache->changeSendingObjectFailedForKey("unknown");
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(cache->sendingPackageCache().count(), 1u);
+
+    cache->changeSendingObjectFailedForKey("7:100");
+    EXPECT_TRUE(cache->checkReportFlag("7:100"));
+    EXPECT_EQ(cache->sendingPackageCache().count(), 0u);
+
+    // Delivered: gone from flight; a late failure for the same flag changes nothing.
+    cache->addSendingCacheObject(item("3", 12), "9:100");
+    cache->removeSendingObjectForKey("9:100");
+    cache->changeSendingObjectFailedForKey("9:100");
+    EXPECT_FALSE(cache->checkReportFlag("9:100"));
+
+    // A restart returns everything in flight to the pending cache.
+    cache->addSendingCacheObject(item("4", 13), "11:100");
+    cache->resetCache();
+    EXPECT_EQ(pendingKeys(*cache), (std::vector<std::string> { "7:100", "11:100" }));
+    EXPECT_EQ(cache->description(), "0");
+
+    cache->transferSendingObjectToCache(item("5", 1), "13:1");
+    cache->removeCacheObjectForKey("7:100");
+    EXPECT_EQ(pendingKeys(*cache), (std::vector<std::string> { "11:100", "13:1" }));
+
+    // Reports waiting to go out are not a memory cache's spare copies: a low-memory warning
+    // keeps them, and saves nothing.
+    const int savesBefore = saves;
+    NSNotificationCenter::defaultCenter()->postNotificationName(PUSHMemoryWarningNotificationName);
+    EXPECT_EQ(cache->count(), 2u);
+    EXPECT_EQ(saves, savesBefore);
+}
+
+TEST(ReportCache, DuplicatesAreItemsEqualButForTheirTimeStamp)
+{
+    auto cache = PUSHReportCacheController::initWithSynchronizeBlock(nullptr);
+    cache->addCacheObject(item("1", 100), "a");
+    cache->addSendingCacheObject(Value::array({ item("2", 100), item("3", 100) }), "b");
+
+    EXPECT_TRUE(cache->containsCacheObject(item("1", 999)));
+    EXPECT_FALSE(cache->containsCacheObject(item("9", 100)));
+    // A whole batch in flight matches an equal batch; an item inside a batch is not an entry.
+    EXPECT_TRUE(cache->containsCacheObject(Value::array({ item("2", 1), item("3", 2) })));
+    EXPECT_FALSE(cache->containsCacheObject(item("2", 100)));
+    // A batch is looked for among the entries in flight only.
+    cache->addCacheObject(Value::array({ item("4", 1) }), "c");
+    EXPECT_FALSE(cache->containsCacheObject(Value::array({ item("4", 1) })));
+}
+
+TEST(ReportCache, OversizedArchiveDropsOldestEntries)
+{
+    auto cache = PUSHReportCacheController::initWithSynchronizeBlock(nullptr);
+    for (int i = 0; i < 120; ++i)
+        cache->addCacheObject(item(std::to_string(i), i), "k" + std::to_string(1000 + i));
+    ASSERT_EQ(cache->count(), 120u);
+
+    // 100 entries or more: the oldest tenth goes at once.
+    cache->setMaxArchiveBytesForTesting(1);
+    cache->addCacheObject(item("new", 0), "k2000");
+    EXPECT_EQ(cache->count(), 121u - 12u);
+    EXPECT_EQ(pendingKeys(*cache).front(), "k1012");
+
+    // Fewer than 100: one at a time.
+    auto small = PUSHReportCacheController::initWithSynchronizeBlock(nullptr);
+    small->addCacheObject(item("a", 1), "a");
+    small->addCacheObject(item("b", 1), "b");
+    small->setMaxArchiveBytesForTesting(1);
+    small->addCacheObject(item("c", 1), "c");
+    EXPECT_EQ(pendingKeys(*small), (std::vector<std::string> { "b", "c" }));
+}
+
+TEST(ReportCache, EnumerationWalksACopySoTheBlockMayTakeEntries)
+{
+    auto cache = PUSHReportCacheController::initWithSynchronizeBlock(nullptr);
+    for (const char* key : { "a", "b", "c" })
+        cache->addCacheObject(item(key, 1), key);
+    std::vector<std::string> taken;
+    cache->PUSHEnumerateObjectsUsingBlock([&](const std::string& key, const Value& entry, bool& stop) {
+        EXPECT_EQ(entry["type"], Value(key));
+        cache->removeCacheObjectForKey(key);
+        cache->addSendingCacheObject(entry, key);
+        taken.push_back(key);
+        stop = key == "b";
+    });
+    EXPECT_EQ(taken, (std::vector<std::string> { "a", "b" }));
+    EXPECT_EQ(pendingKeys(*cache), (std::vector<std::string> { "c" }));
+    EXPECT_EQ(cache->sendingPackageCache().count(), 2u);
+}
+
+class ReportCacheFile : public HomeTest { };
+
+TEST_F(ReportCacheFile, SaveActionKeepsTheCacheInThePlainFileAcrossARestart)
+{
+    startCaches();
+    std::weak_ptr<PUSHReportCacheController> weak;
+    auto cache = PUSHReportCacheController::initWithSynchronizeBlock([&] {
+        if (auto strong = weak.lock())
+            plain()->setObject(Value(strong), "__PUSHHistroyCache");
+    });
+    weak = cache;
+    cache->addCacheObject(item("1", 5), "p1");
+    cache->addCacheObject(Value::array({ item("2", 6) }), "p2");
+    cache->addSendingCacheObject(item("3", 7), "s1");
+
+    restartCaches();
+    auto read = plain()->objectForKey("__PUSHHistroyCache").asObject<PUSHReportCacheController>();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(pendingKeys(*read), (std::vector<std::string> { "p1", "p2" }));
+    EXPECT_EQ(read->objectForKey("p2"), Value::array({ item("2", 6) }));
+    EXPECT_EQ(read->sendingPackageCache()["s1"], item("3", 7));
+    EXPECT_EQ(read->maxCacheCount(), 1000);
+    // Counts follow the live entries after reading back.
+    EXPECT_EQ(read->count(), 2u);
+
+    auto twin = read->copyReportCache();
+    twin->addCacheObject(item("4", 1), "p3");
+    EXPECT_EQ(read->count(), 2u);
+}
+
+TEST_F(ReportCacheFile, CacheAndFileUsedFromTwoThreadsNeverDeadlock)
+{
+    // One thread changes the report cache, whose save action writes into the file cache; the
+    // other writes other keys of the same file, which archives the report cache in turn.
+    startCaches();
+    auto cache = PUSHReportCacheController::initWithSynchronizeBlock(nullptr);
+    std::weak_ptr<PUSHReportCacheController> weak = cache;
+    cache->setSyncBlock([this, weak] {
+        if (auto strong = weak.lock())
+            plain()->setObject(Value(strong), "__PUSHHistroyCache");
+    });
+    plain()->setObject(Value(cache), "__PUSHHistroyCache");
+    std::thread reports([&] {
+        for (int i = 0; i < 15; ++i)
+            cache->addCacheObject(item(std::to_string(i), i), "r" + std::to_string(i));
+    });
+    for (int i = 0; i < 15; ++i)
+        plain()->setObject(Value(i), "__PUSHSessionID");
+    reports.join();
+    restartCaches();
+    auto read = plain()->objectForKey("__PUSHHistroyCache").asObject<PUSHReportCacheController>();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->count(), 15u);
+    EXPECT_EQ(plain()->objectForKey("__PUSHSessionID"), Value(14));
+}
+
+} // namespace
