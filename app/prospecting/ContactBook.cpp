@@ -27,6 +27,9 @@ bool isFan(const ABRecordRef& person)
     return first.isString() && first.asString() == kFanFirstName;
 }
 
+constexpr NSInteger kClearAlertTag = 101;
+constexpr NSInteger kImportAlertTag = 102;
+
 } // namespace
 
 ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers)
@@ -96,6 +99,34 @@ void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view
     if (result.complete())
         return PGProgressHUD::showError("删除成功", view);
     PGProgressHUD::showError(NSString::stringWithFormat("删除未完成：已删除%d个，共%d个", result.written, result.total), view);
+}
+
+void confirmImport(bool haveNumbers, std::weak_ptr<UIAlertViewDelegate> delegate, const std::shared_ptr<UIView>& view)
+{
+    if (!haveNumbers)
+        return PGProgressHUD::showSuccess("获取到号码后再导入", view);
+    auto alert = UIAlertView::initWithTitle("", "是否导入通讯录,名称为：粉丝", std::move(delegate), "确认", { "取消" });
+    alert->setTag(kImportAlertTag);
+    alert->show();
+}
+
+void confirmClear(std::weak_ptr<UIAlertViewDelegate> delegate)
+{
+    auto alert = UIAlertView::initWithTitle("是否删除名为：粉丝 的联系人", "该操作将删除通讯录中所有联系人且不可恢复!请谨慎操作!",
+        std::move(delegate), "确认", { "取消" });
+    alert->setTag(kClearAlertTag);
+    alert->show();
+}
+
+void answerConfirmation(const std::shared_ptr<UIAlertView>& alert, NSInteger buttonIndex,
+    const std::function<std::vector<std::optional<std::string>>()>& numbers, const std::shared_ptr<UIView>& view)
+{
+    if (!alert || buttonIndex != 0)
+        return;
+    if (alert->tag() == kClearAlertTag)
+        return reportClear(clearContacts(), view);
+    if (alert->tag() == kImportAlertTag && numbers)
+        reportImport(importContacts(numbers()), view);
 }
 
 } // namespace prospecting

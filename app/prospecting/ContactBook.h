@@ -5,11 +5,13 @@
 // said only when every one was; without access to the address book nothing is attempted.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIView.h"
 
 namespace prospecting {
@@ -33,5 +35,14 @@ void reportImport(const ContactWrite& result, const std::shared_ptr<UIView>& vie
 void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view);
 // The alert shown when the address book may not be used.
 void showAccessAlert();
+
+// The confirmations of a screen's import and clear buttons, answered by its alert delegate.
+// Without numbers the import is refused at once with "获取到号码后再导入".
+void confirmImport(bool haveNumbers, std::weak_ptr<UIAlertViewDelegate> delegate, const std::shared_ptr<UIView>& view);
+void confirmClear(std::weak_ptr<UIAlertViewDelegate> delegate);
+// Runs the import or clear when `alert` is one of those confirmations and "确认" (index 0) was
+// tapped; `numbers` gives the screen's numbers as they are at that moment.
+void answerConfirmation(const std::shared_ptr<UIAlertView>& alert, NSInteger buttonIndex,
+    const std::function<std::vector<std::optional<std::string>>()>& numbers, const std::shared_ptr<UIView>& view);
 
 } // namespace prospecting

@@ -3,14 +3,6 @@
 #include "app/prospecting/ContactBook.h"
 #include "app/prospecting/RQCustomMsgController.h"
 #include "app/prospecting/SourceListController.h"
-#include "ui/PGProgressHUD.h"
-
-namespace {
-
-constexpr NSInteger kClearAlertTag = 101;
-constexpr NSInteger kImportAlertTag = 102;
-
-} // namespace
 
 void RQCustomMsgController::daoRuAndRemove(const std::shared_ptr<UIButton>& sender)
 {
@@ -25,32 +17,18 @@ void RQCustomMsgController::daoRuAndRemove(const std::shared_ptr<UIButton>& send
 
 void RQCustomMsgController::confirmImport()
 {
-    if (listArray_.empty())
-        return PGProgressHUD::showSuccess("获取到号码后再导入", view());
-    auto alert = UIAlertView::initWithTitle("", "是否导入通讯录,名称为：粉丝", weakAs<RQCustomMsgController>(), "确认", { "取消" });
-    alert->setTag(kImportAlertTag);
-    alert->show();
+    prospecting::confirmImport(!listArray_.empty(), weakAs<RQCustomMsgController>(), view());
 }
 
-void RQCustomMsgController::confirmClear()
-{
-    auto alert = UIAlertView::initWithTitle("是否删除名为：粉丝 的联系人", "该操作将删除通讯录中所有联系人且不可恢复!请谨慎操作!",
-        weakAs<RQCustomMsgController>(), "确认", { "取消" });
-    alert->setTag(kClearAlertTag);
-    alert->show();
-}
+void RQCustomMsgController::confirmClear() { prospecting::confirmClear(weakAs<RQCustomMsgController>()); }
 
 void RQCustomMsgController::alertViewClickedButtonAtIndex(const std::shared_ptr<UIAlertView>& alertView, NSInteger buttonIndex)
 {
-    if (!alertView || buttonIndex != 0)
-        return;
-    if (alertView->tag() == kClearAlertTag)
-        return prospecting::reportClear(prospecting::clearContacts(), view());
-    if (alertView->tag() != kImportAlertTag)
-        return;
-    std::vector<std::optional<std::string>> numbers;
-    numbers.reserve(listArray_.size());
-    for (const auto& record : listArray_)
-        numbers.push_back(record->hangPhone());
-    prospecting::reportImport(prospecting::importContacts(numbers), view());
+    prospecting::answerConfirmation(alertView, buttonIndex, [this] {
+        std::vector<std::optional<std::string>> numbers;
+        numbers.reserve(listArray_.size());
+        for (const auto& record : listArray_)
+            numbers.push_back(record->hangPhone());
+        return numbers;
+    }, view());
 }

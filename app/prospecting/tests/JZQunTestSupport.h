@@ -8,6 +8,8 @@
 #include <string>
 
 #include "app/prospecting/tests/ScreenTestSupport.h"
+#include "image/WIImageManager.h"
+#include "platform/threading/Dispatch.h"
 #include "platform/uikit/PhotoAlbum.h"
 #include "platform/uikit/UIImagePickerController.h"
 
@@ -24,12 +26,32 @@ protected:
         uikit::album::reset();
         uikit::album::setFolder(home_.pathFor("Media/DCIM"));
         uikit::imagePicker::reset();
+        // Pictures come from the server in every test, not from an earlier test's cache.
+        auto cache = WIImageManager::sharedManager()->imageCache();
+        cache->clearMemory();
+        cache->clearDisk();
+        dispatch_sync(cache->ioQueue(), [] { });
     }
     ~QrScreenTest() override
     {
+        finishImageWork();
         uikit::imagePicker::reset();
         uikit::album::reset();
         graphics::setResourceResolver({});
+    }
+
+    // Every record starts a picture download. Those still under way when a test ends would run
+    // on into the program's exit, on worker threads that use objects being destroyed, and into
+    // the next test's empty home: each test lets them finish, their disk writes included.
+    void finishImageWork()
+    {
+        server().release();
+        auto manager = WIImageManager::sharedManager();
+        EXPECT_TRUE(waitFor([&] {
+            return !manager->isRunning() && manager->imageDownloader()->currentDownloadCount() == 0;
+        })) << "picture downloads still running";
+        dispatch_sync(manager->imageCache()->ioQueue(), [] { });
+        testing_support::settle(2);
     }
 
     static std::filesystem::path resourceDir()

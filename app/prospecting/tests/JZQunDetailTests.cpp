@@ -1,0 +1,257 @@
+// The QR-code detail screen against our data server: its layout on a 320-point screen, the
+// detail and step requests and what their replies do, the header's form, and saving the code's
+// picture to the album (only a loaded picture, once per press, honest about the result).
+#include "app/UICopyLabel.h"
+#include "app/prospecting/JZQunDetailController.h"
+#include "app/prospecting/tests/JZQunTestSupport.h"
+
+using dataserver::Failure;
+
+namespace app::test {
+
+namespace {
+
+constexpr const char* kDetail = "qrcode/getDetail.do";
+constexpr const char* kStep = "qrcode/getChangeDetail.do";
+
+class QrDetail : public QrScreenTest {
+protected:
+    std::vector<dataserver::QrCode> codes(const std::string& type = "3") { return server().world().qrcodes(type, 0, 20).items; }
+
+    // The record a list row would hand over: the code at `index` of the first page.
+    std::shared_ptr<JZQunModel> listed(std::size_t index, const std::string& type = "3")
+    {
+        auto code = codes(type).at(index);
+        return JZQunModel::initWithDic(Value::dictionary({ { "qrcodeId", code.id }, { "title", code.title },
+            { "position", static_cast<long long>(index) }, { "qrcodeImg", "" } }));
+    }
+    // Pushes the detail of `model` and waits until the first reply has been handled.
+    std::shared_ptr<JZQunDetailController> open(std::shared_ptr<JZQunModel> model, const std::string& jumpeType = "qun")
+    {
+        auto detail = JZQunDetailController::create();
+        detail->setModel(std::move(model));
+        detail->setJumpeType(jumpeType);
+        push(detail);
+        EXPECT_TRUE(waitForRequests(kDetail, 1));
+        EXPECT_TRUE(waitFor([&] { return loggedContaining("status"); }));
+        return detail;
+    }
+    // Taps a step button and waits until its reply has been handled.
+    void step(const std::shared_ptr<JZQunDetailController>& detail, bool next)
+    {
+        auto before = requestCount(kStep);
+        clearLog();
+        tap(next ? detail->nextButton() : detail->framButton());
+        ASSERT_TRUE(waitForRequests(kStep, before + 1));
+        ASSERT_TRUE(waitFor([&] { return loggedContaining("status"); }));
+    }
+    static std::vector<std::shared_ptr<UICopyLabel>> lines(const std::shared_ptr<JZQunDetailController>& detail)
+    {
+        std::vector<std::shared_ptr<UICopyLabel>> found;
+        for (const auto& view : detail->backSV()->subviews()) {
+            if (auto label = std::dynamic_pointer_cast<UICopyLabel>(view))
+                found.push_back(label);
+        }
+        return found;
+    }
+    static std::vector<std::shared_ptr<UILongPressGestureRecognizer>> presses(const std::shared_ptr<UIView>& view)
+    {
+        std::vector<std::shared_ptr<UILongPressGestureRecognizer>> found;
+        for (const auto& recognizer : view->gestureRecognizers()) {
+            if (auto press = std::dynamic_pointer_cast<UILongPressGestureRecognizer>(recognizer))
+                found.push_back(press);
+        }
+        return found;
+    }
+    // A press on the code that lasts a while: began, changed twice, ended.
+    static void longPress(const std::shared_ptr<JZQunDetailController>& detail)
+    {
+        auto found = presses(detail->model()->qunImage());
+        ASSERT_FALSE(found.empty());
+        for (const auto& press : found) {
+            for (auto state : { UIGestureRecognizerStateBegan, UIGestureRecognizerStateChanged, UIGestureRecognizerStateChanged,
+                     UIGestureRecognizerStateEnded })
+                press->fire(state);
+        }
+    }
+    bool pictureLoaded(const std::shared_ptr<JZQunDetailController>& detail)
+    {
+        auto image = detail->model()->qunImage()->image();
+        return image && image != JZQunModel::placeholderImage();
+    }
+};
+
+TEST_F(QrDetail, LaysOutTheCodeLinesButtonsAndHowToOnA320PointScreen)
+{
+    auto code = codes().at(1);
+    auto detail = open(listed(1));
+    auto sent = server().requests(kDetail).back();
+    EXPECT_EQ(sent.params.at("id"), std::to_string(code.id));
+    EXPECT_EQ(sent.params.at("position"), "1");
+    EXPECT_EQ(detail->myTitle()->text(), "群列表");
+    EXPECT_EQ(detail->publishButton()->titleForState(UIControlStateNormal), "我要发布聊天群");
+    EXPECT_EQ(detail->backSV()->frame(), CGRectMake(0, 60, 320, 568 - 60));
+
+    auto model = detail->model();
+    ASSERT_TRUE(model->qunImage()) << "the server's record carries a picture";
+    EXPECT_EQ(model->qunImage()->superview(), detail->backSV());
+    EXPECT_EQ(model->qunImage()->frame(), CGRectMake(10, 10, 300, 300));
+    auto shown = lines(detail);
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[0]->text(), code.title);
+    EXPECT_EQ(shown[1]->text(), "区域:" + code.areaName);
+    EXPECT_EQ(shown[2]->text(), "个人聊天:" + code.account);
+    EXPECT_EQ(shown[3]->text(), code.descriptions);
+    EXPECT_EQ(shown[0]->frame(), CGRectMake(10, 330, 300, 35));
+    EXPECT_EQ(shown[3]->frame(), CGRectMake(10, 450, 300, 50));
+    EXPECT_EQ(detail->framButton()->frame(), CGRectMake(20, 510, 130, 35));
+    EXPECT_EQ(detail->nextButton()->frame(), CGRectMake(170, 510, 130, 35));
+    EXPECT_EQ(detail->framButton()->titleForState(UIControlStateNormal), "上一个");
+    EXPECT_EQ(detail->nextButton()->titleForState(UIControlStateNormal), "下一个");
+    EXPECT_EQ(shown[4]->frame(), CGRectMake(20, 555, 280, 70));
+    EXPECT_EQ(detail->backSV()->contentSize(), CGSizeMake(320, 725));
+}
+
+TEST_F(QrDetail, StepsWalkFromTheRecordOnShowAndTheServersRefusalIsAnAlert)
+{
+    auto all = codes();
+    ASSERT_GE(all.size(), 3u);
+    auto detail = open(listed(0));
+    step(detail, true);
+    auto first = server().requests(kStep).back();
+    EXPECT_EQ(first.params.at("flag"), "1");
+    EXPECT_EQ(first.params.at("id"), std::to_string(all[0].id));
+    EXPECT_EQ(first.params.at("position"), "0");
+    EXPECT_EQ(detail->model()->qunId(), std::to_string(all[1].id));
+
+    step(detail, true);
+    EXPECT_EQ(server().requests(kStep).back().params.at("id"), std::to_string(all[1].id));
+    EXPECT_EQ(server().requests(kStep).back().params.at("position"), "1");
+    EXPECT_EQ(detail->model()->qunId(), std::to_string(all[2].id));
+
+    step(detail, false);
+    step(detail, false);
+    EXPECT_EQ(server().requests(kStep).back().params.at("flag"), "0");
+    EXPECT_EQ(detail->model()->qunId(), std::to_string(all[0].id));
+
+    // Before the first code the server refuses; its message shows unchanged, the code stays.
+    auto onShow = detail->model();
+    step(detail, false);
+    auto alert = topAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), "提示");
+    EXPECT_EQ(alert->message(), "已经是第一个了");
+    EXPECT_EQ(alert->buttonTitles(), (std::vector<std::string> { "确定" }));
+    EXPECT_EQ(detail->model(), onShow);
+    EXPECT_EQ(lines(detail)[0]->text(), all[0].title);
+}
+
+TEST_F(QrDetail, NetworkFailureLeavesTheScrollViewEmptyAndSilent)
+{
+    server().fail(kDetail, Failure::http(500));
+    auto detail = push(JZQunDetailController::create());
+    detail->setModel(listed(0));
+    detail->getQunDetail();
+    ASSERT_TRUE(waitForRequests(kDetail, 1));
+    testing_support::settle(1);
+    EXPECT_TRUE(detail->backSV()->subviews().empty());
+    EXPECT_FALSE(topAlert());
+}
+
+TEST_F(QrDetail, RecordWithoutPictureStartsItsLinesAtTheTop)
+{
+    server().fail(kDetail, Failure::withBody(R"({"status":1,"info":{"title":"无图","qrcodeImg":""}})"));
+    auto detail = open(listed(0));
+    ASSERT_TRUE(detail->framButton());
+    EXPECT_FALSE(detail->model()->qunImage());
+    EXPECT_EQ(lines(detail)[0]->frame().origin.y, 20);
+    EXPECT_EQ(lines(detail)[0]->text(), "无图");
+    EXPECT_EQ(detail->framButton()->frame().origin.y, 200);
+
+    // A step reply whose record is no dictionary shows the record on show again.
+    server().fail(kStep, Failure::withBody(R"({"status":1,"info":[]})"));
+    step(detail, true);
+    EXPECT_EQ(lines(detail).size(), 5u) << "rebuilt, not added to";
+    EXPECT_EQ(lines(detail)[0]->text(), "无图");
+}
+
+TEST_F(QrDetail, LongPressSavesOnlyALoadedPictureAndOnlyOnce)
+{
+    server().fail("qrcode/image.do", Failure::held());
+    auto detail = open(listed(0));
+    ASSERT_TRUE(detail->model()->qunImage());
+    ASSERT_TRUE(waitForRequests("qrcode/image.do", 1));
+
+    // The placeholder is no code to save.
+    longPress(detail);
+    EXPECT_EQ(lastHud(detail->view()), "保存时出错");
+    testing_support::settle(1);
+    EXPECT_TRUE(uikit::album::imagePaths().empty());
+
+    server().release("qrcode/image.do");
+    server().fail("qrcode/image.do", Failure {});
+    ASSERT_TRUE(waitFor([&] { return pictureLoaded(detail); }));
+    clearHuds();
+    longPress(detail);
+    ASSERT_TRUE(waitForHud(detail->view(), "二维码已保存到相册"));
+    EXPECT_EQ(uikit::album::imagePaths().size(), 1u);
+
+    // Showing the same record again keeps one recogniser, so a press still saves once.
+    server().fail(kStep, Failure::withBody(R"({"status":1,"info":"same"})"));
+    step(detail, true);
+    EXPECT_EQ(presses(detail->model()->qunImage()).size(), 1u);
+    clearHuds();
+    longPress(detail);
+    ASSERT_TRUE(waitForHud(detail->view(), "二维码已保存到相册"));
+    EXPECT_EQ(uikit::album::imagePaths().size(), 2u);
+}
+
+TEST_F(QrDetail, AlbumThatRefusesIsReportedAsAnError)
+{
+    auto detail = open(listed(0));
+    ASSERT_TRUE(waitFor([&] { return pictureLoaded(detail); }));
+    for (bool denied : { true, false }) {
+        uikit::album::reset();
+        uikit::album::setFolder(home_.pathFor("Media/DCIM"));
+        if (denied)
+            uikit::album::setAccessDenied(true);
+        else
+            uikit::album::setWriteFailure(true);
+        clearHuds();
+        longPress(detail);
+        ASSERT_TRUE(waitForHud(detail->view(), "保存时出错")) << denied;
+        EXPECT_TRUE(uikit::album::imagePaths().empty());
+    }
+}
+
+TEST_F(QrDetail, HeaderOpensTheFormOfTheListsKind)
+{
+    auto groups = open(listed(0), "qun");
+    tap(groups->publishButton());
+    ASSERT_TRUE(waitFor([&] { return navigation->topViewController() != groups; }));
+    EXPECT_EQ(navigation->topViewController()->className(), "RQPublishQunController");
+    navigation->popViewControllerAnimated(false);
+    navigation->popViewControllerAnimated(false);
+
+    server().reset();
+    clearLog();
+    auto people = open(listed(0, "2"), "geren");
+    EXPECT_EQ(people->publishButton()->titleForState(UIControlStateNormal), "我要发布个人二维码");
+    tap(people->publishButton());
+    ASSERT_TRUE(waitFor([&] { return navigation->topViewController() != people; }));
+    EXPECT_EQ(navigation->topViewController()->className(), "JQUpdateQunController");
+    navigation->popViewControllerAnimated(false);
+    navigation->popViewControllerAnimated(false);
+
+    server().reset();
+    clearLog();
+    auto unknown = open(listed(0), "other");
+    EXPECT_EQ(unknown->publishButton()->titleForState(UIControlStateNormal), "");
+    tap(unknown->publishButton());
+    testing_support::settle(1);
+    EXPECT_EQ(navigation->topViewController(), unknown);
+}
+
+} // namespace
+
+} // namespace app::test
