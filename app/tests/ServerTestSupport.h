@@ -20,6 +20,38 @@
 
 namespace app::test {
 
+// One data server for the whole test program (starting one takes a while): started on first use,
+// stopped by a test environment once the tests are over, before static objects go, so that no
+// server thread outlives them.
+inline std::unique_ptr<dataserver::DataServer>& sharedServerSlot()
+{
+    static std::unique_ptr<dataserver::DataServer> server;
+    return server;
+}
+
+class SharedServerEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (sharedServerSlot())
+            sharedServerSlot()->stop();
+    }
+};
+
+inline ::testing::Environment* const kSharedServerEnvironment
+    = ::testing::AddGlobalTestEnvironment(new SharedServerEnvironment);
+
+inline dataserver::DataServer& sharedServer()
+{
+    if (!sharedServerSlot()) {
+        dataserver::DataServerOptions options;
+        options.log = [](const std::string&) { };
+        sharedServerSlot() = std::make_unique<dataserver::DataServer>(options);
+        sharedServerSlot()->start();
+    }
+    return *sharedServerSlot();
+}
+
 class ServerTest : public ::testing::Test {
 protected:
     ServerTest()
@@ -42,19 +74,7 @@ protected:
         server().reset();
     }
 
-    // One server for the whole test program (stopping one takes a while); each test starts
-    // with its rules and records cleared.
-    static dataserver::DataServer& server()
-    {
-        static dataserver::DataServer* shared = [] {
-            dataserver::DataServerOptions options;
-            options.log = [](const std::string&) { };
-            auto* started = new dataserver::DataServer(options);
-            started->start();
-            return started;
-        }();
-        return *shared;
-    }
+    static dataserver::DataServer& server() { return sharedServer(); }
     static bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
     {
         return testing_support::runUntil(predicate, seconds);

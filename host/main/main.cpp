@@ -3,28 +3,36 @@
 //
 //   quillmark [--open NAME] [--clock real|virtual] [script]
 //
-// --open pushes the screen registered as NAME at launch; --clock chooses how the platform clock
-// runs (virtual, the default, moves only by "advance"; real follows the wall clock).
+// The application starts as on a phone: AppDelegate builds the window with the home screen at the
+// root of the navigation stack. --open pushes the screen registered as NAME on top of it at
+// launch; --clock chooses how the platform clock runs (virtual, the default, moves only by
+// "advance"; real follows the wall clock).
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "host/AppBundle.h"
 #include "host/Driver.h"
-#include "host/QuillmarkAppDelegate.h"
 #include "host/ScreenRegistry.h"
 
 #include "app/prospecting/RQAddFirendController.h"
 #include "app/prospecting/RQContryController.h"
+#include "app/prospecting/RQHuFenController.h"
 #include "app/prospecting/RQJingZhunJiaFenController.h"
+#include "app/prospecting/RQQunListController.h"
+#include "app/shell/AppDelegate.h"
+#include "app/shell/RQMainController.h"
 
 namespace {
 
 void registerAppScreens()
 {
+    host::registerScreen("home", [] { return RQMainController::create(); });
     host::registerScreen("leads.region", [] { return RQAddFirendController::create(); });
     host::registerScreen("leads.precise", [] { return RQJingZhunJiaFenController::create(); });
     host::registerScreen("leads.range", [] { return RQContryController::create(); });
+    host::registerScreen("qr.groups", [] { return RQQunListController::create(); });
+    host::registerScreen("qr.personal", [] { return RQHuFenController::create(); });
 }
 
 int usage()
@@ -74,5 +82,5 @@ int main(int argc, char** argv)
             driver.execute("open " + open);
         return driver.run(input);
     });
-    return UIApplicationMain(argc, argv, [] { return std::make_shared<host::QuillmarkAppDelegate>(); });
+    return UIApplicationMain(argc, argv, [] { return std::make_shared<AppDelegate>(); });
 }

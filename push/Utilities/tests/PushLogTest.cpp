@@ -166,7 +166,9 @@ TEST_F(PushLog, FormatterCountsLoggersAndIsUsedByThem)
     auto b = std::make_shared<RecordingLogger>();
     a->setLogFormatter(formatter);
     b->setLogFormatter(formatter);
+    // Setting is asynchronous; reading through each logger's queue waits for it.
     EXPECT_EQ(a->logFormatter(), formatter);
+    EXPECT_EQ(b->logFormatter(), formatter);
     EXPECT_EQ(formatter->loggerCount(), 2);
     PUSHLog::addLogger(a);
     PUSHLog::addLogger(b);

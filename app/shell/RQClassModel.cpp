@@ -1,0 +1,14 @@
+// Reading a home category from its reply dictionary.
+#include "app/shell/RQClassModel.h"
+
+#include "platform/foundation/NSString.h"
+
+std::shared_ptr<RQClassModel> RQClassModel::initWithDic(const Value& dic)
+{
+    auto model = std::make_shared<RQClassModel>();
+    model->classId = NSString::stringWithFormat("%@", dic["categoryId"]);
+    model->classNameStr = NSString::stringWithFormat("%@", dic["name"]);
+    model->classIgUrl = NSString::stringWithFormat("%@", dic["imgurl"]);
+    model->keyword = NSString::stringWithFormat("%@", dic["keyword"]);
+    return model;
+}
