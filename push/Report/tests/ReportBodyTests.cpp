@@ -1,0 +1,139 @@
+// Body assembly: the envelope, items left by earlier attempts, the size limit that keeps the
+// newest items, the item-time check for the sending cache, and nothing lost by a request that
+// ends up sending nothing.
+#include "ReportTestSupport.h"
+
+#include "push/Report/PUSHHttpRequest.h"
+#include "push/Report/PUSHReportKinds.h"
+
+namespace {
+
+using report_tests::item;
+using report_tests::ReportTest;
+
+class ReportBody : public ReportTest { };
+
+std::vector<std::string> types(const Value& contents)
+{
+    std::vector<std::string> names;
+    for (const Value& entry : contents.asArray())
+        names.push_back(entry["type"].asString());
+    return names;
+}
+
+TEST_F(ReportBody, EnvelopeCarriesIdentityAndEveryWaitingItemNewestFirst)
+{
+    cache()->addCacheObject(item("old-single", 1700000001), "1:1");
+    cache()->addCacheObject(Value::array({ item("old-set-a", 1700000002), item("old-set-b", 1700000003) }), "2:1");
+    auto request = PUSHMessageReportRequest::create();
+    request->setActiveType(3, "42", 1);
+    auto body = request->packetData();
+    ASSERT_TRUE(body);
+    const Value json = report_tests::parseJSON(std::string(body->begin(), body->end()));
+    EXPECT_EQ(json["platform"], Value("i"));
+    EXPECT_EQ(json["uid"].unsignedValue(), report_tests::kUid);
+    EXPECT_EQ(json["app_key"], Value(report_tests::kAppKey));
+    EXPECT_EQ(json["sdk_ver"], Value(PUSHSDKVersionString()));
+    EXPECT_EQ(types(json["content"]), (std::vector<std::string> { "msg_status", "old-set-b", "old-set-a", "old-single" }));
+    // The history now travels with this request only.
+    EXPECT_EQ(pendingCount(), 0u);
+    // Packing again gives the same body and takes nothing more.
+    cache()->addCacheObject(item("later", 1700000009), "3:1");
+    EXPECT_EQ(request->packetData(), body);
+    EXPECT_EQ(pendingCount(), 1u);
+}
+
+TEST_F(ReportBody, SizeLimitKeepsNewestItemsAndDropsOlderOnesForGood)
+{
+    // 50 items of about 400 bytes: only the newest that stay below 10241 bytes go.
+    for (int i = 0; i < 50; ++i)
+        cache()->addCacheObject(item("h" + std::to_string(i), 1700000000 + i, std::string(370, 'x')), "k" + std::to_string(i));
+    auto request = PUSHUserLoginReportRequest::create();
+    auto body = request->packetData();
+    ASSERT_TRUE(body);
+    EXPECT_LT(body->size(), 10241u);
+    const auto sent = types(request->realContents());
+    ASSERT_GT(sent.size(), 10u);
+    ASSERT_LT(sent.size(), 50u);
+    EXPECT_EQ(sent.front(), "active_launch");
+    EXPECT_EQ(sent[1], "h49");
+    EXPECT_EQ(sent.back(), "h" + std::to_string(50 - static_cast<int>(sent.size()) + 1));
+    EXPECT_TRUE(logger->has("content too large, drop the content"));
+    EXPECT_EQ(pendingCount(), 0u);
+    EXPECT_FALSE(request->hasSubpackage());
+
+    // The newest item goes even at 20,000 bytes, alone.
+    auto big = PUSHReportRequest::create();
+    big->reportContents().append(item("small", 1700000000));
+    big->reportContents().append(item("big", 1700000000, std::string(20000, 'y')));
+    ASSERT_TRUE(big->packetData());
+    EXPECT_EQ(types(big->realContents()), (std::vector<std::string> { "big" }));
+    // Even one larger than the package limit is never held back.
+    auto huge = PUSHReportRequest::create();
+    huge->reportContents().append(item("huge", 1700000000, std::string(120000, 'z')));
+    ASSERT_TRUE(huge->packetData());
+    EXPECT_EQ(types(huge->realContents()), (std::vector<std::string> { "huge" }));
+    EXPECT_FALSE(huge->hasSubpackage());
+}
+
+TEST_F(ReportBody, NothingToSendGivesNoBodyAndNoRequest)
+{
+    auto empty = PUSHReportRequest::create();
+    EXPECT_FALSE(empty->packetData());
+    EXPECT_FALSE(empty->generateReportRequest());
+    // A crash report without crash records packs nothing of its own.
+    auto crash = PUSHCrashHandlerReportRequest::create();
+    EXPECT_FALSE(crash->generateReportRequest());
+}
+
+TEST_F(ReportBody, UnchangedDeviceItemSendsNothingAndLeavesTheHistoryWaiting)
+{
+    plain()->setObject(PUSHDeviceInfoDictionary(), kPUSHLastDeviceInfoKey);
+    cache()->addCacheObject(item("waiting", 1700000001), "w:1");
+    auto device = PUSHUserDeviceReportRequest::create();
+    EXPECT_FALSE(device->generateReportRequest());
+    EXPECT_TRUE(device->IsSendLock());
+    // The waiting item is not lost with the locked request: the next report takes it.
+    ASSERT_EQ(pendingCount(), 1u);
+    auto launch = PUSHUserLoginReportRequest::create();
+    ASSERT_TRUE(launch->packetData());
+    EXPECT_EQ(types(launch->realContents()), (std::vector<std::string> { "active_launch", "waiting" }));
+
+    // A changed device item goes out; a stored item of another kind neither sends nor locks.
+    Value changed = PUSHDeviceInfoDictionary();
+    changed.set("model", Value("other"));
+    plain()->setObject(changed, kPUSHLastDeviceInfoKey);
+    auto second = PUSHUserDeviceReportRequest::create();
+    ASSERT_TRUE(second->packetData());
+    EXPECT_FALSE(second->IsSendLock());
+    plain()->setObject(Value("junk"), kPUSHLastDeviceInfoKey);
+    auto third = PUSHUserDeviceReportRequest::create();
+    EXPECT_FALSE(third->packetData());
+    EXPECT_FALSE(third->IsSendLock());
+}
+
+TEST_F(ReportBody, OnlyTenDigitItemTimesEnterTheSendingCache)
+{
+    EXPECT_TRUE(push::isValidItemTime(Value(1000000000)));
+    EXPECT_TRUE(push::isValidItemTime(Value(9999999999ll)));
+    EXPECT_FALSE(push::isValidItemTime(Value(999999999)));
+    EXPECT_FALSE(push::isValidItemTime(Value(10000000000ll)));
+    EXPECT_FALSE(push::isValidItemTime(Value(0)));
+    EXPECT_FALSE(push::isValidItemTime(Value(-1700000000ll)));
+    EXPECT_FALSE(push::isValidItemTime(Value("1700000000")));
+    EXPECT_FALSE(push::isValidItemTime(Value(1700000000.5)));
+    EXPECT_FALSE(push::isValidItemTime(Value()));
+
+    auto request = PUSHReportRequest::create();
+    request->reportContents().append(item("nine", 999999999));
+    request->reportContents().append(item("ten", 1700000000));
+    request->reportContents().append(item("eleven", 17000000000ll));
+    ASSERT_TRUE(request->packetData());
+    request->setReportFlag(std::string("5:1700000000"));
+    auto transport = PUSHHttpRequest::initWithDelegate({}, request, "", "");
+    transport->writeToCache();
+    const Value entry = cache()->sendingPackageCache()["5:1700000000"];
+    EXPECT_EQ(types(entry), (std::vector<std::string> { "ten" }));
+}
+
+} // namespace

@@ -1,0 +1,248 @@
+// The scheduler's gate and sending: reports held until login, in-flight reports not sent
+// twice, addresses by kind, the kinds' special items, and the badge report with its manager.
+#include "ReportTestSupport.h"
+
+#include "push/Network/PUSHAddressController.h"
+#include "push/Report/PUSHBadgeNumberReport.h"
+#include "push/Report/PUSHReportKinds.h"
+#include "push/Storage/PUSHPageFlow.h"
+
+#include <set>
+
+namespace {
+
+using httpserver::Reply;
+using report_tests::ReportTest;
+
+class ReportScheduler : public ReportTest { };
+
+TEST_F(ReportScheduler, ReportsBeforeLoginWaitAndTheOldestOfTwentyOneIsDropped)
+{
+    session->login = false;
+    std::vector<std::shared_ptr<PUSHMessageReportRequest>> made;
+    for (int i = 0; i < 21; ++i) {
+        made.push_back(PUSHMessageReportRequest::create());
+        made.back()->setActiveType(0, std::to_string(i), kPUSHAbsentMessageFlag);
+        made.back()->send();
+    }
+    EXPECT_EQ(scheduler->blockedReportCount(), 20u);
+    EXPECT_EQ(server.requestCount(), 0u);
+
+    session->login = true;
+    scheduler->sendAllBlockedHttpReports();
+    EXPECT_EQ(scheduler->blockedReportCount(), 0u);
+    // The first was dropped; the others got their in-flight keys in the order they were made.
+    EXPECT_FALSE(made[0]->reportFlag());
+    for (int i = 1; i <= 20; ++i)
+        EXPECT_EQ(made[i]->reportFlag()->rfind(std::to_string(i) + ":", 0), 0u) << i;
+    ASSERT_TRUE(waitForRequests(server, 20));
+    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+    std::set<std::string> ids;
+    for (const auto& request : server.requests())
+        ids.insert(report_tests::reportBody(request)["content"][0]["msg_id"].asString());
+    EXPECT_EQ(ids.size(), 20u);
+    EXPECT_FALSE(ids.count("0"));
+
+    // Without an identity nothing may go out, logged in or not.
+    links.userDefaults = nullptr;
+    relink();
+    PUSHUserLoginReportRequest::create()->send();
+    EXPECT_EQ(scheduler->blockedReportCount(), 1u);
+}
+
+TEST_F(ReportScheduler, AReportHandedInTwiceGoesOutOnce)
+{
+    auto request = PUSHUserLoginReportRequest::create();
+    request->send();
+    request->send();
+    EXPECT_TRUE(logger->has("is in sending state, do not send it again"));
+    ASSERT_TRUE(waitForRequests(server, 1));
+    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+    testing_support::settle(0.5);
+    EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST_F(ReportScheduler, AddressesFollowTheKindAndPreferWhatDiscoveryLearnt)
+{
+    EXPECT_EQ(scheduler->getDefaultAddress(0), links.reportEndpoint);
+    EXPECT_EQ(scheduler->getDefaultAddress(9), links.reportEndpoint);
+    EXPECT_EQ(scheduler->getDefaultAddress(10), links.userEndpoint);
+    EXPECT_EQ(scheduler->getDefaultAddress(19), links.userEndpoint);
+    EXPECT_FALSE(scheduler->getDefaultAddress(20));
+    EXPECT_FALSE(scheduler->getDefaultAddress(-1));
+    EXPECT_FALSE(scheduler->getBackUpAddress(3));
+
+    defaults->setBackupHttpReportAddress(Value("http://10.0.0.1:80/v2/report"));
+    defaults->setBackupUserReportAddress(Value("http://10.0.0.2:80/v1/user/"));
+    EXPECT_EQ(scheduler->getBackUpAddress(3), "http://10.0.0.1:80/v2/report");
+    EXPECT_EQ(scheduler->getBackUpAddress(11), "http://10.0.0.2:80/v1/user/");
+    EXPECT_FALSE(scheduler->getBackUpAddress(20));
+
+    PUSHAddressConfiguration configuration;
+    configuration.reportEndpoint = "http://report.example/v2/report";
+    configuration.userEndpoint = "http://user.example/v1/user/";
+    auto discovery = PUSHAddressController::create(configuration, std::make_shared<push::MemoryAddressStore>());
+    discovery->setHttpReportAddress("10.9.9.9:8080");
+    links.addressController = discovery;
+    relink();
+    EXPECT_EQ(scheduler->getBackUpAddress(1), "http://10.9.9.9:8080/v2/report");
+    // Nothing learnt for users: the persisted backup stays.
+    EXPECT_EQ(scheduler->getBackUpAddress(11), "http://10.0.0.2:80/v1/user/");
+}
+
+TEST_F(ReportScheduler, SessionEndAndCrashItemsCarryTheirSpecialValues)
+{
+    auto end = PUSHUserActiveReportRequest::create();
+    end->setReportActives(PUSHPageFlow::create(), 1700000000.7, 1700000100.2);
+    end->send();
+    ASSERT_TRUE(waitForRequests(server, 1));
+    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+    const Value terminate = report_tests::reportBody(*server.lastRequest())["content"][0];
+    EXPECT_EQ(terminate["type"], Value("active_terminate"));
+    EXPECT_EQ(terminate["itime"], Value(1700000100));
+    EXPECT_EQ(terminate["duration"], Value(99));
+    EXPECT_EQ(terminate["activities"], Value(""));
+    EXPECT_EQ(terminate["session_id"], Value(end->generateSessionId()));
+
+    plain()->setObject(Value::array({ Value::array({ Value::dictionary({ { "reason", Value("boom") } }), Value(2) }) }),
+        kPUSHCrashLogKey);
+    server.on("/v2/report", Reply(500));
+    PUSHCrashHandlerReportRequest::create()->send();
+    // Crash records leave the file cache as soon as they are packed, whatever the answer.
+    EXPECT_FALSE(plain()->hasObjectForKey(kPUSHCrashLogKey));
+    ASSERT_TRUE(waitForLog("inner Error"));
+    const Value crash = report_tests::reportBody(*server.lastRequest())["content"][0];
+    EXPECT_EQ(crash["crashlogs"], Value::array({ Value::dictionary({ { "reason", Value("boom") } }) }));
+}
+
+TEST_F(ReportScheduler, ChangedDeviceItemIsRememberedOnlyAfterTheServerTookIt)
+{
+    server.on("/v2/report", Reply(500));
+    auto refused = PUSHUserDeviceReportRequest::create();
+    refused->send();
+    ASSERT_TRUE(waitForLog("inner Error"));
+    EXPECT_FALSE(plain()->hasObjectForKey(kPUSHLastDeviceInfoKey));
+
+    server.on("/v2/report", Reply(200));
+    auto accepted = PUSHUserDeviceReportRequest::create();
+    accepted->send();
+    ASSERT_TRUE(waitForLog("log succed"));
+    EXPECT_EQ(plain()->objectForKey(kPUSHLastDeviceInfoKey), accepted->content());
+    EXPECT_EQ(accepted->content()["type"], Value("device_info"));
+
+    // Unchanged now: nothing more goes out.
+    PUSHUserDeviceReportRequest::create()->send();
+    testing_support::settle(0.5);
+    EXPECT_EQ(server.requestCount(), 2u);
+}
+
+class FakeBadgeManager : public push::BadgeManager {
+public:
+    bool isSendingLock() const override { return lock; }
+    void setIsSendingLock(bool value) override { lock = value; }
+    std::shared_ptr<PUSHBadgeNumberReportRequest> badgeReport() const override { return report; }
+    void startDelaySendBadge(const std::shared_ptr<PUSHBadgeNumberReportRequest>& r) override
+    {
+        if (r == report)
+            ++delayedSends;
+    }
+    void stopDelayTimer(const std::shared_ptr<PUSHBadgeNumberReportRequest>&, bool retry) override
+    {
+        stops.push_back(retry);
+    }
+    void becomeActive() override { ++actives; }
+    void willInactive() override { ++inactives; }
+
+    bool lock = false;
+    std::shared_ptr<PUSHBadgeNumberReportRequest> report;
+    int delayedSends = 0;
+    std::vector<bool> stops;
+    int actives = 0;
+    int inactives = 0;
+};
+
+class BadgeReport : public ReportTest {
+protected:
+    void SetUp() override
+    {
+        ReportTest::SetUp();
+        scheduler->setBadgeNumberManager(manager);
+    }
+    std::shared_ptr<PUSHBadgeNumberReportRequest> sendBadge(std::int64_t count)
+    {
+        auto badge = PUSHBadgeNumberReportRequest::create();
+        badge->setBadgeCount(count);
+        manager->report = badge;
+        manager->lock = true;
+        badge->send();
+        return badge;
+    }
+    std::shared_ptr<FakeBadgeManager> manager = std::make_shared<FakeBadgeManager>();
+};
+
+TEST_F(BadgeReport, PlainBodyToTheUserEndpointSignedOverItsText)
+{
+    sendBadge(-3);
+    ASSERT_TRUE(waitForRequests(server, 1));
+    const auto request = *server.lastRequest();
+    EXPECT_EQ(request.path, "/v1/user/");
+    EXPECT_EQ(request.headers.value("Content-Type"), "text/plain");
+    EXPECT_EQ(request.headers.value("Accept"), "application/json");
+    EXPECT_FALSE(request.headers.has("X-App-Key"));
+    EXPECT_EQ(request.headers.value("Authorization"), report_tests::expectedAuthorization(request.body));
+    const Value body = report_tests::parseJSON(request.body);
+    EXPECT_EQ(body["content"], Value::dictionary({ { "badge", Value(0) } }));
+    EXPECT_EQ(body["platform"], Value("i"));
+    EXPECT_EQ(body["uid"].unsignedValue(), report_tests::kUid);
+    EXPECT_TRUE(push::isValidItemTime(body["itime"]));
+    // The badge keeps nothing in the report caches.
+    EXPECT_EQ(sendingCount(), 0u);
+    ASSERT_TRUE(waitForLog("set badge:-3 succeed"));
+    EXPECT_EQ(manager->stops, (std::vector<bool> { false }));
+    EXPECT_FALSE(manager->lock);
+}
+
+TEST_F(BadgeReport, StatusesTellTheManagerWhetherToRetry)
+{
+    const std::vector<std::pair<int, std::string>> cases = { { 400, "send badge:4 parameter validate failed!" },
+        { 401, "send badge:4 parameter check failed!" }, { 500, "warning:badge:4 inner error failed" },
+        { 503, "warning:badge:4 default error:503" } };
+    for (const auto& [status, line] : cases) {
+        SCOPED_TRACE(status);
+        server.on("/v1/user/", Reply(status));
+        manager->stops.clear();
+        manager->delayedSends = 0;
+        auto badge = sendBadge(4);
+        ASSERT_TRUE(waitForLog(line));
+        const bool retry = status >= 500;
+        EXPECT_EQ(manager->stops, (std::vector<bool> { retry }));
+        EXPECT_EQ(manager->delayedSends, retry ? 1 : 0);
+        // Answered, so a resend by the manager is not refused as in flight.
+        EXPECT_FALSE(badge->reportFlag());
+    }
+}
+
+TEST_F(BadgeReport, ConnectionFailureIsLoggedAndRetriedUnlessLocked)
+{
+    {
+        httpserver::TestServer gone;
+        links.userEndpoint = gone.url("/v1/user/");
+    }
+    relink();
+    auto badge = sendBadge(6);
+    ASSERT_TRUE(waitForLog("设置badge:6 错误:-1004"));
+    EXPECT_EQ(manager->delayedSends, 1);
+    EXPECT_FALSE(badge->reportFlag());
+
+    // Another badge request (not the manager's current one) counts as locked: no failure handling.
+    manager->lock = true;
+    auto stray = PUSHBadgeNumberReportRequest::create();
+    stray->setBadgeCount(8);
+    stray->send();
+    // The failed attempt clears the manager's lock; then the stray one stops there.
+    ASSERT_TRUE(testing_support::runUntil([&] { return !manager->lock; }));
+    EXPECT_FALSE(logger->has("设置badge:8"));
+    EXPECT_EQ(manager->delayedSends, 1);
+}
+
+} // namespace

@@ -1,0 +1,197 @@
+// The report session on virtual time: launch and session-end reports around short and long
+// absences, the first activation, the daily and two-hourly checks, and state across restarts.
+#include "ReportTestSupport.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "push/Storage/PUSHLocationInfoController.h"
+#include "push/Storage/PUSHPageFlowSession.h"
+#include "testing/VirtualTime.h"
+
+namespace {
+
+using report_tests::ReportTest;
+
+class ReportSession : public ReportTest {
+protected:
+    // Item types of every request the server received since `from`, in arrival order.
+    std::vector<std::string> typesSince(std::size_t from = 0)
+    {
+        std::vector<std::string> names;
+        const auto requests = server.requests();
+        for (std::size_t i = from; i < requests.size(); ++i) {
+            const Value body = report_tests::reportBody(requests[i]);
+            for (const Value& entry : body["content"].asArray())
+                names.push_back(entry["type"].asString());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Waits for `count` requests and for every answer to be handled.
+    void deliver(std::size_t count)
+    {
+        ASSERT_TRUE(waitForRequests(server, count));
+        ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+        testing_support::settle(0.3);
+        EXPECT_EQ(server.requestCount(), count);
+    }
+    double now() const { return std::floor(time.now()); }
+    void TearDown() override
+    {
+        push_utilities::setServerClockCorrection(0);
+        ReportTest::TearDown();
+    }
+
+    testing_support::VirtualTime time { 1704067200.0 };
+};
+
+TEST_F(ReportSession, FirstActivationReportsLaunchDeviceAndLocationButNotCrashes)
+{
+    links.isReportCrash = [] { return true; };
+    relink();
+    plain()->setObject(Value::array({ Value::array({ Value::dictionary({ { "r", Value(1) } }), Value(1) }) }), kPUSHCrashLogKey);
+    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWiFi);
+    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWWAN);
+    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusNotReachable);
+    EXPECT_EQ(scheduler->locationInfo()->count(), 2);
+
+    scheduler->prepareActive(now());
+    deliver(3);
+    EXPECT_EQ(typesSince(), (std::vector<std::string> { "active_launch", "device_info", "loc_info" }));
+    const Value location = [&] {
+        for (const auto& request : server.requests()) {
+            const Value entry = report_tests::reportBody(request)["content"][0];
+            if (entry["type"] == Value("loc_info"))
+                return entry;
+        }
+        return Value();
+    }();
+    EXPECT_EQ(location["wifi"].count(), 1u);
+    EXPECT_EQ(location["cell"].count(), 1u);
+    EXPECT_EQ(location["gps"], Value(""));
+    // Observations are used up and the crash period starts without a report.
+    EXPECT_EQ(scheduler->locationInfo()->count(), 0);
+    EXPECT_EQ(plain()->objectForKey(kPUSHCrashTimerKey).integerValue(), static_cast<std::int64_t>(now()));
+    EXPECT_TRUE(plain()->hasObjectForKey(kPUSHCrashLogKey));
+
+    // A day later every daily check is due: the crash log goes; the device item is unchanged.
+    time.advance(86400);
+    deliver(4);
+    EXPECT_EQ(typesSince(3), (std::vector<std::string> { "crash_log" }));
+}
+
+TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
+{
+    auto pages = PUSHPageFlowSession::create();
+    pages->setupSession();
+    links.pageFlowSession = pages;
+    relink();
+    pages->setViewLogSecond(Value::array({ Value("Home"), Value(5) }));
+    const double start = scheduler->startTime();
+    scheduler->prepareActive(now());
+    deliver(2); // launch and device
+    time.advance(100);
+    scheduler->reportInactive(now());
+    const double left = now();
+    EXPECT_EQ(scheduler->closeTime(), left);
+
+    time.advance(20);
+    scheduler->prepareActive(now());
+    testing_support::settle(0.3);
+    EXPECT_EQ(server.requestCount(), 2u);
+    EXPECT_EQ(scheduler->closeTime(), 0);
+    EXPECT_EQ(scheduler->startTime(), start);
+
+    time.advance(80);
+    scheduler->reportInactive(now());
+    const double secondLeft = now();
+    time.advance(31);
+    scheduler->prepareActive(now());
+    deliver(4);
+    EXPECT_EQ(typesSince(2), (std::vector<std::string> { "active_launch", "active_terminate" }));
+    for (const auto& request : server.requests()) {
+        const Value entry = report_tests::reportBody(request)["content"][0];
+        if (entry["type"] != Value("active_terminate"))
+            continue;
+        EXPECT_EQ(entry["itime"].integerValue(), static_cast<std::int64_t>(secondLeft));
+        EXPECT_EQ(entry["duration"].integerValue(), static_cast<std::int64_t>(secondLeft - start));
+        EXPECT_EQ(entry["activities"], Value::array({ Value::dictionary({ { "Home", Value(5) } }) }));
+    }
+    EXPECT_TRUE(scheduler->isSetup());
+    EXPECT_EQ(scheduler->startTime(), now());
+}
+
+TEST_F(ReportSession, AClockSetBackMakesEveryPeriodicReportDue)
+{
+    links.isReportCrash = [] { return true; };
+    relink();
+    const auto future = static_cast<std::int64_t>(now()) + 86400;
+    plain()->setObjects({ { kPUSHCheckTimeKey, Value(future) }, { kPUSHCrashTimerKey, Value(future) },
+        { kPUSHLocationTimerKey, Value(future) },
+        { kPUSHCrashLogKey, Value::array({ Value::array({ Value::dictionary({ { "r", Value(2) } }), Value(1) }) }) } });
+    auto observations = PUSHLocationInfoController::create();
+    observations->addGpsInfo(Value::dictionary({ { "lat", Value(1.5) } }));
+    plain()->setObject(Value(observations), kPUSHLocationLogKey);
+    restart();
+
+    scheduler->prepareActive(now());
+    deliver(4);
+    EXPECT_EQ(typesSince(), (std::vector<std::string> { "active_launch", "crash_log", "device_info", "loc_info" }));
+    EXPECT_EQ(scheduler->lastDeviceTimestamp(), now());
+    EXPECT_EQ(scheduler->lastLocationTimestamp(), now());
+}
+
+TEST_F(ReportSession, LocationEveryTwoHoursOnlyWithObservationsAndNeverEarly)
+{
+    scheduler->prepareActive(now());
+    deliver(2);
+    time.advance(7200);
+    testing_support::settle(0.3);
+    EXPECT_EQ(server.requestCount(), 2u);
+
+    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWiFi);
+    // The login corrects the clock by 100 s backwards: the timer fires before the period is up
+    // on the corrected clock. It must neither report early nor stop checking.
+    push_utilities::setServerClockCorrection(-100);
+    time.advance(7200);
+    testing_support::settle(0.3);
+    EXPECT_EQ(server.requestCount(), 2u);
+    time.advance(100);
+    deliver(3);
+    EXPECT_EQ(typesSince(2), (std::vector<std::string> { "loc_info" }));
+}
+
+TEST_F(ReportSession, StateSurvivesARestart)
+{
+    const double start = scheduler->startTime();
+    scheduler->prepareActive(now());
+    deliver(2);
+    server.on("/v2/report", httpserver::Reply(500));
+    scheduler->reportMsgStatus(1, 77, 3);
+    ASSERT_TRUE(waitForLog("inner Error"));
+    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWiFi);
+    time.advance(50);
+    scheduler->reportInactive(now());
+    const double left = now();
+
+    restart();
+    EXPECT_EQ(scheduler->startTime(), start);
+    EXPECT_EQ(scheduler->closeTime(), left);
+    EXPECT_EQ(pendingCount(), 1u);
+    EXPECT_EQ(scheduler->locationInfo()->count(), 1);
+    EXPECT_EQ(scheduler->lastDeviceTimestamp(), start);
+
+    // Away for 40 s across the restart: the old session ends and the waiting item goes with it.
+    server.on("/v2/report", httpserver::Reply(200));
+    time.advance(40);
+    scheduler->prepareActive(now());
+    ASSERT_TRUE(waitForRequests(server, 5));
+    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && pendingCount() == 0; }));
+    const auto types = typesSince(3);
+    EXPECT_EQ(std::count(types.begin(), types.end(), "msg_status"), 1);
+    EXPECT_EQ(std::count(types.begin(), types.end(), "active_terminate"), 1);
+    EXPECT_EQ(std::count(types.begin(), types.end(), "active_launch"), 1);
+}
+
+} // namespace

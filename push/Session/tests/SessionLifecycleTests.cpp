@@ -1,0 +1,202 @@
+// The session's life against the fake push server on loopback: registering and logging in
+// with the identity persisted, refused registrations and logins, drops and reconnecting with
+// back-off, a close asked for while connecting, and which addresses are tried.
+#include "SessionTestSupport.h"
+
+#include "platform/persistence/NSUserDefaults.h"
+#include "push/Utilities/PUSHUtilities.h"
+
+using namespace session_tests;
+
+TEST_F(SessionTest, FreshDeviceRegistersLogsInAndPersistsTheIdentityAndClock)
+{
+    identity()->setCurrentDeviceToken("token-abc");
+    script([](auto& s) { s.serverTimeOffset = 120; });
+    int logins = 0;
+    makeSession()->addLoginObserver([&] { ++logins; });
+    loggedIn();
+
+    const auto frames = server.frames();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames[0].command, 0);
+    EXPECT_EQ(frames[1].command, 1);
+    std::size_t at = 0;
+    const Bytes registration = frames[0].body();
+    EXPECT_EQ(pushserver::readBodyString(registration, at), identity()->openUdid() + "$$ $$com.quillmark.session$$" + kAppKey);
+    at += 2 + 3; // bundle version "1.2"
+    EXPECT_EQ(pushserver::readBodyString(registration, at), "9.3$$x86_64$$ $$ $$chan$$" + PUSHSDKVersionString());
+    EXPECT_EQ(pushserver::readBodyString(registration, at), "token-abc");
+    at = 4;
+    EXPECT_EQ(pushserver::readBodyString(frames[1].body(), at), PUSHMD5HexString(std::string("server-password")));
+    EXPECT_EQ(frames[1].uid, 1000001u);
+
+    EXPECT_EQ(session->sessionID(), 7u);
+    EXPECT_EQ(session->serverVersion(), 1u);
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(identity()->uid(), 1000001u);
+    EXPECT_EQ(identity()->registrationID(), "server-registration-id");
+    EXPECT_EQ(identity()->uploadedDeviceToken(), "token-abc");
+    // Server minus local clock; the fake stamps with the real clock, which moved on a little.
+    EXPECT_GE(push_utilities::serverClockCorrection(), 120);
+    EXPECT_LE(push_utilities::serverClockCorrection(), 125);
+    EXPECT_EQ(NSUserDefaults::standardUserDefaults()->objectForKey(kPUSHLocalTimeKey).doubleValue(), PUSHCurrentTimestamp());
+
+    ASSERT_TRUE(waitFor([&] { return posts[kPUSHNetworkDidLoginNotification] == 1; }));
+    EXPECT_EQ(posts[kPUSHFNetworkIsConnectingNotification], 1);
+    EXPECT_EQ(posts[kPUSHNetworkDidSetupNotification], 1);
+    EXPECT_EQ(userInfo[kPUSHNetworkDidRegisterNotification]["RegistrationID"].asString(), "server-registration-id");
+
+    // A new process logs in with the persisted identity, without registering.
+    session.reset();
+    defaults.reset();
+    server.clearFrames();
+    startCaches();
+    loggedIn();
+    EXPECT_EQ(framesOf(0), 0u);
+    EXPECT_EQ(framesOf(1), 1u);
+}
+
+TEST_F(SessionTest, StoppingRegistrationStatusEndsTriesWhileOthersRetry)
+{
+    script([](auto& s) { s.registrationStatus = 1005; });
+    makeSession()->setup();
+    ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
+    EXPECT_TRUE(session->isConnectDisable());
+    EXPECT_FALSE(session->delaySetupTimer());
+    session->setup();
+    EXPECT_FALSE(session->isSetup());
+
+    script([](auto& s) { s.registrationStatus = 1006; });
+    session->setIsConnectDisable(false);
+    session->setup();
+    ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
+    EXPECT_EQ(retryDelay(), 2);
+    EXPECT_EQ(identity()->uid(), 0u);
+
+    // Without a handled device token there is no registration at all.
+    deviceTokenUpdated = false;
+    advance(2);
+    EXPECT_FALSE(session->isSetup());
+    EXPECT_EQ(framesOf(0), 2u);
+    EXPECT_EQ(server.acceptedCount(), 3u);
+}
+
+TEST_F(SessionTest, RefusedLoginForgetsTheIdentityAndTheRetryRegistersAgain)
+{
+    loggedIn();
+    session.reset();
+    script([](auto& s) {
+        s.loginStatus = 3;
+        s.assignedUid = 2000002;
+    });
+    makeSession()->setup();
+    ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
+    EXPECT_EQ(identity()->uid(), 0u);
+    EXPECT_FALSE(identity()->password());
+
+    script([](auto& s) { s.loginStatus = 0; });
+    advance(retryDelay());
+    ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
+    EXPECT_EQ(framesOf(0), 2u);
+    EXPECT_EQ(identity()->uid(), 2000002u);
+    // Every login of a session carries the same request id.
+    const auto logins = server.framesWithCommand(1);
+    ASSERT_EQ(logins.size(), 3u);
+    EXPECT_EQ(logins[1].rid, logins[2].rid);
+}
+
+TEST_F(SessionTest, ServerDropClosesAndReconnectsAfterTwoSeconds)
+{
+    int logouts = 0;
+    makeSession()->addLogoutObserver([&] { ++logouts; });
+    loggedIn();
+    ASSERT_TRUE(server.drop(pushserver::Drop::Reset));
+    ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
+    EXPECT_FALSE(session->isLogin() || session->isConnected() || session->heartbeatTimer());
+    EXPECT_EQ(session->sessionID(), 0u);
+    EXPECT_EQ(logouts, 1);
+    ASSERT_TRUE(waitFor([&] { return posts[kPUSHNetworkDidCloseNotification] == 1; }));
+
+    advance(1.5);
+    EXPECT_EQ(server.acceptedCount(), 1u);
+    advance(0.5);
+    ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
+    EXPECT_EQ(server.acceptedCount(), 2u);
+}
+
+TEST_F(SessionTest, FailedConnectsBackOffTwoFiveTwentyThenThreeHundredAndFiveHundredOffline)
+{
+    pointServiceAt({ refusedAddress() });
+    makeSession()->setup();
+    for (double delay : { 2, 5, 20, 300, 300, 300 }) {
+        ASSERT_EQ(retryDelay(), delay);
+        advance(delay);
+        EXPECT_FALSE(session->isSetup());
+    }
+    networkStatus = push_utilities::kStatusNotReachable;
+    advance(300);
+    EXPECT_EQ(retryDelay(), 500);
+    EXPECT_EQ(session->delaySetupTimeIntervalIndex(), 4u);
+    EXPECT_EQ(server.acceptedCount(), 0u);
+
+    // Once connecting works again the index returns to 0.
+    pointServiceAt({ server.address() });
+    networkStatus = push_utilities::kStatusWiFi;
+    advance(500);
+    ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
+    EXPECT_EQ(session->delaySetupTimeIntervalIndex(), 0u);
+}
+
+TEST_F(SessionTest, CloseAskedForWhileConnectingIsCarriedOutAfterwards)
+{
+    makeSession();
+    // The address look-up runs inside connect: a close from there is only recorded.
+    resolver->onResolve = [&] {
+        resolver->onResolve = nullptr;
+        EXPECT_TRUE(session->close());
+        EXPECT_TRUE(session->isSetup());
+    };
+    session->setup();
+    EXPECT_FALSE(session->isSetup());
+    EXPECT_FALSE(session->tcpConnectionSocket());
+    EXPECT_EQ(server.acceptedCount(), 0u);
+    advance(retryDelay());
+    ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
+}
+
+TEST_F(SessionTest, AddressesAreTriedInOrderAndDiscoveryIsReusedForThreeMinutes)
+{
+    // The push server and the first alternative refuse; the second alternative serves.
+    pointServiceAt({ refusedAddress(), refusedAddress(), server.address() });
+    loggedIn();
+    EXPECT_EQ(identity()->lastSucceedConnectionAddress(), server.address());
+    session->close();
+    session->setup();
+    ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
+    EXPECT_EQ(service.requests().size(), 1u);
+
+    // Another network, more than 180 seconds, or a clock set back: asked again.
+    session->close();
+    networkStatus = push_utilities::kStatusWWAN;
+    session->setup();
+    session->close();
+    clock.advance(181);
+    session->setup();
+    session->close();
+    push_utilities::setServerClockCorrection(-3600);
+    session->setup();
+    ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
+    EXPECT_EQ(service.requests().size(), 4u);
+
+    // No discovery at all: the persisted default address refuses, the push domain serves.
+    session.reset();
+    service.setReplyBytes(Bytes { 'n', 'o' });
+    identity()->setDefaultConAddress(Value(refusedAddress()));
+    identity()->setLastSucceedConnectionAddress(Value());
+    resolver->answers["push.test"] = "127.0.0.1";
+    auto env = environment();
+    env.addressConfiguration.pushDomainPort = server.port();
+    session = PUSHSessionController::create(env);
+    loggedIn();
+    EXPECT_FALSE(session->sisContent().isArray());
+}
