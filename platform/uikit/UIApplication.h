@@ -63,7 +63,29 @@ public:
     std::string soundName;
     NSInteger applicationIconBadgeNumber = 0;
     Value userInfo;
+    std::string timeZone; // empty: the fire date is absolute
+    Value region;         // a region that triggers it instead of the date
+    bool regionTriggersOnce = false;
+    std::string category;
+    // An unscheduled notification with the same fields.
+    std::shared_ptr<UILocalNotification> copy() const
+    {
+        auto made = create();
+        made->fireDate = fireDate;
+        made->alertBody = alertBody;
+        made->alertAction = alertAction;
+        made->soundName = soundName;
+        made->applicationIconBadgeNumber = applicationIconBadgeNumber;
+        made->userInfo = userInfo;
+        made->timeZone = timeZone;
+        made->region = region;
+        made->regionTriggersOnce = regionTriggersOnce;
+        made->category = category;
+        return made;
+    }
 };
+
+inline const std::string UILocalNotificationDefaultSoundName = "UILocalNotificationDefaultSoundName";
 
 class UIApplicationDelegate {
 public:

@@ -1,0 +1,194 @@
+// The client end to end on loopback: set-up with an app key, registration and login once the
+// device token arrives, pushed messages posted once and acknowledged, the network lost and
+// back, foreground and background, and the warnings while the token is missing.
+#include "ClientTestSupport.h"
+
+#include "push/Network/PUSHThread.h"
+#include "push/Report/PUSHReportLinks.h"
+
+using namespace client_tests;
+
+TEST_F(ClientTest, TokenThenRegistersLogsInAndDispatchesMessagesOnce)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    EXPECT_EQ(framesOf(0), 1u);
+    EXPECT_EQ(framesOf(1), 1u);
+    EXPECT_EQ(client->userDefaults()->uid(), 1000001u);
+    EXPECT_EQ(client->userDefaults()->currentDeviceToken(), "ab01ff");
+    EXPECT_EQ(client->readRegistrationID(), "server-registration-id");
+
+    const std::string content
+        = "ignored first "
+          "line\n{\"message\":\"hi\",\"title\":\"T\",\"content_type\":\"x\",\"extras\":\"{\\\"k\\\":1}\"}";
+    ASSERT_TRUE(server.pushMessage(1, 555, content));
+    ASSERT_TRUE(waitFor([&] { return messages.size() == 1 && framesOf(4) == 1; }));
+    EXPECT_EQ(messages[0]["content"].asString(), "hi");
+    EXPECT_EQ(messages[0]["title"].asString(), "T");
+    EXPECT_EQ(messages[0]["content_type"].asString(), "x");
+    EXPECT_EQ(messages[0]["extras"]["k"].integerValue(), 1);
+
+    // The receipt answers the message's rid with the message's type and id.
+    const auto receipt = server.framesWithCommand(4).at(0);
+    EXPECT_EQ(receipt.uid, 1000001u);
+    const Bytes body = receipt.body();
+    ASSERT_GE(body.size(), 11u);
+    EXPECT_EQ(body[0], 0);
+    EXPECT_EQ(body[1], 0);
+    EXPECT_EQ(body[2], 1);
+    std::uint64_t id = 0;
+    for (int i = 0; i < 8; ++i)
+        id = (id << 8) | body[3 + i];
+    EXPECT_EQ(id, 555u);
+
+    // A repeat is acknowledged again but not posted again.
+    ASSERT_TRUE(server.pushMessage(1, 555, content));
+    ASSERT_TRUE(waitFor([&] { return framesOf(4) == 2; }));
+    testing_support::settle(1);
+    EXPECT_EQ(messages.size(), 1u);
+
+    // Content without "message" is posted with no user info.
+    ASSERT_TRUE(server.pushMessage(1, 556, "{\"title\":\"only\"}"));
+    ASSERT_TRUE(waitFor([&] { return messages.size() == 2; }));
+    EXPECT_TRUE(messages[1].isNil());
+}
+
+TEST_F(ClientTest, TokenArrivingLateWarnsFiveTimesAndThenStartsTheSession)
+{
+    startClient(false);
+    auto timer = client->deviceTokenStatusCheckTimer();
+    ASSERT_TRUE(timer);
+    EXPECT_EQ(client->deviceTokenStatusCheckTimes(), 5);
+    for (int warning = 1; warning <= 5; ++warning) {
+        advance(2);
+        EXPECT_EQ(client->deviceTokenStatusCheckTimes(), 5 - warning);
+    }
+    advance(2);
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_FALSE(client->deviceTokenStatusCheckTimer());
+    // Nothing reached the push server without a token.
+    EXPECT_EQ(server.acceptedCount(), 0u);
+    EXPECT_FALSE(session()->isSetup());
+
+    giveDeviceToken();
+    ASSERT_TRUE(loggedIn());
+    // A second token is refused: the first stays.
+    client->updateDeviceToken(Bytes { 0x00 });
+    EXPECT_EQ(client->userDefaults()->currentDeviceToken(), "ab01ff");
+}
+
+TEST_F(ClientTest, TokenBeforeTheWarningsStopsTheTimer)
+{
+    startClient(false);
+    advance(2);
+    EXPECT_EQ(client->deviceTokenStatusCheckTimes(), 4);
+    giveDeviceToken();
+    EXPECT_FALSE(client->deviceTokenStatusCheckTimer());
+    ASSERT_TRUE(loggedIn());
+    // The token report reaches the server once the session may send it.
+    ASSERT_TRUE(waitFor([&] { return framesOf(13) == 1; }));
+    EXPECT_EQ(client->userDefaults()->uploadedDeviceToken(), "ab01ff");
+}
+
+TEST_F(ClientTest, NetworkLostClosesTheSessionAndItsReturnLogsInAgain)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    EXPECT_EQ(client->networkService()->currentNetworkStatus(), 2);
+
+    sysconfig::injectFlags(0);
+    ASSERT_TRUE(waitFor([&] { return !session()->isLogin(); }));
+    EXPECT_EQ(client->networkService()->currentNetworkStatus(), 0);
+    EXPECT_FALSE(session()->isSetup());
+    const std::size_t loginsBefore = framesOf(1);
+
+    sysconfig::injectFlags(kReachable);
+    ASSERT_TRUE(loggedIn());
+    EXPECT_EQ(framesOf(1), loginsBefore + 1);
+    EXPECT_EQ(framesOf(0), 1u); // logged in again with the stored identity
+}
+
+TEST_F(ClientTest, BackgroundClosesWithoutReconnectingAndForegroundStartsAnew)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    client->onEnterBackground();
+    EXPECT_FALSE(session()->isSetup());
+    EXPECT_FALSE(session()->delaySetupTimer());
+    EXPECT_FALSE(session()->isConnectDisable());
+
+    client->onDidBecomeActive();
+    ASSERT_TRUE(loggedIn());
+    EXPECT_EQ(framesOf(1), 2u);
+}
+
+TEST_F(ClientTest, SetUpWithoutBundleIdentifierCreatesNothing)
+{
+    client = PUSHClientController::sharedClient();
+    client->setup();
+    EXPECT_FALSE(client->networkService());
+    EXPECT_FALSE(client->userDefaults());
+    EXPECT_FALSE(client->tagAliasMng());
+    // Calls before a set-up do nothing rather than fail.
+    client->updateDeviceToken(Bytes { 1 });
+    client->setTagAlias(PUSHSetTagAliasArg::create());
+    client->handleRemoteNotification(Value::array({ Value(0), Value::dictionary() }));
+    EXPECT_FALSE(client->readRegistrationID());
+}
+
+TEST_F(ClientTest, HooksAreCalledAndCloseReleasesTheParts)
+{
+    int apns = 0;
+    int crash = 0;
+    Value badge;
+    push_client::ClientHooks hooks;
+    hooks.reportAPNSState = [&] { ++apns; };
+    hooks.installCrashReport = [&] { ++crash; };
+    hooks.setBadge = [&](const Value& number) { badge = number; };
+    PUSHClientController::sharedClient()->setHooks(hooks);
+    startClient(false);
+    EXPECT_EQ(apns, 1);
+    EXPECT_EQ(client->apsEvironment(), PUSHApsEnvironmentNoProfileUrl);
+    EXPECT_EQ(client->becomeActiveTime(), std::trunc(PUSHServerTimestamp()));
+
+    client->setCrashLogON();
+    client->setCrashLogON();
+    EXPECT_EQ(crash, 1);
+    EXPECT_TRUE(client->isReportCrash());
+    EXPECT_TRUE(push::reportLinks().isReportCrash());
+    client->setBadgeNumberReport(Value(7));
+    EXPECT_EQ(badge.integerValue(), 7);
+
+    client->close();
+    EXPECT_FALSE(client->networkService());
+    EXPECT_FALSE(client->messageCenter());
+    EXPECT_FALSE(push::reportLinks().userDefaults);
+}
+
+TEST_F(ClientTest, PerformRunsOnTheRegisteredClientThreadInOrder)
+{
+    auto thread = PUSHThread::builder(PUSHThreadAliveMode)->setThreadName(kPUSHClientThreadName)->build();
+    ASSERT_TRUE(PUSHThreadController::shareThreadInstance()->addThread(thread));
+    client = PUSHClientController::sharedClient();
+    std::mutex mutex;
+    std::vector<int> order;
+    std::vector<bool> onThread;
+    for (int i = 0; i < 20; ++i)
+        client->perform([&, i](PUSHClientController&) {
+            std::lock_guard lock(mutex);
+            order.push_back(i);
+            onThread.push_back(NSThread::currentThread() == thread);
+        });
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard lock(mutex);
+        return order.size() == 20;
+    }));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(order[i], i);
+        EXPECT_TRUE(onThread[i]);
+    }
+    // Closing from within ends the thread.
+    client->perform([](PUSHClientController& controller) { controller.closePUSHThread(); });
+    ASSERT_TRUE(waitFor([&] { return thread->isFinished(); }));
+    PUSHThreadController::shareThreadInstance()->deleteThread(kPUSHClientThreadName);
+}

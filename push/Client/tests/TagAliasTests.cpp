@@ -1,0 +1,210 @@
+// Tags and alias against the fake push server: answers delivered to the callback or block on
+// the main queue, invalid input answered without sending, the 20-second time-out under virtual
+// time with a late answer ignored, and the background request stored until answered and sent
+// again after the next login.
+#include "ClientTestSupport.h"
+
+#include <nlohmann/json.hpp>
+
+using namespace client_tests;
+
+namespace {
+
+Value tagsOf(std::initializer_list<const char*> names)
+{
+    Value tags = Value::array();
+    for (const char* name : names)
+        tags.append(Value(name));
+    return tags;
+}
+
+// The JSON part of a tags/alias request body (after the app key string and the data length).
+nlohmann::json requestJson(const pushserver::ClientFrame& frame)
+{
+    const Bytes body = frame.body();
+    std::size_t at = 0;
+    pushserver::readBodyString(body, at);
+    if (at + 2 > body.size())
+        return {};
+    const std::size_t length = (std::size_t(body[at]) << 8) | body[at + 1];
+    at += 2;
+    if (at + length > body.size())
+        return {};
+    return nlohmann::json::parse(std::string(body.begin() + at, body.begin() + at + length), nullptr, false);
+}
+
+} // namespace
+
+TEST_F(ClientTest, CallbackAndBlockReceiveTheServersAnswerOnTheMainQueue)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    script([](auto& s) { s.tagAliasCode = 0; });
+
+    TagAliasResult result;
+    auto argument = callbackArg(result, tagsOf({ "vip", "北京" }), Value("alias_1"));
+    auto owner = std::make_shared<NSObject>();
+    std::weak_ptr<NSObject> watched = owner;
+    argument->target = std::exchange(owner, nullptr);
+    client->setTagAlias(argument);
+    EXPECT_EQ(client->tagAliasMng()->waitingCount(), 1u);
+    ASSERT_TRUE(waitFor([&] { return result.calls == 1; }));
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.alias.asString(), "alias_1");
+    EXPECT_EQ(result.tags.count(), 2u);
+    EXPECT_EQ(client->tagAliasMng()->waitingCount(), 0u);
+    // The target lived until the callback ran and is released after it.
+    testing_support::settle(1);
+    EXPECT_TRUE(watched.expired());
+
+    const auto frames = server.framesWithCommand(10);
+    ASSERT_EQ(frames.size(), 1u);
+    const auto json = requestJson(frames[0]);
+    EXPECT_EQ(json.value("alias", ""), "alias_1");
+    EXPECT_EQ(json.value("platform", ""), "i");
+    EXPECT_EQ(json.value("tags", ""), "vip,北京");
+
+    // A block request with a server refusal code passes the code through.
+    script([](auto& s) { s.tagAliasCode = 6011; });
+    TagAliasResult blockResult;
+    auto block = PUSHSetTagAliasArg::create();
+    block->type = PUSHTagAliasTypeBlock;
+    block->alias = Value("second");
+    block->completionHandler = [&](int code, const Value&, const Value& alias) {
+        blockResult.code = code;
+        blockResult.alias = alias;
+        ++blockResult.calls;
+    };
+    client->setTagAlias(block);
+    ASSERT_TRUE(waitFor([&] { return blockResult.calls == 1; }));
+    EXPECT_EQ(blockResult.code, 6011);
+    EXPECT_EQ(blockResult.alias.asString(), "second");
+}
+
+TEST_F(ClientTest, InvalidInputIsAnsweredAtOnceAndNothingIsSent)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    struct Case {
+        Value tags;
+        Value alias;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        { Value(), Value(), 6001 },
+        { tagsOf({ "a-b" }), Value(), 6005 },
+        { Value("not a set"), Value(), 6005 },
+        { Value(), Value(std::string(41, 'a')), 6004 },
+        { Value(), Value(42), 6003 },
+    };
+    for (const auto& c : cases) {
+        TagAliasResult result;
+        client->setTagAlias(callbackArg(result, c.tags, c.alias));
+        ASSERT_TRUE(waitFor([&] { return result.calls == 1; }));
+        EXPECT_EQ(result.code, c.code);
+    }
+    testing_support::settle(1);
+    EXPECT_EQ(framesOf(10), 0u);
+    EXPECT_EQ(client->tagAliasMng()->waitingCount(), 0u);
+}
+
+TEST_F(ClientTest, NoAnswerGives6002AfterTwentySecondsAndALateAnswerIsIgnored)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    script([](auto& s) { s.answerTagAlias = false; });
+    TagAliasResult result;
+    auto argument = callbackArg(result, tagsOf({ "t1" }), Value());
+    client->setTagAlias(argument);
+    ASSERT_TRUE(waitFor([&] { return framesOf(10) == 1; }));
+    const std::uint64_t rid = argument->sequence;
+    EXPECT_EQ(server.framesWithCommand(10)[0].rid, rid);
+
+    advance(19);
+    EXPECT_EQ(result.calls, 0);
+    advance(1);
+    ASSERT_TRUE(waitFor([&] { return result.calls == 1; }));
+    EXPECT_EQ(result.code, 6002);
+    EXPECT_EQ(result.tags.count(), 1u);
+
+    const std::string late = "{\"sequence\":" + std::to_string(rid) + ",\"code\":0}";
+    ASSERT_TRUE(server.pushMessage(20, 9, late));
+    testing_support::settle(1);
+    EXPECT_EQ(result.calls, 1);
+    // An answer is not a message: no receipt, nothing posted.
+    EXPECT_EQ(framesOf(4), 0u);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ClientTest, QueuedRequestTimingOutIsWithdrawnBeforeLogin)
+{
+    startClient(false); // no token: no session, requests wait in the queue
+    TagAliasResult result;
+    client->setTagAlias(callbackArg(result, Value(), Value("later")));
+    EXPECT_EQ(session()->blockedRequestCount(), 1u);
+    advance(20);
+    ASSERT_TRUE(waitFor([&] { return result.calls == 1; }));
+    EXPECT_EQ(result.code, 6002);
+    EXPECT_EQ(session()->blockedRequestCount(), 0u);
+
+    giveDeviceToken();
+    ASSERT_TRUE(loggedIn());
+    testing_support::settle(1);
+    EXPECT_EQ(framesOf(10), 0u);
+}
+
+TEST_F(ClientTest, BackgroundRequestIsStoredMergedAndResentAfterLogin)
+{
+    // Registered once, then in the background: requests wait in the session's queue.
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    client->onEnterBackground();
+    ASSERT_FALSE(session()->isLogin());
+    auto first = PUSHSetTagAliasArg::create();
+    first->tags = tagsOf({ "t1" });
+    client->setTagAlias(first);
+    EXPECT_EQ(PUSHTagAlias::storedFailedRequest()["rid"].unsignedValue(), first->sequence);
+
+    // The second, alias only, takes over the tags of the first, which is withdrawn.
+    auto second = PUSHSetTagAliasArg::create();
+    second->alias = Value("al");
+    client->setTagAlias(second);
+    const Value stored = PUSHTagAlias::storedFailedRequest();
+    EXPECT_EQ(stored["rid"].unsignedValue(), second->sequence);
+    EXPECT_EQ(stored["alias"].asString(), "al");
+    EXPECT_EQ(stored["tags"].count(), 1u);
+    EXPECT_FALSE(session()->findBlockedRequest(first->sequence));
+    EXPECT_EQ(second->tags.count(), 1u);
+
+    // A new process: the stored request survives in the enciphered cache and goes out after login.
+    finishReports();
+    client.reset();
+    PUSHClientController::resetSharedClientForTesting();
+    PUSHFileCacheController::resetSharedInstancesForTesting();
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    ASSERT_TRUE(waitFor([&] { return framesOf(10) == 1; }));
+    const auto json = requestJson(server.framesWithCommand(10).back());
+    EXPECT_EQ(json.value("alias", ""), "al");
+    EXPECT_EQ(json.value("tags", ""), "t1");
+    // The answer removes the stored request.
+    ASSERT_TRUE(waitFor([&] { return PUSHTagAlias::storedFailedRequest().isNil(); }));
+}
+
+TEST_F(ClientTest, AnswerJsonOfTheWrongShapeIsIgnored)
+{
+    startClient(false);
+    auto manager = client->tagAliasMng();
+    TagAliasResult result;
+    auto argument = callbackArg(result, tagsOf({ "x" }), Value());
+    client->setTagAlias(argument);
+    const std::string seq = std::to_string(argument->sequence);
+    for (const std::string& text :
+        { std::string("[1,2]"), std::string("{\"code\":0}"), std::string("not json"), std::string("") })
+        manager->doSetTagsAliasCallbackWithRetJson(text);
+    testing_support::settle(1);
+    EXPECT_EQ(result.calls, 0);
+    manager->doSetTagsAliasCallbackWithRetJson("{\"sequence\":" + seq + ",\"code\":3}");
+    ASSERT_TRUE(waitFor([&] { return result.calls == 1; }));
+    EXPECT_EQ(result.code, 3);
+}

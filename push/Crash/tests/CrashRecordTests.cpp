@@ -1,0 +1,154 @@
+// The crash capture inside the test process: the compact trace, the frames the capture keeps,
+// counting and adding records (also over a damaged stored log), and installing and removing
+// the handlers with what they replace.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <exception>
+
+#include "push/Crash/PUSHCaughtExceptionHandlerController.h"
+#include "push/Crash/PUSHCrashLog.h"
+#include "push/Report/PUSHHttpSessionController.h"
+#include "push/Storage/PUSHFileCacheController.h"
+#include "testing/TempHome.h"
+#include "testing/VirtualTime.h"
+
+namespace {
+
+TEST(CrashTrace, CompactTraceKeepsNumbersAndImagesRunTogether)
+{
+    EXPECT_EQ(PUSHCompactCallStack({ "0   Quillmark       0x00000001000f1a2b main + 42", "",
+                  "1   libc.so.6       0x00007f0011223344 start + 128", "2   no-address 0x1 0x2" }),
+        "0   Quillmark       1   libc.so.6       2   no-address ");
+    EXPECT_EQ(PUSHCompactCallStack({ "7 whole" }), "7 whole");
+}
+
+__attribute__((noinline)) std::vector<std::string> capture(int depth)
+{
+    auto frames = depth > 0 ? capture(depth - 1) : PUSHCaughtExceptionHandlerController::backtrace();
+    frames.shrink_to_fit(); // keeps the recursive call from becoming a jump
+    return frames;
+}
+
+TEST(CrashTrace, BacktraceKeepsFramesFourToEight)
+{
+    const auto frames = capture(8);
+    ASSERT_EQ(frames.size(), 5u);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        EXPECT_EQ(frames[i].rfind(std::to_string(i + 4) + "   push_crash_tests ", 0), 0u) << frames[i];
+}
+
+class CrashRecord : public ::testing::Test {
+protected:
+    void SetUp() override { reopen(); }
+    void TearDown() override { PUSHFileCacheController::resetSharedInstancesForTesting(); }
+    void reopen()
+    {
+        PUSHFileCacheController::resetSharedInstancesForTesting();
+        cache = PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
+    }
+    void record(const std::string& message, const std::string& trace)
+    {
+        ASSERT_TRUE(controller->recordException(NSException("QMTest", message,
+            Value::dictionary({ { kUncaughtExceptionCallStack, Value(trace) },
+                { kUncaughtExceptionHandlerAddressesKey, Value::array({ Value("0   app 0x1 f + 1") }) } }))));
+    }
+    void recordSignal(int signal, const std::string& frame)
+    {
+        controller->recordException(NSException(kUncaughtExceptionHandlerSignalExceptionName,
+            "Signal " + std::to_string(signal) + " was raised.",
+            Value::dictionary({ { kUncaughtExceptionHandlerAddressesKey, Value::array({ Value(frame) }) } })));
+    }
+    // What a new start reads from the file.
+    Value storedLog()
+    {
+        reopen();
+        return cache->objectForKey(kPUSHCrashLogKey);
+    }
+
+    testing_support::TempHome home;
+    testing_support::VirtualTime clock;
+    std::shared_ptr<PUSHFileCacheController> cache;
+    std::shared_ptr<PUSHCaughtExceptionHandlerController> controller = PUSHCaughtExceptionHandlerController::create();
+};
+
+TEST_F(CrashRecord, SameTraceAndMessageCountsInTheFileOthersAddRecords)
+{
+    record("bad index", "0   app 1   app ");
+    record("bad index", "0   app 1   app ");
+    record("bad key", "0   app 1   app ");
+    record("bad index", "0   lib ");
+    // Signals compare by their compact frames: another address in the same image is the same.
+    recordSignal(SIGSEGV, "4   app 0x10 f + 1");
+    recordSignal(SIGSEGV, "4   app 0x99 g + 7");
+
+    const Value log = storedLog();
+    ASSERT_EQ(log.count(), 4u);
+    EXPECT_EQ(log[0][0]["count"].integerValue(), 2);
+    EXPECT_EQ(log[1][0]["count"].integerValue(), 1);
+    EXPECT_EQ(log[3][0]["count"].integerValue(), 2);
+    EXPECT_EQ(log[3][1].asString(), "4   app ");
+    EXPECT_EQ(log[0][0]["crashtime"].integerValue(), static_cast<std::int64_t>(clock.now()));
+    EXPECT_EQ(log[0][0]["stacktrace"], Value::array({ Value("0   app 0x1 f + 1") }));
+}
+
+TEST_F(CrashRecord, DamagedStoredLogNeitherCrashesNorMatches)
+{
+    cache->setObject(Value("not a list"), kPUSHCrashLogKey);
+    record("m", "t");
+    EXPECT_EQ(storedLog().count(), 1u);
+
+    cache->setObject(Value::array({ Value(1), Value::array({ Value("x") }),
+                         Value::array({ Value::dictionary({ { "message", Value(5) } }), Value("t") }),
+                         Value::array({ Value::dictionary({ { "message", Value("m") }, { "count", Value("?") } }), Value("t") }) }),
+        kPUSHCrashLogKey);
+    record("m", "t");
+    const Value log = storedLog();
+    ASSERT_EQ(log.count(), 4u);
+    EXPECT_EQ(log[3][0]["count"].integerValue(), 2); // an unreadable count still had one crash
+
+    PUSHFileCacheController::resetSharedInstancesForTesting();
+    EXPECT_FALSE(controller->recordException(NSException("QMTest", "no cache")));
+}
+
+std::uintptr_t disposition(int signal)
+{
+    struct sigaction now {};
+    sigaction(signal, nullptr, &now);
+    return reinterpret_cast<std::uintptr_t>(now.sa_handler);
+}
+
+TEST(CrashHandlers, InstallReplacesAndRemovePutsBackWhatWasThere)
+{
+    struct sigaction original[std::size(kPUSHCrashSignals)];
+    for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i) {
+        sigaction(kPUSHCrashSignals[i], nullptr, &original[i]);
+        std::signal(kPUSHCrashSignals[i], SIG_DFL);
+    }
+    void (*marker)(int) = [](int) {};
+    std::terminate_handler markerTerminate = [] { std::abort(); };
+    const auto originalTerminate = std::set_terminate(markerTerminate);
+    std::signal(SIGILL, marker);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    PUSHInstallCrashHandlers();
+    PUSHInstallCrashHandlers(); // must not take its own handlers for the previous ones
+    for (int signal : { SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS })
+        EXPECT_EQ(disposition(signal), reinterpret_cast<std::uintptr_t>(&PUSHSignalHandler)) << signal;
+    EXPECT_EQ(disposition(SIGPIPE), reinterpret_cast<std::uintptr_t>(SIG_IGN));
+    EXPECT_NE(std::get_terminate(), markerTerminate);
+
+    PUSHRemoveCrashHandlers();
+    EXPECT_FALSE(PUSHCrashHandlersInstalled());
+    EXPECT_EQ(disposition(SIGILL), reinterpret_cast<std::uintptr_t>(marker));
+    EXPECT_EQ(disposition(SIGPIPE), reinterpret_cast<std::uintptr_t>(SIG_IGN));
+    for (int signal : { SIGABRT, SIGSEGV, SIGFPE, SIGBUS })
+        EXPECT_EQ(disposition(signal), reinterpret_cast<std::uintptr_t>(SIG_DFL)) << signal;
+    EXPECT_EQ(std::get_terminate(), markerTerminate);
+
+    for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i)
+        sigaction(kPUSHCrashSignals[i], &original[i], nullptr);
+    std::set_terminate(originalTerminate);
+}
+
+} // namespace

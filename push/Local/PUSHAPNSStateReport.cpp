@@ -1,0 +1,39 @@
+// The allowed-types report and the system-version reading it shares with local notifications.
+#include "push/Local/PUSHAPNSStateReport.h"
+
+#include <cstdlib>
+
+#include "platform/uikit/UIApplication.h"
+#include "push/Utilities/PUSHUtilities.h"
+
+namespace push_local {
+
+double systemVersionNumber()
+{
+    const std::string version = PUSHSystemVersion();
+    return std::strtod(version.c_str(), nullptr);
+}
+
+} // namespace push_local
+
+PUSHAPNSStateReport::PUSHAPNSStateReport()
+{
+    reportBody().set("apns_state", Value(allowedNotificationTypes()));
+}
+
+std::shared_ptr<PUSHAPNSStateReport> PUSHAPNSStateReport::init()
+{
+    return std::shared_ptr<PUSHAPNSStateReport>(new PUSHAPNSStateReport());
+}
+
+std::uint32_t PUSHAPNSStateReport::allowedNotificationTypes()
+{
+    auto app = UIApplication::sharedApplication();
+    if (!app)
+        return 0;
+    if (push_local::systemVersionNumber() >= 8.0) {
+        auto settings = app->currentUserNotificationSettings();
+        return settings ? settings->types() : 0;
+    }
+    return app->enabledRemoteNotificationTypes();
+}
