@@ -11,25 +11,18 @@ namespace {
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
-TEST(StringDigest, MatchesTheRfcSuiteInLowercase)
+TEST(StringDigest, MatchesTheRfcSuiteInLowercaseAndStopsAtTheFirstZero)
 {
     const std::pair<const char*, const char*> vectors[] = {
         { "", "d41d8cd98f00b204e9800998ecf8427e" },
         { "a", "0cc175b9c0f1b6a831c399e269772661" },
         { "abc", "900150983cd24fb0d6963f7d28e17f72" },
-        { "message digest", "f96b697d7cb7938d525a2f31aaf161d0" },
-        { "abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b" },
-        { "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f" },
         { "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
             "57edf4a22be3c955ac49da2e2107b67a" },
         { "粉丝", "1c173c837882e4a435755601517b93c6" },
     };
     for (const auto& [text, digest] : vectors)
         EXPECT_EQ(NSString::MD5(text), digest) << text;
-}
-
-TEST(StringDigest, StopsAtTheFirstZeroCharacter)
-{
     EXPECT_EQ(NSString::MD5(std::string("abc\0def", 7)), NSString::MD5("abc"));
     EXPECT_EQ(NSString::MD5(std::string("\0abc", 4)), NSString::MD5(""));
 }
@@ -52,49 +45,32 @@ TEST(DataBase64, BreaksLinesOnlyBetweenGroups)
     // A length that is not a multiple of four breaks after the group that passes it.
     EXPECT_EQ(NSData::base64EncodingWithLineLength(bytesOf("foobarf"), 6), "Zm9vYmFy\nZg==");
     EXPECT_EQ(NSData::base64EncodingWithLineLength(bytesOf("foo"), 1), "Zm9v\n");
-    EXPECT_EQ(NSData::base64EncodingWithLineLength({}, 4), "");
 
-    Bytes data(57 * 3, 0x41);
-    auto text = NSData::base64EncodingWithLineLength(data, 76);
-    std::size_t lines = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        auto end = text.find('\n', start);
-        ASSERT_NE(end, std::string::npos);
-        EXPECT_EQ(end - start, 76u);
-        start = end + 1;
-        ++lines;
-    }
-    EXPECT_EQ(lines, 3u);
+    std::string line; // 57 bytes "AAA..." make one line of 76
+    for (int i = 0; i < 19; ++i)
+        line += "QUFB";
+    EXPECT_EQ(NSData::base64EncodingWithLineLength(Bytes(57 * 3, 0x41), 76), line + "\n" + line + "\n" + line + "\n");
 }
 
-TEST(DataBase64, LenientReaderSkipsWhatIsNotBase64)
+TEST(DataBase64, LenientReaderSkipsStopsAtThePadDropsTailsAndRefusesNonAscii)
 {
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9v\nYmFy\n"), bytesOf("foobar"));
-    EXPECT_EQ(NSData::initWithBase64EncodedString(" Z m\t9v\r\nYm*F-y!"), bytesOf("foobar"));
-    EXPECT_EQ(NSData::dataWithBase64EncodedString("Zm9vYmE="), bytesOf("fooba"));
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9vYg=="), bytesOf("foob"));
-}
-
-TEST(DataBase64, LenientReaderStopsAtTheFirstPad)
-{
-    // Whatever follows the first "=" is ignored, valid Base64 included.
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm8=Zm9v"), bytesOf("fo"));
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9v=Zm9v"), bytesOf("foo"));
-    EXPECT_EQ(NSData::initWithBase64EncodedString("=Zm9v"), Bytes {});
-    // One character then "=" still writes its byte.
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9vZ="), (Bytes { 'f', 'o', 'o', 0x64 }));
-}
-
-TEST(DataBase64, LenientReaderDropsTailsAndRefusesNonAscii)
-{
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9vYmE"), bytesOf("foo"));
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9vY"), bytesOf("foo"));
+    const std::pair<std::string, Bytes> cases[] = {
+        { " Z m\t9v\r\nYm*F-y!", bytesOf("foobar") }, // what is not Base64 is skipped
+        { std::string("Zm9v\0YmFy", 9), bytesOf("foobar") }, // a zero byte included
+        { "Zm9vYg==", bytesOf("foob") },
+        { "Zm8=Zm9v", bytesOf("fo") }, // whatever follows the first "=" is ignored
+        { "=Zm9v", {} },
+        { "Zm9vZ=", { 'f', 'o', 'o', 0x64 } }, // one character then "=" still writes its byte
+        { "Zm9vYmE", bytesOf("foo") }, // an unfinished group is dropped
+        { "Zm9vY", bytesOf("foo") },
+        { "", {} },
+        { "Zm9v粉丝", {} },
+        { std::string("Zm9v\xFF", 5), {} },
+    };
+    for (const auto& [text, data] : cases)
+        EXPECT_EQ(NSData::initWithBase64EncodedString(text), data) << text;
     EXPECT_EQ(NSData::initWithBase64EncodedString(std::nullopt), Bytes {});
-    EXPECT_EQ(NSData::initWithBase64EncodedString(""), Bytes {});
-    EXPECT_EQ(NSData::initWithBase64EncodedString("Zm9v粉丝"), Bytes {});
-    EXPECT_EQ(NSData::initWithBase64EncodedString(std::string("Zm9v\xFF", 5)), Bytes {});
-    // A zero byte is just another byte to skip.
-    EXPECT_EQ(NSData::initWithBase64EncodedString(std::string("Zm9v\0YmFy", 9)), bytesOf("foobar"));
+    EXPECT_EQ(NSData::dataWithBase64EncodedString("Zm9vYmE="), bytesOf("fooba"));
 }
 
 TEST(DataBase64, RoundTripsRandomDataAtEveryLineLength)

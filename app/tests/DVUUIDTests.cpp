@@ -44,25 +44,20 @@ TEST_F(StoreTest, IdentifiersHaveTheirFormAndLifetimes)
     EXPECT_EQ(DVUUID::create()->instanceUuidForDevice(), device);
 }
 
-TEST_F(StoreTest, TheDeviceIdentifierIsKeptInBothStores)
+TEST_F(StoreTest, TheDeviceIdentifierIsKeptInBothStoresAndSurvivesAReinstall)
 {
     auto instance = DVUUID::create();
     const auto device = instance->instanceUuidForDevice();
+    const auto installation = DVUUID::uuidForInstallation();
     EXPECT_EQ(defaultsString(deviceKey), device);
     EXPECT_EQ(rawText(testService, deviceKey), device);
-    Value item = rawItem(testService, deviceKey);
-    EXPECT_EQ(item[kSecAttrSynchronizable], Value(false));
-    EXPECT_EQ(item[kSecAttrAccessible], Value(kSecAttrAccessibleAfterFirstUnlock));
+    EXPECT_EQ(rawItem(testService, deviceKey)[kSecAttrSynchronizable], Value(false));
 
     // Once cached, the stores are not asked again.
     security::injectStatus(security::SecOperation::CopyMatching, errSecIO, -1);
     EXPECT_EQ(instance->instanceUuidForDevice(), device);
-}
+    security::clearInjectedStatuses();
 
-TEST_F(StoreTest, AReinstalledAppFindsItsIdentifierInTheKeychain)
-{
-    const auto device = DVUUID::uuidForDevice();
-    const auto installation = DVUUID::uuidForInstallation();
     reinstall();
     ASSERT_FALSE(defaultsString(deviceKey));
     EXPECT_EQ(DVUUID::uuidForDevice(), device);
@@ -131,9 +126,8 @@ TEST_F(StoreTest, ValidationAcceptsOnlyTheTwoForms)
 {
     EXPECT_TRUE(DVUUID::uuidValueIsValid(std::string("0123456789abcdef0123456789ABCDEF")));
     EXPECT_TRUE(DVUUID::uuidValueIsValid(std::string("6F9619FF-8B86-D011-b42d-00c04fc964ff")));
-    for (std::string bad : { "0123456789abcdef0123456789abcde", "0123456789abcdef0123456789abcdef0",
-             "0123456789abcdef0123456789abcdeg", "x0123456789abcdef0123456789abcdef",
-             "x6f9619ff-8b86-d011-b42d-00c04fc964ff", "6f9619ff-8b86-d011-b42d-00c04fc964ffx",
+    for (std::string bad : { "0123456789abcdef0123456789abcde", "0123456789abcdef0123456789abcdeg",
+             "x0123456789abcdef0123456789abcdef", "6f9619ff-8b86-d011-b42d-00c04fc964ffx",
              "6f9619ff8-b86-d011-b42d-00c04fc964ff", "" })
         EXPECT_FALSE(DVUUID::uuidValueIsValid(bad)) << bad;
     EXPECT_FALSE(DVUUID::uuidValueIsValid(std::nullopt));

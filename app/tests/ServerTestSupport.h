@@ -1,22 +1,26 @@
 // A fixture for tests that talk to our data server: the test's thread is the main thread, a
 // fresh app home, the data server (one per test program) on ephemeral ports with the app's roots
-// pointed at it, and the log captured.
+// pointed at it, and the log captured. Also the helpers every screen fixture shares: the app's
+// bundle resources and the texts of HUDs.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/NSLog.h"
+#include "platform/graphics/UIImage.h"
 #include "platform/threading/NSThread.h"
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
 #include "tools/dataserver/DataServer.h"
+#include "ui/PGProgressHUD.h"
 
 namespace app::test {
 
@@ -52,6 +56,27 @@ inline dataserver::DataServer& sharedServer()
     return *sharedServerSlot();
 }
 
+// The app's bundle resources in the source tree, and named images read from there.
+inline std::filesystem::path appResourceDir()
+{
+    const char* source = std::getenv("QM_SOURCE_DIR");
+    return std::filesystem::path(source ? source : ".") / "app" / "resources";
+}
+inline void useAppResources()
+{
+    graphics::setResourceResolver([](const std::string& relative) {
+        auto path = appResourceDir() / relative;
+        return std::filesystem::exists(path) ? path.string() : std::string();
+    });
+}
+
+// The text of the newest HUD on the view ("" when none).
+inline std::string lastHud(const std::shared_ptr<UIView>& view)
+{
+    auto huds = PGProgressHUD::allHUDsForView(view);
+    return huds.empty() ? std::string() : huds.back()->labelText();
+}
+
 class ServerTest : public ::testing::Test {
 protected:
     ServerTest()
@@ -78,6 +103,10 @@ protected:
     static bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
     {
         return testing_support::runUntil(predicate, seconds);
+    }
+    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
+    {
+        return waitFor([&] { return lastHud(view) == text; });
     }
     bool logged(const std::string& text)
     {

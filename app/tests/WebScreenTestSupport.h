@@ -1,11 +1,9 @@
 // A fixture for the web page, information and About screens: the data server and a fresh home
 // (ServerTest), virtual time (HUD messages stay until the clock moves), a key window whose
-// navigation controller starts at a plain root, a fresh device identifier, and helpers to read
-// HUD texts and to wait for a web screen's page.
+// navigation controller starts at a plain root, a fresh device identifier, the app's bundle
+// images, and helpers to wait for a web screen's page.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,13 +12,11 @@
 #include "app/WebPageScreen.h"
 #include "app/YZXNoBackControlller.h"
 #include "app/tests/ServerTestSupport.h"
-#include "platform/graphics/UIImage.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 #include "testing/VirtualTime.h"
-#include "ui/PGProgressHUD.h"
 
 namespace app::test {
 
@@ -31,11 +27,7 @@ protected:
         uikit::resetDeviceProfile();
         UIApplication::sharedApplication()->reset();
         DVUUID::resetSharedInstance();
-        graphics::setResourceResolver([](const std::string& relative) {
-            const char* source = std::getenv("QM_SOURCE_DIR");
-            auto path = std::filesystem::path(source ? source : ".") / "app" / "resources" / relative;
-            return std::filesystem::exists(path) ? path.string() : std::string();
-        });
+        useAppResources();
         root = std::make_shared<YZXNoBackControlller>();
         window = UIWindow::create();
         navigation = UINavigationController::initWithRootViewController(root);
@@ -55,15 +47,6 @@ protected:
         graphics::clearNamedImageCache();
     }
 
-    static std::string lastHud(const std::shared_ptr<UIView>& view)
-    {
-        auto huds = PGProgressHUD::allHUDsForView(view);
-        return huds.empty() ? std::string() : huds.back()->labelText();
-    }
-    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
-    {
-        return waitFor([&] { return lastHud(view) == text; });
-    }
     // Requests to `path` (below the data root) seen so far.
     static std::size_t hits(const std::string& path) { return server().requests(path).size(); }
     // Waits until the screen's page has loaded `count` times in all and its spinner stopped.

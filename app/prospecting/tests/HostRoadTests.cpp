@@ -1,15 +1,10 @@
 // The main road end to end through the host's command driver, as a script types it: open a
-// lead import screen, pick, fetch, page, import, list the contacts, clear; and the fetch's
-// messages as the script sees them.
+// lead import screen, pick, fetch, type the size, page, import, list the contacts, clear.
 #include <sstream>
 
-#include "app/prospecting/RQContryController.h"
-#include "app/prospecting/RQJingZhunJiaFenController.h"
 #include "app/prospecting/tests/ScreenTestSupport.h"
 #include "host/Driver.h"
 #include "host/ScreenRegistry.h"
-
-using dataserver::Failure;
 
 namespace app::test {
 
@@ -20,8 +15,6 @@ protected:
     HostRoad()
     {
         host::registerScreen("leads.region", [] { return RQAddFirendController::create(); });
-        host::registerScreen("leads.precise", [] { return RQJingZhunJiaFenController::create(); });
-        host::registerScreen("leads.range", [] { return RQContryController::create(); });
     }
     ~HostRoad() override { host::clearScreens(); }
 
@@ -104,41 +97,6 @@ TEST_F(HostRoad, SizeFieldAndPagingByTouch)
     ASSERT_TRUE(type({ tapPoint(screen->pagingButtons()[1]) }));
     ASSERT_TRUE(type({ tapPoint(screen->pagingButtons()[1]), "waitfor hud 已经第一页了" })) << output.str();
     EXPECT_EQ(screen->page(), -1);
-}
-
-TEST_F(HostRoad, FetchMessagesAsAScriptSeesThem)
-{
-    auto screen = openScreen("leads.region");
-    ASSERT_TRUE(screen);
-    ASSERT_TRUE(type({ "tap title 获取号码", "waitfor hud 未选择省", "advance 1", "advance 1", "tap title 市", "waitfor hud 获取数据失败",
-        "advance 1", "advance 1" }))
-        << output.str();
-    ASSERT_TRUE(type({ "tap title 省", "waitfor title 四川省", "tap title 四川省", "tap title 获取号码", "waitfor hud 未选择城市",
-        "advance 1", "advance 1" }))
-        << output.str();
-    ASSERT_TRUE(type({ "tap title 市", "waitfor title 成都市", "tap title 成都市" })) << output.str();
-
-    server().fail("data/listPhone.do", Failure::refuse("服务器繁忙"));
-    ASSERT_TRUE(type({ "tap title 获取号码", "waitfor hud 服务器繁忙", "advance 1", "advance 1" })) << output.str();
-    server().fail("data/listPhone.do", Failure::http());
-    ASSERT_TRUE(type({ "tap title 获取号码", "waitfor hud 出错", "advance 1", "advance 1" })) << output.str();
-    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":0,"listItems":[]}})"));
-    ASSERT_TRUE(type({ "tap title 获取号码", "waitfor title 没有相关数据" })) << output.str();
-    ASSERT_TRUE(type({ "tap title 导入号码", "waitfor hud 获取到号码后再导入" })) << output.str();
-}
-
-TEST_F(HostRoad, RangeAndPreciseScreensFetchByRange)
-{
-    for (const std::string name : { "leads.range", "leads.precise" }) {
-        auto screen = openScreen(name);
-        ASSERT_TRUE(screen);
-        ASSERT_TRUE(type({ "tap title 获取号码", "waitfor hud 未选择号段", "advance 1", "advance 1" })) << output.str();
-        ASSERT_TRUE(type({ "tap title 号段", "waitfor title 1382000", "tap title 1382000", "tap title 获取号码",
-            "waitfor title 13820000000" }))
-            << output.str();
-        EXPECT_EQ(lastPhoneRequest().params.at("sectionNo"), "1382000");
-        ASSERT_TRUE(type({ "back" })) << output.str();
-    }
 }
 
 } // namespace

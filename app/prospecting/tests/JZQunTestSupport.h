@@ -3,8 +3,6 @@
 // picker registry, and helpers to push a screen, lay out its table and pick pictures.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "app/prospecting/tests/ScreenTestSupport.h"
@@ -19,10 +17,7 @@ class QrScreenTest : public ScreenTest {
 protected:
     QrScreenTest()
     {
-        graphics::setResourceResolver([](const std::string& relative) {
-            auto path = resourceDir() / relative;
-            return std::filesystem::exists(path) ? path.string() : std::string();
-        });
+        useAppResources();
         uikit::album::reset();
         uikit::album::setFolder(home_.pathFor("Media/DCIM"));
         uikit::imagePicker::reset();
@@ -54,15 +49,10 @@ protected:
         testing_support::settle(2);
     }
 
-    static std::filesystem::path resourceDir()
-    {
-        const char* source = std::getenv("QM_SOURCE_DIR");
-        return std::filesystem::path(source ? source : ".") / "app" / "resources";
-    }
     // A picture the user might pick (an app resource).
     static UIImageRef picture(const std::string& file = "toutou@2x.png")
     {
-        return UIImage::imageWithContentsOfFile((resourceDir() / file).string());
+        return UIImage::imageWithContentsOfFile((appResourceDir() / file).string());
     }
 
     // Pushes the screen (its view loads) without waiting for anything.

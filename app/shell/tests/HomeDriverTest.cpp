@@ -1,6 +1,5 @@
 // The app started as the executable starts it, driven by host commands: the home screen's tiles,
-// a tap into a feature screen and back, the share sheet, "出错" without a server, and screens
-// opened by name on top of the home screen.
+// a tap into a feature screen and back, and the share sheet.
 #include "app/shell/tests/ShellTestSupport.h"
 
 #include "host/ScreenRegistry.h"
@@ -41,29 +40,6 @@ TEST_F(HomeDriverTest, TilesOpenTheirScreensAndTheShareSheetComesUp)
     EXPECT_TRUE(contains(run.output, "\"首页\"")) << run.output;
     ASSERT_TRUE(SHSocialSnsService::lastShare());
     EXPECT_EQ(SHSocialSnsService::lastShare()->platformName, "mgtimeline");
-}
-
-TEST_F(HomeDriverTest, WithoutAServerTheHomeScreenSaysSo)
-{
-    ::setenv("QUILLMARK_DATA_ROOT", "http://127.0.0.1:9/brelvoxin/", 1);
-    ::setenv("QUILLMARK_ACCOUNT_ROOT", "http://127.0.0.1:9/solvane/", 1);
-    auto run = host_test::runScript<AppDelegate>("waitfor hud 出错\n"
-                                                 "tap title 分享\n"
-                                                 "waitfor hud 分享升级中...\n");
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(uikit::topAlert(), nullptr) << "a failed login shows nothing";
-}
-
-TEST_F(HomeDriverTest, ScreensOpenedByNameGoOnTopOfTheHomeScreen)
-{
-    auto run = host_test::runScript<AppDelegate>("waitfor title 图片\n"
-                                                 "open home\n"
-                                                 "back\n"
-                                                 "back\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.output, "error: back: only the root screen is left")) << run.output;
-    ASSERT_NE(home(), nullptr);
-    EXPECT_EQ(navigation()->viewControllers().size(), 1u);
 }
 
 } // namespace

@@ -1,20 +1,10 @@
-// A fixture for the start-up and home-screen tests: the test's thread as the main thread, a
-// fresh home, the data server (one per test program, started on first use and stopped before
-// the program exits, so none of its threads outlives what they read) with the app's roots
-// pointed at it, the log captured, virtual time, the app's bundle images, and every shared
-// library state (push record, share library, messenger registration, address-book answers,
-// application) fresh for each test. launch() starts the app with AppDelegate as the platform
-// does.
+// A fixture for the start-up and home-screen tests: the data server, a fresh home and the log
+// (ServerTest), virtual time, the app's bundle images, and every shared library state (push
+// record, share library, messenger registration, address-book answers, application) fresh for
+// each test. launch() starts the app with AppDelegate as the platform does.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,9 +13,6 @@
 #include "app/shell/RQMainController.h"
 #include "app/tests/ServerTestSupport.h"
 #include "platform/addressbook/ABTestSeams.h"
-#include "platform/foundation/NSLog.h"
-#include "platform/graphics/UIImage.h"
-#include "platform/threading/NSThread.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIKitCore.h"
@@ -37,36 +24,19 @@
 #include "services/share/SHSocialData.h"
 #include "services/share/SHSocialHandlers.h"
 #include "services/share/SHSocialSnsService.h"
-#include "testing/RunLoopPump.h"
-#include "testing/TempHome.h"
 #include "testing/VirtualTime.h"
-#include "tools/dataserver/DataServer.h"
-#include "ui/PGProgressHUD.h"
 
 namespace shell_test {
 
+using app::test::lastHud;
 using dataserver::Failure;
 
-using app::test::sharedServer;
-
-class ShellTest : public ::testing::Test {
+class ShellTest : public app::test::ServerTest {
 protected:
     ShellTest()
     {
-        threading::becomeMainThread();
-        server().reset();
-        ::setenv("QUILLMARK_DATA_ROOT", server().dataRoot().c_str(), 1);
-        ::setenv("QUILLMARK_ACCOUNT_ROOT", server().accountRoot().c_str(), 1);
-        foundation::setLogSink([this](const std::string& text) {
-            std::lock_guard lock(logMutex_);
-            logs_.push_back(text);
-        });
         resetShared();
-        graphics::setResourceResolver([](const std::string& relative) {
-            const char* source = std::getenv("QM_SOURCE_DIR");
-            auto path = std::filesystem::path(source ? source : ".") / "app" / "resources" / relative;
-            return std::filesystem::exists(path) ? path.string() : std::string();
-        });
+        app::test::useAppResources();
     }
     ~ShellTest() override
     {
@@ -77,28 +47,8 @@ protected:
         window_.reset();
         resetShared();
         graphics::clearNamedImageCache();
-        foundation::setLogSink({});
-        ::unsetenv("QUILLMARK_DATA_ROOT");
-        ::unsetenv("QUILLMARK_ACCOUNT_ROOT");
-        server().reset();
     }
 
-    static dataserver::DataServer& server() { return sharedServer(); }
-    static bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
-    {
-        return testing_support::runUntil(predicate, seconds);
-    }
-    bool logged(const std::string& text)
-    {
-        std::lock_guard lock(logMutex_);
-        return std::find(logs_.begin(), logs_.end(), text) != logs_.end();
-    }
-    bool loggedContaining(const std::string& text)
-    {
-        std::lock_guard lock(logMutex_);
-        return std::any_of(
-            logs_.begin(), logs_.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    }
     static void resetShared()
     {
         uikit::dismissAllAlerts(false);
@@ -114,8 +64,8 @@ protected:
         UIPasteboard::generalPasteboard()->clear();
     }
 
-    // Launches the app and waits until the home screen has its categories reply (or failure)
-    // and the share keys were asked for.
+    // Launches the app and waits until the home screen asked for its categories and the share
+    // keys were asked for.
     std::shared_ptr<AppDelegate> launch(const Value& options = {})
     {
         delegate = std::make_shared<AppDelegate>();
@@ -124,22 +74,17 @@ protected:
         EXPECT_TRUE(server().waitForRequests("init/share.do", 1, std::chrono::seconds(10)));
         return delegate;
     }
-    std::shared_ptr<RQMainController> home() const
-    {
-        auto navigation = this->navigation();
-        return navigation ? std::dynamic_pointer_cast<RQMainController>(navigation->viewControllers().front())
-                          : nullptr;
-    }
     std::shared_ptr<UINavigationController> navigation() const
     {
         auto window = UIApplication::sharedApplication()->keyWindow();
         return window ? std::dynamic_pointer_cast<UINavigationController>(window->rootViewController()) : nullptr;
     }
-    std::shared_ptr<UIViewController> top() const
+    std::shared_ptr<RQMainController> home() const
     {
-        auto navigation = this->navigation();
-        return navigation ? navigation->topViewController() : nullptr;
+        auto nav = navigation();
+        return nav ? std::dynamic_pointer_cast<RQMainController>(nav->viewControllers().front()) : nullptr;
     }
+    std::shared_ptr<UIViewController> top() const { return navigation() ? navigation()->topViewController() : nullptr; }
     // The shown tiles' captions, in order, after a layout pass.
     std::vector<std::string> captions()
     {
@@ -152,21 +97,9 @@ protected:
         }
         return out;
     }
-    static std::string lastHud(const std::shared_ptr<UIView>& view)
-    {
-        auto huds = PGProgressHUD::allHUDsForView(view);
-        return huds.empty() ? std::string() : huds.back()->labelText();
-    }
-    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
-    {
-        return waitFor([&] { return lastHud(view) == text; });
-    }
     bool waitForAlert(const std::string& title)
     {
-        return waitFor([&] {
-            auto alert = uikit::topAlert();
-            return alert && alert->title() == title;
-        });
+        return waitFor([&] { return uikit::topAlert() && uikit::topAlert()->title() == title; });
     }
     // A new home screen at the root of a new key window, as launch() makes it, without the rest
     // of the start-up.
@@ -180,14 +113,11 @@ protected:
         return screen;
     }
 
-    testing_support::TempHome home_;
     testing_support::VirtualTime time;
     std::shared_ptr<AppDelegate> delegate;
 
 private:
     std::shared_ptr<UIWindow> window_;
-    std::mutex logMutex_;
-    std::vector<std::string> logs_;
 };
 
 } // namespace shell_test
