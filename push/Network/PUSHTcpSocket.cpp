@@ -10,6 +10,7 @@
 
 #include "push/Network/PUSHReceivedPacket.h"
 #include "push/Network/SocketAddress.h"
+#include "push/Network/SocketWatch.h"
 #include "push/Utilities/PUSHLog.h"
 #include "push/Utilities/PUSHUtilities.h"
 
@@ -90,20 +91,9 @@ bool PUSHTcpSocket::setup()
         PUSHLogError("create tcp socket error: errocode %d", errno);
         return false;
     }
-    std::weak_ptr<PUSHTcpSocket> weak = self();
-    source_ = threading::FileDescriptorSource::create(
-        fd_,
-        [weak] {
-            if (auto socket = weak.lock())
-                socket->onReadable();
-        },
-        [weak] {
-            if (auto socket = weak.lock())
-                socket->onWritable();
-        });
-    auto loop = NSRunLoop::currentRunLoop();
-    loop_ = loop;
-    loop->addSource(source_, NSDefaultRunLoopMode);
+    auto watch = push::net::watchSocket(fd_, self(), &PUSHTcpSocket::onReadable, &PUSHTcpSocket::onWritable);
+    source_ = watch.source;
+    loop_ = watch.loop;
     setNativeOptions(fd_);
 
     auto address = PUSHSocketAddressData(host_, port_);

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "push/Network/SocketAddress.h"
+#include "push/Network/SocketWatch.h"
 #include "push/Utilities/PUSHLog.h"
 #include "push/Utilities/PUSHUtilities.h"
 
@@ -83,20 +84,9 @@ bool PUSHUdpSocket::setup()
         PUSHLogError("create udp socket error: errocode %d", errno);
         return false;
     }
-    std::weak_ptr<PUSHUdpSocket> weak = self();
-    source_ = threading::FileDescriptorSource::create(
-        fd_,
-        [weak] {
-            if (auto socket = weak.lock())
-                socket->doRecv();
-        },
-        [weak] {
-            if (auto socket = weak.lock())
-                socket->doSend();
-        });
-    auto loop = NSRunLoop::currentRunLoop();
-    loop_ = loop;
-    loop->addSource(source_, NSDefaultRunLoopMode);
+    auto watch = push::net::watchSocket(fd_, self(), &PUSHUdpSocket::doRecv, &PUSHUdpSocket::doSend);
+    source_ = watch.source;
+    loop_ = watch.loop;
     isSetuped_ = true;
     return true;
 }
