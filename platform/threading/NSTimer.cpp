@@ -182,6 +182,8 @@ void NSTimer::fireFromRunLoop(double now)
             double next = fire_ + interval_;
             if (next <= after)
                 next = fire_ + interval_ * (std::floor((after - fire_) / interval_) + 1);
+            if (next <= after)
+                next += interval_; // rounding put it on "now": it would fire twice
             fire_ = next;
             ++generation_;
             loop = loop_.lock();
