@@ -1,45 +1,112 @@
-// The push client's public entry: registration with the platform and the record of what the
-// application handed over.
+// The push client's public entry: the class operations, their argument checks, and the record
+// of what the application handed over.
 #include "push/Service/PUSHService.h"
 
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
+#include "push/Client/PUSHTagAlias.h"
+#include "push/Client/PUSHTagAliasValidation.h"
+#include "push/Service/PUSHServiceInstance.h"
+#include "push/Utilities/PUSHLog.h"
+#include "push/Utilities/PUSHUtilities.h"
+
+using push_service::Service;
 
 namespace {
 
-struct State {
+struct RecordState {
     std::mutex mutex;
     PUSHService::Record record;
 };
 
-State& state()
+RecordState& recordState()
 {
-    static State* s = new State; // read by the client thread until the process ends
+    static auto* s = new RecordState; // read by the client thread until the process ends
     return *s;
 }
 
 template <class Change> void change(const char* call, Change&& apply)
 {
-    std::lock_guard lock(state().mutex);
-    state().record.calls.push_back(call);
-    apply(state().record);
+    std::lock_guard lock(recordState().mutex);
+    recordState().record.calls.push_back(call);
+    apply(recordState().record);
 }
 
-int majorVersion(const std::string& version)
+Value tagsValue(const std::optional<std::set<std::string>>& tags)
 {
-    int major = 0;
-    for (char c : version) {
-        if (c < '0' || c > '9')
-            break;
-        major = major * 10 + (c - '0');
+    if (!tags)
+        return Value();
+    Value array = Value::array();
+    for (const auto& tag : *tags)
+        array.append(Value(tag));
+    return array;
+}
+
+Value aliasValue(const std::optional<std::string>& alias)
+{
+    return alias ? Value(*alias) : Value();
+}
+
+// The application's callback, called with what the server answered for.
+PUSHSetTagAliasArg::Completion completion(PUSHService::TagsAliasCallback callback)
+{
+    return [callback = std::move(callback)](int code, const Value& tags, const Value& alias) {
+        std::optional<std::set<std::string>> set;
+        if (tags.isArray()) {
+            set.emplace();
+            for (std::size_t i = 0; i < tags.count(); ++i)
+                if (tags[i].isString())
+                    set->insert(tags[i].asString());
+        }
+        callback(code, set, alias.isString() ? alias.asString() : std::string());
+    };
+}
+
+void sendTagAlias(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
+    std::uint64_t type, PUSHService::TagsAliasCallback callback, NSObjectRef target)
+{
+    auto argument = PUSHSetTagAliasArg::create();
+    argument->tags = tagsValue(tags);
+    argument->alias = aliasValue(alias);
+    argument->type = type;
+    if (type == PUSHTagAliasTypeBlock && callback)
+        argument->completionHandler = completion(std::move(callback));
+    if (type == PUSHTagAliasTypeCallback && callback && target) {
+        argument->cbInvocation = completion(std::move(callback));
+        argument->target = std::move(target);
     }
-    return major;
+    Service::sharedService()->setTagAlias(std::move(argument));
 }
 
 } // namespace
+
+// Set-up and registration -----------------------------------------------------------------------
+
+void PUSHService::setupWithOption(
+    const Value& launchOptions, const std::string& appKey, const std::string& channel, bool apsForProduction)
+{
+    change("setup", [&](Record& r) {
+        r.isSetUp = true;
+        r.launchOptions = launchOptions;
+        r.appKey = appKey;
+        r.channel = channel;
+        r.apsForProduction = apsForProduction;
+    });
+    Service::sharedService()->commonSetup(launchOptions, appKey, channel, apsForProduction);
+}
+
+void PUSHService::setupWithOption(const Value& launchOptions)
+{
+    change("setup", [&](Record& r) {
+        r.isSetUp = true;
+        r.launchOptions = launchOptions;
+    });
+    Service::sharedService()->commonSetup(launchOptions, std::nullopt, "", false);
+}
 
 void PUSHService::registerForRemoteNotificationTypes(std::uint32_t types, const Value& categories)
 {
@@ -48,7 +115,7 @@ void PUSHService::registerForRemoteNotificationTypes(std::uint32_t types, const 
         r.categories = categories;
     });
     auto application = UIApplication::sharedApplication();
-    if (majorVersion(UIDevice::currentDevice()->systemVersion()) >= 8) {
+    if (std::strtod(UIDevice::currentDevice()->systemVersion().c_str(), nullptr) >= 8.0) {
         application->registerForRemoteNotifications();
         application->registerUserNotificationSettings(UIUserNotificationSettings::settingsForTypes(types, categories));
         return;
@@ -56,51 +123,143 @@ void PUSHService::registerForRemoteNotificationTypes(std::uint32_t types, const 
     application->registerForRemoteNotificationTypes(types);
 }
 
-void PUSHService::setupWithOption(
-    const Value& launchOptions, const std::string& appKey, const std::string& channel, bool apsForProduction)
-{
-    if (!isValidAppKey(appKey))
-        NSLog("PUSHService: the app key \"%@\" is not 24 lowercase hexadecimal digits", appKey);
-    change("setup", [&](Record& r) {
-        r.isSetUp = true;
-        r.launchOptions = launchOptions;
-        r.appKey = appKey;
-        r.channel = channel;
-        r.apsForProduction = apsForProduction;
-    });
-}
-
-void PUSHService::setTags(
-    const std::optional<std::set<std::string>>& tags, const std::string& alias, TagsAliasCallback callback, NSObjectRef)
-{
-    change("tags", [&](Record& r) {
-        if (tags)
-            r.tags = tags;
-        r.alias = alias;
-        r.hasTagsCallback = static_cast<bool>(callback);
-    });
-}
-
 void PUSHService::registerDeviceToken(const Bytes& deviceToken)
 {
     change("token", [&](Record& r) { r.deviceToken = deviceToken; });
+    Service::sharedService()->updateDeviceToken(deviceToken);
 }
 
 void PUSHService::handleRemoteNotification(const Value& remoteInfo)
 {
     change("notification", [&](Record& r) { r.handledNotifications.push_back(remoteInfo); });
+    Service::sharedService()->handleRemoteNotification(remoteInfo, false);
 }
+
+// Tags and alias ---------------------------------------------------------------------------------
+
+void PUSHService::setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
+    TagsAliasCallback callback, NSObjectRef object)
+{
+    change("tags", [&](Record& r) {
+        if (tags)
+            r.tags = tags;
+        if (alias)
+            r.alias = alias;
+        r.hasTagsCallback = static_cast<bool>(callback);
+    });
+    if (callback && !object)
+        PUSHAlert("Push Warning", "setTagsAlias callback will NOT be invoked due to nil target");
+    if (object && !callback)
+        PUSHAlert("Push Warning", "setTagsAlias callback will NOT be invoked due to nil callback selector");
+    sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, std::move(callback), std::move(object));
+}
+
+void PUSHService::setTags(
+    const std::optional<std::set<std::string>>& tags, TagsAliasCallback callback, NSObjectRef object)
+{
+    setTags(tags, std::nullopt, std::move(callback), std::move(object));
+}
+
+void PUSHService::setAlias(const std::optional<std::string>& alias, TagsAliasCallback callback, NSObjectRef object)
+{
+    setTags(std::nullopt, alias, std::move(callback), std::move(object));
+}
+
+void PUSHService::setTagsFetchCompletionHandle(const std::optional<std::set<std::string>>& tags,
+    const std::optional<std::string>& alias, TagsAliasCallback handler)
+{
+    sendTagAlias(tags, alias, PUSHTagAliasTypeBlock, std::move(handler), nullptr);
+}
+
+void PUSHService::setTagsAliasInbackground(
+    const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias)
+{
+    sendTagAlias(tags, alias, PUSHTagAliasTypeBackground, nullptr, nullptr);
+}
+
+std::set<std::string> PUSHService::filterValidTags(const std::set<std::string>& tags)
+{
+    std::set<std::string> valid;
+    const Value filtered = PUSHTagAliasValidation::filterValidTags(tagsValue(tags));
+    for (std::size_t i = 0; i < filtered.count(); ++i)
+        if (filtered[i].isString())
+            valid.insert(filtered[i].asString());
+    return valid;
+}
+
+std::string PUSHService::registrationID()
+{
+    return Service::sharedService()->registrationID();
+}
+
+// Badge, page views, location, crash capture --------------------------------------------------
+
+bool PUSHService::setBadge(std::int64_t value)
+{
+    if (value < 0 || value > kMaxBadge)
+        return false;
+    Service::sharedService()->perform([value](PUSHClientController& c) { c.setBadgeNumberReport(Value(value)); });
+    return true;
+}
+
+void PUSHService::resetBadge()
+{
+    Service::sharedService()->perform([](PUSHClientController& c) { c.setBadgeNumberReport(Value(0)); });
+}
+
+void PUSHService::startLogPageView(const std::string& pageName)
+{
+    Service::sharedService()->perform([name = Value(pageName)](PUSHClientController& c) { c.setViewStart(name); });
+}
+
+void PUSHService::stopLogPageView(const std::string& pageName)
+{
+    Service::sharedService()->perform([name = Value(pageName)](PUSHClientController& c) { c.setViewStop(name); });
+}
+
+void PUSHService::beginLogPageView(const std::string& pageName, int seconds)
+{
+    auto pair = Value::array({ Value(pageName), Value(seconds) });
+    Service::sharedService()->perform([pair](PUSHClientController& c) { c.setViewLogSecond(pair); });
+}
+
+void PUSHService::setLatitude(double latitude, double longitude)
+{
+    auto item = Value::dictionary({ { "lat", latitude }, { "lng", longitude }, { "altitude", "" },
+        { "horizontalAccuracy", "" }, { "verticalAccuracy", "" } });
+    Service::sharedService()->perform([item](PUSHClientController& c) { c.setLatitude(item); });
+}
+
+void PUSHService::setLocation(const std::optional<PUSHLocation>& location)
+{
+    if (!location) {
+        PUSHLogError("参数location不能为空");
+        return;
+    }
+    auto item = Value::dictionary({ { "lat", location->latitude }, { "lng", location->longitude },
+        { "altitude", location->altitude }, { "horizontalAccuracy", location->horizontalAccuracy },
+        { "verticalAccuracy", location->verticalAccuracy } });
+    Service::sharedService()->perform([item](PUSHClientController& c) { c.setLatitude(item); });
+}
+
+void PUSHService::crashLogON()
+{
+    Service::sharedService()->perform([](PUSHClientController& c) { c.setCrashLogON(); });
+}
+
+// Record -----------------------------------------------------------------------------------------
 
 PUSHService::Record PUSHService::record()
 {
-    std::lock_guard lock(state().mutex);
-    return state().record;
+    std::lock_guard lock(recordState().mutex);
+    return recordState().record;
 }
 
 void PUSHService::reset()
 {
-    std::lock_guard lock(state().mutex);
-    state().record = {};
+    Service::resetShared();
+    std::lock_guard lock(recordState().mutex);
+    recordState().record = {};
 }
 
 bool PUSHService::isValidAppKey(const std::string& appKey)

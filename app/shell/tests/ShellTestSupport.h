@@ -20,6 +20,7 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 #include "push/Service/PUSHService.h"
+#include "push/Service/PUSHServiceInstance.h"
 #include "services/messenger/MGApi.h"
 #include "services/share/SHSocialData.h"
 #include "services/share/SHSocialHandlers.h"
@@ -57,11 +58,26 @@ protected:
         addressbook::resetTestSeams();
         DVUUID::resetSharedInstance();
         PUSHService::reset();
+        keepPushClientHome();
         SHSocialData::reset();
         SHSocialSnsService::reset();
         share::resetHandlers();
         MGApi::reset();
         UIPasteboard::generalPasteboard()->clear();
+    }
+
+    // The push client the app starts reaches nothing outside the machine: names resolve to
+    // nothing, connections go to loopback and the report endpoints refuse at once.
+    static void keepPushClientHome()
+    {
+        struct NoNames : push::HostResolver {
+            std::optional<std::string> resolve(const std::string&, double) override { return std::nullopt; }
+        };
+        push_client::ClientOptions options;
+        options.resolver = std::make_shared<NoNames>();
+        options.reportEndpoint = "http://127.0.0.1:9/v2/report";
+        options.userEndpoint = "http://127.0.0.1:9/v1/user/";
+        push_service::setClientOptions(options);
     }
 
     // Launches the app and waits until the home screen asked for its categories and the share

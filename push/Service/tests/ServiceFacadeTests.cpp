@@ -1,0 +1,155 @@
+// The facade without a push server: registration with the platform, set-up from the property
+// list and its one-shot guard, the result codes of remote notifications across launch and
+// application states, tags before the first registration, and location.
+#include "ServiceTestSupport.h"
+
+#include "platform/uikit/UIScreen.h"
+#include "push/Client/PUSHNetworkController.h"
+#include "push/Report/PUSHHttpSessionController.h"
+#include "push/Storage/PUSHLocationInfoController.h"
+
+using namespace service_tests;
+using push_service::Service;
+
+namespace {
+
+class TokenDelegate : public UIApplicationDelegate {
+public:
+    void applicationDidRegisterForRemoteNotificationsWithDeviceToken(const App&, const Bytes& token) override
+    {
+        PUSHService::registerDeviceToken(token);
+        ++tokens;
+    }
+    int tokens = 0;
+};
+
+constexpr const char* kPushConfig = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                    "<key>APP_KEY</key><string>ABCDEF0123456789ABCDEF01</string>"
+                                    "<key>CHANNEL</key><string>store</string></dict></plist>\n";
+
+std::optional<std::uint32_t> codeOf(const Value& notification, bool atLaunch = false)
+{
+    return Service::sharedService()->handleRemoteNotification(notification, atLaunch);
+}
+
+Value note(std::int64_t messageId)
+{
+    return messageId ? Value::dictionary({ { "_j_msgid", messageId } }) : Value::dictionary({ { "aps", "x" } });
+}
+
+} // namespace
+
+TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
+{
+    auto delegate = std::make_shared<TokenDelegate>();
+    auto application = UIApplication::sharedApplication();
+    application->setDelegate(delegate);
+    application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
+    UIDevice::currentDevice()->setSystemVersion("8.0");
+    PUSHService::registerForRemoteNotificationTypes(7, Value());
+    ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == 1; }));
+    ASSERT_NE(application->currentUserNotificationSettings(), nullptr);
+    EXPECT_EQ(application->currentUserNotificationSettings()->types(), 7u);
+
+    application->reset();
+    application->setDelegate(delegate);
+    application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
+    UIDevice::currentDevice()->setSystemVersion("7.1");
+    PUSHService::registerForRemoteNotificationTypes(5, Value());
+    ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == 2; }));
+    EXPECT_EQ(application->currentUserNotificationSettings(), nullptr) << "no settings object below 8.0";
+    EXPECT_EQ(application->enabledRemoteNotificationTypes(), 5u);
+    UIDevice::currentDevice()->setSystemVersion("8.0");
+
+    auto record = PUSHService::record();
+    EXPECT_EQ(record.notificationTypes, 5u);
+    EXPECT_EQ(record.deviceToken, (Bytes { 0xde, 0xad, 0xbe, 0xef }));
+    EXPECT_EQ(record.calls, (std::vector<std::string> { "register", "token", "register", "token" }));
+    application->setDelegate(nullptr);
+}
+
+TEST_F(ServiceTest, PushConfigFromTheBundleAndTheOneShotSetUp)
+{
+    PUSHService::setupWithOption(Value::dictionary());
+    EXPECT_FALSE(isSetUp()) << "no PushConfig.plist";
+    writeBundle({ { "PushConfig.plist", kPushConfig } });
+    PUSHService::setupWithOption(Value::dictionary(), kAppKey, "chan", false);
+    EXPECT_FALSE(isSetUp()) << "the set-up runs once per process, also after a failed one";
+
+    PUSHService::reset();
+    PUSHService::setupWithOption(Value::dictionary());
+    EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) {
+        return c.pushConfig()->applicationKey() + "|" + c.pushConfig()->pushChanel();
+    }),
+        "abcdef0123456789abcdef01|store");
+}
+
+TEST_F(ServiceTest, AnInvalidKeyInCodeStopsTheSetUp)
+{
+    PUSHService::setupWithOption(Value::dictionary(), "", "chan", false);
+    EXPECT_FALSE(isSetUp());
+    EXPECT_EQ(PUSHService::registrationID(), "");
+}
+
+TEST_F(ServiceTest, LaunchNotificationIsReportedOnceAndLaterOnesByState)
+{
+    auto application = UIApplication::sharedApplication();
+    EXPECT_EQ(codeOf(Value::dictionary()), std::nullopt) << "an empty notification is ignored";
+    EXPECT_EQ(codeOf(note(7), true), 2003u);
+    EXPECT_EQ(codeOf(note(7)), std::nullopt) << "the platform's second delivery of the launch notification";
+    EXPECT_EQ(codeOf(note(7)), 2001u) << "only the first one after launch is compared";
+
+    application->setApplicationState(UIApplicationStateInactive);
+    EXPECT_EQ(codeOf(note(8)), 2001u) << "inactive without a background phase";
+    uikit::enterBackground();
+    EXPECT_EQ(codeOf(note(9)), 2004u);
+    application->setApplicationState(UIApplicationStateInactive);
+    EXPECT_EQ(codeOf(note(10)), 2002u) << "opened from the background";
+    uikit::becomeActive();
+    application->setApplicationState(UIApplicationStateInactive);
+    EXPECT_EQ(codeOf(note(11)), 2001u);
+    application->setApplicationState(static_cast<UIApplicationState>(5));
+    EXPECT_EQ(codeOf(note(12)), 2000u);
+}
+
+TEST_F(ServiceTest, WithoutALaunchNotificationTheFirstLaterOneIsStillReported)
+{
+    EXPECT_EQ(codeOf(Value(), true), std::nullopt);
+    EXPECT_EQ(codeOf(note(0)), 2001u) << "no identifier must not look like the launch notification";
+
+    PUSHService::reset();
+    EXPECT_EQ(codeOf(note(0), true), 2003u);
+    EXPECT_EQ(codeOf(note(0)), 2001u) << "a launch notification without identifier is handled at once";
+}
+
+TEST_F(ServiceTest, TagsBeforeTheFirstRegistrationAreDroppedWithoutCallback)
+{
+    PUSHService::setupWithOption(Value::dictionary(), kAppKey, "chan", false);
+    int calls = 0;
+    PUSHService::setTags(
+        std::set<std::string> { "a" }, "b", [&](int, const auto&, const auto&) { ++calls; },
+        std::make_shared<NSObject>());
+    PUSHService::setTagsAliasInbackground(std::nullopt, "b");
+    ASSERT_TRUE(isSetUp());
+    testing_support::settle(1);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(server.acceptedCount(), 0u);
+    EXPECT_EQ(PUSHService::registrationID(), "");
+    EXPECT_EQ(PUSHService::filterValidTags({ "ok", std::string(41, 'x') }), (std::set<std::string> { "ok" }));
+}
+
+TEST_F(ServiceTest, LocationReachesTheReportSchedulerAndANullOneIsRefused)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    auto count = [&] {
+        return onClient<std::int64_t>(
+            [](PUSHClientController& c) { return c.networkService()->reportSession()->locationInfo()->count(); });
+    };
+    const auto before = count();
+    PUSHService::setLocation(std::nullopt);
+    EXPECT_EQ(count(), before);
+    PUSHService::setLatitude(23.1, 113.3);
+    PUSHService::setLocation(PUSHLocation { 22.5, 114.1, 10, 5, 5 });
+    EXPECT_EQ(count(), *before + 2);
+}

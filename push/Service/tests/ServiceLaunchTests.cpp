@@ -1,0 +1,167 @@
+// The application's launch road through the service against the fake push server: set-up with
+// an app key registers and logs in once the token arrives, the token reaches the server, tags
+// and alias are answered through the callback, notifications are reported with their result
+// codes, the badge reaches the user endpoint, and a second launch reuses the stored identity.
+#include "ServiceTestSupport.h"
+
+#include "push/Client/PUSHPushConfigController.h"
+#include "push/Crash/PUSHCaughtExceptionHandlerController.h"
+#include "push/Storage/PUSHPage.h"
+#include "push/Storage/PUSHPageFlow.h"
+#include "push/Storage/PUSHPageFlowSession.h"
+
+using namespace service_tests;
+
+TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    EXPECT_EQ(framesOf(0), 1u) << "one registration";
+    EXPECT_EQ(framesOf(1), 1u) << "one login";
+    ASSERT_TRUE(testing_support::runUntil([&] { return framesOf(13) == 1; })) << "the token reaches the server";
+
+    // The client was given the device and bundle values, in order, before its set-up.
+    auto values = onClient<std::string>([](PUSHClientController& c) {
+        return c.bundleIdentifier() + "|" + c.bundleVersion().description() + "|" + c.systemVersion() + "|"
+            + c.pushConfig()->applicationKey() + "|" + c.pushConfig()->pushChanel();
+    });
+    EXPECT_EQ(values, "com.quillmark.service|3|8.0|" + std::string(kAppKey) + "|chan");
+    EXPECT_EQ(PUSHService::registrationID(), "server-registration-id");
+
+    // A second set-up in the same process does nothing.
+    PUSHService::setupWithOption(Value::dictionary(), "ffffffffffffffffffffffff", "other", true);
+    EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
+    testing_support::settle(1);
+    EXPECT_EQ(framesOf(0), 1u);
+}
+
+TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    int calls = 0;
+    std::string answer;
+    PUSHService::setTags(
+        std::set<std::string> { "vip", "北京" }, "alias_1",
+        [&](int code, const std::optional<std::set<std::string>>& tags, const std::string& alias) {
+            ++calls;
+            answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
+        },
+        std::make_shared<NSObject>());
+    ASSERT_TRUE(testing_support::runUntil([&] { return calls == 1; }));
+    EXPECT_EQ(answer, "0|2|alias_1");
+    EXPECT_EQ(framesOf(10), 1u);
+
+    // The block form needs no object; without a callback object the request still goes out.
+    int blockCalls = 0;
+    PUSHService::setTagsFetchCompletionHandle(std::nullopt, "alias_2",
+        [&](int c, const auto&, const std::string& a) { blockCalls += c == 0 && a == "alias_2"; });
+    ASSERT_TRUE(testing_support::runUntil([&] { return blockCalls == 1; }));
+    PUSHService::setTags(
+        std::nullopt, "alias_3", [&](int, const auto&, const auto&) { ++calls; }, nullptr);
+    ASSERT_TRUE(testing_support::runUntil([&] { return framesOf(10) == 3; }));
+    testing_support::settle(1);
+    EXPECT_EQ(calls, 1) << "a callback without its object is not called";
+}
+
+TEST_F(ServiceTest, NotificationsAreReportedWithTheirResultCodes)
+{
+    // Launched by a notification, which the platform then hands over once more.
+    auto launchNote = Value::dictionary({ { "_j_msgid", 4242 }, { "aps", Value::dictionary() } });
+    launch(Value::dictionary({ { kPUSHLaunchOptionsRemoteNotificationKey, launchNote } }));
+    ASSERT_TRUE(waitForLogin());
+    PUSHService::handleRemoteNotification(launchNote);
+    UIApplication::sharedApplication()->setApplicationState(UIApplicationStateBackground);
+    PUSHService::handleRemoteNotification(Value::dictionary({ { "_j_msgid", 4343 } }));
+
+    ASSERT_TRUE(testing_support::runUntil(
+        [&] {
+            clock.advance(60); // the report scheduler sends on its timer
+            return reportBodies().find("4343") != std::string::npos;
+        },
+        10));
+    const std::string bodies = reportBodies();
+    ASSERT_NE(bodies.find("4242"), std::string::npos);
+    EXPECT_EQ(bodies.find("4242"), bodies.rfind("4242")) << "the launch notification is reported once";
+    EXPECT_NE(bodies.find("2003"), std::string::npos);
+    EXPECT_NE(bodies.find("2004"), std::string::npos);
+}
+
+TEST_F(ServiceTest, BadgeReachesTheUserEndpointAndOutOfRangeValuesAreRefused)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    EXPECT_FALSE(PUSHService::setBadge(100000));
+    EXPECT_FALSE(PUSHService::setBadge(-1));
+    EXPECT_TRUE(PUSHService::setBadge(99999));
+    ASSERT_TRUE(testing_support::runUntil([&] { return reports.requestCount("/v1/user/") == 1; }));
+    const auto requests = reports.requests();
+    std::string body;
+    for (const auto& request : requests)
+        if (request.path == "/v1/user/")
+            body = request.body;
+    EXPECT_NE(body.find("99999"), std::string::npos) << body;
+    testing_support::settle(1);
+    EXPECT_EQ(reports.requestCount("/v1/user/"), 1u) << "refused values send nothing";
+}
+
+TEST_F(ServiceTest, ASecondLaunchLogsInWithTheStoredIdentityAndTagsGoOutAtOnce)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    finishReports();
+    PUSHService::reset();
+
+    // The app's own launch order: set-up, then tags at once, then the token.
+    int calls = 0;
+    PUSHService::setupWithOption(Value::dictionary(), kAppKey, "chan", false);
+    PUSHService::setTags(
+        std::nullopt, "after-restart", [&](int, const auto&, const auto&) { ++calls; }, std::make_shared<NSObject>());
+    PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF });
+    ASSERT_TRUE(waitForLogin());
+    EXPECT_EQ(framesOf(0), 1u) << "no second registration";
+    EXPECT_EQ(framesOf(1), 2u);
+    ASSERT_TRUE(testing_support::runUntil([&] { return calls == 1; }))
+        << "the stored identity counts as registered for the tags that follow the set-up";
+}
+
+TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlow)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    PUSHService::startLogPageView("home");
+    PUSHService::beginLogPageView("list", 12);
+    auto flow = [&] {
+        return onClient<std::string>([](PUSHClientController& c) {
+            auto page = c.pageFlowController()->currentPage();
+            const std::string shown = page ? page->pageName() + ";" : "";
+            return c.pageFlowController()->currentFlow()->pageFlow().description() + "|" + shown;
+        }).value_or("");
+    };
+    std::string seen = flow();
+    EXPECT_NE(seen.find("list"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("12"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("|home;"), std::string::npos) << "home is still shown: " << seen;
+
+    clock.advance(5);
+    PUSHService::stopLogPageView("home");
+    seen = flow();
+    EXPECT_EQ(seen.find("|home;"), std::string::npos) << "home is finished: " << seen;
+    EXPECT_NE(seen.find("home"), std::string::npos) << seen;
+}
+
+TEST_F(ServiceTest, BackgroundClosesTheSessionForegroundLogsInAgainAndCrashCaptureIsWired)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    uikit::enterBackground();
+    EXPECT_TRUE(pollClient([](PUSHClientController& c) { return !c.networkService()->clientSession()->isSetup(); }));
+    uikit::enterForeground();
+    ASSERT_TRUE(waitForLogin());
+    EXPECT_EQ(framesOf(1), 2u);
+
+    PUSHService::crashLogON();
+    EXPECT_TRUE(pollClient([](PUSHClientController& c) { return c.isReportCrash(); }));
+    EXPECT_TRUE(PUSHCrashHandlersInstalled()) << "the crash hook installs the handlers";
+    PUSHRemoveCrashHandlers();
+}
