@@ -18,6 +18,10 @@ TEST(PushAddress, TextAcceptsOnlyStrictDottedQuadsAndPorts)
         { "256.1.1.1", "a.b.c.d", "-1.2.3.4", "1.2.3", "1.2.3.4.5", "push.example.org:7000", "1.2.3.4:70000",
             "1.2.3.4:65536", "1.2.3.4:-1", "1.2.3.4:80x", "1.2.3.4:", ":80", "", "1.2.3.4:1:2", " 1.2.3.4", "1..3.4" })
         EXPECT_FALSE(addressWithString(bad)) << bad;
+    // Equal addresses need both host and port.
+    EXPECT_TRUE(isEqual(*addressWithString("1.2.3.4:5"), *addressWithString("1.2.3.4:5")));
+    EXPECT_FALSE(isEqual(*addressWithString("1.2.3.4:5"), *addressWithString("1.2.3.5:5")));
+    EXPECT_FALSE(isEqual(*addressWithString("1.2.3.4:5"), *addressWithString("1.2.3.4:6")));
 }
 
 TEST(PushAddress, DictionaryFormAndHttpWrap)
@@ -40,11 +44,4 @@ TEST(PushAddress, DictionaryFormAndHttpWrap)
     EXPECT_EQ(analyseResourcePath("http://host"), std::nullopt);
     EXPECT_EQ(analyseResourcePath("host/a/b"), "/a/b");
     EXPECT_EQ(analyseResourcePath(""), std::nullopt);
-}
-
-TEST(PushAddress, EqualityNeedsHostAndPort)
-{
-    EXPECT_TRUE(isEqual(*addressWithString("1.2.3.4:5"), *addressWithString("1.2.3.4:5")));
-    EXPECT_FALSE(isEqual(*addressWithString("1.2.3.4:5"), *addressWithString("1.2.3.5:5")));
-    EXPECT_FALSE(isEqual(*addressWithString("1.2.3.4:5"), *addressWithString("1.2.3.4:6")));
 }

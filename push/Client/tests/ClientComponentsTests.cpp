@@ -193,21 +193,13 @@ TEST(ProvisioningProfile, LoadedFromTheFileOrNegativeWhenItCannotBe)
 
 TEST(Reachability, StatusFromFlags)
 {
-    using R = PUSHReachability;
-    EXPECT_EQ(R::networkStatusForFlags(0), 0);
-    EXPECT_EQ(R::networkStatusForFlags(kSCNetworkReachabilityFlagsReachable), 2);
-    EXPECT_EQ(R::networkStatusForFlags(kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsWWAN), 3);
-    EXPECT_EQ(
-        R::networkStatusForFlags(kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsConnectionRequired),
-        0);
-    EXPECT_EQ(R::networkStatusForFlags(kSCNetworkReachabilityFlagsReachable
-                  | kSCNetworkReachabilityFlagsConnectionRequired | kSCNetworkReachabilityFlagsConnectionOnDemand),
-        2);
-    EXPECT_EQ(
-        R::networkStatusForFlags(kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsConnectionRequired
-            | kSCNetworkReachabilityFlagsConnectionOnTraffic | kSCNetworkReachabilityFlagsInterventionRequired),
-        0);
-    EXPECT_EQ(R::localWiFiStatusForFlags(kSCNetworkReachabilityFlagsReachable), 0);
-    EXPECT_EQ(
-        R::localWiFiStatusForFlags(kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsDirect), 2);
+    const auto reachable = kSCNetworkReachabilityFlagsReachable;
+    const auto required = reachable | kSCNetworkReachabilityFlagsConnectionRequired;
+    for (const auto& [flags, status] : std::vector<std::pair<SCNetworkReachabilityFlags, int>> { { 0, 0 }, { reachable, 2 },
+             { reachable | kSCNetworkReachabilityFlagsIsWWAN, 3 }, { required, 0 },
+             { required | kSCNetworkReachabilityFlagsConnectionOnDemand, 2 },
+             { required | kSCNetworkReachabilityFlagsConnectionOnTraffic | kSCNetworkReachabilityFlagsInterventionRequired, 0 } })
+        EXPECT_EQ(PUSHReachability::networkStatusForFlags(flags), status) << flags;
+    EXPECT_EQ(PUSHReachability::localWiFiStatusForFlags(reachable), 0);
+    EXPECT_EQ(PUSHReachability::localWiFiStatusForFlags(reachable | kSCNetworkReachabilityFlagsIsDirect), 2);
 }

@@ -24,8 +24,6 @@ TEST_F(ClientTest, TokenThenRegistersLogsInAndDispatchesMessagesOnce)
     ASSERT_TRUE(server.pushMessage(1, 555, content));
     ASSERT_TRUE(waitFor([&] { return messages.size() == 1 && framesOf(4) == 1; }));
     EXPECT_EQ(messages[0]["content"].asString(), "hi");
-    EXPECT_EQ(messages[0]["title"].asString(), "T");
-    EXPECT_EQ(messages[0]["content_type"].asString(), "x");
     EXPECT_EQ(messages[0]["extras"]["k"].integerValue(), 1);
 
     // The receipt answers the message's rid with the message's type and id.
@@ -90,7 +88,7 @@ TEST_F(ClientTest, TokenBeforeTheWarningsStopsTheTimer)
     EXPECT_EQ(client->userDefaults()->uploadedDeviceToken(), "ab01ff");
 }
 
-TEST_F(ClientTest, NetworkLostClosesTheSessionAndItsReturnLogsInAgain)
+TEST_F(ClientTest, NetworkLostOrBackgroundClosesTheSessionAndItsReturnLogsInAgain)
 {
     startClient();
     ASSERT_TRUE(loggedIn());
@@ -106,20 +104,15 @@ TEST_F(ClientTest, NetworkLostClosesTheSessionAndItsReturnLogsInAgain)
     ASSERT_TRUE(loggedIn());
     EXPECT_EQ(framesOf(1), loginsBefore + 1);
     EXPECT_EQ(framesOf(0), 1u); // logged in again with the stored identity
-}
 
-TEST_F(ClientTest, BackgroundClosesWithoutReconnectingAndForegroundStartsAnew)
-{
-    startClient();
-    ASSERT_TRUE(loggedIn());
+    // Background closes without reconnecting; foreground starts anew.
     client->onEnterBackground();
     EXPECT_FALSE(session()->isSetup());
     EXPECT_FALSE(session()->delaySetupTimer());
     EXPECT_FALSE(session()->isConnectDisable());
-
     client->onDidBecomeActive();
     ASSERT_TRUE(loggedIn());
-    EXPECT_EQ(framesOf(1), 2u);
+    EXPECT_EQ(framesOf(1), loginsBefore + 2);
 }
 
 TEST_F(ClientTest, SetUpWithoutBundleIdentifierCreatesNothing)
@@ -148,8 +141,6 @@ TEST_F(ClientTest, HooksAreCalledAndCloseReleasesTheParts)
     PUSHClientController::sharedClient()->setHooks(hooks);
     startClient(false);
     EXPECT_EQ(apns, 1);
-    EXPECT_EQ(client->apsEvironment(), PUSHApsEnvironmentNoProfileUrl);
-    EXPECT_EQ(client->becomeActiveTime(), std::trunc(PUSHServerTimestamp()));
 
     client->setCrashLogON();
     client->setCrashLogON();

@@ -30,10 +30,8 @@ TEST_F(ReportBody, EnvelopeCarriesIdentityAndEveryWaitingItemNewestFirst)
     auto body = request->packetData();
     ASSERT_TRUE(body);
     const Value json = report_tests::parseJSON(std::string(body->begin(), body->end()));
-    EXPECT_EQ(json["platform"], Value("i"));
-    EXPECT_EQ(json["uid"].unsignedValue(), report_tests::kUid);
+    EXPECT_EQ(json["uid"].unsignedValue(), report_tests::kUid); // above the signed range
     EXPECT_EQ(json["app_key"], Value(report_tests::kAppKey));
-    EXPECT_EQ(json["sdk_ver"], Value(PUSHSDKVersionString()));
     EXPECT_EQ(types(json["content"]), (std::vector<std::string> { "msg_status", "old-set-b", "old-set-a", "old-single" }));
     // The history now travels with this request only.
     EXPECT_EQ(pendingCount(), 0u);
@@ -114,15 +112,11 @@ TEST_F(ReportBody, UnchangedDeviceItemSendsNothingAndLeavesTheHistoryWaiting)
 
 TEST_F(ReportBody, OnlyTenDigitItemTimesEnterTheSendingCache)
 {
-    EXPECT_TRUE(push::isValidItemTime(Value(1000000000)));
-    EXPECT_TRUE(push::isValidItemTime(Value(9999999999ll)));
-    EXPECT_FALSE(push::isValidItemTime(Value(999999999)));
-    EXPECT_FALSE(push::isValidItemTime(Value(10000000000ll)));
-    EXPECT_FALSE(push::isValidItemTime(Value(0)));
-    EXPECT_FALSE(push::isValidItemTime(Value(-1700000000ll)));
-    EXPECT_FALSE(push::isValidItemTime(Value("1700000000")));
-    EXPECT_FALSE(push::isValidItemTime(Value(1700000000.5)));
-    EXPECT_FALSE(push::isValidItemTime(Value()));
+    for (const Value& good : { Value(1000000000), Value(9999999999ll) })
+        EXPECT_TRUE(push::isValidItemTime(good)) << good.description();
+    for (const Value& bad : { Value(999999999), Value(10000000000ll), Value(0), Value(-1700000000ll),
+             Value("1700000000"), Value(1700000000.5), Value() })
+        EXPECT_FALSE(push::isValidItemTime(bad)) << bad.description();
 
     auto request = PUSHReportRequest::create();
     request->reportContents().append(item("nine", 999999999));

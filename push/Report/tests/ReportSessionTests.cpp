@@ -28,6 +28,17 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+    // The first item of `type` among the requests received.
+    Value itemOfType(const std::string& type)
+    {
+        for (const auto& request : server.requests()) {
+            const Value body = report_tests::reportBody(request);
+            for (const Value& entry : body["content"].asArray())
+                if (entry["type"] == Value(type))
+                    return entry;
+        }
+        return Value();
+    }
     // Waits for `count` requests and for every answer to be handled.
     void deliver(std::size_t count)
     {
@@ -59,14 +70,7 @@ TEST_F(ReportSession, FirstActivationReportsLaunchDeviceAndLocationButNotCrashes
     scheduler->prepareActive(now());
     deliver(3);
     EXPECT_EQ(typesSince(), (std::vector<std::string> { "active_launch", "device_info", "loc_info" }));
-    const Value location = [&] {
-        for (const auto& request : server.requests()) {
-            const Value entry = report_tests::reportBody(request)["content"][0];
-            if (entry["type"] == Value("loc_info"))
-                return entry;
-        }
-        return Value();
-    }();
+    const Value location = itemOfType("loc_info");
     EXPECT_EQ(location["wifi"].count(), 1u);
     EXPECT_EQ(location["cell"].count(), 1u);
     EXPECT_EQ(location["gps"], Value(""));
@@ -110,14 +114,10 @@ TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
     scheduler->prepareActive(now());
     deliver(4);
     EXPECT_EQ(typesSince(2), (std::vector<std::string> { "active_launch", "active_terminate" }));
-    for (const auto& request : server.requests()) {
-        const Value entry = report_tests::reportBody(request)["content"][0];
-        if (entry["type"] != Value("active_terminate"))
-            continue;
-        EXPECT_EQ(entry["itime"].integerValue(), static_cast<std::int64_t>(secondLeft));
-        EXPECT_EQ(entry["duration"].integerValue(), static_cast<std::int64_t>(secondLeft - start));
-        EXPECT_EQ(entry["activities"], Value::array({ Value::dictionary({ { "Home", Value(5) } }) }));
-    }
+    const Value entry = itemOfType("active_terminate");
+    EXPECT_EQ(entry["itime"].integerValue(), static_cast<std::int64_t>(secondLeft));
+    EXPECT_EQ(entry["duration"].integerValue(), static_cast<std::int64_t>(secondLeft - start));
+    EXPECT_EQ(entry["activities"], Value::array({ Value::dictionary({ { "Home", Value(5) } }) }));
     EXPECT_TRUE(scheduler->isSetup());
     EXPECT_EQ(scheduler->startTime(), now());
 }

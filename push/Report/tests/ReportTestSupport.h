@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
 #include "testing/httpserver/TestServer.h"
+#include "testing/push/PushTestSupport.h"
 
 namespace report_tests {
 
@@ -62,25 +62,7 @@ public:
     std::vector<std::string> lines;
 };
 
-inline std::string gunzip(const std::string& bytes)
-{
-    z_stream stream {};
-    if (inflateInit2(&stream, 31) != Z_OK)
-        return {};
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    std::string out;
-    char buffer[16384];
-    int status = Z_OK;
-    while (status == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        status = inflate(&stream, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - stream.avail_out);
-    }
-    inflateEnd(&stream);
-    return status == Z_STREAM_END ? out : std::string();
-}
+using push_test_support::gunzip;
 
 inline Value parseJSON(const std::string& text)
 {

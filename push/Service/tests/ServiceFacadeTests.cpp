@@ -70,6 +70,10 @@ TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
 
 TEST_F(ServiceTest, PushConfigFromTheBundleAndTheOneShotSetUp)
 {
+    PUSHService::setupWithOption(Value::dictionary(), "", "chan", false);
+    EXPECT_FALSE(isSetUp()) << "an invalid key in code";
+    EXPECT_EQ(PUSHService::registrationID(), "");
+    PUSHService::reset();
     PUSHService::setupWithOption(Value::dictionary());
     EXPECT_FALSE(isSetUp()) << "no PushConfig.plist";
     writeBundle({ { "PushConfig.plist", kPushConfig } });
@@ -82,13 +86,6 @@ TEST_F(ServiceTest, PushConfigFromTheBundleAndTheOneShotSetUp)
         return c.pushConfig()->applicationKey() + "|" + c.pushConfig()->pushChanel();
     }),
         "abcdef0123456789abcdef01|store");
-}
-
-TEST_F(ServiceTest, AnInvalidKeyInCodeStopsTheSetUp)
-{
-    PUSHService::setupWithOption(Value::dictionary(), "", "chan", false);
-    EXPECT_FALSE(isSetUp());
-    EXPECT_EQ(PUSHService::registrationID(), "");
 }
 
 TEST_F(ServiceTest, LaunchNotificationIsReportedOnceAndLaterOnesByState)
@@ -110,13 +107,12 @@ TEST_F(ServiceTest, LaunchNotificationIsReportedOnceAndLaterOnesByState)
     EXPECT_EQ(codeOf(note(11)), 2001u);
     application->setApplicationState(static_cast<UIApplicationState>(5));
     EXPECT_EQ(codeOf(note(12)), 2000u);
-}
 
-TEST_F(ServiceTest, WithoutALaunchNotificationTheFirstLaterOneIsStillReported)
-{
+    // Without a launch notification the first later one is still reported.
+    PUSHService::reset();
+    application->reset();
     EXPECT_EQ(codeOf(Value(), true), std::nullopt);
     EXPECT_EQ(codeOf(note(0)), 2001u) << "no identifier must not look like the launch notification";
-
     PUSHService::reset();
     EXPECT_EQ(codeOf(note(0), true), 2003u);
     EXPECT_EQ(codeOf(note(0)), 2001u) << "a launch notification without identifier is handled at once";

@@ -1,18 +1,13 @@
-// Shared set-up of the service tests: a temporary home and application bundle, virtual time at
-// the real date (the fake push server stamps logins with the real clock), the fake push server
-// with its address service and a UDP sink, an HTTP server for reports, a reachable network, and
-// the service pointed at them. Each test ends with the service reset.
+// Set-up of the service tests on the shared push fixture: an application bundle, an HTTP
+// server for reports, a reachable network, and the service pointed at them. Each test ends with
+// the service reset.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <atomic>
-#include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "platform/persistence/NSBundle.h"
 #include "platform/sysconfig/SCNetworkReachability.h"
@@ -23,73 +18,33 @@
 #include "push/Report/PUSHHttpSessionController.h"
 #include "push/Service/PUSHService.h"
 #include "push/Service/PUSHServiceInstance.h"
-#include "push/Session/PUSHSessionController.h"
-#include "push/Storage/PUSHFileCacheController.h"
+#include "push/Session/tests/PushFixture.h"
 #include "push/Storage/PUSHReportCacheController.h"
 #include "push/Storage/PUSHUserDefaultsController.h"
-#include "push/Utilities/PUSHUtilities.h"
-#include "testing/RunLoopPump.h"
-#include "testing/TempHome.h"
-#include "testing/VirtualTime.h"
 #include "testing/httpserver/TestServer.h"
-#include "tools/pushserver/AddressService.h"
-#include "tools/pushserver/PushServer.h"
+#include "testing/push/PushTestSupport.h"
 
 namespace service_tests {
 
-inline constexpr const char* kAppKey = "0123456789abcdef01234567";
+using push_tests::kAppKey;
 
-struct FakeResolver : push::HostResolver {
-    std::map<std::string, std::string> answers;
-    std::optional<std::string> resolve(const std::string& name, double) override
-    {
-        auto found = answers.find(name);
-        return found == answers.end() ? std::nullopt : std::optional<std::string>(found->second);
-    }
-};
+using push_test_support::gunzip;
 
-inline std::string gunzip(const std::string& bytes)
-{
-    z_stream stream {};
-    std::string out(1 << 20, '\0');
-    if (inflateInit2(&stream, 31) != Z_OK)
-        return {};
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    inflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    inflateEnd(&stream);
-    return out;
-}
-
-class ServiceTest : public ::testing::Test {
+class ServiceTest : public push_tests::PushFixture {
 protected:
     void SetUp() override
     {
-        testing_support::runUntil([] { return true; }); // the test thread is the main thread
+        resetPushState();
         PUSHService::reset();
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        PUSHSessionController::removeHeartBeatLock();
-        push_utilities::setServerClockCorrection(0);
         sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable);
         UIApplication::sharedApplication()->reset();
         writeBundle();
 
-        resolver->answers = { { "sis1.test", "127.0.0.1" } };
         reports.setDefault([](const httpserver::Request&) { return httpserver::Reply(200); });
-        auto reply = pushserver::AddressReply::pointingAt(server.address());
-        const std::string http = "127.0.0.1:" + std::to_string(reports.port());
-        reply.user = http;
-        reply.ips[2] = http;
-        reply.udpReport = { "127.0.0.1:" + std::to_string(sink.port()) };
-        service.setReply(reply);
+        service.setReply(addressReply(server.address(), reports.port()));
 
         push_client::ClientOptions options;
-        options.addressConfiguration.sisHosts = { "sis1.test", "sis2.test", "sis3.test" };
-        options.addressConfiguration.pushDomain = "push.test";
-        options.addressConfiguration.sisPort = options.addressConfiguration.sisSecondPort = service.port();
+        configureAddresses(options.addressConfiguration);
         options.resolver = resolver;
         options.reportEndpoint = reports.url("/v2/report");
         options.userEndpoint = reports.url("/v1/user/");
@@ -99,10 +54,8 @@ protected:
     {
         finishReports();
         PUSHService::reset();
-        testing_support::settle(2);
-        PUSHFileCacheController::resetSharedInstancesForTesting();
+        endPushState();
         push_service::setClientOptions(std::nullopt);
-        push_utilities::setServerClockCorrection(0);
         sysconfig::injectFlags(std::nullopt);
         UIApplication::sharedApplication()->reset();
         NSBundle::setMainBundlePath("");
@@ -172,7 +125,6 @@ protected:
         PUSHService::setupWithOption(options, kAppKey, "chan", false);
         PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF });
     }
-    std::size_t framesOf(std::uint8_t command) const { return server.framesWithCommand(command).size(); }
     // The statistics reports received, gunzipped and run together.
     std::string reportBodies()
     {
@@ -182,14 +134,7 @@ protected:
         return bodies;
     }
 
-    testing_support::TempHome home;
-    testing_support::VirtualTime clock { std::floor(
-        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()) };
-    pushserver::PushServer server;
-    pushserver::AddressService service;
-    pushserver::AddressService sink;
     httpserver::TestServer reports;
-    std::shared_ptr<FakeResolver> resolver = std::make_shared<FakeResolver>();
 };
 
 } // namespace service_tests

@@ -73,7 +73,6 @@ TEST_F(Identity, FirstStartGeneratesADeviceIdAndCleansTheKeychain)
     EXPECT_TRUE(identity->verified());
     EXPECT_EQ(verifiedPosts, 1);
     EXPECT_FALSE(identity->isAppRegisted());
-    EXPECT_EQ(identity->appKey(), "key-1");
     EXPECT_EQ(identity->openUdid().size(), 24u);
     EXPECT_EQ(identity->openUdid().rfind("iPhone", 0), 0u);
     EXPECT_EQ(document()->objectForKey(kWPDeviceId), Value(identity->openUdid()));
@@ -193,11 +192,7 @@ TEST_F(Identity, UndecipherableSecretsReadAsMissing)
 TEST_F(Identity, AddressesFallBackToTheBuiltInOnes)
 {
     auto identity = open();
-    EXPECT_EQ(identity->defaultConAddress(), kPUSHBuiltInConnectionAddress);
     EXPECT_EQ(identity->backupUdpReportAddress(), kPUSHBuiltInUdpReportAddress);
-    EXPECT_EQ(identity->backupHttpReportAddress(), "");
-    identity->setDefaultConAddress(Value(std::make_shared<Address>()));
-    EXPECT_EQ(identity->defaultConAddress(), "10.1.2.3:7001");
     identity->setDefaultConAddress(Value(""));
     EXPECT_EQ(identity->defaultConAddress(), kPUSHBuiltInConnectionAddress);
     identity->setDefaultConAddress(Value());

@@ -52,7 +52,7 @@ TEST(DelegateSynchronize, ResultDeliveredInsideTheBlockIsNotLost)
     EXPECT_EQ(calls.succeeded, 1);
 }
 
-TEST(DelegateSynchronize, FailureAndTimeOutGiveNothingToTheFailureBlock)
+TEST(DelegateSynchronize, FailureAndTimeOutGiveNothingToTheFailureBlockAndAnAbandonedWaitCallsNothing)
 {
     Calls calls;
     EXPECT_TRUE(PUSHDelegateSynchronize::runMethodBlockThread(
@@ -73,16 +73,14 @@ TEST(DelegateSynchronize, FailureAndTimeOutGiveNothingToTheFailureBlock)
     EXPECT_EQ(timed.failed, 1);
     EXPECT_EQ(timed.succeeded, 0);
     EXPECT_GE(foundation::clock::now() - start, 60);
-}
 
-TEST(DelegateSynchronize, AbandonedWaitCallsNothing)
-{
-    Calls calls;
+    // An abandoned wait calls nothing.
+    Calls abandoned;
     EXPECT_TRUE(PUSHDelegateSynchronize::runMethodBlockThread(
-        [] { later([] { PUSHDelegateSynchronize::clearIdentifier(Value("gone")); }); }, calls.onSuccess(),
-        calls.onFailure(), Value("gone"), 30)
+        [] { later([] { PUSHDelegateSynchronize::clearIdentifier(Value("gone")); }); }, abandoned.onSuccess(),
+        abandoned.onFailure(), Value("gone"), 30)
                     .isAbsent());
-    EXPECT_EQ(calls.succeeded + calls.failed, 0);
+    EXPECT_EQ(abandoned.succeeded + abandoned.failed, 0);
 }
 
 TEST(DelegateSynchronize, NestedWaitsEachWatchTheirOwnIdentifier)
