@@ -19,6 +19,7 @@
 
 #include "platform/foundation/NSURL.h"
 #include "platform/network/URLError.h"
+#include "platform/security/CryptoLifetime.h"
 
 namespace network {
 
@@ -152,7 +153,10 @@ Pool& pool()
 void globalInit()
 {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+    std::call_once(once, [] {
+        security::keepCryptoThroughExit();
+        curl_global_init(CURL_GLOBAL_ALL);
+    });
 }
 
 void Pool::worker()

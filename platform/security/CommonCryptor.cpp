@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/security/CryptoLifetime.h"
+
 namespace {
 
 constexpr std::size_t block = kCCBlockSizeAES128;
@@ -186,6 +188,7 @@ private:
 CCCryptorStatus CCCryptorCreate(CCOperation op, CCAlgorithm alg, CCOptions options, const void* key,
     std::size_t keyLength, const void* iv, CCCryptorRef* cryptorRef)
 {
+    security::keepCryptoThroughExit();
     if (!cryptorRef)
         return kCCParamError;
     *cryptorRef = nullptr;
