@@ -285,17 +285,7 @@ void PUSHTcpSocket::close()
     });
 }
 
-void PUSHTcpSocket::tearDown()
-{
-    if (source_) {
-        source_->invalidate();
-        source_.reset();
-    }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
+void PUSHTcpSocket::tearDown() { push::net::unwatchSocket(source_, fd_); }
 
 void PUSHTcpSocket::clearReceived() { framer_.reset(); }
 

@@ -142,17 +142,7 @@ void PUSHUdpSocket::close()
     isConnected_ = false;
 }
 
-void PUSHUdpSocket::tearDown()
-{
-    if (source_) {
-        source_->invalidate();
-        source_.reset();
-    }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
+void PUSHUdpSocket::tearDown() { push::net::unwatchSocket(source_, fd_); }
 
 void PUSHUdpSocket::reenableSocketCallbacks()
 {

@@ -1,6 +1,9 @@
 // Watches a socket from the current thread's run loop (default mode): readable and writable
-// events reach the owner's member functions for as long as the owner lives.
+// events reach the owner's member functions for as long as the owner lives. unwatchSocket stops
+// the watch and closes the socket.
 #pragma once
+
+#include <unistd.h>
 
 #include <memory>
 
@@ -32,6 +35,18 @@ SocketWatch watchSocket(int fd, const std::shared_ptr<Owner>& owner, void (Owner
     auto loop = NSRunLoop::currentRunLoop();
     loop->addSource(source, NSDefaultRunLoopMode);
     return { source, loop };
+}
+
+inline void unwatchSocket(std::shared_ptr<threading::FileDescriptorSource>& source, int& fd)
+{
+    if (source) {
+        source->invalidate();
+        source.reset();
+    }
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
 }
 
 } // namespace push::net
