@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/uikit/SystemText.h"
+
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action)
 {
     auto item = std::make_shared<UIBarButtonItem>();
@@ -21,8 +23,16 @@ std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithImage(const UIImageRef
 
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithBarButtonSystemItem(UIBarButtonSystemItem systemItem, Action action)
 {
-    static const char* titles[] = { "Done", "Cancel", "Edit", "Save", "+", "", "" };
-    auto item = initWithTitle(titles[std::clamp<int>(systemItem, 0, 6)],
+    std::string title;
+    switch (systemItem) {
+    case UIBarButtonSystemItemDone: title = uikit::systemText(uikit::SystemText::Done); break;
+    case UIBarButtonSystemItemCancel: title = uikit::systemText(uikit::SystemText::Cancel); break;
+    case UIBarButtonSystemItemEdit: title = uikit::systemText(uikit::SystemText::Edit); break;
+    case UIBarButtonSystemItemSave: title = uikit::systemText(uikit::SystemText::Save); break;
+    case UIBarButtonSystemItemAdd: title = "+"; break;
+    default: break;
+    }
+    auto item = initWithTitle(title,
         systemItem == UIBarButtonSystemItemDone ? UIBarButtonItemStyleDone : UIBarButtonItemStylePlain, std::move(action));
     item->systemItem_ = systemItem;
     return item;
@@ -229,7 +239,7 @@ void UINavigationBar::layoutSubviews()
             }, UIControlEventTouchUpInside);
         }
         std::string title = back->backBarButtonItem() ? back->backBarButtonItem()->title() : back->title();
-        backButton_->setTitle(title.empty() ? "Back" : title, UIControlStateNormal);
+        backButton_->setTitle(title.empty() ? uikit::systemText(uikit::SystemText::Back) : title, UIControlStateNormal);
         CGSize s = backButton_->sizeThatFits(CGSizeZero);
         backButton_->setFrame({ {}, { s.width + 8, 30 } });
         place(backButton_, true);
