@@ -74,8 +74,8 @@ std::shared_ptr<UIView> UIBarButtonItem::barView()
     }
     button_->setTitle(title_, UIControlStateNormal);
     button_->setImage(image_, UIControlStateNormal);
-    if (tint_)
-        button_->setTintColor(tint_);
+    if (auto tint = tintColor())
+        button_->setTintColor(tint);
     button_->setEnabled(enabled_);
     if (style_ == UIBarButtonItemStyleDone)
         button_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(15));
@@ -284,6 +284,24 @@ void UINavigationBar::drawRect(CGRect)
     CGContextFillRect(context, { { 0, bounds().size.height - 0.5 }, { bounds().size.width, 0.5 } });
 }
 
+uikit::BarItemAppearance& UIBarButtonItem::appearance()
+{
+    static uikit::BarItemAppearance proxy;
+    return proxy;
+}
+
+uikit::BarAppearance& UIToolbar::appearance()
+{
+    static uikit::BarAppearance proxy;
+    return proxy;
+}
+
+void UIToolbar::didMoveToWindow()
+{
+    if (window() && !ownTintColor() && appearanceProxy().tintColor)
+        setTintColor(appearanceProxy().tintColor);
+}
+
 UIToolbar::UIToolbar(CGRect frame)
     : UIView(frame)
 {
@@ -339,7 +357,12 @@ void UIToolbar::drawRect(CGRect)
     auto context = UIGraphicsGetCurrentContext();
     if (!context)
         return;
-    UIColor fill = barTint_ ? *barTint_ : style_ == UIBarStyleDefault ? UIColor::colorWithWhite(0.97, 1) : UIColor::colorWithWhite(0.1, 1);
+    if (auto image = appearanceProxy().backgroundImage) {
+        image->drawInRect(bounds());
+        return;
+    }
+    auto tint = barTintColor();
+    UIColor fill = tint ? *tint : style_ == UIBarStyleDefault ? UIColor::colorWithWhite(0.97, 1) : UIColor::colorWithWhite(0.1, 1);
     CGContextSetFillColorWithColor(context, fill.CGColor());
     CGContextFillRect(context, bounds());
 }
