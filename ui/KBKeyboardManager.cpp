@@ -194,8 +194,10 @@ void KBKeyboardManager::textFieldViewDidBeginEditing(const std::shared_ptr<NSNot
         return;
     if (auto window = input->window())
         window->addGestureRecognizer(tapGesture_);
-    if (!isKeyboardShowing_)
+    if (!isKeyboardShowing_) {
+        saveLayoutGuideConstant();
         saveRootViewFrame();
+    }
     if (adjustmentAllowed())
         adjustFrame();
 }
@@ -278,13 +280,15 @@ void KBKeyboardManager::keyboardWillHide(const std::shared_ptr<NSNotification>& 
         frame.size = root->view()->frame().size;
         topViewBeginRect_ = frame;
         bool layout = layoutIfNeeded_;
-        animate([root, frame, layout] {
-            root->view()->setFrame(frame);
-            if (layout) {
-                root->view()->setNeedsLayout();
-                root->view()->layoutIfNeeded();
-            }
-        });
+        if (!restoreLayoutGuide(root)) {
+            animate([root, frame, layout] {
+                root->view()->setFrame(frame);
+                if (layout) {
+                    root->view()->setNeedsLayout();
+                    root->view()->layoutIfNeeded();
+                }
+            });
+        }
         rootViewController_.reset();
     }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/graphics/Color.h"
@@ -130,6 +131,15 @@ public:
     const std::shared_ptr<UITapGestureRecognizer>& tapGesture() const { return tapGesture_; }
 
 private:
+    enum class LayoutGuidePosition { None, Top, Bottom };
+    // The screen's layout-guide constraint of the editing input's controller and which guide it
+    // is tied to.
+    std::pair<std::shared_ptr<NSLayoutConstraint>, LayoutGuidePosition> layoutGuide() const;
+    static LayoutGuidePosition positionOf(const NSLayoutConstraint& constraint, UIViewController& controller);
+    void saveLayoutGuideConstant();
+    void adjustLayoutGuide(NSLayoutConstraint& constraint, LayoutGuidePosition position, CGFloat move);
+    // False when the saved constraint is gone or tied to no guide of its controller.
+    bool restoreLayoutGuide(const std::shared_ptr<UIViewController>& root);
     void setUp();
     void adjustFrame();
     void setRootViewFrame(CGRect frame);
@@ -170,6 +180,11 @@ private:
     CGRect textFieldViewInitialFrame_ = CGRectZero;
     CGRect topViewBeginRect_ = CGRectZero;
     std::weak_ptr<UIViewController> rootViewController_;
+    CGFloat layoutGuideConstraintInitialConstant_ = 0;
+    // The constraint whose constant was saved, with its controller: the hide restores it even
+    // when editing ended first (the usual order), when there is no input to find it through.
+    std::weak_ptr<NSLayoutConstraint> layoutGuideConstraint_;
+    std::weak_ptr<UIViewController> layoutGuideController_;
     std::weak_ptr<UIScrollView> lastScrollView_;
     UIEdgeInsets startingContentInsets_ = UIEdgeInsetsZero;
     UIEdgeInsets startingScrollIndicatorInsets_ = UIEdgeInsetsZero;

@@ -1,7 +1,8 @@
 // The keyboard manager's frame adjustment: how far the keyboard covers the editing input,
 // what the enclosing scroll views absorb by scrolling and a larger bottom inset, and the move
-// of the top controller's root view for the rest. Every screen here runs in portrait (the
-// platform reports no other interface orientation on the systems it simulates).
+// of the top controller's root view (or of the screen's layout-guide constraint) for the rest.
+// Every screen here runs in portrait (the platform reports no other interface orientation on
+// the systems it simulates).
 #include <algorithm>
 #include <cfloat>
 
@@ -47,9 +48,13 @@ void KBKeyboardManager::adjustFrame()
     const CGFloat t = UIApplication::sharedApplication()->statusBarFrame().size.height;
     CGSize k = kbSize_;
     k.height += d;
+    auto [guideConstraint, guidePosition] = layoutGuide();
 
-    // Positive: covered by that many points; negative: spare room.
-    CGFloat move = std::min(CGRectGetMinY(r) - (t + 5), CGRectGetMaxY(r) - (H - k.height));
+    // Positive: covered by that many points; negative: spare room. A view tied to the bottom
+    // layout guide only has to clear the keyboard.
+    CGFloat move = guidePosition == LayoutGuidePosition::Bottom
+        ? CGRectGetMaxY(r) - (H - k.height)
+        : std::min(CGRectGetMinY(r) - (t + 5), CGRectGetMaxY(r) - (H - k.height));
 
     auto enclosing = kb::enclosingScrollView(*input);
     auto last = lastScrollView_.lock();
@@ -69,6 +74,11 @@ void KBKeyboardManager::adjustFrame()
     if (lastScrollView_.lock()) {
         scrollWalk(input, move);
         extendContentInset(k, H);
+    }
+
+    if (guidePosition != LayoutGuidePosition::None) {
+        adjustLayoutGuide(*guideConstraint, guidePosition, move);
+        return;
     }
 
     if (canAdjustTextView_ && !lastScrollView_.lock() && std::dynamic_pointer_cast<UITextView>(input)

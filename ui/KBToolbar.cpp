@@ -1,6 +1,33 @@
 // The input toolbar and its items.
 #include "ui/KBToolbar.h"
 
+uikit::BarItemAppearance& KBBarButtonItem::appearance()
+{
+    static uikit::BarItemAppearance proxy;
+    return proxy;
+}
+
+void KBBarButtonItem::load()
+{
+    appearance() = {};
+}
+
+uikit::BarAppearance& KBToolbar::appearance()
+{
+    static uikit::BarAppearance proxy;
+    return proxy;
+}
+
+void KBToolbar::load()
+{
+    appearance() = {};
+}
+
+namespace {
+// The classes' loading.
+[[maybe_unused]] const bool kLoaded = (KBToolbar::load(), KBBarButtonItem::load(), true);
+} // namespace
+
 std::shared_ptr<KBBarButtonItem> KBBarButtonItem::initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action)
 {
     auto item = std::make_shared<KBBarButtonItem>();

@@ -9,9 +9,14 @@
 #include "platform/uikit/UIBars.h"
 #include "platform/uikit/UILabel.h"
 
-// A button of an input toolbar.
+// A button of an input toolbar. Its class keeps an appearance proxy of its own, reset when the
+// class loads, so that what the application sets on bar button items does not reach it.
 class KBBarButtonItem : public UIBarButtonItem {
 public:
+    static uikit::BarItemAppearance& appearance();
+    const uikit::BarItemAppearance& appearanceProxy() const override { return appearance(); }
+    // Resets the class's appearance proxy; runs when the program loads.
+    static void load();
     static std::shared_ptr<KBBarButtonItem> initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action);
     static std::shared_ptr<KBBarButtonItem> initWithImage(const UIImageRef& image, UIBarButtonItemStyle style, Action action);
     static std::shared_ptr<KBBarButtonItem> initWithBarButtonSystemItem(UIBarButtonSystemItem item, Action action);
@@ -38,9 +43,14 @@ private:
     std::optional<std::string> title_;
 };
 
-// A 44-point toolbar that hands its tint, title and title font on to its items.
+// A 44-point toolbar that hands its tint, title and title font on to its items. Like its
+// buttons, it keeps an appearance proxy of its own, reset when the class loads.
 class KBToolbar : public UIToolbar {
 public:
+    static uikit::BarAppearance& appearance();
+    const uikit::BarAppearance& appearanceProxy() const override { return appearance(); }
+    // Resets the class's appearance proxy; runs when the program loads.
+    static void load();
     explicit KBToolbar(CGRect frame = CGRectZero);
     static std::shared_ptr<KBToolbar> create(CGRect frame = CGRectZero) { return std::make_shared<KBToolbar>(frame); }
     std::string className() const override { return "KBToolbar"; }

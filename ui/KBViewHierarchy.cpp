@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <map>
 
 #include "platform/uikit/AssociatedValue.h"
@@ -23,6 +24,47 @@ const uikit::AssociatedValue<bool>& restoreFlags()
 {
     static const uikit::AssociatedValue<bool> values;
     return values;
+}
+
+const uikit::AssociatedValue<bool>& askingFlags()
+{
+    static const uikit::AssociatedValue<bool> values;
+    return values;
+}
+
+const uikit::AssociatedValue<std::shared_ptr<NSLayoutConstraint>>& layoutGuideConstraints()
+{
+    static const uikit::AssociatedValue<std::shared_ptr<NSLayoutConstraint>> values;
+    return values;
+}
+
+// Sets the asking flag for as long as it lives.
+class AskingScope {
+public:
+    explicit AskingScope(const UIView& view) : view_(view) { askingFlags().set(view_, true); }
+    ~AskingScope() { askingFlags().set(view_, false); }
+    AskingScope(const AskingScope&) = delete;
+    AskingScope& operator=(const AskingScope&) = delete;
+
+private:
+    const UIView& view_;
+};
+
+std::string format(const char* pattern, double a, double b)
+{
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, pattern, a, b);
+    return buffer;
+}
+
+const std::string kIndent = "|  ";
+
+std::string indent(int depth)
+{
+    std::string text;
+    for (int i = 0; i < depth; ++i)
+        text += kIndent;
+    return text;
 }
 
 bool isPrivateScrollView(const UIView& view)
@@ -113,8 +155,15 @@ bool isSearchBarTextField(const UIView& view)
     return name == "UISearchBarTextField" || name == "UISearchBar";
 }
 
+bool isAskingCanBecomeFirstResponder(const UIView& view)
+{
+    auto value = askingFlags().get(view);
+    return value && *value;
+}
+
 bool canBecomeFirstResponderForNavigation(const UIView& view)
 {
+    AskingScope asking(view);
     if (!view.canBecomeFirstResponder() || !view.isUserInteractionEnabled() || view.isHidden() || view.alpha() == 0)
         return false;
     if (isAlertViewTextField(view) || isSearchBarTextField(view))
@@ -196,6 +245,80 @@ bool shouldRestoreScrollViewContentOffset(const UIScrollView& view)
 void setShouldRestoreScrollViewContentOffset(UIScrollView& view, bool restore)
 {
     restoreFlags().set(view, restore);
+}
+
+std::shared_ptr<NSLayoutConstraint> KBLayoutGuideConstraint(const UIViewController& controller)
+{
+    return layoutGuideConstraints().get(controller).value_or(nullptr);
+}
+
+void setKBLayoutGuideConstraint(UIViewController& controller, std::shared_ptr<NSLayoutConstraint> constraint)
+{
+    layoutGuideConstraints().set(controller, std::move(constraint));
+}
+
+namespace {
+
+// The view's transform chained through its superviews (each relative to its window).
+CGAffineTransform chainedTransform(const UIView& view)
+{
+    auto superview = view.superview();
+    if (!superview)
+        return view.transform();
+    return CGAffineTransformConcat(view.transform(), convertTransformToView(*superview, nullptr));
+}
+
+} // namespace
+
+CGAffineTransform convertTransformToView(const UIView& view, const UIView* target)
+{
+    std::shared_ptr<UIWindow> window;
+    if (!target) {
+        window = view.window();
+        target = window.get();
+    }
+    CGAffineTransform targetTransform = target ? chainedTransform(*target) : CGAffineTransformIdentity;
+    return CGAffineTransformConcat(chainedTransform(view), CGAffineTransformInvert(targetTransform));
+}
+
+int depth(const UIView& view)
+{
+    auto superview = view.superview();
+    return superview ? depth(*superview) + 1 : 0;
+}
+
+std::string debugHierarchy(const UIView& view)
+{
+    CGRect frame = view.frame();
+    std::string text = view.className() + format(": ( %.0f, %.0f, ", frame.origin.x, frame.origin.y)
+        + format("%.0f, %.0f )", frame.size.width, frame.size.height);
+    if (auto scroll = dynamic_cast<const UIScrollView*>(&view))
+        text += "contentSize" + format(": ( %.0f, %.0f )", scroll->contentSize().width, scroll->contentSize().height);
+    if (!CGAffineTransformIsIdentity(view.transform()))
+        text += "transform: " + NSStringFromCGAffineTransform(view.transform());
+    return text;
+}
+
+std::string subHierarchy(const UIView& view)
+{
+    std::string text = "\n" + indent(depth(view)) + debugHierarchy(view);
+    for (const auto& sub : view.subviews())
+        text += subHierarchy(*sub);
+    return text;
+}
+
+std::string superHierarchy(const UIView& view)
+{
+    auto superview = view.superview();
+    std::string text = superview ? superHierarchy(*superview) : "\n";
+    return text + indent(depth(view)) + debugHierarchy(view) + "\n";
+}
+
+std::string objectDescription(const NSObject& object)
+{
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<const void*>(&object));
+    return "<" + object.className() + " " + address + ">";
 }
 
 } // namespace kb

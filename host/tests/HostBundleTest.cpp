@@ -37,6 +37,8 @@ TEST_F(HostBundle, InfoPlistNamesTheApp)
     EXPECT_EQ(bundle->objectForInfoDictionaryKey("CFBundleName").stringValue(), "Quillmark");
     EXPECT_TRUE(bundle->objectForInfoDictionaryKey("CFBundleShortVersionString").isString());
     EXPECT_TRUE(bundle->objectForInfoDictionaryKey("CFBundleVersion").isString());
+    EXPECT_EQ(bundle->objectForInfoDictionaryKey("CFBundleDevelopmentRegion").stringValue(), "zh_CN")
+        << "the platform's own titles read in Chinese";
 }
 
 TEST_F(HostBundle, NamedImagesComeFromTheBundleAtTheScreensScale)
@@ -57,7 +59,8 @@ TEST_F(HostBundle, NamedImagesComeFromTheBundleAtTheScreensScale)
 TEST_F(HostBundle, EveryImageTheAppNamesIsThere)
 {
     std::vector<std::string> names = { "toutou.png", "moren", "sanjiao", "nav_back", "zuodi", "zuo", "youdi", "you",
-        "PGProgressHUD.bundle/success.png", "PGProgressHUD.bundle/error.png" };
+        "PGProgressHUD.bundle/success.png", "PGProgressHUD.bundle/error.png",
+        "KBKeyboardManager.bundle/KBButtonBarArrowLeft", "KBKeyboardManager.bundle/KBButtonBarArrowRight" };
     for (int i = 0; i < 6; ++i)
         names.push_back("750_" + std::to_string(i));
     for (const auto& name : names) {

@@ -128,6 +128,16 @@ Draw pagingArrow(bool right, bool toTheEnd)
     };
 }
 
+// The keyboard toolbar's previous and next arrows: chevrons for a 44-point bar, black like the
+// toolbar's default tint.
+Draw toolbarArrow(bool right)
+{
+    return [right](const CGContextRef& c, CGSize s) {
+        double tip = right ? s.width - 3 : 3, back = right ? 3 : s.width - 3;
+        strokeLines(c, UIColor::blackColor(), 2.5, { { back, 3 }, { tip, s.height / 2 }, { back, s.height - 3 } });
+    };
+}
+
 // The HUD's icons, white on the HUD's dark box.
 void successIcon(const CGContextRef& c, CGSize s)
 {
@@ -185,6 +195,8 @@ int main(int argc, char** argv)
     ok = writeImage(folder, "you", { 20, 20 }, pagingArrow(true, true)) && ok;
     ok = writeImage(folder, "PGProgressHUD.bundle/success", { 37, 37 }, successIcon) && ok;
     ok = writeImage(folder, "PGProgressHUD.bundle/error", { 37, 37 }, errorIcon) && ok;
+    ok = writeImage(folder, "KBKeyboardManager.bundle/KBButtonBarArrowLeft", { 14, 24 }, toolbarArrow(false)) && ok;
+    ok = writeImage(folder, "KBKeyboardManager.bundle/KBButtonBarArrowRight", { 14, 24 }, toolbarArrow(true)) && ok;
     for (int i = 0; i < 6; ++i)
         ok = writeImage(folder, "750_" + std::to_string(i), { 375, 667 }, picturePage(i)) && ok;
     return ok ? 0 : 1;

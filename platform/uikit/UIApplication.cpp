@@ -8,6 +8,7 @@
 #include "platform/threading/NSRunLoop.h"
 #include "platform/threading/NSThread.h"
 #include "platform/threading/NSTimer.h"
+#include "platform/uikit/MemoryPressure.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
@@ -340,14 +341,20 @@ int UIApplicationMain(int, char**, std::function<std::shared_ptr<UIApplicationDe
     threading::becomeMainThread();
     UIApplication::sharedApplication()->reset();
     uikit::launchApplication(makeDelegate ? makeDelegate() : nullptr);
-    if (uikit::mainRunner)
-        return uikit::mainRunner();
     auto loop = NSRunLoop::mainRunLoop();
+    auto memory = uikit::MemoryPressureMonitor::shared();
+    memory->start(loop);
+    if (uikit::mainRunner) {
+        int status = uikit::mainRunner();
+        memory->stop();
+        return status;
+    }
     auto keepAlive = NSPort::port();
     loop->addPort(keepAlive, NSDefaultRunLoopMode);
     uikit::quitRequested = false;
     while (!uikit::quitRequested)
         loop->runUntilStopped(NSDefaultRunLoopMode);
     loop->removePort(keepAlive, NSDefaultRunLoopMode);
+    memory->stop();
     return 0;
 }

@@ -235,4 +235,5 @@ void quitApplicationMain();
 
 } // namespace uikit
 
+// Also starts the memory monitor (MemoryPressure.h) on the main run loop.
 int UIApplicationMain(int argc, char** argv, std::function<std::shared_ptr<UIApplicationDelegate>()> makeDelegate);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/uikit/SystemText.h"
+
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action)
 {
     auto item = std::make_shared<UIBarButtonItem>();
@@ -21,8 +23,16 @@ std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithImage(const UIImageRef
 
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithBarButtonSystemItem(UIBarButtonSystemItem systemItem, Action action)
 {
-    static const char* titles[] = { "Done", "Cancel", "Edit", "Save", "+", "", "" };
-    auto item = initWithTitle(titles[std::clamp<int>(systemItem, 0, 6)],
+    std::string title;
+    switch (systemItem) {
+    case UIBarButtonSystemItemDone: title = uikit::systemText(uikit::SystemText::Done); break;
+    case UIBarButtonSystemItemCancel: title = uikit::systemText(uikit::SystemText::Cancel); break;
+    case UIBarButtonSystemItemEdit: title = uikit::systemText(uikit::SystemText::Edit); break;
+    case UIBarButtonSystemItemSave: title = uikit::systemText(uikit::SystemText::Save); break;
+    case UIBarButtonSystemItemAdd: title = "+"; break;
+    default: break;
+    }
+    auto item = initWithTitle(title,
         systemItem == UIBarButtonSystemItemDone ? UIBarButtonItemStyleDone : UIBarButtonItemStylePlain, std::move(action));
     item->systemItem_ = systemItem;
     return item;
@@ -64,8 +74,8 @@ std::shared_ptr<UIView> UIBarButtonItem::barView()
     }
     button_->setTitle(title_, UIControlStateNormal);
     button_->setImage(image_, UIControlStateNormal);
-    if (tint_)
-        button_->setTintColor(tint_);
+    if (auto tint = tintColor())
+        button_->setTintColor(tint);
     button_->setEnabled(enabled_);
     if (style_ == UIBarButtonItemStyleDone)
         button_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(15));
@@ -229,7 +239,7 @@ void UINavigationBar::layoutSubviews()
             }, UIControlEventTouchUpInside);
         }
         std::string title = back->backBarButtonItem() ? back->backBarButtonItem()->title() : back->title();
-        backButton_->setTitle(title.empty() ? "Back" : title, UIControlStateNormal);
+        backButton_->setTitle(title.empty() ? uikit::systemText(uikit::SystemText::Back) : title, UIControlStateNormal);
         CGSize s = backButton_->sizeThatFits(CGSizeZero);
         backButton_->setFrame({ {}, { s.width + 8, 30 } });
         place(backButton_, true);
@@ -272,6 +282,24 @@ void UINavigationBar::drawRect(CGRect)
     CGContextFillRect(context, bounds());
     CGContextSetGrayFillColor(context, 0.7, 1);
     CGContextFillRect(context, { { 0, bounds().size.height - 0.5 }, { bounds().size.width, 0.5 } });
+}
+
+uikit::BarItemAppearance& UIBarButtonItem::appearance()
+{
+    static uikit::BarItemAppearance proxy;
+    return proxy;
+}
+
+uikit::BarAppearance& UIToolbar::appearance()
+{
+    static uikit::BarAppearance proxy;
+    return proxy;
+}
+
+void UIToolbar::didMoveToWindow()
+{
+    if (window() && !ownTintColor() && appearanceProxy().tintColor)
+        setTintColor(appearanceProxy().tintColor);
 }
 
 UIToolbar::UIToolbar(CGRect frame)
@@ -329,7 +357,12 @@ void UIToolbar::drawRect(CGRect)
     auto context = UIGraphicsGetCurrentContext();
     if (!context)
         return;
-    UIColor fill = barTint_ ? *barTint_ : style_ == UIBarStyleDefault ? UIColor::colorWithWhite(0.97, 1) : UIColor::colorWithWhite(0.1, 1);
+    if (auto image = appearanceProxy().backgroundImage) {
+        image->drawInRect(bounds());
+        return;
+    }
+    auto tint = barTintColor();
+    UIColor fill = tint ? *tint : style_ == UIBarStyleDefault ? UIColor::colorWithWhite(0.97, 1) : UIColor::colorWithWhite(0.1, 1);
     CGContextSetFillColorWithColor(context, fill.CGColor());
     CGContextFillRect(context, bounds());
 }

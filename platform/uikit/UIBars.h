@@ -1,7 +1,8 @@
-// Bars and their items: UIBarButtonItem, UINavigationItem, UINavigationBar (with its
-// process-wide appearance proxy: what was set there last applies to every bar that does not
-// set its own) and UIToolbar. Bars lay their items out as subviews; items without a custom
-// view get a button, so taps reach the item's action.
+// Bars and their items: UIBarButtonItem, UINavigationItem, UINavigationBar and UIToolbar.
+// Bars and items have appearance proxies: what was set there last applies to every bar or item
+// that does not set its own. A subclass may keep a proxy of its own (appearanceProxy), which
+// then stands in for its base class's. Bars lay their items out as subviews; items without a
+// custom view get a button, so taps reach the item's action.
 #pragma once
 
 #include <functional>
@@ -26,8 +27,19 @@ enum UIBarButtonSystemItem : int {
 };
 enum UIBarStyle : int { UIBarStyleDefault = 0, UIBarStyleBlack = 1, UIBarStyleBlackTranslucent = 2 };
 
+namespace uikit {
+// What a bar button item appearance proxy holds; unset fields leave the item's defaults.
+struct BarItemAppearance {
+    std::optional<UIColor> tintColor;
+};
+} // namespace uikit
+
 class UIBarButtonItem : public NSObject {
 public:
+    // The process-wide proxy of this class and of subclasses without one of their own.
+    static uikit::BarItemAppearance& appearance();
+    virtual const uikit::BarItemAppearance& appearanceProxy() const { return appearance(); }
+
     using Action = std::function<void(const std::shared_ptr<UIBarButtonItem>&)>;
     static std::shared_ptr<UIBarButtonItem> initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action);
     static std::shared_ptr<UIBarButtonItem> initWithImage(const UIImageRef& image, UIBarButtonItemStyle style, Action action);
@@ -48,7 +60,8 @@ public:
     void setWidth(CGFloat width) { width_ = width; }
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
-    const std::optional<UIColor>& tintColor() const { return tint_; }
+    // The item's own tint, else its appearance proxy's.
+    std::optional<UIColor> tintColor() const { return tint_ ? tint_ : appearanceProxy().tintColor; }
     void setTintColor(std::optional<UIColor> color) { tint_ = std::move(color); }
     NSInteger tag() const { return tag_; }
     void setTag(NSInteger tag) { tag_ = tag; }
@@ -179,6 +192,10 @@ public:
     explicit UIToolbar(CGRect frame = CGRectZero);
     static std::shared_ptr<UIToolbar> create(CGRect frame = CGRectZero) { return std::make_shared<UIToolbar>(frame); }
     std::string className() const override { return "UIToolbar"; }
+    // The process-wide proxy of this class and of subclasses without one of their own (bar
+    // tint, tint and background image are read from it).
+    static uikit::BarAppearance& appearance();
+    virtual const uikit::BarAppearance& appearanceProxy() const { return appearance(); }
 
     const std::vector<std::shared_ptr<UIBarButtonItem>>& items() const { return items_; }
     void setItems(std::vector<std::shared_ptr<UIBarButtonItem>> items, bool animated = false);
@@ -186,11 +203,14 @@ public:
     void setBarStyle(UIBarStyle style) { style_ = style; setNeedsDisplay(); }
     bool isTranslucent() const { return translucent_; }
     void setTranslucent(bool translucent) { translucent_ = translucent; }
-    const std::optional<UIColor>& barTintColor() const { return barTint_; }
+    // The toolbar's own bar tint, else its appearance proxy's.
+    std::optional<UIColor> barTintColor() const { return barTint_ ? barTint_ : appearanceProxy().barTintColor; }
     void setBarTintColor(std::optional<UIColor> color) { barTint_ = std::move(color); setNeedsDisplay(); }
 
     void layoutSubviews() override;
     void drawRect(CGRect rect) override;
+    // A toolbar entering a window without a tint of its own takes its proxy's.
+    void didMoveToWindow() override;
     CGSize sizeThatFits(CGSize size) const override { return { size.width > 0 ? size.width : bounds().size.width, 44 }; }
 
 private:

@@ -73,6 +73,13 @@ UIControlState UIControl::state() const
     return s;
 }
 
+std::shared_ptr<UIView> UIControl::hitTest(CGPoint point)
+{
+    if (!enabled_)
+        return nullptr;
+    return UIView::hitTest(point);
+}
+
 void UIControl::handleTap(CGPoint)
 {
     if (!enabled_)

@@ -1,5 +1,6 @@
 // UIControl: enabled, selected and highlighted states and target actions per control event.
-// A tap delivered to an enabled control sends touch-down then touch-up-inside.
+// A tap delivered to an enabled control sends touch-down then touch-up-inside; a disabled
+// control takes no touch at all (hit testing passes through it to the view beneath).
 #pragma once
 
 #include <cstdint>
@@ -93,6 +94,7 @@ public:
     void setContentVerticalAlignment(UIControlContentVerticalAlignment a) { vAlign_ = a; setNeedsLayout(); }
 
     void handleTap(CGPoint point) override;
+    std::shared_ptr<UIView> hitTest(CGPoint point) override;
 
 protected:
     virtual void stateDidChange() { }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/persistence/AppHome.h"
+#include "platform/uikit/SystemText.h"
 #include "platform/uikit/UIKitCore.h"
 
 namespace uikit::imagePicker {
@@ -132,7 +133,7 @@ void UIImagePickerController::updateRootTitle()
 {
     if (viewControllers().empty())
         return;
-    viewControllers().front()->setTitle(source_ == UIImagePickerControllerSourceTypeCamera ? "Camera" : "Photos");
+    viewControllers().front()->setTitle(uikit::systemText(source_ == UIImagePickerControllerSourceTypeCamera ? uikit::SystemText::Camera : uikit::SystemText::Photos));
 }
 
 void UIImagePickerController::viewDidAppear(bool animated)

@@ -1,9 +1,13 @@
-// View controllers: lazy view, appearance transitions and modal presentation.
+// View controllers: lazy view, appearance transitions, modal presentation, layout guides and
+// the automatic scroll-view insets under the bars.
 #include "platform/uikit/UIViewController.h"
+
+#include <algorithm>
 
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWindow.h"
 
 std::shared_ptr<UIView> UIViewController::view()
@@ -43,6 +47,58 @@ std::shared_ptr<UINavigationItem> UIViewController::navigationItem()
     if (!navigationItem_)
         navigationItem_ = UINavigationItem::create(title_);
     return navigationItem_;
+}
+
+std::shared_ptr<UILayoutSupport> UIViewController::topLayoutGuide()
+{
+    if (!topGuide_)
+        topGuide_ = UILayoutSupport::create();
+    return topGuide_;
+}
+
+std::shared_ptr<UILayoutSupport> UIViewController::bottomLayoutGuide()
+{
+    if (!bottomGuide_)
+        bottomGuide_ = UILayoutSupport::create();
+    return bottomGuide_;
+}
+
+void UIViewController::setLayoutGuideLengths(CGFloat top, CGFloat bottom)
+{
+    topLayoutGuide()->setLength(top);
+    bottomLayoutGuide()->setLength(bottom);
+    adjustScrollViewInsets();
+}
+
+void UIViewController::adjustScrollViewInsets()
+{
+    if (!adjustsInsets_ || !view_)
+        return;
+    auto scrollView = std::dynamic_pointer_cast<UIScrollView>(view_);
+    if (!scrollView && !view_->subviews().empty())
+        scrollView = std::dynamic_pointer_cast<UIScrollView>(view_->subviews().front());
+    if (!scrollView)
+        return;
+    // A scroll view adjusted before carries what was added; a new one starts from nothing.
+    if (adjustedScrollView_.lock() != scrollView) {
+        adjustedTop_ = 0;
+        adjustedBottom_ = 0;
+    }
+    CGFloat top = topGuide_->length() - adjustedTop_;
+    CGFloat bottom = bottomGuide_->length() - adjustedBottom_;
+    adjustedScrollView_ = scrollView;
+    adjustedTop_ = topGuide_->length();
+    adjustedBottom_ = bottomGuide_->length();
+    if (top == 0 && bottom == 0)
+        return;
+    UIEdgeInsets insets = scrollView->contentInset();
+    insets.top += top;
+    insets.bottom += bottom;
+    scrollView->setContentInset(insets);
+    UIEdgeInsets indicators = scrollView->scrollIndicatorInsets();
+    indicators.top += top;
+    indicators.bottom += bottom;
+    scrollView->setScrollIndicatorInsets(indicators);
 }
 
 std::shared_ptr<UINavigationController> UIViewController::navigationController() const
@@ -201,10 +257,8 @@ void UINavigationController::loadView()
     container->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     setView(container);
     container->addSubview(navigationBar());
-    if (auto top = topViewController()) {
-        top->view()->setFrame(childFrame(*top));
+    if (auto top = topViewController())
         container->insertSubviewAtIndex(top->view(), 0);
-    }
     layoutChrome();
 }
 
@@ -221,6 +275,26 @@ CGRect UINavigationController::childFrame(const UIViewController& child) const
     return { { 0, top }, { b.size.width, b.size.height - top - bottom } };
 }
 
+std::pair<CGFloat, CGFloat> UINavigationController::barOverlap(CGRect frame) const
+{
+    auto self = const_cast<UINavigationController*>(this);
+    CGFloat topBars = barHidden_ ? UIApplication::sharedApplication()->statusBarFrame().size.height
+                                 : CGRectGetMaxY(self->navigationBar()->frame());
+    CGFloat top = std::max<CGFloat>(0, topBars - CGRectGetMinY(frame));
+    CGFloat bottom = 0;
+    if (toolbar_ && !toolbarHidden_)
+        bottom = std::max<CGFloat>(0, CGRectGetMaxY(frame) - CGRectGetMinY(toolbar_->frame()));
+    return { top, bottom };
+}
+
+void UINavigationController::placeChild(UIViewController& child)
+{
+    CGRect frame = childFrame(child);
+    child.view()->setFrame(frame);
+    auto [top, bottom] = barOverlap(frame);
+    child.setLayoutGuideLengths(top, bottom);
+}
+
 void UINavigationController::layoutChrome()
 {
     if (!isViewLoaded())
@@ -233,7 +307,7 @@ void UINavigationController::layoutChrome()
         toolbar_->setHidden(toolbarHidden_);
     }
     if (auto top = topViewController(); top && top->isViewLoaded())
-        top->view()->setFrame(childFrame(*top));
+        placeChild(*top);
 }
 
 void UINavigationController::setNavigationBarHidden(bool hidden, bool)
@@ -266,8 +340,8 @@ void UINavigationController::replaceTop(const std::shared_ptr<UIViewController>&
         if (from && from->isViewLoaded() && from->view()->superview() == view())
             from->view()->removeFromSuperview();
         if (to) {
-            to->view()->setFrame(childFrame(*to));
             view()->insertSubviewBelowSubview(to->view(), navigationBar());
+            layoutChrome();
         }
     }
     if (onScreen) {

@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIBars.h"
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIView.h"
@@ -68,6 +70,15 @@ public:
     void setExtendedLayoutIncludesOpaqueBars(bool includes) { includesOpaque_ = includes; }
     bool automaticallyAdjustsScrollViewInsets() const { return adjustsInsets_; }
     void setAutomaticallyAdjustsScrollViewInsets(bool adjusts) { adjustsInsets_ = adjusts; }
+    // The guides at the bottom of the top bars (status and navigation bar) and the top of the
+    // bottom bars; their lengths are how far those bars overlap this controller's view.
+    std::shared_ptr<UILayoutSupport> topLayoutGuide();
+    std::shared_ptr<UILayoutSupport> bottomLayoutGuide();
+    // Called by the container that lays the view out under its bars: sets the guides' lengths
+    // and, with automaticallyAdjustsScrollViewInsets, moves the top and bottom insets (content
+    // and indicators) of the view's scroll view (the view itself, else its first subview) by
+    // the change since the last call, so that content resting at its top stays in sight.
+    void setLayoutGuideLengths(CGFloat top, CGFloat bottom);
     UIModalPresentationStyle modalPresentationStyle() const { return modalStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle style) { modalStyle_ = style; }
     bool hidesBottomBarWhenPushed() const { return hidesBottomBar_; }
@@ -96,6 +107,7 @@ public:
 
 private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+    void adjustScrollViewInsets();
     std::shared_ptr<UIView> view_;
     std::string title_;
     std::shared_ptr<UINavigationItem> navigationItem_;
@@ -109,6 +121,12 @@ private:
     UIModalPresentationStyle modalStyle_ = UIModalPresentationFullScreen;
     Appearance appearance_ = Appearance::Disappeared;
     bool transitionAnimated_ = false;
+    std::shared_ptr<UILayoutSupport> topGuide_;
+    std::shared_ptr<UILayoutSupport> bottomGuide_;
+    // What the automatic adjustment has added to which scroll view's insets.
+    std::weak_ptr<UIView> adjustedScrollView_;
+    CGFloat adjustedTop_ = 0;
+    CGFloat adjustedBottom_ = 0;
 };
 
 class UINavigationController : public UIViewController {
@@ -142,9 +160,14 @@ public:
     void endAppearanceTransition() override;
     // A child's view frame: below the bar unless it extends under it.
     CGRect childFrame(const UIViewController& child) const;
+    // How far the status bar and navigation bar (top) and the toolbar (bottom) overlap a child
+    // view placed at `frame`.
+    std::pair<CGFloat, CGFloat> barOverlap(CGRect frame) const;
 
 private:
     void replaceTop(const std::shared_ptr<UIViewController>& from, const std::shared_ptr<UIViewController>& to, bool animated);
+    // Gives the child its frame and its layout guides.
+    void placeChild(UIViewController& child);
     void layoutChrome();
     std::vector<std::shared_ptr<UIViewController>> controllers_;
     std::shared_ptr<UINavigationBar> bar_;

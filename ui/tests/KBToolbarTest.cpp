@@ -84,6 +84,36 @@ TEST(KBToolbarTest, ToolbarSizeTintAndBuildersOnInputsOnly)
     EXPECT_FALSE(plain->inputAccessoryView());
 }
 
+TEST(KBToolbarTest, ApplicationWideBarAppearanceDoesNotReachInputToolbars)
+{
+    UIToolbar::appearance().barTintColor = UIColor::redColor();
+    UIToolbar::appearance().tintColor = UIColor::redColor();
+    UIBarButtonItem::appearance().tintColor = UIColor::greenColor();
+    auto window = UIWindow::create();
+
+    auto plain = UIToolbar::create();
+    auto input = KBToolbar::create();
+    window->addSubview(plain);
+    window->addSubview(input);
+    EXPECT_EQ(plain->barTintColor(), UIColor::redColor());
+    EXPECT_EQ(plain->tintColor(), UIColor::redColor());
+    EXPECT_EQ(input->barTintColor(), std::nullopt);
+    EXPECT_EQ(input->tintColor(), UIColor::blackColor());
+    EXPECT_EQ(UIBarButtonItem::initWithTitle("a", UIBarButtonItemStylePlain, {})->tintColor(), UIColor::greenColor());
+    EXPECT_EQ(KBBarButtonItem::initWithTitle("a", UIBarButtonItemStylePlain, {})->tintColor(), std::nullopt);
+
+    // What was set on the input classes themselves is cleared when they load.
+    KBToolbar::appearance().barTintColor = UIColor::blueColor();
+    KBBarButtonItem::appearance().tintColor = UIColor::blueColor();
+    KBToolbar::load();
+    KBBarButtonItem::load();
+    EXPECT_EQ(input->barTintColor(), std::nullopt);
+    EXPECT_EQ(KBTitleBarButtonItem::initWithFrame(CGRectMake(0, 0, 100, 44), "t")->tintColor(), std::nullopt);
+
+    UIToolbar::appearance() = {};
+    UIBarButtonItem::appearance() = {};
+}
+
 TEST(KBToolbarTest, HiddenTitleAndArrowEnablingOnlyOnArrowToolbars)
 {
     auto field = UITextField::create(CGRectMake(0, 0, 200, 30));

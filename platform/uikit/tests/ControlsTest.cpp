@@ -6,6 +6,7 @@
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UITextField.h"
 
 namespace {
 
@@ -48,6 +49,38 @@ TEST_F(UIKitTest, TapsSendTouchUpInsideToLiveTargetsOfEnabledControls)
     button->addTarget(screen, &Screen::pressed, UIControlEventTouchUpInside);
     screen.reset();
     button->sendActionsForControlEvents(UIControlEventTouchUpInside); // a gone target is skipped
+}
+
+TEST_F(UIKitTest, TapPassesThroughADisabledControlToTheViewBeneath)
+{
+    struct Case {
+        const char* what;
+        bool topEnabled;
+        bool topIsField;
+        int topTaps;
+        int beneathTaps;
+    };
+    const Case cases[] = {
+        { "enabled button on top takes the tap", true, false, 1, 0 },
+        { "disabled button lets the row beneath take it", false, false, 0, 1 },
+        { "disabled text field lets the row beneath take it", false, true, 0, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int topTaps = 0, beneathTaps = 0;
+        auto row = UIButton::create({ { 0, 100 }, { 320, 44 } });
+        row->addTarget(nullptr, [&](const std::shared_ptr<UIControl>&) { ++beneathTaps; }, UIControlEventTouchUpInside);
+        std::shared_ptr<UIControl> top = c.topIsField ? std::static_pointer_cast<UIControl>(UITextField::create({ { 100, 0 }, { 200, 44 } }))
+                                                      : UIButton::create({ { 100, 0 }, { 200, 44 } });
+        top->addTarget(nullptr, [&](const std::shared_ptr<UIControl>&) { ++topTaps; }, UIControlEventTouchUpInside);
+        top->setEnabled(c.topEnabled);
+        row->addSubview(top);
+        window->addSubview(row);
+        window->sendTap({ 150, 120 });
+        EXPECT_EQ(topTaps, c.topTaps);
+        EXPECT_EQ(beneathTaps, c.beneathTaps);
+        row->removeFromSuperview();
+    }
 }
 
 TEST_F(UIKitTest, RecognisersSeeTapsFirstAndMayCancelThem)
