@@ -16,7 +16,10 @@ public:
     {
         answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
     }
-    void byValue(long code, TagAliasAnswerTags tags, std::string alias) { standard(static_cast<int>(code), tags, alias); }
+    void byValue(long code, TagAliasAnswerTags tags, std::string alias)
+    {
+        standard(static_cast<int>(code), tags, alias);
+    }
     void twoArguments(int, const std::string&) { }
     void reordered(const std::string&, int, const TagAliasAnswerTags&) { }
     std::string answer;
@@ -59,8 +62,8 @@ TEST_F(TagAliasCallback, MethodsThatCannotBeCalledWithTheAnswerAreRefusedWithThe
             notFound, false },
         { "no object", tagAliasCallbackMethod(&Answering::standard), nullptr,
             "setTagsAlias callback will NOT be invoked due to nil target", false },
-        { "no method", std::nullopt, answering, "setTagsAlias callback will NOT be invoked due to nil callback selector",
-            false },
+        { "no method", std::nullopt, answering,
+            "setTagsAlias callback will NOT be invoked due to nil callback selector", false },
         { "neither", std::nullopt, nullptr, "", false },
     };
     for (const auto& c : cases) {
