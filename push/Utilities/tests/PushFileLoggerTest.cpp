@@ -192,7 +192,7 @@ TEST_F(PushFileLogger, NewFilesTakeTheGivenProtectionElseOneFitForTheBackground)
     }
 }
 
-TEST_F(PushFileLogger, InfosCompareLaterFirstAndDescribeThemselves)
+TEST_F(PushFileLogger, InfosCompareLaterFirstAndDescribeAMissingDateAsEmpty)
 {
     PUSHLogFileManagerDefault m(home.pathFor("C"));
     auto older = PUSHLogFileInfo::logFileWithPath(m.createNewLogFile());
@@ -206,18 +206,8 @@ TEST_F(PushFileLogger, InfosCompareLaterFirstAndDescribeThemselves)
     EXPECT_EQ(older->reverseCompareByModificationDate(*older), NSOrderedSame);
     EXPECT_EQ(older->reverseCompareByCreationDate(*older), NSOrderedSame);
 
-    const auto paths = m.sortedLogFilePaths();
-    const auto names = m.sortedLogFileNames();
-    ASSERT_EQ(paths.size(), 2u);
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        EXPECT_EQ(paths[i], m.logsDirectory() + "/" + names[i]);
-
     older->setIsArchived(true);
-    const std::string text = older->description();
-    for (const char* key : { "filePath", "fileName", "fileAttributes", "creationDate", "modificationDate", "fileSize",
-             "age", "isArchived" })
-        EXPECT_NE(text.find(key), std::string::npos) << key;
-    EXPECT_NE(text.find(older->fileName()), std::string::npos);
+    EXPECT_NE(older->description().find("isArchived = 1"), std::string::npos) << older->description();
     auto gone = PUSHLogFileInfo::logFileWithPath(m.logsDirectory() + "/gone.log");
     EXPECT_NE(gone->description().find("creationDate = \"\""), std::string::npos) << gone->description();
 }
