@@ -106,8 +106,12 @@ void PUSHClientController::setup()
     pageFlowController_ = PUSHPageFlowSession::create();
 
     loadApsEnvironment();
-    userDefaults_ = PUSHUserDefaultsController::initWithBundleIdentifier(
-        bundleIdentifier_, pushConfig_->applicationKey(), clientNotificationCenter_);
+    {
+        auto defaults = PUSHUserDefaultsController::initWithBundleIdentifier(
+            bundleIdentifier_, pushConfig_->applicationKey(), clientNotificationCenter_);
+        std::lock_guard lock(userDefaultsMutex_);
+        userDefaults_ = std::move(defaults);
+    }
 
     createNetworkService();
     pageFlowController_->trySetupSession();
@@ -220,7 +224,10 @@ void PUSHClientController::close()
         push_utilities::setReachabilityStatusProvider(nullptr);
         push_utilities::setChannelProvider(nullptr);
     }
-    userDefaults_.reset();
+    {
+        std::lock_guard lock(userDefaultsMutex_);
+        userDefaults_.reset();
+    }
     pushConfig_.reset();
     messageCenter_.reset();
     pageFlowController_.reset();
@@ -318,12 +325,17 @@ void PUSHClientController::onEnterBackground()
 
 std::optional<std::string> PUSHClientController::readRegistrationID() const
 {
-    if (!userDefaults_)
+    std::shared_ptr<PUSHUserDefaultsController> defaults;
+    {
+        std::lock_guard lock(userDefaultsMutex_);
+        defaults = userDefaults_;
+    }
+    if (!defaults)
         return std::nullopt;
-    const Value persisted = userDefaults_->infoDictionary()[kRegistrationId];
+    const Value persisted = defaults->infoDictionary()[kRegistrationId];
     if (persisted.isString() && !persisted.asString().empty())
         return persisted.asString();
-    auto held = userDefaults_->registrationID();
+    auto held = defaults->registrationID();
     if (held && !held->empty())
         return held;
     return std::nullopt;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -175,7 +176,9 @@ private:
     Value bundleVersion_;
     std::string modelName_;
     std::shared_ptr<PUSHPushConfigController> pushConfig_;
+    // Set and cleared on the client thread; readRegistrationID() reads it from any thread.
     std::shared_ptr<PUSHUserDefaultsController> userDefaults_;
+    mutable std::mutex userDefaultsMutex_;
     std::shared_ptr<PUSHTagAlias> tagAliasMng_;
     std::shared_ptr<PUSHMessageCenter> messageCenter_;
     std::shared_ptr<PUSHPageFlowSession> pageFlowController_;

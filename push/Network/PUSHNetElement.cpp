@@ -22,6 +22,23 @@ std::string PUSHNetElement::description() const
         static_cast<unsigned>(version_), static_cast<unsigned>(protocolType_), rid_, uid_);
 }
 
+void PUSHNetElement::encodeWithCoder(NSCoder& coder) const
+{
+    coder.encodeInt64(static_cast<std::int64_t>(uid_), kPUSHNetElementUidKey);
+    coder.encodeInt64(static_cast<std::int64_t>(rid_), kPUSHNetElementRidKey);
+    coder.encodeInt32(version_, kPUSHNetElementVersionKey);
+    coder.encodeInt32(protocolType_, kPUSHNetElementProtocolTypeKey);
+}
+
+bool PUSHNetElement::initWithCoder(NSCoder& coder)
+{
+    uid_ = static_cast<std::uint64_t>(coder.decodeInt64ForKey(kPUSHNetElementUidKey));
+    rid_ = static_cast<std::uint64_t>(coder.decodeInt64ForKey(kPUSHNetElementRidKey));
+    version_ = static_cast<std::uint8_t>(coder.decodeInt32ForKey(kPUSHNetElementVersionKey));
+    protocolType_ = static_cast<std::uint8_t>(coder.decodeInt32ForKey(kPUSHNetElementProtocolTypeKey));
+    return true;
+}
+
 void PUSHNetElement::copyElementFrom(const PUSHNetElement& other)
 {
     version_ = other.version_;

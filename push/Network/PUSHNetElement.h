@@ -7,9 +7,15 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/persistence/NSCoder.h"
 #include "push/Storage/PUSHKeyValueCoding.h"
 
-class PUSHNetElement : public NSObject, public push::KeyValueCoding {
+inline constexpr const char* kPUSHNetElementUidKey = "PUSH_net_element_uid";
+inline constexpr const char* kPUSHNetElementRidKey = "PUSH_net_element_rid";
+inline constexpr const char* kPUSHNetElementVersionKey = "PUSH_net_element_version";
+inline constexpr const char* kPUSHNetElementProtocolTypeKey = "PUSH_net_element_protocol_type";
+
+class PUSHNetElement : public NSObject, public push::KeyValueCoding, public NSCoding {
 public:
     std::uint8_t version() const { return version_; }
     void setVersion(std::uint8_t value) { version_ = value; }
@@ -24,6 +30,10 @@ public:
     Value valueForKey(const std::string& key) const override;
     std::string description() const override;
     std::string className() const override { return "PUSHNetElement"; }
+
+    // The header fields under their archive keys (uid and rid as 64-bit numbers).
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
 protected:
     PUSHNetElement() = default;

@@ -44,6 +44,21 @@ std::shared_ptr<PUSHRequest> PUSHRequest::copy() const
     return twin;
 }
 
+void PUSHRequest::encodeWithCoder(NSCoder& coder) const
+{
+    PUSHNetElement::encodeWithCoder(coder);
+    coder.encodeInt32(controlFlag_, kPUSHRequestControlFlagKey);
+    coder.encodeObject(Value(Bytes {}), kPUSHRequestPackageDataKey);
+}
+
+bool PUSHRequest::initWithCoder(NSCoder& coder)
+{
+    if (!PUSHNetElement::initWithCoder(coder))
+        return false;
+    controlFlag_ = static_cast<std::uint8_t>(coder.decodeInt32ForKey(kPUSHRequestControlFlagKey));
+    return true;
+}
+
 void PUSHRequest::copyRequestFrom(const PUSHRequest& other)
 {
     copyElementFrom(other);

@@ -19,6 +19,9 @@ enum PUSHRequestControlFlag : std::uint8_t {
     PUSHRequestAckOrRespRequiredForVersion1 = 32,
 };
 
+inline constexpr const char* kPUSHRequestControlFlagKey = "PUSH_request_control_flag";
+inline constexpr const char* kPUSHRequestPackageDataKey = "PUSH_request_package_data";
+
 class PUSHRequest : public PUSHNetElement {
 public:
     // Header size of an outgoing packet.
@@ -57,6 +60,11 @@ public:
 
     std::string description() const override;
     std::string className() const override { return "PUSHRequest"; }
+
+    // The header fields and the control flag. A request builds its packet when it is sent and
+    // keeps none, so its packet buffer is archived empty.
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
 protected:
     // Takes the next request id from the current session link.

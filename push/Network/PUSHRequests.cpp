@@ -1,6 +1,8 @@
 // Bodies of the session's requests and of receipts.
 #include "push/Network/PUSHRequests.h"
 
+#include <mutex>
+
 #include "platform/foundation/Format.h"
 #include "platform/persistence/NSJSONSerialization.h"
 
@@ -152,7 +154,11 @@ PUSHSetTagAlias::PUSHSetTagAlias()
     setControlFlag(53);
 }
 
-std::shared_ptr<PUSHSetTagAlias> PUSHSetTagAlias::create() { return make<PUSHSetTagAlias>(); }
+std::shared_ptr<PUSHSetTagAlias> PUSHSetTagAlias::create()
+{
+    push::registerArchivableRequests(); // so that an archive of one can be read back
+    return make<PUSHSetTagAlias>();
+}
 
 bool PUSHSetTagAlias::packData(push::PacketWriter& writer)
 {
@@ -172,6 +178,47 @@ bool PUSHSetTagAlias::packData(push::PacketWriter& writer)
     if (onFailure)
         onFailure(rid(), kTooLongCode);
     return false;
+}
+
+void PUSHSetTagAlias::encodeWithCoder(NSCoder& coder) const
+{
+    PUSHRequest::encodeWithCoder(coder);
+    if (tags) {
+        Value array = Value::array();
+        for (const auto& tag : *tags)
+            array.append(Value(tag));
+        coder.encodeObject(array, kPUSHSetTagAliasTagsKey);
+    }
+    if (alias)
+        coder.encodeObject(Value(*alias), kPUSHSetTagAliasAliasKey);
+    coder.encodeInteger(static_cast<std::int64_t>(type), kPUSHSetTagAliasTypeKey);
+}
+
+bool PUSHSetTagAlias::initWithCoder(NSCoder& coder)
+{
+    if (!PUSHRequest::initWithCoder(coder))
+        return false;
+    const Value archivedTags = coder.decodeObjectForKey(kPUSHSetTagAliasTagsKey);
+    tags.reset();
+    if (archivedTags.isArray()) {
+        tags.emplace();
+        for (std::size_t i = 0; i < archivedTags.count(); ++i)
+            if (archivedTags[i].isString())
+                tags->push_back(archivedTags[i].asString());
+    }
+    const Value archivedAlias = coder.decodeObjectForKey(kPUSHSetTagAliasAliasKey);
+    alias = archivedAlias.isString() ? std::optional<std::string>(archivedAlias.asString()) : std::nullopt;
+    type = static_cast<std::uint64_t>(coder.decodeIntegerForKey(kPUSHSetTagAliasTypeKey));
+    return true;
+}
+
+void push::registerArchivableRequests()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        persistence::registerCodingClass<PUSHSetTagAlias>(
+            "PUSHSetTagAlias", std::function<std::shared_ptr<PUSHSetTagAlias>()>([] { return PUSHSetTagAlias::create(); }));
+    });
 }
 
 bool PUSHSetTagAlias::isEqualToRequest(const PUSHRequest& other) const

@@ -81,6 +81,10 @@ protected:
     bool packData(push::PacketWriter& writer) override;
 };
 
+inline constexpr const char* kPUSHSetTagAliasTagsKey = "PUSH_setTagAlias_tags";
+inline constexpr const char* kPUSHSetTagAliasAliasKey = "PUSH_setTagAlias_alias";
+inline constexpr const char* kPUSHSetTagAliasTypeKey = "PUSH_setTagAlias_type";
+
 class PUSHSetTagAlias : public PUSHRequest {
 public:
     // Told (rid, code) when the request cannot be sent; the tags/alias manager answers 6008.
@@ -98,6 +102,10 @@ public:
     bool isEqualToRequest(const PUSHRequest& other) const override;
     std::shared_ptr<PUSHRequest> copy() const override;
     std::string className() const override { return "PUSHSetTagAlias"; }
+    // The request's fields with its tags (an array of strings, absent when none), alias and
+    // type; the app key and the failure handler belong to the running client and are not kept.
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
 protected:
     PUSHSetTagAlias();
@@ -145,3 +153,8 @@ private:
     std::uint8_t messageType_ = 0;
     std::uint64_t messageID_ = 0;
 };
+
+namespace push {
+// Registers the archivable requests with the keyed archiver (once; later calls do nothing).
+void registerArchivableRequests();
+} // namespace push

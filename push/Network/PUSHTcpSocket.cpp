@@ -1,13 +1,14 @@
 // The push connection's TCP socket: connect, send queue and stream reassembly.
 #include "push/Network/PUSHTcpSocket.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
+#include <utility>
 
+#include "platform/threading/NSTimer.h"
 #include "push/Network/PUSHReceivedPacket.h"
 #include "push/Network/SocketAddress.h"
 #include "push/Network/SocketWatch.h"
@@ -41,23 +42,13 @@ void setNativeOptions(int fd)
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
 }
 
-enum class ConnectResult { Started, Error, Timeout };
-
-// Starts a non-blocking connect and waits until the kernel accepted or refused it.
-ConnectResult startConnect(int fd, const sockaddr_in& address, double timeoutSeconds)
+// Starts a non-blocking connect; false when the kernel refused it at once. Whether it went
+// through is the socket's first event on the run loop.
+bool startConnect(int fd, const sockaddr_in& address)
 {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        return ConnectResult::Started;
-    if (errno != EINPROGRESS && errno != EINTR)
-        return ConnectResult::Error;
-    pollfd waiting { fd, POLLOUT, 0 };
-    int ready = 0;
-    do {
-        ready = ::poll(&waiting, 1, static_cast<int>(timeoutSeconds * 1000));
-    } while (ready < 0 && errno == EINTR);
-    if (ready == 0)
-        return ConnectResult::Timeout;
-    return ready > 0 ? ConnectResult::Started : ConnectResult::Error;
+        return true;
+    return errno == EINPROGRESS || errno == EINTR;
 }
 
 } // namespace
@@ -103,16 +94,37 @@ bool PUSHTcpSocket::setup()
         tearDown();
         return false;
     }
-    const ConnectResult result = startConnect(fd_, *native, kConnectTimeout);
-    if (result != ConnectResult::Started) {
-        PUSHLogError("connect failed with %@", std::string(result == ConnectResult::Error ? "socket error" : "socket timeout"));
+    if (!startConnect(fd_, *native)) {
+        PUSHLogError("connect failed with %@", std::string("socket error"));
         tearDown();
         return false;
     }
     isSetuped_ = true;
     connectionState_ = PUSHTcpConnecting;
     source_->enableWriteOnce();
+    startConnectTimer();
     return true;
+}
+
+// The thread goes on with its run loop while the connect is under way; a connect that is
+// neither accepted nor refused in time is given up here.
+void PUSHTcpSocket::startConnectTimer()
+{
+    std::weak_ptr<PUSHTcpSocket> weak = self();
+    connectTimer_ = NSTimer::scheduledTimerWithTimeInterval(kConnectTimeout, false, [weak](const std::shared_ptr<NSTimer>&) {
+        auto socket = weak.lock();
+        if (!socket || socket->connectionState_ != PUSHTcpConnecting)
+            return;
+        std::lock_guard lock(callbackLock());
+        PUSHLogError("connect failed with %@", std::string("socket timeout"));
+        socket->close();
+    });
+}
+
+void PUSHTcpSocket::stopConnectTimer()
+{
+    if (auto timer = std::exchange(connectTimer_, {}).lock())
+        timer->invalidate();
 }
 
 // The first event of a connecting socket, readable or writable, is its connect event.
@@ -138,6 +150,7 @@ void PUSHTcpSocket::onWritable()
 
 void PUSHTcpSocket::onConnectedWithErrorCode(int error)
 {
+    stopConnectTimer();
     if (error == 0 && connectionState_ == PUSHTcpConnecting) {
         connectionState_ = PUSHTcpConnected;
         PUSHLogDebug("连接主机成功");
@@ -285,7 +298,11 @@ void PUSHTcpSocket::close()
     });
 }
 
-void PUSHTcpSocket::tearDown() { push::net::unwatchSocket(source_, fd_); }
+void PUSHTcpSocket::tearDown()
+{
+    stopConnectTimer();
+    push::net::unwatchSocket(source_, fd_);
+}
 
 void PUSHTcpSocket::clearReceived() { framer_.reset(); }
 

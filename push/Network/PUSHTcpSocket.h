@@ -16,6 +16,7 @@
 #include "platform/threading/NSRunLoop.h"
 #include "push/Network/PUSHPacketFramer.h"
 
+class NSTimer;
 class PUSHTcpSocket;
 class PUSHReceivedPacketController;
 
@@ -40,7 +41,7 @@ enum PUSHTcpConnectionState : int {
 class PUSHTcpSocket : public NSObject {
 public:
     static constexpr std::size_t ulDefaultReceiveBufferSize = 100240;
-    // Seconds setup waits for the connection to be accepted or refused.
+    // Seconds a connect may stay under way before the socket gives it up.
     static constexpr double kConnectTimeout = 5;
 
     // Nothing is opened yet.
@@ -48,8 +49,9 @@ public:
         const std::string& host, std::uint16_t port, std::weak_ptr<PUSHTcpSocketDelegate> delegate);
     ~PUSHTcpSocket() override;
 
-    // Opens the socket and starts connecting; true when the connection is under way (or the
-    // socket is not idle). The delegate hears connectionDidSetup once it is established.
+    // Opens the socket and starts connecting without waiting for the peer; true when the
+    // connection is under way (or the socket is not idle). The delegate hears
+    // connectionDidSetup once it is established, connectionDidClose when it fails.
     bool setup();
     // Queues a packet; false (nothing queued) unless connected.
     bool sendData(const Bytes& data);
@@ -82,6 +84,8 @@ private:
     void doSend();
     void reenableSocketCallbacks();
     void tearDown();
+    void startConnectTimer();
+    void stopConnectTimer();
     void clearReceived();
     // Runs `call` with the delegate on the socket's run loop after the current callback.
     void post(std::function<void(PUSHTcpSocketDelegate&, const std::shared_ptr<PUSHTcpSocket>&)> call);
@@ -93,6 +97,7 @@ private:
     int fd_ = -1;
     std::shared_ptr<threading::FileDescriptorSource> source_;
     std::weak_ptr<NSRunLoop> loop_;
+    std::weak_ptr<NSTimer> connectTimer_;
     Bytes receivingBuffer_;
     push::PacketFramer framer_;
     std::deque<Bytes> sendQueue_;

@@ -86,9 +86,12 @@ void PUSHHttpRequest::connectionDidFailWithError(
         return;
     auto failed = connection ? connection->currentRequest() : nullptr;
     const std::string failedURL = failed && failed->URL() ? failed->URL()->absoluteString() : std::string();
-    const bool primaryFailed = failedURL == requestAddress_;
+    // A backup address equal to the primary must not make the retry look like a first failure:
+    // the one fall-back is counted, not inferred from the URL.
+    const bool primaryFailed = !triedBackUp_ && failedURL == requestAddress_;
     auto backup = backUpAddress_.empty() ? std::nullopt : NSURL::URLWithString(backUpAddress_);
     if (primaryFailed && backup && failed) {
+        triedBackUp_ = true;
         auto retry = failed->mutableCopy();
         retry->setURL(backup);
         start(retry);

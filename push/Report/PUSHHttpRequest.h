@@ -59,4 +59,5 @@ private:
     std::optional<Bytes> result_;
     std::string backUpAddress_;
     std::string requestAddress_;
+    bool triedBackUp_ = false;
 };

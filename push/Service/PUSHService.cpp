@@ -51,32 +51,17 @@ Value aliasValue(const std::optional<std::string>& alias)
     return alias ? Value(*alias) : Value();
 }
 
-// The application's callback, called with what the server answered for.
-PUSHSetTagAliasArg::Completion completion(PUSHService::TagsAliasCallback callback)
-{
-    return [callback = std::move(callback)](int code, const Value& tags, const Value& alias) {
-        std::optional<std::set<std::string>> set;
-        if (tags.isArray()) {
-            set.emplace();
-            for (std::size_t i = 0; i < tags.count(); ++i)
-                if (tags[i].isString())
-                    set->insert(tags[i].asString());
-        }
-        callback(code, set, alias.isString() ? alias.asString() : std::string());
-    };
-}
-
 void sendTagAlias(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
-    std::uint64_t type, PUSHService::TagsAliasCallback callback, NSObjectRef target)
+    std::uint64_t type, PUSHSetTagAliasArg::Completion completion, NSObjectRef target)
 {
     auto argument = PUSHSetTagAliasArg::create();
     argument->tags = tagsValue(tags);
     argument->alias = aliasValue(alias);
     argument->type = type;
-    if (type == PUSHTagAliasTypeBlock && callback)
-        argument->completionHandler = completion(std::move(callback));
-    if (type == PUSHTagAliasTypeCallback && callback && target) {
-        argument->cbInvocation = completion(std::move(callback));
+    if (type == PUSHTagAliasTypeBlock)
+        argument->completionHandler = std::move(completion);
+    if (type == PUSHTagAliasTypeCallback && completion) {
+        argument->cbInvocation = std::move(completion);
         argument->target = std::move(target);
     }
     Service::sharedService()->setTagAlias(std::move(argument));
@@ -140,18 +125,25 @@ void PUSHService::handleRemoteNotification(const Value& remoteInfo)
 void PUSHService::setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
     TagsAliasCallback callback, NSObjectRef object)
 {
+    std::optional<push_service::TagAliasCallbackMethod> method;
+    if (callback)
+        method = push_service::tagAliasCallbackFunction(std::move(callback));
+    setTagsWithCallbackMethod(tags, alias, std::move(method), std::move(object));
+}
+
+void PUSHService::setTagsWithCallbackMethod(const std::optional<std::set<std::string>>& tags,
+    const std::optional<std::string>& alias, std::optional<push_service::TagAliasCallbackMethod> method,
+    NSObjectRef object)
+{
     change("tags", [&](Record& r) {
         if (tags)
             r.tags = tags;
         if (alias)
             r.alias = alias;
-        r.hasTagsCallback = static_cast<bool>(callback);
+        r.hasTagsCallback = method.has_value();
     });
-    if (callback && !object)
-        PUSHAlert("Push Warning", "setTagsAlias callback will NOT be invoked due to nil target");
-    if (object && !callback)
-        PUSHAlert("Push Warning", "setTagsAlias callback will NOT be invoked due to nil callback selector");
-    sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, std::move(callback), std::move(object));
+    auto invocation = push_service::getTagAliasInvocationWithCallback(method, object);
+    sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, std::move(invocation), std::move(object));
 }
 
 void PUSHService::setTags(
@@ -168,7 +160,10 @@ void PUSHService::setAlias(const std::optional<std::string>& alias, TagsAliasCal
 void PUSHService::setTagsFetchCompletionHandle(const std::optional<std::set<std::string>>& tags,
     const std::optional<std::string>& alias, TagsAliasCallback handler)
 {
-    sendTagAlias(tags, alias, PUSHTagAliasTypeBlock, std::move(handler), nullptr);
+    PUSHSetTagAliasArg::Completion completion;
+    if (handler)
+        completion = push_service::tagAliasCallbackFunction(std::move(handler)).invocationOn(nullptr);
+    sendTagAlias(tags, alias, PUSHTagAliasTypeBlock, std::move(completion), nullptr);
 }
 
 void PUSHService::setTagsAliasInbackground(

@@ -15,6 +15,7 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "push/Service/PUSHTagAliasCallback.h"
 
 class UILocalNotification;
 
@@ -71,6 +72,21 @@ public:
     static void setTags(
         const std::optional<std::set<std::string>>& tags, TagsAliasCallback callback, NSObjectRef object);
     static void setAlias(const std::optional<std::string>& alias, TagsAliasCallback callback, NSObjectRef object);
+    // The callback as a method of the object's class, called on the object with the answer
+    // (result code, tags, alias). A method the object does not have, or one that cannot take
+    // those arguments, is reported and the request goes out without a callback.
+    template <class T, class Method>
+    static void setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
+        Method T::*callbackMethod, NSObjectRef object)
+    {
+        std::optional<push_service::TagAliasCallbackMethod> method;
+        if (callbackMethod)
+            method = push_service::tagAliasCallbackMethod(callbackMethod);
+        setTagsWithCallbackMethod(tags, alias, std::move(method), std::move(object));
+    }
+    static void setTagsWithCallbackMethod(const std::optional<std::set<std::string>>& tags,
+        const std::optional<std::string>& alias, std::optional<push_service::TagAliasCallbackMethod> method,
+        NSObjectRef object);
     // The block form: the handler needs no object.
     static void setTagsFetchCompletionHandle(const std::optional<std::set<std::string>>& tags,
         const std::optional<std::string>& alias, TagsAliasCallback handler);

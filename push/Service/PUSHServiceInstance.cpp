@@ -198,14 +198,9 @@ void Service::setTagAlias(std::shared_ptr<PUSHSetTagAliasArg> argument)
 
 std::string Service::registrationID()
 {
-    if (!clientThread_ || clientThread_->isFinished() || NSThread::currentThread() == clientThread_)
-        return client_->readRegistrationID().value_or("");
-    auto answer = std::make_shared<std::promise<std::string>>();
-    auto future = answer->get_future();
-    perform([answer](PUSHClientController& c) { answer->set_value(c.readRegistrationID().value_or("")); });
-    if (future.wait_for(kClientThreadWait) != std::future_status::ready)
-        return "";
-    return future.get();
+    // The stored identity is read on the caller's thread: a busy client thread must not hold
+    // the caller up, nor turn a registered device's identifier into "".
+    return client_->readRegistrationID().value_or("");
 }
 
 // Reports and application state -----------------------------------------------------------------

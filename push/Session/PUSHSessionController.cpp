@@ -94,7 +94,8 @@ void PUSHSessionController::setup()
     const bool connected = connect();
     isConnecting_ = false;
     if (connected && !hasCloseSession_) {
-        resetDelaySetupIndex();
+        // The back-off starts again only at login: a server that accepts and then drops the
+        // connection must not be hammered every two seconds.
         doRegisterOrLogin();
         return;
     }

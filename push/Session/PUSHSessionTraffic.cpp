@@ -4,6 +4,7 @@
 
 #include "push/Network/PUSHAddressMessages.h"
 #include "push/Network/PUSHReceivedPacket.h"
+#include "push/Network/PUSHRequests.h"
 #include "push/Session/PUSHUDPReport.h"
 #include "push/Storage/PUSHUserDefaultsController.h"
 #include "push/Utilities/PUSHLog.h"
@@ -11,6 +12,11 @@
 namespace {
 
 std::shared_ptr<PUSHRequest> asRequest(const NSObjectRef& item) { return std::dynamic_pointer_cast<PUSHRequest>(item); }
+
+bool awaitsAnswer(const PUSHRequest& request)
+{
+    return dynamic_cast<const PUSHRegistrationRequest*>(&request) || dynamic_cast<const PUSHLoginRequest*>(&request);
+}
 
 } // namespace
 
@@ -138,8 +144,15 @@ void PUSHSessionController::onAckOrRespReceived(const std::shared_ptr<PUSHReceiv
     PUSHLogDebug("Action - onAckOrRespReceived:");
     if (!packet)
         return;
-    if (auto request = asRequest(tcpSendingQueue_.dequeueItemWithKey(Value(packet->rid()))))
-        request->stopAckTimeoutTimer();
+    auto request = asRequest(tcpSendingQueue_.getObjectFromQueueWithKey(Value(packet->rid())));
+    if (!request)
+        return;
+    // Registering and logging in end only with their answer: a server that merely acknowledges
+    // them must run into the time-out rather than hold an unregistered session open for good.
+    if (awaitsAnswer(*request) && std::dynamic_pointer_cast<PUSHAck>(packet))
+        return;
+    tcpSendingQueue_.dequeueItemWithKey(Value(packet->rid()));
+    request->stopAckTimeoutTimer();
 }
 
 void PUSHSessionController::onAckTimeoutForRequest(const std::shared_ptr<PUSHRequest>& request)

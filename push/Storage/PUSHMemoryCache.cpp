@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/threading/NSNotificationCenter.h"
+#include "push/Storage/PUSHDictionary.h"
 
 std::shared_ptr<PUSHMemoryCache> PUSHMemoryCache::create()
 {
@@ -86,7 +87,7 @@ void PUSHMemoryCache::removeObject(const Value& object)
 {
     std::vector<std::string> matching;
     for (const auto& [key, value] : cacheObjects_) {
-        if (value == object)
+        if (push::reportEqual(value, object)) // items equal but for "itime" are the same item
             matching.push_back(key);
     }
     for (const auto& key : matching)

@@ -12,6 +12,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/persistence/NSFileManager.h"
 
 namespace {
 
@@ -184,6 +185,14 @@ PUSHLogFileInfoRef PUSHFileLogger::currentLogFileInfo()
         auto newest = infos[0];
         bool mustArchive = (maximumFileSize_ != 0 && newest->fileSize() >= maximumFileSize_)
             || (rollingFrequency_ > 0 && newest->age() >= rollingFrequency_);
+        // An application in the background could not write a file locked with the device.
+        if (!doNotReuseLogFiles && PUSHLogFileManagerDefault::applicationRunsInBackground()) {
+            const Value protection = newest->fileAttributes()[NSFileProtectionKey];
+            const std::string text = protection.isString() ? protection.asString() : std::string();
+            mustArchive = mustArchive
+                || (!text.empty() && text != NSFileProtectionCompleteUntilFirstUserAuthentication
+                    && text != NSFileProtectionNone);
+        }
         if (!doNotReuseLogFiles && !mustArchive) {
             currentInfo_ = newest;
         } else if (mustArchive) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/NSDateFormatter.h"
+#include "platform/foundation/NSString.h"
 #include "push/Utilities/PUSHLog.h"
 
 // One log file and its lazily read facts.
@@ -24,6 +25,13 @@ public:
     bool isArchived() const;
     void setIsArchived(bool archived);
     void reset();
+    // The later date sorts first; equal dates are the same.
+    NSComparisonResult reverseCompareByCreationDate(PUSHLogFileInfo& other);
+    NSComparisonResult reverseCompareByModificationDate(PUSHLogFileInfo& other);
+    // The file system's attributes of the file (absent when it cannot be read).
+    Value fileAttributes() const;
+    // The text form of the file's facts, a missing text or date shown as "".
+    std::string description();
     // Moves the file to a new name in its folder; the path changes only when the move worked.
     void renameFile(const std::string& newName);
     bool hasExtendedAttributeWithName(const std::string& name) const;
@@ -42,6 +50,8 @@ using PUSHLogFileInfoRef = std::shared_ptr<PUSHLogFileInfo>;
 class PUSHLogFileManagerDefault {
 public:
     explicit PUSHLogFileManagerDefault(std::optional<std::string> logsDirectory = std::nullopt);
+    // A protection that is not one of the platform's four file protection classes is not kept.
+    PUSHLogFileManagerDefault(std::optional<std::string> logsDirectory, const std::string& defaultFileProtectionLevel);
     virtual ~PUSHLogFileManagerDefault() = default;
 
     static std::string defaultLogsDirectory();
@@ -51,7 +61,14 @@ public:
     bool isLogFile(const std::string& fileName) const;
     std::vector<std::string> unsortedLogFilePaths() const;
     std::vector<PUSHLogFileInfoRef> sortedLogFileInfos() const; // newest first
+    std::vector<std::string> sortedLogFilePaths() const;
     std::vector<std::string> sortedLogFileNames() const;
+    const std::optional<std::string>& defaultFileProtectionLevel() const { return defaultFileProtectionLevel_; }
+    // The protection a new log file is created with: the one given at creation, else the one
+    // that lets an application running in the background write it.
+    std::string protectionForNewFile() const;
+    // True when the main bundle declares at least one background mode.
+    static bool applicationRunsInBackground();
     std::string createNewLogFile();
     void deleteOldLogFiles();
 
@@ -63,6 +80,7 @@ public:
 
 private:
     std::string directory_;
+    std::optional<std::string> defaultFileProtectionLevel_;
 };
 
 class PUSHLogFileFormatterDefault : public PUSHLogFormatter {

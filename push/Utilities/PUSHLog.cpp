@@ -6,6 +6,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "platform/foundation/Clock.h"
@@ -30,6 +32,8 @@ struct Dispatcher {
         unsigned count = std::thread::hardware_concurrency();
         processors = count == 0 ? 1 : count;
         dispatch_queue_set_specific(queue, &loggingQueueKey, &loggingQueueKey, nullptr);
+        // Lines still on their way to the loggers are written before the process ends.
+        std::atexit([] { PUSHLog::flushLog(); });
         NSNotificationCenter::defaultCenter()->addObserver(
             terminationObserver.get(), terminationObserver,
             [](const std::shared_ptr<NSNotification>&) { PUSHLog::applicationWillTerminate(); },
@@ -59,21 +63,41 @@ std::string currentThreadName()
     return buffer;
 }
 
-void lt_log(const PUSHLogMessageRef& message)
+// Hands the message to every logger whose mask takes its flag. A synchronous message is
+// finished when this returns; an asynchronous one gives its slot back when the last of its
+// loggers is done, and the logging queue goes on meanwhile. Each logger's queue is serial and
+// filled from this one queue, so every logger still sees the messages one at a time, in order.
+void lt_log(const PUSHLogMessageRef& message, bool wait)
 {
     auto& d = dispatcher();
+    std::vector<std::shared_ptr<PUSHLoggerNode>> taking;
+    for (const auto& node : d.nodes) {
+        if (node->level & message->flag)
+            taking.push_back(node);
+    }
+    if (!wait) {
+        if (taking.empty()) {
+            dispatch_semaphore_signal(d.slots);
+            return;
+        }
+        auto left = std::make_shared<std::atomic<std::size_t>>(taking.size());
+        for (const auto& node : taking) {
+            dispatch_async(node->loggerQueue, [logger = node->logger, message, left] {
+                logger->logMessage(*message);
+                if (left->fetch_sub(1) == 1)
+                    dispatch_semaphore_signal(dispatcher().slots);
+            });
+        }
+        return;
+    }
     if (d.processors > 1) {
-        for (const auto& node : d.nodes) {
-            if ((node->level & message->flag) == 0)
-                continue;
+        for (const auto& node : taking) {
             auto logger = node->logger;
             dispatch_group_async(d.group, node->loggerQueue, [logger, message] { logger->logMessage(*message); });
         }
         dispatch_group_wait(d.group, DISPATCH_TIME_FOREVER);
     } else {
-        for (const auto& node : d.nodes) {
-            if ((node->level & message->flag) == 0)
-                continue;
+        for (const auto& node : taking) {
             auto logger = node->logger;
             dispatch_sync(node->loggerQueue, [logger, message] { logger->logMessage(*message); });
         }
@@ -165,7 +189,7 @@ void PUSHLog::queueLogMessage(PUSHLogMessageRef message, bool asynchronous)
         return;
     auto& d = dispatcher();
     dispatch_semaphore_wait(d.slots, DISPATCH_TIME_FOREVER);
-    auto job = [message] { lt_log(message); };
+    auto job = [message, asynchronous] { lt_log(message, !asynchronous); };
     if (asynchronous)
         dispatch_async(d.queue, job);
     else

@@ -155,9 +155,12 @@ public:
     static void setProcessorCount(unsigned count);
 };
 
-// Logs one line from push code: synchronous, level 31, context 0, no tag.
+// Logs one line from push code: level 31, context 0, no tag. The caller does not wait for the
+// loggers (a line costs the push thread no more than queueing it); lines reach each logger in
+// order, and flushLog(), the termination notification and the end of the process write out
+// what is still queued.
 #define PUSH_LOG_AT(flag, fmt, ...)                                                                                    \
-    PUSHLog::log(false, PUSH_LOG_LEVEL_VERBOSE, (flag), 0, __FILE__, __PRETTY_FUNCTION__, __LINE__, Value(),         \
+    PUSHLog::log(true, PUSH_LOG_LEVEL_VERBOSE, (flag), 0, __FILE__, __PRETTY_FUNCTION__, __LINE__, Value(),          \
         fmt __VA_OPT__(, ) __VA_ARGS__)
 #define PUSHLogError(fmt, ...) PUSH_LOG_AT(PUSH_LOG_FLAG_ERROR, fmt __VA_OPT__(, ) __VA_ARGS__)
 #define PUSHLogWarn(fmt, ...) PUSH_LOG_AT(PUSH_LOG_FLAG_WARNING, fmt __VA_OPT__(, ) __VA_ARGS__)

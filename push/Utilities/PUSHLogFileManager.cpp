@@ -46,6 +46,28 @@ auto fileManager()
     return NSFileManager::defaultManager();
 }
 
+NSComparisonResult reverseCompare(double mine, double theirs)
+{
+    if (mine > theirs)
+        return NSOrderedAscending;
+    return mine < theirs ? NSOrderedDescending : NSOrderedSame;
+}
+
+bool isProtectionClass(const std::string& protection)
+{
+    for (const char* known : { NSFileProtectionNone, NSFileProtectionComplete, NSFileProtectionCompleteUnlessOpen,
+             NSFileProtectionCompleteUntilFirstUserAuthentication })
+        if (protection == known)
+            return true;
+    return false;
+}
+
+// A date as the description shows it: "" when there is none.
+Value dateText(double date)
+{
+    return date > 0 ? Value(NSDate::dateWithTimeIntervalSince1970(date).description()) : Value("");
+}
+
 } // namespace
 
 // ---- PUSHLogFileInfo ----
@@ -121,6 +143,37 @@ void PUSHLogFileInfo::reset()
     modificationDate_.reset();
 }
 
+NSComparisonResult PUSHLogFileInfo::reverseCompareByCreationDate(PUSHLogFileInfo& other)
+{
+    return reverseCompare(creationDate(), other.creationDate());
+}
+
+NSComparisonResult PUSHLogFileInfo::reverseCompareByModificationDate(PUSHLogFileInfo& other)
+{
+    return reverseCompare(modificationDate(), other.modificationDate());
+}
+
+Value PUSHLogFileInfo::fileAttributes() const
+{
+    return fileManager()->attributesOfItemAtPath(filePath_);
+}
+
+std::string PUSHLogFileInfo::description()
+{
+    const Value attributes = fileAttributes();
+    return Value::dictionary({
+                                 { "filePath", Value(filePath_) },
+                                 { "fileName", Value(fileName()) },
+                                 { "fileAttributes", attributes.isDictionary() ? attributes : Value("") },
+                                 { "creationDate", dateText(creationDate()) },
+                                 { "modificationDate", dateText(modificationDate()) },
+                                 { "fileSize", Value(fileSize()) },
+                                 { "age", Value(age()) },
+                                 { "isArchived", Value(isArchived()) },
+                             })
+        .description();
+}
+
 void PUSHLogFileInfo::renameFile(const std::string& newName)
 {
     if (newName == fileName())
@@ -167,6 +220,31 @@ void PUSHLogFileInfo::removeExtendedAttributeWithName(const std::string& name)
 PUSHLogFileManagerDefault::PUSHLogFileManagerDefault(std::optional<std::string> logsDirectory)
     : directory_(logsDirectory ? *logsDirectory : defaultLogsDirectory())
 {
+}
+
+PUSHLogFileManagerDefault::PUSHLogFileManagerDefault(
+    std::optional<std::string> logsDirectory, const std::string& defaultFileProtectionLevel)
+    : PUSHLogFileManagerDefault(std::move(logsDirectory))
+{
+    if (isProtectionClass(defaultFileProtectionLevel))
+        defaultFileProtectionLevel_ = defaultFileProtectionLevel;
+}
+
+bool PUSHLogFileManagerDefault::applicationRunsInBackground()
+{
+    const Value& modes = NSBundle::mainBundle()->objectForInfoDictionaryKey("UIBackgroundModes");
+    for (std::size_t i = 0; i < modes.count(); ++i)
+        if (modes[i].isString() && !modes[i].asString().empty())
+            return true;
+    return false;
+}
+
+std::string PUSHLogFileManagerDefault::protectionForNewFile() const
+{
+    if (defaultFileProtectionLevel_)
+        return *defaultFileProtectionLevel_;
+    return applicationRunsInBackground() ? NSFileProtectionCompleteUntilFirstUserAuthentication
+                                         : NSFileProtectionCompleteUnlessOpen;
 }
 
 std::string PUSHLogFileManagerDefault::defaultLogsDirectory()
@@ -235,9 +313,18 @@ std::vector<PUSHLogFileInfoRef> PUSHLogFileManagerDefault::sortedLogFileInfos() 
     std::vector<PUSHLogFileInfoRef> infos;
     for (const auto& path : unsortedLogFilePaths())
         infos.push_back(PUSHLogFileInfo::logFileWithPath(path));
-    std::stable_sort(infos.begin(), infos.end(),
-        [](const PUSHLogFileInfoRef& a, const PUSHLogFileInfoRef& b) { return a->creationDate() > b->creationDate(); });
+    std::stable_sort(infos.begin(), infos.end(), [](const PUSHLogFileInfoRef& a, const PUSHLogFileInfoRef& b) {
+        return a->reverseCompareByCreationDate(*b) == NSOrderedAscending;
+    });
     return infos;
+}
+
+std::vector<std::string> PUSHLogFileManagerDefault::sortedLogFilePaths() const
+{
+    std::vector<std::string> paths;
+    for (const auto& info : sortedLogFileInfos())
+        paths.push_back(info->filePath());
+    return paths;
 }
 
 std::vector<std::string> PUSHLogFileManagerDefault::sortedLogFileNames() const
@@ -258,7 +345,7 @@ std::string PUSHLogFileManagerDefault::createNewLogFile()
         std::string path = persistence::appendPathComponent(folder, candidate);
         if (fileManager()->fileExistsAtPath(path))
             continue;
-        fileManager()->createFileAtPath(path, Bytes {}, Value::dictionary({ { NSFileProtectionKey, NSFileProtectionCompleteUnlessOpen } }));
+        fileManager()->createFileAtPath(path, Bytes {}, Value::dictionary({ { NSFileProtectionKey, protectionForNewFile() } }));
         deleteOldLogFiles();
         return path;
     }

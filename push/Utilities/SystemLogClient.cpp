@@ -1,7 +1,9 @@
-// The system log client stand-in: records go to the installed sink or to standard error.
+// The system log client: records go to the installed sink or to the system's log (syslog).
 #include "push/Utilities/SystemLogClient.h"
 
-#include <cstdio>
+#include <syslog.h>
+
+#include <cstdlib>
 #include <mutex>
 
 namespace push_utilities {
@@ -40,8 +42,10 @@ bool SystemLogClient::send(const Value& record) const
         sink(ident_, record);
         return true;
     }
-    std::string line = "<" + record["Level"].stringValue() + "> " + record["Message"].stringValue() + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    // The record's levels 2 to 5 are syslog's critical, error, warning and notice.
+    const int level = std::atoi(record["Level"].stringValue().c_str());
+    const int priority = level >= LOG_EMERG && level <= LOG_DEBUG ? level : LOG_NOTICE;
+    ::syslog(LOG_USER | priority, "%s", record["Message"].stringValue().c_str());
     return true;
 }
 

@@ -1,5 +1,6 @@
 // A small system log client: records of string fields ("Level", "Message", "ReadUID") sent
-// through a client. The app's sink writes them to standard error; tests install their own.
+// through a client. Without a sink they go to the system's log (syslog), never to standard
+// error, where the console logger already writes; tests install their own sink.
 #pragma once
 
 #include <functional>
@@ -11,7 +12,7 @@
 namespace push_utilities {
 
 using SystemLogSink = std::function<void(const std::string& ident, const Value& record)>;
-// An empty sink sends records to standard error again. Safe from any thread.
+// An empty sink sends records to the system's log again. Safe from any thread.
 void setSystemLogSink(SystemLogSink sink);
 
 class SystemLogClient {

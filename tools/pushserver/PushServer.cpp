@@ -170,6 +170,13 @@ std::vector<ClientFrame> PushServer::framesWithCommand(std::uint8_t command) con
     return found;
 }
 
+bool PushServer::waitForFrames(std::uint8_t command, std::size_t count, double timeoutSeconds) const
+{
+    std::unique_lock lock(mutex_);
+    return framesArrived_.wait_for(
+        lock, std::chrono::duration<double>(timeoutSeconds), [&] { return commandCounts_[command] >= count; });
+}
+
 std::size_t PushServer::acceptedCount() const
 {
     std::lock_guard lock(mutex_);
@@ -201,6 +208,7 @@ void PushServer::clearFrames()
 {
     std::lock_guard lock(mutex_);
     frames_.clear();
+    commandCounts_ = {};
 }
 
 // The server thread ----------------------------------------------------------------------------
@@ -309,7 +317,9 @@ void PushServer::readFrom(Connection& connection)
         if (frame->uid)
             connection.uid = frame->uid;
         frames_.push_back(*frame);
+        ++commandCounts_[frame->command];
         answer(connection, *frame);
+        framesArrived_.notify_all();
     }
     connection.input.erase(connection.input.begin(), connection.input.begin() + static_cast<std::ptrdiff_t>(used));
 }

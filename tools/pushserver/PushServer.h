@@ -5,6 +5,7 @@
 // connection with a FIN or a reset. Every member may be called from any thread.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -79,6 +80,8 @@ public:
 
     std::vector<ClientFrame> frames() const;
     std::vector<ClientFrame> framesWithCommand(std::uint8_t command) const;
+    // Waits until `count` frames with `command` were received, or the time is up (false).
+    bool waitForFrames(std::uint8_t command, std::size_t count, double timeoutSeconds) const;
     std::size_t acceptedCount() const;
     std::size_t openConnectionCount() const;
     // Connections closed because the client sent a length below the header.
@@ -106,6 +109,7 @@ private:
     int wakeFd_ = -1;
     std::uint16_t port_ = 0;
     mutable std::recursive_mutex mutex_; // recursive: a frame handler may call send()
+    mutable std::condition_variable_any framesArrived_;
     Script script_;
     FrameHandler handler_;
     std::optional<Drop> closeOnAccept_;
@@ -113,6 +117,7 @@ private:
     bool stopping_ = false;
     std::vector<std::unique_ptr<Connection>> connections_;
     std::vector<ClientFrame> frames_;
+    std::array<std::size_t, 256> commandCounts_ {}; // frames_ counted by command
     std::size_t accepted_ = 0;
     std::size_t malformed_ = 0;
     std::size_t clientClosed_ = 0;

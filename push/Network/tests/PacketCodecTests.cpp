@@ -2,8 +2,11 @@
 // hostile lengths, stream framing, and the persisted request id counter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <mutex>
 
+#include "platform/persistence/NSKeyedArchiver.h"
 #include "platform/persistence/NSUserDefaults.h"
 #include "push/Network/PUSHPacketFramer.h"
 #include "push/Network/PUSHPacketReader.h"
@@ -13,6 +16,7 @@
 #include "push/Network/PUSHSessionLink.h"
 #include "push/Utilities/PUSHLog.h"
 #include "testing/TempHome.h"
+#include "testing/push/CapturingLogger.h"
 
 namespace {
 
@@ -48,22 +52,7 @@ Bytes expectedHeader(std::size_t length, std::uint8_t version, std::uint8_t comm
     return x.b;
 }
 
-// Keeps the push log's lines (push code logs synchronously, so a line is here when the call returns).
-class CapturingLogger : public PUSHAbstractLogger {
-public:
-    void logMessage(const PUSHLogMessage& message) override
-    {
-        std::lock_guard lock(mutex);
-        lines.push_back(message.message);
-    }
-    std::vector<std::string> taken()
-    {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-    std::mutex mutex;
-    std::vector<std::string> lines;
-};
+using push_test_support::CapturingLogger;
 
 class PacketCodec : public ::testing::Test {
 protected:
@@ -186,6 +175,42 @@ TEST_F(PacketCodec, TagAliasBodyAndReplacementRule)
     EXPECT_FALSE(tagsOnly->isEqualToRequest(*PUSHHeartbeatRequest::create()));
 }
 
+TEST_F(PacketCodec, TagAliasRequestsSurviveAKeyedArchive)
+{
+    struct Case {
+        const char* name;
+        std::optional<std::vector<std::string>> tags;
+        std::optional<std::string> alias;
+        std::uint64_t type;
+    };
+    const Case cases[] = {
+        { "tags and alias", std::vector<std::string> { "vip", "北京" }, "me", 2 },
+        { "empty tags, no alias", std::vector<std::string> {}, std::nullopt, 1 },
+        { "alias only", std::nullopt, "", 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto request = PUSHSetTagAlias::create();
+        request->setRid(0xFEDCBA9876543211ull);
+        request->setUid(0x8000000000000001ull);
+        request->tags = c.tags;
+        request->alias = c.alias;
+        request->type = c.type;
+        auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(request));
+        ASSERT_TRUE(bytes);
+        auto read = NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).asObject<PUSHSetTagAlias>();
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->rid(), request->rid());
+        EXPECT_EQ(read->uid(), request->uid());
+        EXPECT_EQ(read->version(), 4u);
+        EXPECT_EQ(read->protocolType(), 10u);
+        EXPECT_EQ(read->controlFlag(), request->controlFlag());
+        EXPECT_EQ(read->tags, c.tags);
+        EXPECT_EQ(read->alias, c.alias);
+        EXPECT_EQ(read->type, c.type);
+    }
+}
+
 TEST_F(PacketCodec, ResponsesParseBodiesOnlyOnSuccess)
 {
     auto bytes = Builder::header(1).u16(0).u32(42).u16(3).str("sk").u32(1700000000).done();
@@ -269,10 +294,10 @@ TEST_F(PacketCodec, HostileAndUnknownPacketsAreRefused)
 
     auto ignored = Builder::header(100).done();
     EXPECT_FALSE(PUSHReceivedPacketController::decode(ignored.data(), ignored.size(), error));
-    EXPECT_TRUE(logger->taken().empty());
+    EXPECT_TRUE(logger->lines().empty());
     auto unknown = Builder::header(2).done();
     EXPECT_FALSE(PUSHReceivedPacketController::decode(unknown.data(), unknown.size(), error));
-    auto logs = logger->taken();
+    auto logs = logger->lines();
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_NE(logs[0].find("receive unrecognized command"), std::string::npos);
 
@@ -308,7 +333,7 @@ TEST(PacketFraming, SamePacketsHoweverTheStreamIsSplit)
     EXPECT_EQ(bad.next(packet), push::PacketFramer::Status::BadLength);
 }
 
-TEST(RequestIdCounter, OddIdsWrapAndPersistAcrossInstances)
+TEST(RequestIdCounter, OddIdsWrapAndARestartNeverRepeatsAnIdHandedOut)
 {
     testing_support::TempHome home;
     auto defaults = NSUserDefaults::standardUserDefaults();
@@ -316,18 +341,28 @@ TEST(RequestIdCounter, OddIdsWrapAndPersistAcrossInstances)
     {
         push::RequestIdCounter counter(defaults);
         EXPECT_EQ(counter.next(), 8185u);
-        EXPECT_EQ(counter.storedCounter(), 0u);
+        EXPECT_EQ(counter.next(), 1u);
+        EXPECT_EQ(counter.next(), 3u);
     }
-    NSUserDefaults::resetStandardUserDefaults();
-    push::RequestIdCounter reopened(NSUserDefaults::standardUserDefaults());
-    EXPECT_EQ(reopened.next(), 1u);
-    EXPECT_EQ(reopened.next(), 3u);
 
-    defaults = NSUserDefaults::standardUserDefaults();
-    defaults->setObject(Value(std::uint64_t(7)), push::kSessionIdKey);
-    push::RequestIdCounter seeded(defaults);
-    EXPECT_EQ(seeded.next(), 7u);
-    EXPECT_EQ(defaults->objectForKey(push::kSessionIdKey).unsignedValue(), 8u);
+    // However many ids a process handed out before it ended without a word, the next one
+    // starts past all of them: the stored counter runs a block ahead.
+    for (std::uint64_t used : { 1u, 10u, 63u, 64u, 65u, 200u }) {
+        SCOPED_TRACE(used);
+        defaults->setObject(Value(std::uint64_t(7)), push::kSessionIdKey);
+        std::vector<std::uint64_t> handedOut;
+        {
+            push::RequestIdCounter counter(defaults);
+            for (std::uint64_t i = 0; i < used; ++i)
+                handedOut.push_back(counter.next());
+        }
+        NSUserDefaults::resetStandardUserDefaults(); // a new process reads the file
+        defaults = NSUserDefaults::standardUserDefaults();
+        const std::uint64_t next = push::RequestIdCounter(defaults).next();
+        EXPECT_EQ(std::count(handedOut.begin(), handedOut.end(), next), 0);
+        EXPECT_GT(next, handedOut.back());
+        EXPECT_LE(next, handedOut.back() + 2 * push::RequestIdCounter::kReservedIds);
+    }
 
     defaults->removeObjectForKey(push::kSessionIdKey);
     push::RequestIdCounter fresh(defaults);

@@ -10,6 +10,8 @@
 #include "push/Network/PUSHReceivedPacket.h"
 #include "push/Network/PUSHTcpSocket.h"
 #include "testing/RunLoopPump.h"
+#include "testing/VirtualTime.h"
+#include "testing/push/PushTestSupport.h"
 #include "tools/pushserver/PushServer.h"
 
 using testing_support::runUntil;
@@ -255,6 +257,22 @@ TEST_F(TcpSocket, RefusedPortFailsTheSetupOrTheConnectEvent)
     auto nowhere = PUSHTcpSocket::initWithHost("not an address", 80, recorder);
     EXPECT_FALSE(nowhere->setup());
     EXPECT_FALSE(nowhere->isSetuped());
+}
+
+TEST_F(TcpSocket, ConnectToAnAddressThatNeverAnswersIsGivenUpAfterFiveSeconds)
+{
+    testing_support::VirtualTime clock;
+    push_test_support::UnansweringAddress silent;
+    socket = PUSHTcpSocket::initWithHost("127.0.0.1", silent.port(), recorder);
+    ASSERT_TRUE(socket->setup());
+    EXPECT_EQ(socket->connectionState(), PUSHTcpConnecting);
+    clock.advance(PUSHTcpSocket::kConnectTimeout - 0.5);
+    testing_support::settle(0.2);
+    EXPECT_EQ(socket->connectionState(), PUSHTcpConnecting);
+    clock.advance(0.5);
+    ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
+    EXPECT_FALSE(socket->isSetuped());
+    EXPECT_EQ(recorder->setups, 0);
 }
 
 TEST_F(TcpSocket, FullSendBufferWaitsInsteadOfClosing)

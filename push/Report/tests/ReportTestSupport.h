@@ -23,6 +23,7 @@
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
 #include "testing/httpserver/TestServer.h"
+#include "testing/push/CapturingLogger.h"
 #include "testing/push/PushTestSupport.h"
 
 namespace report_tests {
@@ -42,25 +43,7 @@ public:
     std::atomic<std::uint64_t> rid { 0 };
 };
 
-class CapturingLogger : public PUSHAbstractLogger {
-public:
-    void logMessage(const PUSHLogMessage& message) override
-    {
-        std::lock_guard guard(mutex);
-        lines.push_back(message.message);
-    }
-    bool has(const std::string& text) const { return count(text) > 0; }
-    std::size_t count(const std::string& text) const
-    {
-        std::lock_guard guard(mutex);
-        std::size_t found = 0;
-        for (const auto& line : lines)
-            found += line.find(text) != std::string::npos;
-        return found;
-    }
-    mutable std::mutex mutex;
-    std::vector<std::string> lines;
-};
+using push_test_support::CapturingLogger;
 
 using push_test_support::gunzip;
 

@@ -137,6 +137,20 @@ TEST_F(ReportTransport, UnreachablePrimaryFallsBackOnceToTheBackup)
     EXPECT_TRUE(logger->has("http上报错误:无法连接到主机"));
 }
 
+TEST_F(ReportTransport, BackupEqualToThePrimaryIsTriedOnceAndTheFailureReported)
+{
+    {
+        httpserver::TestServer gone;
+        links.reportEndpoint = gone.url("/v2/report");
+    }
+    relink();
+    defaults->setBackupHttpReportAddress(Value(links.reportEndpoint));
+    PUSHUserLoginReportRequest::create()->send();
+    ASSERT_TRUE(waitForLog("http上报错误:"));
+    EXPECT_EQ(pendingCount(), 1u);
+    EXPECT_EQ(sendingCount(), 0u);
+}
+
 TEST_F(ReportTransport, OfflineSendsNothingAndAStartReturnsTheItems)
 {
     links.networkStatus = [] { return 0; };

@@ -4,6 +4,8 @@
 // codes, the badge reaches the user endpoint, and a second launch reuses the stored identity.
 #include "ServiceTestSupport.h"
 
+#include <future>
+
 #include "push/Client/PUSHPushConfigController.h"
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
 #include "push/Storage/PUSHPage.h"
@@ -11,6 +13,22 @@
 #include "push/Storage/PUSHPageFlowSession.h"
 
 using namespace service_tests;
+
+namespace {
+
+// An application object whose method answers a tags/alias request.
+class AnsweringObject : public NSObject {
+public:
+    void answered(int code, const std::optional<std::set<std::string>>&, const std::string& answeredAlias)
+    {
+        ++calls;
+        alias = std::to_string(code) + "|" + answeredAlias;
+    }
+    int calls = 0;
+    std::string alias;
+};
+
+} // namespace
 
 TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
 {
@@ -33,6 +51,23 @@ TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
     EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
     testing_support::settle(1);
     EXPECT_EQ(framesOf(0), 1u);
+}
+
+TEST_F(ServiceTest, RegistrationIdIsReadWhileTheClientThreadIsBusy)
+{
+    launch();
+    ASSERT_TRUE(waitForLogin());
+    // Hold the client thread until the identifier has been read on this one.
+    auto released = std::make_shared<std::promise<void>>();
+    auto busy = std::make_shared<std::atomic<bool>>(false);
+    push_service::Service::sharedService()->perform([=, wait = released->get_future().share()](PUSHClientController&) {
+        busy->store(true);
+        wait.wait();
+    });
+    ASSERT_TRUE(testing_support::runUntil([&] { return busy->load(); }));
+    const std::string identifier = PUSHService::registrationID();
+    released->set_value();
+    EXPECT_EQ(identifier, "server-registration-id");
 }
 
 TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
@@ -62,6 +97,12 @@ TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
     ASSERT_TRUE(testing_support::runUntil([&] { return framesOf(10) == 3; }));
     testing_support::settle(1);
     EXPECT_EQ(calls, 1) << "a callback without its object is not called";
+
+    // A method of the object is called on that object.
+    auto answering = std::make_shared<AnsweringObject>();
+    PUSHService::setTags(std::nullopt, "alias_4", &AnsweringObject::answered, answering);
+    ASSERT_TRUE(testing_support::runUntil([&] { return answering->calls == 1; }));
+    EXPECT_EQ(answering->alias, "0|alias_4");
 }
 
 TEST_F(ServiceTest, NotificationsAreReportedWithTheirResultCodes)

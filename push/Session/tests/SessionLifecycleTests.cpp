@@ -4,6 +4,7 @@
 #include "SessionTestSupport.h"
 
 #include "platform/persistence/NSUserDefaults.h"
+#include "testing/push/PushTestSupport.h"
 #include "push/Utilities/PUSHUtilities.h"
 
 using namespace session_tests;
@@ -124,6 +125,43 @@ TEST_F(SessionTest, ServerDropClosesAndReconnectsAfterTwoSeconds)
     EXPECT_EQ(server.acceptedCount(), 2u);
 }
 
+TEST_F(SessionTest, AnAcknowledgementAloneDoesNotAnswerRegistrationOrLogin)
+{
+    // The server acknowledges what asks to register or log in and answers nothing more.
+    server.setFrameHandler([](const pushserver::ClientFrame& frame) -> std::optional<std::vector<Bytes>> {
+        if (frame.command != 0 && frame.command != 1)
+            return std::nullopt;
+        return std::vector<Bytes> { pushserver::packets::ack(frame.rid, frame.uid, frame.command, 0, 0, 0) };
+    });
+    for (bool registered : { false, true }) {
+        SCOPED_TRACE(registered);
+        if (registered)
+            identity()->setUidPasswordRegistrationID(1000001, "server-password", "server-registration-id");
+        session.reset();
+        makeSession()->setup();
+        ASSERT_TRUE(waitFor([&] { return framesOf(registered ? 1 : 0) == 1; }));
+        advance(PUSHRequest::kAckTimeout);
+        EXPECT_FALSE(session->isSetup());
+        EXPECT_FALSE(session->isLogin());
+        EXPECT_EQ(retryDelay(), 2);
+    }
+}
+
+TEST_F(SessionTest, AServerThatDropsEveryConnectionIsRetriedWithBackOff)
+{
+    server.setFrameHandler([this](const pushserver::ClientFrame&) -> std::optional<std::vector<Bytes>> {
+        server.drop(pushserver::Drop::Reset);
+        return std::vector<Bytes> {};
+    });
+    makeSession()->setup();
+    for (double delay : { 2, 5, 20, 300 }) {
+        ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
+        ASSERT_EQ(retryDelay(), delay);
+        advance(delay);
+    }
+    EXPECT_EQ(server.acceptedCount(), 5u);
+}
+
 TEST_F(SessionTest, FailedConnectsBackOffTwoFiveTwentyThenThreeHundredAndFiveHundredOffline)
 {
     pointServiceAt({ refusedAddress() });
@@ -145,6 +183,40 @@ TEST_F(SessionTest, FailedConnectsBackOffTwoFiveTwentyThenThreeHundredAndFiveHun
     advance(500);
     ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
     EXPECT_EQ(session->delaySetupTimeIntervalIndex(), 0u);
+}
+
+TEST_F(SessionTest, OtherWorkRunsWhileAConnectWaitsForAnAddressThatNeverAnswers)
+{
+    push_test_support::UnansweringAddress silent;
+    pointServiceAt({ silent.address() });
+    makeSession();
+    // Work queued on the session's thread checks, each time it gets to run, whether a connect
+    // is under way; then it ends that attempt's wait and queues itself again.
+    struct Probe {
+        int ranDuringConnect = 0;
+        bool done = false;
+    };
+    auto probe = std::make_shared<Probe>();
+    std::weak_ptr<PUSHSessionController> weak = session;
+    auto* virtualClock = &clock;
+    std::function<void()> work = [probe, weak, virtualClock, &work] {
+        auto current = weak.lock();
+        if (probe->done || !current)
+            return;
+        auto socket = current->tcpConnectionSocket();
+        if (socket && socket->connectionState() == PUSHTcpConnecting) {
+            ++probe->ranDuringConnect;
+            virtualClock->advance(PUSHSessionController::kTcpConnectWait);
+        }
+        NSRunLoop::currentRunLoop()->performInModes({ NSDefaultRunLoopMode }, work);
+    };
+    NSRunLoop::currentRunLoop()->performInModes({ NSDefaultRunLoopMode }, work);
+    session->setup();
+    probe->done = true;
+    const int ranDuringConnect = probe->ranDuringConnect;
+    EXPECT_GE(ranDuringConnect, 1);
+    EXPECT_FALSE(session->isSetup());
+    EXPECT_EQ(retryDelay(), 2);
 }
 
 TEST_F(SessionTest, CloseAskedForWhileConnectingIsCarriedOutAfterwards)

@@ -33,8 +33,8 @@ TEST_F(SessionTest, RequestIdsRunOddAndSurviveARestartInTheFileCache)
     EXPECT_EQ(session->getRId(0), 1u);
     EXPECT_FALSE(NSUserDefaults::standardUserDefaults()->objectForKey(push::kSessionIdKey));
 
-    startCaches(); // a new process reads it back
-    EXPECT_EQ(push::RequestIdCounter(nullptr).next(), 3u);
+    startCaches(); // a new process reads it back: the rest of the reserved block is skipped
+    EXPECT_EQ(push::RequestIdCounter(nullptr).next(), 125u);
 }
 
 TEST(UdpReport, DatagramIsCountMagicAndJsonAndRefusesWhatTheCountCannotHold)

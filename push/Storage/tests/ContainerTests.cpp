@@ -145,6 +145,21 @@ TEST(MemoryCache, CountFollowsLiveEntries)
     EXPECT_EQ(twin->maxCacheCount(), 4);
 }
 
+TEST(MemoryCache, RemovingAnItemRemovesTheItemsEqualButForTheirTime)
+{
+    auto cache = PUSHMemoryCache::create();
+    const auto item = [](std::int64_t itime, const char* type) {
+        return Value::dictionary({ { "itime", Value(itime) }, { "type", Value(type) } });
+    };
+    cache->setObject(item(1700000000, "launch"), "a");
+    cache->setObject(item(1700000555, "launch"), "b");
+    cache->setObject(item(1700000000, "crash"), "c");
+    cache->removeObject(item(1800000000, "launch"));
+    EXPECT_FALSE(cache->hasObjectForKey("a"));
+    EXPECT_FALSE(cache->hasObjectForKey("b"));
+    EXPECT_TRUE(cache->hasObjectForKey("c"));
+}
+
 TEST(MemoryCache, LowMemoryWarningClearsOnlyWhenAsked)
 {
     auto clearing = PUSHMemoryCache::create();

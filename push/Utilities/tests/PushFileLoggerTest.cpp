@@ -2,9 +2,11 @@
 // log-file names; newline handling; renaming.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/foundation/Clock.h"
+#include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSFileManager.h"
 #include "push/Utilities/PUSHFileLogger.h"
 #include "testing/RunLoopPump.h"
@@ -157,6 +159,57 @@ TEST_F(PushFileLogger, QuotaSparesTheCurrentFile)
     auto names = m.sortedLogFileNames();
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(m.logsDirectory() + "/" + names[0], newer);
+}
+
+TEST_F(PushFileLogger, NewFilesTakeTheGivenProtectionElseOneFitForTheBackground)
+{
+    struct Case {
+        std::optional<std::string> given;
+        bool background;
+        std::string expected;
+    };
+    const Case cases[] = {
+        { NSFileProtectionComplete, true, NSFileProtectionComplete },
+        { NSFileProtectionNone, false, NSFileProtectionNone },
+        { "NoSuchProtection", false, NSFileProtectionCompleteUnlessOpen },
+        { std::nullopt, true, NSFileProtectionCompleteUntilFirstUserAuthentication },
+        { std::nullopt, false, NSFileProtectionCompleteUnlessOpen },
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given.value_or("none") + (c.background ? " in the background" : ""));
+        const std::string bundle = home.pathFor("Bundle" + std::to_string(++index) + ".app");
+        std::filesystem::create_directories(bundle);
+        std::ofstream(bundle + "/Info.plist")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+               "<key>UIBackgroundModes</key><array><string>"
+            << (c.background ? "remote-notification" : "") << "</string></array></dict></plist>\n";
+        NSBundle::setMainBundlePath(bundle);
+        auto m = c.given ? PUSHLogFileManagerDefault(home.pathFor("P"), *c.given) : PUSHLogFileManagerDefault(home.pathFor("P"));
+        EXPECT_EQ(m.defaultFileProtectionLevel().has_value(), c.given && *c.given != "NoSuchProtection");
+        EXPECT_EQ(m.protectionForNewFile(), c.expected);
+        NSBundle::setMainBundlePath("");
+    }
+}
+
+TEST_F(PushFileLogger, InfosCompareLaterFirstAndDescribeAMissingDateAsEmpty)
+{
+    PUSHLogFileManagerDefault m(home.pathFor("C"));
+    auto older = PUSHLogFileInfo::logFileWithPath(m.createNewLogFile());
+    auto newer = PUSHLogFileInfo::logFileWithPath(m.createNewLogFile());
+    NSFileManager::defaultManager()->setAttributes(
+        Value::dictionary({ { NSFileModificationDate, Value::date(1700000000) } }), older->filePath());
+    NSFileManager::defaultManager()->setAttributes(
+        Value::dictionary({ { NSFileModificationDate, Value::date(1700000100) } }), newer->filePath());
+    EXPECT_EQ(newer->reverseCompareByModificationDate(*older), NSOrderedAscending);
+    EXPECT_EQ(older->reverseCompareByModificationDate(*newer), NSOrderedDescending);
+    EXPECT_EQ(older->reverseCompareByModificationDate(*older), NSOrderedSame);
+    EXPECT_EQ(older->reverseCompareByCreationDate(*older), NSOrderedSame);
+
+    older->setIsArchived(true);
+    EXPECT_NE(older->description().find("isArchived = 1"), std::string::npos) << older->description();
+    auto gone = PUSHLogFileInfo::logFileWithPath(m.logsDirectory() + "/gone.log");
+    EXPECT_NE(gone->description().find("creationDate = \"\""), std::string::npos) << gone->description();
 }
 
 TEST_F(PushFileLogger, RenameKeepsThePathWhenTheMoveFails)

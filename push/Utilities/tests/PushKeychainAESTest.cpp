@@ -9,6 +9,7 @@
 #include "push/Utilities/PUSHKeychain.h"
 #include "push/Utilities/PUSHLog.h"
 #include "testing/TempHome.h"
+#include "testing/push/CapturingLogger.h"
 
 namespace {
 
@@ -70,11 +71,7 @@ TEST(PushAES, ContextCipherMatchesOneShotAndRefusesShortKeys)
     EXPECT_FALSE(aes->decrypt(Bytes(17, 0), key, kCCOptionPKCS7Padding | kCCOptionECBMode));
 }
 
-class CapturingLogger : public PUSHAbstractLogger {
-public:
-    void logMessage(const PUSHLogMessage& message) override { lines.push_back(message.message); }
-    std::vector<std::string> lines;
-};
+using push_test_support::CapturingLogger;
 
 class PushKeychain : public ::testing::Test {
 protected:
@@ -103,7 +100,7 @@ TEST_F(PushKeychain, StringsAddThenUpdate)
                   &found),
         errSecSuccess);
     EXPECT_EQ(found[kSecAttrAccessible].asString(), kSecAttrAccessibleAfterFirstUnlockThisDeviceOnly);
-    EXPECT_TRUE(logger->lines.empty()); // reading a missing key is silent
+    EXPECT_TRUE(logger->lines().empty()); // reading a missing key is silent
 }
 
 TEST_F(PushKeychain, PropertyListValuesRoundTrip)
@@ -125,8 +122,8 @@ TEST_F(PushKeychain, PropertyListValuesRoundTrip)
 TEST_F(PushKeychain, RemovalAndUnstorableValues)
 {
     EXPECT_FALSE(store.removeObjectForKey("never"));
-    ASSERT_FALSE(logger->lines.empty());
-    EXPECT_EQ(logger->lines.back(), "PUSHKeychain failed to delete data for key 'never', error: -25300");
+    ASSERT_FALSE(logger->lines().empty());
+    EXPECT_EQ(logger->lines().back(), "PUSHKeychain failed to delete data for key 'never', error: -25300");
     EXPECT_TRUE(store.setObject("keep", "k"));
     // A value that can't be a property list is refused and leaves the item alone.
     EXPECT_FALSE(store.setObject(Value::dictionary({ { "n", Value::null() } }), "k"));
@@ -145,14 +142,14 @@ TEST_F(PushKeychain, KeyedArchivesAreRefusedAndFailuresLogged)
                   nullptr),
         errSecSuccess);
     EXPECT_TRUE(store.objectForKey("archived").isAbsent());
-    EXPECT_EQ(logger->lines.back().rfind("PUSHKeychain failed to decode data for key 'archived'", 0), 0u);
+    EXPECT_EQ(logger->lines().back().rfind("PUSHKeychain failed to decode data for key 'archived'", 0), 0u);
 
     security::injectStatus(security::SecOperation::CopyMatching, errSecInteractionNotAllowed);
     EXPECT_TRUE(store.dataForKey("archived").isAbsent());
-    EXPECT_EQ(logger->lines.back(), "PUSHKeychain failed to retrieve data for key 'archived', error: -25308");
+    EXPECT_EQ(logger->lines().back(), "PUSHKeychain failed to retrieve data for key 'archived', error: -25308");
     security::injectStatus(security::SecOperation::Add, errSecIO);
     EXPECT_FALSE(store.setObject("v", "fresh"));
-    EXPECT_EQ(logger->lines.back(), "PUSHKeychain failed to store data for key 'fresh', error: -36");
+    EXPECT_EQ(logger->lines().back(), "PUSHKeychain failed to store data for key 'fresh', error: -36");
 }
 
 } // namespace

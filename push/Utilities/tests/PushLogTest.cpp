@@ -6,6 +6,10 @@
 #include <future>
 #include <mutex>
 #include <regex>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/threading/NSNotificationCenter.h"
 #include "push/Utilities/PUSHASLLogger.h"
@@ -201,6 +205,60 @@ TEST_F(PushLog, SystemLogRecords)
     EXPECT_EQ(records[0]["Message"].asString(), "one");
     EXPECT_EQ(records[0]["ReadUID"].asString(), std::to_string(::geteuid()));
     EXPECT_EQ(records[1]["Level"].asString(), "5");
+}
+
+TEST_F(PushLog, PushLinesDoNotWaitForTheLoggersAndArriveInOrder)
+{
+    auto gate = std::make_shared<GateLogger>();
+    auto recording = std::make_shared<RecordingLogger>();
+    PUSHLog::addLogger(gate);
+    PUSHLog::addLogger(recording);
+    // Should the line wait for the loggers after all, this opens the gate so that the test
+    // fails instead of hanging.
+    std::promise<void> logged;
+    std::thread watchdog([&gate, done = logged.get_future()] {
+        if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+            gate->release();
+    });
+    PUSHLogInfo("first");
+    bool waited = false;
+    {
+        std::lock_guard lock(gate->mutex);
+        waited = gate->open;
+    }
+    logged.set_value();
+    watchdog.join();
+    EXPECT_FALSE(waited);
+
+    for (int i = 0; i < 50; ++i)
+        PUSHLogDebug("line %d", i);
+    gate->release();
+    PUSHLog::flushLog();
+    const auto lines = recording->snapshot();
+    ASSERT_EQ(lines.size(), 51u);
+    EXPECT_EQ(lines.front(), "first");
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(lines[static_cast<std::size_t>(i) + 1], "line " + std::to_string(i));
+}
+
+TEST_F(PushLog, SystemLogRecordsStayOffStandardError)
+{
+    // The console logger writes to standard error already: the system log must not repeat it.
+    char path[] = "/tmp/push_stderr_XXXXXX";
+    const int capture = ::mkstemp(path);
+    ASSERT_GE(capture, 0);
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(capture, 2);
+    PUSHLog::addLogger(PUSHASLLogger::sharedInstance(), PUSH_LOG_LEVEL_VERBOSE);
+    logLine(PUSH_LOG_FLAG_ERROR, "to the system log only");
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    const off_t written = ::lseek(capture, 0, SEEK_END);
+    ::close(capture);
+    ::unlink(path);
+    EXPECT_EQ(written, 0);
 }
 
 } // namespace

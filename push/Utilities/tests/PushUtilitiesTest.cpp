@@ -9,16 +9,13 @@
 #include "push/Utilities/PUSHLog.h"
 #include "push/Utilities/PUSHUtilities.h"
 #include "testing/TempHome.h"
+#include "testing/push/CapturingLogger.h"
 
 namespace {
 
 using namespace push_utilities;
 
-class CapturingLogger : public PUSHAbstractLogger {
-public:
-    void logMessage(const PUSHLogMessage& message) override { lines.push_back(message.message); }
-    std::vector<std::string> lines; // written on the logger's queue; read after synchronous logging
-};
+using push_test_support::CapturingLogger;
 
 class PushUtilities : public ::testing::Test {
 protected:
@@ -207,15 +204,15 @@ TEST_F(PushUtilities, JSONHelpersLogTheirFailures)
 {
     EXPECT_TRUE(PUSHJSONObject(Bytes {}).isAbsent());
     EXPECT_TRUE(PUSHJSONObject(std::nullopt).isAbsent());
-    EXPECT_TRUE(logger->lines.empty());
+    EXPECT_TRUE(logger->lines().empty());
     std::string text = R"({"a":[1,"x"]})";
     Value parsed = PUSHJSONObject(Bytes(text.begin(), text.end()));
     EXPECT_EQ(parsed["a"][1].asString(), "x");
     EXPECT_TRUE(PUSHJSONObject(Bytes { '{', 'x' }).isAbsent());
-    ASSERT_EQ(logger->lines.size(), 1u);
-    EXPECT_EQ(logger->lines[0].rfind("trans data to obj with error:", 0), 0u);
+    ASSERT_EQ(logger->lines().size(), 1u);
+    EXPECT_EQ(logger->lines()[0].rfind("trans data to obj with error:", 0), 0u);
     EXPECT_FALSE(PUSHJSONData(Value::dictionary({ { "d", Value::date(5) } })));
-    EXPECT_EQ(logger->lines.back(), "serialization unknown type");
+    EXPECT_EQ(logger->lines().back(), "serialization unknown type");
     auto data = PUSHJSONData(Value::dictionary({ { "k", 1 } }));
     ASSERT_TRUE(data);
     EXPECT_EQ(std::string(data->begin(), data->end()), R"({"k":1})");
@@ -237,8 +234,8 @@ TEST_F(PushUtilities, SocketAddressBytes)
 TEST_F(PushUtilities, AlertAndPostingLog)
 {
     PUSHAlert("Title", "Body");
-    ASSERT_FALSE(logger->lines.empty());
-    EXPECT_EQ(logger->lines.back(), "Title\nBody");
+    ASSERT_FALSE(logger->lines().empty());
+    EXPECT_EQ(logger->lines().back(), "Title\nBody");
 }
 
 } // namespace

@@ -1,0 +1,68 @@
+// Tags/alias callbacks given as a method of one of the application's objects, as the
+// application hands them over: the checks made before the request goes out (is there an object,
+// is there a method, is the method one of the object's, can it take the answer) and the
+// invocation that calls the method with the answer. A failed check is reported as a
+// "Push Warning" alert, and the request then goes out without a callback.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <type_traits>
+
+#include "platform/foundation/NSObject.h"
+#include "platform/foundation/Value.h"
+
+namespace push_service {
+
+// The answer's arguments, in the order every callback takes them: result code, tags, alias.
+using TagAliasAnswerTags = std::optional<std::set<std::string>>;
+// Calls the application's callback with an answer as the server gave it (tags as an array of
+// strings or absent, alias as a string or absent).
+using TagAliasInvocation = std::function<void(int, const Value&, const Value&)>;
+
+TagAliasAnswerTags tagsFromAnswer(const Value& tags);
+std::string aliasFromAnswer(const Value& alias);
+
+// validateCallbackMethod: whether a method of T can take the answer's arguments.
+template <class T, class Method> constexpr bool validateCallbackMethod()
+{
+    return std::is_invocable_v<Method T::*, T&, int, const TagAliasAnswerTags&, const std::string&>;
+}
+
+// A callback method without its types: whether an object has it, whether it can take the
+// answer, and the invocation on a given object (only asked for when both hold).
+struct TagAliasCallbackMethod {
+    std::function<bool(const NSObjectRef&)> isImplementedBy;
+    bool takesAnswer = false;
+    std::function<TagAliasInvocation(const NSObjectRef&)> invocationOn;
+};
+
+template <class T, class Method> TagAliasCallbackMethod tagAliasCallbackMethod(Method T::*method)
+{
+    TagAliasCallbackMethod erased;
+    erased.isImplementedBy = [](const NSObjectRef& target) { return std::dynamic_pointer_cast<T>(target) != nullptr; };
+    if constexpr (validateCallbackMethod<T, Method>()) {
+        erased.takesAnswer = true;
+        erased.invocationOn = [method](const NSObjectRef& target) -> TagAliasInvocation {
+            auto object = std::dynamic_pointer_cast<T>(target);
+            return [object, method](int code, const Value& tags, const Value& alias) {
+                std::invoke(method, *object, code, tagsFromAnswer(tags), aliasFromAnswer(alias));
+            };
+        };
+    }
+    return erased;
+}
+
+// Any callable that takes the answer, as a method that every object has.
+TagAliasCallbackMethod tagAliasCallbackFunction(
+    std::function<void(int, const TagAliasAnswerTags&, const std::string&)> callback);
+
+// getTagAliasInvocationWithCallback:target: the invocation of `method` on `target`, or none
+// after the alert that says why (nothing is said when both are missing).
+TagAliasInvocation getTagAliasInvocationWithCallback(
+    const std::optional<TagAliasCallbackMethod>& method, const NSObjectRef& target);
+
+} // namespace push_service

@@ -1,0 +1,91 @@
+// Tags/alias callbacks given as a method of an application object: which ones are refused, with
+// which alert, and that an accepted one is called on its object with the answer.
+#include <gtest/gtest.h>
+
+#include "push/Service/PUSHService.h"
+#include "push/Service/PUSHTagAliasCallback.h"
+#include "testing/push/CapturingLogger.h"
+
+namespace {
+
+using push_service::TagAliasAnswerTags;
+
+class Answering : public NSObject {
+public:
+    void standard(int code, const TagAliasAnswerTags& tags, const std::string& alias)
+    {
+        answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
+    }
+    void byValue(long code, TagAliasAnswerTags tags, std::string alias)
+    {
+        standard(static_cast<int>(code), tags, alias);
+    }
+    void twoArguments(int, const std::string&) { }
+    void reordered(const std::string&, int, const TagAliasAnswerTags&) { }
+    std::string answer;
+};
+
+class Unrelated : public NSObject { };
+
+class TagAliasCallback : public ::testing::Test {
+protected:
+    void SetUp() override { PUSHLog::addLogger(logger); }
+    void TearDown() override
+    {
+        PUSHLog::removeAllLoggers();
+        PUSHLog::flushLog();
+    }
+    std::shared_ptr<push_test_support::CapturingLogger> logger = std::make_shared<push_test_support::CapturingLogger>();
+};
+
+TEST_F(TagAliasCallback, MethodsThatCannotBeCalledWithTheAnswerAreRefusedWithTheirAlert)
+{
+    using push_service::tagAliasCallbackMethod;
+    const std::string invalid = "setTagsAlias callback selector invalid (refers to example in sdk.zip to get "
+                                "standard callback selector implementation)";
+    const std::string notFound
+        = "setTagsAlias callback selector NOT found (callback selector not implemented for target object)";
+    auto answering = std::make_shared<Answering>();
+    struct Case {
+        const char* name;
+        std::optional<push_service::TagAliasCallbackMethod> method;
+        NSObjectRef target;
+        std::string alert; // empty: none
+        bool invoked;
+    };
+    const Case cases[] = {
+        { "standard", tagAliasCallbackMethod(&Answering::standard), answering, "", true },
+        { "arguments it can take", tagAliasCallbackMethod(&Answering::byValue), answering, "", true },
+        { "two arguments", tagAliasCallbackMethod(&Answering::twoArguments), answering, invalid, false },
+        { "reordered", tagAliasCallbackMethod(&Answering::reordered), answering, invalid, false },
+        { "another class's object", tagAliasCallbackMethod(&Answering::standard), std::make_shared<Unrelated>(),
+            notFound, false },
+        { "no object", tagAliasCallbackMethod(&Answering::standard), nullptr,
+            "setTagsAlias callback will NOT be invoked due to nil target", false },
+        { "no method", std::nullopt, answering,
+            "setTagsAlias callback will NOT be invoked due to nil callback selector", false },
+        { "neither", std::nullopt, nullptr, "", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        logger->clear();
+        answering->answer.clear();
+        auto invocation = push_service::getTagAliasInvocationWithCallback(c.method, c.target);
+        EXPECT_EQ(static_cast<bool>(invocation), c.invoked);
+        const auto lines = logger->lines();
+        if (c.alert.empty()) {
+            EXPECT_TRUE(lines.empty());
+        } else {
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_EQ(lines[0], "Push Warning\n" + c.alert);
+        }
+        if (!invocation)
+            continue;
+        invocation(0, Value::array({ Value("vip"), Value("北京") }), Value("alias_1"));
+        EXPECT_EQ(answering->answer, "0|2|alias_1");
+        invocation(6002, Value(), Value());
+        EXPECT_EQ(answering->answer, "6002|99|");
+    }
+}
+
+} // namespace
