@@ -135,6 +135,10 @@ UIImageRef wi_animatedGIFWithData(const Bytes& data)
     if (!source) {
         return nullptr;
     }
+    // Data that ends inside a record is a cut-off file, whatever frames came before the cut.
+    if (CGImageSourceGetStatus(source) == kCGImageStatusUnexpectedEOF) {
+        return nullptr;
+    }
     std::size_t count = CGImageSourceGetCount(source);
     if (count <= 1) {
         return stillImageWithData(data);

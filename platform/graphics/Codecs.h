@@ -28,7 +28,8 @@ struct ImageHeader {
     std::optional<int> orientation; // EXIF orientation, when the file carries one
 };
 
-// A decoded bitmap; `rows` is the number of rows decoded (below the height for a prefix).
+// A decoded bitmap; for a prefix, with the rows decoded so far. Decoders given final data
+// that ends before the image does return none: a cut-off file is not an image.
 struct DecodedImage {
     CGImageRef image;
     bool complete = false;
@@ -71,6 +72,7 @@ struct GifScan {
     std::size_t width = 0, height = 0; // the logical screen
     std::vector<GifFrameInfo> frames;
     int loopCount = -1; // from the application extension, -1 when absent
+    bool truncated = false; // the data ends inside a record
 };
 GifScan scanGif(const std::uint8_t* data, std::size_t size);
 

@@ -92,6 +92,8 @@ CGImageSourceStatus CGImageSource::status()
     bool header = false;
     if (format == ImageFormat::GIF) {
         header = gifScan().valid;
+        if (header && final_ && gifScan().truncated)
+            return kCGImageStatusUnexpectedEOF;
     } else {
         graphics::ImageHeader h;
         header = readHeader(format, data_, h);
@@ -168,6 +170,8 @@ CGImageRef CGImageSource::imageAtIndex(std::size_t index)
             return graphics::decodeWebp(data, size, final_).image;
         return graphics::decodeWebpFrame(data, size, index, nullptr).image;
     case ImageFormat::GIF:
+        if (final_ && index < gifScan().frames.size() && !gifScan().frames[index].complete)
+            return nullptr; // cut off inside the frame
         if (!compositor_)
             compositor_ = std::make_unique<graphics::GifCompositor>(data, size, gifScan());
         return compositor_->frame(index);

@@ -74,6 +74,8 @@ void CGImageSourceUpdateData(const CGImageSourceRef& source, Bytes data, bool fi
 std::size_t CGImageSourceGetCount(const CGImageSourceRef& source);
 // "public.jpeg", "public.png", "com.compuserve.gif", "org.webmproject.webp", "public.tiff", or "".
 std::string CGImageSourceGetType(const CGImageSourceRef& source);
+// From the header (and for GIF the record scan): final GIF data that ends inside a record is
+// kCGImageStatusUnexpectedEOF. A cut-off still image shows only when its bitmap is asked for.
 CGImageSourceStatus CGImageSourceGetStatus(const CGImageSourceRef& source);
 // File properties ({GIF}: loop count); absent when there is nothing to say.
 Value CGImageSourceCopyProperties(const CGImageSourceRef& source, const Value& options = {});
@@ -82,5 +84,6 @@ Value CGImageSourceCopyProperties(const CGImageSourceRef& source, const Value& o
 // 0.1 s) and UnclampedDelayTime when the frame has a graphics-control block.
 // Absent when the frame is unknown (yet).
 Value CGImageSourceCopyPropertiesAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options = {});
-// The frame's bitmap; for a prefix, what has arrived. Null when nothing can be shown.
+// The frame's bitmap; for a prefix, what has arrived. Null when nothing can be shown, and for
+// final data that ends before the frame does.
 CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options = {});

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace graphics {
 
@@ -16,11 +17,13 @@ namespace {
 struct ErrorTrap {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
+    bool missingData; // the entropy decoder wanted bits that were not there
 };
 
 struct MemorySource {
     jpeg_source_mgr pub;
     bool suspend; // a prefix: running out of data suspends instead of ending the image
+    bool ranOut; // the data ended before an end-of-image marker
 };
 
 const JOCTET kFakeEnd[2] = { 0xFF, JPEG_EOI };
@@ -31,7 +34,11 @@ void onError(j_common_ptr cinfo)
     std::longjmp(trap->jump, 1);
 }
 
-void onMessage(j_common_ptr, int) { }
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER)
+        reinterpret_cast<ErrorTrap*>(cinfo->err)->missingData = true;
+}
 void onOutput(j_common_ptr) { }
 void initSource(j_decompress_ptr) { }
 void termSource(j_decompress_ptr) { }
@@ -41,7 +48,8 @@ boolean fillInput(j_decompress_ptr cinfo)
     auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
     if (src->suspend)
         return FALSE;
-    // The data is over: end the image here, as a truncated file would be shown.
+    // The data is over: end the image here, so that the decoder stops cleanly.
+    src->ranOut = true;
     src->pub.next_input_byte = kFakeEnd;
     src->pub.bytes_in_buffer = 2;
     return TRUE;
@@ -156,8 +164,11 @@ bool run(Job& job, CGBitmapLayout& layout, bool final)
     job.pixels->assign(job.bytesPerRow * c.output_height, 0);
     if (!c.buffered_image) {
         readRows(job);
-        job.complete = job.rows == c.output_height && final;
-        return job.rows > 0;
+        // Complete data that stops early is a cut-off file. A baseline file that lacks only its
+        // end marker is whole; a progressive one without it may lack its last scans.
+        bool cutOff = job.source.ranOut && (job.trap.missingData || c.progressive_mode);
+        job.complete = final && job.rows == c.output_height && !cutOff;
+        return final ? job.complete : job.rows > 0;
     }
     // Progressive prefix: take in what has arrived, then show the last complete scan.
     int status;

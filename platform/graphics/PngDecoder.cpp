@@ -188,10 +188,13 @@ DecodedImage decodePng(const std::uint8_t* data, std::size_t size, bool final)
 
     if (!job->started)
         return {};
+    // Data that is all there is but stops before the image ends is a cut-off file, not an image.
+    if (final && !job->ended)
+        return {};
     std::size_t rows = job->interlaced ? (job->lastPass >= 0 ? job->layout.height : 0) : job->rows;
     if (job->ended)
         rows = job->layout.height;
-    if (job->failed && (final || rows == 0) && !job->ended)
+    if (job->failed && rows == 0)
         return {}; // corrupt data, not merely a prefix
     if (rows == 0)
         return {};

@@ -256,11 +256,50 @@ TEST(JpegDecode, BaselinePrefixHoldsOnlyDecodedRows)
     EXPECT_GT(partial->height(), 0u);
     EXPECT_LT(partial->height(), 256u);
     EXPECT_TRUE(near(partial, 2, 2, kRed, 255, 40));
+}
 
-    // The same truncated bytes as final data: the whole height, the rest filled in.
-    CGImageRef whole = decode(half);
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->height(), 256u);
+TEST(ImageSource, FinalDataThatStopsEarlyIsNoImage)
+{
+    JpegOptions noisy;
+    noisy.noisy = true;
+    JpegOptions progressive = noisy;
+    progressive.progressive = true;
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::vector<std::size_t> dropped; // bytes cut from the end (and half the file); each is refused
+        std::size_t harmless; // a cut that still leaves a whole image (0: none)
+    };
+    const Case cases[] = {
+        { "png", makePng(64, 64, { 2, 8 }), { 1, 12, 20 }, 0 },
+        { "interlaced png", makePng(64, 64, { 2, 8, true }), { 1, 12, 20 }, 0 },
+        { "baseline jpeg", makeJpeg(64, 256, noisy), { 100, 2000 }, 2 }, // only its end marker
+        { "progressive jpeg", makeJpeg(64, 64, progressive), { 2, 300 }, 0 },
+        { "gif", makeGif(10, 10, { { 0, 0, 10, 10, 1 } }), { 2, 5 }, 1 }, // only its trailer
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(decode(c.data));
+        std::vector<std::size_t> cuts = c.dropped;
+        cuts.push_back(c.data.size() / 2);
+        for (std::size_t cut : cuts) {
+            SCOPED_TRACE("cut " + std::to_string(cut));
+            ASSERT_LT(cut, c.data.size());
+            EXPECT_FALSE(decode(Bytes(c.data.begin(), c.data.end() - long(cut))));
+        }
+        if (c.harmless > 0) {
+            EXPECT_TRUE(decode(Bytes(c.data.begin(), c.data.end() - long(c.harmless))));
+        }
+    }
+
+    // An animation cut inside its last frame: its complete frames still decode one by one, but
+    // the source says the data ended early, and the cut frame gives nothing.
+    Bytes gif = makeGif(10, 10, { { 0, 0, 10, 10, 1 }, { 0, 0, 10, 10, 2 } });
+    auto cut = CGImageSourceCreateWithData(Bytes(gif.begin(), gif.end() - 4));
+    EXPECT_EQ(CGImageSourceGetStatus(cut), kCGImageStatusUnexpectedEOF);
+    EXPECT_TRUE(CGImageSourceCreateImageAtIndex(cut, 0));
+    EXPECT_FALSE(CGImageSourceCreateImageAtIndex(cut, 1));
+    EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(gif)), kCGImageStatusComplete);
 }
 
 TEST(JpegDecode, ProgressivePrefixShowsCompleteScansAtFullSize)
