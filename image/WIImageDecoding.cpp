@@ -2,6 +2,8 @@
 // and key scales.
 #include "image/WIImageDecoding.h"
 #include "platform/graphics/Context.h"
+#include "platform/persistence/FileIO.h"
+#include "platform/persistence/NSBundle.h"
 
 namespace {
 constexpr double kDefaultFrameDuration = 0.1;
@@ -161,6 +163,24 @@ UIImageRef wi_animatedGIFWithData(const Bytes& data)
         duration = static_cast<double>(frames.size()) * kDefaultFrameDuration;
     }
     return UIImage::animatedImageWithImages(std::move(frames), duration);
+}
+
+UIImageRef wi_animatedGIFNamed(const std::string& name)
+{
+    auto bundle = NSBundle::mainBundle();
+    auto gifNamed = [&](const std::string& resource) -> std::optional<Bytes> {
+        auto path = bundle ? bundle->pathForResource(resource, "gif") : std::nullopt;
+        return path ? persistence::dataWithContentsOfFile(*path) : std::nullopt;
+    };
+    if (graphics::mainScreenScale() > 1.0) {
+        if (auto data = gifNamed(name + "@2x")) {
+            return wi_animatedGIFWithData(*data);
+        }
+    }
+    if (auto data = gifNamed(name)) {
+        return wi_animatedGIFWithData(*data);
+    }
+    return UIImage::imageNamed(name);
 }
 
 UIImageRef wi_animatedImageByScalingAndCroppingToSize(const UIImageRef& image, CGSize size)

@@ -18,6 +18,9 @@ UIImageOrientation wi_exifOrientationToiOSOrientation(long exifOrientation);
 
 // UIImage(GIF)
 UIImageRef wi_animatedGIFWithData(const Bytes& data);
+// The main bundle's "<name>@2x.gif" on a screen of scale above 1, else "<name>.gif"; when neither
+// can be read, the named image (UIImage::imageNamed) of that name.
+UIImageRef wi_animatedGIFNamed(const std::string& name);
 float wi_frameDurationAtIndex(std::size_t index, const CGImageSourceRef& source);
 UIImageRef wi_animatedImageByScalingAndCroppingToSize(const UIImageRef& image, CGSize size);
 

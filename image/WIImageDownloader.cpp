@@ -2,6 +2,24 @@
 #include "image/WIImageDownloader.h"
 #include "platform/network/NSURLCredential.h"
 #include "platform/threading/Dispatch.h"
+#include "platform/threading/NSNotificationCenter.h"
+
+namespace {
+std::mutex indicatorClassMutex;
+std::function<std::shared_ptr<WINetworkActivityIndicator>()>& indicatorClass()
+{
+    static auto* shared = new std::function<std::shared_ptr<WINetworkActivityIndicator>()>();
+    return *shared;
+}
+} // namespace
+
+namespace image {
+void setNetworkActivityIndicatorClass(std::function<std::shared_ptr<WINetworkActivityIndicator>()> sharedActivityIndicator)
+{
+    std::lock_guard lock(indicatorClassMutex);
+    indicatorClass() = std::move(sharedActivityIndicator);
+}
+} // namespace image
 
 void WIImageDownloadToken::cancel()
 {
@@ -16,8 +34,43 @@ std::shared_ptr<WIImageDownloader> WIImageDownloader::sharedDownloader()
     return shared;
 }
 
+void WIImageDownloader::initializeClass()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::function<std::shared_ptr<WINetworkActivityIndicator>()> shared;
+        {
+            std::lock_guard lock(indicatorClassMutex);
+            shared = indicatorClass();
+        }
+        auto indicator = shared ? shared() : nullptr;
+        if (!indicator) {
+            return;
+        }
+        auto center = NSNotificationCenter::defaultCenter();
+        std::weak_ptr<WINetworkActivityIndicator> weak = indicator;
+        center->removeObserver(indicator.get(), WIImageDownloadStartNotification);
+        center->addObserver(indicator.get(), weak,
+            [weak](const std::shared_ptr<NSNotification>&) {
+                if (auto strong = weak.lock()) {
+                    strong->startActivity();
+                }
+            },
+            WIImageDownloadStartNotification);
+        center->removeObserver(indicator.get(), WIImageDownloadStopNotification);
+        center->addObserver(indicator.get(), weak,
+            [weak](const std::shared_ptr<NSNotification>&) {
+                if (auto strong = weak.lock()) {
+                    strong->stopActivity();
+                }
+            },
+            WIImageDownloadStopNotification);
+    });
+}
+
 std::shared_ptr<WIImageDownloader> WIImageDownloader::create()
 {
+    initializeClass();
     return std::shared_ptr<WIImageDownloader>(new WIImageDownloader());
 }
 

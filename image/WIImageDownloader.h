@@ -25,6 +25,21 @@ using WIOperationFactory = std::function<std::shared_ptr<WIImageDownloaderOperat
 
 class WIImageDownloader;
 
+// A network-activity indicator: the downloader's start and stop notifications drive it when the
+// process has one (see image::setNetworkActivityIndicatorClass).
+class WINetworkActivityIndicator {
+public:
+    virtual ~WINetworkActivityIndicator() = default;
+    virtual void startActivity() = 0;
+    virtual void stopActivity() = 0;
+};
+
+namespace image {
+// Gives the process the class "WINetworkActivityIndicator": `sharedActivityIndicator` answers
+// its shared instance. The downloader class looks for it once, at its first use.
+void setNetworkActivityIndicatorClass(std::function<std::shared_ptr<WINetworkActivityIndicator>()> sharedActivityIndicator);
+} // namespace image
+
 // One requester's place in a download. `operation()` is the download it started, or null when
 // it joined one already running.
 class WIImageDownloadToken final : public WIImageOperation {
@@ -88,6 +103,7 @@ private:
         std::vector<Requester> requesters;
     };
     WIImageDownloader();
+    static void initializeClass();
     std::shared_ptr<WIImageDownloaderOperation> makeOperation(const NSURL& url, WIDownloadOptions options);
     void removeRequester(const std::string& url, std::uint64_t id);
     void operationProgress(const std::string& url, std::int64_t received, std::int64_t expected);

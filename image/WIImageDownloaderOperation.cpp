@@ -309,10 +309,13 @@ void WIImageDownloaderOperation::deliverPartialImage()
         bytes = *imageData_;
         completed = completedBlock_;
     }
-    auto source = CGImageSourceCreateWithData(bytes);
-    if (!source) {
+    const std::int64_t received = std::int64_t(bytes.size());
+    if (bytes.empty()) {
         return;
     }
+    // The bytes so far are a prefix: the source shows what has arrived of it.
+    auto source = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(source, std::move(bytes), false);
     if (width_ + height_ == 0) {
         Value properties = CGImageSourceCopyPropertiesAtIndex(source, 0);
         if (properties) {
@@ -322,7 +325,7 @@ void WIImageDownloaderOperation::deliverPartialImage()
             orientation_ = orientationFromPropertyValue(orientation.isNumber() ? long(orientation.integerValue()) : 1);
         }
     }
-    if (width_ + height_ == 0 || std::int64_t(bytes.size()) >= expectedSize_) {
+    if (width_ + height_ == 0 || received >= expectedSize_) {
         return;
     }
     // Headers only, or a claimed size over the pixel cap: nothing to show yet.

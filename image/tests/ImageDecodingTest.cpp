@@ -1,6 +1,9 @@
-// Content types, GIF frames and timing, key scales and force decoding.
+// Content types, GIF frames and timing, GIFs by name, key scales and force decoding.
 #include "image/WIImageDecoding.h"
 #include "image/tests/ImageTestSupport.h"
+#include "platform/persistence/FileIO.h"
+#include "platform/persistence/NSBundle.h"
+#include "platform/persistence/NSFileManager.h"
 
 namespace {
 Bytes bytesOf(std::initializer_list<int> values)
@@ -94,4 +97,33 @@ TEST(WIImageDecoding, AspectFillScalesEveryFrame)
     EXPECT_EQ(scaled->images()[0]->size().width, 50);
     EXPECT_EQ(scaled->duration(), 0.4);
     EXPECT_EQ(wi_animatedImageByScalingAndCroppingToSize(animated, CGSizeMake(0, 0)), animated);
+}
+
+TEST(WIImageDecoding, AnimatedGIFByNamePrefersTheScaleVariantThenFallsBackToTheNamedImage)
+{
+    testing_support::TempHome home;
+    std::string bundle = home.pathFor("Bundle");
+    NSFileManager::defaultManager()->createDirectoryAtPath(bundle, true);
+    persistence::writeToFile(image_test::twoFrameGif(10, 10), bundle + "/spin@2x.gif", true);
+    Bytes still = image_test::twoFrameGif(10, 10);
+    persistence::writeToFile(Bytes(still.begin(), still.begin() + 19 + 8 + 15), bundle + "/spin.gif", true);
+    persistence::writeToFile(UIImagePNGRepresentation(image_test::makeImage(3, 3, true)), bundle + "/logo.png", true);
+    NSBundle::setMainBundlePath(bundle);
+    graphics::setResourceResolver([&](const std::string& relative) { return bundle + "/" + relative; });
+    double screen = graphics::mainScreenScale();
+
+    graphics::setMainScreenScale(2);
+    ASSERT_TRUE(wi_animatedGIFNamed("spin"));
+    EXPECT_EQ(wi_animatedGIFNamed("spin")->images().size(), 2u);
+    graphics::setMainScreenScale(1);
+    ASSERT_TRUE(wi_animatedGIFNamed("spin"));
+    EXPECT_TRUE(wi_animatedGIFNamed("spin")->images().empty()); // the one-frame file
+    UIImageRef logo = wi_animatedGIFNamed("logo");
+    ASSERT_TRUE(logo);
+    EXPECT_EQ(logo->size().width * logo->scale(), 3);
+    EXPECT_FALSE(wi_animatedGIFNamed("absent"));
+
+    graphics::setMainScreenScale(screen);
+    graphics::setResourceResolver(nullptr);
+    NSBundle::setMainBundlePath("");
 }

@@ -250,3 +250,39 @@ TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
         }));
     EXPECT_TRUE(called);
 }
+
+namespace {
+// In a fresh process: gives it the indicator class, runs a success and a failure, prints the counts.
+[[noreturn]] void runIndicatorScenario()
+{
+    struct Counter : WINetworkActivityIndicator {
+        std::atomic<int> starts { 0 };
+        std::atomic<int> stops { 0 };
+        void startActivity() override { ++starts; }
+        void stopActivity() override { ++stops; }
+    };
+    testing_support::runUntil([] { return true; }, 0.01);
+    testing_support::TempHome home;
+    auto counter = std::make_shared<Counter>();
+    image::setNetworkActivityIndicatorClass([counter] { return counter; });
+    httpserver::TestServer server;
+    server.on("/a.png", image_test::imageReply(image_test::pngBody(4, 4)));
+    server.on("/b.png", Reply::text("gone", 404));
+    auto downloader = WIImageDownloader::create();
+    Outcome ok, missing;
+    downloader->downloadImageWithURL(NSURL::URLWithString(server.url("/a.png")), 0, {}, ok.completion());
+    downloader->downloadImageWithURL(NSURL::URLWithString(server.url("/b.png")), 0, {}, missing.completion());
+    image_test::waitFor([&] { return ok.finished && missing.finished && counter->stops == 2; });
+    testing_support::settle(0.1);
+    std::fprintf(stderr, "starts %d stops %d\n", counter->starts.load(), counter->stops.load());
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+} // namespace
+
+TEST(WINetworkActivityIndicatorHook, FollowsDownloadsWhenTheProcessHasTheClass)
+{
+    // The hook runs once, at the downloader class's first use: a fresh process shows it.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(runIndicatorScenario(), ::testing::ExitedWithCode(0), "starts 2 stops 2");
+}
