@@ -24,6 +24,11 @@ inline constexpr const char* kCGImagePropertyColorModelRGB = "RGB";
 inline constexpr const char* kCGImagePropertyColorModelGray = "Gray";
 inline constexpr const char* kCGImagePropertyColorModelCMYK = "CMYK";
 
+// Thumbnail options: the longest side in pixels, and whether to make it from the image itself
+// (always so here: files carry no thumbnails of their own that are read).
+inline constexpr const char* kCGImageSourceThumbnailMaxPixelSize = "kCGImageSourceThumbnailMaxPixelSize";
+inline constexpr const char* kCGImageSourceCreateThumbnailFromImageAlways = "kCGImageSourceCreateThumbnailFromImageAlways";
+
 enum CGImageSourceStatus : int {
     kCGImageStatusUnexpectedEOF = -5,
     kCGImageStatusInvalidData = -4,
@@ -51,7 +56,8 @@ public:
     CGImageSourceStatus status();
     Value properties();
     Value propertiesAtIndex(std::size_t index);
-    CGImageRef imageAtIndex(std::size_t index);
+    // maxSide 0: full size.
+    CGImageRef imageAtIndex(std::size_t index, std::size_t maxSide = 0);
 
 private:
     void reset();
@@ -87,3 +93,7 @@ Value CGImageSourceCopyPropertiesAtIndex(const CGImageSourceRef& source, std::si
 // The frame's bitmap; for a prefix, what has arrived. Null when nothing can be shown, and for
 // final data that ends before the frame does.
 CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options = {});
+// The frame decoded to fit kCGImageSourceThumbnailMaxPixelSize on its longer side, aspect kept
+// (never enlarged; full size without that option), in Cairo's layout when it was shrunk. Large
+// JPEG, PNG and WebP images are shrunk while they decode, so the full-size bitmap is never held.
+CGImageRef CGImageSourceCreateThumbnailAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options);
