@@ -92,6 +92,7 @@ WIImageCache::WIImageCache(const std::string& ns, const std::optional<std::strin
     ioQueue_ = dispatch_queue_create("com.vorlasken.WIImageCache", DISPATCH_QUEUE_SERIAL);
     memCache_ = AutoPurgeCache::create();
     memCache_->setName(fullNamespace);
+    memCache_->setTotalCostLimit(kDefaultMaxMemoryCost);
     diskCachePath_ = directory ? persistence::appendPathComponent(*directory, fullNamespace) : makeDiskCachePath(ns);
 }
 
@@ -194,8 +195,8 @@ void WIImageCache::storeImage(const UIImageRef& image, const std::string& key, b
     storeImage(image, true, std::nullopt, key, toDisk);
 }
 
-void WIImageCache::storeImage(const UIImageRef& image, bool recalculate, const std::optional<Bytes>& imageData,
-    const std::string& key, bool toDisk)
+void WIImageCache::storeImage(
+    const UIImageRef& image, bool recalculate, std::optional<Bytes> imageData, const std::string& key, bool toDisk)
 {
     if (!image || key.empty()) {
         return;
@@ -205,10 +206,9 @@ void WIImageCache::storeImage(const UIImageRef& image, bool recalculate, const s
         return;
     }
     auto self = shared_from_this();
-    dispatch_async(ioQueue_, [self, image, recalculate, imageData, key] {
-        std::optional<Bytes> data = imageData;
+    dispatch_async(ioQueue_, [self, image, recalculate, data = std::move(imageData), key]() mutable {
         if (recalculate || !data) {
-            data = encodedData(image, imageData);
+            data = encodedData(image, data);
         }
         if (!data || data->empty()) {
             return;

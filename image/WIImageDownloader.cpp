@@ -1,5 +1,6 @@
 // The downloader: request building, the queue and its order, and the requesters of each URL.
 #include "image/WIImageDownloader.h"
+#include <algorithm>
 #include "platform/network/NSURLCredential.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -169,6 +170,7 @@ std::shared_ptr<WIImageDownloaderOperation> WIImageDownloader::makeOperation(con
     }
     *holder = operation.get();
     operation->setShouldDecompressImages(shouldDecompressImages_);
+    operation->setMaxBodySize(maxBodySize_);
     if (!username_.empty() && !password_.empty()) {
         operation->setCredential(NSURLCredential::credentialWithUser(username_, password_, NSURLCredentialPersistenceForSession));
     }
@@ -276,10 +278,14 @@ void WIImageDownloader::operationCompleted(const std::string& url, const WIImage
             URLCallbacks_.erase(found);
         }
     }
-    for (const auto& requester : requesters) {
-        if (requester.completed) {
-            requester.completed(image, data, error, finished);
+    // Every requester but the last gets a copy of the body; the last gets the body itself.
+    for (std::size_t i = 0; i < requesters.size(); ++i) {
+        if (!requesters[i].completed) {
+            continue;
         }
+        bool last = std::none_of(requesters.begin() + long(i) + 1, requesters.end(),
+            [](const Requester& later) { return bool(later.completed); });
+        requesters[i].completed(image, last ? std::move(data) : data, error, finished);
     }
 }
 

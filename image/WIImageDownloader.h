@@ -80,6 +80,9 @@ public:
 
     bool shouldDecompressImages() const { return shouldDecompressImages_; }
     void setShouldDecompressImages(bool value) { shouldDecompressImages_ = value; }
+    // The largest body each new download accepts (WIDefaultMaxImageBodySize unless changed).
+    std::int64_t maxBodySize() const { return maxBodySize_; }
+    void setMaxBodySize(std::int64_t bytes) { maxBodySize_ = bytes; }
     double downloadTimeout() const { return downloadTimeout_; }
     void setDownloadTimeout(double seconds) { downloadTimeout_ = seconds; }
     WIDownloadOrder executionOrder() const { return executionOrder_; }
@@ -112,6 +115,7 @@ private:
     void operationCancelled(const std::string& url, const WIImageDownloaderOperation* operation);
 
     bool shouldDecompressImages_ = true;
+    std::int64_t maxBodySize_ = WIDefaultMaxImageBodySize;
     double downloadTimeout_ = 15.0;
     WIDownloadOrder executionOrder_ = WIDownloadOrderFIFO;
     std::string username_;

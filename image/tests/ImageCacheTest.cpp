@@ -353,3 +353,17 @@ TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTh
     EXPECT_FALSE(files->fileExistsAtPath(big));
     EXPECT_TRUE(onDisk("entry"));
 }
+
+TEST_F(WIImageCacheTest, TheMemoryTierIsBoundedByDefault)
+{
+    // Costs are pixel counts: five 2048 × 2048 images are more than a fresh cache keeps.
+    ASSERT_GT(cache->maxMemoryCost(), 0u);
+    for (int i = 0; i < 5; ++i) {
+        CGImageRef grey = CGImageCreate(2048, 2048, 8, 8, 2048, CGColorSpaceCreateDeviceGray(), kCGImageAlphaNone,
+            Bytes(std::size_t(2048) * 2048, std::uint8_t(i)));
+        cache->storeImage(UIImage::imageWithCGImage(grey), "big" + std::to_string(i), false);
+    }
+    EXPECT_LE(cache->memCache()->totalCost(), cache->maxMemoryCost());
+    EXPECT_LT(cache->memCache()->count(), 5u);
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big4")); // the newest stays
+}

@@ -1,4 +1,6 @@
-// Content types, GIF frames and timing, GIFs by name, key scales and force decoding.
+// Content types, GIF frames and timing, GIFs by name, the decoding budget, key scales and
+// force decoding.
+#include <cairo.h>
 #include "image/WIImageDecoding.h"
 #include "image/tests/ImageTestSupport.h"
 #include "platform/persistence/FileIO.h"
@@ -82,6 +84,9 @@ TEST(WIImageDecoding, ForceDecodeRedrawsOnlyOpaqueBitmaps)
     EXPECT_EQ(decoded->size().width, 5);
     EXPECT_EQ(decoded->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
 
+    // The decoded copy is the one drawing uses: no second copy of its pixels for Cairo.
+    EXPECT_EQ(cairo_image_surface_get_data(decoded->CGImage()->cairoSurface()), decoded->CGImage()->pixels()->data());
+
     UIImageRef withAlpha = image_test::makeImage(10, 6, true);
     EXPECT_EQ(decodedImageWithImage(withAlpha), withAlpha);
     UIImageRef animated = wi_imageWithData(image_test::twoFrameGif(5, 5));
@@ -126,4 +131,31 @@ TEST(WIImageDecoding, AnimatedGIFByNamePrefersTheScaleVariantThenFallsBackToTheN
     graphics::setMainScreenScale(screen);
     graphics::setResourceResolver(nullptr);
     NSBundle::setMainBundlePath("");
+}
+
+TEST(WIImageDecoding, ImagesOverTheBudgetDecodeSmallerKeepingTheirShape)
+{
+    std::size_t budget = image::decodePixelBudget();
+    image::setDecodePixelBudget(64 * 64);
+    struct Case {
+        const char* name;
+        Bytes data;
+    };
+    const Case cases[] = {
+        { "png", ascii(image_test::pngBody(256, 128)) },
+        { "jpeg", ascii(image_test::jpegBody(256, 128)) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UIImageRef image = wi_imageWithData(c.data);
+        ASSERT_TRUE(image);
+        std::size_t w = image->CGImage()->width(), h = image->CGImage()->height();
+        EXPECT_LE(w * h, 64u * 64u);
+        EXPECT_GE(w * h, 64u * 64u * 9 / 10);
+        EXPECT_NEAR(double(w) / double(h), 2.0, 0.05);
+    }
+    UIImageRef fits = wi_imageWithData(ascii(image_test::pngBody(60, 60)));
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->CGImage()->width(), 60u);
+    image::setDecodePixelBudget(budget);
 }

@@ -251,6 +251,35 @@ TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
     EXPECT_TRUE(called);
 }
 
+TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum)
+{
+    // An announced length over the default bound (20 MiB) fails before any body is sent.
+    auto held = std::make_shared<Gate>();
+    server.on("/announced.png", Reply(200, "x").contentType("image/png").contentLength(21u << 20).waitBeforeBody(held));
+    // Without a length, the body fails once it grows past the bound.
+    server.on("/endless.png",
+        Reply(200).contentType("image/png").body(std::uint64_t(64) << 10, httpserver::repeating("0123456789")).chunked(4096));
+    server.on("/small.png", image_test::imageReply(image_test::pngBody(4, 4)));
+    Outcome announced;
+    downloader->downloadImageWithURL(url("/announced.png"), 0, {}, announced.completion());
+    ASSERT_TRUE(image_test::waitFor([&] { return announced.finished.load(); }));
+    EXPECT_FALSE(held->isOpen());
+    held->open();
+
+    downloader->setMaxBodySize(16 << 10);
+    Outcome endless, small;
+    downloader->downloadImageWithURL(url("/endless.png"), 0, {}, endless.completion());
+    downloader->downloadImageWithURL(url("/small.png"), 0, {}, small.completion());
+    ASSERT_TRUE(image_test::waitFor([&] { return endless.finished && small.finished; }));
+    for (Outcome* failed : { &announced, &endless }) {
+        ASSERT_TRUE(failed->error);
+        EXPECT_EQ(failed->error->domain(), NSURLErrorDomain);
+        EXPECT_EQ(failed->error->code(), -1103);
+        EXPECT_FALSE(failed->image);
+    }
+    EXPECT_TRUE(small.image);
+}
+
 namespace {
 // In a fresh process: gives it the indicator class, runs a success and a failure, prints the counts.
 [[noreturn]] void runIndicatorScenario()
