@@ -318,6 +318,9 @@ void WIImageDownloaderOperation::connectionDidReceiveData(
     bool tooLong = false;
     {
         std::lock_guard lock(lock_);
+        if (finished_) {
+            return; // failed already (too long); the connection is being cancelled
+        }
         if (!imageData_) {
             imageData_.emplace();
         }
