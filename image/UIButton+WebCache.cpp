@@ -10,17 +10,11 @@ std::string backgroundKey(UIControlState state) { return "UIButtonBackgroundImag
 std::string urlKey(UIControlState state) { return "UIButtonImageURL" + std::to_string(state); }
 const std::string kHighlightedKey = "highlightedImage";
 
-std::shared_ptr<NSError> nilURLError()
-{
-    return NSError::errorWithDomain(
-        WIImageErrorDomain, -1, Value::dictionary({ { NSLocalizedDescriptionKey, "Trying to load a nil url" } }));
-}
-
 void reportNilURL(const WIViewCompletion& completed)
 {
     image::runOnMainAsync([completed] {
         if (completed) {
-            completed(nullptr, nilURLError(), WICacheSourceNone, std::nullopt);
+            completed(nullptr, image::nilURLError(), WICacheSourceNone, std::nullopt);
         }
     });
 }

@@ -9,12 +9,6 @@ namespace {
 const std::string kImageLoadKey = "UIImageViewImageLoad";
 const std::string kAnimationImagesKey = "UIImageViewAnimationImages";
 
-std::shared_ptr<NSError> nilURLError()
-{
-    return NSError::errorWithDomain(
-        WIImageErrorDomain, -1, Value::dictionary({ { NSLocalizedDescriptionKey, "Trying to load a nil url" } }));
-}
-
 std::vector<WIImageOperationRef> takeOperations(const std::shared_ptr<UIView>& view, const std::string& key)
 {
     std::vector<WIImageOperationRef> taken;
@@ -102,16 +96,21 @@ void wi_setImageWithURL(const std::shared_ptr<UIImageView>& view, const std::opt
         });
     }
     if (!url) {
-        image::runOnMainAsync([completed] {
+        image::runOnMainAsync([weak, completed] {
+            removeActivityIndicator(weak.lock());
             if (completed) {
-                completed(nullptr, nilURLError(), WICacheSourceNone, std::nullopt);
+                completed(nullptr, image::nilURLError(), WICacheSourceNone, std::nullopt);
             }
         });
         return;
     }
+    if (showActivityIndicatorView(view)) {
+        addActivityIndicator(view);
+    }
     auto operation = WIImageManager::sharedManager()->downloadImageWithURL(url, options, std::move(progress),
         [weak, options, placeholder, completed](UIImageRef image, std::shared_ptr<NSError> error, WICacheSource source,
             bool finished, std::optional<NSURL> imageURL) {
+            removeActivityIndicator(weak.lock());
             if (weak.expired()) {
                 return;
             }

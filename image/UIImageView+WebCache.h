@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include "image/WIImageTypes.h"
+#include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIImageView.h"
 
 class UIView;
@@ -32,6 +33,17 @@ std::optional<NSURL> wi_imageURL(const std::shared_ptr<UIImageView>& view);
 void wi_setAnimationImagesWithURLs(const std::shared_ptr<UIImageView>& view, const std::vector<NSURL>& urls);
 void wi_cancelCurrentImageLoad(const std::shared_ptr<UIImageView>& view);
 void wi_cancelCurrentAnimationImagesLoad(const std::shared_ptr<UIImageView>& view);
+
+// The activity indicator a load shows while it runs, when the view asks for one. It is added
+// centred in the view (and kept centred as the view resizes) and spins until the load reports.
+void setShowActivityIndicatorView(const std::shared_ptr<UIImageView>& view, bool show);
+bool showActivityIndicatorView(const std::shared_ptr<UIImageView>& view);
+void setIndicatorStyle(const std::shared_ptr<UIImageView>& view, UIActivityIndicatorViewStyle style);
+UIActivityIndicatorViewStyle getIndicatorStyle(const std::shared_ptr<UIImageView>& view);
+std::shared_ptr<UIActivityIndicatorView> activityIndicator(const std::shared_ptr<UIImageView>& view);
+void setActivityIndicator(const std::shared_ptr<UIImageView>& view, std::shared_ptr<UIActivityIndicatorView> indicator);
+void addActivityIndicator(const std::shared_ptr<UIImageView>& view);
+void removeActivityIndicator(const std::shared_ptr<UIImageView>& view);
 
 // UIImageView(PZWebCache): options retry-failed | low-priority.
 void setImageURL(const std::shared_ptr<UIImageView>& view, const std::optional<NSURL>& url, const UIImageRef& placeholder);

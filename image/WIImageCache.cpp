@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
+#include "image/ImageCacheFiles.h"
 #include "image/WIImageDecoding.h"
 #include "platform/foundation/Clock.h"
 #include "platform/persistence/AppHome.h"
@@ -79,6 +80,9 @@ std::shared_ptr<WIImageCache> WIImageCache::initWithNamespace(
 {
     std::shared_ptr<WIImageCache> cache(new WIImageCache(ns, directory));
     cache->registerForApplicationEvents();
+    // Writes killed part-way (the process ended) leave temporaries nothing else would remove.
+    std::string path = cache->diskCachePath_;
+    dispatch_async(cache->ioQueue_, [path] { image::removeStaleTemporaries(path, foundation::clock::now()); });
     return cache;
 }
 
@@ -88,6 +92,7 @@ WIImageCache::WIImageCache(const std::string& ns, const std::optional<std::strin
     ioQueue_ = dispatch_queue_create("com.vorlasken.WIImageCache", DISPATCH_QUEUE_SERIAL);
     memCache_ = AutoPurgeCache::create();
     memCache_->setName(fullNamespace);
+    memCache_->setTotalCostLimit(kDefaultMaxMemoryCost);
     diskCachePath_ = directory ? persistence::appendPathComponent(*directory, fullNamespace) : makeDiskCachePath(ns);
 }
 
@@ -190,8 +195,8 @@ void WIImageCache::storeImage(const UIImageRef& image, const std::string& key, b
     storeImage(image, true, std::nullopt, key, toDisk);
 }
 
-void WIImageCache::storeImage(const UIImageRef& image, bool recalculate, const std::optional<Bytes>& imageData,
-    const std::string& key, bool toDisk)
+void WIImageCache::storeImage(
+    const UIImageRef& image, bool recalculate, std::optional<Bytes> imageData, const std::string& key, bool toDisk)
 {
     if (!image || key.empty()) {
         return;
@@ -201,10 +206,9 @@ void WIImageCache::storeImage(const UIImageRef& image, bool recalculate, const s
         return;
     }
     auto self = shared_from_this();
-    dispatch_async(ioQueue_, [self, image, recalculate, imageData, key] {
-        std::optional<Bytes> data = imageData;
+    dispatch_async(ioQueue_, [self, image, recalculate, data = std::move(imageData), key]() mutable {
         if (recalculate || !data) {
-            data = encodedData(image, imageData);
+            data = encodedData(image, data);
         }
         if (!data || data->empty()) {
             return;
@@ -214,8 +218,7 @@ void WIImageCache::storeImage(const UIImageRef& image, bool recalculate, const s
             files->createDirectoryAtPath(self->diskCachePath_, true);
         }
         std::string path = self->defaultCachePathForKey(key);
-        // Written to a temporary file and renamed, so readers never see half a file.
-        if (!files->createFileAtPath(path, *data)) {
+        if (!image::writeCacheFile(path, *data)) {
             return;
         }
         if (self->shouldDisableiCloud_) {
@@ -361,18 +364,15 @@ void WIImageCache::cleanDisk(WINoParamsBlock completion)
 {
     auto self = shared_from_this();
     dispatch_async(ioQueue_, [self, completion] {
-        double expiration = foundation::clock::now() - double(self->maxCacheAge_);
+        double now = foundation::clock::now();
+        image::removeStaleTemporaries(self->diskCachePath_, now);
+        double expiration = now - double(self->maxCacheAge_);
         std::vector<FileFacts> kept;
         std::uint64_t size = 0;
         std::error_code error;
+        // Every file counts, dot-files included: they take disk space like any entry.
         fs::recursive_directory_iterator walk(self->diskCachePath_, error);
         for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
-            if (isHidden(walk->path())) {
-                if (walk->is_directory(error)) {
-                    walk.disable_recursion_pending();
-                }
-                continue;
-            }
             auto facts = factsOf(walk->path());
             if (!facts) {
                 continue;

@@ -19,6 +19,9 @@ using WICheckCacheCompletion = std::function<void(bool isInCache)>;
 using WINoParamsBlock = std::function<void()>;
 using WICalculateSize = std::function<void(std::uint64_t fileCount, std::uint64_t totalSize)>;
 
+// The memory tier's cost limit unless changed: costs are pixel counts, so 16 megapixels.
+inline constexpr std::uint64_t kDefaultMaxMemoryCost = 16u << 20;
+
 class WIImageCache : public std::enable_shared_from_this<WIImageCache> {
 public:
     static std::shared_ptr<WIImageCache> sharedImageCache();
@@ -36,8 +39,9 @@ public:
     std::string defaultCachePathForKey(const std::string& key) const;
     static std::string cachedFileNameForKey(const std::string& key);
 
-    void storeImage(const UIImageRef& image, bool recalculate, const std::optional<Bytes>& imageData,
-        const std::string& key, bool toDisk);
+    // The data (moved in when it can be) is written as it is unless recalculated.
+    void storeImage(const UIImageRef& image, bool recalculate, std::optional<Bytes> imageData, const std::string& key,
+        bool toDisk);
     void storeImage(const UIImageRef& image, const std::string& key, bool toDisk = true);
 
     void removeImageForKey(const std::string& key, bool fromDisk = true, WINoParamsBlock completion = {});
@@ -72,6 +76,8 @@ public:
     void setMaxCacheAge(std::int64_t seconds) { maxCacheAge_ = seconds; }
     std::uint64_t maxCacheSize() const { return maxCacheSize_; }
     void setMaxCacheSize(std::uint64_t bytes) { maxCacheSize_ = bytes; }
+    // Pixels the memory tier holds at most (its total cost limit); 16 megapixels, 64 MiB of
+    // 32-bit pixels, unless changed. 0 means no limit.
     std::uint64_t maxMemoryCost() const { return memCache_->totalCostLimit(); }
     void setMaxMemoryCost(std::uint64_t cost) { memCache_->setTotalCostLimit(cost); }
     std::uint64_t maxMemoryCountLimit() const { return memCache_->countLimit(); }

@@ -1,7 +1,41 @@
 // Image decoding helpers of the image stack: content type, orientation, GIF frames, force decode
 // and key scales.
 #include "image/WIImageDecoding.h"
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include "platform/graphics/Context.h"
+#include "platform/persistence/FileIO.h"
+#include "platform/persistence/NSBundle.h"
+
+namespace image {
+namespace {
+std::atomic<std::size_t> pixelBudget { 2048 * 2048 };
+} // namespace
+
+std::size_t decodePixelBudget() { return pixelBudget.load(); }
+void setDecodePixelBudget(std::size_t pixels) { pixelBudget.store(std::max<std::size_t>(1, pixels)); }
+
+CGImageRef decodeWithinBudget(const CGImageSourceRef& source, std::size_t index)
+{
+    Value properties = CGImageSourceCopyPropertiesAtIndex(source, index);
+    double width = properties[kCGImagePropertyPixelWidth].doubleValue();
+    double height = properties[kCGImagePropertyPixelHeight].doubleValue();
+    const double budget = double(decodePixelBudget());
+    if (width * height <= budget) {
+        return CGImageSourceCreateImageAtIndex(source, index);
+    }
+    // The longer side that keeps width × height within the budget.
+    double longer = std::max(width, height), shorter = std::min(width, height);
+    auto side = std::max(1.0, std::floor(longer * std::sqrt(budget / (width * height))));
+    while (side > 1 && side * std::max(1.0, std::round(shorter * side / longer)) > budget) {
+        --side;
+    }
+    return CGImageSourceCreateThumbnailAtIndex(source, index,
+        Value::dictionary({ { kCGImageSourceThumbnailMaxPixelSize, side },
+            { kCGImageSourceCreateThumbnailFromImageAlways, true } }));
+}
+} // namespace image
 
 namespace {
 constexpr double kDefaultFrameDuration = 0.1;
@@ -13,7 +47,7 @@ UIImageRef stillImageWithData(const Bytes& data)
     if (!source) {
         return nullptr;
     }
-    CGImageRef bitmap = CGImageSourceCreateImageAtIndex(source, 0);
+    CGImageRef bitmap = image::decodeWithinBudget(source, 0);
     if (!bitmap) {
         return nullptr;
     }
@@ -135,6 +169,10 @@ UIImageRef wi_animatedGIFWithData(const Bytes& data)
     if (!source) {
         return nullptr;
     }
+    // Data that ends inside a record is a cut-off file, whatever frames came before the cut.
+    if (CGImageSourceGetStatus(source) == kCGImageStatusUnexpectedEOF) {
+        return nullptr;
+    }
     std::size_t count = CGImageSourceGetCount(source);
     if (count <= 1) {
         return stillImageWithData(data);
@@ -142,7 +180,7 @@ UIImageRef wi_animatedGIFWithData(const Bytes& data)
     std::vector<UIImageRef> frames;
     double duration = 0;
     for (std::size_t index = 0; index < count; ++index) {
-        CGImageRef bitmap = CGImageSourceCreateImageAtIndex(source, index);
+        CGImageRef bitmap = image::decodeWithinBudget(source, index);
         // A frame that yields no bitmap is left out, with its time.
         if (!bitmap) {
             continue;
@@ -157,6 +195,24 @@ UIImageRef wi_animatedGIFWithData(const Bytes& data)
         duration = static_cast<double>(frames.size()) * kDefaultFrameDuration;
     }
     return UIImage::animatedImageWithImages(std::move(frames), duration);
+}
+
+UIImageRef wi_animatedGIFNamed(const std::string& name)
+{
+    auto bundle = NSBundle::mainBundle();
+    auto gifNamed = [&](const std::string& resource) -> std::optional<Bytes> {
+        auto path = bundle ? bundle->pathForResource(resource, "gif") : std::nullopt;
+        return path ? persistence::dataWithContentsOfFile(*path) : std::nullopt;
+    };
+    if (graphics::mainScreenScale() > 1.0) {
+        if (auto data = gifNamed(name + "@2x")) {
+            return wi_animatedGIFWithData(*data);
+        }
+    }
+    if (auto data = gifNamed(name)) {
+        return wi_animatedGIFWithData(*data);
+    }
+    return UIImage::imageNamed(name);
 }
 
 UIImageRef wi_animatedImageByScalingAndCroppingToSize(const UIImageRef& image, CGSize size)
@@ -206,21 +262,26 @@ UIImageRef decodedImageWithImage(const UIImageRef& image)
         || alpha == kCGImageAlphaLast || alpha == kCGImageAlphaFirst) {
         return image;
     }
-    std::size_t width = bitmap->width();
-    std::size_t height = bitmap->height();
-    CGColorSpaceRef space = bitmap->colorSpace();
-    CGColorSpaceModel model = CGColorSpaceGetModel(space);
-    if (model == kCGColorSpaceModelUnknown || model == kCGColorSpaceModelMonochrome || model == kCGColorSpaceModelIndexed) {
-        space = CGColorSpaceCreateDeviceRGB();
+    if (graphics::isCairoLayout(bitmap->layout())) {
+        return image; // decoded already, in the layout drawing uses
     }
-    CGContextRef context = CGBitmapContextCreate(
-        nullptr, width, height, bitmap->bitsPerComponent(), 0, space, kCGImageAlphaPremultipliedFirst);
-    // Layouts no context takes (CMYK, odd depths) are drawn as they are.
-    if (!context) {
+    CGColorSpaceModel model = CGColorSpaceGetModel(bitmap->colorSpace());
+    bool drawable = model == kCGColorSpaceModelUnknown || model == kCGColorSpaceModelMonochrome
+        || model == kCGColorSpaceModelIndexed || model == kCGColorSpaceModelRGB;
+    // Layouts a bitmap context would not take (CMYK, 16 bits) are drawn as they are.
+    if (!drawable || bitmap->bitsPerComponent() != 8) {
         return image;
     }
-    CGContextDrawImage(context, CGRectMake(0, 0, double(width), double(height)), bitmap);
-    CGImageRef decoded = CGBitmapContextCreateImage(context);
+    // Drawing an opaque bitmap unscaled into a premultiplied-first RGB context gives each pixel
+    // in that layout: written straight into the one new bitmap, with no context in between.
+    const std::size_t width = bitmap->width(), height = bitmap->height();
+    auto pixels = std::make_shared<Bytes>(width * height * 4);
+    for (std::size_t y = 0; y < height; ++y) {
+        bitmap->copyRowARGB32(y, reinterpret_cast<std::uint32_t*>(pixels->data() + y * width * 4));
+    }
+    CGBitmapLayout layout { width, height, 8, 32, width * 4, CGColorSpaceCreateDeviceRGB(),
+        CGBitmapInfo(kCGImageAlphaPremultipliedFirst) | kCGBitmapByteOrder32Host };
+    CGImageRef decoded = CGImage::create(std::move(layout), std::move(pixels));
     if (!decoded) {
         return image;
     }

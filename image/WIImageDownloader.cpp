@@ -1,7 +1,26 @@
 // The downloader: request building, the queue and its order, and the requesters of each URL.
 #include "image/WIImageDownloader.h"
+#include <algorithm>
 #include "platform/network/NSURLCredential.h"
 #include "platform/threading/Dispatch.h"
+#include "platform/threading/NSNotificationCenter.h"
+
+namespace {
+std::mutex indicatorClassMutex;
+std::function<std::shared_ptr<WINetworkActivityIndicator>()>& indicatorClass()
+{
+    static auto* shared = new std::function<std::shared_ptr<WINetworkActivityIndicator>()>();
+    return *shared;
+}
+} // namespace
+
+namespace image {
+void setNetworkActivityIndicatorClass(std::function<std::shared_ptr<WINetworkActivityIndicator>()> sharedActivityIndicator)
+{
+    std::lock_guard lock(indicatorClassMutex);
+    indicatorClass() = std::move(sharedActivityIndicator);
+}
+} // namespace image
 
 void WIImageDownloadToken::cancel()
 {
@@ -16,8 +35,43 @@ std::shared_ptr<WIImageDownloader> WIImageDownloader::sharedDownloader()
     return shared;
 }
 
+void WIImageDownloader::initializeClass()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::function<std::shared_ptr<WINetworkActivityIndicator>()> shared;
+        {
+            std::lock_guard lock(indicatorClassMutex);
+            shared = indicatorClass();
+        }
+        auto indicator = shared ? shared() : nullptr;
+        if (!indicator) {
+            return;
+        }
+        auto center = NSNotificationCenter::defaultCenter();
+        std::weak_ptr<WINetworkActivityIndicator> weak = indicator;
+        center->removeObserver(indicator.get(), WIImageDownloadStartNotification);
+        center->addObserver(indicator.get(), weak,
+            [weak](const std::shared_ptr<NSNotification>&) {
+                if (auto strong = weak.lock()) {
+                    strong->startActivity();
+                }
+            },
+            WIImageDownloadStartNotification);
+        center->removeObserver(indicator.get(), WIImageDownloadStopNotification);
+        center->addObserver(indicator.get(), weak,
+            [weak](const std::shared_ptr<NSNotification>&) {
+                if (auto strong = weak.lock()) {
+                    strong->stopActivity();
+                }
+            },
+            WIImageDownloadStopNotification);
+    });
+}
+
 std::shared_ptr<WIImageDownloader> WIImageDownloader::create()
 {
+    initializeClass();
     return std::shared_ptr<WIImageDownloader>(new WIImageDownloader());
 }
 
@@ -116,6 +170,7 @@ std::shared_ptr<WIImageDownloaderOperation> WIImageDownloader::makeOperation(con
     }
     *holder = operation.get();
     operation->setShouldDecompressImages(shouldDecompressImages_);
+    operation->setMaxBodySize(maxBodySize_);
     if (!username_.empty() && !password_.empty()) {
         operation->setCredential(NSURLCredential::credentialWithUser(username_, password_, NSURLCredentialPersistenceForSession));
     }
@@ -223,10 +278,14 @@ void WIImageDownloader::operationCompleted(const std::string& url, const WIImage
             URLCallbacks_.erase(found);
         }
     }
-    for (const auto& requester : requesters) {
-        if (requester.completed) {
-            requester.completed(image, data, error, finished);
+    // Every requester but the last gets a copy of the body; the last gets the body itself.
+    for (std::size_t i = 0; i < requesters.size(); ++i) {
+        if (!requesters[i].completed) {
+            continue;
         }
+        bool last = std::none_of(requesters.begin() + long(i) + 1, requesters.end(),
+            [](const Requester& later) { return bool(later.completed); });
+        requesters[i].completed(image, last ? std::move(data) : data, error, finished);
     }
 }
 

@@ -25,6 +25,21 @@ using WIOperationFactory = std::function<std::shared_ptr<WIImageDownloaderOperat
 
 class WIImageDownloader;
 
+// A network-activity indicator: the downloader's start and stop notifications drive it when the
+// process has one (see image::setNetworkActivityIndicatorClass).
+class WINetworkActivityIndicator {
+public:
+    virtual ~WINetworkActivityIndicator() = default;
+    virtual void startActivity() = 0;
+    virtual void stopActivity() = 0;
+};
+
+namespace image {
+// Gives the process the class "WINetworkActivityIndicator": `sharedActivityIndicator` answers
+// its shared instance. The downloader class looks for it once, at its first use.
+void setNetworkActivityIndicatorClass(std::function<std::shared_ptr<WINetworkActivityIndicator>()> sharedActivityIndicator);
+} // namespace image
+
 // One requester's place in a download. `operation()` is the download it started, or null when
 // it joined one already running.
 class WIImageDownloadToken final : public WIImageOperation {
@@ -65,6 +80,9 @@ public:
 
     bool shouldDecompressImages() const { return shouldDecompressImages_; }
     void setShouldDecompressImages(bool value) { shouldDecompressImages_ = value; }
+    // The largest body each new download accepts (WIDefaultMaxImageBodySize unless changed).
+    std::int64_t maxBodySize() const { return maxBodySize_; }
+    void setMaxBodySize(std::int64_t bytes) { maxBodySize_ = bytes; }
     double downloadTimeout() const { return downloadTimeout_; }
     void setDownloadTimeout(double seconds) { downloadTimeout_ = seconds; }
     WIDownloadOrder executionOrder() const { return executionOrder_; }
@@ -88,6 +106,7 @@ private:
         std::vector<Requester> requesters;
     };
     WIImageDownloader();
+    static void initializeClass();
     std::shared_ptr<WIImageDownloaderOperation> makeOperation(const NSURL& url, WIDownloadOptions options);
     void removeRequester(const std::string& url, std::uint64_t id);
     void operationProgress(const std::string& url, std::int64_t received, std::int64_t expected);
@@ -96,6 +115,7 @@ private:
     void operationCancelled(const std::string& url, const WIImageDownloaderOperation* operation);
 
     bool shouldDecompressImages_ = true;
+    std::int64_t maxBodySize_ = WIDefaultMaxImageBodySize;
     double downloadTimeout_ = 15.0;
     WIDownloadOrder executionOrder_ = WIDownloadOrderFIFO;
     std::string username_;

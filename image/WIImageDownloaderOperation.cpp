@@ -1,12 +1,14 @@
 // The download operation: the connection's life on its thread's run loop, status checks,
 // partial and final decoding, authentication answers, cancellation and notifications.
 #include "image/WIImageDownloaderOperation.h"
+#include <cmath>
 #include "image/WIImageDecoding.h"
 #include "image/WIImageManager.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/ImageSource.h"
 #include "platform/network/NSURLCache.h"
 #include "platform/network/NSURLResponse.h"
+#include "platform/network/URLError.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
@@ -237,18 +239,48 @@ void WIImageDownloaderOperation::cancelInternal()
     reset();
 }
 
+namespace {
+std::shared_ptr<NSError> tooLongError(const std::shared_ptr<NSURLRequest>& request)
+{
+    Value info = Value::dictionary({ { NSLocalizedDescriptionKey, "The image is larger than the largest size allowed" } });
+    if (request->URL()) {
+        info.set(NSURLErrorFailingURLStringErrorKey, request->URL()->absoluteString());
+    }
+    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, info);
+}
+} // namespace
+
+void WIImageDownloaderOperation::failTransfer(
+    const std::shared_ptr<NSURLConnection>& connection, std::shared_ptr<NSError> error)
+{
+    if (connection) {
+        connection->cancel();
+    }
+    WIDownloadCompletion completed = endTransfer(false);
+    if (completed) {
+        completed(nullptr, std::nullopt, std::move(error), true);
+    }
+    setCompletionBlock(nullptr);
+    done();
+}
+
 void WIImageDownloaderOperation::connectionDidReceiveResponse(
     const std::shared_ptr<NSURLConnection>& connection, const std::shared_ptr<NSURLResponse>& response)
 {
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     std::int64_t status = http ? http->statusCode() : 0;
     if (!http || (status < 400 && status != 304)) {
+        // An announced length over the bound fails at once, before any of the body is held.
+        if (response->expectedContentLength() > maxBodySize_) {
+            failTransfer(connection, tooLongError(request_));
+            return;
+        }
         WIDownloadProgress progress;
         {
             std::lock_guard lock(lock_);
             expectedSize_ = response->expectedContentLength() > 0 ? response->expectedContentLength() : 0;
             imageData_.emplace();
-            imageData_->reserve(std::size_t(std::min<std::int64_t>(expectedSize_, 16 << 20)));
+            imageData_->reserve(std::size_t(std::min(expectedSize_, maxBodySize_)));
             response_ = response;
             progress = progressBlock_;
         }
@@ -277,16 +309,29 @@ void WIImageDownloaderOperation::connectionDidReceiveResponse(
     done();
 }
 
-void WIImageDownloaderOperation::connectionDidReceiveData(const std::shared_ptr<NSURLConnection>&, const Bytes& data)
+void WIImageDownloaderOperation::connectionDidReceiveData(
+    const std::shared_ptr<NSURLConnection>& connection, const Bytes& data)
 {
     std::int64_t received = 0;
     WIDownloadProgress progress;
     bool partial = false;
+    bool tooLong = false;
     {
         std::lock_guard lock(lock_);
+        if (finished_) {
+            return; // failed already (too long); the connection is being cancelled
+        }
         if (!imageData_) {
             imageData_.emplace();
         }
+        tooLong = std::int64_t(imageData_->size() + data.size()) > maxBodySize_;
+    }
+    if (tooLong) {
+        failTransfer(connection, tooLongError(request_));
+        return;
+    }
+    {
+        std::lock_guard lock(lock_);
         imageData_->insert(imageData_->end(), data.begin(), data.end());
         received = std::int64_t(imageData_->size());
         progress = progressBlock_;
@@ -309,10 +354,13 @@ void WIImageDownloaderOperation::deliverPartialImage()
         bytes = *imageData_;
         completed = completedBlock_;
     }
-    auto source = CGImageSourceCreateWithData(bytes);
-    if (!source) {
+    const std::int64_t received = std::int64_t(bytes.size());
+    if (bytes.empty()) {
         return;
     }
+    // The bytes so far are a prefix: the source shows what has arrived of it.
+    auto source = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(source, std::move(bytes), false);
     if (width_ + height_ == 0) {
         Value properties = CGImageSourceCopyPropertiesAtIndex(source, 0);
         if (properties) {
@@ -322,22 +370,25 @@ void WIImageDownloaderOperation::deliverPartialImage()
             orientation_ = orientationFromPropertyValue(orientation.isNumber() ? long(orientation.integerValue()) : 1);
         }
     }
-    if (width_ + height_ == 0 || std::int64_t(bytes.size()) >= expectedSize_) {
+    if (width_ + height_ == 0 || received >= expectedSize_) {
         return;
     }
-    // Headers only, or a claimed size over the pixel cap: nothing to show yet.
-    CGImageRef partialBitmap = CGImageSourceCreateImageAtIndex(source, 0);
+    // Headers only, or a claimed size over the pixel cap: nothing to show yet. A large image
+    // shows smaller, within the decoding budget, as its final decode will.
+    CGImageRef partialBitmap = image::decodeWithinBudget(source, 0);
     if (!partialBitmap || !graphics::pixelCountAllowed(width_, height_)) {
         return;
     }
+    const std::size_t shownWidth = partialBitmap->width();
+    const std::size_t shownHeight = std::max<std::size_t>(
+        1, std::size_t(std::llround(double(height_) * double(shownWidth) / double(width_))));
     std::size_t partialHeight = partialBitmap->height();
     CGImageRef bitmap = partialBitmap;
-    CGContextRef context = CGBitmapContextCreate(
-        nullptr, width_, height_, 8, width_ * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst);
+    CGContextRef context = CGBitmapContextCreate(nullptr, shownWidth, shownHeight, 8, shownWidth * 4,
+        CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst);
     if (context) {
-        // The rows that arrived sit at the top of the full-size picture.
-        CGContextDrawImage(context,
-            CGRectMake(0, 0, double(width_), double(partialHeight)), partialBitmap);
+        // The rows that arrived sit at the top of the whole picture.
+        CGContextDrawImage(context, CGRectMake(0, 0, double(shownWidth), double(partialHeight)), partialBitmap);
         if (CGImageRef drawn = CGBitmapContextCreateImage(context)) {
             bitmap = drawn;
         }
@@ -375,8 +426,10 @@ void WIImageDownloaderOperation::connectionDidFinishLoading(const std::shared_pt
     }
     std::optional<Bytes> data;
     {
+        // Taken, not copied: the body is held once from the first byte to the cache.
         std::lock_guard lock(lock_);
-        data = imageData_;
+        data = std::move(imageData_);
+        imageData_.reset();
     }
     if (completed) {
         if ((options_ & WIDownloadIgnoreCachedResponse) && responseFromCached_) {
@@ -390,7 +443,7 @@ void WIImageDownloaderOperation::connectionDidFinishLoading(const std::shared_pt
             if (size.width == 0 || size.height == 0) {
                 completed(nullptr, std::nullopt, imageError("Downloaded image has 0 pixels"), true);
             } else {
-                completed(image, data, nullptr, true);
+                completed(image, std::move(data), nullptr, true);
             }
         } else {
             completed(nullptr, std::nullopt, imageError("Image data is nil"), true);
@@ -403,12 +456,7 @@ void WIImageDownloaderOperation::connectionDidFinishLoading(const std::shared_pt
 void WIImageDownloaderOperation::connectionDidFailWithError(
     const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSError>& error)
 {
-    WIDownloadCompletion completed = endTransfer(false);
-    if (completed) {
-        completed(nullptr, std::nullopt, error, true);
-    }
-    setCompletionBlock(nullptr);
-    done();
+    failTransfer(nullptr, error);
 }
 
 std::shared_ptr<NSCachedURLResponse> WIImageDownloaderOperation::connectionWillCacheResponse(

@@ -26,6 +26,9 @@ using WIDownloadCompletion
     = std::function<void(UIImageRef image, std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished)>;
 using WIDownloadCancelled = std::function<void()>;
 
+// The largest image body a download accepts unless changed: 20 MiB.
+inline constexpr std::int64_t WIDefaultMaxImageBodySize = 20 << 20;
+
 // Never destroyed: threads that outlive main() may still post them.
 inline const std::string& WIImageDownloadStartNotification = *new std::string("WIImageDownloadStartNotification");
 inline const std::string& WIImageDownloadReceiveResponseNotification = *new std::string("WIImageDownloadReceiveResponseNotification");
@@ -48,6 +51,10 @@ public:
     WIDownloadOptions options() const { return options_; }
     bool shouldDecompressImages() const { return shouldDecompressImages_; }
     void setShouldDecompressImages(bool value) { shouldDecompressImages_ = value; }
+    // A body longer than this (announced or received) fails the download with NSURLErrorDomain
+    // NSURLErrorDataLengthExceedsMaximum (-1103) before more of it is held.
+    std::int64_t maxBodySize() const { return maxBodySize_; }
+    void setMaxBodySize(std::int64_t bytes) { maxBodySize_ = bytes; }
     bool shouldUseCredentialStorage() const { return shouldUseCredentialStorage_; }
     void setShouldUseCredentialStorage(bool value) { shouldUseCredentialStorage_ = value; }
     std::shared_ptr<NSURLCredential> credential() const;
@@ -82,6 +89,8 @@ private:
     // Ends the transfer under the lock and hands back the completion to call outside it.
     WIDownloadCompletion endTransfer(bool postFinish);
     void deliverPartialImage();
+    // Ends the transfer with `error` for every requester: stop notification, run loop stopped.
+    void failTransfer(const std::shared_ptr<NSURLConnection>& connection, std::shared_ptr<NSError> error);
     std::string cacheKey() const;
 
     mutable std::recursive_mutex lock_;
@@ -92,6 +101,7 @@ private:
     WIDownloadCancelled cancelBlock_;
     bool shouldDecompressImages_ = true;
     bool shouldUseCredentialStorage_ = true;
+    std::int64_t maxBodySize_ = WIDefaultMaxImageBodySize;
     std::shared_ptr<NSURLCredential> credential_;
     bool executing_ = false;
     bool finished_ = false;

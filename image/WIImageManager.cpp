@@ -333,12 +333,12 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
             } else if (transform) {
                 auto self = shared_from_this();
                 dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0),
-                    [self, operation, url, key, completed, image, data, finished, toDisk, delegate] {
+                    [self, operation, url, key, completed, image, data = std::move(data), finished, toDisk, delegate]() mutable {
                         UIImageRef transformed = delegate->imageManagerTransformDownloadedImage(*self, image, url);
                         if (transformed && finished) {
                             bool changed = transformed != image;
                             self->imageCache_->storeImage(
-                                transformed, changed, changed ? std::nullopt : data, key, toDisk);
+                                transformed, changed, changed ? std::nullopt : std::move(data), key, toDisk);
                         }
                         image::runOnMainSync([&] {
                             if (!operation->isCancelled() && completed) {
@@ -348,7 +348,7 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
                     });
             } else {
                 if (image && finished) {
-                    imageCache_->storeImage(image, false, data, key, toDisk);
+                    imageCache_->storeImage(image, false, std::move(data), key, toDisk);
                 }
                 report(image, nullptr);
             }

@@ -55,6 +55,16 @@ void WIImagePrefetcher::prefetchURLs(std::vector<NSURL> urls, WIPrefetcherProgre
     }
 }
 
+void WIImagePrefetcher::startPrefetchingAtIndex(std::size_t index) { startPrefetchingAtIndex(index, generation_); }
+
+void WIImagePrefetcher::reportStatus()
+{
+    if (auto delegate = delegate_.lock()) {
+        std::uint64_t total = prefetchURLs_.size();
+        delegate->imagePrefetcherDidFinish(*this, total - skippedCount_, skippedCount_);
+    }
+}
+
 void WIImagePrefetcher::startPrefetchingAtIndex(std::size_t index, std::uint64_t generation)
 {
     if (generation != generation_ || index >= prefetchURLs_.size()) {
@@ -92,7 +102,7 @@ void WIImagePrefetcher::urlFinished(std::size_t index, std::uint64_t generation,
     }
     if (total > requestedCount_) {
         std::weak_ptr<WIImagePrefetcher> weak = weak_from_this();
-        dispatch_async(dispatch_get_main_queue(), [weak, generation] {
+        dispatch_async(prefetcherQueue_, [weak, generation] {
             if (auto strong = weak.lock()) {
                 strong->startPrefetchingAtIndex(std::size_t(strong->requestedCount_), generation);
             }
@@ -102,9 +112,7 @@ void WIImagePrefetcher::urlFinished(std::size_t index, std::uint64_t generation,
     if (finishedCount_ != requestedCount_) {
         return;
     }
-    if (auto delegate = delegate_.lock()) {
-        delegate->imagePrefetcherDidFinish(*this, total - skippedCount_, skippedCount_);
-    }
+    reportStatus();
     if (auto done = std::exchange(completionBlock_, nullptr)) {
         done(finishedCount_, skippedCount_);
     }

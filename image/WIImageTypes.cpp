@@ -21,4 +21,10 @@ void runOnMainAsync(std::function<void()> block)
     }
     dispatch_async(dispatch_get_main_queue(), std::move(block));
 }
+
+std::shared_ptr<NSError> nilURLError()
+{
+    return NSError::errorWithDomain(
+        WIImageErrorDomain, -1, Value::dictionary({ { NSLocalizedDescriptionKey, "Trying to load a nil url" } }));
+}
 } // namespace image

@@ -54,4 +54,6 @@ namespace image {
 void runOnMainSync(const std::function<void()>& block);
 // Runs `block` on the main thread: at once when already there, else asynchronously.
 void runOnMainAsync(std::function<void()> block);
+// The error every view load reports for a missing URL: code -1, "Trying to load a nil url".
+std::shared_ptr<NSError> nilURLError();
 } // namespace image

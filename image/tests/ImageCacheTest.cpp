@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <future>
 #include <sys/stat.h>
+#include <atomic>
+#include <dlfcn.h>
 #include "image/WIImageCache.h"
 #include "image/tests/ImageTestSupport.h"
 #include "platform/persistence/NSFileManager.h"
@@ -10,6 +12,21 @@
 #include "platform/threading/NSThread.h"
 #include "platform/uikit/UIApplication.h"
 #include "testing/VirtualTime.h"
+
+// Every flush to disk this process asks for, counted on the way to the C library.
+std::atomic<int> diskSyncs { 0 };
+extern "C" int fsync(int fd)
+{
+    ++diskSyncs;
+    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    return real(fd);
+}
+extern "C" int fdatasync(int fd)
+{
+    ++diskSyncs;
+    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fdatasync"));
+    return real(fd);
+}
 
 namespace {
 class WIImageCacheTest : public ::testing::Test {
@@ -252,17 +269,13 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
         ::stat(cache->defaultCachePathForKey(key).c_str(), &info);
         total += std::uint64_t(info.st_blocks) * 512u;
     }
-    // A hidden file is neither counted nor removed by the clean pass.
-    std::string hidden = cache->diskCachePath() + "/.keep";
-    NSFileManager::defaultManager()->createFileAtPath(hidden, Bytes(10, 1));
     cache->setMaxCacheSize(total - 1);
     ASSERT_TRUE(cleaned());
     EXPECT_FALSE(onDisk("oldest"));
     EXPECT_FALSE(onDisk("older"));
     EXPECT_FALSE(onDisk("newer")); // three quarters left is not yet below half the bound
     EXPECT_TRUE(onDisk("newest"));
-    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(hidden));
-    EXPECT_EQ(cache->getDiskCount(), 2u); // getSize and getDiskCount do count hidden files
+    EXPECT_EQ(cache->getDiskCount(), 1u);
 
     cache->setMaxCacheSize(0);
     ASSERT_TRUE(cleaned());
@@ -287,4 +300,70 @@ TEST_F(WIImageCacheTest, ClearDiskEmptiesTheDirectory)
     });
     ASSERT_TRUE(image_test::waitFor([&] { return measured; }));
     EXPECT_EQ(count, 0u);
+}
+
+TEST_F(WIImageCacheTest, StoresAreRenamedIntoPlaceWithoutFlushingToDisk)
+{
+    std::vector<Bytes> stored;
+    diskSyncs = 0;
+    for (int i = 0; i < 20; ++i) {
+        stored.push_back(UIImagePNGRepresentation(image_test::makeImage(6, 6, true, i)));
+        cache->storeImage(image_test::makeImage(6, 6, true, i), false, stored.back(), "key" + std::to_string(i), true);
+    }
+    drain();
+    EXPECT_EQ(diskSyncs.load(), 0);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(fileFor("key" + std::to_string(i)), stored[std::size_t(i)]);
+    }
+    EXPECT_EQ(cache->getDiskCount(), 20u); // no temporary left beside them
+}
+
+TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTheCleanPass)
+{
+    testing_support::VirtualTime time;
+    auto files = NSFileManager::defaultManager();
+    auto dotFile = [&](const std::string& name, std::size_t size, double age) {
+        std::string path = cache->diskCachePath() + "/" + name;
+        files->createDirectoryAtPath(cache->diskCachePath(), true);
+        files->createFileAtPath(path, Bytes(size, 7));
+        files->setAttributes(Value::dictionary({ { NSFileModificationDate, Value::date(time.now() - age) } }), path);
+        return path;
+    };
+    std::string killed = dotFile(".0123456789abcdef0123456789abcdef.a1B2c3", 5000, 120);
+    std::string writing = dotFile(".fedcba9876543210fedcba9876543210.x9Y8z7", 5000, 1);
+    auto reopened = WIImageCache::initWithNamespace("test", home.pathFor("Library/Caches"));
+    dispatch_sync(reopened->ioQueue(), [] {});
+    EXPECT_FALSE(files->fileExistsAtPath(killed));
+    EXPECT_TRUE(files->fileExistsAtPath(writing)); // a write may still be under way
+
+    // A dot-file takes space like an entry: it expires, and it counts toward the bound, where
+    // it goes first when it is the oldest.
+    cache->setMaxCacheAge(30);
+    cache->storeImage(image_test::makeImage(3, 3, true), "entry", true);
+    drain();
+    setModified("entry", time.now() - 5);
+    std::string expired = dotFile(".expired", 10, 40);
+    std::string big = dotFile(".big", 64 * 1024, 20);
+    struct stat entryInfo {}, bigInfo {};
+    ::stat(cache->defaultCachePathForKey("entry").c_str(), &entryInfo);
+    ::stat(big.c_str(), &bigInfo);
+    cache->setMaxCacheSize(std::uint64_t(entryInfo.st_blocks + bigInfo.st_blocks) * 512u - 1);
+    ASSERT_TRUE(cleaned());
+    EXPECT_FALSE(files->fileExistsAtPath(expired));
+    EXPECT_FALSE(files->fileExistsAtPath(big));
+    EXPECT_TRUE(onDisk("entry"));
+}
+
+TEST_F(WIImageCacheTest, TheMemoryTierIsBoundedByDefault)
+{
+    // Costs are pixel counts: five 2048 × 2048 images are more than a fresh cache keeps.
+    ASSERT_GT(cache->maxMemoryCost(), 0u);
+    for (int i = 0; i < 5; ++i) {
+        CGImageRef grey = CGImageCreate(2048, 2048, 8, 8, 2048, CGColorSpaceCreateDeviceGray(), kCGImageAlphaNone,
+            Bytes(std::size_t(2048) * 2048, std::uint8_t(i)));
+        cache->storeImage(UIImage::imageWithCGImage(grey), "big" + std::to_string(i), false);
+    }
+    EXPECT_LE(cache->memCache()->totalCost(), cache->maxMemoryCost());
+    EXPECT_LT(cache->memCache()->count(), 5u);
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big4")); // the newest stays
 }

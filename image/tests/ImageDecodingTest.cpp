@@ -1,6 +1,11 @@
-// Content types, GIF frames and timing, key scales and force decoding.
+// Content types, GIF frames and timing, GIFs by name, the decoding budget, key scales and
+// force decoding.
+#include <cairo.h>
 #include "image/WIImageDecoding.h"
 #include "image/tests/ImageTestSupport.h"
+#include "platform/persistence/FileIO.h"
+#include "platform/persistence/NSBundle.h"
+#include "platform/persistence/NSFileManager.h"
 
 namespace {
 Bytes bytesOf(std::initializer_list<int> values)
@@ -48,11 +53,10 @@ TEST(WIImageDecoding, BrokenDataGivesNoImage)
 {
     EXPECT_FALSE(wi_imageWithData({}));
     EXPECT_FALSE(wi_imageWithData(ascii("GIF89a garbage")));
-    Bytes png = ascii(image_test::pngBody(16, 16));
-    png.resize(png.size() / 3);
-    UIImageRef truncated = wi_imageWithData(png);
-    if (truncated) {
-        EXPECT_EQ(truncated->size().width, 16);
+    for (Bytes cut : { ascii(image_test::pngBody(16, 16)), image_test::twoFrameGif(5, 5) }) {
+        cut.pop_back(); // a cut inside the image
+        cut.pop_back();
+        EXPECT_FALSE(wi_imageWithData(cut));
     }
     EXPECT_EQ(wi_exifOrientationToiOSOrientation(6), UIImageOrientationRight);
     EXPECT_EQ(wi_exifOrientationToiOSOrientation(0), UIImageOrientationUp);
@@ -80,6 +84,9 @@ TEST(WIImageDecoding, ForceDecodeRedrawsOnlyOpaqueBitmaps)
     EXPECT_EQ(decoded->size().width, 5);
     EXPECT_EQ(decoded->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
 
+    // The decoded copy is the one drawing uses: no second copy of its pixels for Cairo.
+    EXPECT_EQ(cairo_image_surface_get_data(decoded->CGImage()->cairoSurface()), decoded->CGImage()->pixels()->data());
+
     UIImageRef withAlpha = image_test::makeImage(10, 6, true);
     EXPECT_EQ(decodedImageWithImage(withAlpha), withAlpha);
     UIImageRef animated = wi_imageWithData(image_test::twoFrameGif(5, 5));
@@ -95,4 +102,60 @@ TEST(WIImageDecoding, AspectFillScalesEveryFrame)
     EXPECT_EQ(scaled->images()[0]->size().width, 50);
     EXPECT_EQ(scaled->duration(), 0.4);
     EXPECT_EQ(wi_animatedImageByScalingAndCroppingToSize(animated, CGSizeMake(0, 0)), animated);
+}
+
+TEST(WIImageDecoding, AnimatedGIFByNamePrefersTheScaleVariantThenFallsBackToTheNamedImage)
+{
+    testing_support::TempHome home;
+    std::string bundle = home.pathFor("Bundle");
+    NSFileManager::defaultManager()->createDirectoryAtPath(bundle, true);
+    persistence::writeToFile(image_test::twoFrameGif(10, 10), bundle + "/spin@2x.gif", true);
+    Bytes still = image_test::twoFrameGif(10, 10);
+    persistence::writeToFile(Bytes(still.begin(), still.begin() + 19 + 8 + 15), bundle + "/spin.gif", true);
+    persistence::writeToFile(UIImagePNGRepresentation(image_test::makeImage(3, 3, true)), bundle + "/logo.png", true);
+    NSBundle::setMainBundlePath(bundle);
+    graphics::setResourceResolver([&](const std::string& relative) { return bundle + "/" + relative; });
+    double screen = graphics::mainScreenScale();
+
+    graphics::setMainScreenScale(2);
+    ASSERT_TRUE(wi_animatedGIFNamed("spin"));
+    EXPECT_EQ(wi_animatedGIFNamed("spin")->images().size(), 2u);
+    graphics::setMainScreenScale(1);
+    ASSERT_TRUE(wi_animatedGIFNamed("spin"));
+    EXPECT_TRUE(wi_animatedGIFNamed("spin")->images().empty()); // the one-frame file
+    UIImageRef logo = wi_animatedGIFNamed("logo");
+    ASSERT_TRUE(logo);
+    EXPECT_EQ(logo->size().width * logo->scale(), 3);
+    EXPECT_FALSE(wi_animatedGIFNamed("absent"));
+
+    graphics::setMainScreenScale(screen);
+    graphics::setResourceResolver(nullptr);
+    NSBundle::setMainBundlePath("");
+}
+
+TEST(WIImageDecoding, ImagesOverTheBudgetDecodeSmallerKeepingTheirShape)
+{
+    std::size_t budget = image::decodePixelBudget();
+    image::setDecodePixelBudget(64 * 64);
+    struct Case {
+        const char* name;
+        Bytes data;
+    };
+    const Case cases[] = {
+        { "png", ascii(image_test::pngBody(256, 128)) },
+        { "jpeg", ascii(image_test::jpegBody(256, 128)) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UIImageRef image = wi_imageWithData(c.data);
+        ASSERT_TRUE(image);
+        std::size_t w = image->CGImage()->width(), h = image->CGImage()->height();
+        EXPECT_LE(w * h, 64u * 64u);
+        EXPECT_GE(w * h, 64u * 64u * 9 / 10);
+        EXPECT_NEAR(double(w) / double(h), 2.0, 0.05);
+    }
+    UIImageRef fits = wi_imageWithData(ascii(image_test::pngBody(60, 60)));
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->CGImage()->width(), 60u);
+    image::setDecodePixelBudget(budget);
 }

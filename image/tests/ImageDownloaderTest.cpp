@@ -181,8 +181,7 @@ TEST_F(WIImageDownloaderTest, RequestsCarryTheConfiguredHeadersAndTimeout)
     EXPECT_EQ(token->operation()->queuePriority(), NSOperationQueuePriorityLow);
     EXPECT_EQ(token->operation()->request()->cachePolicy(), NSURLRequestUseProtocolCachePolicy);
     ASSERT_TRUE(image_test::waitFor([&] { return filtered.finished.load(); }));
-    // The transport may add its own default, but not ours.
-    EXPECT_NE(server.lastRequest()->headers.get("Accept"), "image/*;q=0.8");
+    EXPECT_FALSE(server.lastRequest()->headers.has("Accept"));
 }
 
 TEST_F(WIImageDownloaderTest, StatusAndBodyFailuresAreReported)
@@ -250,4 +249,69 @@ TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
             EXPECT_FALSE(image || error || finished);
         }));
     EXPECT_TRUE(called);
+}
+
+TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum)
+{
+    // An announced length over the default bound (20 MiB) fails before any body is sent.
+    auto held = std::make_shared<Gate>();
+    server.on("/announced.png", Reply(200, "x").contentType("image/png").contentLength(21u << 20).waitBeforeBody(held));
+    // Without a length, the body fails once it grows past the bound.
+    server.on("/endless.png",
+        Reply(200).contentType("image/png").body(std::uint64_t(64) << 10, httpserver::repeating("0123456789")).chunked(4096));
+    server.on("/small.png", image_test::imageReply(image_test::pngBody(4, 4)));
+    Outcome announced;
+    downloader->downloadImageWithURL(url("/announced.png"), 0, {}, announced.completion());
+    ASSERT_TRUE(image_test::waitFor([&] { return announced.finished.load(); }));
+    EXPECT_FALSE(held->isOpen());
+    held->open();
+
+    downloader->setMaxBodySize(16 << 10);
+    Outcome endless, small;
+    downloader->downloadImageWithURL(url("/endless.png"), 0, {}, endless.completion());
+    downloader->downloadImageWithURL(url("/small.png"), 0, {}, small.completion());
+    ASSERT_TRUE(image_test::waitFor([&] { return endless.finished && small.finished; }));
+    for (Outcome* failed : { &announced, &endless }) {
+        ASSERT_TRUE(failed->error);
+        EXPECT_EQ(failed->error->domain(), NSURLErrorDomain);
+        EXPECT_EQ(failed->error->code(), -1103);
+        EXPECT_FALSE(failed->image);
+    }
+    EXPECT_TRUE(small.image);
+}
+
+namespace {
+// In a fresh process: gives it the indicator class, runs a success and a failure, prints the counts.
+[[noreturn]] void runIndicatorScenario()
+{
+    struct Counter : WINetworkActivityIndicator {
+        std::atomic<int> starts { 0 };
+        std::atomic<int> stops { 0 };
+        void startActivity() override { ++starts; }
+        void stopActivity() override { ++stops; }
+    };
+    testing_support::runUntil([] { return true; }, 0.01);
+    testing_support::TempHome home;
+    auto counter = std::make_shared<Counter>();
+    image::setNetworkActivityIndicatorClass([counter] { return counter; });
+    httpserver::TestServer server;
+    server.on("/a.png", image_test::imageReply(image_test::pngBody(4, 4)));
+    server.on("/b.png", Reply::text("gone", 404));
+    auto downloader = WIImageDownloader::create();
+    Outcome ok, missing;
+    downloader->downloadImageWithURL(NSURL::URLWithString(server.url("/a.png")), 0, {}, ok.completion());
+    downloader->downloadImageWithURL(NSURL::URLWithString(server.url("/b.png")), 0, {}, missing.completion());
+    image_test::waitFor([&] { return ok.finished && missing.finished && counter->stops == 2; });
+    testing_support::settle(0.1);
+    std::fprintf(stderr, "starts %d stops %d\n", counter->starts.load(), counter->stops.load());
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+} // namespace
+
+TEST(WINetworkActivityIndicatorHook, FollowsDownloadsWhenTheProcessHasTheClass)
+{
+    // The hook runs once, at the downloader class's first use: a fresh process shows it.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(runIndicatorScenario(), ::testing::ExitedWithCode(0), "starts 2 stops 2");
 }

@@ -218,3 +218,27 @@ TEST_F(WIImageManagerTest, TransformReturningTheSameImageStoresTheDownloadedByte
     ASSERT_TRUE(stored);
     EXPECT_EQ(std::string(stored->begin(), stored->end()), body);
 }
+
+TEST_F(WIImageManagerTest, CutOffImagesAreErrorsAndNeverCached)
+{
+    Bytes gif = image_test::twoFrameGif(10, 10);
+    const std::pair<std::string, std::string> cases[] = {
+        { "/cut.png", image_test::pngBody(64, 64) },
+        { "/cut.jpg", image_test::jpegBody(64, 64) },
+        { "/cut.gif", std::string(gif.begin(), gif.end()) },
+    };
+    for (const auto& [path, whole] : cases) {
+        SCOPED_TRACE(path);
+        // The server sends all it has, with a matching length: the file itself stops early.
+        server.on(path, image_test::imageReply(whole.substr(0, whole.size() - 4)));
+        reports.clear();
+        manager->downloadImageWithURL(url(path), 0, {}, recorder());
+        ASSERT_TRUE(finishedCount(1));
+        EXPECT_FALSE(reports[0].image);
+        ASSERT_TRUE(reports[0].error);
+        EXPECT_EQ(reports[0].error->domain(), WIImageErrorDomain);
+        dispatch_sync(cache->ioQueue(), [] {});
+        EXPECT_FALSE(cache->imageFromMemoryCacheForKey(manager->cacheKeyForURL(url(path))));
+        EXPECT_FALSE(cache->diskImageExistsWithKey(manager->cacheKeyForURL(url(path))));
+    }
+}

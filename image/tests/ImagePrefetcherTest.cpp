@@ -1,7 +1,9 @@
-// The prefetcher: empty lists, the in-flight limit and list order, skipped failures, and a
-// restart that silences the earlier list.
+// The prefetcher: empty lists, the in-flight limit and list order, skipped failures, a
+// restart that silences the earlier list, and the queue that starts each next URL.
+#include <future>
 #include "image/WIImagePrefetcher.h"
 #include "image/tests/ImageTestSupport.h"
+#include "platform/threading/WorkerPool.h"
 
 using httpserver::Gate;
 using httpserver::Reply;
@@ -84,4 +86,28 @@ TEST_F(WIImagePrefetcherTest, ARestartSilencesTheEarlierList)
     gate->open();
     testing_support::settle(0.5);
     EXPECT_FALSE(firstDone);
+}
+
+TEST_F(WIImagePrefetcherTest, EachNextURLStartsOnThePrefetcherQueue)
+{
+    server.onPrefix("/q", image_test::imageReply(image_test::pngBody(2, 2)));
+    auto queue = dispatch_queue_create("prefetch.test", DISPATCH_QUEUE_SERIAL);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    dispatch_async(queue, [released] {
+        threading::BlockingScope blocked;
+        released.wait();
+    });
+    EXPECT_EQ(prefetcher->prefetcherQueue(), dispatch_get_main_queue());
+    prefetcher->setPrefetcherQueue(queue);
+    prefetcher->setMaxConcurrentDownloads(1);
+    bool done = false;
+    prefetcher->prefetchURLs({ url("/q1.png"), url("/q2.png") }, {}, [&](std::uint64_t, std::uint64_t) { done = true; });
+    EXPECT_EQ(prefetcher->prefetchURLs().size(), 2u);
+    ASSERT_TRUE(image_test::waitFor([&] { return prefetcher->finishedCount() == 1; }));
+    testing_support::settle(0.2);
+    EXPECT_EQ(server.requestCount("/q2.png"), 0u); // waits for the busy queue
+    release.set_value();
+    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
+    EXPECT_EQ(server.requestCount("/q2.png"), 1u);
 }

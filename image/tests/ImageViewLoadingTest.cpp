@@ -1,9 +1,12 @@
 // Loading into image views through the shared manager: placeholder then image, a newer load
 // cancelling the older, nil URLs, the avoid-set and delay-placeholder options, the registry,
-// animation images and a view released mid-load.
+// animation images, a view released mid-load, the activity indicator, annotation views and
+// the old names.
 #include <atomic>
+#include "image/MKAnnotationView+WebCache.h"
 #include "image/UIButton+WebCache.h"
 #include "image/UIImageView+WebCache.h"
+#include "image/WebCacheDeprecated.h"
 #include "image/WIImageManager.h"
 #include "image/tests/ImageTestSupport.h"
 
@@ -227,4 +230,103 @@ TEST_F(WIImageViewLoadingTest, HighlightedLoadLeavesTheNormalImageAlone)
     ASSERT_TRUE(image_test::waitFor([&] { return done; }));
     EXPECT_EQ(pixelWidth(view->highlightedImage()), 6);
     EXPECT_EQ(view->image(), placeholder);
+}
+
+TEST_F(WIImageViewLoadingTest, ActivityIndicatorSpinsCentredWhileTheLoadRuns)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/slow.png", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    view->setFrame(CGRectMake(0, 0, 100, 60));
+    setShowActivityIndicatorView(view, true);
+    setIndicatorStyle(view, UIActivityIndicatorViewStyleGray);
+    bool done = false;
+    wi_setImageWithURL(view, url("/slow.png"), placeholder, [&](auto, auto, auto, auto) { done = true; });
+    auto indicator = activityIndicator(view);
+    ASSERT_TRUE(indicator);
+    EXPECT_EQ(indicator->superview().get(), view.get());
+    EXPECT_TRUE(indicator->isAnimating());
+    EXPECT_EQ(indicator->activityIndicatorViewStyle(), UIActivityIndicatorViewStyleGray);
+    EXPECT_EQ(indicator->center().x, 50);
+    EXPECT_EQ(indicator->center().y, 30);
+    view->setFrame(CGRectMake(0, 0, 200, 100)); // stays centred as the view grows
+    EXPECT_EQ(indicator->center().x, 100);
+    EXPECT_EQ(indicator->center().y, 50);
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
+    EXPECT_FALSE(activityIndicator(view));
+    EXPECT_FALSE(indicator->superview());
+
+    // Without the flag no indicator shows; a nil URL removes one left by hand.
+    setShowActivityIndicatorView(view, false);
+    wi_setImageWithURL(view, url("/slow.png"), placeholder);
+    EXPECT_FALSE(activityIndicator(view));
+    addActivityIndicator(view);
+    ASSERT_TRUE(activityIndicator(view));
+    wi_setImageWithURL(view, std::nullopt, placeholder);
+    EXPECT_FALSE(activityIndicator(view));
+}
+
+TEST_F(WIImageViewLoadingTest, AnnotationViewsShowThePlaceholderThenAlwaysSetTheImage)
+{
+    auto gate = std::make_shared<Gate>();
+    server.on("/pin.png", image_test::imageReply(image_test::pngBody(6, 6)).waitBeforeBody(gate));
+    server.on("/pin2.png", image_test::imageReply(image_test::pngBody(8, 8)));
+    auto pin = MKAnnotationView::create();
+    std::atomic<int> firstCalls { 0 };
+    wi_setImageWithURL(pin, url("/pin.png"), placeholder, [&](auto, auto, auto, auto) { ++firstCalls; });
+    EXPECT_EQ(pin->image(), placeholder);
+    EXPECT_EQ(wi_imageURL(pin)->absoluteString(), server.url("/pin.png"));
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/pin.png") == 1; }));
+
+    // A newer load cancels the first; the avoid-set option does not keep the image out.
+    UIImageRef handed;
+    wi_setImageWithURL(pin, url("/pin2.png"), placeholder, WILoadAvoidAutoSetImage,
+        [&](UIImageRef image, auto, auto, auto) { handed = image; });
+    ASSERT_TRUE(image_test::waitFor([&] { return handed != nullptr; }));
+    EXPECT_EQ(pin->image(), handed);
+    EXPECT_EQ(pin->bounds().size.width * handed->scale(), 8);
+    gate->open();
+    testing_support::settle(0.3);
+    EXPECT_EQ(firstCalls, 0);
+    EXPECT_EQ(pin->image(), handed);
+
+    std::shared_ptr<NSError> error;
+    wi_setImageWithURL(pin, std::nullopt, [&](auto, std::shared_ptr<NSError> failure, auto, auto) { error = failure; });
+    ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
+    EXPECT_EQ(error->code(), -1);
+    EXPECT_FALSE(wi_imageURL(pin));
+    EXPECT_FALSE(pin->image());
+}
+
+TEST_F(WIImageViewLoadingTest, OldNamesForwardAndAMissingCompletionStillCountsAsGiven)
+{
+    server.on("/old.png", image_test::imageReply(image_test::pngBody(5, 5)));
+    // The old image-view call passes no completion on as one that does nothing, so the
+    // avoid-set option keeps the placeholder.
+    setImageWithURL(view, url("/old.png"), placeholder, WILoadAvoidAutoSetImage, WILegacyCompletion {});
+    ASSERT_TRUE(image_test::waitFor([] { return !WIImageManager::sharedManager()->isRunning(); }));
+    testing_support::settle(0.1);
+    EXPECT_EQ(view->image(), placeholder);
+    EXPECT_EQ(imageURL(view)->absoluteString(), server.url("/old.png"));
+
+    // A button's old cancel stops the load of its current state only.
+    auto gate = std::make_shared<Gate>();
+    server.on("/held.png", image_test::imageReply(image_test::pngBody(7, 7)).waitBeforeBody(gate));
+    auto button = UIButton::create();
+    std::atomic<int> normalCalls { 0 }, selectedCalls { 0 };
+    setImageWithURL(button, url("/held.png"), UIControlStateNormal, [&](auto, auto, auto) { ++normalCalls; });
+    setImageWithURL(button, url("/held.png"), UIControlStateSelected, [&](auto, auto, auto) { ++selectedCalls; });
+    EXPECT_EQ(currentImageURL(button)->absoluteString(), server.url("/held.png"));
+    cancelCurrentImageLoad(button);
+    gate->open();
+    ASSERT_TRUE(image_test::waitFor([&] { return selectedCalls == 1; }));
+    testing_support::settle(0.2);
+    EXPECT_EQ(normalCalls, 0);
+
+    auto pin = MKAnnotationView::create();
+    bool pinned = false;
+    setImageWithURL(pin, url("/old.png"), [&](UIImageRef image, auto, auto) { pinned = image != nullptr; });
+    ASSERT_TRUE(image_test::waitFor([&] { return pinned; }));
+    EXPECT_EQ(imageURL(pin)->absoluteString(), server.url("/old.png"));
+    EXPECT_EQ(contentTypeForImageData(Bytes { 0x89, 'P' }), "image/png");
 }

@@ -16,6 +16,7 @@ struct Reader {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t pos;
+    bool shortRead = false; // a read asked for more than was left
 };
 
 int readBytes(GifFileType* gif, GifByteType* out, int count)
@@ -24,6 +25,7 @@ int readBytes(GifFileType* gif, GifByteType* out, int count)
     if (count <= 0)
         return 0;
     std::size_t n = std::min<std::size_t>(std::size_t(count), r->size - r->pos);
+    r->shortRead = r->shortRead || n < std::size_t(count);
     std::memcpy(out, r->data + r->pos, n);
     r->pos += n;
     return int(n);
@@ -137,6 +139,8 @@ GifScan scanGif(const std::uint8_t* data, std::size_t size)
     while (scan.frames.size() < kMaxFrames && (scan.frames.size() + 1) * canvas <= maxImagePixels()) {
         std::size_t offset = reader.pos;
         GifRecordType type;
+        if (offset == size)
+            break; // ends between records: whole, if without its trailer
         if (DGifGetRecordType(gif, &type) == GIF_ERROR)
             break;
         if (type == TERMINATE_RECORD_TYPE)
@@ -163,6 +167,7 @@ GifScan scanGif(const std::uint8_t* data, std::size_t size)
         if (!frame.complete)
             break;
     }
+    scan.truncated = reader.shortRead;
     return scan;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/graphics/Image.h"
 
 #include <atomic>
+#include <bit>
 #include <cairo.h>
 #include <cstring>
 #include <limits>
@@ -93,10 +94,10 @@ bool hasAlphaChannel(CGImageAlphaInfo a)
         || a == kCGImageAlphaFirst;
 }
 
-void rowRGB32(const CGImage& img, const std::uint8_t* src, std::uint32_t* out)
+void rowRGB32(const CGBitmapLayout& img, const std::uint8_t* src, std::uint32_t* out)
 {
-    Offsets o = offsetsFor(img.bitmapInfo());
-    for (std::size_t x = 0; x < img.width(); ++x, src += 4) {
+    Offsets o = offsetsFor(img.bitmapInfo);
+    for (std::size_t x = 0; x < img.width; ++x, src += 4) {
         std::uint8_t a = o.a >= 0 ? src[o.a] : 255;
         if (o.premultiplied || o.a < 0)
             out[x] = argb(a, std::min(src[o.r], a), std::min(src[o.g], a), std::min(src[o.b], a));
@@ -108,16 +109,16 @@ void rowRGB32(const CGImage& img, const std::uint8_t* src, std::uint32_t* out)
 // The high byte of a 16-bit component in the image's byte order.
 std::uint8_t high16(const std::uint8_t* p, bool little) { return little ? p[1] : p[0]; }
 
-void rowGeneric(const CGImage& img, const std::uint8_t* src, std::uint32_t* out)
+void rowGeneric(const CGBitmapLayout& img, const std::uint8_t* src, std::uint32_t* out)
 {
-    const std::size_t n = img.width();
-    const CGColorSpaceModel model = img.colorSpace()->model();
-    const bool sixteen = img.bitsPerComponent() == 16;
-    const bool little = isLittle16(img.bitmapInfo());
+    const std::size_t n = img.width;
+    const CGColorSpaceModel model = img.colorSpace->model();
+    const bool sixteen = img.bitsPerComponent == 16;
+    const bool little = isLittle16(img.bitmapInfo);
     const CGImageAlphaInfo alpha = img.alphaInfo();
     const bool withAlpha = hasAlphaChannel(alpha);
     const bool premultiplied = alpha == kCGImageAlphaPremultipliedLast || alpha == kCGImageAlphaPremultipliedFirst;
-    const std::size_t step = img.bitsPerPixel() / 8;
+    const std::size_t step = img.bitsPerPixel / 8;
     auto comp = [&](const std::uint8_t* p, std::size_t i) { return sixteen ? high16(p + i * 2, little) : p[i]; };
 
     for (std::size_t x = 0; x < n; ++x, src += step) {
@@ -133,7 +134,7 @@ void rowGeneric(const CGImage& img, const std::uint8_t* src, std::uint32_t* out)
             if (withAlpha)
                 a = comp(src, 3);
         } else if (model == kCGColorSpaceModelIndexed) {
-            const auto& pal = img.colorSpace()->palette();
+            const auto& pal = img.colorSpace->palette();
             std::size_t i = std::size_t(src[0]) * 3;
             if (i + 2 < pal.size()) {
                 r = pal[i];
@@ -213,16 +214,7 @@ std::shared_ptr<const CGImage> CGImage::create(CGBitmapLayout layout, std::share
 
 bool CGImage::hasAlpha() const { return hasAlphaChannel(alphaInfo()) || alphaInfo() == kCGImageAlphaOnly; }
 
-void CGImage::copyRowARGB32(std::size_t y, std::uint32_t* out) const
-{
-    const std::uint8_t* src = row(y);
-    bool rgb32 = layout_.colorSpace->model() == kCGColorSpaceModelRGB && layout_.bitsPerComponent == 8
-        && layout_.bitsPerPixel == 32;
-    if (rgb32)
-        rowRGB32(*this, src, out);
-    else
-        rowGeneric(*this, src, out);
-}
+void CGImage::copyRowARGB32(std::size_t y, std::uint32_t* out) const { graphics::rowToARGB32(layout_, row(y), out); }
 
 std::array<std::uint8_t, 4> CGImage::rgbaAt(std::size_t x, std::size_t y) const
 {
@@ -244,6 +236,18 @@ cairo_surface_t* CGImage::cairoSurface() const
 {
     std::call_once(surfaceOnce_, [this] {
         const int w = static_cast<int>(width()), h = static_cast<int>(height());
+        if (graphics::isCairoLayout(layout_)) {
+            // Cairo only reads a source surface: it draws from the image's own pixels, so a
+            // bitmap in its layout is held once, not twice.
+            auto* data = const_cast<unsigned char*>(pixels_->data());
+            cairo_format_t format = hasAlpha() ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24;
+            cairo_surface_t* s = cairo_image_surface_create_for_data(data, format, w, h, int(bytesPerRow()));
+            if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+                surface_ = s;
+                return;
+            }
+            cairo_surface_destroy(s);
+        }
         cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
         if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(s);
@@ -283,3 +287,27 @@ CGImageAlphaInfo CGImageGetAlphaInfo(const CGImageRef& image)
     return image ? image->alphaInfo() : kCGImageAlphaNone;
 }
 CGBitmapInfo CGImageGetBitmapInfo(const CGImageRef& image) { return image ? image->bitmapInfo() : 0; }
+
+namespace graphics {
+
+void rowToARGB32(const CGBitmapLayout& layout, const std::uint8_t* src, std::uint32_t* out)
+{
+    bool rgb32 = layout.colorSpace->model() == kCGColorSpaceModelRGB && layout.bitsPerComponent == 8
+        && layout.bitsPerPixel == 32;
+    if (rgb32)
+        rowRGB32(layout, src, out);
+    else
+        rowGeneric(layout, src, out);
+}
+
+bool isCairoLayout(const CGBitmapLayout& layout)
+{
+    const CGImageAlphaInfo a = layout.alphaInfo();
+    return std::endian::native == std::endian::little && layout.colorSpace
+        && layout.colorSpace->model() == kCGColorSpaceModelRGB && layout.bitsPerComponent == 8
+        && layout.bitsPerPixel == 32 && (layout.bitmapInfo & kCGBitmapByteOrderMask) == kCGBitmapByteOrder32Little
+        && (a == kCGImageAlphaPremultipliedFirst || a == kCGImageAlphaNoneSkipFirst) && layout.bytesPerRow % 4 == 0
+        && layout.width <= 32767 && layout.height <= 32767;
+}
+
+} // namespace graphics

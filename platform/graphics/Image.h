@@ -78,7 +78,8 @@ public:
     std::array<std::uint8_t, 4> rgbaAt(std::size_t x, std::size_t y) const;
     // Row y as premultiplied ARGB in native-endian 32-bit words (Cairo's ARGB32).
     void copyRowARGB32(std::size_t y, std::uint32_t* out) const;
-    // The image as a Cairo surface, made on first use and kept; owned by the image.
+    // The image as a Cairo surface, made on first use and kept; owned by the image. In Cairo's
+    // layout it is drawn from the image's own pixels; other layouts are converted once.
     cairo_surface_t* cairoSurface() const;
 
     ~CGImage();
@@ -116,5 +117,11 @@ std::size_t maxImagePixels();
 void setMaxImagePixels(std::size_t pixels);
 // width × height within the cap and without overflow.
 bool pixelCountAllowed(std::size_t width, std::size_t height);
+
+// One row of pixels in `layout` as premultiplied ARGB in native-endian 32-bit words.
+void rowToARGB32(const CGBitmapLayout& layout, const std::uint8_t* row, std::uint32_t* out);
+// Cairo's own layout (premultiplied or skipped first byte, 32-bit host order): such an image is
+// drawn straight from its pixels, with no copy.
+bool isCairoLayout(const CGBitmapLayout& layout);
 
 } // namespace graphics

@@ -92,6 +92,8 @@ CGImageSourceStatus CGImageSource::status()
     bool header = false;
     if (format == ImageFormat::GIF) {
         header = gifScan().valid;
+        if (header && final_ && gifScan().truncated)
+            return kCGImageStatusUnexpectedEOF;
     } else {
         graphics::ImageHeader h;
         header = readHeader(format, data_, h);
@@ -153,24 +155,26 @@ Value CGImageSource::propertiesAtIndex(std::size_t index)
     return props;
 }
 
-CGImageRef CGImageSource::imageAtIndex(std::size_t index)
+CGImageRef CGImageSource::imageAtIndex(std::size_t index, std::size_t maxSide)
 {
     std::lock_guard lock(mutex_);
     const std::uint8_t* data = data_.data();
     const std::size_t size = data_.size();
     switch (graphics::sniffImageFormat(data, size)) {
     case ImageFormat::JPEG:
-        return index == 0 ? graphics::decodeJpeg(data, size, final_).image : nullptr;
+        return index == 0 ? graphics::decodeJpeg(data, size, final_, maxSide).image : nullptr;
     case ImageFormat::PNG:
-        return index == 0 ? graphics::decodePng(data, size, final_).image : nullptr;
+        return index == 0 ? graphics::decodePng(data, size, final_, maxSide).image : nullptr;
     case ImageFormat::WebP:
         if (index == 0)
-            return graphics::decodeWebp(data, size, final_).image;
-        return graphics::decodeWebpFrame(data, size, index, nullptr).image;
+            return graphics::decodeWebp(data, size, final_, maxSide).image;
+        return graphics::downsampleImage(graphics::decodeWebpFrame(data, size, index, nullptr).image, maxSide);
     case ImageFormat::GIF:
+        if (final_ && index < gifScan().frames.size() && !gifScan().frames[index].complete)
+            return nullptr; // cut off inside the frame
         if (!compositor_)
             compositor_ = std::make_unique<graphics::GifCompositor>(data, size, gifScan());
-        return compositor_->frame(index);
+        return graphics::downsampleImage(compositor_->frame(index), maxSide);
     default:
         return nullptr;
     }
@@ -208,4 +212,11 @@ Value CGImageSourceCopyPropertiesAtIndex(const CGImageSourceRef& source, std::si
 CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, std::size_t index, const Value&)
 {
     return source ? source->imageAtIndex(index) : nullptr;
+}
+
+CGImageRef CGImageSourceCreateThumbnailAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options)
+{
+    const Value& side = options[kCGImageSourceThumbnailMaxPixelSize];
+    std::size_t maxSide = side.isNumber() && side.doubleValue() >= 1 ? std::size_t(side.doubleValue()) : 0;
+    return source ? source->imageAtIndex(index, maxSide) : nullptr;
 }

@@ -24,6 +24,11 @@ inline constexpr const char* kCGImagePropertyColorModelRGB = "RGB";
 inline constexpr const char* kCGImagePropertyColorModelGray = "Gray";
 inline constexpr const char* kCGImagePropertyColorModelCMYK = "CMYK";
 
+// Thumbnail options: the longest side in pixels, and whether to make it from the image itself
+// (always so here: files carry no thumbnails of their own that are read).
+inline constexpr const char* kCGImageSourceThumbnailMaxPixelSize = "kCGImageSourceThumbnailMaxPixelSize";
+inline constexpr const char* kCGImageSourceCreateThumbnailFromImageAlways = "kCGImageSourceCreateThumbnailFromImageAlways";
+
 enum CGImageSourceStatus : int {
     kCGImageStatusUnexpectedEOF = -5,
     kCGImageStatusInvalidData = -4,
@@ -51,7 +56,8 @@ public:
     CGImageSourceStatus status();
     Value properties();
     Value propertiesAtIndex(std::size_t index);
-    CGImageRef imageAtIndex(std::size_t index);
+    // maxSide 0: full size.
+    CGImageRef imageAtIndex(std::size_t index, std::size_t maxSide = 0);
 
 private:
     void reset();
@@ -74,6 +80,8 @@ void CGImageSourceUpdateData(const CGImageSourceRef& source, Bytes data, bool fi
 std::size_t CGImageSourceGetCount(const CGImageSourceRef& source);
 // "public.jpeg", "public.png", "com.compuserve.gif", "org.webmproject.webp", "public.tiff", or "".
 std::string CGImageSourceGetType(const CGImageSourceRef& source);
+// From the header (and for GIF the record scan): final GIF data that ends inside a record is
+// kCGImageStatusUnexpectedEOF. A cut-off still image shows only when its bitmap is asked for.
 CGImageSourceStatus CGImageSourceGetStatus(const CGImageSourceRef& source);
 // File properties ({GIF}: loop count); absent when there is nothing to say.
 Value CGImageSourceCopyProperties(const CGImageSourceRef& source, const Value& options = {});
@@ -82,5 +90,10 @@ Value CGImageSourceCopyProperties(const CGImageSourceRef& source, const Value& o
 // 0.1 s) and UnclampedDelayTime when the frame has a graphics-control block.
 // Absent when the frame is unknown (yet).
 Value CGImageSourceCopyPropertiesAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options = {});
-// The frame's bitmap; for a prefix, what has arrived. Null when nothing can be shown.
+// The frame's bitmap; for a prefix, what has arrived. Null when nothing can be shown, and for
+// final data that ends before the frame does.
 CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options = {});
+// The frame decoded to fit kCGImageSourceThumbnailMaxPixelSize on its longer side, aspect kept
+// (never enlarged; full size without that option), in Cairo's layout when it was shrunk. Large
+// JPEG, PNG and WebP images are shrunk while they decode, so the full-size bitmap is never held.
+CGImageRef CGImageSourceCreateThumbnailAtIndex(const CGImageSourceRef& source, std::size_t index, const Value& options);

@@ -6,8 +6,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace graphics {
 
@@ -16,11 +18,13 @@ namespace {
 struct ErrorTrap {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
+    bool missingData; // the entropy decoder wanted bits that were not there
 };
 
 struct MemorySource {
     jpeg_source_mgr pub;
     bool suspend; // a prefix: running out of data suspends instead of ending the image
+    bool ranOut; // the data ended before an end-of-image marker
 };
 
 const JOCTET kFakeEnd[2] = { 0xFF, JPEG_EOI };
@@ -31,7 +35,11 @@ void onError(j_common_ptr cinfo)
     std::longjmp(trap->jump, 1);
 }
 
-void onMessage(j_common_ptr, int) { }
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER)
+        reinterpret_cast<ErrorTrap*>(cinfo->err)->missingData = true;
+}
 void onOutput(j_common_ptr) { }
 void initSource(j_decompress_ptr) { }
 void termSource(j_decompress_ptr) { }
@@ -41,7 +49,8 @@ boolean fillInput(j_decompress_ptr cinfo)
     auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
     if (src->suspend)
         return FALSE;
-    // The data is over: end the image here, as a truncated file would be shown.
+    // The data is over: end the image here, so that the decoder stops cleanly.
+    src->ranOut = true;
     src->pub.next_input_byte = kFakeEnd;
     src->pub.bytes_in_buffer = 2;
     return TRUE;
@@ -71,6 +80,10 @@ struct Job {
     std::size_t bytesPerRow = 0;
     bool created = false;
     bool complete = false;
+    std::size_t maxSide = 0; // decode to fit this (0: full size)
+    PixelSize target; // the size delivered
+    std::optional<Downsampler> downsampler; // what the library's scaling leaves to shrink
+    Bytes strip; // rows on their way to the downsampler
 };
 
 void prepare(Job& job, const std::uint8_t* data, std::size_t size, bool suspend)
@@ -120,23 +133,59 @@ bool chooseOutput(Job& job, CGBitmapLayout& layout)
     default:
         return false;
     }
+    // The library scales by n/8 while decoding: the smallest n that still covers the target.
+    job.target = fitWithin(c.image_width, c.image_height, job.maxSide);
+    for (unsigned n = 1; n <= 8; ++n) {
+        bool covers = (std::size_t(c.image_width) * n + 7) / 8 >= job.target.width
+            && (std::size_t(c.image_height) * n + 7) / 8 >= job.target.height;
+        if (covers || n == 8) {
+            c.scale_num = n;
+            c.scale_denom = 8;
+            break;
+        }
+    }
+    jpeg_calc_output_dimensions(&c);
+    layout.width = c.output_width;
+    layout.height = c.output_height;
     layout.bytesPerRow = layout.width * layout.bitsPerPixel / 8;
     job.bytesPerRow = layout.bytesPerRow;
     return true;
 }
 
-// Reads scanlines until the image ends or the input suspends.
-void readRows(Job& job)
+bool isAdobeCmyk(const Job& job, const CGBitmapLayout& layout)
+{
+    return layout.colorSpace->model() == kCGColorSpaceModelCMYK && job.cinfo.saw_Adobe_marker;
+}
+
+void invertBytes(std::uint8_t* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = std::uint8_t(255 - bytes[i]);
+}
+
+// Reads scanlines until the image ends or the input suspends: into the bitmap, or through the
+// strip into the downsampler.
+void readRows(Job& job, const CGBitmapLayout& layout)
 {
     jpeg_decompress_struct& c = job.cinfo;
     JSAMPROW rows[16];
     while (c.output_scanline < c.output_height) {
+        const std::size_t first = c.output_scanline;
         int n = 0;
-        for (; n < 16 && c.output_scanline + JDIMENSION(n) < c.output_height; ++n)
-            rows[n] = job.pixels->data() + (c.output_scanline + JDIMENSION(n)) * job.bytesPerRow;
+        for (; n < 16 && c.output_scanline + JDIMENSION(n) < c.output_height; ++n) {
+            rows[n] = job.downsampler ? job.strip.data() + std::size_t(n) * job.bytesPerRow
+                                      : job.pixels->data() + (first + std::size_t(n)) * job.bytesPerRow;
+        }
         JDIMENSION got = jpeg_read_scanlines(&c, rows, JDIMENSION(n));
         if (got == 0)
             break;
+        if (!job.downsampler)
+            continue;
+        for (JDIMENSION i = 0; i < got; ++i) {
+            if (isAdobeCmyk(job, layout))
+                invertBytes(rows[i], job.bytesPerRow);
+            job.downsampler->addRow(rows[i]);
+        }
     }
     job.rows = c.output_scanline;
 }
@@ -153,11 +202,20 @@ bool run(Job& job, CGBitmapLayout& layout, bool final)
     c.buffered_image = (!final && c.progressive_mode) ? TRUE : FALSE;
     if (!jpeg_start_decompress(&c))
         return false;
-    job.pixels->assign(job.bytesPerRow * c.output_height, 0);
+    // A shrunk image always ends in Cairo's layout, also when the library's scaling was enough.
+    if (job.target.width < c.image_width || job.target.height < c.image_height) {
+        job.downsampler.emplace(layout, job.target.width, job.target.height);
+        job.strip.assign(job.bytesPerRow * 16, 0);
+    } else {
+        job.pixels->assign(job.bytesPerRow * c.output_height, 0);
+    }
     if (!c.buffered_image) {
-        readRows(job);
-        job.complete = job.rows == c.output_height && final;
-        return job.rows > 0;
+        readRows(job, layout);
+        // Complete data that stops early is a cut-off file. A baseline file that lacks only its
+        // end marker is whole; a progressive one without it may lack its last scans.
+        bool cutOff = job.source.ranOut && (job.trap.missingData || c.progressive_mode);
+        job.complete = final && job.rows == c.output_height && !cutOff;
+        return final ? job.complete : job.rows > 0;
     }
     // Progressive prefix: take in what has arrived, then show the last complete scan.
     int status;
@@ -168,16 +226,8 @@ bool run(Job& job, CGBitmapLayout& layout, bool final)
     if (scan < 1)
         return false;
     jpeg_start_output(&c, scan);
-    readRows(job);
+    readRows(job, layout);
     return job.rows == c.output_height;
-}
-
-void invertAdobeCmyk(Job& job, const CGBitmapLayout& layout)
-{
-    if (layout.colorSpace->model() != kCGColorSpaceModelCMYK || !job.cinfo.saw_Adobe_marker)
-        return;
-    for (std::uint8_t& b : *job.pixels)
-        b = std::uint8_t(255 - b);
 }
 
 } // namespace
@@ -209,11 +259,12 @@ bool readJpegHeader(const std::uint8_t* data, std::size_t size, ImageHeader& hea
     return ok && header.width > 0 && header.height > 0;
 }
 
-DecodedImage decodeJpeg(const std::uint8_t* data, std::size_t size, bool final)
+DecodedImage decodeJpeg(const std::uint8_t* data, std::size_t size, bool final, std::size_t maxSide)
 {
     if (!data || size < 4)
         return {};
     auto job = std::make_unique<Job>();
+    job->maxSide = maxSide;
     CGBitmapLayout layout;
     prepare(*job, data, size, !final);
     if (setjmp(job->trap.jump)) {
@@ -225,7 +276,10 @@ DecodedImage decodeJpeg(const std::uint8_t* data, std::size_t size, bool final)
     jpeg_destroy_decompress(&job->cinfo);
     if (!ok)
         return {};
-    invertAdobeCmyk(*job, layout);
+    if (job->downsampler)
+        return { job->downsampler->image(), job->complete };
+    if (isAdobeCmyk(*job, layout))
+        invertBytes(job->pixels->data(), job->pixels->size());
     layout.height = job->rows;
     job->pixels->resize(job->rows * job->bytesPerRow);
     return { CGImage::create(std::move(layout), std::move(job->pixels)), job->complete };

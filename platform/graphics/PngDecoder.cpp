@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <png.h>
 
@@ -24,6 +25,8 @@ struct Job {
     bool started = false;
     bool ended = false;
     bool failed = false;
+    std::size_t maxSide = 0; // decode to fit this (0: full size)
+    std::optional<Downsampler> downsampler; // a non-interlaced image shrunk row by row
 };
 
 void onError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -106,7 +109,12 @@ void onInfo(png_structp png, png_infop)
     if (job->rowBytes < (job->layout.width * job->layout.bitsPerPixel + 7) / 8)
         png_error(png, "unexpected row size");
     job->layout.bytesPerRow = job->rowBytes;
-    job->pixels->assign(job->rowBytes * job->layout.height, 0);
+    PixelSize fit = fitWithin(job->layout.width, job->layout.height, job->maxSide);
+    bool shrink = fit.width != job->layout.width || fit.height != job->layout.height;
+    if (shrink && !job->interlaced)
+        job->downsampler.emplace(job->layout, fit.width, fit.height);
+    else
+        job->pixels->assign(job->rowBytes * job->layout.height, 0);
     job->started = true;
 }
 
@@ -115,6 +123,11 @@ void onRow(png_structp png, png_bytep row, png_uint_32 number, int pass)
     auto* job = static_cast<Job*>(png_get_progressive_ptr(png));
     if (!row || number >= job->layout.height)
         return;
+    if (job->downsampler) {
+        job->downsampler->addRow(row); // rows of a non-interlaced image come in order, once each
+        job->rows = std::size_t(number) + 1;
+        return;
+    }
     png_progressive_combine_row(png, job->pixels->data() + std::size_t(number) * job->rowBytes, row);
     job->lastPass = pass;
     if (!job->interlaced)
@@ -164,7 +177,7 @@ bool readPngHeader(const std::uint8_t* data, std::size_t size, ImageHeader& head
     return true;
 }
 
-DecodedImage decodePng(const std::uint8_t* data, std::size_t size, bool final)
+DecodedImage decodePng(const std::uint8_t* data, std::size_t size, bool final, std::size_t maxSide)
 {
     if (!data || size < 8 || sniffImageFormat(data, size) != ImageFormat::PNG)
         return {};
@@ -172,6 +185,7 @@ DecodedImage decodePng(const std::uint8_t* data, std::size_t size, bool final)
     job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!job->png)
         return {};
+    job->maxSide = maxSide;
     job->info = png_create_info_struct(job->png);
     if (!job->info) {
         png_destroy_read_struct(&job->png, nullptr, nullptr);
@@ -188,17 +202,23 @@ DecodedImage decodePng(const std::uint8_t* data, std::size_t size, bool final)
 
     if (!job->started)
         return {};
+    // Data that is all there is but stops before the image ends is a cut-off file, not an image.
+    if (final && !job->ended)
+        return {};
     std::size_t rows = job->interlaced ? (job->lastPass >= 0 ? job->layout.height : 0) : job->rows;
     if (job->ended)
         rows = job->layout.height;
-    if (job->failed && (final || rows == 0) && !job->ended)
+    if (job->failed && rows == 0)
         return {}; // corrupt data, not merely a prefix
     if (rows == 0)
         return {};
+    if (job->downsampler)
+        return { job->downsampler->image(), job->ended };
     CGBitmapLayout layout = job->layout;
     layout.height = rows;
     job->pixels->resize(rows * job->rowBytes);
-    return { CGImage::create(std::move(layout), std::move(job->pixels)), job->ended };
+    CGImageRef image = CGImage::create(std::move(layout), std::move(job->pixels));
+    return { downsampleImage(image, maxSide), job->ended };
 }
 
 } // namespace graphics

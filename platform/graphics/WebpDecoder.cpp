@@ -56,7 +56,56 @@ std::size_t webpFrameCount(const std::uint8_t* data, std::size_t size)
     return std::max<std::size_t>(1, WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT));
 }
 
-DecodedImage decodeWebp(const std::uint8_t* data, std::size_t size, bool final)
+namespace {
+
+// The same pixels in Cairo's layout, as every shrunk image is delivered.
+CGImageRef inCairoLayout(const CGImageRef& image)
+{
+    if (!image)
+        return nullptr;
+    Downsampler convert(image->layout(), image->width(), image->height());
+    for (std::size_t y = 0; y < image->height(); ++y)
+        convert.addRow(image->row(y));
+    return convert.image();
+}
+
+// A still image decoded straight to the smaller size by the library's own scaling.
+DecodedImage decodeWebpScaled(const std::uint8_t* data, std::size_t size, bool final, PixelSize target, bool alpha)
+{
+    auto pixels = std::make_shared<Bytes>(target.width * target.height * 4);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return {};
+    config.options.use_scaling = 1;
+    config.options.scaled_width = int(target.width);
+    config.options.scaled_height = int(target.height);
+    config.output.colorspace = MODE_RGBA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = pixels->data();
+    config.output.u.RGBA.stride = int(target.width * 4);
+    config.output.u.RGBA.size = pixels->size();
+    if (final) {
+        if (WebPDecode(data, size, &config) != VP8_STATUS_OK)
+            return {};
+        return { inCairoLayout(CGImage::create(rgbaLayout(target.width, target.height, alpha), std::move(pixels))), true };
+    }
+    std::unique_ptr<WebPIDecoder, IncrementalDeleter> idec(WebPIDecode(nullptr, 0, &config));
+    if (!idec)
+        return {};
+    VP8StatusCode status = WebPIUpdate(idec.get(), data, size);
+    if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
+        return {};
+    int lastY = 0, width = 0, height = 0, stride = 0;
+    if (!WebPIDecGetRGB(idec.get(), &lastY, &width, &height, &stride) || lastY <= 0)
+        return {};
+    pixels->resize(std::size_t(lastY) * target.width * 4);
+    return { inCairoLayout(CGImage::create(rgbaLayout(target.width, std::size_t(lastY), alpha), std::move(pixels))),
+        false };
+}
+
+} // namespace
+
+DecodedImage decodeWebp(const std::uint8_t* data, std::size_t size, bool final, std::size_t maxSide)
 {
     WebPBitstreamFeatures features;
     if (!data || WebPGetFeatures(data, size, &features) != VP8_STATUS_OK)
@@ -64,8 +113,13 @@ DecodedImage decodeWebp(const std::uint8_t* data, std::size_t size, bool final)
     const std::size_t w = std::size_t(features.width), h = std::size_t(features.height);
     if (!pixelCountAllowed(w, h))
         return {};
-    if (features.has_animation)
-        return decodeWebpFrame(data, size, 0, nullptr);
+    if (features.has_animation) {
+        DecodedImage frame = decodeWebpFrame(data, size, 0, nullptr);
+        return { downsampleImage(frame.image, maxSide), frame.complete };
+    }
+    PixelSize target = fitWithin(w, h, maxSide);
+    if (target.width != w || target.height != h)
+        return decodeWebpScaled(data, size, final, target, features.has_alpha != 0);
     auto pixels = std::make_shared<Bytes>(w * h * 4);
     const bool alpha = features.has_alpha != 0;
     if (WebPDecodeRGBAInto(data, size, pixels->data(), pixels->size(), int(w * 4)))

@@ -418,6 +418,9 @@ curl_slist* headerList(const TransferRequest& request)
         std::string line = value.empty() ? name + ";" : name + ": " + value;
         list = curl_slist_append(list, line.c_str());
     }
+    // The request's own fields are the head: libcurl adds no Accept or Expect of its own.
+    if (!request.headers.has("Accept"))
+        list = curl_slist_append(list, "Accept:");
     if (!request.headers.has("Expect"))
         list = curl_slist_append(list, "Expect:");
     if (!request.headers.has("Content-Type") && (request.body || request.bodyStream))

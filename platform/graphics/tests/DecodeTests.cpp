@@ -2,6 +2,8 @@
 // EXIF orientation, GIF compositing and timing, WebP, prefixes, corrupt data and the pixel cap.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include "Fixtures.h"
 #include "platform/graphics/Codecs.h"
 #include "platform/graphics/ImageSource.h"
@@ -256,11 +258,50 @@ TEST(JpegDecode, BaselinePrefixHoldsOnlyDecodedRows)
     EXPECT_GT(partial->height(), 0u);
     EXPECT_LT(partial->height(), 256u);
     EXPECT_TRUE(near(partial, 2, 2, kRed, 255, 40));
+}
 
-    // The same truncated bytes as final data: the whole height, the rest filled in.
-    CGImageRef whole = decode(half);
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->height(), 256u);
+TEST(ImageSource, FinalDataThatStopsEarlyIsNoImage)
+{
+    JpegOptions noisy;
+    noisy.noisy = true;
+    JpegOptions progressive = noisy;
+    progressive.progressive = true;
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::vector<std::size_t> dropped; // bytes cut from the end (and half the file); each is refused
+        std::size_t harmless; // a cut that still leaves a whole image (0: none)
+    };
+    const Case cases[] = {
+        { "png", makePng(64, 64, { 2, 8 }), { 1, 12, 20 }, 0 },
+        { "interlaced png", makePng(64, 64, { 2, 8, true }), { 1, 12, 20 }, 0 },
+        { "baseline jpeg", makeJpeg(64, 256, noisy), { 100, 2000 }, 2 }, // only its end marker
+        { "progressive jpeg", makeJpeg(64, 64, progressive), { 2, 300 }, 0 },
+        { "gif", makeGif(10, 10, { { 0, 0, 10, 10, 1 } }), { 2, 5 }, 1 }, // only its trailer
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(decode(c.data));
+        std::vector<std::size_t> cuts = c.dropped;
+        cuts.push_back(c.data.size() / 2);
+        for (std::size_t cut : cuts) {
+            SCOPED_TRACE("cut " + std::to_string(cut));
+            ASSERT_LT(cut, c.data.size());
+            EXPECT_FALSE(decode(Bytes(c.data.begin(), c.data.end() - long(cut))));
+        }
+        if (c.harmless > 0) {
+            EXPECT_TRUE(decode(Bytes(c.data.begin(), c.data.end() - long(c.harmless))));
+        }
+    }
+
+    // An animation cut inside its last frame: its complete frames still decode one by one, but
+    // the source says the data ended early, and the cut frame gives nothing.
+    Bytes gif = makeGif(10, 10, { { 0, 0, 10, 10, 1 }, { 0, 0, 10, 10, 2 } });
+    auto cut = CGImageSourceCreateWithData(Bytes(gif.begin(), gif.end() - 4));
+    EXPECT_EQ(CGImageSourceGetStatus(cut), kCGImageStatusUnexpectedEOF);
+    EXPECT_TRUE(CGImageSourceCreateImageAtIndex(cut, 0));
+    EXPECT_FALSE(CGImageSourceCreateImageAtIndex(cut, 1));
+    EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(gif)), kCGImageStatusComplete);
 }
 
 TEST(JpegDecode, ProgressivePrefixShowsCompleteScansAtFullSize)
@@ -404,4 +445,70 @@ TEST(ImageSource, SniffsTypesAndUnknownData)
     EXPECT_EQ(CGImageSourceGetCount(text), 0u);
     EXPECT_EQ(CGImageSourceGetStatus(text), kCGImageStatusUnknownType);
     EXPECT_TRUE(CGImageSourceCopyPropertiesAtIndex(text, 0).isAbsent());
+}
+
+TEST(ImageSource, ThumbnailsShrinkEveryFormatToTheLongerSide)
+{
+    JpegOptions grey;
+    grey.components = 1;
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::size_t width, height; // at most 32 on the longer side
+        bool checkColours;
+    };
+    const Case cases[] = {
+        { "jpeg", makeJpeg(64, 256), 8, 32, true },
+        { "grey jpeg", makeJpeg(256, 64, grey), 32, 8, false },
+        { "png", makePng(128, 64, { 2, 8 }), 32, 16, true },
+        { "interlaced png", makePng(128, 64, { 2, 8, true }), 32, 16, true },
+        { "palette png", makePng(100, 100, { 3, 8 }), 32, 32, true },
+        { "rgba png", makePng(64, 64, { 6, 16 }), 32, 32, false },
+        { "webp", makeWebp(64, 64, true, false), 32, 32, true },
+        { "gif", makeGif(96, 48, { { 0, 0, 96, 48, 2 } }), 32, 16, false },
+    };
+    const Value options = Value::dictionary({ { kCGImageSourceThumbnailMaxPixelSize, 32 },
+        { kCGImageSourceCreateThumbnailFromImageAlways, true } });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto source = CGImageSourceCreateWithData(c.data);
+        CGImageRef thumb = CGImageSourceCreateThumbnailAtIndex(source, 0, options);
+        ASSERT_TRUE(thumb);
+        EXPECT_EQ(thumb->width(), c.width);
+        EXPECT_EQ(thumb->height(), c.height);
+        EXPECT_TRUE(graphics::isCairoLayout(thumb->layout()));
+        // Drawn from its own pixels: no second copy for Cairo.
+        EXPECT_EQ(cairo_image_surface_get_data(thumb->cairoSurface()), thumb->pixels()->data());
+        if (c.checkColours)
+            expectQuadrants(thumb, 24);
+        // A side at least as long as the image's decodes it at full size.
+        CGImageRef full = CGImageSourceCreateThumbnailAtIndex(
+            source, 0, Value::dictionary({ { kCGImageSourceThumbnailMaxPixelSize, 4096 } }));
+        ASSERT_TRUE(full);
+        EXPECT_EQ(full->width(), CGImageSourceCreateImageAtIndex(source, 0)->width());
+    }
+
+    // A prefix shrinks the rows that arrived.
+    Bytes png = makePng(64, 256, { 2, 8 });
+    auto prefix = CGImageSourceCreateIncremental();
+    CGImageSourceUpdateData(prefix, Bytes(png.begin(), png.begin() + long(png.size() / 2)), false);
+    CGImageRef partial = CGImageSourceCreateThumbnailAtIndex(prefix, 0, options);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->width(), 8u);
+    EXPECT_LT(partial->height(), 32u);
+}
+
+TEST(Downsample, BoxesAverageInPremultipliedSpace)
+{
+    // Two columns: opaque red and fully transparent. Shrunk to one pixel, half transparent red,
+    // with no dark fringe from the transparent pixel's colour.
+    auto pixels = std::make_shared<Bytes>(Bytes { 255, 0, 0, 255, 0, 0, 255, 0 });
+    CGImageRef pair = CGImage::create(
+        { 2, 1, 8, 32, 8, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast }, pixels);
+    CGImageRef one = graphics::downsampleImage(pair, 1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->width(), 1u);
+    EXPECT_TRUE(near(one, 0, 0, kRed, 128, 2));
+    EXPECT_EQ(graphics::fitWithin(3000, 1, 1000).height, 1u);
+    EXPECT_EQ(graphics::fitWithin(10, 20, 0).width, 10u);
 }

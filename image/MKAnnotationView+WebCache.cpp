@@ -1,0 +1,77 @@
+// The annotation view's image load.
+#include "image/MKAnnotationView+WebCache.h"
+#include "image/UIImageView+WebCache.h"
+#include "image/ViewLoadState.h"
+#include "image/WIImageManager.h"
+
+namespace {
+const std::string kAnnotationImageKey = "MKAnnotationViewImage";
+} // namespace
+
+void wi_setImageWithURL(const std::shared_ptr<MKAnnotationView>& view, const std::optional<NSURL>& url,
+    const UIImageRef& placeholder, WILoadOptions options, WIViewCompletion completed)
+{
+    if (!view) {
+        return;
+    }
+    wi_cancelCurrentImageLoad(view);
+    image::withViewState(view, [&](image::ViewLoadState& state) { state.urls[kAnnotationImageKey] = url; });
+    view->setImage(placeholder);
+    if (!url) {
+        image::runOnMainAsync([completed] {
+            if (completed) {
+                completed(nullptr, image::nilURLError(), WICacheSourceNone, std::nullopt);
+            }
+        });
+        return;
+    }
+    std::weak_ptr<MKAnnotationView> weak = view;
+    auto operation = WIImageManager::sharedManager()->downloadImageWithURL(url, options, {},
+        [weak, completed](UIImageRef image, std::shared_ptr<NSError> error, WICacheSource source, bool finished,
+            std::optional<NSURL> imageURL) {
+            if (weak.expired()) {
+                return;
+            }
+            image::runOnMainSync([&] {
+                auto strong = weak.lock();
+                if (!strong) {
+                    return;
+                }
+                if (image) {
+                    strong->setImage(image);
+                }
+                if (completed && finished) {
+                    completed(image, error, source, imageURL);
+                }
+            });
+        });
+    wi_setImageLoadOperation(view, operation, kAnnotationImageKey);
+}
+
+void wi_setImageWithURL(
+    const std::shared_ptr<MKAnnotationView>& view, const std::optional<NSURL>& url, WIViewCompletion completed)
+{
+    wi_setImageWithURL(view, url, nullptr, 0, std::move(completed));
+}
+
+void wi_setImageWithURL(const std::shared_ptr<MKAnnotationView>& view, const std::optional<NSURL>& url,
+    const UIImageRef& placeholder, WIViewCompletion completed)
+{
+    wi_setImageWithURL(view, url, placeholder, 0, std::move(completed));
+}
+
+std::optional<NSURL> wi_imageURL(const std::shared_ptr<MKAnnotationView>& view)
+{
+    std::optional<NSURL> url;
+    image::withViewState(view, [&](image::ViewLoadState& state) {
+        if (auto found = state.urls.find(kAnnotationImageKey); found != state.urls.end()) {
+            url = found->second;
+        }
+    });
+    return url;
+}
+
+void wi_cancelCurrentImageLoad(const std::shared_ptr<MKAnnotationView>& view)
+{
+    wi_cancelImageLoadOperationWithKey(view, kAnnotationImageKey);
+}
