@@ -111,7 +111,7 @@ void padDateYears(Bytes& xml)
         auto end = year;
         while (end != xml.end() && *end >= '0' && *end <= '9')
             ++end;
-        if (end != xml.end() && *end == '-' && end - year < 4)
+        if (end != xml.end() && *end == '-' && end != year && end - year < 4)
             year = xml.insert(year, 4 - (end - year), '0');
         at = std::search(year, xml.end(), open.begin(), open.end());
     }
