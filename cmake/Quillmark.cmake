@@ -6,6 +6,18 @@ if(QM_WERROR)
   list(APPEND QM_WARNINGS -Werror)
 endif()
 
+# A fuzz build (clang) gives the libraries libFuzzer's coverage too, so that the fuzzer sees the
+# parsers and not only its harness. It always runs with the sanitizers, whose runtime also
+# answers the coverage hooks in the tests and tools that link those libraries.
+set(QM_FUZZ_COVERAGE "")
+if(QM_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR NOT CMAKE_C_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QM_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang")
+  endif()
+  set(QM_SANITIZE ON)
+  set(QM_FUZZ_COVERAGE -fsanitize=fuzzer-no-link)
+endif()
+
 if(QM_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -23,7 +35,7 @@ function(quill_library name)
   endif()
   add_library(${name} STATIC ${srcs} ${Q_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_compile_options(${name} PRIVATE ${QM_WARNINGS})
+  target_compile_options(${name} PRIVATE ${QM_WARNINGS} ${QM_FUZZ_COVERAGE})
   target_link_libraries(${name} PUBLIC ${Q_DEPS})
 
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)

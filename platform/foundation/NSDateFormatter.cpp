@@ -201,6 +201,10 @@ void writeField(std::string& out, const Token& t, const CalendarFields& f, const
 struct Parsed {
     CalendarFields fields;
     std::optional<NSTimeZone> zone;
+    // An abbreviation the local zone uses ("CST" in Shanghai) reads as the local zone; the
+    // listed zone is taken only if the local zone uses it at another time of year.
+    std::string localAbbreviation;
+    std::optional<NSTimeZone> listedZone;
     bool pm = false;
     bool hasAmPm = false;
     bool twelveHour = false; // h or K
@@ -301,7 +305,7 @@ bool isNumericToken(const Token& t)
 }
 
 // "GMT", "UTC", "GMT+8", "GMT+08:00", "+0800", "+08:00", "Z" or an abbreviation.
-std::optional<NSTimeZone> readZone(Reader& r)
+std::optional<NSTimeZone> readZone(Reader& r, Parsed& p)
 {
     auto signedOffset = [&]() -> std::optional<int> {
         std::string_view rest = r.rest();
@@ -356,17 +360,17 @@ std::optional<NSTimeZone> readZone(Reader& r)
     if (n == 0)
         return std::nullopt;
     std::string_view word = rest.substr(0, n);
-    if (auto zone = NSTimeZone::timeZoneWithAbbreviation(word)) {
-        r.skip(n);
-        return zone;
-    }
-    // The local zone's own abbreviations ("CST" under TZ=CST-8) read as the local zone.
+    auto listed = NSTimeZone::timeZoneWithAbbreviation(word);
     tzset();
-    if (word == tzname[0] || word == tzname[1]) {
-        r.skip(n);
-        return NSTimeZone::localTimeZone();
+    if (word != tzname[0] && word != tzname[1]) {
+        if (listed)
+            r.skip(n);
+        return listed;
     }
-    return std::nullopt;
+    r.skip(n);
+    p.localAbbreviation = word;
+    p.listedZone = listed;
+    return NSTimeZone::localTimeZone();
 }
 
 bool readField(Reader& r, const Token& t, bool adjacent, Parsed& p)
@@ -431,7 +435,7 @@ bool readField(Reader& r, const Token& t, bool adjacent, Parsed& p)
     case 'Z':
     case 'X':
     case 'x':
-        p.zone = readZone(r);
+        p.zone = readZone(r, p);
         return p.zone.has_value();
     case 'S': {
         std::string_view rest = r.rest();
@@ -556,5 +560,8 @@ std::optional<NSDate> NSDateFormatter::dateFromString(std::string_view text) con
     if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > foundation::daysInMonth(f.year, f.month))
         return std::nullopt;
     const NSTimeZone& zone = p.zone ? *p.zone : timeZone_;
-    return NSDate::dateWithTimeIntervalSince1970(zone.secondsForFields(f));
+    NSDate date = NSDate::dateWithTimeIntervalSince1970(zone.secondsForFields(f));
+    if (p.listedZone && zone.abbreviationForDate(date) != p.localAbbreviation)
+        return NSDate::dateWithTimeIntervalSince1970(p.listedZone->secondsForFields(f));
+    return date;
 }

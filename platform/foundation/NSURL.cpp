@@ -48,8 +48,9 @@ std::string decodedOrEmpty(std::string_view s)
 NSURL NSURL::fromParts(const URLParts& parts)
 {
     NSURL url;
-    url.relative_ = parts.recompose();
     url.absolute_ = parts;
+    foundation::keepPathUnambiguous(url.absolute_);
+    url.relative_ = url.absolute_.recompose();
     return url;
 }
 

@@ -31,6 +31,10 @@ std::optional<URLParts> parseURLReference(std::string_view text);
 // RFC 3986 section 5.2.2 (strict: a reference with a scheme stands on its own).
 URLParts resolveURLReference(const URLParts& base, const URLParts& reference);
 std::string removeDotSegments(std::string_view path);
+// Makes the path read back as itself once the parts are written out: with no authority, "/."
+// goes before a path that starts with "//" (else it would read as an authority), and with no
+// scheme either, "./" before a first segment holding ":" (else it would read as a scheme).
+void keepPathUnambiguous(URLParts& parts);
 
 } // namespace foundation
 

@@ -57,36 +57,83 @@ bool validScheme(std::string_view s)
     return true;
 }
 
+// dec-octet "." dec-octet "." dec-octet "." dec-octet, each 0-255 without leading zeros.
+bool validIPv4(std::string_view s)
+{
+    for (int octet = 0; octet < 4; ++octet) {
+        if (octet > 0) {
+            if (s.empty() || s[0] != '.')
+                return false;
+            s.remove_prefix(1);
+        }
+        std::size_t n = 0;
+        while (n < s.size() && n < 3 && isDigit(s[n]))
+            ++n;
+        if (n == 0 || (n > 1 && s[0] == '0') || std::stoi(std::string(s.substr(0, n))) > 255)
+            return false;
+        s.remove_prefix(n);
+    }
+    return s.empty();
+}
+
+// Colon-separated 16-bit groups of 1 to 4 hex digits, the last of which may be an IPv4 address
+// (worth two groups). Counts the groups; nullopt when a piece is neither.
+std::optional<int> countIPv6Groups(std::string_view s, bool ipv4TailAllowed)
+{
+    if (s.empty())
+        return 0;
+    int groups = 0;
+    for (;;) {
+        std::size_t colon = s.find(':');
+        std::string_view piece = s.substr(0, colon);
+        bool last = colon == std::string_view::npos;
+        if (last && ipv4TailAllowed && piece.find('.') != std::string_view::npos)
+            return validIPv4(piece) ? std::optional<int>(groups + 2) : std::nullopt;
+        if (piece.empty() || piece.size() > 4)
+            return std::nullopt;
+        for (char c : piece)
+            if (!isHex(c))
+                return std::nullopt;
+        ++groups;
+        if (last)
+            return groups;
+        s.remove_prefix(colon + 1);
+    }
+}
+
+// Eight groups, or fewer with one "::" standing for at least one zero group.
+bool validIPv6(std::string_view s)
+{
+    std::size_t gap = s.find("::");
+    if (gap == std::string_view::npos) {
+        auto groups = countIPv6Groups(s, true);
+        return groups == 8;
+    }
+    auto before = countIPv6Groups(s.substr(0, gap), false);
+    auto after = countIPv6Groups(s.substr(gap + 2), true);
+    return before && after && *before + *after <= 7;
+}
+
+// "v" 1*HEXDIG "." 1*( unreserved / sub-delims / ":" )
+bool validIPvFuture(std::string_view s)
+{
+    std::size_t dot = s.find('.');
+    if (dot == std::string_view::npos || dot < 2 || dot + 1 >= s.size())
+        return false;
+    for (std::size_t i = 1; i < dot; ++i)
+        if (!isHex(s[i]))
+            return false;
+    for (char c : s.substr(dot + 1))
+        if (!isUnreserved(c) && !isSubDelimiter(c) && c != ':')
+            return false;
+    return true;
+}
+
 bool validIPLiteral(std::string_view inside)
 {
-    if (inside.empty())
-        return false;
-    if (inside[0] == 'v' || inside[0] == 'V') {
-        std::size_t dot = inside.find('.');
-        if (dot == std::string_view::npos || dot < 2 || dot + 1 >= inside.size())
-            return false;
-        for (std::size_t i = 1; i < dot; ++i)
-            if (!isHex(inside[i]))
-                return false;
-        std::string_view rest = inside.substr(dot + 1);
-        for (char c : rest)
-            if (!isUnreserved(c) && !isSubDelimiter(c) && c != ':')
-                return false;
-        return true;
-    }
-    // IPv6: hex groups, colons, an optional dotted IPv4 tail and at most one "::".
-    int colons = 0;
-    for (std::size_t i = 0; i < inside.size(); ++i) {
-        char c = inside[i];
-        if (c == ':')
-            ++colons;
-        else if (!isHex(c) && c != '.')
-            return false;
-    }
-    std::size_t doubleColon = inside.find("::");
-    if (doubleColon != std::string_view::npos && inside.find("::", doubleColon + 1) != std::string_view::npos)
-        return false;
-    return colons >= 2 && colons <= 7;
+    if (!inside.empty() && (inside[0] == 'v' || inside[0] == 'V'))
+        return validIPvFuture(inside);
+    return validIPv6(inside);
 }
 
 bool validPort(std::string_view port)
@@ -211,7 +258,22 @@ std::string removeDotSegments(std::string_view path)
     return output;
 }
 
-URLParts resolveURLReference(const URLParts& base, const URLParts& reference)
+void keepPathUnambiguous(URLParts& parts)
+{
+    if (parts.authority)
+        return;
+    if (parts.path.starts_with("//")) {
+        parts.path.insert(0, "/.");
+        return;
+    }
+    std::size_t colon = parts.path.find(':');
+    if (!parts.scheme && colon != std::string::npos && colon < parts.path.find('/'))
+        parts.path.insert(0, "./");
+}
+
+namespace {
+
+URLParts resolveParts(const URLParts& base, const URLParts& reference)
 {
     URLParts target;
     target.fragment = reference.fragment;
@@ -249,6 +311,15 @@ URLParts resolveURLReference(const URLParts& base, const URLParts& reference)
         merged = (slash == std::string::npos ? std::string() : base.path.substr(0, slash + 1)) + reference.path;
     }
     target.path = removeDotSegments(merged);
+    return target;
+}
+
+} // namespace
+
+URLParts resolveURLReference(const URLParts& base, const URLParts& reference)
+{
+    URLParts target = resolveParts(base, reference);
+    keepPathUnambiguous(target);
     return target;
 }
 

@@ -3,9 +3,12 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/persistence/AppHome.h"
 #include "platform/persistence/FileErrors.h"
@@ -36,6 +39,10 @@ class FileDescriptor {
 public:
     explicit FileDescriptor(int fd)
         : fd_(fd)
+    {
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1))
     {
     }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -95,20 +102,61 @@ bool writeDirectly(const std::uint8_t* data, std::size_t size, const std::string
     return true;
 }
 
-bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::string& path, NSErrorRef* error)
+// ".<name>.XXXXXX", the last six from mkostemp's letters and digits.
+bool isTemporaryName(std::string_view name)
+{
+    constexpr std::size_t kRandom = 6;
+    if (name.size() < 2 + 1 + kRandom || name[0] != '.' || name[name.size() - kRandom - 1] != '.')
+        return false;
+    for (char c : name.substr(name.size() - kRandom)) {
+        bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric)
+            return false;
+    }
+    return true;
+}
+
+void lockExclusively(int fd)
+{
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A new temporary file beside `path`, locked, and still there once locked (a cleaner that ran
+// between its creation and the lock took it for a leftover and removed it).
+FileDescriptor createLockedTemporary(const std::string& path, std::string& temporary)
 {
     std::string directory = deletingLastPathComponent(path);
-    std::string pattern = appendPathComponent(directory, "." + lastPathComponent(path) + ".XXXXXX");
-    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    for (int attempt = 0;; ++attempt) {
+        temporary = appendPathComponent(directory, "." + lastPathComponent(path) + ".XXXXXX");
+        FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (fd.get() < 0)
+            return fd;
+        lockExclusively(fd.get());
+        struct stat st {};
+        if (attempt == 7 || ::fstat(fd.get(), &st) != 0 || st.st_nlink > 0)
+            return fd;
+    }
+}
+
+bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::string& path, NSErrorRef* error)
+{
+    std::string temporary;
+    FileDescriptor fd = createLockedTemporary(path, temporary);
     if (fd.get() < 0)
         return fail(error, fileError(FileAccess::Write, errno, path));
-    const std::string& temporary = pattern;
     struct stat old {};
     ::fchmod(fd.get(), ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
 
     int err = writeAll(fd.get(), data, size);
     if (err == 0 && ::fsync(fd.get()) != 0)
         err = errno;
+    FileDescriptor lockHolder(::dup(fd.get())); // the lock lasts until the rename is done
     int closeErr = fd.close();
     if (err == 0)
         err = closeErr;
@@ -120,8 +168,22 @@ bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::stri
         ::unlink(temporary.c_str());
         return fail(error, fileError(FileAccess::Write, err, path));
     }
-    syncDirectory(directory);
+    syncDirectory(deletingLastPathComponent(path));
     return true;
+}
+
+// Removes one temporary file unless a live writer holds it. The lock is taken on what was
+// opened and the name checked to still lead there, so nothing else goes by mistake.
+bool removeIfAbandoned(const std::string& path)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0 || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    struct stat opened {}, named {};
+    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || ::lstat(path.c_str(), &named) != 0
+        || !sameFile(opened, named))
+        return false;
+    return ::unlink(path.c_str()) == 0;
 }
 
 } // namespace
@@ -181,6 +243,18 @@ bool writeToFile(std::string_view text, const std::string& path, bool atomically
     auto bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     return atomically ? writeAtomically(bytes, text.size(), path, error)
                       : writeDirectly(bytes, text.size(), path, error);
+}
+
+std::size_t removeStaleTemporaryFiles(const std::string& directory)
+{
+    std::size_t removed = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (isTemporaryName(name) && removeIfAbandoned(appendPathComponent(directory, name)))
+            ++removed;
+    }
+    return removed;
 }
 
 void setBeforeRenameHookForTesting(BeforeRenameHook hook)

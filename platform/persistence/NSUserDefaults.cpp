@@ -57,6 +57,7 @@ NSUserDefaults::NSUserDefaults(std::string path)
     : path_(std::move(path))
     , values_(Value::dictionary())
 {
+    persistence::removeStaleTemporaryFiles(persistence::deletingLastPathComponent(path_));
     auto bytes = persistence::dataWithContentsOfFile(path_);
     if (!bytes)
         return;

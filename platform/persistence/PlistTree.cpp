@@ -4,6 +4,7 @@
 #include "platform/persistence/PlistTree.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,8 @@ namespace persistence::plist {
 namespace {
 
 constexpr double kSecondsFrom1970To2001 = 978307200.0;
+constexpr std::uint8_t kDateMarker = 0x33; // a binary list's 8-byte date
+constexpr std::size_t kOneDateListSize = 8 + 9 + 1 + 32; // header, date, offset table, trailer
 
 bool startsWith(const Bytes& data, std::string_view prefix)
 {
@@ -94,6 +97,24 @@ std::string xmlOf(plist_t node)
     plist_to_xml(node, &xml, &length);
     MallocText owned(xml);
     return xml ? std::string(xml, length) : std::string();
+}
+
+// libplist writes a year before 1000 with fewer than four digits ("1-01-01T00:00:00Z"), which
+// other readers refuse; the XML form always has four. Text content cannot hold "<date>", as
+// '<' is escaped there.
+void padDateYears(Bytes& xml)
+{
+    static constexpr std::string_view open = "<date>";
+    auto at = std::search(xml.begin(), xml.end(), open.begin(), open.end());
+    while (at != xml.end()) {
+        auto year = at + open.size();
+        auto end = year;
+        while (end != xml.end() && *end >= '0' && *end <= '9')
+            ++end;
+        if (end != xml.end() && *end == '-' && end != year && end - year < 4)
+            year = xml.insert(year, 4 - (end - year), '0');
+        at = std::search(year, xml.end(), open.begin(), open.end());
+    }
 }
 
 bool validString(plist_t node, std::string* problem)
@@ -319,7 +340,10 @@ std::optional<Bytes> serialize(plist_t root, NSPropertyListFormat format)
     MallocText owned(out);
     if (!out)
         return std::nullopt;
-    return Bytes(out, out + length);
+    Bytes bytes(out, out + length);
+    if (format == NSPropertyListXMLFormat_v1_0)
+        padDateYears(bytes);
+    return bytes;
 }
 
 std::optional<Value> toValue(plist_t node, std::string* problem)
@@ -355,23 +379,36 @@ std::optional<Value> readInteger(plist_t node)
     return Value(raw);
 }
 
+// libplist keeps a date as a double, but its date calls take 32-bit seconds (1933 to 2069) and
+// misread fractions before 2001. A one-object binary list carries the double whole, so dates
+// are made and read through that form.
 Tree makeDate(double secondsSince1970)
 {
-    double since2001 = secondsSince1970 - kSecondsFrom1970To2001;
-    double whole = std::floor(since2001);
-    whole = std::clamp(whole, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX));
-    auto micro = static_cast<std::int32_t>(std::lround((since2001 - std::floor(since2001)) * 1e6));
-    if (micro >= 1000000)
-        micro = 999999;
-    return Tree(plist_new_date(static_cast<std::int32_t>(whole), micro));
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(secondsSince1970 - kSecondsFrom1970To2001);
+    std::uint8_t list[kOneDateListSize] = { 'b', 'p', 'l', 'i', 's', 't', '0', '0', kDateMarker };
+    for (int i = 0; i < 8; ++i)
+        list[9 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+    list[17] = 8; // the offset table: the one object starts at byte 8
+    std::uint8_t* trailer = list + 18;
+    trailer[6] = 1; // offset size
+    trailer[7] = 1; // object reference size
+    trailer[15] = 1; // object count
+    trailer[31] = 17; // where the offset table starts
+    plist_t node = nullptr;
+    plist_from_bin(reinterpret_cast<const char*>(list), sizeof list, &node);
+    return Tree(node);
 }
 
 double readDate(plist_t node)
 {
-    std::int32_t seconds = 0;
-    std::int32_t micro = 0;
-    plist_get_date_val(node, &seconds, &micro);
-    return static_cast<double>(seconds) + static_cast<double>(micro) / 1e6 + kSecondsFrom1970To2001;
+    char* list = nullptr;
+    std::uint32_t length = 0;
+    plist_to_bin(node, &list, &length);
+    MallocText owned(list);
+    if (!list || length < 17 || static_cast<std::uint8_t>(list[8]) != kDateMarker)
+        return kSecondsFrom1970To2001;
+    std::uint64_t bits = readBigEndian(reinterpret_cast<const std::uint8_t*>(list) + 9, 8);
+    return std::bit_cast<double>(bits) + kSecondsFrom1970To2001;
 }
 
 std::string readString(plist_t node)

@@ -69,6 +69,7 @@ struct dispatch_queue_s : std::enable_shared_from_this<dispatch_queue_s> {
     bool scheduled = false; // serial: a drain job is queued or running
     std::size_t running = 0; // concurrent: blocks running now
     std::size_t drainers = 0; // concurrent: drain jobs queued or running
+    std::size_t waitingDrainers = 0; // concurrent: running drainers whose block waits now
     bool barrierRunning = false; // concurrent: a barrier block runs now
     std::size_t barriers = 0; // concurrent: barrier blocks waiting in `items`
     std::size_t quickStreak = 0; // concurrent: blocks in a row that ran quickly

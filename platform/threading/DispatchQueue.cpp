@@ -113,8 +113,9 @@ void drainSerial(const std::shared_ptr<dispatch_queue_s>& queue)
 // blocks have shown themselves quick, drainers take them in batches (the whole queue when it is
 // short), one drainer waits a moment for more instead of leaving, and more drainers are added
 // only for a large backlog, at most one per processor: short blocks then cost no fight over the
-// lock and no thread wake-ups. A batch is handed back to the queue (and the queue forgets it was quick) when one of its
-// blocks blocks in a platform wait or the batch runs long.
+// lock and no thread wake-ups. A batch is handed back to the queue (and the queue forgets it was
+// quick) when one of its blocks blocks in a platform wait or the batch runs long; while a block
+// waits, its drainer is not counted on to come back for the blocks that arrive.
 constexpr std::size_t kConcurrentWidth = 64;
 constexpr std::size_t kBatchLimit = 64;
 constexpr std::size_t kWholeQueueLimit = 256;
@@ -143,8 +144,11 @@ void addDrainerIfUsefulLocked(const std::shared_ptr<dispatch_queue_s>& queue)
     if (queue->barrierRunning || queue->items.front().barrier)
         return;
     std::size_t freeDrainers = queue->drainers - queue->running;
-    if (takesBatches(*queue) && freeDrainers == 0 && SteadyClock::now() - queue->lastTake > kBatchSlice)
-        queue->quickStreak = 0; // every drainer is busy for a while now: its blocks are not quick
+    // Every drainer busy for a while now, or waiting in a block: its blocks are not quick, and
+    // none of them will come back soon for more.
+    if (takesBatches(*queue) && freeDrainers == 0
+        && (queue->running == queue->waitingDrainers || SteadyClock::now() - queue->lastTake > kBatchSlice))
+        queue->quickStreak = 0;
     if (takesBatches(*queue)) {
         if (queue->drainers >= processorCount() || queue->items.size() <= (freeDrainers + 1) * kWholeQueueLimit)
             return;
@@ -155,8 +159,8 @@ void addDrainerIfUsefulLocked(const std::shared_ptr<dispatch_queue_s>& queue)
     WorkerPool::shared().submit(queue->priority, [queue] { drainConcurrent(queue); });
 }
 
-// The plain blocks one drainer took; those not yet started go back to the queue's head when the
-// drainer blocks.
+// The blocks one drainer took; those not yet started go back to the queue's head when the
+// drainer blocks or its batch runs long.
 class Batch final : public threading::HeldWork {
 public:
     explicit Batch(const std::shared_ptr<dispatch_queue_s>& queue)
@@ -166,11 +170,34 @@ public:
     std::deque<dispatch_queue_s::Item> blocks;
     std::size_t next = 0;
 
-    // Also when nothing is left to hand back: the queue stops counting on this drainer to come
-    // back soon, so blocks that arrive meanwhile get a drainer of their own.
-    void handBack() override
+    void handBack()
     {
         std::lock_guard lock(queue_->mutex);
+        handBackLocked();
+    }
+
+    // While one of its blocks waits, the queue counts this drainer as waiting: it will not
+    // come back soon for the blocks that arrive meanwhile.
+    void blockingBegan() override
+    {
+        std::lock_guard lock(queue_->mutex);
+        if (waits_++ == 0)
+            ++queue_->waitingDrainers;
+        handBackLocked();
+    }
+
+    void blockingEnded() override
+    {
+        std::lock_guard lock(queue_->mutex);
+        if (--waits_ == 0)
+            --queue_->waitingDrainers;
+    }
+
+private:
+    // Also when nothing is left to hand back: the queue forgets its blocks were quick, so blocks
+    // that arrive meanwhile get a drainer of their own.
+    void handBackLocked()
+    {
         for (std::size_t i = blocks.size(); i-- > next;)
             queue_->items.push_front(std::move(blocks[i]));
         if (next < blocks.size()) {
@@ -181,8 +208,8 @@ public:
         addDrainerIfUsefulLocked(queue_);
     }
 
-private:
     const std::shared_ptr<dispatch_queue_s>& queue_;
+    int waits_ = 0;
 };
 
 // Lets a moment pass without touching shared memory, so a producer keeps its cache lines.
@@ -271,7 +298,7 @@ void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue)
         lock.unlock();
         auto started = SteadyClock::now();
         {
-            threading::HeldWorkScope held(batches ? &batch : nullptr);
+            threading::HeldWorkScope held(&batch);
             while (batch.next < batch.blocks.size()) {
                 dispatch_queue_s::Item item = std::move(batch.blocks[batch.next++]);
                 item.run();

@@ -208,9 +208,10 @@ void WorkerPool::blockingEnded()
 
 BlockingScope::BlockingScope()
     : pool_(currentPool)
+    , held_(currentHeldWork)
 {
-    if (currentHeldWork)
-        currentHeldWork->handBack();
+    if (held_)
+        held_->blockingBegan();
     if (pool_)
         pool_->blockingBegan();
 }
@@ -219,6 +220,8 @@ BlockingScope::~BlockingScope()
 {
     if (pool_)
         pool_->blockingEnded();
+    if (held_)
+        held_->blockingEnded();
 }
 
 } // namespace threading

@@ -50,10 +50,12 @@ private:
 };
 
 // Work a thread took ahead of time and has not started (a batch of queue blocks). When the
-// thread blocks in one of the platform's waits, the work is handed back so others can run it.
+// thread blocks in one of the platform's waits, it is told, and hands the work back so others
+// can run it; it is told again when the wait ends (waits may nest).
 class HeldWork {
 public:
-    virtual void handBack() = 0;
+    virtual void blockingBegan() = 0;
+    virtual void blockingEnded() = 0;
 
 protected:
     ~HeldWork() = default;
@@ -82,6 +84,7 @@ public:
 
 private:
     WorkerPool* pool_;
+    HeldWork* held_;
 };
 
 } // namespace threading

@@ -136,6 +136,31 @@ TEST(Date, ReadsHttpDatesInTheirOwnZone)
         784111777);
 }
 
+TEST(Date, AbbreviationsReadAsTheLocalZoneUsesThem)
+{
+    struct Case {
+        const char* zone;
+        const char* text;
+        double expected;
+    };
+    const Case cases[] = {
+        { "Asia/Shanghai", "2024-05-01 16:30 CST", 1714552200 }, // China Standard Time, not Central
+        { "America/Chicago", "2024-01-01 06:00 CST", 1704110400 },
+        { "America/New_York", "2024-01-01 07:00 EST", 1704110400 },
+        // The local zone uses "EST" in winter only; in summer it keeps its listed offset.
+        { "America/New_York", "2024-07-01 07:00 EST", 1719835200 },
+        { "Europe/Berlin", "2024-01-01 06:00 CST", 1704110400 },
+    };
+    auto f = NSDateFormatter::create("yyyy-MM-dd HH:mm zzz");
+    for (const Case& c : cases) {
+        ZoneScope zone(c.zone);
+        auto date = f->dateFromString(c.text);
+        ASSERT_TRUE(date) << c.zone << " " << c.text;
+        EXPECT_EQ(date->timeIntervalSince1970(), c.expected) << c.zone << " " << c.text;
+        EXPECT_EQ(f->dateFromString(f->stringFromDate(*date))->timeIntervalSince1970(), c.expected) << c.zone;
+    }
+}
+
 TEST(Date, ReadingIsStrict)
 {
     auto f = utcFormatter("yyyy-MM-dd HH:mm");

@@ -147,6 +147,46 @@ TEST(URL, AuthorityForms)
     EXPECT_FALSE(NSURL::URLWithString("http://[::1]x/"));
     EXPECT_FALSE(NSURL::URLWithString("http://[1:2:3:4:5:6:7:8:9]/"));
     EXPECT_FALSE(NSURL::URLWithString("http://[1::2::3]/"));
+}
+
+TEST(URL, IPLiteralsFollowTheGrammar)
+{
+    for (const char* good : { "::", "::1", "1::", "1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7::", "::2:3:4:5:6:7:8",
+             "1:2:3:4:5:6:1.2.3.4", "::ffff:255.255.255.0", "1::0.0.0.0", "abcd:EF01::", "v1F.a:b!", "V7.x" })
+        EXPECT_TRUE(NSURL::URLWithString(std::string("http://[") + good + "]/")) << good;
+    for (const char* bad : { "12345::1", "1:2:3:4:5:6:7", "1:2:3:4:5:6:7:8:9", "1:2:3:4:5:6:7:8::", ":1::2", "1:::2",
+             "1:", ":", "1.2.3.4", "1.2.3.4::", "::1.2.3", "::256.1.1.1", "::01.2.3.4", "::1.2.3.4.5",
+             "1:2:3:4:5:6:7:1.2.3.4", "::1.2.3.4:1", "g::1", "v.x", "vg.x", "v1.", "v1" })
+        EXPECT_FALSE(NSURL::URLWithString(std::string("http://[") + bad + "]/")) << bad;
+}
+
+TEST(URL, WrittenFormReadsBackAsTheSameParts)
+{
+    struct Case {
+        const char* base;
+        const char* reference;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // Dot segments that leave "//" at the front of a path without an authority.
+        { "http://a/b/c/d;p?q", "http:/..//evil.example/x", "http:/.//evil.example/x" },
+        { "http://a/b/c/d;p?q", "e:..//.:./..//.:./.", "e:/.//.:./" },
+        // A first segment with ":" in a URL with neither scheme nor authority.
+        { "b", "./c:d", "./c:d" },
+    };
+    for (const Case& c : cases) {
+        auto url = NSURL::URLWithString(c.reference, *NSURL::URLWithString(c.base));
+        ASSERT_TRUE(url) << c.reference;
+        EXPECT_EQ(url->absoluteString(), c.expected) << c.reference;
+        auto again = NSURL::URLWithString(url->absoluteString());
+        ASSERT_TRUE(again) << c.reference;
+        EXPECT_EQ(again->scheme(), url->scheme()) << c.reference;
+        EXPECT_EQ(again->host(), url->host()) << c.reference;
+        EXPECT_EQ(again->path(), url->path()) << c.reference;
+    }
+    NSURL appended = NSURL::URLWithString("e:/")->URLByAppendingPathComponent("/x");
+    EXPECT_EQ(appended.host(), "");
+    EXPECT_EQ(NSURL::URLWithString(appended.absoluteString())->path(), appended.path());
     EXPECT_EQ(NSURL::URLWithString("http://%E7%B2%89.cn/")->host(), "粉.cn");
     EXPECT_EQ(NSURL::URLWithString("//cdn.example/x")->host(), "cdn.example");
     EXPECT_EQ(NSURL::URLWithString("//cdn.example/x")->scheme(), "");

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <iterator>
+#include <utility>
 #include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
@@ -11,6 +13,7 @@
 #include "platform/persistence/FileErrors.h"
 #include "platform/persistence/FileIO.h"
 #include "platform/persistence/NSFileManager.h"
+#include "platform/persistence/NSUserDefaults.h"
 #include "testing/TempHome.h"
 
 using testing_support::TempHome;
@@ -31,6 +34,50 @@ std::size_t entriesIn(const std::string& folder)
 {
     return NSFileManager::defaultManager()->contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string> {}).size();
 }
+
+// A child process that writes `path` atomically and stops for good once the new bytes are on
+// disk but not yet in place, as a writer killed there would.
+class StoppedWriter {
+public:
+    explicit StoppedWriter(const std::string& path)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        child_ = ::fork();
+        if (child_ == 0) {
+            persistence::setBeforeRenameHookForTesting([&](const std::string&, const std::string&) {
+                char byte = 1;
+                (void)!::write(ready[1], &byte, 1);
+                for (;;)
+                    ::pause();
+                return 0;
+            });
+            persistence::writeToFile(Bytes(4 << 20, 'n'), path, true);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        pollfd waitFor { ready[0], POLLIN, 0 };
+        stopped_ = child_ > 0 && ::poll(&waitFor, 1, 30000) == 1;
+        ::close(ready[0]);
+    }
+    ~StoppedWriter() { kill(); }
+    bool stopped() const { return stopped_; }
+    // True when the writer was still there and died of the kill.
+    bool kill()
+    {
+        if (child_ <= 0)
+            return false;
+        ::kill(child_, SIGKILL);
+        int status = 0;
+        ::waitpid(std::exchange(child_, -1), &status, 0);
+        return WIFSIGNALED(status);
+    }
+
+private:
+    pid_t child_ = -1;
+    bool stopped_ = false;
+};
 
 } // namespace
 
@@ -110,36 +157,76 @@ TEST(FileIO, FailedRenameKeepsTheOldFileWhole)
 TEST(FileIO, KilledWriterLeavesTheOldFileWhole)
 {
     TempHome home;
-    HookGuard guard;
     std::string path = home.pathFor("Documents/PUSHDocument");
     ASSERT_TRUE(persistence::writeToFile(bytesOf("old content"), path, true));
 
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The writer: it stops for good once the new bytes are on disk but not yet in place.
-        persistence::setBeforeRenameHookForTesting([&](const std::string&, const std::string&) {
-            char byte = 1;
-            (void)!::write(ready[1], &byte, 1);
-            for (;;)
-                ::pause();
-            return 0;
-        });
-        persistence::writeToFile(Bytes(4 << 20, 'n'), path, true);
-        ::_exit(0);
-    }
-    ::close(ready[1]);
-    pollfd waitFor { ready[0], POLLIN, 0 };
-    ASSERT_EQ(::poll(&waitFor, 1, 30000), 1) << "the writer never reached the rename";
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::close(ready[0]);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    StoppedWriter writer(path);
+    ASSERT_TRUE(writer.stopped()) << "the writer never reached the rename";
+    EXPECT_TRUE(writer.kill());
 
     EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("old content"));
     ASSERT_TRUE(persistence::writeToFile(bytesOf("after"), path, true)) << "a later write still works";
     EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("after"));
+}
+
+TEST(FileIO, KilledWritersTemporaryGoesWhenTheStoreOpensButALiveOnesStays)
+{
+    TempHome home;
+    std::string folder = home.pathFor("Library/Preferences/killed");
+    ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(folder, true));
+    std::string path = persistence::appendPathComponent(folder, "com.example.plist");
+    {
+        StoppedWriter writer(path);
+        ASSERT_TRUE(writer.stopped());
+        EXPECT_EQ(persistence::removeStaleTemporaryFiles(folder), 0u) << "another process still writes it";
+        EXPECT_EQ(entriesIn(folder), 1u);
+        EXPECT_TRUE(writer.kill());
+    }
+    ASSERT_EQ(entriesIn(folder), 1u) << "the killed writer left its temporary file";
+    NSUserDefaults::create(path);
+    EXPECT_EQ(entriesIn(folder), 0u) << "opening the store removed it";
+
+    // A writer of this process, between its last byte and the rename.
+    HookGuard guard;
+    std::size_t removedMidWrite = 99;
+    persistence::setBeforeRenameHookForTesting([&](const std::string&, const std::string&) {
+        removedMidWrite = persistence::removeStaleTemporaryFiles(folder);
+        return 0;
+    });
+    EXPECT_TRUE(persistence::writeToFile(bytesOf("live"), path, true));
+    EXPECT_EQ(removedMidWrite, 0u);
+    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("live"));
+}
+
+TEST(FileIO, OnlyTheAtomicWriteNamingCountsAsATemporaryFile)
+{
+    TempHome home;
+    std::string folder = home.pathFor("Library/Caches/images");
+    ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(folder, true));
+    struct Case {
+        const char* name;
+        bool removed;
+    };
+    const Case cases[] = {
+        { ".a.plist.Ab12Cd", true },
+        { ".x.000000", true },
+        { ".a.plist.Ab12C", false }, // five random letters
+        { ".a.plist.Ab_2Cd", false },
+        { "a.plist.Ab12Cd", false }, // not hidden
+        { "..Ab12Cd", false }, // no name
+        { ".hidden", false },
+        { "3f2a9c0d1e", false },
+    };
+    for (const Case& c : cases)
+        ASSERT_TRUE(persistence::writeToFile(bytesOf("x"), persistence::appendPathComponent(folder, c.name), false));
+    ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(persistence::appendPathComponent(folder, ".d.Ab12Cd"), true));
+    ASSERT_EQ(::symlink("a.plist.Ab12Cd", persistence::appendPathComponent(folder, ".l.Ab12Cd").c_str()), 0);
+
+    EXPECT_EQ(persistence::removeStaleTemporaryFiles(folder), 2u);
+    for (const Case& c : cases)
+        EXPECT_EQ(NSFileManager::defaultManager()->fileExistsAtPath(persistence::appendPathComponent(folder, c.name)), !c.removed)
+            << c.name;
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(persistence::appendPathComponent(folder, ".d.Ab12Cd")));
+    EXPECT_EQ(entriesIn(folder), std::size(cases) - 2 + 2) << "the folder and the link stay";
+    EXPECT_EQ(persistence::removeStaleTemporaryFiles(home.pathFor("no/such/folder")), 0u);
 }

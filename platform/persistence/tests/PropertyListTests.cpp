@@ -64,6 +64,39 @@ TEST(PropertyList, RoundTripsEveryKindInBothFormats)
     EXPECT_EQ(std::string(binary->begin(), binary->begin() + 8), "bplist00");
 }
 
+TEST(PropertyList, DatesRoundTripFromYearOneToYear4001)
+{
+    struct Case {
+        const char* name;
+        double seconds; // since 1970
+        const char* xml; // as written, to the second
+    };
+    const Case cases[] = {
+        { "year 1", -62135596800.0, "<date>0001-01-01T00:00:00Z</date>" },
+        { "year 999", -30641760000.0, "<date>0999-01-01T00:00:00Z</date>" },
+        { "1900", -2208988800.0, "<date>1900-01-01T00:00:00Z</date>" },
+        { "1932", -1199232000.0, "<date>1932-01-01T00:00:00Z</date>" },
+        { "before 2001", 978307199.0, "<date>2000-12-31T23:59:59Z</date>" },
+        { "2070", 3155760000.0, "<date>2070-01-01T00:00:00Z</date>" },
+        { "4001", 64092211200.0, "<date>4001-01-01T00:00:00Z</date>" },
+    };
+    for (const Case& c : cases) {
+        for (double fraction : { 0.0, 0.5, 0.25 }) {
+            double date = c.seconds + fraction;
+            auto binary = NSPropertyListSerialization::dataWithPropertyList(
+                Value::array({ Value::date(date) }), NSPropertyListBinaryFormat_v1_0);
+            ASSERT_TRUE(binary) << c.name;
+            EXPECT_DOUBLE_EQ(NSPropertyListSerialization::propertyListWithData(*binary)[0].asDate(), date)
+                << c.name << " + " << fraction;
+        }
+        auto xml = NSPropertyListSerialization::dataWithPropertyList(
+            Value::dictionary({ { "when", Value::date(c.seconds) } }), NSPropertyListXMLFormat_v1_0);
+        ASSERT_TRUE(xml) << c.name;
+        EXPECT_NE(std::string(xml->begin(), xml->end()).find(c.xml), std::string::npos) << c.name;
+        EXPECT_DOUBLE_EQ(NSPropertyListSerialization::propertyListWithData(*xml)["when"].asDate(), c.seconds) << c.name;
+    }
+}
+
 TEST(PropertyList, ReadsHandWrittenXML)
 {
     std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>

@@ -468,6 +468,34 @@ TEST(DispatchQueue, QuickQueueHandsBackItsBatchWhenABlockWaits)
     }
 }
 
+TEST(DispatchQueue, ALaterBlockRunsWhileTheOnlyBusyDrainerWaits)
+{
+    // A block waits for one that comes after a run of quick blocks, once the drainers that ran
+    // them have gone: the waiting drainer must not be counted on to come back for it.
+    auto queue = dispatch_queue_create("test.waiting", DISPATCH_QUEUE_CONCURRENT);
+    for (int round = 0; round < 10; ++round) {
+        auto gate = dispatch_semaphore_create(0);
+        auto group = dispatch_group_create();
+        std::atomic<bool> waiting { false };
+        std::atomic<long> waited { -1 };
+        dispatch_group_async(group, queue, [&] {
+            waiting = true;
+            waited = dispatch_semaphore_wait(gate, dispatch_time(DISPATCH_TIME_NOW, 5 * NSEC_PER_SEC));
+        });
+        while (!waiting)
+            std::this_thread::yield();
+        std::atomic<int> quick { 0 };
+        for (int i = 0; i < 200; ++i)
+            dispatch_async(queue, [&] { ++quick; });
+        while (quick < 200)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(200)); // the quick drainers leave
+        dispatch_group_async(group, queue, [gate] { dispatch_semaphore_signal(gate); });
+        ASSERT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+        EXPECT_EQ(waited, 0) << "the waiter timed out: no drainer came for its signal, round " << round;
+    }
+}
+
 TEST(DispatchGroup, CountsEveryBlockFromManyProducersAndNotifiesOncePerEmptying)
 {
     auto group = dispatch_group_create();
