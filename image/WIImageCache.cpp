@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
-#include "image/ImageCacheFiles.h"
 #include "image/WIImageDecoding.h"
 #include "platform/foundation/Clock.h"
 #include "platform/persistence/AppHome.h"
+#include "platform/persistence/FileIO.h"
 #include "platform/persistence/NSFileManager.h"
 #include "platform/security/CommonDigest.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -82,7 +82,7 @@ std::shared_ptr<WIImageCache> WIImageCache::initWithNamespace(
     cache->registerForApplicationEvents();
     // Writes killed part-way (the process ended) leave temporaries nothing else would remove.
     std::string path = cache->diskCachePath_;
-    dispatch_async(cache->ioQueue_, [path] { image::removeStaleTemporaries(path, foundation::clock::now()); });
+    dispatch_async(cache->ioQueue_, [path] { persistence::removeStaleTemporaryFiles(path); });
     return cache;
 }
 
@@ -218,7 +218,7 @@ void WIImageCache::storeImage(
             files->createDirectoryAtPath(self->diskCachePath_, true);
         }
         std::string path = self->defaultCachePathForKey(key);
-        if (!image::writeCacheFile(path, *data)) {
+        if (!persistence::writeToFileWithoutFlushing(*data, path)) {
             return;
         }
         if (self->shouldDisableiCloud_) {
@@ -365,7 +365,7 @@ void WIImageCache::cleanDisk(WINoParamsBlock completion)
     auto self = shared_from_this();
     dispatch_async(ioQueue_, [self, completion] {
         double now = foundation::clock::now();
-        image::removeStaleTemporaries(self->diskCachePath_, now);
+        persistence::removeStaleTemporaryFiles(self->diskCachePath_);
         double expiration = now - double(self->maxCacheAge_);
         std::vector<FileFacts> kept;
         std::uint64_t size = 0;

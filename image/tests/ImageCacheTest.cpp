@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <atomic>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include "image/WIImageCache.h"
 #include "image/tests/ImageTestSupport.h"
 #include "platform/persistence/NSFileManager.h"
@@ -330,11 +333,15 @@ TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTh
         return path;
     };
     std::string killed = dotFile(".0123456789abcdef0123456789abcdef.a1B2c3", 5000, 120);
-    std::string writing = dotFile(".fedcba9876543210fedcba9876543210.x9Y8z7", 5000, 1);
+    std::string writing = dotFile(".fedcba9876543210fedcba9876543210.x9Y8z7", 5000, 120);
+    int writer = ::open(writing.c_str(), O_RDONLY | O_CLOEXEC); // a live writer holds its temporary locked
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
     auto reopened = WIImageCache::initWithNamespace("test", home.pathFor("Library/Caches"));
     dispatch_sync(reopened->ioQueue(), [] {});
     EXPECT_FALSE(files->fileExistsAtPath(killed));
-    EXPECT_TRUE(files->fileExistsAtPath(writing)); // a write may still be under way
+    EXPECT_TRUE(files->fileExistsAtPath(writing));
+    ::close(writer);
 
     // A dot-file takes space like an entry: it expires, and it counts toward the bound, where
     // it goes first when it is the oldest.

@@ -144,7 +144,8 @@ FileDescriptor createLockedTemporary(const std::string& path, std::string& tempo
     }
 }
 
-bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::string& path, NSErrorRef* error)
+bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::string& path, NSErrorRef* error,
+    bool flushToDisk = true)
 {
     std::string temporary;
     FileDescriptor fd = createLockedTemporary(path, temporary);
@@ -154,7 +155,7 @@ bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::stri
     ::fchmod(fd.get(), ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
 
     int err = writeAll(fd.get(), data, size);
-    if (err == 0 && ::fsync(fd.get()) != 0)
+    if (err == 0 && flushToDisk && ::fsync(fd.get()) != 0)
         err = errno;
     FileDescriptor lockHolder(::dup(fd.get())); // the lock lasts until the rename is done
     int closeErr = fd.close();
@@ -168,7 +169,8 @@ bool writeAtomically(const std::uint8_t* data, std::size_t size, const std::stri
         ::unlink(temporary.c_str());
         return fail(error, fileError(FileAccess::Write, err, path));
     }
-    syncDirectory(deletingLastPathComponent(path));
+    if (flushToDisk)
+        syncDirectory(deletingLastPathComponent(path));
     return true;
 }
 
@@ -243,6 +245,11 @@ bool writeToFile(std::string_view text, const std::string& path, bool atomically
     auto bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     return atomically ? writeAtomically(bytes, text.size(), path, error)
                       : writeDirectly(bytes, text.size(), path, error);
+}
+
+bool writeToFileWithoutFlushing(const Bytes& data, const std::string& path, NSErrorRef* error)
+{
+    return writeAtomically(data.data(), data.size(), path, error, false);
 }
 
 std::size_t removeStaleTemporaryFiles(const std::string& directory)

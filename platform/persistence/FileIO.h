@@ -24,6 +24,10 @@ std::optional<std::string> stringWithContentsOfFile(const std::string& path, NSE
 bool writeToFile(const Bytes& data, const std::string& path, bool atomically, NSErrorRef* error = nullptr);
 bool writeToFile(std::string_view text, const std::string& path, bool atomically, NSErrorRef* error = nullptr);
 
+// An atomic write that is not flushed to disk, for caches: readers see the old file or the new
+// one, whole, but a power loss may leave the newest writes missing or cut short.
+bool writeToFileWithoutFlushing(const Bytes& data, const std::string& path, NSErrorRef* error = nullptr);
+
 // Removes from `directory` the temporary files that atomic writes killed mid-way left behind:
 // those of the atomic-write naming that no live writer holds. Stores call it on their folder
 // when they open. Returns how many files it removed.
