@@ -1,7 +1,9 @@
 // NSCoder and NSCoding: objects written into and read back from keyed archives.
 // A class takes part by deriving from NSCoding (and NSObject) and registering under its name;
 // a class that cannot derive from NSCoding registers a pair of functions instead. Plain Values
-// (numbers, strings, data, dates, null, arrays, dictionaries) need no registration.
+// (numbers, strings, data, dates, null, arrays, dictionaries) and NSError need no registration.
+// A class that supports secure coding (a static supportsSecureCoding() answering true, or the
+// flag given with its functions) may be read from archives that require it.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +59,9 @@ public:
         return object;
     }
 
+    // Whether every object read must be of a class that supports secure coding.
+    virtual bool requiresSecureCoding() const { return false; }
+
     // The first failure met; a failed read gives no object at its top.
     const NSErrorRef& error() const { return error_; }
     void failWithError(NSErrorRef error);
@@ -84,7 +89,16 @@ using CodingDecode = std::function<NSObjectRef(NSCoder&)>;
 using CodingIsInstance = std::function<bool(const NSObject&)>;
 
 // Registers a class by the name its className() gives. Registering a name again replaces it.
-void registerCodingClass(std::string name, CodingEncode encode, CodingDecode decode, CodingIsInstance isInstance);
+void registerCodingClass(std::string name, CodingEncode encode, CodingDecode decode, CodingIsInstance isInstance,
+    bool supportsSecureCoding = false);
+
+template <typename T>
+constexpr bool classSupportsSecureCoding()
+{
+    if constexpr (requires { T::supportsSecureCoding(); })
+        return T::supportsSecureCoding();
+    return false;
+}
 
 template <typename T>
 void registerCodingClass(std::string name, std::function<std::shared_ptr<T>()> make)
@@ -98,7 +112,7 @@ void registerCodingClass(std::string name, std::function<std::shared_ptr<T>()> m
                 return nullptr;
             return object;
         },
-        [](const NSObject& object) { return dynamic_cast<const T*>(&object) != nullptr; });
+        [](const NSObject& object) { return dynamic_cast<const T*>(&object) != nullptr; }, classSupportsSecureCoding<T>());
 }
 
 template <typename T>
@@ -111,10 +125,14 @@ struct CodingClass {
     CodingEncode encode;
     CodingDecode decode;
     CodingIsInstance isInstance;
+    bool supportsSecureCoding = false;
 };
 // The registration under `name`, if any.
 std::optional<CodingClass> findCodingClass(std::string_view name);
 
 NSErrorRef archiveError(std::int64_t code, const std::string& problem);
+// Whether the value is of the named class: a plain kind ("NSString", "NSNumber"...) or an
+// instance of a registered class (subclasses count).
+bool valueIsOfClass(std::string_view className, const Value& value);
 
 } // namespace persistence

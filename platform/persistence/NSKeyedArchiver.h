@@ -44,6 +44,17 @@ public:
     // The root of an archive; absent (and an error, code 4864) for anything that is not a whole,
     // consistent archive: garbage, truncation, bad references, cycles, unknown classes.
     static Value unarchiveObjectWithData(const Bytes& data, NSErrorRef* error = nullptr);
+    // The root when it is of the named class (subclasses count), reading with secure coding:
+    // every object in the archive must be of a class that supports it. Absent and an error
+    // otherwise.
+    static Value unarchivedObjectOfClass(std::string_view className, const Bytes& data, NSErrorRef* error = nullptr);
+    template <typename T>
+    static std::shared_ptr<T> unarchivedObjectOfClass(std::string_view className, const Bytes& data, NSErrorRef* error = nullptr)
+    {
+        return unarchivedObjectOfClass(className, data, error).asObject<T>();
+    }
+
+    bool requiresSecureCoding() const override { return secure_; }
 
     Value decodeObjectForKey(std::string_view key) override;
     std::int64_t decodeIntegerForKey(std::string_view key) override;
@@ -60,6 +71,7 @@ private:
     Value decodeCodedObject(plist_t entry, const std::string& className, int depth);
     plist_t field(std::string_view key) const;
     Value fail(const std::string& problem);
+    static Value read(NSKeyedUnarchiver& reader, const Bytes& data, NSErrorRef* error);
 
     plist_t objects_ = nullptr;
     std::uint32_t count_ = 0;
@@ -67,4 +79,5 @@ private:
     std::vector<bool> inProgress_;
     plist_t current_ = nullptr;
     int depth_ = 0;
+    bool secure_ = false;
 };

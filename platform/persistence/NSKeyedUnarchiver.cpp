@@ -23,6 +23,24 @@ std::string storedKey(std::string_view key)
 Value NSKeyedUnarchiver::unarchiveObjectWithData(const Bytes& data, NSErrorRef* error)
 {
     NSKeyedUnarchiver reader;
+    return read(reader, data, error);
+}
+
+Value NSKeyedUnarchiver::unarchivedObjectOfClass(std::string_view className, const Bytes& data, NSErrorRef* error)
+{
+    NSKeyedUnarchiver reader;
+    reader.secure_ = true;
+    Value root = read(reader, data, error);
+    if (root.isAbsent() || persistence::valueIsOfClass(className, root))
+        return root;
+    if (error)
+        *error = persistence::archiveError(
+            NSCoderReadCorruptError, "the archive's root is not of class (" + std::string(className) + ")");
+    return {};
+}
+
+Value NSKeyedUnarchiver::read(NSKeyedUnarchiver& reader, const Bytes& data, NSErrorRef* error)
+{
     std::string problem;
     Tree archive = persistence::plist::parse(data, nullptr, &problem);
     Value root;
@@ -159,6 +177,8 @@ Value NSKeyedUnarchiver::decodeCodedObject(plist_t entry, const std::string& cla
     auto registered = persistence::findCodingClass(className);
     if (!registered)
         return fail("cannot decode object of class (" + className + ")");
+    if (secure_ && !registered->supportsSecureCoding)
+        return fail("class (" + className + ") does not support secure coding");
     plist_t saved = current_;
     int savedDepth = depth_;
     current_ = entry;

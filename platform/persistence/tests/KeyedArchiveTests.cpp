@@ -43,6 +43,13 @@ public:
     bool initWithCoder(NSCoder&) override { return true; }
 };
 
+// Other with secure coding.
+class SecureOther : public Other {
+public:
+    static constexpr bool supportsSecureCoding() { return true; }
+    std::string className() const override { return "TestSecureOther"; }
+};
+
 class Unregistered : public NSObject {
 public:
     std::string className() const override { return "TestUnregistered"; }
@@ -54,6 +61,7 @@ protected:
     {
         persistence::registerCodingClass<Packet>("TestPacket");
         persistence::registerCodingClass<Other>("TestOther");
+        persistence::registerCodingClass<SecureOther>("TestSecureOther");
     }
 };
 
@@ -209,4 +217,51 @@ TEST_F(KeyedArchive, UnknownClassesAndCyclesAreRefused)
     EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes, &error).isAbsent());
     ASSERT_TRUE(error);
     EXPECT_NE(error->userInfo()[NSDebugDescriptionErrorKey].asString().find("inside itself"), std::string::npos);
+}
+
+TEST_F(KeyedArchive, SecureReadingChecksTheRootAndEveryClass)
+{
+    auto secure = std::make_shared<SecureOther>();
+    auto packet = std::make_shared<Packet>();
+    struct Case {
+        const char* name;
+        Value root;
+        const char* className;
+        bool read;
+    };
+    const Case cases[] = {
+        { "secure class", Value(secure), "TestSecureOther", true },
+        { "as its base class", Value(secure), "TestOther", true },
+        { "another class", Value(secure), "TestPacket", false },
+        { "a class without secure coding", Value(packet), "TestPacket", false },
+        { "plain values", Value::array({ 1, "a" }), "NSArray", true },
+        { "secure objects inside plain values", Value::array({ Value(secure) }), "NSArray", true },
+        { "insecure objects inside plain values", Value::array({ Value(packet) }), "NSArray", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = NSKeyedArchiver::archivedDataWithRootObject(c.root);
+        ASSERT_TRUE(bytes);
+        NSErrorRef error;
+        Value read = NSKeyedUnarchiver::unarchivedObjectOfClass(c.className, *bytes, &error);
+        EXPECT_EQ(!read.isAbsent(), c.read);
+        EXPECT_EQ(!error, c.read);
+        EXPECT_FALSE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).isAbsent());
+    }
+}
+
+TEST_F(KeyedArchive, ErrorsRoundTripWithTheirUnderlyingErrors)
+{
+    auto inner = NSError::errorWithDomain("inner", 2);
+    auto outer = NSError::errorWithDomain("outer", -7,
+        Value::dictionary({ { NSLocalizedDescriptionKey, "what happened" }, { NSUnderlyingErrorKey, Value(inner) } }));
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(outer));
+    ASSERT_TRUE(bytes);
+    auto read = NSKeyedUnarchiver::unarchivedObjectOfClass<NSError>("NSError", *bytes);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->domain(), "outer");
+    EXPECT_EQ(read->code(), -7);
+    EXPECT_EQ(read->localizedDescription(), "what happened");
+    ASSERT_TRUE(read->underlyingError());
+    EXPECT_EQ(read->underlyingError()->domain(), "inner");
 }

@@ -1,0 +1,13 @@
+// Keyed archiving of URL requests, HTTP responses and session configurations, with secure
+// coding. URLs travel as their absolute strings; a request's body stream and a configuration's
+// cache, cookie and credential storages do not travel (a restored configuration gets the shared
+// storages, or private ones when the archived configuration had its own).
+#pragma once
+
+namespace network {
+
+// Registers NSURLRequest, NSMutableURLRequest, NSHTTPURLResponse and NSURLSessionConfiguration
+// for keyed archives. Safe to call any number of times.
+void registerArchivableClasses();
+
+} // namespace network
