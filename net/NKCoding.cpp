@@ -8,19 +8,10 @@
 #include "net/NKHTTPSessionManager.h"
 #include "platform/network/NetworkCoding.h"
 
+using network::decodeURL;
+using network::encodeURL;
+
 namespace {
-
-void encodeURL(NSCoder& coder, const std::optional<NSURL>& url, std::string_view key)
-{
-    if (url)
-        coder.encodeObject(Value(url->absoluteString()), key);
-}
-
-std::optional<NSURL> decodeURL(NSCoder& coder, std::string_view key)
-{
-    Value text = coder.decodeObjectOfClass("NSString", key);
-    return text.isString() ? NSURL::URLWithString(text.asString()) : std::nullopt;
-}
 
 template <typename T>
 void registerManager(const char* name)

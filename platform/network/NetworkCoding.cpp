@@ -10,7 +10,6 @@
 #include "platform/persistence/NSCoder.h"
 
 namespace network {
-namespace {
 
 void encodeURL(NSCoder& coder, const std::optional<NSURL>& url, std::string_view key)
 {
@@ -23,6 +22,8 @@ std::optional<NSURL> decodeURL(NSCoder& coder, std::string_view key)
     Value text = coder.decodeObjectOfClass("NSString", key);
     return text.isString() ? NSURL::URLWithString(text.asString()) : std::nullopt;
 }
+
+namespace {
 
 void encodeRequest(const NSObject& object, NSCoder& coder)
 {

@@ -4,7 +4,17 @@
 // storages, or private ones when the archived configuration had its own).
 #pragma once
 
+#include <optional>
+#include <string_view>
+
+#include "platform/foundation/NSURL.h"
+#include "platform/persistence/NSCoder.h"
+
 namespace network {
+
+// A URL under `key` as its absolute string (nothing for none), and back.
+void encodeURL(NSCoder& coder, const std::optional<NSURL>& url, std::string_view key);
+std::optional<NSURL> decodeURL(NSCoder& coder, std::string_view key);
 
 // Registers NSURLRequest, NSMutableURLRequest, NSHTTPURLResponse and NSURLSessionConfiguration
 // for keyed archives. Safe to call any number of times.
