@@ -14,18 +14,20 @@ using network::encodeURL;
 namespace {
 
 template <typename T>
-void registerManager(const char* name)
+void registerManager(const char* name, std::vector<std::string> kinds)
 {
     persistence::registerCodingClass(
         name, [](const NSObject& object, NSCoder& coder) { dynamic_cast<const T&>(object).encodeWithCoder(coder); },
         [](NSCoder& coder) -> NSObjectRef { return T::initWithCoder(coder); },
-        [](const NSObject& object) { return dynamic_cast<const T*>(&object) != nullptr; }, T::supportsSecureCoding());
+        [](const NSObject& object) { return dynamic_cast<const T*>(&object) != nullptr; }, T::supportsSecureCoding(),
+        std::move(kinds), true); // reading one starts a URL session
 }
 
 template <typename T>
-void registerOperation(const char* name)
+void registerOperation(const char* name, std::vector<std::string> kinds)
 {
-    persistence::registerCodingClass<T>(name, std::function<std::shared_ptr<T>()>([] { return std::make_shared<T>(nullptr); }));
+    persistence::registerCodingClass<T>(
+        name, std::function<std::shared_ptr<T>()>([] { return std::make_shared<T>(nullptr); }), std::move(kinds));
 }
 
 } // namespace
@@ -36,19 +38,21 @@ void net::registerArchivableClasses()
     std::call_once(once, [] {
         network::registerArchivableClasses();
         persistence::registerCodingClass<NKHTTPRequestSerializer>("NKHTTPRequestSerializer");
-        persistence::registerCodingClass<NKJSONRequestSerializer>("NKJSONRequestSerializer");
-        persistence::registerCodingClass<NKPropertyListRequestSerializer>("NKPropertyListRequestSerializer");
+        const std::vector<std::string> request { "NKHTTPRequestSerializer" };
+        persistence::registerCodingClass<NKJSONRequestSerializer>("NKJSONRequestSerializer", request);
+        persistence::registerCodingClass<NKPropertyListRequestSerializer>("NKPropertyListRequestSerializer", request);
+        const std::vector<std::string> response { "NKHTTPResponseSerializer" };
         persistence::registerCodingClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer");
-        persistence::registerCodingClass<NKJSONResponseSerializer>("NKJSONResponseSerializer");
-        persistence::registerCodingClass<NKXMLParserResponseSerializer>("NKXMLParserResponseSerializer");
-        persistence::registerCodingClass<NKPropertyListResponseSerializer>("NKPropertyListResponseSerializer");
-        persistence::registerCodingClass<NKImageResponseSerializer>("NKImageResponseSerializer");
-        persistence::registerCodingClass<NKCompoundResponseSerializer>("NKCompoundResponseSerializer");
-        registerOperation<NKURLConnectionOperation>("NKURLConnectionOperation");
-        registerOperation<NKHTTPRequestOperation>("NKHTTPRequestOperation");
+        persistence::registerCodingClass<NKJSONResponseSerializer>("NKJSONResponseSerializer", response);
+        persistence::registerCodingClass<NKXMLParserResponseSerializer>("NKXMLParserResponseSerializer", response);
+        persistence::registerCodingClass<NKPropertyListResponseSerializer>("NKPropertyListResponseSerializer", response);
+        persistence::registerCodingClass<NKImageResponseSerializer>("NKImageResponseSerializer", response);
+        persistence::registerCodingClass<NKCompoundResponseSerializer>("NKCompoundResponseSerializer", response);
+        registerOperation<NKURLConnectionOperation>("NKURLConnectionOperation", {});
+        registerOperation<NKHTTPRequestOperation>("NKHTTPRequestOperation", { "NKURLConnectionOperation" });
         persistence::registerCodingClass<NKHTTPRequestOperationManager>("NKHTTPRequestOperationManager");
-        registerManager<NKURLSessionManager>("NKURLSessionManager");
-        registerManager<NKHTTPSessionManager>("NKHTTPSessionManager");
+        registerManager<NKURLSessionManager>("NKURLSessionManager", {});
+        registerManager<NKHTTPSessionManager>("NKHTTPSessionManager", { "NKURLSessionManager" });
     });
 }
 
@@ -68,14 +72,14 @@ void NKURLConnectionOperation::encodeWithCoder(NSCoder& coder) const
 
 bool NKURLConnectionOperation::initWithCoder(NSCoder& coder)
 {
-    auto request = coder.decodeObjectOfClass<NSURLRequest>("request");
+    auto request = coder.decodeObjectOfClass<NSURLRequest>("NSURLRequest", "request");
     if (!request)
         return false;
     setRequest(std::move(request));
     // Checked like any change: from Ready nothing stored is taken, so a restored operation is ready.
     setState(static_cast<NKURLConnectionOperationState>(coder.decodeIntegerForKey("state")));
-    setResponse(coder.decodeObjectOfClass<NSHTTPURLResponse>("response"));
-    setLocked(error_, coder.decodeObjectOfClass<NSError>("error"));
+    setResponse(coder.decodeObjectOfClass<NSHTTPURLResponse>("NSHTTPURLResponse", "response"));
+    setLocked(error_, coder.decodeObjectOfClass<NSError>("NSError", "error"));
     Value data = coder.decodeObjectOfClass("NSData", "responseData");
     if (data.isData())
         setResponseData(data.asData());
@@ -94,7 +98,7 @@ bool NKHTTPRequestOperation::initWithCoder(NSCoder& coder)
 {
     if (!NKURLConnectionOperation::initWithCoder(coder))
         return false;
-    if (auto serializer = coder.decodeObjectOfClass<NKHTTPResponseSerializer>("responseSerializer"))
+    if (auto serializer = coder.decodeObjectOfClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer", "responseSerializer"))
         setResponseSerializer(std::move(serializer));
     return !coder.error();
 }
@@ -109,9 +113,9 @@ void NKHTTPRequestOperationManager::encodeWithCoder(NSCoder& coder) const
 bool NKHTTPRequestOperationManager::initWithCoder(NSCoder& coder)
 {
     baseURL_ = normalizedBaseURL(decodeURL(coder, "baseURL"));
-    if (auto serializer = coder.decodeObjectOfClass<NKHTTPRequestSerializer>("requestSerializer"))
+    if (auto serializer = coder.decodeObjectOfClass<NKHTTPRequestSerializer>("NKHTTPRequestSerializer", "requestSerializer"))
         requestSerializer_ = std::move(serializer);
-    if (auto serializer = coder.decodeObjectOfClass<NKHTTPResponseSerializer>("responseSerializer"))
+    if (auto serializer = coder.decodeObjectOfClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer", "responseSerializer"))
         responseSerializer_ = std::move(serializer);
     return !coder.error();
 }
@@ -124,7 +128,7 @@ void NKURLSessionManager::encodeWithCoder(NSCoder& coder) const
 
 std::shared_ptr<NKURLSessionManager> NKURLSessionManager::initWithCoder(NSCoder& coder)
 {
-    auto configuration = coder.decodeObjectOfClass<NSURLSessionConfiguration>("sessionConfiguration");
+    auto configuration = coder.decodeObjectOfClass<NSURLSessionConfiguration>("NSURLSessionConfiguration", "sessionConfiguration");
     if (coder.error())
         return nullptr;
     return initWithSessionConfiguration(std::move(configuration));
@@ -143,12 +147,12 @@ void NKHTTPSessionManager::encodeWithCoder(NSCoder& coder) const
 std::shared_ptr<NKHTTPSessionManager> NKHTTPSessionManager::initWithCoder(NSCoder& coder)
 {
     auto url = decodeURL(coder, "baseURL");
-    auto configuration = coder.decodeObjectOfClass<NSURLSessionConfiguration>("sessionConfiguration");
+    auto configuration = coder.decodeObjectOfClass<NSURLSessionConfiguration>("NSURLSessionConfiguration", "sessionConfiguration");
     Value identifier = coder.decodeObjectOfClass("NSString", "identifier");
     if (!configuration && identifier.isString())
         configuration = NSURLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(identifier.asString());
-    auto requests = coder.decodeObjectOfClass<NKHTTPRequestSerializer>("requestSerializer");
-    auto responses = coder.decodeObjectOfClass<NKHTTPResponseSerializer>("responseSerializer");
+    auto requests = coder.decodeObjectOfClass<NKHTTPRequestSerializer>("NKHTTPRequestSerializer", "requestSerializer");
+    auto responses = coder.decodeObjectOfClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer", "responseSerializer");
     if (coder.error())
         return nullptr;
     auto manager = initWithBaseURL(url, std::move(configuration));

@@ -192,6 +192,13 @@ TEST_F(Coding, ARestoredSessionManagerKeepsItsConfigurationAndSendsTheSameBytes)
     EXPECT_EQ(restored->baseURL()->absoluteString(), server.url("/api/"));
 
     EXPECT_EQ(sendAndValidate(manager), sendAndValidate(restored));
+
+    // A session manager is made only where its reader asks for one: read as anything else, or
+    // without asking, its archive starts no session.
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(manager));
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKHTTPRequestOperationManager", *bytes).isAbsent());
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).isAbsent());
+    EXPECT_TRUE(keep(NSKeyedUnarchiver::unarchivedObjectOfClass<NKURLSessionManager>("NKURLSessionManager", *bytes)));
 }
 
 // Reads values from a dictionary, as an archive written elsewhere would hold them.

@@ -132,7 +132,8 @@ void registerArchivableClasses()
         persistence::registerCodingClass("NSURLRequest", encodeRequest,
             [](NSCoder& coder) -> NSObjectRef { return decodeRequest(coder)->copy(); }, isA<NSURLRequest>, true);
         persistence::registerCodingClass("NSMutableURLRequest", encodeRequest,
-            [](NSCoder& coder) -> NSObjectRef { return decodeRequest(coder); }, isA<NSMutableURLRequest>, true);
+            [](NSCoder& coder) -> NSObjectRef { return decodeRequest(coder); }, isA<NSMutableURLRequest>, true,
+            { "NSURLRequest" });
         persistence::registerCodingClass("NSHTTPURLResponse", encodeResponse, decodeResponse, isA<NSHTTPURLResponse>, true);
         persistence::registerCodingClass(
             "NSURLSessionConfiguration", encodeConfiguration, decodeConfiguration, isA<NSURLSessionConfiguration>, true);

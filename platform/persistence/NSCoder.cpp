@@ -1,6 +1,7 @@
 // NSCoder's shared parts and the registry of archivable classes.
 #include "platform/persistence/NSCoder.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -29,6 +30,8 @@ CodingClass errorCoding()
         },
         [](const NSObject& object) { return dynamic_cast<const NSError*>(&object) != nullptr; },
         true,
+        {},
+        false,
     };
 }
 
@@ -61,12 +64,21 @@ bool isPlainKind(std::string_view className, const Value& value, bool* known)
     return false;
 }
 
-void registerCodingClass(
-    std::string name, CodingEncode encode, CodingDecode decode, CodingIsInstance isInstance, bool supportsSecureCoding)
+void registerCodingClass(std::string name, CodingEncode encode, CodingDecode decode, CodingIsInstance isInstance,
+    bool supportsSecureCoding, std::vector<std::string> kinds, bool readOnlyWhereAskedFor)
 {
     std::lock_guard guard(registryLock);
     registry().insert_or_assign(std::move(name),
-        CodingClass { std::move(encode), std::move(decode), std::move(isInstance), supportsSecureCoding });
+        CodingClass { std::move(encode), std::move(decode), std::move(isInstance), supportsSecureCoding, std::move(kinds),
+            readOnlyWhereAskedFor });
+}
+
+bool storedClassIsKindOf(std::string_view stored, std::string_view wanted)
+{
+    if (stored == wanted)
+        return true;
+    auto entry = findCodingClass(stored);
+    return entry && std::find(entry->kinds.begin(), entry->kinds.end(), wanted) != entry->kinds.end();
 }
 
 std::optional<CodingClass> findCodingClass(std::string_view name)
@@ -114,6 +126,10 @@ bool persistence::valueIsOfClass(std::string_view className, const Value& value)
 
 Value NSCoder::decodeObjectOfClass(std::string_view className, std::string_view key)
 {
+    if (!fieldMayBeOfClass(className, key)) {
+        failWithWrongClass(key);
+        return {};
+    }
     Value value = decodeObjectForKey(key);
     if (value.isAbsent() || persistence::valueIsOfClass(className, value))
         return value;
