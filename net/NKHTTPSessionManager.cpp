@@ -191,5 +191,6 @@ std::shared_ptr<NKHTTPSessionManager> NKHTTPSessionManager::copy() const
         other->setResponseSerializer(serializer->copy());
     if (auto policy = securityPolicy())
         other->setSecurityPolicy(policy->copy());
+    other->setMaximumResponseDataLength(maximumResponseDataLength());
     return other;
 }

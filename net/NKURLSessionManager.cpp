@@ -356,5 +356,6 @@ std::shared_ptr<NKURLSessionManager> NKURLSessionManager::copy() const
     auto other = initWithSessionConfiguration(session_->configuration());
     if (auto policy = securityPolicy())
         other->setSecurityPolicy(policy->copy());
+    other->setMaximumResponseDataLength(maximumResponseDataLength());
     return other;
 }

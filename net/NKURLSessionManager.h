@@ -157,8 +157,8 @@ public:
     void setDownloadTaskDidWriteDataBlock(DownloadTaskDidWriteDataBlock block);
     void setDownloadTaskDidResumeBlock(DownloadTaskDidResumeBlock block);
 
-    // A new manager with the session's configuration and a copy of the security policy; no
-    // blocks, task delegates or serializer settings.
+    // A new manager with the session's configuration, a copy of the security policy and the
+    // same reply limit; no blocks, task delegates or serializer settings.
     std::shared_ptr<NKURLSessionManager> copy() const;
 
     // The session's callbacks.

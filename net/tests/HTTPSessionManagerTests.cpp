@@ -319,7 +319,9 @@ TEST_F(HTTPSessionManager, CopiesKeepTheBaseUrlAndCopyTheSerializersAndPolicy)
     policy->setSSLPinningMode(NKSSLPinningModeCertificate);
     policy->setPinnedCertificates(std::vector<Bytes> { certs.localhost().certificate.der() });
     manager->setSecurityPolicy(policy);
+    manager->setMaximumResponseDataLength(5);
     auto copy = keep(manager->copy());
+    EXPECT_EQ(copy->maximumResponseDataLength(), 5u);
     EXPECT_EQ(copy->baseURL()->absoluteString(), server.url("/api/"));
     EXPECT_EQ(copy->session()->configuration()->identifier, "com.quill.bg");
     auto json = std::dynamic_pointer_cast<NKJSONRequestSerializer>(copy->requestSerializer());

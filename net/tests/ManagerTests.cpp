@@ -204,7 +204,9 @@ TEST_F(Manager, OperationsShareTheManagersObjectsAndCopiesDoNot)
         NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/x"))), nullptr, nullptr);
     EXPECT_EQ(operation->responseSerializer(), manager->responseSerializer());
     EXPECT_EQ(operation->securityPolicy(), manager->securityPolicy());
+    manager->setMaximumResponseDataLength(5);
     auto copy = manager->copy();
+    EXPECT_EQ(copy->maximumResponseDataLength(), 5u);
     EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
     EXPECT_NE(copy->operationQueue(), manager->operationQueue());
     EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
