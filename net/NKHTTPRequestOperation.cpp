@@ -172,20 +172,24 @@ void NKHTTPRequestOperation::connectionWillStart()
 void NKHTTPRequestOperation::connectionDidReceiveResponse(
     const std::shared_ptr<NSURLConnection>& connection, const std::shared_ptr<NSURLResponse>& response)
 {
-    NKURLConnectionOperation::connectionDidReceiveResponse(connection, response);
+    setResponse(response);
     std::optional<std::uint64_t> offset;
     {
         std::lock_guard lock(lock_);
         offset.swap(resumeOffset_);
     }
-    if (!offset || *offset == 0)
+    if (!offset || *offset == 0) {
+        refuseOversizedResponse(connection);
         return;
+    }
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     if (http && http->statusCode() == 206) {
         auto range = http->valueForHTTPHeaderField("Content-Range");
         std::optional<std::uint64_t> start = range ? contentRangeStart(*range) : std::nullopt;
-        if (start == offset)
+        if (start == offset) {
+            refuseOversizedResponse(connection);
             return;
+        }
         auto url = request() ? request()->URL() : std::nullopt;
         failConnection(connection,
             network::urlError(NSURLErrorBadServerResponse, url,
@@ -196,7 +200,9 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(
         auto url = request() ? request()->URL() : std::nullopt;
         failConnection(connection,
             network::urlError(NSURLErrorBadServerResponse, url, "The server did not resume the transfer"));
+        return;
     }
+    refuseOversizedResponse(connection);
 }
 
 std::shared_ptr<NKURLConnectionOperation> NKHTTPRequestOperation::copy() const

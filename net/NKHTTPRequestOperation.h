@@ -20,6 +20,8 @@ public:
     static std::shared_ptr<NKHTTPRequestOperation> initWithRequest(std::shared_ptr<NSURLRequest> request);
     explicit NKHTTPRequestOperation(std::shared_ptr<NSURLRequest> request);
     std::string className() const override { return "NKHTTPRequestOperation"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
     std::shared_ptr<NSHTTPURLResponse> response() const;
     std::shared_ptr<NKHTTPResponseSerializer> responseSerializer() const;

@@ -1,6 +1,8 @@
 // NKHTTPRequestOperationManager: base-URL resolution, building operations, and the verbs.
 #include "net/NKHTTPRequestOperationManager.h"
 
+#include "net/NKCoding.h"
+
 #include "platform/foundation/NSString.h"
 
 std::shared_ptr<NKHTTPRequestOperationManager> NKHTTPRequestOperationManager::manager()
@@ -14,17 +16,21 @@ std::shared_ptr<NKHTTPRequestOperationManager> NKHTTPRequestOperationManager::in
 }
 
 NKHTTPRequestOperationManager::NKHTTPRequestOperationManager(const std::optional<NSURL>& baseURL)
-    : requestSerializer_(NKHTTPRequestSerializer::serializer())
+    : baseURL_(normalizedBaseURL(baseURL))
+    , requestSerializer_(NKHTTPRequestSerializer::serializer())
     , responseSerializer_(NKJSONResponseSerializer::serializer())
     , operationQueue_(NSOperationQueue::create())
     , securityPolicy_(NKSecurityPolicy::defaultPolicy())
     , reachabilityManager_(NKNetworkReachabilityManager::sharedManager())
 {
-    // A path without its trailing "/" gets one, so relative paths resolve below the whole path.
+    net::registerArchivableClasses();
+}
+
+std::optional<NSURL> NKHTTPRequestOperationManager::normalizedBaseURL(const std::optional<NSURL>& baseURL)
+{
     if (baseURL && !baseURL->percentEncodedPath().empty() && !NSString::hasSuffix(baseURL->absoluteString(), "/"))
-        baseURL_ = baseURL->URLByAppendingPathComponent("");
-    else
-        baseURL_ = baseURL;
+        return baseURL->URLByAppendingPathComponent("");
+    return baseURL;
 }
 
 std::string NKHTTPRequestOperationManager::description() const
@@ -56,6 +62,7 @@ NKHTTPRequestOperationManager::OperationRef NKHTTPRequestOperationManager::HTTPR
     operation->setShouldUseCredentialStorage(shouldUseCredentialStorage_);
     operation->setCredential(credential_);
     operation->setSecurityPolicy(securityPolicy_);
+    operation->setMaximumResponseDataLength(maximumResponseDataLength_);
     operation->setCompletionBlockWithSuccess(std::move(success), std::move(failure));
     operation->setCompletionQueue(completionQueue_);
     operation->setCompletionGroup(completionGroup_);
@@ -65,6 +72,10 @@ NKHTTPRequestOperationManager::OperationRef NKHTTPRequestOperationManager::HTTPR
 NKHTTPRequestOperationManager::OperationRef NKHTTPRequestOperationManager::HTTPRequestOperationWithHTTPMethod(
     const std::string& method, const std::string& URLString, const Value& parameters, Success success, Failure failure)
 {
+    if (!requestSerializer_) {
+        failAsynchronously(failure, net::missingRequestSerializerError(resolve(URLString)));
+        return nullptr;
+    }
     NSErrorRef error;
     auto request = requestSerializer_->requestWithMethod(method, resolve(URLString), parameters, &error);
     if (error || !request) {
@@ -106,6 +117,10 @@ NKHTTPRequestOperationManager::OperationRef NKHTTPRequestOperationManager::POST(
 NKHTTPRequestOperationManager::OperationRef NKHTTPRequestOperationManager::POST(const std::string& URLString,
     const Value& parameters, const NKHTTPRequestSerializer::MultipartBodyBlock& block, Success success, Failure failure)
 {
+    if (!requestSerializer_) {
+        failAsynchronously(failure, net::missingRequestSerializerError(resolve(URLString)));
+        return nullptr;
+    }
     NSErrorRef error;
     auto request = requestSerializer_->multipartFormRequestWithMethod("POST", resolve(URLString), parameters, block, &error);
     if (error || !request) {
@@ -141,5 +156,6 @@ std::shared_ptr<NKHTTPRequestOperationManager> NKHTTPRequestOperationManager::co
     other->securityPolicy_ = securityPolicy_ ? securityPolicy_->copy() : nullptr;
     other->shouldUseCredentialStorage_ = shouldUseCredentialStorage_;
     other->credential_ = credential_;
+    other->maximumResponseDataLength_ = maximumResponseDataLength_;
     return other;
 }

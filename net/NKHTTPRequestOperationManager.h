@@ -16,7 +16,9 @@
 #include "net/NKURLRequestSerialization.h"
 #include "net/NKURLResponseSerialization.h"
 
-class NKHTTPRequestOperationManager : public NSObject {
+// Archivable with secure coding: the base URL and both serializers; everything else takes
+// its default when restored.
+class NKHTTPRequestOperationManager : public NSObject, public NSCoding {
 public:
     using Success = NKHTTPRequestOperation::Success;
     using Failure = NKHTTPRequestOperation::Failure;
@@ -28,6 +30,9 @@ public:
     explicit NKHTTPRequestOperationManager(const std::optional<NSURL>& baseURL = std::nullopt);
     std::string className() const override { return "NKHTTPRequestOperationManager"; }
     std::string description() const override;
+    static constexpr bool supportsSecureCoding() { return true; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
     // A new, not yet queued operation for the request, with the manager's settings.
     OperationRef HTTPRequestOperationWithRequest(const std::shared_ptr<NSURLRequest>& request, Success success, Failure failure);
@@ -61,6 +66,9 @@ public:
     void setSecurityPolicy(std::shared_ptr<NKSecurityPolicy> policy) { securityPolicy_ = std::move(policy); }
     const std::shared_ptr<NKNetworkReachabilityManager>& reachabilityManager() const { return reachabilityManager_; }
     void setReachabilityManager(std::shared_ptr<NKNetworkReachabilityManager> manager) { reachabilityManager_ = std::move(manager); }
+    // Given to every operation built (see NKURLConnectionOperation::maximumResponseDataLength).
+    std::uint64_t maximumResponseDataLength() const { return maximumResponseDataLength_; }
+    void setMaximumResponseDataLength(std::uint64_t bytes) { maximumResponseDataLength_ = bytes; }
     const dispatch_queue_t& completionQueue() const { return completionQueue_; }
     void setCompletionQueue(dispatch_queue_t queue) { completionQueue_ = std::move(queue); }
     const dispatch_group_t& completionGroup() const { return completionGroup_; }
@@ -71,6 +79,8 @@ public:
     std::shared_ptr<NKHTTPRequestOperationManager> copy() const;
 
 private:
+    // A path without its trailing "/" gets one, so relative paths resolve below the whole path.
+    static std::optional<NSURL> normalizedBaseURL(const std::optional<NSURL>& baseURL);
     std::string resolve(const std::string& URLString) const;
     void failAsynchronously(const Failure& failure, NSErrorRef error) const;
     OperationRef enqueue(OperationRef operation);
@@ -85,4 +95,5 @@ private:
     std::shared_ptr<NKNetworkReachabilityManager> reachabilityManager_;
     dispatch_queue_t completionQueue_;
     dispatch_group_t completionGroup_;
+    std::uint64_t maximumResponseDataLength_ = NKDefaultMaximumResponseDataLength;
 };

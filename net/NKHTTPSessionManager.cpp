@@ -88,6 +88,8 @@ NKHTTPSessionManager::DataTaskRef NKHTTPSessionManager::dataTaskWithHTTPMethod(
 {
     NSErrorRef error;
     auto serializer = requestSerializer();
+    if (!serializer)
+        error = net::missingRequestSerializerError(resolve(URLString));
     auto request = serializer ? serializer->requestWithMethod(method, resolve(URLString), parameters, &error) : nullptr;
     if (error || !request) {
         failAsynchronously(failure, error);
@@ -142,6 +144,8 @@ NKHTTPSessionManager::DataTaskRef NKHTTPSessionManager::POST(const std::string& 
 {
     NSErrorRef error;
     auto serializer = requestSerializer();
+    if (!serializer)
+        error = net::missingRequestSerializerError(resolve(URLString));
     auto request = serializer
         ? serializer->multipartFormRequestWithMethod("POST", resolve(URLString), parameters, block, &error)
         : nullptr;
@@ -187,5 +191,6 @@ std::shared_ptr<NKHTTPSessionManager> NKHTTPSessionManager::copy() const
         other->setResponseSerializer(serializer->copy());
     if (auto policy = securityPolicy())
         other->setSecurityPolicy(policy->copy());
+    other->setMaximumResponseDataLength(maximumResponseDataLength());
     return other;
 }

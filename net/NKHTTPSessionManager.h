@@ -28,6 +28,11 @@ public:
     std::string className() const override { return "NKHTTPSessionManager"; }
     std::string description() const override;
 
+    // Archiving with secure coding: the base URL, the session's configuration (or, for one that
+    // cannot be archived, its identifier) and both serializers.
+    void encodeWithCoder(NSCoder& coder) const override;
+    static std::shared_ptr<NKHTTPSessionManager> initWithCoder(NSCoder& coder);
+
     DataTaskRef GET(const std::string& URLString, const Value& parameters, Success success, Failure failure);
     DataTaskRef HEAD(const std::string& URLString, const Value& parameters, HeadSuccess success, Failure failure);
     DataTaskRef POST(const std::string& URLString, const Value& parameters, Success success, Failure failure);

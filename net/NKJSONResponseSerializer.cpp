@@ -137,7 +137,7 @@ Value NKPropertyListResponseSerializer::responseObjectForResponse(
 {
     if (!passesValidationGate(response, data, error))
         return {};
-    if (!data)
+    if (!data || data->empty()) // an empty reply has no property list to read
         return {};
     NSErrorRef readError;
     Value object = NSPropertyListSerialization::propertyListWithData(*data, readOptions_, nullptr, &readError);

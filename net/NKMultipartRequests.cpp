@@ -34,8 +34,14 @@ NSErrorRef copyBody(NSInputStream& input, NSOutputStream& output)
 {
     input.open();
     output.open();
-    NSErrorRef error;
+    // A file that cannot be opened (or a body that cannot) ends the copy before it starts.
+    NSErrorRef error = output.streamError() ? output.streamError() : input.streamError();
     std::uint8_t buffer[1024];
+    if (error) {
+        output.close();
+        input.close();
+        return error;
+    }
     while (input.hasBytesAvailable() && output.hasSpaceAvailable()) {
         std::int64_t got = input.read(buffer, sizeof buffer);
         if (got < 0 || input.streamError()) {

@@ -72,8 +72,6 @@ std::shared_ptr<NKNetworkReachabilityManager> NKNetworkReachabilityManager::mana
 std::shared_ptr<NKNetworkReachabilityManager> NKNetworkReachabilityManager::initWithReachability(
     SCNetworkReachabilityRef reachability, Association association)
 {
-    if (!reachability)
-        return nullptr;
     return std::make_shared<NKNetworkReachabilityManager>(std::move(reachability), association);
 }
 

@@ -38,7 +38,8 @@ public:
     static std::shared_ptr<NKNetworkReachabilityManager> sharedManager();
     static std::shared_ptr<NKNetworkReachabilityManager> managerForDomain(const std::string& domain);
     static std::shared_ptr<NKNetworkReachabilityManager> managerForAddress(const sockaddr* address);
-    // nullptr without a handle.
+    // Without a handle (an empty host name gets none) the manager never monitors anything and
+    // its status stays Unknown.
     static std::shared_ptr<NKNetworkReachabilityManager> initWithReachability(
         SCNetworkReachabilityRef reachability, Association association = ForAddress);
 

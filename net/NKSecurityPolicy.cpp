@@ -75,7 +75,33 @@ std::shared_ptr<NKSecurityPolicy> NKSecurityPolicy::policyWithPinningMode(std::u
     return policy;
 }
 
+Value NKSecurityPolicy::valueForKey(const std::string& key) const
+{
+    if (key == "pinnedCertificates" && pinned_) {
+        Value::Array items;
+        for (const auto& der : *pinned_)
+            items.push_back(Value(der));
+        return Value(std::move(items));
+    }
+    if (key == "pinnedPublicKeys" && pinnedKeys_) {
+        Value::Array items;
+        for (const auto& publicKey : *pinnedKeys_)
+            items.push_back(Value(publicKey));
+        return Value(std::move(items));
+    }
+    return KeyValueObservable::valueForKey(key);
+}
+
 void NKSecurityPolicy::setPinnedCertificates(std::optional<std::vector<Bytes>> certificates)
+{
+    willChangeValueForKey("pinnedCertificates");
+    willChangeValueForKey("pinnedPublicKeys");
+    storePinnedCertificates(std::move(certificates));
+    didChangeValueForKey("pinnedPublicKeys");
+    didChangeValueForKey("pinnedCertificates");
+}
+
+void NKSecurityPolicy::storePinnedCertificates(std::optional<std::vector<Bytes>> certificates)
 {
     if (!certificates) {
         pinned_.reset();

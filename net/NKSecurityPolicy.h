@@ -12,6 +12,7 @@
 
 #include "platform/foundation/Value.h"
 #include "platform/security/SecTrust.h"
+#include "platform/threading/KeyValueObserving.h"
 
 enum NKSSLPinningMode : std::uint64_t {
     NKSSLPinningModeNone = 0,
@@ -19,13 +20,19 @@ enum NKSSLPinningMode : std::uint64_t {
     NKSSLPinningModeCertificate = 2,
 };
 
-class NKSecurityPolicy : public NSObject {
+// Observable: setting the pinned certificates announces "pinnedCertificates" and, as it depends
+// on them, "pinnedPublicKeys".
+class NKSecurityPolicy : public NSObject, public threading::KeyValueObservable {
 public:
     // The DER bytes of every ".cer" file of the main bundle, read once per process.
     static const std::vector<Bytes>& defaultPinnedCertificates();
     static std::shared_ptr<NKSecurityPolicy> defaultPolicy();
     static std::shared_ptr<NKSecurityPolicy> policyWithPinningMode(std::uint64_t mode);
     std::string className() const override { return "NKSecurityPolicy"; }
+    // The keys whose changes change "pinnedPublicKeys".
+    static std::vector<std::string> keyPathsForValuesAffectingPinnedPublicKeys() { return { "pinnedCertificates" }; }
+    // "pinnedCertificates" (an array of data) and "pinnedPublicKeys" (an array of keys).
+    Value valueForKey(const std::string& key) const override;
 
     bool evaluateServerTrust(const SecTrustRef& serverTrust, const std::optional<std::string>& domain);
     bool evaluateServerTrust(const SecTrustRef& serverTrust) { return evaluateServerTrust(serverTrust, std::nullopt); }
@@ -45,6 +52,7 @@ public:
 
 private:
     std::vector<SecCertificateRef> pinnedCertificateObjects() const;
+    void storePinnedCertificates(std::optional<std::vector<Bytes>> certificates);
 
     std::uint64_t mode_ = NKSSLPinningModeNone;
     bool allowInvalid_ = false;

@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "net/DeviceFacts.h"
+#include "net/NKResponseLimit.h"
 #include "net/NKSecurityPolicy.h"
 #include "platform/foundation/StringEncoding.h"
 #include "platform/network/NSStream.h"
 #include "platform/network/NSURLConnection.h"
+#include "platform/persistence/NSCoder.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSLock.h"
 #include "platform/threading/NSOperation.h"
@@ -35,7 +37,9 @@ enum NKURLConnectionOperationState : std::int64_t {
 inline constexpr const char* NKNetworkingOperationDidStartNotification = "com.pendrasil.networking.operation.start";
 inline constexpr const char* NKNetworkingOperationDidFinishNotification = "com.pendrasil.networking.operation.finish";
 
-class NKURLConnectionOperation : public NSOperation, public NSURLConnectionDelegate {
+// Archivable with secure coding: the request, the state (an executing or paused operation is
+// paused and stored as ready), the response, the error, the body and the bytes read.
+class NKURLConnectionOperation : public NSOperation, public NSURLConnectionDelegate, public NSCoding {
 public:
     using ProgressBlock = std::function<void(std::uint64_t bytes, std::int64_t totalBytes, std::int64_t totalBytesExpected)>;
     using ChallengeBlock
@@ -50,6 +54,10 @@ public:
     ~NKURLConnectionOperation() override;
     std::string className() const override { return "NKURLConnectionOperation"; }
     std::string description() const override;
+    static constexpr bool supportsSecureCoding() { return true; }
+    // Pauses the operation first.
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
     // The one network thread, started on first use and never ended.
     static std::shared_ptr<NSThread> networkRequestThread();
@@ -87,6 +95,11 @@ public:
     std::optional<std::string> responseString();
     NSStringEncoding responseStringEncoding();
     std::int64_t totalBytesRead() const { return totalBytesRead_.load(); }
+    // The most body bytes kept in memory; a longer reply (or one that announces a longer body)
+    // fails with NSURLErrorDataLengthExceedsMaximum. An output stream set by the caller is not
+    // limited.
+    std::uint64_t maximumResponseDataLength() const { return maximumResponseDataLength_.load(); }
+    void setMaximumResponseDataLength(std::uint64_t bytes) { maximumResponseDataLength_ = bytes; }
     std::shared_ptr<NSInputStream> inputStream() const;
     void setInputStream(const std::shared_ptr<NSInputStream>& stream);
     std::shared_ptr<NSOutputStream> outputStream();
@@ -149,6 +162,9 @@ protected:
     void failConnection(const std::shared_ptr<NSURLConnection>& connection, NSErrorRef error);
     // Replaces the stream that receives the body by a new in-memory one (network thread).
     bool restartOutputStream();
+    // Fails the connection when the response announces more body than may be kept in memory;
+    // true when it did (network thread).
+    bool refuseOversizedResponse(const std::shared_ptr<NSURLConnection>& connection);
     std::shared_ptr<NKURLConnectionOperation> self() { return sharedAs<NKURLConnectionOperation>(); }
     // The request-independent settings a copy carries over.
     void copyCallbacksTo(NKURLConnectionOperation& other) const;
@@ -177,6 +193,8 @@ private:
     void finish();
     void postNotification(const char* name);
     bool writeReceivedData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data);
+    bool keepsBodyInMemory() const;
+    void failResponseTooLarge(const std::shared_ptr<NSURLConnection>& connection);
 
     std::atomic<NKURLConnectionOperationState> state_ { NKOperationReadyState };
     std::shared_ptr<NSURLRequest> request_;
@@ -186,8 +204,10 @@ private:
     std::optional<std::string> responseString_;
     NSStringEncoding responseStringEncoding_ = 0;
     std::atomic<std::int64_t> totalBytesRead_ { 0 };
+    std::atomic<std::uint64_t> maximumResponseDataLength_ { NKDefaultMaximumResponseDataLength };
     std::shared_ptr<NSOutputStream> outputStream_;
     bool ownsOutputStream_ = false;
+    std::uint64_t bytesInMemory_ = 0; // written to the operation's own in-memory stream
     std::shared_ptr<NSURLConnection> connection_;
     std::atomic<bool> shouldUseCredentialStorage_ { true };
     std::shared_ptr<NSURLCredential> credential_;

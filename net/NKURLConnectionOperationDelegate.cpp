@@ -71,9 +71,45 @@ void NKURLConnectionOperation::connectionDidSendBodyData(const std::shared_ptr<N
 }
 
 void NKURLConnectionOperation::connectionDidReceiveResponse(
-    const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSURLResponse>& response)
+    const std::shared_ptr<NSURLConnection>& connection, const std::shared_ptr<NSURLResponse>& response)
 {
     setResponse(response);
+    refuseOversizedResponse(connection);
+}
+
+bool NKURLConnectionOperation::keepsBodyInMemory() const
+{
+    std::lock_guard lock(lock_);
+    return !outputStream_ || ownsOutputStream_;
+}
+
+void NKURLConnectionOperation::failResponseTooLarge(const std::shared_ptr<NSURLConnection>& connection)
+{
+    auto url = request() ? request()->URL() : std::nullopt;
+    failConnection(connection, net::responseTooLargeError(url, maximumResponseDataLength()));
+    std::lock_guard lock(lock_);
+    if (ownsOutputStream_)
+        outputStream_.reset(); // nothing of the refused body stays in memory
+    bytesInMemory_ = 0;
+}
+
+bool NKURLConnectionOperation::refuseOversizedResponse(const std::shared_ptr<NSURLConnection>& connection)
+{
+    auto current = response();
+    if (!current || !keepsBodyInMemory())
+        return false;
+    std::int64_t expected = current->expectedContentLength();
+    if (expected < 0)
+        return false;
+    // A reply to HEAD, a 204 and a 304 announce a length they never send.
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(current);
+    if ((request() && request()->HTTPMethod() == "HEAD") || (http && (http->statusCode() == 204 || http->statusCode() == 304)))
+        return false;
+    std::uint64_t held = locked(bytesInMemory_);
+    if (held + static_cast<std::uint64_t>(expected) <= maximumResponseDataLength())
+        return false;
+    failResponseTooLarge(connection);
+    return true;
 }
 
 void NKURLConnectionOperation::failConnection(const std::shared_ptr<NSURLConnection>& connection, NSErrorRef error)
@@ -116,8 +152,20 @@ bool NKURLConnectionOperation::writeReceivedData(const std::shared_ptr<NSURLConn
 
 void NKURLConnectionOperation::connectionDidReceiveData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data)
 {
+    if (keepsBodyInMemory()) {
+        std::uint64_t held = locked(bytesInMemory_);
+        if (held + data.size() > maximumResponseDataLength()) {
+            failResponseTooLarge(connection);
+            return;
+        }
+    }
     if (!writeReceivedData(connection, data))
         return;
+    {
+        std::lock_guard lock(lock_);
+        if (ownsOutputStream_)
+            bytesInMemory_ += data.size();
+    }
     auto strong = self();
     std::int64_t length = static_cast<std::int64_t>(data.size());
     std::int64_t expected = response() ? response()->expectedContentLength() : NSURLResponseUnknownLength;

@@ -105,6 +105,10 @@ bool NKURLConnectionOperation::restartOutputStream()
         outputStream_->close();
     outputStream_ = NSOutputStream::outputStreamToMemory();
     ownsOutputStream_ = true;
+    bytesInMemory_ = 0;
+    // The bytes dropped no longer count as read (after the progress already queued for them).
+    auto strong = self();
+    dispatch_async(dispatch_get_main_queue(), [strong] { strong->totalBytesRead_ = 0; });
     auto runLoop = NSRunLoop::currentRunLoop();
     for (const auto& mode : runLoopModes_)
         outputStream_->scheduleInRunLoop(runLoop, mode);
@@ -210,6 +214,7 @@ void NKURLConnectionOperation::copyCallbacksTo(NKURLConnectionOperation& other) 
     other.shouldUseCredentialStorage_ = shouldUseCredentialStorage_.load();
     other.credential_ = credential_;
     other.securityPolicy_ = securityPolicy_;
+    other.maximumResponseDataLength_ = maximumResponseDataLength_.load();
 }
 
 std::shared_ptr<NKURLConnectionOperation> NKURLConnectionOperation::copy() const

@@ -6,10 +6,19 @@
 #include <unicode/unistr.h>
 
 #include "net/DeviceFacts.h"
+#include "net/NKCoding.h"
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/NSString.h"
+#include "platform/network/URLError.h"
 #include "platform/persistence/NSBundle.h"
+
+NSErrorRef net::missingRequestSerializerError(const std::string& URLString)
+{
+    return NSError::errorWithDomain(NKURLRequestSerializationErrorDomain, NSURLErrorBadURL,
+        Value::dictionary({ { NSLocalizedDescriptionKey, "No request serializer is set, so the request cannot be built" },
+            { NSURLErrorFailingURLStringErrorKey, URLString } }));
+}
 
 namespace {
 
@@ -85,6 +94,7 @@ std::shared_ptr<NKHTTPRequestSerializer> NKHTTPRequestSerializer::serializer()
 
 NKHTTPRequestSerializer::NKHTTPRequestSerializer()
 {
+    net::registerArchivableClasses();
     headers_.set("Accept-Language", acceptLanguage(net::deviceFacts().preferredLanguages));
     headers_.set("User-Agent", userAgent());
 }

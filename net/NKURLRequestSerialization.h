@@ -17,6 +17,7 @@
 #include "platform/foundation/StringEncoding.h"
 #include "platform/foundation/Value.h"
 #include "platform/network/NSURLRequest.h"
+#include "platform/persistence/NSCoder.h"
 
 inline constexpr const char* NKURLRequestSerializationErrorDomain = "com.pendrasil.error.serialization.request";
 
@@ -47,6 +48,8 @@ private:
 };
 
 namespace net {
+// The failure of a manager asked to build a request without a request serializer.
+NSErrorRef missingRequestSerializerError(const std::string& URLString);
 // Parameters as (field, value) pairs: dictionary keys sorted, nested keys as "outer[inner]",
 // array elements as "outer[]" in their order.
 std::vector<NKQueryStringPair> flattenParameters(const Value& key, const Value& value);
@@ -60,7 +63,9 @@ enum NKHTTPRequestQueryStringSerializationStyle : std::uint64_t {
     NKHTTPRequestQueryStringDefaultStyle = 0,
 };
 
-class NKHTTPRequestSerializer : public NSObject, public NKURLRequestSerialization {
+// Archivable with secure coding (the default headers and the query-string style; the JSON and
+// property-list serializers add their options); net::registerArchivableClasses() registers them.
+class NKHTTPRequestSerializer : public NSObject, public NKURLRequestSerialization, public NSCoding {
 public:
     using QueryStringSerialization
         = std::function<std::optional<std::string>(const std::shared_ptr<NSURLRequest>&, const Value&, NSErrorRef*)>;
@@ -69,6 +74,9 @@ public:
     static std::shared_ptr<NKHTTPRequestSerializer> serializer();
     NKHTTPRequestSerializer();
     std::string className() const override { return "NKHTTPRequestSerializer"; }
+    static constexpr bool supportsSecureCoding() { return true; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
     std::shared_ptr<NSMutableURLRequest> requestWithMethod(
         const std::string& method, const std::string& URLString, const Value& parameters, NSErrorRef* error = nullptr);
@@ -155,6 +163,8 @@ public:
     static std::shared_ptr<NKJSONRequestSerializer> serializer() { return serializerWithWritingOptions(0); }
     static std::shared_ptr<NKJSONRequestSerializer> serializerWithWritingOptions(std::uint64_t options);
     std::string className() const override { return "NKJSONRequestSerializer"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
     std::shared_ptr<NSMutableURLRequest> requestBySerializingRequest(
         const std::shared_ptr<NSURLRequest>& request, const Value& parameters, NSErrorRef* error) override;
     std::uint64_t writingOptions() const { return writingOptions_; }
@@ -171,6 +181,8 @@ public:
     static std::shared_ptr<NKPropertyListRequestSerializer> serializer() { return serializerWithFormat(100, 0); }
     static std::shared_ptr<NKPropertyListRequestSerializer> serializerWithFormat(std::uint64_t format, std::uint64_t writeOptions);
     std::string className() const override { return "NKPropertyListRequestSerializer"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
     std::shared_ptr<NSMutableURLRequest> requestBySerializingRequest(
         const std::shared_ptr<NSURLRequest>& request, const Value& parameters, NSErrorRef* error) override;
     std::uint64_t format() const { return format_; }

@@ -2,6 +2,7 @@
 // serializer.
 #include "net/NKURLResponseSerialization.h"
 
+#include "net/NKCoding.h"
 #include "platform/foundation/Format.h"
 #include "platform/network/URLError.h"
 
@@ -50,6 +51,7 @@ std::shared_ptr<NKHTTPResponseSerializer> NKHTTPResponseSerializer::serializer()
 
 NKHTTPResponseSerializer::NKHTTPResponseSerializer()
 {
+    net::registerArchivableClasses();
     std::set<std::int64_t> codes;
     for (std::int64_t code = 200; code < 300; ++code)
         codes.insert(code);
@@ -66,10 +68,14 @@ bool NKHTTPResponseSerializer::validateResponse(const NSURLResponseRef& response
     const auto& mimeType = http->MIMEType();
     if (contentTypes_ && (!mimeType || !contentTypes_->count(*mimeType))) {
         valid = false;
-        validationError = NSError::errorWithDomain(NKURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData,
-            failureUserInfo(NSString::stringWithFormat("Request failed: unacceptable content-type: %@",
-                                mimeType ? Value(*mimeType) : Value()),
-                http, data));
+        // An empty reply has no content to refuse: a 204, or the answer to HEAD, fails only
+        // on its status.
+        if (data && !data->empty()) {
+            validationError = NSError::errorWithDomain(NKURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData,
+                failureUserInfo(NSString::stringWithFormat("Request failed: unacceptable content-type: %@",
+                                    mimeType ? Value(*mimeType) : Value()),
+                    http, data));
+        }
     }
     if (statusCodes_ && !statusCodes_->count(http->statusCode())) {
         valid = false;

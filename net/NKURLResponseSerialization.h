@@ -15,6 +15,7 @@
 #include "platform/foundation/StringEncoding.h"
 #include "platform/foundation/Value.h"
 #include "platform/network/NSURLResponse.h"
+#include "platform/persistence/NSCoder.h"
 
 inline constexpr const char* NKURLResponseSerializationErrorDomain = "com.pendrasil.error.serialization.response";
 inline constexpr const char* NKNetworkingOperationFailingURLResponseErrorKey
@@ -37,14 +38,20 @@ NSErrorRef chainUnderlyingError(const NSErrorRef& error, const NSErrorRef& under
 bool errorChainHasCode(const NSErrorRef& error, std::int64_t code, const std::string& domain);
 } // namespace net
 
-class NKHTTPResponseSerializer : public NSObject, public NKURLResponseSerialization {
+// Archivable with secure coding (the status codes and content types; subclasses add their own
+// fields); net::registerArchivableClasses() registers every serializer.
+class NKHTTPResponseSerializer : public NSObject, public NKURLResponseSerialization, public NSCoding {
 public:
     static std::shared_ptr<NKHTTPResponseSerializer> serializer();
     NKHTTPResponseSerializer();
     std::string className() const override { return "NKHTTPResponseSerializer"; }
+    static constexpr bool supportsSecureCoding() { return true; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
     // False for an HTTP response whose status or content type is not acceptable; *error then
-    // always says why.
+    // says why, except for an unacceptable content type with an empty body, which fails
+    // without an error (so an empty reply with an acceptable status succeeds with no object).
     bool validateResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) const;
     // The body bytes, valid or not (absent without a body).
     Value responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) override;
@@ -78,6 +85,8 @@ public:
     static std::shared_ptr<NKJSONResponseSerializer> serializerWithReadingOptions(std::uint64_t options);
     NKJSONResponseSerializer();
     std::string className() const override { return "NKJSONResponseSerializer"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
     Value responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) override;
     std::shared_ptr<NKHTTPResponseSerializer> copy() const override;
 
@@ -112,6 +121,8 @@ public:
     static std::shared_ptr<NKPropertyListResponseSerializer> serializerWithFormat(std::uint64_t format, std::uint64_t readOptions);
     NKPropertyListResponseSerializer();
     std::string className() const override { return "NKPropertyListResponseSerializer"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
     Value responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) override;
     std::shared_ptr<NKHTTPResponseSerializer> copy() const override;
 
@@ -131,6 +142,8 @@ public:
     static std::shared_ptr<NKImageResponseSerializer> serializer();
     NKImageResponseSerializer();
     std::string className() const override { return "NKImageResponseSerializer"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
     Value responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) override;
     std::shared_ptr<NKHTTPResponseSerializer> copy() const override;
 
@@ -150,6 +163,8 @@ public:
     static std::shared_ptr<NKCompoundResponseSerializer> compoundSerializerWithResponseSerializers(
         std::vector<std::shared_ptr<NKHTTPResponseSerializer>> serializers);
     std::string className() const override { return "NKCompoundResponseSerializer"; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
     Value responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) override;
     std::shared_ptr<NKHTTPResponseSerializer> copy() const override;
     const std::vector<std::shared_ptr<NKHTTPResponseSerializer>>& responseSerializers() const { return serializers_; }

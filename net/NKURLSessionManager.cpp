@@ -2,6 +2,7 @@
 // table, task lists, invalidation, the resume and suspend announcements, and the settings.
 #include "net/NKURLSessionManager.h"
 
+#include "net/NKCoding.h"
 #include "net/NKURLSessionManagerBlocks.h"
 #include "platform/foundation/Format.h"
 
@@ -35,6 +36,7 @@ NKURLSessionManager::NKURLSessionManager(std::shared_ptr<NSURLSessionConfigurati
 {
     operationQueue_->setMaxConcurrentOperationCount(1);
     lock_.setName("com.pendrasil.networking.session.manager.lock");
+    net::registerArchivableClasses();
 }
 
 void NKURLSessionManager::setUpSession()
@@ -354,5 +356,6 @@ std::shared_ptr<NKURLSessionManager> NKURLSessionManager::copy() const
     auto other = initWithSessionConfiguration(session_->configuration());
     if (auto policy = securityPolicy())
         other->setSecurityPolicy(policy->copy());
+    other->setMaximumResponseDataLength(maximumResponseDataLength());
     return other;
 }

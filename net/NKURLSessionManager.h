@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "net/NKNetworkReachabilityManager.h"
+#include "net/NKResponseLimit.h"
 #include "net/NKSecurityPolicy.h"
 #include "net/NKURLResponseSerialization.h"
 #include "net/NKURLSessionManagerTaskDelegate.h"
+#include "platform/persistence/NSCoder.h"
 #include "platform/network/NSURLSession.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSLock.h"
@@ -80,6 +82,12 @@ public:
     std::string className() const override { return "NKURLSessionManager"; }
     std::string description() const override;
 
+    // Archiving with secure coding: the session's configuration under "sessionConfiguration".
+    // A manager restored from an archive is made anew with that configuration.
+    static constexpr bool supportsSecureCoding() { return true; }
+    virtual void encodeWithCoder(NSCoder& coder) const;
+    static std::shared_ptr<NKURLSessionManager> initWithCoder(NSCoder& coder);
+
     // Tasks, not yet resumed. Each returns nullptr when the session makes no task (it was
     // invalidated). `progress`, when given, receives the task's progress object.
     DataTaskRef dataTaskWithRequest(const std::shared_ptr<NSURLRequest>& request, CompletionHandler completionHandler);
@@ -126,6 +134,10 @@ public:
     // None: the group every manager shares.
     dispatch_group_t completionGroup() const;
     void setCompletionGroup(dispatch_group_t group);
+    // The most body bytes a data task's reply may bring (kept in memory until it completes);
+    // a longer one fails with NSURLErrorDataLengthExceedsMaximum. Downloads are not limited.
+    std::uint64_t maximumResponseDataLength() const { return maximumResponseDataLength_.load(); }
+    void setMaximumResponseDataLength(std::uint64_t bytes) { maximumResponseDataLength_ = bytes; }
     bool attemptsToRecreateUploadTasksForBackgroundSessions() const { return recreateUploads_; }
     void setAttemptsToRecreateUploadTasksForBackgroundSessions(bool attempts) { recreateUploads_ = attempts; }
 
@@ -145,8 +157,8 @@ public:
     void setDownloadTaskDidWriteDataBlock(DownloadTaskDidWriteDataBlock block);
     void setDownloadTaskDidResumeBlock(DownloadTaskDidResumeBlock block);
 
-    // A new manager with the session's configuration and a copy of the security policy; no
-    // blocks, task delegates or serializer settings.
+    // A new manager with the session's configuration, a copy of the security policy and the
+    // same reply limit; no blocks, task delegates or serializer settings.
     std::shared_ptr<NKURLSessionManager> copy() const;
 
     // The session's callbacks.
@@ -203,6 +215,7 @@ private:
     NSURLSessionAuthChallengeDisposition evaluateChallenge(const ChallengeRef& challenge, CredentialRef& credential) const;
 
     bool recreateUploads_ = false;
+    std::atomic<std::uint64_t> maximumResponseDataLength_ { NKDefaultMaximumResponseDataLength };
     SessionRef session_;
     std::shared_ptr<NSOperationQueue> operationQueue_;
     std::shared_ptr<NSURLSessionConfiguration> sessionConfiguration_;

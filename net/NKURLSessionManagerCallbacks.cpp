@@ -213,7 +213,7 @@ void NKURLSessionManager::dataTaskDidBecomeDownloadTask(const SessionRef& sessio
 void NKURLSessionManager::dataTaskDidReceiveData(const SessionRef& session, const DataTaskRef& task, const Bytes& data)
 {
     if (auto delegate = delegateForTask(task))
-        delegate->dataTaskDidReceiveData(data);
+        delegate->dataTaskDidReceiveData(task, data, maximumResponseDataLength());
     if (auto block = blocks()->dataTaskDidReceiveData)
         block(session, task, data);
 }

@@ -2,6 +2,7 @@
 // download, and the completion work: serialization, the handler, the notification.
 #include "net/NKURLSessionManagerTaskDelegate.h"
 
+#include "net/NKResponseLimit.h"
 #include "net/NKURLSessionManager.h"
 #include "platform/persistence/NSFileManager.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -54,9 +55,22 @@ void NKURLSessionManagerTaskDelegate::taskDidSendBodyData(std::int64_t totalSent
     progress_->setCompletedUnitCount(totalSent);
 }
 
-void NKURLSessionManagerTaskDelegate::dataTaskDidReceiveData(const Bytes& data)
+void NKURLSessionManagerTaskDelegate::dataTaskDidReceiveData(
+    const std::shared_ptr<NSURLSessionTask>& task, const Bytes& data, std::uint64_t limit)
 {
-    mutableData_.insert(mutableData_.end(), data.begin(), data.end());
+    if (tooLargeError_)
+        return;
+    auto response = task->response();
+    std::int64_t announced = response && mutableData_.empty() ? response->expectedContentLength() : -1;
+    bool tooLong = mutableData_.size() + data.size() > limit || (announced > 0 && static_cast<std::uint64_t>(announced) > limit);
+    if (!tooLong) {
+        mutableData_.insert(mutableData_.end(), data.begin(), data.end());
+        return;
+    }
+    auto request = task->originalRequest();
+    tooLargeError_ = net::responseTooLargeError(request ? request->URL() : std::nullopt, limit);
+    Bytes().swap(mutableData_);
+    task->cancel();
 }
 
 void NKURLSessionManagerTaskDelegate::downloadTaskDidWriteData(std::int64_t totalWritten, std::int64_t totalExpected)
@@ -99,7 +113,7 @@ void NKURLSessionManagerTaskDelegate::taskDidComplete(const std::shared_ptr<NSUR
     else
         userInfo.set(NKNetworkingTaskDidCompleteResponseDataKey, body);
 
-    NSErrorRef failure = error ? error : moveError_;
+    NSErrorRef failure = tooLargeError_ ? tooLargeError_ : error ? error : moveError_;
     if (failure) {
         userInfo.set(NKNetworkingTaskDidCompleteErrorKey, Value(failure));
         deliver(manager, task, std::move(userInfo), Value(), failure);

@@ -51,7 +51,9 @@ public:
 
     // Session callbacks, on the session's delegate queue.
     void taskDidSendBodyData(std::int64_t totalSent, std::int64_t totalExpected);
-    void dataTaskDidReceiveData(const Bytes& data);
+    // Collects the body; past `limit` bytes (or when the reply announces more) the task is
+    // cancelled and completes with NSURLErrorDataLengthExceedsMaximum instead.
+    void dataTaskDidReceiveData(const std::shared_ptr<NSURLSessionTask>& task, const Bytes& data, std::uint64_t limit);
     void downloadTaskDidWriteData(std::int64_t totalWritten, std::int64_t totalExpected);
     void downloadTaskDidResume(std::int64_t fileOffset, std::int64_t expectedTotal);
     void downloadTaskDidFinishDownloadingToURL(const std::shared_ptr<NSURLSession>& session,
@@ -66,4 +68,5 @@ private:
     std::shared_ptr<NSProgress> progress_;
     std::optional<NSURL> downloadFileURL_;
     NSErrorRef moveError_;
+    NSErrorRef tooLargeError_;
 };

@@ -1,11 +1,14 @@
 // The request operation against a loopback server: threads, the order of state changes,
 // cancellation, pause and resume with Range, failing output streams, batches and notifications.
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 
 #include "net/NKHTTPRequestOperation.h"
 #include "net/tests/NetTestSupport.h"
 #include "platform/network/URLError.h"
 #include "platform/threading/NSNotificationCenter.h"
+#include "testing/TempHome.h"
 #include "testing/httpserver/Resource.h"
 #include "testing/httpserver/TestServer.h"
 
@@ -63,6 +66,17 @@ public:
 private:
     bool withError_;
 };
+
+// The most memory the process has held so far (VmHWM), in bytes.
+std::uint64_t peakResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoull(line.substr(6)) * 1024;
+    return 0;
+}
 
 class ConnectionOperation : public NetTest {
 protected:
@@ -252,6 +266,8 @@ TEST_F(Resumable, AServerThatIgnoresRangeStartsTheBodyOver)
     auto outcome = pauseAndResume(operation);
     ASSERT_EQ(outcome->successes, 1);
     EXPECT_EQ(text(outcome->object.asData()), body);
+    // The bytes dropped with the first body do not count as read.
+    EXPECT_EQ(operation->totalBytesRead(), static_cast<std::int64_t>(body.size()));
 }
 
 TEST_F(Resumable, A206AtAnotherOffsetFailsInsteadOfCorruptingTheBody)
@@ -265,6 +281,69 @@ TEST_F(Resumable, A206AtAnotherOffsetFailsInsteadOfCorruptingTheBody)
     auto outcome = pauseAndResume(operation);
     ASSERT_EQ(outcome->failures, 1);
     EXPECT_EQ(outcome->error->code(), NSURLErrorBadServerResponse);
+}
+
+TEST_F(ConnectionOperation, RepliesLongerThanTheLimitFailWithoutBeingHeld)
+{
+    constexpr std::uint64_t endless = std::uint64_t(1) << 62;
+    server.on("/endless", Reply(200).contentType("application/octet-stream").body(endless, httpserver::repeating("x")).chunked(65536));
+    server.on("/huge", Reply(200).contentType("application/octet-stream").body(1000000000000ull, httpserver::repeating("y")));
+    server.on("/1001", Reply(200, std::string(1001, 'z')).contentType("application/octet-stream"));
+    server.on("/1000", Reply(200, std::string(1000, 'z')).contentType("application/octet-stream"));
+    struct Case {
+        const char* path;
+        std::uint64_t limit; // 0: the default
+        bool fails;
+    };
+    const Case cases[] = {
+        { "/endless", 0, true },
+        { "/huge", 0, true },
+        { "/1001", 1000, true },
+        { "/1000", 1000, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto operation = NKHTTPRequestOperation::initWithRequest(requestFor(server.url(c.path)));
+        if (c.limit)
+            operation->setMaximumResponseDataLength(c.limit);
+        std::uint64_t limit = operation->maximumResponseDataLength();
+        auto outcome = std::make_shared<Outcome>();
+        attach(operation, outcome);
+        queue->addOperation(operation);
+        ASSERT_TRUE(waitFor([&] { return outcome->done(); }, 60));
+        testing_support::settle(0.1); // progress queued before the end
+        EXPECT_LE(static_cast<std::uint64_t>(operation->totalBytesRead()), limit);
+        if (!c.fails) {
+            EXPECT_EQ(outcome->successes, 1);
+            continue;
+        }
+        ASSERT_EQ(outcome->failures, 1);
+        EXPECT_EQ(outcome->error->domain(), NSURLErrorDomain);
+        EXPECT_EQ(outcome->error->code(), NSURLErrorDataLengthExceedsMaximum);
+        if (c.limit) {
+            EXPECT_NE(outcome->error->localizedDescription().find(std::to_string(limit) + " bytes"), std::string::npos);
+        }
+        EXPECT_FALSE(operation->responseData());
+    }
+    // Nothing near the endless or the announced body was ever held (the sanitizers' own
+    // bookkeeping stays far below this).
+    EXPECT_LT(peakResidentBytes(), std::uint64_t(1) << 30);
+}
+
+TEST_F(ConnectionOperation, AStreamSetByTheCallerIsNotLimited)
+{
+    testing_support::TempHome home;
+    std::string path = home.pathFor("body.bin");
+    server.on("/big", Reply(200, std::string(5000, 'b')).contentType("application/octet-stream"));
+    auto operation = NKHTTPRequestOperation::initWithRequest(requestFor(server.url("/big")));
+    operation->setMaximumResponseDataLength(100);
+    operation->setOutputStream(NSOutputStream::outputStreamToFileAtPath(path, false));
+    auto outcome = std::make_shared<Outcome>();
+    attach(operation, outcome);
+    queue->addOperation(operation);
+    ASSERT_TRUE(waitFor([&] { return outcome->done(); }));
+    EXPECT_EQ(outcome->successes, 1);
+    EXPECT_EQ(std::filesystem::file_size(path), 5000u);
 }
 
 TEST_F(ConnectionOperation, AnOutputStreamThatFailsOrStallsFailsTheOperation)

@@ -224,6 +224,64 @@ TEST_F(HTTPSessionManager, ARequestThatCannotBeBuiltFailsOnceWithoutATask)
     EXPECT_EQ(late.error->code(), NSURLErrorCancelled);
 }
 
+TEST_F(HTTPSessionManager, EmptyRepliesSucceedWithNoObjectWhateverTheirContentType)
+{
+    auto manager = make();
+    server.on("/gone", Reply(204));
+    server.on("/put", Reply(204).contentType("application/octet-stream"));
+    server.on("/file", Reply(200, "0123456789").contentType("application/octet-stream"));
+    Result& deleted = record();
+    manager->DELETE(server.url("/gone"), Value(), deleted.success(), deleted.failure());
+    Result& put = record();
+    manager->PUT(server.url("/put"), Value(), put.success(), put.failure());
+    Result& head = record();
+    manager->HEAD(server.url("/file"), Value(), [&](const auto&) { ++head.successes; }, head.failure());
+    for (Result* result : { &deleted, &put, &head }) {
+        finish(*result);
+        EXPECT_EQ(result->successes, 1) << (result->error ? result->error->description() : "");
+        EXPECT_TRUE(result->object.isAbsent());
+    }
+}
+
+TEST_F(HTTPSessionManager, WithoutARequestSerializerTheVerbsFailWithAnError)
+{
+    auto manager = make();
+    manager->setRequestSerializer(nullptr);
+    Result& get = record();
+    EXPECT_FALSE(manager->GET(server.url("/x"), Value(), get.success(), get.failure()));
+    Result& upload = record();
+    EXPECT_FALSE(manager->POST(server.url("/x"), Value(), [](NKMultipartFormData&) { }, upload.success(), upload.failure()));
+    for (Result* result : { &get, &upload }) {
+        finish(*result);
+        ASSERT_TRUE(result->error);
+        EXPECT_EQ(result->error->domain(), NKURLRequestSerializationErrorDomain);
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(HTTPSessionManager, RepliesLongerThanTheLimitFailWithoutBeingHeld)
+{
+    constexpr std::uint64_t endless = std::uint64_t(1) << 62;
+    server.on("/endless", Reply(200).contentType("text/plain").body(endless, httpserver::repeating("x")).chunked(65536));
+    server.on("/huge", Reply(200).contentType("text/plain").body(1000000000000ull, httpserver::repeating("y")));
+    server.on("/small", Reply::json("[1]"));
+    auto manager = make();
+    auto limited = make();
+    limited->setMaximumResponseDataLength(2);
+    Result& endlessResult = record();
+    manager->GET(server.url("/endless"), Value(), endlessResult.success(), endlessResult.failure());
+    Result& hugeResult = record();
+    manager->GET(server.url("/huge"), Value(), hugeResult.success(), hugeResult.failure());
+    Result& smallResult = record();
+    limited->GET(server.url("/small"), Value(), smallResult.success(), smallResult.failure());
+    for (Result* result : { &endlessResult, &hugeResult, &smallResult }) {
+        ASSERT_TRUE(NetTest::waitFor([&] { return result->calls() == 1; }, 60));
+        ASSERT_EQ(result->failures, 1);
+        EXPECT_EQ(result->error->domain(), NSURLErrorDomain);
+        EXPECT_EQ(result->error->code(), NSURLErrorDataLengthExceedsMaximum);
+    }
+}
+
 TEST_F(HTTPSessionManager, FailuresCarryTheTaskAndRunOnTheCompletionQueueInTheGroup)
 {
     auto manager = make();
@@ -261,7 +319,9 @@ TEST_F(HTTPSessionManager, CopiesKeepTheBaseUrlAndCopyTheSerializersAndPolicy)
     policy->setSSLPinningMode(NKSSLPinningModeCertificate);
     policy->setPinnedCertificates(std::vector<Bytes> { certs.localhost().certificate.der() });
     manager->setSecurityPolicy(policy);
+    manager->setMaximumResponseDataLength(5);
     auto copy = keep(manager->copy());
+    EXPECT_EQ(copy->maximumResponseDataLength(), 5u);
     EXPECT_EQ(copy->baseURL()->absoluteString(), server.url("/api/"));
     EXPECT_EQ(copy->session()->configuration()->identifier, "com.quill.bg");
     auto json = std::dynamic_pointer_cast<NKJSONRequestSerializer>(copy->requestSerializer());

@@ -138,6 +138,48 @@ TEST_F(Manager, HeadGivesTheOperationOnly)
     EXPECT_EQ(server.lastRequest()->method, "HEAD");
 }
 
+TEST_F(Manager, EmptyRepliesSucceedWithNoObjectWhateverTheirContentType)
+{
+    server.on("/gone", Reply(204));
+    server.on("/file", Reply(200, "0123456789").contentType("application/octet-stream"));
+    server.on("/put", Reply(204).contentType("application/octet-stream"));
+    using Verb = std::function<void()>;
+    const std::pair<const char*, Verb> verbs[] = {
+        { "DELETE", [&] { manager->DELETE(server.url("/gone"), Value(), success(), failure()); } },
+        { "PUT", [&] { manager->PUT(server.url("/put"), Value(), success(), failure()); } },
+        { "HEAD", [&] {
+             manager->HEAD(server.url("/file"), Value(), [&](const auto&) { result.done = true; }, failure());
+         } },
+    };
+    for (const auto& [name, send] : verbs) {
+        SCOPED_TRACE(name);
+        result = {};
+        send();
+        finish();
+        EXPECT_FALSE(result.failed) << (result.error ? result.error->description() : "");
+        EXPECT_TRUE(result.object.isAbsent());
+    }
+}
+
+TEST_F(Manager, WithoutARequestSerializerTheVerbsFailWithAClearError)
+{
+    manager->setRequestSerializer(nullptr);
+    std::vector<NSErrorRef> errors;
+    auto failed = [&](const auto& operation, const NSErrorRef& error) {
+        EXPECT_FALSE(operation);
+        errors.push_back(error);
+    };
+    EXPECT_FALSE(manager->GET(server.url("/x"), Value(), success(), failed));
+    EXPECT_FALSE(manager->POST(server.url("/x"), Value(), [](NKMultipartFormData&) { }, success(), failed));
+    ASSERT_TRUE(waitFor([&] { return errors.size() == 2; }));
+    for (const auto& error : errors) {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain(), NKURLRequestSerializationErrorDomain);
+        EXPECT_NE(error->localizedDescription().find("request serializer"), std::string::npos);
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
 TEST_F(Manager, SerializationErrorsFailOnceAsynchronouslyWithoutAnOperation)
 {
     manager->requestSerializer()->setQueryStringSerializationWithBlock(
@@ -162,7 +204,9 @@ TEST_F(Manager, OperationsShareTheManagersObjectsAndCopiesDoNot)
         NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/x"))), nullptr, nullptr);
     EXPECT_EQ(operation->responseSerializer(), manager->responseSerializer());
     EXPECT_EQ(operation->securityPolicy(), manager->securityPolicy());
+    manager->setMaximumResponseDataLength(5);
     auto copy = manager->copy();
+    EXPECT_EQ(copy->maximumResponseDataLength(), 5u);
     EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
     EXPECT_NE(copy->operationQueue(), manager->operationQueue());
     EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
@@ -174,7 +218,29 @@ class SecureManager : public Manager {
 protected:
     TestServer tls { TestServer::https(certs.localhost()) };
     TestServer selfSigned { TestServer::https(certs.selfSigned()) };
+    TestServer chained { TestServer::https(certs.chained()) };
 };
+
+TEST_F(SecureManager, PinningTheLeafOrTheIntermediateReachesTheServer)
+{
+    const std::pair<TestServer*, Bytes> cases[] = {
+        { &tls, certs.localhost().certificate.der() },
+        { &chained, certs.intermediate().der() },
+    };
+    for (const auto& [server, pinned] : cases) {
+        SCOPED_TRACE(server->origin());
+        auto policy = NKSecurityPolicy::defaultPolicy();
+        policy->setSSLPinningMode(NKSSLPinningModeCertificate);
+        policy->setPinnedCertificates(std::vector<Bytes> { pinned });
+        manager->setSecurityPolicy(policy);
+        server->on("/j", Reply::json("{\"pinned\":1}"));
+        result = {};
+        manager->GET(server->url("/j"), Value(), success(), failure());
+        finish();
+        ASSERT_FALSE(result.failed) << result.error->description();
+        EXPECT_EQ(server->requestCount("/j"), 1u);
+    }
+}
 
 TEST_F(SecureManager, TheDefaultPolicyAcceptsAValidServerAndRefusesASelfSignedOne)
 {

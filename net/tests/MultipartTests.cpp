@@ -174,4 +174,20 @@ TEST_F(Multipart, WritingTheBodyIntoAFileGivesTheSameBytes)
     EXPECT_EQ(written, expected);
 }
 
+TEST_F(Multipart, WritingTheBodyIntoAFileThatCannotBeOpenedReportsTheError)
+{
+    auto request = build(Value::dictionary({ { "k", "v" } }), nullptr);
+    std::string path = home.pathFor("no-such-folder/body.bin");
+    bool done = false;
+    NSErrorRef error;
+    serializer->requestWithMultipartFormRequest(request, NSURL::fileURLWithPath(path), [&](NSErrorRef e) {
+        error = e;
+        done = true;
+    });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), NSPOSIXErrorDomain);
+    EXPECT_EQ(error->code(), ENOENT);
+}
+
 } // namespace

@@ -92,4 +92,20 @@ TEST_F(ReachabilityMonitoring, AHostNameReportsNothingUntilAChange)
     manager->stopMonitoring();
 }
 
+TEST_F(ReachabilityMonitoring, AnEmptyHostNameGivesAManagerThatStaysUnknown)
+{
+    sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable);
+    auto manager = NKNetworkReachabilityManager::managerForDomain("");
+    ASSERT_TRUE(manager);
+    int calls = 0;
+    manager->setReachabilityStatusChangeBlock([&](NKNetworkReachabilityStatus) { ++calls; });
+    manager->startMonitoring();
+    testing_support::settle(0.2);
+    manager->stopMonitoring();
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(manager->networkReachabilityStatus(), NKNetworkReachabilityStatusUnknown);
+    EXPECT_EQ(manager->localizedNetworkReachabilityStatusString(), "Unknown");
+    EXPECT_FALSE(manager->isReachable());
+}
+
 } // namespace

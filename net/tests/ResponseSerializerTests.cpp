@@ -75,18 +75,36 @@ TEST(ResponseSerializer, AStatusFailureStillParsesAndChainsTheErrors)
     EXPECT_EQ(both->underlyingError()->code(), NSURLErrorCannotDecodeContentData);
 }
 
-TEST(ResponseSerializer, ValidationNeverFailsWithoutAnError)
+TEST(ResponseSerializer, AnEmptyReplyFailsOnlyOnItsStatus)
 {
-    auto json = NKJSONResponseSerializer::serializer();
-    Bytes empty;
-    NSErrorRef error;
-    EXPECT_FALSE(json->validateResponse(reply(200, "application/zip"), &empty, &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSURLErrorCannotDecodeContentData);
-    EXPECT_FALSE(error->userInfo().contains(NKNetworkingOperationFailingURLResponseDataErrorKey));
-    error.reset();
-    EXPECT_FALSE(json->validateResponse(reply(200, std::nullopt), nullptr, &error));
-    EXPECT_TRUE(error);
+    // An empty 2xx reply of any content type (a 204, the answer to HEAD) has nothing to
+    // refuse: every serializer gives no object and no error. A body, or a bad status, does.
+    struct Case {
+        int status;
+        std::optional<std::string> type;
+        std::string body;
+        std::optional<std::int64_t> code;
+    };
+    const Case cases[] = {
+        { 204, std::nullopt, "", std::nullopt },
+        { 200, "application/zip", "", std::nullopt },
+        { 200, "application/zip", "PK", NSURLErrorCannotDecodeContentData },
+        { 404, std::nullopt, "", NSURLErrorBadServerResponse },
+    };
+    std::vector<std::shared_ptr<NKHTTPResponseSerializer>> serializers { NKJSONResponseSerializer::serializer(),
+        NKPropertyListResponseSerializer::serializer(), NKImageResponseSerializer::serializer() };
+    for (const auto& c : cases) {
+        for (const auto& serializer : serializers) {
+            SCOPED_TRACE(serializer->className() + " " + std::to_string(c.status) + " " + c.body);
+            Bytes body = bytes(c.body);
+            NSErrorRef error;
+            Value object = serializer->responseObjectForResponse(reply(c.status, c.type), &body, &error);
+            EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt, c.code);
+            if (!c.code) {
+                EXPECT_TRUE(object.isAbsent());
+            }
+        }
+    }
 }
 
 TEST(ResponseSerializer, JsonBodiesThatAreBlankEmptyOrUndecodable)

@@ -75,6 +75,48 @@ TEST_F(SecurityPolicy, CertificatePinningAcceptsOnlyChainsWithAPinnedCertificate
     EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.localhost()), std::string("localhost")));
 }
 
+TEST_F(SecurityPolicy, PinningTheServersOwnCertificateOrAnIntermediateAcceptsItsChain)
+{
+    // A pinned certificate that is not self-signed still ends the chain; the host name and
+    // the dates are checked as always.
+    struct Case {
+        const char* name;
+        const httpserver::Identity& server;
+        Bytes pinned;
+        std::string host;
+        bool accepted;
+    };
+    const Case cases[] = {
+        { "leaf", certs.localhost(), certs.localhost().certificate.der(), "localhost", true },
+        { "intermediate", certs.chained(), certs.intermediate().der(), "localhost", true },
+        { "chained leaf", certs.chained(), certs.chained().certificate.der(), "127.0.0.1", true },
+        { "leaf, other host", certs.localhost(), certs.localhost().certificate.der(), "other.invalid", false },
+        { "intermediate, other chain", certs.localhost(), certs.intermediate().der(), "localhost", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto policy = NKSecurityPolicy::defaultPolicy();
+        policy->setSSLPinningMode(NKSSLPinningModeCertificate);
+        policy->setPinnedCertificates(std::vector<Bytes> { c.pinned });
+        EXPECT_EQ(policy->evaluateServerTrust(trustFor(c.server), c.host), c.accepted);
+    }
+}
+
+TEST_F(SecurityPolicy, SettingThePinnedCertificatesAnnouncesThemAndTheirKeys)
+{
+    auto policy = NKSecurityPolicy::defaultPolicy();
+    std::vector<std::string> seen;
+    auto record = [&](const std::string& keyPath, NSObject*, const Value& change) {
+        seen.push_back(keyPath + " " + std::to_string(change[NSKeyValueChangeNewKey].count()));
+    };
+    auto keys = policy->observe("pinnedPublicKeys", NSKeyValueObservingOptionNew, record);
+    auto certificates = policy->observe("pinnedCertificates", NSKeyValueObservingOptionNew, record);
+    policy->setPinnedCertificates(std::vector<Bytes> { certs.ca().der(), certs.localhost().certificate.der() });
+    policy->setPinnedCertificates(std::nullopt);
+    EXPECT_EQ(seen, (std::vector<std::string> { "pinnedPublicKeys 2", "pinnedCertificates 2", "pinnedPublicKeys 0",
+                        "pinnedCertificates 0" }));
+}
+
 TEST_F(SecurityPolicy, PublicKeyPinningNeedsTheKeyInAChainThatVerifies)
 {
     auto policy = NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModePublicKey);

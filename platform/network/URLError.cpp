@@ -7,6 +7,9 @@ std::string describeURLError(std::int64_t code)
 {
     switch (code) {
     case NSURLErrorCancelled: return "cancelled";
+    case NSURLErrorRequestBodyStreamExhausted:
+        return "The request body was already sent and cannot be sent again (after a redirect or an authentication "
+               "challenge).";
     case NSURLErrorBadURL: return "unsupported URL";
     case NSURLErrorTimedOut: return "The request timed out.";
     case NSURLErrorUnsupportedURL: return "unsupported URL";

@@ -30,6 +30,7 @@ enum NSURLErrorCode : std::int64_t {
     NSURLErrorCannotDecodeRawData = -1015,
     NSURLErrorCannotDecodeContentData = -1016,
     NSURLErrorCannotParseResponse = -1017,
+    NSURLErrorRequestBodyStreamExhausted = -1021,
     NSURLErrorDataLengthExceedsMaximum = -1103,
     NSURLErrorCannotCreateFile = -3000,
     NSURLErrorCannotWriteToFile = -3003,

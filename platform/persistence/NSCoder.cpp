@@ -1,6 +1,7 @@
 // NSCoder's shared parts and the registry of archivable classes.
 #include "platform/persistence/NSCoder.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -8,9 +9,35 @@ namespace persistence {
 namespace {
 
 std::mutex registryLock;
+
+// Errors travel in archives as their domain, code and user info.
+CodingClass errorCoding()
+{
+    return CodingClass {
+        [](const NSObject& object, NSCoder& coder) {
+            const auto& error = dynamic_cast<const NSError&>(object);
+            coder.encodeObject(Value(error.domain()), "NSDomain");
+            coder.encodeInteger(error.code(), "NSCode");
+            if (error.userInfo().isDictionary())
+                coder.encodeObject(error.userInfo(), "NSUserInfo");
+        },
+        [](NSCoder& coder) -> NSObjectRef {
+            Value domain = coder.decodeObjectOfClass("NSString", "NSDomain");
+            Value userInfo = coder.decodeObjectOfClass("NSDictionary", "NSUserInfo");
+            if (!domain.isString())
+                return nullptr;
+            return NSError::errorWithDomain(domain.asString(), coder.decodeIntegerForKey("NSCode"), userInfo);
+        },
+        [](const NSObject& object) { return dynamic_cast<const NSError*>(&object) != nullptr; },
+        true,
+        {},
+        false,
+    };
+}
+
 std::map<std::string, CodingClass, std::less<>>& registry()
 {
-    static std::map<std::string, CodingClass, std::less<>> classes;
+    static std::map<std::string, CodingClass, std::less<>> classes { { "NSError", errorCoding() } };
     return classes;
 }
 
@@ -37,11 +64,21 @@ bool isPlainKind(std::string_view className, const Value& value, bool* known)
     return false;
 }
 
-void registerCodingClass(std::string name, CodingEncode encode, CodingDecode decode, CodingIsInstance isInstance)
+void registerCodingClass(std::string name, CodingEncode encode, CodingDecode decode, CodingIsInstance isInstance,
+    bool supportsSecureCoding, std::vector<std::string> kinds, bool readOnlyWhereAskedFor)
 {
     std::lock_guard guard(registryLock);
-    registry().insert_or_assign(
-        std::move(name), CodingClass { std::move(encode), std::move(decode), std::move(isInstance) });
+    registry().insert_or_assign(std::move(name),
+        CodingClass { std::move(encode), std::move(decode), std::move(isInstance), supportsSecureCoding, std::move(kinds),
+            readOnlyWhereAskedFor });
+}
+
+bool storedClassIsKindOf(std::string_view stored, std::string_view wanted)
+{
+    if (stored == wanted)
+        return true;
+    auto entry = findCodingClass(stored);
+    return entry && std::find(entry->kinds.begin(), entry->kinds.end(), wanted) != entry->kinds.end();
 }
 
 std::optional<CodingClass> findCodingClass(std::string_view name)
@@ -76,19 +113,26 @@ void NSCoder::failWithWrongClass(std::string_view key)
         NSCoderReadCorruptError, "value for key '" + std::string(key) + "' was of unexpected class"));
 }
 
+bool persistence::valueIsOfClass(std::string_view className, const Value& value)
+{
+    bool plain = false;
+    if (isPlainKind(className, value, &plain))
+        return true;
+    if (plain || !value.isObject())
+        return false;
+    auto entry = findCodingClass(className);
+    return entry && entry->isInstance(*value.asObject());
+}
+
 Value NSCoder::decodeObjectOfClass(std::string_view className, std::string_view key)
 {
-    Value value = decodeObjectForKey(key);
-    if (value.isAbsent())
-        return value;
-    bool plain = false;
-    if (persistence::isPlainKind(className, value, &plain))
-        return value;
-    if (!plain && value.isObject()) {
-        auto entry = persistence::findCodingClass(className);
-        if (entry && entry->isInstance(*value.asObject()))
-            return value;
+    if (!fieldMayBeOfClass(className, key)) {
+        failWithWrongClass(key);
+        return {};
     }
+    Value value = decodeObjectForKey(key);
+    if (value.isAbsent() || persistence::valueIsOfClass(className, value))
+        return value;
     failWithWrongClass(key);
     return {};
 }

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/persistence/NSCoder.h"
@@ -44,6 +45,22 @@ public:
     // The root of an archive; absent (and an error, code 4864) for anything that is not a whole,
     // consistent archive: garbage, truncation, bad references, cycles, unknown classes.
     static Value unarchiveObjectWithData(const Bytes& data, NSErrorRef* error = nullptr);
+    // The root when it is of the named class (subclasses count), reading with secure coding:
+    // every object in the archive must be of a class that supports it. Absent and an error
+    // otherwise.
+    static Value unarchivedObjectOfClass(std::string_view className, const Bytes& data, NSErrorRef* error = nullptr);
+    template <typename T>
+    static std::shared_ptr<T> unarchivedObjectOfClass(std::string_view className, const Bytes& data, NSErrorRef* error = nullptr)
+    {
+        return unarchivedObjectOfClass(className, data, error).asObject<T>();
+    }
+
+    bool requiresSecureCoding() const override { return secure_; }
+
+protected:
+    bool fieldMayBeOfClass(std::string_view className, std::string_view key) const override;
+
+public:
 
     Value decodeObjectForKey(std::string_view key) override;
     std::int64_t decodeIntegerForKey(std::string_view key) override;
@@ -57,9 +74,12 @@ private:
     Value decodeEntry(plist_t entry, std::uint64_t uid, int depth);
     Value decodeArray(plist_t entry, int depth);
     Value decodeDictionary(plist_t entry, int depth);
-    Value decodeCodedObject(plist_t entry, const std::string& className, int depth);
+    Value decodeCodedObject(plist_t entry, std::uint64_t uid, const std::string& className, int depth);
     plist_t field(std::string_view key) const;
     Value fail(const std::string& problem);
+    static Value read(NSKeyedUnarchiver& reader, const Bytes& data, NSErrorRef* error);
+    // Securely, whether the object of that UID may be of the class (by its stored class name).
+    bool entryMayBeOfClass(std::uint64_t uid, std::string_view className) const;
 
     plist_t objects_ = nullptr;
     std::uint32_t count_ = 0;
@@ -67,4 +87,7 @@ private:
     std::vector<bool> inProgress_;
     plist_t current_ = nullptr;
     int depth_ = 0;
+    bool secure_ = false;
+    std::string rootClass_; // securely: the class the root must be of
+    mutable std::set<std::uint64_t> askedFor_; // objects whose class their reader asked for by name
 };

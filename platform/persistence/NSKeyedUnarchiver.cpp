@@ -23,6 +23,25 @@ std::string storedKey(std::string_view key)
 Value NSKeyedUnarchiver::unarchiveObjectWithData(const Bytes& data, NSErrorRef* error)
 {
     NSKeyedUnarchiver reader;
+    return read(reader, data, error);
+}
+
+Value NSKeyedUnarchiver::unarchivedObjectOfClass(std::string_view className, const Bytes& data, NSErrorRef* error)
+{
+    NSKeyedUnarchiver reader;
+    reader.secure_ = true;
+    reader.rootClass_ = className;
+    Value root = read(reader, data, error);
+    if (root.isAbsent() || persistence::valueIsOfClass(className, root))
+        return root;
+    if (error)
+        *error = persistence::archiveError(
+            NSCoderReadCorruptError, "the archive's root is not of class (" + std::string(className) + ")");
+    return {};
+}
+
+Value NSKeyedUnarchiver::read(NSKeyedUnarchiver& reader, const Bytes& data, NSErrorRef* error)
+{
     std::string problem;
     Tree archive = persistence::plist::parse(data, nullptr, &problem);
     Value root;
@@ -42,7 +61,10 @@ Value NSKeyedUnarchiver::unarchiveObjectWithData(const Bytes& data, NSErrorRef* 
             reader.inProgress_.assign(reader.count_, false);
             std::uint64_t uid = 0;
             plist_get_uid_val(rootRef, &uid);
-            root = reader.decode(uid, 0);
+            if (reader.secure_ && !reader.entryMayBeOfClass(uid, reader.rootClass_))
+                reader.fail("the archive's root is not of class (" + reader.rootClass_ + ")");
+            else
+                root = reader.decode(uid, 0);
         }
     }
     if (reader.error()) {
@@ -101,7 +123,7 @@ Value NSKeyedUnarchiver::decodeEntry(plist_t entry, std::uint64_t uid, int depth
         return decodeArray(entry, depth);
     if (className == "NSDictionary")
         return decodeDictionary(entry, depth);
-    return decodeCodedObject(entry, className, depth);
+    return decodeCodedObject(entry, uid, className, depth);
 }
 
 Value NSKeyedUnarchiver::decodeArray(plist_t entry, int depth)
@@ -154,11 +176,15 @@ Value NSKeyedUnarchiver::decodeDictionary(plist_t entry, int depth)
     return Value(std::move(entries));
 }
 
-Value NSKeyedUnarchiver::decodeCodedObject(plist_t entry, const std::string& className, int depth)
+Value NSKeyedUnarchiver::decodeCodedObject(plist_t entry, std::uint64_t uid, const std::string& className, int depth)
 {
     auto registered = persistence::findCodingClass(className);
     if (!registered)
         return fail("cannot decode object of class (" + className + ")");
+    if (secure_ && !registered->supportsSecureCoding)
+        return fail("class (" + className + ") does not support secure coding");
+    if (registered->readOnlyWhereAskedFor && !askedFor_.count(uid))
+        return fail("class (" + className + ") is read only where it is asked for");
     plist_t saved = current_;
     int savedDepth = depth_;
     current_ = entry;
@@ -178,6 +204,33 @@ plist_t NSKeyedUnarchiver::field(std::string_view key) const
     if (!current_)
         return nullptr;
     return plist_dict_get_item(current_, storedKey(key).c_str());
+}
+
+bool NSKeyedUnarchiver::entryMayBeOfClass(std::uint64_t uid, std::string_view className) const
+{
+    if (uid == 0 || uid >= count_)
+        return true; // nil, or a bad reference that decoding refuses
+    plist_t entry = plist_array_get_item(objects_, static_cast<std::uint32_t>(uid));
+    if (!entry || plist_get_node_type(entry) != PLIST_DICT)
+        return true; // a plain value, checked once read
+    plist_t classNode = plist_dict_get_item(entry, "$class");
+    std::string stored = classNode ? stringOf(classNode) : std::string();
+    if (stored == "NSArray" || stored == "NSDictionary" || stored == "NSNull" || stored.empty())
+        return true;
+    if (!persistence::storedClassIsKindOf(stored, className))
+        return !secure_;
+    askedFor_.insert(uid);
+    return true;
+}
+
+bool NSKeyedUnarchiver::fieldMayBeOfClass(std::string_view className, std::string_view key) const
+{
+    plist_t node = field(key);
+    if (!node || plist_get_node_type(node) != PLIST_UID)
+        return true;
+    std::uint64_t uid = 0;
+    plist_get_uid_val(node, &uid);
+    return entryMayBeOfClass(uid, className);
 }
 
 bool NSKeyedUnarchiver::containsValueForKey(std::string_view key) const

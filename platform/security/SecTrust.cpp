@@ -106,6 +106,10 @@ void SecTrust::evaluateLocked()
     if (X509_STORE_CTX_init(context.get(), store.get(), certificates_[0]->x509(), untrusted.get()) != 1)
         return;
     applyPolicies(context.get(), policies_);
+    // An anchor set by the caller ends the chain even when it is not self-signed: pinning a
+    // server's own certificate or an intermediate must trust the chain up to that certificate.
+    if (anchors_ && !anchors_->empty())
+        X509_STORE_CTX_set_flags(context.get(), X509_V_FLAG_PARTIAL_CHAIN);
     if (verifyDate_)
         X509_STORE_CTX_set_time(context.get(), 0, static_cast<time_t>(*verifyDate_));
     int ok = X509_verify_cert(context.get());

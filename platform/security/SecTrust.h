@@ -61,7 +61,8 @@ OSStatus SecTrustCreateWithCertificates(
     std::vector<SecCertificateRef> certificates, std::vector<SecPolicyRef> policies, SecTrustRef* trust);
 // Each setter forgets the previous evaluation.
 OSStatus SecTrustSetPolicies(const SecTrustRef& trust, std::vector<SecPolicyRef> policies);
-// Replaces the anchors and, as the platform does, trusts only them from then on.
+// Replaces the anchors and, as the platform does, trusts only them from then on. An anchor
+// need not be self-signed: a chain that reaches it verifies (a pinned leaf or intermediate).
 OSStatus SecTrustSetAnchorCertificates(const SecTrustRef& trust, std::vector<SecCertificateRef> anchors);
 // false: the system roots count too, beside the anchors set.
 OSStatus SecTrustSetAnchorCertificatesOnly(const SecTrustRef& trust, bool anchorsOnly);

@@ -43,6 +43,20 @@ public:
     bool initWithCoder(NSCoder&) override { return true; }
 };
 
+// Other with secure coding; counts how many were made.
+class SecureOther : public Other {
+public:
+    static inline int made = 0;
+    SecureOther() { ++made; }
+    static constexpr bool supportsSecureCoding() { return true; }
+    std::string className() const override { return "TestSecureOther"; }
+};
+
+class AskedFor : public SecureOther {
+public:
+    std::string className() const override { return "TestAskedFor"; }
+};
+
 class Unregistered : public NSObject {
 public:
     std::string className() const override { return "TestUnregistered"; }
@@ -54,6 +68,12 @@ protected:
     {
         persistence::registerCodingClass<Packet>("TestPacket");
         persistence::registerCodingClass<Other>("TestOther");
+        persistence::registerCodingClass<SecureOther>("TestSecureOther", { "TestOther" });
+        // The same class, made only where its reader asks for it by name.
+        persistence::registerCodingClass(
+            "TestAskedFor", [](const NSObject&, NSCoder&) { },
+            [](NSCoder&) -> NSObjectRef { return std::make_shared<AskedFor>(); },
+            [](const NSObject& object) { return dynamic_cast<const AskedFor*>(&object) != nullptr; }, true, {}, true);
     }
 };
 
@@ -209,4 +229,58 @@ TEST_F(KeyedArchive, UnknownClassesAndCyclesAreRefused)
     EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes, &error).isAbsent());
     ASSERT_TRUE(error);
     EXPECT_NE(error->userInfo()[NSDebugDescriptionErrorKey].asString().find("inside itself"), std::string::npos);
+}
+
+TEST_F(KeyedArchive, SecureReadingChecksTheRootAndEveryClass)
+{
+    auto secure = std::make_shared<SecureOther>();
+    auto packet = std::make_shared<Packet>();
+    auto askedFor = std::make_shared<AskedFor>();
+    struct Case {
+        const char* name;
+        Value root;
+        const char* className;
+        bool read; // securely
+        bool made; // whether an object of the wrong class was made before the refusal
+        bool readPlainly;
+    };
+    const Case cases[] = {
+        { "secure class", Value(secure), "TestSecureOther", true, true, true },
+        { "as its base class", Value(secure), "TestOther", true, true, true },
+        { "another class", Value(secure), "TestPacket", false, false, true },
+        { "a class without secure coding", Value(packet), "TestPacket", false, false, true },
+        { "plain values", Value::array({ 1, "a" }), "NSArray", true, false, true },
+        { "secure objects inside plain values", Value::array({ Value(secure) }), "NSArray", true, true, true },
+        { "insecure objects inside plain values", Value::array({ Value(packet) }), "NSArray", false, false, true },
+        { "a class read where asked for", Value(askedFor), "TestAskedFor", true, true, false },
+        { "a class read where asked for, in an array", Value::array({ Value(askedFor) }), "NSArray", false, false, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = NSKeyedArchiver::archivedDataWithRootObject(c.root);
+        ASSERT_TRUE(bytes);
+        NSErrorRef error;
+        int before = SecureOther::made;
+        Value read = NSKeyedUnarchiver::unarchivedObjectOfClass(c.className, *bytes, &error);
+        EXPECT_EQ(!read.isAbsent(), c.read);
+        EXPECT_EQ(!error, c.read);
+        EXPECT_EQ(SecureOther::made > before, c.made);
+        EXPECT_EQ(!NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).isAbsent(), c.readPlainly);
+    }
+}
+
+TEST_F(KeyedArchive, ErrorsRoundTripWithTheirUnderlyingErrors)
+{
+    auto inner = NSError::errorWithDomain("inner", 2);
+    auto outer = NSError::errorWithDomain("outer", -7,
+        Value::dictionary({ { NSLocalizedDescriptionKey, "what happened" }, { NSUnderlyingErrorKey, Value(inner) } }));
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(outer));
+    ASSERT_TRUE(bytes);
+    auto read = NSKeyedUnarchiver::unarchivedObjectOfClass<NSError>("NSError", *bytes);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->domain(), "outer");
+    EXPECT_EQ(read->code(), -7);
+    EXPECT_EQ(read->localizedDescription(), "what happened");
+    ASSERT_TRUE(read->underlyingError());
+    EXPECT_EQ(read->underlyingError()->domain(), "inner");
 }

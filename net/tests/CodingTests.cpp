@@ -1,0 +1,225 @@
+// Keyed archives of the HTTP stack with secure coding: restored managers send the same bytes
+// and validate replies the same way; serializers keep their settings; operations keep their
+// request and reply; session managers keep their configuration.
+#include "net/NKCoding.h"
+#include "net/NKHTTPRequestOperationManager.h"
+#include "net/tests/SessionTestSupport.h"
+#include "platform/network/URLError.h"
+#include "platform/persistence/NSKeyedArchiver.h"
+
+using namespace net::test;
+using httpserver::Reply;
+using httpserver::Request;
+
+namespace {
+
+template <typename T>
+std::shared_ptr<T> roundTrip(const std::shared_ptr<T>& object, const std::string& className)
+{
+    NSErrorRef error;
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(object), &error);
+    EXPECT_TRUE(bytes) << (error ? error->description() : "");
+    if (!bytes)
+        return nullptr;
+    auto restored = NSKeyedUnarchiver::unarchivedObjectOfClass<T>(className, *bytes, &error);
+    EXPECT_TRUE(restored) << (error ? error->description() : "");
+    return restored;
+}
+
+// What the server saw of a request, less what differs between two connections.
+std::string bytesOf(const Request& request)
+{
+    std::string text = request.method + " " + request.target + "\n";
+    for (const auto& [name, value] : request.headers.fields())
+        text += name + ": " + value + "\n";
+    return text + "\n" + request.body;
+}
+
+class Coding : public SessionTest {
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        server.setDefault([](const Request&) { return Reply::json("{\"ok\":1}"); });
+        server.on("/html", Reply(200, "{\"ok\":1}").contentType("text/html"));
+    }
+
+    // Sends `send` and waits; the error, or nullptr on success.
+    template <typename Send>
+    NSErrorRef outcome(Send send)
+    {
+        bool done = false;
+        NSErrorRef error;
+        send([&](const auto&, const Value&) { done = true; }, [&](const auto&, const NSErrorRef& e) {
+            error = e;
+            done = true;
+        });
+        EXPECT_TRUE(waitFor([&] { return done; }));
+        return error;
+    }
+
+    // Posts through the manager and returns what the server received; checks on the way that
+    // the manager refuses text/html (only JSON is acceptable to the managers of these tests).
+    template <typename Manager>
+    std::string sendAndValidate(const std::shared_ptr<Manager>& manager)
+    {
+        server.clearRequests();
+        Value parameters = Value::dictionary({ { "name", "粉丝" }, { "n", 2 } });
+        EXPECT_FALSE(outcome([&](auto success, auto failure) { manager->POST("items", parameters, success, failure); }));
+        NSErrorRef error = outcome([&](auto success, auto failure) { manager->GET("/html", Value(), success, failure); });
+        EXPECT_TRUE(error && error->code() == NSURLErrorCannotDecodeContentData);
+        auto posted = server.requestsFor("/api/items");
+        return posted.empty() ? std::string() : bytesOf(posted.back());
+    }
+};
+
+TEST_F(Coding, ARestoredOperationManagerSendsTheSameBytesAndValidatesTheSameWay)
+{
+    std::vector<std::shared_ptr<NKHTTPRequestSerializer>> serializers { NKHTTPRequestSerializer::serializer(),
+        NKJSONRequestSerializer::serializerWithWritingOptions(1), NKPropertyListRequestSerializer::serializer() };
+    for (const auto& requests : serializers) {
+        SCOPED_TRACE(requests->className());
+        requests->setValueForHTTPHeaderField("quill", "X-Client");
+        requests->setAuthorizationHeaderFieldWithUsername("user", "secret");
+        auto responses = NKJSONResponseSerializer::serializer();
+        responses->setAcceptableContentTypes(std::set<std::string> { "application/json" });
+        auto manager = NKHTTPRequestOperationManager::initWithBaseURL(NSURL::URLWithString(server.url("/api")));
+        manager->setRequestSerializer(requests);
+        manager->setResponseSerializer(responses);
+        auto restored = roundTrip(manager, "NKHTTPRequestOperationManager");
+        ASSERT_TRUE(restored);
+        EXPECT_EQ(restored->baseURL()->absoluteString(), server.url("/api/"));
+        EXPECT_EQ(restored->requestSerializer()->className(), requests->className());
+
+        EXPECT_EQ(sendAndValidate(manager), sendAndValidate(restored));
+    }
+}
+
+TEST_F(Coding, ResponseSerializersKeepTheirSettings)
+{
+    auto json = NKJSONResponseSerializer::serializerWithReadingOptions(1);
+    json->setRemovesKeysWithNullValues(true);
+    json->setAcceptableStatusCodes(std::set<std::int64_t> { 200, 404 });
+    auto list = NKPropertyListResponseSerializer::serializerWithFormat(200, 2);
+    list->setAcceptableContentTypes(std::nullopt); // any
+    auto image = NKImageResponseSerializer::serializer();
+    image->setImageScale(3);
+    image->setAutomaticallyInflatesResponseImage(false);
+    auto compound = NKCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
+        { NKXMLParserResponseSerializer::serializer(), json });
+
+    auto restoredJson = roundTrip<NKHTTPResponseSerializer>(json, "NKHTTPResponseSerializer");
+    auto jsonCopy = std::dynamic_pointer_cast<NKJSONResponseSerializer>(restoredJson);
+    ASSERT_TRUE(jsonCopy);
+    EXPECT_EQ(jsonCopy->readingOptions(), 1u);
+    EXPECT_TRUE(jsonCopy->removesKeysWithNullValues());
+    EXPECT_EQ(jsonCopy->acceptableStatusCodes(), json->acceptableStatusCodes());
+    EXPECT_EQ(jsonCopy->acceptableContentTypes(), json->acceptableContentTypes());
+
+    auto listCopy = roundTrip(list, "NKPropertyListResponseSerializer");
+    ASSERT_TRUE(listCopy);
+    EXPECT_EQ(listCopy->format(), 200u);
+    EXPECT_EQ(listCopy->readOptions(), 2u);
+    EXPECT_FALSE(listCopy->acceptableContentTypes());
+
+    auto imageCopy = roundTrip(image, "NKImageResponseSerializer");
+    ASSERT_TRUE(imageCopy);
+    EXPECT_EQ(imageCopy->imageScale(), 3);
+    EXPECT_FALSE(imageCopy->automaticallyInflatesResponseImage());
+
+    auto compoundCopy = roundTrip(compound, "NKCompoundResponseSerializer");
+    ASSERT_TRUE(compoundCopy);
+    ASSERT_EQ(compoundCopy->responseSerializers().size(), 2u);
+    EXPECT_EQ(compoundCopy->responseSerializers()[0]->className(), "NKXMLParserResponseSerializer");
+    auto inner = std::dynamic_pointer_cast<NKJSONResponseSerializer>(compoundCopy->responseSerializers()[1]);
+    ASSERT_TRUE(inner);
+    EXPECT_TRUE(inner->removesKeysWithNullValues());
+
+    // Read as another class, the archive is refused.
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(image));
+    NSErrorRef error;
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKJSONResponseSerializer", *bytes, &error).isObject());
+    EXPECT_TRUE(error);
+}
+
+TEST_F(Coding, AFinishedOperationKeepsItsRequestAndReplyAndIsReadyAgain)
+{
+    auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(server.url("/op")));
+    request->setHTTPMethod("PUT");
+    request->setHTTPBody(net::test::bytes("body"));
+    request->setValueForHTTPHeaderField("v", "X-Head");
+    auto operation = NKHTTPRequestOperation::initWithRequest(request);
+    operation->setResponseSerializer(NKJSONResponseSerializer::serializer());
+    bool done = false;
+    operation->setCompletionBlockWithSuccess([&](const auto&, const Value&) { done = true; }, nullptr);
+    auto queue = NSOperationQueue::create();
+    queue->addOperation(operation);
+    ASSERT_TRUE(waitFor([&] { return done; }));
+
+    auto restored = roundTrip(operation, "NKHTTPRequestOperation");
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->state(), NKOperationReadyState);
+    EXPECT_EQ(restored->request()->HTTPMethod(), "PUT");
+    EXPECT_EQ(restored->request()->HTTPBody(), net::test::bytes("body"));
+    EXPECT_EQ(restored->request()->valueForHTTPHeaderField("X-Head"), "v");
+    ASSERT_TRUE(restored->response());
+    EXPECT_EQ(restored->response()->statusCode(), 200);
+    EXPECT_EQ(restored->responseData(), operation->responseData());
+    EXPECT_EQ(restored->totalBytesRead(), operation->totalBytesRead());
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(restored->responseSerializer()));
+}
+
+TEST_F(Coding, ARestoredSessionManagerKeepsItsConfigurationAndSendsTheSameBytes)
+{
+    auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
+    configuration->timeoutIntervalForRequest = 12;
+    configuration->HTTPAdditionalHeaders = Value::dictionary({ { "X-Session", "s" } });
+    configuration->HTTPMaximumConnectionsPerHost = 2;
+    auto manager = keep(NKHTTPSessionManager::initWithBaseURL(NSURL::URLWithString(server.url("/api")), configuration));
+    manager->setRequestSerializer(NKJSONRequestSerializer::serializer());
+    auto responses = NKJSONResponseSerializer::serializer();
+    responses->setAcceptableContentTypes(std::set<std::string> { "application/json" });
+    manager->setResponseSerializer(responses);
+
+    auto restored = roundTrip(manager, "NKHTTPSessionManager");
+    ASSERT_TRUE(restored);
+    keep(restored);
+    auto kept = restored->session()->configuration();
+    EXPECT_EQ(kept->timeoutIntervalForRequest, 12);
+    EXPECT_EQ(kept->HTTPAdditionalHeaders, configuration->HTTPAdditionalHeaders);
+    EXPECT_EQ(kept->HTTPMaximumConnectionsPerHost, 2);
+    EXPECT_NE(kept->HTTPCookieStorage, NSHTTPCookieStorage::sharedHTTPCookieStorage()); // still private
+    EXPECT_EQ(restored->baseURL()->absoluteString(), server.url("/api/"));
+
+    EXPECT_EQ(sendAndValidate(manager), sendAndValidate(restored));
+
+    // A session manager is made only where its reader asks for one: read as anything else, or
+    // without asking, its archive starts no session.
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(manager));
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKHTTPRequestOperationManager", *bytes).isAbsent());
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).isAbsent());
+    EXPECT_TRUE(keep(NSKeyedUnarchiver::unarchivedObjectOfClass<NKURLSessionManager>("NKURLSessionManager", *bytes)));
+}
+
+// Reads values from a dictionary, as an archive written elsewhere would hold them.
+class DictionaryCoder : public NSCoder {
+public:
+    explicit DictionaryCoder(Value values) : values_(std::move(values)) { }
+    Value decodeObjectForKey(std::string_view key) override { return values_[std::string(key)]; }
+    bool containsValueForKey(std::string_view key) const override { return values_.contains(std::string(key)); }
+
+private:
+    Value values_;
+};
+
+TEST_F(Coding, AManagerArchivedWithOnlyAnIdentifierGetsABackgroundConfiguration)
+{
+    DictionaryCoder coder(Value::dictionary({ { "identifier", "com.quill.bg" }, { "baseURL", server.url("/v1") } }));
+    auto manager = NKHTTPSessionManager::initWithCoder(coder);
+    ASSERT_TRUE(manager);
+    keep(manager);
+    EXPECT_EQ(manager->session()->configuration()->identifier, "com.quill.bg");
+    EXPECT_EQ(manager->baseURL()->absoluteString(), server.url("/v1/"));
+}
+
+} // namespace
