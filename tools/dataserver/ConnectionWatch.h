@@ -33,8 +33,9 @@ public:
     ConnectionWatch(const ConnectionWatch&) = delete;
     ConnectionWatch& operator=(const ConnectionWatch&) = delete;
 
-    // Sends `server`'s connections through this watch; `port` is where it listens (set once bound).
+    // Sends `server`'s connections through this watch (before it listens).
     void install(httplib::Server& server);
+    // Where the server listens, once bound.
     void setPort(int port);
 
 private:
