@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 namespace network {
 
@@ -82,6 +83,19 @@ HeaderFields HeaderFields::fromDictionary(const Value& dictionary)
     for (const auto& [name, value] : dictionary.asDictionary())
         result.set(name, value.isString() ? value.asString() : value.description());
     return result;
+}
+
+std::optional<std::int64_t> HeaderFields::contentLength() const
+{
+    auto field = get("Content-Length");
+    if (!field)
+        return std::nullopt;
+    std::string_view text = trimmed(*field);
+    std::int64_t value = -1;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace network

@@ -2,6 +2,7 @@
 // replaces every field of that name; the first spelling of a name is kept.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,9 @@ public:
     // As a dictionary of strings.
     Value dictionary() const;
     static HeaderFields fromDictionary(const Value& dictionary);
+
+    // The Content-Length field as a number; nullopt when absent or not a plain count.
+    std::optional<std::int64_t> contentLength() const;
 
     bool operator==(const HeaderFields&) const = default;
 

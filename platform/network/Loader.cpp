@@ -264,6 +264,9 @@ void Loader::exchange(std::shared_ptr<NSURLRequest> request, std::shared_ptr<NSI
     double timeout = options_.idleTimeout.value_or(request->timeoutInterval());
     transfer.idleTimeout = timeout > 0 ? timeout : 60;
     transfer.totalTimeout = options_.totalTimeout;
+    transfer.maximumBodyLength = request->maximumResponseBodyLength().value_or(
+        options_.maximumBodyLength.value_or(NSURLDefaultMaximumResponseBodyLength));
+    transfer.bodyHeld = options_.holdsBody;
     hold_ = Hold::None;
     held_.clear();
     conditional_ = conditionalEntry_ != nullptr;

@@ -62,6 +62,12 @@ struct LoaderOptions {
     double totalTimeout = 0;
     HeaderFields additionalHeaders; // added where the request has no such field
     std::optional<NSURLRequestCachePolicy> cachePolicy; // replaces the request's when set
+    // The limit of a response body (see NSURLDefaultMaximumResponseBodyLength) when the request
+    // sets none; unset: the default.
+    std::optional<std::int64_t> maximumBodyLength;
+    // The client keeps the whole body (a completion handler, a synchronous load): the limit
+    // then bounds every body, not only the inflated ones.
+    bool holdsBody = false;
 };
 
 class Loader final : public TransferClient, public std::enable_shared_from_this<Loader> {

@@ -22,12 +22,27 @@ std::shared_ptr<NSURLCache>& sharedSlot()
     return *slot;
 }
 
-std::optional<Bytes> readFile(const std::string& path)
+// Room for an entry's head beside its body.
+constexpr std::uint64_t kMaxEntryHead = 1u << 20;
+
+enum class Read { Missing, Oversized, Read };
+
+// Reads the file into `bytes` unless it is missing or holds more than `maximum`.
+Read readFile(const std::string& path, std::uint64_t maximum, std::optional<Bytes>& bytes)
 {
+    std::error_code error;
+    auto size = fs::file_size(path, error);
+    if (error)
+        return Read::Missing;
+    if (size > maximum)
+        return Read::Oversized;
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return std::nullopt;
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return Read::Missing;
+    bytes.emplace(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
+    bytes->resize(static_cast<std::size_t>(in.gcount()));
+    return Read::Read;
 }
 
 } // namespace
@@ -105,11 +120,10 @@ std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const 
     std::string file = fileFor(*key);
     auto bytes = network::cachedisk::pending(file);
     bool written = !bytes;
-    if (written)
-        bytes = readFile(file);
-    if (!bytes)
+    // No larger entry is ever stored: a larger file is damaged and never read whole.
+    if (written && readFile(file, diskCapacity_ / 20 + kMaxEntryHead, bytes) == Read::Missing)
         return nullptr;
-    auto entry = network::decodeCacheEntry(*bytes);
+    auto entry = bytes ? network::decodeCacheEntry(*bytes) : nullptr;
     if (!entry) {
         network::cachedisk::remove(file); // damaged: drop it
         return nullptr;

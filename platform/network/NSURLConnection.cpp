@@ -171,6 +171,7 @@ void NSURLConnection::begin()
     options.cookies = NSHTTPCookieStorage::sharedHTTPCookieStorage();
     options.credentials = NSURLCredentialStorage::sharedCredentialStorage();
     options.useCredentialStorage = delegate->connectionShouldUseCredentialStorage(connection);
+    options.holdsBody = gathersBody_;
     if (!this->delegate())
         return;
     std::shared_ptr<network::Loader> loader;
@@ -320,6 +321,7 @@ void NSURLConnection::sendAsynchronousRequest(const std::shared_ptr<NSURLRequest
     auto connection = create(request, std::make_shared<Gatherer>(std::move(handler)), false);
     if (!connection)
         return;
+    connection->gathersBody_ = true;
     connection->setDelegateQueue(queue ? queue : NSOperationQueue::mainQueue());
     connection->start();
 }
@@ -353,6 +355,7 @@ std::optional<Bytes> NSURLConnection::sendSynchronousRequest(
             *error = network::urlError(NSURLErrorBadURL, std::nullopt);
         return std::nullopt;
     }
+    connection->gathersBody_ = true;
     connection->setDelegateQueue(queue);
     connection->start();
     threading::BlockingScope blocking;

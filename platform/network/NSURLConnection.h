@@ -112,4 +112,5 @@ private:
     std::shared_ptr<network::Loader> loader_;
     bool started_ = false;
     bool ended_ = false;
+    bool gathersBody_ = false; // the one-call forms keep the whole body
 };

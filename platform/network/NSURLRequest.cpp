@@ -36,6 +36,7 @@ void NSURLRequest::copyFieldsFrom(const NSURLRequest& other)
     pipelining_ = other.pipelining_;
     cellular_ = other.cellular_;
     serviceType_ = other.serviceType_;
+    maximumResponseBodyLength_ = other.maximumResponseBodyLength_;
 }
 
 std::shared_ptr<NSURLRequest> NSURLRequest::copy() const

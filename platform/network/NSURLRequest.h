@@ -34,6 +34,12 @@ enum NSURLRequestNetworkServiceType : std::uint64_t {
 
 class NSMutableURLRequest;
 
+// The most response body a load keeps in memory for one body (what a completion handler or a
+// synchronous load gathers), and the most a compressed body may inflate to: a larger reply
+// fails with NSURLErrorDataLengthExceedsMaximum. Our extension of the platform, settable per
+// request (maximumResponseBodyLength) or per session configuration.
+inline constexpr std::int64_t NSURLDefaultMaximumResponseBodyLength = 64ll << 20;
+
 class NSURLRequest : public NSObject {
 public:
     static std::shared_ptr<NSURLRequest> requestWithURL(const std::optional<NSURL>& url);
@@ -58,6 +64,8 @@ public:
     bool HTTPShouldUsePipelining() const { return pipelining_; }
     bool allowsCellularAccess() const { return cellular_; }
     NSURLRequestNetworkServiceType networkServiceType() const { return serviceType_; }
+    // Unset: the session configuration's limit, else NSURLDefaultMaximumResponseBodyLength.
+    std::optional<std::int64_t> maximumResponseBodyLength() const { return maximumResponseBodyLength_; }
 
     std::shared_ptr<NSURLRequest> copy() const;
     std::shared_ptr<NSMutableURLRequest> mutableCopy() const;
@@ -77,6 +85,7 @@ protected:
     bool pipelining_ = false;
     bool cellular_ = true;
     NSURLRequestNetworkServiceType serviceType_ = NSURLNetworkServiceTypeDefault;
+    std::optional<std::int64_t> maximumResponseBodyLength_;
 };
 
 class NSMutableURLRequest : public NSURLRequest {
@@ -103,6 +112,7 @@ public:
     void setHTTPShouldUsePipelining(bool pipelining) { pipelining_ = pipelining; }
     void setAllowsCellularAccess(bool allows) { cellular_ = allows; }
     void setNetworkServiceType(NSURLRequestNetworkServiceType type) { serviceType_ = type; }
+    void setMaximumResponseBodyLength(std::optional<std::int64_t> bytes) { maximumResponseBodyLength_ = bytes; }
 };
 
 using NSURLRequestRef = std::shared_ptr<NSURLRequest>;

@@ -1,7 +1,6 @@
 // URL responses, Content-Type and Content-Disposition reading, status texts.
 #include "platform/network/NSURLResponse.h"
 
-#include <charconv>
 #include <map>
 
 namespace network {
@@ -115,13 +114,8 @@ NSHTTPURLResponse::NSHTTPURLResponse(
         mimeType_ = parsed.mimeType;
         textEncoding_ = parsed.charset;
     }
-    if (auto length = headers_.get("Content-Length")) {
-        std::string_view text = network::trimmed(*length);
-        std::int64_t value = -1;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error == std::errc() && end == text.data() + text.size() && value >= 0)
-            expectedLength_ = value;
-    }
+    if (auto length = headers_.contentLength())
+        expectedLength_ = *length;
 }
 
 std::shared_ptr<NSHTTPURLResponse> NSHTTPURLResponse::create(

@@ -96,6 +96,7 @@ std::shared_ptr<NSURLSessionConfiguration> NSURLSessionConfiguration::copy() con
     configuration->allowsCellularAccess = allowsCellularAccess;
     configuration->HTTPMaximumConnectionsPerHost = HTTPMaximumConnectionsPerHost;
     configuration->networkServiceType = networkServiceType;
+    configuration->maximumResponseBodyLength = maximumResponseBodyLength;
     return configuration;
 }
 
@@ -158,6 +159,7 @@ network::LoaderOptions NSURLSession::loaderOptions() const
     options.idleTimeout = configuration_->timeoutIntervalForRequest;
     options.totalTimeout = configuration_->timeoutIntervalForResource;
     options.additionalHeaders = network::HeaderFields::fromDictionary(configuration_->HTTPAdditionalHeaders);
+    options.maximumBodyLength = configuration_->maximumResponseBodyLength;
     return options;
 }
 

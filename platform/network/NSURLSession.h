@@ -71,6 +71,8 @@ public:
     bool allowsCellularAccess = true;
     long HTTPMaximumConnectionsPerHost = 6;
     NSURLRequestNetworkServiceType networkServiceType = NSURLNetworkServiceTypeDefault;
+    // Our extension: see NSURLDefaultMaximumResponseBodyLength. A request's own limit wins.
+    std::int64_t maximumResponseBodyLength = NSURLDefaultMaximumResponseBodyLength;
 };
 
 // Which optional delegate methods a delegate implements (see NSURLSessionDelegate::respondsTo).

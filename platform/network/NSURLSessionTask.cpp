@@ -206,6 +206,7 @@ void NSURLSessionTask::beginLoader(std::shared_ptr<NSInputStream> stream)
     if (streamed_ && stream)
         request->setHTTPBodyStream(stream);
     auto options = session->loaderOptions();
+    options.holdsBody = dataCompletion_ != nullptr;
     auto loader = std::make_shared<network::Loader>(request, std::move(options), delivery_, sharedAs<NSURLSessionTask>());
     {
         std::lock_guard lock(mutex_);

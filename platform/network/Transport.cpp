@@ -43,6 +43,8 @@ struct TransferAccess {
     static void touch(Transfer& t) { t.touch(); }
     static bool& trustRefused(Transfer& t) { return t.trustRefused_; }
     static bool& headRefused(Transfer& t) { return t.headRefused_; }
+    static bool& limitExceeded(Transfer& t) { return t.limitExceeded_; }
+    static BodyLimit& limit(Transfer& t) { return t.limit_; }
     static bool& clientStopped(Transfer& t) { return t.clientStopped_; }
     static bool& sentHead(Transfer& t) { return t.sentHead_; }
     static std::shared_ptr<NSError>& streamError(Transfer& t) { return t.streamError_; }
@@ -307,6 +309,12 @@ size_t headerLine(char* buffer, size_t size, size_t count, void* data)
         return 0;
     }
     if (result == ResponseHeadReader::Result::Complete) {
+        const auto& head = Access::headReader(transfer).head();
+        bool bodyless = Access::request(transfer).method == "HEAD" || head.status == 204 || head.status == 304;
+        if (!Access::limit(transfer).acceptHead(head, bodyless)) {
+            Access::limitExceeded(transfer) = true;
+            return 0;
+        }
         Access::sentHead(transfer) = true;
         Access::client(transfer).transferDidReceiveHead(Access::headReader(transfer).takeHead());
     }
@@ -322,6 +330,12 @@ size_t bodyBytes(char* buffer, size_t size, size_t count, void* data)
         return 0;
     if (length == 0)
         return 0;
+    curl_off_t received = 0;
+    curl_easy_getinfo(static_cast<CURL*>(Access::easy(transfer)), CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (!Access::limit(transfer).acceptBody(length, received)) {
+        Access::limitExceeded(transfer) = true;
+        return 0;
+    }
     if (!Access::client(transfer).transferDidReceiveBody(reinterpret_cast<const std::uint8_t*>(buffer), length)) {
         Access::clientStopped(transfer) = true;
         return 0;
@@ -433,6 +447,7 @@ curl_slist* headerList(const TransferRequest& request)
 Transfer::Transfer(TransferRequest request, std::shared_ptr<TransferClient> client)
     : request_(std::move(request))
     , client_(std::move(client))
+    , limit_(request_.maximumBodyLength, request_.bodyHeld)
 {
     if (auto url = NSURL::URLWithString(request_.url))
         host_ = url->host();
@@ -535,6 +550,9 @@ void Transfer::run(void* handle)
         if (cancelled_ || clientStopped_) {
             result.cancelled = true;
             result.urlErrorCode = NSURLErrorCancelled;
+        } else if (limitExceeded_) {
+            result.urlErrorCode = NSURLErrorDataLengthExceedsMaximum;
+            result.detail = limit_.why();
         } else if (code == CURLE_OK) {
             result.urlErrorCode = sentHead_ ? std::int64_t(0) : std::int64_t(NSURLErrorBadServerResponse);
         } else if (timedOut_ || code == CURLE_OPERATION_TIMEDOUT) {

@@ -10,12 +10,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "platform/network/BodyLimit.h"
 #include "platform/network/NSStream.h"
 #include "platform/network/ResponseHead.h"
 #include "platform/security/SecTrust.h"
@@ -31,6 +33,10 @@ struct TransferRequest {
     std::int64_t bodyLength = -1; // of the stream; -1: unknown (chunked)
     double idleTimeout = 60; // seconds without progress
     double totalTimeout = 0; // seconds for the whole exchange; 0: none
+    // The most a compressed body may inflate to; with bodyHeld, the most any body may carry
+    // (a larger declared Content-Length fails at the head). Beyond: DataLengthExceedsMaximum.
+    std::int64_t maximumBodyLength = std::numeric_limits<std::int64_t>::max();
+    bool bodyHeld = false;
 };
 
 struct TransferResult {
@@ -82,12 +88,14 @@ private:
     std::int64_t startedAt_ = 0;
     bool trustRefused_ = false;
     bool headRefused_ = false;
+    bool limitExceeded_ = false;
     bool clientStopped_ = false;
     bool sentHead_ = false;
     std::shared_ptr<NSError> streamError_;
     ResponseHeadReader headReader_;
     std::int64_t bodySent_ = 0;
     std::size_t bodyOffset_ = 0;
+    BodyLimit limit_;
     std::string host_;
     void* easy_ = nullptr;
 };

@@ -23,6 +23,7 @@ std::string describeURLError(std::int64_t code)
     case NSURLErrorUserCancelledAuthentication: return "The operation couldn’t be completed. (NSURLErrorDomain error -1012.)";
     case NSURLErrorCannotDecodeContentData: return "cannot decode raw data";
     case NSURLErrorCannotParseResponse: return "cannot parse response";
+    case NSURLErrorDataLengthExceedsMaximum: return "resource exceeds maximum size";
     case NSURLErrorCannotCreateFile: return "cannot create file";
     case NSURLErrorCannotWriteToFile: return "cannot write to file";
     case NSURLErrorSecureConnectionFailed: return "An SSL error has occurred and a secure connection to the server cannot be made.";

@@ -1,5 +1,5 @@
-// Dropping a connection by its addresses: the HTTP library does not hand its socket to handlers,
-// so the socket is found among the process's open descriptors.
+// Finding connections by their addresses: the HTTP library does not hand its sockets to us, so
+// they are found among the process's open descriptors.
 #include "tools/dataserver/Connection.h"
 
 #include "tools/dataserver/Text.h"
@@ -55,8 +55,9 @@ std::optional<Endpoint> peer(int fd)
 
 } // namespace
 
-bool dropConnection(int localPort, const std::string& peerAddress, int peerPort)
+std::vector<ConnectedSocket> connectedSockets(int localPort)
 {
+    std::vector<ConnectedSocket> found;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
         auto fd = parseInteger(entry.path().filename().string());
@@ -65,10 +66,24 @@ bool dropConnection(int localPort, const std::string& peerAddress, int peerPort)
         auto mine = local(static_cast<int>(*fd));
         if (!mine || mine->port != localPort)
             continue;
-        auto theirs = peer(static_cast<int>(*fd));
-        if (!theirs || theirs->port != peerPort || theirs->address != peerAddress)
+        if (auto theirs = peer(static_cast<int>(*fd)))
+            found.push_back({ static_cast<int>(*fd), theirs->address, theirs->port });
+    }
+    return found;
+}
+
+bool stillConnected(const ConnectedSocket& socket)
+{
+    auto theirs = peer(socket.fd);
+    return theirs && theirs->port == socket.peerPort && theirs->address == socket.peerAddress;
+}
+
+bool dropConnection(int localPort, const std::string& peerAddress, int peerPort)
+{
+    for (const auto& socket : connectedSockets(localPort)) {
+        if (socket.peerPort != peerPort || socket.peerAddress != peerAddress)
             continue;
-        shutdown(static_cast<int>(*fd), SHUT_RDWR);
+        shutdown(socket.fd, SHUT_RDWR);
         return true;
     }
     return false;

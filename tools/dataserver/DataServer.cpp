@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 
 #include "tools/dataserver/Connection.h"
+#include "tools/dataserver/ConnectionWatch.h"
 #include "tools/dataserver/Control.h"
 #include "tools/dataserver/Endpoints.h"
 #include "tools/dataserver/Text.h"
@@ -97,6 +98,8 @@ struct DataServer::Impl {
     explicit Impl(Options o)
         : options(std::move(o))
         , world(options.databasePath)
+        , dataWatch(std::make_shared<ConnectionWatch>(options.requestHeadTimeout))
+        , accountWatch(std::make_shared<ConnectionWatch>(options.requestHeadTimeout))
     {
     }
 
@@ -105,6 +108,8 @@ struct DataServer::Impl {
     FailureRules rules;
     HoldGate gate;
     RequestLog log;
+    std::shared_ptr<ConnectionWatch> dataWatch;
+    std::shared_ptr<ConnectionWatch> accountWatch;
     httplib::Server dataServer;
     httplib::Server accountServer;
     std::thread dataThread;
@@ -169,8 +174,10 @@ struct DataServer::Impl {
         send(res, notFound());
     }
 
-    void install(httplib::Server& server, const std::string& root, const EndpointTable& table, DataServer& owner)
+    void install(httplib::Server& server, ConnectionWatch& watch, const std::string& root, const EndpointTable& table,
+        DataServer& owner)
     {
+        watch.install(server);
         for (const auto& [path, endpoint] : table) {
             (void)endpoint;
             std::string pattern = "/" + regexEscape(root) + "/" + regexEscape(path);
@@ -212,14 +219,17 @@ struct DataServer::Impl {
             setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         });
         server.set_payload_max_length(kMaxPayload);
-        server.set_keep_alive_timeout(1);
+        server.set_keep_alive_timeout(options.keepAlive.count());
     }
 
-    int bind(httplib::Server& server, int port)
+    int bind(httplib::Server& server, ConnectionWatch& watch, int port)
     {
         if (port == 0)
-            return server.bind_to_any_port(options.host);
-        return server.bind_to_port(options.host.c_str(), port) ? port : -1;
+            port = server.bind_to_any_port(options.host);
+        else if (!server.bind_to_port(options.host.c_str(), port))
+            port = -1;
+        watch.setPort(port);
+        return port;
     }
 };
 
@@ -241,12 +251,12 @@ void DataServer::start()
         throw std::logic_error("dataserver: a stopped server cannot start again");
     impl_->used = true;
     std::signal(SIGPIPE, SIG_IGN);
-    impl_->install(impl_->dataServer, kDataRootName, dataEndpoints(), *this);
-    impl_->install(impl_->accountServer, kAccountRootName, accountEndpoints(), *this);
-    impl_->dataPort = impl_->bind(impl_->dataServer, impl_->options.dataPort);
+    impl_->install(impl_->dataServer, *impl_->dataWatch, kDataRootName, dataEndpoints(), *this);
+    impl_->install(impl_->accountServer, *impl_->accountWatch, kAccountRootName, accountEndpoints(), *this);
+    impl_->dataPort = impl_->bind(impl_->dataServer, *impl_->dataWatch, impl_->options.dataPort);
     if (impl_->dataPort < 0)
         throw std::runtime_error("dataserver: cannot listen on " + impl_->options.host + ":" + std::to_string(impl_->options.dataPort));
-    impl_->accountPort = impl_->bind(impl_->accountServer, impl_->options.accountPort);
+    impl_->accountPort = impl_->bind(impl_->accountServer, *impl_->accountWatch, impl_->options.accountPort);
     if (impl_->accountPort < 0) {
         impl_->dataServer.stop();
         throw std::runtime_error("dataserver: cannot listen on " + impl_->options.host + ":" + std::to_string(impl_->options.accountPort));

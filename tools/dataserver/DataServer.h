@@ -29,6 +29,10 @@ struct DataServerOptions {
     std::function<void(const std::string&)> log;
     // A held request goes on by itself after this long.
     std::chrono::milliseconds holdTimeout { 30000 };
+    // A connection that sends no whole request head this long after it opened or after its
+    // last answer is closed; an idle keep-alive connection is closed after keepAlive.
+    std::chrono::milliseconds requestHeadTimeout { 5000 };
+    std::chrono::seconds keepAlive { 1 };
 };
 
 class DataServer {

@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/network/CacheDiskWriter.h"
 #include "platform/network/CachePolicy.h"
+#include "platform/network/HTTPAuthentication.h"
 #include "platform/network/URLError.h"
+#include "platform/network/tests/PeakMemory.h"
 #include "platform/network/tests/Recorder.h"
 #include "testing/TempHome.h"
 #include "testing/httpserver/Resource.h"
@@ -206,4 +209,18 @@ TEST_F(Cache, DiskStaysWithinItsCapacityAcrossManyStores)
     EXPECT_GT(small->currentDiskUsage(), 0u);
     auto last = requestFor("http://127.0.0.1:9/many/199");
     EXPECT_TRUE(small->cachedResponseForRequest(*last)) << "the newest entry survives trimming";
+}
+
+TEST_F(Cache, AnEntryFileLargerThanAnyStoredEntryIsDroppedUnread)
+{
+    std::string url = server.url("/huge");
+    std::filesystem::create_directories(cache->diskPath());
+    std::string file = cache->diskPath() + "/" + network::md5Hex(url) + ".entry";
+    std::ofstream(file).put('Q');
+    std::filesystem::resize_file(file, 1ull << 30); // sparse: takes no disk
+    network::test::PeakGrowth growth;
+    EXPECT_FALSE(cache->cachedResponseForRequest(*NSURLRequest::requestWithURL(NSURL::URLWithString(url))));
+    EXPECT_LT(growth.mebibytes(), 128);
+    network::cachedisk::flush();
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
