@@ -287,6 +287,9 @@ public:
         auto url = resolve(src, baseurl);
         if (!url || images.count(url->absoluteString()))
             return;
+        // Pictures come from the web only: a page never reads the device's files.
+        if (url->scheme() != "http" && url->scheme() != "https")
+            return;
         images.emplace(url->absoluteString(), nullptr);
         if (requestImage_)
             requestImage_(*url);

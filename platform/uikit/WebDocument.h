@@ -30,7 +30,7 @@ const char* defaultStyleSheet();
 
 class WebDocument {
 public:
-    // Called once per picture the page shows, with its absolute URL.
+    // Called once per picture the page shows, with its absolute http or https URL.
     using ImageRequest = std::function<void(const NSURL& url)>;
 
     WebDocument(std::string_view html, std::optional<NSURL> baseURL, ImageRequest requestImage);

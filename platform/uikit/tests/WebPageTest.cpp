@@ -114,6 +114,16 @@ TEST_F(WebPageTest, TheScrollSizeIsTheLaidOutHeightAndScrollingRedraws)
     EXPECT_GT(countPixels(window->snapshotImage(), { { 0, 380 }, { 320, 100 } }, dark), 100) << "the end of the page shows";
 }
 
+TEST(WebPagePictures, OnlyWebPicturesAreAskedForOnceEach)
+{
+    std::vector<std::string> asked;
+    uikit::web::WebDocument document("<img src=\"a.png\"><img src=\"/pics/a.png\"><img src=\"file:///etc/passwd\">"
+                                     "<img src=\"https://cdn.example/b.png\"><img src=\"data:image/png;base64,AAAA\">",
+        NSURL::URLWithString("http://127.0.0.1/pics/page.html"), [&](const NSURL& url) { asked.push_back(url.absoluteString()); });
+    document.layout(320, 480);
+    EXPECT_EQ(asked, (std::vector<std::string> { "http://127.0.0.1/pics/a.png", "https://cdn.example/b.png" }));
+}
+
 struct LinkCase {
     const char* name;
     bool allow;
