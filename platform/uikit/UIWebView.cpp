@@ -1,5 +1,5 @@
-// Web views: loads through the pluggable loader, delegate calls on the main queue, the script
-// context stand-in.
+// Web views: loads through the pluggable loader, delegate calls on the main queue, the page and
+// its pictures shown in the scroll view, link taps, the script context stand-in.
 #include "platform/uikit/UIWebView.h"
 
 #include <mutex>
@@ -78,8 +78,13 @@ std::shared_ptr<UIWebView> UIWebView::initWithFrame(CGRect frame)
 std::shared_ptr<UIScrollView> UIWebView::scrollView()
 {
     if (!scrollView_) {
-        scrollView_ = UIScrollView::create(bounds());
+        scrollView_ = std::make_shared<uikit::web::WebDocumentView>(bounds());
         scrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        std::weak_ptr<UIWebView> weak = sharedAs<UIWebView>();
+        scrollView_->setLinkHandler([weak](const NSURL& url) {
+            if (auto self = weak.lock())
+                self->followLink(url);
+        });
         addSubview(scrollView_);
     }
     return scrollView_;
@@ -122,6 +127,16 @@ void UIWebView::loadRequest(const std::shared_ptr<NSURLRequest>& request)
     uikit::performOnMainSoon([weak, generation, request] {
         if (auto self = weak.lock())
             self->begin(generation, request, UIWebViewNavigationTypeOther);
+    });
+}
+
+void UIWebView::followLink(const NSURL& url)
+{
+    std::uint64_t generation = ++generation_;
+    std::weak_ptr<UIWebView> weak = sharedAs<UIWebView>();
+    uikit::performOnMainSoon([weak, generation, request = NSURLRequest::requestWithURL(url)] {
+        if (auto self = weak.lock())
+            self->begin(generation, request, UIWebViewNavigationTypeLinkClicked);
     });
 }
 
@@ -172,6 +187,7 @@ void UIWebView::begin(std::uint64_t generation, std::shared_ptr<NSURLRequest> re
         return;
     if (generation != generation_)
         return;
+    request_ = request;
     loading_ = true;
     if (auto d = delegate_.lock())
         d->webViewDidStartLoad(self);
@@ -200,6 +216,49 @@ void UIWebView::complete(std::uint64_t generation, uikit::web::LoadResult result
     }
     response_ = std::move(result.response);
     html_ = std::move(result.html);
+    showPage();
     if (d)
         d->webViewDidFinishLoad(self);
+}
+
+void UIWebView::showPage()
+{
+    std::optional<NSURL> base;
+    if (response_ && response_->URL())
+        base = response_->URL();
+    else if (request_)
+        base = request_->URL();
+    ++page_;
+    std::weak_ptr<UIWebView> weak = sharedAs<UIWebView>();
+    scrollView();
+    scrollView_->setDocument(std::make_unique<uikit::web::WebDocument>(html_, base, [weak](const NSURL& url) {
+        // Asked during layout: the load starts once the layout is done.
+        uikit::performOnMainSoon([weak, url] {
+            if (auto self = weak.lock())
+                self->loadImage(url);
+        });
+    }));
+}
+
+void UIWebView::loadImage(const NSURL& url)
+{
+    std::weak_ptr<UIWebView> weak = sharedAs<UIWebView>();
+    uikit::web::activeLoader()(NSURLRequest::requestWithURL(url),
+        [weak, page = page_, key = url.absoluteString()](uikit::web::LoadResult result) {
+            UIImageRef image;
+            if (!result.error)
+                image = UIImage::imageWithData(Bytes(result.html.begin(), result.html.end()));
+            dispatch_async(dispatch_get_main_queue(), [weak, page, key, image] {
+                if (auto self = weak.lock())
+                    self->imageArrived(page, key, image);
+            });
+        });
+}
+
+void UIWebView::imageArrived(std::uint64_t page, const std::string& url, const UIImageRef& image)
+{
+    if (page != page_ || !image || !scrollView_->document())
+        return;
+    if (scrollView_->document()->setImage(url, image))
+        scrollView_->relayout();
 }

@@ -5,9 +5,12 @@
 // loadRequest records the request at once (request()); the load begins on the main loop's next
 // turn. A load superseded before it began reports nothing; one superseded (or stopped) after it
 // began fails with the URL error "cancelled" (-999), so every start is matched by one finish or
-// fail. reload issues the last request again. The page's text is kept (pageHTML); nothing is
-// rendered and no script runs: the page's script context is a recording stand-in (JSContext),
-// reached by the key path "documentView.webView.mainFrame.javaScriptContext", one per web view.
+// fail. reload issues the last request again. A finished page (pageHTML) is laid out and drawn
+// in the scroll view, whose content size is the page's height; its pictures load through the
+// same loader and show when they arrive. A tap on a link asks the delegate (LinkClicked) and
+// then loads the link's target, which becomes request(). No script runs: the page's script
+// context is a recording stand-in (JSContext), reached by the key path
+// "documentView.webView.mainFrame.javaScriptContext", one per web view.
 #pragma once
 
 #include <functional>
@@ -19,6 +22,7 @@
 #include "platform/network/NSURLResponse.h"
 #include "platform/uikit/JSContext.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/WebDocumentView.h"
 
 class UIWebView;
 
@@ -43,7 +47,8 @@ public:
 
 namespace uikit::web {
 
-// What a load gave: a page (any HTTP status) or an error.
+// What a load gave: a page (any HTTP status) or an error. `html` holds the body: the page's
+// text, or a picture's bytes.
 struct LoadResult {
     std::shared_ptr<NSURLResponse> response;
     std::string html;
@@ -98,14 +103,19 @@ private:
     void begin(std::uint64_t generation, std::shared_ptr<NSURLRequest> request, UIWebViewNavigationType type);
     void complete(std::uint64_t generation, uikit::web::LoadResult result);
     void failStarted();
+    void followLink(const NSURL& url);
+    void showPage();
+    void loadImage(const NSURL& url);
+    void imageArrived(std::uint64_t page, const std::string& url, const UIImageRef& image);
 
     std::weak_ptr<UIWebViewDelegate> delegate_;
     std::shared_ptr<NSURLRequest> request_;
     std::shared_ptr<NSURLResponse> response_;
     std::string html_;
-    std::shared_ptr<UIScrollView> scrollView_;
+    std::shared_ptr<uikit::web::WebDocumentView> scrollView_;
     std::shared_ptr<JSContext> context_;
     std::uint64_t generation_ = 0;
+    std::uint64_t page_ = 0; // counts the pages shown, so a late picture of an old one is dropped
     bool loading_ = false;
     bool scalesPageToFit_ = false;
 };

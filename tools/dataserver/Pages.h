@@ -9,8 +9,9 @@ namespace dataserver {
 
 struct Agent;
 
-// A complete UTF-8 page with a title and a body given as HTML.
-std::string htmlDocument(std::string_view title, std::string_view bodyHtml);
+// A complete UTF-8 page with a title and a body given as HTML, served at `pagePath` (relative
+// to the server root), which places its picture and links.
+std::string htmlDocument(std::string_view title, std::string_view bodyHtml, std::string_view pagePath);
 
 // The agent certificate for the account typed by the user; a not-found page without an agent.
 std::string agentCertificatePage(std::string_view typedAccount, const std::optional<Agent>& agent);

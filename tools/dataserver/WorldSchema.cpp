@@ -146,14 +146,16 @@ void seedKeysAgentsPages(Database& db)
         { "client/regDeclare.do",
             htmlDocument("免责声明",
                 "<p>本软件提供的号码均来自公开渠道，仅供用户自行联系使用。</p>\n"
-                "<p>用户须遵守法律法规，不得利用本软件发送骚扰信息；因使用不当产生的一切后果由用户自行承担。</p>") },
+                "<p>用户须遵守法律法规，不得利用本软件发送骚扰信息；因使用不当产生的一切后果由用户自行承担。</p>",
+                "client/regDeclare.do") },
         { "data/qryLearn.do",
             htmlDocument("功能视频",
-                "<ol>\n<li>加粉：选择省、市后获取号码，一键导入通讯录。</li>\n"
+                "<p>Quillmark 的主要功能如下，点开各项即可观看演示。</p>\n<ol>\n<li>加粉：选择省、市后获取号码，一键导入通讯录。</li>\n"
                 "<li>国际加粉：按号段获取号码。</li>\n<li>行业客源：按行业或区域查看商家电话。</li>\n"
-                "<li>加群与互粉：发布并保存二维码，到聊天中识别添加。</li>\n</ol>") },
+                "<li>加群与互粉：发布并保存二维码，到聊天中识别添加。</li>\n</ol>",
+                "data/qryLearn.do") },
         { "share.do",
-            htmlDocument("Quillmark升级版", "<p>一键获取精准客源，快速导入通讯录。下载 Quillmark，立即开始加粉。</p>") },
+            htmlDocument("Quillmark升级版", "<p>一键获取精准客源，快速导入通讯录。下载 Quillmark，立即开始加粉。</p>", "share.do") },
     } };
     for (const auto& [path, html] : pages)
         db.prepare("INSERT INTO page (path, html) VALUES (?, ?)").bind(1, path).bind(2, html).run();

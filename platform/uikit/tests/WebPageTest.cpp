@@ -1,0 +1,224 @@
+// Web pages drawn: a loopback page's text and its picture on screen, the laid-out height as the
+// scroll size, links that ask the delegate before they load, and bounded layout of bad pages.
+#include "Fixture.h"
+
+#include "platform/graphics/Image.h"
+#include "platform/uikit/UIWebView.h"
+#include "testing/httpserver/TestServer.h"
+
+namespace {
+
+struct Links : UIWebViewDelegate {
+    std::vector<std::string> events;
+    bool allowLinks = true;
+    bool finished = false;
+    bool webViewShouldStartLoadWithRequest(const std::shared_ptr<UIWebView>&, const std::shared_ptr<NSURLRequest>& request,
+        UIWebViewNavigationType type) override
+    {
+        bool link = type == UIWebViewNavigationTypeLinkClicked;
+        events.push_back("should " + request->URL()->path() + (link ? " link" : ""));
+        return !link || allowLinks;
+    }
+    void webViewDidFinishLoad(const std::shared_ptr<UIWebView>& web) override
+    {
+        finished = true;
+        events.push_back("finish " + web->request()->URL()->path());
+    }
+};
+
+// Pixels of a snapshot (scale 2) in a rectangle of points that match `test`.
+template <typename Test>
+int countPixels(const UIImageRef& shot, CGRect rect, Test test)
+{
+    int count = 0;
+    for (double y = rect.origin.y; y < rect.origin.y + rect.size.height; y += 0.5) {
+        for (double x = rect.origin.x; x < rect.origin.x + rect.size.width; x += 0.5) {
+            auto p = shot->CGImage()->rgbaAt(std::size_t(x * 2), std::size_t(y * 2));
+            count += test(p[0], p[1], p[2]) ? 1 : 0;
+        }
+    }
+    return count;
+}
+bool dark(int r, int g, int b) { return r < 128 && g < 128 && b < 128; }
+bool red(int r, int g, int b) { return r > 200 && g < 60 && b < 60; }
+
+std::string redSquarePNG()
+{
+    UIGraphicsBeginImageContextWithOptions({ 40, 40 }, true, 1);
+    CGContextSetRGBFillColor(UIGraphicsGetCurrentContext(), 1, 0, 0, 1);
+    CGContextFillRect(UIGraphicsGetCurrentContext(), { { 0, 0 }, { 40, 40 } });
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    Bytes png = UIImagePNGRepresentation(image);
+    return std::string(png.begin(), png.end());
+}
+
+class WebPageTest : public UIKitTest {
+protected:
+    void SetUp() override
+    {
+        UIKitTest::SetUp();
+        uikit::web::reset();
+        window->setBackgroundColor(UIColor::whiteColor());
+        web = UIWebView::initWithFrame({ { 0, 0 }, { 320, 480 } });
+        links = std::make_shared<Links>();
+        web->setDelegate(links);
+        window->addSubview(web);
+    }
+    void TearDown() override
+    {
+        UIKitTest::TearDown();
+        uikit::web::reset();
+    }
+    void open(const std::string& path)
+    {
+        links->finished = false;
+        web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(server.url(path))));
+        ASSERT_TRUE(testing_support::runUntil([&] { return links->finished; }));
+    }
+
+    httpserver::TestServer server;
+    std::shared_ptr<UIWebView> web;
+    std::shared_ptr<Links> links;
+};
+
+TEST_F(WebPageTest, TheHeadingAndThePictureOfALoopbackPageAreDrawn)
+{
+    server.on("/page", httpserver::Reply::text("<html><body style=\"margin:0\"><h1 style=\"margin:0;font-size:40px\">"
+                                              "标题 Heading</h1><img src=\"pics/red.png\"><p>正文</p></body></html>"));
+    server.on("/pics/red.png", httpserver::Reply::text(redSquarePNG()));
+    open("/page");
+    auto before = window->snapshotImage();
+    CGRect heading { { 0, 0 }, { 320, 45 } };
+    EXPECT_GT(countPixels(before, heading, dark), 200) << "the heading's text is drawn";
+    EXPECT_EQ(countPixels(before, { { 0, 300 }, { 320, 100 } }, dark), 0) << "nothing below the page";
+
+    ASSERT_TRUE(testing_support::runUntil([&] { return server.requestCount("/pics/red.png") == 1; }));
+    testing_support::settle(2);
+    EXPECT_GE(countPixels(window->snapshotImage(), { { 0, 40 }, { 320, 80 } }, red), 38 * 38 * 4)
+        << "the picture resolved against the page's URL is drawn at its size";
+}
+
+TEST_F(WebPageTest, TheScrollSizeIsTheLaidOutHeightAndScrollingRedraws)
+{
+    std::string body;
+    for (int i = 0; i < 60; ++i)
+        body += "<p>第" + std::to_string(i) + "段</p>";
+    server.on("/long", httpserver::Reply::text("<html><body>" + body + "<p style=\"font-size:60px\">END</p></body></html>"));
+    open("/long");
+    auto scroll = web->scrollView();
+    EXPECT_GT(scroll->contentSize().height, 1500);
+    EXPECT_EQ(scroll->contentSize().width, 320);
+
+    scroll->setContentOffset({ 0, scroll->contentSize().height - 480 });
+    EXPECT_GT(countPixels(window->snapshotImage(), { { 0, 380 }, { 320, 100 } }, dark), 100) << "the end of the page shows";
+}
+
+TEST(WebPagePictures, OnlyWebPicturesAreAskedForOnceEach)
+{
+    std::vector<std::string> asked;
+    uikit::web::WebDocument document("<img src=\"a.png\"><img src=\"/pics/a.png\"><img src=\"file:///etc/passwd\">"
+                                     "<img src=\"https://cdn.example/b.png\"><img src=\"data:image/png;base64,AAAA\">",
+        NSURL::URLWithString("http://127.0.0.1/pics/page.html"), [&](const NSURL& url) { asked.push_back(url.absoluteString()); });
+    document.layout(320, 480);
+    EXPECT_EQ(asked, (std::vector<std::string> { "http://127.0.0.1/pics/a.png", "https://cdn.example/b.png" }));
+}
+
+struct LinkCase {
+    const char* name;
+    bool allow;
+    std::vector<std::string> events;
+    const char* shownPath;
+};
+
+TEST_F(WebPageTest, ATappedLinkAsksTheDelegateAndLoadsOnlyWhenAllowed)
+{
+    const LinkCase cases[] = {
+        { "allowed", true, { "should /next link", "finish /next" }, "/next" },
+        { "refused", false, { "should /next link" }, "/start" },
+    };
+    server.on("/next", httpserver::Reply::text("<html><body>next</body></html>"));
+    server.on("/start", httpserver::Reply::text(
+        "<html><body style=\"margin:0\"><a href=\"next\" style=\"display:block;font-size:40px\">继续 Next</a></body></html>"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.clearRequests();
+        links->allowLinks = c.allow;
+        open("/start");
+        links->events.clear();
+        links->finished = false;
+        window->sendTap({ 20, 20 });
+        testing_support::runUntil([&] { return links->finished; }, 2);
+        EXPECT_EQ(links->events, c.events);
+        EXPECT_EQ(web->request()->URL()->path(), c.shownPath);
+        EXPECT_EQ(server.requestCount("/next"), c.allow ? 1u : 0u);
+    }
+}
+
+TEST_F(WebPageTest, ATapBesideALinkLoadsNothing)
+{
+    server.on("/start", httpserver::Reply::text("<html><body><a href=\"/next\">next</a></body></html>"));
+    open("/start");
+    links->events.clear();
+    window->sendTap({ 300, 400 });
+    testing_support::settle(2);
+    EXPECT_TRUE(links->events.empty());
+}
+
+struct BoundCase {
+    const char* name;
+    std::string html;
+    std::size_t kept;
+};
+
+TEST(WebPageBounds, OnlyABoundedPartOfAPageIsLaidOut)
+{
+    std::string deep;
+    for (int i = 0; i < uikit::web::kMaxNesting + 10; ++i)
+        deep += "<div>";
+    std::string flat;
+    for (int i = 0; i < uikit::web::kMaxNesting * 3; ++i)
+        flat += "<p>a<br><img src=x><li>b</li></p>";
+    const BoundCase cases[] = {
+        { "huge", std::string(uikit::web::kMaxPageBytes * 2, 'x'), uikit::web::kMaxPageBytes },
+        { "nested too deep", deep, std::size_t(uikit::web::kMaxNesting) * 5 },
+        { "closed and void elements", flat, flat.size() },
+        { "text with angle brackets", "1 < 2 <3 </ >", 13 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(uikit::web::boundedHTML(c.html).size(), c.kept);
+    }
+}
+
+TEST(WebPageBounds, TableSpansAreLoweredToTheBound)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        { "<td colspan=99999999>", "<td colspan=100>" },
+        { "<td ROWSPAN = \"4000\">", "<td ROWSPAN = \"100\">" },
+        { "<td colspan='3' rowspan=100>", "<td colspan='3' rowspan=100>" },
+        { "colspan", "colspan" },
+    };
+    for (const auto& [html, bounded] : cases)
+        EXPECT_EQ(uikit::web::boundedHTML(html), bounded) << html;
+}
+
+TEST(WebPageBounds, GarbageAndDeeplyNestedPagesLayOutAndDraw)
+{
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<div><span>";
+    std::string garbage;
+    for (int i = 0; i < 20000; ++i)
+        garbage += char((i * 7919) % 256);
+    for (const std::string& html : { deep, garbage, std::string("<table><tr><td colspan=99999999>") }) {
+        uikit::web::WebDocument document(html, std::nullopt, nullptr);
+        document.layout(320, 480);
+        auto context = CGBitmapContextCreate(nullptr, 320, 480, 8, 0, CGColorSpaceCreateDeviceRGB(),
+            kCGImageAlphaPremultipliedFirst);
+        document.draw(context, { { 0, 0 }, { 320, 480 } });
+        EXPECT_FALSE(document.linkAt({ 10, 10 }));
+    }
+}
+
+} // namespace
