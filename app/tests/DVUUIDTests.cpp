@@ -145,12 +145,6 @@ TEST_F(StoreTest, VendorIdentifierStaysWithTheHomeAcrossRuns)
         EXPECT_EQ(nextRun(), second);
     }
     EXPECT_EQ(nextRun(), first);
-}
-
-TEST_F(StoreTest, TheDeviceAnswersTheDeviceIdentifier)
-{
-    EXPECT_EQ(uuid(*UIDevice::currentDevice()), DVUUID::uuidForDevice());
-    restartProcess();
     EXPECT_EQ(uuid(*UIDevice::currentDevice()), DVUUID::uuidForDevice());
 }
 

@@ -49,12 +49,4 @@ TEST_F(DeviceVendor, AFileWithoutAnIdentifierIsReplaced)
     EXPECT_EQ(nextRun(), NSUUID::initWithUUIDString("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
 }
 
-TEST_F(DeviceVendor, ASetAnswerHoldsUntilForgotten)
-{
-    UIDevice::currentDevice()->setIdentifierForVendor(std::nullopt);
-    EXPECT_FALSE(UIDevice::currentDevice()->identifierForVendor());
-    auto stored = nextRun();
-    EXPECT_TRUE(stored);
-}
-
 } // namespace
