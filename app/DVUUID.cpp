@@ -6,10 +6,10 @@
 #include <mutex>
 
 #include "app/KCKeyChainStore.h"
-#include "app/PlatformVersion.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSUUID.h"
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ std::string DVUUID::instanceUuidForInstallation()
 DVUUID::OptionalString DVUUID::instanceUuidForVendor()
 {
     if (!uuidForVendor_) {
-        if (auto vendor = app::identifierForVendor())
+        if (auto vendor = UIDevice::currentDevice()->identifierForVendor())
             uuidForVendor_ = compact(*vendor);
     }
     return uuidForVendor_;

@@ -62,10 +62,13 @@ void JZAboutController::viewDidLoad()
     CGSize screen = UIScreen::mainScreen()->bounds().size;
     backView_->setFrame(CGRectMake(0, -170, screen.width, screen.height));
 
-    deviceLabel_ = UICopyLabel::initWithFrame(CGRectMake(70, 210, screen.width - 50, 35));
+    // The identifier ends 10 points short of the screen's edge and breaks between any two
+    // characters, so that all of it shows (a wider label would run past the edge and cut it).
+    deviceLabel_ = UICopyLabel::initWithFrame(CGRectMake(70, 210, screen.width - 80, 35));
     deviceLabel_->setTextColor(UIColor::grayColor());
     deviceLabel_->setTextAlignment(NSTextAlignmentLeft);
     deviceLabel_->setNumberOfLines(0);
+    deviceLabel_->setLineBreakMode(NSLineBreakByCharWrapping);
     deviceLabel_->setFont(UIFont::systemFontOfSize(13));
     deviceLabel_->setText(DVUUID::uuidForDevice());
     backView_->addSubview(deviceLabel_);

@@ -14,7 +14,6 @@ struct State {
     std::mutex mutex;
     double foundation = defaultFoundationVersion;
     std::string system = defaultSystemVersion;
-    std::optional<NSUUID> vendor = NSUUID();
 };
 
 State& state()
@@ -51,24 +50,11 @@ void setSystemVersion(std::string version)
     state().system = std::move(version);
 }
 
-std::optional<NSUUID> identifierForVendor()
-{
-    std::lock_guard lock(state().mutex);
-    return state().vendor;
-}
-
-void setIdentifierForVendor(std::optional<NSUUID> identifier)
-{
-    std::lock_guard lock(state().mutex);
-    state().vendor = identifier;
-}
-
 void resetPlatformVersion()
 {
     std::lock_guard lock(state().mutex);
     state().foundation = defaultFoundationVersion;
     state().system = defaultSystemVersion;
-    state().vendor = NSUUID();
 }
 
 } // namespace app

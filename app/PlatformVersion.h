@@ -1,13 +1,9 @@
 // The few facts about the running system that the app's code branches on: the foundation
-// framework's version number, the system version and the vendor identifier. They are settable
-// so tests (and the host) can play any release. Minimal on purpose: the toolkit's device object
-// is meant to take these over once the app links it.
+// framework's version number and the system version. They are settable so tests (and the host)
+// can play any release. The vendor identifier is the toolkit's device object's.
 #pragma once
 
-#include <optional>
 #include <string>
-
-#include "platform/foundation/NSUUID.h"
 
 namespace app {
 
@@ -21,12 +17,7 @@ long foundationVersion();
 std::string systemVersion();
 void setSystemVersion(std::string version);
 
-// The device's identifier for this app's vendor: one random UUID per process unless set.
-// None stands for a device that cannot give one yet.
-std::optional<NSUUID> identifierForVendor();
-void setIdentifierForVendor(std::optional<NSUUID> identifier);
-
-// Back to the defaults above (a new random vendor identifier).
+// Back to the defaults above.
 void resetPlatformVersion();
 
 } // namespace app

@@ -30,9 +30,7 @@ void SNAppSpeakController::getFirsetMsg()
             if (app::replyStatus(reply) != 0)
                 return;
             // A reply that is not an envelope reads as status 0 without a message: a failure.
-            const Value& message = app::replyMessage(reply);
-            PGProgressHUD::showSuccess(
-                message.isNil() ? "出错" : NSString::stringWithFormat("%@", message), self->view());
+            PGProgressHUD::showSuccess(app::refusalText(reply), self->view());
         },
         [self](const NSErrorRef&) { PGProgressHUD::showSuccess("出错", self->view()); });
 }

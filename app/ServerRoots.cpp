@@ -25,6 +25,12 @@ std::string accountServerRoot() { return rootFrom("QUILLMARK_ACCOUNT_ROOT", kAcc
 
 std::string dataServerURL(const std::string& path) { return NSString::stringWithFormat("%@%@", dataServerRoot(), path); }
 
+std::string refusalText(const Value& reply)
+{
+    const Value& message = replyMessage(reply);
+    return message.isNil() ? "出错" : NSString::stringWithFormat("%@", message);
+}
+
 std::string accountServerURL(const std::string& path)
 {
     return NSString::stringWithFormat("%@%@", accountServerRoot(), path);

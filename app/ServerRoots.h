@@ -25,5 +25,7 @@ std::string accountServerURL(const std::string& path);
 inline std::int64_t replyStatus(const Value& reply) { return reply["status"].integerValue(); }
 inline const Value& replyMessage(const Value& reply) { return reply["msg"]; }
 inline const Value& replyInfo(const Value& reply) { return reply["info"]; }
+// What a refusal shows: "%@" of its "msg", or "出错" when it has none (missing or null).
+std::string refusalText(const Value& reply);
 
 } // namespace app

@@ -1,6 +1,8 @@
 // Import and clear over the address book, and their messages.
 #include "app/prospecting/ContactBook.h"
 
+#include "app/prospecting/RQPhoneModel.h"
+
 #include "platform/addressbook/ABAddressBook.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
@@ -43,7 +45,7 @@ ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbe
             result.noAccess = true;
             return result;
         }
-        if (!number)
+        if (!number || !isPhoneNumberText(*number))
             continue;
         if (!ABAddressBookAddRecord(book, newFan(*number), &error))
             continue;

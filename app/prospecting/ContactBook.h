@@ -25,7 +25,7 @@ struct ContactWrite {
     bool complete() const { return !noAccess && written == total; }
 };
 
-// A nil number is counted but never written.
+// A nil number, or one that is no phone number, is counted but never written.
 ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers);
 ContactWrite clearContacts();
 

@@ -49,7 +49,7 @@ void JZQunDetailController::detailArrived(const Value& reply)
 {
     NSLog("%@", reply);
     if (app::replyStatus(reply) != 1) {
-        auto alert = UIAlertView::initWithTitle("提示", app::replyMessage(reply).description(),
+        auto alert = UIAlertView::initWithTitle("提示", app::refusalText(reply),
             std::static_pointer_cast<UIAlertViewDelegate>(sharedAs<JZQunDetailController>()), "确定");
         alert->show();
         return;

@@ -82,7 +82,7 @@ void QunListController::listArrived(const Value& reply)
 {
     auto status = app::replyStatus(reply);
     if (status == 0)
-        return PGProgressHUD::showSuccess(refusalText(reply), view());
+        return PGProgressHUD::showSuccess(app::refusalText(reply), view());
     if (status != 1)
         return;
     const Value& items = app::replyInfo(reply)["listItems"];

@@ -3,6 +3,7 @@
 #include "app/DVUUID.h"
 #include "app/ServerRoots.h"
 #include "app/ZHHttpTool.h"
+#include "app/prospecting/Paging.h"
 #include "app/prospecting/RQAddFirendController.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
@@ -38,10 +39,8 @@ void RQAddFirendController::requestList(const std::string& path, const Value& pa
                 use(self, info);
             return;
         }
-        if (status == 0) {
-            const Value& message = app::replyMessage(reply);
-            self->showMessage(message.isNil() ? "出错" : NSString::stringWithFormat("%@", message));
-        }
+        if (status == 0)
+            self->showMessage(app::refusalText(reply));
     };
     ZHHttpTool::postWithURL(app::dataServerURL(path), params, std::move(success), [self](const NSErrorRef&) {
         self->showMessage("出错");
@@ -183,17 +182,15 @@ void RQAddFirendController::phonesArrived(const Value& reply)
     NSLog("%@", reply);
     NSLog("%@", app::replyMessage(reply));
     auto status = app::replyStatus(reply);
-    if (status == 0) {
-        const Value& message = app::replyMessage(reply);
-        return showMessage(message.isNil() ? "出错" : NSString::stringWithFormat("%@", message));
-    }
+    if (status == 0)
+        return showMessage(app::refusalText(reply));
     if (status != 1)
         return;
 
     listArray_.clear();
     mytableView()->reloadData();
     const Value& info = app::replyInfo(reply);
-    counts_ = info["pageSize"].integerValue();
+    counts_ = prospecting::boundedTotal(info["pageSize"].integerValue());
     const Value& items = info["listItems"];
     if (!items.isArray())
         return mytableView()->reloadData();
@@ -224,26 +221,23 @@ void RQAddFirendController::operHeaderButton(const std::shared_ptr<UIButton>& se
 {
     if (!sender)
         return;
-    std::int64_t size = sizeValue();
-    std::int64_t quotient = size == 0 ? 0 : counts_ / size;
-    std::int64_t remainder = counts_ - quotient * size;
-    std::int64_t pages = remainder != 0 ? quotient + 1 : quotient;
+    auto count = prospecting::pageCount(counts_, sizeValue());
     switch (sender->tag()) {
     case 0:
         setPage(0);
         return huoQuShouJiLieBiao();
     case 1:
-        setPage(page() - 1);
+        setPage(prospecting::steppedPage(page(), -1));
         if (page() >= 0)
             return huoQuShouJiLieBiao();
         return showMessage("已经第一页了");
     case 2:
-        setPage(page() + 1);
-        if (page() <= pages)
+        setPage(prospecting::steppedPage(page(), 1));
+        if (page() <= count.pages)
             return huoQuShouJiLieBiao();
         return showMessage("已经最后一页了");
     case 3:
-        setPage(static_cast<std::int32_t>(quotient));
+        setPage(prospecting::boundedPage(count.quotient));
         return huoQuShouJiLieBiao();
     default:
         return;

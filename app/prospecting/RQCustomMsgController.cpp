@@ -5,6 +5,7 @@
 #include "app/ServerRoots.h"
 #include "app/UICopyLabel.h"
 #include "app/ZHHttpTool.h"
+#include "app/prospecting/Paging.h"
 #include "app/prospecting/SourceListController.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
@@ -85,7 +86,7 @@ void RQCustomMsgController::getCustomMsg()
 
 void RQCustomMsgController::changYiGroup()
 {
-    setPage(page() + 1);
+    setPage(prospecting::steppedPage(page(), 1));
     getCustomMsg();
 }
 
@@ -94,7 +95,7 @@ void RQCustomMsgController::batchArrived(const Value& reply)
     NSLog("%@", reply);
     auto status = app::replyStatus(reply);
     if (status == 0)
-        return PGProgressHUD::showSuccess(prospecting::refusalText(reply), view());
+        return PGProgressHUD::showSuccess(app::refusalText(reply), view());
     if (status != 1)
         return;
 

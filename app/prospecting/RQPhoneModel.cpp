@@ -1,18 +1,32 @@
 // The record initializers.
 #include "app/prospecting/RQPhoneModel.h"
 
+#include <algorithm>
+
 #include "platform/foundation/NSString.h"
 
 namespace prospecting {
 
 std::string textOf(const Value& value) { return NSString::stringWithFormat("%@", value); }
 
+bool isPhoneNumberText(std::string_view text)
+{
+    if (text.starts_with('+'))
+        text.remove_prefix(1);
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (text.empty() || !digit(text.front()) || !digit(text.back()))
+        return false;
+    return std::all_of(text.begin(), text.end(), [&](char c) { return digit(c) || c == ' ' || c == '-'; });
+}
+
 std::optional<std::string> phoneTextOf(const Value& value)
 {
-    if (value.isNil())
+    // Only a text or a whole number can be a phone number: true, 1e20 or an object read as
+    // text would give "1", digits or braces that no one can call.
+    if (!value.isString() && !value.isInteger())
         return std::nullopt;
     auto text = textOf(value);
-    if (text.empty())
+    if (!isPhoneNumberText(text))
         return std::nullopt;
     return text;
 }

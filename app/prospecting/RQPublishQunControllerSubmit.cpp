@@ -34,7 +34,7 @@ void RQPublishQunController::requestRegions(const Value& params, std::function<v
             return;
         }
         if (status == 0)
-            self->showMessage(app::replyMessage(reply).description());
+            self->showMessage(app::refusalText(reply));
     };
     ZHHttpTool::postWithURL(app::dataServerURL(kDistricts), params, std::move(success), [self](const NSErrorRef&) {
         self->showMessage("出错");
@@ -180,7 +180,7 @@ void RQPublishQunController::submitted(const Value& reply)
         sending_->removeFromSuperview();
     sending_.reset();
     if (app::replyStatus(reply) != 1)
-        return showMessage(app::replyMessage(reply).description());
+        return showMessage(app::refusalText(reply));
     showMessage("提交成功");
     if (auto navigation = navigationController())
         navigation->popViewControllerAnimated(true);

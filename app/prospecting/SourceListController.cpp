@@ -67,12 +67,6 @@ void showEmptyLabel(std::shared_ptr<UILabel>& slot, const std::shared_ptr<UIView
     slot->setAlpha(1);
 }
 
-std::string refusalText(const Value& reply)
-{
-    const Value& message = app::replyMessage(reply);
-    return message.isNil() ? "出错" : NSString::stringWithFormat("%@", message);
-}
-
 void SourceListController::viewDidLoad()
 {
     QPAllController::viewDidLoad();
@@ -119,7 +113,7 @@ void SourceListController::listArrived(const Value& reply)
     NSLog("%@", reply);
     auto status = app::replyStatus(reply);
     if (status == 0)
-        return PGProgressHUD::showSuccess(refusalText(reply), view());
+        return PGProgressHUD::showSuccess(app::refusalText(reply), view());
     if (status != 1)
         return;
     const Value& info = app::replyInfo(reply);

@@ -21,8 +21,6 @@ std::vector<std::shared_ptr<UIButton>> addImportClearBar(const std::shared_ptr<U
 void highlightPressed(const std::vector<std::shared_ptr<UIButton>>& buttons, NSInteger tag);
 // The centred grey "没有相关数据" label, created in `slot` on first use; shown at opacity 1.
 void showEmptyLabel(std::shared_ptr<UILabel>& slot, const std::shared_ptr<UIView>& view);
-// The text a "status" 0 reply shows.
-std::string refusalText(const Value& reply);
 
 class SourceListController : public QPAllController {
 public:

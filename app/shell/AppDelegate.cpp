@@ -5,6 +5,7 @@
 #include "app/ServerRoots.h"
 #include "app/ZHHttpTool.h"
 #include "app/shell/RQMainController.h"
+#include "app/shell/ShareKeys.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIScreen.h"
@@ -12,19 +13,6 @@
 #include "services/share/SHSocialData.h"
 #include "services/share/SHSocialHandlers.h"
 #include "ui/KBKeyboardManager.h"
-
-namespace {
-
-// A share key as text: "%@" of its value, or none when the reply lacks it.
-std::optional<std::string> shareKey(const Value& info, std::string_view key)
-{
-    const Value& value = info[key];
-    if (value.isNil())
-        return std::nullopt;
-    return NSString::stringWithFormat("%@", value);
-}
-
-} // namespace
 
 bool AppDelegate::applicationDidFinishLaunchingWithOptions(const App& application, const Value& launchOptions)
 {
@@ -71,19 +59,19 @@ void AppDelegate::shareInit()
 
 void AppDelegate::fenXiangMsgDic(const Value& info)
 {
-    if (!info.isDictionary())
+    auto keys = ShareKeys::fromInfo(info);
+    if (!keys)
         return;
     std::string link = app::dataServerURL("share.do");
     // A handler whose app id is missing stays unconfigured rather than taking "(null)".
-    if (auto buddyId = shareKey(info, "bdIosId"))
-        SHSocialBuddyHandler::setBuddyWithAppId(*buddyId, shareKey(info, "bdIosKey").value_or(""), link);
-    if (auto messengerId = shareKey(info, "mgId"))
-        SHSocialMessengerHandler::setMGAppId(*messengerId, shareKey(info, "mgKey").value_or(""), link);
-    auto appKey = shareKey(info, "shIosAppkey");
-    if (!appKey)
+    if (keys->buddyAppId)
+        SHSocialBuddyHandler::setBuddyWithAppId(*keys->buddyAppId, keys->buddyAppKey.value_or(""), link);
+    if (keys->messengerAppId)
+        SHSocialMessengerHandler::setMGAppId(*keys->messengerAppId, keys->messengerAppSecret.value_or(""), link);
+    if (!keys->shareAppKey)
         return;
-    shAppKey = appKey;
-    SHSocialData::setAppKey(*appKey);
+    shAppKey = keys->shareAppKey;
+    SHSocialData::setAppKey(*keys->shareAppKey);
 }
 
 void AppDelegate::applicationDidRegisterForRemoteNotificationsWithDeviceToken(const App&, const Bytes& deviceToken)

@@ -12,3 +12,13 @@ std::shared_ptr<RQClassModel> RQClassModel::initWithDic(const Value& dic)
     model->keyword = NSString::stringWithFormat("%@", dic["keyword"]);
     return model;
 }
+
+std::vector<std::shared_ptr<RQClassModel>> RQClassModel::listFrom(const Value& list)
+{
+    std::vector<std::shared_ptr<RQClassModel>> models;
+    for (const auto& entry : list.asArray()) {
+        if (entry.isDictionary())
+            models.push_back(initWithDic(entry));
+    }
+    return models;
+}

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
@@ -12,6 +13,9 @@
 class RQClassModel final : public NSObject {
 public:
     static std::shared_ptr<RQClassModel> initWithDic(const Value& dic);
+    // The categories of a "listCate" array, in order; entries that are not dictionaries are
+    // skipped.
+    static std::vector<std::shared_ptr<RQClassModel>> listFrom(const Value& list);
     std::string className() const override { return "RQClassModel"; }
 
     std::string classId; // "categoryId"

@@ -54,7 +54,7 @@ void RQMainController::loadApp()
             if (!reply.isDictionary() || app::replyStatus(reply) == 1)
                 return;
             auto alert = UIAlertView::initWithTitle(
-                "提示", NSString::stringWithFormat("%@", app::replyMessage(reply)), {}, "确定");
+                "提示", app::refusalText(reply), {}, "确定");
             alert->show();
         },
         [](const NSErrorRef& error) { NSLog("%@", Value(error)); });
@@ -108,7 +108,7 @@ void RQMainController::categoriesArrived(const Value& reply)
     }
     std::int64_t status = app::replyStatus(reply);
     if (status == 0) {
-        PGProgressHUD::showSuccess(NSString::stringWithFormat("%@", app::replyMessage(reply)), view());
+        PGProgressHUD::showSuccess(app::refusalText(reply), view());
         return;
     }
     if (status != 1)
@@ -119,10 +119,8 @@ void RQMainController::categoriesArrived(const Value& reply)
         collectionView_->reloadData();
         return;
     }
-    for (const auto& entry : list.asArray()) {
-        if (entry.isDictionary())
-            listArray_.push_back(RQClassModel::initWithDic(entry));
-    }
+    for (auto& model : RQClassModel::listFrom(list))
+        listArray_.push_back(std::move(model));
     if (!listArray_.empty()) {
         if (orderLabel_)
             orderLabel_->setAlpha(0);

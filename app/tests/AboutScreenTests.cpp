@@ -6,6 +6,7 @@
 #include "app/JZShouQuanController.h"
 #include "app/RQAppSpeakController.h"
 #include "app/SNAppSpeakController.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace app::test {
 namespace {
@@ -72,6 +73,13 @@ TEST_F(AboutScreenTest, ShowsTheDeviceIdentifierAndADeviceThatIsNoAgentGetsNoBut
 {
     auto screen = openAbout();
     EXPECT_EQ(screen->deviceLabel()->text(), DVUUID::uuidForDevice());
+    // All of it shows on the screen.
+    auto label = screen->deviceLabel();
+    CGRect frame = label->frame();
+    EXPECT_LE(CGRectGetMaxX(frame), UIScreen::mainScreen()->bounds().size.width);
+    CGSize needed = label->sizeThatFits({ frame.size.width, 1000 });
+    EXPECT_LE(needed.width, frame.size.width);
+    EXPECT_LE(needed.height, frame.size.height);
     EXPECT_EQ(server().requests(kAgentCheck).back().params.at("clientId"), DVUUID::uuidForDevice());
     ASSERT_TRUE(waitFor([&] { return logged("您还不是代理"); }));
     EXPECT_EQ(screen->navigationItem()->rightBarButtonItem(), nullptr);

@@ -1,5 +1,7 @@
 // The device identifier: its form, its stability across process runs and reinstalls, where it is
 // kept, keychains that cannot be read or written, the vendor identifier, and validation.
+#include "app/UIDevice+DVUUID.h"
+#include "platform/uikit/UIScreen.h"
 #include "app/tests/StoreTestSupport.h"
 
 namespace {
@@ -115,11 +117,35 @@ TEST_F(StoreTest, FailedKeychainWritesStillGiveAStableIdentifier)
 
 TEST_F(StoreTest, VendorIdentifierIsCompactedAndNotStored)
 {
-    app::setIdentifierForVendor(NSUUID::initWithUUIDString("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
+    UIDevice::currentDevice()->setIdentifierForVendor(NSUUID::initWithUUIDString("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
     EXPECT_EQ(DVUUID::uuidForVendor(), "6f9619ff8b86d011b42d00c04fc964ff");
     EXPECT_EQ(rawCount(kSecClassGenericPassword), 0u);
-    app::setIdentifierForVendor(std::nullopt);
+    UIDevice::currentDevice()->setIdentifierForVendor(std::nullopt);
     EXPECT_FALSE(DVUUID::create()->instanceUuidForVendor());
+}
+
+// A new run of the app on the same home (in-memory state forgotten) finds the same vendor
+// identifier; another home has another.
+TEST_F(StoreTest, VendorIdentifierStaysWithTheHomeAcrossRuns)
+{
+    auto nextRun = [] {
+        DVUUID::resetSharedInstance();
+        UIDevice::currentDevice()->forgetIdentifierForVendor();
+        return DVUUID::uuidForVendor();
+    };
+    auto first = nextRun();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(DVUUID::uuidValueIsValid(first));
+    EXPECT_EQ(first->size(), 32u);
+    EXPECT_EQ(nextRun(), first);
+    {
+        testing_support::TempHome other;
+        auto second = nextRun();
+        EXPECT_NE(second, first);
+        EXPECT_EQ(nextRun(), second);
+    }
+    EXPECT_EQ(nextRun(), first);
+    EXPECT_EQ(uuid(*UIDevice::currentDevice()), DVUUID::uuidForDevice());
 }
 
 TEST_F(StoreTest, ValidationAcceptsOnlyTheTwoForms)

@@ -18,6 +18,7 @@
 #include "platform/persistence/NSUserDefaults.h"
 #include "platform/security/SecItem.h"
 #include "platform/security/SecTestSeams.h"
+#include "platform/uikit/UIScreen.h"
 #include "testing/TempHome.h"
 
 inline constexpr const char* testService = "com.quillmark.tests";
@@ -42,6 +43,7 @@ protected:
         KCKeyChainStore::setDefaultService(std::nullopt);
         NSBundle::setMainBundlePath("");
         app::resetPlatformVersion();
+        UIDevice::currentDevice()->forgetIdentifierForVendor();
     }
 
     bool logged(const std::string& text)

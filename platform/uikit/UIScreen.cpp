@@ -67,6 +67,7 @@ void resetDeviceProfile()
     device->setModel("iPhone");
     device->setName("iPhone Simulator");
     device->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    device->forgetIdentifierForVendor();
 }
 
 } // namespace uikit

@@ -1,12 +1,16 @@
 // The screen and the device, with the seams tests and the host configure: screen size and
 // scale (320×568 points at scale 2 by default), system version and model, and the framework
-// version numbers code branches on (kept consistent with the system version).
+// version numbers code branches on (kept consistent with the system version). The device also
+// gives the app's vendor identifier, kept in the app's home.
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/NSUUID.h"
 #include "platform/graphics/Geometry.h"
 
 class UIScreen final : public NSObject {
@@ -40,6 +44,16 @@ public:
     int inputClickCount() const { return inputClicks_; }
     std::string className() const override { return "UIDevice"; }
 
+    // The identifier of the app's vendor on this device: made on first use and kept in the app's
+    // home ("Library/identifierForVendor"), so every run of the app with the same home gives the
+    // same one, and another home another. None only when a test says so.
+    std::optional<NSUUID> identifierForVendor();
+    // Seam: a fixed answer (none included) instead of the stored identifier.
+    void setIdentifierForVendor(std::optional<NSUUID> identifier);
+    // Forgets what this run knows of the vendor identifier, as a new process starts; the stored
+    // one stays.
+    void forgetIdentifierForVendor();
+
     // Seams. Setting the system version also sets the framework version numbers to that
     // release's ("5.1", "6.0", "7.0", "7.1", "8.0", "8.1", "8.4", "9.0"; others by major).
     void setSystemVersion(const std::string& version);
@@ -53,6 +67,10 @@ private:
     std::string name_ = "iPhone Simulator";
     UIUserInterfaceIdiom idiom_ = UIUserInterfaceIdiomPhone;
     int inputClicks_ = 0;
+    std::mutex vendorMutex_;
+    std::optional<std::optional<NSUUID>> vendorOverride_;
+    std::string vendorHome_; // the home `vendor_` was read from
+    std::optional<NSUUID> vendor_;
 };
 
 // The framework version numbers of the running system (settable directly too).
@@ -66,6 +84,7 @@ inline constexpr double kCFCoreFoundationVersionNumber_iOS_7_0 = 847.20;
 inline constexpr double kCFCoreFoundationVersionNumber_iOS_8_0 = 1140.10;
 
 namespace uikit {
-// Puts the screen, the device and the version numbers back to their defaults.
+// Puts the screen, the device and the version numbers back to their defaults, and forgets the
+// vendor identifier this run knows.
 void resetDeviceProfile();
 }

@@ -54,7 +54,7 @@ std::shared_ptr<BaseResp> payResult(const NSURL& url)
     auto pairs = messenger::queryPairs(url.query().value_or(""));
     auto resp = std::make_shared<PayResp>();
     resp->returnKey = pairs["returnKey"];
-    resp->errCode = pairs.contains("ret") ? static_cast<int>(NSString::integerValue(pairs["ret"])) : MGErrCodeCommon;
+    resp->errCode = pairs.contains("ret") ? messenger::resultCode(NSString::integerValue(pairs["ret"])) : MGErrCodeCommon;
     return resp;
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/foundation/Base64.h"
 #include "platform/persistence/NSJSONSerialization.h"
+#include "services/messenger/MGQuery.h"
 
 namespace messenger {
 namespace {
@@ -38,7 +39,7 @@ std::shared_ptr<MGMediaMessage> mediaMessage(const Value& entry)
 template <class Resp> std::shared_ptr<Resp> response(const Value& entry)
 {
     auto resp = std::make_shared<Resp>();
-    resp->errCode = static_cast<int>(entry["result"].integerValue());
+    resp->errCode = resultCode(entry["result"].integerValue());
     resp->errStr = text(entry, "errStr");
     return resp;
 }

@@ -1,6 +1,9 @@
 // Query splitting for the messenger's return URLs.
 #include "services/messenger/MGQuery.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "platform/foundation/NSString.h"
 
 namespace messenger {
@@ -32,6 +35,11 @@ std::map<std::string, std::string> queryPairs(std::string_view query)
         pairs[decoded(piece.substr(0, equals))] = decoded(piece.substr(equals + 1));
     }
     return pairs;
+}
+
+int resultCode(std::int64_t code)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(code, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 } // namespace messenger

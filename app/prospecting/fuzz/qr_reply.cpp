@@ -6,7 +6,6 @@
 
 #include "app/ServerRoots.h"
 #include "app/prospecting/JZQunModel.h"
-#include "app/prospecting/SourceListController.h"
 #include "platform/persistence/NSJSONSerialization.h"
 
 namespace {
@@ -30,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Bytes body(data, data + size);
     Value reply = NSJSONSerialization::JSONObjectWithData(body, NSJSONReadingMutableLeaves);
     (void)app::replyStatus(reply);
-    (void)prospecting::refusalText(reply);
+    (void)app::refusalText(reply);
     const Value& info = app::replyInfo(reply);
     if (info.isDictionary())
         readRecord(info);

@@ -134,6 +134,18 @@ TEST_F(QrDetail, StepsWalkFromTheRecordOnShowAndTheServersRefusalIsAnAlert)
     EXPECT_EQ(lines(detail)[0]->text(), all[0].title);
 }
 
+TEST_F(QrDetail, ARefusalWithoutAMessageSaysFailed)
+{
+    auto detail = open(listed(0));
+    for (const char* body : { R"({"status":0})", R"({"status":0,"msg":null})", R"({"status":7})", "<html></html>" }) {
+        uikit::dismissAllAlerts(false);
+        server().fail(kStep, Failure::withBody(body));
+        tap(detail->nextButton());
+        ASSERT_TRUE(waitFor([&] { return topAlert() != nullptr; })) << body;
+        EXPECT_EQ(topAlert()->message(), "出错") << body;
+    }
+}
+
 TEST_F(QrDetail, NetworkFailureLeavesTheScrollViewEmptyAndSilent)
 {
     server().fail(kDetail, Failure::http(500));

@@ -138,6 +138,22 @@ TEST_F(LeadContacts, MissingNumbersAreNeverWritten)
     EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13800000000" }));
 }
 
+TEST_F(LeadContacts, ValuesThatAreNoPhoneNumbersAreNeverWritten)
+{
+    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":10,"listItems":[)"
+                                                         R"({"phone":{"n":1}},{"phone":[13800000000]},{"phone":true},)"
+                                                         R"({"phone":"abc"},{"phone":"  "},{"phone":1e20},)"
+                                                         R"({"phone":13800138000.5},{"phone":"+86 138-0000-0001"},)"
+                                                         R"({"phone":13800000002},{"phone":"13800000003"}]}})"));
+    auto screen = open<RQAddFirendController>();
+    pickRegion(screen, 0, 0);
+    fetchNumbers(screen, 10);
+
+    tapAndAnswer(screen, 0, "确认");
+    EXPECT_EQ(lastHud(screen->view()), "导入未完成：已导入3个，共10个");
+    EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "+86 138-0000-0001", "13800000002", "13800000003" }));
+}
+
 TEST_F(LeadContacts, WithoutAccessNothingIsAttempted)
 {
     auto screen = screenWithPage(20);

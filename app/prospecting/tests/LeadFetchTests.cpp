@@ -1,6 +1,8 @@
 // The lead import screens against our data server: the pickers (province then city, number
 // range), every message of the fetch's failure table, the parameters sent, the empty-page
 // label, paging, and the screen that fetches by number range.
+#include <limits>
+
 #include "app/prospecting/RQContryController.h"
 #include "app/prospecting/tests/ScreenTestSupport.h"
 
@@ -184,6 +186,56 @@ TEST_F(LeadFetch, PagingWalksThePagesAsCounted)
     tap(screen->pagingButtons()[1]);
     EXPECT_EQ(lastHud(screen->view()), "已经第一页了");
     EXPECT_EQ(screen->page(), -1);
+}
+
+// Totals the server sends and sizes the user types at the ends of their ranges: paging neither
+// traps on the division nor wraps the page counter.
+TEST_F(LeadFetch, PagingBoundsTheTotalAndTheSizeBeforeCounting)
+{
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    struct Case {
+        bool byRange;
+        const char* total; // "pageSize" of the reply, as JSON
+        const char* size;  // typed into the size field
+        std::vector<int> buttons;
+        std::int32_t page;
+        const char* hud;
+    };
+    const Case cases[] = {
+        { false, "-9223372036854775808", "-1", { 3 }, 0, "" },
+        { true, "\"-9223372036854775808\"", "-1", { 2 }, 1, "已经最后一页了" },
+        { false, "2147483647", "1", { 3, 2 }, kMax, "" },
+        { false, "9223372036854775807", "1", { 3, 2 }, kMax, "" },
+        { false, "2147483647", "-1", { 3, 1, 1 }, kMin, "已经第一页了" },
+        { true, "1e300", "-9223372036854775808", { 3, 1 }, -1, "已经第一页了" },
+        { false, "100", "99999999999999999999", { 3 }, 0, "一次只能最多获取50个号码" },
+    };
+    for (const auto& c : cases) {
+        std::shared_ptr<RQAddFirendController> screen;
+        if (c.byRange)
+            screen = open<RQContryController>();
+        else
+            screen = open<RQAddFirendController>();
+        screen->setShengId("440000");
+        screen->setShiId("440100");
+        screen->setHaoDuanId("1592000");
+        server().fail("data/listPhone.do",
+            Failure::withBody(std::string(R"({"status":1,"info":{"listItems":[],"pageSize":)") + c.total + "}}"));
+        tapFetch(screen);
+        ASSERT_TRUE(waitFor([&] { return screen->orderLabel() != nullptr; })) << c.total;
+        for (int button : c.buttons) {
+            layout(screen);
+            screen->pageCounts()->setText(c.size);
+            tap(screen->pagingButtons()[static_cast<std::size_t>(button)]);
+        }
+        EXPECT_EQ(screen->page(), c.page) << c.total << " " << c.size;
+        EXPECT_EQ(lastHud(screen->view()), c.hud) << c.total << " " << c.size;
+        testing_support::settle(1);
+        clearHuds();
+        navigation->popToRootViewControllerAnimated(false);
+        server().reset();
+    }
 }
 
 TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)

@@ -205,10 +205,24 @@ TEST_F(QrForm, RefusedOrFailedUploadKeepsTheFormFilled)
     EXPECT_EQ(hudTexts(form->view()), (std::vector<std::string> { "今天已经更新过了" })) << "the waiting HUD is gone";
     EXPECT_EQ(server().requests(kSave).back().params.at("type"), "2");
 
+    // A refusal without a message says that it failed.
+    for (const char* body : { R"({"status":0})", R"({"status":3,"msg":null})" }) {
+        clearHuds();
+        server().fail(kSave, Failure::withBody(body));
+        tap(form->submitButton());
+        ASSERT_TRUE(waitForHud(form->view(), "出错")) << body;
+        EXPECT_EQ(navigation->topViewController(), form);
+    }
     clearHuds();
+    server().fail(kDistricts, Failure::withBody(R"({"status":0})"));
+    tapRow(form, 2);
+    EXPECT_TRUE(waitForHud(form->view(), "出错"));
+
+    clearHuds();
+    auto sent = requestCount(kSave);
     server().fail(kSave, Failure::http(500));
     tap(form->submitButton());
-    ASSERT_TRUE(waitFor([&] { return requestCount(kSave) == 2 && hudTexts(form->view()).empty(); }));
+    ASSERT_TRUE(waitFor([&] { return requestCount(kSave) == sent + 1 && hudTexts(form->view()).empty(); }));
     EXPECT_EQ(navigation->topViewController(), form);
     EXPECT_EQ(form->titleFeild()->text(), "同城交友群");
 }

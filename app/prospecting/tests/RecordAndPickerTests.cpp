@@ -49,6 +49,34 @@ TEST(RQPhoneModel, MissingKeysGiveTheMissingTextButAMissingPhoneStaysNil)
     }
 }
 
+TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
+{
+    const std::pair<Value, std::optional<std::string>> cases[] = {
+        { Value("13800138000"), "13800138000" },
+        { Value(13800138000LL), "13800138000" },
+        { Value("+86 138-0013-8000"), "+86 138-0013-8000" },
+        { Value("138 - 0013"), "138 - 0013" },
+        { Value::dictionary({ { "n", 1 } }), std::nullopt },
+        { Value::array({ "13800138000" }), std::nullopt },
+        { Value(true), std::nullopt },
+        { Value("abc"), std::nullopt },
+        { Value("  "), std::nullopt },
+        { Value(1e20), std::nullopt },
+        { Value(13800138000.5), std::nullopt },
+        { Value(-13800138000LL), std::nullopt },
+        { Value("+"), std::nullopt },
+        { Value(" 138"), std::nullopt },
+        { Value("138-"), std::nullopt },
+        { Value("138x"), std::nullopt },
+        { Value("++138"), std::nullopt },
+    };
+    for (const auto& [value, expected] : cases) {
+        auto item = Value::dictionary({ { "phone", value } });
+        EXPECT_EQ(RQPhoneModel::initWithDic(item)->phoneName(), expected) << value.description();
+        EXPECT_EQ(RQPhoneModel::initWithHangYeDic(item)->hangPhone(), expected) << value.description();
+    }
+}
+
 class Picker : public ::testing::Test {
 protected:
     void SetUp() override

@@ -69,6 +69,7 @@ TEST_F(HomeScreenTest, RepliesDecideTilesNoticeMessageAndAddressBookRequest)
         { "not an object", Failure::withBody("[1,2]"), 0, {}, false, 0, "出错" },
         { "dropped", Failure::drop(), 0, {}, false, 0, "出错" },
         { "refused", Failure::refuse("暂无分类"), 0, {}, false, 0, "暂无分类" },
+        { "refused without a message", Failure::withBody(R"({"status":0})"), 0, {}, false, 0, "出错" },
     };
     for (const auto& c : cases) {
         server().fail("home/index.do", c.reply);
@@ -102,6 +103,12 @@ TEST_F(HomeScreenTest, ARefusedLoginShowsAnAlertAndAnUnreadableOneIsOnlyLogged)
     ASSERT_EQ(logins.size(), 1u);
     EXPECT_EQ(logins[0].params.at("clientId"), DVUUID::uuidForDevice());
     ASSERT_TRUE(waitFor([&] { return screen->accessRequests() > 0; })) << "the grid does not wait for the login";
+
+    uikit::dismissAllAlerts(false);
+    server().fail("client/login.do", Failure::withBody(R"({"status":0,"msg":null})"));
+    screen = showHome();
+    ASSERT_TRUE(waitForAlert("提示"));
+    EXPECT_EQ(uikit::topAlert()->message(), "出错") << "a refusal without a message";
 
     uikit::dismissAllAlerts(false);
     server().fail("client/login.do", Failure::notJson());

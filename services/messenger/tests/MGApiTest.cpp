@@ -152,6 +152,13 @@ TEST_F(MGApiTest, LoginAndPaymentReturnsComeInTheQuery)
     EXPECT_EQ(pay->returnKey, "k1");
     EXPECT_EQ(pay->errCode, -2);
     EXPECT_TRUE(delegate->reqs.empty());
+
+    // Codes beyond an int do not wrap round to success.
+    ASSERT_TRUE(open(std::string(kAppId) + "://pay/?returnKey=k2&ret=4294967296"));
+    EXPECT_NE(delegate->resps.at(3)->errCode, MGSuccess);
+    leave(R"({"command": 2010, "result": -4294967296})");
+    ASSERT_TRUE(open(std::string(kAppId) + "://app"));
+    EXPECT_NE(delegate->resps.at(4)->errCode, MGSuccess);
 }
 
 TEST(MGQuery, SplitsPairsAndRemovesEscapes)
