@@ -1,0 +1,55 @@
+// Remote notifications, incoming URLs and the end of the app, as the system delivers them.
+#include "host/SystemEvents.h"
+
+#include "host/Driver.h"
+
+#include "platform/foundation/NSURL.h"
+#include "platform/persistence/NSJSONSerialization.h"
+#include "platform/uikit/UIApplication.h"
+
+namespace host {
+
+std::string deliverRemoteNotification(const std::string& payloadJson, bool opened)
+{
+    Value payload = NSJSONSerialization::JSONObjectWithData(std::string_view(payloadJson));
+    if (!payload.isDictionary())
+        return "expected a JSON object";
+    settle();
+    auto app = UIApplication::sharedApplication();
+    if (!opened) {
+        uikit::receiveRemoteNotification(payload);
+        settle();
+        return "";
+    }
+    uikit::enterBackground();
+    settle();
+    app->setApplicationState(UIApplicationStateInactive);
+    uikit::receiveRemoteNotification(payload);
+    uikit::enterForeground();
+    settle();
+    return "";
+}
+
+std::string openIncomingURL(const std::string& url, bool& handled)
+{
+    auto parsed = NSURL::URLWithString(url);
+    if (!parsed || parsed->scheme().empty())
+        return "expected a URL with a scheme";
+    settle();
+    handled = uikit::openURLInApplication(*parsed);
+    settle();
+    return "";
+}
+
+void quitApplication(double realSeconds)
+{
+    settle();
+    auto app = UIApplication::sharedApplication();
+    if (app->applicationState() != UIApplicationStateBackground)
+        uikit::enterBackground();
+    waitUntil([&] { return app->backgroundTaskCount() == 0; }, realSeconds);
+    uikit::terminateApplication();
+    settle();
+}
+
+} // namespace host
