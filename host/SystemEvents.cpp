@@ -6,6 +6,11 @@
 #include "platform/foundation/NSURL.h"
 #include "platform/persistence/NSJSONSerialization.h"
 #include "platform/uikit/UIApplication.h"
+#include "push/Client/PUSHClientController.h"
+#include "push/Network/PUSHThread.h"
+
+#include <atomic>
+#include <memory>
 
 namespace host {
 
@@ -41,6 +46,24 @@ std::string openIncomingURL(const std::string& url, bool& handled)
     return "";
 }
 
+namespace {
+
+// The push client saves its state on its own thread when the app leaves; the process must not
+// end (and destroy what that thread uses) before it has. Waits until the push thread has run
+// everything asked of it so far, at most `realSeconds`.
+void letPushThreadFinish(double realSeconds)
+{
+    auto thread = std::dynamic_pointer_cast<PUSHThread>(
+        PUSHThreadController::shareThreadInstance()->getThreadWithName(kPUSHClientThreadName));
+    if (!thread)
+        return;
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    thread->invokeBlock([done] { *done = true; });
+    waitUntil([done] { return done->load(); }, realSeconds);
+}
+
+} // namespace
+
 void quitApplication(double realSeconds)
 {
     settle();
@@ -50,6 +73,7 @@ void quitApplication(double realSeconds)
     waitUntil([&] { return app->backgroundTaskCount() == 0; }, realSeconds);
     uikit::terminateApplication();
     settle();
+    letPushThreadFinish(realSeconds);
 }
 
 } // namespace host

@@ -15,7 +15,8 @@ std::string deliverRemoteNotification(const std::string& payloadJson, bool opene
 std::string openIncomingURL(const std::string& url, bool& handled);
 // The person leaves the app and the system ends it: it enters the background (resigning active
 // first), its background tasks get up to `realSeconds` to end, then it is told it will terminate,
-// with the delegate's calls and the notifications of each step. Pumps the main loop throughout.
+// with the delegate's calls and the notifications of each step; the push client's thread then
+// gets up to `realSeconds` to do what that asked of it. Pumps the main loop throughout.
 void quitApplication(double realSeconds = 10);
 
 } // namespace host
