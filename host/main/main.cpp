@@ -10,9 +10,15 @@
 // script (if any) has run, with the clock real, until the window is closed; standard input is
 // not read then. A push message carrying a notification payload reaches the app as a remote
 // notification (host/NotificationRelay.h).
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include "host/AppBundle.h"
 #include "host/Driver.h"
@@ -123,5 +129,13 @@ int main(int argc, char** argv)
         host::quitApplication();
         return status;
     });
-    return UIApplicationMain(argc, argv, [] { return std::make_shared<AppDelegate>(); });
+    int status = UIApplicationMain(argc, argv, [] { return std::make_shared<AppDelegate>(); });
+    // Some threads live until the process ends (the push client's, the HTTP stack's) and may
+    // still be at work; the process ends without destroying the static state they use.
+    std::cout.flush();
+    std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_do_leak_check();
+#endif
+    std::_Exit(status);
 }
