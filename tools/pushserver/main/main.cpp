@@ -33,19 +33,22 @@ int usage()
     return 2;
 }
 
-// Pushes `message` once after every login the server answers, and reports what arrives.
+// Pushes `message` once, after the first login the server answers, and reports what arrives.
 void watch(pushserver::PushServer& server, const std::string& message, const std::atomic<bool>& stopping)
 {
     std::size_t seenFrames = 0;
-    std::uint64_t messageId = static_cast<std::uint64_t>(std::time(nullptr)) * 1000;
+    const std::uint64_t messageId = static_cast<std::uint64_t>(std::time(nullptr)) * 1000;
+    bool pushed = false;
     while (!stopping) {
         auto frames = server.frames();
         for (; seenFrames < frames.size(); ++seenFrames) {
             const auto& frame = frames[seenFrames];
             std::printf("packet command %u rid %llu uid %llu\n", static_cast<unsigned>(frame.command),
                 static_cast<unsigned long long>(frame.rid), static_cast<unsigned long long>(frame.uid));
-            if (frame.command == 1 && server.pushMessage(1, ++messageId, message))
+            if (frame.command == 1 && !pushed && server.pushMessage(1, messageId, message)) {
+                pushed = true;
                 std::printf("pushed message %llu\n", static_cast<unsigned long long>(messageId));
+            }
         }
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
