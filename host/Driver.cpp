@@ -11,6 +11,7 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 #include "image/WIImageManager.h"
 #include "platform/foundation/Clock.h"
@@ -52,6 +53,18 @@ std::string quoted(const std::string& text)
         out += c;
     }
     return out + "\"";
+}
+
+// The first word of `text` and what follows the space after it.
+std::pair<std::string, std::string> firstWord(const std::string& text)
+{
+    std::istringstream words(text);
+    std::string word, rest;
+    words >> word;
+    std::getline(words, rest);
+    if (!rest.empty() && rest.front() == ' ')
+        rest.erase(0, 1);
+    return { word, rest };
 }
 
 } // namespace
@@ -136,13 +149,7 @@ bool Driver::execute(const std::string& raw)
     if (start == std::string::npos || line[start] == '#')
         return true;
     line = line.substr(start);
-    std::istringstream words(line);
-    std::string command;
-    words >> command;
-    std::string rest;
-    std::getline(words, rest);
-    if (!rest.empty() && rest.front() == ' ')
-        rest.erase(0, 1);
+    auto [command, rest] = firstWord(line);
 
     auto window = UIApplication::sharedApplication()->keyWindow();
     if (command == "quit")
@@ -236,13 +243,7 @@ bool Driver::execute(const std::string& raw)
     }
     if (personCommand(line, command, rest))
         return true;
-    std::istringstream parts(rest);
-    std::string how;
-    parts >> how;
-    std::string argument;
-    std::getline(parts, argument);
-    if (!argument.empty() && argument.front() == ' ')
-        argument.erase(0, 1);
+    auto [how, argument] = firstWord(rest);
     if (command == "tap" && argument.find(" until ") != std::string::npos)
         return tapUntil(line, how, argument);
     if (command == "tap" || command == "longpress")
@@ -307,12 +308,7 @@ bool Driver::tapUntil(const std::string& line, const std::string& how, const std
 {
     std::size_t split = rest.find(" until ");
     std::string target = rest.substr(0, split);
-    std::istringstream awaited(rest.substr(split + 7));
-    std::string kind, text;
-    awaited >> kind;
-    std::getline(awaited, text);
-    if (!text.empty() && text.front() == ' ')
-        text.erase(0, 1);
+    auto [kind, text] = firstWord(rest.substr(split + 7));
     std::string why;
     auto done = waitCondition(kind, text, why);
     if (!done)

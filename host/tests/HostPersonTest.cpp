@@ -2,8 +2,10 @@
 // album, scrolling, the copy menu, a remote notification, an incoming URL, and leaving the app.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "host/QuillmarkAppDelegate.h"
 #include "host/ScreenRegistry.h"
@@ -17,6 +19,8 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIMenuController.h"
 #include "platform/uikit/UITableView.h"
+#include "push/Client/PUSHClientController.h"
+#include "push/Network/PUSHThread.h"
 #include "testing/TempHome.h"
 #include "testing/VirtualTime.h"
 
@@ -185,6 +189,17 @@ TEST_F(HostPerson, PicksAPictureFileAndFillsTheAlbum)
     EXPECT_TRUE(contains(run.output, "album: 1\n  picture.png\n")) << run.output;
 }
 
+TEST_F(HostPerson, TheLibraryShowsTheAlbumAndATapOnAPicturePicksIt)
+{
+    auto run = host_test::runScript<RecordingDelegate>("album add " + picture + "\n"
+        "open person\n"
+        "tap title Choose\n"
+        "tap point 40 108\n");
+    ASSERT_NE(screen, nullptr);
+    EXPECT_TRUE(CGSizeEqualToSize(screen->picked, { 30, 20 })) << "the first thumbnail, top left: " << run.output;
+    EXPECT_EQ(run.status, 0) << run.output;
+}
+
 TEST_F(HostPerson, ScrollsByADragAndUntilATitleIsInSight)
 {
     auto run = host_test::runScript<RecordingDelegate>("open person\n"
@@ -283,6 +298,31 @@ TEST_F(HostPerson, QuittingEntersTheBackgroundThenTerminatesAndTheDiskCacheClean
     EXPECT_EQ(posted, (std::vector<std::string> { UIApplicationDidEnterBackgroundNotification, UIApplicationWillTerminateNotification }));
     EXPECT_FALSE(std::filesystem::exists(stale)) << "the background clean-up ran before the host ended";
     EXPECT_EQ(UIApplication::sharedApplication()->backgroundTaskCount(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The push client saves its state on its own thread when the app is told it will terminate; the
+// host waits for that before it ends the process.
+TEST_F(HostPerson, QuittingWaitsForWhatThePushThreadWasAskedToDo)
+{
+    auto thread = PUSHThread::builder(1)->setThreadName(kPUSHClientThreadName)->build();
+    ASSERT_TRUE(PUSHThreadController::shareThreadInstance()->addThread(thread));
+    auto saved = std::make_shared<std::atomic<bool>>(false);
+    auto center = NSNotificationCenter::defaultCenter();
+    auto token = center->addObserverForName(UIApplicationWillTerminateNotification, nullptr, nullptr,
+        [thread, saved](const std::shared_ptr<NSNotification>&) {
+            thread->invokeBlock([saved] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                *saved = true;
+            });
+        });
+    auto run = host_test::runScript<RecordingDelegate>("quit\n");
+    center->removeObserver(token.get());
+    EXPECT_TRUE(saved->load()) << "the host ended before the push thread had saved";
+    PUSHThreadController::shareThreadInstance()->deleteThread(kPUSHClientThreadName);
 }
 
 } // namespace
