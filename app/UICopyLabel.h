@@ -28,5 +28,5 @@ public:
     // Only "copy:".
     bool canPerformAction(const std::string& action, const NSObjectRef& sender) const override;
     // Puts the label's text on the general pasteboard.
-    void copy(const NSObjectRef& sender);
+    void copy(const NSObjectRef& sender) override;
 };

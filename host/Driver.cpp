@@ -3,6 +3,7 @@
 
 #include "host/Contacts.h"
 #include "host/ScreenRegistry.h"
+#include "host/SystemEvents.h"
 #include "host/ViewSearch.h"
 
 #include <chrono>
@@ -10,7 +11,9 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
+#include "image/WIImageManager.h"
 #include "platform/foundation/Clock.h"
 #include "platform/threading/NSRunLoop.h"
 #include "platform/threading/NSThread.h"
@@ -18,6 +21,7 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIKitCore.h"
+#include "platform/uikit/PhotoAlbum.h"
 #include "platform/uikit/UIWindow.h"
 
 namespace host {
@@ -49,6 +53,18 @@ std::string quoted(const std::string& text)
         out += c;
     }
     return out + "\"";
+}
+
+// The first word of `text` and what follows the space after it.
+std::pair<std::string, std::string> firstWord(const std::string& text)
+{
+    std::istringstream words(text);
+    std::string word, rest;
+    words >> word;
+    std::getline(words, rest);
+    if (!rest.empty() && rest.front() == ' ')
+        rest.erase(0, 1);
+    return { word, rest };
 }
 
 } // namespace
@@ -102,7 +118,7 @@ Driver::Driver(std::ostream& out)
         foundation::clock::useVirtualTime(foundation::clock::now());
 }
 
-int Driver::run(std::istream& in)
+int Driver::run(std::istream& in, bool quitAtEnd)
 {
     std::string line;
     while (std::getline(in, line)) {
@@ -112,6 +128,8 @@ int Driver::run(std::istream& in)
         if (stopOnError_ && failures_ > before)
             break;
     }
+    if (quitAtEnd)
+        quitApplication();
     return failures_ == 0 ? 0 : 1;
 }
 
@@ -131,13 +149,7 @@ bool Driver::execute(const std::string& raw)
     if (start == std::string::npos || line[start] == '#')
         return true;
     line = line.substr(start);
-    std::istringstream words(line);
-    std::string command;
-    words >> command;
-    std::string rest;
-    std::getline(words, rest);
-    if (!rest.empty() && rest.front() == ' ')
-        rest.erase(0, 1);
+    auto [command, rest] = firstWord(line);
 
     auto window = UIApplication::sharedApplication()->keyWindow();
     if (command == "quit")
@@ -229,13 +241,11 @@ bool Driver::execute(const std::string& raw)
             return fail(line, "could not write the snapshot");
         return true;
     }
-    std::istringstream parts(rest);
-    std::string how;
-    parts >> how;
-    std::string argument;
-    std::getline(parts, argument);
-    if (!argument.empty() && argument.front() == ' ')
-        argument.erase(0, 1);
+    if (personCommand(line, command, rest))
+        return true;
+    auto [how, argument] = firstWord(rest);
+    if (command == "tap" && argument.find(" until ") != std::string::npos)
+        return tapUntil(line, how, argument);
     if (command == "tap" || command == "longpress")
         return tap(line, command == "tap" ? how : "long " + how, argument);
     if (command == "alert")
@@ -243,6 +253,36 @@ bool Driver::execute(const std::string& raw)
     if (command == "waitfor")
         return waitFor(line, how, argument);
     return fail(line, "unknown command");
+}
+
+std::string Driver::aimAt(const std::string& how, const std::string& rest, CGPoint& point)
+{
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    if (!window)
+        return "no key window";
+    if (how == "point") {
+        std::istringstream xy(rest);
+        if (!(xy >> point.x >> point.y))
+            return "expected x and y";
+        return "";
+    }
+    std::shared_ptr<UIView> target;
+    if (how == "title") {
+        target = findByTitle(window, rest);
+    } else if (how == "tag") {
+        char* end = nullptr;
+        long tag = std::strtol(rest.c_str(), &end, 10);
+        if (end == rest.c_str())
+            return "expected a tag number";
+        target = window->viewWithTag(tag);
+    } else {
+        return "aim by title, tag or point";
+    }
+    if (!target || !shownOnScreen(target))
+        return "no such view on screen";
+    CGRect r = target->convertRectToView(target->bounds(), window.get());
+    point = { CGRectGetMidX(r), CGRectGetMidY(r) };
+    return "";
 }
 
 bool Driver::tap(const std::string& line, const std::string& how, const std::string& rest)
@@ -253,34 +293,39 @@ bool Driver::tap(const std::string& line, const std::string& how, const std::str
         return fail(line, "no key window");
     if (uikit::topAlert())
         return fail(line, "an alert is on screen; answer it first");
+    bool longPress = how.starts_with("long ");
     CGPoint point;
-    if (how == "point" || how == "long point") {
-        std::istringstream xy(rest);
-        if (!(xy >> point.x >> point.y))
-            return fail(line, "expected x and y");
-    } else {
-        std::shared_ptr<UIView> target;
-        if (how == "title") {
-            target = findByTitle(window, rest);
-        } else if (how == "tag") {
-            char* end = nullptr;
-            long tag = std::strtol(rest.c_str(), &end, 10);
-            if (end == rest.c_str())
-                return fail(line, "expected a tag number");
-            target = window->viewWithTag(tag);
-        } else {
-            return fail(line, "tap by title, tag or point");
-        }
-        if (!target || !shownOnScreen(target))
-            return fail(line, "no such view on screen");
-        CGRect r = target->convertRectToView(target->bounds(), window.get());
-        point = { CGRectGetMidX(r), CGRectGetMidY(r) };
-    }
-    auto hit = how.starts_with("long") ? window->sendLongPress(point) : window->sendTap(point);
+    if (auto why = aimAt(longPress ? how.substr(5) : how, rest, point); !why.empty())
+        return fail(line, why);
+    auto hit = longPress ? window->sendLongPress(point) : window->sendTap(point);
     if (!hit)
         return fail(line, "nothing there to tap");
     settle();
     return true;
+}
+
+bool Driver::tapUntil(const std::string& line, const std::string& how, const std::string& rest)
+{
+    std::size_t split = rest.find(" until ");
+    std::string target = rest.substr(0, split);
+    auto [kind, text] = firstWord(rest.substr(split + 7));
+    std::string why;
+    auto done = waitCondition(kind, text, why);
+    if (!done)
+        return fail(line, why);
+    double deadline = realNow() + waitTimeout_;
+    for (;;) {
+        int before = failures_;
+        if (!tap(line, how, target) || failures_ > before)
+            return true; // the tap's own failure was reported
+        double left = deadline - realNow();
+        if (waitUntil(done, std::max(0.0, std::min(1.0, left)))) {
+            settle();
+            return true;
+        }
+        if (realNow() >= deadline)
+            return fail(line, "nothing such appeared within " + number(waitTimeout_) + " s");
+    }
 }
 
 bool Driver::answerAlert(const std::string& line, const std::string& how, const std::string& rest)
@@ -306,24 +351,44 @@ bool Driver::answerAlert(const std::string& line, const std::string& how, const 
     return true;
 }
 
-bool Driver::waitFor(const std::string& line, const std::string& kind, const std::string& text)
+std::function<bool()> Driver::waitCondition(const std::string& kind, const std::string& text, std::string& why)
 {
-    std::function<bool()> done;
     if (kind == "title" || kind == "hud") {
-        if (text.empty())
-            return fail(line, "expected the text to wait for");
+        if (text.empty()) {
+            why = "expected the text to wait for";
+            return nullptr;
+        }
         bool hud = kind == "hud";
-        done = [hud, text] {
+        return [hud, text] {
             auto window = UIApplication::sharedApplication()->keyWindow();
             if (!window)
                 return false;
             return (hud ? findHudText(window, text) : findByTitle(window, text)) != nullptr;
         };
-    } else if (kind == "alert") {
-        done = [text] { return alertShowing(text); };
-    } else {
-        return fail(line, "wait for a title, an alert or a hud");
     }
+    if (kind == "alert")
+        return [text] { return alertShowing(text); };
+    if (kind == "album") {
+        char* end = nullptr;
+        long count = std::strtol(text.c_str(), &end, 10);
+        if (end == text.c_str() || count < 0) {
+            why = "expected a number of pictures";
+            return nullptr;
+        }
+        return [count] { return static_cast<long>(uikit::album::imagePaths().size()) >= count; };
+    }
+    if (kind == "pictures")
+        return [] { return !WIImageManager::sharedManager()->isRunning(); };
+    why = "wait for a title, an alert, a hud, pictures or the album";
+    return nullptr;
+}
+
+bool Driver::waitFor(const std::string& line, const std::string& kind, const std::string& text)
+{
+    std::string why;
+    auto done = waitCondition(kind, text, why);
+    if (!done)
+        return fail(line, why);
     if (!waitUntil(done, waitTimeout_))
         return fail(line, "nothing such appeared within " + number(waitTimeout_) + " s");
     settle();

@@ -1,22 +1,40 @@
 // quillmark: runs the application headless, driven by a command script (the file named as the
 // last argument) or by standard input. See host/Driver.h for the command language.
 //
-//   quillmark [--open NAME] [--clock real|virtual] [script]
+//   quillmark [--open NAME] [--clock real|virtual] [--window] [script]
 //
 // The application starts as on a phone: AppDelegate builds the window with the home screen at the
 // root of the navigation stack. --open pushes the screen registered as NAME on top of it at
 // launch; --clock chooses how the platform clock runs (virtual, the default, moves only by
-// "advance"; real follows the wall clock).
+// "advance"; real follows the wall clock). --window shows the screen in a desktop window once the
+// script (if any) has run, with the clock real, until the window is closed; standard input is
+// not read then. A push message carrying a notification payload reaches the app as a remote
+// notification (host/NotificationRelay.h).
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "host/AppBundle.h"
 #include "host/Driver.h"
+#include "host/NotificationRelay.h"
 #include "host/ScreenRegistry.h"
+#include "host/SystemEvents.h"
+#ifdef QM_HAVE_WINDOW
+#include "host/window/HostWindow.h"
+#endif
 
+#include "app/JZAboutController.h"
+#include "app/JZShouQuanController.h"
+#include "app/RQWifiController.h"
 #include "app/prospecting/RQAddFirendController.h"
 #include "app/prospecting/RQContryController.h"
+#include "app/prospecting/RQHengYeControlller.h"
 #include "app/prospecting/RQHuFenController.h"
 #include "app/prospecting/RQJingZhunJiaFenController.h"
 #include "app/prospecting/RQQunListController.h"
@@ -33,11 +51,15 @@ void registerAppScreens()
     host::registerScreen("leads.range", [] { return RQContryController::create(); });
     host::registerScreen("qr.groups", [] { return RQQunListController::create(); });
     host::registerScreen("qr.personal", [] { return RQHuFenController::create(); });
+    host::registerScreen("leads.industry", [] { return RQHengYeControlller::create(); });
+    host::registerScreen("pictures", [] { return RQWifiController::create(); });
+    host::registerScreen("about", [] { return JZAboutController::create(); });
+    host::registerScreen("about.certificate", [] { return JZShouQuanController::create(); });
 }
 
 int usage()
 {
-    std::cerr << "usage: quillmark [--open NAME] [--clock real|virtual] [script]\n";
+    std::cerr << "usage: quillmark [--open NAME] [--clock real|virtual] [--window] [script]\n";
     return 2;
 }
 
@@ -46,10 +68,13 @@ int usage()
 int main(int argc, char** argv)
 {
     std::string open, clockMode, script;
+    bool window = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
-        if (arg == "--open" && hasValue) {
+        if (arg == "--window") {
+            window = true;
+        } else if (arg == "--open" && hasValue) {
             open = argv[++i];
         } else if (arg == "--clock" && hasValue) {
             clockMode = argv[++i];
@@ -77,10 +102,40 @@ int main(int argc, char** argv)
     host::Driver driver(std::cout);
     if (!clockMode.empty())
         driver.execute("clock " + clockMode);
+#ifndef QM_HAVE_WINDOW
+    if (window) {
+        std::cerr << "quillmark: built without a window (SDL2 was missing)\n";
+        return 2;
+    }
+#endif
+    host::startNotificationRelay();
     uikit::setApplicationMainRunner([&] {
         if (!open.empty())
             driver.execute("open " + open);
-        return driver.run(input);
+        if (!window)
+            return driver.run(input);
+        int status = script.empty() ? 0 : driver.run(input, false);
+#ifdef QM_HAVE_WINDOW
+        driver.execute("clock real");
+        std::string why;
+        auto shown = host::HostWindow::open(why);
+        if (!shown) {
+            std::cerr << "quillmark: " << why << "\n";
+            status = 1;
+        } else {
+            shown->run();
+        }
+#endif
+        host::quitApplication();
+        return status;
     });
-    return UIApplicationMain(argc, argv, [] { return std::make_shared<AppDelegate>(); });
+    int status = UIApplicationMain(argc, argv, [] { return std::make_shared<AppDelegate>(); });
+    // Some threads live until the process ends (the push client's, the HTTP stack's) and may
+    // still be at work; the process ends without destroying the static state they use.
+    std::cout.flush();
+    std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_do_leak_check();
+#endif
+    std::_Exit(status);
 }

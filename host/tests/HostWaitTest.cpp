@@ -33,7 +33,11 @@ public:
         });
         addButton("Ask later", 150, &LateScreen::askLater);
         addButton("Toast", 200, &LateScreen::toast);
+        addButton("Province", 250, &LateScreen::showList);
     }
+    int listTaps = 0;
+    bool shown_ = false;
+    bool listArrived_ = false;
 
 private:
     void addButton(const std::string& title, double y, void (LateScreen::*action)())
@@ -52,11 +56,36 @@ private:
         });
     }
     void toast() { PGProgressHUD::showError("导入成功", view()); }
+    void showList()
+    {
+        ++listTaps;
+        if (listTaps == 1) {
+            // The list is asked for and comes later, with nothing on screen to show it.
+            std::weak_ptr<LateScreen> weak = sharedAs<LateScreen>();
+            uikit::performOnMainAfter(0.05, [weak] {
+                if (auto self = weak.lock())
+                    self->listArrived_ = true;
+            });
+        }
+        if (!listArrived_ || shown_)
+            return;
+        shown_ = true;
+        auto label = UILabel::create({ { 20, 300 }, { 280, 30 } });
+        label->setText("广东省");
+        view()->addSubview(label);
+    }
 };
 
 class HostWait : public ::testing::Test {
 protected:
-    void SetUp() override { host::registerScreen("late", [] { return std::make_shared<LateScreen>(); }); }
+    void SetUp() override
+    {
+        host::registerScreen("late", [this] {
+            late = std::make_shared<LateScreen>();
+            return late;
+        });
+    }
+    std::shared_ptr<LateScreen> late;
     void TearDown() override
     {
         host::clearScreens();
@@ -80,6 +109,27 @@ TEST_F(HostWait, WaitsInRealTimeForWhatArrivesLater)
     EXPECT_TRUE(foundation::clock::isVirtual()) << "clock virtual froze the clock again";
 }
 
+TEST_F(HostWait, TapsAgainUntilWhatTheTapNeedsHasArrived)
+{
+    auto run = host_test::runScript<host::QuillmarkAppDelegate>("clock real\n"
+                                                                "open late\n"
+                                                                "tap title Province until title 广东省\n"
+                                                                "tap title Nowhere until title 广东省\n"
+                                                                "tap title Province until sky blue\n"
+                                                                "timeout 0.3\n"
+                                                                "tap title Toast until title Never\n"
+                                                                "clock virtual\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(contains(run.output, "error: tap title Province until title")) << run.output;
+    ASSERT_NE(late, nullptr);
+    EXPECT_TRUE(late->shown_);
+    EXPECT_EQ(late->listTaps, 2) << "the first tap asked for the list, the second showed it: " << run.output;
+    EXPECT_TRUE(contains(run.output, "error: tap title Nowhere until title 广东省: no such view on screen")) << run.output;
+    EXPECT_TRUE(contains(run.output, "error: tap title Province until sky blue: wait for a title")) << run.output;
+    EXPECT_TRUE(contains(run.output, "error: tap title Toast until title Never: nothing such appeared within 0.3 s"))
+        << run.output;
+}
+
 TEST_F(HostWait, TimesOutWithAClearErrorAndGoesOn)
 {
     auto run = host_test::runScript<host::QuillmarkAppDelegate>("timeout 0.2\n"
@@ -99,7 +149,7 @@ TEST_F(HostWait, TimesOutWithAClearErrorAndGoesOn)
     EXPECT_TRUE(contains(run.output, "error: waitfor title Never: nothing such appeared within 0.2 s")) << run.output;
     EXPECT_TRUE(contains(run.output, "error: waitfor alert: nothing such appeared within 0.2 s")) << run.output;
     EXPECT_TRUE(contains(run.output, "error: waitfor hud Never: nothing such appeared within 0.2 s"));
-    EXPECT_TRUE(contains(run.output, "error: waitfor sky blue: wait for a title, an alert or a hud"));
+    EXPECT_TRUE(contains(run.output, "error: waitfor sky blue: wait for a title, an alert, a hud, pictures or the album"));
     EXPECT_TRUE(contains(run.output, "error: waitfor title: expected the text to wait for"));
     EXPECT_TRUE(contains(run.output, "error: timeout 0: expected a number of seconds"));
     EXPECT_TRUE(contains(run.output, "error: timeout soon: expected a number of seconds"));

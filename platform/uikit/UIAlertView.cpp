@@ -97,6 +97,60 @@ void dismissAllAlerts(bool system)
     registry().clear();
 }
 
+namespace {
+
+struct AlertStyles {
+    NSStringAttributes title, message, button;
+    AlertStyles()
+    {
+        title.font = UIFont::boldSystemFontOfSize(17);
+        title.alignment = NSTextAlignmentCenter;
+        message.font = UIFont::systemFontOfSize(13);
+        message.alignment = NSTextAlignmentCenter;
+        button.font = UIFont::systemFontOfSize(17);
+        button.alignment = NSTextAlignmentCenter;
+        button.foregroundColor = systemTintColor();
+    }
+};
+
+// Where the box, its texts and its buttons lie over a screen of `size`.
+struct AlertLayout {
+    CGRect box;
+    CGRect title, message;
+    std::vector<CGRect> buttons;
+};
+
+AlertLayout layoutAlert(const AlertBase& alert, CGSize size, const AlertStyles& styles)
+{
+    double width = alert.isSheet() ? size.width - 16 : 270;
+    CGSize textArea { width - 32, 0 };
+    double titleH = alert.title().empty() ? 0 : graphics::boundingRectWithSize(alert.title(), textArea, NSStringDrawingUsesLineFragmentOrigin, styles.title).size.height;
+    double messageH = alert.message().empty() ? 0 : graphics::boundingRectWithSize(alert.message(), textArea, NSStringDrawingUsesLineFragmentOrigin, styles.message).size.height;
+    double headerH = 20 + titleH + (messageH > 0 ? 4 + messageH : 0) + 20;
+    double buttonH = 44;
+    double n = static_cast<double>(alert.numberOfButtons());
+    bool sideBySide = !alert.isSheet() && alert.numberOfButtons() == 2;
+    double height = headerH + (sideBySide ? buttonH : buttonH * n);
+    double x = (size.width - width) / 2;
+    double y = alert.isSheet() ? size.height - height - 8 : (size.height - height) / 2;
+    AlertLayout layout;
+    layout.box = { { x, y }, { width, height } };
+    layout.title = { { x + 16, y + 20 }, { width - 32, titleH } };
+    layout.message = { { x + 16, y + 24 + titleH }, { width - 32, messageH } };
+    for (NSInteger i = 0; i < alert.numberOfButtons(); ++i) {
+        double bx = x, by = y + headerH + buttonH * double(i), bw = width;
+        if (sideBySide) {
+            bw = width / 2;
+            bx = x + bw * double(i);
+            by = y + headerH;
+        }
+        layout.buttons.push_back({ { bx, by }, { bw, buttonH } });
+    }
+    return layout;
+}
+
+} // namespace
+
 void drawAlertOverlay(const CGContextRef& context, CGSize size)
 {
     auto alert = topAlert();
@@ -104,47 +158,36 @@ void drawAlertOverlay(const CGContextRef& context, CGSize size)
         return;
     CGContextSetGrayFillColor(context, 0, 0.4);
     CGContextFillRect(context, { {}, size });
-    double width = alert->isSheet() ? size.width - 16 : 270;
-    NSStringAttributes titleStyle;
-    titleStyle.font = UIFont::boldSystemFontOfSize(17);
-    titleStyle.alignment = NSTextAlignmentCenter;
-    NSStringAttributes messageStyle;
-    messageStyle.font = UIFont::systemFontOfSize(13);
-    messageStyle.alignment = NSTextAlignmentCenter;
-    NSStringAttributes buttonStyle;
-    buttonStyle.font = UIFont::systemFontOfSize(17);
-    buttonStyle.alignment = NSTextAlignmentCenter;
-    buttonStyle.foregroundColor = systemTintColor();
-    CGSize textArea { width - 32, 0 };
-    double titleH = alert->title().empty() ? 0 : graphics::boundingRectWithSize(alert->title(), textArea, NSStringDrawingUsesLineFragmentOrigin, titleStyle).size.height;
-    double messageH = alert->message().empty() ? 0 : graphics::boundingRectWithSize(alert->message(), textArea, NSStringDrawingUsesLineFragmentOrigin, messageStyle).size.height;
-    double headerH = 20 + titleH + (messageH > 0 ? 4 + messageH : 0) + 20;
-    double buttonH = 44;
-    double n = static_cast<double>(alert->numberOfButtons());
-    bool sideBySide = !alert->isSheet() && alert->numberOfButtons() == 2;
-    double height = headerH + (sideBySide ? buttonH : buttonH * n);
-    double x = (size.width - width) / 2;
-    double y = alert->isSheet() ? size.height - height - 8 : (size.height - height) / 2;
+    AlertStyles styles;
+    AlertLayout layout = layoutAlert(*alert, size, styles);
     CGContextSetGrayFillColor(context, 0.97, 1);
     CGContextBeginPath(context);
-    graphics::addRoundedRect(context, { { x, y }, { width, height } }, 12);
+    graphics::addRoundedRect(context, layout.box, 12);
     CGContextFillPath(context);
-    graphics::drawTextInRect(context, alert->title(), { { x + 16, y + 20 }, { width - 32, titleH } }, titleStyle);
-    graphics::drawTextInRect(context, alert->message(), { { x + 16, y + 24 + titleH }, { width - 32, messageH } }, messageStyle);
+    graphics::drawTextInRect(context, alert->title(), layout.title, styles.title);
+    graphics::drawTextInRect(context, alert->message(), layout.message, styles.message);
     CGContextSetGrayFillColor(context, 0.8, 1);
     for (NSInteger i = 0; i < alert->numberOfButtons(); ++i) {
-        double bx = x, by = y + headerH + buttonH * double(i), bw = width;
-        if (sideBySide) {
-            bw = width / 2;
-            bx = x + bw * double(i);
-            by = y + headerH;
-        }
-        CGContextFillRect(context, { { bx, by }, { bw, 0.5 } });
-        NSStringAttributes style = buttonStyle;
+        CGRect button = layout.buttons[static_cast<std::size_t>(i)];
+        CGContextFillRect(context, { button.origin, { button.size.width, 0.5 } });
+        NSStringAttributes style = styles.button;
         if (i == alert->cancelButtonIndex())
             style.font = UIFont::boldSystemFontOfSize(17);
-        graphics::drawTextInRect(context, alert->buttonTitleAtIndex(i), { { bx, by + 11 }, { bw, 22 } }, style);
+        graphics::drawTextInRect(context, alert->buttonTitleAtIndex(i), { { button.origin.x, button.origin.y + 11 }, { button.size.width, 22 } }, style);
     }
+}
+
+NSInteger alertButtonIndexAtPoint(CGPoint point, CGSize size)
+{
+    auto alert = topAlert();
+    if (!alert)
+        return -1;
+    AlertLayout layout = layoutAlert(*alert, size, AlertStyles {});
+    for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
+        if (CGRectContainsPoint(layout.buttons[i], point))
+            return static_cast<NSInteger>(i);
+    }
+    return -1;
 }
 
 } // namespace uikit

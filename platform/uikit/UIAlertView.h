@@ -71,6 +71,8 @@ std::shared_ptr<AlertBase> topAlert();
 void dismissAllAlerts(bool system);
 // Draws the top alert or sheet over a screen of `size` (for snapshots).
 void drawAlertOverlay(const CGContextRef& context, CGSize size);
+// The button of the top alert or sheet drawn at `point` over a screen of `size`, or -1.
+NSInteger alertButtonIndexAtPoint(CGPoint point, CGSize size);
 
 } // namespace uikit
 

@@ -5,6 +5,8 @@
 
 #include "platform/persistence/AppHome.h"
 #include "platform/uikit/SystemText.h"
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UIKitCore.h"
 
 namespace uikit::imagePicker {
@@ -24,7 +26,8 @@ void forget(const UIImagePickerController* picker)
     });
 }
 
-// The picker's first screen: the album or the camera, with a Cancel button.
+// The picker's first screen: the album's pictures (a tap on one picks it) or the camera, with a
+// Cancel button.
 class RootScreen final : public UIViewController {
 public:
     explicit RootScreen(std::weak_ptr<UIImagePickerController> picker) : picker_(std::move(picker)) { }
@@ -39,8 +42,47 @@ public:
                     strong->cancel();
             }));
     }
+    void viewWillAppear(bool animated) override
+    {
+        UIViewController::viewWillAppear(animated);
+        showAlbum();
+    }
 
 private:
+    // Four thumbnails a row below the navigation bar, in the album's order.
+    void showAlbum()
+    {
+        for (auto& thumbnail : thumbnails_)
+            thumbnail->removeFromSuperview();
+        thumbnails_.clear();
+        auto picker = picker_.lock();
+        if (!picker || picker->sourceType() == UIImagePickerControllerSourceTypeCamera)
+            return;
+        double width = view()->bounds().size.width;
+        double side = (width - 5 * 4) / 4;
+        std::size_t index = 0;
+        for (const auto& path : album::imagePaths()) {
+            auto image = UIImage::imageWithContentsOfFile(path);
+            if (!image)
+                continue;
+            double x = 4 + double(index % 4) * (side + 4);
+            double y = 68 + double(index / 4) * (side + 4);
+            auto thumbnail = UIImageView::create({ { x, y }, { side, side } });
+            thumbnail->setImage(image);
+            thumbnail->setContentMode(UIViewContentModeScaleAspectFill);
+            thumbnail->setClipsToBounds(true);
+            thumbnail->setUserInteractionEnabled(true);
+            std::weak_ptr<UIImagePickerController> weak = picker_;
+            thumbnail->addGestureRecognizer(UITapGestureRecognizer::create([weak, image](const std::shared_ptr<UIGestureRecognizer>&) {
+                if (auto strong = weak.lock())
+                    strong->pickImage(image);
+            }));
+            view()->addSubview(thumbnail);
+            thumbnails_.push_back(thumbnail);
+            ++index;
+        }
+    }
+    std::vector<std::shared_ptr<UIImageView>> thumbnails_;
     std::weak_ptr<UIImagePickerController> picker_;
 };
 

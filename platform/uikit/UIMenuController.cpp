@@ -1,6 +1,9 @@
 // The edit menu and the pasteboard.
 #include "platform/uikit/UIMenuController.h"
 
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIWindow.h"
+
 std::shared_ptr<UIMenuController> UIMenuController::sharedMenuController()
 {
     static auto menu = std::make_shared<UIMenuController>();
@@ -18,6 +21,18 @@ void UIMenuController::setMenuVisible(bool visible, bool)
     if (visible && !visible_)
         ++shows_;
     visible_ = visible;
+}
+
+bool UIMenuController::performAction(const std::string& action)
+{
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    auto responder = window ? window->firstResponder() : nullptr;
+    if (!visible_ || !responder || !responder->canPerformAction(action, shared_from_this()))
+        return false;
+    visible_ = false;
+    if (action == "copy:")
+        responder->copy(shared_from_this());
+    return true;
 }
 
 void UIMenuController::reset()

@@ -30,6 +30,10 @@ public:
     const std::vector<std::shared_ptr<UIMenuItem>>& menuItems() const { return items_; }
     void setMenuItems(std::vector<std::shared_ptr<UIMenuItem>> items) { items_ = std::move(items); }
     void update() { }
+    // The person taps a command of the menu on screen by its action ("copy:"): the key window's
+    // first responder performs it when it can, and the menu hides. False, doing nothing, when
+    // the menu is hidden or the first responder cannot perform the action.
+    bool performAction(const std::string& action);
     // How many times the menu was shown (for tests).
     int showCount() const { return shows_; }
     void reset();

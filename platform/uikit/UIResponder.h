@@ -29,6 +29,8 @@ public:
 
     // Whether the responder handles an action (by selector name) for the edit menu.
     virtual bool canPerformAction(const std::string& action, const NSObjectRef& sender) const;
+    // The edit menu's Copy command ("copy:"), sent to the first responder; nothing by default.
+    virtual void copy(const NSObjectRef& /*sender*/) { }
 
     // The views shown with the keyboard while this responder is first.
     virtual std::shared_ptr<UIView> inputAccessoryView() const { return nullptr; }

@@ -1,6 +1,8 @@
 // Address discovery over UDP: the host order, the two ports, the reply and what is kept of it.
 #include "push/Network/PUSHAddressController.h"
 
+#include <cstdlib>
+
 #include "push/Network/PUSHAddressMessages.h"
 #include "push/Storage/PUSHDelegateSynchronize.h"
 #include "push/Utilities/PUSHLog.h"
@@ -24,6 +26,14 @@ PUSHAddressController::PUSHAddressController(PUSHAddressConfiguration configurat
     , store_(std::move(store))
     , resolver_(std::move(resolver))
 {
+    // QUILLMARK_PUSH_ADDRESS_SERVICE ("a.b.c.d:port") stands for every address-service host
+    // and port, for running the app against a local push service.
+    const char* local = std::getenv("QUILLMARK_PUSH_ADDRESS_SERVICE");
+    if (auto parts = local ? push::splitAddress(local) : std::nullopt) {
+        configuration_.sisHosts = { parts->first, parts->first, parts->first };
+        configuration_.sisFallbackAddress = parts->first;
+        configuration_.sisPort = configuration_.sisSecondPort = parts->second;
+    }
 }
 
 std::shared_ptr<PUSHAddressController> PUSHAddressController::create(PUSHAddressConfiguration configuration,
