@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
 #include "net/JsonNumber.h"
 #include "net/JsonText.h"
@@ -60,7 +59,7 @@ Value JTJsonParser::fragmentWithString(std::optional<std::string_view> text)
     depth_ = 0;
     c_ = input.data();
     end_ = c_ + input.size();
-    elements_.clear();
+    builder_.clear();
 
     Value result;
     bool ok = scanValue(result);
@@ -72,7 +71,7 @@ Value JTJsonParser::fragmentWithString(std::optional<std::string_view> text)
         }
     }
     c_ = end_ = nullptr;
-    elements_.clear();
+    builder_.clear();
     return ok ? result : Value();
 }
 
@@ -144,7 +143,7 @@ bool JTJsonParser::scanArray(Value& out)
     ++c_; // '['
     if (!enterLevel())
         return false;
-    std::size_t first = elements_.size();
+    std::size_t mark = builder_.elementMark();
     for (;;) {
         if (atEnd()) {
             addErrorWithCode(net::JsonErrorEndOfInput, "End of input while parsing array");
@@ -158,7 +157,7 @@ bool JTJsonParser::scanArray(Value& out)
             addErrorWithCode(net::JsonErrorUnexpectedText, "Expected value while parsing array");
             return false;
         }
-        elements_.push_back(std::move(element));
+        builder_.addElement(std::move(element));
         skipWhitespace();
         if (atEnd() || *c_ == ']')
             continue;
@@ -175,9 +174,7 @@ bool JTJsonParser::scanArray(Value& out)
     }
     ++c_; // ']'
     leaveLevel();
-    auto begin = elements_.begin() + static_cast<std::ptrdiff_t>(first);
-    out = Value(Value::Array(std::make_move_iterator(begin), std::make_move_iterator(elements_.end())));
-    elements_.erase(begin, elements_.end());
+    out = builder_.makeArray(mark);
     return true;
 }
 
@@ -186,7 +183,7 @@ bool JTJsonParser::scanObject(Value& out)
     ++c_; // '{'
     if (!enterLevel())
         return false;
-    Value::Dictionary::Storage members;
+    std::size_t mark = builder_.memberMark();
     for (;;) {
         if (atEnd()) {
             addErrorWithCode(net::JsonErrorEndOfInput, "End of input while parsing object");
@@ -212,7 +209,7 @@ bool JTJsonParser::scanObject(Value& out)
             return false;
         }
         // Members are sorted once at the end; a later duplicate key replaces the earlier value.
-        members.emplace_back(std::move(key), std::move(value));
+        builder_.addMember(std::move(key), std::move(value));
         skipWhitespace();
         if (atEnd() || *c_ == '}')
             continue;
@@ -229,7 +226,7 @@ bool JTJsonParser::scanObject(Value& out)
     }
     ++c_; // '}'
     leaveLevel();
-    out = Value(Value::Dictionary::fromEntries(std::move(members)));
+    out = builder_.makeDictionary(mark);
     return true;
 }
 

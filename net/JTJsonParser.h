@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "net/JTJsonBase.h"
+#include "platform/foundation/ValueBuilder.h"
 
 class JTJsonParser : public JTJsonBase {
 public:
@@ -43,6 +44,6 @@ private:
     // The read position and the end of the text, valid only during a call.
     const char* c_ = nullptr;
     const char* end_ = nullptr;
-    // Elements of the arrays being read, so each array is allocated once at its final size.
-    std::vector<Value> elements_;
+    // The elements and members of the containers being read.
+    foundation::ValueBuilder builder_;
 };

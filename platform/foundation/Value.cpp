@@ -131,7 +131,7 @@ Value::Value(std::string s)
 }
 
 Value::Value(std::string_view s)
-    : storage_(std::string(s))
+    : storage_(std::in_place_type<std::string>, s)
 {
 }
 

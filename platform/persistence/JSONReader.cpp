@@ -5,6 +5,7 @@
 
 #include <simdjson.h>
 
+#include "platform/foundation/ValueBuilder.h"
 #include "platform/persistence/JSONScanner.h"
 
 namespace {
@@ -12,24 +13,22 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-Value convert(element e)
+Value convert(element e, foundation::ValueBuilder& builder)
 {
     switch (e.type()) {
     case element_type::ARRAY: {
         simdjson::dom::array array = e.get_array().value_unsafe();
-        Value::Array items;
-        items.reserve(array.size());
+        std::size_t mark = builder.elementMark();
         for (element item : array)
-            items.push_back(convert(item));
-        return Value(std::move(items));
+            builder.addElement(convert(item, builder));
+        return builder.makeArray(mark);
     }
     case element_type::OBJECT: {
         simdjson::dom::object object = e.get_object().value_unsafe();
-        Value::Dictionary::Storage entries;
-        entries.reserve(object.size());
+        std::size_t mark = builder.memberMark();
         for (auto field : object)
-            entries.emplace_back(std::string(field.key), convert(field.value));
-        return Value(Value::Dictionary::fromEntries(std::move(entries)));
+            builder.addMember(std::string(field.key), convert(field.value, builder));
+        return builder.makeDictionary(mark);
     }
     case element_type::INT64:
         return Value(e.get_int64().value_unsafe());
@@ -76,6 +75,12 @@ simdjson::dom::parser& threadParser()
     return parser;
 }
 
+foundation::ValueBuilder& threadBuilder()
+{
+    thread_local foundation::ValueBuilder builder;
+    return builder;
+}
+
 } // namespace
 
 Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64_t options, NSErrorRef* error)
@@ -103,7 +108,7 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
         report(error, text, false, code);
         return {};
     }
-    return convert(root);
+    return convert(root, threadBuilder());
 }
 
 Value NSJSONSerialization::JSONObjectWithData(const Bytes& data, std::uint64_t options, NSErrorRef* error)
