@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <variant>
 
 #include "net/JsonNumber.h"
 #include "net/JsonText.h"
@@ -62,7 +63,7 @@ Value JTJsonParser::fragmentWithString(std::optional<std::string_view> text)
     builder_.clear();
 
     Value result;
-    bool ok = scanValue(result);
+    bool ok = scanValue(foundation::IntoValue { result });
     if (ok) {
         skipWhitespace();
         if (!atEnd()) {
@@ -90,39 +91,53 @@ void JTJsonParser::skipWhitespace()
         ++c_;
 }
 
-bool JTJsonParser::scanValue(Value& out)
+template <typename Emit>
+bool JTJsonParser::scanValue(Emit&& emit)
 {
     skipWhitespace();
     if (atEnd()) {
         addErrorWithCode(net::JsonErrorEndOfInput, "Unexpected end of string");
         return false;
     }
+    Value container;
     switch (*c_) {
     case '{':
-        return scanObject(out);
+        if (!scanObject(container))
+            return false;
+        emit(std::move(container));
+        return true;
     case '[':
-        return scanArray(out);
+        if (!scanArray(container))
+            return false;
+        emit(std::move(container));
+        return true;
     case '"': {
         std::string s;
         if (!scanString(s))
             return false;
-        out = Value(std::move(s));
+        emit(std::move(s));
         return true;
     }
     case 't':
-        out = Value(true);
-        return scanLiteral("true", "Expected 'true'");
+        if (!scanLiteral("true", "Expected 'true'"))
+            return false;
+        emit(true);
+        return true;
     case 'f':
-        out = Value(false);
-        return scanLiteral("false", "Expected 'false'");
+        if (!scanLiteral("false", "Expected 'false'"))
+            return false;
+        emit(false);
+        return true;
     case 'n':
-        out = Value::null();
-        return scanLiteral("null", "Expected 'null'");
+        if (!scanLiteral("null", "Expected 'null'"))
+            return false;
+        emit(Value::null());
+        return true;
     case '+':
         return numberError("Leading + disallowed in number");
     default:
         if (*c_ == '-' || isDigit(*c_))
-            return scanNumber(out);
+            return scanNumber(emit);
         addErrorWithCode(net::JsonErrorUnexpectedText, "Unrecognised leading character");
         return false;
     }
@@ -152,12 +167,10 @@ bool JTJsonParser::scanArray(Value& out)
         skipWhitespace();
         if (!atEnd() && *c_ == ']')
             break;
-        Value element;
-        if (!scanValue(element)) {
+        if (!scanValue(foundation::IntoElement { builder_ })) {
             addErrorWithCode(net::JsonErrorUnexpectedText, "Expected value while parsing array");
             return false;
         }
-        builder_.addElement(std::move(element));
         skipWhitespace();
         if (atEnd() || *c_ == ']')
             continue;
@@ -203,13 +216,11 @@ bool JTJsonParser::scanObject(Value& out)
             return false;
         }
         ++c_;
-        Value value;
-        if (!scanValue(value)) {
+        // Members are sorted once at the end; a later duplicate key replaces the earlier value.
+        if (!scanValue(foundation::IntoMember<std::string> { builder_, key })) {
             addErrorWithCode(net::JsonErrorUnexpectedText, "Object value expected for key: " + key);
             return false;
         }
-        // Members are sorted once at the end; a later duplicate key replaces the earlier value.
-        builder_.addMember(std::move(key), std::move(value));
         skipWhitespace();
         if (atEnd() || *c_ == '}')
             continue;
@@ -356,7 +367,8 @@ bool JTJsonParser::numberError(const char* message)
     return false;
 }
 
-bool JTJsonParser::scanNumber(Value& out)
+template <typename Emit>
+bool JTJsonParser::scanNumber(Emit& emit)
 {
     const char* start = c_;
     net::JsonNumberParts parts;
@@ -395,9 +407,9 @@ bool JTJsonParser::scanNumber(Value& out)
         parts.integral = false;
     }
     std::string_view text(start, static_cast<std::size_t>(c_ - start));
-    std::optional<Value> number = net::jsonNumberValue(text, parts);
+    std::optional<net::JsonNumber> number = net::jsonNumber(text, parts);
     if (!number)
         return numberError("Failed creating decimal instance");
-    out = std::move(*number);
+    std::visit(emit, *number);
     return true;
 }

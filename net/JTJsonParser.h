@@ -30,14 +30,17 @@ public:
 private:
     bool atEnd() const { return c_ == end_; }
     void skipWhitespace();
-    bool scanValue(Value& out);
+    // Hands the value read to `emit`, which makes it where it belongs.
+    template <typename Emit>
+    bool scanValue(Emit&& emit);
     bool scanArray(Value& out);
     bool scanObject(Value& out);
     bool scanString(std::string& out);
     bool scanEscape(std::string& out);
     bool scanUnicodeEscape(std::string& out);
     bool scanQuad(unsigned& unit);
-    bool scanNumber(Value& out);
+    template <typename Emit>
+    bool scanNumber(Emit& emit);
     bool scanLiteral(std::string_view rest, const char* failure);
     bool numberError(const char* message);
 

@@ -78,16 +78,18 @@ Value ValueBuilder::makeDictionary(std::size_t mark)
     auto last = members_.end();
     const auto count = static_cast<std::size_t>(last - first);
     ValueDictionary::Storage entries;
-    auto inOrder = [](const Member& a, const Member& b) { return keyLess(a.first, b.first); };
-    if (std::adjacent_find(first, last, std::not_fn(inOrder)) == last) {
+    const Member* members = count ? &*first : nullptr;
+    bool unique = true;
+    const std::vector<std::uint32_t>& order = orderOf(members, count, unique);
+    std::uint32_t k = 0;
+    while (k < count && order[k] == k)
+        ++k;
+    if (k == count && unique) {
         // Already in order with no repeated key (documents written sorted): take the run as it is.
         entries.assign(std::make_move_iterator(first), std::make_move_iterator(last));
     } else {
-        const Member* members = &*first;
-        bool unique = true;
-        const std::vector<std::uint32_t>& order = orderOf(members, count, unique);
         entries.reserve(count);
-        for (std::size_t k = 0; k < count; ++k) {
+        for (k = 0; k < count; ++k) {
             // Of a run of equal keys the last pushed stands last in the stable order: keep that one.
             if (!unique && k + 1 < count && members[order[k]].first == members[order[k + 1]].first)
                 continue;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Value.h"
@@ -18,8 +19,18 @@ class ValueBuilder {
 public:
     std::size_t elementMark() const { return elements_.size(); }
     std::size_t memberMark() const { return members_.size(); }
-    void addElement(Value value) { elements_.push_back(std::move(value)); }
-    void addMember(std::string key, Value value) { members_.emplace_back(std::move(key), std::move(value)); }
+    // Each takes what a Value is made from (a string, a number, a Value) and makes the Value in
+    // place on the stack.
+    template <typename Item>
+    void addElement(Item&& item)
+    {
+        elements_.emplace_back(std::forward<Item>(item));
+    }
+    template <typename Key, typename Item>
+    void addMember(Key&& key, Item&& item)
+    {
+        members_.emplace_back(std::forward<Key>(key), std::forward<Item>(item));
+    }
 
     // The array of the elements pushed since `mark`, which are taken off the stack.
     Value makeArray(std::size_t mark);
@@ -41,6 +52,38 @@ private:
     // The key order last found for objects of each small size, and for larger objects.
     std::vector<std::uint32_t> shapes_[kShapes];
     std::vector<std::uint32_t> order_;
+};
+
+// Where a reader hands the value it has just read (a string, a number, a Value): each makes the
+// Value in place where it belongs, so a scalar is never built and then moved.
+struct IntoValue {
+    Value& out;
+    template <typename Item>
+    void operator()(Item&& item)
+    {
+        out = Value(std::forward<Item>(item));
+    }
+};
+
+struct IntoElement {
+    ValueBuilder& builder;
+    template <typename Item>
+    void operator()(Item&& item)
+    {
+        builder.addElement(std::forward<Item>(item));
+    }
+};
+
+// The key is moved from when the value arrives.
+template <typename Key>
+struct IntoMember {
+    ValueBuilder& builder;
+    Key& key;
+    template <typename Item>
+    void operator()(Item&& item)
+    {
+        builder.addMember(std::move(key), std::forward<Item>(item));
+    }
 };
 
 } // namespace foundation

@@ -13,37 +13,46 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-Value convert(element e, foundation::ValueBuilder& builder)
+// Hands the Value of `e` to `emit` (see ValueBuilder.h).
+template <typename Emit>
+void convert(element e, foundation::ValueBuilder& builder, Emit&& emit)
 {
     switch (e.type()) {
     case element_type::ARRAY: {
         simdjson::dom::array array = e.get_array().value_unsafe();
         std::size_t mark = builder.elementMark();
         for (element item : array)
-            builder.addElement(convert(item, builder));
-        return builder.makeArray(mark);
+            convert(item, builder, foundation::IntoElement { builder });
+        emit(builder.makeArray(mark));
+        return;
     }
     case element_type::OBJECT: {
         simdjson::dom::object object = e.get_object().value_unsafe();
         std::size_t mark = builder.memberMark();
         for (auto field : object)
-            builder.addMember(std::string(field.key), convert(field.value, builder));
-        return builder.makeDictionary(mark);
+            convert(field.value, builder, foundation::IntoMember<std::string_view> { builder, field.key });
+        emit(builder.makeDictionary(mark));
+        return;
     }
     case element_type::INT64:
-        return Value(e.get_int64().value_unsafe());
+        emit(e.get_int64().value_unsafe());
+        return;
     case element_type::UINT64:
-        return Value(e.get_uint64().value_unsafe());
+        emit(e.get_uint64().value_unsafe());
+        return;
     case element_type::DOUBLE:
-        return Value(e.get_double().value_unsafe());
+        emit(e.get_double().value_unsafe());
+        return;
     case element_type::STRING:
-        return Value(e.get_string().value_unsafe());
+        emit(e.get_string().value_unsafe());
+        return;
     case element_type::BOOL:
-        return Value(e.get_bool().value_unsafe());
+        emit(e.get_bool().value_unsafe());
+        return;
     case element_type::NULL_VALUE:
-        return Value::null();
+        emit(Value::null());
+        return;
     }
-    return {};
 }
 
 NSErrorRef readError(const std::string& what, std::size_t offset, std::size_t line, std::size_t column)
@@ -108,7 +117,9 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
         report(error, text, false, code);
         return {};
     }
-    return convert(root, threadBuilder());
+    Value result;
+    convert(root, threadBuilder(), foundation::IntoValue { result });
+    return result;
 }
 
 Value NSJSONSerialization::JSONObjectWithData(const Bytes& data, std::uint64_t options, NSErrorRef* error)
