@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
+#include <variant>
 
 #include "net/JsonNumber.h"
 #include "net/JsonText.h"
@@ -60,10 +60,10 @@ Value JTJsonParser::fragmentWithString(std::optional<std::string_view> text)
     depth_ = 0;
     c_ = input.data();
     end_ = c_ + input.size();
-    elements_.clear();
+    builder_.clear();
 
     Value result;
-    bool ok = scanValue(result);
+    bool ok = scanValue(foundation::IntoValue { result });
     if (ok) {
         skipWhitespace();
         if (!atEnd()) {
@@ -72,7 +72,7 @@ Value JTJsonParser::fragmentWithString(std::optional<std::string_view> text)
         }
     }
     c_ = end_ = nullptr;
-    elements_.clear();
+    builder_.clear();
     return ok ? result : Value();
 }
 
@@ -91,39 +91,53 @@ void JTJsonParser::skipWhitespace()
         ++c_;
 }
 
-bool JTJsonParser::scanValue(Value& out)
+template <typename Emit>
+bool JTJsonParser::scanValue(Emit&& emit)
 {
     skipWhitespace();
     if (atEnd()) {
         addErrorWithCode(net::JsonErrorEndOfInput, "Unexpected end of string");
         return false;
     }
+    Value container;
     switch (*c_) {
     case '{':
-        return scanObject(out);
+        if (!scanObject(container))
+            return false;
+        emit(std::move(container));
+        return true;
     case '[':
-        return scanArray(out);
+        if (!scanArray(container))
+            return false;
+        emit(std::move(container));
+        return true;
     case '"': {
         std::string s;
         if (!scanString(s))
             return false;
-        out = Value(std::move(s));
+        emit(std::move(s));
         return true;
     }
     case 't':
-        out = Value(true);
-        return scanLiteral("true", "Expected 'true'");
+        if (!scanLiteral("true", "Expected 'true'"))
+            return false;
+        emit(true);
+        return true;
     case 'f':
-        out = Value(false);
-        return scanLiteral("false", "Expected 'false'");
+        if (!scanLiteral("false", "Expected 'false'"))
+            return false;
+        emit(false);
+        return true;
     case 'n':
-        out = Value::null();
-        return scanLiteral("null", "Expected 'null'");
+        if (!scanLiteral("null", "Expected 'null'"))
+            return false;
+        emit(Value::null());
+        return true;
     case '+':
         return numberError("Leading + disallowed in number");
     default:
         if (*c_ == '-' || isDigit(*c_))
-            return scanNumber(out);
+            return scanNumber(emit);
         addErrorWithCode(net::JsonErrorUnexpectedText, "Unrecognised leading character");
         return false;
     }
@@ -144,7 +158,7 @@ bool JTJsonParser::scanArray(Value& out)
     ++c_; // '['
     if (!enterLevel())
         return false;
-    std::size_t first = elements_.size();
+    std::size_t mark = builder_.elementMark();
     for (;;) {
         if (atEnd()) {
             addErrorWithCode(net::JsonErrorEndOfInput, "End of input while parsing array");
@@ -153,12 +167,10 @@ bool JTJsonParser::scanArray(Value& out)
         skipWhitespace();
         if (!atEnd() && *c_ == ']')
             break;
-        Value element;
-        if (!scanValue(element)) {
+        if (!scanValue(foundation::IntoElement { builder_ })) {
             addErrorWithCode(net::JsonErrorUnexpectedText, "Expected value while parsing array");
             return false;
         }
-        elements_.push_back(std::move(element));
         skipWhitespace();
         if (atEnd() || *c_ == ']')
             continue;
@@ -175,9 +187,7 @@ bool JTJsonParser::scanArray(Value& out)
     }
     ++c_; // ']'
     leaveLevel();
-    auto begin = elements_.begin() + static_cast<std::ptrdiff_t>(first);
-    out = Value(Value::Array(std::make_move_iterator(begin), std::make_move_iterator(elements_.end())));
-    elements_.erase(begin, elements_.end());
+    out = builder_.makeArray(mark);
     return true;
 }
 
@@ -186,7 +196,7 @@ bool JTJsonParser::scanObject(Value& out)
     ++c_; // '{'
     if (!enterLevel())
         return false;
-    Value::Dictionary::Storage members;
+    std::size_t mark = builder_.memberMark();
     for (;;) {
         if (atEnd()) {
             addErrorWithCode(net::JsonErrorEndOfInput, "End of input while parsing object");
@@ -206,13 +216,11 @@ bool JTJsonParser::scanObject(Value& out)
             return false;
         }
         ++c_;
-        Value value;
-        if (!scanValue(value)) {
+        // Members are sorted once at the end; a later duplicate key replaces the earlier value.
+        if (!scanValue(foundation::IntoMember<std::string> { builder_, key })) {
             addErrorWithCode(net::JsonErrorUnexpectedText, "Object value expected for key: " + key);
             return false;
         }
-        // Members are sorted once at the end; a later duplicate key replaces the earlier value.
-        members.emplace_back(std::move(key), std::move(value));
         skipWhitespace();
         if (atEnd() || *c_ == '}')
             continue;
@@ -229,7 +237,7 @@ bool JTJsonParser::scanObject(Value& out)
     }
     ++c_; // '}'
     leaveLevel();
-    out = Value(Value::Dictionary::fromEntries(std::move(members)));
+    out = builder_.makeDictionary(mark);
     return true;
 }
 
@@ -359,7 +367,8 @@ bool JTJsonParser::numberError(const char* message)
     return false;
 }
 
-bool JTJsonParser::scanNumber(Value& out)
+template <typename Emit>
+bool JTJsonParser::scanNumber(Emit& emit)
 {
     const char* start = c_;
     net::JsonNumberParts parts;
@@ -398,9 +407,9 @@ bool JTJsonParser::scanNumber(Value& out)
         parts.integral = false;
     }
     std::string_view text(start, static_cast<std::size_t>(c_ - start));
-    std::optional<Value> number = net::jsonNumberValue(text, parts);
+    std::optional<net::JsonNumber> number = net::jsonNumber(text, parts);
     if (!number)
         return numberError("Failed creating decimal instance");
-    out = std::move(*number);
+    std::visit(emit, *number);
     return true;
 }

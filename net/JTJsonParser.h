@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "net/JTJsonBase.h"
+#include "platform/foundation/ValueBuilder.h"
 
 class JTJsonParser : public JTJsonBase {
 public:
@@ -29,20 +30,23 @@ public:
 private:
     bool atEnd() const { return c_ == end_; }
     void skipWhitespace();
-    bool scanValue(Value& out);
+    // Hands the value read to `emit`, which makes it where it belongs.
+    template <typename Emit>
+    bool scanValue(Emit&& emit);
     bool scanArray(Value& out);
     bool scanObject(Value& out);
     bool scanString(std::string& out);
     bool scanEscape(std::string& out);
     bool scanUnicodeEscape(std::string& out);
     bool scanQuad(unsigned& unit);
-    bool scanNumber(Value& out);
+    template <typename Emit>
+    bool scanNumber(Emit& emit);
     bool scanLiteral(std::string_view rest, const char* failure);
     bool numberError(const char* message);
 
     // The read position and the end of the text, valid only during a call.
     const char* c_ = nullptr;
     const char* end_ = nullptr;
-    // Elements of the arrays being read, so each array is allocated once at its final size.
-    std::vector<Value> elements_;
+    // The elements and members of the containers being read.
+    foundation::ValueBuilder builder_;
 };

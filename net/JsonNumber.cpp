@@ -15,7 +15,7 @@ namespace {
 constexpr double kExactPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14,
     1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22 };
 
-std::optional<Value> integerValue(std::string_view text)
+std::optional<JsonNumber> integerValue(std::string_view text)
 {
     bool negative = text.front() == '-';
     std::string_view digits = negative ? text.substr(1) : text;
@@ -24,10 +24,11 @@ std::optional<Value> integerValue(std::string_view text)
     if (error != std::errc() || end != digits.data() + digits.size())
         return std::nullopt;
     if (!negative)
-        return Value(magnitude);
+        return magnitude <= static_cast<std::uint64_t>(INT64_MAX) ? JsonNumber(static_cast<std::int64_t>(magnitude))
+                                                                  : JsonNumber(magnitude);
     if (magnitude > static_cast<std::uint64_t>(INT64_MAX) + 1)
         return std::nullopt;
-    return Value(static_cast<std::int64_t>(0 - magnitude));
+    return JsonNumber(static_cast<std::int64_t>(0 - magnitude));
 }
 
 // A mantissa of at most 2^53 scaled by at most 10^22 is exact in a double, and one
@@ -61,15 +62,15 @@ std::optional<double> slowDouble(std::string_view text)
 
 } // namespace
 
-std::optional<Value> jsonNumberValue(std::string_view text, const JsonNumberParts& parts)
+std::optional<JsonNumber> jsonNumber(std::string_view text, const JsonNumberParts& parts)
 {
     bool negative = text.front() == '-';
     if (parts.integral && parts.digits <= 18) { // below 10^18: fits a signed integer either way
         auto magnitude = static_cast<std::int64_t>(parts.mantissa);
-        return Value(negative ? -magnitude : magnitude);
+        return JsonNumber(negative ? -magnitude : magnitude);
     }
     if (parts.integral) {
-        if (std::optional<Value> integer = integerValue(text))
+        if (std::optional<JsonNumber> integer = integerValue(text))
             return integer;
     }
     std::optional<double> value = fastDouble(negative, parts);
@@ -77,7 +78,7 @@ std::optional<Value> jsonNumberValue(std::string_view text, const JsonNumberPart
         value = slowDouble(text);
     if (!value || !std::isfinite(*value))
         return std::nullopt;
-    return Value(*value);
+    return JsonNumber(*value);
 }
 
 bool appendJsonNumber(std::string& out, const Value& number)

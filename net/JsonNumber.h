@@ -1,4 +1,4 @@
-// Conversion of a JSON number's text (already checked against the grammar) to a Value, and of a
+// Conversion of a JSON number's text (already checked against the grammar) to a number, and of a
 // Value number back to JSON text.
 #pragma once
 
@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "platform/foundation/Value.h"
 
@@ -20,9 +21,12 @@ struct JsonNumberParts {
     bool integral = true; // no point and no exponent
 };
 
+// A number read: a signed integer, an unsigned one above INT64_MAX, or a double.
+using JsonNumber = std::variant<std::int64_t, std::uint64_t, double>;
+
 // Integral text within 64 bits gives an integer; anything else the nearest double. Nothing
 // when the magnitude lies beyond the largest finite double.
-std::optional<Value> jsonNumberValue(std::string_view text, const JsonNumberParts& parts);
+std::optional<JsonNumber> jsonNumber(std::string_view text, const JsonNumberParts& parts);
 
 // Appends the JSON text of a finite number (integer, unsigned or double; doubles in the
 // shortest form that reads back to the same double). False for NaN and infinities.

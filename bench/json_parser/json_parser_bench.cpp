@@ -13,6 +13,7 @@
 
 #include "net/JTJsonParser.h"
 #include "net/JTJsonWriter.h"
+#include "platform/foundation/ValueBuilder.h"
 
 namespace {
 
@@ -132,7 +133,8 @@ void ParseNlohmann(benchmark::State& state)
     setLabel(state, which);
 }
 
-Value toValue(const rapidjson::Value& r)
+// Through the builder the parsers use.
+Value toValue(const rapidjson::Value& r, foundation::ValueBuilder& builder)
 {
     switch (r.GetType()) {
     case rapidjson::kNullType:
@@ -148,17 +150,16 @@ Value toValue(const rapidjson::Value& r)
             return Value(r.GetInt64());
         return Value(r.GetDouble());
     case rapidjson::kArrayType: {
-        Value::Array a;
-        a.reserve(r.Size());
+        std::size_t mark = builder.elementMark();
         for (const auto& e : r.GetArray())
-            a.push_back(toValue(e));
-        return Value(std::move(a));
+            builder.addElement(toValue(e, builder));
+        return builder.makeArray(mark);
     }
     case rapidjson::kObjectType: {
-        Value::Dictionary d;
+        std::size_t mark = builder.memberMark();
         for (const auto& m : r.GetObject())
-            d.insert_or_assign(d.end(), std::string(m.name.GetString(), m.name.GetStringLength()), toValue(m.value));
-        return Value(std::move(d));
+            builder.addMember(std::string(m.name.GetString(), m.name.GetStringLength()), toValue(m.value, builder));
+        return builder.makeDictionary(mark);
     }
     }
     return {};
@@ -170,8 +171,9 @@ void BuildValue(benchmark::State& state)
     int which = static_cast<int>(state.range(0));
     rapidjson::Document d;
     d.Parse(document(which).data(), document(which).size());
+    foundation::ValueBuilder builder;
     for (auto _ : state) {
-        Value v = toValue(d);
+        Value v = toValue(d, builder);
         benchmark::DoNotOptimize(v);
     }
     setLabel(state, which);

@@ -78,6 +78,20 @@ TEST(JTJsonParser, LaterDuplicateKeyWins)
     Value v = fragment("{\"a\":1,\"a\":2}");
     EXPECT_EQ(v.count(), 1u);
     EXPECT_EQ(v["a"], Value(2));
+    // Objects of one size with other keys, or a key twice, after records of one shape.
+    EXPECT_EQ(fragment(R"([{"b":1,"a":2},{"b":3,"a":4},{"a":5,"b":6},{"b":7,"b":8},{"c":true,"a":"x"}])"),
+        Value::array({ Value::dictionary({ { "a", 2 }, { "b", 1 } }), Value::dictionary({ { "a", 4 }, { "b", 3 } }),
+            Value::dictionary({ { "a", 5 }, { "b", 6 } }), Value::dictionary({ { "b", 8 } }),
+            Value::dictionary({ { "a", "x" }, { "c", true } }) }));
+}
+
+TEST(JTJsonParser, AFailedParseLeavesNothingForTheNext)
+{
+    JTJsonParser parser;
+    for (const char* broken : { R"([1,{"a":[2,3)", R"({"a":{"b":1,"c")", R"([[1],[2],x])" }) {
+        EXPECT_TRUE(parser.objectWithString(broken).isAbsent()) << broken;
+        EXPECT_EQ(parser.objectWithString(R"({"k":[4]})"), Value::dictionary({ { "k", Value::array({ 4 }) } }));
+    }
 }
 
 TEST(JTJsonParser, NulCharacterEndsTheInput)

@@ -131,7 +131,7 @@ Value::Value(std::string s)
 }
 
 Value::Value(std::string_view s)
-    : storage_(std::string(s))
+    : storage_(std::in_place_type<std::string>, s)
 {
 }
 
@@ -505,8 +505,13 @@ ValueDictionary::ValueDictionary(std::initializer_list<value_type> entries)
 
 ValueDictionary ValueDictionary::fromEntries(Storage entries)
 {
-    auto byKey = [](const value_type& a, const value_type& b) { return a.first < b.first; };
-    auto strictlyOrdered = [](const value_type& a, const value_type& b) { return !(a.first < b.first); };
+    // Keys mostly differ in their first byte, which is looked at before the general comparison.
+    auto byKey = [](const value_type& a, const value_type& b) {
+        if (!a.first.empty() && !b.first.empty() && a.first[0] != b.first[0])
+            return static_cast<unsigned char>(a.first[0]) < static_cast<unsigned char>(b.first[0]);
+        return a.first < b.first;
+    };
+    auto strictlyOrdered = [&byKey](const value_type& a, const value_type& b) { return !byKey(a, b); };
     ValueDictionary d;
     // Entries that already stand in order with no repeated key need no work.
     if (std::adjacent_find(entries.begin(), entries.end(), strictlyOrdered) == entries.end()) {

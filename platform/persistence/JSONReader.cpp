@@ -5,6 +5,7 @@
 
 #include <simdjson.h>
 
+#include "platform/foundation/ValueBuilder.h"
 #include "platform/persistence/JSONScanner.h"
 
 namespace {
@@ -12,39 +13,46 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-Value convert(element e)
+// Hands the Value of `e` to `emit` (see ValueBuilder.h).
+template <typename Emit>
+void convert(element e, foundation::ValueBuilder& builder, Emit&& emit)
 {
     switch (e.type()) {
     case element_type::ARRAY: {
         simdjson::dom::array array = e.get_array().value_unsafe();
-        Value::Array items;
-        items.reserve(array.size());
+        std::size_t mark = builder.elementMark();
         for (element item : array)
-            items.push_back(convert(item));
-        return Value(std::move(items));
+            convert(item, builder, foundation::IntoElement { builder });
+        emit(builder.makeArray(mark));
+        return;
     }
     case element_type::OBJECT: {
         simdjson::dom::object object = e.get_object().value_unsafe();
-        Value::Dictionary::Storage entries;
-        entries.reserve(object.size());
+        std::size_t mark = builder.memberMark();
         for (auto field : object)
-            entries.emplace_back(std::string(field.key), convert(field.value));
-        return Value(Value::Dictionary::fromEntries(std::move(entries)));
+            convert(field.value, builder, foundation::IntoMember<std::string_view> { builder, field.key });
+        emit(builder.makeDictionary(mark));
+        return;
     }
     case element_type::INT64:
-        return Value(e.get_int64().value_unsafe());
+        emit(e.get_int64().value_unsafe());
+        return;
     case element_type::UINT64:
-        return Value(e.get_uint64().value_unsafe());
+        emit(e.get_uint64().value_unsafe());
+        return;
     case element_type::DOUBLE:
-        return Value(e.get_double().value_unsafe());
+        emit(e.get_double().value_unsafe());
+        return;
     case element_type::STRING:
-        return Value(e.get_string().value_unsafe());
+        emit(e.get_string().value_unsafe());
+        return;
     case element_type::BOOL:
-        return Value(e.get_bool().value_unsafe());
+        emit(e.get_bool().value_unsafe());
+        return;
     case element_type::NULL_VALUE:
-        return Value::null();
+        emit(Value::null());
+        return;
     }
-    return {};
 }
 
 NSErrorRef readError(const std::string& what, std::size_t offset, std::size_t line, std::size_t column)
@@ -76,6 +84,12 @@ simdjson::dom::parser& threadParser()
     return parser;
 }
 
+foundation::ValueBuilder& threadBuilder()
+{
+    thread_local foundation::ValueBuilder builder;
+    return builder;
+}
+
 } // namespace
 
 Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64_t options, NSErrorRef* error)
@@ -103,7 +117,9 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
         report(error, text, false, code);
         return {};
     }
-    return convert(root);
+    Value result;
+    convert(root, threadBuilder(), foundation::IntoValue { result });
+    return result;
 }
 
 Value NSJSONSerialization::JSONObjectWithData(const Bytes& data, std::uint64_t options, NSErrorRef* error)
