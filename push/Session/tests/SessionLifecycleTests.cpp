@@ -154,12 +154,15 @@ TEST_F(SessionTest, AServerThatDropsEveryConnectionIsRetriedWithBackOff)
         return std::vector<Bytes> {};
     });
     makeSession()->setup();
+    std::size_t connects = 0;
     for (double delay : { 2, 5, 20, 300 }) {
-        ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
-        ASSERT_EQ(retryDelay(), delay);
+        ++connects;
+        // Each connect is accepted, reset, and waits its turn of the back-off before the next.
+        ASSERT_TRUE(waitFor([&] { return server.acceptedCount() == connects && !session->isSetup() && retryDelay() == delay; }))
+            << "connect " << connects << " waits " << retryDelay() << " s";
         advance(delay);
     }
-    EXPECT_EQ(server.acceptedCount(), 5u);
+    EXPECT_TRUE(waitFor([&] { return server.acceptedCount() == 5u; }));
 }
 
 TEST_F(SessionTest, FailedConnectsBackOffTwoFiveTwentyThenThreeHundredAndFiveHundredOffline)
