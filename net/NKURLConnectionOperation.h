@@ -153,6 +153,9 @@ public:
     static bool stateTransitionIsValid(std::int64_t from, std::int64_t to, bool isCancelled);
 
 protected:
+    // start() and the completion-block wrapper only pass work to the network thread and the
+    // completion queue.
+    bool onlyHandsWorkOn() const override { return true; }
     void setState(NKURLConnectionOperationState state);
     // Called on the network thread just before a connection is made (after any pause step).
     virtual void connectionWillStart() { }

@@ -31,6 +31,24 @@ httpserver::TestServer& jsonServer()
     return *server;
 }
 
+// Context switches and CPU time of the whole process (server threads included, on both sides),
+// reported per request.
+struct ProcessCost {
+    rusage start {};
+    ProcessCost() { getrusage(RUSAGE_SELF, &start); }
+    void report(benchmark::State& state, std::int64_t requests) const
+    {
+        rusage end {};
+        getrusage(RUSAGE_SELF, &end);
+        auto micros = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
+        double cpu = micros(end.ru_utime) + micros(end.ru_stime) - micros(start.ru_utime) - micros(start.ru_stime);
+        double switches = static_cast<double>(end.ru_nvcsw + end.ru_nivcsw - start.ru_nvcsw - start.ru_nivcsw);
+        double n = static_cast<double>(std::max<std::int64_t>(requests, 1));
+        state.counters["switches_per_req"] = switches / n;
+        state.counters["cpu_us_per_req"] = cpu / n;
+    }
+};
+
 // Runs the main loop (where notifications land) until `count` reaches `target`.
 void pumpUntil(const std::atomic<int>& count, int target)
 {
@@ -50,6 +68,7 @@ void BM_ManagerGet(benchmark::State& state)
     auto manager = NKHTTPRequestOperationManager::manager();
     manager->setCompletionQueue(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0));
     std::atomic<int> failures { 0 };
+    ProcessCost cost;
     for (auto _ : state) {
         std::atomic<int> done { 0 };
         for (int i = 0; i < inFlight; ++i)
@@ -65,6 +84,7 @@ void BM_ManagerGet(benchmark::State& state)
         pumpUntil(done, inFlight);
     }
     state.SetItemsProcessed(state.iterations() * inFlight);
+    cost.report(state, state.iterations() * inFlight);
     if (failures)
         state.SkipWithError("requests failed");
 }
@@ -99,6 +119,7 @@ void BM_CurlGet(benchmark::State& state)
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
         handles.push_back(easy);
     }
+    ProcessCost cost;
     for (auto _ : state) {
         for (CURL* easy : handles)
             curl_multi_add_handle(multi, easy);
@@ -115,6 +136,7 @@ void BM_CurlGet(benchmark::State& state)
         curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
     state.SetItemsProcessed(state.iterations() * inFlight);
+    cost.report(state, state.iterations() * inFlight);
 }
 BENCHMARK(BM_CurlGet)->Arg(1)->Arg(8)->UseRealTime();
 

@@ -74,6 +74,8 @@ struct dispatch_queue_s : std::enable_shared_from_this<dispatch_queue_s> {
     std::size_t barriers = 0; // concurrent: barrier blocks waiting in `items`
     std::size_t quickStreak = 0; // concurrent: blocks in a row that ran quickly
     bool gathering = false; // concurrent: a drainer waits for more blocks (without the lock)
+    bool lingers = true; // concurrent: blocks come faster than a drainer's wait, so it waits
+    std::chrono::steady_clock::time_point emptiedAt; // concurrent: when the last drainer left it empty
     std::chrono::steady_clock::time_point lastTake; // concurrent: when a drainer last took a batch
     alignas(64) std::atomic<std::uint64_t> pushes { 0 }; // concurrent: blocks added so far (read without the lock)
     std::map<const void*, std::pair<void*, dispatch_function_t>> specifics;

@@ -73,7 +73,7 @@ void wakeMainLoop()
         std::lock_guard lock(state.mutex);
         loop = state.loop.lock();
     }
-    if (loop)
+    if (loop && !loop->isRunningOnCurrentThread())
         loop->wakeUp();
 }
 
@@ -111,7 +111,9 @@ void drainSerial(const std::shared_ptr<dispatch_queue_s>& queue)
 // Blocks of unknown length are taken one at a time, with one more drainer whenever more blocks
 // wait than drainers are free, so blocks that block never hold up the others. Once a queue's
 // blocks have shown themselves quick, drainers take them in batches (the whole queue when it is
-// short), one drainer waits a moment for more instead of leaving, and more drainers are added
+// short), one drainer waits a moment for more instead of leaving (while blocks keep coming
+// faster than that moment: a wait that sees nothing stops the waiting until a block comes that
+// soon after the queue emptied), and more drainers are added
 // only for a large backlog, at most one per processor: short blocks then cost no fight over the
 // lock and no thread wake-ups. A batch is handed back to the queue (and the queue forgets it was
 // quick) when one of its blocks blocks in a platform wait or the batch runs long; while a block
@@ -228,13 +230,14 @@ void pauseBriefly()
 // `waiting` blocks (fewer than half a batch). An empty queue refilled this way is cheaper than
 // a new drainer; a few blocks are better taken in one go than one by one in a fight with the
 // producer for the lock.
-void waitForMore(const dispatch_queue_s& queue, std::size_t waiting)
+// False when nothing came.
+bool waitForMore(const dispatch_queue_s& queue, std::size_t waiting)
 {
     std::uint64_t seen = queue.pushes.load(std::memory_order_relaxed);
     auto until = SteadyClock::now() + kLinger;
     while (waiting == 0 && queue.pushes.load(std::memory_order_relaxed) == seen) {
         if (SteadyClock::now() > until)
-            return;
+            return false;
         pauseBriefly();
     }
     until = SteadyClock::now() + kGather;
@@ -243,6 +246,7 @@ void waitForMore(const dispatch_queue_s& queue, std::size_t waiting)
             break;
         pauseBriefly();
     }
+    return true;
 }
 
 void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue)
@@ -252,7 +256,8 @@ void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue)
     std::unique_lock lock(queue->mutex);
     bool waited = false;
     for (;;) {
-        if (!waited && !queue->barrierRunning && takesBatches(*queue) && queue->items.size() < kBatchLimit / 2
+        if (!waited && queue->lingers && !queue->barrierRunning && takesBatches(*queue)
+            && queue->items.size() < kBatchLimit / 2
             && (queue->items.empty() || !queue->items.front().barrier)) {
             if (queue->gathering) {
                 --queue->drainers; // one drainer waiting for more is enough
@@ -262,14 +267,16 @@ void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue)
             queue->gathering = true;
             std::size_t waiting = queue->items.size();
             lock.unlock();
-            waitForMore(*queue, waiting);
+            bool came = waitForMore(*queue, waiting);
             lock.lock();
             queue->gathering = false;
+            queue->lingers = came || !queue->items.empty();
             continue;
         }
         waited = false;
         if (queue->items.empty() || queue->barrierRunning) {
-            --queue->drainers;
+            if (--queue->drainers == 0 && queue->items.empty())
+                queue->emptiedAt = SteadyClock::now();
             return;
         }
         bool barrier = queue->items.front().barrier;
@@ -358,6 +365,8 @@ void enqueue(const dispatch_queue_t& queue, dispatch_block_t block, bool barrier
         queue->barriers += isBarrier ? 1 : 0;
         queue->pushes.store(queue->pushes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         if (queue->drainers == 0) {
+            if (!queue->lingers && takesBatches(*queue) && SteadyClock::now() - queue->emptiedAt < kLinger)
+                queue->lingers = true;
             ++queue->drainers;
             WorkerPool::shared().submit(queue->priority, [queue] { drainConcurrent(queue); });
         } else {

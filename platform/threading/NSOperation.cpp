@@ -230,7 +230,9 @@ void NSOperation::observedKeyDidChange(const std::string& key)
         block = completionBlock_;
         finishedCondition_.notify_all();
     }
-    if (block)
+    if (block && onlyHandsWorkOn())
+        block();
+    else if (block)
         dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(block));
 }
 

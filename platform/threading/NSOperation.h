@@ -5,11 +5,13 @@
 // dependency finished, or once it is cancelled. The base start() runs main() between the
 // executing and finished changes. A concurrent subclass overrides start(), isExecuting() and
 // isFinished() and sends the will/did changes itself; its queue slot stays taken until it
-// reports "isFinished". The completion block runs once, after finishing, on a global queue.
+// reports "isFinished". The completion block runs once, after finishing, on a global queue
+// (where it finished, for an operation that only hands work on).
 //
 // A queue starts ready operations, highest queue priority first and in the order added among
-// equals, never more at once than maxConcurrentOperationCount, always on a worker thread
-// (the main queue: on the main thread, through the main dispatch queue).
+// equals, never more at once than maxConcurrentOperationCount, on a worker thread (the main
+// queue: on the main thread, through the main dispatch queue). An operation that only hands
+// work on is started on the thread that makes its slot free (the one adding it, mostly).
 #pragma once
 
 #include <condition_variable>
@@ -63,6 +65,10 @@ public:
 
 protected:
     void observedKeyDidChange(const std::string& key) override;
+    // True for an asynchronous operation whose start() and completion block only hand work to
+    // other threads and return at once, taking no lock a caller may hold: it is started where
+    // it is queued, and its completion block runs on the thread that finishes it.
+    virtual bool onlyHandsWorkOn() const { return false; }
 
 private:
     friend class NSOperationQueue;

@@ -1,5 +1,5 @@
-// NSOperationQueue: picks ready operations by priority and order, starts them on workers, and
-// frees a slot when an operation reports "isFinished".
+// NSOperationQueue: picks ready operations by priority and order, starts them (on workers, unless
+// they only hand work on), and frees a slot when an operation reports "isFinished".
 #include <algorithm>
 
 #include "platform/threading/Dispatch.h"
@@ -151,7 +151,9 @@ void NSOperationQueue::launch(const std::shared_ptr<NSOperation>& operation)
                 queue->operationFinished(operation.get());
         }
     };
-    if (isMainQueue_)
+    if (operation->isAsynchronous() && operation->onlyHandsWorkOn() && !isMainQueue_)
+        run(); // a worker would only pass the work on
+    else if (isMainQueue_)
         dispatch_async(dispatch_get_main_queue(), std::move(run));
     else
         dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(run));

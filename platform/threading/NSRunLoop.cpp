@@ -42,6 +42,10 @@ struct RunLoopWaker {
 
 namespace {
 
+// The loop whose run the current thread is inside, if any: a loop never waits while its own
+// thread is busy elsewhere, so work that thread queues for it needs no wake-up.
+thread_local const NSRunLoop* tlsRunningLoop = nullptr;
+
 double steadyNow()
 {
     using namespace std::chrono;
@@ -249,8 +253,11 @@ void NSRunLoop::performInModes(std::vector<NSRunLoopMode> modes, std::function<v
             return; // `block` is destroyed on return, outside the lock
         performs_.push_back({ std::move(modes), std::move(block) });
     }
-    wakeUp();
+    if (!isRunningOnCurrentThread())
+        wakeUp();
 }
+
+bool NSRunLoop::isRunningOnCurrentThread() const { return tlsRunningLoop == this; }
 
 void NSRunLoop::threadExited()
 {
@@ -385,16 +392,19 @@ threading::RunResult NSRunLoop::runCore(
     auto self = std::static_pointer_cast<NSRunLoop>(shared_from_this());
     struct ModeScope {
         NSRunLoop& loop;
+        const NSRunLoop* outer = tlsRunningLoop;
         ModeScope(NSRunLoop& l, const NSRunLoopMode& m)
             : loop(l)
         {
             std::lock_guard lock(loop.mutex_);
             loop.modeStack_.push_back(m);
+            tlsRunningLoop = &loop;
         }
         ~ModeScope()
         {
             std::lock_guard lock(loop.mutex_);
             loop.modeStack_.pop_back();
+            tlsRunningLoop = outer;
         }
     } scope(*this, mode);
 

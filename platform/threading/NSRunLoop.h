@@ -93,6 +93,8 @@ public:
     void stop();
     // Interrupts the wait of the loop so that it looks at its work again.
     void wakeUp();
+    // True while the current thread is inside a run of this loop (so the loop is not waiting).
+    bool isRunningOnCurrentThread() const;
     // The mode of the innermost run, or none when the loop is not running.
     std::optional<NSRunLoopMode> currentMode() const;
     // True when `mode` has anything that keeps a run going.

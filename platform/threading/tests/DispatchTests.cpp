@@ -287,7 +287,7 @@ TEST(DispatchAfter, DelaysFollowVirtualTimeInOrder)
 
 TEST(DispatchOnce, RunsOnceAcrossThreads)
 {
-    static dispatch_once_t token;
+    dispatch_once_t token; // not static: the test is repeated
     std::atomic<int> runs { 0 };
     std::vector<std::thread> threads;
     for (int i = 0; i < 8; ++i)
@@ -520,4 +520,25 @@ TEST(DispatchGroup, CountsEveryBlockFromManyProducersAndNotifiesOncePerEmptying)
     EXPECT_TRUE(runUntil([&] { return notified.load() == 1; }));
     EXPECT_EQ(ranAtNotify, 12000);
     EXPECT_EQ(notified, 1);
+}
+
+TEST(DispatchQueue, QuickQueueRunsBlocksThatComeBeforeDuringAndAfterItsDrainerWaits)
+{
+    // Bursts of quick blocks with pauses longer than a drainer waits for more, then shorter
+    // ones: whether the drainer waits or leaves, every block runs and none runs twice.
+    auto queue = dispatch_queue_create("test.pauses", DISPATCH_QUEUE_CONCURRENT);
+    std::atomic<int> ran { 0 };
+    int sent = 0;
+    for (auto pause : { 0, 300, 1000, 0, 20, 300, 5, 2000, 0 }) {
+        for (int round = 0; round < 20; ++round) {
+            for (int i = 0; i < 50; ++i, ++sent)
+                dispatch_async(queue, [&] { ran.fetch_add(1, std::memory_order_relaxed); });
+            std::this_thread::sleep_for(std::chrono::microseconds(pause));
+        }
+    }
+    auto group = dispatch_group_create();
+    dispatch_group_async(group, queue, [] {});
+    ASSERT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+    EXPECT_TRUE(runUntil([&] { return ran.load() == sent; }, 20));
+    EXPECT_EQ(ran, sent);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,21 @@ private:
     std::atomic<State> state_ { Ready };
 };
 
+// The same, for a start that only hands work on: recorded are the threads of start and of the
+// completion block.
+class HandingOperation : public ManualOperation {
+public:
+    std::atomic<std::thread::id> startedOn {};
+    bool handsOn = true;
+    void start() override
+    {
+        startedOn = std::this_thread::get_id();
+        ManualOperation::start();
+    }
+
+protected:
+    bool onlyHandsWorkOn() const override { return handsOn; }
+};
 
 } // namespace
 
@@ -220,4 +236,29 @@ TEST(OperationQueue, QueueDroppedWithPendingOperationsDoesNotCrash)
     }
     gate->finish(); // its queue is gone: reporting must be harmless
     EXPECT_TRUE(runUntil([&] { return weakPending.expired(); })) << "a scheduler may hold it for a moment";
+}
+
+TEST(OperationQueue, OnlyAnOperationThatHandsWorkOnStartsAndCompletesInPlace)
+{
+    // Started where added and completed where finished only when the operation says its start
+    // and completion block return at once; any other may block in them and goes to a worker.
+    for (bool handsOn : { true, false }) {
+        SCOPED_TRACE(handsOn ? "hands work on" : "may block");
+        auto queue = NSOperationQueue::create();
+        auto operation = std::make_shared<HandingOperation>();
+        operation->handsOn = handsOn;
+        std::atomic<std::thread::id> completedOn {};
+        operation->setCompletionBlock([&] { completedOn = std::this_thread::get_id(); });
+        queue->addOperation(NSBlockOperation::blockOperationWithBlock([] {})); // a worker exists
+        queue->addOperation(operation);
+        ASSERT_TRUE(runUntil([&] { return operation->isExecuting(); }));
+        EXPECT_EQ(operation->startedOn.load() == std::this_thread::get_id(), handsOn);
+        std::thread finisher([&] { operation->finish(); });
+        auto finisherId = finisher.get_id();
+        finisher.join();
+        ASSERT_TRUE(runUntil([&] { return completedOn.load() != std::thread::id {}; }));
+        EXPECT_EQ(completedOn.load() == finisherId, handsOn);
+        queue->waitUntilAllOperationsAreFinished();
+        EXPECT_EQ(queue->operationCount(), 0u);
+    }
 }

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/threading/Dispatch.h"
 #include "platform/threading/FileDescriptorSource.h"
 #include "platform/threading/NSThread.h"
 #include "platform/threading/NSTimer.h"
@@ -239,4 +241,34 @@ TEST(RunLoop, ThreadExitEndsTheThreadFromInsideItsLoop)
     threading::performOnThread(thread, [] { NSThread::exit(); }, false);
     EXPECT_TRUE(runUntil([&] { return thread->isFinished(); }));
     EXPECT_GT(thread->systemThreadID(), 0);
+}
+
+TEST(RunLoop, WorkQueuedByTheLoopsOwnThreadRunsInTheNextWait)
+{
+    // A perform, a main-queue block and a thread perform queued from inside a run of the loop
+    // itself: each must end a later wait for "one source" at once rather than sleep to the date.
+    threading::becomeMainThread();
+    auto loop = NSRunLoop::mainRunLoop();
+    std::vector<std::string> ran;
+    using Queue = std::function<void(std::function<void()>)>;
+    std::vector<std::pair<std::string, Queue>> ways {
+        { "perform", [&](std::function<void()> block) { loop->performBlock(std::move(block)); } },
+        { "main queue", [](std::function<void()> block) { dispatch_async(dispatch_get_main_queue(), std::move(block)); } },
+        { "thread perform",
+            [](std::function<void()> block) { threading::performOnThread(NSThread::mainThread(), std::move(block), false); } },
+    };
+    for (auto& [name, queue] : ways) {
+        loop->performBlock([&, name = name, queue = queue] {
+            EXPECT_TRUE(loop->isRunningOnCurrentThread());
+            queue([&ran, name] { ran.push_back(name); });
+        });
+        // A run that handled something returns; an hour is "never" for this test.
+        ASSERT_EQ(loop->runInMode(NSDefaultRunLoopMode, 3600, true), threading::RunResult::HandledSource);
+        if (ran.empty() || ran.back() != name) { // not already run later in the same pass
+            ASSERT_EQ(loop->runInMode(NSDefaultRunLoopMode, 3600, true), threading::RunResult::HandledSource) << name;
+        }
+        ASSERT_FALSE(ran.empty());
+        EXPECT_EQ(ran.back(), name);
+    }
+    EXPECT_FALSE(loop->isRunningOnCurrentThread());
 }
