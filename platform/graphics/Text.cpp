@@ -306,6 +306,13 @@ CGSize drawTextInRect(const CGContextRef& context, const std::string& text, CGRe
 } // namespace graphics
 
 #if defined(__SANITIZE_ADDRESS__)
+#define QM_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) // clang asks it so
+#define QM_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(QM_ADDRESS_SANITIZER)
 // Fontconfig keeps its configuration and font caches for the life of the process; the leak
 // checker would report them at exit in every program that measures or draws text.
 extern "C" const char* __lsan_default_suppressions()
