@@ -175,6 +175,7 @@ TEST_F(Coding, ARestoredSessionManagerKeepsItsConfigurationAndSendsTheSameBytes)
     configuration->timeoutIntervalForRequest = 12;
     configuration->HTTPAdditionalHeaders = Value::dictionary({ { "X-Session", "s" } });
     configuration->HTTPMaximumConnectionsPerHost = 2;
+    configuration->maximumResponseBodyLength = 4096;
     auto manager = keep(NKHTTPSessionManager::initWithBaseURL(NSURL::URLWithString(server.url("/api")), configuration));
     manager->setRequestSerializer(NKJSONRequestSerializer::serializer());
     auto responses = NKJSONResponseSerializer::serializer();
@@ -188,6 +189,7 @@ TEST_F(Coding, ARestoredSessionManagerKeepsItsConfigurationAndSendsTheSameBytes)
     EXPECT_EQ(kept->timeoutIntervalForRequest, 12);
     EXPECT_EQ(kept->HTTPAdditionalHeaders, configuration->HTTPAdditionalHeaders);
     EXPECT_EQ(kept->HTTPMaximumConnectionsPerHost, 2);
+    EXPECT_EQ(kept->maximumResponseBodyLength, 4096);
     EXPECT_NE(kept->HTTPCookieStorage, NSHTTPCookieStorage::sharedHTTPCookieStorage()); // still private
     EXPECT_EQ(restored->baseURL()->absoluteString(), server.url("/api/"));
 

@@ -94,6 +94,7 @@ void encodeConfiguration(const NSObject& object, NSCoder& coder)
     coder.encodeBool(configuration.allowsCellularAccess, "allowsCellularAccess");
     coder.encodeInteger(configuration.HTTPMaximumConnectionsPerHost, "HTTPMaximumConnectionsPerHost");
     coder.encodeInteger(static_cast<std::int64_t>(configuration.networkServiceType), "networkServiceType");
+    coder.encodeInteger(configuration.maximumResponseBodyLength, "maximumResponseBodyLength");
 }
 
 NSObjectRef decodeConfiguration(NSCoder& coder)
@@ -114,6 +115,9 @@ NSObjectRef decodeConfiguration(NSCoder& coder)
     configuration->HTTPMaximumConnectionsPerHost = static_cast<long>(coder.decodeIntegerForKey("HTTPMaximumConnectionsPerHost"));
     configuration->networkServiceType
         = static_cast<NSURLRequestNetworkServiceType>(coder.decodeIntegerForKey("networkServiceType"));
+    // Archives written before the limit existed, or holding no sane one, keep the default.
+    if (std::int64_t limit = coder.decodeIntegerForKey("maximumResponseBodyLength"); limit > 0)
+        configuration->maximumResponseBodyLength = limit;
     return configuration;
 }
 
