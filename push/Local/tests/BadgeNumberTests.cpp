@@ -72,7 +72,11 @@ TEST_F(BadgeController, SameValueWhileOnItsWayIsSentOnceANewValueReplacesIt)
     badge->setBadge(Value(5));
     badge->setBadge(Value(6));
     ASSERT_TRUE(waitForLog("set badge:6 succeed"));
-    EXPECT_EQ(badgeRequests(), 3u);
+    // 6 replaces 5 at once: the report of 5 may be dropped before it leaves or still reach the
+    // server beside 6's, but 6 is sent and is what the controller lets go last.
+    std::size_t sent = badgeRequests();
+    EXPECT_TRUE(sent == 2u || sent == 3u) << sent;
+    EXPECT_TRUE(sentBadge(1) == 6 || sentBadge(2) == 6);
     EXPECT_TRUE(badge->badgeValue().isNil());
 }
 
