@@ -27,6 +27,20 @@ struct IncrementalDeleter {
     void operator()(WebPIDecoder* d) const { WebPIDelete(d); }
 };
 
+// Feeds a prefix of the data to an incremental decoder; the rows it could decode, or 0.
+int rowsDecoded(WebPIDecoder* idec, const std::uint8_t* data, std::size_t size)
+{
+    if (!idec)
+        return 0;
+    VP8StatusCode status = WebPIUpdate(idec, data, size);
+    if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
+        return 0;
+    int lastY = 0, width = 0, height = 0, stride = 0;
+    if (!WebPIDecGetRGB(idec, &lastY, &width, &height, &stride))
+        return 0;
+    return lastY;
+}
+
 } // namespace
 
 bool readWebpHeader(const std::uint8_t* data, std::size_t size, ImageHeader& header)
@@ -90,13 +104,8 @@ DecodedImage decodeWebpScaled(const std::uint8_t* data, std::size_t size, bool f
         return { inCairoLayout(CGImage::create(rgbaLayout(target.width, target.height, alpha), std::move(pixels))), true };
     }
     std::unique_ptr<WebPIDecoder, IncrementalDeleter> idec(WebPIDecode(nullptr, 0, &config));
-    if (!idec)
-        return {};
-    VP8StatusCode status = WebPIUpdate(idec.get(), data, size);
-    if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
-        return {};
-    int lastY = 0, width = 0, height = 0, stride = 0;
-    if (!WebPIDecGetRGB(idec.get(), &lastY, &width, &height, &stride) || lastY <= 0)
+    int lastY = rowsDecoded(idec.get(), data, size);
+    if (lastY <= 0)
         return {};
     pixels->resize(std::size_t(lastY) * target.width * 4);
     return { inCairoLayout(CGImage::create(rgbaLayout(target.width, std::size_t(lastY), alpha), std::move(pixels))),
@@ -129,13 +138,8 @@ DecodedImage decodeWebp(const std::uint8_t* data, std::size_t size, bool final, 
     // A prefix: the rows decoded so far.
     std::unique_ptr<WebPIDecoder, IncrementalDeleter> idec(
         WebPINewRGB(MODE_RGBA, pixels->data(), pixels->size(), int(w * 4)));
-    if (!idec)
-        return {};
-    VP8StatusCode status = WebPIUpdate(idec.get(), data, size);
-    if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
-        return {};
-    int lastY = 0, width = 0, height = 0, stride = 0;
-    if (!WebPIDecGetRGB(idec.get(), &lastY, &width, &height, &stride) || lastY <= 0)
+    int lastY = rowsDecoded(idec.get(), data, size);
+    if (lastY <= 0)
         return {};
     pixels->resize(std::size_t(lastY) * w * 4);
     return { CGImage::create(rgbaLayout(w, std::size_t(lastY), alpha), std::move(pixels)), false };
