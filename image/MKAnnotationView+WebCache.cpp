@@ -1,6 +1,7 @@
 // The annotation view's image load.
 #include "image/MKAnnotationView+WebCache.h"
 #include "image/UIImageView+WebCache.h"
+#include "image/ViewCompletion.h"
 #include "image/ViewLoadState.h"
 #include "image/WIImageManager.h"
 
@@ -18,33 +19,13 @@ void wi_setImageWithURL(const std::shared_ptr<MKAnnotationView>& view, const std
     image::withViewState(view, [&](image::ViewLoadState& state) { state.urls[kAnnotationImageKey] = url; });
     view->setImage(placeholder);
     if (!url) {
-        image::runOnMainAsync([completed] {
-            if (completed) {
-                completed(nullptr, image::nilURLError(), WICacheSourceNone, std::nullopt);
-            }
-        });
+        image::reportNilURL(completed);
         return;
     }
-    std::weak_ptr<MKAnnotationView> weak = view;
+    // The annotation view's load sets its image even when asked not to.
     auto operation = WIImageManager::sharedManager()->downloadImageWithURL(url, options, {},
-        [weak, completed](UIImageRef image, std::shared_ptr<NSError> error, WICacheSource source, bool finished,
-            std::optional<NSURL> imageURL) {
-            if (weak.expired()) {
-                return;
-            }
-            image::runOnMainSync([&] {
-                auto strong = weak.lock();
-                if (!strong) {
-                    return;
-                }
-                if (image) {
-                    strong->setImage(image);
-                }
-                if (completed && finished) {
-                    completed(image, error, source, imageURL);
-                }
-            });
-        });
+        image::viewCompletion<MKAnnotationView>(view, options, std::move(completed),
+            [](MKAnnotationView& shown, const UIImageRef& image) { shown.setImage(image); }, false));
     wi_setImageLoadOperation(view, operation, kAnnotationImageKey);
 }
 

@@ -1,53 +1,17 @@
 // Button per-state image and background loads, and the highlighted-image load of image views.
 #include "image/UIButton+WebCache.h"
 #include "image/UIImageView+WebCache.h"
+#include "image/ViewCompletion.h"
 #include "image/ViewLoadState.h"
 #include "image/WIImageManager.h"
 
 namespace {
+using image::reportNilURL;
+using image::viewCompletion;
 std::string imageKey(UIControlState state) { return "UIButtonImageOperation" + std::to_string(state); }
 std::string backgroundKey(UIControlState state) { return "UIButtonBackgroundImageOperation" + std::to_string(state); }
 std::string urlKey(UIControlState state) { return "UIButtonImageURL" + std::to_string(state); }
 const std::string kHighlightedKey = "highlightedImage";
-
-void reportNilURL(const WIViewCompletion& completed)
-{
-    image::runOnMainAsync([completed] {
-        if (completed) {
-            completed(nullptr, image::nilURLError(), WICacheSourceNone, std::nullopt);
-        }
-    });
-}
-
-// The manager's completion for a view: applies images through `apply` while the view lives.
-template <typename View>
-WILoadCompletion viewCompletion(const std::shared_ptr<View>& view, WILoadOptions options, WIViewCompletion completed,
-    std::function<void(View&, const UIImageRef&)> apply, bool honourAvoidSet = true)
-{
-    std::weak_ptr<View> weak = view;
-    return [weak, options, completed, apply, honourAvoidSet](UIImageRef image, std::shared_ptr<NSError> error,
-               WICacheSource source, bool finished, std::optional<NSURL> imageURL) {
-        if (weak.expired()) {
-            return;
-        }
-        image::runOnMainSync([&] {
-            auto strong = weak.lock();
-            if (!strong) {
-                return;
-            }
-            if (image && honourAvoidSet && (options & WILoadAvoidAutoSetImage) && completed) {
-                completed(image, error, source, imageURL);
-                return;
-            }
-            if (image) {
-                apply(*strong, image);
-            }
-            if (completed && finished) {
-                completed(image, error, source, imageURL);
-            }
-        });
-    };
-}
 } // namespace
 
 void wi_setImageWithURL(const std::shared_ptr<UIButton>& button, const std::optional<NSURL>& url, UIControlState state,
