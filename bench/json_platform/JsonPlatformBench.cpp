@@ -3,6 +3,8 @@
 // on its own.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <random>
 #include <simdjson.h>
 #include <string>
@@ -54,6 +56,23 @@ void FreeValueTree(benchmark::State& state)
     }
 }
 
+// The heap the tree holds while it lives, in bytes (glibc's count of bytes in use).
+void TreeMemory(benchmark::State& state)
+{
+    const std::string& text = document();
+    Value warm = NSJSONSerialization::JSONObjectWithData(std::string_view(text));
+    warm = Value();
+    double bytes = 0;
+    for (auto _ : state) {
+        std::size_t before = mallinfo2().uordblks;
+        Value v = NSJSONSerialization::JSONObjectWithData(std::string_view(text));
+        bytes = static_cast<double>(mallinfo2().uordblks - before);
+        benchmark::DoNotOptimize(v);
+    }
+    state.counters["tree_bytes"] = bytes;
+    state.counters["document_bytes"] = static_cast<double>(text.size());
+}
+
 void RawSimdjsonParse(benchmark::State& state)
 {
     const std::string& text = document();
@@ -72,3 +91,4 @@ void RawSimdjsonParse(benchmark::State& state)
 BENCHMARK(RawSimdjsonParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlatformReadIntoValue)->Unit(benchmark::kMillisecond);
 BENCHMARK(FreeValueTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
