@@ -1,12 +1,14 @@
 // ValueBuilder: the one path by which the JSON readers build Values. A reader pushes the
 // elements of an array or the members of an object as it reads them, then turns everything
-// pushed since a mark into one container. The stacks live as long as the builder, so a whole
-// document reuses them: each container is allocated once at its final size, and the members of
-// an object are put in key order by sorting their positions, moving each member only once.
+// pushed since a mark into one container. The containers of a document go into one arena (see
+// ValueArena.h): each is bump-allocated once at its final size, and the members of an object are
+// put in key order through the key list of its shape, which objects of one shape share.
+// clear() ends a document: the next container starts a new arena.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,9 @@
 #include "platform/foundation/Value.h"
 
 namespace foundation {
+namespace detail {
+    struct Shape;
+}
 
 class ValueBuilder {
 public:
@@ -37,20 +42,24 @@ public:
     // The dictionary of the members pushed since `mark`, which are taken off the stack. Of
     // several members with one key the last pushed wins.
     Value makeDictionary(std::size_t mark);
-    // Drops whatever a failed read left on the stacks.
+    // Ends the document: drops whatever a failed read left on the stacks, and lets the
+    // containers made so far go with the Values that hold them.
     void clear();
 
 private:
     static constexpr std::size_t kShapes = 33;
 
-    // The positions of `count` members in key order; `unique` tells that no key is there twice.
-    const std::vector<std::uint32_t>& orderOf(
-        const ValueDictionary::value_type* members, std::size_t count, bool& unique);
+    detail::Arena& arena();
+    // The shape of `count` members: the last shape of that size when the keys are the same,
+    // else a new one.
+    const detail::Shape& shapeOf(const ValueDictionary::value_type* members, std::size_t count);
+    const detail::Shape& newShape(const ValueDictionary::value_type* members, std::size_t count);
 
     std::vector<Value> elements_;
     ValueDictionary::Storage members_;
-    // The key order last found for objects of each small size, and for larger objects.
-    std::vector<std::uint32_t> shapes_[kShapes];
+    std::shared_ptr<detail::Arena> arena_;
+    // The shape last made for objects of each small size, and for larger objects.
+    const detail::Shape* shapes_[kShapes + 1] = {};
     std::vector<std::uint32_t> order_;
 };
 

@@ -118,7 +118,9 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
         return {};
     }
     Value result;
-    convert(root, threadBuilder(), foundation::IntoValue { result });
+    foundation::ValueBuilder& builder = threadBuilder();
+    convert(root, builder, foundation::IntoValue { result });
+    builder.clear();
     return result;
 }
 
