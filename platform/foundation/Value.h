@@ -192,7 +192,7 @@ private:
         }
         ArenaRef(const ArenaRef& other)
             : node(other.node)
-            , owner(other.owner ? other.owner : foundation::detail::ownerOf(other.node))
+            , owner(other.owner || !other.node ? other.owner : foundation::detail::ownerOf(other.node))
         {
         }
         ArenaRef& operator=(const ArenaRef& other)
@@ -201,8 +201,20 @@ private:
                 *this = ArenaRef(other);
             return *this;
         }
-        ArenaRef(ArenaRef&&) noexcept = default;
-        ArenaRef& operator=(ArenaRef&&) noexcept = default;
+        // A moved-from reference refers to nothing and reads as an empty container.
+        ArenaRef(ArenaRef&& other) noexcept
+            : node(std::exchange(other.node, nullptr))
+            , owner(std::move(other.owner))
+        {
+        }
+        ArenaRef& operator=(ArenaRef&& other) noexcept
+        {
+            if (this != &other) {
+                node = std::exchange(other.node, nullptr);
+                owner = std::move(other.owner);
+            }
+            return *this;
+        }
     };
     using ArenaArrayRef = ArenaRef<0>;
     using ArenaDictionaryRef = ArenaRef<1>;

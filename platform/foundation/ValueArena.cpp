@@ -81,6 +81,8 @@ void Arena::settle(Value& v)
     switch (v.storage_.index()) {
     case Value::kArenaArrayIndex: {
         auto& ref = std::get<Value::ArenaArrayRef>(v.storage_);
+        if (!ref.node)
+            return;
         if (ref.node->arena == this)
             ref.owner.reset();
         else
@@ -89,6 +91,8 @@ void Arena::settle(Value& v)
     }
     case Value::kArenaDictionaryIndex: {
         auto& ref = std::get<Value::ArenaDictionaryRef>(v.storage_);
+        if (!ref.node)
+            return;
         if (ref.node->arena == this)
             ref.owner.reset();
         else
