@@ -5,6 +5,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <random>
 #include <simdjson.h>
 #include <string>
@@ -60,13 +61,15 @@ void FreeValueTree(benchmark::State& state)
 void TreeMemory(benchmark::State& state)
 {
     const std::string& text = document();
-    Value warm = NSJSONSerialization::JSONObjectWithData(std::string_view(text));
-    warm = Value();
+    // The first read sizes the parser's buffers; kept alive, it leaves no freed memory behind
+    // for the measured read to reuse unseen.
+    Value first = NSJSONSerialization::JSONObjectWithData(std::string_view(text));
+    benchmark::DoNotOptimize(first);
     double bytes = 0;
     for (auto _ : state) {
         std::size_t before = mallinfo2().uordblks;
         Value v = NSJSONSerialization::JSONObjectWithData(std::string_view(text));
-        bytes = static_cast<double>(mallinfo2().uordblks - before);
+        bytes = std::max(bytes, static_cast<double>(mallinfo2().uordblks - before));
         benchmark::DoNotOptimize(v);
     }
     state.counters["tree_bytes"] = bytes;

@@ -11,10 +11,47 @@ namespace {
 
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
 constexpr std::size_t kFirstBlock = 16 * 1024;
-constexpr std::size_t kLargestBlock = 1024 * 1024;
+constexpr std::size_t kLargestBlock = 64 * 1024;
 
 // The capacity of a string that holds its characters inline.
 const std::size_t kInlineCapacity = std::string().capacity();
+
+// Blocks of the largest size that arenas have given back, for the next documents: a fresh
+// block costs a page fault per page on first touch, which would cost more than the reading.
+constexpr std::size_t kPooledBytes = 64 * 1024 * 1024;
+
+class BlockPool {
+public:
+    std::unique_ptr<std::byte[]> take()
+    {
+        std::lock_guard lock(mutex_);
+        if (blocks_.empty())
+            return std::unique_ptr<std::byte[]>(new std::byte[kLargestBlock]);
+        auto block = std::move(blocks_.back());
+        blocks_.pop_back();
+        return block;
+    }
+    void give(std::vector<std::unique_ptr<std::byte[]>>& blocks)
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& block : blocks) {
+            if (blocks_.size() * kLargestBlock >= kPooledBytes)
+                return;
+            blocks_.push_back(std::move(block));
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+};
+
+BlockPool& blockPool()
+{
+    // Never destroyed: arenas of Values in static storage may go after it would.
+    static BlockPool& pool = *new BlockPool;
+    return pool;
+}
 
 } // namespace
 
@@ -36,6 +73,7 @@ const Value* ArenaDictionary::find(std::string_view key) const
 Arena::~Arena()
 {
     destroyContents();
+    blockPool().give(pooled_);
 }
 
 void Arena::destroyContents()
@@ -54,11 +92,18 @@ void* Arena::allocate(std::size_t bytes)
         // Blocks double up to a size the heap keeps reusing; a larger request has its own.
         nextBlock_ = std::min(std::max(nextBlock_ * 2, kFirstBlock), kLargestBlock);
         std::size_t size = std::max(nextBlock_, bytes);
-        if (blocks_.empty())
-            firstBlock_ = size;
-        blocks_.push_back(std::unique_ptr<std::byte[]>(new std::byte[size]));
+        std::unique_ptr<std::byte[]>* block;
+        if (size == kLargestBlock) {
+            pooled_.push_back(blockPool().take());
+            block = &pooled_.back();
+        } else {
+            if (blocks_.empty())
+                firstBlock_ = size;
+            blocks_.push_back(std::unique_ptr<std::byte[]>(new std::byte[size]));
+            block = &blocks_.back();
+        }
         footprint_ += size;
-        cursor_ = blocks_.back().get();
+        cursor_ = block->get();
         limit_ = cursor_ + size;
     }
     void* p = cursor_;
@@ -190,8 +235,10 @@ ValueDictionary Arena::copyDictionary(const ArenaDictionary& node)
 void Arena::reset()
 {
     destroyContents();
-    if (blocks_.size() > 1)
-        blocks_.erase(blocks_.begin() + 1, blocks_.end());
+    blockPool().give(pooled_);
+    pooled_.clear();
+    if (blocks_.size() > 1 || firstBlock_ > kLargestBlock)
+        blocks_.erase(blocks_.begin() + (firstBlock_ > kLargestBlock ? 0 : 1), blocks_.end());
     if (blocks_.empty()) {
         cursor_ = limit_ = nullptr;
         nextBlock_ = footprint_ = 0;

@@ -27,6 +27,9 @@ struct Shape {
     const std::string_view* keys = nullptr;
     const std::string_view* writtenKeys = nullptr;
     const std::uint32_t* order = nullptr;
+    // For each key as written, its place among the sorted keys; UINT32_MAX when a later key
+    // repeats it.
+    const std::uint32_t* slotOf = nullptr;
 };
 
 struct ArenaNode {
@@ -92,6 +95,8 @@ private:
     void destroyContents();
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    // Blocks of the largest size, which go back to a pool shared by all arenas.
+    std::vector<std::unique_ptr<std::byte[]>> pooled_;
     std::byte* cursor_ = nullptr;
     std::byte* limit_ = nullptr;
     std::size_t nextBlock_ = 0;

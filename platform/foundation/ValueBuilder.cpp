@@ -20,7 +20,7 @@ using detail::Shape;
 
 // Byte order of keys, as the dictionary keeps them. Keys of one object mostly differ in their
 // first byte, which is looked at before the general comparison.
-bool keyLess(const std::string& a, const std::string& b)
+bool keyLess(std::string_view a, std::string_view b)
 {
     if (!a.empty() && !b.empty() && a[0] != b[0])
         return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
@@ -28,9 +28,10 @@ bool keyLess(const std::string& a, const std::string& b)
 }
 
 // Stable: of equal keys the one pushed first stays first.
-void sortPositions(const Member* members, std::vector<std::uint32_t>& order)
+template <typename KeyAt>
+void sortPositions(KeyAt keyAt, std::vector<std::uint32_t>& order)
 {
-    auto byKey = [members](std::uint32_t a, std::uint32_t b) { return keyLess(members[a].first, members[b].first); };
+    auto byKey = [&keyAt](std::uint32_t a, std::uint32_t b) { return keyLess(keyAt(a), keyAt(b)); };
     if (order.size() > 32) {
         std::stable_sort(order.begin(), order.end(), byKey);
         return;
@@ -44,12 +45,13 @@ void sortPositions(const Member* members, std::vector<std::uint32_t>& order)
     }
 }
 
-bool sameKeys(const Shape& shape, const Member* members, std::size_t count)
+template <typename KeyAt>
+bool sameKeys(const Shape& shape, KeyAt keyAt, std::size_t count)
 {
     if (shape.written != count)
         return false;
     for (std::size_t k = 0; k < count; ++k) {
-        if (std::string_view(members[k].first) != shape.writtenKeys[k])
+        if (keyAt(k) != shape.writtenKeys[k])
             return false;
     }
     return true;
@@ -83,26 +85,31 @@ Value ValueBuilder::makeArray(std::size_t mark)
     return a.arrayValue(node);
 }
 
-const Shape& ValueBuilder::newShape(const Member* members, std::size_t count)
+template <typename KeyAt>
+const Shape& ValueBuilder::newShape(KeyAt keyAt, std::size_t count)
 {
     Arena& a = arena();
     order_.resize(count);
     std::iota(order_.begin(), order_.end(), 0u);
-    sortPositions(members, order_);
+    sortPositions(keyAt, order_);
     // Of a run of equal keys the last pushed stands last in the stable order: keep that one.
     std::size_t kept = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        if (k + 1 < count && members[order_[k]].first == members[order_[k + 1]].first)
+        if (k + 1 < count && keyAt(order_[k]) == keyAt(order_[k + 1]))
             continue;
         order_[kept++] = order_[k];
     }
     auto* written = a.allocateArray<std::string_view>(count);
-    for (std::size_t k = 0; k < count; ++k)
-        written[k] = a.copyString(members[k].first);
+    auto* slotOf = a.allocateArray<std::uint32_t>(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        written[k] = a.copyString(keyAt(k));
+        slotOf[k] = UINT32_MAX;
+    }
     auto* keys = a.allocateArray<std::string_view>(kept);
     auto* order = a.allocateArray<std::uint32_t>(kept);
     for (std::size_t k = 0; k < kept; ++k) {
         order[k] = order_[k];
+        slotOf[order_[k]] = static_cast<std::uint32_t>(k);
         keys[k] = written[order_[k]];
     }
     auto* shape = new (a.allocateArray<Shape>(1)) Shape;
@@ -111,16 +118,18 @@ const Shape& ValueBuilder::newShape(const Member* members, std::size_t count)
     shape->keys = keys;
     shape->writtenKeys = written;
     shape->order = order;
+    shape->slotOf = slotOf;
     return *shape;
 }
 
-const Shape& ValueBuilder::shapeOf(const Member* members, std::size_t count)
+template <typename KeyAt>
+const Shape& ValueBuilder::shapeOf(KeyAt keyAt, std::size_t count)
 {
     // Objects of one shape (records of a list) repeat their keys: the shape last made for
     // objects of this size is tried first, which costs one pass over the keys.
     const Shape*& last = shapes_[std::min(count, kShapes)];
-    if (!last || !sameKeys(*last, members, count))
-        last = &newShape(members, count);
+    if (!last || !sameKeys(*last, keyAt, count))
+        last = &newShape(keyAt, count);
     return *last;
 }
 
@@ -129,7 +138,7 @@ Value ValueBuilder::makeDictionary(std::size_t mark)
     Arena& a = arena();
     Member* members = members_.data() + mark;
     const std::size_t count = members_.size() - mark;
-    const Shape& shape = shapeOf(members, count);
+    const Shape& shape = shapeOf([members](std::size_t k) { return std::string_view(members[k].first); }, count);
     Value* values = a.allocateArray<Value>(shape.count);
     for (std::size_t k = 0; k < shape.count; ++k) {
         Value* value = new (values + k) Value(std::move(members[shape.order[k]].second));
@@ -142,6 +151,60 @@ Value ValueBuilder::makeDictionary(std::size_t mark)
     node->shape = &shape;
     node->values = values;
     return a.dictionaryValue(node);
+}
+
+std::size_t ValueBuilder::inlineCapacity()
+{
+    static const std::size_t capacity = std::string().capacity();
+    return capacity;
+}
+
+void ValueBuilder::settle(Value& v)
+{
+    arena().settle(v);
+}
+
+Value* ValueBuilder::slots(std::size_t count)
+{
+    return arena().allocateArray<Value>(count);
+}
+
+void ValueBuilder::placeArray(Value* slot, Value* items, std::size_t count)
+{
+    Arena& a = arena();
+    auto* node = new (a.allocateArray<ArenaArray>(1)) ArenaArray;
+    node->arena = &a;
+    node->count = static_cast<std::uint32_t>(count);
+    node->items = items;
+    new (slot) Value;
+    slot->storage_.emplace<Value::ArenaArrayRef>(node, nullptr);
+}
+
+const Shape& ValueBuilder::shapeOf(std::span<const std::string_view> keys)
+{
+    return shapeOf([keys](std::size_t k) { return keys[k]; }, keys.size());
+}
+
+std::size_t ValueBuilder::shapeCount(const Shape& shape)
+{
+    return shape.count;
+}
+
+std::size_t ValueBuilder::shapeSlot(const Shape& shape, std::size_t k)
+{
+    return shape.slotOf[k] == UINT32_MAX ? kDropped : shape.slotOf[k];
+}
+
+void ValueBuilder::placeDictionary(Value* slot, const Shape& shape, Value* values)
+{
+    Arena& a = arena();
+    auto* node = new (a.allocateArray<ArenaDictionary>(1)) ArenaDictionary;
+    node->arena = &a;
+    node->count = shape.count;
+    node->shape = &shape;
+    node->values = values;
+    new (slot) Value;
+    slot->storage_.emplace<Value::ArenaDictionaryRef>(node, nullptr);
 }
 
 void ValueBuilder::clear()
