@@ -58,12 +58,16 @@ public:
     void place(Value* slot, Item&& item)
     {
         using Plain = std::remove_cvref_t<Item>;
-        new (slot) Value(std::forward<Item>(item));
-        if constexpr (std::is_same_v<Plain, std::string_view> || std::is_same_v<Plain, std::string>) {
-            if (item.size() > inlineCapacity())
+        if constexpr (std::is_same_v<Plain, std::string_view>) {
+            // A string made from a view holds its characters inline unless they do not fit.
+            const bool large = item.size() > inlineCapacity();
+            new (slot) Value(item);
+            if (large)
                 settle(*slot);
-        } else if constexpr (!std::is_arithmetic_v<Plain>) {
-            settle(*slot);
+        } else {
+            new (slot) Value(std::forward<Item>(item));
+            if constexpr (!std::is_arithmetic_v<Plain>)
+                settle(*slot);
         }
     }
     // The array of `count` made slots, made in `slot`.

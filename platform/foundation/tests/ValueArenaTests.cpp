@@ -254,3 +254,50 @@ TEST(ValueArena, HugeAndDeeplyNestedDocuments)
     EXPECT_EQ(depth, kDepth);
     EXPECT_EQ(level->integerValue(), 1);
 }
+
+TEST(ValueArena, ValuesMadeInTheirSlotsOwnWhatTheyHold)
+{
+    // Every kind a reader may place, some owning memory outside the arena: long strings, data,
+    // std containers, and a container of another document's arena.
+    const Value other = arenaOf(Value::array({ longText('o') }));
+    const std::string longString = longText('s');
+    const Value built = Value::dictionary({
+        { "view", longString },
+        { "string", longString },
+        { "short", "abc" },
+        { "data", Bytes { 1, 2, 3 } },
+        { "array", Value::array({ longString }) },
+        { "other", other },
+        { "number", 7 },
+        { "flag", true },
+        { "list", Value::array({ 1.5, Value::null() }) },
+    });
+    Value doc;
+    {
+        foundation::ValueBuilder builder;
+        const std::vector<std::string_view> keys = { "view", "string", "short", "data", "array", "other", "number", "flag",
+            "list", "number" };
+        const auto& shape = builder.shapeOf(keys);
+        ASSERT_EQ(foundation::ValueBuilder::shapeCount(shape), 9u);
+        ASSERT_EQ(foundation::ValueBuilder::shapeSlot(shape, 6), foundation::ValueBuilder::kDropped);
+        Value* values = builder.slots(9);
+        auto slot = [&](std::size_t k) { return values + foundation::ValueBuilder::shapeSlot(shape, k); };
+        builder.place(slot(0), std::string_view(longString));
+        builder.place(slot(1), std::string(longString));
+        builder.place(slot(2), std::string_view("abc"));
+        builder.place(slot(3), Bytes { 1, 2, 3 });
+        builder.place(slot(4), Value::array({ longString }));
+        builder.place(slot(5), other);
+        builder.place(slot(7), true);
+        Value* list = builder.slots(2);
+        builder.place(list, 1.5);
+        builder.place(list + 1, Value::null());
+        builder.placeArray(slot(8), list, 2);
+        builder.place(slot(9), 7);
+        Value* root = builder.slots(1);
+        builder.placeDictionary(root, shape, values);
+        doc = foundation::ValueBuilder::take(root);
+        builder.clear();
+    }
+    expectSameReads(doc, built);
+}
