@@ -9,7 +9,8 @@
 namespace foundation::detail {
 namespace {
 
-constexpr std::size_t kAlignment = alignof(std::max_align_t);
+// Everything the arena holds (Values, nodes, key lists, characters) needs at most this.
+constexpr std::size_t kAlignment = std::max({ alignof(Value), alignof(ArenaDictionary), alignof(std::string_view) });
 constexpr std::size_t kFirstBlock = 16 * 1024;
 constexpr std::size_t kLargestBlock = 64 * 1024;
 
