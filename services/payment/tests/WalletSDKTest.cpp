@@ -34,7 +34,8 @@ Dict order(const std::string& text)
 
 TEST(WalletSDK, ReturnURLsGiveTheResultDictionary)
 {
-    auto dict = [](std::initializer_list<std::pair<const std::string, Value>> pairs) { return Value::dictionary(pairs); };
+    auto dict
+        = [](std::initializer_list<std::pair<const std::string, Value>> pairs) { return Value::dictionary(pairs); };
     const struct {
         const char* name;
         Dict got, want;
