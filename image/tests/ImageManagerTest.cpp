@@ -19,11 +19,11 @@ struct Report {
     bool onMain = false;
 };
 
-class WIImageManagerTest : public ::testing::Test {
+class WIImageManagerTest : public image_test::ServerTest {
 protected:
     void SetUp() override
     {
-        testing_support::runUntil([] { return true; }, 0.01);
+        ServerTest::SetUp();
         cache = WIImageCache::initWithNamespace("manager", home.pathFor("Library/Caches"));
         manager = WIImageManager::create(cache, WIImageDownloader::create());
     }
@@ -32,7 +32,6 @@ protected:
         manager->cancelAll();
         testing_support::settle(1);
     }
-    std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
     WILoadCompletion recorder()
     {
         return [this](UIImageRef image, std::shared_ptr<NSError> error, WICacheSource source, bool finished,
@@ -48,8 +47,6 @@ protected:
         });
     }
 
-    testing_support::TempHome home;
-    httpserver::TestServer server;
     std::shared_ptr<WIImageCache> cache;
     std::shared_ptr<WIImageManager> manager;
     std::vector<Report> reports;
