@@ -70,33 +70,26 @@ TEST_F(WIImageCacheTest, PathsAndFileNames)
 
 TEST_F(WIImageCacheTest, QueryAnswersMemoryHitsAtOnceAndDiskOnTheMainQueue)
 {
+    struct Answer {
+        UIImageRef image;
+        WICacheSource source;
+        bool onMain;
+    };
+    std::vector<Answer> answers;
+    auto record = [&](UIImageRef image, WICacheSource from) { answers.push_back({ image, from, NSThread::isMainThread() }); };
     UIImageRef image = image_test::makeImage(4, 4, true);
     cache->storeImage(image, "hit", false);
-    WICacheSource source = WICacheSourceNone;
-    UIImageRef found;
-    auto handle = cache->queryDiskCacheForKey("hit", [&](UIImageRef answer, WICacheSource from) {
-        found = answer;
-        source = from;
-    });
-    EXPECT_FALSE(handle);
-    EXPECT_EQ(found, image);
-    EXPECT_EQ(source, WICacheSourceMemory);
+    EXPECT_FALSE(cache->queryDiskCacheForKey("hit", record));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].image, image);
+    EXPECT_EQ(answers[0].source, WICacheSourceMemory);
 
-    bool answered = false;
-    bool onMain = false;
-    source = WICacheSourceNone;
-    handle = cache->queryDiskCacheForKey("missing", [&](UIImageRef answer, WICacheSource from) {
-        answered = true;
-        onMain = NSThread::isMainThread();
-        found = answer;
-        source = from;
-    });
-    EXPECT_TRUE(handle);
-    EXPECT_FALSE(answered);
-    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
-    EXPECT_TRUE(onMain);
-    EXPECT_FALSE(found);
-    EXPECT_EQ(source, WICacheSourceDisk);
+    EXPECT_TRUE(cache->queryDiskCacheForKey("missing", record));
+    EXPECT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(image_test::waitFor([&] { return answers.size() == 2; }));
+    EXPECT_TRUE(answers[1].onMain);
+    EXPECT_FALSE(answers[1].image);
+    EXPECT_EQ(answers[1].source, WICacheSourceDisk);
 }
 
 TEST_F(WIImageCacheTest, CancelledQueryNeverAnswers)

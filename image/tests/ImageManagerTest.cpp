@@ -128,30 +128,24 @@ TEST_F(WIImageManagerTest, MemoryHitsAreReportedWithinTheCall)
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
-TEST_F(WIImageManagerTest, CancelBeforeTheCacheAnswersSuppressesEverything)
+TEST_F(WIImageManagerTest, CancelBeforeTheCacheAnswersOrCancelAllSuppressesEverything)
 {
     server.on("/late.png", image_test::imageReply(image_test::pngBody(4, 4)));
     auto operation = manager->downloadImageWithURL(url("/late.png"), 0, {}, recorder());
     EXPECT_TRUE(manager->isRunning());
     operation->cancel();
     EXPECT_FALSE(manager->isRunning());
-    testing_support::settle(0.5);
-    EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(server.requestCount(), 0u);
-
     // A cancel block set after the cancel runs at once.
     bool ran = false;
     operation->setCancelBlock([&] { ran = true; });
     EXPECT_TRUE(ran);
-}
 
-TEST_F(WIImageManagerTest, CancelAllEmptiesTheRunningList)
-{
     auto gate = std::make_shared<httpserver::Gate>();
     server.onPrefix("/held", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
     manager->downloadImageWithURL(url("/held1.png"), 0, {}, recorder());
     manager->downloadImageWithURL(url("/held2.png"), 0, {}, recorder());
     ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount() >= 2; }));
+    EXPECT_EQ(server.requestCount("/late.png"), 0u);
     EXPECT_EQ(manager->runningOperationCount(), 2u);
     manager->cancelAll();
     EXPECT_FALSE(manager->isRunning());
