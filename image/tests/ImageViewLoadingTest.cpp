@@ -105,7 +105,7 @@ TEST_F(WIImageViewLoadingTest, NilURLShowsThePlaceholderAndReportsTheError)
     EXPECT_EQ(view->image(), placeholder);
 }
 
-TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletion)
+TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletionAndADelayedPlaceholderWaitsForFailure)
 {
     server.on("/avoid.png", image_test::imageReply(image_test::pngBody(5, 5)));
     UIImageRef handed;
@@ -113,25 +113,20 @@ TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletion)
         [&](UIImageRef image, auto, auto, auto) { handed = image; });
     ASSERT_TRUE(image_test::waitFor([&] { return handed != nullptr; }));
     EXPECT_EQ(view->image(), placeholder);
-
     // Without a completion the image is set anyway.
     auto other = std::make_shared<UIImageView>(nullptr);
     wi_setImageWithURL(other, url("/avoid.png"), placeholder, WILoadAvoidAutoSetImage);
     EXPECT_EQ(pixelWidth(other->image()), 5);
-}
 
-TEST_F(WIImageViewLoadingTest, DelayedPlaceholderAppearsOnlyOnFailure)
-{
     server.on("/broken.png", Reply::text("no", 500));
-    bool done = false;
-    wi_setImageWithURL(view, url("/broken.png"), placeholder, WILoadDelayPlaceholder, {},
-        [&](UIImageRef, std::shared_ptr<NSError> error, auto, auto) {
-            done = true;
-            EXPECT_EQ(error->code(), 500);
-        });
-    EXPECT_FALSE(view->image());
-    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
-    EXPECT_EQ(view->image(), placeholder);
+    auto delayed = std::make_shared<UIImageView>(nullptr);
+    std::shared_ptr<NSError> error;
+    wi_setImageWithURL(delayed, url("/broken.png"), placeholder, WILoadDelayPlaceholder, {},
+        [&](UIImageRef, std::shared_ptr<NSError> failure, auto, auto) { error = failure; });
+    EXPECT_FALSE(delayed->image());
+    ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
+    EXPECT_EQ(error->code(), 500);
+    EXPECT_EQ(delayed->image(), placeholder);
 }
 
 TEST_F(WIImageViewLoadingTest, RegistryCancelsWhatAKeyHeld)
