@@ -51,8 +51,7 @@ protected:
 
 TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/a.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    auto gate = heldImage("/a.png", 8);
     Outcome cancelled, second, third;
     std::atomic<int> progressCalls { 0 };
     auto one = downloader->downloadImageWithURL(url("/a.png"), 0, {}, cancelled.completion());
@@ -78,8 +77,7 @@ TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne
 
 TEST_F(WIImageDownloaderTest, CancellingTheLastRequesterStopsTheTransferSilently)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/c.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    auto gate = heldImage("/c.png", 8);
     std::atomic<int> stops { 0 };
     auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
         WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });

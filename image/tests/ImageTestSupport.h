@@ -79,6 +79,13 @@ class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override { testing_support::runUntil([] { return true; }, 0.01); }
     std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
+    // Serves a square PNG at the path, its body held back until the gate opens.
+    std::shared_ptr<httpserver::Gate> heldImage(const std::string& path, std::size_t side)
+    {
+        auto gate = std::make_shared<httpserver::Gate>();
+        server.on(path, imageReply(pngBody(side, side)).waitBeforeBody(gate));
+        return gate;
+    }
 
     testing_support::TempHome home;
     httpserver::TestServer server;

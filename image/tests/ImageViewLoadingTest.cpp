@@ -42,8 +42,7 @@ public:
 
 TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImageEvenWhenTheSameURLIsSetTwice)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/tile.png", image_test::imageReply(image_test::pngBody(9, 9)).waitBeforeBody(gate));
+    auto gate = heldImage("/tile.png", 9);
     wi_setImageWithURL(view, url("/tile.png"), placeholder);
     ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/tile.png") == 1; }));
     bool done = false;
@@ -69,8 +68,7 @@ TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImageEvenWhenTheSameURLIsS
 
 TEST_F(WIImageViewLoadingTest, ANewerLoadCancelsTheOlder)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/first.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    auto gate = heldImage("/first.png", 8);
     server.on("/second.png", image_test::imageReply(image_test::pngBody(12, 12)));
     std::atomic<int> firstCalls { 0 };
     bool secondDone = false;
@@ -159,8 +157,7 @@ TEST_F(WIImageViewLoadingTest, AnimationImagesReplaceEarlierSets)
 
 TEST_F(WIImageViewLoadingTest, AReleasedViewIsNotTouched)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/orphan.png", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    auto gate = heldImage("/orphan.png", 4);
     std::atomic<int> calls { 0 };
     wi_setImageWithURL(view, url("/orphan.png"), placeholder, [&](auto, auto, auto, auto) { ++calls; });
     ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/orphan.png") == 1; }));
@@ -172,8 +169,7 @@ TEST_F(WIImageViewLoadingTest, AReleasedViewIsNotTouched)
 
 TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/normal.png", image_test::imageReply(image_test::pngBody(7, 7)).waitBeforeBody(gate));
+    auto gate = heldImage("/normal.png", 7);
     server.on("/pressed.png", image_test::imageReply(image_test::pngBody(5, 5)));
     server.on("/back.png", image_test::imageReply(image_test::pngBody(3, 3)));
     auto button = UIButton::create();
@@ -213,8 +209,7 @@ TEST_F(WIImageViewLoadingTest, HighlightedLoadLeavesTheNormalImageAlone)
 
 TEST_F(WIImageViewLoadingTest, ActivityIndicatorSpinsCentredWhileTheLoadRuns)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/slow.png", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    auto gate = heldImage("/slow.png", 4);
     view->setFrame(CGRectMake(0, 0, 100, 60));
     setShowActivityIndicatorView(view, true);
     bool done = false;
@@ -245,8 +240,7 @@ TEST_F(WIImageViewLoadingTest, ActivityIndicatorSpinsCentredWhileTheLoadRuns)
 
 TEST_F(WIImageViewLoadingTest, AnnotationViewsShowThePlaceholderThenAlwaysSetTheImage)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/pin.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    auto gate = heldImage("/pin.png", 8);
     auto pin = MKAnnotationView::create();
     // The avoid-set option does not keep the image out of an annotation view.
     UIImageRef handed;
@@ -272,8 +266,7 @@ TEST_F(WIImageViewLoadingTest, OldNamesForwardAndAMissingCompletionStillCountsAs
     EXPECT_EQ(imageURL(view)->absoluteString(), server.url("/old.png"));
 
     // A button's old cancel stops the load of its current state only.
-    auto gate = std::make_shared<Gate>();
-    server.on("/held.png", image_test::imageReply(image_test::pngBody(7, 7)).waitBeforeBody(gate));
+    auto gate = heldImage("/held.png", 7);
     auto button = UIButton::create();
     std::atomic<int> normalCalls { 0 }, selectedCalls { 0 };
     setImageWithURL(button, url("/held.png"), UIControlStateNormal, [&](auto, auto, auto) { ++normalCalls; });
