@@ -128,20 +128,19 @@ TEST_F(CarouselFixture, PageControlLogsForDotClassesWithoutActivityAndAbstractDo
     EXPECT_FALSE(control->dots()[1]->backgroundColor().has_value()) << "the dots are left as they are";
     EXPECT_EQ(control->dots()[0]->frame().size, (CGSize { 8, 8 }));
 
-    try {
-        DTAbstractDotView view;
-        ADD_FAILURE() << "the frameless base must raise";
-    } catch (const NSException& e) {
-        EXPECT_EQ(e.name(), NSInternalInconsistencyException);
-        EXPECT_EQ(e.reason(), "You must override init in DTAbstractDotView");
-    }
+    auto raised = [](const std::function<void()>& call) -> std::string {
+        try {
+            call();
+        } catch (const NSException& e) {
+            return e.name() + ": " + e.reason();
+        }
+        return "nothing raised";
+    };
+    EXPECT_EQ(raised([] { DTAbstractDotView view; }),
+        "NSInternalInconsistencyException: You must override init in DTAbstractDotView");
     auto abstract = std::make_shared<DTAbstractDotView>(CGRect { { 0, 0 }, { 8, 8 } });
-    try {
-        abstract->changeActivityState(true);
-        ADD_FAILURE() << "changeActivityState must be overridden";
-    } catch (const NSException& e) {
-        EXPECT_EQ(e.reason(), "You must override changeActivityState: in DTAbstractDotView");
-    }
+    EXPECT_EQ(raised([&] { abstract->changeActivityState(true); }),
+        "NSInternalInconsistencyException: You must override changeActivityState: in DTAbstractDotView");
 }
 
 struct PageRecorder : DTPageControlDelegate {
