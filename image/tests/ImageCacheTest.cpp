@@ -52,9 +52,7 @@ protected:
     }
     bool cleaned()
     {
-        bool done = false;
-        cache->cleanDisk([&] { done = true; });
-        return image_test::waitFor([&] { return done; });
+        return image_test::completes([&](auto done) { cache->cleanDisk(done); });
     }
     bool onDisk(const std::string& key) { return cache->diskImageExistsWithKey(key); }
 
@@ -68,39 +66,30 @@ TEST_F(WIImageCacheTest, PathsAndFileNames)
     EXPECT_EQ(cache->diskCachePath(), home.pathFor("Library/Caches/com.vorlasken.WIImageCache.test"));
     EXPECT_EQ(WIImageCache::cachedFileNameForKey(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(WIImageCache::cachedFileNameForKey("abc"), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(cache->memCache()->name(), "com.vorlasken.WIImageCache.test");
 }
 
 TEST_F(WIImageCacheTest, QueryAnswersMemoryHitsAtOnceAndDiskOnTheMainQueue)
 {
+    struct Answer {
+        UIImageRef image;
+        WICacheSource source;
+        bool onMain;
+    };
+    std::vector<Answer> answers;
+    auto record = [&](UIImageRef image, WICacheSource from) { answers.push_back({ image, from, NSThread::isMainThread() }); };
     UIImageRef image = image_test::makeImage(4, 4, true);
     cache->storeImage(image, "hit", false);
-    WICacheSource source = WICacheSourceNone;
-    UIImageRef found;
-    auto handle = cache->queryDiskCacheForKey("hit", [&](UIImageRef answer, WICacheSource from) {
-        found = answer;
-        source = from;
-    });
-    EXPECT_FALSE(handle);
-    EXPECT_EQ(found, image);
-    EXPECT_EQ(source, WICacheSourceMemory);
-    EXPECT_EQ(WIImageCache::costForImage(image), 16u);
+    EXPECT_FALSE(cache->queryDiskCacheForKey("hit", record));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].image, image);
+    EXPECT_EQ(answers[0].source, WICacheSourceMemory);
 
-    bool answered = false;
-    bool onMain = false;
-    source = WICacheSourceNone;
-    handle = cache->queryDiskCacheForKey("missing", [&](UIImageRef answer, WICacheSource from) {
-        answered = true;
-        onMain = NSThread::isMainThread();
-        found = answer;
-        source = from;
-    });
-    EXPECT_TRUE(handle);
-    EXPECT_FALSE(answered);
-    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
-    EXPECT_TRUE(onMain);
-    EXPECT_FALSE(found);
-    EXPECT_EQ(source, WICacheSourceDisk);
+    EXPECT_TRUE(cache->queryDiskCacheForKey("missing", record));
+    EXPECT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(image_test::waitFor([&] { return answers.size() == 2; }));
+    EXPECT_TRUE(answers[1].onMain);
+    EXPECT_FALSE(answers[1].image);
+    EXPECT_EQ(answers[1].source, WICacheSourceDisk);
 }
 
 TEST_F(WIImageCacheTest, CancelledQueryNeverAnswers)
@@ -127,21 +116,14 @@ TEST_F(WIImageCacheTest, StoreChoosesTheFileFormat)
 {
     Bytes png = UIImagePNGRepresentation(image_test::makeImage(6, 6, false));
     cache->storeImage(image_test::makeImage(6, 6, false), false, png, "given", true);
-    EXPECT_EQ(fileFor("given"), png);
-
-    cache->storeImage(image_test::makeImage(6, 6, false), "opaque", true);
-    Bytes jpeg = fileFor("opaque");
-    ASSERT_FALSE(jpeg.empty());
-    EXPECT_EQ(jpeg[0], 0xFF);
-
-    cache->storeImage(image_test::makeImage(6, 6, true), "alpha", true);
-    Bytes alpha = fileFor("alpha");
-    ASSERT_FALSE(alpha.empty());
-    EXPECT_EQ(alpha[0], 0x89);
-
     // Recalculated from an opaque image, given PNG bytes still mean PNG.
     cache->storeImage(image_test::makeImage(6, 6, false), true, png, "recalculated", true);
+    cache->storeImage(image_test::makeImage(6, 6, false), "opaque", true);
+    cache->storeImage(image_test::makeImage(6, 6, true), "alpha", true);
+    EXPECT_EQ(fileFor("given"), png);
     EXPECT_EQ(fileFor("recalculated").at(0), 0x89);
+    EXPECT_EQ(fileFor("opaque").at(0), 0xFF);
+    EXPECT_EQ(fileFor("alpha").at(0), 0x89);
 
     cache->storeImage(image_test::makeImage(6, 6, true), "memory", false);
     cache->storeImage(nullptr, "nothing", true);
@@ -183,9 +165,7 @@ TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
 
     EXPECT_TRUE(cache->diskImageForKey("shipped"));
     EXPECT_FALSE(onDisk("shipped"));
-    bool removed = false;
-    cache->removeImageForKey("shipped", true, [&] { removed = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return removed; }));
+    ASSERT_TRUE(image_test::completes([&](auto done) { cache->removeImageForKey("shipped", true, done); }));
     EXPECT_TRUE(files->fileExistsAtPath(path));
 }
 
@@ -193,14 +173,10 @@ TEST_F(WIImageCacheTest, RemovalAndExistence)
 {
     cache->storeImage(image_test::makeImage(3, 3, true), "gone", true);
     drain();
-    bool exists = false;
-    bool answered = false;
-    cache->diskImageExistsWithKey("gone", [&](bool found) {
-        exists = found;
-        answered = true;
-    });
-    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
-    EXPECT_TRUE(exists);
+    std::optional<bool> exists;
+    cache->diskImageExistsWithKey("gone", [&](bool found) { exists = found; });
+    ASSERT_TRUE(image_test::waitFor([&] { return exists.has_value(); }));
+    EXPECT_TRUE(*exists);
 
     bool memoryOnly = false;
     cache->removeImageForKey("gone", false, [&] { memoryOnly = true; });
@@ -210,9 +186,7 @@ TEST_F(WIImageCacheTest, RemovalAndExistence)
 
     bool nilKey = false;
     cache->removeImageForKey("", true, [&] { nilKey = true; });
-    bool removed = false;
-    cache->removeImageForKey("gone", true, [&] { removed = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return removed; }));
+    ASSERT_TRUE(image_test::completes([&](auto done) { cache->removeImageForKey("gone", true, done); }));
     EXPECT_FALSE(onDisk("gone"));
     EXPECT_FALSE(nilKey);
 }
@@ -241,9 +215,8 @@ TEST_F(WIImageCacheTest, CleanPassDeletesExpiredFilesIncludingTheBoundary)
 {
     testing_support::VirtualTime time;
     cache->setMaxCacheAge(100);
-    for (const char* key : { "expired", "boundary", "fresh" }) {
+    for (const char* key : { "expired", "boundary", "fresh" })
         cache->storeImage(image_test::makeImage(3, 3, true), key, true);
-    }
     drain();
     setModified("expired", time.now() - 500);
     setModified("boundary", time.now() - 100);
@@ -290,19 +263,13 @@ TEST_F(WIImageCacheTest, ClearDiskEmptiesTheDirectory)
     cache->storeImage(image_test::makeImage(3, 3, true), "one", true);
     drain();
     EXPECT_GT(cache->getSize(), 0u);
-    bool cleared = false;
-    cache->clearDisk([&] { cleared = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return cleared; }));
+    ASSERT_TRUE(image_test::completes([&](auto done) { cache->clearDisk(done); }));
     EXPECT_EQ(cache->getSize(), 0u);
     EXPECT_TRUE(std::filesystem::is_directory(cache->diskCachePath()));
-    std::uint64_t count = 99;
-    bool measured = false;
-    cache->calculateSize([&](std::uint64_t files, std::uint64_t) {
-        count = files;
-        measured = true;
-    });
-    ASSERT_TRUE(image_test::waitFor([&] { return measured; }));
-    EXPECT_EQ(count, 0u);
+    std::optional<std::uint64_t> count;
+    cache->calculateSize([&](std::uint64_t files, std::uint64_t) { count = files; });
+    ASSERT_TRUE(image_test::waitFor([&] { return count.has_value(); }));
+    EXPECT_EQ(*count, 0u);
 }
 
 TEST_F(WIImageCacheTest, StoresAreRenamedIntoPlaceWithoutFlushingToDisk)
@@ -315,9 +282,8 @@ TEST_F(WIImageCacheTest, StoresAreRenamedIntoPlaceWithoutFlushingToDisk)
     }
     drain();
     EXPECT_EQ(diskSyncs.load(), 0);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 20; ++i)
         EXPECT_EQ(fileFor("key" + std::to_string(i)), stored[std::size_t(i)]);
-    }
     EXPECT_EQ(cache->getDiskCount(), 20u); // no temporary left beside them
 }
 

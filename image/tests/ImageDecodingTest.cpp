@@ -11,9 +11,8 @@ namespace {
 Bytes bytesOf(std::initializer_list<int> values)
 {
     Bytes out;
-    for (int value : values) {
+    for (int value : values)
         out.push_back(std::uint8_t(value));
-    }
     return out;
 }
 Bytes ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -35,18 +34,17 @@ TEST(WIImageDecoding, ContentTypeFollowsTheFirstByte)
 
 TEST(WIImageDecoding, GifFramesCarryTheirDelays)
 {
-    UIImageRef animated = wi_imageWithData(image_test::twoFrameGif(10, 20));
-    ASSERT_TRUE(animated);
-    ASSERT_EQ(animated->images().size(), 2u);
-    EXPECT_NEAR(animated->duration(), 0.3, 1e-3);
-
     // Missing delays last 0.1 s each; 1 cs counts as 0.1 s.
-    UIImageRef undelayed = wi_imageWithData(image_test::twoFrameGif(-1, -1));
-    ASSERT_TRUE(undelayed);
-    EXPECT_NEAR(undelayed->duration(), 0.2, 1e-3);
-    UIImageRef fast = wi_imageWithData(image_test::twoFrameGif(1, 1));
-    ASSERT_TRUE(fast);
-    EXPECT_NEAR(fast->duration(), 0.2, 1e-3);
+    const struct {
+        int first, second;
+        double duration;
+    } cases[] = { { 10, 20, 0.3 }, { -1, -1, 0.2 }, { 1, 1, 0.2 } };
+    for (const auto& c : cases) {
+        UIImageRef animated = wi_imageWithData(image_test::twoFrameGif(c.first, c.second));
+        ASSERT_TRUE(animated) << c.first;
+        EXPECT_EQ(animated->images().size(), 2u) << c.first;
+        EXPECT_NEAR(animated->duration(), c.duration, 1e-3) << c.first;
+    }
 }
 
 TEST(WIImageDecoding, BrokenDataGivesNoImage)

@@ -32,63 +32,52 @@ struct Outcome {
     }
 };
 
-class WIImageDownloaderTest : public ::testing::Test {
+bool allFinish(const std::vector<Outcome>& outcomes)
+{
+    return image_test::waitFor(
+        [&] { return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.finished.load(); }); });
+}
+
+class WIImageDownloaderTest : public image_test::ServerTest {
 protected:
     void SetUp() override
     {
-        testing_support::runUntil([] { return true; }, 0.01);
+        ServerTest::SetUp();
         downloader = WIImageDownloader::create();
     }
-    std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
-
-    testing_support::TempHome home;
-    httpserver::TestServer server;
     std::shared_ptr<WIImageDownloader> downloader;
 };
 } // namespace
 
-TEST_F(WIImageDownloaderTest, ConcurrentRequestsForOneURLShareOneTransfer)
+TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/a.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
-    Outcome first, second;
+    auto gate = heldImage("/a.png", 8);
+    Outcome cancelled, second, third;
     std::atomic<int> progressCalls { 0 };
-    auto one = downloader->downloadImageWithURL(url("/a.png"), 0, {}, first.completion());
+    auto one = downloader->downloadImageWithURL(url("/a.png"), 0, {}, cancelled.completion());
     auto two = downloader->downloadImageWithURL(url("/a.png"), 0, [&](std::int64_t, std::int64_t) { ++progressCalls; },
         second.completion());
-    ASSERT_TRUE(one && two);
+    auto three = downloader->downloadImageWithURL(url("/a.png"), 0, {}, third.completion());
+    ASSERT_TRUE(one && two && three);
     EXPECT_TRUE(one->operation());
     EXPECT_FALSE(two->operation());
-    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 2u);
+    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 3u);
+    ASSERT_TRUE(server.waitForRequests(1));
+    one->cancel(); // the requester that started the transfer
     gate->open();
-    ASSERT_TRUE(image_test::waitFor([&] { return first.finished && second.finished; }));
-    EXPECT_TRUE(first.image);
-    EXPECT_EQ(first.image, second.image);
+    ASSERT_TRUE(image_test::waitFor([&] { return second.finished && third.finished; }));
+    EXPECT_TRUE(second.image);
+    EXPECT_EQ(second.image, third.image);
     EXPECT_EQ(server.requestCount("/a.png"), 1u);
     EXPECT_TRUE(image_test::waitFor([&] { return progressCalls > 0; }));
     EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 0u);
-}
-
-TEST_F(WIImageDownloaderTest, CancellingOneRequesterLeavesTheOthers)
-{
-    auto gate = std::make_shared<Gate>();
-    server.on("/b.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
-    Outcome first, second;
-    auto one = downloader->downloadImageWithURL(url("/b.png"), 0, {}, first.completion());
-    auto two = downloader->downloadImageWithURL(url("/b.png"), 0, {}, second.completion());
-    ASSERT_TRUE(server.waitForRequests(1));
-    one->cancel();
-    gate->open();
-    ASSERT_TRUE(image_test::waitFor([&] { return second.finished.load(); }));
-    EXPECT_TRUE(second.image);
     testing_support::settle(0.5);
-    EXPECT_EQ(first.calls, 0);
+    EXPECT_EQ(cancelled.calls, 0);
 }
 
 TEST_F(WIImageDownloaderTest, CancellingTheLastRequesterStopsTheTransferSilently)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/c.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    auto gate = heldImage("/c.png", 8);
     std::atomic<int> stops { 0 };
     auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
         WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });
@@ -120,20 +109,13 @@ TEST_F(WIImageDownloaderTest, NeverRunsMoreThanTheLimit)
     server.onPrefix("/slow", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeHead(gate));
     std::vector<std::shared_ptr<WIImageDownloadToken>> tokens;
     std::vector<Outcome> outcomes(4);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         tokens.push_back(downloader->downloadImageWithURL(url("/slow" + std::to_string(i)), 0, {}, outcomes[i].completion()));
-    }
     ASSERT_TRUE(server.waitForRequests(2));
-    int executing = 0;
-    for (const auto& token : tokens) {
-        executing += token->operation()->isExecuting() ? 1 : 0;
-    }
-    EXPECT_EQ(executing, 2);
+    EXPECT_EQ(std::count_if(tokens.begin(), tokens.end(), [](const auto& t) { return t->operation()->isExecuting(); }), 2);
     EXPECT_EQ(downloader->currentDownloadCount(), 4u);
     gate->open();
-    ASSERT_TRUE(image_test::waitFor([&] {
-        return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.finished.load(); });
-    }));
+    ASSERT_TRUE(allFinish(outcomes));
     EXPECT_EQ(server.requestCount(), 4u);
 }
 
@@ -145,18 +127,14 @@ TEST_F(WIImageDownloaderTest, LastInFirstOutRunsTheNewestFirst)
     server.onPrefix("/order", image_test::imageReply(image_test::pngBody(4, 4)));
     std::vector<Outcome> outcomes(3);
     std::vector<std::shared_ptr<WIImageDownloadToken>> tokens;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         tokens.push_back(downloader->downloadImageWithURL(url("/order" + std::to_string(i)), 0, {}, outcomes[i].completion()));
-    }
     downloader->setSuspended(false);
-    ASSERT_TRUE(image_test::waitFor([&] {
-        return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.finished.load(); });
-    }));
-    auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].path, "/order2");
-    EXPECT_EQ(requests[1].path, "/order1");
-    EXPECT_EQ(requests[2].path, "/order0");
+    ASSERT_TRUE(allFinish(outcomes));
+    std::vector<std::string> paths;
+    for (const auto& request : server.requests())
+        paths.push_back(request.path);
+    EXPECT_EQ(paths, (std::vector<std::string> { "/order2", "/order1", "/order0" }));
 }
 
 TEST_F(WIImageDownloaderTest, RequestsCarryTheConfiguredHeadersAndTimeout)
@@ -172,9 +150,6 @@ TEST_F(WIImageDownloaderTest, RequestsCarryTheConfiguredHeadersAndTimeout)
     ASSERT_TRUE(image_test::waitFor([&] { return plain.finished.load(); }));
     EXPECT_EQ(server.lastRequest()->headers.get("Accept"), "image/*;q=0.8");
 
-    downloader->setValueForHTTPHeaderField("yes", "X-Extra");
-    downloader->setValueForHTTPHeaderField(std::nullopt, "X-Extra");
-    EXPECT_EQ(downloader->valueForHTTPHeaderField("X-Extra"), std::nullopt);
     downloader->setHeadersFilter([](const NSURL&, const Value&) { return Value::dictionary(); });
     Outcome filtered;
     token = downloader->downloadImageWithURL(url("/h2"), WIDownloadLowPriority | WIDownloadUseURLCache, {}, filtered.completion());

@@ -9,15 +9,7 @@
 
 namespace {
 
-UIImageRef solidImage(CGSize size)
-{
-    UIGraphicsBeginImageContext(size);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return image;
-}
-
-TEST_F(CarouselFixture, PageControlSizesCentresAndFitsItsDots)
+TEST_F(CarouselFixture, PageControlSizesCentresFitsAndHidesItsDots)
 {
     auto control = DTPageControl::create({ { 10, 10 }, { 100, 40 } });
     EXPECT_EQ(control->sizeForNumberOfPages(5), (CGSize { 72, 8 }));
@@ -42,6 +34,14 @@ TEST_F(CarouselFixture, PageControlSizesCentresAndFitsItsDots)
     EXPECT_EQ(control->frame().size, (CGSize { 48, 8 })) << "a frame large enough is kept";
     control->setNumberOfPages(-3);
     EXPECT_TRUE(control->dots().empty());
+
+    control->setNumberOfPages(1);
+    EXPECT_FALSE(control->isHidden()) << "a single page hides the control only when asked";
+    control->setHidesForSinglePage(true);
+    control->setNumberOfPages(1);
+    EXPECT_TRUE(control->isHidden());
+    control->setNumberOfPages(2);
+    EXPECT_FALSE(control->isHidden());
 }
 
 TEST_F(CarouselFixture, PageControlAnimatesTheCurrentDotAndKeepsThePageInRange)
@@ -77,18 +77,6 @@ TEST_F(CarouselFixture, PageControlAnimatesTheCurrentDotAndKeepsThePageInRange)
     control->setNumberOfPages(2);
     EXPECT_EQ(control->currentPage(), 1) << "fewer pages pull the current page in";
     EXPECT_EQ(control->dots()[1]->backgroundColor(), UIColor::redColor());
-}
-
-TEST_F(CarouselFixture, PageControlHidesForASinglePageOnlyWhenAsked)
-{
-    auto control = DTPageControl::create({ { 0, 0 }, { 100, 20 } });
-    control->setNumberOfPages(1);
-    EXPECT_FALSE(control->isHidden());
-    control->setHidesForSinglePage(true);
-    control->setNumberOfPages(1);
-    EXPECT_TRUE(control->isHidden());
-    control->setNumberOfPages(2);
-    EXPECT_FALSE(control->isHidden());
 }
 
 TEST_F(CarouselFixture, PageControlImageDotsTakeTheImageSizeAndSwapOnlyWithBothImages)
@@ -140,20 +128,19 @@ TEST_F(CarouselFixture, PageControlLogsForDotClassesWithoutActivityAndAbstractDo
     EXPECT_FALSE(control->dots()[1]->backgroundColor().has_value()) << "the dots are left as they are";
     EXPECT_EQ(control->dots()[0]->frame().size, (CGSize { 8, 8 }));
 
-    try {
-        DTAbstractDotView view;
-        ADD_FAILURE() << "the frameless base must raise";
-    } catch (const NSException& e) {
-        EXPECT_EQ(e.name(), NSInternalInconsistencyException);
-        EXPECT_EQ(e.reason(), "You must override init in DTAbstractDotView");
-    }
+    auto raised = [](const std::function<void()>& call) -> std::string {
+        try {
+            call();
+        } catch (const NSException& e) {
+            return e.name() + ": " + e.reason();
+        }
+        return "nothing raised";
+    };
+    EXPECT_EQ(raised([] { DTAbstractDotView view; }),
+        "NSInternalInconsistencyException: You must override init in DTAbstractDotView");
     auto abstract = std::make_shared<DTAbstractDotView>(CGRect { { 0, 0 }, { 8, 8 } });
-    try {
-        abstract->changeActivityState(true);
-        ADD_FAILURE() << "changeActivityState must be overridden";
-    } catch (const NSException& e) {
-        EXPECT_EQ(e.reason(), "You must override changeActivityState: in DTAbstractDotView");
-    }
+    EXPECT_EQ(raised([&] { abstract->changeActivityState(true); }),
+        "NSInternalInconsistencyException: You must override changeActivityState: in DTAbstractDotView");
 }
 
 struct PageRecorder : DTPageControlDelegate {
