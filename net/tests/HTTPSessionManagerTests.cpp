@@ -1,9 +1,7 @@
 // The HTTP session manager's own cases (the verbs, bodies and base URLs it shares with the
 // operation manager are in ManagerTests): an invalidated session, replies past the limit,
 // failures on the completion queue and group, and the copy of a background configuration.
-#include <deque>
-
-#include "net/tests/SessionTestSupport.h"
+#include "net/tests/ManagerTestSupport.h"
 #include "platform/network/URLError.h"
 
 using namespace net::test;
@@ -12,52 +10,8 @@ using httpserver::Request;
 
 namespace {
 
-struct Result {
-    int successes = 0;
-    int failures = 0;
-    bool onMain = false;
-    NKHTTPSessionManager::DataTaskRef task;
-    Value object;
-    NSErrorRef error;
-
-    NKHTTPSessionManager::Success success()
-    {
-        return [this](const auto& t, const Value& o) {
-            ++successes;
-            onMain = NSThread::isMainThread();
-            task = t;
-            object = o;
-        };
-    }
-    NKHTTPSessionManager::Failure failure()
-    {
-        return [this](const auto& t, const NSErrorRef& e) {
-            ++failures;
-            onMain = NSThread::isMainThread();
-            task = t;
-            error = e;
-        };
-    }
-    int calls() const { return successes + failures; }
-};
-
-class HTTPSessionManager : public SessionTest {
-protected:
-    void SetUp() override
-    {
-        SessionTest::SetUp();
-        server.setDefault([](const Request& r) { return Reply::json("{\"method\":\"" + r.method + "\"}"); });
-    }
-    std::shared_ptr<NKHTTPSessionManager> make(const std::string& base = "")
-    {
-        return keep(base.empty() ? NKHTTPSessionManager::manager()
-                                 : NKHTTPSessionManager::initWithBaseURL(NSURL::URLWithString(base)));
-    }
-    // A recorder that outlives the test body (see outcome()).
-    Result& record() { return results_.emplace_back(); }
-    void finish(const Result& result, int calls = 1) { ASSERT_TRUE(waitFor([&] { return result.calls() == calls; })); }
-    std::deque<Result> results_;
-};
+using Result = net::test::Result<NKHTTPSessionManager>;
+using HTTPSessionManager = ManagerTest<NKHTTPSessionManager>;
 
 TEST_F(HTTPSessionManager, OnceTheSessionIsInvalidatedTheVerbsStillReportTheirFailure)
 {

@@ -111,10 +111,6 @@ TEST_F(RequestSerializer, AuthorizationHeaders)
     EXPECT_EQ(serializer->valueForHTTPHeaderField("Authorization"), "Token token=\"t0k\"");
     serializer->clearAuthorizationHeader();
     EXPECT_FALSE(serializer->valueForHTTPHeaderField("Authorization"));
-    serializer->setValueForHTTPHeaderField(std::string("1"), "X-A");
-    EXPECT_EQ(serializer->HTTPRequestHeaders()["X-A"].asString(), "1");
-    serializer->setValueForHTTPHeaderField(std::nullopt, "X-A");
-    EXPECT_FALSE(serializer->valueForHTTPHeaderField("X-A"));
 }
 
 TEST_F(RequestSerializer, QueryBlocksReplaceTheStyleAndTheirErrorsFailTheRequest)
