@@ -84,4 +84,7 @@ private:
     std::deque<Result<M>> results_;
 };
 
+// The two kinds, for typed tests.
+using ManagerKinds = ::testing::Types<NKHTTPRequestOperationManager, NKHTTPSessionManager>;
+
 } // namespace net::test

@@ -18,7 +18,6 @@ namespace {
 template <class M>
 class Managers : public ManagerTest<M> { };
 
-using ManagerKinds = ::testing::Types<NKHTTPRequestOperationManager, NKHTTPSessionManager>;
 TYPED_TEST_SUITE(Managers, ManagerKinds);
 
 TYPED_TEST(Managers, EveryVerbSendsItsParametersAsTheSerializerSays)
@@ -57,7 +56,7 @@ TYPED_TEST(Managers, EveryVerbSendsItsParametersAsTheSerializerSays)
         auto ref = this->send(*manager, c.verb, "/v", c.withParameters ? parameters : Value(), result);
         ASSERT_TRUE(ref);
         if constexpr (isSession(static_cast<TypeParam*>(nullptr))) {
-            EXPECT_EQ(ref->state(), NSURLSessionTaskStateRunning);
+            EXPECT_NE(ref->state(), NSURLSessionTaskStateSuspended); // already resumed, perhaps already done
         }
         this->finish(result);
         ASSERT_EQ(result.successes, 1) << result.error->description();
