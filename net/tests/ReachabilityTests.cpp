@@ -89,7 +89,7 @@ TEST_F(ReachabilityMonitoring, AHostNameOrAnEmptyOneReportsNothingUntilAChange)
 {
     sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable);
     for (const char* domain : { "localhost", "" }) {
-        SCOPED_TRACE(domain);
+        SCOPED_TRACE(std::string("domain \"") + domain + "\"");
         auto manager = NKNetworkReachabilityManager::managerForDomain(domain);
         ASSERT_TRUE(manager);
         int calls = 0;
