@@ -27,15 +27,26 @@ struct Result {
 
     typename M::Success success()
     {
-        return [this](const Ref& r, const Value& o) { note(r), ++successes, object = o; };
+        return [this](const Ref& r, const Value& o) {
+            note(r);
+            ++successes;
+            object = o;
+        };
     }
     typename M::HeadSuccess head()
     {
-        return [this](const Ref& r) { note(r), ++successes; };
+        return [this](const Ref& r) {
+            note(r);
+            ++successes;
+        };
     }
     typename M::Failure failure()
     {
-        return [this](const Ref& r, const NSErrorRef& e) { note(r), ++failures, error = e; };
+        return [this](const Ref& r, const NSErrorRef& e) {
+            note(r);
+            ++failures;
+            error = e;
+        };
     }
     int calls() const { return successes + failures; }
 
