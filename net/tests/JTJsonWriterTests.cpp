@@ -38,50 +38,44 @@ Trace failingTrace(JTJsonWriter& writer, const Value& value)
 
 } // namespace
 
-TEST(JTJsonWriter, CompactText)
+TEST(JTJsonWriter, ExactTexts)
 {
-    JTJsonWriter writer;
-    Value v = Value::dictionary({ { "b", Value::array({ 1, -2.5, true, false, Value::null() }) }, { "a", "x" },
-        { "c", Value::dictionary() }, { "d", Value::array() } });
-    EXPECT_EQ(writer.stringWithObject(v), R"({"a":"x","b":[1,-2.5,true,false,null],"c":{},"d":[]})");
-    EXPECT_TRUE(writer.errorTrace().isAbsent());
-    EXPECT_EQ(writer.stringWithFragment("text"), "\"text\"");
-    EXPECT_EQ(writer.stringWithFragment(Value::null()), "null");
-}
-
-TEST(JTJsonWriter, HumanReadableLayout)
-{
-    JTJsonWriter writer;
-    writer.setHumanReadable(true);
-    writer.setSortKeys(true);
-    Value v = Value::dictionary({ { "a", Value::array({ 1, 2 }) } });
-    EXPECT_EQ(writer.stringWithObject(v), "{\n  \"a\" : [\n    1,\n    2\n  ]\n}");
-    EXPECT_EQ(writer.stringWithObject(Value::array({ Value::array(), Value::dictionary() })), "[\n  [],\n  {}\n]");
-    EXPECT_EQ(writer.stringWithObject(Value::dictionary()), "{}");
-}
-
-TEST(JTJsonWriter, KeysComeInByteOrder)
-{
-    JTJsonWriter writer;
-    Value v = Value::dictionary({ { "a", 1 }, { "B", 2 }, { "9", 3 }, { "10", 4 }, { "\xC3\xA9", 5 }, { "aa", 6 } });
-    const std::string expected = "{\"10\":4,\"9\":3,\"B\":2,\"a\":1,\"aa\":6,\"\xC3\xA9\":5}";
-    EXPECT_EQ(writer.stringWithObject(v), expected);
-    writer.setSortKeys(true);
-    EXPECT_EQ(writer.stringWithObject(v), expected);
-}
-
-TEST(JTJsonWriter, Escaping)
-{
-    JTJsonWriter writer;
-    EXPECT_EQ(writer.stringWithFragment("\"\\/\x01"), R"("\"\\/\u0001")");
-    EXPECT_EQ(writer.stringWithFragment("\b\t\n\f\r\x1f\x7f"), "\"\\b\\t\\n\\f\\r\\u001f\x7f\"");
-    EXPECT_EQ(writer.stringWithFragment(std::string("a\0b", 3)), R"("a\u0000b")");
-    EXPECT_EQ(writer.stringWithFragment("粉丝 \xF0\x9F\x98\x80"), "\"粉丝 \xF0\x9F\x98\x80\"");
-    // Keys are escaped like any string.
-    EXPECT_EQ(writer.stringWithObject(Value::dictionary({ { "k\"", "v\n" } })), R"({"k\"":"v\n"})");
-    // Bytes that are not UTF-8 become U+FFFD, so the text always reads back.
-    EXPECT_EQ(writer.stringWithFragment("a\xFF" "b\xC3"), "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\"");
-    EXPECT_EQ(writer.stringWithFragment("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    // Keys come in byte order whether sorting is asked for or not; bytes that are not UTF-8
+    // become U+FFFD, so the text always reads back.
+    const Value keys = Value::dictionary({ { "a", 1 }, { "B", 2 }, { "9", 3 }, { "10", 4 }, { "\xC3\xA9", 5 }, { "aa", 6 } });
+    const std::string sortedKeys = "{\"10\":4,\"9\":3,\"B\":2,\"a\":1,\"aa\":6,\"\xC3\xA9\":5}";
+    struct Case {
+        const char* name;
+        Value value;
+        std::string text;
+        bool humanReadable = false, sortKeys = false;
+    };
+    const Case cases[] = {
+        { "compact", Value::dictionary({ { "b", Value::array({ 1, -2.5, true, false, Value::null() }) }, { "a", "x" },
+                         { "c", Value::dictionary() }, { "d", Value::array() } }),
+            R"({"a":"x","b":[1,-2.5,true,false,null],"c":{},"d":[]})" },
+        { "string", "text", "\"text\"" },
+        { "null", Value::null(), "null" },
+        { "human-readable", Value::dictionary({ { "a", Value::array({ 1, 2 }) } }), "{\n  \"a\" : [\n    1,\n    2\n  ]\n}", true, true },
+        { "human-readable empties", Value::array({ Value::array(), Value::dictionary() }), "[\n  [],\n  {}\n]", true, true },
+        { "human-readable empty object", Value::dictionary(), "{}", true, true },
+        { "keys", keys, sortedKeys },
+        { "keys sorted", keys, sortedKeys, false, true },
+        { "escapes", "\"\\/\x01", R"("\"\\/\u0001")" },
+        { "control characters", "\b\t\n\f\r\x1f\x7f", "\"\\b\\t\\n\\f\\r\\u001f\x7f\"" },
+        { "nul", std::string("a\0b", 3), R"("a\u0000b")" },
+        { "beyond ASCII", "粉丝 \xF0\x9F\x98\x80", "\"粉丝 \xF0\x9F\x98\x80\"" },
+        { "escaped key", Value::dictionary({ { "k\"", "v\n" } }), R"({"k\"":"v\n"})" },
+        { "not UTF-8", "a\xFF" "b\xC3", "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\"" },
+        { "encoded surrogate", "\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"" },
+    };
+    for (const auto& c : cases) {
+        JTJsonWriter writer;
+        writer.setHumanReadable(c.humanReadable);
+        writer.setSortKeys(c.sortKeys);
+        EXPECT_EQ(writer.stringWithFragment(c.value), c.text) << c.name;
+        EXPECT_TRUE(writer.errorTrace().isAbsent()) << c.name;
+    }
 }
 
 TEST(JTJsonWriter, RefusedValuesAndTheirChains)

@@ -70,12 +70,9 @@ TEST_F(RequestSerializer, UriMethodsPutParametersInTheQueryBeforeAnyFragment)
     EXPECT_FALSE(plain->HTTPBody());
 }
 
-TEST_F(RequestSerializer, OtherMethodsPutAFormBodyAndKeepTheUrl)
+// The form body with its parameters, as the server receives it, is in the managers' verb cases.
+TEST_F(RequestSerializer, OtherMethodsPutAFormBodyWithoutOverridingTheCallersHeaders)
 {
-    auto post = serializer->requestWithMethod("POST", "http://h/p", Value::dictionary({ { "a", "1" }, { "b", "x y" } }));
-    EXPECT_EQ(post->URL()->absoluteString(), "http://h/p");
-    EXPECT_EQ(text(*post->HTTPBody()), "a=1&b=x%20y");
-    EXPECT_EQ(post->valueForHTTPHeaderField("Content-Type"), "application/x-www-form-urlencoded");
     auto bare = serializer->requestWithMethod("POST", "http://h/p", Value());
     EXPECT_EQ(text(*bare->HTTPBody()), "");
 
@@ -111,10 +108,6 @@ TEST_F(RequestSerializer, AuthorizationHeaders)
     EXPECT_EQ(serializer->valueForHTTPHeaderField("Authorization"), "Token token=\"t0k\"");
     serializer->clearAuthorizationHeader();
     EXPECT_FALSE(serializer->valueForHTTPHeaderField("Authorization"));
-    serializer->setValueForHTTPHeaderField(std::string("1"), "X-A");
-    EXPECT_EQ(serializer->HTTPRequestHeaders()["X-A"].asString(), "1");
-    serializer->setValueForHTTPHeaderField(std::nullopt, "X-A");
-    EXPECT_FALSE(serializer->valueForHTTPHeaderField("X-A"));
 }
 
 TEST_F(RequestSerializer, QueryBlocksReplaceTheStyleAndTheirErrorsFailTheRequest)
@@ -137,13 +130,8 @@ TEST_F(RequestSerializer, QueryBlocksReplaceTheStyleAndTheirErrorsFailTheRequest
 
 TEST_F(RequestSerializer, JsonAndPropertyListBodies)
 {
+    // Bodies with parameters, and queries, as the server receives them are in the managers' verb cases.
     auto json = NKJSONRequestSerializer::serializer();
-    auto post = json->requestWithMethod("POST", "http://h/", Value::dictionary({ { "a", 1 } }));
-    EXPECT_EQ(text(*post->HTTPBody()), "{\"a\":1}");
-    EXPECT_EQ(post->valueForHTTPHeaderField("Content-Type"), "application/json");
-    auto get = json->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }));
-    EXPECT_EQ(get->URL()->absoluteString(), "http://h/?a=1");
-    EXPECT_FALSE(get->HTTPBody());
     auto bare = json->requestWithMethod("POST", "http://h/", Value());
     EXPECT_FALSE(bare->HTTPBody());
     EXPECT_FALSE(bare->valueForHTTPHeaderField("Content-Type"));
