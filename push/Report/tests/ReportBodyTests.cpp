@@ -10,16 +10,9 @@ namespace {
 
 using report_tests::item;
 using report_tests::ReportTest;
+using report_tests::types;
 
 class ReportBody : public ReportTest { };
-
-std::vector<std::string> types(const Value& contents)
-{
-    std::vector<std::string> names;
-    for (const Value& entry : contents.asArray())
-        names.push_back(entry["type"].asString());
-    return names;
-}
 
 TEST_F(ReportBody, EnvelopeCarriesIdentityAndEveryWaitingItemNewestFirst)
 {

@@ -148,15 +148,13 @@ public:
     {
         stops.push_back(retry);
     }
-    void becomeActive() override { ++actives; }
-    void willInactive() override { ++inactives; }
+    void becomeActive() override { }
+    void willInactive() override { }
 
     bool lock = false;
     std::shared_ptr<PUSHBadgeNumberReportRequest> report;
     int delayedSends = 0;
     std::vector<bool> stops;
-    int actives = 0;
-    int inactives = 0;
 };
 
 class BadgeReport : public ReportTest {
@@ -178,7 +176,7 @@ protected:
     std::shared_ptr<FakeBadgeManager> manager = std::make_shared<FakeBadgeManager>();
 };
 
-TEST_F(BadgeReport, PlainBodyToTheUserEndpointSignedOverItsText)
+TEST_F(BadgeReport, PlainBodyToTheUserEndpointSignedOverItsTextAndStatusesTellWhetherToRetry)
 {
     sendBadge(-3);
     ASSERT_TRUE(waitForRequests(server, 1));
@@ -196,10 +194,7 @@ TEST_F(BadgeReport, PlainBodyToTheUserEndpointSignedOverItsText)
     ASSERT_TRUE(waitForLog("set badge:-3 succeed"));
     EXPECT_EQ(manager->stops, (std::vector<bool> { false }));
     EXPECT_FALSE(manager->lock);
-}
 
-TEST_F(BadgeReport, StatusesTellTheManagerWhetherToRetry)
-{
     const std::vector<std::pair<int, std::string>> cases = { { 400, "send badge:4 parameter validate failed!" },
         { 401, "send badge:4 parameter check failed!" }, { 500, "warning:badge:4 inner error failed" },
         { 503, "warning:badge:4 default error:503" } };
@@ -220,10 +215,7 @@ TEST_F(BadgeReport, StatusesTellTheManagerWhetherToRetry)
 
 TEST_F(BadgeReport, ConnectionFailureIsLoggedAndRetriedUnlessLocked)
 {
-    {
-        httpserver::TestServer gone;
-        links.userEndpoint = gone.url("/v1/user/");
-    }
+    links.userEndpoint = report_tests::goneURL("/v1/user/");
     relink();
     auto badge = sendBadge(6);
     ASSERT_TRUE(waitForLog("设置badge:6 错误:-1004"));
