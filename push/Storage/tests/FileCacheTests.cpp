@@ -113,23 +113,7 @@ TEST_F(FileCache, DamagedFilesReadAsEmptyAndAreReplacedByTheNextWrite)
     EXPECT_EQ(plain()->objectForKey("k"), Value("again"));
 }
 
-TEST_F(FileCache, CurrentFileIsReadWhenTheVersionKeyIsMissing)
-{
-    startCaches();
-    plain()->setObject(Value("identity"), "APP_KEY");
-    document()->setObject(Value("device"), "WPDeviceId");
-    // Reset defaults lose the conversion marks; the files in the current layout must survive.
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->removeObjectForKey(kPUSHCacheVersionKey);
-    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
-    defaults->synchronize();
-    restartCaches();
-    EXPECT_EQ(plain()->objectForKey("APP_KEY"), Value("identity"));
-    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
-    EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
-}
-
-TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
+TEST_F(FileCache, OlderLayoutsAreConvertedOnceAndTheCurrentOneAlwaysRead)
 {
     // A JSON file of the older layout: dictionary values are serialized objects.
     const Bytes json = *NSJSONSerialization::dataWithJSONObject(
@@ -160,6 +144,17 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
     EXPECT_FALSE(containsText(fileBytes(plainPath()), "{\""));
     restartCaches();
     EXPECT_EQ(plain()->objectForKey("__PUSHSessionID").integerValue(), 77);
+
+    // Reset defaults lose the conversion marks; the files in the current layout must survive.
+    document()->setObject(Value("device"), "WPDeviceId");
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->removeObjectForKey(kPUSHCacheVersionKey);
+    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
+    defaults->synchronize();
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
+    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
+    EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
 }
 
 TEST_F(FileCache, SharedInstancesAreMadeOncePerType)
