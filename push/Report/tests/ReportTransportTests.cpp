@@ -66,7 +66,8 @@ TEST_F(ReportTransport, SuccessAndRefusalsDropTheItemsAndServerTroubleReturnsThe
         SCOPED_TRACE(status);
         server.clearRequests();
         sendAnswered(status, returned ? 0 : 1);
-        ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && pendingCount() == (returned ? 1u : 0u); }));
+        const std::size_t left = returned ? 1 : 0;
+        ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && pendingCount() == left; }));
         EXPECT_TRUE(line.empty() || logger->has(line));
         if (!returned)
             continue;
