@@ -29,9 +29,14 @@ private:
 
 class FileCache : public HomeTest { };
 
-TEST_F(FileCache, EntriesSurviveARestartInBothFlavours)
+TEST_F(FileCache, SharedInstancesAreMadeOncePerTypeAndTheirEntriesSurviveARestart)
 {
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
     startCaches();
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), plain());
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("X", 2, false), nullptr);
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(2), nullptr);
+    EXPECT_EQ(plain()->fileNameForKey("PUSHJSON"), plainPath());
     const Value nested = Value::dictionary({ { "list", Value::array({ Value(1), Value("two") }) } });
     plain()->setObject(Value("plain text"), "text");
     plain()->setObject(Value(std::uint64_t(18446744073709551615ull)), "big");
@@ -155,17 +160,6 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnceAndTheCurrentOneAlwaysRead)
     EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
     EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
     EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
-}
-
-TEST_F(FileCache, SharedInstancesAreMadeOncePerType)
-{
-    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
-    auto first = PUSHFileCacheController::startShareInstance("PUSHJSON", 0, false);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), first);
-    EXPECT_EQ(PUSHFileCacheController::startShareInstance("X", 2, false), nullptr);
-    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(2), nullptr);
-    EXPECT_EQ(first->fileNameForKey("PUSHJSON"), plainPath());
 }
 
 } // namespace
