@@ -10,16 +10,9 @@ namespace {
 
 using report_tests::item;
 using report_tests::ReportTest;
+using report_tests::types;
 
 class ReportBody : public ReportTest { };
-
-std::vector<std::string> types(const Value& contents)
-{
-    std::vector<std::string> names;
-    for (const Value& entry : contents.asArray())
-        names.push_back(entry["type"].asString());
-    return names;
-}
 
 TEST_F(ReportBody, EnvelopeCarriesIdentityAndEveryWaitingItemNewestFirst)
 {
@@ -74,24 +67,21 @@ TEST_F(ReportBody, SizeLimitKeepsNewestItemsAndDropsOlderOnesForGood)
     EXPECT_FALSE(huge->hasSubpackage());
 }
 
-TEST_F(ReportBody, NothingToSendGivesNoBodyAndNoRequest)
+TEST_F(ReportBody, NothingToSendGivesNoRequestAndLeavesTheHistoryWaiting)
 {
     auto empty = PUSHReportRequest::create();
     EXPECT_FALSE(empty->packetData());
     EXPECT_FALSE(empty->generateReportRequest());
     // A crash report without crash records packs nothing of its own.
-    auto crash = PUSHCrashHandlerReportRequest::create();
-    EXPECT_FALSE(crash->generateReportRequest());
-}
+    EXPECT_FALSE(PUSHCrashHandlerReportRequest::create()->generateReportRequest());
 
-TEST_F(ReportBody, UnchangedDeviceItemSendsNothingAndLeavesTheHistoryWaiting)
-{
+    // Nor does an unchanged device item, and the history waits for the next report.
     plain()->setObject(PUSHDeviceInfoDictionary(), kPUSHLastDeviceInfoKey);
     cache()->addCacheObject(item("waiting", 1700000001), "w:1");
     auto device = PUSHUserDeviceReportRequest::create();
     EXPECT_FALSE(device->generateReportRequest());
     EXPECT_TRUE(device->IsSendLock());
-    // The waiting item is not lost with the locked request: the next report takes it.
+    // The next report takes the waiting item.
     ASSERT_EQ(pendingCount(), 1u);
     auto launch = PUSHUserLoginReportRequest::create();
     ASSERT_TRUE(launch->packetData());

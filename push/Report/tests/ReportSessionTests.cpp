@@ -15,15 +15,14 @@ using report_tests::ReportTest;
 
 class ReportSession : public ReportTest {
 protected:
-    // Item types of every request the server received since `from`, in arrival order.
+    // Item types of every request the server received since `from`, sorted.
     std::vector<std::string> typesSince(std::size_t from = 0)
     {
         std::vector<std::string> names;
         const auto requests = server.requests();
         for (std::size_t i = from; i < requests.size(); ++i) {
-            const Value body = report_tests::reportBody(requests[i]);
-            for (const Value& entry : body["content"].asArray())
-                names.push_back(entry["type"].asString());
+            const auto more = report_tests::types(report_tests::reportBody(requests[i])["content"]);
+            names.insert(names.end(), more.begin(), more.end());
         }
         std::sort(names.begin(), names.end());
         return names;

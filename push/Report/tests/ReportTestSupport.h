@@ -69,6 +69,13 @@ inline std::string expectedAuthorization(const std::string& body)
     return "Basic " + PUSHBase64String(Bytes(token.begin(), token.end()));
 }
 
+// A loopback URL where nothing listens any more.
+inline std::string goneURL(const std::string& path)
+{
+    httpserver::TestServer gone;
+    return gone.url(path);
+}
+
 inline Value item(const std::string& type, std::int64_t itime, const std::string& pad = "")
 {
     Value made = Value::dictionary({ { "type", Value(type) }, { "itime", Value(itime) } });
@@ -77,25 +84,28 @@ inline Value item(const std::string& type, std::int64_t itime, const std::string
     return made;
 }
 
+// Item types of the statistics items in `contents`, in their order.
+inline std::vector<std::string> types(const Value& contents)
+{
+    std::vector<std::string> names;
+    for (const Value& entry : contents.asArray())
+        names.push_back(entry["type"].asString());
+    return names;
+}
+
 // A fresh home with the caches, identity, session link and report server, and a scheduler.
 class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         testing_support::runUntil([] { return true; }, 1);
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        startCaches();
-        defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.reports", kAppKey);
-        defaults->setUidPasswordRegistrationID(kUid, std::string(kPassword), std::string("rid-1"));
-        push::setCurrentSessionLink(session);
         server.on("/v2/report", httpserver::Reply(200));
         server.on("/v1/user/", httpserver::Reply(200));
-        links.userDefaults = defaults;
         links.reportEndpoint = server.url("/v2/report");
         links.userEndpoint = server.url("/v1/user/");
-        push::setReportLinks(links);
+        push::setCurrentSessionLink(session);
         PUSHLog::addLogger(logger);
-        scheduler = PUSHHttpSessionController::create();
+        restart(true);
     }
     void TearDown() override
     {
@@ -107,26 +117,21 @@ protected:
         PUSHFileCacheController::resetSharedInstancesForTesting();
     }
 
-    void startCaches()
-    {
-        PUSHFileCacheController::startShareInstance("PUSHDocument", PUSHFileCacheTypeDocument, true);
-        PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
-    }
-    // A new start of the push client over the same home.
-    void restart()
+    // A (new) start of the push client over the same home; the first one signs in.
+    void restart(bool signIn = false)
     {
         scheduler.reset();
         PUSHFileCacheController::resetSharedInstancesForTesting();
-        startCaches();
+        PUSHFileCacheController::startShareInstance("PUSHDocument", PUSHFileCacheTypeDocument, true);
+        PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
         defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.reports", kAppKey);
+        if (signIn)
+            defaults->setUidPasswordRegistrationID(kUid, std::string(kPassword), std::string("rid-1"));
         links.userDefaults = defaults;
         push::setReportLinks(links);
         scheduler = PUSHHttpSessionController::create();
     }
-    void relink()
-    {
-        push::setReportLinks(links);
-    }
+    void relink() { push::setReportLinks(links); }
     std::shared_ptr<PUSHFileCacheController> plain() { return PUSHFileCacheController::shareInstanceWithType(0); }
     std::shared_ptr<PUSHReportCacheController> cache() { return scheduler->reportCache(); }
 

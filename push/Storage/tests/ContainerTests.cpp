@@ -100,21 +100,7 @@ TEST(FIFOQueue, CopyWithConditionMovesRejectedOut)
     EXPECT_EQ(backwards, (std::vector<std::uint64_t> { 4 }));
 }
 
-TEST(MemoryCache, HoldsOneLessThanMaximumAndEvictsOldestFirst)
-{
-    auto cache = PUSHMemoryCache::create();
-    cache->setMaxCacheCount(3);
-    cache->setObject(Value(1), "a");
-    cache->setObject(Value(2), "b");
-    cache->setObject(Value(3), "c");
-    EXPECT_FALSE(cache->hasObjectForKey("a"));
-    EXPECT_EQ(cache->cacheKeys(), (std::deque<std::string> { "b", "c" }));
-    cache->setObject(Value(4), "d");
-    EXPECT_FALSE(cache->hasObjectForKey("b"));
-    EXPECT_EQ(cache->objectForKey("d"), Value(4));
-}
-
-TEST(MemoryCache, CountFollowsLiveEntries)
+TEST(MemoryCache, HoldsOneLessThanMaximumEvictsOldestFirstAndCountsLiveEntries)
 {
     auto cache = PUSHMemoryCache::create();
     cache->setMaxCacheCount(4);
@@ -125,6 +111,7 @@ TEST(MemoryCache, CountFollowsLiveEntries)
     cache->setObject(Value(4), "c");
     cache->setObject(Value(5), "d"); // evicts b, the oldest; the fresh a survives
     EXPECT_FALSE(cache->hasObjectForKey("b"));
+    EXPECT_EQ(cache->cachedCount(), 3); // one less than the maximum
     EXPECT_EQ(cache->objectForKey("a"), Value(3));
 
     cache->removeObjectForKey("a");

@@ -29,9 +29,14 @@ private:
 
 class FileCache : public HomeTest { };
 
-TEST_F(FileCache, EntriesSurviveARestartInBothFlavours)
+TEST_F(FileCache, SharedInstancesAreMadeOncePerTypeAndTheirEntriesSurviveARestart)
 {
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
     startCaches();
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), plain());
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("X", 2, false), nullptr);
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(2), nullptr);
+    EXPECT_EQ(plain()->fileNameForKey("PUSHJSON"), plainPath());
     const Value nested = Value::dictionary({ { "list", Value::array({ Value(1), Value("two") }) } });
     plain()->setObject(Value("plain text"), "text");
     plain()->setObject(Value(std::uint64_t(18446744073709551615ull)), "big");
@@ -113,23 +118,7 @@ TEST_F(FileCache, DamagedFilesReadAsEmptyAndAreReplacedByTheNextWrite)
     EXPECT_EQ(plain()->objectForKey("k"), Value("again"));
 }
 
-TEST_F(FileCache, CurrentFileIsReadWhenTheVersionKeyIsMissing)
-{
-    startCaches();
-    plain()->setObject(Value("identity"), "APP_KEY");
-    document()->setObject(Value("device"), "WPDeviceId");
-    // Reset defaults lose the conversion marks; the files in the current layout must survive.
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->removeObjectForKey(kPUSHCacheVersionKey);
-    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
-    defaults->synchronize();
-    restartCaches();
-    EXPECT_EQ(plain()->objectForKey("APP_KEY"), Value("identity"));
-    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
-    EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
-}
-
-TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
+TEST_F(FileCache, OlderLayoutsAreConvertedOnceAndTheCurrentOneAlwaysRead)
 {
     // A JSON file of the older layout: dictionary values are serialized objects.
     const Bytes json = *NSJSONSerialization::dataWithJSONObject(
@@ -160,17 +149,17 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
     EXPECT_FALSE(containsText(fileBytes(plainPath()), "{\""));
     restartCaches();
     EXPECT_EQ(plain()->objectForKey("__PUSHSessionID").integerValue(), 77);
-}
 
-TEST_F(FileCache, SharedInstancesAreMadeOncePerType)
-{
-    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
-    auto first = PUSHFileCacheController::startShareInstance("PUSHJSON", 0, false);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), first);
-    EXPECT_EQ(PUSHFileCacheController::startShareInstance("X", 2, false), nullptr);
-    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(2), nullptr);
-    EXPECT_EQ(first->fileNameForKey("PUSHJSON"), plainPath());
+    // Reset defaults lose the conversion marks; the files in the current layout must survive.
+    document()->setObject(Value("device"), "WPDeviceId");
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->removeObjectForKey(kPUSHCacheVersionKey);
+    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
+    defaults->synchronize();
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
+    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
+    EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
 }
 
 } // namespace

@@ -17,7 +17,7 @@ Value wifi(const std::string& ssid, std::int64_t itime = 0)
 
 Value cell() { return Value::dictionary({ { "mobile_network_code", Value("-1") }, { "mobile_country_code", Value("-1") } }); }
 
-TEST(LocationInfo, ListsHoldNoDuplicatesAndCountTheirItems)
+TEST(LocationInfo, ListsHoldNoDuplicatesCountTheirItemsAndCopyAndArchiveWhole)
 {
     auto info = PUSHLocationInfoController::create();
     info->addWifiInfo(wifi("home", 1));
@@ -34,22 +34,13 @@ TEST(LocationInfo, ListsHoldNoDuplicatesAndCountTheirItems)
     EXPECT_EQ(info->wifiInfo(), Value::array());
     EXPECT_EQ(info->count(), 2);
 
-    info->clearAllInfo();
-    EXPECT_EQ(info->cellInfo(), Value::array());
-    EXPECT_EQ(info->gpsInfo(), Value::array());
-    EXPECT_EQ(info->count(), 0);
-}
-
-TEST(LocationInfo, CopiesAndArchivesAreIndependentAndComplete)
-{
+    // Copies are independent; archives read back complete and usable.
     push::storage::registerArchivableClasses();
-    auto info = PUSHLocationInfoController::create();
     info->addWifiInfo(wifi("a"));
-    info->addCellInfo(cell());
     auto twin = info->copy();
     twin->addWifiInfo(wifi("b"));
     EXPECT_EQ(info->wifiInfo().count(), 1u);
-    EXPECT_EQ(twin->count(), 3);
+    EXPECT_EQ(twin->count(), 4);
 
     auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(info));
     ASSERT_TRUE(bytes);
@@ -57,10 +48,15 @@ TEST(LocationInfo, CopiesAndArchivesAreIndependentAndComplete)
     ASSERT_TRUE(read);
     EXPECT_EQ(read->wifiInfo(), info->wifiInfo());
     EXPECT_EQ(read->cellInfo(), info->cellInfo());
-    EXPECT_EQ(read->gpsInfo(), Value::array());
-    EXPECT_EQ(read->count(), 2);
-    read->addGpsInfo(Value("fix")); // a list read back is a usable list
+    EXPECT_EQ(read->gpsInfo(), Value::array({ Value::dictionary({ { "lat", Value(22.5) } }) }));
     EXPECT_EQ(read->count(), 3);
+    read->addGpsInfo(Value("fix")); // a list read back is a usable list
+    EXPECT_EQ(read->count(), 4);
+
+    info->clearAllInfo();
+    EXPECT_EQ(info->cellInfo(), Value::array());
+    EXPECT_EQ(info->gpsInfo(), Value::array());
+    EXPECT_EQ(info->count(), 0);
 }
 
 // A coder over a plain dictionary, standing in for an archive written by an older version.

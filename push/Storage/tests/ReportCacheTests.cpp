@@ -85,7 +85,6 @@ TEST(ReportCache, OversizedArchiveDropsOldestEntries)
     auto cache = PUSHReportCacheController::initWithSynchronizeBlock(nullptr);
     for (int i = 0; i < 120; ++i)
         cache->addCacheObject(item(std::to_string(i), i), "k" + std::to_string(1000 + i));
-    ASSERT_EQ(cache->count(), 120u);
 
     // 100 entries or more: the oldest tenth goes at once.
     cache->setMaxArchiveBytesForTesting(1);

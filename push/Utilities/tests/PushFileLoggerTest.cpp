@@ -47,11 +47,11 @@ protected:
     std::shared_ptr<PUSHLogFileManagerDefault> manager;
 };
 
-TEST_F(PushFileLogger, RollsBySizeIntoAttemptNumberedFiles)
+TEST_F(PushFileLogger, RollsBySizeIntoAttemptNumberedFilesAndKeepsTheMaximumNumber)
 {
     auto logger = makeLogger();
+    manager->maximumNumberOfLogFiles = 3;
     logger->setMaximumFileSize(10);
-    EXPECT_EQ(logger->maximumFileSize(), 10u);
     log("first line");
     log("second line");
     log("third");
@@ -66,18 +66,13 @@ TEST_F(PushFileLogger, RollsBySizeIntoAttemptNumberedFiles)
     EXPECT_FALSE(infos[0]->isArchived()); // still current
     EXPECT_TRUE(infos[1]->isArchived());
     EXPECT_TRUE(infos[2]->isArchived());
-}
 
-TEST_F(PushFileLogger, KeepsTheMaximumNumberOfFiles)
-{
-    auto logger = makeLogger();
-    manager->maximumNumberOfLogFiles = 3;
-    logger->setMaximumFileSize(1);
-    for (int i = 0; i < 6; ++i)
-        log("line " + std::to_string(i));
-    auto names = manager->sortedLogFileNames();
+    // Past the maximum the oldest files go: "third" is now the oldest one left.
+    for (int i = 0; i < 3; ++i)
+        log("line " + std::to_string(i) + " of more");
+    names = manager->sortedLogFileNames();
     ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(contents(path(names[2])), "line 3\n");
+    EXPECT_EQ(contents(path(names[2])), "third\nline 0 of more\n");
 }
 
 TEST_F(PushFileLogger, RollsByAgeWhenTheTimerFires)

@@ -109,13 +109,10 @@ TEST_F(PushJSONSerializer, ReaderTagsAndUnknownClasses)
     EXPECT_EQ(read(Value::dictionary({ { "hasCustomObject", false }, { "setObject", Value::array({ "a", "a", "b" }) } })),
         Value::array({ "a", "b" }));
     EXPECT_TRUE(read(Value::dictionary({ { "hasCustomObject", 0 }, { "dataObject", "\u4e2d" } })).isAbsent());
-}
-
-TEST_F(PushJSONSerializer, NumericTypesConvertOnRead)
-{
-    Value json = Value::dictionary({ { "className", "PUSHSampleModel" }, { "count", 300 },
-        { "numberProperyTypes", Value::dictionary({ { "count", "C" } }) } });
-    auto sample = PUSHJSONSerializer::getObjectFromJSON(json).asObject<Sample>();
+    // Numeric properties convert to their recorded type on read.
+    auto sample = read(Value::dictionary({ { "className", "PUSHSampleModel" }, { "count", 300 },
+                           { "numberProperyTypes", Value::dictionary({ { "count", "C" } }) } }))
+                      .asObject<Sample>();
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->count, 44); // 300 as an unsigned char
 }

@@ -36,7 +36,7 @@ protected:
     std::shared_ptr<CapturingLogger> logger;
 };
 
-TEST_F(PushUtilities, DeviceFactsFallBackWhenMissing)
+TEST_F(PushUtilities, DeviceFactsLanguageAndAppVersionFallBackWhenMissing)
 {
     setDeviceEnvironment(DeviceEnvironment {});
     EXPECT_EQ(PUSHCarrierName(), "-1");
@@ -56,10 +56,7 @@ TEST_F(PushUtilities, DeviceFactsFallBackWhenMissing)
     EXPECT_EQ(PUSHMobileCountryCode(), "460");
     EXPECT_EQ(PUSHCurrentWifiSSID(), "home");
     EXPECT_EQ(PUSHSystemVersion(), "8.1");
-}
 
-TEST_F(PushUtilities, LanguageAndAppVersionFallBacks)
-{
     testing_support::TempHome home;
     EXPECT_EQ(PUSHPreferredLanguage(), "-1");
     NSUserDefaults::standardUserDefaults()->setObject(Value::array({}), "AppleLanguages");
@@ -71,21 +68,17 @@ TEST_F(PushUtilities, LanguageAndAppVersionFallBacks)
 
 TEST_F(PushUtilities, NetworkTypeAndStatusNames)
 {
-    std::int32_t status = kStatusWiFi;
+    std::int32_t status = 0;
     setReachabilityStatusProvider([&] { return status; });
-    EXPECT_EQ(PUSHNetworkType("中国联通"), 4);
-    status = kStatusWWAN;
-    EXPECT_EQ(PUSHNetworkType("中国移动"), 1);
-    EXPECT_EQ(PUSHNetworkType("中国联通"), 2);
-    EXPECT_EQ(PUSHNetworkType("中国电信"), 3);
-    EXPECT_EQ(PUSHNetworkType("Other"), 0);
-    status = kStatusNotReachable;
-    EXPECT_EQ(PUSHNetworkType("中国联通"), 0);
-    EXPECT_EQ(PUSHNetworkStatusName(-1), "NetworkUnknown");
-    EXPECT_EQ(PUSHNetworkStatusName(0), "NotReachable");
-    EXPECT_EQ(PUSHNetworkStatusName(1), "");
-    EXPECT_EQ(PUSHNetworkStatusName(2), "ReachableViaWiFi");
-    EXPECT_EQ(PUSHNetworkStatusName(3), "ReachableViaWWAN");
+    for (const auto& [reachability, carrier, type] : std::vector<std::tuple<std::int32_t, const char*, int>> {
+             { kStatusWiFi, "中国联通", 4 }, { kStatusWWAN, "中国移动", 1 }, { kStatusWWAN, "中国联通", 2 },
+             { kStatusWWAN, "中国电信", 3 }, { kStatusWWAN, "Other", 0 }, { kStatusNotReachable, "中国联通", 0 } }) {
+        status = reachability;
+        EXPECT_EQ(PUSHNetworkType(carrier), type) << reachability << " " << carrier;
+    }
+    const char* names[] = { "NetworkUnknown", "NotReachable", "", "ReachableViaWiFi", "ReachableViaWWAN" };
+    for (int code = -1; code <= 3; ++code)
+        EXPECT_EQ(PUSHNetworkStatusName(code), names[code + 1]) << code;
 }
 
 TEST_F(PushUtilities, ScreenResolutionByIdiomAndScale)
@@ -104,15 +97,6 @@ TEST_F(PushUtilities, ScreenResolutionByIdiomAndScale)
     e.isPhone = false;
     setDeviceEnvironment(e);
     EXPECT_EQ(PUSHScreenResolution(), "1024x768");
-}
-
-TEST_F(PushUtilities, VersionTextsAndHex)
-{
-    EXPECT_EQ(PUSHSDKVersionCode(), 131328u);
-    EXPECT_EQ(PUSHSDKVersionString(), "2.1.0");
-    EXPECT_EQ(PUSHHexStringToInt("21234"), 0x21234u);
-    EXPECT_EQ(PUSHHexStringToInt("FF"), 255u);
-    EXPECT_EQ(PUSHHexStringToInt(""), 0u);
 }
 
 TEST_F(PushUtilities, TimeZoneOffsets)
@@ -148,8 +132,11 @@ TEST_F(PushUtilities, RandomIdentifiersHaveTheirShapes)
     }
 }
 
-TEST_F(PushUtilities, ClocksAndDeviceInfo)
+TEST_F(PushUtilities, VersionsClocksAndDeviceInfo)
 {
+    EXPECT_EQ(PUSHSDKVersionCode(), 131328u);
+    EXPECT_EQ(PUSHHexStringToInt("FF"), 255u);
+    EXPECT_EQ(PUSHHexStringToInt(""), 0u);
     setServerClockCorrection(100);
     double local = PUSHCurrentTimestamp();
     double server = PUSHServerTimestamp();
@@ -216,6 +203,9 @@ TEST_F(PushUtilities, JSONHelpersLogTheirFailures)
     auto data = PUSHJSONData(Value::dictionary({ { "k", 1 } }));
     ASSERT_TRUE(data);
     EXPECT_EQ(std::string(data->begin(), data->end()), R"({"k":1})");
+    // An alert is one error line, title and message.
+    PUSHAlert("Title", "Body");
+    EXPECT_EQ(logger->lines().back(), "Title\nBody");
 }
 
 TEST_F(PushUtilities, SocketAddressBytes)
@@ -229,13 +219,6 @@ TEST_F(PushUtilities, SocketAddressBytes)
     EXPECT_FALSE(PUSHSocketAddressData("push.example.com", 7000));
     EXPECT_FALSE(PUSHSocketAddressData("LOCALHOST", 7000));
     EXPECT_FALSE(PUSHSocketAddressData("255.255.255.255", 7000));
-}
-
-TEST_F(PushUtilities, AlertAndPostingLog)
-{
-    PUSHAlert("Title", "Body");
-    ASSERT_FALSE(logger->lines().empty());
-    EXPECT_EQ(logger->lines().back(), "Title\nBody");
 }
 
 } // namespace

@@ -116,7 +116,7 @@ TEST(TestCertificates, EachLeafHasTheNamesDatesAndIssuerItClaims)
     EXPECT_EQ(chained.chainPem(), chained.certificate.pem() + certs().intermediate().pem());
 }
 
-TEST_F(Tls, TrustedThroughTheTestCA)
+TEST_F(Tls, TrustedThroughTheTestCAWithOrWithoutAnIntermediate)
 {
     TestServer server(TestServer::https(certs().localhost()));
     server.on("/secure", Reply::text("over tls"));
@@ -130,13 +130,11 @@ TEST_F(Tls, TrustedThroughTheTestCA)
     auto reqs = server.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_TRUE(reqs[0].tls);
-}
 
-TEST_F(Tls, IntermediateIsSentWithTheLeaf)
-{
-    TestServer server(TestServer::https(certs().chained()));
-    server.on("/chain", Reply::text("chained"));
-    auto r = fetchTrusting(server.url("/chain"), caFile);
+    // The intermediate is sent with the leaf.
+    TestServer chained(TestServer::https(certs().chained()));
+    chained.on("/chain", Reply::text("chained"));
+    auto r = fetchTrusting(chained.url("/chain"), caFile);
     EXPECT_EQ(r.code, CURLE_OK) << r.error;
     EXPECT_EQ(r.body, "chained");
 }
