@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "KBFixture.h"
+#include "ui/tests/KBFixture.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScrollView.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "HUDFixture.h"
+#include "ui/tests/HUDFixture.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/UIImageView.h"
 #include "ui/PGProgressHUD.h"

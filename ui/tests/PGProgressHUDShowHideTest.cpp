@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "HUDFixture.h"
+#include "ui/tests/HUDFixture.h"
 #include "platform/threading/Dispatch.h"
 #include "ui/PGProgressHUD.h"
 

@@ -3,7 +3,7 @@
 // and the redraw that follows every observed property.
 #include <cmath>
 
-#include "HUDFixture.h"
+#include "ui/tests/HUDFixture.h"
 #include "ui/PGBarProgressView.h"
 #include "ui/PGRoundProgressView.h"
 
