@@ -45,12 +45,17 @@ TEST_F(KeyboardTest, TapOutsideEndsEditingButControlsKeepWorking)
     EXPECT_TRUE(other->isFirstResponder());
 }
 
-TEST_F(KeyboardTest, InputRefusingToResignKeepsEditing)
+TEST_F(KeyboardTest, InputsRefusingToResignOrToBecomeKeepEditingWhereItWas)
 {
     manager->setShouldResignOnTouchOutside(true);
     auto field = std::make_shared<StubbornField>(CGRectMake(20, 100, 280, 30));
+    auto refusing = std::make_shared<StubbornField>(CGRectMake(20, 200, 280, 30));
     screen->addSubview(field);
+    screen->addSubview(refusing);
+    refusing->refuseBecome = true;
     ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_FALSE(manager->goNext());
+    EXPECT_EQ(manager->textFieldView(), field) << "a refused next leaves editing where it was";
     field->refuseResign = true;
     EXPECT_FALSE(manager->resignFirstResponder());
     window->sendTap(screen->convertPointToView(CGPointMake(160, 400), nullptr));
@@ -155,18 +160,6 @@ TEST_F(KeyboardTest, NextRunsOverEveryFieldOfATableCellByCell)
         ASSERT_TRUE(manager->goNext());
         EXPECT_TRUE(expected->isFirstResponder());
     }
-}
-
-TEST_F(KeyboardTest, RefusedNextLeavesEditingWhereItWas)
-{
-    auto a = addField(screen, CGRectMake(20, 100, 280, 30));
-    auto b = std::make_shared<StubbornField>(CGRectMake(20, 200, 280, 30));
-    screen->addSubview(b);
-    b->refuseBecome = true;
-    ASSERT_TRUE(a->becomeFirstResponder());
-    EXPECT_FALSE(manager->goNext());
-    EXPECT_TRUE(a->isFirstResponder());
-    EXPECT_EQ(manager->textFieldView(), a);
 }
 
 } // namespace

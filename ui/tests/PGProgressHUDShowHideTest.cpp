@@ -36,6 +36,13 @@ protected:
 
 TEST_F(HUDShowHideTest, FadesInAndOutThenFinishesWithCompletionBeforeDelegate)
 {
+    auto never = addedHUD();
+    never->hide(true);
+    EXPECT_TRUE(uikit::animationLog().empty());
+    EXPECT_EQ(never->superview(), nullptr) << "never shown: finished at once";
+    EXPECT_EQ(recorder->events, (Events { "completion", "hidden" }));
+    recorder->events.clear();
+
     auto hud = addedHUD();
     EXPECT_EQ(hud->alpha(), 0);
     hud->show(true);
@@ -62,15 +69,6 @@ TEST_F(HUDShowHideTest, FadesInAndOutThenFinishesWithCompletionBeforeDelegate)
     EXPECT_EQ(recorder->events, (Events { "completion", "hidden", "hidden" }));
 }
 
-TEST_F(HUDShowHideTest, HidingANeverShownHUDFinishesAtOnce)
-{
-    auto hud = addedHUD();
-    hud->hide(true);
-    EXPECT_TRUE(uikit::animationLog().empty());
-    EXPECT_EQ(hud->superview(), nullptr);
-    EXPECT_EQ(recorder->events.size(), 2u);
-}
-
 TEST_F(HUDShowHideTest, ZoomAnimationsScaleOut)
 {
     auto shrink = addedHUD();
@@ -87,7 +85,7 @@ TEST_F(HUDShowHideTest, ZoomAnimationsScaleOut)
     advance(0.3);
 }
 
-TEST_F(HUDShowHideTest, GraceTimeShowsOnlyWhileATaskRuns)
+TEST_F(HUDShowHideTest, GraceTimeShowsOnlyWhileATaskRunsAndNotAfterItEnded)
 {
     auto idle = addedHUD();
     idle->setGraceTime(0.5f);
@@ -96,31 +94,27 @@ TEST_F(HUDShowHideTest, GraceTimeShowsOnlyWhileATaskRuns)
     busy->setGraceTime(0.5f);
     busy->setTaskInProgress(true);
     busy->show(false);
-    advance(0.49);
-    EXPECT_EQ(busy->alpha(), 0);
-    advance(0.01);
-    EXPECT_EQ(busy->alpha(), 1);
-    advance(2);
-    EXPECT_EQ(idle->alpha(), 0) << "no task: never visible";
-}
-
-TEST_F(HUDShowHideTest, ATaskEndingOrAHideWithinTheGraceTimeKeepsTheHUDHidden)
-{
-    auto quick = addedHUD();
-    quick->setGraceTime(1.0f);
-    quick->showAnimated(true, [] { });
-    ASSERT_TRUE(testing_support::runUntil([&] { return quick->superview() == nullptr; }));
-    EXPECT_FALSE(quick->taskInProgress());
-
     auto hidden = addedHUD();
     hidden->setGraceTime(0.5f);
     hidden->setTaskInProgress(true);
     hidden->show(false);
     advance(0.2);
     hidden->hide(false);
-    advance(1);
-    EXPECT_EQ(quick->alpha(), 0);
+    advance(0.29);
+    EXPECT_EQ(busy->alpha(), 0);
+    advance(0.01);
+    EXPECT_EQ(busy->alpha(), 1);
+    advance(2);
+    EXPECT_EQ(idle->alpha(), 0) << "no task: never visible";
     EXPECT_EQ(hidden->alpha(), 0) << "the grace timer of a finished HUD does not show it";
+
+    auto quick = addedHUD();
+    quick->setGraceTime(1.0f);
+    quick->showAnimated(true, [] { });
+    ASSERT_TRUE(testing_support::runUntil([&] { return quick->superview() == nullptr; }));
+    EXPECT_FALSE(quick->taskInProgress());
+    advance(1);
+    EXPECT_EQ(quick->alpha(), 0) << "a task ending within the grace time keeps it hidden";
 }
 
 TEST_F(HUDShowHideTest, MinimumShowTimeDefersTheHideAndFinishesOnce)

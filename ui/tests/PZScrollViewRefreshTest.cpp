@@ -8,7 +8,7 @@ namespace {
 
 using ScrollViewRefreshTest = RefreshTest;
 
-TEST_F(ScrollViewRefreshTest, AddingTwiceKeepsOneViewAndTheLatestCallback)
+TEST_F(ScrollViewRefreshTest, AddingTwiceKeepsOneViewAndTheLatestCallbackAndAViewTakenAwayIsReplaced)
 {
     int first = 0;
     int second = 0;
@@ -20,6 +20,17 @@ TEST_F(ScrollViewRefreshTest, AddingTwiceKeepsOneViewAndTheLatestCallback)
     pz_headerBeginRefreshing(*scroll);
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 1);
+
+    // A view taken away behind the scroll view's back is no longer its view, and is replaced.
+    pz_addFooterWithCallback(*scroll, [] { });
+    auto footer = pz_footer(*scroll);
+    footer->removeFromSuperview();
+    EXPECT_FALSE(pz_footer(*scroll));
+    EXPECT_FALSE(pz_isFooterRefreshing(*scroll));
+    pz_addFooterWithCallback(*scroll, [] { });
+    ASSERT_TRUE(pz_footer(*scroll));
+    EXPECT_NE(pz_footer(*scroll), footer);
+    EXPECT_EQ(scroll->subviews().size(), 2u);
 }
 
 TEST_F(ScrollViewRefreshTest, StoringTheViewsNotifiesObservers)
@@ -47,19 +58,6 @@ TEST_F(ScrollViewRefreshTest, WithoutViewsTheOperationsDoNothing)
     EXPECT_FALSE(pz_headerPullToRefreshText(*scroll));
     EXPECT_FALSE(pz_footerRefreshingText(*scroll));
     EXPECT_TRUE(scroll->subviews().empty());
-}
-
-TEST_F(ScrollViewRefreshTest, AViewTakenAwayBehindTheScrollViewsBackIsReplaced)
-{
-    pz_addFooterWithCallback(*scroll, [] { });
-    auto footer = pz_footer(*scroll);
-    footer->removeFromSuperview();
-    EXPECT_FALSE(pz_footer(*scroll));
-    EXPECT_FALSE(pz_isFooterRefreshing(*scroll));
-    pz_addFooterWithCallback(*scroll, [] { });
-    ASSERT_TRUE(pz_footer(*scroll));
-    EXPECT_NE(pz_footer(*scroll), footer);
-    EXPECT_EQ(scroll->subviews().size(), 1u);
 }
 
 TEST_F(ScrollViewRefreshTest, ANewViewIsAnIdleStripOf64PointsWithItsArrow)
