@@ -9,8 +9,8 @@
 #include "host/tests/HostRun.h"
 #include "platform/addressbook/ABAddressBook.h"
 #include "platform/addressbook/ABTestSeams.h"
-#include "platform/graphics/Image.h"
 #include "platform/foundation/Clock.h"
+#include "platform/graphics/Image.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UILabel.h"
@@ -38,8 +38,8 @@ TEST_F(HostTest, SampleScreenTapTypeAnswerDumpAndSnapshot)
 
     auto image = UIImage::imageWithContentsOfFile(png);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(std::make_pair(CGImageGetWidth(image->CGImage()), CGImageGetHeight(image->CGImage())), std::make_pair(640ul, 1136ul));
-
+    EXPECT_EQ(CGImageGetWidth(image->CGImage()), 640u);
+    EXPECT_EQ(CGImageGetHeight(image->CGImage()), 1136u);
     EXPECT_EQ(host::unescape("a\\nb\\\\c\\b"), "a\nb\\c\b");
 }
 
@@ -85,7 +85,6 @@ TEST_F(HostTest, MalformedAndFailingCommandsAreEachReported)
     EXPECT_EQ(host_test::count(run.output, "error: "), std::size(cases) + 1) << "each once, and none for the pump";
     EXPECT_FALSE(contains(run.output, "after the stop")) << "onerror stop ends the script at the next error";
 }
-
 
 // A screen that shows its own name and counts how often it appeared.
 class NamedScreen : public UIViewController {
