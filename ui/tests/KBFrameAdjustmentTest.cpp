@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "KBFixture.h"
+#include "ui/tests/KBFixture.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScrollView.h"
 
@@ -38,11 +38,13 @@ TEST_F(KeyboardTest, LowFieldMovesTheRootViewUpAndBackWhenTheKeyboardHides)
     EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop));
 }
 
-TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsAndMovingBetweenFields)
+TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsOwnDistanceAndMovingBetweenFields)
 {
     restY = screen->frame().origin.y;
     auto high = addField(screen, CGRectMake(20, 100 - restY, 280, 30));
     auto low = addField(screen, CGRectMake(20, 520 - restY, 280, 45)); // bottom at 565
+    auto own = addField(screen, CGRectMake(20, 400 - restY, 280, 30));
+    kb::setKeyboardDistanceFromTextField(*own, 40);
     ASSERT_TRUE(high->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(rootY(), 0) << "spare room moves nothing";
 
@@ -52,21 +54,14 @@ TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsAndMovingBetweenFields)
     // Back to the high field while the keyboard stays up: the view comes down, never below rest.
     ASSERT_TRUE(high->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(rootY(), 0);
+    ASSERT_TRUE(own->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), -(430 - (568 - 216 - 40))) << "an input's own keyboard distance wins";
 
-    ASSERT_TRUE(high->resignFirstResponder());
+    ASSERT_TRUE(own->resignFirstResponder());
     advance(0.3);
     manager->setPreventShowingBottomBlankSpace(false);
     ASSERT_TRUE(low->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(rootY(), -(565 - kCoveredTop)) << "without the limit the whole overlap";
-}
-
-TEST_F(KeyboardTest, OwnKeyboardDistanceOfAnInputWins)
-{
-    restY = screen->frame().origin.y;
-    auto field = addField(screen, CGRectMake(20, 400 - restY, 280, 30));
-    kb::setKeyboardDistanceFromTextField(*field, 40);
-    ASSERT_TRUE(field->becomeFirstResponder());
-    EXPECT_DOUBLE_EQ(rootY(), -(430 - (568 - 216 - 40)));
 }
 
 TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)

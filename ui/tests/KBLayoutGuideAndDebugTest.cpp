@@ -2,7 +2,7 @@
 // when the keyboard hides; the debugging descriptions of the view tree and relative transforms.
 #include <regex>
 
-#include "KBFixture.h"
+#include "ui/tests/KBFixture.h"
 #include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIScrollView.h"
 

@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "KBFixture.h"
+#include "ui/tests/KBFixture.h"
 #include "platform/uikit/UITableView.h"
 #include "ui/KBKeyboardReturnKeyHandler.h"
 #include "ui/KBTextView.h"

@@ -127,14 +127,10 @@ protected:
     int offsetSets = 0;
 };
 
-TEST_F(TableFooterTest, CountsRowsOfAllSections)
+TEST_F(TableFooterTest, CountsRowsOfAllSectionsAndNewRowsAreLeftInViewAndTheSameRowsLeaveTheOffsetAlone)
 {
     EXPECT_EQ(footer->totalDataCountInScrollView(), 60);
-    EXPECT_EQ(PZRefreshFooterView::footer()->totalDataCountInScrollView(), 0);
-}
-
-TEST_F(TableFooterTest, NewRowsAreLeftInViewAndTheSameRowsLeaveTheOffsetAlone)
-{
+    EXPECT_EQ(PZRefreshFooterView::footer()->totalDataCountInScrollView(), 0) << "no scroll view, no rows";
     loadMore(0);
     EXPECT_EQ(footer->lastRefreshCount(), 60);
     EXPECT_EQ(offsetSets, 0);
