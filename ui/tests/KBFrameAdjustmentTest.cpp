@@ -138,6 +138,10 @@ TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)
 
     manager->setEnable(true);
     EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop)) << "the keyboard still shows: its notification is replayed";
+
+    window->endEditing(true);
+    advance(1);
+    EXPECT_DOUBLE_EQ(rootY(), 0) << "the replayed move is undone when the keyboard hides";
 }
 
 TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreLeftAlone)
