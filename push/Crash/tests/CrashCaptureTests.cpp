@@ -32,10 +32,9 @@ constexpr const char* kScenarioVariable = "QM_CRASH_SCENARIO";
 std::tuple<int, int, std::string> runChild(const std::string& scenario, const std::string& logPath)
 {
     std::vector<std::string> environment { std::string(kScenarioVariable) + "=" + scenario };
-    for (char** entry = environ; *entry; ++entry) {
+    for (char** entry = environ; *entry; ++entry)
         if (std::string_view(*entry).rfind("GTEST_", 0) != 0)
             environment.emplace_back(*entry);
-    }
     std::vector<char*> envp;
     for (auto& entry : environment)
         envp.push_back(entry.data());
@@ -61,6 +60,7 @@ void runScenario(const std::string& scenario)
 {
     const rlimit none { 0, 0 };
     setrlimit(RLIMIT_CORE, &none);
+    alarm(60); // a child that hangs ends itself, so the parent never waits for ever
     testing_support::runUntil([] { return true; }, 1);
     PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
     // The sanitizers' own handlers step aside: the process starts as a plain program would.
