@@ -139,7 +139,7 @@ TEST_F(SessionTest, AnAcknowledgementAloneDoesNotAnswerRegistrationOrLogin)
         session.reset();
         makeSession()->setup();
         ASSERT_TRUE(waitFor([&] { return framesOf(registered ? 1 : 0) == 1; }));
-        advance(PUSHRequest::kAckTimeout);
+        advance(10); // the acknowledgement time-out
         EXPECT_FALSE(session->isSetup());
         EXPECT_FALSE(session->isLogin());
         EXPECT_EQ(retryDelay(), 2);
@@ -203,7 +203,7 @@ TEST_F(SessionTest, OtherWorkRunsWhileAConnectWaitsForAnAddressThatNeverAnswers)
         auto socket = current->tcpConnectionSocket();
         if (socket && socket->connectionState() == PUSHTcpConnecting) {
             ++*ranDuringConnect;
-            virtualClock->advance(PUSHSessionController::kTcpConnectWait);
+            virtualClock->advance(2); // the session's wait for one connect
         }
         NSRunLoop::currentRunLoop()->performInModes({ NSDefaultRunLoopMode }, work);
     };
