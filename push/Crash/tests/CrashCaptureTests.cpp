@@ -1,7 +1,6 @@
-// Crashes in a child (the test binary again, running only CrashChild.Scenario with the scenario
-// in QM_CRASH_SCENARIO, in the same home): the process still ends with its first cause or with
-// the handling it had before, one record per distinct crash with its count, and the client's
-// state saved.
+// Crashes in a child (this binary again, running only CrashChild.Scenario with the scenario in
+// QM_CRASH_SCENARIO, in the same home): each ends as it would have without the capture or with
+// the handling it had before, one record per distinct crash with its count, the state saved.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -17,8 +16,13 @@
 #include <thread>
 #include <tuple>
 
+#include <gtest/gtest.h>
+
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
-#include "push/Report/tests/ReportTestSupport.h"
+#include "push/Report/PUSHHttpSessionController.h"
+#include "push/Storage/PUSHFileCacheController.h"
+#include "testing/RunLoopPump.h"
+#include "testing/TempHome.h"
 
 extern char** environ;
 
@@ -26,9 +30,8 @@ namespace {
 
 constexpr const char* kScenarioVariable = "QM_CRASH_SCENARIO";
 
-// Runs the scenario in a child that inherits the environment (the app home included) but not
-// the runner's own GTEST_ settings (output file, shards); gives the signal that ended it (or 0),
-// its exit status (or -1) and what it printed.
+// The scenario run in a child with the environment (the app home too) less the runner's GTEST_
+// settings: the signal that ended it (or 0), its exit status (or -1) and what it printed.
 std::tuple<int, int, std::string> runChild(const std::string& scenario, const std::string& logPath)
 {
     std::vector<std::string> environment { std::string(kScenarioVariable) + "=" + scenario };
@@ -92,10 +95,9 @@ void runScenario(const std::string& scenario)
     _exit(10); // survived a crash it should not have
 }
 
-class CrashCapture : public report_tests::ReportTest { };
-
-TEST_F(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheStateSaved)
+TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheStateSaved)
 {
+    testing_support::TempHome home; // the children's too
     struct Case { const char *scenario, *printed; int signal, exitCode; }; // printed by the default handling
     const Case cases[] = {
         { "abort", "", SIGABRT, -1 },
@@ -115,12 +117,13 @@ TEST_F(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheSta
     }
 
     // The next start reads one record per distinct crash, with its count.
-    restart();
-    EXPECT_TRUE(plain()->hasObjectForKey(kPUSHLeftTimeKey)); // saved before the process ended
-    EXPECT_EQ(plain()->objectForKey("qm-synced").integerValue(), 1);
+    PUSHFileCacheController::resetSharedInstancesForTesting();
+    const auto plain = PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
+    EXPECT_TRUE(plain->hasObjectForKey(kPUSHLeftTimeKey)); // saved before the process ended
+    EXPECT_EQ(plain->objectForKey("qm-synced").integerValue(), 1);
     std::map<std::string, Value> records;
     std::map<std::string, std::int64_t> counts;
-    for (const Value& record : plain()->objectForKey(kPUSHCrashLogKey).asArray()) {
+    for (const Value& record : plain->objectForKey(kPUSHCrashLogKey).asArray()) {
         records[record[0]["message"].asString()] = record;
         counts[record[0]["message"].asString()] = record[0]["count"].integerValue();
     }
@@ -139,6 +142,7 @@ TEST_F(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheSta
     EXPECT_GT(thrown[0]["stacktrace"].count(), 5u);
     EXPECT_FALSE(thrown[1].asString().empty());
     EXPECT_EQ(thrown[1].asString().find("0x"), std::string::npos);
+    PUSHFileCacheController::resetSharedInstancesForTesting();
 }
 
 } // namespace

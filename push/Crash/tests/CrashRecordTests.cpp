@@ -13,14 +13,6 @@
 
 namespace {
 
-TEST(CrashTrace, CompactTraceKeepsNumbersAndImagesRunTogether)
-{
-    EXPECT_EQ(PUSHCompactCallStack({ "0   Quillmark       0x00000001000f1a2b main + 42", "",
-                  "1   libc.so.6       0x00007f0011223344 start + 128", "2   no-address 0x1 0x2" }),
-        "0   Quillmark       1   libc.so.6       2   no-address ");
-    EXPECT_EQ(PUSHCompactCallStack({ "7 whole" }), "7 whole");
-}
-
 __attribute__((noinline)) std::vector<std::string> capture(int depth)
 {
     auto frames = depth > 0 ? capture(depth - 1) : PUSHCaughtExceptionHandlerController::backtrace();
@@ -28,8 +20,12 @@ __attribute__((noinline)) std::vector<std::string> capture(int depth)
     return frames;
 }
 
-TEST(CrashTrace, BacktraceKeepsFramesFourToEight)
+TEST(CrashTrace, CompactTraceRunsNumbersAndImagesTogetherAndTheBacktraceKeepsFramesFourToEight)
 {
+    EXPECT_EQ(PUSHCompactCallStack({ "0   Quillmark       0x00000001000f1a2b main + 42", "",
+                  "1   libc.so.6       0x00007f0011223344 start + 128", "2   no-address 0x1 0x2" }),
+        "0   Quillmark       1   libc.so.6       2   no-address ");
+    EXPECT_EQ(PUSHCompactCallStack({ "7 whole" }), "7 whole");
     const auto frames = capture(8);
     ASSERT_EQ(frames.size(), 5u);
     for (std::size_t i = 0; i < frames.size(); ++i)
