@@ -1,13 +1,15 @@
 // The application's launch road through the service against the fake push server: set-up with
 // an app key registers and logs in once the token arrives, the token reaches the server, tags
 // and alias are answered through the callback, notifications are reported with their result
-// codes, the badge reaches the user endpoint, and a second launch reuses the stored identity.
+// codes, the badge, page views and locations arrive, a second launch reuses the stored
+// identity, and background and foreground close and reopen the session.
 #include "ServiceTestSupport.h"
 
 #include <future>
 
 #include "push/Client/PUSHPushConfigController.h"
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
+#include "push/Storage/PUSHLocationInfoController.h"
 #include "push/Storage/PUSHPage.h"
 #include "push/Storage/PUSHPageFlow.h"
 #include "push/Storage/PUSHPageFlowSession.h"
@@ -30,7 +32,7 @@ public:
 
 } // namespace
 
-TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
+TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInReportsTheTokenAndTheIdentifierIsReadAtOnce)
 {
     launch();
     ASSERT_TRUE(waitForLogin());
@@ -44,20 +46,9 @@ TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
             + c.pushConfig()->applicationKey() + "|" + c.pushConfig()->pushChanel();
     });
     EXPECT_EQ(values, "com.quillmark.service|3|8.0|" + std::string(kAppKey) + "|chan");
-    EXPECT_EQ(PUSHService::registrationID(), "server-registration-id");
 
-    // A second set-up in the same process does nothing.
-    PUSHService::setupWithOption(Value::dictionary(), "ffffffffffffffffffffffff", "other", true);
-    EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
-    testing_support::settle(1);
-    EXPECT_EQ(framesOf(0), 1u);
-}
-
-TEST_F(ServiceTest, RegistrationIdIsReadWhileTheClientThreadIsBusy)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
-    // Hold the client thread until the identifier has been read on this one.
+    // The registration identifier is read on the caller's thread, also while the client thread
+    // is held until it has been read.
     auto released = std::make_shared<std::promise<void>>();
     auto busy = std::make_shared<std::atomic<bool>>(false);
     push_service::Service::sharedService()->perform([=, wait = released->get_future().share()](PUSHClientController&) {
@@ -68,6 +59,12 @@ TEST_F(ServiceTest, RegistrationIdIsReadWhileTheClientThreadIsBusy)
     const std::string identifier = PUSHService::registrationID();
     released->set_value();
     EXPECT_EQ(identifier, "server-registration-id");
+
+    // A second set-up in the same process does nothing.
+    PUSHService::setupWithOption(Value::dictionary(), "ffffffffffffffffffffffff", "other", true);
+    EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
+    testing_support::settle(1);
+    EXPECT_EQ(framesOf(0), 1u);
 }
 
 TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
@@ -162,7 +159,7 @@ TEST_F(ServiceTest, ASecondLaunchLogsInWithTheStoredIdentityAndTagsGoOutAtOnce)
         << "the stored identity counts as registered for the tags that follow the set-up";
 }
 
-TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlow)
+TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlowAndLocationsItsReports)
 {
     launch();
     ASSERT_TRUE(waitForLogin());
@@ -185,6 +182,18 @@ TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlow)
     seen = flow();
     EXPECT_EQ(seen.find("|home;"), std::string::npos) << "home is finished: " << seen;
     EXPECT_NE(seen.find("home"), std::string::npos) << seen;
+
+    // Locations reach the report scheduler; a missing one is refused.
+    auto locations = [&] {
+        return onClient<std::int64_t>(
+            [](PUSHClientController& c) { return c.networkService()->reportSession()->locationInfo()->count(); });
+    };
+    const auto before = locations();
+    PUSHService::setLocation(std::nullopt);
+    EXPECT_EQ(locations(), before);
+    PUSHService::setLatitude(23.1, 113.3);
+    PUSHService::setLocation(PUSHLocation { 22.5, 114.1, 10, 5, 5 });
+    EXPECT_EQ(locations(), *before + 2);
 }
 
 TEST_F(ServiceTest, BackgroundClosesTheSessionForegroundLogsInAgainAndCrashCaptureIsWired)

@@ -40,11 +40,6 @@ struct FakeResolver : push::HostResolver {
     }
 };
 
-inline double wholeSecondsNow()
-{
-    return std::floor(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
-}
-
 class PushFixture : public ::testing::Test {
 protected:
     // Clears what a previous test may have left in the process-wide push state.
@@ -67,11 +62,8 @@ protected:
     {
         auto reply = pushserver::AddressReply::pointingAt(pushServer);
         reply.udpReport = { "127.0.0.1:" + std::to_string(sink.port()) };
-        if (httpPort) {
-            const std::string http = "127.0.0.1:" + std::to_string(*httpPort);
-            reply.user = http;
-            reply.ips[2] = http;
-        }
+        if (httpPort)
+            reply.user = reply.ips[2] = "127.0.0.1:" + std::to_string(*httpPort);
         return reply;
     }
     // Host names and ports of the test's address discovery.
@@ -97,7 +89,7 @@ protected:
     }
 
     testing_support::TempHome home;
-    testing_support::VirtualTime clock { wholeSecondsNow() };
+    testing_support::VirtualTime clock { std::floor(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()) };
     pushserver::PushServer server;
     pushserver::AddressService service;
     pushserver::AddressService sink;

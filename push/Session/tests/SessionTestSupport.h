@@ -66,9 +66,7 @@ protected:
     }
     std::shared_ptr<PUSHUserDefaultsController> identity()
     {
-        if (!defaults)
-            defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.session", kAppKey);
-        return defaults;
+        return defaults ? defaults : defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.session", kAppKey);
     }
     push_session::SessionEnvironment environment()
     {

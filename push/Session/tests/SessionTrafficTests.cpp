@@ -1,5 +1,5 @@
-// What the session sends: heartbeats and their lock, acknowledgement time-outs, requests that
-// wait for login, replace each other or go back to the queue on close, and UDP reports.
+// What the session sends: heartbeats and their lock, acknowledgement time-outs, requests and UDP
+// reports that wait for login, replace each other or go back to the queue on close.
 #include "SessionTestSupport.h"
 
 #include "push/Session/PUSHUDPReport.h"
@@ -71,10 +71,16 @@ TEST_F(SessionTest, MissingAckClosesAfterTenSecondsUnlessTheServerVersionIsZero)
     EXPECT_TRUE(session->isLogin());
 }
 
-TEST_F(SessionTest, RequestsWaitForLoginEqualOnesReplaceAndTheQueueKeepsTwenty)
+TEST_F(SessionTest, RequestsAndUdpReportsWaitForLoginEqualOnesReplaceAndTheQueuesAreBounded)
 {
     makeSession();
     identity()->setCurrentDeviceToken("token-1");
+    for (int i = 0; i < 9; ++i) {
+        auto report = PUSHUDPReport::create();
+        report->reportBody().set("n", Value(i));
+        report->send();
+    }
+    EXPECT_EQ(session->blockedUdpReportCount(), 8u); // the ninth dropped the oldest
     auto tagsOnly = tagAlias(std::vector<std::string> { "a", "b" }, std::nullopt);
     auto aliasOnly = tagAlias(std::nullopt, std::string("me"));
     session->sendRequest(tagsOnly);
@@ -100,6 +106,14 @@ TEST_F(SessionTest, RequestsWaitForLoginEqualOnesReplaceAndTheQueueKeepsTwenty)
     EXPECT_EQ(server.framesWithCommand(13).front().rid, tokens[0]->rid());
     EXPECT_EQ(framesOf(10) + framesOf(4) + framesOf(2), 0u);
     EXPECT_EQ(identity()->uploadedDeviceToken(), "token-1");
+
+    PUSHUDPReport::create()->send(); // logged in: at once
+    ASSERT_TRUE(waitFor([&] { return sink.datagrams().size() == 9; }));
+    const Bytes first = sink.datagrams()[0];
+    const Value body = PUSHJSONObject(Bytes(first.begin() + 4, first.end()));
+    EXPECT_EQ(body["n"].intValue(), 1);
+    EXPECT_EQ(body["uid"].unsignedValue(), 1000001u);
+    EXPECT_EQ(body["senderid"].asString(), kAppKey);
 }
 
 TEST_F(SessionTest, UnacknowledgedRequestsGoBackToTheQueueOnClose)
@@ -126,23 +140,4 @@ TEST_F(SessionTest, UnacknowledgedRequestsGoBackToTheQueueOnClose)
     ASSERT_TRUE(waitFor([&] { return framesOf(10) == 2; }));
     EXPECT_EQ(server.framesWithCommand(10)[1].rid, tags->rid());
     EXPECT_EQ(framesOf(13), 1u);
-}
-
-TEST_F(SessionTest, UdpReportsWaitForLoginAndTheNinthDropsTheOldest)
-{
-    makeSession();
-    for (int i = 0; i < 9; ++i) {
-        auto report = PUSHUDPReport::create();
-        report->reportBody().set("n", Value(i));
-        report->send();
-    }
-    EXPECT_EQ(session->blockedUdpReportCount(), 8u);
-    loggedIn();
-    PUSHUDPReport::create()->send(); // logged in: at once
-    ASSERT_TRUE(waitFor([&] { return sink.datagrams().size() == 9; }));
-    const Bytes first = sink.datagrams()[0];
-    const Value body = PUSHJSONObject(Bytes(first.begin() + 4, first.end()));
-    EXPECT_EQ(body["n"].intValue(), 1);
-    EXPECT_EQ(body["uid"].unsignedValue(), 1000001u);
-    EXPECT_EQ(body["senderid"].asString(), kAppKey);
 }
