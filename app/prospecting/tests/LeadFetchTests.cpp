@@ -1,6 +1,7 @@
 // The lead import screens against our data server: the pickers (province then city, number
-// range), every message of the fetch's failure table, the parameters sent, the empty-page
-// label, paging, and the screen that fetches by number range.
+// range), the checks before a fetch, every message of the fetch's failure table, replies of the
+// wrong shape, the empty-page label, paging with its bounds, and the screen that fetches by
+// number range.
 #include <limits>
 
 #include "app/prospecting/RQContryController.h"
@@ -14,7 +15,7 @@ namespace {
 
 class LeadFetch : public ScreenTest { };
 
-TEST_F(LeadFetch, ProvinceThenCityFillTheBoxesAndTheFetch)
+TEST_F(LeadFetch, PickersFillTheIdsAndAReloadKeepsThem)
 {
     auto screen = open<RQAddFirendController>();
     // A city before any province.
@@ -22,45 +23,27 @@ TEST_F(LeadFetch, ProvinceThenCityFillTheBoxesAndTheFetch)
     EXPECT_EQ(lastHud(screen->view()), "获取数据失败");
     EXPECT_EQ(server().requests("district/listSubDistrict.do").size(), 1u);
 
-    // A tap on the backdrop leaves a blank choice.
-    tap(screen->shengBtn());
-    ASSERT_TRUE(screen->listShu());
-    screen->listShu()->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
-    EXPECT_FALSE(screen->listShu());
-    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
-    EXPECT_EQ(screen->shengId(), "");
-
-    // One province picker at a time.
+    // One province picker at a time; a tap on its backdrop leaves a blank choice.
     tap(screen->shengBtn());
     auto picker = screen->listShu();
     ASSERT_TRUE(picker);
     tap(screen->shengBtn());
     EXPECT_EQ(screen->listShu(), picker);
-    choose(picker, 0);
+    picker->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
     EXPECT_FALSE(screen->listShu());
-    EXPECT_FALSE(picker->superview());
-    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "广东省");
-    EXPECT_EQ(screen->shengId(), "440000");
+    EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
+    EXPECT_EQ(screen->shengId(), "");
 
-    tap(screen->shiBtn());
-    ASSERT_TRUE(waitFor([&] { return screen->listType() != nullptr; }));
+    pickRegion(screen, 0, 0);
     EXPECT_EQ(server().requests("district/listSubDistrict.do").back().params.at("parentId"), "440000");
-    choose(screen->listType(), 0);
-    EXPECT_EQ(screen->shiBtn()->titleForState(UIControlStateNormal), "广州市");
-    EXPECT_EQ(screen->shiId(), "440100");
-
     fetchNumbers(screen, 20);
     auto sent = lastPhoneRequest().params;
     EXPECT_EQ(sent["proviceId"], "440000");
     EXPECT_EQ(sent["cityId"], "440100");
     EXPECT_EQ(sent["page"], "0");
-    auto row = screen->mytableView()->cellForRowAtIndexPath({ 1, 0 });
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->textLabel()->text(), numbersOf(screen)[0]);
-
     // The reload rebuilt the picker row; the chosen ids stay.
     EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), "省");
-    EXPECT_EQ(screen->shengId(), "440000");
+    EXPECT_EQ(screen->shiId(), "440100");
 }
 
 TEST_F(LeadFetch, ChecksBeforeFetchingInTheirOrder)
@@ -120,30 +103,11 @@ TEST_F(LeadFetch, EveryReplyOutcomeHasItsMessage)
     EXPECT_EQ(screen->counts(), 7);
 }
 
-TEST_F(LeadFetch, EmptyPageShowsTheLabelUntilNumbersCome)
-{
-    auto screen = open<RQAddFirendController>();
-    pickRegion(screen, 0, 0);
-    EXPECT_FALSE(screen->orderLabel());
-    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":0,"listItems":[]}})"));
-    tapFetch(screen);
-    ASSERT_TRUE(waitFor([&] { return screen->orderLabel() != nullptr; }));
-    auto label = screen->orderLabel();
-    EXPECT_EQ(label->text(), "没有相关数据");
-    EXPECT_EQ(label->alpha(), 1);
-
-    server().reset();
-    fetchNumbers(screen, 20);
-    EXPECT_EQ(screen->orderLabel(), label);
-    EXPECT_EQ(label->alpha(), 0);
-}
-
-TEST_F(LeadFetch, PagingWalksThePagesAsCounted)
+TEST_F(LeadFetch, PagingWalksThePagesAsCountedAndTheEmptyLabelFollows)
 {
     auto screen = open<RQAddFirendController>();
     // Before any reply there are no pages.
-    layout(screen);
-    tap(screen->pagingButtons()[2]);
+    tapPage(screen, 2);
     EXPECT_EQ(lastHud(screen->view()), "已经最后一页了");
     EXPECT_EQ(screen->page(), 1);
     screen->setPage(0);
@@ -151,30 +115,21 @@ TEST_F(LeadFetch, PagingWalksThePagesAsCounted)
     pickRegion(screen, 0, 0);
     fetchNumbers(screen, 50, "50"); // 130 numbers: Q = 2, R = 30, P = 3
     const auto first = numbersOf(screen);
-    layout(screen);
-    screen->pageCounts()->setText("50");
-    tap(screen->pagingButtons()[2]);
-    ASSERT_TRUE(waitFor([&] { return screen->listArray().size() == 50 && numbersOf(screen) != first; }));
-    EXPECT_EQ(lastPhoneRequest().params.at("page"), "1");
-
-    layout(screen);
-    screen->pageCounts()->setText("50");
-    tap(screen->pagingButtons()[3]); // last: page Q
+    EXPECT_FALSE(screen->orderLabel());
+    tapPage(screen, 3, "50"); // last: page Q
     ASSERT_TRUE(waitFor([&] { return screen->listArray().size() == 30; }));
     EXPECT_EQ(screen->page(), 2);
     EXPECT_EQ(lastPhoneRequest().params.at("page"), "2");
 
-    layout(screen);
-    screen->pageCounts()->setText("50");
-    tap(screen->pagingButtons()[2]); // page 3 = P is still asked for
+    tapPage(screen, 2, "50"); // page 3 = P is still asked for, and is empty
     ASSERT_TRUE(waitFor([&] { return screen->orderLabel() && screen->orderLabel()->alpha() == 1; }));
+    auto label = screen->orderLabel();
+    EXPECT_EQ(label->text(), "没有相关数据");
     EXPECT_EQ(lastPhoneRequest().params.at("page"), "3");
     clearHuds();
 
-    layout(screen);
-    screen->pageCounts()->setText("50");
     auto sent = server().requests("data/listPhone.do").size();
-    tap(screen->pagingButtons()[2]);
+    tapPage(screen, 2, "50");
     EXPECT_EQ(lastHud(screen->view()), "已经最后一页了");
     EXPECT_EQ(screen->page(), 4);
     EXPECT_EQ(server().requests("data/listPhone.do").size(), sent);
@@ -182,8 +137,9 @@ TEST_F(LeadFetch, PagingWalksThePagesAsCounted)
     tap(screen->pagingButtons()[0]);
     ASSERT_TRUE(waitFor([&] { return numbersOf(screen) == first; }));
     EXPECT_EQ(screen->page(), 0);
-    layout(screen);
-    tap(screen->pagingButtons()[1]);
+    EXPECT_EQ(screen->orderLabel(), label) << "made once, then only hidden";
+    EXPECT_EQ(label->alpha(), 0);
+    tapPage(screen, 1);
     EXPECT_EQ(lastHud(screen->view()), "已经第一页了");
     EXPECT_EQ(screen->page(), -1);
 }
@@ -224,11 +180,8 @@ TEST_F(LeadFetch, PagingBoundsTheTotalAndTheSizeBeforeCounting)
             Failure::withBody(std::string(R"({"status":1,"info":{"listItems":[],"pageSize":)") + c.total + "}}"));
         tapFetch(screen);
         ASSERT_TRUE(waitFor([&] { return screen->orderLabel() != nullptr; })) << c.total;
-        for (int button : c.buttons) {
-            layout(screen);
-            screen->pageCounts()->setText(c.size);
-            tap(screen->pagingButtons()[static_cast<std::size_t>(button)]);
-        }
+        for (int button : c.buttons)
+            tapPage(screen, button, c.size);
         EXPECT_EQ(screen->page(), c.page) << c.total << " " << c.size;
         EXPECT_EQ(lastHud(screen->view()), c.hud) << c.total << " " << c.size;
         testing_support::settle(1);
@@ -265,8 +218,6 @@ TEST_F(LeadFetch, RefusedListRequestsShowTheirMessage)
     navigation->pushViewController(screen, false);
     ASSERT_TRUE(waitForHud(screen->view(), "地区维护中"));
     EXPECT_FALSE(screen->shengList());
-    tap(screen->mytableView()->cellForRowAtIndexPath({ 0, 0 }) ? screen->shengBtn() : nullptr);
-    EXPECT_FALSE(screen->listShu()); // nothing to pick from yet
 
     server().fail("data/listSection.do", Failure::http());
     tap(screen->haoBtn());

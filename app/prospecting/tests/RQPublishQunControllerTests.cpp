@@ -1,5 +1,6 @@
-// The QR-code forms against our data server: the rows, the province and city pickers, every
-// field check in its order with its limits, and the multipart upload with its picture.
+// The QR-code forms against our data server: the province and city pickers, every field check in
+// its order with its limits, the multipart upload with its picture, the refusals that keep the
+// form, and the picture chooser.
 #include "app/DVUUID.h"
 #include "app/prospecting/RQPublishQunController.h"
 #include "app/prospecting/tests/JZQunTestSupport.h"
@@ -68,28 +69,6 @@ protected:
         return lastHud(form->view());
     }
 };
-
-TEST_F(QrForm, TwinsShowTheirRowsTextsAndNote)
-{
-    auto group = openForm<RQPublishQunController>();
-    EXPECT_EQ(group->mytableView()->numberOfSections(), 2);
-    auto note = group->mytableView()->cellForRowAtIndexPath({ 0, 0 });
-    ASSERT_TRUE(note);
-    auto noteLabel = std::dynamic_pointer_cast<UILabel>(note->contentView()->subviews().at(0));
-    ASSERT_TRUE(noteLabel);
-    EXPECT_EQ(noteLabel->text().rfind("温馨提示:每个用户一次只能上传一个聊天群", 0), 0u);
-    auto titleRow = group->mytableView()->cellForRowAtIndexPath({ 1, 0 });
-    ASSERT_TRUE(titleRow);
-    EXPECT_EQ(titleRow->textLabel()->text(), "群标题:");
-    EXPECT_EQ(group->titleFeild()->superview(), titleRow->contentView());
-
-    auto personal = openForm<JQUpdateQunController>();
-    EXPECT_EQ(personal->mytableView()->numberOfSections(), 1);
-    EXPECT_EQ(personal->submitButton()->titleForState(UIControlStateNormal), "上传更新(一天只能更新一次)");
-    auto accountRow = personal->mytableView()->cellForRowAtIndexPath({ 0, 4 });
-    ASSERT_TRUE(accountRow);
-    EXPECT_EQ(accountRow->textLabel()->text(), "聊天号");
-}
 
 TEST_F(QrForm, ProvinceThenCityAndTheirMishaps)
 {
@@ -225,6 +204,65 @@ TEST_F(QrForm, RefusedOrFailedUploadKeepsTheFormFilled)
     ASSERT_TRUE(waitFor([&] { return requestCount(kSave) == sent + 1 && hudTexts(form->view()).empty(); }));
     EXPECT_EQ(navigation->topViewController(), form);
     EXPECT_EQ(form->titleFeild()->text(), "同城交友群");
+}
+
+// The picture chooser: its sheet, the album or camera picker by device, the original picture
+// kept (not the crop) in place of the earlier one, and cancelling.
+TEST_F(QrForm, ChooserTakesTheOriginalPictureFromTheAlbumOrTheCamera)
+{
+    auto form = openForm<RQPublishQunController>();
+    auto chooser = form->erWeiMa();
+    auto openPicker = [&](NSInteger button) -> std::shared_ptr<UIImagePickerController> {
+        chooser->gestureRecognizers().at(0)->fire(UIGestureRecognizerStateEnded);
+        auto sheet = topSheet();
+        if (!sheet)
+            return nullptr;
+        EXPECT_EQ(sheet->title(), "请上传身份证正面照");
+        EXPECT_EQ(sheet->buttonTitles(), (std::vector<std::string> { "相册", "拍一张", "取消" }));
+        sheet->tapButtonAtIndex(button);
+        if (button == 2)
+            return nullptr;
+        waitFor([&] { return uikit::imagePicker::topPicker() && uikit::imagePicker::topPicker()->isOnScreen(); });
+        return uikit::imagePicker::topPicker();
+    };
+    EXPECT_FALSE(openPicker(2));
+    testing_support::settle(2);
+    EXPECT_FALSE(form->presentedViewController());
+    EXPECT_FALSE(chooser->contentYes());
+
+    auto album = openPicker(0);
+    ASSERT_TRUE(album);
+    EXPECT_EQ(album->sourceType(), UIImagePickerControllerSourceTypePhotoLibrary);
+    EXPECT_FALSE(album->allowsEditing());
+    auto first = picture();
+    ASSERT_TRUE(album->pickImage(first));
+    ASSERT_TRUE(waitFor([&] { return !form->presentedViewController(); }));
+    EXPECT_EQ(chooser->image(), first);
+    EXPECT_TRUE(chooser->contentYes());
+    const CGRect thumbnail = chooser->frame();
+
+    // Without a camera the album opens, with editing; the original picture, not the crop, replaces
+    // the first one where it was.
+    uikit::album::setSourceAvailable(UIImagePickerControllerSourceTypeCamera, false);
+    auto library = openPicker(1);
+    ASSERT_TRUE(library);
+    EXPECT_EQ(library->sourceType(), UIImagePickerControllerSourceTypePhotoLibrary);
+    EXPECT_TRUE(library->allowsEditing());
+    auto second = picture("sanjiao@2x.png");
+    ASSERT_TRUE(library->pickImage(second, CGRectMake(0, 0, 4, 4)));
+    ASSERT_TRUE(waitFor([&] { return chooser->image() == second && !form->presentedViewController(); }));
+    EXPECT_EQ(chooser->frame(), thumbnail);
+
+    // With one the camera opens; cancelling keeps the picture.
+    uikit::album::setSourceAvailable(UIImagePickerControllerSourceTypeCamera, true);
+    auto camera = openPicker(1);
+    ASSERT_TRUE(camera);
+    EXPECT_EQ(camera->sourceType(), UIImagePickerControllerSourceTypeCamera);
+    EXPECT_TRUE(camera->allowsEditing());
+    ASSERT_TRUE(camera->cancel());
+    ASSERT_TRUE(waitFor([&] { return !form->presentedViewController(); }));
+    EXPECT_EQ(chooser->image(), second);
+    EXPECT_TRUE(chooser->contentYes());
 }
 
 } // namespace

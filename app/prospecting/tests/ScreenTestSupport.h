@@ -115,6 +115,13 @@ protected:
         screen->pageCounts()->setText(size);
         tap(screen->fetchButton());
     }
+    // Taps paging button `button` (first, previous, next, last) with the size field reading `size`.
+    static void tapPage(const std::shared_ptr<RQAddFirendController>& screen, int button, const std::string& size = "20")
+    {
+        layout(screen);
+        screen->pageCounts()->setText(size);
+        tap(screen->pagingButtons()[static_cast<std::size_t>(button)]);
+    }
     // Fetches a page and waits until its numbers are listed.
     void fetchNumbers(const std::shared_ptr<RQAddFirendController>& screen, std::size_t expected, const std::string& size = "20")
     {
@@ -138,7 +145,7 @@ protected:
     }
     static std::shared_ptr<UIAlertView> topAlert() { return std::dynamic_pointer_cast<UIAlertView>(uikit::topAlert()); }
 
-    // The address-book file: (first name, last name, mobile number) of every person.
+    // The address-book file: (first name, last name, mobile number, its label) of every person.
     struct Person {
         std::string first, last, phone, label;
     };
@@ -147,14 +154,11 @@ protected:
         std::vector<Person> people;
         sqlite3* db = nullptr;
         auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
-        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            sqlite3_close(db);
-            return people;
-        }
         sqlite3_stmt* statement = nullptr;
         const char* sql = "SELECT coalesce(p.first, ''), coalesce(p.last, ''), coalesce(f.value, ''), coalesce(f.label, '')"
                           " FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+            && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
             auto text = [&](int column) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column))); };
             while (sqlite3_step(statement) == SQLITE_ROW)
                 people.push_back({ text(0), text(1), text(2), text(3) });
