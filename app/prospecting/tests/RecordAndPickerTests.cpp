@@ -11,19 +11,6 @@
 
 namespace {
 
-TEST(RQPhoneModel, OneKindLeavesTheOthersNilAndMissingKeysReadTheMissingText)
-{
-    auto province = RQPhoneModel::initWithShengDic(Value::dictionary({ { "id", 440000 }, { "name", "广东省" } }));
-    EXPECT_EQ(province->shengId(), "440000");
-    EXPECT_FALSE(province->phoneName());
-    EXPECT_FALSE(province->leiName());
-    EXPECT_FALSE(province->phoneId());
-    EXPECT_EQ(RQPhoneModel::initWithShengDic(Value::dictionary({ { "name", "广东省" } }))->shengId(), "(null)");
-    auto contact = RQPhoneModel::initWithHangYeDic(Value::dictionary({ { "categoryId", 3 }, { "area_id", 440100 } }));
-    EXPECT_EQ(contact->hangId(), "3");
-    EXPECT_EQ(contact->areaId(), "440100");
-}
-
 // A phone is kept only when it reads as a phone number; anything else, a missing one included,
 // stays nil.
 TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
@@ -89,37 +76,10 @@ protected:
     std::vector<std::pair<std::string, std::string>> chosen;
 };
 
-TEST_F(Picker, EachKindShowsAndReportsItsKeys)
+// The lead screens take a backdrop tap as a blank choice; without a block it does nothing, and a
+// row still leaves.
+TEST_F(Picker, BackdropTapWithoutABlockDoesNothing)
 {
-    const Value regions = Value::array({ Value::dictionary({ { "id", 440000 }, { "name", "广东省" } }),
-        Value::dictionary({ { "id", "330000" }, { "name", "浙江省" } }) });
-    auto provinces = open(regions, "leixing");
-    EXPECT_EQ(rowText(provinces, 1), "浙江省");
-    provinces->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
-    EXPECT_FALSE(provinces->superview()); // off the screen before the block ran
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(chosen[0], std::make_pair(std::string("广东省"), std::string("440000")));
-
-    auto other = open(Value::array({ Value::dictionary({ { "name", "n" }, { "keyword", "k" }, { "areaId", 5 } }),
-                          Value::dictionary() }),
-        "other");
-    EXPECT_EQ(rowText(other, 0, 1), "k");
-    EXPECT_EQ(rowText(other, 1), "(null)");
-    other->mytableView()->userSelectRowAtIndexPath({ 0, 1 });
-    EXPECT_EQ(chosen.back(), std::make_pair(std::string("(null)"), std::string("(null)")));
-}
-
-TEST_F(Picker, BackdropTapReportsABlankWithoutLeaving)
-{
-    auto picker = open(Value::array(), "leixing");
-    EXPECT_EQ(picker->mytableView()->numberOfRowsInSection(0), 0);
-    ASSERT_EQ(picker->backdrop()->gestureRecognizers().size(), 1u);
-    picker->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(chosen[0], std::make_pair(std::string(" "), std::string("")));
-    EXPECT_EQ(picker->superview(), owner);
-
-    // Without a block the backdrop does nothing; a row still leaves.
     auto silent = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ Value::dictionary() }), Value(), "leixing");
     owner->addSubview(silent);
     silent->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);

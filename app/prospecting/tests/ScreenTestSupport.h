@@ -73,24 +73,22 @@ protected:
             texts.push_back(hud->labelText());
         return texts;
     }
-    // Lets the HUDs on screen hide.
+    // Lets the HUDs on screen hide: the hide timer first, then the fade-out it starts.
     void clearHuds()
     {
-        // The hide timer first, then the fade-out it starts.
         for (int step = 0; step < 2; ++step) {
             time.advance(1);
             testing_support::settle(2);
         }
     }
 
-    // Chooses row `row` of the screen's open picker of that kind.
+    // Chooses row `row` of an open picker.
     static void choose(const std::shared_ptr<YDMoreStytleView>& picker, NSInteger row)
     {
         ASSERT_TRUE(picker);
         picker->mytableView()->layoutIfNeeded();
         picker->mytableView()->userSelectRowAtIndexPath({ 0, row });
     }
-
     // Province then city, by row.
     void pickRegion(const std::shared_ptr<RQAddFirendController>& screen, NSInteger province, NSInteger city)
     {
@@ -133,6 +131,11 @@ protected:
         layout(screen);
     }
     dataserver::RecordedRequest lastPhoneRequest() { return server().requests("data/listPhone.do").back(); }
+    // Waits until `path` has had `count` requests and a reply holding "status" was logged.
+    bool answered(const std::string& path, std::size_t count)
+    {
+        return waitFor([&] { return server().requests(path).size() >= count && loggedContaining("status"); });
+    }
 
     // Taps a top-bar button and answers its alert with the button of that title.
     template <class Screen>
@@ -153,8 +156,8 @@ protected:
     {
         std::vector<Person> people;
         sqlite3* db = nullptr;
-        auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
         sqlite3_stmt* statement = nullptr;
+        auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
         const char* sql = "SELECT coalesce(p.first, ''), coalesce(p.last, ''), coalesce(f.value, ''), coalesce(f.label, '')"
                           " FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
