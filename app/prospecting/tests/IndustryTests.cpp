@@ -1,7 +1,7 @@
 // The industry and region source screens and the industry contacts screen against our data
 // server: the lists and the contacts screen each row opens, the replies that show a message or
 // the empty label, batches that follow "换一组" whatever the replies, and the batch handed to
-// import and clear.
+// import.
 #include "app/prospecting/RQCustomMsgController.h"
 #include "app/prospecting/RQHengYeControlller.h"
 #include "app/prospecting/RQQuYuController.h"
@@ -75,6 +75,9 @@ TEST_F(Industry, SourceRowsOpenTheirOwnContacts)
     ASSERT_TRUE(byProvince);
     EXPECT_EQ(byProvince->shengId(), "330000");
     EXPECT_FALSE(byProvince->hangYeId());
+    ASSERT_TRUE(waitFor([&] { return server().requests(kContacts).size() == 2; }));
+    EXPECT_EQ(server().requests(kContacts).back().params.at("area_id"), "330000");
+    EXPECT_EQ(server().requests(kContacts).back().params.count("categoryId"), 0u);
 }
 
 TEST_F(Industry, SourceRepliesThatAreNoListShowTheirMessageOrTheEmptyLabel)
@@ -94,27 +97,6 @@ TEST_F(Industry, SourceRepliesThatAreNoListShowTheirMessageOrTheEmptyLabel)
         EXPECT_EQ(screen->orderLabel() && screen->orderLabel()->alpha() == 1, empty) << failure.describe();
         navigation->popViewControllerAnimated(false);
     }
-}
-
-// The 48 contacts of province 440000 in batches of 10, then the empty label (an industry's screen
-// is opened by its row above and counts its pages below).
-TEST_F(Industry, ContactsOfAProvincePageThroughItsArea)
-{
-    auto screen = RQCustomMsgController::create();
-    screen->setShengId("440000");
-    show(screen, kContacts, 10);
-    EXPECT_EQ(server().requests(kContacts).front().params.count("categoryId"), 0u);
-    for (std::size_t rows : { 10, 10, 10, 8, 0 }) {
-        auto previous = numbersOf(screen);
-        nextAndWait(screen, rows);
-        EXPECT_NE(numbersOf(screen), previous) << rows;
-    }
-    auto requests = server().requests(kContacts);
-    for (std::size_t page = 0; page < requests.size(); ++page) {
-        EXPECT_EQ(requests[page].params.at("page"), std::to_string(page));
-        EXPECT_EQ(requests[page].params.at("area_id"), "440000");
-    }
-    EXPECT_EQ(screen->orderLabel()->alpha(), 1);
 }
 
 TEST_F(Industry, ContactRepliesThatAreNoBatchKeepTheCurrentOne)
@@ -157,9 +139,9 @@ TEST_F(Industry, TheEmptyLabelHidesWhenContactsReturn)
     EXPECT_EQ(screen->mytableView()->numberOfRowsInSection(0), 0);
 }
 
-// Import and clear are the lead screen's (LeadContactsTests); here only that this screen hands
-// over its batch, numbers that are missing left out.
-TEST_F(Industry, ImportWritesTheBatchAndClearTakesItAway)
+// Import and clear go through the lead screens' address-book code (LeadTests); here only that this
+// screen hands over its batch, numbers that are missing left out.
+TEST_F(Industry, ImportWritesTheBatch)
 {
     server().fail(kContacts, Failure::withBody(R"({"status":1,"info":{"listItems":[
         {"computerName":"甲","categoryId":1,"phone":13800000001,"area_id":440100},
@@ -169,11 +151,6 @@ TEST_F(Industry, ImportWritesTheBatchAndClearTakesItAway)
     tapAndAnswer(screen, 0, "确认");
     EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13800000001" }));
     EXPECT_NE(lastHud(screen->view()), "导入成功");
-
-    clearHuds();
-    tapAndAnswer(screen, 1, "确认");
-    EXPECT_EQ(lastHud(screen->view()), "删除成功");
-    EXPECT_TRUE(storedPeople().empty());
 }
 
 } // namespace

@@ -187,7 +187,14 @@ TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
     EXPECT_FALSE(screen->shengBtn());
     tapFetch(screen, "20");
     EXPECT_EQ(lastHud(screen->view()), "未选择号段");
-    pickRange(screen, 1);
+    server().fail("data/listSection.do", Failure::http());
+    tap(screen->haoBtn());
+    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
+    EXPECT_FALSE(screen->haoduan());
+    server().reset();
+    tap(screen->haoBtn());
+    ASSERT_TRUE(waitFor([&] { return screen->haoduan() != nullptr; }));
+    choose(screen->haoduan(), 1);
     EXPECT_EQ(screen->haoDuanId(), "1592000");
     for (const char* size : { "51", "0", "", "-5" }) {
         clearHuds();
@@ -208,11 +215,6 @@ TEST_F(LeadFetch, RefusedListRequestsShowTheirMessage)
     navigation->pushViewController(screen, false);
     ASSERT_TRUE(waitForHud(screen->view(), "地区维护中"));
     EXPECT_FALSE(screen->shengList());
-
-    server().fail("data/listSection.do", Failure::http());
-    tap(screen->haoBtn());
-    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
-    EXPECT_FALSE(screen->haoduan());
 }
 
 class LeadContacts : public ScreenTest {
@@ -243,12 +245,8 @@ protected:
 TEST_F(LeadContacts, ImportWritesEveryNumberAsAFanAndClearRemovesExactlyTheFans)
 {
     auto screen = screenWithPage(20);
-    // The same page twice writes every contact twice.
     tapAndAnswer(screen, 0, "确认");
-    EXPECT_EQ(lastHud(screen->view()), "导入成功");
-    clearHuds();
-    tapAndAnswer(screen, 0, "确认");
-    EXPECT_EQ(storedFanNumbers().size(), 40u);
+    EXPECT_EQ(storedFanNumbers(), numbersOf(screen));
     addPerson("粉丝", "王", "13900000001"); // made by hand, still a fan
     addPerson("粉丝 ", Value(), "13900000002");
     addPerson(Value(), "李", "13900000003");

@@ -1,6 +1,6 @@
-// Number records and the drop-down picker on their own: which phone values are numbers, nil for
-// a missing phone, one kind's initializer leaving the others' properties nil; the picker's rows,
-// choices by kind, the backdrop tap, and a picker whose owner removes it again.
+// Number records and the drop-down picker on their own: which phone values are numbers (nil for a
+// missing phone or any other value); a picker without a block, and one whose owner removes it in
+// its block. The screens walk the pickers' rows and choices.
 #include <gtest/gtest.h>
 
 #include "app/prospecting/RQPhoneModel.h"
@@ -56,42 +56,31 @@ protected:
         threading::becomeMainThread();
         owner = UIView::create(UIScreen::mainScreen()->bounds());
     }
-    std::shared_ptr<YDMoreStytleView> open(const Value& rows, const std::string& type)
+    // A picker of one row on the owner, laid out.
+    std::shared_ptr<YDMoreStytleView> open(const Value& row)
     {
-        auto picker = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), rows, rows, type);
-        picker->setTapActionBlock([this](const std::string& title, const std::string& id) { chosen.emplace_back(title, id); });
+        auto picker = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ row }), Value(), "leixing");
         owner->addSubview(picker);
         picker->mytableView()->layoutIfNeeded();
         return picker;
     }
-    static std::string rowText(const std::shared_ptr<YDMoreStytleView>& picker, NSInteger row, std::size_t label = 0)
-    {
-        auto cell = picker->mytableView()->cellForRowAtIndexPath({ 0, row });
-        if (!cell)
-            return "<no cell>";
-        auto labels = cell->contentView()->subviews();
-        return label < labels.size() ? std::static_pointer_cast<UILabel>(labels[label])->text() : "<no label>";
-    }
     std::shared_ptr<UIView> owner;
-    std::vector<std::pair<std::string, std::string>> chosen;
 };
 
 // The lead screens take a backdrop tap as a blank choice; without a block it does nothing, and a
 // row still leaves.
 TEST_F(Picker, BackdropTapWithoutABlockDoesNothing)
 {
-    auto silent = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ Value::dictionary() }), Value(), "leixing");
-    owner->addSubview(silent);
+    auto silent = open(Value::dictionary());
     silent->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
     EXPECT_EQ(silent->superview(), owner);
-    silent->mytableView()->layoutIfNeeded();
     silent->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
     EXPECT_FALSE(silent->superview());
 }
 
 TEST_F(Picker, AnOwnerThatDropsThePickerInItsBlockDoesNoHarm)
 {
-    auto held = open(Value::array({ Value::dictionary({ { "name", "a" }, { "id", 1 } }) }), "leixing");
+    auto held = open(Value::dictionary({ { "name", "a" }, { "id", 1 } }));
     std::weak_ptr<YDMoreStytleView> weak = held;
     held->setTapActionBlock([&held](const std::string&, const std::string&) {
         held->removeFromSuperview();

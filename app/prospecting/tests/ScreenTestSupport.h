@@ -100,26 +100,15 @@ protected:
         EXPECT_EQ(server().requests("district/listSubDistrict.do").size(), before + 1);
         choose(screen->listType(), city);
     }
-    void pickRange(const std::shared_ptr<RQAddFirendController>& screen, NSInteger row)
-    {
-        tap(screen->haoBtn());
-        ASSERT_TRUE(waitFor([&] { return screen->haoduan() != nullptr; }));
-        choose(screen->haoduan(), row);
-    }
-    // Taps "获取号码" with the size field reading `size`.
-    static void tapFetch(const std::shared_ptr<RQAddFirendController>& screen, const std::string& size = "20")
-    {
-        layout(screen);
-        screen->pageCounts()->setText(size);
-        tap(screen->fetchButton());
-    }
-    // Taps paging button `button` (first, previous, next, last) with the size field reading `size`.
+    // Taps paging button `button` (first, previous, next, last; -1 for "获取号码") with the size
+    // field reading `size`.
     static void tapPage(const std::shared_ptr<RQAddFirendController>& screen, int button, const std::string& size = "20")
     {
         layout(screen);
         screen->pageCounts()->setText(size);
-        tap(screen->pagingButtons()[static_cast<std::size_t>(button)]);
+        tap(button < 0 ? screen->fetchButton() : screen->pagingButtons()[static_cast<std::size_t>(button)]);
     }
+    static void tapFetch(const std::shared_ptr<RQAddFirendController>& screen, const std::string& size = "20") { tapPage(screen, -1, size); }
     // Fetches a page and waits until its numbers are listed.
     void fetchNumbers(const std::shared_ptr<RQAddFirendController>& screen, std::size_t expected, const std::string& size = "20")
     {
