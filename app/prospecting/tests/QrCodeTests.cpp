@@ -1,11 +1,11 @@
 // The QR-code screens against our data server. The record: texts of every kind of value, the
-// position, the picture with its placeholder. The two lists: what each twin sends, the reply
-// kinds, and a late reply of an earlier appearance. The detail: the steps from the record on
-// show, refusals, a record without a picture, and saving the code's picture to the album (only a
-// loaded picture, once per press, honest about the result). The forms: the province and city
-// pickers, every field check in its order with its limits, the multipart upload and the refusals
-// that keep the form. The publish script walks the lists, a detail, the picture chooser and an
-// upload end to end.
+// position, the placeholder of a missing picture. The lists: the reply kinds and a late reply of
+// an earlier appearance. The detail: the steps from the record on show, refusals, a record
+// without a picture, and saving the code's picture to the album (only a loaded picture, once per
+// press, honest about the result). The forms: the province and city pickers, every field check in
+// its order with its limits, the multipart upload and the refusals that keep the form. The
+// screens and publish scripts walk each list, the group list's form, a detail, the picture chooser
+// and an upload end to end.
 #include "app/DVUUID.h"
 #include "app/UICopyLabel.h"
 #include "app/prospecting/JZQunDetailController.h"
@@ -305,7 +305,6 @@ protected:
                 press->fire(state);
         }
     }
-    static bool pictureLoaded(const std::shared_ptr<JZQunDetailController>& detail) { return loaded(detail->model()->qunImage()); }
 };
 
 // The publish script shows a detail and steps to the next code; here the requests, the steps back
@@ -395,7 +394,7 @@ TEST_F(QrDetail, LongPressSavesOnlyALoadedPictureOnlyOnceAndHonestly)
 
     server().release("qrcode/image.do");
     server().fail("qrcode/image.do", Failure {});
-    ASSERT_TRUE(waitFor([&] { return pictureLoaded(detail); }));
+    ASSERT_TRUE(waitFor([&] { return loaded(detail->model()->qunImage()); }));
     clearHuds();
     longPress(detail);
     ASSERT_TRUE(waitForHud(detail->view(), "二维码已保存到相册"));
@@ -423,22 +422,6 @@ TEST_F(QrDetail, LongPressSavesOnlyALoadedPictureOnlyOnceAndHonestly)
         ASSERT_TRUE(waitForHud(detail->view(), "保存时出错")) << denied;
         EXPECT_TRUE(uikit::album::imagePaths().empty());
     }
-}
-
-TEST_F(QrDetail, HeaderOpensTheFormOfTheListsKindAndNoneForAnotherKind)
-{
-    auto groups = open(listed(0), "qun");
-    tap(groups->publishButton());
-    ASSERT_TRUE(waitFor([&] { return navigation->topViewController() != groups; }));
-    EXPECT_EQ(navigation->topViewController()->className(), "RQPublishQunController");
-    navigation->popToRootViewControllerAnimated(false);
-    server().reset();
-    clearLog();
-    auto unknown = open(listed(0), "other");
-    EXPECT_EQ(unknown->publishButton()->titleForState(UIControlStateNormal), "");
-    tap(unknown->publishButton());
-    testing_support::settle(1);
-    EXPECT_EQ(navigation->topViewController(), unknown);
 }
 
 constexpr const char* kDistricts = "district/listSubDistrict.do";
