@@ -40,24 +40,6 @@ protected:
     }
 };
 
-TEST_F(AppDelegateTest, LaunchBuildsTheWindowSetsUpPushAndTheShareKeys)
-{
-    UIApplication::sharedApplication()->setApplicationIconBadgeNumber(9);
-    UIApplication::sharedApplication()->setSimulatedDeviceToken({ 1, 2, 3 });
-    launch(Value::dictionary({ { "source", "test" } }));
-    ASSERT_EQ(UIApplication::sharedApplication()->keyWindow(), delegate->window);
-    ASSERT_NE(home(), nullptr) << "the home screen is the navigation root";
-    EXPECT_EQ(UIApplication::sharedApplication()->applicationIconBadgeNumber(), 0);
-    EXPECT_TRUE(KBKeyboardManager::sharedManager()->isEnabled());
-    ASSERT_TRUE(waitFor([] { return PUSHService::record().deviceToken.has_value(); })) << "the token reaches the push client";
-    EXPECT_EQ(PUSHService::record().calls, (std::vector<std::string> { "register", "setup", "tags", "token" }));
-    EXPECT_EQ(PUSHService::record().alias, DVUUID::uuidForDevice());
-    EXPECT_EQ(PUSHService::record().deviceToken, (Bytes { 1, 2, 3 }));
-    ASSERT_TRUE(waitFor([&] { return delegate->shAppKey.has_value(); }));
-    EXPECT_EQ(SHSocialData::appKey(), *delegate->shAppKey);
-    EXPECT_EQ(MGApi::registeredAppId(), "mg5a1c9e0b7d3f2461");
-}
-
 TEST_F(AppDelegateTest, ShareKeysThatAreMissingOrMisshapenConfigureNothing)
 {
     server().fail("init/share.do", Failure::refuse("keys-closed"));
@@ -134,9 +116,19 @@ TEST_F(AppDelegateTest, EachAlertAnswersForItsOwnNotificationAndOpensOnlyAWebLin
     EXPECT_EQ(navigation()->viewControllers().size(), 1u);
 }
 
-TEST_F(AppDelegateTest, URLsRouteByHost)
+// The launch clears the badge, turns the keyboard manager on and sets up the push client (the
+// push script sees it register and log in; the home tests see the grid and the share keys).
+TEST_F(AppDelegateTest, LaunchSetsUpPushAndURLsRouteByHost)
 {
+    UIApplication::sharedApplication()->setApplicationIconBadgeNumber(9);
+    UIApplication::sharedApplication()->setSimulatedDeviceToken({ 1, 2, 3 });
     launch();
+    EXPECT_EQ(UIApplication::sharedApplication()->applicationIconBadgeNumber(), 0);
+    EXPECT_TRUE(KBKeyboardManager::sharedManager()->isEnabled());
+    ASSERT_TRUE(waitFor([] { return PUSHService::record().deviceToken == Bytes { 1, 2, 3 }; }))
+        << "the token reaches the push client";
+    EXPECT_EQ(PUSHService::record().calls, (std::vector<std::string> { "register", "setup", "tags", "token" }));
+    EXPECT_EQ(PUSHService::record().alias, DVUUID::uuidForDevice());
     ASSERT_TRUE(waitFor([&] { return MGApi::registeredAppId() == "mg5a1c9e0b7d3f2461"; }));
     std::string order = "qm2088://walletpay/?%7B%22memo%22%3A%7B%22ResultStatus%22%3A%229000%22%7D%7D";
     EXPECT_TRUE(openURL(order, false));
