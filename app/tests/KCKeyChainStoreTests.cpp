@@ -1,12 +1,9 @@
 // The keychain store's value families (read, write, remove; the class-level forms are walked by
 // the device identifier's tests), the default service, the errors the store reports, its
-// listings, and the passwords shared with the web site.
+// listings, and the host that the passwords shared with the web site need.
 #include "app/tests/StoreTestSupport.h"
 
 #include <fstream>
-#include <future>
-
-#include "platform/foundation/NSString.h"
 
 using Store = KCKeyChainStore;
 using security::SecOperation;
@@ -129,19 +126,6 @@ TEST_F(StoreTest, KeychainFailuresBecomeSecurityErrors)
     expectStoreError(error, -99999, "Unexpected error has occurred.");
 }
 
-namespace {
-
-// The value a completion on another thread hands over (the test fails after five seconds).
-template <typename T>
-T answer(std::promise<T>& promise)
-{
-    auto future = promise.get_future();
-    EXPECT_EQ(future.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-    return future.get();
-}
-
-}
-
 TEST_F(StoreTest, ListingsDescribeEachItem)
 {
     auto store = Store::keyChainStoreWithService(std::string("svc"), std::string("grp"));
@@ -169,30 +153,7 @@ TEST_F(StoreTest, ListingsDescribeEachItem)
     EXPECT_TRUE(Store::allKeysWithItemClass(1).isAbsent());
 }
 
-TEST_F(StoreTest, SharedPasswordsOfTheServersHost)
-{
-    auto credential = [](const char* server, const char* account, const char* password) {
-        return Value::dictionary(
-            { { kSecAttrServer, server }, { kSecAttrAccount, account }, { kSecSharedPassword, password } });
-    };
-    security::setSharedWebCredentials(
-        Value::array({ credential("example.com", "alice", "pw-a"), credential("example.org", "bob", "pw-b") }));
-    auto web = Store::keyChainStoreWithServer(*NSURL::URLWithString("https://example.org/"),
-        KCKeyChainStoreProtocolTypeHTTPS);
-    std::promise<std::string> first;
-    web->sharedPasswordWithCompletion(
-        [&](auto account, auto password, NSErrorRef) { first.set_value(*account + ":" + *password); });
-    EXPECT_EQ(answer(first), "bob:pw-b");
-
-    // A failure other than "not found" is logged and handed on.
-    security::failNextSharedWebCredentialCall(NSError::errorWithDomain(NSOSStatusErrorDomain, errSecUserCanceled));
-    std::promise<NSErrorRef> canceled;
-    web->sharedPasswordForAccount("bob", [&](auto, NSErrorRef error) { canceled.set_value(error); });
-    auto error = answer(canceled);
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(logged(NSString::stringWithFormat("error: [-128] %@", error->localizedDescription())));
-}
-
+// The shared web credentials are the platform's; the store only needs a server's host to ask.
 TEST_F(StoreTest, SharedPasswordsNeedAServerHost)
 {
     const std::string message = "the server property must not to be nil, should use "
