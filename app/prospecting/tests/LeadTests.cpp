@@ -99,8 +99,12 @@ TEST_F(LeadFetch, EveryReplyOutcomeHasItsMessage)
 
 TEST_F(LeadFetch, PagingWalksThePagesAsCountedAndTheEmptyLabelFollows)
 {
-    // The host road pages by touch; the bounds are below.
+    // The host road pages by touch; the bounds are below. Before any reply there are no pages.
     auto screen = open<RQAddFirendController>();
+    tapPage(screen, 2);
+    EXPECT_EQ(lastHud(screen->view()), "已经最后一页了");
+    EXPECT_EQ(screen->page(), 1);
+    screen->setPage(0);
     pickRegion(screen, 0, 0);
     fetchNumbers(screen, 50, "50"); // 130 numbers: Q = 2, R = 30, P = 3
     const auto first = numbersOf(screen);
