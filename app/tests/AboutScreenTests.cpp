@@ -1,10 +1,15 @@
-// The About screen (entries, device identifier, agent check) and the certificate lookup,
-// against the data server; a typed account reaches the server as typed.
+// The About screen (entries, device identifier, agent check) and the certificate lookup, against
+// the data server (a typed account reaches the server as typed); the push message detail, the
+// picture page and the download-link page; the base screens' title and back button.
 #include "app/tests/WebScreenTestSupport.h"
 
+#include "app/DDYPPartentsController.h"
 #include "app/JZAboutController.h"
+#include "app/JZNewsDetailController.h"
 #include "app/JZShouQuanController.h"
 #include "app/RQAppSpeakController.h"
+#include "app/RQWifiController.h"
+#include "app/RQWifiDetailController.h"
 #include "app/SNAppSpeakController.h"
 #include "platform/uikit/UIScreen.h"
 
@@ -41,21 +46,10 @@ protected:
     }
 };
 
-TEST_F(AboutScreenTest, EntriesOpenTheirScreens)
+// The about road script opens each entry; here the videos' kind and a tag that names none.
+TEST_F(AboutScreenTest, EntriesOpenTheirScreensAndAnotherTagNone)
 {
     auto about = openAbout();
-
-    tapEntry(about->mianZheLabel());
-    auto declare = std::dynamic_pointer_cast<RQAppSpeakController>(navigation->topViewController());
-    ASSERT_TRUE(declare);
-    EXPECT_TRUE(waitForPage(declare, "client/regDeclare.do", 1));
-    declare->leftButtonClick();
-
-    tapEntry(about->shouQuanView());
-    auto lookup = std::dynamic_pointer_cast<JZShouQuanController>(navigation->topViewController());
-    ASSERT_TRUE(lookup);
-    lookup->leftButtonClick();
-
     tapEntry(about->shiPinView());
     auto videos = std::dynamic_pointer_cast<RQAppSpeakController>(navigation->topViewController());
     ASSERT_TRUE(videos);
@@ -63,7 +57,6 @@ TEST_F(AboutScreenTest, EntriesOpenTheirScreens)
     EXPECT_EQ(server().requests("data/qryLearn.do").back().params.at("type"), "1");
     videos->leftButtonClick();
 
-    // Any other tag opens nothing.
     about->mianZheLabel()->setTag(7);
     tapEntry(about->mianZheLabel());
     EXPECT_EQ(navigation->topViewController(), about);
@@ -113,11 +106,9 @@ TEST_F(AboutScreenTest, AgentGetsAButtonThatDoesNothing)
     auto button = std::dynamic_pointer_cast<UIButton>(screen->navigationItem()->rightBarButtonItem()->customView());
     ASSERT_TRUE(button);
     EXPECT_EQ(button->titleForState(UIControlStateNormal), "个人资料");
-    auto requestsBefore = server().requests().size();
     button->sendActionsForControlEvents(UIControlEventTouchUpInside);
     testing_support::settle(2);
     EXPECT_EQ(navigation->topViewController(), screen);
-    EXPECT_EQ(server().requests().size(), requestsBefore);
 }
 
 TEST_F(AboutScreenTest, LookupAsksForAnAccountAndTheAccountReachesTheServerAsTyped)
@@ -147,6 +138,50 @@ TEST_F(AboutScreenTest, LookupAsksForAnAccountAndTheAccountReachesTheServerAsTyp
         ASSERT_TRUE(waitForReplyLogged());
         navigation->popToRootViewControllerAnimated(false);
     }
+}
+
+// The push script shows a news screen with its texts; here its bar and a message without texts.
+TEST_F(AboutScreenTest, NewsDetailShowsTheBarAndOpensWithoutTexts)
+{
+    navigation->setNavigationBarHidden(true);
+    auto news = JZNewsDetailController::create();
+    navigation->pushViewController(news, false);
+    EXPECT_FALSE(navigation->isNavigationBarHidden());
+    EXPECT_EQ(news->contentView()->text(), "");
+    EXPECT_FALSE(news->contentView()->isEditable());
+}
+
+TEST_F(AboutScreenTest, PicturePageShowsSixPicturesAndLeadsToTheDownloadLink)
+{
+    auto page = RQWifiController::create();
+    navigation->pushViewController(page, false);
+    const auto& pictures = page->imageViews();
+    ASSERT_EQ(pictures.size(), 6u);
+    EXPECT_TRUE(pictures.back()->image());
+    EXPECT_GE(page->scrollView()->contentSize().height, CGRectGetMaxY(pictures.back()->frame()))
+        << "the last picture can be scrolled to";
+
+    page->goDownWifiApp();
+    auto detail = std::dynamic_pointer_cast<RQWifiDetailController>(navigation->topViewController());
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(detail->linkLabel());
+    EXPECT_EQ(detail->linkLabel()->text(), kWifiDownloadLink);
+    EXPECT_TRUE(NSURL::URLWithString(detail->linkLabel()->text()));
+}
+
+TEST_F(AboutScreenTest, BaseScreenTitleIsTheBarsViewAndTheBackButtonPopsTheScreen)
+{
+    EXPECT_FALSE(root->navigationItem()->leftBarButtonItem());
+    auto screen = std::make_shared<DDYPPartentsController>();
+    navigation->pushViewController(screen, false);
+    ASSERT_TRUE(screen->myTitle());
+    EXPECT_EQ(screen->navigationItem()->titleView(), screen->myTitle());
+    auto item = screen->navigationItem()->leftBarButtonItem();
+    ASSERT_TRUE(item);
+    ASSERT_EQ(item->customView(), screen->backButton());
+    screen->backButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    testing_support::settle(2);
+    EXPECT_EQ(navigation->topViewController(), root);
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 // The copyable label as a user meets it in a window: a tap makes it first responder and shows
 // the edit menu over its frame, the menu offers only copying, and copying puts the whole text
-// on the general pasteboard. Also the download-link screen built around it, and the screenshot
-// tool screen's button that does nothing.
+// on the general pasteboard.
 #include <gtest/gtest.h>
 
-#include "app/RQJieTuDetailController.h"
-#include "app/RQZuoGeTuController.h"
 #include "app/UICopyLabel.h"
 #include "platform/threading/NSThread.h"
 #include "platform/uikit/UIApplication.h"
@@ -62,21 +59,17 @@ TEST_F(CopyLabel, TapShowsTheMenuAndCopyTakesTheWholeText)
     EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "18600000000 王");
 }
 
+// A label made without the set-up (as from a layout file) gets it when it wakes; empty, it copies
+// an empty text over what the pasteboard held.
 TEST_F(CopyLabel, APlainLabelIgnoresTapsUntilSetUp)
 {
-    // A label made without the set-up (as from a layout file) gets it when it wakes.
     auto label = std::make_shared<UICopyLabel>(CGRectMake(0, 0, 100, 21));
     container->addSubview(label);
     window->sendTap(CGPointMake(20, 110));
     EXPECT_FALSE(label->isFirstResponder());
-    EXPECT_EQ(UIMenuController::sharedMenuController()->showCount(), 0);
-
     label->awakeFromNib();
     window->sendTap(CGPointMake(20, 110));
     EXPECT_TRUE(label->isFirstResponder());
-    EXPECT_EQ(UIMenuController::sharedMenuController()->showCount(), 1);
-
-    // An empty label copies an empty text over what the pasteboard held.
     UIPasteboard::generalPasteboard()->setString("before");
     label->copy(nullptr);
     EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "");
@@ -90,33 +83,6 @@ TEST_F(CopyLabel, TheLabelDoesNotKeepItselfAlive)
         weak = label;
     }
     EXPECT_TRUE(weak.expired());
-}
-
-TEST_F(CopyLabel, DownloadLinkScreenHoldsACopyableLine)
-{
-    auto screen = RQJieTuDetailController::create();
-    window->setRootViewController(screen);
-    screen->view();
-    auto line = screen->linkLabel();
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->superview(), screen->box());
-    line->handleTap(nullptr);
-    EXPECT_TRUE(line->isFirstResponder());
-    line->copy(nullptr);
-    EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "安卓用户在应用宝或者商店搜索");
-}
-
-TEST_F(CopyLabel, ScreenshotToolScreenHasAnInertButton)
-{
-    auto screen = RQZuoGeTuController::create();
-    window->setRootViewController(screen);
-    screen->view();
-    auto button = screen->downloadButton();
-    ASSERT_TRUE(button);
-    auto before = screen->view()->subviews().size();
-    button->sendActionsForControlEvents(UIControlEventTouchUpInside);
-    EXPECT_EQ(screen->view()->subviews().size(), before);
-    EXPECT_FALSE(screen->presentedViewController());
 }
 
 } // namespace

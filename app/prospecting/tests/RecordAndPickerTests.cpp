@@ -1,6 +1,6 @@
-// Number records and the drop-down picker on their own: text forms of reply values, nil for a
-// missing phone, one kind's initializer leaving the others' properties nil; the picker's rows,
-// choices by kind, the backdrop tap, and a picker whose owner removes it again.
+// Number records and the drop-down picker on their own: which phone values are numbers (nil for a
+// missing phone or any other value); a picker without a block, and one whose owner removes it in
+// its block. The screens walk the pickers' rows and choices.
 #include <gtest/gtest.h>
 
 #include "app/prospecting/RQPhoneModel.h"
@@ -11,44 +11,8 @@
 
 namespace {
 
-TEST(RQPhoneModel, ValuesBecomeTextAndNumbersKeepTheirDigits)
-{
-    auto asNumber = RQPhoneModel::initWithDic(Value::dictionary({ { "phone", 13800138000LL } }));
-    auto asText = RQPhoneModel::initWithDic(Value::dictionary({ { "phone", "13800138000" } }));
-    EXPECT_EQ(asNumber->phoneName(), "13800138000");
-    EXPECT_EQ(asNumber->phoneNum(), "13800138000");
-    EXPECT_EQ(asText->phoneName(), asNumber->phoneName());
-
-    auto province = RQPhoneModel::initWithShengDic(Value::dictionary({ { "id", 440000 }, { "name", "广东省" } }));
-    EXPECT_EQ(province->shengId(), "440000");
-    // One kind's initializer leaves every other kind's property nil.
-    EXPECT_FALSE(province->phoneName());
-    EXPECT_FALSE(province->leiName());
-    EXPECT_FALSE(province->phoneId());
-
-    auto contact = RQPhoneModel::initWithHangYeDic(Value::dictionary({ { "computerName", "鸿运餐饮有限公司" },
-        { "categoryId", 3 }, { "phone", "15900001111" }, { "area_id", 440100 } }));
-    EXPECT_EQ(contact->hangId(), "3");
-    EXPECT_EQ(contact->hangPhone(), "15900001111");
-    EXPECT_EQ(contact->areaId(), "440100");
-    EXPECT_EQ(RQPhoneModel::initWithHuFenDic(Value::dictionary({ { "phone", 1 } }))->phoneName(), "1");
-}
-
-TEST(RQPhoneModel, MissingKeysGiveTheMissingTextButAMissingPhoneStaysNil)
-{
-    auto province = RQPhoneModel::initWithShengDic(Value::dictionary({ { "name", "广东省" } }));
-    EXPECT_EQ(province->shengId(), "(null)");
-
-    for (const auto& item : { Value::dictionary(), Value::dictionary({ { "phone", Value::null() } }),
-             Value::dictionary({ { "phone", "" } }), Value("13800138000"), Value::array({ 1 }), Value() }) {
-        auto record = RQPhoneModel::initWithDic(item);
-        EXPECT_FALSE(record->phoneName()) << item.description();
-        EXPECT_FALSE(record->phoneNum());
-        EXPECT_EQ(prospecting::displayText(record->phoneName()), "(null)");
-        EXPECT_FALSE(RQPhoneModel::initWithHangYeDic(item)->hangPhone());
-    }
-}
-
+// A phone is kept only when it reads as a phone number; anything else, a missing one included,
+// stays nil.
 TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
 {
     const std::pair<Value, std::optional<std::string>> cases[] = {
@@ -61,6 +25,8 @@ TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
         { Value(true), std::nullopt },
         { Value("abc"), std::nullopt },
         { Value("  "), std::nullopt },
+        { Value(""), std::nullopt },
+        { Value::null(), std::nullopt },
         { Value(1e20), std::nullopt },
         { Value(13800138000.5), std::nullopt },
         { Value(-13800138000LL), std::nullopt },
@@ -73,7 +39,13 @@ TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
     for (const auto& [value, expected] : cases) {
         auto item = Value::dictionary({ { "phone", value } });
         EXPECT_EQ(RQPhoneModel::initWithDic(item)->phoneName(), expected) << value.description();
+        EXPECT_EQ(RQPhoneModel::initWithDic(item)->phoneNum(), expected) << value.description();
         EXPECT_EQ(RQPhoneModel::initWithHangYeDic(item)->hangPhone(), expected) << value.description();
+    }
+    // Items that are no dictionary have no phone.
+    for (const auto& item : { Value::dictionary(), Value("13800138000"), Value::array({ 1 }), Value() }) {
+        EXPECT_FALSE(RQPhoneModel::initWithDic(item)->phoneName()) << item.description();
+        EXPECT_FALSE(RQPhoneModel::initWithHangYeDic(item)->hangPhone()) << item.description();
     }
 }
 
@@ -84,69 +56,31 @@ protected:
         threading::becomeMainThread();
         owner = UIView::create(UIScreen::mainScreen()->bounds());
     }
-    std::shared_ptr<YDMoreStytleView> open(const Value& rows, const std::string& type)
+    // A picker of one row on the owner, laid out.
+    std::shared_ptr<YDMoreStytleView> open(const Value& row)
     {
-        auto picker = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), rows, rows, type);
-        picker->setTapActionBlock([this](const std::string& title, const std::string& id) { chosen.emplace_back(title, id); });
+        auto picker = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ row }), Value(), "leixing");
         owner->addSubview(picker);
         picker->mytableView()->layoutIfNeeded();
         return picker;
     }
-    static std::string rowText(const std::shared_ptr<YDMoreStytleView>& picker, NSInteger row, std::size_t label = 0)
-    {
-        auto cell = picker->mytableView()->cellForRowAtIndexPath({ 0, row });
-        if (!cell)
-            return "<no cell>";
-        auto labels = cell->contentView()->subviews();
-        return label < labels.size() ? std::static_pointer_cast<UILabel>(labels[label])->text() : "<no label>";
-    }
     std::shared_ptr<UIView> owner;
-    std::vector<std::pair<std::string, std::string>> chosen;
 };
 
-TEST_F(Picker, EachKindShowsAndReportsItsKeys)
+// The lead screens take a backdrop tap as a blank choice; without a block it does nothing, and a
+// row still leaves.
+TEST_F(Picker, BackdropTapWithoutABlockDoesNothing)
 {
-    const Value regions = Value::array({ Value::dictionary({ { "id", 440000 }, { "name", "广东省" } }),
-        Value::dictionary({ { "id", "330000" }, { "name", "浙江省" } }) });
-    auto provinces = open(regions, "leixing");
-    EXPECT_EQ(rowText(provinces, 1), "浙江省");
-    provinces->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
-    EXPECT_FALSE(provinces->superview()); // off the screen before the block ran
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(chosen[0], std::make_pair(std::string("广东省"), std::string("440000")));
-
-    auto other = open(Value::array({ Value::dictionary({ { "name", "n" }, { "keyword", "k" }, { "areaId", 5 } }),
-                          Value::dictionary() }),
-        "other");
-    EXPECT_EQ(rowText(other, 0, 1), "k");
-    EXPECT_EQ(rowText(other, 1), "(null)");
-    other->mytableView()->userSelectRowAtIndexPath({ 0, 1 });
-    EXPECT_EQ(chosen.back(), std::make_pair(std::string("(null)"), std::string("(null)")));
-}
-
-TEST_F(Picker, BackdropTapReportsABlankWithoutLeaving)
-{
-    auto picker = open(Value::array(), "leixing");
-    EXPECT_EQ(picker->mytableView()->numberOfRowsInSection(0), 0);
-    ASSERT_EQ(picker->backdrop()->gestureRecognizers().size(), 1u);
-    picker->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(chosen[0], std::make_pair(std::string(" "), std::string("")));
-    EXPECT_EQ(picker->superview(), owner);
-
-    // Without a block the backdrop does nothing; a row still leaves.
-    auto silent = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ Value::dictionary() }), Value(), "leixing");
-    owner->addSubview(silent);
+    auto silent = open(Value::dictionary());
     silent->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
     EXPECT_EQ(silent->superview(), owner);
-    silent->mytableView()->layoutIfNeeded();
     silent->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
     EXPECT_FALSE(silent->superview());
 }
 
 TEST_F(Picker, AnOwnerThatDropsThePickerInItsBlockDoesNoHarm)
 {
-    auto held = open(Value::array({ Value::dictionary({ { "name", "a" }, { "id", 1 } }) }), "leixing");
+    auto held = open(Value::dictionary({ { "name", "a" }, { "id", 1 } }));
     std::weak_ptr<YDMoreStytleView> weak = held;
     held->setTapActionBlock([&held](const std::string&, const std::string&) {
         held->removeFromSuperview();

@@ -73,24 +73,22 @@ protected:
             texts.push_back(hud->labelText());
         return texts;
     }
-    // Lets the HUDs on screen hide.
+    // Lets the HUDs on screen hide: the hide timer first, then the fade-out it starts.
     void clearHuds()
     {
-        // The hide timer first, then the fade-out it starts.
         for (int step = 0; step < 2; ++step) {
             time.advance(1);
             testing_support::settle(2);
         }
     }
 
-    // Chooses row `row` of the screen's open picker of that kind.
+    // Chooses row `row` of an open picker.
     static void choose(const std::shared_ptr<YDMoreStytleView>& picker, NSInteger row)
     {
         ASSERT_TRUE(picker);
         picker->mytableView()->layoutIfNeeded();
         picker->mytableView()->userSelectRowAtIndexPath({ 0, row });
     }
-
     // Province then city, by row.
     void pickRegion(const std::shared_ptr<RQAddFirendController>& screen, NSInteger province, NSInteger city)
     {
@@ -102,19 +100,15 @@ protected:
         EXPECT_EQ(server().requests("district/listSubDistrict.do").size(), before + 1);
         choose(screen->listType(), city);
     }
-    void pickRange(const std::shared_ptr<RQAddFirendController>& screen, NSInteger row)
-    {
-        tap(screen->haoBtn());
-        ASSERT_TRUE(waitFor([&] { return screen->haoduan() != nullptr; }));
-        choose(screen->haoduan(), row);
-    }
-    // Taps "获取号码" with the size field reading `size`.
-    static void tapFetch(const std::shared_ptr<RQAddFirendController>& screen, const std::string& size = "20")
+    // Taps paging button `button` (first, previous, next, last; -1 for "获取号码") with the size
+    // field reading `size`.
+    static void tapPage(const std::shared_ptr<RQAddFirendController>& screen, int button, const std::string& size = "20")
     {
         layout(screen);
         screen->pageCounts()->setText(size);
-        tap(screen->fetchButton());
+        tap(button < 0 ? screen->fetchButton() : screen->pagingButtons()[static_cast<std::size_t>(button)]);
     }
+    static void tapFetch(const std::shared_ptr<RQAddFirendController>& screen, const std::string& size = "20") { tapPage(screen, -1, size); }
     // Fetches a page and waits until its numbers are listed.
     void fetchNumbers(const std::shared_ptr<RQAddFirendController>& screen, std::size_t expected, const std::string& size = "20")
     {
@@ -126,6 +120,11 @@ protected:
         layout(screen);
     }
     dataserver::RecordedRequest lastPhoneRequest() { return server().requests("data/listPhone.do").back(); }
+    // Waits until `path` has had `count` requests and a reply holding "status" was logged.
+    bool answered(const std::string& path, std::size_t count)
+    {
+        return waitFor([&] { return server().requests(path).size() >= count && loggedContaining("status"); });
+    }
 
     // Taps a top-bar button and answers its alert with the button of that title.
     template <class Screen>
@@ -138,7 +137,7 @@ protected:
     }
     static std::shared_ptr<UIAlertView> topAlert() { return std::dynamic_pointer_cast<UIAlertView>(uikit::topAlert()); }
 
-    // The address-book file: (first name, last name, mobile number) of every person.
+    // The address-book file: (first name, last name, mobile number, its label) of every person.
     struct Person {
         std::string first, last, phone, label;
     };
@@ -146,15 +145,12 @@ protected:
     {
         std::vector<Person> people;
         sqlite3* db = nullptr;
-        auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
-        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            sqlite3_close(db);
-            return people;
-        }
         sqlite3_stmt* statement = nullptr;
+        auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
         const char* sql = "SELECT coalesce(p.first, ''), coalesce(p.last, ''), coalesce(f.value, ''), coalesce(f.label, '')"
                           " FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+            && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
             auto text = [&](int column) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column))); };
             while (sqlite3_step(statement) == SQLITE_ROW)
                 people.push_back({ text(0), text(1), text(2), text(3) });

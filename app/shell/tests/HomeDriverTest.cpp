@@ -40,6 +40,7 @@ TEST_F(HomeDriverTest, TilesOpenTheirScreensAndTheShareSheetComesUp)
     EXPECT_TRUE(contains(run.output, "\"首页\"")) << run.output;
     ASSERT_TRUE(SHSocialSnsService::lastShare());
     EXPECT_EQ(SHSocialSnsService::lastShare()->platformName, "mgtimeline");
+    EXPECT_TRUE(SHSocialSnsService::lastShare()->hasImage) << "the launcher icon was fetched";
 }
 
 } // namespace
