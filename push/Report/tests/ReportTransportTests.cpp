@@ -52,6 +52,7 @@ TEST_F(ReportTransport, RequestIsCompressedSignedAndCarriesTheKeyHeaders)
     second->setActiveType(2, "10", 5);
     second->send();
     ASSERT_TRUE(waitForRequests(server, 2));
+    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
     const auto other = server.requests()[1];
     EXPECT_EQ(other.headers.value("Authorization"), report_tests::expectedAuthorization(other.body));
     EXPECT_EQ(report_tests::reportBody(other)["content"][0]["flag"], Value(5));
