@@ -55,21 +55,15 @@ TEST(Bundle, InfoDictionaryInEitherFormat)
     }
 }
 
-TEST(Bundle, MissingInfoAndMissingBundle)
+TEST(Bundle, FindsResourcesWithoutAnInfoDictionary)
 {
     TempHome home;
     TestBundle bundle(home, Value(), NSPropertyListXMLFormat_v1_0);
-    EXPECT_FALSE(NSBundle::mainBundle()->bundleIdentifier());
-    EXPECT_TRUE(NSBundle::mainBundle()->infoDictionary().isDictionary());
+    auto main = NSBundle::mainBundle();
+    EXPECT_FALSE(main->bundleIdentifier());
+    EXPECT_TRUE(main->infoDictionary().isDictionary());
     EXPECT_FALSE(NSBundle::bundleWithPath(home.pathFor("nothing-here")));
     ASSERT_TRUE(NSBundle::bundleWithPath(bundle.path() + "/PGProgressHUD.bundle"));
-}
-
-TEST(Bundle, FindsResources)
-{
-    TempHome home;
-    TestBundle bundle(home, Value::dictionary(), NSPropertyListXMLFormat_v1_0);
-    auto main = NSBundle::mainBundle();
     EXPECT_EQ(main->pathForResource("PushConfig", "plist"), bundle.path() + "/PushConfig.plist");
     EXPECT_EQ(main->pathForResource("PushConfig", ".plist"), bundle.path() + "/PushConfig.plist");
     EXPECT_EQ(main->pathForResource("PushConfig.plist", ""), bundle.path() + "/PushConfig.plist");
