@@ -98,8 +98,7 @@ TEST(FileManager, AttributesAndModificationDate)
     auto fm = NSFileManager::defaultManager();
     std::string file = home.pathFor("Documents/a.txt");
     writeText(file, "12345");
-    NSErrorRef error;
-    Value attributes = fm->attributesOfItemAtPath(file, &error);
+    Value attributes = fm->attributesOfItemAtPath(file);
     ASSERT_TRUE(attributes.isDictionary());
     EXPECT_EQ(attributes[NSFileSize].integerValue(), 5);
     EXPECT_EQ(attributes[NSFileType].asString(), NSFileTypeRegular);
@@ -108,11 +107,9 @@ TEST(FileManager, AttributesAndModificationDate)
     EXPECT_EQ(fm->attributesOfItemAtPath(home.pathFor("Documents"))[NSFileType].asString(), NSFileTypeDirectory);
 
     ASSERT_TRUE(fm->setAttributes(Value::dictionary({ { NSFileModificationDate, Value::date(1000000000.25) } }), file));
-    double modified = fm->attributesOfItemAtPath(file)[NSFileModificationDate].asDate();
-    EXPECT_NEAR(modified, 1000000000.25, 1e-6);
+    EXPECT_NEAR(fm->attributesOfItemAtPath(file)[NSFileModificationDate].asDate(), 1000000000.25, 1e-6);
 
-    EXPECT_TRUE(fm->attributesOfItemAtPath(home.pathFor("missing"), &error).isAbsent());
-    ASSERT_TRUE(error);
+    auto error = errorOf([&](NSErrorRef* e) { return !fm->attributesOfItemAtPath(home.pathFor("missing"), e).isAbsent(); });
     EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
     EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
     EXPECT_EQ(error->userInfo()[NSFilePathErrorKey].asString(), home.pathFor("missing"));
