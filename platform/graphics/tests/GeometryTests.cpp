@@ -85,7 +85,6 @@ TEST(Colours, SpacesComponentsAndEquality)
     EXPECT_TRUE(white.colorWithAlphaComponent(0.1) == UIColor::colorWithWhite(1, 0.1));
     EXPECT_EQ(UIColor::colorWithRed(2, -1, 0.5, 1).CGColor().components[0], 1); // clamped
     EXPECT_EQ(UIColor::colorWithRed(2, -1, 0.5, 1).CGColor().components[1], 0);
-    EXPECT_EQ(UIColor::clearColor().alpha(), 0);
     EXPECT_TRUE(CGColorEqualToColor(UIColor::colorWithCGColor(white.CGColor()).CGColor(), white.CGColor()));
     EXPECT_EQ(UIColor::colorWithRed(1, 0, 0, 1).description(), "rgb 1 0 0 1");
     EXPECT_EQ(CGColorSpaceGetModel(CGColorSpaceCreateIndexed({ 1, 2, 3 })), kCGColorSpaceModelIndexed);
