@@ -78,13 +78,6 @@ TEST_F(UIKitTest, PageControlHidesForASinglePageAndColoursItsDots)
     EXPECT_EQ(control->dotColorForPage(0), UIColor::redColor());
     EXPECT_EQ(control->dotColorForPage(1), UIColor::lightGrayColor());
     EXPECT_TRUE(control->needsDisplay()) << "a new colour redraws the dots";
-
-    UIGraphicsBeginImageContextWithOptions({ 4, 4 }, true, 1);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    ASSERT_NE(image, nullptr);
-    control->setValueForKey("_pageImage", Value(image));
-    EXPECT_EQ(control->valueForKey("_pageImage").asObject(), image);
     control->setValueForKey("unknown", Value(1));
     EXPECT_TRUE(control->valueForKey("unknown").isAbsent());
 }
