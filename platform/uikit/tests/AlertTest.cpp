@@ -52,18 +52,13 @@ TEST_F(UIKitTest, SystemDismissalIsNotAClick)
     EXPECT_EQ(listener->events, (std::vector<std::string> { "cancel" }));
 }
 
-TEST_F(UIKitTest, ActionSheetPutsDestructiveFirstAndCancelLast)
+TEST_F(UIKitTest, ActionSheetPutsCancelLast)
 {
     auto listener = std::make_shared<AlertListener>();
     auto sheet = UIActionSheet::initWithTitle("请上传身份证正面照", listener, "取消", "", { "相册", "拍一张" });
     EXPECT_EQ(sheet->buttonTitleAtIndex(0), "相册");
     EXPECT_EQ(sheet->buttonTitleAtIndex(1), "拍一张");
     EXPECT_EQ(sheet->cancelButtonIndex(), 2);
-    EXPECT_EQ(sheet->destructiveButtonIndex(), -1);
-    auto withDestructive = UIActionSheet::initWithTitle("", listener, "Cancel", "Delete", { "Keep" });
-    EXPECT_EQ(withDestructive->destructiveButtonIndex(), 0);
-    EXPECT_EQ(withDestructive->firstOtherButtonIndex(), 1);
-    EXPECT_EQ(withDestructive->cancelButtonIndex(), 2);
     sheet->showInView(window);
     EXPECT_TRUE(uikit::topAlert()->isSheet());
     sheet->tapButtonAtIndex(2);
