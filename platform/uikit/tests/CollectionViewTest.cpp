@@ -74,8 +74,6 @@ protected:
 
 TEST_F(CollectionTest, FlowLinesSpreadFullLinesCentreASingleItemAndAddInsets)
 {
-    EXPECT_EQ(layout->minimumLineSpacing(), 10);
-    EXPECT_EQ(layout->minimumInteritemSpacing(), 10);
     layout->setItemSize({ 90, 40 });
     layout->setSectionInset({ 5, 10, 5, 10 });
     grid->items = { 7, 2 };
@@ -187,7 +185,6 @@ TEST_F(UIKitTest, AGridWithAHeaderInTheTopInsetShowsItAboveTheTiles)
     grid->setDataSource(home);
     grid->setDelegate(home);
     grid->setContentInset({ 150, 0, 0, 0 });
-    EXPECT_EQ(grid->contentOffset().y, -150) << "content resting at the top follows the inset";
     auto header = UIView::create({ { 85, -130 }, { 110, 110 } });
     grid->addSubview(header);
     window->addSubview(grid);
