@@ -348,7 +348,7 @@ TEST(GifDecode, DelayClampingTransparencyAndMissingControl)
     EXPECT_TRUE(near(CGImageSourceCreateImageAtIndex(source, 1), 2, 2, kRed, 255, 0));
 }
 
-TEST(GifDecode, InterlacedOffsetAndTruncatedFrames)
+TEST(GifDecode, InterlacedOffsetFramesAndEveryTruncation)
 {
     Bytes gif = makeGif(10, 10, { { 0, 0, 10, 10, 1 }, { 2, 2, 6, 7, 3, 0, 10, -1, true, true } });
     auto source = CGImageSourceCreateWithData(gif);
@@ -357,11 +357,7 @@ TEST(GifDecode, InterlacedOffsetAndTruncatedFrames)
     EXPECT_TRUE(near(second, 0, 0, kRed, 255, 0));
     EXPECT_TRUE(near(second, 2, 8, kBlue, 255, 0));
     EXPECT_TRUE(near(second, 8, 8, kRed, 255, 0));
-
-    Bytes cut(gif.begin(), gif.end() - 8);
-    auto truncated = CGImageSourceCreateWithData(cut);
-    EXPECT_EQ(CGImageSourceGetCount(truncated), 2u); // the second frame's data is incomplete
-    EXPECT_TRUE(CGImageSourceCreateImageAtIndex(truncated, 0));
+    // Every truncation stays in bounds (cut-off frames: FinalDataThatStopsEarlyIsNoImage).
     for (std::size_t n = 0; n < gif.size(); n += 3) {
         auto s = CGImageSourceCreateWithData(Bytes(gif.begin(), gif.begin() + long(n)));
         for (std::size_t i = 0; i < CGImageSourceGetCount(s); ++i)

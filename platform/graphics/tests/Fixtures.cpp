@@ -225,11 +225,9 @@ Bytes makeWebp(int w, int h, bool lossless, bool alpha)
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "qm-graphics-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
+    if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
-    path = buf.data();
+    path = pattern;
 }
 
 TempDir::~TempDir()
