@@ -28,7 +28,7 @@ TEST_F(UIKitTest, FrameFollowsCenterBoundsAndTransform)
     EXPECT_NEAR(f.size.height, 100, 1e-9);
 }
 
-TEST_F(UIKitTest, ConvertsThroughTransformsAndScrollOffsets)
+TEST_F(UIKitTest, ConvertsThroughTransformsScrollOffsetsSiblingTreesAndDetachedViews)
 {
     auto outer = UIView::create({ { 10, 10 }, { 200, 200 } });
     auto scroll = UIScrollView::create({ { 0, 50 }, { 200, 100 } });
@@ -53,10 +53,8 @@ TEST_F(UIKitTest, ConvertsThroughTransformsAndScrollOffsets)
     CGRect r = inner->convertRectToView(inner->bounds(), nullptr);
     EXPECT_NEAR(r.size.width, 80, 1e-9);
     EXPECT_NEAR(r.size.height, 80, 1e-9);
-}
 
-TEST_F(UIKitTest, ConvertsBetweenSiblingTreesAndDetachedViews)
-{
+    // Between sibling trees, and within a tree not in a window (its root stands for the window).
     auto a = UIView::create({ { 100, 0 }, { 50, 50 } });
     auto b = UIView::create({ { 0, 200 }, { 50, 50 } });
     window->addSubview(a);
@@ -65,7 +63,7 @@ TEST_F(UIKitTest, ConvertsBetweenSiblingTreesAndDetachedViews)
     auto detached = UIView::create({ { 5, 5 }, { 10, 10 } });
     auto child = UIView::create({ { 1, 1 }, { 2, 2 } });
     detached->addSubview(child);
-    expectPoint(child->convertPointToView({ 0, 0 }, nullptr), { 1, 1 }); // the root stands for the window
+    expectPoint(child->convertPointToView({ 0, 0 }, nullptr), { 1, 1 });
 }
 
 TEST_F(UIKitTest, HitTestingSkipsHiddenTransparentAndNonInteractiveViews)
