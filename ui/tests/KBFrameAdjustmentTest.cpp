@@ -1,11 +1,13 @@
 // The keyboard cycle as a person meets it: a field low on the screen moves clear of the
 // keyboard and back; a field already clear stays put; scroll views absorb the move first and
-// get a bottom inset; switching the manager off undoes everything and switching it on again
-// replays the keyboard; a repeated keyboard of the same size does nothing.
+// get a bottom inset; a screen tied to its layout guides moves by its constraint and gets it
+// back; switching the manager off undoes everything and switching it on again replays the
+// keyboard; a repeated keyboard of the same size does nothing.
 #include <cfloat>
 #include <cmath>
 
 #include "ui/tests/KBFixture.h"
+#include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScrollView.h"
 
@@ -121,6 +123,54 @@ TEST_F(KeyboardTest, MovingToAFieldInAnotherScrollViewRestoresTheFirst)
     ASSERT_TRUE(b->becomeFirstResponder());
     EXPECT_EQ(first->contentInset(), UIEdgeInsetsMake(0, 0, 5, 0)) << "its own inset back";
     EXPECT_GT(second->contentInset().bottom, 0);
+}
+
+TEST_F(KeyboardTest, LayoutGuideConstraintMovesInsteadOfTheRootViewAndComesBackOnHide)
+{
+    struct Case {
+        const char* what;
+        bool bottomGuide;
+        CGFloat containerY; // a 100-point container; the field's bottom is 90 below its top
+        CGFloat initial;
+        CGFloat shown; // the constant while the keyboard shows
+    };
+    const Case cases[] = {
+        // Bottom guide: the constant grows by the overlap, 400 + 90 − 342 = 148.
+        { "bottom guide lifts by the overlap", true, 400, 0, 148 },
+        { "bottom guide never goes below its initial constant", true, 100, 0, 0 },
+        // Top guide: container.top = guide + constant, lowered by the same overlap.
+        { "top guide lowers its constant by the overlap", false, 400, 400, 400 - 148 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto container = UIView::create(CGRectMake(0, c.containerY, 320, 100));
+        screen->addSubview(container);
+        auto field = addField(container, CGRectMake(20, 60, 280, 30));
+        auto constraint = c.bottomGuide
+            ? NSLayoutConstraint::constraintWithItem(controller->bottomLayoutGuide(), NSLayoutAttributeTop,
+                  NSLayoutRelationEqual, container, NSLayoutAttributeBottom, 1, c.initial)
+            : NSLayoutConstraint::constraintWithItem(container, NSLayoutAttributeTop, NSLayoutRelationEqual,
+                  controller->topLayoutGuide(), NSLayoutAttributeBottom, 1, c.initial);
+        kb::setKBLayoutGuideConstraint(*controller, constraint);
+        uikit::clearAnimationLog();
+
+        ASSERT_TRUE(field->becomeFirstResponder());
+        EXPECT_EQ(constraint->constant(), c.shown);
+        EXPECT_EQ(screen->frame().origin.y, 0) << "the root view stays";
+        if (c.shown != c.initial) {
+            EXPECT_EQ(CGRectGetMaxY(field->convertRectToView(field->bounds(), nullptr)), kCoveredTop);
+            ASSERT_FALSE(uikit::animationLog().empty());
+            EXPECT_EQ(uikit::animationLog().back().options, 0x70004u);
+        }
+
+        // Editing ends before the keyboard hides: the constant still comes back.
+        ASSERT_TRUE(field->resignFirstResponder());
+        EXPECT_EQ(constraint->constant(), c.initial);
+        EXPECT_EQ(container->frame().origin.y, c.containerY);
+        advance(0.3);
+        kb::setKBLayoutGuideConstraint(*controller, nullptr);
+        container->removeFromSuperview();
+    }
 }
 
 TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)

@@ -40,6 +40,14 @@ protected:
         scroll->setDragging(false);
         scroll->setContentOffset(CGPointMake(0, y));
     }
+    // The finger pulls `view`'s content to this offset and lets go there.
+    static void pull(UIScrollView& view, double y)
+    {
+        view.setDragging(true);
+        view.setContentOffset(CGPointMake(0, y));
+        view.setDragging(false);
+        view.setContentOffset(CGPointMake(0, y));
+    }
 
     testing_support::TempHome home;
     std::shared_ptr<UIScrollView> scroll;

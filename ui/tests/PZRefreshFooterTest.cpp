@@ -47,8 +47,7 @@ TEST_F(FooterTest, PullingUpPastTheFooterLoadsMore)
     EXPECT_EQ(footer->statusLabel()->text(), "松开立即加载更多数据");
     dragTo(584);
     EXPECT_EQ(footer->state(), PZRefreshStateNormal);
-    dragTo(600);
-    release(600);
+    pull(*scroll, 600);
     EXPECT_EQ(footer->state(), PZRefreshStateRefreshing);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(scroll->contentInset().bottom, 64);
@@ -108,11 +107,7 @@ protected:
     // Pulls the table up past its footer, then ends the load after `newRows` more per section.
     void loadMore(NSInteger newRows)
     {
-        CGFloat bottom = footer->happenOffsetY() + 70;
-        table->setDragging(true);
-        table->setContentOffset(CGPointMake(0, bottom));
-        table->setDragging(false);
-        table->setContentOffset(CGPointMake(0, bottom));
+        pull(*table, footer->happenOffsetY() + 70);
         ASSERT_TRUE(footer->isRefreshing());
         rows->rows += newRows;
         table->reloadData();

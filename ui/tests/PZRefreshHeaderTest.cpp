@@ -25,11 +25,7 @@ protected:
         ASSERT_TRUE(header);
     }
     // Pulls past the threshold and lets go.
-    void pullAndRelease()
-    {
-        dragTo(-70);
-        release(-70);
-    }
+    void pullAndRelease() { pull(*scroll, -70); }
     // The header's state, the owner's calls so far and the scroll view's top inset.
     void expectNow(PZRefreshState state, int expectedCalls, CGFloat insetTop)
     {
@@ -45,8 +41,7 @@ protected:
 TEST_F(HeaderTest, PullThresholdsArmAndDisarmAndReleaseStartsRefreshing)
 {
     EXPECT_EQ(header->frame(), CGRectMake(0, -64, 320, 64));
-    dragTo(-40);
-    release(-40);
+    pull(*scroll, -40);
     expectNow(PZRefreshStateNormal, 0, 0); // released before the threshold
     dragTo(-64);
     EXPECT_EQ(header->state(), PZRefreshStateNormal);
@@ -111,8 +106,7 @@ TEST_F(HeaderTest, KeepsTheOwnInsetOfTheScrollView)
     attach();
     dragTo(-84); // 64 past the inset: not yet
     EXPECT_EQ(header->state(), PZRefreshStateNormal);
-    dragTo(-85);
-    release(-85);
+    pull(*scroll, -85);
     expectNow(PZRefreshStateRefreshing, 1, 84);
     EXPECT_EQ(scroll->contentOffset().y, -84);
     pz_headerEndRefreshing(*scroll);
@@ -208,10 +202,7 @@ TEST_F(HeaderTest, RemovedOrMovedHeadersFollowOnlyTheirCurrentScrollView)
     EXPECT_EQ(calls, 0) << "the old scroll view is no longer observed";
     EXPECT_FALSE(pz_header(*scroll)) << "a header that left the scroll view is not its header";
 
-    other->setDragging(true);
-    other->setContentOffset(CGPointMake(0, -70));
-    other->setDragging(false);
-    other->setContentOffset(CGPointMake(0, -70));
+    pull(*other, -70);
     EXPECT_EQ(calls, 1);
 
     header->removeFromSuperview();
