@@ -19,7 +19,6 @@ constexpr CGFloat kCoveredTop = 342;
 
 TEST_F(KeyboardTest, LowFieldMovesTheRootViewUpAndBackWhenTheKeyboardHides)
 {
-    restY = screen->frame().origin.y;
     auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
     ASSERT_TRUE(field->becomeFirstResponder());
     EXPECT_EQ(manager->textFieldView(), field);
@@ -42,7 +41,6 @@ TEST_F(KeyboardTest, LowFieldMovesTheRootViewUpAndBackWhenTheKeyboardHides)
 
 TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsOwnDistanceAndMovingBetweenFields)
 {
-    restY = screen->frame().origin.y;
     auto high = addField(screen, CGRectMake(20, 100 - restY, 280, 30));
     auto low = addField(screen, CGRectMake(20, 520 - restY, 280, 45)); // bottom at 565
     auto own = addField(screen, CGRectMake(20, 400 - restY, 280, 30));
@@ -68,7 +66,6 @@ TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsOwnDistanceAndMovingBetweenFi
 
 TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)
 {
-    restY = screen->frame().origin.y;
     auto scroll = UIScrollView::create(screen->bounds());
     scroll->setContentSize(CGSizeMake(320, 1000));
     screen->addSubview(scroll);
@@ -97,7 +94,6 @@ TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)
 
 TEST_F(KeyboardTest, ScrollLimitedByTheFieldTopLeavesTheRestToTheRootView)
 {
-    restY = screen->frame().origin.y;
     // A short scroll view low on the screen whose field sits at its very top: scrolling can
     // bring the field no higher than the scroll view's top.
     auto scroll = UIScrollView::create(CGRectMake(0, 440 - restY, 320, 120));
@@ -175,7 +171,6 @@ TEST_F(KeyboardTest, LayoutGuideConstraintMovesInsteadOfTheRootViewAndComesBackO
 
 TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)
 {
-    restY = screen->frame().origin.y;
     auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
     ASSERT_TRUE(field->becomeFirstResponder());
     ASSERT_LT(rootY(), 0);
@@ -196,7 +191,6 @@ TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)
 
 TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreLeftAlone)
 {
-    restY = screen->frame().origin.y;
     manager->setEnable(false);
     auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
     ASSERT_TRUE(field->becomeFirstResponder());
@@ -256,7 +250,6 @@ TEST_F(KeyboardTest, TextViewShrinksToFitAboveTheKeyboardAndGetsItsHeightBack)
 {
     manager->setCanAdjustTextView(true);
     manager->setPreventShowingBottomBlankSpace(true);
-    restY = screen->frame().origin.y;
     auto textView = UITextView::create(CGRectMake(0, 30 - restY, 320, 500));
     screen->addSubview(textView);
     ASSERT_TRUE(textView->becomeFirstResponder());

@@ -1,9 +1,8 @@
 // The return-key handler (Next on all but the last input, return moving on, originals given
-// back, a screen delegate that refuses), the placeholder text view, the view-tree lookups and
-// per-view settings the manager relies on, and the debugging descriptions of the view tree.
+// back, a screen delegate that refuses), the placeholder text view, and the view-tree lookups
+// and per-view settings the manager relies on.
 #include <cfloat>
 #include <cmath>
-#include <regex>
 
 #include "ui/tests/KBFixture.h"
 #include "platform/uikit/UITableView.h"
@@ -102,7 +101,6 @@ TEST_F(KeyboardTest, PlaceholderTextViewShowsItsPlaceholderOnlyWhileEmpty)
 TEST_F(KeyboardTest, KeyboardDistanceOfAViewIsClampedAndForgottenWithTheView)
 {
     auto view = UIView::create();
-    EXPECT_EQ(kb::keyboardDistanceFromTextField(*view), DBL_MAX) << "never set";
     kb::setKeyboardDistanceFromTextField(*view, -5);
     EXPECT_EQ(kb::keyboardDistanceFromTextField(*view), 0);
     kb::setKeyboardDistanceFromTextField(*view, 12.3);
@@ -140,58 +138,6 @@ TEST_F(KeyboardTest, LookupsSkipPrivateScrollViewsAndFindTheTopController)
     auto modalField = addField(presented->view(), CGRectMake(0, 0, 100, 30));
     EXPECT_EQ(kb::topMostController(*modalField), presented);
     EXPECT_EQ(kb::topMostController(*UIView::create()), nullptr) << "outside any window";
-
-    auto left = UIView::create(CGRectMake(10, 50, 10, 10));
-    auto right = UIView::create(CGRectMake(50, 50, 10, 10));
-    auto top = UIView::create(CGRectMake(90, 10, 10, 10));
-    EXPECT_EQ(kb::sortedByPosition({ right, left, top }), (kb::Views { top, left, right }));
-}
-
-TEST(KBViewHierarchyTest, DepthDescriptionsAndRelativeTransforms)
-{
-    auto root = UIView::create(CGRectMake(0, 0, 320, 568));
-    auto scroll = UIScrollView::create(CGRectMake(0, 20, 320, 200));
-    scroll->setContentSize(CGSizeMake(320, 1000));
-    auto leaf = UIView::create(CGRectMake(0, 0, 10, 10));
-    leaf->setTransform(CGAffineTransformMakeScale(2, 2));
-    root->addSubview(scroll);
-    scroll->addSubview(leaf);
-
-    EXPECT_EQ(kb::depth(*root), 0);
-    EXPECT_EQ(kb::depth(*leaf), 2);
-    const std::string rootLine = "UIView: ( 0, 0, 320, 568 )";
-    const std::string scrollLine = "UIScrollView: ( 0, 20, 320, 200 )contentSize: ( 320, 1000 )";
-    const std::string leafLine = "UIView: ( -5, -5, 20, 20 )transform: [2, 0, 0, 2, 0, 0]";
-    EXPECT_EQ(kb::debugHierarchy(*scroll), scrollLine);
-    EXPECT_EQ(kb::debugHierarchy(*leaf), leafLine);
-    EXPECT_EQ(kb::subHierarchy(*root), "\n" + rootLine + "\n|  " + scrollLine + "\n|  |  " + leafLine);
-    EXPECT_EQ(kb::superHierarchy(*leaf), "\n" + rootLine + "\n|  " + scrollLine + "\n|  |  " + leafLine + "\n");
-
-    scroll->setTransform(CGAffineTransformMakeScale(3, 3));
-    EXPECT_EQ(kb::convertTransformToView(*leaf, nullptr), CGAffineTransformMakeScale(6, 6))
-        << "outside any window: chained up to the root";
-    EXPECT_EQ(kb::convertTransformToView(*leaf, scroll.get()), CGAffineTransformMakeScale(2, 2));
-    EXPECT_EQ(kb::convertTransformToView(*scroll, leaf.get()), CGAffineTransformMakeScale(0.5, 0.5));
-
-    EXPECT_TRUE(std::regex_match(kb::objectDescription(*leaf), std::regex("<UIView 0x[0-9a-f]+>")))
-        << kb::objectDescription(*leaf);
-}
-
-TEST(KBViewHierarchyTest, AViewKnowsWhenTheNavigationQuestionAsksIt)
-{
-    struct Field : UITextField {
-        mutable std::vector<bool> asked;
-        bool canBecomeFirstResponder() const override
-        {
-            asked.push_back(kb::isAskingCanBecomeFirstResponder(*this));
-            return UITextField::canBecomeFirstResponder();
-        }
-    };
-    auto field = std::make_shared<Field>();
-    EXPECT_TRUE(kb::canBecomeFirstResponderForNavigation(*field));
-    (void)field->canBecomeFirstResponder();
-    EXPECT_EQ(field->asked, (std::vector<bool> { true, false }));
-    EXPECT_FALSE(kb::isAskingCanBecomeFirstResponder(*field));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// The scroll-view refresh operations: attaching once, the observable header and footer
-// references, the operations without views, and a new view's strip.
+// The scroll-view refresh operations: attaching once, the operations without views, and a new
+// view's strip.
 #include "ui/tests/PZRefreshFixture.h"
 
 namespace refreshtest {
@@ -30,19 +30,6 @@ TEST_F(ScrollViewRefreshTest, AddingTwiceKeepsOneViewAndTheLatestCallbackAndAVie
     ASSERT_TRUE(pz_footer(*scroll));
     EXPECT_NE(pz_footer(*scroll), footer);
     EXPECT_EQ(scroll->subviews().size(), 2u);
-}
-
-TEST_F(ScrollViewRefreshTest, StoringTheViewsNotifiesObservers)
-{
-    std::vector<std::string> seen;
-    auto record = [&seen](const std::string& key, NSObject*, const Value&) { seen.push_back(key); };
-    auto headerKey = scroll->observe("PZRefreshHeaderViewKey", NSKeyValueObservingOptionPrior, record);
-    auto footerKey = scroll->observe("PZRefreshFooterViewKey", 0, record);
-    pz_addHeaderWithCallback(*scroll, [] { });
-    pz_addFooterWithCallback(*scroll, [] { });
-    pz_removeHeader(*scroll);
-    EXPECT_EQ(seen, (std::vector<std::string> { "PZRefreshHeaderViewKey", "PZRefreshHeaderViewKey",
-                        "PZRefreshFooterViewKey", "PZRefreshHeaderViewKey", "PZRefreshHeaderViewKey" }));
 }
 
 TEST_F(ScrollViewRefreshTest, WithoutViewsTheOperationsDoNothingAndANewViewIsAStripOf64PointsWithItsArrow)
