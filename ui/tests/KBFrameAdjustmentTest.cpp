@@ -92,33 +92,25 @@ TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)
     EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 0) << "restored when the scroll view asks for it";
 }
 
-TEST_F(KeyboardTest, ScrollLimitedByTheFieldTopLeavesTheRestToTheRootView)
-{
-    // A short scroll view low on the screen whose field sits at its very top: scrolling can
-    // bring the field no higher than the scroll view's top.
-    auto scroll = UIScrollView::create(CGRectMake(0, 440 - restY, 320, 120));
-    scroll->setContentSize(CGSizeMake(320, 400));
-    screen->addSubview(scroll);
-    auto field = addField(scroll, CGRectMake(20, 50, 280, 30)); // 490..520 in the window
-    ASSERT_TRUE(field->becomeFirstResponder());
-    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 50) << "limited by the field's own top";
-    EXPECT_DOUBLE_EQ(rootY(), -(520 - kCoveredTop - 50)) << "the rest moves the root view";
-}
-
-TEST_F(KeyboardTest, MovingToAFieldInAnotherScrollViewRestoresTheFirst)
+TEST_F(KeyboardTest, MovingToAFieldInAnotherScrollViewRestoresTheFirstAndTheFieldTopLimitsTheScroll)
 {
     auto first = UIScrollView::create(CGRectMake(0, 0, 320, 400));
-    auto second = UIScrollView::create(CGRectMake(0, 400, 320, 168));
     first->setContentInset(UIEdgeInsetsMake(0, 0, 5, 0));
+    // A short scroll view low on the screen whose field sits at its very top: scrolling can
+    // bring the field no higher than the scroll view's top.
+    auto second = UIScrollView::create(CGRectMake(0, 440 - restY, 320, 120));
+    second->setContentSize(CGSizeMake(320, 400));
     screen->addSubview(first);
     screen->addSubview(second);
     auto a = addField(first, CGRectMake(0, 300, 100, 30));
-    auto b = addField(second, CGRectMake(0, 10, 100, 30));
+    auto b = addField(second, CGRectMake(20, 50, 280, 30)); // 490..520 in the window
     ASSERT_TRUE(a->becomeFirstResponder());
     EXPECT_GT(first->contentInset().bottom, 5);
     ASSERT_TRUE(b->becomeFirstResponder());
     EXPECT_EQ(first->contentInset(), UIEdgeInsetsMake(0, 0, 5, 0)) << "its own inset back";
     EXPECT_GT(second->contentInset().bottom, 0);
+    EXPECT_DOUBLE_EQ(second->contentOffset().y, 50) << "limited by the field's own top";
+    EXPECT_DOUBLE_EQ(rootY(), -(520 - kCoveredTop - 50)) << "the rest moves the root view";
 }
 
 TEST_F(KeyboardTest, LayoutGuideConstraintMovesInsteadOfTheRootViewAndComesBackOnHide)
@@ -232,7 +224,7 @@ TEST_F(KeyboardTest, SameSizeKeyboardAgainAndZeroDurationChangeNothing)
     EXPECT_DOUBLE_EQ(uikit::animationLog().back().duration, 0.25);
 }
 
-TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTyping)
+TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTypingAndATextViewShrinksAboveTheKeyboard)
 {
     auto textView = UITextView::create(CGRectMake(0, 40, 320, 60));
     screen->addSubview(textView);
@@ -244,14 +236,11 @@ TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTyping)
     CGFloat visibleBottom = textView->contentOffset().y + textView->bounds().size.height - inset.bottom - inset.top;
     EXPECT_GT(textView->contentOffset().y, 0);
     EXPECT_NEAR(visibleBottom - CGRectGetMaxY(caret), 7, 1e-9) << "a 7-point margin below the caret";
-}
+    ASSERT_TRUE(textView->resignFirstResponder());
+    advance(0.3);
 
-TEST_F(KeyboardTest, TextViewShrinksToFitAboveTheKeyboardAndGetsItsHeightBack)
-{
     manager->setCanAdjustTextView(true);
-    manager->setPreventShowingBottomBlankSpace(true);
-    auto textView = UITextView::create(CGRectMake(0, 30 - restY, 320, 500));
-    screen->addSubview(textView);
+    textView->setFrame(CGRectMake(0, 30 - restY, 320, 500));
     ASSERT_TRUE(textView->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(textView->frame().size.height, (568 - 216 - 10) - (20 + 5));
     ASSERT_TRUE(textView->resignFirstResponder());

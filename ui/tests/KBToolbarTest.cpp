@@ -182,27 +182,6 @@ TEST_F(AutoToolbarTest, DoneResignsAndTheInputsCallbacksRunOnlyAfterSuccess)
     callback(fields[0]);
 }
 
-TEST_F(AutoToolbarTest, TintFollowsTheFieldTheSettingOrTheDarkKeyboard)
-{
-    auto fields = threeFields();
-    fields[0]->setTintColor(UIColor::redColor());
-    manager->setShouldToolbarUsesTextFieldTintColor(true);
-    ASSERT_TRUE(fields[0]->becomeFirstResponder());
-    EXPECT_EQ(toolbarOf(*fields[0])->tintColor(), UIColor::redColor());
-    EXPECT_EQ(toolbarOf(*fields[0])->items().back()->tintColor(), UIColor::redColor());
-
-    manager->setShouldToolbarUsesTextFieldTintColor(false);
-    fields[1]->becomeFirstResponder();
-    EXPECT_EQ(toolbarOf(*fields[1])->tintColor(), UIColor::blackColor());
-    manager->setToolbarTintColor(UIColor::whiteColor());
-    manager->setPlaceholderFont(UIFont::systemFontOfSize(9));
-    fields[2]->setKeyboardAppearance(UIKeyboardAppearanceDark);
-    fields[2]->becomeFirstResponder();
-    EXPECT_EQ(toolbarOf(*fields[2])->barStyle(), UIBarStyleBlack);
-    EXPECT_EQ(toolbarOf(*fields[2])->tintColor(), UIColor::whiteColor());
-    EXPECT_DOUBLE_EQ(captionOf(*toolbarOf(*fields[2]))->font().pointSize(), 9);
-}
-
 TEST_F(AutoToolbarTest, LoneFieldsShareOneDoneToolbarAndScreenToolbarsStay)
 {
     auto lone = addField(screen, CGRectMake(20, 100, 280, 30));

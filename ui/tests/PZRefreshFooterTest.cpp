@@ -39,7 +39,6 @@ TEST_F(FooterTest, PullingUpPastTheFooterLoadsMore)
 {
     // 1000 of content in 480: the footer starts to show at offset 520.
     EXPECT_EQ(footer->heightForContentBreakView(), 520);
-    EXPECT_EQ(footer->happenOffsetY(), 520);
     dragTo(584);
     EXPECT_EQ(footer->state(), PZRefreshStateNormal);
     dragTo(584.5);
@@ -47,38 +46,39 @@ TEST_F(FooterTest, PullingUpPastTheFooterLoadsMore)
     EXPECT_EQ(footer->statusLabel()->text(), "松开立即加载更多数据");
     dragTo(584);
     EXPECT_EQ(footer->state(), PZRefreshStateNormal);
-    pull(*scroll, 600);
-    EXPECT_EQ(footer->state(), PZRefreshStateRefreshing);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(scroll->contentInset().bottom, 64);
 
-    pz_footerEndRefreshing(*scroll);
-    advance(0.31);
-    EXPECT_EQ(scroll->contentInset().bottom, 0);
-    advance(0.4);
-    EXPECT_EQ(footer->state(), PZRefreshStateNormal);
-    EXPECT_FALSE(pz_isFooterRefreshing(*scroll));
-}
+    struct Case {
+        const char* what;
+        UIEdgeInsets inset; // taken when the footer is attached
+        CGFloat contentHeight, happenOffsetY, footerY, pullTo, bottomWhileLoading;
+    };
+    const Case cases[] = {
+        { "long content", UIEdgeInsetsZero, 1000, 520, 1000, 600, 64 },
+        // 64 for the footer, 10 of the own inset and the 350 the content lacks.
+        { "short content: the footer at the bottom edge", UIEdgeInsetsMake(20, 0, 10, 0), 100, -20, 450, 45, 64 + 10 + 350 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        pz_removeFooter(*scroll);
+        scroll->setContentInset(c.inset);
+        scroll->setContentSize(CGSizeMake(320, c.contentHeight));
+        pz_addFooterWithCallback(*scroll, [this] { ++calls; });
+        footer = pz_footer(*scroll);
+        EXPECT_EQ(footer->happenOffsetY(), c.happenOffsetY);
+        EXPECT_EQ(pz_y(*footer), c.footerY);
+        calls = 0;
+        pull(*scroll, c.pullTo);
+        EXPECT_EQ(footer->state(), PZRefreshStateRefreshing);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(scroll->contentInset().bottom, c.bottomWhileLoading);
 
-TEST_F(FooterTest, OnShortContentTheFooterSitsAtTheBottomEdge)
-{
-    // The inset is taken when the footer is attached.
-    pz_removeFooter(*scroll);
-    scroll->setContentInset(UIEdgeInsetsMake(20, 0, 10, 0));
-    scroll->setContentSize(CGSizeMake(320, 100));
-    pz_addFooterWithCallback(*scroll, [this] { ++calls; });
-    footer = pz_footer(*scroll);
-    EXPECT_EQ(footer->happenOffsetY(), -20);
-    EXPECT_EQ(pz_y(*footer), 450);
-    dragTo(45);
-    EXPECT_EQ(footer->state(), PZRefreshStatePulling);
-    release(45);
-    EXPECT_EQ(calls, 1);
-    // 64 for the footer, 10 of the own inset and the 350 the content lacks.
-    EXPECT_EQ(scroll->contentInset().bottom, 64 + 10 + 350);
-    pz_footerEndRefreshing(*scroll);
-    advance(1);
-    EXPECT_EQ(scroll->contentInset().bottom, 10);
+        pz_footerEndRefreshing(*scroll);
+        advance(0.31);
+        EXPECT_EQ(scroll->contentInset().bottom, c.inset.bottom);
+        advance(0.4);
+        EXPECT_EQ(footer->state(), PZRefreshStateNormal);
+        EXPECT_FALSE(pz_isFooterRefreshing(*scroll));
+    }
 }
 
 class Rows : public UITableViewDataSource {
