@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "ui/tests/KBFixture.h"
-#include "platform/uikit/UITableView.h"
 #include "ui/KBKeyboardReturnKeyHandler.h"
 #include "ui/KBTextView.h"
 
@@ -114,21 +113,9 @@ TEST_F(KeyboardTest, KeyboardDistanceOfAViewIsClampedAndForgottenWithTheView)
     EXPECT_EQ(manager->keyboardDistanceFromTextField(), 0);
 }
 
-class WrapperView : public UIScrollView {
-public:
-    using UIScrollView::UIScrollView;
-    std::string className() const override { return "UITableViewWrapperView"; }
-};
-
-TEST_F(KeyboardTest, LookupsSkipPrivateScrollViewsAndFindTheTopController)
+TEST_F(KeyboardTest, LookupsFindTheTopController)
 {
-    auto table = std::make_shared<UITableView>(screen->bounds());
-    auto wrapper = std::make_shared<WrapperView>(table->bounds());
-    screen->addSubview(table);
-    table->addSubview(wrapper);
-    auto field = addField(wrapper, CGRectMake(0, 0, 100, 30));
-    EXPECT_EQ(kb::enclosingScrollView(*field), table);
-
+    auto field = addField(screen, CGRectMake(0, 0, 100, 30));
     EXPECT_EQ(kb::viewController(*field), controller);
     EXPECT_EQ(kb::topMostController(*field), controller);
     auto presented = std::make_shared<UIViewController>();

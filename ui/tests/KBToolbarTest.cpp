@@ -1,5 +1,5 @@
 // The input toolbar and the keyboard manager's automatic toolbars: what each input gets when it
-// begins editing, the buttons' effects, tinting and captions, and switching them on and off.
+// begins editing, the buttons' effects, tint and captions, and the application-wide appearance.
 #include "ui/tests/KBFixture.h"
 
 #include "ui/KBToolbarAddition.h"
@@ -212,23 +212,4 @@ TEST_F(AutoToolbarTest, LoneFieldsShareOneDoneToolbarAndScreenToolbarsStay)
     ASSERT_TRUE(second->becomeFirstResponder());
     EXPECT_EQ(second->inputAccessoryView(), own);
     EXPECT_EQ(toolbarOf(*neighbour)->tag(), kb::kPreviousNextToolbarTag);
-}
-
-TEST_F(AutoToolbarTest, SwitchingTheFlagRemovesAndAddsToolbarsAtOnce)
-{
-    auto fields = threeFields();
-    ASSERT_TRUE(fields[1]->becomeFirstResponder());
-    ASSERT_TRUE(toolbarOf(*fields[1]));
-    manager->setEnableAutoToolbar(false);
-    for (const auto& field : fields)
-        EXPECT_FALSE(field->inputAccessoryView()) << "gone from the editing field and its group";
-    manager->setEnableAutoToolbar(true);
-    for (const auto& field : fields)
-        EXPECT_TRUE(toolbarOf(*field));
-
-    // A controller class without toolbars: its inputs lose them when they begin editing.
-    manager->disableToolbarInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
-    fields[0]->becomeFirstResponder();
-    for (const auto& field : fields)
-        EXPECT_FALSE(field->inputAccessoryView());
 }

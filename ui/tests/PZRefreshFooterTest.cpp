@@ -22,19 +22,6 @@ protected:
     int calls = 0;
 };
 
-TEST_F(FooterTest, FollowsTheContentSizeEvenWhileLoading)
-{
-    EXPECT_EQ(footer->frame(), CGRectMake(0, 1000, 320, 64));
-    EXPECT_EQ(footer->statusLabel()->text(), "上拉可以加载更多数据");
-    scroll->setContentSize(CGSizeMake(320, 1500));
-    EXPECT_EQ(pz_y(*footer), 1500);
-    pz_footerBeginRefreshing(*scroll);
-    scroll->setContentSize(CGSizeMake(320, 1800));
-    EXPECT_EQ(pz_y(*footer), 1800);
-    scroll->setContentSize(CGSizeMake(320, 100)); // shorter than the visible area
-    EXPECT_EQ(pz_y(*footer), 480);
-}
-
 TEST_F(FooterTest, PullingUpPastTheFooterLoadsMore)
 {
     // 1000 of content in 480: the footer starts to show at offset 520.

@@ -168,22 +168,6 @@ TEST_F(HeaderTest, BeginningAgainTellsTheOwnersAgainWhileTheTargetLivesAndTextsS
     expectNow(PZRefreshStateRefreshing, 2, 64);
 }
 
-TEST_F(HeaderTest, HiddenFadedOrInertHeadersDoNotFollow)
-{
-    header->setHidden(true);
-    pullAndRelease();
-    header->setHidden(false);
-    header->setAlpha(0.01);
-    pullAndRelease();
-    header->setAlpha(1);
-    header->setUserInteractionEnabled(false);
-    pullAndRelease();
-    expectNow(PZRefreshStateNormal, 0, 0);
-    header->setUserInteractionEnabled(true);
-    pullAndRelease();
-    EXPECT_EQ(calls, 1);
-}
-
 TEST_F(HeaderTest, RemovedOrMovedHeadersFollowOnlyTheirCurrentScrollView)
 {
     auto other = UIScrollView::create(CGRectMake(0, 0, 200, 300));
