@@ -34,13 +34,8 @@ protected:
         scroll->setDragging(true);
         scroll->setContentOffset(CGPointMake(0, y));
     }
-    // The finger lets go; the content moves once more as it starts to bounce back.
-    void release(double y)
-    {
-        scroll->setDragging(false);
-        scroll->setContentOffset(CGPointMake(0, y));
-    }
-    // The finger pulls `view`'s content to this offset and lets go there.
+    // The finger pulls `view`'s content to this offset and lets go there; the content moves once
+    // more as it starts to bounce back.
     static void pull(UIScrollView& view, double y)
     {
         view.setDragging(true);

@@ -1,5 +1,6 @@
 // The refresh footer: placement after the content, pull-up thresholds on long and short
-// content, the inset kept while loading, and what the end of a load does with new rows.
+// content, the inset kept while loading, and what the end of a load does with new rows; the
+// scroll-view operations: attaching once, without views, and a new view's strip.
 #include "ui/tests/PZRefreshFixture.h"
 
 #include "platform/uikit/UITableView.h"
@@ -79,21 +80,18 @@ public:
     }
 };
 
-class TableFooterTest : public RefreshTest {
-protected:
-    void SetUp() override
-    {
-        RefreshTest::SetUp();
-        table = std::make_shared<UITableView>(CGRectMake(0, 0, 320, 480));
-        table->setDataSource(rows);
-        window->addSubview(table);
-        pz_addFooterWithCallback(*table, [] { });
-        footer = pz_footer(*table);
-        offsetChanges = table->observe("contentOffset", 0, [this](auto&&...) { ++offsetSets; });
-    }
+TEST_F(RefreshTest, ATableFooterCountsRowsOfAllSectionsAndNewRowsAreLeftInViewAndTheSameRowsLeaveTheOffsetAlone)
+{
+    auto rows = std::make_shared<Rows>();
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 320, 480));
+    table->setDataSource(rows);
+    window->addSubview(table);
+    pz_addFooterWithCallback(*table, [] { });
+    auto footer = pz_footer(*table);
+    int offsetSets = 0;
+    auto offsetChanges = table->observe("contentOffset", 0, [&offsetSets](auto&&...) { ++offsetSets; });
     // Pulls the table up past its footer, then ends the load after `newRows` more per section.
-    void loadMore(NSInteger newRows)
-    {
+    auto loadMore = [&](NSInteger newRows) {
         pull(*table, footer->happenOffsetY() + 70);
         ASSERT_TRUE(footer->isRefreshing());
         rows->rows += newRows;
@@ -101,16 +99,8 @@ protected:
         pz_footerEndRefreshing(*table);
         offsetSets = 0;
         advance(0.31);
-    }
-    std::shared_ptr<Rows> rows = std::make_shared<Rows>();
-    std::shared_ptr<UITableView> table;
-    std::shared_ptr<PZRefreshFooterView> footer;
-    threading::Observation offsetChanges;
-    int offsetSets = 0;
-};
+    };
 
-TEST_F(TableFooterTest, CountsRowsOfAllSectionsAndNewRowsAreLeftInViewAndTheSameRowsLeaveTheOffsetAlone)
-{
     EXPECT_EQ(footer->totalDataCountInScrollView(), 60);
     EXPECT_EQ(PZRefreshFooterView::footer()->totalDataCountInScrollView(), 0) << "no scroll view, no rows";
     loadMore(0);
@@ -120,6 +110,49 @@ TEST_F(TableFooterTest, CountsRowsOfAllSectionsAndNewRowsAreLeftInViewAndTheSame
 
     loadMore(5);
     EXPECT_EQ(offsetSets, 1);
+}
+
+TEST_F(RefreshTest, AddingTwiceKeepsOneViewAndTheLatestCallbackAndAViewTakenAwayIsReplaced)
+{
+    int first = 0;
+    int second = 0;
+    pz_addHeaderWithCallback(*scroll, [&first] { ++first; });
+    auto header = pz_header(*scroll);
+    pz_addHeaderWithCallback(*scroll, [&second] { ++second; });
+    EXPECT_EQ(pz_header(*scroll), header);
+    EXPECT_EQ(scroll->subviews().size(), 1u);
+    pz_headerBeginRefreshing(*scroll);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 1);
+
+    // A view taken away behind the scroll view's back is no longer its view, and is replaced.
+    pz_addFooterWithCallback(*scroll, [] { });
+    auto footer = pz_footer(*scroll);
+    footer->removeFromSuperview();
+    EXPECT_FALSE(pz_footer(*scroll));
+    EXPECT_FALSE(pz_isFooterRefreshing(*scroll));
+    pz_addFooterWithCallback(*scroll, [] { });
+    ASSERT_TRUE(pz_footer(*scroll));
+    EXPECT_NE(pz_footer(*scroll), footer);
+    EXPECT_EQ(scroll->subviews().size(), 2u);
+}
+
+TEST_F(RefreshTest, WithoutViewsTheOperationsDoNothingAndANewViewIsAStripOf64PointsWithItsArrow)
+{
+    pz_headerBeginRefreshing(*scroll);
+    pz_footerEndRefreshing(*scroll);
+    pz_setHeaderHidden(*scroll, true);
+    pz_setFooterRefreshingText(*scroll, "x");
+    EXPECT_FALSE(pz_isHeaderHidden(*scroll));
+    EXPECT_FALSE(pz_isFooterRefreshing(*scroll));
+    EXPECT_FALSE(pz_headerPullToRefreshText(*scroll));
+    EXPECT_FALSE(pz_footerRefreshingText(*scroll));
+    EXPECT_TRUE(scroll->subviews().empty());
+
+    auto header = PZRefreshHeaderView::initWithFrame(CGRectMake(5, 6, 100, 10));
+    EXPECT_EQ(header->frame(), CGRectMake(5, 6, 100, 64));
+    ASSERT_TRUE(header->arrowImage()->image());
+    EXPECT_GT(header->arrowImage()->image()->size().height, 0);
 }
 
 } // namespace
