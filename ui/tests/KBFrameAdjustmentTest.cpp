@@ -2,10 +2,7 @@
 // keyboard and back; a field already clear stays put; scroll views absorb the move first and
 // get a bottom inset; a screen tied to its layout guides moves by its constraint and gets it
 // back; switching the manager off undoes everything and switching it on again replays the
-// keyboard; a repeated keyboard of the same size does nothing.
-#include <cfloat>
-#include <cmath>
-
+// keyboard; text views keep the caret in sight or shrink above the keyboard.
 #include "ui/tests/KBFixture.h"
 #include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIKitCore.h"
@@ -201,27 +198,6 @@ TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreL
     manager->removeDisableInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
     ASSERT_TRUE(field->becomeFirstResponder());
     EXPECT_LT(rootY(), 0);
-}
-
-TEST_F(KeyboardTest, SameSizeKeyboardAgainAndZeroDurationChangeNothing)
-{
-    auto field = addField(screen, CGRectMake(20, 500, 280, 30));
-    ASSERT_TRUE(field->becomeFirstResponder());
-    auto frame = screen->frame();
-    auto animations = uikit::animationLog().size();
-    screen->setFrame(CGRectOffset(frame, 0, 30)); // as a screen might have moved it
-    field->reloadInputViews(); // the keyboard announces the same size again
-    EXPECT_EQ(uikit::animationLog().size(), animations);
-    EXPECT_EQ(screen->frame(), CGRectOffset(frame, 0, 30));
-
-    // A zero duration keeps the keyboard's last one.
-    auto info = Value::dictionary({
-        { UIKeyboardFrameEndUserInfoKey, Value(NSValue::valueWithCGRect(CGRectMake(0, 268, 320, 300))) },
-        { UIKeyboardAnimationDurationUserInfoKey, Value(0.0) },
-        { UIKeyboardAnimationCurveUserInfoKey, Value(7) },
-    });
-    NSNotificationCenter::defaultCenter()->postNotificationName(UIKeyboardWillShowNotification, nullptr, info);
-    EXPECT_DOUBLE_EQ(uikit::animationLog().back().duration, 0.25);
 }
 
 TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTypingAndATextViewShrinksAboveTheKeyboard)
