@@ -1,7 +1,7 @@
 // What a person does beyond tapping and typing, through the driver: picking a picture, the
-// album, scrolling, the copy menu, a remote notification, an incoming URL, and leaving the app;
-// and through the window: the mouse as a finger (taps, long presses, drags, alert buttons),
-// typed keys, and push messages relayed to the app as remote notifications.
+// album, scrolling, a remote notification, an incoming URL, and leaving the app;
+// and through the window: the mouse as a finger (taps, long presses, drags) and push messages
+// relayed to the app as remote notifications.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,10 +20,7 @@
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
-#include "platform/uikit/UIMenuController.h"
-#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITableView.h"
-#include "platform/uikit/UITextField.h"
 #include "push/Client/PUSHClientController.h"
 #include "push/Client/PUSHMessageCenter.h"
 #include "push/Network/PUSHThread.h"
@@ -33,36 +30,14 @@ namespace {
 using host_test::addButton;
 using host_test::contains;
 
-// A label that offers Copy, as a copyable label does.
-class CopyableLabel : public UILabel {
-public:
-    using UILabel::UILabel;
-    bool canBecomeFirstResponder() const override { return true; }
-    bool canPerformAction(const std::string& action, const NSObjectRef&) const override { return action == "copy:"; }
-    void copy(const NSObjectRef&) override { UIPasteboard::generalPasteboard()->setString(text()); }
-};
-
-// "Tap me" counts taps; a tap on the label "device-1234" shows the edit menu for it; the picture
-// below counts long presses; the tall scroll view's content ends with "Far below"; "Choose"
-// presents the image picker and keeps the size of the picture picked.
-class PersonScreen : public UIViewController, public UIImagePickerControllerDelegate, public UIAlertViewDelegate {
+// "Tap me" counts taps; the picture below counts long presses; the tall scroll view's content
+// ends with "Far below"; "Choose" presents the image picker and keeps the size of the picture.
+class PersonScreen : public UIViewController, public UIImagePickerControllerDelegate {
 public:
     void viewDidLoad() override
     {
         view()->setBackgroundColor(UIColor::whiteColor());
         addButton(*this, "Tap me", { { 20, 70 }, { 280, 40 } }, &PersonScreen::tapped);
-        auto label = std::make_shared<CopyableLabel>(CGRect { { 20, 115 }, { 280, 30 } });
-        label->setText("device-1234");
-        label->setUserInteractionEnabled(true);
-        std::weak_ptr<CopyableLabel> weak = label;
-        label->addGestureRecognizer(UITapGestureRecognizer::create([weak](const std::shared_ptr<UIGestureRecognizer>&) {
-            if (auto self = weak.lock(); self && self->becomeFirstResponder()) {
-                UIMenuController::sharedMenuController()->setTargetRect(self->frame(), self->superview());
-                UIMenuController::sharedMenuController()->setMenuVisible(true);
-            }
-        }));
-        view()->addSubview(label);
-
         auto picture = UIImageView::create({ { 20, 150 }, { 280, 45 } });
         picture->setUserInteractionEnabled(true);
         std::weak_ptr<PersonScreen> screen = sharedAs<PersonScreen>();
@@ -78,8 +53,6 @@ public:
         bottom->setText("Far below");
         scroll->addSubview(bottom);
         view()->addSubview(scroll);
-        field = UITextField::create({ { 20, 505 }, { 280, 30 } });
-        view()->addSubview(field);
         addButton(*this, "Choose", { { 20, 538 }, { 280, 28 } }, &PersonScreen::choose);
     }
     void imagePickerControllerDidFinishPickingMediaWithInfo(const std::shared_ptr<UIImagePickerController>& picker, const Value& info) override
@@ -88,13 +61,10 @@ public:
         picked = image ? image->size() : CGSize {};
         picker->dismissViewControllerAnimated(false);
     }
-    void alertViewClickedButtonAtIndex(const std::shared_ptr<UIAlertView>&, NSInteger index) override { answered = index; }
     std::shared_ptr<UIScrollView> scroll;
-    std::shared_ptr<UITextField> field;
     CGSize picked {};
     int taps = 0;
     int longPresses = 0;
-    NSInteger answered = -1;
 
 private:
     void tapped() { ++taps; }
@@ -153,10 +123,8 @@ protected:
         events.clear();
         uikit::album::reset();
         uikit::imagePicker::reset();
-        UIMenuController::sharedMenuController()->reset();
-        UIPasteboard::generalPasteboard()->clear();
-        registerKept("person", screen);
-        registerKept("rows", rows);
+        host::registerScreen("person", [this] { return screen = std::make_shared<PersonScreen>(); });
+        host::registerScreen("rows", [this] { return rows = std::make_shared<RowsScreen>(); });
         picture = home.pathFor("picture.png");
         UIGraphicsBeginImageContextWithOptions({ 30, 20 }, true, 1);
         graphics::writePngFile(UIGraphicsGetImageFromCurrentImageContext()->CGImage(), picture);
@@ -209,16 +177,6 @@ TEST_F(HostPerson, ScrollsByADragAndUntilATitleIsInSight)
     EXPECT_TRUE(contains(result.output, "error: scroll title Row 100: no view shows that text, down to the end of the content"))
         << result.output;
     EXPECT_EQ(host_test::count(result.output, "error: "), 2u) << "Row 80, then Row 3 from the top, found: " << result.output;
-}
-
-TEST_F(HostPerson, CopyMenuCopiesToThePasteboard)
-{
-    auto result = run("open person\nmenu copy\ntap title device-1234\nmenu paste\nmenu copy\npasteboard\nmenu copy\n");
-    EXPECT_TRUE(contains(result.output, "error: menu paste: the edit menu offers copy")) << result.output;
-    EXPECT_TRUE(contains(result.output, "pasteboard: device-1234\n")) << result.output;
-    EXPECT_FALSE(UIMenuController::sharedMenuController()->isMenuVisible()) << "choosing a command hides the menu";
-    EXPECT_EQ(host_test::count(result.output, "error: menu copy: no edit menu on screen"), 2u)
-        << "before the tap, and after the menu hid: " << result.output;
 }
 
 TEST_F(HostPerson, NotificationsAndURLsArriveAsTheSystemDeliversThem)
@@ -275,25 +233,16 @@ TEST_F(HostPerson, QuittingEntersTheBackgroundThenTerminatesAndWaitsForTheWorkIt
     EXPECT_TRUE(saved->load()) << "the host ended before the push thread had saved";
 }
 
-// The person screen open, for the pointer's events.
-class HostPointer : public HostPerson {
-protected:
-    void SetUp() override
-    {
-        HostPerson::SetUp();
-        run("open person\n");
-        ASSERT_NE(screen, nullptr);
-    }
-};
-
 // Press, move, release or a tick of the clock with the button held, at a point and a time.
 struct Event {
     char kind;
     double x, y, t;
 };
 
-TEST_F(HostPointer, MouseEventsBecomeTapsLongPressesAndDrags)
+TEST_F(HostPerson, MouseEventsBecomeTapsLongPressesAndDrags)
 {
+    run("open person\n");
+    ASSERT_NE(screen, nullptr);
     struct Case {
         const char* name;
         std::vector<Event> events;
@@ -340,38 +289,9 @@ TEST_F(HostPointer, MouseEventsBecomeTapsLongPressesAndDrags)
     }
 }
 
-TEST_F(HostPointer, AClickOnAnAlertAnswersItsButtonAndNothingBelow)
+TEST_F(HostPerson, PushMessagesWithANotificationPayloadReachTheAppAsRemoteNotifications)
 {
-    UIAlertView::initWithTitle("Sure?", "", screen, "No", { "Yes" })->show();
-    CGSize size = UIScreen::mainScreen()->bounds().size;
-    CGPoint yes { -1, -1 };
-    for (double y = 0; y < size.height && yes.x < 0; y += 2) {
-        if (uikit::alertButtonIndexAtPoint({ 230, y }, size) == 1)
-            yes = { 230, y + 10 };
-    }
-    ASSERT_GE(yes.x, 0) << "the alert draws a Yes button on the right";
-    host::PointerGestures pointer;
-    pointer.press({ 160, 90 }, 0);
-    pointer.release({ 160, 90 }, 0.1);
-    EXPECT_EQ(screen->taps, 0) << "the alert covers the screen";
-    EXPECT_EQ(screen->answered, -1);
-    pointer.press(yes, 1);
-    pointer.release(yes, 1.1);
-    EXPECT_EQ(screen->answered, 1);
-    EXPECT_EQ(uikit::topAlert(), nullptr);
-}
-
-TEST_F(HostPointer, KeysTypeIntoTheFocusedField)
-{
-    EXPECT_FALSE(host::typeKeys("x")) << "nothing is focused yet";
-    ASSERT_TRUE(screen->field->becomeFirstResponder());
-    for (const char* keys : { "ab", "\b", "c" })
-        EXPECT_TRUE(host::typeKeys(keys));
-    EXPECT_EQ(screen->field->text(), "ac");
-}
-
-TEST_F(HostPointer, PushMessagesWithANotificationPayloadReachTheAppAsRemoteNotifications)
-{
+    run("");
     events.clear();
     auto post = [](const Value& userInfo) {
         NSNotificationCenter::defaultCenter()->postNotificationName(kPUSHNetworkDidReceiveMessageNotification, nullptr, userInfo);

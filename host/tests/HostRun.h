@@ -58,15 +58,6 @@ protected:
         host::clearScreens();
         uikit::dismissAllAlerts(false);
     }
-    // Registers `name` for a new Screen each time, the last one kept in `kept`.
-    template <class Screen>
-    void registerKept(const std::string& name, std::shared_ptr<Screen>& kept)
-    {
-        host::registerScreen(name, [&kept] {
-            kept = std::make_shared<Screen>();
-            return kept;
-        });
-    }
     testing_support::VirtualTime time;
     testing_support::TempHome home;
 };

@@ -2,13 +2,12 @@
 // icons, and pixel reads of window snapshots.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "platform/graphics/UIImage.h"
 #include "platform/persistence/NSBundle.h"
+#include "testing/TempHome.h"
 #include "ui/tests/ToolkitTest.h"
 
 namespace hudtest {
@@ -41,8 +40,6 @@ protected:
     {
         ToolkitTest::SetUp();
         window->setBackgroundColor(UIColor::whiteColor());
-        bundle = std::filesystem::temp_directory_path()
-            / ("hud-bundle-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
         std::filesystem::create_directories(bundle / "PGProgressHUD.bundle");
         // A 30-point green success icon and a 24-point red error icon.
         writeIcon((bundle / "PGProgressHUD.bundle/success.png").string(), 30, UIColor::greenColor());
@@ -53,10 +50,10 @@ protected:
     {
         ToolkitTest::TearDown();
         NSBundle::setMainBundlePath("");
-        std::filesystem::remove_all(bundle);
     }
 
-    std::filesystem::path bundle;
+    testing_support::TempHome home;
+    std::filesystem::path bundle = home.path();
 };
 
 } // namespace hudtest

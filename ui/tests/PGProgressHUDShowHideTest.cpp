@@ -1,8 +1,7 @@
-// Showing and hiding on the virtual clock: fades and zooms, grace time, minimum show time,
-// delayed hides, re-showing while a hide is pending or fading, finishing (removal, completion,
-// then the delegate), work on a thread or a queue, the class finders, and rotation.
+// Showing and hiding on the virtual clock: fades, grace time, minimum show time, delayed hides,
+// re-showing while a hide is pending or fading, finishing (removal, completion, then the
+// delegate), work on a thread or a queue, and the class finders.
 #include <atomic>
-#include <cmath>
 #include <vector>
 
 #include "ui/tests/HUDFixture.h"
@@ -67,22 +66,6 @@ TEST_F(HUDShowHideTest, FadesInAndOutThenFinishesWithCompletionBeforeDelegate)
     hud->show(false);
     hud->hide(false);
     EXPECT_EQ(recorder->events, (Events { "completion", "hidden", "hidden" }));
-}
-
-TEST_F(HUDShowHideTest, ZoomAnimationsScaleOut)
-{
-    auto shrink = addedHUD();
-    shrink->setAnimationType(PGProgressHUDAnimationShrink);
-    shrink->show(true);
-    EXPECT_EQ(shrink->transform(), CGAffineTransformIdentity);
-    shrink->hide(true);
-    EXPECT_EQ(shrink->transform(), CGAffineTransformMakeScale(0.5, 0.5));
-    auto grow = addedHUD();
-    grow->setAnimationType(PGProgressHUDAnimationGrow);
-    grow->show(true);
-    grow->hide(true);
-    EXPECT_EQ(grow->transform(), CGAffineTransformMakeScale(1.5, 1.5));
-    advance(0.3);
 }
 
 TEST_F(HUDShowHideTest, GraceTimeShowsOnlyWhileATaskRunsAndNotAfterItEnded)
@@ -227,27 +210,6 @@ TEST_F(HUDShowHideTest, ClassFindersMatchTheReceivingClass)
     PGProgressHUD::showHUDAddedTo(window, false)->setRemoveFromSuperViewOnHide(false);
     EXPECT_EQ(PGProgressHUD::hideAllHUDsForView(window, false), 2u);
     EXPECT_TRUE(PGProgressHUD::allHUDsForView(window).empty()) << "every one is removed";
-}
-
-TEST_F(HUDShowHideTest, RotatesWithTheStatusBarOnlyOnWindowsBeforeSystemEight)
-{
-    auto app = UIApplication::sharedApplication();
-    auto hud = PGProgressHUD::showHUDAddedTo(window, false);
-    app->setStatusBarOrientation(UIInterfaceOrientationLandscapeRight);
-    EXPECT_EQ(hud->transform(), CGAffineTransformIdentity);
-
-    app->setStatusBarOrientation(UIInterfaceOrientationPortrait);
-    UIDevice::currentDevice()->setSystemVersion("7.0");
-    app->setStatusBarOrientation(UIInterfaceOrientationLandscapeRight);
-    EXPECT_EQ(hud->transform(), CGAffineTransformMakeRotation(M_PI / 2));
-    EXPECT_EQ(hud->bounds(), CGRectMake(0, 0, 568, 320));
-    app->setStatusBarOrientation(UIInterfaceOrientationPortraitUpsideDown);
-    EXPECT_EQ(hud->transform(), CGAffineTransformMakeRotation(M_PI));
-
-    auto parent = UIView::create(CGRectMake(0, 0, 100, 100));
-    window->addSubview(parent);
-    EXPECT_EQ(PGProgressHUD::showHUDAddedTo(parent, false)->transform(), CGAffineTransformIdentity);
-    advance(0.3);
 }
 
 } // namespace

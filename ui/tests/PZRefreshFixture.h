@@ -34,11 +34,14 @@ protected:
         scroll->setDragging(true);
         scroll->setContentOffset(CGPointMake(0, y));
     }
-    // The finger lets go; the content moves once more as it starts to bounce back.
-    void release(double y)
+    // The finger pulls `view`'s content to this offset and lets go there; the content moves once
+    // more as it starts to bounce back.
+    static void pull(UIScrollView& view, double y)
     {
-        scroll->setDragging(false);
-        scroll->setContentOffset(CGPointMake(0, y));
+        view.setDragging(true);
+        view.setContentOffset(CGPointMake(0, y));
+        view.setDragging(false);
+        view.setContentOffset(CGPointMake(0, y));
     }
 
     testing_support::TempHome home;

@@ -1,6 +1,5 @@
 // The round and bar progress views as drawn on screen: the pie's and the ring's start at the
-// top and clockwise sweep, the older systems' thicker ring, the bar's outline, fill and caps,
-// and the redraw that follows every observed property.
+// top and clockwise sweep, the older systems' thicker ring, and the bar's outline, fill and caps.
 #include <cmath>
 
 #include "ui/tests/HUDFixture.h"
@@ -119,29 +118,6 @@ TEST_F(ProgressViewTest, BarShowsOutlineRemainingAndFillWithRoundCaps)
     for (auto [x, y] : { std::pair { 113.0, 10.0 }, { 110.0, 6.0 }, { 110.0, 14.0 } })
         EXPECT_TRUE(isRed(bar(shot, x, y))) << x << "," << y;
     EXPECT_FALSE(isRed(bar(shot, 116.5, 5))) << "the cap is round, not square";
-}
-
-TEST_F(ProgressViewTest, EveryObservedPropertyAsksForARedraw)
-{
-    auto round = roundView(0, false);
-    auto bar = barView(0);
-    window->snapshotImage();
-    auto expectRedraw = [](UIView& view, const std::function<void()>& change) {
-        EXPECT_FALSE(view.needsDisplay());
-        change();
-        EXPECT_TRUE(view.needsDisplay());
-        view.displayIfNeeded();
-    };
-    expectRedraw(*round, [&] { round->setAnnular(true); });
-    expectRedraw(*round, [&] { round->setProgressTintColor(UIColor::greenColor()); });
-    expectRedraw(*round, [&] { round->setBackgroundTintColor(UIColor::greenColor()); });
-    expectRedraw(*round, [&] { round->setValueForKey("progress", Value(0.75)); });
-    EXPECT_FLOAT_EQ(round->progress(), 0.75f);
-    expectRedraw(*bar, [&] { bar->setLineColor(UIColor::redColor()); });
-    expectRedraw(*bar, [&] { bar->setProgressRemainingColor(UIColor::redColor()); });
-    expectRedraw(*bar, [&] { bar->setProgressColor(UIColor::greenColor()); });
-    expectRedraw(*bar, [&] { bar->setValueForKey("progress", Value(0.5)); });
-    EXPECT_FLOAT_EQ(bar->progress(), 0.5f);
 }
 
 } // namespace
