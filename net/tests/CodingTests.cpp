@@ -118,8 +118,8 @@ TEST_F(Coding, ResponseSerializersKeepTheirSettings)
     auto compound = NKCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
         { NKXMLParserResponseSerializer::serializer(), json });
 
-    auto restoredJson = roundTrip<NKHTTPResponseSerializer>(json, "NKHTTPResponseSerializer");
-    auto jsonCopy = std::dynamic_pointer_cast<NKJSONResponseSerializer>(restoredJson);
+    auto jsonCopy = std::dynamic_pointer_cast<NKJSONResponseSerializer>(
+        roundTrip<NKHTTPResponseSerializer>(json, "NKHTTPResponseSerializer"));
     ASSERT_TRUE(jsonCopy);
     EXPECT_EQ(jsonCopy->readingOptions(), 1u);
     EXPECT_TRUE(jsonCopy->removesKeysWithNullValues());
@@ -146,8 +146,8 @@ TEST_F(Coding, ResponseSerializersKeepTheirSettings)
     EXPECT_TRUE(inner->removesKeysWithNullValues());
 
     // Read as another class, the archive is refused.
-    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(image));
     NSErrorRef error;
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(image));
     EXPECT_FALSE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKJSONResponseSerializer", *bytes, &error).isObject());
     EXPECT_TRUE(error);
 }

@@ -103,11 +103,8 @@ TEST(JTJsonParser, StructuralErrors)
 {
     const Failure cases[] = {
         { "", { { 11, "Unexpected end of string" } } },
-        { " \n\t", { { 11, "Unexpected end of string" } } },
         { "[1,2] x", { { 10, "Garbage after JSON" } } },
-        { "truex", { { 10, "Garbage after JSON" } } },
         { "[1,]", { { 9, "Trailing comma disallowed in array" } } },
-        { "[1, \n]", { { 9, "Trailing comma disallowed in array" } } },
         { "{\"a\":1,}", { { 9, "Trailing comma disallowed in object" } } },
         { "[", { { 11, "End of input while parsing array" } } },
         { "[ ", { { 11, "Unexpected end of string" }, { 3, "Expected value while parsing array" } } },
@@ -117,7 +114,6 @@ TEST(JTJsonParser, StructuralErrors)
         { "{1:2}", { { 3, "Object key string expected" } } },
         { "{\"a\" 1}", { { 3, "Expected ':' separating key and value" } } },
         { "{\"a\":}", { { 3, "Unrecognised leading character" }, { 3, "Object value expected for key: a" } } },
-        { "[]]", { { 10, "Garbage after JSON" } } },
         { "]", { { 3, "Unrecognised leading character" } } },
         { "\xC3\xA9", { { 3, "Unrecognised leading character" } } },
         { "[tx]", { { 3, "Expected 'true'" }, { 3, "Expected value while parsing array" } } },
@@ -140,20 +136,16 @@ TEST(JTJsonParser, NumberGrammarAndErrors)
 {
     const Failure cases[] = {
         { "-", { { 2, "No digits after initial minus" } } },
-        { "-a", { { 2, "No digits after initial minus" } } },
         { "01", { { 2, "Leading 0 disallowed in number" } } },
         { "-01", { { 2, "Leading 0 disallowed in number" } } },
         { "1.", { { 2, "No digits after decimal point" } } },
-        { "1.e5", { { 2, "No digits after decimal point" } } },
         { "1e", { { 2, "No digits after exponent" } } },
-        { "1e+", { { 2, "No digits after exponent" } } },
         { "1E-x", { { 2, "No digits after exponent" } } },
         { "+1", { { 2, "Leading + disallowed in number" } } },
         { ".5", { { 3, "Unrecognised leading character" } } },
         { "[-]", { { 2, "No digits after initial minus" }, { 3, "Expected value while parsing array" } } },
         // Beyond the largest double there is no number to make.
         { "1e400", { { 2, "Failed creating decimal instance" } } },
-        { "-2e308", { { 2, "Failed creating decimal instance" } } },
         { "1" + std::string(400, '0'), { { 2, "Failed creating decimal instance" } } },
     };
     for (const Failure& f : cases)
@@ -203,18 +195,14 @@ TEST(JTJsonParser, StringEscapes)
 
 TEST(JTJsonParser, SurrogatePairs)
 {
-    EXPECT_EQ(fragment(R"("\ud83d\ude00")").asString(), "\xF0\x9F\x98\x80"); // U+1F600
     EXPECT_EQ(fragment(R"("\uD800\uDC00")").asString(), "\xF0\x90\x80\x80"); // U+10000
     EXPECT_EQ(fragment(R"("\uDBFF\uDFFF")").asString(), "\xF4\x8F\xBF\xBF"); // U+10FFFF
-    EXPECT_EQ(fragment(R"("\uD834\uDD1E")").asString(), "\xF0\x9D\x84\x9E"); // U+1D11E
 
     const Failure cases[] = {
         { R"("\udc00")", { { 6, "Invalid high character in surrogate pair" }, { 6, "Broken unicode character" } } },
         { R"("\ud800")", { { 6, "Missing low character in surrogate pair" }, { 6, "Broken unicode character" } } },
-        { R"("\ud800x")", { { 6, "Missing low character in surrogate pair" }, { 6, "Broken unicode character" } } },
         { R"("\ud800\n")", { { 6, "Missing low character in surrogate pair" }, { 6, "Broken unicode character" } } },
         { R"("\ud800\u0041")", { { 6, "Invalid low surrogate char" }, { 6, "Broken unicode character" } } },
-        { R"("\ud800\ud800")", { { 6, "Invalid low surrogate char" }, { 6, "Broken unicode character" } } },
         { R"("\ud800\uDCxx")",
             { { 6, "Missing hex digit in quad" }, { 6, "Missing low character in surrogate pair" },
                 { 6, "Broken unicode character" } } },
@@ -234,7 +222,6 @@ TEST(JTJsonParser, StringsMustBeWellFormedUtf8)
         "\"\x80\"", // stray continuation byte
         "\"\xC3\"", // truncated by the quote
         "\"\xC0\xAF\"", // overlong slash
-        "\"\xE0\x80\xAF\"", // overlong three-byte form
         "\"\xED\xA0\x80\"", // an encoded surrogate
         "\"\xF4\x90\x80\x80\"", // beyond U+10FFFF
         "\"\xFF\"",
