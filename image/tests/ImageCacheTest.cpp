@@ -62,7 +62,6 @@ protected:
         ::stat(path.c_str(), &info);
         return std::uint64_t(info.st_blocks) * 512u;
     }
-
     testing_support::TempHome home;
     std::shared_ptr<WIImageCache> cache;
 };
@@ -90,7 +89,6 @@ TEST_F(WIImageCacheTest, QueryAnswersMemoryHitsAtOnceAndDiskOnTheMainQueue)
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].image, image);
     EXPECT_EQ(answers[0].source, WICacheSourceMemory);
-
     EXPECT_TRUE(cache->queryDiskCacheForKey("missing", record));
     EXPECT_EQ(answers.size(), 1u);
     ASSERT_TRUE(image_test::waitFor([&] { return answers.size() == 2; }));
@@ -130,7 +128,6 @@ TEST_F(WIImageCacheTest, StoreChoosesTheFileFormat)
     EXPECT_EQ(fileFor("recalculated").at(0), 0x89);
     EXPECT_EQ(fileFor("opaque").at(0), 0xFF);
     EXPECT_EQ(fileFor("alpha").at(0), 0x89);
-
     store("memory", false);
     cache->storeImage(nullptr, "nothing", true);
     store("");
@@ -151,7 +148,6 @@ TEST_F(WIImageCacheTest, DiskImagesComeBackDecodedAndEnterMemory)
     EXPECT_EQ(image->size().width, 4);
     EXPECT_EQ(image->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
     EXPECT_EQ(cache->imageFromMemoryCacheForKey("photo@2x.jpg"), image);
-
     // An unreadable file is simply no image.
     NSFileManager::defaultManager()->createFileAtPath(cache->defaultCachePathForKey("junk"), Bytes { 1, 2, 3 });
     EXPECT_FALSE(cache->diskImageForKey("junk"));
@@ -167,7 +163,6 @@ TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
     cache->addReadOnlyCachePath(readOnly);
     cache->addReadOnlyCachePath(readOnly);
     EXPECT_EQ(cache->customPaths().size(), 1u);
-
     EXPECT_TRUE(cache->diskImageForKey("shipped"));
     EXPECT_FALSE(onDisk("shipped"));
     ASSERT_TRUE(image_test::completes([&](auto done) { cache->removeImageForKey("shipped", true, done); }));
@@ -181,13 +176,11 @@ TEST_F(WIImageCacheTest, RemovalAndExistence)
     cache->diskImageExistsWithKey("gone", [&](bool found) { exists = found; });
     ASSERT_TRUE(image_test::waitFor([&] { return exists.has_value(); }));
     EXPECT_TRUE(*exists);
-
     bool memoryOnly = false;
     cache->removeImageForKey("gone", false, [&] { memoryOnly = true; });
     EXPECT_TRUE(memoryOnly); // at once, on this thread
     EXPECT_FALSE(cache->imageFromMemoryCacheForKey("gone"));
     EXPECT_TRUE(onDisk("gone"));
-
     bool nilKey = false;
     cache->removeImageForKey("", true, [&] { nilKey = true; });
     ASSERT_TRUE(image_test::completes([&](auto done) { cache->removeImageForKey("gone", true, done); }));
@@ -204,13 +197,11 @@ TEST_F(WIImageCacheTest, MemoryTierLimitsAndWarnings)
     store("c", false);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("a"));
     EXPECT_FALSE(cache->imageFromMemoryCacheForKey("b"));
-
     cache->setMaxMemoryCountLimit(0);
     cache->setMaxMemoryCost(20);
     cache->storeImage(image_test::makeImage(4, 4, true), "big", false); // cost 16
     EXPECT_LE(cache->memCache()->totalCost(), 20u);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
-
     NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidReceiveMemoryWarningNotification);
     EXPECT_EQ(cache->memCache()->count(), 0u);
 }
@@ -248,7 +239,6 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
     EXPECT_FALSE(onDisk("newer")); // three quarters left is not yet below half the bound
     EXPECT_TRUE(onDisk("newest"));
     EXPECT_EQ(cache->getDiskCount(), 1u);
-
     cache->setMaxCacheSize(0);
     ASSERT_TRUE(cleaned());
     EXPECT_TRUE(onDisk("newest"));
@@ -303,7 +293,6 @@ TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTh
     EXPECT_FALSE(files->fileExistsAtPath(killed));
     EXPECT_TRUE(files->fileExistsAtPath(writing));
     ::close(writer);
-
     // A dot-file takes space like an entry: it expires, and it counts toward the bound, where
     // it goes first when it is the oldest.
     cache->setMaxCacheAge(30);

@@ -48,7 +48,6 @@ protected:
         return outcome;
     }
     static bool finish(const Outcome& outcome) { return image_test::waitFor([&] { return outcome.finished.load(); }); }
-
     std::shared_ptr<WIImageDownloader> downloader;
     std::shared_ptr<WIImageDownloadToken> token; // of the last start
 private:
@@ -97,7 +96,6 @@ TEST_F(WIImageDownloaderTest, CancellingTheLastRequesterStopsTheTransferSilently
     EXPECT_TRUE(operation->isCancelled());
     gate->open();
     EXPECT_EQ(downloader->requesterCount(*url("/c.png")), 0u);
-
     // The next request for the URL starts afresh.
     Outcome& fresh = start("/c.png");
     EXPECT_TRUE(token->operation());
@@ -156,7 +154,6 @@ TEST_F(WIImageDownloaderTest, RequestsCarryTheConfiguredHeadersAndTimeout)
     EXPECT_FALSE(token->operation()->request()->HTTPShouldHandleCookies());
     ASSERT_TRUE(finish(plain));
     EXPECT_EQ(server.lastRequest()->headers.get("Accept"), "image/*;q=0.8");
-
     downloader->setHeadersFilter([](const NSURL&, const Value&) { return Value::dictionary(); });
     Outcome& filtered = start("/h2", WIDownloadLowPriority | WIDownloadUseURLCache);
     EXPECT_EQ(token->operation()->queuePriority(), NSOperationQueuePriorityLow);
@@ -174,7 +171,6 @@ TEST_F(WIImageDownloaderTest, StatusAndBodyFailuresAreReported)
     std::atomic<int> stops { 0 };
     auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
         WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });
-
     Outcome &empty = start("/empty"), &text = start("/text"), &same = start("/same");
     ASSERT_TRUE(finish(empty) && finish(text) && finish(same));
     ASSERT_TRUE(empty.error && text.error);
@@ -236,7 +232,6 @@ TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum
     ASSERT_TRUE(finish(announced));
     EXPECT_FALSE(held->isOpen());
     held->open();
-
     downloader->setMaxBodySize(16 << 10);
     Outcome &endless = start("/endless.png"), &small = start("/small.png");
     ASSERT_TRUE(finish(endless) && finish(small));
@@ -247,40 +242,4 @@ TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum
         EXPECT_FALSE(failed->image);
     }
     EXPECT_TRUE(small.image);
-}
-
-namespace {
-// In a fresh process: gives it the indicator class, runs a success and a failure, prints the counts.
-[[noreturn]] void runIndicatorScenario()
-{
-    struct Counter : WINetworkActivityIndicator {
-        std::atomic<int> starts { 0 };
-        std::atomic<int> stops { 0 };
-        void startActivity() override { ++starts; }
-        void stopActivity() override { ++stops; }
-    };
-    testing_support::runUntil([] { return true; }, 0.01);
-    testing_support::TempHome home;
-    auto counter = std::make_shared<Counter>();
-    image::setNetworkActivityIndicatorClass([counter] { return counter; });
-    httpserver::TestServer server;
-    server.on("/a.png", image_test::imageReply(image_test::pngBody(4, 4)));
-    server.on("/b.png", Reply::text("gone", 404));
-    auto downloader = WIImageDownloader::create();
-    Outcome ok, missing;
-    downloader->downloadImageWithURL(NSURL::URLWithString(server.url("/a.png")), 0, {}, ok.completion());
-    downloader->downloadImageWithURL(NSURL::URLWithString(server.url("/b.png")), 0, {}, missing.completion());
-    image_test::waitFor([&] { return ok.finished && missing.finished && counter->stops == 2; });
-    testing_support::settle(0.1);
-    std::fprintf(stderr, "starts %d stops %d\n", counter->starts.load(), counter->stops.load());
-    std::fflush(stderr);
-    std::_Exit(0);
-}
-} // namespace
-
-TEST(WINetworkActivityIndicatorHook, FollowsDownloadsWhenTheProcessHasTheClass)
-{
-    // The hook runs once, at the downloader class's first use: a fresh process shows it.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(runIndicatorScenario(), ::testing::ExitedWithCode(0), "starts 2 stops 2");
 }

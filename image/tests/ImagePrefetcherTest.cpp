@@ -24,7 +24,6 @@ protected:
         testing_support::settle(1);
     }
     NSURL urlOf(const std::string& path) { return *url(path); }
-
     std::shared_ptr<WIImageCache> cache;
     std::shared_ptr<WIImageDownloader> downloader;
     std::shared_ptr<WIImagePrefetcher> prefetcher;
