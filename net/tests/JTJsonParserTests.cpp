@@ -92,7 +92,6 @@ TEST(JTJsonParser, EachLevelAddsItsErrorToTheChain)
     EXPECT_EQ(outer->domain(), "org.tellowick.JSON.ErrorDomain");
     EXPECT_EQ(outer->underlyingError(), inner);
     EXPECT_EQ(inner->underlyingError(), nullptr);
-
     // The chain runs through every level, objects and arrays alike.
     EXPECT_EQ(fragmentTrace("{\"k\":[{\"j\":nul}]}"),
         (Trace { { 3, "Expected 'null'" }, { 3, "Object value expected for key: j" },
@@ -126,7 +125,6 @@ TEST(JTJsonParser, StructuralErrors)
     };
     for (const Failure& f : cases)
         EXPECT_EQ(fragmentTrace(f.text), f.trace) << "input: " << f.text;
-
     JTJsonParser parser;
     EXPECT_TRUE(parser.fragmentWithString(std::nullopt).isAbsent());
     EXPECT_EQ(traceOf(parser), (Trace { { 12, "Input was 'nil'" } }));
@@ -183,7 +181,6 @@ TEST(JTJsonParser, StringEscapes)
     EXPECT_EQ(fragment(R"("\u7c89\u4e1d")").asString(), "粉丝");
     EXPECT_EQ(fragment(R"("a\u0000b")").asString(), std::string("a\0b", 3));
     EXPECT_EQ(fragment("\"plain \xE7\xB2\x89 text\"").asString(), "plain 粉 text");
-
     EXPECT_EQ(fragmentTrace("\"abc"), (Trace { { 11, "Unexpected EOF while parsing string" } }));
     EXPECT_EQ(fragmentTrace("\"a\tb\""), (Trace { { 5, "Unescaped control character '0x9'" } }));
     EXPECT_EQ(fragmentTrace("\"\x1f\""), (Trace { { 5, "Unescaped control character '0x1f'" } }));
@@ -197,7 +194,6 @@ TEST(JTJsonParser, SurrogatePairs)
 {
     EXPECT_EQ(fragment(R"("\uD800\uDC00")").asString(), "\xF0\x90\x80\x80"); // U+10000
     EXPECT_EQ(fragment(R"("\uDBFF\uDFFF")").asString(), "\xF4\x8F\xBF\xBF"); // U+10FFFF
-
     const Failure cases[] = {
         { R"("\udc00")", { { 6, "Invalid high character in surrogate pair" }, { 6, "Broken unicode character" } } },
         { R"("\ud800")", { { 6, "Missing low character in surrogate pair" }, { 6, "Broken unicode character" } } },
@@ -242,7 +238,6 @@ TEST(JTJsonParser, MaxDepthAllowsExactlyItsLevels)
     ASSERT_EQ(trace.size(), 513u);
     EXPECT_EQ(trace.front(), (std::pair<std::int64_t, std::string> { 7, "Nested too deep" }));
     EXPECT_EQ(trace.back(), (std::pair<std::int64_t, std::string> { 3, "Expected value while parsing array" }));
-
     parser.setMaxDepth(2);
     EXPECT_TRUE(parser.objectWithString("{\"a\":[1]}").isDictionary());
     EXPECT_TRUE(parser.objectWithString("{\"a\":[{}]}").isAbsent());
@@ -260,7 +255,6 @@ TEST(JTJsonParser, DeepInputNeverExhaustsTheStack)
     EXPECT_TRUE(parser.objectWithString(nestedArrays(limit, "1")).isArray()) << "no caller limit up to the hard cap";
     EXPECT_TRUE(parser.objectWithString(nestedArrays(limit + 1)).isAbsent());
     EXPECT_EQ(traceOf(parser).front().first, 7);
-
     // A hundred thousand levels, unclosed and closed, arrays and objects.
     EXPECT_TRUE(parser.objectWithString(std::string(100000, '[')).isAbsent());
     EXPECT_EQ(traceOf(parser).front(), (std::pair<std::int64_t, std::string> { 7, "Nested too deep" }));
@@ -270,7 +264,6 @@ TEST(JTJsonParser, DeepInputNeverExhaustsTheStack)
         objects += "{\"k\":";
     EXPECT_TRUE(parser.objectWithString(objects).isAbsent());
     EXPECT_EQ(traceOf(parser).front().first, 7);
-
     // A caller's limit above the hard cap is held to it.
     parser.setMaxDepth(1000000);
     EXPECT_TRUE(parser.objectWithString(nestedArrays(100000)).isAbsent());

@@ -73,7 +73,6 @@ TEST_F(ReachabilityMonitoring, AnAddressReportsAtStartInOrderOnMain)
     EXPECT_EQ(events[0], "block 2 stored main");
     EXPECT_EQ(events[1], "note 2");
     EXPECT_TRUE(manager->isReachableViaWiFi());
-
     sysconfig::injectFlags(0);
     ASSERT_TRUE(waitFor([&] { return events.size() >= 4; }));
     EXPECT_EQ(events[2], "block 0 stored main");

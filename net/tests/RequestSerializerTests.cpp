@@ -75,7 +75,6 @@ TEST_F(RequestSerializer, OtherMethodsPutAFormBodyWithoutOverridingTheCallersHea
 {
     auto bare = serializer->requestWithMethod("POST", "http://h/p", Value());
     EXPECT_EQ(text(*bare->HTTPBody()), "");
-
     auto typed = NSMutableURLRequest::requestWithURL(NSURL::URLWithString("http://h/p"));
     typed->setHTTPMethod("POST");
     typed->setValueForHTTPHeaderField(std::string("text/plain"), "content-type");
@@ -128,7 +127,6 @@ TEST_F(RequestSerializer, JsonAndPropertyListBodies)
     NSErrorRef error;
     auto invalid = json->requestWithMethod("POST", "http://h/", Value::dictionary({ { "d", Value::date(0) } }), &error);
     EXPECT_TRUE(error);
-
     auto plist = NKPropertyListRequestSerializer::serializer()->requestWithMethod("PUT", "http://h/", Value::dictionary({ { "a", 1 } }));
     NSPropertyListFormat format {};
     NSPropertyListSerialization::propertyListWithData(*plist->HTTPBody(), 0, &format);

@@ -1,7 +1,6 @@
 // Response serializers: validation by status and content type with their errors, JSON in the
-// response's charset, null stripping, property lists, XML parsers, images and compounds.
+// response's charset, null stripping, property lists and images.
 #include "net/NKURLResponseSerialization.h"
-#include "net/NSXMLParser.h"
 #include "net/tests/NetTestSupport.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/network/URLError.h"
@@ -77,7 +76,6 @@ TEST(ResponseSerializer, AStatusFailureStillParsesAndChainsTheErrors)
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
     EXPECT_EQ(error->localizedDescription(),
         "Request failed: " + NSHTTPURLResponse::localizedStringForStatusCode(500) + " (500)");
-
     Bytes broken = bytes("{oops");
     error.reset();
     json->responseObjectForResponse(reply(500, "application/json"), &broken, &error);
@@ -86,7 +84,6 @@ TEST(ResponseSerializer, AStatusFailureStillParsesAndChainsTheErrors)
     ASSERT_TRUE(error->underlyingError());
     EXPECT_EQ(error->underlyingError()->code(), NSURLErrorBadServerResponse);
     EXPECT_TRUE(net::errorChainHasCode(error, NSURLErrorBadServerResponse, NKURLResponseSerializationErrorDomain));
-
     // Both failures at once: the status error carries the content-type error beneath it.
     NSErrorRef both;
     EXPECT_FALSE(json->validateResponse(reply(404, "image/png"), &body, &both));
@@ -143,7 +140,7 @@ TEST(ResponseSerializer, PlainDataComesBackEvenWithAStatusError)
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
 }
 
-TEST(ResponseSerializer, PropertyListsXmlParsersAndImages)
+TEST(ResponseSerializer, PropertyListsAndImages)
 {
     NSErrorRef error;
     Bytes plist = *NSPropertyListSerialization::dataWithPropertyList(
@@ -157,15 +154,6 @@ TEST(ResponseSerializer, PropertyListsXmlParsersAndImages)
                     ->responseObjectForResponse(reply(200, "application/x-plist"), &garbage, &error)
                     .isAbsent());
     EXPECT_TRUE(error);
-
-    Bytes xml = bytes("<a x=\"1\"><b>t</b></a>");
-    error.reset();
-    auto parser = NKXMLParserResponseSerializer::serializer()
-                      ->responseObjectForResponse(reply(200, "text/xml"), &xml, &error)
-                      .asObject<NSXMLParser>();
-    ASSERT_TRUE(parser);
-    EXPECT_TRUE(parser->parse());
-
     auto images = NKImageResponseSerializer::serializer();
     images->setImageScale(2);
     Bytes small = pngOf(4, 3);
@@ -177,17 +165,6 @@ TEST(ResponseSerializer, PropertyListsXmlParsersAndImages)
     auto big = images->responseObjectForResponse(reply(200, "image/png"), &large, &error).asObject<UIImage>();
     ASSERT_TRUE(big);
     EXPECT_EQ(CGImageGetWidth(big->CGImage()), 2000u);
-}
-
-TEST(ResponseSerializer, CompoundsTakeTheFirstObject)
-{
-    auto compound = NKCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
-        { NKJSONResponseSerializer::serializer(), NKImageResponseSerializer::serializer() });
-    NSErrorRef error;
-    Bytes json = bytes("[1]");
-    EXPECT_TRUE(compound->responseObjectForResponse(reply(200, "application/json"), &json, &error).isArray());
-    Bytes png = pngOf(2, 2);
-    EXPECT_TRUE(compound->responseObjectForResponse(reply(200, "image/png"), &png, &error).asObject<UIImage>());
 }
 
 } // namespace
