@@ -57,8 +57,6 @@ TEST(JTJsonWriter, ExactTexts)
         { "compact", Value::dictionary({ { "b", Value::array({ 1, -2.5, true, false, Value::null() }) }, { "a", "x" },
                          { "c", Value::dictionary() }, { "d", Value::array() } }),
             R"({"a":"x","b":[1,-2.5,true,false,null],"c":{},"d":[]})" },
-        { "string", "text", "\"text\"" },
-        { "null", Value::null(), "null" },
         { "human-readable", Value::dictionary({ { "a", Value::array({ 1, 2 }) } }), "{\n  \"a\" : [\n    1,\n    2\n  ]\n}", true, true },
         { "human-readable empties", Value::array({ Value::array(), Value::dictionary() }), "[\n  [],\n  {}\n]", true, true },
         { "human-readable empty object", Value::dictionary(), "{}", true, true },

@@ -24,12 +24,10 @@ TEST(Reachability, FlagsBecomeStatuses)
                cell = NKNetworkReachabilityStatusReachableViaWWAN;
     const std::pair<SCNetworkReachabilityFlags, NKNetworkReachabilityStatus> cases[] = {
         { 0, none },
-        { wwan, none },
         { required | onTraffic, none },
         { reachable, wifi },
         { reachable | wwan, cell },
         { reachable | intervention, wifi },
-        { reachable | onTraffic, wifi },
         { reachable | required, none },
         { reachable | required | onTraffic, wifi },
         { reachable | required | onDemand | wwan, cell },

@@ -21,17 +21,14 @@ protected:
 
 TEST_F(RequestSerializer, AcceptLanguageWeighsUpToSixLanguages)
 {
-    net::DeviceFacts facts;
-    facts.preferredLanguages = { "zh-Hans", "en" };
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "zh-Hans;q=1, en;q=0.9");
-    facts.preferredLanguages = { "a", "b", "c", "d", "e", "f", "g", "h" };
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"),
-        "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5");
-    facts.preferredLanguages = {};
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "");
+    const std::pair<std::vector<std::string>, std::string> cases[] = { { { "zh-Hans", "en" }, "zh-Hans;q=1, en;q=0.9" },
+        { { "a", "b", "c", "d", "e", "f", "g", "h" }, "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5" }, { {}, "" } };
+    for (const auto& [languages, header] : cases) {
+        net::DeviceFacts facts;
+        facts.preferredLanguages = languages;
+        net::setDeviceFacts(facts);
+        EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), header);
+    }
     auto agent = serializer->valueForHTTPHeaderField("User-Agent");
     ASSERT_TRUE(agent);
     EXPECT_NE(agent->find("; iOS "), std::string::npos);

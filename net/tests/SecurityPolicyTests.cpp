@@ -61,7 +61,6 @@ TEST_F(SecurityPolicy, EachModeAcceptsOnlyTheChainsItShould)
         { "other host, no name asked", none, false, true, {}, certs.wrongHost(), std::nullopt, true },
         { "invalid allowed, host checked", none, true, true, {}, certs.selfSigned(), "localhost", false, true },
         { "invalid allowed, host not checked", none, true, false, {}, certs.selfSigned(), "localhost", true },
-        { "invalid allowed, other host not checked", none, true, false, {}, certs.wrongHost(), "other", true },
         { "pinned root, twice", certificate, false, true, { ca, ca }, certs.localhost(), "localhost", true },
         { "pinned unrelated", certificate, false, true, { own }, certs.localhost(), "localhost", false },
         { "unknown mode", 9, false, true, { ca }, certs.localhost(), "localhost", false },
