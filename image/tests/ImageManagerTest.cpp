@@ -46,7 +46,6 @@ protected:
                 >= long(count);
         });
     }
-
     std::shared_ptr<WIImageCache> cache;
     std::shared_ptr<WIImageManager> manager;
     std::vector<Report> reports;
@@ -75,17 +74,16 @@ TEST_F(WIImageManagerTest, LastingFailuresAreRefusedUntilRetried)
     manager->downloadImageWithURL(url("/flaky.png"), 0, {}, recorder());
     ASSERT_TRUE(finishedCount(1));
     ASSERT_TRUE(reports[0].error);
+    EXPECT_EQ(reports[0].error->domain(), NSURLErrorDomain);
     EXPECT_EQ(reports[0].error->code(), 404);
     EXPECT_TRUE(reports[0].onMain);
     EXPECT_TRUE(manager->isFailedURL(*url("/flaky.png")));
-
     // Refused within the call, without asking the server.
     manager->downloadImageWithURL(url("/flaky.png"), 0, {}, recorder());
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1].error->code(), -1100);
     EXPECT_EQ(reports[1].error->domain(), NSURLErrorDomain);
     EXPECT_EQ(server.requestCount("/flaky.png"), 1u);
-
     server.on("/flaky.png", image_test::imageReply(image_test::pngBody(5, 5)));
     manager->downloadImageWithURL(url("/flaky.png"), WILoadRetryFailed, {}, recorder());
     ASSERT_TRUE(finishedCount(3));
@@ -106,7 +104,6 @@ TEST_F(WIImageManagerTest, ConnectivityFailuresStayRetryableAndBadURLsAreRefused
     ASSERT_TRUE(reports[0].error);
     EXPECT_EQ(reports[0].error->code(), -1004);
     EXPECT_FALSE(manager->isFailedURL(*NSURL::URLWithString(closed)));
-
     manager->downloadImageWithURL(std::optional<NSURL>(), 0, {}, recorder());
     manager->downloadImageWithURL(std::string("http://[bad"), 0, {}, recorder());
     ASSERT_EQ(reports.size(), 3u);
@@ -139,7 +136,6 @@ TEST_F(WIImageManagerTest, CancelBeforeTheCacheAnswersOrCancelAllSuppressesEvery
     bool ran = false;
     operation->setCancelBlock([&] { ran = true; });
     EXPECT_TRUE(ran);
-
     auto gate = std::make_shared<httpserver::Gate>();
     server.onPrefix("/held", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
     manager->downloadImageWithURL(url("/held1.png"), 0, {}, recorder());
@@ -164,14 +160,12 @@ TEST_F(WIImageManagerTest, RefreshReportsTheCachedImageThenTheNewOneUnlessNotMod
     server.on("/fresh.png", httpserver::serve(resource));
     UIImageRef old = image_test::makeImage(2, 2, true);
     manager->saveImageToCache(old, url("/fresh.png"));
-
     manager->downloadImageWithURL(url("/fresh.png"), WILoadRefreshCached, {}, recorder());
     ASSERT_TRUE(finishedCount(2));
     EXPECT_EQ(reports[0].image, old);
     ASSERT_TRUE(reports[1].image);
     EXPECT_EQ(reports[1].image->size().width * reports[1].image->scale(), 6);
     ASSERT_TRUE(image_test::waitFor([&] { return !manager->isRunning(); }));
-
     // Now the URL cache holds the response: the server answers 304 and nothing more is reported.
     reports.clear();
     manager->downloadImageWithURL(url("/fresh.png"), WILoadRefreshCached, {}, recorder());
@@ -191,7 +185,6 @@ TEST_F(WIImageManagerTest, TheDelegateVetoesOrTransforms)
     ASSERT_TRUE(finishedCount(1));
     EXPECT_FALSE(reports[0].image || reports[0].error) << "a veto ends the load without image or error";
     EXPECT_EQ(server.requestCount(), 0u);
-
     // A transform returning the same image stores the downloaded bytes.
     std::string body = image_test::pngBody(7, 7);
     server.on("/t.png", image_test::imageReply(body));

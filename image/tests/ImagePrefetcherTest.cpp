@@ -24,7 +24,6 @@ protected:
         testing_support::settle(1);
     }
     NSURL urlOf(const std::string& path) { return *url(path); }
-
     std::shared_ptr<WIImageCache> cache;
     std::shared_ptr<WIImageDownloader> downloader;
     std::shared_ptr<WIImagePrefetcher> prefetcher;
@@ -94,12 +93,10 @@ TEST_F(WIImagePrefetcherTest, EachNextURLStartsOnThePrefetcherQueue)
         threading::BlockingScope blocked;
         released.wait();
     });
-    EXPECT_EQ(prefetcher->prefetcherQueue(), dispatch_get_main_queue());
     prefetcher->setPrefetcherQueue(queue);
     prefetcher->setMaxConcurrentDownloads(1);
     bool done = false;
     prefetcher->prefetchURLs({ urlOf("/q1.png"), urlOf("/q2.png") }, {}, [&](std::uint64_t, std::uint64_t) { done = true; });
-    EXPECT_EQ(prefetcher->prefetchURLs().size(), 2u);
     ASSERT_TRUE(image_test::waitFor([&] { return prefetcher->finishedCount() == 1; }));
     testing_support::settle(0.2);
     EXPECT_EQ(server.requestCount("/q2.png"), 0u); // waits for the busy queue

@@ -1,7 +1,6 @@
 // Loading into image views through the shared manager: placeholder then image, a newer load
-// cancelling the older, nil URLs, the avoid-set and delay-placeholder options, the registry,
-// animation images, a view released mid-load, the activity indicator, annotation views and
-// the old names.
+// cancelling the older, nil URLs, the avoid-set and delay-placeholder options, a view released
+// mid-load, annotation views and the old names.
 #include <atomic>
 #include "image/MKAnnotationView+WebCache.h"
 #include "image/UIButton+WebCache.h"
@@ -28,15 +27,8 @@ protected:
         testing_support::settle(1);
     }
     static double pixelWidth(const UIImageRef& image) { return image ? image->size().width * image->scale() : 0; }
-
     std::shared_ptr<UIImageView> view;
     UIImageRef placeholder = image_test::makeImage(1, 1, true);
-};
-
-class ProbeOperation : public WIImageOperation {
-public:
-    void cancel() override { ++cancels; }
-    int cancels = 0;
 };
 } // namespace
 
@@ -59,11 +51,6 @@ TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImageEvenWhenTheSameURLIsS
     gate->open();
     ASSERT_TRUE(image_test::waitFor([&] { return done; }));
     EXPECT_EQ(pixelWidth(view->image()), 9);
-
-    // Now in memory: set before the call returns.
-    auto other = std::make_shared<UIImageView>(nullptr);
-    wi_setImageWithURL(other, url("/tile.png"), placeholder);
-    EXPECT_EQ(pixelWidth(other->image()), 9);
 }
 
 TEST_F(WIImageViewLoadingTest, ANewerLoadCancelsTheOlder)
@@ -115,7 +102,6 @@ TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletionAndADela
     auto other = std::make_shared<UIImageView>(nullptr);
     wi_setImageWithURL(other, url("/avoid.png"), placeholder, WILoadAvoidAutoSetImage);
     EXPECT_EQ(pixelWidth(other->image()), 5);
-
     server.on("/broken.png", Reply::text("no", 500));
     auto delayed = std::make_shared<UIImageView>(nullptr);
     std::shared_ptr<NSError> error;
@@ -125,34 +111,6 @@ TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletionAndADela
     ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
     EXPECT_EQ(error->code(), 500);
     EXPECT_EQ(delayed->image(), placeholder);
-}
-
-TEST_F(WIImageViewLoadingTest, RegistryCancelsWhatAKeyHeld)
-{
-    auto first = std::make_shared<ProbeOperation>();
-    auto second = std::make_shared<ProbeOperation>();
-    wi_setImageLoadOperation(view, first, "k");
-    wi_setImageLoadOperation(view, second, "k");
-    EXPECT_EQ(first->cancels, 1);
-    wi_removeImageLoadOperationWithKey(view, "k");
-    wi_cancelImageLoadOperationWithKey(view, "k");
-    EXPECT_EQ(second->cancels, 0);
-    wi_setImageLoadOperations(view, { first, second }, "many");
-    wi_cancelImageLoadOperationWithKey(view, "many");
-    EXPECT_EQ(first->cancels, 2);
-    EXPECT_EQ(second->cancels, 1);
-}
-
-TEST_F(WIImageViewLoadingTest, AnimationImagesReplaceEarlierSets)
-{
-    server.onPrefix("/frame", image_test::imageReply(image_test::pngBody(4, 4)));
-    wi_setAnimationImagesWithURLs(view, { *url("/frame1.png"), *url("/frame2.png") });
-    ASSERT_TRUE(image_test::waitFor([&] { return view->animationImages().size() == 2; }));
-    EXPECT_TRUE(view->isAnimating());
-    wi_setAnimationImagesWithURLs(view, { *url("/frame3.png") });
-    ASSERT_TRUE(image_test::waitFor([&] { return view->animationImages().size() == 1; }));
-    testing_support::settle(0.3);
-    EXPECT_EQ(view->animationImages().size(), 1u);
 }
 
 TEST_F(WIImageViewLoadingTest, AReleasedViewIsNotTouched)
@@ -186,7 +144,6 @@ TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
     gate->open();
     ASSERT_TRUE(image_test::waitFor([&] { return normalDone; }));
     EXPECT_EQ(pixelWidth(button->imageForState(UIControlStateNormal)), 7);
-
     // The selected state has no URL of its own: the normal one stands in.
     button->setSelected(true);
     EXPECT_EQ(wi_currentImageURL(button)->absoluteString(), server.url("/normal.png"));
@@ -196,46 +153,6 @@ TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
     EXPECT_FALSE(wi_imageURLForState(button, UIControlStateHighlighted));
     ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
     EXPECT_EQ(error->code(), -1);
-}
-
-TEST_F(WIImageViewLoadingTest, HighlightedLoadLeavesTheNormalImageAlone)
-{
-    server.on("/lit.png", image_test::imageReply(image_test::pngBody(6, 6)));
-    view->setImage(placeholder);
-    ASSERT_TRUE(image_test::completes([&](auto done) { wi_setHighlightedImageWithURL(view, url("/lit.png"), 0, {}, done); }));
-    EXPECT_EQ(pixelWidth(view->highlightedImage()), 6);
-    EXPECT_EQ(view->image(), placeholder);
-}
-
-TEST_F(WIImageViewLoadingTest, ActivityIndicatorSpinsCentredWhileTheLoadRuns)
-{
-    auto gate = heldImage("/slow.png", 4);
-    view->setFrame(CGRectMake(0, 0, 100, 60));
-    setShowActivityIndicatorView(view, true);
-    bool done = false;
-    wi_setImageWithURL(view, url("/slow.png"), placeholder, [&](auto, auto, auto, auto) { done = true; });
-    auto indicator = activityIndicator(view);
-    ASSERT_TRUE(indicator);
-    EXPECT_EQ(indicator->superview().get(), view.get());
-    EXPECT_TRUE(indicator->isAnimating());
-    EXPECT_EQ(indicator->center().x, 50);
-    EXPECT_EQ(indicator->center().y, 30);
-    view->setFrame(CGRectMake(0, 0, 200, 100)); // stays centred as the view grows
-    EXPECT_EQ(indicator->center().x, 100);
-    EXPECT_EQ(indicator->center().y, 50);
-    gate->open();
-    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
-    EXPECT_FALSE(activityIndicator(view));
-    EXPECT_FALSE(indicator->superview());
-
-    // Without the flag no indicator shows; a nil URL removes one left by hand.
-    setShowActivityIndicatorView(view, false);
-    wi_setImageWithURL(view, url("/slow.png"), placeholder);
-    EXPECT_FALSE(activityIndicator(view));
-    addActivityIndicator(view);
-    ASSERT_TRUE(activityIndicator(view));
-    wi_setImageWithURL(view, std::nullopt, placeholder);
-    EXPECT_FALSE(activityIndicator(view));
 }
 
 TEST_F(WIImageViewLoadingTest, AnnotationViewsShowThePlaceholderThenAlwaysSetTheImage)
@@ -264,7 +181,6 @@ TEST_F(WIImageViewLoadingTest, OldNamesForwardAndAMissingCompletionStillCountsAs
     testing_support::settle(0.1);
     EXPECT_EQ(view->image(), placeholder);
     EXPECT_EQ(imageURL(view)->absoluteString(), server.url("/old.png"));
-
     // A button's old cancel stops the load of its current state only.
     auto gate = heldImage("/held.png", 7);
     auto button = UIButton::create();

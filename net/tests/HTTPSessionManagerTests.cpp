@@ -1,6 +1,6 @@
 // The HTTP session manager's own cases (the verbs, bodies and base URLs it shares with the
-// operation manager are in ManagerTests): an invalidated session, replies past the limit,
-// failures on the completion queue and group, and the copy of a background configuration.
+// operation manager are in ManagerTests): an invalidated session, replies past the limit, and
+// failures on the completion queue and group.
 #include "net/tests/ManagerTestSupport.h"
 #include "platform/network/URLError.h"
 
@@ -72,20 +72,6 @@ TEST_F(HTTPSessionManager, FailuresCarryTheTaskAndRunOnTheCompletionQueueInTheGr
     EXPECT_FALSE(onMain.load());
     EXPECT_EQ(seen, task);
     EXPECT_EQ(error->code(), -1011);
-}
-
-TEST_F(HTTPSessionManager, ACopyKeepsTheBackgroundConfigurationAndDescribesItself)
-{
-    auto configuration = NSURLSessionConfiguration::backgroundSessionConfigurationWithIdentifier("com.quill.bg");
-    auto manager = keep(NKHTTPSessionManager::initWithBaseURL(NSURL::URLWithString(server.url("/api")), configuration));
-    EXPECT_EQ(manager->sessionConfiguration()->identifier, "com.quill.bg");
-    auto copy = keep(manager->copy());
-    EXPECT_EQ(copy->session()->configuration()->identifier, "com.quill.bg");
-
-    std::string text = manager->description();
-    EXPECT_EQ(text.rfind("<NKHTTPSessionManager: 0x", 0), 0u);
-    EXPECT_NE(text.find(", baseURL: " + server.url("/api/") + ", session: <NSURLSession: 0x"), std::string::npos);
-    EXPECT_NE(text.find(", operationQueue: <NSOperationQueue: 0x"), std::string::npos);
 }
 
 } // namespace

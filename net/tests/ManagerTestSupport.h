@@ -24,7 +24,6 @@ struct Result {
     Ref ref;
     Value object;
     NSErrorRef error;
-
     typename M::Success success()
     {
         return [this](const Ref& r, const Value& o) {

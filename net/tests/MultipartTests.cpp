@@ -38,7 +38,6 @@ class Multipart : public NetTest {
 protected:
     std::shared_ptr<NKHTTPRequestSerializer> serializer = NKHTTPRequestSerializer::serializer();
     testing_support::TempHome home;
-
     std::shared_ptr<NSMutableURLRequest> build(const Value& parameters, const NKHTTPRequestSerializer::MultipartBodyBlock& block)
     {
         return serializer->multipartFormRequestWithMethod("POST", "http://h/up", parameters, block);
@@ -135,21 +134,6 @@ TEST_F(Multipart, StreamPartsThatYieldAnotherLengthFailTheRead)
         // A body stream with a caller's stream cannot be made again.
         EXPECT_FALSE(request->HTTPBodyStream()->copyStream());
     }
-}
-
-TEST_F(Multipart, ThrottlingEndsEachReadAtThePacketSize)
-{
-    auto request = build(Value(), [](NKMultipartFormData& form) {
-        form.appendPartWithFormData(Bytes(100, 'x'), "a");
-        form.appendPartWithFormData(Bytes(100, 'y'), "b");
-        form.throttleBandwidthWithPacketSize(16, 0);
-    });
-    auto stream = request->HTTPBodyStream();
-    stream->open();
-    std::uint8_t buffer[4096];
-    std::int64_t first = stream->read(buffer, sizeof buffer);
-    EXPECT_GE(first, 16);
-    EXPECT_LT(first, 200);
 }
 
 TEST_F(Multipart, WritingTheBodyIntoAFileGivesTheSameBytesOrReportsTheError)

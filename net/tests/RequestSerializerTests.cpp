@@ -21,17 +21,14 @@ protected:
 
 TEST_F(RequestSerializer, AcceptLanguageWeighsUpToSixLanguages)
 {
-    net::DeviceFacts facts;
-    facts.preferredLanguages = { "zh-Hans", "en" };
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "zh-Hans;q=1, en;q=0.9");
-    facts.preferredLanguages = { "a", "b", "c", "d", "e", "f", "g", "h" };
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"),
-        "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5");
-    facts.preferredLanguages = {};
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "");
+    const std::pair<std::vector<std::string>, std::string> cases[] = { { { "zh-Hans", "en" }, "zh-Hans;q=1, en;q=0.9" },
+        { { "a", "b", "c", "d", "e", "f", "g", "h" }, "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5" }, { {}, "" } };
+    for (const auto& [languages, header] : cases) {
+        net::DeviceFacts facts;
+        facts.preferredLanguages = languages;
+        net::setDeviceFacts(facts);
+        EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), header);
+    }
     auto agent = serializer->valueForHTTPHeaderField("User-Agent");
     ASSERT_TRUE(agent);
     EXPECT_NE(agent->find("; iOS "), std::string::npos);
@@ -75,7 +72,6 @@ TEST_F(RequestSerializer, OtherMethodsPutAFormBodyWithoutOverridingTheCallersHea
 {
     auto bare = serializer->requestWithMethod("POST", "http://h/p", Value());
     EXPECT_EQ(text(*bare->HTTPBody()), "");
-
     auto typed = NSMutableURLRequest::requestWithURL(NSURL::URLWithString("http://h/p"));
     typed->setHTTPMethod("POST");
     typed->setValueForHTTPHeaderField(std::string("text/plain"), "content-type");
@@ -85,11 +81,8 @@ TEST_F(RequestSerializer, OtherMethodsPutAFormBodyWithoutOverridingTheCallersHea
     EXPECT_EQ(kept->valueForHTTPHeaderField("User-Agent"), "mine");
 }
 
-TEST_F(RequestSerializer, RequestPropertiesApplyOnlyOnceSet)
+TEST_F(RequestSerializer, RequestPropertiesApplyOnlyOnceSetAndAreCopied)
 {
-    auto untouched = serializer->requestWithMethod("GET", "http://h/", Value());
-    EXPECT_EQ(untouched->timeoutInterval(), 60);
-    EXPECT_TRUE(untouched->HTTPShouldHandleCookies());
     serializer->setTimeoutInterval(7);
     serializer->setHTTPShouldHandleCookies(false);
     auto changed = serializer->requestWithMethod("GET", "http://h/", Value());
@@ -110,19 +103,12 @@ TEST_F(RequestSerializer, AuthorizationHeaders)
     EXPECT_FALSE(serializer->valueForHTTPHeaderField("Authorization"));
 }
 
-TEST_F(RequestSerializer, QueryBlocksReplaceTheStyleAndTheirErrorsFailTheRequest)
+// A block's error failing the request is in the managers' unbuildable-request cases.
+TEST_F(RequestSerializer, QueryBlocksReplaceTheStyle)
 {
     serializer->setQueryStringSerializationWithBlock([](const auto&, const Value&, NSErrorRef*) { return std::string("custom"); });
     EXPECT_EQ(serializer->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }))->URL()->absoluteString(),
         "http://h/?custom");
-    serializer->setQueryStringSerializationWithBlock([](const auto&, const Value&, NSErrorRef* error) {
-        *error = NSError::errorWithDomain("test", 5);
-        return std::optional<std::string>();
-    });
-    NSErrorRef error;
-    EXPECT_FALSE(serializer->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }), &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), 5);
     serializer->setQueryStringSerializationWithStyle(static_cast<NKHTTPRequestQueryStringSerializationStyle>(3));
     EXPECT_EQ(serializer->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }))->URL()->absoluteString(),
         "http://h/");
@@ -138,14 +124,10 @@ TEST_F(RequestSerializer, JsonAndPropertyListBodies)
     NSErrorRef error;
     auto invalid = json->requestWithMethod("POST", "http://h/", Value::dictionary({ { "d", Value::date(0) } }), &error);
     EXPECT_TRUE(error);
-
-    auto plist = NKPropertyListRequestSerializer::serializer();
-    auto plistPost = plist->requestWithMethod("PUT", "http://h/", Value::dictionary({ { "a", 1 } }));
-    EXPECT_EQ(plistPost->valueForHTTPHeaderField("Content-Type"), "application/x-plist");
+    auto plist = NKPropertyListRequestSerializer::serializer()->requestWithMethod("PUT", "http://h/", Value::dictionary({ { "a", 1 } }));
     NSPropertyListFormat format {};
-    Value back = NSPropertyListSerialization::propertyListWithData(*plistPost->HTTPBody(), 0, &format);
+    NSPropertyListSerialization::propertyListWithData(*plist->HTTPBody(), 0, &format);
     EXPECT_EQ(format, NSPropertyListXMLFormat_v1_0);
-    EXPECT_EQ(back["a"].integerValue(), 1);
 }
 
 } // namespace

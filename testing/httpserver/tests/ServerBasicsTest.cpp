@@ -1,8 +1,8 @@
-// The server's plumbing: routing, recording, keep-alive and pipelining, request bodies,
-// 100-continue, refusals of bad requests, and a clean stop.
+// The server's plumbing: routing, recording, pipelining on a kept connection, 100-continue, refusals
+// of bad requests, and a clean stop. A thousand faulty exchanges leaving nothing behind are in
+// the platform's connection tests, which share this process's descriptors and threads.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -37,52 +37,21 @@ TEST(TestServer, RecordsEveryRequestWithCaseInsensitiveHeaders)
     server.on("/form", Reply(204));
     auto r = curlFetchWithHeaders(server.url("/form?x=1&y=%20"), { "X-Custom-Thing: Value One" },
         [&](CURL* c) { curl_easy_setopt(c, CURLOPT_POSTFIELDS, "a=b&c=d"); });
-    ASSERT_EQ(r.code, CURLE_OK);
     EXPECT_EQ(r.status, 204);
-
     ASSERT_EQ(server.requestCount(), 1u);
     Request req = *server.lastRequest();
-    EXPECT_EQ(req.method, "POST");
     EXPECT_EQ(req.target, "/form?x=1&y=%20");
     EXPECT_EQ(req.path, "/form");
     EXPECT_EQ(req.query, "x=1&y=%20");
-    EXPECT_EQ(req.version, "HTTP/1.1");
     EXPECT_EQ(req.headers.value("x-custom-thing"), "Value One");
-    EXPECT_EQ(req.headers.value("CONTENT-TYPE"), "application/x-www-form-urlencoded");
     EXPECT_EQ(req.body, "a=b&c=d");
     EXPECT_FALSE(req.tls);
-    EXPECT_EQ(req.connectionId, 1u);
     EXPECT_TRUE(req.head.starts_with("POST /form?x=1&y=%20 HTTP/1.1\r\n"));
     EXPECT_TRUE(req.head.ends_with("\r\n\r\n"));
-    EXPECT_EQ(server.requestsFor("/form").size(), 1u);
-    EXPECT_EQ(server.requestCount("/other"), 0u);
 }
 
-TEST(TestServer, KeepAliveReusesOneConnectionAndCloseEndsIt)
-{
-    TestServer server;
-    server.on("/k", Reply::text("k"));
-    RawClient raw(server.port());
-    for (int i = 0; i < 2; ++i) { // each answer read before the next request goes
-        raw.send("GET /k HTTP/1.1\r\nHost: x\r\n\r\n");
-        auto answer = raw.readUntil([](const std::string& s) { return s.ends_with("\r\n\r\nk"); });
-        EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 "));
-    }
-    EXPECT_EQ(server.openConnections(), 1u);
-    raw.send("GET /k HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-    std::string reply = raw.readAll();
-    EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos);
-    EXPECT_TRUE(reply.ends_with("\r\n\r\nk"));
-    EXPECT_TRUE(server.waitForOpenConnections(0));
-    auto reqs = server.requests();
-    ASSERT_EQ(reqs.size(), 3u);
-    EXPECT_EQ(reqs[0].connectionId, reqs[2].connectionId);
-    EXPECT_EQ(reqs[2].indexOnConnection, 2u);
-    EXPECT_EQ(reqs[2].index, 2u);
-    EXPECT_EQ(server.connectionsAccepted(), 1u);
-}
-
-TEST(TestServer, AnswersPipelinedRequestsInOrderAndHeadWithoutBody)
+// Requests sent one after another on a kept connection are what every client test does.
+TEST(TestServer, AnswersPipelinedRequestsInOrderOnOneConnectionUntilClose)
 {
     TestServer server;
     server.on("/one", Reply::text("first body"));
@@ -104,39 +73,22 @@ TEST(TestServer, AnswersPipelinedRequestsInOrderAndHeadWithoutBody)
     // The head of a HEAD answer has the length of the body it leaves out.
     EXPECT_EQ(countOf(all, "Content-Length: 10\r\n"), 2u);
     EXPECT_EQ(countOf(all, "first"), 1u);
+    EXPECT_NE(all.find("Connection: close\r\n"), std::string::npos);
+    EXPECT_TRUE(server.waitForOpenConnections(0));
+    EXPECT_EQ(server.connectionsAccepted(), 1u);
     auto reqs = server.requests();
     ASSERT_EQ(reqs.size(), 4u);
     EXPECT_EQ(reqs[2].body, "abc");
     EXPECT_EQ(reqs[0].connectionId, reqs[3].connectionId);
+    EXPECT_EQ(reqs[3].indexOnConnection, 3u);
+    EXPECT_EQ(reqs[3].index, 3u);
 }
 
-TEST(TestServer, ReadsChunkedAndContinuedBodies)
+// A chunked upload through libcurl is in the platform's connection tests.
+TEST(TestServer, AnswersExpectContinueAndSkipsChunkExtensionsAndTrailers)
 {
     TestServer server;
     server.on("/up", echo());
-
-    // libcurl streaming a body of unknown length sends it chunked.
-    std::string payload(100000, 'p');
-    std::string_view unsent = payload;
-    auto r = curlFetchWithHeaders(server.url("/up"), { "Transfer-Encoding: chunked" }, [&](CURL* c) {
-        curl_easy_setopt(c, CURLOPT_POST, 1L);
-        curl_easy_setopt(c, CURLOPT_READDATA, &unsent);
-        curl_easy_setopt(
-            c, CURLOPT_READFUNCTION, +[](char* buf, std::size_t size, std::size_t n, void* user) -> std::size_t {
-                auto* rest = static_cast<std::string_view*>(user);
-                std::size_t len = std::min(size * n, rest->size());
-                std::memcpy(buf, rest->data(), len);
-                rest->remove_prefix(len);
-                return len;
-            });
-    });
-    ASSERT_EQ(r.code, CURLE_OK) << r.error;
-    auto req = *server.lastRequest();
-    EXPECT_TRUE(req.chunked);
-    EXPECT_EQ(req.body, payload);
-    EXPECT_TRUE(r.body.ends_with("\r\n\r\n" + payload));
-
-    // Expect: 100-continue is answered before the body is sent; extensions and trailers are skipped.
     RawClient raw(server.port());
     raw.send("POST /up HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nTransfer-Encoding: chunked\r\n\r\n");
     std::string interim = raw.readUntil([](const std::string& s) { return s.find("\r\n\r\n") != std::string::npos; });
@@ -144,6 +96,7 @@ TEST(TestServer, ReadsChunkedAndContinuedBodies)
     raw.send("5;name=value\r\nhello\r\n1\r\n!\r\n0\r\nTrailer-Field: x\r\n\r\n");
     std::string reply = raw.readUntil([](const std::string& s) { return s.ends_with("hello!"); });
     EXPECT_TRUE(reply.starts_with("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(server.lastRequest()->chunked);
     EXPECT_EQ(server.lastRequest()->body, "hello!");
 }
 
@@ -253,25 +206,6 @@ TEST(TestServer, StopLeavesNoDescriptorOrThread)
             c->readSome(ended);
             c->readAll();
         }
-    }
-    EXPECT_EQ(openDescriptors(), fdsBefore);
-    EXPECT_EQ(liveThreads(), threadsBefore);
-}
-
-TEST(TestServer, ManyFaultyExchangesLeaveNothingBehind)
-{
-    std::size_t fdsBefore = openDescriptors();
-    std::size_t threadsBefore = liveThreads();
-    {
-        TestServer server;
-        server.on("/cut", Reply::text(std::string(100, 'c')).closeAfter(10));
-        server.on("/reset", Reply::text(std::string(100, 'r')).resetAfter(10));
-        server.on("/lie", Reply::text("short").contentLength(500).closeConnection());
-        for (int i = 0; i < 100; ++i) {
-            for (const char* path : { "/cut", "/reset", "/lie" })
-                EXPECT_NE(curlFetch(server.url(path)).code, CURLE_OK);
-        }
-        EXPECT_TRUE(server.waitForOpenConnections(0));
     }
     EXPECT_EQ(openDescriptors(), fdsBefore);
     EXPECT_EQ(liveThreads(), threadsBefore);

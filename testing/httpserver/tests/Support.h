@@ -112,16 +112,9 @@ public:
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     }
-    ~RawClient() { close(); }
+    ~RawClient() { ::close(fd_); }
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
-
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
 
     bool send(const std::string& bytes)
     {
