@@ -76,8 +76,6 @@ TEST_F(AddressDiscovery, FirstHostAnswersAndEverythingUsefulIsKept)
     EXPECT_EQ(discovery->userReportAddress(), "http://10.0.0.1:8081/v1/user/");
     EXPECT_EQ(store->backupUserReportAddress(), "http://10.0.0.1:8081/v1/user/");
     EXPECT_EQ(discovery->httpReportAddress(), "http://10.0.0.3:8082/v2/report");
-    EXPECT_EQ(discovery->defaultConnectAddress(), "10.0.0.2:7000");
-    EXPECT_EQ(discovery->defaultReportAddress(), "10.0.0.4:9001");
     EXPECT_FALSE(discovery->udpSocket()); // closed once the reply was read
 
     ASSERT_EQ(service.requests().size(), 1u);
@@ -180,7 +178,6 @@ TEST_F(AddressDiscovery, PushDomainFallbackNamesPort7000)
     EXPECT_FALSE(discovery->defaultConnectDomainAddress());
     resolver->answers["push.test"] = "127.0.0.9";
     EXPECT_EQ(discovery->defaultConnectDomainAddress(), "127.0.0.9:7000");
-    EXPECT_EQ(discovery->defaultSisHostAddress(), "127.0.0.1");
 }
 
 TEST(AddressRequest, FixedFieldsCarrierCutOnACharacterAndAppKeyWrittenLast)

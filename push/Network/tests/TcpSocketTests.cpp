@@ -38,6 +38,14 @@ struct Recorder : PUSHTcpSocketDelegate {
     void connectionSendQueueEmpty(const std::shared_ptr<PUSHTcpSocket>&) override { ++queueEmpty; }
 };
 
+Bytes joined(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 // An outgoing packet of `total` bytes: the 24-byte header and filler.
 Bytes clientPacket(std::uint8_t command, std::uint64_t rid, std::size_t total = 24)
 {
@@ -59,11 +67,14 @@ protected:
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
     std::shared_ptr<PUSHTcpSocket> socket;
 
+    // A new socket with a fresh recorder, connected to the server.
     void connect()
     {
+        recorder = std::make_shared<Recorder>();
+        const std::size_t accepted = server.acceptedCount();
         socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
         ASSERT_TRUE(socket->setup());
-        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == 1; }));
+        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == accepted + 1; }));
         ASSERT_TRUE(socket->isConnected());
     }
     std::shared_ptr<PUSHAck> ackAt(std::size_t index)
@@ -119,10 +130,7 @@ TEST_F(TcpSocket, RefusesDataUntilTheConnectEventAndAfterClose)
 TEST_F(TcpSocket, ReassemblesCoalescedAndByteSplitPackets)
 {
     connect();
-    Bytes two = pushserver::packets::ack(5, 9, 2, 0, 0, 1000);
-    const Bytes second = pushserver::packets::ack(6, 9, 10, 1, 2, 2000);
-    two.insert(two.end(), second.begin(), second.end());
-    ASSERT_TRUE(server.send(two));
+    ASSERT_TRUE(server.send(joined({ pushserver::packets::ack(5, 9, 2, 0, 0, 1000), pushserver::packets::ack(6, 9, 10, 1, 2, 2000) })));
     ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 2; }));
     ASSERT_TRUE(ackAt(0) && ackAt(1));
     EXPECT_EQ(ackAt(0)->rid(), 5u);
@@ -157,39 +165,31 @@ TEST_F(TcpSocket, LargestPacketsPassWholeBothWays)
     EXPECT_EQ(server.frames()[0].bytes, clientPacket(10, 3, 7167));
 }
 
-TEST_F(TcpSocket, LengthsBelowTheHeaderCloseTheConnection)
+TEST_F(TcpSocket, LengthsBelowTheHeaderAndResponsesCutBeforeTheirFieldsClose)
 {
-    for (Bytes bad : { Bytes { 0, 0, 1, 19 }, Bytes { 0, 1, 1 }, Bytes { 0, 19, 1, 19, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 } }) {
-        recorder = std::make_shared<Recorder>();
-        const std::size_t accepted = server.acceptedCount();
-        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
-        ASSERT_TRUE(socket->setup());
-        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == accepted + 1; }));
+    const std::pair<const char*, Bytes> cases[] = {
+        { "length 0", Bytes { 0, 0, 1, 19 } },
+        { "length 1", Bytes { 0, 1, 1 } },
+        { "length 19", Bytes { 0, 19, 1, 19, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 } },
+        // The bare 20-byte header of a login reply has no status word: no success.
+        { "login reply without status", pushserver::packets::raw(1, 1, 3, 9, {}) },
+    };
+    for (const auto& [name, bad] : cases) {
+        SCOPED_TRACE(name);
+        connect();
         ASSERT_TRUE(server.send(bad));
-        ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; })) << bad.size();
+        ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
         EXPECT_FALSE(socket->isConnected());
         EXPECT_TRUE(recorder->elements.empty());
     }
 }
 
-TEST_F(TcpSocket, ResponseCutBeforeItsFieldsClosesInsteadOfPassingAsSuccess)
-{
-    connect();
-    // A login reply of the bare 20-byte header: no status word, so it is no success.
-    ASSERT_TRUE(server.send(pushserver::packets::raw(1, 1, 3, 9, {})));
-    ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
-    EXPECT_TRUE(recorder->elements.empty());
-}
-
 TEST_F(TcpSocket, UnknownAndIgnoredCommandsAreSkippedWithoutLosingTheStream)
 {
     connect();
-    Bytes stream = pushserver::packets::raw(1, 100, 1, 9, { 1, 2, 3 });
-    const Bytes heartbeatEcho = pushserver::packets::raw(1, 2, 2, 9, {});
-    const Bytes ack = pushserver::packets::ack(7, 9, 2, 0, 0, 5);
-    stream.insert(stream.end(), heartbeatEcho.begin(), heartbeatEcho.end());
-    stream.insert(stream.end(), ack.begin(), ack.end());
-    ASSERT_TRUE(server.send(stream));
+    // An ignored command, a heartbeat echo (unknown), then an acknowledgement.
+    ASSERT_TRUE(server.send(joined({ pushserver::packets::raw(1, 100, 1, 9, { 1, 2, 3 }), pushserver::packets::raw(1, 2, 2, 9, {}),
+        pushserver::packets::ack(7, 9, 2, 0, 0, 5) })));
     ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 1; }));
     ASSERT_TRUE(ackAt(0));
     EXPECT_EQ(ackAt(0)->rid(), 7u);
@@ -199,10 +199,7 @@ TEST_F(TcpSocket, UnknownAndIgnoredCommandsAreSkippedWithoutLosingTheStream)
 TEST_F(TcpSocket, PeerCloseAndResetAreReportedOnce)
 {
     for (auto how : { pushserver::Drop::Fin, pushserver::Drop::Reset }) {
-        recorder = std::make_shared<Recorder>();
-        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
-        ASSERT_TRUE(socket->setup());
-        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.openConnectionCount() == 1; }));
+        connect();
         ASSERT_TRUE(server.drop(how));
         ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
         EXPECT_EQ(socket->connectionState(), PUSHTcpIdle);
@@ -228,10 +225,7 @@ TEST_F(TcpSocket, CloseInsideTheDelegateStopsDeliveryOfTheRestOfTheRead)
 {
     connect();
     recorder->onElement = [](const std::shared_ptr<PUSHTcpSocket>& s) { s->close(); };
-    Bytes both = pushserver::packets::ack(1, 9, 2, 0, 0, 0);
-    const Bytes second = pushserver::packets::ack(2, 9, 2, 0, 0, 0);
-    both.insert(both.end(), second.begin(), second.end());
-    ASSERT_TRUE(server.send(both));
+    ASSERT_TRUE(server.send(joined({ pushserver::packets::ack(1, 9, 2, 0, 0, 0), pushserver::packets::ack(2, 9, 2, 0, 0, 0) })));
     ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
     EXPECT_EQ(recorder->elements.size(), 1u);
 }

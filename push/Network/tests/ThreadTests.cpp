@@ -1,5 +1,5 @@
 // The push client's run-loop threads: the alive thread under its full name, work posted to it,
-// closing it, the builder's copies, and the registry.
+// closing it, the registry, and a connection carried on the thread.
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -70,61 +70,10 @@ TEST(PUSHThread, CloseInsideANestedRunStillEndsTheThread)
     ASSERT_TRUE(runUntil([&] { return thread->isFinished(); }, 10));
 }
 
-TEST(PUSHThread, ModesNamesAndEquality)
-{
-    auto plain = PUSHThread::initWithRunLoopMode(PUSHThreadNormalMode);
-    auto alive = PUSHThread::initWithRunLoopMode(PUSHThreadAliveMode);
-    auto unknown = PUSHThread::initWithRunLoopMode(7);
-    EXPECT_TRUE(plain->hasType());
-    EXPECT_EQ(alive->type(), PUSHThreadAliveMode);
-    EXPECT_FALSE(unknown->platformInitialized());
-    EXPECT_TRUE(unknown->isInitialized());
-    auto unstarted = PUSHThreadBuilder::initWithRunLoopMode(7)->build();
-    EXPECT_FALSE(unstarted->isExecuting());
-    EXPECT_FALSE(unstarted->isFinished());
-
-    EXPECT_FALSE(plain->isEqual(*alive));
-    auto twin = PUSHThread::initWithRunLoopMode(PUSHThreadAliveMode);
-    alive->setThreadName("a");
-    EXPECT_FALSE(alive->isEqual(*twin));
-    twin->setThreadName("a");
-    EXPECT_TRUE(alive->isEqual(*twin));
-    alive->clearThreadName();
-    EXPECT_FALSE(alive->hasThreadName());
-    EXPECT_TRUE(alive->name().empty());
-
-    EXPECT_FALSE(PUSHThread::defaultAliveModeInstance());
-    EXPECT_FALSE(PUSHThread::defaultNormalModeInstance());
-}
-
-TEST(PUSHThread, BuilderCopiesTakeTheNameAndTypeButNotTheThread)
-{
-    auto builder = PUSHThread::builder(PUSHThreadAliveMode)->setThreadName("copy.me");
-    auto clone = builder->clone();
-    EXPECT_NE(clone->buildPartial(), builder->buildPartial());
-    EXPECT_EQ(clone->threadName(), "copy.me");
-    EXPECT_EQ(clone->type(), PUSHThreadAliveMode);
-    EXPECT_TRUE(clone->buildPartial()->isEqual(*builder->buildPartial()));
-
-    auto unnamed = PUSHThread::initWithRunLoopMode(PUSHThreadAliveMode);
-    clone->mergeFrom(unnamed);
-    EXPECT_EQ(clone->threadName(), "copy.me"); // nothing to take from an unnamed thread
-
-    auto first = builder->build();
-    builder->clear();
-    EXPECT_NE(builder->buildPartial(), first);
-    EXPECT_EQ(builder->type(), PUSHThreadAliveMode);
-    EXPECT_FALSE(builder->hasThreadName());
-    ASSERT_TRUE(runUntil([&] { return first->isFinished(); }));
-}
-
 TEST(PUSHThreadController, RegistersNamedThreadsOnlyAndClosesOnDelete)
 {
     auto controller = std::make_shared<PUSHThreadController>();
-    EXPECT_EQ(PUSHThreadController::shareThreadInstance(), PUSHThreadController::shareThreadInstance());
-
-    auto unnamed = PUSHThread::initWithRunLoopMode(PUSHThreadAliveMode);
-    EXPECT_FALSE(controller->addThread(unnamed));
+    EXPECT_FALSE(controller->addThread(PUSHThread::initWithRunLoopMode(PUSHThreadAliveMode))); // unnamed
     EXPECT_FALSE(controller->addThread(nullptr));
     EXPECT_FALSE(controller->getThreadWithName(""));
 

@@ -2,6 +2,7 @@
 // an address and to a connected peer, replies, replies from a stranger, and closing.
 #include <gtest/gtest.h>
 
+#include "push/Network/PUSHAddressMessages.h"
 #include "push/Network/PUSHUdpSocket.h"
 #include "testing/RunLoopPump.h"
 #include "tools/pushserver/AddressService.h"
@@ -22,16 +23,7 @@ struct UdpRecorder : PUSHUdpSocketDelegate {
     }
 };
 
-Bytes addressRequest()
-{
-    Bytes request(128, 0);
-    request[0] = 0x80;
-    request[2] = 'U';
-    request[3] = 'F';
-    const std::string key = "0123456789abcdef01234567";
-    std::copy(key.begin(), key.end(), request.begin() + 42);
-    return request;
-}
+Bytes addressRequest() { return push::addressRequestData("0123456789abcdef01234567", "-1", 0, 0, "2.1.0"); }
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
