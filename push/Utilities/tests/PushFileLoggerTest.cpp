@@ -115,16 +115,6 @@ TEST_F(PushFileLogger, NewlinesForCustomFormatters)
     EXPECT_EQ(contents(path(manager->sortedLogFileNames()[0])), "ends\nplain\nraw");
 }
 
-TEST_F(PushFileLogger, DefaultFormatterLine)
-{
-    PUSHLogFileFormatterDefault formatter;
-    PUSHLogMessage m("text", 31, 1, 0, "f.m", "f", 1, Value(), 0, 0.5);
-    auto line = formatter.formatLogMessage(m);
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->size(), std::string("1970/01/01 00:00:00:500  text").size());
-    EXPECT_EQ(line->substr(line->size() - 6), "  text");
-}
-
 TEST_F(PushFileLogger, LogFileNames)
 {
     PUSHLogFileManagerDefault m(home.pathFor("L"));
@@ -199,7 +189,6 @@ TEST_F(PushFileLogger, InfosCompareLaterFirstAndDescribeAMissingDateAsEmpty)
     EXPECT_EQ(newer->reverseCompareByModificationDate(*older), NSOrderedAscending);
     EXPECT_EQ(older->reverseCompareByModificationDate(*newer), NSOrderedDescending);
     EXPECT_EQ(older->reverseCompareByModificationDate(*older), NSOrderedSame);
-    EXPECT_EQ(older->reverseCompareByCreationDate(*older), NSOrderedSame);
 
     older->setIsArchived(true);
     EXPECT_NE(older->description().find("isArchived = 1"), std::string::npos) << older->description();
