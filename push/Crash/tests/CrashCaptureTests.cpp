@@ -81,7 +81,7 @@ void runScenario(const std::string& scenario)
     PUSHInstallCrashHandlers();
 
     const std::map<std::string, int> signals { { "abort", SIGABRT }, { "with-scheduler", SIGABRT },
-        { "fpe", SIGFPE }, { "bus", SIGBUS }, { "previous-handler", SIGSEGV } };
+        { "fpe", SIGFPE }, { "previous-handler", SIGSEGV } };
     if (signals.count(scenario))
         raise(signals.at(scenario)); // one place for every signal: repeated runs give one trace
     // Thrown on another thread while the main thread is blocked joining it.
@@ -103,7 +103,6 @@ TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheState
         { "abort", "", SIGABRT, -1 },
         { "with-scheduler", "", SIGABRT, -1 }, // the same trace and message: counted
         { "fpe", "", SIGFPE, -1 },
-        { "bus", "", SIGBUS, -1 },
         { "exception", "NSException", SIGABRT, -1 },
         { "std-exception", "", SIGABRT, -1 },
         { "previous-handler", "", 0, 42 },
@@ -123,13 +122,10 @@ TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheState
     EXPECT_EQ(plain->objectForKey("qm-synced").integerValue(), 1);
     std::map<std::string, Value> records;
     std::map<std::string, std::int64_t> counts;
-    for (const Value& record : plain->objectForKey(kPUSHCrashLogKey).asArray()) {
-        records[record[0]["message"].asString()] = record;
-        counts[record[0]["message"].asString()] = record[0]["count"].integerValue();
-    }
+    for (const Value& record : plain->objectForKey(kPUSHCrashLogKey).asArray())
+        counts[record[0]["message"].asString()] = (records[record[0]["message"].asString()] = record)[0]["count"].integerValue();
     EXPECT_EQ(counts, (std::map<std::string, std::int64_t> { { "Signal 6 was raised.", 2 }, { "Signal 8 was raised.", 1 },
-                          { "Signal " + std::to_string(SIGBUS) + " was raised.", 1 }, { "Signal 11 was raised.", 1 },
-                          { "broken on purpose", 1 }, { "plain failure", 1 } }));
+                          { "Signal 11 was raised.", 1 }, { "broken on purpose", 1 }, { "plain failure", 1 } }));
     // A signal's trace is the compact form of its five frames; an exception's has no addresses.
     const Value& signalled = records["Signal 6 was raised."];
     EXPECT_TRUE(signalled[0]["device_info"].isDictionary());
@@ -140,8 +136,7 @@ TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheState
     EXPECT_EQ(signalled[1].asString(), PUSHCompactCallStack(frames));
     const Value& thrown = records["broken on purpose"];
     EXPECT_GT(thrown[0]["stacktrace"].count(), 5u);
-    EXPECT_FALSE(thrown[1].asString().empty());
-    EXPECT_EQ(thrown[1].asString().find("0x"), std::string::npos);
+    EXPECT_TRUE(!thrown[1].asString().empty() && thrown[1].asString().find("0x") == std::string::npos);
     PUSHFileCacheController::resetSharedInstancesForTesting();
 }
 

@@ -12,15 +12,11 @@
 
 namespace {
 
-using httpserver::Reply;
+using Badges = std::vector<std::int64_t>;
 
 class BadgeController : public report_tests::ReportTest {
 protected:
-    void SetUp() override
-    {
-        ReportTest::SetUp();
-        scheduler->setBadgeNumberManager(badge);
-    }
+    void SetUp() override { ReportTest::SetUp(), scheduler->setBadgeNumberManager(badge); }
     void TearDown() override
     {
         // Every request answered before the next test, so that no connection outlives this one.
@@ -29,21 +25,24 @@ protected:
         badge->stopDelayTimer(false);
         ReportTest::TearDown();
     }
-    void advance(double seconds)
+    Badges sentBadges()
     {
-        clock.advance(seconds);
-        testing_support::settle(2);
-    }
-    std::vector<std::int64_t> sentBadges()
-    {
-        std::vector<std::int64_t> badges;
-        for (const auto& request : server.requests()) {
+        Badges badges;
+        for (const auto& request : server.requests())
             if (request.path == "/v1/user/")
                 badges.push_back(report_tests::parseJSON(request.body)["content"]["badge"].integerValue());
-        }
         return badges;
     }
     std::size_t badgeRequests() { return server.requestCount("/v1/user/"); }
+    void advance(double seconds) { clock.advance(seconds), testing_support::settle(2); }
+    // Sets each value in turn and waits for its request.
+    void sendEach(const std::vector<Value>& values)
+    {
+        for (const Value& value : values) {
+            badge->setBadge(value);
+            ASSERT_TRUE(waitForRequests(server, badgeRequests() + 1));
+        }
+    }
 
     testing_support::VirtualTime clock;
     std::shared_ptr<PUSHBadgeNumberController> badge = PUSHBadgeNumberController::init();
@@ -55,11 +54,9 @@ TEST_F(BadgeController, SameValueWhileOnItsWayIsSentOnceANewValueReplacesIt)
     badge->setBadge(Value(5));
     EXPECT_TRUE(badge->isSendingLock());
     ASSERT_TRUE(waitForLog("set badge:5 succeed"));
-    EXPECT_EQ(sentBadges(), std::vector<std::int64_t> { 5 });
+    EXPECT_EQ(sentBadges(), Badges { 5 });
     // Answered: the value is let go, so the same value goes out again when set again.
-    EXPECT_FALSE(badge->isSendingLock());
-    EXPECT_TRUE(badge->badgeValue().isNil());
-    EXPECT_FALSE(badge->badgeReport());
+    EXPECT_TRUE(!badge->isSendingLock() && badge->badgeValue().isNil() && !badge->badgeReport());
     badge->setBadge(Value(5));
     badge->setBadge(Value(6));
     ASSERT_TRUE(waitForLog("set badge:6 succeed"));
@@ -73,31 +70,28 @@ TEST_F(BadgeController, SameValueWhileOnItsWayIsSentOnceANewValueReplacesIt)
 
 TEST_F(BadgeController, FailingReportIsRetriedAfterGrowingDelaysThenDropped)
 {
-    server.on("/v1/user/", Reply(500));
+    server.on("/v1/user/", httpserver::Reply(500));
     badge->setBadge(Value(3));
-    ASSERT_TRUE(waitForRequests(server, 1));
     std::size_t sent = 1;
     for (double delay : { 40, 100, 200, 300 }) {
         SCOPED_TRACE(delay);
         ASSERT_TRUE(waitForLog("warning:badge:3 inner error failed", sent));
-        ASSERT_TRUE(badge->delaySendTimer());
-        EXPECT_FALSE(badge->isSendingLock());
+        ASSERT_TRUE(badge->delaySendTimer() && !badge->isSendingLock());
         advance(delay - 1);
         EXPECT_EQ(badgeRequests(), sent);
         advance(1);
         ASSERT_TRUE(waitForRequests(server, ++sent));
-        EXPECT_EQ(sentBadges().back(), 3);
     }
     ASSERT_TRUE(waitForLog("send badge count too more"));
     EXPECT_EQ(badge->delaySendIntervalIndex(), 4u);
     EXPECT_FALSE(badge->delaySendTimer());
     advance(1000);
-    EXPECT_EQ(badgeRequests(), 5u);
+    EXPECT_EQ(sentBadges(), Badges(5, 3));
 }
 
 TEST_F(BadgeController, OnlyTheHeldReportAndItsTimerDriveSendsAndRetries)
 {
-    server.on("/v1/user/", Reply(500));
+    server.on("/v1/user/", httpserver::Reply(500));
     badge->setBadge(Value(1));
     auto replaced = badge->badgeReport();
     badge->setBadge(Value(2));
@@ -118,13 +112,8 @@ TEST_F(BadgeController, OnlyTheHeldReportAndItsTimerDriveSendsAndRetries)
 
 TEST_F(BadgeController, ReportedNumberIsAnUnsigned32BitValue)
 {
-    badge->setBadge(Value(-5));
-    ASSERT_TRUE(waitForRequests(server, 1));
-    badge->setBadge(Value(std::int64_t(1) << 40));
-    ASSERT_TRUE(waitForRequests(server, 2));
-    badge->setBadge(Value("12"));
-    ASSERT_TRUE(waitForRequests(server, 3));
-    EXPECT_EQ(sentBadges(), (std::vector<std::int64_t> { 0, std::numeric_limits<std::uint32_t>::max(), 12 }));
+    sendEach({ Value(-5), Value(std::int64_t(1) << 40), Value("12") });
+    EXPECT_EQ(sentBadges(), (Badges { 0, std::numeric_limits<std::uint32_t>::max(), 12 }));
 }
 
 } // namespace
