@@ -7,7 +7,7 @@
 #include "push/Report/PUSHReportKinds.h"
 #include "push/Storage/PUSHPageFlow.h"
 
-#include <set>
+#include <map>
 
 namespace {
 
@@ -35,13 +35,7 @@ TEST_F(ReportScheduler, ReportsBeforeLoginWaitAndTheOldestOfTwentyOneIsDropped)
     EXPECT_FALSE(made[0]->reportFlag());
     for (int i = 1; i <= 20; ++i)
         EXPECT_EQ(made[i]->reportFlag()->rfind(std::to_string(i) + ":", 0), 0u) << i;
-    ASSERT_TRUE(waitForRequests(server, 20));
-    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
-    std::set<std::string> ids;
-    for (const auto& request : server.requests())
-        ids.insert(report_tests::reportBody(request)["content"][0]["msg_id"].asString());
-    EXPECT_EQ(ids.size(), 20u);
-    EXPECT_FALSE(ids.count("0"));
+    ASSERT_TRUE(answered(20));
 
     // Without an identity nothing may go out, logged in or not.
     links.userDefaults = nullptr;
@@ -56,8 +50,7 @@ TEST_F(ReportScheduler, AReportHandedInTwiceGoesOutOnce)
     request->send();
     request->send();
     EXPECT_TRUE(logger->has("is in sending state, do not send it again"));
-    ASSERT_TRUE(waitForRequests(server, 1));
-    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+    ASSERT_TRUE(answered(1));
     testing_support::settle(0.5);
     EXPECT_EQ(server.requestCount(), 1u);
 }
@@ -93,13 +86,11 @@ TEST_F(ReportScheduler, SessionEndAndCrashItemsCarryTheirSpecialValues)
     auto end = PUSHUserActiveReportRequest::create();
     end->setReportActives(PUSHPageFlow::create(), 1700000000.7, 1700000100.2);
     end->send();
-    ASSERT_TRUE(waitForRequests(server, 1));
-    ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+    ASSERT_TRUE(answered(1));
     const Value terminate = report_tests::reportBody(*server.lastRequest())["content"][0];
-    EXPECT_EQ(terminate["type"], Value("active_terminate"));
-    EXPECT_EQ(terminate["itime"], Value(1700000100));
-    EXPECT_EQ(terminate["duration"], Value(99));
-    EXPECT_EQ(terminate["activities"], Value(""));
+    for (const auto& [key, value] : std::map<std::string, Value> { { "type", Value("active_terminate") },
+             { "itime", Value(1700000100) }, { "duration", Value(99) }, { "activities", Value("") } })
+        EXPECT_EQ(terminate[key], value) << key;
 
     plain()->setObject(Value::array({ Value::array({ Value::dictionary({ { "reason", Value("boom") } }), Value(2) }) }),
         kPUSHCrashLogKey);
@@ -132,20 +123,14 @@ TEST_F(ReportScheduler, ChangedDeviceItemIsRememberedOnlyAfterTheServerTookIt)
     EXPECT_EQ(server.requestCount(), 2u);
 }
 
-class FakeBadgeManager : public push::BadgeManager {
-public:
+// Records what the scheduler asks of the badge manager.
+struct FakeBadgeManager : push::BadgeManager {
+    using Report = std::shared_ptr<PUSHBadgeNumberReportRequest>;
     bool isSendingLock() const override { return lock; }
     void setIsSendingLock(bool value) override { lock = value; }
-    std::shared_ptr<PUSHBadgeNumberReportRequest> badgeReport() const override { return report; }
-    void startDelaySendBadge(const std::shared_ptr<PUSHBadgeNumberReportRequest>& r) override
-    {
-        if (r == report)
-            ++delayedSends;
-    }
-    void stopDelayTimer(const std::shared_ptr<PUSHBadgeNumberReportRequest>&, bool retry) override
-    {
-        stops.push_back(retry);
-    }
+    Report badgeReport() const override { return report; }
+    void startDelaySendBadge(const Report& r) override { delayedSends += r == report; }
+    void stopDelayTimer(const Report&, bool retry) override { stops.push_back(retry); }
     void becomeActive() override { }
     void willInactive() override { }
 
@@ -157,11 +142,7 @@ public:
 
 class BadgeReport : public ReportTest {
 protected:
-    void SetUp() override
-    {
-        ReportTest::SetUp();
-        scheduler->setBadgeNumberManager(manager);
-    }
+    void SetUp() override { ReportTest::SetUp(), scheduler->setBadgeNumberManager(manager); }
     std::shared_ptr<PUSHBadgeNumberReportRequest> sendBadge(std::int64_t count)
     {
         auto badge = PUSHBadgeNumberReportRequest::create();
@@ -180,18 +161,17 @@ TEST_F(BadgeReport, PlainBodyToTheUserEndpointSignedOverItsTextAndStatusesTellWh
     ASSERT_TRUE(waitForRequests(server, 1));
     const auto request = *server.lastRequest();
     EXPECT_EQ(request.path, "/v1/user/");
-    EXPECT_EQ(request.headers.value("Content-Type"), "text/plain");
-    EXPECT_EQ(request.headers.value("Accept"), "application/json");
+    for (const auto& [name, value] : std::map<std::string, std::string> { { "Content-Type", "text/plain" },
+             { "Accept", "application/json" }, { "Authorization", report_tests::expectedAuthorization(request.body) } })
+        EXPECT_EQ(request.headers.value(name), value) << name;
     EXPECT_FALSE(request.headers.has("X-App-Key"));
-    EXPECT_EQ(request.headers.value("Authorization"), report_tests::expectedAuthorization(request.body));
     const Value body = report_tests::parseJSON(request.body);
     EXPECT_EQ(body["content"], Value::dictionary({ { "badge", Value(0) } })); // never negative
     EXPECT_TRUE(push::isValidItemTime(body["itime"]));
     // The badge keeps nothing in the report caches.
     EXPECT_EQ(sendingCount(), 0u);
     ASSERT_TRUE(waitForLog("set badge:-3 succeed"));
-    EXPECT_EQ(manager->stops, (std::vector<bool> { false }));
-    EXPECT_FALSE(manager->lock);
+    EXPECT_TRUE(manager->stops == std::vector<bool> { false } && !manager->lock);
 
     const std::vector<std::pair<int, std::string>> cases = { { 400, "send badge:4 parameter validate failed!" },
         { 401, "send badge:4 parameter check failed!" }, { 500, "warning:badge:4 inner error failed" },

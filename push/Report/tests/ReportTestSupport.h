@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,7 +43,6 @@ public:
 };
 
 using push_test_support::CapturingLogger;
-
 using push_test_support::gunzip;
 
 inline Value parseJSON(const std::string& text)
@@ -139,6 +137,11 @@ protected:
     bool waitForRequests(httpserver::TestServer& on, std::size_t count)
     {
         return testing_support::runUntil([&] { return on.requestCount() >= count; }, 10);
+    }
+    // Waits for `count` requests on `on` and for every report in flight to be answered.
+    bool answered(std::size_t count, httpserver::TestServer* on = nullptr)
+    {
+        return waitForRequests(on ? *on : server, count) && testing_support::runUntil([&] { return sendingCount() == 0; });
     }
     bool waitForLog(const std::string& text, std::size_t times = 1)
     {
