@@ -1,8 +1,8 @@
 // The application's launch road through the service against the fake push server: set-up with
 // an app key registers and logs in once the token arrives, the token reaches the server, tags
 // and alias are answered through the callback, notifications are reported with their result
-// codes, the badge, page views and locations arrive, a second launch reuses the stored
-// identity, and background and foreground close and reopen the session.
+// codes, a second launch reuses the stored identity; the badge, page views and locations arrive,
+// and background and foreground close and reopen the session.
 #include "ServiceTestSupport.h"
 
 #include <future>
@@ -16,23 +16,7 @@
 
 using namespace service_tests;
 
-namespace {
-
-// An application object whose method answers a tags/alias request.
-class AnsweringObject : public NSObject {
-public:
-    void answered(int code, const std::optional<std::set<std::string>>&, const std::string& answeredAlias)
-    {
-        ++calls;
-        alias = std::to_string(code) + "|" + answeredAlias;
-    }
-    int calls = 0;
-    std::string alias;
-};
-
-} // namespace
-
-TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInReportsTheTokenAndTheIdentifierIsReadAtOnce)
+TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInReportsTheTokenReadsTheIdentifierAtOnceAndAnswersTags)
 {
     launch();
     ASSERT_TRUE(waitForLogin());
@@ -65,12 +49,8 @@ TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInReportsTheTokenAndTheIdentifie
     EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
     testing_support::settle(1);
     EXPECT_EQ(framesOf(0), 1u);
-}
 
-TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
+    // Tags and alias are answered through the callback.
     int calls = 0;
     std::string answer;
     PUSHService::setTags(
@@ -96,10 +76,10 @@ TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
     EXPECT_EQ(calls, 1) << "a callback without its object is not called";
 
     // A method of the object is called on that object.
-    auto answering = std::make_shared<AnsweringObject>();
-    PUSHService::setTags(std::nullopt, "alias_4", &AnsweringObject::answered, answering);
+    auto answering = std::make_shared<Answering>();
+    PUSHService::setTags(std::nullopt, "alias_4", &Answering::standard, answering);
     ASSERT_TRUE(testing_support::runUntil([&] { return answering->calls == 1; }));
-    EXPECT_EQ(answering->alias, "0|alias_4");
+    EXPECT_EQ(answering->answer, "0|99|alias_4");
 }
 
 TEST_F(ServiceTest, NotificationsAreReportedWithTheirResultCodes)
@@ -125,20 +105,6 @@ TEST_F(ServiceTest, NotificationsAreReportedWithTheirResultCodes)
     EXPECT_NE(bodies.find("2004"), std::string::npos);
 }
 
-TEST_F(ServiceTest, BadgeReachesTheUserEndpointAndOutOfRangeValuesAreRefused)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
-    EXPECT_FALSE(PUSHService::setBadge(100000));
-    EXPECT_FALSE(PUSHService::setBadge(-1));
-    EXPECT_TRUE(PUSHService::setBadge(99999));
-    ASSERT_TRUE(testing_support::runUntil([&] { return reports.requestCount("/v1/user/") == 1; }));
-    for (const auto& request : reports.requests())
-        EXPECT_TRUE(request.path != "/v1/user/" || request.body.find("99999") != std::string::npos) << request.body;
-    testing_support::settle(1);
-    EXPECT_EQ(reports.requestCount("/v1/user/"), 1u) << "refused values send nothing";
-}
-
 TEST_F(ServiceTest, ASecondLaunchLogsInWithTheStoredIdentityAndTagsGoOutAtOnce)
 {
     launch();
@@ -159,10 +125,20 @@ TEST_F(ServiceTest, ASecondLaunchLogsInWithTheStoredIdentityAndTagsGoOutAtOnce)
         << "the stored identity counts as registered for the tags that follow the set-up";
 }
 
-TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlowAndLocationsItsReports)
+TEST_F(ServiceTest, BadgePageViewsLocationsBackgroundAndCrashCaptureReachTheClient)
 {
     launch();
     ASSERT_TRUE(waitForLogin());
+    // Out-of-range badge values are refused; the one in range reaches the user endpoint.
+    EXPECT_FALSE(PUSHService::setBadge(100000));
+    EXPECT_FALSE(PUSHService::setBadge(-1));
+    EXPECT_TRUE(PUSHService::setBadge(99999));
+    ASSERT_TRUE(testing_support::runUntil([&] { return reports.requestCount("/v1/user/") == 1; }));
+    for (const auto& request : reports.requests())
+        EXPECT_TRUE(request.path != "/v1/user/" || request.body.find("99999") != std::string::npos) << request.body;
+    testing_support::settle(1);
+    EXPECT_EQ(reports.requestCount("/v1/user/"), 1u) << "refused values send nothing";
+
     PUSHService::startLogPageView("home");
     PUSHService::beginLogPageView("list", 12);
     auto flow = [&] {
@@ -194,12 +170,8 @@ TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlowAndLocationsItsReports)
     PUSHService::setLatitude(23.1, 113.3);
     PUSHService::setLocation(PUSHLocation { 22.5, 114.1, 10, 5, 5 });
     EXPECT_EQ(locations(), *before + 2);
-}
 
-TEST_F(ServiceTest, BackgroundClosesTheSessionForegroundLogsInAgainAndCrashCaptureIsWired)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
+    // Background closes the session, foreground logs in again; the crash hook is wired.
     uikit::enterBackground();
     EXPECT_TRUE(pollClient([](PUSHClientController& c) { return !c.networkService()->clientSession()->isSetup(); }));
     uikit::enterForeground();

@@ -18,6 +18,7 @@
 #include "push/Report/PUSHHttpSessionController.h"
 #include "push/Service/PUSHService.h"
 #include "push/Service/PUSHServiceInstance.h"
+#include "push/Service/PUSHTagAliasCallback.h"
 #include "push/Session/tests/PushFixture.h"
 #include "push/Storage/PUSHReportCacheController.h"
 #include "push/Storage/PUSHUserDefaultsController.h"
@@ -29,6 +30,24 @@ namespace service_tests {
 using push_tests::kAppKey;
 
 using push_test_support::gunzip;
+
+// An application object whose methods may answer a tags/alias request; `standard` keeps the answer.
+class Answering : public NSObject {
+public:
+    void standard(int code, const push_service::TagAliasAnswerTags& tags, const std::string& alias)
+    {
+        answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
+        ++calls;
+    }
+    void byValue(long code, push_service::TagAliasAnswerTags tags, std::string alias)
+    {
+        standard(static_cast<int>(code), tags, alias);
+    }
+    void twoArguments(int, const std::string&) { }
+    void reordered(const std::string&, int, const push_service::TagAliasAnswerTags&) { }
+    std::string answer;
+    int calls = 0;
+};
 
 class ServiceTest : public push_tests::PushFixture {
 protected:
