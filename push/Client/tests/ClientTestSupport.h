@@ -21,11 +21,17 @@ namespace client_tests {
 using push_tests::kAppKey;
 inline constexpr SCNetworkReachabilityFlags kReachable = kSCNetworkReachabilityFlagsReachable;
 
+// What a tags/alias callback or block was last given, and how often it was called.
 struct TagAliasResult {
     int code = -1;
     Value tags;
     Value alias;
     int calls = 0;
+    bool operator==(const TagAliasResult&) const = default;
+    std::function<void(int, const Value&, const Value&)> recorder()
+    {
+        return [this](int c, const Value& t, const Value& a) { *this = { c, t, a, calls + 1 }; };
+    }
 };
 
 class ClientTest : public push_tests::PushFixture {
@@ -94,12 +100,7 @@ protected:
         argument->type = PUSHTagAliasTypeCallback;
         argument->tags = std::move(tags);
         argument->alias = std::move(alias);
-        argument->cbInvocation = [&result](int code, const Value& t, const Value& a) {
-            result.code = code;
-            result.tags = t;
-            result.alias = a;
-            ++result.calls;
-        };
+        argument->cbInvocation = result.recorder();
         return argument;
     }
 
