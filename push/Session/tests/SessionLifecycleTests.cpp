@@ -30,20 +30,15 @@ TEST_F(SessionTest, FreshDeviceRegistersLogsInAndPersistsTheIdentityAndClock)
     EXPECT_EQ(pushserver::readBodyString(frames[1].body(), at), PUSHMD5HexString(std::string("server-password")));
     EXPECT_EQ(frames[1].uid, 1000001u);
 
-    EXPECT_EQ(session->sessionID(), 7u);
-    EXPECT_EQ(session->serverVersion(), 1u);
-    EXPECT_EQ(logins, 1);
-    EXPECT_EQ(identity()->uid(), 1000001u);
-    EXPECT_EQ(identity()->registrationID(), "server-registration-id");
-    EXPECT_EQ(identity()->uploadedDeviceToken(), "token-abc");
+    EXPECT_EQ(std::tuple(session->sessionID(), session->serverVersion(), logins), std::tuple(7u, 1u, 1));
+    EXPECT_EQ(std::tuple(identity()->uid(), identity()->registrationID(), identity()->uploadedDeviceToken()),
+        std::tuple(1000001u, "server-registration-id", "token-abc"));
     // Server minus local clock; the fake stamps with the real clock, which moved on a little.
-    EXPECT_GE(push_utilities::serverClockCorrection(), 120);
-    EXPECT_LE(push_utilities::serverClockCorrection(), 125);
+    EXPECT_NEAR(push_utilities::serverClockCorrection(), 122.5, 2.5);
     EXPECT_EQ(NSUserDefaults::standardUserDefaults()->objectForKey(kPUSHLocalTimeKey).doubleValue(), PUSHCurrentTimestamp());
 
     ASSERT_TRUE(waitFor([&] { return posts[kPUSHNetworkDidLoginNotification] == 1; }));
-    EXPECT_EQ(posts[kPUSHFNetworkIsConnectingNotification], 1);
-    EXPECT_EQ(posts[kPUSHNetworkDidSetupNotification], 1);
+    EXPECT_EQ(std::tuple(posts[kPUSHFNetworkIsConnectingNotification], posts[kPUSHNetworkDidSetupNotification]), std::tuple(1, 1));
     EXPECT_EQ(userInfo[kPUSHNetworkDidRegisterNotification]["RegistrationID"].asString(), "server-registration-id");
 
     // A new process logs in with the persisted identity, without registering.
@@ -52,8 +47,7 @@ TEST_F(SessionTest, FreshDeviceRegistersLogsInAndPersistsTheIdentityAndClock)
     server.clearFrames();
     startCaches();
     loggedIn();
-    EXPECT_EQ(framesOf(0), 0u);
-    EXPECT_EQ(framesOf(1), 1u);
+    EXPECT_EQ(std::tuple(framesOf(0), framesOf(1)), std::tuple(0u, 1u));
 }
 
 TEST_F(SessionTest, StoppingRegistrationStatusEndsTriesWhileOthersRetry)
@@ -61,8 +55,7 @@ TEST_F(SessionTest, StoppingRegistrationStatusEndsTriesWhileOthersRetry)
     script([](auto& s) { s.registrationStatus = 1005; });
     makeSession()->setup();
     ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
-    EXPECT_TRUE(session->isConnectDisable());
-    EXPECT_FALSE(session->delaySetupTimer());
+    EXPECT_TRUE(session->isConnectDisable() && !session->delaySetupTimer());
     session->setup();
     EXPECT_FALSE(session->isSetup());
 
@@ -77,28 +70,22 @@ TEST_F(SessionTest, StoppingRegistrationStatusEndsTriesWhileOthersRetry)
     deviceTokenUpdated = false;
     advance(2);
     EXPECT_FALSE(session->isSetup());
-    EXPECT_EQ(framesOf(0), 2u);
-    EXPECT_EQ(server.acceptedCount(), 3u);
+    EXPECT_EQ(std::tuple(framesOf(0), server.acceptedCount()), std::tuple(2u, 3u));
 }
 
 TEST_F(SessionTest, RefusedLoginForgetsTheIdentityAndTheRetryRegistersAgain)
 {
     loggedIn();
     session.reset();
-    script([](auto& s) {
-        s.loginStatus = 3;
-        s.assignedUid = 2000002;
-    });
+    script([](auto& s) { s.loginStatus = 3, s.assignedUid = 2000002; });
     makeSession()->setup();
     ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
-    EXPECT_EQ(identity()->uid(), 0u);
-    EXPECT_FALSE(identity()->password());
+    EXPECT_TRUE(identity()->uid() == 0u && !identity()->password());
 
     script([](auto& s) { s.loginStatus = 0; });
     advance(retryDelay());
     ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
-    EXPECT_EQ(framesOf(0), 2u);
-    EXPECT_EQ(identity()->uid(), 2000002u);
+    EXPECT_EQ(std::tuple(framesOf(0), identity()->uid()), std::tuple(2u, 2000002u));
     // Every login of a session carries the same request id.
     const auto logins = server.framesWithCommand(1);
     ASSERT_EQ(logins.size(), 3u);
@@ -112,8 +99,7 @@ TEST_F(SessionTest, ServerDropClosesAndReconnectsAfterTwoSeconds)
     loggedIn();
     ASSERT_TRUE(server.drop(pushserver::Drop::Reset));
     ASSERT_TRUE(waitFor([&] { return !session->isSetup(); }));
-    EXPECT_FALSE(session->isLogin() || session->isConnected() || session->heartbeatTimer());
-    EXPECT_EQ(session->sessionID(), 0u);
+    EXPECT_FALSE(session->isLogin() || session->isConnected() || session->heartbeatTimer() || session->sessionID());
     EXPECT_EQ(logouts, 1);
     ASSERT_TRUE(waitFor([&] { return posts[kPUSHNetworkDidCloseNotification] == 1; }));
 
@@ -140,8 +126,7 @@ TEST_F(SessionTest, AnAcknowledgementAloneDoesNotAnswerRegistrationOrLogin)
         makeSession()->setup();
         ASSERT_TRUE(waitFor([&] { return framesOf(registered ? 1 : 0) == 1; }));
         advance(10); // the acknowledgement time-out
-        EXPECT_FALSE(session->isSetup());
-        EXPECT_FALSE(session->isLogin());
+        EXPECT_FALSE(session->isSetup() || session->isLogin());
         EXPECT_EQ(retryDelay(), 2);
     }
 }
@@ -175,9 +160,7 @@ TEST_F(SessionTest, FailedConnectsBackOffTwoFiveTwentyThenThreeHundredAndFiveHun
     }
     networkStatus = push_utilities::kStatusNotReachable;
     advance(300);
-    EXPECT_EQ(retryDelay(), 500);
-    EXPECT_EQ(session->delaySetupTimeIntervalIndex(), 4u);
-    EXPECT_EQ(server.acceptedCount(), 0u);
+    EXPECT_EQ(std::tuple(retryDelay(), session->delaySetupTimeIntervalIndex(), server.acceptedCount()), std::tuple(500.0, 4u, 0u));
 
     // Once connecting works again the index returns to 0.
     pointServiceAt({ server.address() });
@@ -225,9 +208,7 @@ TEST_F(SessionTest, CloseAskedForWhileConnectingIsCarriedOutAfterwards)
         EXPECT_TRUE(session->isSetup());
     };
     session->setup();
-    EXPECT_FALSE(session->isSetup());
-    EXPECT_FALSE(session->tcpConnectionSocket());
-    EXPECT_EQ(server.acceptedCount(), 0u);
+    EXPECT_FALSE(session->isSetup() || session->tcpConnectionSocket() || server.acceptedCount());
     advance(retryDelay());
     ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
 }
@@ -244,15 +225,12 @@ TEST_F(SessionTest, AddressesAreTriedInOrderAndDiscoveryIsReusedForThreeMinutes)
     EXPECT_EQ(service.requests().size(), 1u);
 
     // Another network, more than 180 seconds, or a clock set back: asked again.
-    session->close();
-    networkStatus = push_utilities::kStatusWWAN;
-    session->setup();
-    session->close();
-    clock.advance(181);
-    session->setup();
-    session->close();
-    push_utilities::setServerClockCorrection(-3600);
-    session->setup();
+    for (const auto& change : std::vector<std::function<void()>> { [&] { networkStatus = push_utilities::kStatusWWAN; },
+             [&] { clock.advance(181); }, [] { push_utilities::setServerClockCorrection(-3600); } }) {
+        session->close();
+        change();
+        session->setup();
+    }
     ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
     EXPECT_EQ(service.requests().size(), 4u);
 
