@@ -12,11 +12,9 @@ TEST_F(ClientTest, TokenThenRegistersLogsInAndDispatchesMessagesOnce)
 {
     startClient();
     ASSERT_TRUE(loggedIn());
-    EXPECT_EQ(framesOf(0), 1u);
-    EXPECT_EQ(framesOf(1), 1u);
-    EXPECT_EQ(client->userDefaults()->uid(), 1000001u);
-    EXPECT_EQ(client->userDefaults()->currentDeviceToken(), "ab01ff");
-    EXPECT_EQ(client->readRegistrationID(), "server-registration-id");
+    EXPECT_EQ(std::tuple(framesOf(0), framesOf(1)), std::tuple(1u, 1u));
+    EXPECT_EQ(std::tuple(client->userDefaults()->uid(), client->userDefaults()->currentDeviceToken(), client->readRegistrationID()),
+        std::tuple(1000001u, "ab01ff", "server-registration-id"));
 
     const std::string content
         = "ignored first "
@@ -56,11 +54,9 @@ TEST_F(ClientTest, TokenArrivingLateWarnsFiveTimesAndThenStartsTheSession)
         EXPECT_EQ(client->deviceTokenStatusCheckTimes(), 5 - warning);
     }
     advance(2);
-    EXPECT_FALSE(timer->isValid());
-    EXPECT_FALSE(client->deviceTokenStatusCheckTimer());
+    EXPECT_FALSE(timer->isValid() || client->deviceTokenStatusCheckTimer());
     // Nothing reached the push server without a token.
-    EXPECT_EQ(server.acceptedCount(), 0u);
-    EXPECT_FALSE(session()->isSetup());
+    EXPECT_FALSE(server.acceptedCount() || session()->isSetup());
 
     giveDeviceToken();
     ASSERT_TRUE(loggedIn());

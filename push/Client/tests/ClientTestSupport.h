@@ -44,8 +44,7 @@ protected:
         reports.setDefault([](const httpserver::Request&) { return httpserver::Reply(200); });
         service.setReply(addressReply(server.address(), reports.port()));
         token = NSNotificationCenter::defaultCenter()->addObserverForName(kPUSHNetworkDidReceiveMessageNotification,
-            nullptr, nullptr,
-            [this](const std::shared_ptr<NSNotification>& note) { messages.push_back(note->userInfo()); });
+            nullptr, nullptr, [this](const auto& note) { messages.push_back(note->userInfo()); });
     }
     void TearDown() override
     {
@@ -89,10 +88,7 @@ protected:
     }
     void giveDeviceToken() { client->updateDeviceToken(Bytes { 0xAB, 0x01, 0xFF }); }
     std::shared_ptr<PUSHSessionController> session() const { return client->networkService()->clientSession(); }
-    bool loggedIn()
-    {
-        return waitFor([&] { return session()->isLogin(); });
-    }
+    bool loggedIn() { return waitFor([&] { return session()->isLogin(); }); }
     // A tags/alias argument whose callback records into `result`.
     static std::shared_ptr<PUSHSetTagAliasArg> callbackArg(TagAliasResult& result, Value tags, Value alias)
     {
