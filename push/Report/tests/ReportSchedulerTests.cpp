@@ -25,8 +25,7 @@ TEST_F(ReportScheduler, ReportsBeforeLoginWaitAndTheOldestOfTwentyOneIsDropped)
         made.back()->setActiveType(0, std::to_string(i), kPUSHAbsentMessageFlag);
         made.back()->send();
     }
-    EXPECT_EQ(scheduler->blockedReportCount(), 20u);
-    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_EQ(std::tuple(scheduler->blockedReportCount(), server.requestCount()), std::tuple(20u, 0u));
 
     session->login = true;
     scheduler->sendAllBlockedHttpReports();
@@ -65,9 +64,8 @@ TEST_F(ReportScheduler, AddressesFollowTheKindAndPreferWhatDiscoveryLearnt)
 
     defaults->setBackupHttpReportAddress(Value("http://10.0.0.1:80/v2/report"));
     defaults->setBackupUserReportAddress(Value("http://10.0.0.2:80/v1/user/"));
-    EXPECT_EQ(scheduler->getBackUpAddress(3), "http://10.0.0.1:80/v2/report");
-    EXPECT_EQ(scheduler->getBackUpAddress(11), "http://10.0.0.2:80/v1/user/");
-    EXPECT_FALSE(scheduler->getBackUpAddress(20));
+    EXPECT_EQ((std::vector { scheduler->getBackUpAddress(3), scheduler->getBackUpAddress(11), scheduler->getBackUpAddress(20) }),
+        (std::vector<std::optional<std::string>> { "http://10.0.0.1:80/v2/report", "http://10.0.0.2:80/v1/user/", none }));
 
     PUSHAddressConfiguration configuration;
     configuration.reportEndpoint = "http://report.example/v2/report";
@@ -106,21 +104,16 @@ TEST_F(ReportScheduler, SessionEndAndCrashItemsCarryTheirSpecialValues)
 TEST_F(ReportScheduler, ChangedDeviceItemIsRememberedOnlyAfterTheServerTookIt)
 {
     server.on("/v2/report", Reply(500));
-    auto refused = PUSHUserDeviceReportRequest::create();
-    refused->send();
+    PUSHUserDeviceReportRequest::create()->send();
     ASSERT_TRUE(waitForLog("inner Error"));
     EXPECT_FALSE(plain()->hasObjectForKey(kPUSHLastDeviceInfoKey));
 
+    // That an unchanged item then sends nothing, the body tests show.
     server.on("/v2/report", Reply(200));
     auto accepted = PUSHUserDeviceReportRequest::create();
     accepted->send();
     ASSERT_TRUE(waitForLog("log succed"));
     EXPECT_EQ(plain()->objectForKey(kPUSHLastDeviceInfoKey), accepted->content());
-
-    // Unchanged now: nothing more goes out.
-    PUSHUserDeviceReportRequest::create()->send();
-    testing_support::settle(0.5);
-    EXPECT_EQ(server.requestCount(), 2u);
 }
 
 // Records what the scheduler asks of the badge manager.

@@ -63,9 +63,8 @@ TEST_F(ReportSession, FirstActivationReportsLaunchDeviceAndLocationButNotCrashes
     links.isReportCrash = [] { return true; };
     relink();
     plain()->setObject(Value::array({ Value::array({ Value::dictionary({ { "r", Value(1) } }), Value(1) }) }), kPUSHCrashLogKey);
-    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWiFi);
-    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWWAN);
-    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusNotReachable);
+    for (auto status : { push_utilities::kStatusWiFi, push_utilities::kStatusWWAN, push_utilities::kStatusNotReachable })
+        scheduler->locationInfoChangeViaNetworkState(status);
     EXPECT_EQ(scheduler->locationInfo()->count(), 2);
 
     scheduler->prepareActive(now());
@@ -74,9 +73,9 @@ TEST_F(ReportSession, FirstActivationReportsLaunchDeviceAndLocationButNotCrashes
     const Value location = itemOfType("loc_info");
     EXPECT_TRUE(location["wifi"].count() == 1u && location["cell"].count() == 1u && location["gps"] == Value(""));
     // Observations are used up and the crash period starts without a report.
-    EXPECT_EQ(scheduler->locationInfo()->count(), 0);
-    EXPECT_EQ(plain()->objectForKey(kPUSHCrashTimerKey).integerValue(), static_cast<std::int64_t>(now()));
-    EXPECT_TRUE(plain()->hasObjectForKey(kPUSHCrashLogKey));
+    EXPECT_EQ(std::tuple(scheduler->locationInfo()->count(), plain()->objectForKey(kPUSHCrashTimerKey).integerValue(),
+                  plain()->hasObjectForKey(kPUSHCrashLogKey)),
+        std::tuple(0, static_cast<std::int64_t>(now()), true));
 
     // A day later every daily check is due: the crash log goes; the device item is unchanged.
     time.advance(86400);
@@ -112,8 +111,8 @@ TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
     deliver(4);
     EXPECT_EQ(typesSince(2), (std::vector<std::string> { "active_launch", "active_terminate" }));
     const Value entry = itemOfType("active_terminate");
-    EXPECT_EQ(entry["itime"].integerValue(), static_cast<std::int64_t>(secondLeft));
-    EXPECT_EQ(entry["duration"].integerValue(), static_cast<std::int64_t>(secondLeft - start));
+    EXPECT_EQ(std::tuple(entry["itime"].integerValue(), entry["duration"].integerValue()),
+        std::tuple(static_cast<std::int64_t>(secondLeft), static_cast<std::int64_t>(secondLeft - start)));
     EXPECT_EQ(entry["activities"], Value::array({ Value::dictionary({ { "Home", Value(5) } }) }));
     EXPECT_TRUE(scheduler->isSetup() && scheduler->startTime() == now());
 }
