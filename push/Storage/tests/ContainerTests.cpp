@@ -37,18 +37,15 @@ TEST(FIFOQueue, BoundDropsFrontAndHighPriorityGrowsByTwo)
     for (std::uint64_t i = 1; i <= 20; ++i)
         queue.enqueue(request(i));
     queue.enqueue(request(21));
-    EXPECT_EQ(queue.count(), 20u);
-    EXPECT_EQ(rids(queue).front(), 2u);
-    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(1)));
+    EXPECT_EQ(std::tuple(queue.count(), rids(queue).front(), !queue.getObjectFromQueueWithKey(Value(1))), std::tuple(20u, 2u, true));
 
     queue.enqueueWithHighPriority(request(100));
     queue.enqueueWithHighPriority(request(101));
     EXPECT_EQ(queue.count(), 22u);
     queue.enqueueWithHighPriority(request(102)); // drops the front, which is 101
-    EXPECT_EQ(queue.count(), 22u);
     const auto order = rids(queue);
-    EXPECT_EQ((std::vector<std::uint64_t>(order.begin(), order.begin() + 3)), (std::vector<std::uint64_t> { 102, 100, 2 }));
-    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(101)));
+    EXPECT_EQ(std::tuple(order.size(), std::vector(order.begin(), order.begin() + 3), !queue.getObjectFromQueueWithKey(Value(101))),
+        std::tuple(22u, std::vector<std::uint64_t> { 102, 100, 2 }, true));
 
     EXPECT_EQ(PUSHFIFOQueue(3, "rid").dequeue(), nullptr);
 }
@@ -80,8 +77,7 @@ TEST(MemoryCache, HoldsOneLessThanMaximumEvictsOldestFirstAndCountsLiveEntries)
     cache->setObject(Value(4), "c");
     cache->setObject(Value(5), "d"); // evicts b, the oldest; the fresh a survives
     EXPECT_FALSE(cache->hasObjectForKey("b"));
-    EXPECT_EQ(cache->cachedCount(), 3); // one less than the maximum
-    EXPECT_EQ(cache->objectForKey("a"), Value(3));
+    EXPECT_EQ(std::tuple(cache->cachedCount(), cache->objectForKey("a")), std::tuple(3, Value(3))); // one less than the maximum
 
     cache->removeObjectForKey("a");
     cache->removeObject(Value(4));
@@ -97,8 +93,7 @@ TEST(MemoryCache, HoldsOneLessThanMaximumEvictsOldestFirstAndCountsLiveEntries)
 
     auto twin = cache->copy();
     cache->setObject(Value(1), "x");
-    EXPECT_FALSE(twin->hasObjectForKey("x"));
-    EXPECT_EQ(twin->maxCacheCount(), 4);
+    EXPECT_EQ(std::tuple(twin->hasObjectForKey("x"), twin->maxCacheCount()), std::tuple(false, 4));
 }
 
 TEST(MemoryCache, RemovingAnItemRemovesTheItemsEqualButForTheirTime)
@@ -120,8 +115,7 @@ TEST(MemoryCache, LowMemoryWarningClearsOnlyWhenAsked)
     keeping->setClearWhenMemoryLow(false);
     clearing->setObject(Value(1), "k"), keeping->setObject(Value(1), "k");
     NSNotificationCenter::defaultCenter()->postNotificationName(PUSHMemoryWarningNotificationName);
-    EXPECT_EQ(clearing->cachedCount(), 0);
-    EXPECT_TRUE(keeping->hasObjectForKey("k"));
+    EXPECT_EQ(std::tuple(clearing->cachedCount(), keeping->hasObjectForKey("k")), std::tuple(0, true));
 }
 
 } // namespace

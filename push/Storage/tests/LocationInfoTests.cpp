@@ -32,17 +32,14 @@ TEST(LocationInfo, ListsHoldNoDuplicatesCountTheirItemsAndCopyAndArchiveWhole)
     push::storage::registerArchivableClasses();
     auto twin = info->copy();
     twin->addWifiInfo(wifi("b"));
-    EXPECT_EQ(info->count(), 3);
-    EXPECT_EQ(twin->count(), 4);
+    EXPECT_EQ(std::tuple(info->count(), twin->count()), std::tuple(3, 4));
 
     auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(info));
     ASSERT_TRUE(bytes);
     auto read = NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).asObject<PUSHLocationInfoController>();
     ASSERT_TRUE(read);
-    EXPECT_EQ(read->wifiInfo(), info->wifiInfo());
-    EXPECT_EQ(read->cellInfo(), info->cellInfo());
-    EXPECT_EQ(read->gpsInfo(), Value::array({ Value::dictionary({ { "lat", Value(22.5) } }) }));
-    EXPECT_EQ(read->count(), 3);
+    EXPECT_EQ(std::tuple(read->wifiInfo(), read->cellInfo(), read->gpsInfo(), read->count()),
+        std::tuple(info->wifiInfo(), info->cellInfo(), Value::array({ Value::dictionary({ { "lat", Value(22.5) } }) }), 3));
     read->addGpsInfo(Value("fix")); // a list read back is a usable list
     EXPECT_EQ(read->count(), 4);
 }
@@ -69,8 +66,7 @@ TEST(LocationInfo, MissingOrMistypedListsReadBackEmpty)
     auto info = PUSHLocationInfoController::create();
     ASSERT_TRUE(info->initWithCoder(coder));
     EXPECT_EQ(info->wifiInfo(), Value::array({ wifi("x") }));
-    EXPECT_EQ(Value::array({ info->cellInfo(), info->gpsInfo() }), Value::array({ Value::array(), Value::array() }));
-    EXPECT_EQ(info->count(), 1);
+    EXPECT_EQ(std::tuple(info->cellInfo(), info->gpsInfo(), info->count()), std::tuple(Value::array(), Value::array(), 1));
     info->addCellInfo(cell());
     EXPECT_EQ(info->count(), 2);
 }
