@@ -58,9 +58,8 @@ TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
     UIDevice::currentDevice()->setSystemVersion("8.0");
 
     auto record = PUSHService::record();
-    EXPECT_EQ(record.notificationTypes, 5u);
-    EXPECT_EQ(record.deviceToken, (Bytes { 0xde, 0xad, 0xbe, 0xef }));
-    EXPECT_EQ(record.calls, (std::vector<std::string> { "register", "token", "register", "token" }));
+    EXPECT_EQ(std::tuple(record.notificationTypes, record.deviceToken, record.calls),
+        std::tuple(5u, Bytes { 0xde, 0xad, 0xbe, 0xef }, std::vector<std::string> { "register", "token", "register", "token" }));
     application->setDelegate(nullptr);
 }
 
@@ -124,8 +123,6 @@ TEST_F(ServiceTest, TagsBeforeTheFirstRegistrationAreDroppedWithoutCallback)
     PUSHService::setTagsAliasInbackground(std::nullopt, "b");
     ASSERT_TRUE(isSetUp());
     testing_support::settle(1);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(server.acceptedCount(), 0u);
-    EXPECT_EQ(PUSHService::registrationID(), "");
+    EXPECT_EQ(std::tuple(calls, server.acceptedCount(), PUSHService::registrationID()), std::tuple(0, 0u, ""));
     EXPECT_EQ(PUSHService::filterValidTags({ "ok", std::string(41, 'x') }), (std::set<std::string> { "ok" }));
 }
