@@ -10,12 +10,7 @@ namespace {
 
 class APNSState : public session_tests::SessionTest {
 protected:
-    void TearDown() override
-    {
-        app->reset();
-        push_utilities::setDeviceEnvironment({});
-        SessionTest::TearDown();
-    }
+    void TearDown() override { app->reset(), push_utilities::setDeviceEnvironment({}), SessionTest::TearDown(); }
     std::int64_t reportedTypes(const std::string& systemVersion)
     {
         push_utilities::DeviceEnvironment environment;
@@ -33,8 +28,7 @@ TEST_F(APNSState, TypesFromSettingsFromVersionEightElseFromRemoteTypesSentOnceLo
     EXPECT_EQ(reportedTypes("8.1") + reportedTypes("7.1"), 0);
     app->registerForRemoteNotificationTypes(UIUserNotificationTypeSound | UIUserNotificationTypeAlert);
     ASSERT_TRUE(waitFor([&] { return app->isRegisteredForRemoteNotifications(); }));
-    EXPECT_EQ(reportedTypes("7.1"), 6);
-    EXPECT_EQ(reportedTypes("unknown"), 6); // an unreadable version counts as an old one
+    EXPECT_EQ(std::tuple(reportedTypes("7.1"), reportedTypes("unknown")), std::tuple(6, 6)); // unreadable: an old one
     app->registerUserNotificationSettings(UIUserNotificationSettings::settingsForTypes(
         UIUserNotificationTypeBadge | UIUserNotificationTypeAlert));
     EXPECT_EQ(reportedTypes("8.0.2"), 5);

@@ -19,18 +19,8 @@ using Titles = std::vector<std::string>;
 
 class LocalNotifications : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        testing_support::runUntil([] { return true; }, 1);
-        app->reset();
-        PUSHLog::addLogger(logger);
-    }
-    void TearDown() override
-    {
-        uikit::dismissAllAlerts(false);
-        app->reset();
-        PUSHLog::removeAllLoggers();
-    }
+    void SetUp() override { testing_support::runUntil([] { return true; }, 1), app->reset(), PUSHLog::addLogger(logger); }
+    void TearDown() override { uikit::dismissAllAlerts(false), app->reset(), PUSHLog::removeAllLoggers(); }
     Controller::Notification schedule(const std::optional<std::string>& identifier, double after = 60)
     {
         return Controller::setLocalNotification(clock.now() + after, "body", 0, "", identifier, {}, "", {}, false, "");
@@ -54,8 +44,7 @@ TEST_F(LocalNotifications, MissingOrPastArgumentsAreRefusedWithTheirErrorLine)
     };
     for (const auto& [line, refused] : cases)
         EXPECT_TRUE(refused() && logger->has(line)) << line;
-    EXPECT_EQ(scheduledCount(), 0u);
-    EXPECT_TRUE(uikit::visibleAlerts().empty());
+    EXPECT_TRUE(scheduledCount() == 0 && uikit::visibleAlerts().empty());
 }
 
 TEST_F(LocalNotifications, FindAndCancelByIdentifierAndTheSixtyFifthIsRefusedNotReportedAsScheduled)
@@ -67,8 +56,7 @@ TEST_F(LocalNotifications, FindAndCancelByIdentifierAndTheSixtyFifthIsRefusedNot
     for (int i = 4; i < 64; ++i)
         ASSERT_TRUE(schedule("n" + std::to_string(i))) << i;
     EXPECT_FALSE(schedule("n64"));
-    EXPECT_TRUE(logger->has("设置本地通知不能大于64个"));
-    EXPECT_EQ(scheduledCount(), 64u);
+    EXPECT_EQ(std::tuple(logger->has("设置本地通知不能大于64个"), scheduledCount()), std::tuple(true, 64u));
 
     auto found = Controller::findLocalNotificationWithIdentifier("a").value();
     ASSERT_EQ(found.size(), 2u);
@@ -91,8 +79,7 @@ TEST_F(LocalNotifications, AlertInFrontForNoOrTheSameIdentifierOnTheMainThread)
     Controller::showLocalNotificationAtFront(note, "greet");
     auto alert = uikit::topAlert();
     ASSERT_TRUE(alert);
-    EXPECT_EQ(std::make_pair(alert->title(), alert->message()), std::make_pair(std::string(), std::string("body")));
-    EXPECT_EQ(alert->buttonTitles(), (Titles { "关闭", "View" }));
+    EXPECT_EQ(std::tuple(alert->title(), alert->message(), alert->buttonTitles()), std::tuple("", "body", Titles { "关闭", "View" }));
     EXPECT_TRUE(alert->tapButtonAtIndex(0));
 
     // From another thread the alert comes up on the main thread; without an action, one button.
