@@ -44,9 +44,8 @@ TEST_F(ReportBody, SizeLimitKeepsNewestItemsAndDropsOlderOnesForGood)
     const auto sent = types(request->realContents());
     ASSERT_GT(sent.size(), 10u);
     ASSERT_LT(sent.size(), 50u);
-    EXPECT_EQ(sent.front(), "active_launch");
-    EXPECT_EQ(sent[1], "h49");
-    EXPECT_EQ(sent.back(), "h" + std::to_string(50 - static_cast<int>(sent.size()) + 1));
+    EXPECT_EQ(std::tuple(sent.front(), sent[1], sent.back()),
+        std::tuple("active_launch", "h49", "h" + std::to_string(50 - static_cast<int>(sent.size()) + 1)));
     EXPECT_TRUE(logger->has("content too large, drop the content"));
     EXPECT_FALSE(pendingCount() || request->hasSubpackage());
 
@@ -74,8 +73,7 @@ TEST_F(ReportBody, NothingToSendGivesNoRequestAndLeavesTheHistoryWaiting)
     plain()->setObject(PUSHDeviceInfoDictionary(), kPUSHLastDeviceInfoKey);
     cache()->addCacheObject(item("waiting", 1700000001), "w:1");
     auto device = PUSHUserDeviceReportRequest::create();
-    EXPECT_FALSE(device->generateReportRequest());
-    EXPECT_TRUE(device->IsSendLock());
+    EXPECT_TRUE(!device->generateReportRequest() && device->IsSendLock());
     // The next report takes the waiting item.
     ASSERT_EQ(pendingCount(), 1u);
     auto launch = PUSHUserLoginReportRequest::create();
