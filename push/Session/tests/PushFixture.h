@@ -73,12 +73,7 @@ protected:
         configuration.pushDomain = "push.test";
         configuration.sisPort = configuration.sisSecondPort = service.port();
     }
-    void script(const std::function<void(pushserver::Script&)>& change)
-    {
-        auto s = server.script();
-        change(s);
-        server.setScript(s);
-    }
+    void script(const std::function<void(pushserver::Script&)>& change) { auto s = server.script(); change(s), server.setScript(s); }
     bool waitFor(const std::function<bool()>& predicate) { return testing_support::runUntil(predicate); }
     std::size_t framesOf(std::uint8_t command) const { return server.framesWithCommand(command).size(); }
     // Moves virtual time on and lets the main loop run what became due.

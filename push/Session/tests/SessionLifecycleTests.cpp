@@ -5,7 +5,6 @@
 
 #include "platform/persistence/NSUserDefaults.h"
 #include "testing/push/PushTestSupport.h"
-#include "push/Utilities/PUSHUtilities.h"
 
 using namespace session_tests;
 
@@ -20,13 +19,12 @@ TEST_F(SessionTest, FreshDeviceRegistersLogsInPersistsTheIdentityAndClockAndARef
     const auto frames = server.frames();
     ASSERT_GE(frames.size(), 2u);
     EXPECT_TRUE(frames[0].command == 0 && frames[1].command == 1); // registration, then login
-    std::size_t at = 0;
-    const Bytes registration = frames[0].body();
-    EXPECT_EQ(pushserver::readBodyString(registration, at), identity()->openUdid() + "$$ $$com.quillmark.session$$" + kAppKey);
-    at += 2 + 3; // bundle version "1.2"
-    EXPECT_EQ(pushserver::readBodyString(registration, at), "9.3$$x86_64$$ $$ $$chan$$" + PUSHSDKVersionString());
-    EXPECT_EQ(pushserver::readBodyString(registration, at), "token-abc");
-    at = 4;
+    std::vector<std::optional<std::string>> fields; // of the registration
+    for (std::size_t at = 0; fields.size() < 4;)
+        fields.push_back(pushserver::readBodyString(frames[0].body(), at));
+    EXPECT_EQ(fields, (std::vector<std::optional<std::string>> { identity()->openUdid() + "$$ $$com.quillmark.session$$" + kAppKey,
+                          "1.2", "9.3$$x86_64$$ $$ $$chan$$" + PUSHSDKVersionString(), "token-abc" }));
+    std::size_t at = 4;
     EXPECT_EQ(pushserver::readBodyString(frames[1].body(), at), PUSHMD5HexString(std::string("server-password")));
     EXPECT_EQ(frames[1].uid, 1000001u);
 
@@ -102,9 +100,7 @@ TEST_F(SessionTest, AnAcknowledgementAloneDoesNotAnswerRegistrationOrLogin)
 {
     // The server acknowledges what asks to register or log in and answers nothing more.
     server.setFrameHandler([](const pushserver::ClientFrame& frame) -> std::optional<std::vector<Bytes>> {
-        if (frame.command != 0 && frame.command != 1)
-            return std::nullopt;
-        return std::vector<Bytes> { pushserver::packets::ack(frame.rid, frame.uid, frame.command, 0, 0, 0) };
+        return frame.command > 1 ? std::nullopt : std::optional(std::vector<Bytes> { pushserver::packets::ack(frame.rid, frame.uid, frame.command, 0, 0, 0) });
     });
     for (bool registered : { false, true }) {
         SCOPED_TRACE(registered);

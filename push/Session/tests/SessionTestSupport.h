@@ -12,12 +12,8 @@ namespace session_tests {
 
 using push_tests::kAppKey;
 
-// "127.0.0.1:<port>" of a loopback port nobody listens on.
-inline std::string refusedAddress()
-{
-    pushserver::PushServer gone; // listens only while it lives
-    return gone.address();
-}
+// "127.0.0.1:<port>" of a loopback port nobody listens on: a server's that has gone.
+inline std::string refusedAddress() { return pushserver::PushServer().address(); }
 
 class SessionTest : public push_tests::PushFixture {
 protected:
@@ -52,10 +48,7 @@ protected:
         reply.opConns.assign(servers.begin() + 1, servers.end());
         service.setReply(reply);
     }
-    std::shared_ptr<PUSHUserDefaultsController> identity()
-    {
-        return defaults ? defaults : defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.session", kAppKey);
-    }
+    std::shared_ptr<PUSHUserDefaultsController> identity() { return defaults ? defaults : defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.session", kAppKey); }
     push_session::SessionEnvironment environment()
     {
         push_session::SessionEnvironment env;
@@ -79,11 +72,7 @@ protected:
     }
     // Closes the session without letting it reconnect.
     void closeForGood() { session->setIsConnectDisable(true), session->close(); }
-    double retryDelay() const
-    {
-        auto timer = session->delaySetupTimer();
-        return timer ? timer->fireDate() - clock.now() : -1;
-    }
+    double retryDelay() const { auto timer = session->delaySetupTimer(); return timer ? timer->fireDate() - clock.now() : -1; }
 
     std::shared_ptr<PUSHUserDefaultsController> defaults;
     std::shared_ptr<PUSHSessionController> session;

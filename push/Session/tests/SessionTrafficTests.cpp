@@ -3,21 +3,15 @@
 #include "SessionTestSupport.h"
 
 #include "push/Session/PUSHUDPReport.h"
-#include "push/Utilities/PUSHUtilities.h"
 
 using namespace session_tests;
 
-namespace {
-
-std::shared_ptr<PUSHSetTagAlias> tagAlias(std::optional<std::vector<std::string>> tags, std::optional<std::string> alias)
+static std::shared_ptr<PUSHSetTagAlias> tagAlias(std::optional<std::vector<std::string>> tags, std::optional<std::string> alias)
 {
     auto request = PUSHSetTagAlias::create();
-    request->tags = std::move(tags);
-    request->alias = std::move(alias);
+    request->tags = std::move(tags), request->alias = std::move(alias);
     return request;
 }
-
-} // namespace
 
 TEST_F(SessionTest, HeartbeatEveryTwoHundredNinetySecondsHeldBackByTheFiveSecondLock)
 {
@@ -91,8 +85,7 @@ TEST_F(SessionTest, RequestsAndUdpReportsWaitForLoginEqualOnesReplaceAndTheQueue
     for (int i = 0; i < 20; ++i) {
         auto token = PUSHDeviceTokenReportRequest::create();
         token->deviceToken = "token-1";
-        tokens.push_back(token);
-        session->sendRequest(token);
+        session->sendRequest(tokens.emplace_back(token));
     }
     EXPECT_EQ(session->blockedRequests(), tokens); // the alias request was the oldest
 
