@@ -4,7 +4,6 @@
 
 #include "platform/uikit/UIApplication.h"
 #include "push/Local/PUSHAPNSStateReport.h"
-#include "push/Utilities/PUSHUtilities.h"
 
 namespace {
 
@@ -32,7 +31,6 @@ TEST_F(APNSState, TypesFromSettingsFromVersionEightElseFromRemoteTypesSentOnceLo
     app->registerUserNotificationSettings(UIUserNotificationSettings::settingsForTypes(
         UIUserNotificationTypeBadge | UIUserNotificationTypeAlert));
     EXPECT_EQ(reportedTypes("8.0.2"), 5);
-
     makeSession();
     PUSHAPNSStateReport::init()->send(); // held until the session is logged in
     loggedIn();

@@ -1,7 +1,6 @@
 // The badge controller driven by the real report scheduler against a loopback user endpoint, on
 // virtual time: one report per value on its way, the retries 40, 100, 200 and 300 seconds after
-// failures and then the warning, only the held report and its timer driving them, and the
-// unsigned 32-bit value.
+// failures, then the warning; only the held report and its timer driving them; unsigned 32 bits.
 #include "push/Report/tests/ReportTestSupport.h"
 
 #include <algorithm>
@@ -21,8 +20,7 @@ protected:
     void TearDown() override
     {
         // Every request answered before the next test, so that no connection outlives this one.
-        EXPECT_TRUE(testing_support::runUntil(
-            [&] { return sendingCount() == 0 && logger->count("badge:") >= badgeRequests(); }, 10));
+        EXPECT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && logger->count("badge:") >= badgeRequests(); }, 10));
         badge->stopDelayTimer(false);
         ReportTest::TearDown();
     }
@@ -63,8 +61,7 @@ TEST_F(BadgeController, FailingReportIsRetriedAfterGrowingDelaysThenDropped)
 {
     server.on("/v1/user/", httpserver::Reply(500));
     badge->setBadge(Value(3));
-    std::size_t sent = 1;
-    for (double delay : { 40, 100, 200, 300 }) {
+    for (std::size_t sent = 1; double delay : { 40, 100, 200, 300 }) {
         SCOPED_TRACE(delay);
         ASSERT_TRUE(waitForLog("warning:badge:3 inner error failed", sent));
         ASSERT_TRUE(badge->delaySendTimer() && !badge->isSendingLock());
@@ -93,8 +90,7 @@ TEST_F(BadgeController, AReplacedReportsFailureAndAForeignTimerDriveNothing)
 
 TEST_F(BadgeController, ReportedNumberIsAnUnsigned32BitValue)
 {
-    std::size_t sent = 0;
-    for (const Value& value : { Value(-5), Value(std::int64_t(1) << 40), Value("12") }) {
+    for (std::size_t sent = 0; const Value& value : { Value(-5), Value(std::int64_t(1) << 40), Value("12") }) {
         badge->setBadge(value);
         ASSERT_TRUE(waitForRequests(server, ++sent));
     }

@@ -21,10 +21,7 @@ class LocalNotifications : public ::testing::Test {
 protected:
     void SetUp() override { testing_support::runUntil([] { return true; }, 1), app->reset(), PUSHLog::addLogger(logger); }
     void TearDown() override { uikit::dismissAllAlerts(false), app->reset(), PUSHLog::removeAllLoggers(); }
-    Controller::Notification schedule(const std::optional<std::string>& identifier, double after = 60)
-    {
-        return Controller::setLocalNotification(clock.now() + after, "body", 0, "", identifier, {}, "", {}, false, "");
-    }
+    Controller::Notification schedule(const std::optional<std::string>& id, double after = 60) { return Controller::setLocalNotification(clock.now() + after, "body", 0, "", id, {}, "", {}, false, ""); }
     std::size_t scheduledCount() { return app->scheduledLocalNotifications().size(); }
 
     testing_support::VirtualTime clock;
