@@ -36,11 +36,8 @@ TEST(CrashTrace, CompactTraceRunsNumbersAndImagesTogetherAndTheBacktraceKeepsFra
 class CrashRecord : public ::testing::Test {
 protected:
     void TearDown() override { PUSHFileCacheController::resetSharedInstancesForTesting(); }
-    std::shared_ptr<PUSHFileCacheController> reopen() // as a new start does
-    {
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        return PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
-    }
+    // The plain cache read again, as a new start does.
+    std::shared_ptr<PUSHFileCacheController> reopen() { return PUSHFileCacheController::resetSharedInstancesForTesting(), PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false); }
     // A signal's record carries its frame and no compact trace; an exception's both.
     bool record(const std::string& message, const std::string& trace, const std::string& frame = "0   app 0x1 f + 1")
     {
@@ -70,8 +67,7 @@ TEST_F(CrashRecord, SameTraceAndMessageCountsInTheFileOthersAddRecordsAlsoOverAD
     ASSERT_EQ(log.count(), 4u);
     for (auto [index, count] : { std::pair { 0, 2 }, { 1, 1 }, { 2, 1 }, { 3, 2 } })
         EXPECT_EQ(log[index][0]["count"].integerValue(), count) << index;
-    EXPECT_EQ(log[3][1].asString(), "4   app ");
-    EXPECT_EQ(log[0][0]["crashtime"].integerValue(), static_cast<std::int64_t>(clock.now()));
+    EXPECT_EQ(std::tuple(log[3][1].asString(), log[0][0]["crashtime"].integerValue()), std::tuple("4   app ", static_cast<std::int64_t>(clock.now())));
 
     // A damaged stored log neither crashes nor matches.
     reopen()->setObject(Value("not a list"), kPUSHCrashLogKey);
