@@ -29,16 +29,9 @@ protected:
             [this](const std::shared_ptr<NSNotification>&) { ++verifiedPosts; });
     }
 
-    std::shared_ptr<PUSHUserDefaultsController> open(const std::string& appKey = "key-1")
-    {
-        return PUSHUserDefaultsController::initWithBundleIdentifier(kBundle, appKey, center);
-    }
+    std::shared_ptr<PUSHUserDefaultsController> open(const std::string& appKey = "key-1") { return PUSHUserDefaultsController::initWithBundleIdentifier(kBundle, appKey, center); }
     // A new process: the caches read again, a new controller.
-    std::shared_ptr<PUSHUserDefaultsController> reopen(const std::string& appKey = "key-1")
-    {
-        restartCaches();
-        return open(appKey);
-    }
+    std::shared_ptr<PUSHUserDefaultsController> reopen(const std::string& appKey = "key-1") { return restartCaches(), open(appKey); }
     // Counts whole-file writes of either cache.
     int countWrites(const std::function<void()>& action)
     {

@@ -47,10 +47,7 @@ TEST(LocationInfo, ListsHoldNoDuplicatesCountTheirItemsAndCopyAndArchiveWhole)
 // A coder over a plain dictionary, standing in for an archive written by an older version.
 class DictionaryCoder : public NSCoder {
 public:
-    explicit DictionaryCoder(Value values)
-        : values_(std::move(values))
-    {
-    }
+    explicit DictionaryCoder(Value values) : values_(std::move(values)) { }
     Value decodeObjectForKey(std::string_view key) override { return values_[key]; }
     std::int64_t decodeIntegerForKey(std::string_view key) override { return values_[key].integerValue(); }
     bool containsValueForKey(std::string_view key) const override { return values_.contains(key); }

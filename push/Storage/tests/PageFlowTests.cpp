@@ -12,17 +12,8 @@ Value page(const std::string& name, std::int64_t seconds) { return Value::dictio
 
 class PageFlow : public storage_tests::HomeTest {
 protected:
-    void SetUp() override
-    {
-        HomeTest::SetUp();
-        startCaches();
-        session->setupSession();
-    }
-    void TearDown() override
-    {
-        push_utilities::setServerClockCorrection(0);
-        HomeTest::TearDown();
-    }
+    void SetUp() override { HomeTest::SetUp(), startCaches(), session->setupSession(); }
+    void TearDown() override { push_utilities::setServerClockCorrection(0), HomeTest::TearDown(); }
     Value finished() const { return session->currentFlow()->pageFlow(); }
 
     testing_support::VirtualTime time;

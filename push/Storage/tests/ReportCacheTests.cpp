@@ -108,11 +108,7 @@ protected:
         });
         return cache;
     }
-    std::shared_ptr<PUSHReportCacheController> readBack()
-    {
-        restartCaches();
-        return plain()->objectForKey("__PUSHHistroyCache").asObject<PUSHReportCacheController>();
-    }
+    std::shared_ptr<PUSHReportCacheController> readBack() { return restartCaches(), plain()->objectForKey("__PUSHHistroyCache").asObject<PUSHReportCacheController>(); }
 };
 
 TEST_F(ReportCacheFile, SaveActionKeepsTheCacheInThePlainFileAcrossARestart)

@@ -17,10 +17,7 @@ struct Calls {
     PUSHDelegateSynchronize::ResultBlock onSuccess() { return [this](const Value&) { ++succeeded; }; }
     PUSHDelegateSynchronize::ResultBlock onFailure() { return [this](const Value& v) { ++failed, lastFailure = v; }; }
     // Waits for `identifier` with `block`, reporting to this.
-    Value wait(std::function<void()> block, Value identifier, double timeout = 30)
-    {
-        return PUSHDelegateSynchronize::runMethodBlockThread(std::move(block), onSuccess(), onFailure(), identifier, timeout);
-    }
+    Value wait(std::function<void()> block, Value identifier, double timeout = 30) { return PUSHDelegateSynchronize::runMethodBlockThread(std::move(block), onSuccess(), onFailure(), identifier, timeout); }
 };
 
 TEST(DelegateSynchronize, ResultDeliveredLaterOrInsideTheBlockEndsTheWait)
