@@ -26,15 +26,9 @@ constexpr const char* kPushConfig = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\
                                     "<key>APP_KEY</key><string>ABCDEF0123456789ABCDEF01</string>"
                                     "<key>CHANNEL</key><string>store</string></dict></plist>\n";
 
-std::optional<std::uint32_t> codeOf(const Value& notification, bool atLaunch = false)
-{
-    return Service::sharedService()->handleRemoteNotification(notification, atLaunch);
-}
-
-Value note(std::int64_t messageId)
-{
-    return messageId ? Value::dictionary({ { "_j_msgid", messageId } }) : Value::dictionary({ { "aps", "x" } });
-}
+std::optional<std::uint32_t> codeOf(const Value& note, bool atLaunch = false) { return Service::sharedService()->handleRemoteNotification(note, atLaunch); }
+// A notification with this message identifier, or none when 0.
+Value note(std::int64_t id) { return id ? Value::dictionary({ { "_j_msgid", id } }) : Value::dictionary({ { "aps", "x" } }); }
 
 } // namespace
 

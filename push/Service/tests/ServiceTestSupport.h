@@ -39,10 +39,7 @@ public:
         answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
         ++calls;
     }
-    void byValue(long code, push_service::TagAliasAnswerTags tags, std::string alias)
-    {
-        standard(static_cast<int>(code), tags, alias);
-    }
+    void byValue(long code, push_service::TagAliasAnswerTags tags, std::string alias) { standard(static_cast<int>(code), tags, alias); }
     void twoArguments(int, const std::string&) { }
     void reordered(const std::string&, int, const push_service::TagAliasAnswerTags&) { }
     std::string answer;
@@ -99,22 +96,16 @@ protected:
     {
         auto answer = std::make_shared<std::optional<T>>();
         auto done = std::make_shared<std::atomic<bool>>(false);
-        push_service::Service::sharedService()->perform([=](PUSHClientController& c) {
-            *answer = read(c);
-            done->store(true);
-        });
-        if (!testing_support::runUntil([&] { return done->load(); }))
-            return std::nullopt;
-        return *answer;
+        push_service::Service::sharedService()->perform([=](PUSHClientController& c) { *answer = read(c), done->store(true); });
+        return testing_support::runUntil([&] { return done->load(); }) ? *answer : std::nullopt;
     }
     // Asks the client thread again and again until `predicate` holds there (true) or 10 s passed.
     bool pollClient(const std::function<bool(PUSHClientController&)>& predicate)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
+        while (std::chrono::steady_clock::now() < deadline)
             if (onClient<bool>(predicate).value_or(false))
                 return true;
-        }
         return false;
     }
     bool waitForLogin()
@@ -134,16 +125,9 @@ protected:
             return !cache || cache->sendingPackageCache().count() == 0;
         });
     }
-    bool isSetUp()
-    {
-        return onClient<bool>([](PUSHClientController& c) { return c.userDefaults() != nullptr; }).value_or(false);
-    }
+    bool isSetUp() { return onClient<bool>([](PUSHClientController& c) { return c.userDefaults() != nullptr; }).value_or(false); }
     // The launch as the application makes it, then the token the platform hands over.
-    void launch(const Value& options = Value::dictionary())
-    {
-        PUSHService::setupWithOption(options, kAppKey, "chan", false);
-        PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF });
-    }
+    void launch(const Value& options = Value::dictionary()) { PUSHService::setupWithOption(options, kAppKey, "chan", false), PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF }); }
     // The statistics reports received, gunzipped and run together.
     std::string reportBodies()
     {
