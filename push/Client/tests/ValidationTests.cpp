@@ -34,9 +34,7 @@ TEST(TagAliasValidation, AllowedCharactersAtTheEdgesOfTheirRanges)
 
 TEST(TagAliasValidation, AliasTagAndCombinedLimitsFirstFailureWins)
 {
-    std::string chinese13;
-    for (int i = 0; i < 13; ++i)
-        chinese13 += "中";
+    const std::string chinese13 = "中中中中中中中中中中中中中";
     Value over = tags(25, 40); // 1000 bytes, then one more
     over.append(Value("z"));
     const std::tuple<const char*, int, int> cases[] = {

@@ -1,14 +1,12 @@
-// Crashes in a child (this binary again, running only CrashChild.Scenario with the scenario in
-// QM_CRASH_SCENARIO, in the same home): each ends as it would have without the capture or with
-// the handling it had before, one record per distinct crash with its count, the state saved.
+// Crashes in forked children sharing the test's home: each ends as it would have without the
+// capture or with the handling it had before, one record per distinct crash with its count, the
+// state saved.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -24,40 +22,7 @@
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
 
-extern char** environ;
-
 namespace {
-
-constexpr const char* kScenarioVariable = "QM_CRASH_SCENARIO";
-
-// The scenario run in a child with the environment (the app home too) less the runner's GTEST_
-// settings: the signal that ended it (or 0), its exit status (or -1) and what it printed.
-std::tuple<int, int, std::string> runChild(const std::string& scenario, const std::string& logPath)
-{
-    std::vector<std::string> environment { std::string(kScenarioVariable) + "=" + scenario };
-    for (char** entry = environ; *entry; ++entry)
-        if (std::string_view(*entry).rfind("GTEST_", 0) != 0)
-            environment.emplace_back(*entry);
-    std::vector<char*> envp;
-    for (auto& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = "/proc/self/exe", filter = "--gtest_filter=CrashChild.Scenario";
-    char* argv[] = { program.data(), filter.data(), nullptr };
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid)
-        return { -1, -1, "not started" };
-    std::stringstream text;
-    text << std::ifstream(logPath).rdbuf();
-    return { WIFSIGNALED(status) ? WTERMSIG(status) : 0, WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str() };
-}
 
 void runScenario(const std::string& scenario)
 {
@@ -81,7 +46,7 @@ void runScenario(const std::string& scenario)
     PUSHInstallCrashHandlers();
 
     const std::map<std::string, int> signals { { "abort", SIGABRT }, { "with-scheduler", SIGABRT },
-        { "fpe", SIGFPE }, { "bus", SIGBUS }, { "previous-handler", SIGSEGV } };
+        { "previous-handler", SIGSEGV } };
     if (signals.count(scenario))
         raise(signals.at(scenario)); // one place for every signal: repeated runs give one trace
     // Thrown on another thread while the main thread is blocked joining it.
@@ -95,6 +60,25 @@ void runScenario(const std::string& scenario)
     _exit(10); // survived a crash it should not have
 }
 
+// The scenario run in a forked child writing to `logPath`: the signal that ended it (or 0), its
+// exit status (or -1) and what it printed.
+std::tuple<int, int, std::string> runChild(const std::string& scenario, const std::string& logPath)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        runScenario(scenario);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return { -1, -1, "not started" };
+    std::stringstream text;
+    text << std::ifstream(logPath).rdbuf();
+    return { WIFSIGNALED(status) ? WTERMSIG(status) : 0, WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str() };
+}
+
 TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheStateSaved)
 {
     testing_support::TempHome home; // the children's too
@@ -102,8 +86,6 @@ TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheState
     const Case cases[] = {
         { "abort", "", SIGABRT, -1 },
         { "with-scheduler", "", SIGABRT, -1 }, // the same trace and message: counted
-        { "fpe", "", SIGFPE, -1 },
-        { "bus", "", SIGBUS, -1 },
         { "exception", "NSException", SIGABRT, -1 },
         { "std-exception", "", SIGABRT, -1 },
         { "previous-handler", "", 0, 42 },
@@ -111,24 +93,21 @@ TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheState
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);
         const auto [signal, exitCode, output] = runChild(c.scenario, home.pathFor(std::string(c.scenario) + ".log"));
-        EXPECT_EQ(signal, c.signal) << output;
-        EXPECT_EQ(exitCode, c.exitCode);
-        EXPECT_NE(output.find(c.printed), std::string::npos) << output;
+        EXPECT_EQ(std::tuple(signal, exitCode, output.find(c.printed) != std::string::npos), std::tuple(c.signal, c.exitCode, true)) << output;
     }
 
     // The next start reads one record per distinct crash, with its count.
     PUSHFileCacheController::resetSharedInstancesForTesting();
     const auto plain = PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
-    EXPECT_TRUE(plain->hasObjectForKey(kPUSHLeftTimeKey)); // saved before the process ended
-    EXPECT_EQ(plain->objectForKey("qm-synced").integerValue(), 1);
+    // The state was saved before the process ended, and the scheduler's save ran.
+    EXPECT_EQ(std::tuple(plain->hasObjectForKey(kPUSHLeftTimeKey), plain->objectForKey("qm-synced").integerValue()), std::tuple(true, 1));
     std::map<std::string, Value> records;
     std::map<std::string, std::int64_t> counts;
     for (const Value& record : plain->objectForKey(kPUSHCrashLogKey).asArray()) {
         records[record[0]["message"].asString()] = record;
         counts[record[0]["message"].asString()] = record[0]["count"].integerValue();
     }
-    EXPECT_EQ(counts, (std::map<std::string, std::int64_t> { { "Signal 6 was raised.", 2 }, { "Signal 8 was raised.", 1 },
-                          { "Signal " + std::to_string(SIGBUS) + " was raised.", 1 }, { "Signal 11 was raised.", 1 },
+    EXPECT_EQ(counts, (std::map<std::string, std::int64_t> { { "Signal 6 was raised.", 2 }, { "Signal 11 was raised.", 1 },
                           { "broken on purpose", 1 }, { "plain failure", 1 } }));
     // A signal's trace is the compact form of its five frames; an exception's has no addresses.
     const Value& signalled = records["Signal 6 was raised."];
@@ -140,17 +119,8 @@ TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheState
     EXPECT_EQ(signalled[1].asString(), PUSHCompactCallStack(frames));
     const Value& thrown = records["broken on purpose"];
     EXPECT_GT(thrown[0]["stacktrace"].count(), 5u);
-    EXPECT_FALSE(thrown[1].asString().empty());
-    EXPECT_EQ(thrown[1].asString().find("0x"), std::string::npos);
+    EXPECT_TRUE(!thrown[1].asString().empty() && thrown[1].asString().find("0x") == std::string::npos);
     PUSHFileCacheController::resetSharedInstancesForTesting();
 }
 
 } // namespace
-
-TEST(CrashChild, Scenario)
-{
-    const char* scenario = std::getenv(kScenarioVariable);
-    if (!scenario)
-        GTEST_SKIP() << "runs only as the child of a crash test";
-    runScenario(scenario);
-}

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <exception>
+#include <tuple>
 
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
 #include "push/Report/PUSHHttpSessionController.h"
@@ -35,11 +36,8 @@ TEST(CrashTrace, CompactTraceRunsNumbersAndImagesTogetherAndTheBacktraceKeepsFra
 class CrashRecord : public ::testing::Test {
 protected:
     void TearDown() override { PUSHFileCacheController::resetSharedInstancesForTesting(); }
-    std::shared_ptr<PUSHFileCacheController> reopen() // as a new start does
-    {
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        return PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
-    }
+    // The plain cache read again, as a new start does.
+    std::shared_ptr<PUSHFileCacheController> reopen() { return PUSHFileCacheController::resetSharedInstancesForTesting(), PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false); }
     // A signal's record carries its frame and no compact trace; an exception's both.
     bool record(const std::string& message, const std::string& trace, const std::string& frame = "0   app 0x1 f + 1")
     {
@@ -67,11 +65,9 @@ TEST_F(CrashRecord, SameTraceAndMessageCountsInTheFileOthersAddRecordsAlsoOverAD
 
     const Value log = reopen()->objectForKey(kPUSHCrashLogKey);
     ASSERT_EQ(log.count(), 4u);
-    EXPECT_EQ(log[0][0]["count"].integerValue(), 2);
-    EXPECT_EQ(log[1][0]["count"].integerValue(), 1);
-    EXPECT_EQ(log[3][0]["count"].integerValue(), 2);
-    EXPECT_EQ(log[3][1].asString(), "4   app ");
-    EXPECT_EQ(log[0][0]["crashtime"].integerValue(), static_cast<std::int64_t>(clock.now()));
+    for (auto [index, count] : { std::pair { 0, 2 }, { 1, 1 }, { 2, 1 }, { 3, 2 } })
+        EXPECT_EQ(log[index][0]["count"].integerValue(), count) << index;
+    EXPECT_EQ(std::tuple(log[3][1].asString(), log[0][0]["crashtime"].integerValue()), std::tuple("4   app ", static_cast<std::int64_t>(clock.now())));
 
     // A damaged stored log neither crashes nor matches.
     reopen()->setObject(Value("not a list"), kPUSHCrashLogKey);
@@ -99,10 +95,8 @@ TEST(CrashHandlers, InstallReplacesAndRemovePutsBackWhatWasThere)
         return reinterpret_cast<std::uintptr_t>(now.sa_handler);
     };
     struct sigaction original[std::size(kPUSHCrashSignals)];
-    for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i) {
-        sigaction(kPUSHCrashSignals[i], nullptr, &original[i]);
-        std::signal(kPUSHCrashSignals[i], SIG_DFL);
-    }
+    for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i)
+        sigaction(kPUSHCrashSignals[i], nullptr, &original[i]), std::signal(kPUSHCrashSignals[i], SIG_DFL);
     void (*marker)(int) = [](int) {};
     std::terminate_handler markerTerminate = [] { std::abort(); };
     const auto originalTerminate = std::set_terminate(markerTerminate);
@@ -111,17 +105,18 @@ TEST(CrashHandlers, InstallReplacesAndRemovePutsBackWhatWasThere)
 
     PUSHInstallCrashHandlers();
     PUSHInstallCrashHandlers(); // must not take its own handlers for the previous ones
-    for (int signal : { SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS })
-        EXPECT_EQ(disposition(signal), reinterpret_cast<std::uintptr_t>(&PUSHSignalHandler)) << signal;
-    EXPECT_EQ(disposition(SIGPIPE), reinterpret_cast<std::uintptr_t>(SIG_IGN));
+    const auto ours = reinterpret_cast<std::uintptr_t>(&PUSHSignalHandler);
+    const auto dfl = reinterpret_cast<std::uintptr_t>(SIG_DFL), ign = reinterpret_cast<std::uintptr_t>(SIG_IGN);
+    const std::tuple<int, std::uintptr_t, std::uintptr_t> cases[] = { // signal, installed, removed
+        { SIGABRT, ours, dfl }, { SIGSEGV, ours, dfl }, { SIGFPE, ours, dfl }, { SIGBUS, ours, dfl },
+        { SIGILL, ours, reinterpret_cast<std::uintptr_t>(marker) }, { SIGPIPE, ign, ign } };
+    for (const auto& [signal, installed, removed] : cases)
+        EXPECT_EQ(disposition(signal), installed) << signal;
     EXPECT_NE(std::get_terminate(), markerTerminate);
-
     PUSHRemoveCrashHandlers();
     EXPECT_FALSE(PUSHCrashHandlersInstalled());
-    EXPECT_EQ(disposition(SIGILL), reinterpret_cast<std::uintptr_t>(marker));
-    EXPECT_EQ(disposition(SIGPIPE), reinterpret_cast<std::uintptr_t>(SIG_IGN));
-    for (int signal : { SIGABRT, SIGSEGV, SIGFPE, SIGBUS })
-        EXPECT_EQ(disposition(signal), reinterpret_cast<std::uintptr_t>(SIG_DFL)) << signal;
+    for (const auto& [signal, installed, removed] : cases)
+        EXPECT_EQ(disposition(signal), removed) << signal;
     EXPECT_EQ(std::get_terminate(), markerTerminate);
 
     for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i)

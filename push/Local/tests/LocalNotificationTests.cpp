@@ -1,6 +1,5 @@
 // Local notifications through the application's scheduled list: the error line of each refused
-// call, the fields and tagged user information, the system-version gate, the limit of 64,
-// look-up and cancelling by identifier, and the alert shown in front.
+// call, the limit of 64, look-up and cancelling by identifier, and the alert shown in front.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,7 +8,6 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "push/Local/PUSHLocalNotificationController.h"
-#include "push/Utilities/PUSHUtilities.h"
 #include "testing/RunLoopPump.h"
 #include "testing/VirtualTime.h"
 #include "testing/push/CapturingLogger.h"
@@ -17,33 +15,13 @@
 namespace {
 
 using Controller = PUSHLocalNotificationController;
+using Titles = std::vector<std::string>;
 
 class LocalNotifications : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        testing_support::runUntil([] { return true; }, 1);
-        app->reset();
-        PUSHLog::addLogger(logger);
-        setSystemVersion("8.0");
-    }
-    void TearDown() override
-    {
-        uikit::dismissAllAlerts(false);
-        app->reset();
-        PUSHLog::removeAllLoggers();
-        push_utilities::setDeviceEnvironment({});
-    }
-    static void setSystemVersion(const std::string& version)
-    {
-        auto environment = push_utilities::deviceEnvironment();
-        environment.systemVersion = version;
-        push_utilities::setDeviceEnvironment(environment);
-    }
-    Controller::Notification schedule(const std::optional<std::string>& identifier, double after = 60)
-    {
-        return Controller::setLocalNotification(clock.now() + after, "body", 0, "", identifier, {}, "", {}, false, "");
-    }
+    void SetUp() override { testing_support::runUntil([] { return true; }, 1), app->reset(), PUSHLog::addLogger(logger); }
+    void TearDown() override { uikit::dismissAllAlerts(false), app->reset(), PUSHLog::removeAllLoggers(); }
+    Controller::Notification schedule(const std::optional<std::string>& id, double after = 60) { return Controller::setLocalNotification(clock.now() + after, "body", 0, "", id, {}, "", {}, false, ""); }
     std::size_t scheduledCount() { return app->scheduledLocalNotifications().size(); }
 
     testing_support::VirtualTime clock;
@@ -61,50 +39,21 @@ TEST_F(LocalNotifications, MissingOrPastArgumentsAreRefusedWithTheirErrorLine)
         { "localNotification参数错误,不能为空", [] { return Controller::deleteLocalNotification(nullptr), true; } },
         { "notification参数错误，不能为空", [] { return Controller::showLocalNotificationAtFront(nullptr, std::nullopt), true; } },
     };
-    for (const auto& [line, refused] : cases) {
-        SCOPED_TRACE(line);
-        EXPECT_TRUE(refused());
-        EXPECT_TRUE(logger->has(line));
-    }
-    EXPECT_EQ(scheduledCount(), 0u);
-    EXPECT_TRUE(uikit::visibleAlerts().empty());
-}
-
-TEST_F(LocalNotifications, FieldsTaggedUserInformationAndTheVersionGate)
-{
-    auto made = Controller::setLocalNotification(clock.now() + 5, "Time to call", 3, "Open", "call-1",
-        Value::dictionary({ { "lead", Value(42) } }), "chime.caf", Value("home"), true, "calls");
-    ASSERT_TRUE(made);
-    EXPECT_NE(made, app->scheduledLocalNotifications().at(0)); // a copy, not the scheduled object
-    EXPECT_FALSE(made->timeZone.empty());
-    EXPECT_EQ(made->applicationIconBadgeNumber, 3);
-    EXPECT_EQ(made->userInfo, Value::dictionary({ { "lead", Value(42) }, { kPUSHNotificationKey, Value("call-1") } }));
-    EXPECT_EQ(made->category, "calls");
-
-    auto plain = schedule("tag-only", 0); // exactly now is accepted
-    EXPECT_EQ(plain->soundName, UILocalNotificationDefaultSoundName);
-    EXPECT_EQ(plain->applicationIconBadgeNumber, 0);
-    EXPECT_EQ(plain->userInfo, Value::dictionary({ { kPUSHNotificationKey, Value("tag-only") } }));
-    EXPECT_TRUE(schedule(std::string())->userInfo.isAbsent());
-
-    setSystemVersion("7.1");
-    auto older = Controller::setLocalNotification(clock.now() + 5, "b", 0, "", "x", {}, "", Value("r"), true, "c");
-    EXPECT_TRUE(older->region.isAbsent());
-    EXPECT_FALSE(older->regionTriggersOnce);
-    EXPECT_TRUE(older->category.empty());
+    for (const auto& [line, refused] : cases)
+        EXPECT_TRUE(refused() && logger->has(line)) << line;
+    EXPECT_TRUE(scheduledCount() == 0 && uikit::visibleAlerts().empty());
 }
 
 TEST_F(LocalNotifications, FindAndCancelByIdentifierAndTheSixtyFifthIsRefusedNotReportedAsScheduled)
 {
-    auto a1 = schedule("a", 10);
+    auto a1 = schedule("a", 0); // exactly now is accepted
     schedule("b", 20);
     auto a2 = schedule("a", 30);
     app->scheduleLocalNotification(UILocalNotification::create()); // from elsewhere, untagged
     for (int i = 4; i < 64; ++i)
         ASSERT_TRUE(schedule("n" + std::to_string(i))) << i;
     EXPECT_FALSE(schedule("n64"));
-    EXPECT_TRUE(logger->has("设置本地通知不能大于64个"));
-    EXPECT_EQ(scheduledCount(), 64u);
+    EXPECT_EQ(std::tuple(logger->has("设置本地通知不能大于64个"), scheduledCount()), std::tuple(true, 64u));
 
     auto found = Controller::findLocalNotificationWithIdentifier("a").value();
     ASSERT_EQ(found.size(), 2u);
@@ -118,26 +67,23 @@ TEST_F(LocalNotifications, FindAndCancelByIdentifierAndTheSixtyFifthIsRefusedNot
     EXPECT_EQ(scheduledCount(), 0u);
 }
 
-TEST_F(LocalNotifications, AlertInFrontForNoOrTheSameIdentifier)
+TEST_F(LocalNotifications, AlertInFrontForNoOrTheSameIdentifierOnTheMainThread)
 {
     auto note = schedule("greet");
     note->alertAction = "View";
     Controller::showLocalNotificationAtFront(note, "other");
     EXPECT_TRUE(uikit::visibleAlerts().empty());
-
     Controller::showLocalNotificationAtFront(note, "greet");
     auto alert = uikit::topAlert();
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->title(), "");
-    EXPECT_EQ(alert->message(), "body");
-    EXPECT_EQ(alert->buttonTitles(), (std::vector<std::string> { "关闭", "View" }));
+    EXPECT_EQ(std::tuple(alert->title(), alert->message(), alert->buttonTitles()), std::tuple("", "body", Titles { "关闭", "View" }));
     EXPECT_TRUE(alert->tapButtonAtIndex(0));
 
     // From another thread the alert comes up on the main thread; without an action, one button.
     note->alertAction.clear();
     std::thread([note] { Controller::showLocalNotificationAtFront(note, std::nullopt); }).join();
     ASSERT_TRUE(testing_support::runUntil([] { return uikit::topAlert() != nullptr; }));
-    EXPECT_EQ(uikit::topAlert()->buttonTitles(), (std::vector<std::string> { "关闭" }));
+    EXPECT_EQ(uikit::topAlert()->buttonTitles(), Titles { "关闭" });
 }
 
 } // namespace

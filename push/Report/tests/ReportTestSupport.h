@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,19 +43,11 @@ public:
 };
 
 using push_test_support::CapturingLogger;
-
 using push_test_support::gunzip;
 
-inline Value parseJSON(const std::string& text)
-{
-    return NSJSONSerialization::JSONObjectWithData(std::string_view(text));
-}
-
+inline Value parseJSON(const std::string& text) { return NSJSONSerialization::JSONObjectWithData(std::string_view(text)); }
 // The body of a statistics report as JSON.
-inline Value reportBody(const httpserver::Request& request)
-{
-    return parseJSON(gunzip(request.body));
-}
+inline Value reportBody(const httpserver::Request& request) { return parseJSON(gunzip(request.body)); }
 
 // The signature the server expects for these body bytes (digest of the bytes as sent for the
 // statistics kinds, of the text for the badge: the same bytes here).
@@ -70,11 +61,7 @@ inline std::string expectedAuthorization(const std::string& body)
 }
 
 // A loopback URL where nothing listens any more.
-inline std::string goneURL(const std::string& path)
-{
-    httpserver::TestServer gone;
-    return gone.url(path);
-}
+inline std::string goneURL(const std::string& path) { return httpserver::TestServer().url(path); }
 
 inline Value item(const std::string& type, std::int64_t itime, const std::string& pad = "")
 {
@@ -136,14 +123,13 @@ protected:
     std::shared_ptr<PUSHReportCacheController> cache() { return scheduler->reportCache(); }
 
     // Pumps the run loop until the server has seen `count` requests on `on`.
-    bool waitForRequests(httpserver::TestServer& on, std::size_t count)
+    bool waitForRequests(httpserver::TestServer& on, std::size_t count) { return testing_support::runUntil([&] { return on.requestCount() >= count; }, 10); }
+    // Waits for `count` requests on `on` and for every report in flight to be answered.
+    bool answered(std::size_t count, httpserver::TestServer* on = nullptr)
     {
-        return testing_support::runUntil([&] { return on.requestCount() >= count; }, 10);
+        return waitForRequests(on ? *on : server, count) && testing_support::runUntil([&] { return sendingCount() == 0; });
     }
-    bool waitForLog(const std::string& text, std::size_t times = 1)
-    {
-        return testing_support::runUntil([&] { return logger->count(text) >= times; }, 10);
-    }
+    bool waitForLog(const std::string& text, std::size_t times = 1) { return testing_support::runUntil([&] { return logger->count(text) >= times; }, 10); }
     std::size_t pendingCount() { return cache()->count(); }
     std::size_t sendingCount() { return cache()->sendingPackageCache().count(); }
 

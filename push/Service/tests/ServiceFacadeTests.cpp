@@ -26,15 +26,9 @@ constexpr const char* kPushConfig = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\
                                     "<key>APP_KEY</key><string>ABCDEF0123456789ABCDEF01</string>"
                                     "<key>CHANNEL</key><string>store</string></dict></plist>\n";
 
-std::optional<std::uint32_t> codeOf(const Value& notification, bool atLaunch = false)
-{
-    return Service::sharedService()->handleRemoteNotification(notification, atLaunch);
-}
-
-Value note(std::int64_t messageId)
-{
-    return messageId ? Value::dictionary({ { "_j_msgid", messageId } }) : Value::dictionary({ { "aps", "x" } });
-}
+std::optional<std::uint32_t> codeOf(const Value& note, bool atLaunch = false) { return Service::sharedService()->handleRemoteNotification(note, atLaunch); }
+// A notification with this message identifier, or none when 0.
+Value note(std::int64_t id) { return id ? Value::dictionary({ { "_j_msgid", id } }) : Value::dictionary({ { "aps", "x" } }); }
 
 } // namespace
 
@@ -58,9 +52,8 @@ TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
     UIDevice::currentDevice()->setSystemVersion("8.0");
 
     auto record = PUSHService::record();
-    EXPECT_EQ(record.notificationTypes, 5u);
-    EXPECT_EQ(record.deviceToken, (Bytes { 0xde, 0xad, 0xbe, 0xef }));
-    EXPECT_EQ(record.calls, (std::vector<std::string> { "register", "token", "register", "token" }));
+    EXPECT_EQ(std::tuple(record.notificationTypes, record.deviceToken, record.calls),
+        std::tuple(5u, Bytes { 0xde, 0xad, 0xbe, 0xef }, std::vector<std::string> { "register", "token", "register", "token" }));
     application->setDelegate(nullptr);
 }
 
@@ -124,8 +117,6 @@ TEST_F(ServiceTest, TagsBeforeTheFirstRegistrationAreDroppedWithoutCallback)
     PUSHService::setTagsAliasInbackground(std::nullopt, "b");
     ASSERT_TRUE(isSetUp());
     testing_support::settle(1);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(server.acceptedCount(), 0u);
-    EXPECT_EQ(PUSHService::registrationID(), "");
+    EXPECT_EQ(std::tuple(calls, server.acceptedCount(), PUSHService::registrationID()), std::tuple(0, 0u, ""));
     EXPECT_EQ(PUSHService::filterValidTags({ "ok", std::string(41, 'x') }), (std::set<std::string> { "ok" }));
 }

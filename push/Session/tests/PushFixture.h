@@ -73,20 +73,11 @@ protected:
         configuration.pushDomain = "push.test";
         configuration.sisPort = configuration.sisSecondPort = service.port();
     }
-    void script(const std::function<void(pushserver::Script&)>& change)
-    {
-        auto s = server.script();
-        change(s);
-        server.setScript(s);
-    }
+    void script(const std::function<void(pushserver::Script&)>& change) { auto s = server.script(); change(s), server.setScript(s); }
     bool waitFor(const std::function<bool()>& predicate) { return testing_support::runUntil(predicate); }
     std::size_t framesOf(std::uint8_t command) const { return server.framesWithCommand(command).size(); }
     // Moves virtual time on and lets the main loop run what became due.
-    void advance(double seconds)
-    {
-        clock.advance(seconds);
-        testing_support::settle(2);
-    }
+    void advance(double seconds) { clock.advance(seconds), testing_support::settle(2); }
 
     testing_support::TempHome home;
     testing_support::VirtualTime clock { std::floor(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()) };
