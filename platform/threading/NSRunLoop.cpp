@@ -203,7 +203,8 @@ void NSRunLoop::addSource(const std::shared_ptr<threading::FileDescriptorSource>
         std::lock_guard sourceLock(source->mutex_);
         source->loops_.push_back(std::static_pointer_cast<NSRunLoop>(shared_from_this()));
     }
-    wakeUp();
+    if (!isRunningOnCurrentThread())
+        wakeUp();
 }
 
 void NSRunLoop::removeSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode)
@@ -240,7 +241,8 @@ void NSRunLoop::detachSource(threading::FileDescriptorSource* source)
         keep = std::move(it->second.source);
         sources_.erase(it);
     }
-    wakeUp();
+    if (!isRunningOnCurrentThread())
+        wakeUp();
 }
 
 void NSRunLoop::performInModes(std::vector<NSRunLoopMode> modes, std::function<void()> block)
@@ -311,7 +313,7 @@ bool NSRunLoop::hasSourcesLocked(const NSRunLoopMode& mode) const
             return true;
     }
     for (const auto& [id, entry] : sources_) {
-        if (modeMatches(entry.modes, mode))
+        if (modeMatches(entry.modes, mode) && entry.source->keepsLoopAlive())
             return true;
     }
     for (const auto& [raw, entry] : ports_) {
