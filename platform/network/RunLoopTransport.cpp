@@ -87,6 +87,7 @@ private:
     std::int64_t armedFor_ = kNever;
     std::int64_t idleSince_ = 0;
     bool kickPending_ = false;
+    bool quieted_ = false; // sockets were quieted during a nested run
     int depth_ = 0; // inside libcurl: it must not be entered again
 };
 
@@ -285,8 +286,13 @@ void LoopDriver::watchSocket(curl_socket_t fd, int what)
 
 void LoopDriver::socketReady(curl_socket_t fd, int flags)
 {
-    if (depth_ > 0)
-        return; // a run nested in a callback: the outer turn serves the socket
+    if (depth_ > 0) {
+        // A run nested in a callback: the socket waits, quiet, for the outer turn.
+        if (auto it = sockets_.find(fd); it != sockets_.end())
+            it->second.source->setReadEnabled(false);
+        quieted_ = true;
+        return;
+    }
     act(fd, flags);
     // Write interest is one-shot in the source but lasting for libcurl.
     auto it = sockets_.find(fd);
@@ -337,6 +343,11 @@ void LoopDriver::act(curl_socket_t fd, int flags)
     ++depth_;
     curl_multi_socket_action(multi_, fd, flags, &running);
     --depth_;
+    if (depth_ == 0 && quieted_) {
+        quieted_ = false;
+        for (auto& [socketFd, socket] : sockets_)
+            watchSocket(socketFd, socket.what);
+    }
     reap();
     rearm();
 }
@@ -410,9 +421,9 @@ void LoopDriver::timerFired()
 {
     std::uint64_t expirations = 0;
     [[maybe_unused]] auto got = ::read(timerFd_, &expirations, sizeof expirations);
+    armedFor_ = kNever; // armed again by the next rearm()
     if (depth_ > 0)
-        return;
-    armedFor_ = kNever;
+        return; // a run nested in a callback: the outer turn rearms when libcurl returns
     std::int64_t now = steadyNow();
     if (curlDeadline_ <= now) {
         curlDeadline_ = kNever;

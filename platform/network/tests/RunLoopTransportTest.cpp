@@ -180,6 +180,33 @@ TEST_F(RunLoopTransport, ManyLoadsShareTheThreadAndItsKeptConnections)
     EXPECT_EQ(network::transportRunLoopCount(), 1u);
 }
 
+TEST_F(RunLoopTransport, ADelegateThatRunsTheLoopInsideACallbackHoldsUpNothing)
+{
+    // The callback comes from inside the transfer's own turn; the nested run must not enter the
+    // transfer again, and every load (the nesting one included) still ends whole.
+    server.on("/a", Reply::text(pattern(300000)));
+    server.on("/b", Reply::text(pattern(200000)));
+    struct Nesting final : Recorder {
+        bool nested = false;
+        void connectionDidReceiveData(const std::shared_ptr<NSURLConnection>& c, const Bytes& data) override
+        {
+            Recorder::connectionDidReceiveData(c, data);
+            if (std::exchange(nested, true))
+                return;
+            NSRunLoop::currentRunLoop()->runInModeForRealSeconds(NSDefaultRunLoopMode, 0.3, false);
+        }
+    };
+    auto nesting = std::make_shared<Nesting>();
+    auto other = std::make_shared<Recorder>();
+    auto first = NSURLConnection::connectionWithRequest(requestFor(server.url("/a")), nesting);
+    auto second = NSURLConnection::connectionWithRequest(requestFor(server.url("/b")), other);
+    ASSERT_TRUE(testing_support::runUntil([&] { return nesting->finished && other->finished; }, 10));
+    EXPECT_FALSE(nesting->error);
+    EXPECT_FALSE(other->error);
+    EXPECT_TRUE(nesting->text() == pattern(300000));
+    EXPECT_TRUE(other->text() == pattern(200000));
+}
+
 TEST_F(RunLoopTransport, CancelStopsTheTransferWhereverItIs)
 {
     auto gate = std::make_shared<httpserver::Gate>();
