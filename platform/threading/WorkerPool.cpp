@@ -99,6 +99,17 @@ void WorkerPool::submit(Priority priority, std::function<void()> job)
     maybeSpawnLocked();
 }
 
+bool WorkerPool::currentJobHoldsUpWork()
+{
+    if (currentPool == nullptr)
+        return false;
+    if (owedWakes > 0)
+        return true;
+    State& s = *currentPool->state_;
+    std::lock_guard lock(s.mutex);
+    return s.queued > s.idle;
+}
+
 // A new worker is due when more jobs wait than idle workers can take, and fewer workers run
 // (not counting blocked ones) than the active limit allows.
 void WorkerPool::maybeSpawnLocked()
