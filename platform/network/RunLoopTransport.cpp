@@ -447,7 +447,9 @@ void LoopDriver::rearm()
     std::int64_t next = std::min(curlDeadline_, watchDeadline_);
     if (active_.empty())
         next = std::min(next, idleSince_ + nanos(idleTimeout()));
-    if (next == armedFor_)
+    // A later deadline keeps the armed one: the timer then fires early and looks again, which
+    // costs less than setting it at every turn.
+    if (next >= armedFor_)
         return;
     armedFor_ = next;
     itimerspec spec {};
