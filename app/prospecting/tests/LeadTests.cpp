@@ -37,7 +37,6 @@ TEST_F(LeadFetch, ACityNeedsAProvinceOnePickerAtATimeAndABlankChoice)
     EXPECT_FALSE(screen->listShu());
     EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
     EXPECT_EQ(screen->shengId(), "");
-
 }
 
 TEST_F(LeadFetch, ChecksBeforeFetchingInTheirOrder)
@@ -158,11 +157,7 @@ TEST_F(LeadFetch, PagingBoundsTheTotalAndTheSizeBeforeCounting)
         { false, "100", "99999999999999999999", { 3 }, 0, "一次只能最多获取50个号码" },
     };
     for (const auto& c : cases) {
-        std::shared_ptr<RQAddFirendController> screen;
-        if (c.byRange)
-            screen = open<RQContryController>();
-        else
-            screen = open<RQAddFirendController>();
+        auto screen = c.byRange ? open<RQContryController>() : open<RQAddFirendController>();
         screen->setShengId("440000");
         screen->setShiId("440100");
         screen->setHaoDuanId("1592000");

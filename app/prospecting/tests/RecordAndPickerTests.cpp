@@ -1,6 +1,6 @@
 // Number records and the drop-down picker on their own: which phone values are numbers (nil for a
-// missing phone or any other value); a picker without a block, and one whose owner removes it in
-// its block. The screens walk the pickers' rows and choices.
+// missing phone or any other value); a picker whose owner removes it in its block. The screens
+// walk the pickers' rows and choices.
 #include <gtest/gtest.h>
 
 #include "app/prospecting/RQPhoneModel.h"
@@ -66,17 +66,6 @@ protected:
     }
     std::shared_ptr<UIView> owner;
 };
-
-// The lead screens take a backdrop tap as a blank choice; without a block it does nothing, and a
-// row still leaves.
-TEST_F(Picker, BackdropTapWithoutABlockDoesNothing)
-{
-    auto silent = open(Value::dictionary());
-    silent->backdrop()->gestureRecognizers()[0]->fire(UIGestureRecognizerStateEnded);
-    EXPECT_EQ(silent->superview(), owner);
-    silent->mytableView()->userSelectRowAtIndexPath({ 0, 0 });
-    EXPECT_FALSE(silent->superview());
-}
 
 TEST_F(Picker, AnOwnerThatDropsThePickerInItsBlockDoesNoHarm)
 {

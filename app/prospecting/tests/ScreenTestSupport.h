@@ -1,7 +1,6 @@
-// A fixture for the lead import screens: the data server and a fresh home (ServerTest),
-// virtual time (so HUD messages stay until the test moves the clock), a key window with a
-// navigation controller, address-book access granted, and helpers that act as a user would:
-// tap buttons, choose picker rows, answer alerts, and read HUD texts and the address-book file.
+// A fixture for the lead import and QR-code screens: the window fixture (WindowTest) with
+// address-book access granted, and helpers that act as a user would: tap buttons, choose picker
+// rows, answer alerts, and read HUD texts and the address-book file.
 #pragma once
 
 #include <sqlite3.h>
@@ -10,41 +9,20 @@
 #include <utility>
 #include <vector>
 
-#include "app/YZXNoBackControlller.h"
 #include "app/prospecting/RQAddFirendController.h"
 #include "app/tests/ServerTestSupport.h"
 #include "platform/addressbook/ABTestSeams.h"
 #include "platform/uikit/UIAlertView.h"
-#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIGestureRecognizer.h"
-#include "platform/uikit/UIScreen.h"
-#include "platform/uikit/UIWindow.h"
-#include "testing/VirtualTime.h"
 
 namespace app::test {
 
-class ScreenTest : public ServerTest {
+class ScreenTest : public WindowTest {
 protected:
     ScreenTest()
     {
-        uikit::resetDeviceProfile();
-        UIApplication::sharedApplication()->reset();
         addressbook::resetTestSeams();
         addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
-        window = UIWindow::create();
-        navigation = UINavigationController::initWithRootViewController(std::make_shared<YZXNoBackControlller>());
-        window->setRootViewController(navigation);
-        window->makeKeyAndVisible();
-    }
-    ~ScreenTest() override
-    {
-        uikit::dismissAllAlerts(false);
-        time.advance(5);
-        testing_support::settle(2);
-        window.reset();
-        navigation.reset();
-        UIApplication::sharedApplication()->reset();
-        addressbook::resetTestSeams();
     }
 
     // Pushes the screen and waits for its province list.
@@ -58,7 +36,12 @@ protected:
         layout(screen);
         return screen;
     }
-    static void layout(const std::shared_ptr<RQAddFirendController>& screen) { screen->mytableView()->layoutIfNeeded(); }
+    template <class Screen>
+    static std::shared_ptr<Screen> layout(const std::shared_ptr<Screen>& screen)
+    {
+        screen->mytableView()->layoutIfNeeded();
+        return screen;
+    }
     static void tap(const std::shared_ptr<UIButton>& button)
     {
         ASSERT_TRUE(button);
@@ -175,10 +158,6 @@ protected:
             numbers.push_back(prospecting::displayText(record->phoneName()));
         return numbers;
     }
-
-    testing_support::VirtualTime time;
-    std::shared_ptr<UIWindow> window;
-    std::shared_ptr<UINavigationController> navigation;
 };
 
 } // namespace app::test
