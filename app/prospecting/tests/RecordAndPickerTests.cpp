@@ -15,27 +15,14 @@ namespace {
 // stays nil.
 TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
 {
-    const std::pair<Value, std::optional<std::string>> cases[] = {
-        { Value("13800138000"), "13800138000" },
-        { Value(13800138000LL), "13800138000" },
-        { Value("+86 138-0013-8000"), "+86 138-0013-8000" },
-        { Value("138 - 0013"), "138 - 0013" },
-        { Value::dictionary({ { "n", 1 } }), std::nullopt },
-        { Value::array({ "13800138000" }), std::nullopt },
-        { Value(true), std::nullopt },
-        { Value("abc"), std::nullopt },
-        { Value("  "), std::nullopt },
-        { Value(""), std::nullopt },
-        { Value::null(), std::nullopt },
-        { Value(1e20), std::nullopt },
-        { Value(13800138000.5), std::nullopt },
-        { Value(-13800138000LL), std::nullopt },
-        { Value("+"), std::nullopt },
-        { Value(" 138"), std::nullopt },
-        { Value("138-"), std::nullopt },
-        { Value("138x"), std::nullopt },
-        { Value("++138"), std::nullopt },
-    };
+    const auto none = std::nullopt;
+    const std::pair<Value, std::optional<std::string>> cases[] = { { Value("13800138000"), "13800138000" },
+        { Value(13800138000LL), "13800138000" }, { Value("+86 138-0013-8000"), "+86 138-0013-8000" },
+        { Value("138 - 0013"), "138 - 0013" }, { Value::dictionary({ { "n", 1 } }), none },
+        { Value::array({ "13800138000" }), none }, { Value(true), none }, { Value("abc"), none }, { Value("  "), none },
+        { Value(""), none }, { Value::null(), none }, { Value(1e20), none }, { Value(13800138000.5), none },
+        { Value(-13800138000LL), none }, { Value("+"), none }, { Value(" 138"), none }, { Value("138-"), none },
+        { Value("138x"), none }, { Value("++138"), none } };
     for (const auto& [value, expected] : cases) {
         auto item = Value::dictionary({ { "phone", value } });
         EXPECT_EQ(RQPhoneModel::initWithDic(item)->phoneName(), expected) << value.description();

@@ -120,23 +120,20 @@ protected:
     }
     static std::shared_ptr<UIAlertView> topAlert() { return std::dynamic_pointer_cast<UIAlertView>(uikit::topAlert()); }
 
-    // The address-book file: (first name, last name, mobile number, its label) of every person.
-    struct Person {
-        std::string first, last, phone, label;
-    };
-    std::vector<Person> storedPeople()
+    // The address-book file: (first name, mobile number) of every person.
+    std::vector<std::pair<std::string, std::string>> storedPeople()
     {
-        std::vector<Person> people;
+        std::vector<std::pair<std::string, std::string>> people;
         sqlite3* db = nullptr;
         sqlite3_stmt* statement = nullptr;
         auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
-        const char* sql = "SELECT coalesce(p.first, ''), coalesce(p.last, ''), coalesce(f.value, ''), coalesce(f.label, '')"
-                          " FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
+        const char* sql
+            = "SELECT coalesce(p.first, ''), coalesce(f.value, '') FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
             && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
             auto text = [&](int column) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column))); };
             while (sqlite3_step(statement) == SQLITE_ROW)
-                people.push_back({ text(0), text(1), text(2), text(3) });
+                people.emplace_back(text(0), text(1));
         }
         sqlite3_finalize(statement);
         sqlite3_close(db);
@@ -145,9 +142,9 @@ protected:
     std::vector<std::string> storedFanNumbers()
     {
         std::vector<std::string> numbers;
-        for (const auto& person : storedPeople()) {
-            if (person.first == "粉丝")
-                numbers.push_back(person.phone);
+        for (const auto& [first, phone] : storedPeople()) {
+            if (first == "粉丝")
+                numbers.push_back(phone);
         }
         return numbers;
     }
