@@ -306,10 +306,7 @@ TEST_F(QrDetail, LongPressSavesOnlyALoadedPictureOnlyOnceAndHonestly)
     for (bool denied : { true, false }) {
         uikit::album::reset();
         uikit::album::setFolder(home_.pathFor("Media/Refused"));
-        if (denied)
-            uikit::album::setAccessDenied(true);
-        else
-            uikit::album::setWriteFailure(true);
+        denied ? uikit::album::setAccessDenied(true) : uikit::album::setWriteFailure(true);
         clearHuds();
         longPress(detail);
         ASSERT_TRUE(waitForHud(detail->view(), "保存时出错")) << denied;

@@ -1,13 +1,8 @@
-// Number records and the drop-down picker on their own: which phone values are numbers (nil for a
-// missing phone or any other value); a picker whose owner removes it in its block. The screens
-// walk the pickers' rows and choices.
+// Number records on their own: which phone values are numbers (nil for a missing phone or any
+// other value). The lead screens walk the pickers, whose owners drop them in their blocks.
 #include <gtest/gtest.h>
 
 #include "app/prospecting/RQPhoneModel.h"
-#include "app/prospecting/YDMoreStytleView.h"
-#include "platform/threading/NSThread.h"
-#include "platform/uikit/UIGestureRecognizer.h"
-#include "platform/uikit/UIScreen.h"
 
 namespace {
 
@@ -34,38 +29,6 @@ TEST(RQPhoneModel, OnlyTextsAndWholeNumbersThatReadAsPhoneNumbersAreNumbers)
         EXPECT_FALSE(RQPhoneModel::initWithDic(item)->phoneName()) << item.description();
         EXPECT_FALSE(RQPhoneModel::initWithHangYeDic(item)->hangPhone()) << item.description();
     }
-}
-
-class Picker : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        threading::becomeMainThread();
-        owner = UIView::create(UIScreen::mainScreen()->bounds());
-    }
-    // A picker of one row on the owner, laid out.
-    std::shared_ptr<YDMoreStytleView> open(const Value& row)
-    {
-        auto picker = YDMoreStytleView::initWithFrame(CGRectMake(0, 0, 320, 568), Value::array({ row }), Value(), "leixing");
-        owner->addSubview(picker);
-        picker->mytableView()->layoutIfNeeded();
-        return picker;
-    }
-    std::shared_ptr<UIView> owner;
-};
-
-TEST_F(Picker, AnOwnerThatDropsThePickerInItsBlockDoesNoHarm)
-{
-    auto held = open(Value::dictionary({ { "name", "a" }, { "id", 1 } }));
-    std::weak_ptr<YDMoreStytleView> weak = held;
-    held->setTapActionBlock([&held](const std::string&, const std::string&) {
-        held->removeFromSuperview();
-        held.reset();
-    });
-    auto table = held->mytableView();
-    table->userSelectRowAtIndexPath({ 0, 0 });
-    EXPECT_FALSE(held);
-    EXPECT_TRUE(weak.expired());
 }
 
 } // namespace
