@@ -5,6 +5,7 @@
 // honest about the result). The forms: the province and city pickers, every field check in
 // its order with its limits, and the refusals that keep the form. The screens and publish scripts
 // walk each list, the group list's form, a detail, the picture chooser and an upload end to end.
+#include "app/DVUUID.h"
 #include "app/UICopyLabel.h"
 #include "app/prospecting/JZQunDetailController.h"
 #include "app/prospecting/JZQunModel.h"
@@ -433,7 +434,11 @@ TEST_F(QrForm, RefusedOrFailedUploadKeepsTheFormFilled)
     ASSERT_TRUE(waitForHud(form->view(), "今天已经更新过了"));
     EXPECT_EQ(navigation->topViewController(), form);
     EXPECT_EQ(hudTexts(form->view()), (std::vector<std::string> { "今天已经更新过了" })) << "the waiting HUD is gone";
-    EXPECT_EQ(server().requests(kSave).back().params.at("type"), "2");
+    auto request = server().requests(kSave).back();
+    EXPECT_EQ(request.params.at("type"), "2");
+    EXPECT_EQ(request.params.at("clientId"), DVUUID::uuidForDevice());
+    ASSERT_EQ(request.files.size(), 1u);
+    EXPECT_EQ(request.files[0].name, "imgpath");
 
     // A refusal without a message says that it failed.
     for (const char* body : { R"({"status":0})", R"({"status":3,"msg":null})" }) {
