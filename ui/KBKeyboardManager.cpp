@@ -210,7 +210,9 @@ void KBKeyboardManager::keyboardWillShow(const std::shared_ptr<NSNotification>& 
     auto input = textFieldView();
     if (!isTextFieldViewFrameChanged_ && input)
         textFieldViewInitialFrame_ = input->frame();
-    if (CGRectEqualToRect(topViewBeginRect_, CGRectZero))
+    // A hide (or switching off) lets the root controller go; a show replayed after it must
+    // know again whose frame it moves, or the next hide has nothing to put back.
+    if (CGRectEqualToRect(topViewBeginRect_, CGRectZero) || rootViewController_.expired())
         saveRootViewFrame();
 
     const Value& info = notification->userInfo();

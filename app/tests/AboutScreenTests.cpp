@@ -1,11 +1,16 @@
-// The About screen (entries, device identifier, agent check) and the certificate lookup,
-// against the data server; a typed account reaches the server as typed.
+// The About screen (its device identifier shown whole and copied, the agent check) and the
+// certificate lookup against the data server (a typed account reaches the server as typed); the
+// picture page and the download-link page; the base screens' title and back button. The screens
+// script walks the About entries.
 #include "app/tests/WebScreenTestSupport.h"
 
+#include "app/DDYPPartentsController.h"
 #include "app/JZAboutController.h"
 #include "app/JZShouQuanController.h"
-#include "app/RQAppSpeakController.h"
+#include "app/RQWifiController.h"
+#include "app/RQWifiDetailController.h"
 #include "app/SNAppSpeakController.h"
+#include "platform/uikit/UIMenuController.h"
 #include "platform/uikit/UIScreen.h"
 
 namespace app::test {
@@ -26,13 +31,6 @@ protected:
         EXPECT_TRUE(waitForReplyLogged());
         return screen;
     }
-    static void tapEntry(const std::shared_ptr<UIView>& entry)
-    {
-        ASSERT_TRUE(entry);
-        ASSERT_TRUE(entry->isUserInteractionEnabled());
-        ASSERT_EQ(entry->gestureRecognizers().size(), 1u);
-        entry->gestureRecognizers().front()->fire(UIGestureRecognizerStateEnded);
-    }
     std::shared_ptr<JZShouQuanController> openLookup()
     {
         auto screen = JZShouQuanController::create();
@@ -41,35 +39,7 @@ protected:
     }
 };
 
-TEST_F(AboutScreenTest, EntriesOpenTheirScreens)
-{
-    auto about = openAbout();
-
-    tapEntry(about->mianZheLabel());
-    auto declare = std::dynamic_pointer_cast<RQAppSpeakController>(navigation->topViewController());
-    ASSERT_TRUE(declare);
-    EXPECT_TRUE(waitForPage(declare, "client/regDeclare.do", 1));
-    declare->leftButtonClick();
-
-    tapEntry(about->shouQuanView());
-    auto lookup = std::dynamic_pointer_cast<JZShouQuanController>(navigation->topViewController());
-    ASSERT_TRUE(lookup);
-    lookup->leftButtonClick();
-
-    tapEntry(about->shiPinView());
-    auto videos = std::dynamic_pointer_cast<RQAppSpeakController>(navigation->topViewController());
-    ASSERT_TRUE(videos);
-    ASSERT_TRUE(waitForPage(videos, "data/qryLearn.do", 1));
-    EXPECT_EQ(server().requests("data/qryLearn.do").back().params.at("type"), "1");
-    videos->leftButtonClick();
-
-    // Any other tag opens nothing.
-    about->mianZheLabel()->setTag(7);
-    tapEntry(about->mianZheLabel());
-    EXPECT_EQ(navigation->topViewController(), about);
-}
-
-TEST_F(AboutScreenTest, ShowsTheDeviceIdentifierAndADeviceThatIsNoAgentGetsNoButton)
+TEST_F(AboutScreenTest, ShowsTheDeviceIdentifierAndOnlyAnAgentGetsAButton)
 {
     auto screen = openAbout();
     EXPECT_EQ(screen->deviceLabel()->text(), DVUUID::uuidForDevice());
@@ -80,6 +50,20 @@ TEST_F(AboutScreenTest, ShowsTheDeviceIdentifierAndADeviceThatIsNoAgentGetsNoBut
     CGSize needed = label->sizeThatFits({ frame.size.width, 1000 });
     EXPECT_LE(needed.width, frame.size.width);
     EXPECT_LE(needed.height, frame.size.height);
+    // A tap shows the edit menu over it, offering only copying, which takes the whole text.
+    CGRect onScreen = label->convertRectToView(label->bounds(), nullptr);
+    EXPECT_EQ(window->sendTap(CGPointMake(CGRectGetMidX(onScreen), CGRectGetMidY(onScreen))), label);
+    auto menu = UIMenuController::sharedMenuController();
+    EXPECT_TRUE(label->isFirstResponder());
+    ASSERT_TRUE(menu->isMenuVisible());
+    EXPECT_TRUE(CGRectEqualToRect(menu->targetRect(), frame));
+    EXPECT_EQ(menu->targetView(), label->superview());
+    for (const char* action : { "cut:", "paste:", "selectAll:" })
+        EXPECT_FALSE(label->canPerformAction(action, nullptr)) << action;
+    ASSERT_TRUE(menu->performAction("copy:"));
+    EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), DVUUID::uuidForDevice());
+    menu->reset();
+    UIPasteboard::generalPasteboard()->clear();
     EXPECT_EQ(server().requests(kAgentCheck).back().params.at("clientId"), DVUUID::uuidForDevice());
     ASSERT_TRUE(waitFor([&] { return logged("您还不是代理"); }));
     EXPECT_EQ(screen->navigationItem()->rightBarButtonItem(), nullptr);
@@ -87,37 +71,33 @@ TEST_F(AboutScreenTest, ShowsTheDeviceIdentifierAndADeviceThatIsNoAgentGetsNoBut
     navigation->popViewControllerAnimated(false);
 
     // A failed or refused check shows nothing either.
-    for (auto failure :
-        { Failure::http(500), Failure::notJson(), Failure::withBody(R"({"status":2,"info":{"a":1}})") }) {
-        SCOPED_TRACE(failure.describe());
+    for (auto failure : { Failure::notJson(), Failure::withBody(R"({"status":2,"info":{"a":1}})") }) {
         server().reset();
         server().fail(kAgentCheck, failure);
         clearLog();
         screen = openAbout();
         testing_support::settle(2);
-        EXPECT_FALSE(PGProgressHUD::HUDForView(screen->view()));
-        EXPECT_EQ(screen->navigationItem()->rightBarButtonItem(), nullptr);
-        EXPECT_TRUE(screen->userDicc().isNil());
+        EXPECT_FALSE(PGProgressHUD::HUDForView(screen->view())) << failure.describe();
+        EXPECT_EQ(screen->navigationItem()->rightBarButtonItem(), nullptr) << failure.describe();
+        EXPECT_TRUE(screen->userDicc().isNil()) << failure.describe();
         navigation->popViewControllerAnimated(false);
     }
-}
 
-TEST_F(AboutScreenTest, AgentGetsAButtonThatDoesNothing)
-{
+    // An agent gets a button that does nothing.
+    server().reset();
+    clearLog();
     DVUUID::uuidForDeviceMigratingValue(std::string(kAgentDevice), true);
     ASSERT_EQ(DVUUID::uuidForDevice(), kAgentDevice);
-    auto screen = openAbout();
+    screen = openAbout();
     ASSERT_TRUE(waitFor([&] { return screen->navigationItem()->rightBarButtonItem() != nullptr; }));
     EXPECT_EQ(screen->userDicc()["agentNo"], Value("qm10086"));
 
     auto button = std::dynamic_pointer_cast<UIButton>(screen->navigationItem()->rightBarButtonItem()->customView());
     ASSERT_TRUE(button);
     EXPECT_EQ(button->titleForState(UIControlStateNormal), "个人资料");
-    auto requestsBefore = server().requests().size();
     button->sendActionsForControlEvents(UIControlEventTouchUpInside);
     testing_support::settle(2);
     EXPECT_EQ(navigation->topViewController(), screen);
-    EXPECT_EQ(server().requests().size(), requestsBefore);
 }
 
 TEST_F(AboutScreenTest, LookupAsksForAnAccountAndTheAccountReachesTheServerAsTyped)
@@ -147,6 +127,39 @@ TEST_F(AboutScreenTest, LookupAsksForAnAccountAndTheAccountReachesTheServerAsTyp
         ASSERT_TRUE(waitForReplyLogged());
         navigation->popToRootViewControllerAnimated(false);
     }
+}
+
+TEST_F(AboutScreenTest, PicturePageShowsSixPicturesAndLeadsToTheDownloadLink)
+{
+    auto page = RQWifiController::create();
+    navigation->pushViewController(page, false);
+    const auto& pictures = page->imageViews();
+    ASSERT_EQ(pictures.size(), 6u);
+    EXPECT_TRUE(pictures.back()->image());
+    EXPECT_GE(page->scrollView()->contentSize().height, CGRectGetMaxY(pictures.back()->frame()))
+        << "the last picture can be scrolled to";
+
+    page->goDownWifiApp();
+    auto detail = std::dynamic_pointer_cast<RQWifiDetailController>(navigation->topViewController());
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(detail->linkLabel());
+    EXPECT_EQ(detail->linkLabel()->text(), kWifiDownloadLink);
+    EXPECT_TRUE(NSURL::URLWithString(detail->linkLabel()->text()));
+}
+
+TEST_F(AboutScreenTest, BaseScreenTitleIsTheBarsViewAndTheBackButtonPopsTheScreen)
+{
+    EXPECT_FALSE(root->navigationItem()->leftBarButtonItem());
+    auto screen = std::make_shared<DDYPPartentsController>();
+    navigation->pushViewController(screen, false);
+    ASSERT_TRUE(screen->myTitle());
+    EXPECT_EQ(screen->navigationItem()->titleView(), screen->myTitle());
+    auto item = screen->navigationItem()->leftBarButtonItem();
+    ASSERT_TRUE(item);
+    ASSERT_EQ(item->customView(), screen->backButton());
+    screen->backButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    testing_support::settle(2);
+    EXPECT_EQ(navigation->topViewController(), root);
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 // The device identifier: its form, its stability across process runs and reinstalls, where it is
-// kept, keychains that cannot be read or written, the vendor identifier, and validation.
-#include "app/UIDevice+DVUUID.h"
-#include "platform/uikit/UIScreen.h"
+// kept, keychains that cannot be read or written, the vendor identifier, validation; the list of
+// the user's device identifiers, its exchange through the cloud key-value store, the change
+// notification, and migrating the device identifier.
 #include "app/tests/StoreTestSupport.h"
+
+#include "app/UIDevice+DVUUID.h"
+#include "platform/foundation/NSException.h"
+#include "platform/threading/NSNotificationCenter.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace {
 
@@ -26,7 +31,6 @@ TEST_F(StoreTest, IdentifiersHaveTheirFormAndLifetimes)
     EXPECT_TRUE(isCompactIdentifier(DVUUID::uuid()));
     EXPECT_NE(DVUUID::uuid(), DVUUID::uuid());
     EXPECT_NE(DVUUID::uuidForKey("a"), DVUUID::uuidForKey("b"));
-
     const auto key = DVUUID::uuidForKey("a");
     const auto session = DVUUID::uuidForSession();
     const auto device = DVUUID::uuidForDevice();
@@ -35,7 +39,6 @@ TEST_F(StoreTest, IdentifiersHaveTheirFormAndLifetimes)
     EXPECT_NE(device, installation);
     EXPECT_EQ(DVUUID::uuidForKey("a"), key);
     EXPECT_EQ(DVUUID::uuidForSession(), session);
-    EXPECT_EQ(DVUUID::uuidForDevice(), device);
 
     // In-memory identifiers end with the process; the stored ones do not.
     restartProcess();
@@ -115,19 +118,14 @@ TEST_F(StoreTest, FailedKeychainWritesStillGiveAStableIdentifier)
     EXPECT_EQ(rawText(testService, deviceKey), device);
 }
 
-TEST_F(StoreTest, VendorIdentifierIsCompactedAndNotStored)
+// The vendor identifier is compacted and not stored in the keychain. A new run of the app on the
+// same home (in-memory state forgotten) finds the same one; another home has another.
+TEST_F(StoreTest, VendorIdentifierIsCompactedAndStaysWithTheHomeAcrossRuns)
 {
     UIDevice::currentDevice()->setIdentifierForVendor(NSUUID::initWithUUIDString("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
     EXPECT_EQ(DVUUID::uuidForVendor(), "6f9619ff8b86d011b42d00c04fc964ff");
     EXPECT_EQ(rawCount(kSecClassGenericPassword), 0u);
-    UIDevice::currentDevice()->setIdentifierForVendor(std::nullopt);
-    EXPECT_FALSE(DVUUID::create()->instanceUuidForVendor());
-}
 
-// A new run of the app on the same home (in-memory state forgotten) finds the same vendor
-// identifier; another home has another.
-TEST_F(StoreTest, VendorIdentifierStaysWithTheHomeAcrossRuns)
-{
     auto nextRun = [] {
         DVUUID::resetSharedInstance();
         UIDevice::currentDevice()->forgetIdentifierForVendor();
@@ -157,4 +155,85 @@ TEST_F(StoreTest, ValidationAcceptsOnlyTheTwoForms)
              "6f9619ff8-b86-d011-b42d-00c04fc964ff", "" })
         EXPECT_FALSE(DVUUID::uuidValueIsValid(bad)) << bad;
     EXPECT_FALSE(DVUUID::uuidValueIsValid(std::nullopt));
+}
+
+namespace {
+
+using List = std::vector<std::string>;
+constexpr const char* listKey = "fc_uuidsOfUserDevices";
+const std::string otherDevice = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
+const std::string thirdDevice = "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
+
+std::string cloudKey(const std::string& identifier) { return "fc_uuidForDevice_" + identifier; }
+
+std::shared_ptr<NSUbiquitousKeyValueStore> installCloud()
+{
+    auto cloud = NSUbiquitousKeyValueStore::create();
+    NSUbiquitousKeyValueStore::setDefaultStore(cloud);
+    return cloud;
+}
+
+}
+
+TEST_F(StoreTest, TheDeviceListIsKeptSynchronisedAndNewDevicesInTheCloudAreAnnouncedOnce)
+{
+    EXPECT_FALSE(DVUUID::sharedInstance()->iCloudAvailable());
+    auto cloud = installCloud();
+    auto instance = DVUUID::create();
+    EXPECT_TRUE(instance->iCloudAvailable());
+    const auto device = instance->instanceUuidForDevice();
+    EXPECT_EQ(instance->instanceUuidsOfUserDevices(), List { device }) << "the list starts with this device";
+    EXPECT_EQ(rawItem(testService, listKey)[kSecAttrSynchronizable], Value(true));
+    EXPECT_EQ(cloud->stringForKey(cloudKey(device)), device);
+    auto later = DVUUID::create();
+    std::vector<std::shared_ptr<NSNotification>> posted;
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(DVUUIDsOfUserDevicesDidChangeNotification,
+        nullptr, nullptr, [&](const std::shared_ptr<NSNotification>& n) { posted.push_back(n); });
+
+    cloud->applyExternalChanges(Value::dictionary({ { cloudKey(thirdDevice), thirdDevice },
+        { cloudKey(otherDevice), otherDevice },
+        // Not device identifiers of this kind: ignored.
+        { "other_" + otherDevice, "cccccccccccccccccccccccccccccccc" },
+        { cloudKey("x"), "dddddddddddddddddddddddddddddddd" }, { cloudKey("short"), "short" }, { cloudKey("n"), 7 } }));
+    const List expected { device, otherDevice, thirdDevice };
+    EXPECT_EQ(instance->instanceUuidsOfUserDevices(), expected);
+    ASSERT_EQ(posted.size(), 2u); // one per instance that learnt something
+    EXPECT_EQ(posted[0]->object(), instance);
+    EXPECT_EQ(posted[0]->userInfo(), Value::dictionary({ { "uuidsOfUserDevices", Value::array({ device, otherDevice, thirdDevice }) } }));
+    EXPECT_EQ(rawText(testService, listKey), device + "|" + otherDevice + "|" + thirdDevice);
+    EXPECT_EQ(DVUUID::uuidsOfUserDevicesExcludingCurrentDevice(), (List { otherDevice, thirdDevice }));
+
+    // Values already known change nothing and announce nothing.
+    cloud->applyExternalChanges(Value::dictionary({ { cloudKey(otherDevice), otherDevice } }));
+    EXPECT_EQ(posted.size(), 2u);
+    NSNotificationCenter::defaultCenter()->removeObserver(token.get());
+    restartProcess();
+    EXPECT_EQ(DVUUID::uuidsOfUserDevices(), expected);
+}
+
+TEST_F(StoreTest, MigrationChangesTheDeviceOnlyWhenCommittedAndValid)
+{
+    auto cloud = installCloud();
+    const auto device = DVUUID::uuidForDevice();
+    try {
+        DVUUID::uuidForDeviceMigratingValue(std::string("nope"), true);
+        ADD_FAILURE() << "no exception";
+    } catch (const NSException& exception) {
+        EXPECT_EQ(exception.name(), "Invalid uuid to migrate");
+        EXPECT_EQ(exception.reason(), "uuid value should be a string of 32 or 36 characters.");
+    }
+    EXPECT_THROW(DVUUID::uuidForDeviceMigratingValueForKey("missing", {}, {}, true), NSException);
+    EXPECT_EQ(DVUUID::uuidForDeviceMigratingValue(otherDevice, false), device);
+    EXPECT_EQ(DVUUID::uuidForDeviceMigratingValue(device, true), device);
+    EXPECT_EQ(rawText(testService, "fc_uuidForDevice"), device);
+
+    ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(thirdDevice + "|" + device, listKey));
+    ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(otherDevice, "legacy", std::string("old.svc")));
+    restartProcess();
+    EXPECT_EQ(DVUUID::uuidForDeviceMigratingValueForKey("legacy", std::string("old.svc"), {}, true), otherDevice);
+    EXPECT_EQ(DVUUID::uuidsOfUserDevices(), (List { thirdDevice, otherDevice }));
+    EXPECT_EQ(cloud->stringForKey(cloudKey(otherDevice)), otherDevice);
+    restartProcess();
+    EXPECT_EQ(DVUUID::uuidForDevice(), otherDevice);
+    EXPECT_EQ(NSUserDefaults::standardUserDefaults()->stringForKey("fc_uuidForDevice"), otherDevice);
 }

@@ -1,5 +1,6 @@
-// The keychain store's value families (read, write, remove, through instances and class-level
-// forms), the default service, and the errors the store reports.
+// The keychain store's value families (read, write, remove; the class-level forms are walked by
+// the device identifier's tests), the default service, the errors the store reports and its
+// listings.
 #include "app/tests/StoreTestSupport.h"
 
 #include <fstream>
@@ -50,14 +51,11 @@ TEST_F(StoreTest, ItemsCarryTheStoreAttributesAndTheCallersExtras)
 {
     auto store = Store::keyChainStoreWithService(std::string("svc"), std::string("grp"));
     ASSERT_TRUE(store->setString("v", "k", Value::array({ 1 }), std::string("label"), std::string("comment")));
-    Value item = rawItem("svc", "k");
-    EXPECT_EQ(item[kSecAttrAccessGroup], Value("grp"));
-    EXPECT_EQ(item[kSecAttrGeneric], Value::array({ 1 }));
-
+    EXPECT_EQ(rawItem("svc", "k")[kSecAttrAccessGroup], Value("grp"));
     // A change replaces what it names and keeps the rest.
     store->setAccessibility(KCKeyChainStoreAccessibilityAlwaysThisDeviceOnly);
     ASSERT_TRUE(store->setString("w", "k", Value("generic 2")));
-    item = rawItem("svc", "k");
+    Value item = rawItem("svc", "k");
     EXPECT_EQ(item[kSecAttrGeneric], Value("generic 2"));
     EXPECT_EQ(item[kSecAttrLabel], Value("label"));
     EXPECT_EQ(item[kSecAttrAccessible], Value(kSecAttrAccessibleAlwaysThisDeviceOnly));
@@ -128,18 +126,28 @@ TEST_F(StoreTest, KeychainFailuresBecomeSecurityErrors)
     expectStoreError(error, -99999, "Unexpected error has occurred.");
 }
 
-TEST_F(StoreTest, ClassLevelFormsWorkOnAServiceAndGroup)
+TEST_F(StoreTest, ListingsDescribeEachItem)
 {
-    ASSERT_TRUE(Store::setStringForKeyInService("one", "k", std::string("svc-a")));
-    ASSERT_TRUE(Store::setStringForKeyInService("two", "k", std::string("svc-b"), std::string("grp")));
-    ASSERT_TRUE(Store::setDataForKeyInService(Bytes { 9 }, "d", {}, {}, Value("g")));
-    EXPECT_EQ(Store::stringForKeyInService("k", std::string("svc-b"), std::string("grp")), "two");
-    EXPECT_EQ(Store::dataForKeyInService("d"), Bytes { 9 });
-    EXPECT_EQ(rawItem(testService, "d")[kSecAttrGeneric], Value("g"));
+    auto store = Store::keyChainStoreWithService(std::string("svc"), std::string("grp"));
+    ASSERT_TRUE(store->setString("text", "a"));
+    ASSERT_TRUE(store->setData(Bytes { 0xff }, "b"));
+    ASSERT_TRUE(Store::setStringForKeyInService("elsewhere", "c", std::string("other")));
 
-    EXPECT_TRUE(Store::removeItemForKeyInService("k", std::string("svc-b"), std::string("grp")));
-    EXPECT_FALSE(Store::stringForKeyInService("k", std::string("svc-b"), std::string("grp")));
-    EXPECT_TRUE(Store::removeAllItemsForService(std::string("svc-a")));
-    EXPECT_EQ(Store::allKeysWithItemClass(1), Value::array({ Value::dictionary({ { "service", testService },
-                                                  { "key", "d" } }) }));
+    EXPECT_EQ(store->allKeys(), Value::array({ "a", "b" }));
+    EXPECT_EQ(store->allItems()[0], Value::dictionary({ { "class", "GenericPassword" }, { "service", "svc" },
+                                        { "accessGroup", "grp" }, { "key", "a" }, { "value", "text" },
+                                        { "accessibility", kSecAttrAccessibleAfterFirstUnlock },
+                                        { "synchronizable", false } }));
+    EXPECT_EQ(store->items()[1][kSecValueData], Value(Bytes { 0xff }));
+
+    // Class listings see every service; any class number but 2 means generic passwords.
+    EXPECT_EQ(Store::allKeysWithItemClass(7).count(), 3u);
+    EXPECT_EQ(Store::allItemsWithItemClass(1)[2]["service"], Value("other"));
+    EXPECT_EQ(Store::allItemsWithItemClass(2), Value::array());
+
+    security::injectStatus(security::SecOperation::CopyMatching, errSecIO, 3);
+    EXPECT_TRUE(store->items().isAbsent());
+    EXPECT_EQ(store->allItems(), Value::array());
+    EXPECT_TRUE(Store::allKeysWithItemClass(1).isAbsent());
 }
+

@@ -1,5 +1,5 @@
 // A headless world for the carousel and page-control tests: virtual time, the main thread, a
-// key window, and a helper that moves time and lets the main loop catch up.
+// key window, a helper that moves time and lets the main loop catch up, and plain images.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,6 +26,13 @@ protected:
     {
         time.advance(seconds);
         testing_support::settle(2);
+    }
+    static UIImageRef solidImage(CGSize size)
+    {
+        UIGraphicsBeginImageContext(size);
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        return image;
     }
     // RGB of a snapshot pixel at a point (in points; the screen scale is 2).
     static std::array<int, 3> pixel(const UIImageRef& shot, double x, double y)

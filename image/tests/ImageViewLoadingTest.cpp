@@ -1,7 +1,6 @@
 // Loading into image views through the shared manager: placeholder then image, a newer load
-// cancelling the older, nil URLs, the avoid-set and delay-placeholder options, the registry,
-// animation images, a view released mid-load, the activity indicator, annotation views and
-// the old names.
+// cancelling the older, nil URLs, the avoid-set and delay-placeholder options, a view released
+// mid-load, annotation views and the old names.
 #include <atomic>
 #include "image/MKAnnotationView+WebCache.h"
 #include "image/UIButton+WebCache.h"
@@ -14,11 +13,11 @@ using httpserver::Gate;
 using httpserver::Reply;
 
 namespace {
-class WIImageViewLoadingTest : public ::testing::Test {
+class WIImageViewLoadingTest : public image_test::ServerTest {
 protected:
     void SetUp() override
     {
-        testing_support::runUntil([] { return true; }, 0.01);
+        ServerTest::SetUp();
         view = std::make_shared<UIImageView>(nullptr);
         WIImageManager::sharedManager()->imageCache()->clearMemory();
     }
@@ -27,26 +26,17 @@ protected:
         WIImageManager::sharedManager()->cancelAll();
         testing_support::settle(1);
     }
-    std::optional<NSURL> url(const std::string& path) { return NSURL::URLWithString(server.url(path)); }
     static double pixelWidth(const UIImageRef& image) { return image ? image->size().width * image->scale() : 0; }
-
-    testing_support::TempHome home;
-    httpserver::TestServer server;
     std::shared_ptr<UIImageView> view;
     UIImageRef placeholder = image_test::makeImage(1, 1, true);
 };
-
-class ProbeOperation : public WIImageOperation {
-public:
-    void cancel() override { ++cancels; }
-    int cancels = 0;
-};
 } // namespace
 
-TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImage)
+TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImageEvenWhenTheSameURLIsSetTwice)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/tile.png", image_test::imageReply(image_test::pngBody(9, 9)).waitBeforeBody(gate));
+    auto gate = heldImage("/tile.png", 9);
+    wi_setImageWithURL(view, url("/tile.png"), placeholder);
+    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/tile.png") == 1; }));
     bool done = false;
     wi_setImageWithURL(view, url("/tile.png"), placeholder, 0, {},
         [&](UIImageRef image, std::shared_ptr<NSError> error, WICacheSource source, std::optional<NSURL> imageURL) {
@@ -61,17 +51,11 @@ TEST_F(WIImageViewLoadingTest, PlaceholderFirstThenTheImage)
     gate->open();
     ASSERT_TRUE(image_test::waitFor([&] { return done; }));
     EXPECT_EQ(pixelWidth(view->image()), 9);
-
-    // Now in memory: set before the call returns.
-    auto other = std::make_shared<UIImageView>(nullptr);
-    wi_setImageWithURL(other, url("/tile.png"), placeholder);
-    EXPECT_EQ(pixelWidth(other->image()), 9);
 }
 
 TEST_F(WIImageViewLoadingTest, ANewerLoadCancelsTheOlder)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/first.png", image_test::imageReply(image_test::pngBody(8, 8)).waitBeforeBody(gate));
+    auto gate = heldImage("/first.png", 8);
     server.on("/second.png", image_test::imageReply(image_test::pngBody(12, 12)));
     std::atomic<int> firstCalls { 0 };
     bool secondDone = false;
@@ -83,19 +67,6 @@ TEST_F(WIImageViewLoadingTest, ANewerLoadCancelsTheOlder)
     testing_support::settle(0.5);
     EXPECT_EQ(pixelWidth(view->image()), 12);
     EXPECT_EQ(firstCalls, 0);
-}
-
-TEST_F(WIImageViewLoadingTest, TheSameURLTwiceOnOneViewStillLoads)
-{
-    auto gate = std::make_shared<Gate>();
-    server.on("/twice.png", image_test::imageReply(image_test::pngBody(6, 6)).waitBeforeBody(gate));
-    wi_setImageWithURL(view, url("/twice.png"), placeholder);
-    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/twice.png") == 1; }));
-    bool done = false;
-    wi_setImageWithURL(view, url("/twice.png"), placeholder, [&](auto, auto, auto, auto) { done = true; });
-    gate->open();
-    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
-    EXPECT_EQ(pixelWidth(view->image()), 6);
 }
 
 TEST_F(WIImageViewLoadingTest, NilURLShowsThePlaceholderAndReportsTheError)
@@ -119,7 +90,7 @@ TEST_F(WIImageViewLoadingTest, NilURLShowsThePlaceholderAndReportsTheError)
     EXPECT_EQ(view->image(), placeholder);
 }
 
-TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletion)
+TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletionAndADelayedPlaceholderWaitsForFailure)
 {
     server.on("/avoid.png", image_test::imageReply(image_test::pngBody(5, 5)));
     UIImageRef handed;
@@ -127,59 +98,24 @@ TEST_F(WIImageViewLoadingTest, AvoidAutoSetLeavesTheImageToTheCompletion)
         [&](UIImageRef image, auto, auto, auto) { handed = image; });
     ASSERT_TRUE(image_test::waitFor([&] { return handed != nullptr; }));
     EXPECT_EQ(view->image(), placeholder);
-
     // Without a completion the image is set anyway.
     auto other = std::make_shared<UIImageView>(nullptr);
     wi_setImageWithURL(other, url("/avoid.png"), placeholder, WILoadAvoidAutoSetImage);
     EXPECT_EQ(pixelWidth(other->image()), 5);
-}
-
-TEST_F(WIImageViewLoadingTest, DelayedPlaceholderAppearsOnlyOnFailure)
-{
     server.on("/broken.png", Reply::text("no", 500));
-    bool done = false;
-    wi_setImageWithURL(view, url("/broken.png"), placeholder, WILoadDelayPlaceholder, {},
-        [&](UIImageRef, std::shared_ptr<NSError> error, auto, auto) {
-            done = true;
-            EXPECT_EQ(error->code(), 500);
-        });
-    EXPECT_FALSE(view->image());
-    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
-    EXPECT_EQ(view->image(), placeholder);
-}
-
-TEST_F(WIImageViewLoadingTest, RegistryCancelsWhatAKeyHeld)
-{
-    auto first = std::make_shared<ProbeOperation>();
-    auto second = std::make_shared<ProbeOperation>();
-    wi_setImageLoadOperation(view, first, "k");
-    wi_setImageLoadOperation(view, second, "k");
-    EXPECT_EQ(first->cancels, 1);
-    wi_removeImageLoadOperationWithKey(view, "k");
-    wi_cancelImageLoadOperationWithKey(view, "k");
-    EXPECT_EQ(second->cancels, 0);
-    wi_setImageLoadOperations(view, { first, second }, "many");
-    wi_cancelImageLoadOperationWithKey(view, "many");
-    EXPECT_EQ(first->cancels, 2);
-    EXPECT_EQ(second->cancels, 1);
-}
-
-TEST_F(WIImageViewLoadingTest, AnimationImagesReplaceEarlierSets)
-{
-    server.onPrefix("/frame", image_test::imageReply(image_test::pngBody(4, 4)));
-    wi_setAnimationImagesWithURLs(view, { *url("/frame1.png"), *url("/frame2.png") });
-    ASSERT_TRUE(image_test::waitFor([&] { return view->animationImages().size() == 2; }));
-    EXPECT_TRUE(view->isAnimating());
-    wi_setAnimationImagesWithURLs(view, { *url("/frame3.png") });
-    ASSERT_TRUE(image_test::waitFor([&] { return view->animationImages().size() == 1; }));
-    testing_support::settle(0.3);
-    EXPECT_EQ(view->animationImages().size(), 1u);
+    auto delayed = std::make_shared<UIImageView>(nullptr);
+    std::shared_ptr<NSError> error;
+    wi_setImageWithURL(delayed, url("/broken.png"), placeholder, WILoadDelayPlaceholder, {},
+        [&](UIImageRef, std::shared_ptr<NSError> failure, auto, auto) { error = failure; });
+    EXPECT_FALSE(delayed->image());
+    ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
+    EXPECT_EQ(error->code(), 500);
+    EXPECT_EQ(delayed->image(), placeholder);
 }
 
 TEST_F(WIImageViewLoadingTest, AReleasedViewIsNotTouched)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/orphan.png", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
+    auto gate = heldImage("/orphan.png", 4);
     std::atomic<int> calls { 0 };
     wi_setImageWithURL(view, url("/orphan.png"), placeholder, [&](auto, auto, auto, auto) { ++calls; });
     ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/orphan.png") == 1; }));
@@ -191,8 +127,7 @@ TEST_F(WIImageViewLoadingTest, AReleasedViewIsNotTouched)
 
 TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/normal.png", image_test::imageReply(image_test::pngBody(7, 7)).waitBeforeBody(gate));
+    auto gate = heldImage("/normal.png", 7);
     server.on("/pressed.png", image_test::imageReply(image_test::pngBody(5, 5)));
     server.on("/back.png", image_test::imageReply(image_test::pngBody(3, 3)));
     auto button = UIButton::create();
@@ -209,7 +144,6 @@ TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
     gate->open();
     ASSERT_TRUE(image_test::waitFor([&] { return normalDone; }));
     EXPECT_EQ(pixelWidth(button->imageForState(UIControlStateNormal)), 7);
-
     // The selected state has no URL of its own: the normal one stands in.
     button->setSelected(true);
     EXPECT_EQ(wi_currentImageURL(button)->absoluteString(), server.url("/normal.png"));
@@ -221,81 +155,20 @@ TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
     EXPECT_EQ(error->code(), -1);
 }
 
-TEST_F(WIImageViewLoadingTest, HighlightedLoadLeavesTheNormalImageAlone)
-{
-    server.on("/lit.png", image_test::imageReply(image_test::pngBody(6, 6)));
-    view->setImage(placeholder);
-    bool done = false;
-    wi_setHighlightedImageWithURL(view, url("/lit.png"), 0, {}, [&](auto, auto, auto, auto) { done = true; });
-    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
-    EXPECT_EQ(pixelWidth(view->highlightedImage()), 6);
-    EXPECT_EQ(view->image(), placeholder);
-}
-
-TEST_F(WIImageViewLoadingTest, ActivityIndicatorSpinsCentredWhileTheLoadRuns)
-{
-    auto gate = std::make_shared<Gate>();
-    server.on("/slow.png", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
-    view->setFrame(CGRectMake(0, 0, 100, 60));
-    setShowActivityIndicatorView(view, true);
-    setIndicatorStyle(view, UIActivityIndicatorViewStyleGray);
-    bool done = false;
-    wi_setImageWithURL(view, url("/slow.png"), placeholder, [&](auto, auto, auto, auto) { done = true; });
-    auto indicator = activityIndicator(view);
-    ASSERT_TRUE(indicator);
-    EXPECT_EQ(indicator->superview().get(), view.get());
-    EXPECT_TRUE(indicator->isAnimating());
-    EXPECT_EQ(indicator->activityIndicatorViewStyle(), UIActivityIndicatorViewStyleGray);
-    EXPECT_EQ(indicator->center().x, 50);
-    EXPECT_EQ(indicator->center().y, 30);
-    view->setFrame(CGRectMake(0, 0, 200, 100)); // stays centred as the view grows
-    EXPECT_EQ(indicator->center().x, 100);
-    EXPECT_EQ(indicator->center().y, 50);
-    gate->open();
-    ASSERT_TRUE(image_test::waitFor([&] { return done; }));
-    EXPECT_FALSE(activityIndicator(view));
-    EXPECT_FALSE(indicator->superview());
-
-    // Without the flag no indicator shows; a nil URL removes one left by hand.
-    setShowActivityIndicatorView(view, false);
-    wi_setImageWithURL(view, url("/slow.png"), placeholder);
-    EXPECT_FALSE(activityIndicator(view));
-    addActivityIndicator(view);
-    ASSERT_TRUE(activityIndicator(view));
-    wi_setImageWithURL(view, std::nullopt, placeholder);
-    EXPECT_FALSE(activityIndicator(view));
-}
-
 TEST_F(WIImageViewLoadingTest, AnnotationViewsShowThePlaceholderThenAlwaysSetTheImage)
 {
-    auto gate = std::make_shared<Gate>();
-    server.on("/pin.png", image_test::imageReply(image_test::pngBody(6, 6)).waitBeforeBody(gate));
-    server.on("/pin2.png", image_test::imageReply(image_test::pngBody(8, 8)));
+    auto gate = heldImage("/pin.png", 8);
     auto pin = MKAnnotationView::create();
-    std::atomic<int> firstCalls { 0 };
-    wi_setImageWithURL(pin, url("/pin.png"), placeholder, [&](auto, auto, auto, auto) { ++firstCalls; });
+    // The avoid-set option does not keep the image out of an annotation view.
+    UIImageRef handed;
+    wi_setImageWithURL(pin, url("/pin.png"), placeholder, WILoadAvoidAutoSetImage,
+        [&](UIImageRef image, auto, auto, auto) { handed = image; });
     EXPECT_EQ(pin->image(), placeholder);
     EXPECT_EQ(wi_imageURL(pin)->absoluteString(), server.url("/pin.png"));
-    ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount("/pin.png") == 1; }));
-
-    // A newer load cancels the first; the avoid-set option does not keep the image out.
-    UIImageRef handed;
-    wi_setImageWithURL(pin, url("/pin2.png"), placeholder, WILoadAvoidAutoSetImage,
-        [&](UIImageRef image, auto, auto, auto) { handed = image; });
+    gate->open();
     ASSERT_TRUE(image_test::waitFor([&] { return handed != nullptr; }));
     EXPECT_EQ(pin->image(), handed);
     EXPECT_EQ(pin->bounds().size.width * handed->scale(), 8);
-    gate->open();
-    testing_support::settle(0.3);
-    EXPECT_EQ(firstCalls, 0);
-    EXPECT_EQ(pin->image(), handed);
-
-    std::shared_ptr<NSError> error;
-    wi_setImageWithURL(pin, std::nullopt, [&](auto, std::shared_ptr<NSError> failure, auto, auto) { error = failure; });
-    ASSERT_TRUE(image_test::waitFor([&] { return error != nullptr; }));
-    EXPECT_EQ(error->code(), -1);
-    EXPECT_FALSE(wi_imageURL(pin));
-    EXPECT_FALSE(pin->image());
 }
 
 TEST_F(WIImageViewLoadingTest, OldNamesForwardAndAMissingCompletionStillCountsAsGiven)
@@ -308,10 +181,8 @@ TEST_F(WIImageViewLoadingTest, OldNamesForwardAndAMissingCompletionStillCountsAs
     testing_support::settle(0.1);
     EXPECT_EQ(view->image(), placeholder);
     EXPECT_EQ(imageURL(view)->absoluteString(), server.url("/old.png"));
-
     // A button's old cancel stops the load of its current state only.
-    auto gate = std::make_shared<Gate>();
-    server.on("/held.png", image_test::imageReply(image_test::pngBody(7, 7)).waitBeforeBody(gate));
+    auto gate = heldImage("/held.png", 7);
     auto button = UIButton::create();
     std::atomic<int> normalCalls { 0 }, selectedCalls { 0 };
     setImageWithURL(button, url("/held.png"), UIControlStateNormal, [&](auto, auto, auto) { ++normalCalls; });
@@ -322,11 +193,5 @@ TEST_F(WIImageViewLoadingTest, OldNamesForwardAndAMissingCompletionStillCountsAs
     ASSERT_TRUE(image_test::waitFor([&] { return selectedCalls == 1; }));
     testing_support::settle(0.2);
     EXPECT_EQ(normalCalls, 0);
-
-    auto pin = MKAnnotationView::create();
-    bool pinned = false;
-    setImageWithURL(pin, url("/old.png"), [&](UIImageRef image, auto, auto) { pinned = image != nullptr; });
-    ASSERT_TRUE(image_test::waitFor([&] { return pinned; }));
-    EXPECT_EQ(imageURL(pin)->absoluteString(), server.url("/old.png"));
     EXPECT_EQ(contentTypeForImageData(Bytes { 0x89, 'P' }), "image/png");
 }

@@ -1,9 +1,9 @@
-// Keyed archives of the HTTP stack with secure coding: restored managers send the same bytes
-// and validate replies the same way; serializers keep their settings; operations keep their
-// request and reply; session managers keep their configuration.
+// Keyed archives of the HTTP stack with secure coding: restored managers of both kinds send the
+// same bytes and validate replies the same way, session managers keep their configuration and
+// are made only where asked for; serializers keep their settings; operations keep their request
+// and reply.
 #include "net/NKCoding.h"
-#include "net/NKHTTPRequestOperationManager.h"
-#include "net/tests/SessionTestSupport.h"
+#include "net/tests/ManagerTestSupport.h"
 #include "platform/network/URLError.h"
 #include "platform/persistence/NSKeyedArchiver.h"
 
@@ -35,46 +35,41 @@ std::string bytesOf(const Request& request)
     return text + "\n" + request.body;
 }
 
-class Coding : public SessionTest {
+using Coding = SessionTest;
+
+template <class M>
+class ManagerCoding : public ManagerTest<M> {
 protected:
-    void SetUp() override
-    {
-        SessionTest::SetUp();
-        server.setDefault([](const Request&) { return Reply::json("{\"ok\":1}"); });
-        server.on("/html", Reply(200, "{\"ok\":1}").contentType("text/html"));
-    }
-
-    // Sends `send` and waits; the error, or nullptr on success.
-    template <typename Send>
-    NSErrorRef outcome(Send send)
-    {
-        bool done = false;
-        NSErrorRef error;
-        send([&](const auto&, const Value&) { done = true; }, [&](const auto&, const NSErrorRef& e) {
-            error = e;
-            done = true;
-        });
-        EXPECT_TRUE(waitFor([&] { return done; }));
-        return error;
-    }
-
     // Posts through the manager and returns what the server received; checks on the way that
     // the manager refuses text/html (only JSON is acceptable to the managers of these tests).
-    template <typename Manager>
-    std::string sendAndValidate(const std::shared_ptr<Manager>& manager)
+    std::string sendAndValidate(M& manager)
     {
-        server.clearRequests();
-        Value parameters = Value::dictionary({ { "name", "粉丝" }, { "n", 2 } });
-        EXPECT_FALSE(outcome([&](auto success, auto failure) { manager->POST("items", parameters, success, failure); }));
-        NSErrorRef error = outcome([&](auto success, auto failure) { manager->GET("/html", Value(), success, failure); });
-        EXPECT_TRUE(error && error->code() == NSURLErrorCannotDecodeContentData);
-        auto posted = server.requestsFor("/api/items");
-        return posted.empty() ? std::string() : bytesOf(posted.back());
+        this->server.clearRequests();
+        this->server.on("/html", Reply(200, "{\"ok\":1}").contentType("text/html"));
+        auto& posted = this->record();
+        this->send(manager, "POST", "items", Value::dictionary({ { "name", "粉丝" }, { "n", 2 } }), posted);
+        this->finish(posted);
+        EXPECT_EQ(posted.successes, 1);
+        auto& html = this->record();
+        this->send(manager, "GET", "/html", Value(), html);
+        this->finish(html);
+        EXPECT_TRUE(html.error && html.error->code() == NSURLErrorCannotDecodeContentData);
+        auto sent = this->server.requestsFor("/api/items");
+        return sent.empty() ? std::string() : bytesOf(sent.back());
     }
 };
 
-TEST_F(Coding, ARestoredOperationManagerSendsTheSameBytesAndValidatesTheSameWay)
+TYPED_TEST_SUITE(ManagerCoding, ManagerKinds);
+
+TYPED_TEST(ManagerCoding, ARestoredManagerSendsTheSameBytesAndValidatesTheSameWay)
 {
+    constexpr bool session = isSession(static_cast<TypeParam*>(nullptr));
+    // A session's configuration goes into the archive too, its headers into every request.
+    auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
+    configuration->timeoutIntervalForRequest = 12;
+    configuration->HTTPAdditionalHeaders = Value::dictionary({ { "X-Session", "s" } });
+    configuration->HTTPMaximumConnectionsPerHost = 2;
+    configuration->maximumResponseBodyLength = 4096;
     std::vector<std::shared_ptr<NKHTTPRequestSerializer>> serializers { NKHTTPRequestSerializer::serializer(),
         NKJSONRequestSerializer::serializerWithWritingOptions(1), NKPropertyListRequestSerializer::serializer() };
     for (const auto& requests : serializers) {
@@ -83,50 +78,48 @@ TEST_F(Coding, ARestoredOperationManagerSendsTheSameBytesAndValidatesTheSameWay)
         requests->setAuthorizationHeaderFieldWithUsername("user", "secret");
         auto responses = NKJSONResponseSerializer::serializer();
         responses->setAcceptableContentTypes(std::set<std::string> { "application/json" });
-        auto manager = NKHTTPRequestOperationManager::initWithBaseURL(NSURL::URLWithString(server.url("/api")));
+        std::shared_ptr<TypeParam> manager;
+        if constexpr (session)
+            manager = this->keep(TypeParam::initWithBaseURL(NSURL::URLWithString(this->server.url("/api")), configuration));
+        else
+            manager = this->make(this->server.url("/api"));
         manager->setRequestSerializer(requests);
         manager->setResponseSerializer(responses);
-        auto restored = roundTrip(manager, "NKHTTPRequestOperationManager");
+        auto restored = roundTrip(manager, manager->className());
         ASSERT_TRUE(restored);
-        EXPECT_EQ(restored->baseURL()->absoluteString(), server.url("/api/"));
+        EXPECT_EQ(restored->baseURL()->absoluteString(), this->server.url("/api/"));
         EXPECT_EQ(restored->requestSerializer()->className(), requests->className());
-
-        EXPECT_EQ(sendAndValidate(manager), sendAndValidate(restored));
+        if constexpr (session) {
+            this->keep(restored);
+            auto kept = restored->session()->configuration();
+            EXPECT_EQ(kept->timeoutIntervalForRequest, 12);
+            EXPECT_EQ(kept->HTTPAdditionalHeaders, configuration->HTTPAdditionalHeaders);
+            EXPECT_EQ(kept->HTTPMaximumConnectionsPerHost, 2);
+            EXPECT_EQ(kept->maximumResponseBodyLength, 4096);
+            EXPECT_NE(kept->HTTPCookieStorage, NSHTTPCookieStorage::sharedHTTPCookieStorage()); // still private
+        }
+        std::string sent = this->sendAndValidate(*manager);
+        EXPECT_NE(sent.find("X-Client: quill"), std::string::npos);
+        EXPECT_EQ(sent.find("X-Session") != std::string::npos, session);
+        EXPECT_EQ(this->sendAndValidate(*restored), sent);
     }
 }
 
+// The property-list and image serializers' settings go through the same coding as the JSON one's.
 TEST_F(Coding, ResponseSerializersKeepTheirSettings)
 {
     auto json = NKJSONResponseSerializer::serializerWithReadingOptions(1);
     json->setRemovesKeysWithNullValues(true);
     json->setAcceptableStatusCodes(std::set<std::int64_t> { 200, 404 });
-    auto list = NKPropertyListResponseSerializer::serializerWithFormat(200, 2);
-    list->setAcceptableContentTypes(std::nullopt); // any
-    auto image = NKImageResponseSerializer::serializer();
-    image->setImageScale(3);
-    image->setAutomaticallyInflatesResponseImage(false);
     auto compound = NKCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
         { NKXMLParserResponseSerializer::serializer(), json });
-
-    auto restoredJson = roundTrip<NKHTTPResponseSerializer>(json, "NKHTTPResponseSerializer");
-    auto jsonCopy = std::dynamic_pointer_cast<NKJSONResponseSerializer>(restoredJson);
+    auto jsonCopy = std::dynamic_pointer_cast<NKJSONResponseSerializer>(
+        roundTrip<NKHTTPResponseSerializer>(json, "NKHTTPResponseSerializer"));
     ASSERT_TRUE(jsonCopy);
     EXPECT_EQ(jsonCopy->readingOptions(), 1u);
     EXPECT_TRUE(jsonCopy->removesKeysWithNullValues());
     EXPECT_EQ(jsonCopy->acceptableStatusCodes(), json->acceptableStatusCodes());
     EXPECT_EQ(jsonCopy->acceptableContentTypes(), json->acceptableContentTypes());
-
-    auto listCopy = roundTrip(list, "NKPropertyListResponseSerializer");
-    ASSERT_TRUE(listCopy);
-    EXPECT_EQ(listCopy->format(), 200u);
-    EXPECT_EQ(listCopy->readOptions(), 2u);
-    EXPECT_FALSE(listCopy->acceptableContentTypes());
-
-    auto imageCopy = roundTrip(image, "NKImageResponseSerializer");
-    ASSERT_TRUE(imageCopy);
-    EXPECT_EQ(imageCopy->imageScale(), 3);
-    EXPECT_FALSE(imageCopy->automaticallyInflatesResponseImage());
-
     auto compoundCopy = roundTrip(compound, "NKCompoundResponseSerializer");
     ASSERT_TRUE(compoundCopy);
     ASSERT_EQ(compoundCopy->responseSerializers().size(), 2u);
@@ -134,16 +127,16 @@ TEST_F(Coding, ResponseSerializersKeepTheirSettings)
     auto inner = std::dynamic_pointer_cast<NKJSONResponseSerializer>(compoundCopy->responseSerializers()[1]);
     ASSERT_TRUE(inner);
     EXPECT_TRUE(inner->removesKeysWithNullValues());
-
     // Read as another class, the archive is refused.
-    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(image));
     NSErrorRef error;
-    EXPECT_FALSE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKJSONResponseSerializer", *bytes, &error).isObject());
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(json));
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKImageResponseSerializer", *bytes, &error).isObject());
     EXPECT_TRUE(error);
 }
 
 TEST_F(Coding, AFinishedOperationKeepsItsRequestAndReplyAndIsReadyAgain)
 {
+    server.on("/op", Reply::json("{\"ok\":1}"));
     auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(server.url("/op")));
     request->setHTTPMethod("PUT");
     request->setHTTPBody(net::test::bytes("body"));
@@ -155,7 +148,6 @@ TEST_F(Coding, AFinishedOperationKeepsItsRequestAndReplyAndIsReadyAgain)
     auto queue = NSOperationQueue::create();
     queue->addOperation(operation);
     ASSERT_TRUE(waitFor([&] { return done; }));
-
     auto restored = roundTrip(operation, "NKHTTPRequestOperation");
     ASSERT_TRUE(restored);
     EXPECT_EQ(restored->state(), NKOperationReadyState);
@@ -169,35 +161,12 @@ TEST_F(Coding, AFinishedOperationKeepsItsRequestAndReplyAndIsReadyAgain)
     EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(restored->responseSerializer()));
 }
 
-TEST_F(Coding, ARestoredSessionManagerKeepsItsConfigurationAndSendsTheSameBytes)
+TEST_F(Coding, ASessionManagerIsMadeOnlyWhereItsReaderAsksForOne)
 {
-    auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
-    configuration->timeoutIntervalForRequest = 12;
-    configuration->HTTPAdditionalHeaders = Value::dictionary({ { "X-Session", "s" } });
-    configuration->HTTPMaximumConnectionsPerHost = 2;
-    configuration->maximumResponseBodyLength = 4096;
-    auto manager = keep(NKHTTPSessionManager::initWithBaseURL(NSURL::URLWithString(server.url("/api")), configuration));
-    manager->setRequestSerializer(NKJSONRequestSerializer::serializer());
-    auto responses = NKJSONResponseSerializer::serializer();
-    responses->setAcceptableContentTypes(std::set<std::string> { "application/json" });
-    manager->setResponseSerializer(responses);
-
-    auto restored = roundTrip(manager, "NKHTTPSessionManager");
-    ASSERT_TRUE(restored);
-    keep(restored);
-    auto kept = restored->session()->configuration();
-    EXPECT_EQ(kept->timeoutIntervalForRequest, 12);
-    EXPECT_EQ(kept->HTTPAdditionalHeaders, configuration->HTTPAdditionalHeaders);
-    EXPECT_EQ(kept->HTTPMaximumConnectionsPerHost, 2);
-    EXPECT_EQ(kept->maximumResponseBodyLength, 4096);
-    EXPECT_NE(kept->HTTPCookieStorage, NSHTTPCookieStorage::sharedHTTPCookieStorage()); // still private
-    EXPECT_EQ(restored->baseURL()->absoluteString(), server.url("/api/"));
-
-    EXPECT_EQ(sendAndValidate(manager), sendAndValidate(restored));
-
-    // A session manager is made only where its reader asks for one: read as anything else, or
-    // without asking, its archive starts no session.
+    // Read as anything else, or without asking, its archive starts no session.
+    auto manager = keep(NKHTTPSessionManager::manager());
     auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(manager));
+    ASSERT_TRUE(bytes);
     EXPECT_TRUE(NSKeyedUnarchiver::unarchivedObjectOfClass("NKHTTPRequestOperationManager", *bytes).isAbsent());
     EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).isAbsent());
     EXPECT_TRUE(keep(NSKeyedUnarchiver::unarchivedObjectOfClass<NKURLSessionManager>("NKURLSessionManager", *bytes)));

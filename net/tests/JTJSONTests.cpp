@@ -1,5 +1,5 @@
 // The facade and the convenience conversions: which trace they keep, the error they hand out,
-// the settings they pass on, and the log line of a failed convenience call.
+// and the log line of a failed convenience call.
 #include "net/JTJSON.h"
 
 #include <gtest/gtest.h>
@@ -24,43 +24,17 @@ TEST(JTJSON, FailureCopiesTheTraceAndHandsOutTheOutermostError)
     EXPECT_EQ(error->localizedDescription(), "Expected value while parsing array");
     EXPECT_EQ(error->underlyingError()->localizedDescription(), "Expected 'true'");
     EXPECT_EQ(traceOf(json).size(), 2u);
-
     // A success leaves the facade's trace describing the last failure.
     NSErrorRef untouched;
     EXPECT_EQ(json.objectWithString("[1]", &untouched), Value::array({ 1 }));
     EXPECT_FALSE(untouched);
     EXPECT_EQ(traceOf(json).size(), 2u);
-
     EXPECT_TRUE(json.objectWithString("7", false, &error).isAbsent());
     EXPECT_EQ(error->code(), 4);
     EXPECT_EQ(json.objectWithString("7", true, &error), Value(7));
     EXPECT_EQ(json.fragmentWithString("\"s\"", nullptr), Value("s"));
     EXPECT_TRUE(json.objectWithString(std::nullopt).isAbsent());
     EXPECT_EQ(traceOf(json), (Trace { { 12, "Input was 'nil'" } }));
-}
-
-TEST(JTJSON, WriterSideAndSettings)
-{
-    JTJSON json;
-    NSErrorRef error;
-    EXPECT_FALSE(json.stringWithObject(Value(1), &error).has_value());
-    EXPECT_EQ(error->localizedDescription(), "Not valid type for JSON");
-    EXPECT_EQ(json.stringWithFragment(Value(1), &error), "1");
-    EXPECT_FALSE(json.stringWithObject(Value::array({ Value::date(0) }), true, &error).has_value());
-    EXPECT_EQ(error->code(), 1);
-
-    json.setHumanReadable(true);
-    EXPECT_TRUE(json.humanReadable());
-    EXPECT_EQ(json.stringWithObject(Value::array({ 1 })), "[\n  1\n]");
-    json.setSortKeys(true);
-    EXPECT_TRUE(json.sortKeys());
-
-    EXPECT_EQ(json.maxDepth(), 512u);
-    json.setMaxDepth(1);
-    EXPECT_TRUE(json.objectWithString("[[]]").isAbsent());
-    EXPECT_EQ(traceOf(json).front().first, 7);
-    EXPECT_FALSE(json.stringWithObject(Value::array({ Value::array() })).has_value());
-    EXPECT_EQ(traceOf(json).front().first, 7);
 }
 
 TEST(JTJSON, ConvenienceConversionsLogTheirFailures)
@@ -72,7 +46,6 @@ TEST(JTJSON, ConvenienceConversionsLogTheirFailures)
     EXPECT_EQ(JSONValue(" [1] "), Value::array({ 1 }));
     EXPECT_EQ(JSONFragmentValue("2"), Value(2));
     EXPECT_TRUE(lines.empty());
-
     EXPECT_FALSE(JSONRepresentation(Value(1)).has_value());
     EXPECT_FALSE(JSONFragment(Value::date(0)).has_value());
     EXPECT_TRUE(JSONValue("2").isAbsent());

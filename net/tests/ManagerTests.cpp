@@ -1,287 +1,285 @@
-// The manager end to end over loopback HTTP and HTTPS: form, query, multipart and JSON bodies as
-// the server receives them, base URLs, HEAD, serialization errors, trust and pinning.
+// Both managers end to end over loopback HTTP and HTTPS, through one set of cases: every verb
+// with its parameters and serializers as the server receives them, multipart bodies, base URLs,
+// empty replies, requests that cannot be built, copies, trust and pinning from the bundle (what
+// each pinning mode accepts is in the security policy's table). That operations use their
+// manager's serializers is in the restored managers' cases, which refuse what only theirs does.
 #include <filesystem>
 
-#include "net/NKHTTPRequestOperationManager.h"
-#include "net/tests/NetTestSupport.h"
+#include "net/tests/ManagerTestSupport.h"
 #include "platform/network/URLError.h"
 #include "platform/persistence/NSBundle.h"
-#include "testing/TempHome.h"
-#include "testing/httpserver/Handlers.h"
-#include "testing/httpserver/TestServer.h"
+#include "platform/persistence/NSPropertyListSerialization.h"
 
 using namespace net::test;
 using httpserver::Reply;
+using httpserver::Request;
 using httpserver::TestServer;
 
 namespace {
 
-struct Result {
-    bool done = false;
-    bool failed = false;
-    Value object;
-    NSErrorRef error;
-    std::shared_ptr<NKHTTPRequestOperation> operation;
-};
+template <class M>
+class Managers : public ManagerTest<M> { };
 
-class Manager : public NetTest {
-protected:
-    TestServer server;
-    std::shared_ptr<NKHTTPRequestOperationManager> manager = NKHTTPRequestOperationManager::manager();
-    Result result;
+TYPED_TEST_SUITE(Managers, ManagerKinds);
 
-    NKHTTPRequestOperationManager::Success success()
-    {
-        return [this](const auto& operation, const Value& object) {
-            result.operation = operation;
-            result.object = object;
-            result.done = true;
-        };
-    }
-    NKHTTPRequestOperationManager::Failure failure()
-    {
-        return [this](const auto& operation, const NSErrorRef& error) {
-            result.operation = operation;
-            result.error = error;
-            result.failed = true;
-            result.done = true;
-        };
-    }
-    void finish() { ASSERT_TRUE(waitFor([&] { return result.done; })); }
-};
-
-TEST_F(Manager, FormPostsArriveByteForByte)
+TYPED_TEST(Managers, EveryVerbSendsItsParametersAsTheSerializerSays)
 {
-    server.on("/form", Reply::text("ok"));
-    manager->setResponseSerializer(NKHTTPResponseSerializer::serializer());
-    manager->POST(server.url("/form"), Value::dictionary({ { "name", "粉丝" }, { "a", "x+y" } }), success(), failure());
-    finish();
-    EXPECT_FALSE(result.failed);
-    EXPECT_EQ(text(result.object.asData()), "ok");
-    auto request = server.lastRequest();
-    ASSERT_TRUE(request);
-    EXPECT_EQ(request->method, "POST");
-    EXPECT_EQ(request->body, "a=x%2By&name=%E7%B2%89%E4%B8%9D");
-    EXPECT_EQ(request->headers.get("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_TRUE(request->headers.get("User-Agent"));
-    EXPECT_TRUE(request->headers.get("Accept-Language"));
+    const Value parameters = Value::dictionary({ { "name", "粉丝" }, { "n", 2 }, { "a", "x+y" } });
+    const std::string encoded = "a=x%2By&n=2&name=%E7%B2%89%E4%B8%9D";
+    const std::string form = "application/x-www-form-urlencoded";
+    struct Case {
+        const char* verb;
+        std::shared_ptr<NKHTTPRequestSerializer> serializer;
+        bool withParameters;
+        std::optional<std::string> contentType; // set by the caller on the serializer
+        std::string query;
+        std::string body; // "plist": a property list of the parameters
+        std::optional<std::string> sentType;
+    };
+    const Case cases[] = {
+        { "GET", NKHTTPRequestSerializer::serializer(), true, std::nullopt, encoded, "", std::nullopt },
+        { "HEAD", NKHTTPRequestSerializer::serializer(), true, std::nullopt, encoded, "", std::nullopt },
+        { "DELETE", NKHTTPRequestSerializer::serializer(), true, std::nullopt, encoded, "", std::nullopt },
+        { "POST", NKHTTPRequestSerializer::serializer(), true, std::nullopt, "", encoded, form },
+        { "PUT", NKJSONRequestSerializer::serializer(), true, std::nullopt, "", R"({"a":"x+y","n":2,"name":"粉丝"})",
+            "application/json" },
+        { "PUT", NKJSONRequestSerializer::serializer(), true, "application/vnd.quill+json", "",
+            R"({"a":"x+y","n":2,"name":"粉丝"})", "application/vnd.quill+json" },
+        { "PATCH", NKPropertyListRequestSerializer::serializer(), true, std::nullopt, "", "plist", "application/x-plist" },
+        { "PATCH", NKPropertyListRequestSerializer::serializer(), false, std::nullopt, "", "", std::nullopt },
+        { "GET", NKPropertyListRequestSerializer::serializer(), true, std::nullopt, encoded, "", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.verb) + " " + c.serializer->className());
+        auto manager = this->make(this->server.origin());
+        c.serializer->setValueForHTTPHeaderField(c.contentType, "Content-Type");
+        manager->setRequestSerializer(c.serializer);
+        auto& result = this->record();
+        auto ref = this->send(*manager, c.verb, "/v", c.withParameters ? parameters : Value(), result);
+        ASSERT_TRUE(ref);
+        if constexpr (isSession(static_cast<TypeParam*>(nullptr))) {
+            EXPECT_NE(ref->state(), NSURLSessionTaskStateSuspended); // already resumed, perhaps already done
+        }
+        this->finish(result);
+        ASSERT_EQ(result.successes, 1) << result.error->description();
+        EXPECT_TRUE(result.onMain);
+        EXPECT_EQ(result.ref, ref);
+        if (std::string(c.verb) != "HEAD") {
+            EXPECT_EQ(result.object["method"].asString(), c.verb);
+        }
+        auto sent = this->server.lastRequest();
+        EXPECT_EQ(sent->method, c.verb);
+        EXPECT_EQ(sent->query, c.query);
+        if (c.body == "plist")
+            EXPECT_EQ(NSPropertyListSerialization::propertyListWithData(bytes(sent->body), 0, nullptr), parameters);
+        else
+            EXPECT_EQ(sent->body, c.body);
+        EXPECT_EQ(sent->headers.get("Content-Type"), c.sentType);
+        EXPECT_TRUE(sent->headers.get("User-Agent"));
+        EXPECT_TRUE(sent->headers.get("Accept-Language"));
+    }
 }
 
-TEST_F(Manager, GetsCarryTheQueryAndParseJson)
+TYPED_TEST(Managers, MultipartPostsStreamTheExactBodyWithItsLength)
 {
-    server.on("/list", Reply::json("{\"status\":1,\"rows\":[1,2]}"));
-    manager->GET(server.url("/list"), Value::dictionary({ { "page", 2 }, { "city", "a b" } }), success(), failure());
-    finish();
-    ASSERT_FALSE(result.failed) << result.error->description();
-    EXPECT_EQ(result.object["rows"].count(), 2u);
-    EXPECT_EQ(server.lastRequest()->query, "city=a%20b&page=2");
-}
-
-TEST_F(Manager, MultipartUploadsStreamTheExactBody)
-{
-    server.on("/up", [](const httpserver::Request& request) {
-        return Reply::json("{\"length\":" + std::to_string(request.body.size()) + "}");
-    });
+    auto manager = this->make();
     Bytes picture(70000);
     for (std::size_t i = 0; i < picture.size(); ++i)
         picture[i] = static_cast<std::uint8_t>(i * 7);
-    manager->POST(server.url("/up"), Value::dictionary({ { "title", "t" } }),
-        [&](NKMultipartFormData& form) { form.appendPartWithFileData(picture, "file", "a.jpg", "image/jpeg"); },
-        success(), failure());
-    finish();
-    ASSERT_FALSE(result.failed) << result.error->description();
-    auto request = server.lastRequest();
+    auto& result = this->record();
+    auto ref = manager->POST(this->server.url("/up"), Value::dictionary({ { "title", "t" } }),
+        [&](NKMultipartFormData& form) {
+            form.appendPartWithFileData(picture, "file", "a.jpg", "image/jpeg");
+            // A caller's stream cannot be copied: it is sent as it is.
+            form.appendPartWithInputStream(NSInputStream::inputStreamWithData(bytes("streamed part")), "s", "s.txt", 13, "text/plain");
+        },
+        result.success(), result.failure());
+    ASSERT_TRUE(ref);
+    if constexpr (isSession(static_cast<TypeParam*>(nullptr))) {
+        EXPECT_EQ(ref->kind(), NSURLSessionTask::Kind::Upload);
+    }
+    this->finish(result);
+    ASSERT_EQ(result.successes, 1) << result.error->description();
+    auto request = this->server.lastRequest();
     EXPECT_EQ(request->headers.get("Content-Length"), std::to_string(request->body.size()));
     EXPECT_FALSE(request->chunked);
-    std::string type = *request->headers.get("Content-Type");
-    std::string boundary = type.substr(type.find("boundary=") + 9);
-    EXPECT_EQ(request->body.rfind("--" + boundary + "\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nt\r\n", 0), 0u);
+    EXPECT_NE(request->body.find("name=\"title\"\r\n\r\nt\r\n"), std::string::npos);
     EXPECT_NE(request->body.find(std::string(picture.begin(), picture.end())), std::string::npos);
-    EXPECT_EQ(request->body.substr(request->body.size() - boundary.size() - 6), "--" + boundary + "--\r\n");
+    EXPECT_NE(request->body.find("streamed part"), std::string::npos);
 }
 
-TEST_F(Manager, AnUploadWhosePartRunsShortFailsInsteadOfSendingAShortBody)
+TYPED_TEST(Managers, AnUploadWhosePartRunsShortFailsInsteadOfSendingAShortBody)
 {
-    server.on("/up", Reply::text("ok"));
-    manager->POST(server.url("/up"), Value(),
+    auto manager = this->make();
+    auto& result = this->record();
+    manager->POST(this->server.url("/up"), Value(),
         [&](NKMultipartFormData& form) {
             form.appendPartWithInputStream(NSInputStream::inputStreamWithData(bytes("short")), "f", "f.bin", 100,
                 "application/octet-stream");
         },
-        success(), failure());
-    finish();
-    EXPECT_TRUE(result.failed);
-    EXPECT_EQ(server.requestCount("/up"), 0u);
+        result.success(), result.failure());
+    this->finish(result);
+    EXPECT_EQ(result.failures, 1);
+    EXPECT_EQ(this->server.requestCount("/up"), 0u);
 }
 
-TEST_F(Manager, BaseUrlsGainATrailingSlash)
+TYPED_TEST(Managers, BaseUrlsGainATrailingSlashAndResolveRelativeAndAbsoluteStrings)
 {
-    auto withPath = NKHTTPRequestOperationManager::initWithBaseURL(NSURL::URLWithString(server.url("/api/v1")));
-    EXPECT_EQ(withPath->baseURL()->absoluteString(), server.url("/api/v1/"));
-    auto bare = NKHTTPRequestOperationManager::initWithBaseURL(NSURL::URLWithString(server.origin()));
-    EXPECT_EQ(bare->baseURL()->absoluteString(), server.origin());
-    server.on("/api/v1/items", Reply::json("[]"));
-    withPath->GET("items", Value(), success(), failure());
-    finish();
-    EXPECT_FALSE(result.failed);
-    EXPECT_EQ(server.lastRequest()->path, "/api/v1/items");
-    EXPECT_FALSE(manager->baseURL());
-}
-
-TEST_F(Manager, HeadGivesTheOperationOnly)
-{
-    server.on("/h", Reply::text("body"));
-    bool called = false;
-    manager->HEAD(server.url("/h"), Value(), [&](const auto& operation) { called = operation != nullptr; }, failure());
-    ASSERT_TRUE(waitFor([&] { return called || result.done; }));
-    EXPECT_TRUE(called);
-    EXPECT_EQ(server.lastRequest()->method, "HEAD");
-}
-
-TEST_F(Manager, EmptyRepliesSucceedWithNoObjectWhateverTheirContentType)
-{
-    server.on("/gone", Reply(204));
-    server.on("/file", Reply(200, "0123456789").contentType("application/octet-stream"));
-    server.on("/put", Reply(204).contentType("application/octet-stream"));
-    using Verb = std::function<void()>;
-    const std::pair<const char*, Verb> verbs[] = {
-        { "DELETE", [&] { manager->DELETE(server.url("/gone"), Value(), success(), failure()); } },
-        { "PUT", [&] { manager->PUT(server.url("/put"), Value(), success(), failure()); } },
-        { "HEAD", [&] {
-             manager->HEAD(server.url("/file"), Value(), [&](const auto&) { result.done = true; }, failure());
-         } },
+    TestServer other;
+    other.on("/there", Reply::json("{}"));
+    const std::string withPath = this->server.url("/api/v1"), bare = this->server.origin();
+    EXPECT_EQ(this->make(withPath)->baseURL()->absoluteString(), withPath + "/");
+    EXPECT_EQ(this->make(bare)->baseURL()->absoluteString(), bare);
+    EXPECT_FALSE(this->make()->baseURL());
+    struct Case {
+        std::string base, url;
+        TestServer& reached;
+        std::string path;
     };
-    for (const auto& [name, send] : verbs) {
-        SCOPED_TRACE(name);
-        result = {};
-        send();
-        finish();
-        EXPECT_FALSE(result.failed) << (result.error ? result.error->description() : "");
+    const Case cases[] = {
+        { withPath, "items", this->server, "/api/v1/items" },
+        { withPath, "/items", this->server, "/items" },
+        { withPath, other.url("/there"), other, "/there" },
+        { bare, "items", this->server, "/items" },
+        { "", this->server.url("/full"), this->server, "/full" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base + " + " + c.url);
+        auto& result = this->record();
+        this->make(c.base)->GET(c.url, Value(), result.success(), result.failure());
+        this->finish(result);
+        EXPECT_EQ(result.successes, 1);
+        EXPECT_EQ(c.reached.lastRequest()->path, c.path);
+    }
+}
+
+TYPED_TEST(Managers, EmptyRepliesSucceedWithNoObjectWhateverTheirContentType)
+{
+    this->server.on("/gone", Reply(204));
+    this->server.on("/put", Reply(204).contentType("application/octet-stream"));
+    this->server.on("/file", Reply(200, "0123456789").contentType("application/octet-stream"));
+    const std::pair<const char*, const char*> cases[] = { { "DELETE", "/gone" }, { "PUT", "/put" }, { "HEAD", "/file" } };
+    auto manager = this->make();
+    for (const auto& [verb, path] : cases) {
+        SCOPED_TRACE(verb);
+        auto& result = this->record();
+        this->send(*manager, verb, this->server.url(path), Value(), result);
+        this->finish(result);
+        EXPECT_EQ(result.successes, 1) << (result.error ? result.error->description() : "");
         EXPECT_TRUE(result.object.isAbsent());
     }
 }
 
-TEST_F(Manager, WithoutARequestSerializerTheVerbsFailWithAClearError)
+TYPED_TEST(Managers, WithoutARequestSerializerTheVerbsFailWithAClearError)
 {
+    auto manager = this->make();
     manager->setRequestSerializer(nullptr);
-    std::vector<NSErrorRef> errors;
-    auto failed = [&](const auto& operation, const NSErrorRef& error) {
-        EXPECT_FALSE(operation);
-        errors.push_back(error);
-    };
-    EXPECT_FALSE(manager->GET(server.url("/x"), Value(), success(), failed));
-    EXPECT_FALSE(manager->POST(server.url("/x"), Value(), [](NKMultipartFormData&) { }, success(), failed));
-    ASSERT_TRUE(waitFor([&] { return errors.size() == 2; }));
-    for (const auto& error : errors) {
-        ASSERT_TRUE(error);
-        EXPECT_EQ(error->domain(), NKURLRequestSerializationErrorDomain);
-        EXPECT_NE(error->localizedDescription().find("request serializer"), std::string::npos);
+    auto& get = this->record();
+    EXPECT_FALSE(manager->GET(this->server.url("/x"), Value(), get.success(), get.failure()));
+    auto& upload = this->record();
+    EXPECT_FALSE(manager->POST(this->server.url("/x"), Value(), [](NKMultipartFormData&) { }, upload.success(), upload.failure()));
+    for (auto* result : { &get, &upload }) {
+        this->finish(*result);
+        ASSERT_TRUE(result->error);
+        EXPECT_FALSE(result->ref);
+        EXPECT_EQ(result->error->domain(), NKURLRequestSerializationErrorDomain);
+        EXPECT_NE(result->error->localizedDescription().find("request serializer"), std::string::npos);
     }
-    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_EQ(this->server.requestCount(), 0u);
 }
 
-TEST_F(Manager, SerializationErrorsFailOnceAsynchronouslyWithoutAnOperation)
+TYPED_TEST(Managers, ARequestThatCannotBeBuiltFailsOnceAsynchronouslyWithNothingQueued)
 {
-    manager->requestSerializer()->setQueryStringSerializationWithBlock(
-        [](const auto&, const Value&, NSErrorRef* error) {
-            *error = NSError::errorWithDomain("test", 9);
-            return std::optional<std::string>();
-        });
-    int failures = 0;
-    auto operation = manager->GET(server.url("/x"), Value::dictionary({ { "a", 1 } }), success(),
-        [&](const auto& op, const NSErrorRef& error) { failures += (!op && error->code() == 9) ? 1 : 100; });
-    EXPECT_FALSE(operation);
-    EXPECT_EQ(failures, 0);
-    EXPECT_EQ(manager->operationQueue()->operationCount(), 0u);
-    ASSERT_TRUE(waitFor([&] { return failures > 0; }));
-    testing_support::settle(0.2);
-    EXPECT_EQ(failures, 1);
+    auto manager = this->make();
+    manager->requestSerializer()->setQueryStringSerializationWithBlock([](const auto&, const Value&, NSErrorRef* error) {
+        *error = NSError::errorWithDomain("test", 9);
+        return std::optional<std::string>();
+    });
+    auto& result = this->record();
+    EXPECT_FALSE(manager->GET(this->server.url("/x"), Value::dictionary({ { "a", 1 } }), result.success(), result.failure()));
+    EXPECT_EQ(result.calls(), 0); // never from inside the call
+    this->finish(result);
+    testing_support::settle(0.1);
+    EXPECT_EQ(result.failures, 1);
+    EXPECT_EQ(result.successes, 0);
+    EXPECT_FALSE(result.ref);
+    EXPECT_EQ(result.error->code(), 9);
+    EXPECT_EQ(this->server.requestCount(), 0u);
+    if constexpr (isSession(static_cast<TypeParam*>(nullptr)))
+        EXPECT_TRUE(manager->tasks().empty());
+    else
+        EXPECT_EQ(manager->operationQueue()->operationCount(), 0u);
 }
 
-TEST_F(Manager, OperationsShareTheManagersObjectsAndCopiesDoNot)
+TYPED_TEST(Managers, CopiesKeepTheBaseUrlAndCopyTheSerializersAndPolicy)
 {
-    auto operation = manager->HTTPRequestOperationWithRequest(
-        NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/x"))), nullptr, nullptr);
-    EXPECT_EQ(operation->responseSerializer(), manager->responseSerializer());
-    EXPECT_EQ(operation->securityPolicy(), manager->securityPolicy());
+    auto manager = this->make(this->server.url("/api"));
+    manager->setRequestSerializer(NKJSONRequestSerializer::serializerWithWritingOptions(1));
+    manager->setResponseSerializer(NKHTTPResponseSerializer::serializer());
+    auto policy = NKSecurityPolicy::defaultPolicy(); // pins set below, not read from the bundle
+    policy->setSSLPinningMode(NKSSLPinningModeCertificate);
+    policy->setPinnedCertificates(std::vector<Bytes> { this->certs.localhost().certificate.der() });
+    manager->setSecurityPolicy(policy);
     manager->setMaximumResponseDataLength(5);
     auto copy = manager->copy();
+    if constexpr (isSession(static_cast<TypeParam*>(nullptr)))
+        this->keep(copy);
     EXPECT_EQ(copy->maximumResponseDataLength(), 5u);
+    EXPECT_EQ(copy->baseURL()->absoluteString(), this->server.url("/api/"));
+    auto json = std::dynamic_pointer_cast<NKJSONRequestSerializer>(copy->requestSerializer());
+    ASSERT_TRUE(json);
+    EXPECT_NE(json, manager->requestSerializer());
+    EXPECT_EQ(json->writingOptions(), 1u);
+    EXPECT_FALSE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
     EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
     EXPECT_NE(copy->operationQueue(), manager->operationQueue());
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
-    EXPECT_NE(manager->description().find("baseURL: (null)"), std::string::npos);
-    operation->setCompletionBlock(nullptr); // never run: its block would keep it alive
+    EXPECT_EQ(copy->securityPolicy()->SSLPinningMode(), NKSSLPinningModeCertificate);
+    EXPECT_TRUE(copy->securityPolicy()->pinnedCertificates());
+    EXPECT_NE(this->make()->description().find("baseURL: (null)"), std::string::npos);
 }
 
-class SecureManager : public Manager {
-protected:
-    TestServer tls { TestServer::https(certs.localhost()) };
-    TestServer selfSigned { TestServer::https(certs.selfSigned()) };
-    TestServer chained { TestServer::https(certs.chained()) };
-};
-
-TEST_F(SecureManager, PinningTheLeafOrTheIntermediateReachesTheServer)
+TYPED_TEST(Managers, TrustFollowsTheChainOrThePinnedCertificates)
 {
-    const std::pair<TestServer*, Bytes> cases[] = {
-        { &tls, certs.localhost().certificate.der() },
-        { &chained, certs.intermediate().der() },
-    };
-    for (const auto& [server, pinned] : cases) {
-        SCOPED_TRACE(server->origin());
-        auto policy = NKSecurityPolicy::defaultPolicy();
-        policy->setSSLPinningMode(NKSSLPinningModeCertificate);
-        policy->setPinnedCertificates(std::vector<Bytes> { pinned });
-        manager->setSecurityPolicy(policy);
-        server->on("/j", Reply::json("{\"pinned\":1}"));
-        result = {};
-        manager->GET(server->url("/j"), Value(), success(), failure());
-        finish();
-        ASSERT_FALSE(result.failed) << result.error->description();
-        EXPECT_EQ(server->requestCount("/j"), 1u);
-    }
-}
-
-TEST_F(SecureManager, TheDefaultPolicyAcceptsAValidServerAndRefusesASelfSignedOne)
-{
-    tls.on("/j", Reply::json("{\"ok\":true}"));
-    manager->GET(tls.url("/j"), Value(), success(), failure());
-    finish();
-    ASSERT_FALSE(result.failed) << result.error->description();
-    EXPECT_TRUE(result.object["ok"].boolValue());
-
-    result = {};
-    selfSigned.on("/j", Reply::json("{}"));
-    manager->GET(selfSigned.url("/j"), Value(), success(), failure());
-    finish();
-    EXPECT_TRUE(result.failed);
-    EXPECT_EQ(selfSigned.requestCount(), 0u);
-}
-
-TEST_F(SecureManager, CertificatesPinnedFromTheBundleDecide)
-{
-    testing_support::TempHome home;
-    std::string bundle = home.pathFor("App.app");
+    auto& certs = this->certs;
+    TestServer tls(TestServer::https(certs.localhost()));
+    TestServer selfSigned(TestServer::https(certs.selfSigned()));
+    std::string bundle = this->home.pathFor("App.app");
     std::filesystem::create_directories(bundle);
     certs.selfSigned().certificate.writeDer(bundle + "/server.cer");
     NSBundle::setMainBundlePath(bundle);
-    auto policy = NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModeCertificate);
+    auto fromBundle = NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModeCertificate);
     NSBundle::setMainBundlePath("");
-    ASSERT_EQ(policy->pinnedCertificates()->size(), 1u);
-    policy->setAllowInvalidCertificates(true); // the pinned server is self-signed
-    manager->setSecurityPolicy(policy);
-
-    selfSigned.on("/j", Reply::json("{\"pinned\":1}"));
-    manager->GET(selfSigned.url("/j"), Value(), success(), failure());
-    finish();
-    ASSERT_FALSE(result.failed) << result.error->description();
-    EXPECT_EQ(result.object["pinned"].integerValue(), 1);
-
-    result = {};
-    tls.on("/j", Reply::json("{}"));
-    manager->GET(tls.url("/j"), Value(), success(), failure());
-    finish();
-    EXPECT_TRUE(result.failed);
+    ASSERT_EQ(fromBundle->pinnedCertificates()->size(), 1u);
+    fromBundle->setAllowInvalidCertificates(true); // the pinned server is self-signed
+    struct Case {
+        const char* name;
+        std::shared_ptr<NKSecurityPolicy> policy;
+        TestServer& server;
+        bool reached;
+    };
+    const Case cases[] = {
+        { "default, valid", NKSecurityPolicy::defaultPolicy(), tls, true },
+        { "default, self-signed", NKSecurityPolicy::defaultPolicy(), selfSigned, false },
+        { "pinned from the bundle", fromBundle, selfSigned, true },
+        { "pinned from the bundle, other server", fromBundle, tls, false },
+    };
+    auto manager = this->make();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Every request makes a new connection, so every one meets the trust decision.
+        c.server.on("/j", Reply::json("{\"ok\":1}").closeConnection());
+        std::size_t before = c.server.requestCount("/j");
+        manager->setSecurityPolicy(c.policy);
+        auto& result = this->record();
+        this->send(*manager, "GET", c.server.url("/j"), Value(), result);
+        this->finish(result);
+        EXPECT_EQ(result.successes, c.reached ? 1 : 0) << (result.error ? result.error->description() : "");
+        EXPECT_EQ(c.server.requestCount("/j") - before, c.reached ? 1u : 0u);
+        if (c.reached)
+            EXPECT_EQ(result.object["ok"].integerValue(), 1);
+        else // a session task is cancelled; a connection's challenge is
+            EXPECT_EQ(result.error->code(), isSession(manager.get()) ? NSURLErrorCancelled : NSURLErrorUserCancelledAuthentication);
+    }
 }
 
 } // namespace

@@ -12,28 +12,30 @@ namespace {
 
 TEST(Reachability, FlagsBecomeStatuses)
 {
-    const SCNetworkReachabilityFlags bits[] = { kSCNetworkReachabilityFlagsReachable,
-        kSCNetworkReachabilityFlagsConnectionRequired, kSCNetworkReachabilityFlagsConnectionOnTraffic,
-        kSCNetworkReachabilityFlagsInterventionRequired, kSCNetworkReachabilityFlagsConnectionOnDemand,
-        kSCNetworkReachabilityFlagsIsWWAN };
-    for (unsigned mask = 0; mask < 64; ++mask) {
-        SCNetworkReachabilityFlags flags = 0;
-        for (unsigned i = 0; i < 6; ++i)
-            if (mask & (1u << i))
-                flags |= bits[i];
-        bool reachable = flags & kSCNetworkReachabilityFlagsReachable;
-        bool required = flags & kSCNetworkReachabilityFlagsConnectionRequired;
-        bool automatic = (flags & (kSCNetworkReachabilityFlagsConnectionOnTraffic | kSCNetworkReachabilityFlagsConnectionOnDemand))
-            && !(flags & kSCNetworkReachabilityFlagsInterventionRequired);
-        NKNetworkReachabilityStatus expected = !reachable || (required && !automatic)
-            ? NKNetworkReachabilityStatusNotReachable
-            : (flags & kSCNetworkReachabilityFlagsIsWWAN) ? NKNetworkReachabilityStatusReachableViaWWAN
-                                                          : NKNetworkReachabilityStatusReachableViaWiFi;
-        EXPECT_EQ(net::reachabilityStatusForFlags(flags), expected) << "flags " << flags;
-    }
-    EXPECT_EQ(net::reachabilityStatusForFlags(0x2 | 0x4 | 0x8), NKNetworkReachabilityStatusReachableViaWiFi);
-    EXPECT_EQ(net::reachabilityStatusForFlags(0x2 | 0x4 | 0x8 | 0x10), NKNetworkReachabilityStatusNotReachable);
-    EXPECT_EQ(net::reachabilityStatusForFlags(0x2 | 0x40000), NKNetworkReachabilityStatusReachableViaWWAN);
+    // Reachable, unless a connection is required and cannot be made on its own (on traffic or on
+    // demand, without the user); over WWAN when the flag says so.
+    const SCNetworkReachabilityFlags reachable = kSCNetworkReachabilityFlagsReachable,
+                                     required = kSCNetworkReachabilityFlagsConnectionRequired,
+                                     onTraffic = kSCNetworkReachabilityFlagsConnectionOnTraffic,
+                                     onDemand = kSCNetworkReachabilityFlagsConnectionOnDemand,
+                                     intervention = kSCNetworkReachabilityFlagsInterventionRequired,
+                                     wwan = kSCNetworkReachabilityFlagsIsWWAN;
+    const auto none = NKNetworkReachabilityStatusNotReachable, wifi = NKNetworkReachabilityStatusReachableViaWiFi,
+               cell = NKNetworkReachabilityStatusReachableViaWWAN;
+    const std::pair<SCNetworkReachabilityFlags, NKNetworkReachabilityStatus> cases[] = {
+        { 0, none },
+        { required | onTraffic, none },
+        { reachable, wifi },
+        { reachable | wwan, cell },
+        { reachable | intervention, wifi },
+        { reachable | required, none },
+        { reachable | required | onTraffic, wifi },
+        { reachable | required | onDemand | wwan, cell },
+        { reachable | required | onDemand | intervention, none },
+        { 0x2 | 0x40000, cell },
+    };
+    for (const auto& [flags, status] : cases)
+        EXPECT_EQ(net::reachabilityStatusForFlags(flags), status) << "flags " << flags;
     EXPECT_EQ(net::localizedReachabilityStatusString(7), "Unknown");
 }
 
@@ -69,7 +71,6 @@ TEST_F(ReachabilityMonitoring, AnAddressReportsAtStartInOrderOnMain)
     EXPECT_EQ(events[0], "block 2 stored main");
     EXPECT_EQ(events[1], "note 2");
     EXPECT_TRUE(manager->isReachableViaWiFi());
-
     sysconfig::injectFlags(0);
     ASSERT_TRUE(waitFor([&] { return events.size() >= 4; }));
     EXPECT_EQ(events[2], "block 0 stored main");
@@ -78,34 +79,23 @@ TEST_F(ReachabilityMonitoring, AnAddressReportsAtStartInOrderOnMain)
     NSNotificationCenter::defaultCenter()->removeObserver(token.get());
 }
 
-TEST_F(ReachabilityMonitoring, AHostNameReportsNothingUntilAChange)
+TEST_F(ReachabilityMonitoring, AHostNameOrAnEmptyOneReportsNothingUntilAChange)
 {
     sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable);
-    auto manager = NKNetworkReachabilityManager::managerForDomain("localhost");
-    ASSERT_TRUE(manager);
-    int calls = 0;
-    manager->setReachabilityStatusChangeBlock([&](NKNetworkReachabilityStatus) { ++calls; });
-    manager->startMonitoring();
-    testing_support::settle(1);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(manager->networkReachabilityStatus(), NKNetworkReachabilityStatusUnknown);
-    manager->stopMonitoring();
-}
-
-TEST_F(ReachabilityMonitoring, AnEmptyHostNameGivesAManagerThatStaysUnknown)
-{
-    sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable);
-    auto manager = NKNetworkReachabilityManager::managerForDomain("");
-    ASSERT_TRUE(manager);
-    int calls = 0;
-    manager->setReachabilityStatusChangeBlock([&](NKNetworkReachabilityStatus) { ++calls; });
-    manager->startMonitoring();
-    testing_support::settle(0.2);
-    manager->stopMonitoring();
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(manager->networkReachabilityStatus(), NKNetworkReachabilityStatusUnknown);
-    EXPECT_EQ(manager->localizedNetworkReachabilityStatusString(), "Unknown");
-    EXPECT_FALSE(manager->isReachable());
+    for (const char* domain : { "localhost", "" }) {
+        SCOPED_TRACE(std::string("domain \"") + domain + "\"");
+        auto manager = NKNetworkReachabilityManager::managerForDomain(domain);
+        ASSERT_TRUE(manager);
+        int calls = 0;
+        manager->setReachabilityStatusChangeBlock([&](NKNetworkReachabilityStatus) { ++calls; });
+        manager->startMonitoring();
+        testing_support::settle(1);
+        manager->stopMonitoring();
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(manager->networkReachabilityStatus(), NKNetworkReachabilityStatusUnknown);
+        EXPECT_EQ(manager->localizedNetworkReachabilityStatusString(), "Unknown");
+        EXPECT_FALSE(manager->isReachable());
+    }
 }
 
 } // namespace

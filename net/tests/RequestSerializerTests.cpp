@@ -21,17 +21,14 @@ protected:
 
 TEST_F(RequestSerializer, AcceptLanguageWeighsUpToSixLanguages)
 {
-    net::DeviceFacts facts;
-    facts.preferredLanguages = { "zh-Hans", "en" };
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "zh-Hans;q=1, en;q=0.9");
-    facts.preferredLanguages = { "a", "b", "c", "d", "e", "f", "g", "h" };
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"),
-        "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5");
-    facts.preferredLanguages = {};
-    net::setDeviceFacts(facts);
-    EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "");
+    const std::pair<std::vector<std::string>, std::string> cases[] = { { { "zh-Hans", "en" }, "zh-Hans;q=1, en;q=0.9" },
+        { { "a", "b", "c", "d", "e", "f", "g", "h" }, "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5" }, { {}, "" } };
+    for (const auto& [languages, header] : cases) {
+        net::DeviceFacts facts;
+        facts.preferredLanguages = languages;
+        net::setDeviceFacts(facts);
+        EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), header);
+    }
     auto agent = serializer->valueForHTTPHeaderField("User-Agent");
     ASSERT_TRUE(agent);
     EXPECT_NE(agent->find("; iOS "), std::string::npos);
@@ -70,15 +67,11 @@ TEST_F(RequestSerializer, UriMethodsPutParametersInTheQueryBeforeAnyFragment)
     EXPECT_FALSE(plain->HTTPBody());
 }
 
-TEST_F(RequestSerializer, OtherMethodsPutAFormBodyAndKeepTheUrl)
+// The form body with its parameters, as the server receives it, is in the managers' verb cases.
+TEST_F(RequestSerializer, OtherMethodsPutAFormBodyWithoutOverridingTheCallersHeaders)
 {
-    auto post = serializer->requestWithMethod("POST", "http://h/p", Value::dictionary({ { "a", "1" }, { "b", "x y" } }));
-    EXPECT_EQ(post->URL()->absoluteString(), "http://h/p");
-    EXPECT_EQ(text(*post->HTTPBody()), "a=1&b=x%20y");
-    EXPECT_EQ(post->valueForHTTPHeaderField("Content-Type"), "application/x-www-form-urlencoded");
     auto bare = serializer->requestWithMethod("POST", "http://h/p", Value());
     EXPECT_EQ(text(*bare->HTTPBody()), "");
-
     auto typed = NSMutableURLRequest::requestWithURL(NSURL::URLWithString("http://h/p"));
     typed->setHTTPMethod("POST");
     typed->setValueForHTTPHeaderField(std::string("text/plain"), "content-type");
@@ -88,11 +81,8 @@ TEST_F(RequestSerializer, OtherMethodsPutAFormBodyAndKeepTheUrl)
     EXPECT_EQ(kept->valueForHTTPHeaderField("User-Agent"), "mine");
 }
 
-TEST_F(RequestSerializer, RequestPropertiesApplyOnlyOnceSet)
+TEST_F(RequestSerializer, RequestPropertiesApplyOnlyOnceSetAndAreCopied)
 {
-    auto untouched = serializer->requestWithMethod("GET", "http://h/", Value());
-    EXPECT_EQ(untouched->timeoutInterval(), 60);
-    EXPECT_TRUE(untouched->HTTPShouldHandleCookies());
     serializer->setTimeoutInterval(7);
     serializer->setHTTPShouldHandleCookies(false);
     auto changed = serializer->requestWithMethod("GET", "http://h/", Value());
@@ -111,25 +101,14 @@ TEST_F(RequestSerializer, AuthorizationHeaders)
     EXPECT_EQ(serializer->valueForHTTPHeaderField("Authorization"), "Token token=\"t0k\"");
     serializer->clearAuthorizationHeader();
     EXPECT_FALSE(serializer->valueForHTTPHeaderField("Authorization"));
-    serializer->setValueForHTTPHeaderField(std::string("1"), "X-A");
-    EXPECT_EQ(serializer->HTTPRequestHeaders()["X-A"].asString(), "1");
-    serializer->setValueForHTTPHeaderField(std::nullopt, "X-A");
-    EXPECT_FALSE(serializer->valueForHTTPHeaderField("X-A"));
 }
 
-TEST_F(RequestSerializer, QueryBlocksReplaceTheStyleAndTheirErrorsFailTheRequest)
+// A block's error failing the request is in the managers' unbuildable-request cases.
+TEST_F(RequestSerializer, QueryBlocksReplaceTheStyle)
 {
     serializer->setQueryStringSerializationWithBlock([](const auto&, const Value&, NSErrorRef*) { return std::string("custom"); });
     EXPECT_EQ(serializer->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }))->URL()->absoluteString(),
         "http://h/?custom");
-    serializer->setQueryStringSerializationWithBlock([](const auto&, const Value&, NSErrorRef* error) {
-        *error = NSError::errorWithDomain("test", 5);
-        return std::optional<std::string>();
-    });
-    NSErrorRef error;
-    EXPECT_FALSE(serializer->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }), &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), 5);
     serializer->setQueryStringSerializationWithStyle(static_cast<NKHTTPRequestQueryStringSerializationStyle>(3));
     EXPECT_EQ(serializer->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }))->URL()->absoluteString(),
         "http://h/");
@@ -137,27 +116,18 @@ TEST_F(RequestSerializer, QueryBlocksReplaceTheStyleAndTheirErrorsFailTheRequest
 
 TEST_F(RequestSerializer, JsonAndPropertyListBodies)
 {
+    // Bodies with parameters, and queries, as the server receives them are in the managers' verb cases.
     auto json = NKJSONRequestSerializer::serializer();
-    auto post = json->requestWithMethod("POST", "http://h/", Value::dictionary({ { "a", 1 } }));
-    EXPECT_EQ(text(*post->HTTPBody()), "{\"a\":1}");
-    EXPECT_EQ(post->valueForHTTPHeaderField("Content-Type"), "application/json");
-    auto get = json->requestWithMethod("GET", "http://h/", Value::dictionary({ { "a", 1 } }));
-    EXPECT_EQ(get->URL()->absoluteString(), "http://h/?a=1");
-    EXPECT_FALSE(get->HTTPBody());
     auto bare = json->requestWithMethod("POST", "http://h/", Value());
     EXPECT_FALSE(bare->HTTPBody());
     EXPECT_FALSE(bare->valueForHTTPHeaderField("Content-Type"));
     NSErrorRef error;
     auto invalid = json->requestWithMethod("POST", "http://h/", Value::dictionary({ { "d", Value::date(0) } }), &error);
     EXPECT_TRUE(error);
-
-    auto plist = NKPropertyListRequestSerializer::serializer();
-    auto plistPost = plist->requestWithMethod("PUT", "http://h/", Value::dictionary({ { "a", 1 } }));
-    EXPECT_EQ(plistPost->valueForHTTPHeaderField("Content-Type"), "application/x-plist");
+    auto plist = NKPropertyListRequestSerializer::serializer()->requestWithMethod("PUT", "http://h/", Value::dictionary({ { "a", 1 } }));
     NSPropertyListFormat format {};
-    Value back = NSPropertyListSerialization::propertyListWithData(*plistPost->HTTPBody(), 0, &format);
+    NSPropertyListSerialization::propertyListWithData(*plist->HTTPBody(), 0, &format);
     EXPECT_EQ(format, NSPropertyListXMLFormat_v1_0);
-    EXPECT_EQ(back["a"].integerValue(), 1);
 }
 
 } // namespace

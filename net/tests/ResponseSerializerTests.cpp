@@ -1,12 +1,9 @@
 // Response serializers: validation by status and content type with their errors, JSON in the
-// response's charset, null stripping, property lists, XML parsers, images and compounds.
+// response's charset, null stripping, and empty replies through every serializer.
 #include "net/NKURLResponseSerialization.h"
-#include "net/NSXMLParser.h"
 #include "net/tests/NetTestSupport.h"
-#include "platform/graphics/UIImage.h"
 #include "platform/network/URLError.h"
 #include "platform/persistence/NSJSONSerialization.h"
-#include "platform/persistence/NSPropertyListSerialization.h"
 
 using namespace net::test;
 
@@ -20,28 +17,39 @@ std::shared_ptr<NSHTTPURLResponse> reply(int status, std::optional<std::string> 
     return NSHTTPURLResponse::create(NSURL::URLWithString("http://h/r"), status, "HTTP/1.1", headers);
 }
 
-Bytes pngOf(std::size_t width, std::size_t height)
+TEST(ResponseSerializer, JsonBodiesByContentTypeCharsetAndContent)
 {
-    UIGraphicsBeginImageContextWithOptions(CGSizeMake(static_cast<double>(width), static_cast<double>(height)), false, 1);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return UIImagePNGRepresentation(image);
-}
-
-TEST(ResponseSerializer, JsonAcceptsHtmlAndRejectsOtherTypesWithTheContentTypeError)
-{
+    struct Case {
+        const char* name;
+        std::string type;
+        std::string body;
+        Value object; // absent: none
+        std::optional<std::int64_t> code;
+    };
+    const Value a = Value::dictionary({ { "a", 1 } });
+    const Case cases[] = {
+        { "html", "text/html", "{\"a\":1}", a, std::nullopt },
+        { "in the reply's charset", "text/html; charset=GBK", "{\"k\":\"\xd6\xd0\"}", Value::dictionary({ { "k", "中" } }),
+            std::nullopt },
+        { "blank", "application/json", " ", Value(), std::nullopt },
+        { "empty", "application/json", "", Value(), std::nullopt },
+        { "not text", "application/json", "{\xff\xfe}", Value(), NSURLErrorCannotDecodeContentData },
+        { "other type", "application/octet-stream", "{\"a\":1}", Value(), NSURLErrorCannotDecodeContentData },
+    };
     auto json = NKJSONResponseSerializer::serializer();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes body = bytes(c.body);
+        NSErrorRef error;
+        EXPECT_EQ(json->responseObjectForResponse(reply(200, c.type), &body, &error), c.object);
+        EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt, c.code);
+    }
+    // The content-type error says which type and carries the URL and the body.
     Bytes body = bytes("{\"a\":1}");
     NSErrorRef error;
-    Value object = json->responseObjectForResponse(reply(200, "text/html"), &body, &error);
-    EXPECT_EQ(object["a"].integerValue(), 1);
-    EXPECT_FALSE(error);
-
-    object = json->responseObjectForResponse(reply(200, "application/octet-stream"), &body, &error);
-    EXPECT_TRUE(object.isAbsent());
+    json->responseObjectForResponse(reply(200, "application/octet-stream"), &body, &error);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), NKURLResponseSerializationErrorDomain);
-    EXPECT_EQ(error->code(), NSURLErrorCannotDecodeContentData);
     EXPECT_EQ(error->localizedDescription(), "Request failed: unacceptable content-type: application/octet-stream");
     EXPECT_EQ(error->userInfo()[NSURLErrorFailingURLErrorKey].asString(), "http://h/r");
     EXPECT_EQ(error->userInfo()[NKNetworkingOperationFailingURLResponseDataErrorKey].asData(), body);
@@ -58,7 +66,6 @@ TEST(ResponseSerializer, AStatusFailureStillParsesAndChainsTheErrors)
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
     EXPECT_EQ(error->localizedDescription(),
         "Request failed: " + NSHTTPURLResponse::localizedStringForStatusCode(500) + " (500)");
-
     Bytes broken = bytes("{oops");
     error.reset();
     json->responseObjectForResponse(reply(500, "application/json"), &broken, &error);
@@ -67,7 +74,6 @@ TEST(ResponseSerializer, AStatusFailureStillParsesAndChainsTheErrors)
     ASSERT_TRUE(error->underlyingError());
     EXPECT_EQ(error->underlyingError()->code(), NSURLErrorBadServerResponse);
     EXPECT_TRUE(net::errorChainHasCode(error, NSURLErrorBadServerResponse, NKURLResponseSerializationErrorDomain));
-
     // Both failures at once: the status error carries the content-type error beneath it.
     NSErrorRef both;
     EXPECT_FALSE(json->validateResponse(reply(404, "image/png"), &body, &both));
@@ -107,36 +113,6 @@ TEST(ResponseSerializer, AnEmptyReplyFailsOnlyOnItsStatus)
     }
 }
 
-TEST(ResponseSerializer, JsonBodiesThatAreBlankEmptyOrUndecodable)
-{
-    auto json = NKJSONResponseSerializer::serializer();
-    NSErrorRef error;
-    Bytes space = bytes(" ");
-    EXPECT_TRUE(json->responseObjectForResponse(reply(200, "application/json"), &space, &error).isAbsent());
-    EXPECT_FALSE(error);
-    Bytes empty;
-    EXPECT_TRUE(json->responseObjectForResponse(reply(200, "application/json"), &empty, &error).isAbsent());
-    EXPECT_FALSE(error);
-    Bytes invalid = { 0x7b, 0xff, 0xfe, 0x7d };
-    EXPECT_TRUE(json->responseObjectForResponse(reply(200, "application/json"), &invalid, &error).isAbsent());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSURLErrorCannotDecodeContentData);
-}
-
-TEST(ResponseSerializer, JsonIsReadInTheResponseCharset)
-{
-    auto json = NKJSONResponseSerializer::serializer();
-    Bytes gbk = bytes("{\"k\":\"");
-    for (std::uint8_t b : { 0xd6, 0xd0 }) // "中" in GBK
-        gbk.push_back(b);
-    for (char c : std::string("\"}"))
-        gbk.push_back(static_cast<std::uint8_t>(c));
-    NSErrorRef error;
-    Value object = json->responseObjectForResponse(reply(200, "text/html; charset=GBK"), &gbk, &error);
-    EXPECT_FALSE(error);
-    EXPECT_EQ(object["k"].asString(), "中");
-}
-
 TEST(ResponseSerializer, NullValuedKeysAreStripped)
 {
     Value parsed = NSJSONSerialization::JSONObjectWithData(std::string_view("{\"a\":null,\"b\":[null,{\"c\":null}]}"));
@@ -152,55 +128,6 @@ TEST(ResponseSerializer, PlainDataComesBackEvenWithAStatusError)
     EXPECT_EQ(plain->responseObjectForResponse(reply(404, "text/plain"), &body, &error).asData(), body);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
-}
-
-TEST(ResponseSerializer, PropertyListsXmlParsersAndImages)
-{
-    NSErrorRef error;
-    Bytes plist = *NSPropertyListSerialization::dataWithPropertyList(
-        Value::dictionary({ { "n", 3 } }), NSPropertyListXMLFormat_v1_0);
-    EXPECT_EQ(NKPropertyListResponseSerializer::serializer()
-                  ->responseObjectForResponse(reply(200, "application/x-plist"), &plist, &error)["n"]
-                  .integerValue(),
-        3);
-    Bytes garbage = bytes("not a plist");
-    EXPECT_TRUE(NKPropertyListResponseSerializer::serializer()
-                    ->responseObjectForResponse(reply(200, "application/x-plist"), &garbage, &error)
-                    .isAbsent());
-    EXPECT_TRUE(error);
-
-    Bytes xml = bytes("<a x=\"1\"><b>t</b></a>");
-    error.reset();
-    auto parser = NKXMLParserResponseSerializer::serializer()
-                      ->responseObjectForResponse(reply(200, "text/xml"), &xml, &error)
-                      .asObject<NSXMLParser>();
-    ASSERT_TRUE(parser);
-    EXPECT_TRUE(parser->parse());
-
-    auto images = NKImageResponseSerializer::serializer();
-    images->setImageScale(2);
-    Bytes small = pngOf(4, 3);
-    auto image = images->responseObjectForResponse(reply(200, "image/png"), &small, &error).asObject<UIImage>();
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->scale(), 2);
-    EXPECT_EQ(image->size().width, 2);
-    Bytes large = pngOf(2000, 1000);
-    auto big = images->responseObjectForResponse(reply(200, "image/png"), &large, &error).asObject<UIImage>();
-    ASSERT_TRUE(big);
-    EXPECT_EQ(CGImageGetWidth(big->CGImage()), 2000u);
-}
-
-TEST(ResponseSerializer, CompoundsTakeTheFirstObject)
-{
-    auto compound = NKCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
-        { NKJSONResponseSerializer::serializer(), NKImageResponseSerializer::serializer() });
-    NSErrorRef error;
-    Bytes json = bytes("[1]");
-    EXPECT_TRUE(compound->responseObjectForResponse(reply(200, "application/json"), &json, &error).isArray());
-    Bytes png = pngOf(2, 2);
-    EXPECT_TRUE(compound->responseObjectForResponse(reply(200, "image/png"), &png, &error).asObject<UIImage>());
-    auto copy = compound->copy();
-    EXPECT_EQ(std::dynamic_pointer_cast<NKCompoundResponseSerializer>(copy)->responseSerializers().size(), 2u);
 }
 
 } // namespace

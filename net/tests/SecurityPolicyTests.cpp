@@ -34,75 +34,68 @@ protected:
     }
 };
 
-TEST_F(SecurityPolicy, TheDefaultPolicyChecksTheChainAndTheHostName)
+TEST_F(SecurityPolicy, EachModeAcceptsOnlyTheChainsItShould)
 {
-    auto policy = NKSecurityPolicy::defaultPolicy();
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.localhost()), std::string("localhost")));
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.chained()), std::string("127.0.0.1")));
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.selfSigned()), std::string("localhost")));
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.expired()), std::string("localhost")));
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.wrongHost()), std::string("localhost")));
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.wrongHost())));
-    EXPECT_TRUE(logged.empty());
-}
-
-TEST_F(SecurityPolicy, InvalidCertificatesNeedPinningWhenTheHostNameIsChecked)
-{
-    auto policy = NKSecurityPolicy::defaultPolicy();
-    policy->setAllowInvalidCertificates(true);
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.selfSigned()), std::string("localhost")));
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0], "In order to validate a domain name for self signed certificates, you MUST use pinning.");
-    policy->setValidatesDomainName(false);
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.selfSigned()), std::string("localhost")));
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.wrongHost()), std::string("other")));
-    EXPECT_EQ(logged.size(), 1u);
-}
-
-TEST_F(SecurityPolicy, CertificatePinningAcceptsOnlyChainsWithAPinnedCertificate)
-{
-    auto policy = NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModeCertificate);
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.ca().der(), certs.ca().der() });
-    EXPECT_EQ(policy->pinnedCertificates()->size(), 1u);
-    EXPECT_EQ(policy->pinnedPublicKeys()->size(), 1u);
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.localhost()), std::string("localhost")));
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.selfSigned().certificate.der() });
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.localhost()), std::string("localhost")));
-    policy->setPinnedCertificates(std::nullopt);
-    EXPECT_FALSE(policy->pinnedPublicKeys());
-    policy->setSSLPinningMode(9);
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.ca().der() });
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.localhost()), std::string("localhost")));
-}
-
-TEST_F(SecurityPolicy, PinningTheServersOwnCertificateOrAnIntermediateAcceptsItsChain)
-{
-    // A pinned certificate that is not self-signed still ends the chain; the host name and
-    // the dates are checked as always.
+    // A pinned certificate that is not self-signed still ends the chain; the host name and the
+    // dates are checked as always. Only accepting an invalid chain while checking the host name
+    // without pinning warns.
+    const auto none = NKSSLPinningModeNone, certificate = NKSSLPinningModeCertificate, key = NKSSLPinningModePublicKey;
+    const Bytes ca = certs.ca().der(), leaf = certs.localhost().certificate.der(), own = certs.selfSigned().certificate.der();
     struct Case {
         const char* name;
+        std::uint64_t mode;
+        bool allowInvalid, validatesDomain;
+        std::vector<Bytes> pinned;
         const httpserver::Identity& server;
-        Bytes pinned;
-        std::string host;
+        std::optional<std::string> host;
         bool accepted;
+        bool warns = false;
+        std::vector<SecCertificateRef> appended = {};
     };
     const Case cases[] = {
-        { "leaf", certs.localhost(), certs.localhost().certificate.der(), "localhost", true },
-        { "intermediate", certs.chained(), certs.intermediate().der(), "localhost", true },
-        { "chained leaf", certs.chained(), certs.chained().certificate.der(), "127.0.0.1", true },
-        { "leaf, other host", certs.localhost(), certs.localhost().certificate.der(), "other.invalid", false },
-        { "intermediate, other chain", certs.localhost(), certs.intermediate().der(), "localhost", false },
+        { "valid", none, false, true, {}, certs.localhost(), "localhost", true },
+        { "valid chain by address", none, false, true, {}, certs.chained(), "127.0.0.1", true },
+        { "self-signed", none, false, true, {}, certs.selfSigned(), "localhost", false },
+        { "expired", none, false, true, {}, certs.expired(), "localhost", false },
+        { "other host", none, false, true, {}, certs.wrongHost(), "localhost", false },
+        { "other host, no name asked", none, false, true, {}, certs.wrongHost(), std::nullopt, true },
+        { "invalid allowed, host checked", none, true, true, {}, certs.selfSigned(), "localhost", false, true },
+        { "invalid allowed, host not checked", none, true, false, {}, certs.selfSigned(), "localhost", true },
+        { "pinned root, twice", certificate, false, true, { ca, ca }, certs.localhost(), "localhost", true },
+        { "pinned unrelated", certificate, false, true, { own }, certs.localhost(), "localhost", false },
+        { "unknown mode", 9, false, true, { ca }, certs.localhost(), "localhost", false },
+        { "pinned leaf", certificate, false, true, { leaf }, certs.localhost(), "localhost", true },
+        { "pinned intermediate", certificate, false, true, { certs.intermediate().der() }, certs.chained(), "localhost", true },
+        { "pinned chained leaf", certificate, false, true, { certs.chained().certificate.der() }, certs.chained(), "127.0.0.1",
+            true },
+        { "pinned leaf, other host", certificate, false, true, { leaf }, certs.localhost(), "other.invalid", false },
+        { "pinned intermediate, other chain", certificate, false, true, { certs.intermediate().der() }, certs.localhost(),
+            "localhost", false },
+        { "pinned key", key, false, true, { leaf }, certs.localhost(), "localhost", true },
+        { "pinned key, other chain", key, false, true, { leaf }, certs.chained(), "localhost", false },
+        { "pinned key, self-signed", key, true, true, { own }, certs.selfSigned(), "localhost", true },
+        // Appending a pinned certificate to an unrelated chain proves nothing.
+        { "pinned key appended", key, true, true, { leaf }, certs.selfSigned(), "localhost", false, false,
+            { certificateOf(certs.localhost().certificate) } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        logged.clear();
         auto policy = NKSecurityPolicy::defaultPolicy();
-        policy->setSSLPinningMode(NKSSLPinningModeCertificate);
-        policy->setPinnedCertificates(std::vector<Bytes> { c.pinned });
-        EXPECT_EQ(policy->evaluateServerTrust(trustFor(c.server), c.host), c.accepted);
+        policy->setSSLPinningMode(c.mode);
+        policy->setAllowInvalidCertificates(c.allowInvalid);
+        policy->setValidatesDomainName(c.validatesDomain);
+        if (!c.pinned.empty())
+            policy->setPinnedCertificates(c.pinned);
+        auto trust = trustFor(c.server, c.appended);
+        EXPECT_EQ(c.host ? policy->evaluateServerTrust(trust, c.host) : policy->evaluateServerTrust(trust), c.accepted);
+        EXPECT_EQ(logged, c.warns ? std::vector<std::string> { "In order to validate a domain name for self signed certificates, "
+                                                              "you MUST use pinning." }
+                                  : std::vector<std::string> {});
     }
 }
 
-TEST_F(SecurityPolicy, SettingThePinnedCertificatesAnnouncesThemAndTheirKeys)
+TEST_F(SecurityPolicy, PinnedCertificatesAreKeptOnceAndAnnouncedWithTheirKeys)
 {
     auto policy = NKSecurityPolicy::defaultPolicy();
     std::vector<std::string> seen;
@@ -111,27 +104,14 @@ TEST_F(SecurityPolicy, SettingThePinnedCertificatesAnnouncesThemAndTheirKeys)
     };
     auto keys = policy->observe("pinnedPublicKeys", NSKeyValueObservingOptionNew, record);
     auto certificates = policy->observe("pinnedCertificates", NSKeyValueObservingOptionNew, record);
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.ca().der(), certs.localhost().certificate.der() });
+    const Bytes ca = certs.ca().der();
+    policy->setPinnedCertificates(std::vector<Bytes> { ca, certs.localhost().certificate.der(), ca });
+    EXPECT_EQ(policy->pinnedCertificates()->size(), 2u);
+    EXPECT_EQ(policy->pinnedPublicKeys()->size(), 2u);
     policy->setPinnedCertificates(std::nullopt);
+    EXPECT_FALSE(policy->pinnedPublicKeys());
     EXPECT_EQ(seen, (std::vector<std::string> { "pinnedPublicKeys 2", "pinnedCertificates 2", "pinnedPublicKeys 0",
                         "pinnedCertificates 0" }));
-}
-
-TEST_F(SecurityPolicy, PublicKeyPinningNeedsTheKeyInAChainThatVerifies)
-{
-    auto policy = NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModePublicKey);
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.localhost().certificate.der() });
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.localhost()), std::string("localhost")));
-    EXPECT_FALSE(policy->evaluateServerTrust(trustFor(certs.chained()), std::string("localhost")));
-
-    // A self-signed server is accepted when its own certificate is pinned...
-    policy->setAllowInvalidCertificates(true);
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.selfSigned().certificate.der() });
-    EXPECT_TRUE(policy->evaluateServerTrust(trustFor(certs.selfSigned()), std::string("localhost")));
-    // ...but appending a pinned certificate to an unrelated chain proves nothing.
-    policy->setPinnedCertificates(std::vector<Bytes> { certs.localhost().certificate.der() });
-    EXPECT_FALSE(policy->evaluateServerTrust(
-        trustFor(certs.selfSigned(), { certificateOf(certs.localhost().certificate) }), std::string("localhost")));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The URL session manager over loopback HTTP and HTTPS: completion through the response
 // serializer, the notifications and their order, resume and suspend announcements, progress,
-// the block hooks, downloads moved to their destination, task lists, invalidation and trust.
+// the block hooks, downloads moved to their destination, task lists, invalidation and the
+// challenge blocks.
 #include <filesystem>
 #include <fstream>
 
@@ -425,43 +426,13 @@ TEST_F(SessionManager, BlocksHookRedirectsResponsesDataAndCompletion)
     drainDelegateQueue(manager); // the completion block, which sees this test's locals, has run
 }
 
-TEST_F(SessionManager, ChallengesGoToTheBlocksOrTheSecurityPolicy)
+// What the security policy decides is in the managers' trust cases.
+TEST_F(SessionManager, ChallengesGoToTheBlocks)
 {
     TestServer tls(TestServer::https(certs.localhost()));
     // Every request makes a new connection, so every one meets the trust decision.
     tls.on("/", Reply::json("{\"tls\":true}").closeConnection());
-    TestServer selfSigned(TestServer::https(certs.selfSigned()));
-    selfSigned.on("/", Reply::json("{\"tls\":true}").closeConnection());
     auto get = [](const TestServer& s) { return NSMutableURLRequest::requestWithURL(NSURL::URLWithString(s.url("/"))); };
-
-    // The default policy trusts the test CA's certificate and refuses a self-signed one.
-    Outcome& trusted = recorder();
-    manager->dataTaskWithRequest(get(tls), trusted.handler())->resume();
-    ASSERT_TRUE(waitFor([&] { return trusted.calls == 1; }));
-    EXPECT_FALSE(trusted.error);
-    EXPECT_TRUE(trusted.object["tls"].boolValue());
-    Outcome& refused = recorder();
-    manager->dataTaskWithRequest(get(selfSigned), refused.handler())->resume();
-    ASSERT_TRUE(waitFor([&] { return refused.calls == 1; }));
-    ASSERT_TRUE(refused.error);
-    EXPECT_EQ(refused.error->code(), NSURLErrorCancelled);
-    EXPECT_EQ(selfSigned.requestCount(), 0u);
-
-    // Pinning its certificate makes the self-signed server acceptable.
-    auto pinned = NKSecurityPolicy::defaultPolicy(); // pins set below, not read from the bundle
-    pinned->setSSLPinningMode(NKSSLPinningModeCertificate);
-    pinned->setAllowInvalidCertificates(true);
-    pinned->setPinnedCertificates(std::vector<Bytes> { certs.selfSigned().certificate.der() });
-    manager->setSecurityPolicy(pinned);
-    Outcome& accepted = recorder();
-    manager->dataTaskWithRequest(get(selfSigned), accepted.handler())->resume();
-    ASSERT_TRUE(waitFor([&] { return accepted.calls == 1; }));
-    EXPECT_FALSE(accepted.error);
-    // ...and refuses the CA-signed one, whose chain holds no pinned certificate.
-    Outcome& unpinned = recorder();
-    manager->dataTaskWithRequest(get(tls), unpinned.handler())->resume();
-    ASSERT_TRUE(waitFor([&] { return unpinned.calls == 1; }));
-    ASSERT_TRUE(unpinned.error);
 
     // A session challenge block decides instead of the policy.
     std::vector<std::string> methods;

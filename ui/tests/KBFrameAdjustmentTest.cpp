@@ -1,11 +1,10 @@
 // The keyboard cycle as a person meets it: a field low on the screen moves clear of the
 // keyboard and back; a field already clear stays put; scroll views absorb the move first and
-// get a bottom inset; switching the manager off undoes everything and switching it on again
-// replays the keyboard; a repeated keyboard of the same size does nothing.
-#include <cfloat>
-#include <cmath>
-
-#include "KBFixture.h"
+// get a bottom inset; a screen tied to its layout guides moves by its constraint and gets it
+// back; switching the manager off undoes everything and switching it on again replays the
+// keyboard; text views keep the caret in sight or shrink above the keyboard.
+#include "ui/tests/KBFixture.h"
+#include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScrollView.h"
 
@@ -17,7 +16,6 @@ constexpr CGFloat kCoveredTop = 342;
 
 TEST_F(KeyboardTest, LowFieldMovesTheRootViewUpAndBackWhenTheKeyboardHides)
 {
-    restY = screen->frame().origin.y;
     auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
     ASSERT_TRUE(field->becomeFirstResponder());
     EXPECT_EQ(manager->textFieldView(), field);
@@ -38,11 +36,12 @@ TEST_F(KeyboardTest, LowFieldMovesTheRootViewUpAndBackWhenTheKeyboardHides)
     EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop));
 }
 
-TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsAndMovingBetweenFields)
+TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsOwnDistanceAndMovingBetweenFields)
 {
-    restY = screen->frame().origin.y;
     auto high = addField(screen, CGRectMake(20, 100 - restY, 280, 30));
     auto low = addField(screen, CGRectMake(20, 520 - restY, 280, 45)); // bottom at 565
+    auto own = addField(screen, CGRectMake(20, 400 - restY, 280, 30));
+    kb::setKeyboardDistanceFromTextField(*own, 40);
     ASSERT_TRUE(high->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(rootY(), 0) << "spare room moves nothing";
 
@@ -52,26 +51,18 @@ TEST_F(KeyboardTest, FieldAlreadyClearOrLowerLimitsAndMovingBetweenFields)
     // Back to the high field while the keyboard stays up: the view comes down, never below rest.
     ASSERT_TRUE(high->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(rootY(), 0);
+    ASSERT_TRUE(own->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(rootY(), -(430 - (568 - 216 - 40))) << "an input's own keyboard distance wins";
 
-    ASSERT_TRUE(high->resignFirstResponder());
+    ASSERT_TRUE(own->resignFirstResponder());
     advance(0.3);
     manager->setPreventShowingBottomBlankSpace(false);
     ASSERT_TRUE(low->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(rootY(), -(565 - kCoveredTop)) << "without the limit the whole overlap";
 }
 
-TEST_F(KeyboardTest, OwnKeyboardDistanceOfAnInputWins)
-{
-    restY = screen->frame().origin.y;
-    auto field = addField(screen, CGRectMake(20, 400 - restY, 280, 30));
-    kb::setKeyboardDistanceFromTextField(*field, 40);
-    ASSERT_TRUE(field->becomeFirstResponder());
-    EXPECT_DOUBLE_EQ(rootY(), -(430 - (568 - 216 - 40)));
-}
-
 TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)
 {
-    restY = screen->frame().origin.y;
     auto scroll = UIScrollView::create(screen->bounds());
     scroll->setContentSize(CGSizeMake(320, 1000));
     screen->addSubview(scroll);
@@ -98,39 +89,77 @@ TEST_F(KeyboardTest, ScrollViewAbsorbsTheMoveAndTakesABottomInsetUntilHidden)
     EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 0) << "restored when the scroll view asks for it";
 }
 
-TEST_F(KeyboardTest, ScrollLimitedByTheFieldTopLeavesTheRestToTheRootView)
-{
-    restY = screen->frame().origin.y;
-    // A short scroll view low on the screen whose field sits at its very top: scrolling can
-    // bring the field no higher than the scroll view's top.
-    auto scroll = UIScrollView::create(CGRectMake(0, 440 - restY, 320, 120));
-    scroll->setContentSize(CGSizeMake(320, 400));
-    screen->addSubview(scroll);
-    auto field = addField(scroll, CGRectMake(20, 50, 280, 30)); // 490..520 in the window
-    ASSERT_TRUE(field->becomeFirstResponder());
-    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 50) << "limited by the field's own top";
-    EXPECT_DOUBLE_EQ(rootY(), -(520 - kCoveredTop - 50)) << "the rest moves the root view";
-}
-
-TEST_F(KeyboardTest, MovingToAFieldInAnotherScrollViewRestoresTheFirst)
+TEST_F(KeyboardTest, MovingToAFieldInAnotherScrollViewRestoresTheFirstAndTheFieldTopLimitsTheScroll)
 {
     auto first = UIScrollView::create(CGRectMake(0, 0, 320, 400));
-    auto second = UIScrollView::create(CGRectMake(0, 400, 320, 168));
     first->setContentInset(UIEdgeInsetsMake(0, 0, 5, 0));
+    // A short scroll view low on the screen whose field sits at its very top: scrolling can
+    // bring the field no higher than the scroll view's top.
+    auto second = UIScrollView::create(CGRectMake(0, 440 - restY, 320, 120));
+    second->setContentSize(CGSizeMake(320, 400));
     screen->addSubview(first);
     screen->addSubview(second);
     auto a = addField(first, CGRectMake(0, 300, 100, 30));
-    auto b = addField(second, CGRectMake(0, 10, 100, 30));
+    auto b = addField(second, CGRectMake(20, 50, 280, 30)); // 490..520 in the window
     ASSERT_TRUE(a->becomeFirstResponder());
     EXPECT_GT(first->contentInset().bottom, 5);
     ASSERT_TRUE(b->becomeFirstResponder());
     EXPECT_EQ(first->contentInset(), UIEdgeInsetsMake(0, 0, 5, 0)) << "its own inset back";
     EXPECT_GT(second->contentInset().bottom, 0);
+    EXPECT_DOUBLE_EQ(second->contentOffset().y, 50) << "limited by the field's own top";
+    EXPECT_DOUBLE_EQ(rootY(), -(520 - kCoveredTop - 50)) << "the rest moves the root view";
+}
+
+TEST_F(KeyboardTest, LayoutGuideConstraintMovesInsteadOfTheRootViewAndComesBackOnHide)
+{
+    struct Case {
+        const char* what;
+        bool bottomGuide;
+        CGFloat containerY; // a 100-point container; the field's bottom is 90 below its top
+        CGFloat initial;
+        CGFloat shown; // the constant while the keyboard shows
+    };
+    const Case cases[] = {
+        // Bottom guide: the constant grows by the overlap, 400 + 90 − 342 = 148.
+        { "bottom guide lifts by the overlap", true, 400, 0, 148 },
+        { "bottom guide never goes below its initial constant", true, 100, 0, 0 },
+        // Top guide: container.top = guide + constant, lowered by the same overlap.
+        { "top guide lowers its constant by the overlap", false, 400, 400, 400 - 148 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto container = UIView::create(CGRectMake(0, c.containerY, 320, 100));
+        screen->addSubview(container);
+        auto field = addField(container, CGRectMake(20, 60, 280, 30));
+        auto constraint = c.bottomGuide
+            ? NSLayoutConstraint::constraintWithItem(controller->bottomLayoutGuide(), NSLayoutAttributeTop,
+                  NSLayoutRelationEqual, container, NSLayoutAttributeBottom, 1, c.initial)
+            : NSLayoutConstraint::constraintWithItem(container, NSLayoutAttributeTop, NSLayoutRelationEqual,
+                  controller->topLayoutGuide(), NSLayoutAttributeBottom, 1, c.initial);
+        kb::setKBLayoutGuideConstraint(*controller, constraint);
+        uikit::clearAnimationLog();
+
+        ASSERT_TRUE(field->becomeFirstResponder());
+        EXPECT_EQ(constraint->constant(), c.shown);
+        EXPECT_EQ(screen->frame().origin.y, 0) << "the root view stays";
+        if (c.shown != c.initial) {
+            EXPECT_EQ(CGRectGetMaxY(field->convertRectToView(field->bounds(), nullptr)), kCoveredTop);
+            ASSERT_FALSE(uikit::animationLog().empty());
+            EXPECT_EQ(uikit::animationLog().back().options, 0x70004u);
+        }
+
+        // Editing ends before the keyboard hides: the constant still comes back.
+        ASSERT_TRUE(field->resignFirstResponder());
+        EXPECT_EQ(constraint->constant(), c.initial);
+        EXPECT_EQ(container->frame().origin.y, c.containerY);
+        advance(0.3);
+        kb::setKBLayoutGuideConstraint(*controller, nullptr);
+        container->removeFromSuperview();
+    }
 }
 
 TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)
 {
-    restY = screen->frame().origin.y;
     auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
     ASSERT_TRUE(field->becomeFirstResponder());
     ASSERT_LT(rootY(), 0);
@@ -143,11 +172,14 @@ TEST_F(KeyboardTest, DisablingUndoesAndEnablingReplaysTheShownKeyboard)
 
     manager->setEnable(true);
     EXPECT_DOUBLE_EQ(rootY(), -(530 - kCoveredTop)) << "the keyboard still shows: its notification is replayed";
+
+    window->endEditing(true);
+    advance(1);
+    EXPECT_DOUBLE_EQ(rootY(), 0) << "the replayed move is undone when the keyboard hides";
 }
 
 TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreLeftAlone)
 {
-    restY = screen->frame().origin.y;
     manager->setEnable(false);
     auto field = addField(screen, CGRectMake(20, 500 - restY, 280, 30));
     ASSERT_TRUE(field->becomeFirstResponder());
@@ -168,28 +200,7 @@ TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreL
     EXPECT_LT(rootY(), 0);
 }
 
-TEST_F(KeyboardTest, SameSizeKeyboardAgainAndZeroDurationChangeNothing)
-{
-    auto field = addField(screen, CGRectMake(20, 500, 280, 30));
-    ASSERT_TRUE(field->becomeFirstResponder());
-    auto frame = screen->frame();
-    auto animations = uikit::animationLog().size();
-    screen->setFrame(CGRectOffset(frame, 0, 30)); // as a screen might have moved it
-    field->reloadInputViews(); // the keyboard announces the same size again
-    EXPECT_EQ(uikit::animationLog().size(), animations);
-    EXPECT_EQ(screen->frame(), CGRectOffset(frame, 0, 30));
-
-    // A zero duration keeps the keyboard's last one.
-    auto info = Value::dictionary({
-        { UIKeyboardFrameEndUserInfoKey, Value(NSValue::valueWithCGRect(CGRectMake(0, 268, 320, 300))) },
-        { UIKeyboardAnimationDurationUserInfoKey, Value(0.0) },
-        { UIKeyboardAnimationCurveUserInfoKey, Value(7) },
-    });
-    NSNotificationCenter::defaultCenter()->postNotificationName(UIKeyboardWillShowNotification, nullptr, info);
-    EXPECT_DOUBLE_EQ(uikit::animationLog().back().duration, 0.25);
-}
-
-TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTyping)
+TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTypingAndATextViewShrinksAboveTheKeyboard)
 {
     auto textView = UITextView::create(CGRectMake(0, 40, 320, 60));
     screen->addSubview(textView);
@@ -201,15 +212,11 @@ TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTyping)
     CGFloat visibleBottom = textView->contentOffset().y + textView->bounds().size.height - inset.bottom - inset.top;
     EXPECT_GT(textView->contentOffset().y, 0);
     EXPECT_NEAR(visibleBottom - CGRectGetMaxY(caret), 7, 1e-9) << "a 7-point margin below the caret";
-}
+    ASSERT_TRUE(textView->resignFirstResponder());
+    advance(0.3);
 
-TEST_F(KeyboardTest, TextViewShrinksToFitAboveTheKeyboardAndGetsItsHeightBack)
-{
     manager->setCanAdjustTextView(true);
-    manager->setPreventShowingBottomBlankSpace(true);
-    restY = screen->frame().origin.y;
-    auto textView = UITextView::create(CGRectMake(0, 30 - restY, 320, 500));
-    screen->addSubview(textView);
+    textView->setFrame(CGRectMake(0, 30 - restY, 320, 500));
     ASSERT_TRUE(textView->becomeFirstResponder());
     EXPECT_DOUBLE_EQ(textView->frame().size.height, (568 - 216 - 10) - (20 + 5));
     ASSERT_TRUE(textView->resignFirstResponder());

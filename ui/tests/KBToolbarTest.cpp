@@ -1,6 +1,6 @@
 // The input toolbar and the keyboard manager's automatic toolbars: what each input gets when it
-// begins editing, the buttons' effects, tinting and captions, and switching them on and off.
-#include "KBFixture.h"
+// begins editing, the buttons' effects, tint and captions, and the application-wide appearance.
+#include "ui/tests/KBFixture.h"
 
 #include "ui/KBToolbarAddition.h"
 
@@ -51,11 +51,10 @@ protected:
 
 } // namespace
 
-TEST(KBToolbarTest, ToolbarSizeTintAndBuildersOnInputsOnly)
+TEST(KBToolbarTest, BuildersCaptionsTintAndArrowsOnInputsOnly)
 {
     auto toolbar = KBToolbar::create(CGRectMake(0, 0, 320, 100));
     EXPECT_DOUBLE_EQ(toolbar->frame().size.height, 44) << "44 whatever frame it is made with";
-    EXPECT_TRUE(toolbar->enableInputClicksWhenVisible());
 
     auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
     field->setPlaceholder("Name");
@@ -65,17 +64,27 @@ TEST(KBToolbarTest, ToolbarSizeTintAndBuildersOnInputsOnly)
     EXPECT_EQ(field->inputAccessoryView(), built);
     EXPECT_EQ(built->barStyle(), UIBarStyleBlack);
     ASSERT_EQ(built->items().size(), 6u);
-    EXPECT_DOUBLE_EQ(built->items()[1]->width(), 23);
     EXPECT_EQ(built->items()[5]->systemItem(), UIBarButtonSystemItemDone);
     auto caption = captionOf(*built);
     ASSERT_TRUE(caption);
     EXPECT_EQ(caption->titleLabel()->text(), "Name");
     EXPECT_FALSE(caption->isEnabled()) << "a caption, not a button";
     EXPECT_GE(caption->titleView()->frame().size.width, 0) << "a narrow toolbar gives no negative caption width";
-
+    kb::setEnablePrevious(*field, false, true);
+    EXPECT_FALSE(built->items()[0]->isEnabled());
+    EXPECT_TRUE(built->items()[2]->isEnabled());
     built->setTintColor(UIColor::redColor());
     for (const auto& item : built->items())
         EXPECT_EQ(item->tintColor(), UIColor::redColor()) << "every item, the caption included";
+
+    kb::setShouldHideTitle(*field, true);
+    auto done = kb::addDoneOnKeyboard(*field, {}, kb::ShowPlaceholder { true });
+    EXPECT_EQ(captionOf(*done)->titleLabel()->text(), "");
+    kb::setShouldHideTitle(*field, false);
+    EXPECT_EQ(captionOf(*done)->titleLabel()->text(), "Name") << "shown on the existing toolbar at once";
+    kb::setEnablePrevious(*field, false, false);
+    EXPECT_TRUE(done->items().back()->isEnabled()) << "the Done toolbar has no arrows to enable";
+    EXPECT_EQ(kb::addPreviousNextRightOnKeyboard(*field, "Go", {}, {}, {})->items()[5]->title(), "Go");
 
     // A plain view takes no toolbar from any builder.
     auto plain = UIView::create();
@@ -114,57 +123,24 @@ TEST(KBToolbarTest, ApplicationWideBarAppearanceDoesNotReachInputToolbars)
     UIBarButtonItem::appearance() = {};
 }
 
-TEST(KBToolbarTest, HiddenTitleAndArrowEnablingOnlyOnArrowToolbars)
-{
-    auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
-    field->setPlaceholder("Email");
-    kb::setShouldHideTitle(*field, true);
-    auto toolbar = kb::addDoneOnKeyboard(*field, {}, kb::ShowPlaceholder { true });
-    EXPECT_EQ(captionOf(*toolbar)->titleLabel()->text(), "");
-    kb::setShouldHideTitle(*field, false);
-    EXPECT_EQ(captionOf(*toolbar)->titleLabel()->text(), "Email") << "shown on the existing toolbar at once";
-
-    // The Done toolbar has three items: enabling arrows changes nothing.
-    kb::setEnablePrevious(*field, false, false);
-    for (const auto& item : toolbar->items()) {
-        if (!std::dynamic_pointer_cast<KBTitleBarButtonItem>(item)) {
-            EXPECT_TRUE(item->isEnabled());
-        }
-    }
-
-    auto arrows = kb::addPreviousNextRightOnKeyboard(*field, "Go", {}, {}, {});
-    kb::setEnablePrevious(*field, false, true);
-    EXPECT_FALSE(arrows->items()[0]->isEnabled());
-    EXPECT_TRUE(arrows->items()[2]->isEnabled());
-    EXPECT_EQ(arrows->items()[5]->title(), "Go");
-}
-
 TEST_F(AutoToolbarTest, EachFieldGetsArrowsEnabledByPositionAndItsPlaceholderAsTitle)
 {
     auto fields = threeFields();
     ASSERT_TRUE(fields[0]->becomeFirstResponder());
-    auto first = toolbarOf(*fields[0]);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->tag(), kb::kPreviousNextToolbarTag);
-    EXPECT_FALSE(first->items()[0]->isEnabled());
-    EXPECT_TRUE(first->items()[2]->isEnabled());
-    EXPECT_EQ(first->title(), "one");
-    EXPECT_EQ(captionOf(*first)->titleLabel()->text(), "one");
     EXPECT_DOUBLE_EQ(uikit::Keyboard::shared()->frame().size.height, 216 + 44) << "the keyboard carries the toolbar";
-
-    first->items()[2]->performAction(); // next
-    EXPECT_TRUE(fields[1]->isFirstResponder());
-    auto middle = toolbarOf(*fields[1]);
-    EXPECT_TRUE(middle->items()[0]->isEnabled());
-    EXPECT_TRUE(middle->items()[2]->isEnabled());
-    EXPECT_EQ(middle->title(), "two");
-
-    middle->items()[2]->performAction();
-    auto last = toolbarOf(*fields[2]);
-    EXPECT_TRUE(last->items()[0]->isEnabled());
-    EXPECT_FALSE(last->items()[2]->isEnabled());
-
-    last->items()[0]->performAction(); // previous
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        SCOPED_TRACE(i);
+        auto toolbar = toolbarOf(*fields[i]);
+        ASSERT_TRUE(toolbar);
+        EXPECT_TRUE(fields[i]->isFirstResponder());
+        EXPECT_EQ(toolbar->tag(), kb::kPreviousNextToolbarTag);
+        EXPECT_EQ(toolbar->items()[0]->isEnabled(), i > 0);
+        EXPECT_EQ(toolbar->items()[2]->isEnabled(), i < 2);
+        EXPECT_EQ(toolbar->title(), fields[i]->placeholder());
+        EXPECT_EQ(captionOf(*toolbar)->titleLabel()->text(), fields[i]->placeholder());
+        toolbar->items()[2]->performAction(); // next
+    }
+    toolbarOf(*fields[2])->items()[0]->performAction(); // previous
     EXPECT_TRUE(fields[1]->isFirstResponder());
 }
 
@@ -206,27 +182,6 @@ TEST_F(AutoToolbarTest, DoneResignsAndTheInputsCallbacksRunOnlyAfterSuccess)
     callback(fields[0]);
 }
 
-TEST_F(AutoToolbarTest, TintFollowsTheFieldTheSettingOrTheDarkKeyboard)
-{
-    auto fields = threeFields();
-    fields[0]->setTintColor(UIColor::redColor());
-    manager->setShouldToolbarUsesTextFieldTintColor(true);
-    ASSERT_TRUE(fields[0]->becomeFirstResponder());
-    EXPECT_EQ(toolbarOf(*fields[0])->tintColor(), UIColor::redColor());
-    EXPECT_EQ(toolbarOf(*fields[0])->items().back()->tintColor(), UIColor::redColor());
-
-    manager->setShouldToolbarUsesTextFieldTintColor(false);
-    fields[1]->becomeFirstResponder();
-    EXPECT_EQ(toolbarOf(*fields[1])->tintColor(), UIColor::blackColor());
-    manager->setToolbarTintColor(UIColor::whiteColor());
-    manager->setPlaceholderFont(UIFont::systemFontOfSize(9));
-    fields[2]->setKeyboardAppearance(UIKeyboardAppearanceDark);
-    fields[2]->becomeFirstResponder();
-    EXPECT_EQ(toolbarOf(*fields[2])->barStyle(), UIBarStyleBlack);
-    EXPECT_EQ(toolbarOf(*fields[2])->tintColor(), UIColor::whiteColor());
-    EXPECT_DOUBLE_EQ(captionOf(*toolbarOf(*fields[2]))->font().pointSize(), 9);
-}
-
 TEST_F(AutoToolbarTest, LoneFieldsShareOneDoneToolbarAndScreenToolbarsStay)
 {
     auto lone = addField(screen, CGRectMake(20, 100, 280, 30));
@@ -257,47 +212,4 @@ TEST_F(AutoToolbarTest, LoneFieldsShareOneDoneToolbarAndScreenToolbarsStay)
     ASSERT_TRUE(second->becomeFirstResponder());
     EXPECT_EQ(second->inputAccessoryView(), own);
     EXPECT_EQ(toolbarOf(*neighbour)->tag(), kb::kPreviousNextToolbarTag);
-}
-
-TEST_F(AutoToolbarTest, SwitchingTheFlagRemovesAndAddsToolbarsAtOnce)
-{
-    auto fields = threeFields();
-    ASSERT_TRUE(fields[1]->becomeFirstResponder());
-    ASSERT_TRUE(toolbarOf(*fields[1]));
-    manager->setEnableAutoToolbar(false);
-    for (const auto& field : fields)
-        EXPECT_FALSE(field->inputAccessoryView()) << "gone from the editing field and its group";
-    manager->setEnableAutoToolbar(true);
-    for (const auto& field : fields)
-        EXPECT_TRUE(toolbarOf(*field));
-
-    // A controller class without toolbars: its inputs lose them when they begin editing.
-    manager->disableToolbarInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
-    fields[0]->becomeFirstResponder();
-    for (const auto& field : fields)
-        EXPECT_FALSE(field->inputAccessoryView());
-}
-
-TEST_F(KeyboardTest, TheApplicationsSettingsNeverShowAToolbar)
-{
-    // The application's start-up settings, on both the shared manager and the test's own.
-    KBKeyboardManager::install();
-    auto shared = KBKeyboardManager::sharedManager();
-    shared->setShouldToolbarUsesTextFieldTintColor(true);
-    shared->setEnableAutoToolbar(false);
-    manager->setShouldResignOnTouchOutside(true);
-    manager->setShouldToolbarUsesTextFieldTintColor(true);
-    manager->setEnableAutoToolbar(false);
-    auto field = addField(screen, CGRectMake(20, 100, 280, 30));
-    auto neighbour = addField(screen, CGRectMake(20, 200, 280, 30));
-    auto textView = UITextView::create(CGRectMake(20, 300, 280, 80));
-    screen->addSubview(textView);
-    ASSERT_TRUE(field->becomeFirstResponder());
-    ASSERT_TRUE(textView->becomeFirstResponder());
-    advance(1);
-    EXPECT_FALSE(field->inputAccessoryView());
-    EXPECT_FALSE(neighbour->inputAccessoryView());
-    EXPECT_FALSE(textView->inputAccessoryView());
-    EXPECT_DOUBLE_EQ(uikit::Keyboard::shared()->frame().size.height, 216);
-    shared->setEnable(false);
 }

@@ -1,8 +1,9 @@
 // Ending editing by a tap outside the input (buttons, other fields and the navigation bar keep
-// working), an input that refuses to resign, the start-up install of the shared manager, and
+// working), an input that refuses to resign, the start-up install of the shared manager with the
+// application's settings (no toolbar ever), and
 // previous/next/done moving editing through a screen's inputs in subview, tag or position
 // order, across the cells of a table view, and around an input that refuses.
-#include "KBFixture.h"
+#include "ui/tests/KBFixture.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UITableView.h"
 
@@ -44,12 +45,17 @@ TEST_F(KeyboardTest, TapOutsideEndsEditingButControlsKeepWorking)
     EXPECT_TRUE(other->isFirstResponder());
 }
 
-TEST_F(KeyboardTest, InputRefusingToResignKeepsEditing)
+TEST_F(KeyboardTest, InputsRefusingToResignOrToBecomeKeepEditingWhereItWas)
 {
     manager->setShouldResignOnTouchOutside(true);
     auto field = std::make_shared<StubbornField>(CGRectMake(20, 100, 280, 30));
+    auto refusing = std::make_shared<StubbornField>(CGRectMake(20, 200, 280, 30));
     screen->addSubview(field);
+    screen->addSubview(refusing);
+    refusing->refuseBecome = true;
     ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_FALSE(manager->goNext());
+    EXPECT_EQ(manager->textFieldView(), field) << "a refused next leaves editing where it was";
     field->refuseResign = true;
     EXPECT_FALSE(manager->resignFirstResponder());
     window->sendTap(screen->convertPointToView(CGPointMake(160, 400), nullptr));
@@ -59,24 +65,30 @@ TEST_F(KeyboardTest, InputRefusingToResignKeepsEditing)
     EXPECT_FALSE(manager->resignFirstResponder()) << "nothing left to resign";
 }
 
-TEST_F(KeyboardTest, InstallSwitchesTheSharedManagerOnWithTheStartUpSettings)
+// The application's start-up: install, then its settings on the shared manager.
+TEST_F(KeyboardTest, InstallSwitchesTheSharedManagerOnAndTheStartUpSettingsNeverShowAToolbar)
 {
     manager->setEnable(false);
     KBKeyboardManager::install();
     auto shared = KBKeyboardManager::sharedManager();
-    EXPECT_EQ(shared, KBKeyboardManager::sharedManager());
     EXPECT_TRUE(shared->isEnabled());
     shared->setShouldResignOnTouchOutside(true);
     shared->setShouldToolbarUsesTextFieldTintColor(true);
     shared->setEnableAutoToolbar(false);
-    EXPECT_TRUE(shared->tapGesture()->isEnabled());
 
     auto field = addField(screen, CGRectMake(20, 500, 280, 30));
+    auto neighbour = addField(screen, CGRectMake(20, 200, 280, 30));
+    auto textView = UITextView::create(CGRectMake(20, 380, 280, 60));
+    screen->addSubview(textView);
     ASSERT_TRUE(field->becomeFirstResponder());
     EXPECT_LT(screen->frame().origin.y, 0);
-    EXPECT_EQ(field->inputAccessoryView(), nullptr) << "no toolbar is ever installed";
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    advance(1);
+    for (const auto& input : kb::Views { field, neighbour, textView })
+        EXPECT_EQ(input->inputAccessoryView(), nullptr) << "no toolbar is ever installed";
+    EXPECT_DOUBLE_EQ(uikit::Keyboard::shared()->frame().size.height, 216);
     window->sendTap(screen->convertPointToView(CGPointMake(160, 300), nullptr));
-    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(textView->isFirstResponder());
     EXPECT_DOUBLE_EQ(screen->frame().origin.y, 0);
 
     shared->setShouldResignOnTouchOutside(false);
@@ -146,18 +158,6 @@ TEST_F(KeyboardTest, NextRunsOverEveryFieldOfATableCellByCell)
         ASSERT_TRUE(manager->goNext());
         EXPECT_TRUE(expected->isFirstResponder());
     }
-}
-
-TEST_F(KeyboardTest, RefusedNextLeavesEditingWhereItWas)
-{
-    auto a = addField(screen, CGRectMake(20, 100, 280, 30));
-    auto b = std::make_shared<StubbornField>(CGRectMake(20, 200, 280, 30));
-    screen->addSubview(b);
-    b->refuseBecome = true;
-    ASSERT_TRUE(a->becomeFirstResponder());
-    EXPECT_FALSE(manager->goNext());
-    EXPECT_TRUE(a->isFirstResponder());
-    EXPECT_EQ(manager->textFieldView(), a);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // changes from a work thread; the drawn box and dimming.
 #include <cmath>
 
-#include "HUDFixture.h"
+#include "ui/tests/HUDFixture.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "ui/PGBarProgressView.h"

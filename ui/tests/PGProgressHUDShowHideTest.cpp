@@ -1,11 +1,10 @@
-// Showing and hiding on the virtual clock: fades and zooms, grace time, minimum show time,
-// delayed hides, re-showing while a hide is pending or fading, finishing (removal, completion,
-// then the delegate), work on a thread or a queue, the class finders, and rotation.
+// Showing and hiding on the virtual clock: fades, grace time, minimum show time, delayed hides,
+// re-showing while a hide is pending or fading, finishing (removal, completion, then the
+// delegate), work on a thread or a queue, and the class finders.
 #include <atomic>
-#include <cmath>
 #include <vector>
 
-#include "HUDFixture.h"
+#include "ui/tests/HUDFixture.h"
 #include "platform/threading/Dispatch.h"
 #include "ui/PGProgressHUD.h"
 
@@ -36,6 +35,13 @@ protected:
 
 TEST_F(HUDShowHideTest, FadesInAndOutThenFinishesWithCompletionBeforeDelegate)
 {
+    auto never = addedHUD();
+    never->hide(true);
+    EXPECT_TRUE(uikit::animationLog().empty());
+    EXPECT_EQ(never->superview(), nullptr) << "never shown: finished at once";
+    EXPECT_EQ(recorder->events, (Events { "completion", "hidden" }));
+    recorder->events.clear();
+
     auto hud = addedHUD();
     EXPECT_EQ(hud->alpha(), 0);
     hud->show(true);
@@ -62,65 +68,35 @@ TEST_F(HUDShowHideTest, FadesInAndOutThenFinishesWithCompletionBeforeDelegate)
     EXPECT_EQ(recorder->events, (Events { "completion", "hidden", "hidden" }));
 }
 
-TEST_F(HUDShowHideTest, HidingANeverShownHUDFinishesAtOnce)
+TEST_F(HUDShowHideTest, GraceTimeShowsOnlyWhileATaskRunsAndNotAfterItEnded)
 {
-    auto hud = addedHUD();
-    hud->hide(true);
-    EXPECT_TRUE(uikit::animationLog().empty());
-    EXPECT_EQ(hud->superview(), nullptr);
-    EXPECT_EQ(recorder->events.size(), 2u);
-}
-
-TEST_F(HUDShowHideTest, ZoomAnimationsScaleOut)
-{
-    auto shrink = addedHUD();
-    shrink->setAnimationType(PGProgressHUDAnimationShrink);
-    shrink->show(true);
-    EXPECT_EQ(shrink->transform(), CGAffineTransformIdentity);
-    shrink->hide(true);
-    EXPECT_EQ(shrink->transform(), CGAffineTransformMakeScale(0.5, 0.5));
-    auto grow = addedHUD();
-    grow->setAnimationType(PGProgressHUDAnimationGrow);
-    grow->show(true);
-    grow->hide(true);
-    EXPECT_EQ(grow->transform(), CGAffineTransformMakeScale(1.5, 1.5));
-    advance(0.3);
-}
-
-TEST_F(HUDShowHideTest, GraceTimeShowsOnlyWhileATaskRuns)
-{
-    auto idle = addedHUD();
-    idle->setGraceTime(0.5f);
-    idle->show(true);
-    auto busy = addedHUD();
-    busy->setGraceTime(0.5f);
-    busy->setTaskInProgress(true);
-    busy->show(false);
-    advance(0.49);
+    auto graced = [this](bool task) {
+        auto hud = addedHUD();
+        hud->setGraceTime(0.5f);
+        hud->setTaskInProgress(task);
+        hud->show(!task);
+        return hud;
+    };
+    auto idle = graced(false);
+    auto busy = graced(true);
+    auto hidden = graced(true);
+    advance(0.2);
+    hidden->hide(false);
+    advance(0.29);
     EXPECT_EQ(busy->alpha(), 0);
     advance(0.01);
     EXPECT_EQ(busy->alpha(), 1);
     advance(2);
     EXPECT_EQ(idle->alpha(), 0) << "no task: never visible";
-}
+    EXPECT_EQ(hidden->alpha(), 0) << "the grace timer of a finished HUD does not show it";
 
-TEST_F(HUDShowHideTest, ATaskEndingOrAHideWithinTheGraceTimeKeepsTheHUDHidden)
-{
     auto quick = addedHUD();
     quick->setGraceTime(1.0f);
     quick->showAnimated(true, [] { });
     ASSERT_TRUE(testing_support::runUntil([&] { return quick->superview() == nullptr; }));
     EXPECT_FALSE(quick->taskInProgress());
-
-    auto hidden = addedHUD();
-    hidden->setGraceTime(0.5f);
-    hidden->setTaskInProgress(true);
-    hidden->show(false);
-    advance(0.2);
-    hidden->hide(false);
     advance(1);
-    EXPECT_EQ(quick->alpha(), 0);
-    EXPECT_EQ(hidden->alpha(), 0) << "the grace timer of a finished HUD does not show it";
+    EXPECT_EQ(quick->alpha(), 0) << "a task ending within the grace time keeps it hidden";
 }
 
 TEST_F(HUDShowHideTest, MinimumShowTimeDefersTheHideAndFinishesOnce)
@@ -142,7 +118,7 @@ TEST_F(HUDShowHideTest, MinimumShowTimeDefersTheHideAndFinishesOnce)
     EXPECT_EQ(recorder->events, (Events { "completion", "hidden" }));
 }
 
-TEST_F(HUDShowHideTest, ShowingAgainCancelsPendingHides)
+TEST_F(HUDShowHideTest, ShowingAgainCancelsPendingHidesAndKeepsAFadingHUD)
 {
     auto hud = addedHUD();
     hud->setMinShowTime(1.0f);
@@ -154,27 +130,18 @@ TEST_F(HUDShowHideTest, ShowingAgainCancelsPendingHides)
     hud->show(false);
     advance(2);
     EXPECT_EQ(hud->alpha(), 1);
-    EXPECT_TRUE(recorder->events.empty());
 
-    hud->hideAfterDelay(false, 0.5);
-    advance(0.5);
-    EXPECT_EQ(hud->superview(), nullptr);
-}
-
-TEST_F(HUDShowHideTest, ShowingDuringTheFadeOutKeepsTheHUD)
-{
-    auto hud = addedHUD();
-    hud->show(true);
-    advance(1);
     hud->hide(true);
+    EXPECT_NEAR(hud->alpha(), 0.02, 1e-9) << "shown long enough: fading at once";
     advance(0.1);
     hud->show(true);
     advance(1);
     EXPECT_EQ(hud->alpha(), 1);
     EXPECT_EQ(hud->superview(), window);
     EXPECT_TRUE(recorder->events.empty());
-    hud->hide(true);
-    advance(0.3);
+
+    hud->hideAfterDelay(false, 0.5);
+    advance(0.5);
     EXPECT_EQ(hud->superview(), nullptr);
 }
 
@@ -243,27 +210,6 @@ TEST_F(HUDShowHideTest, ClassFindersMatchTheReceivingClass)
     PGProgressHUD::showHUDAddedTo(window, false)->setRemoveFromSuperViewOnHide(false);
     EXPECT_EQ(PGProgressHUD::hideAllHUDsForView(window, false), 2u);
     EXPECT_TRUE(PGProgressHUD::allHUDsForView(window).empty()) << "every one is removed";
-}
-
-TEST_F(HUDShowHideTest, RotatesWithTheStatusBarOnlyOnWindowsBeforeSystemEight)
-{
-    auto app = UIApplication::sharedApplication();
-    auto hud = PGProgressHUD::showHUDAddedTo(window, false);
-    app->setStatusBarOrientation(UIInterfaceOrientationLandscapeRight);
-    EXPECT_EQ(hud->transform(), CGAffineTransformIdentity);
-
-    app->setStatusBarOrientation(UIInterfaceOrientationPortrait);
-    UIDevice::currentDevice()->setSystemVersion("7.0");
-    app->setStatusBarOrientation(UIInterfaceOrientationLandscapeRight);
-    EXPECT_EQ(hud->transform(), CGAffineTransformMakeRotation(M_PI / 2));
-    EXPECT_EQ(hud->bounds(), CGRectMake(0, 0, 568, 320));
-    app->setStatusBarOrientation(UIInterfaceOrientationPortraitUpsideDown);
-    EXPECT_EQ(hud->transform(), CGAffineTransformMakeRotation(M_PI));
-
-    auto parent = UIView::create(CGRectMake(0, 0, 100, 100));
-    window->addSubview(parent);
-    EXPECT_EQ(PGProgressHUD::showHUDAddedTo(parent, false)->transform(), CGAffineTransformIdentity);
-    advance(0.3);
 }
 
 } // namespace

@@ -12,6 +12,11 @@ protected:
     void SetUp() override
     {
         RefreshTest::SetUp();
+        attach();
+    }
+    // Attaches the header, which takes the scroll view's inset at that moment.
+    void attach()
+    {
         pz_addHeaderWithCallback(*scroll, [this] {
             ++calls;
             refreshingInsideCallback = pz_isHeaderRefreshing(*scroll);
@@ -20,10 +25,13 @@ protected:
         ASSERT_TRUE(header);
     }
     // Pulls past the threshold and lets go.
-    void pullAndRelease()
+    void pullAndRelease() { pull(*scroll, -70); }
+    // The header's state, the owner's calls so far and the scroll view's top inset.
+    void expectNow(PZRefreshState state, int expectedCalls, CGFloat insetTop)
     {
-        dragTo(-70);
-        release(-70);
+        EXPECT_EQ(header->state(), state);
+        EXPECT_EQ(calls, expectedCalls);
+        EXPECT_EQ(scroll->contentInset().top, insetTop);
     }
     std::shared_ptr<PZRefreshHeaderView> header;
     int calls = 0;
@@ -33,35 +41,25 @@ protected:
 TEST_F(HeaderTest, PullThresholdsArmAndDisarmAndReleaseStartsRefreshing)
 {
     EXPECT_EQ(header->frame(), CGRectMake(0, -64, 320, 64));
+    pull(*scroll, -40);
+    expectNow(PZRefreshStateNormal, 0, 0); // released before the threshold
     dragTo(-64);
     EXPECT_EQ(header->state(), PZRefreshStateNormal);
     dragTo(-64.5);
     EXPECT_EQ(header->state(), PZRefreshStatePulling);
     EXPECT_EQ(header->statusLabel()->text(), "松开立即刷新");
     dragTo(-63);
-    EXPECT_EQ(header->state(), PZRefreshStateNormal);
+    expectNow(PZRefreshStateNormal, 0, 0);
     EXPECT_EQ(header->statusLabel()->text(), "下拉可以刷新");
-    EXPECT_EQ(calls, 0);
 
     pullAndRelease();
-    EXPECT_EQ(header->state(), PZRefreshStateRefreshing);
-    EXPECT_EQ(calls, 1);
+    // The content rests below the header until the refresh ends.
+    expectNow(PZRefreshStateRefreshing, 1, 64);
+    EXPECT_EQ(scroll->contentOffset().y, -64);
     EXPECT_FALSE(refreshingInsideCallback) << "the state is stored after the owner is told";
     EXPECT_EQ(header->statusLabel()->text(), header->refreshingText());
     EXPECT_TRUE(header->activityView()->isAnimating());
     EXPECT_TRUE(header->arrowImage()->isHidden());
-    // The content rests below the header until the refresh ends.
-    EXPECT_EQ(scroll->contentInset().top, 64);
-    EXPECT_EQ(scroll->contentOffset().y, -64);
-}
-
-TEST_F(HeaderTest, ReleasingBeforeTheThresholdDoesNothing)
-{
-    dragTo(-40);
-    release(-40);
-    EXPECT_EQ(header->state(), PZRefreshStateNormal);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(scroll->contentInset().top, 0);
 }
 
 TEST_F(HeaderTest, EndingWaitsThenRestoresTheInsetAndRecordsTheTime)
@@ -70,12 +68,10 @@ TEST_F(HeaderTest, EndingWaitsThenRestoresTheInsetAndRecordsTheTime)
     pullAndRelease();
     pz_headerEndRefreshing(*scroll);
     advance(0.29);
-    EXPECT_EQ(header->state(), PZRefreshStateRefreshing);
-    EXPECT_EQ(scroll->contentInset().top, 64);
+    expectNow(PZRefreshStateRefreshing, 1, 64);
 
     advance(0.02); // the end step ran: the inset goes back, the label keeps the refreshing text
-    EXPECT_EQ(scroll->contentInset().top, 0);
-    EXPECT_TRUE(header->isRefreshing());
+    expectNow(PZRefreshStateRefreshing, 1, 0);
     EXPECT_EQ(header->statusLabel()->text(), header->refreshingText());
     ASSERT_TRUE(header->lastUpdateTime());
     EXPECT_EQ(header->lastUpdateTimeLabel()->text(), "最后更新：今天 09:05");
@@ -90,52 +86,32 @@ TEST_F(HeaderTest, EndingWaitsThenRestoresTheInsetAndRecordsTheTime)
     EXPECT_FALSE(header->activityView()->isAnimating());
     EXPECT_EQ(header->scrollViewOriginalInset().top, 0);
 
-    // And the header works again.
+    // Repeated ends, one while the end winds down, take the inset away only once.
     pullAndRelease();
-    EXPECT_EQ(calls, 2);
-}
-
-TEST_F(HeaderTest, RepeatedEndsTakeTheInsetAwayOnlyOnce)
-{
-    pullAndRelease();
+    EXPECT_EQ(calls, 2) << "the header works again";
     pz_headerEndRefreshing(*scroll);
     pz_headerEndRefreshing(*scroll);
     advance(0.35);
-    pz_headerEndRefreshing(*scroll); // while the end is winding down
+    pz_headerEndRefreshing(*scroll);
     advance(0.4);
     advance(0.4);
-    EXPECT_EQ(header->state(), PZRefreshStateNormal);
-    EXPECT_EQ(scroll->contentInset().top, 0);
+    expectNow(PZRefreshStateNormal, 2, 0);
     EXPECT_EQ(header->scrollViewOriginalInset().top, 0);
 }
 
 TEST_F(HeaderTest, KeepsTheOwnInsetOfTheScrollView)
 {
-    // The inset is taken when the header is attached.
     pz_removeHeader(*scroll);
     scroll->setContentInset(UIEdgeInsetsMake(20, 0, 0, 0));
-    pz_addHeaderWithCallback(*scroll, [this] { ++calls; });
-    header = pz_header(*scroll);
+    attach();
     dragTo(-84); // 64 past the inset: not yet
     EXPECT_EQ(header->state(), PZRefreshStateNormal);
-    dragTo(-85);
-    release(-85);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(scroll->contentInset().top, 84);
+    pull(*scroll, -85);
+    expectNow(PZRefreshStateRefreshing, 1, 84);
     EXPECT_EQ(scroll->contentOffset().y, -84);
     pz_headerEndRefreshing(*scroll);
     advance(1);
     EXPECT_EQ(scroll->contentInset().top, 20);
-}
-
-TEST_F(HeaderTest, BeginningAgainTellsTheOwnerAgainWithoutRestarting)
-{
-    pz_headerBeginRefreshing(*scroll);
-    EXPECT_EQ(calls, 1);
-    pz_headerBeginRefreshing(*scroll);
-    EXPECT_EQ(calls, 2);
-    EXPECT_TRUE(pz_isHeaderRefreshing(*scroll));
-    EXPECT_EQ(scroll->contentInset().top, 64);
 }
 
 TEST_F(HeaderTest, AnOwnerThatBeginsFromItsCallbackStartsOneRefresh)
@@ -169,14 +145,19 @@ TEST_F(HeaderTest, BeginningOutsideAWindowWaitsForTheDrawingPass)
     EXPECT_EQ(looseCalls, 1);
 }
 
-TEST_F(HeaderTest, TargetAndActionAreToldWhileTheTargetLives)
+TEST_F(HeaderTest, BeginningAgainTellsTheOwnersAgainWhileTheTargetLivesAndTextsShowInTheirOwnState)
 {
     auto target = std::make_shared<NSObject>();
     std::shared_ptr<PZRefreshBaseView> seen;
     pz_addHeaderWithTarget(*scroll, target, [&seen](const NSObjectRef&, const std::shared_ptr<PZRefreshBaseView>& view) {
         seen = view;
     });
+    header->setRefreshingText("载入中...");
+    EXPECT_EQ(header->statusLabel()->text(), "下拉可以刷新");
+    header->setPullToRefreshText("拉");
+    EXPECT_EQ(header->statusLabel()->text(), "拉");
     pz_headerBeginRefreshing(*scroll);
+    EXPECT_EQ(header->statusLabel()->text(), "载入中...");
     EXPECT_EQ(seen, header);
     EXPECT_EQ(calls, 1) << "the callback set before still runs";
 
@@ -184,34 +165,7 @@ TEST_F(HeaderTest, TargetAndActionAreToldWhileTheTargetLives)
     target.reset();
     pz_headerBeginRefreshing(*scroll);
     EXPECT_FALSE(seen);
-    EXPECT_EQ(calls, 2);
-}
-
-TEST_F(HeaderTest, TextsShowInTheirOwnState)
-{
-    header->setRefreshingText("载入中...");
-    EXPECT_EQ(header->statusLabel()->text(), "下拉可以刷新");
-    header->setPullToRefreshText("拉");
-    EXPECT_EQ(header->statusLabel()->text(), "拉");
-    pz_headerBeginRefreshing(*scroll);
-    EXPECT_EQ(header->statusLabel()->text(), "载入中...");
-}
-
-TEST_F(HeaderTest, HiddenFadedOrInertHeadersDoNotFollow)
-{
-    header->setHidden(true);
-    pullAndRelease();
-    header->setHidden(false);
-    header->setAlpha(0.01);
-    pullAndRelease();
-    header->setAlpha(1);
-    header->setUserInteractionEnabled(false);
-    pullAndRelease();
-    EXPECT_EQ(header->state(), PZRefreshStateNormal);
-    EXPECT_EQ(calls, 0);
-    header->setUserInteractionEnabled(true);
-    pullAndRelease();
-    EXPECT_EQ(calls, 1);
+    expectNow(PZRefreshStateRefreshing, 2, 64);
 }
 
 TEST_F(HeaderTest, RemovedOrMovedHeadersFollowOnlyTheirCurrentScrollView)
@@ -225,10 +179,7 @@ TEST_F(HeaderTest, RemovedOrMovedHeadersFollowOnlyTheirCurrentScrollView)
     EXPECT_EQ(calls, 0) << "the old scroll view is no longer observed";
     EXPECT_FALSE(pz_header(*scroll)) << "a header that left the scroll view is not its header";
 
-    other->setDragging(true);
-    other->setContentOffset(CGPointMake(0, -70));
-    other->setDragging(false);
-    other->setContentOffset(CGPointMake(0, -70));
+    pull(*other, -70);
     EXPECT_EQ(calls, 1);
 
     header->removeFromSuperview();
@@ -252,33 +203,24 @@ TEST_F(HeaderTest, AHeaderOutlivingItsScrollViewIsHarmless)
     EXPECT_EQ(kept->state(), PZRefreshStateNormal);
 }
 
-// The time label, for a time stored before the header is made.
-class TimeLabelTest : public RefreshTest {
-protected:
-    std::string labelFor(std::optional<double> storedSecondsSince1970)
-    {
+// The time label, for a time stored before the header is made, and the header's two lines.
+TEST_F(RefreshTest, TimeLabelFormsDependOnTheCalendarDayAndTheHeaderHasTwoLines)
+{
+    auto labelFor = [](std::optional<double> storedSecondsSince1970) {
         auto defaults = NSUserDefaults::standardUserDefaults();
         if (storedSecondsSince1970)
             defaults->setObject(Value::date(*storedSecondsSince1970), "PZRefreshHeaderView");
         else
             defaults->removeObjectForKey("PZRefreshHeaderView");
-        auto header = PZRefreshHeaderView::header();
-        return header->lastUpdateTimeLabel()->text();
-    }
-};
-
-TEST_F(TimeLabelTest, FormsDependOnTheCalendarDay)
-{
+        return PZRefreshHeaderView::header()->lastUpdateTimeLabel()->text();
+    };
     time.advance(200 * 86400.0 + 15 * 3600); // 2024-07-19 15:00
     const double day = 1704067200.0 + 200 * 86400.0;
     EXPECT_EQ(labelFor(day + 60), "最后更新：今天 00:01");
     EXPECT_EQ(labelFor(day - 60), "最后更新：07-18 23:59") << "a minute before midnight is yesterday";
     EXPECT_EQ(labelFor(1704067200.0 - 60), "最后更新：2023-12-31 23:59");
     EXPECT_EQ(labelFor(std::nullopt), "");
-}
 
-TEST_F(TimeLabelTest, LayoutSplitsTheHeaderIntoTwoLines)
-{
     pz_addHeaderWithCallback(*scroll, [] { });
     auto header = pz_header(*scroll);
     testing_support::settle(1);

@@ -1,9 +1,8 @@
 // The round and bar progress views as drawn on screen: the pie's and the ring's start at the
-// top and clockwise sweep, the older systems' thicker ring, the bar's outline, fill and caps,
-// and the redraw that follows every observed property.
+// top and clockwise sweep, the older systems' thicker ring, and the bar's outline, fill and caps.
 #include <cmath>
 
-#include "HUDFixture.h"
+#include "ui/tests/HUDFixture.h"
 #include "ui/PGBarProgressView.h"
 #include "ui/PGRoundProgressView.h"
 
@@ -73,9 +72,9 @@ TEST_F(ProgressViewTest, PieStartsAtTheTopAndSweepsClockwise)
         EXPECT_TRUE(isRed(around(shot, 30, degrees))) << degrees;
 }
 
-TEST_F(ProgressViewTest, RingFillsItsBandClockwiseFromTheTop)
+TEST_F(ProgressViewTest, RingFillsItsBandClockwiseFromTheTopThickerBeforeSystemSeven)
 {
-    roundView(0.5f, true);
+    auto view = roundView(0.5f, true);
     auto shot = window->snapshotImage();
     // Line width 2 at radius (100 - 2) / 2 = 49.
     for (double degrees : { 20.0, 90.0, 160.0 })
@@ -84,11 +83,8 @@ TEST_F(ProgressViewTest, RingFillsItsBandClockwiseFromTheTop)
         EXPECT_TRUE(isBlue(around(shot, 49, degrees))) << degrees;
     Pixel inside = around(shot, 30, 90);
     EXPECT_EQ(inside.r + inside.g + inside.b, 0) << "a ring is not filled";
-}
 
-TEST_F(ProgressViewTest, RingIsThickerBeforeSystemSeven)
-{
-    auto view = roundView(1.0f, true);
+    view->setProgress(1.0f);
     EXPECT_FALSE(isRed(around(window->snapshotImage(), 46.5, 90)));
     UIDevice::currentDevice()->setSystemVersion("6.0");
     view->setNeedsDisplay();
@@ -96,7 +92,7 @@ TEST_F(ProgressViewTest, RingIsThickerBeforeSystemSeven)
     EXPECT_TRUE(isRed(around(window->snapshotImage(), 46.5, 90)));
 }
 
-TEST_F(ProgressViewTest, BarShowsOutlineRemainingAndFillUpToTheAmount)
+TEST_F(ProgressViewTest, BarShowsOutlineRemainingAndFillWithRoundCaps)
 {
     auto view = barView(0);
     auto shot = window->snapshotImage();
@@ -109,49 +105,19 @@ TEST_F(ProgressViewTest, BarShowsOutlineRemainingAndFillUpToTheAmount)
     for (auto [x, y] : { std::pair { 6.0, 10.0 }, { 58.0, 10.0 }, { 30.0, 6.0 }, { 30.0, 14.0 } })
         EXPECT_TRUE(isRed(bar(shot, x, y))) << x << "," << y;
     EXPECT_TRUE(isBlue(bar(shot, 62, 10)));
-}
 
-TEST_F(ProgressViewTest, BarDrawsTheSameLeftCapForEverySmallAmount)
-{
-    auto view = barView(0.01f); // amount 1.2
-    auto first = window->snapshotImage();
-    EXPECT_TRUE(isRed(bar(first, 8, 10)));
-    EXPECT_TRUE(isBlue(bar(first, 12, 10)));
-    view->setProgress(0.08f); // amount 9.6
-    EXPECT_EQ(UIImagePNGRepresentation(first), UIImagePNGRepresentation(window->snapshotImage()));
-}
+    view->setProgress(0.01f); // amount 1.2: the left cap
+    auto small = window->snapshotImage();
+    EXPECT_TRUE(isRed(bar(small, 8, 10)));
+    EXPECT_TRUE(isBlue(bar(small, 12, 10)));
+    view->setProgress(0.08f); // amount 9.6: the same cap
+    EXPECT_EQ(UIImagePNGRepresentation(small), UIImagePNGRepresentation(window->snapshotImage()));
 
-TEST_F(ProgressViewTest, FullBarClosesInAHalfDiscOnTheRight)
-{
-    barView(1.0f);
-    auto shot = window->snapshotImage();
-    EXPECT_TRUE(isRed(bar(shot, 113, 10))) << "into the right cap";
-    EXPECT_TRUE(isRed(bar(shot, 110, 6)));
-    EXPECT_TRUE(isRed(bar(shot, 110, 14)));
+    view->setProgress(1.0f); // closed in a half disc on the right
+    shot = window->snapshotImage();
+    for (auto [x, y] : { std::pair { 113.0, 10.0 }, { 110.0, 6.0 }, { 110.0, 14.0 } })
+        EXPECT_TRUE(isRed(bar(shot, x, y))) << x << "," << y;
     EXPECT_FALSE(isRed(bar(shot, 116.5, 5))) << "the cap is round, not square";
-}
-
-TEST_F(ProgressViewTest, EveryObservedPropertyAsksForARedraw)
-{
-    auto round = roundView(0, false);
-    auto bar = barView(0);
-    window->snapshotImage();
-    auto expectRedraw = [](UIView& view, const std::function<void()>& change) {
-        EXPECT_FALSE(view.needsDisplay());
-        change();
-        EXPECT_TRUE(view.needsDisplay());
-        view.displayIfNeeded();
-    };
-    expectRedraw(*round, [&] { round->setAnnular(true); });
-    expectRedraw(*round, [&] { round->setProgressTintColor(UIColor::greenColor()); });
-    expectRedraw(*round, [&] { round->setBackgroundTintColor(UIColor::greenColor()); });
-    expectRedraw(*round, [&] { round->setValueForKey("progress", Value(0.75)); });
-    EXPECT_FLOAT_EQ(round->progress(), 0.75f);
-    expectRedraw(*bar, [&] { bar->setLineColor(UIColor::redColor()); });
-    expectRedraw(*bar, [&] { bar->setProgressRemainingColor(UIColor::redColor()); });
-    expectRedraw(*bar, [&] { bar->setProgressColor(UIColor::greenColor()); });
-    expectRedraw(*bar, [&] { bar->setValueForKey("progress", Value(0.5)); });
-    EXPECT_FLOAT_EQ(bar->progress(), 0.5f);
 }
 
 } // namespace

@@ -1,99 +1,37 @@
 // The address book as the import and clear screens use it: one handle and one save per
 // contact, a clear that removes exactly the app's contacts, atomic saves, unsaved handles
 // that leave nothing behind, and the user's permission.
-#include "platform/addressbook/ABAddressBook.h"
-#include "platform/addressbook/ABTestSeams.h"
-
-#include <gtest/gtest.h>
-#include <sqlite3.h>
-
 #include <chrono>
 #include <semaphore>
 #include <thread>
 
-#include "testing/TempHome.h"
+#include "platform/addressbook/tests/AddressBookFixture.h"
 
-#include <filesystem>
+using namespace addressbook_test;
 
 namespace {
 
-ABRecordRef contact(const Value& first, const std::string& phone, const Value& last = Value())
+using AddressBook = AddressBookHome;
+
+void import(std::initializer_list<std::string> numbers)
 {
-    auto person = ABPersonCreate();
-    if (!first.isAbsent())
-        ABRecordSetValue(person, kABPersonFirstNameProperty, first, nullptr);
-    if (!last.isAbsent())
-        ABRecordSetValue(person, kABPersonLastNameProperty, last, nullptr);
-    auto phones = ABMultiValueCreateMutable(kABMultiStringPropertyType);
-    ABMultiValueAddValueAndLabel(phones, phone, kABPersonPhoneMobileLabel, nullptr);
-    ABRecordSetValue(person, kABPersonPhoneProperty, Value(phones), nullptr);
-    return person;
+    for (const auto& number : numbers)
+        ASSERT_TRUE(saveContact(number)) << number;
 }
 
-// The import screen: a new handle and a save for every number.
-void import(const std::vector<std::string>& numbers)
+} // namespace
+
+TEST_F(AddressBook, ImportedContactsAreStoredAndClearRemovesExactlyTheAppsInOneSave)
 {
-    for (const auto& number : numbers) {
-        NSErrorRef error;
-        auto book = ABAddressBookCreateWithOptions(Value(), &error);
-        ASSERT_TRUE(book);
-        ASSERT_TRUE(ABAddressBookAddRecord(book, contact("粉丝", number), nullptr));
-        ASSERT_TRUE(ABAddressBookSave(book, &error));
-    }
-}
-
-std::vector<std::string> phonesOf(const std::vector<ABRecordRef>& people)
-{
-    std::vector<std::string> phones;
-    for (const auto& person : people) {
-        auto multi = ABRecordCopyValue(person, kABPersonPhoneProperty).asObject<ABMultiValue>();
-        phones.push_back(ABMultiValueCopyValueAtIndex(multi, 0).asString());
-    }
-    return phones;
-}
-
-void execSql(const std::filesystem::path& home, const char* sql)
-{
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((home / "Library/AddressBook/AddressBook.sqlite").c_str(), &db), SQLITE_OK);
-    sqlite3_busy_timeout(db, 10000);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
-class AddressBook : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        addressbook::resetTestSeams();
-        addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
-    }
-    void TearDown() override { addressbook::resetTestSeams(); }
-    testing_support::TempHome home;
-};
-
-}
-
-TEST_F(AddressBook, ImportedContactsAreStoredWithNamesPhonesAndLabels)
-{
-    import({ "13800000001", "13800000002", "13800000001" }); // the same page twice duplicates
-    auto book = ABAddressBookCreate();
-    auto people = ABAddressBookCopyArrayOfAllPeople(book);
-    ASSERT_EQ(people.size(), 3u);
-    EXPECT_EQ(ABAddressBookGetPersonCount(book), 3);
-    EXPECT_EQ(phonesOf(people), (std::vector<std::string> { "13800000001", "13800000002", "13800000001" }));
-    EXPECT_EQ(ABRecordCopyValue(people[0], kABPersonFirstNameProperty), Value("粉丝"));
-    EXPECT_TRUE(ABRecordCopyValue(people[0], kABPersonLastNameProperty).isAbsent());
-    auto phones = ABRecordCopyValue(people[1], kABPersonPhoneProperty).asObject<ABMultiValue>();
+    import({ "1", "2", "1" }); // the same page twice duplicates
+    auto imported = ABAddressBookCopyArrayOfAllPeople(ABAddressBookCreate());
+    EXPECT_EQ(phonesOf(imported), (std::vector<std::string> { "1", "2", "1" }));
+    EXPECT_EQ(ABRecordCopyValue(imported[0], kABPersonFirstNameProperty), Value("粉丝"));
+    auto phones = ABRecordCopyValue(imported[1], kABPersonPhoneProperty).asObject<ABMultiValue>();
     EXPECT_EQ(ABMultiValueCopyLabelAtIndex(phones, 0), Value(kABPersonPhoneMobileLabel));
-    EXPECT_NE(ABRecordGetRecordID(people[0]), ABRecordGetRecordID(people[1]));
-    EXPECT_NE(ABRecordGetRecordID(people[0]), kABRecordInvalidID);
-    EXPECT_FALSE(ABAddressBookHasUnsavedChanges(book));
-}
+    EXPECT_NE(ABRecordGetRecordID(imported[0]), ABRecordGetRecordID(imported[1]));
+    EXPECT_NE(ABRecordGetRecordID(imported[0]), kABRecordInvalidID);
 
-TEST_F(AddressBook, ClearRemovesExactlyTheAppsContactsInOneSave)
-{
-    import({ "1", "2" });
     auto setup = ABAddressBookCreate();
     ABAddressBookAddRecord(setup, contact("粉丝 ", "3"), nullptr);
     ABAddressBookAddRecord(setup, contact(Value(), "4"), nullptr);
@@ -109,10 +47,9 @@ TEST_F(AddressBook, ClearRemovesExactlyTheAppsContactsInOneSave)
     }
     EXPECT_TRUE(ABAddressBookHasUnsavedChanges(book));
     EXPECT_EQ(ABAddressBookGetPersonCount(book), 3); // this handle already sees the removals
-    EXPECT_EQ(ABAddressBookGetPersonCount(ABAddressBookCreate()), 6); // others do not, until the save
+    EXPECT_EQ(ABAddressBookGetPersonCount(ABAddressBookCreate()), 7); // others do not, until the save
     ASSERT_TRUE(ABAddressBookSave(book, nullptr));
-    EXPECT_EQ(phonesOf(ABAddressBookCopyArrayOfAllPeople(ABAddressBookCreate())),
-        (std::vector<std::string> { "3", "4", "6" }));
+    EXPECT_EQ(storedPhones(), (std::vector<std::string> { "3", "4", "6" }));
 }
 
 TEST_F(AddressBook, AHandleReleasedUnsavedLeavesNothingAndChangesAreSavedOnce)
@@ -153,8 +90,9 @@ TEST_F(AddressBook, SavesAreAllOrNothing)
 {
     import({ "0" });
     // The store refuses the third person of the next save.
-    execSql(home.path(), "CREATE TRIGGER full BEFORE INSERT ON people WHEN (SELECT count(*) FROM people) >= 2 "
-                         "BEGIN SELECT RAISE(ABORT, 'disk full'); END;");
+    ASSERT_EQ(sql("CREATE TRIGGER full BEFORE INSERT ON people WHEN (SELECT count(*) FROM people) >= 2 "
+                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
+        "");
     auto book = ABAddressBookCreate();
     for (const char* number : { "1", "2", "3" })
         ABAddressBookAddRecord(book, contact("粉丝", number), nullptr);
@@ -162,7 +100,7 @@ TEST_F(AddressBook, SavesAreAllOrNothing)
     EXPECT_FALSE(ABAddressBookSave(book, &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), kABOperationNotPermittedByStoreError);
-    EXPECT_EQ(ABAddressBookGetPersonCount(ABAddressBookCreate()), 1);
+    EXPECT_EQ(storedPhones(), std::vector<std::string> { "0" });
     EXPECT_TRUE(ABAddressBookHasUnsavedChanges(book));
     // The failed save assigned no identifiers: the three are still new.
     auto seen = ABAddressBookCopyArrayOfAllPeople(book);
@@ -171,18 +109,9 @@ TEST_F(AddressBook, SavesAreAllOrNothing)
         EXPECT_EQ(ABRecordGetRecordID(seen[i]), kABRecordInvalidID);
 
     // The same handle saves everything once the store takes it.
-    execSql(home.path(), "DROP TRIGGER full;");
+    ASSERT_EQ(sql("DROP TRIGGER full;"), "");
     ASSERT_TRUE(ABAddressBookSave(book, nullptr));
-    EXPECT_EQ(phonesOf(ABAddressBookCopyArrayOfAllPeople(ABAddressBookCreate())),
-        (std::vector<std::string> { "0", "1", "2", "3" }));
-
-    addressbook::failNext(addressbook::StoreOperation::Save);
-    auto failing = ABAddressBookCreate();
-    ABAddressBookAddRecord(failing, contact("粉丝", "4"), nullptr);
-    EXPECT_FALSE(ABAddressBookSave(failing, nullptr));
-    addressbook::failNext(addressbook::StoreOperation::Add);
-    EXPECT_FALSE(ABAddressBookAddRecord(failing, contact("粉丝", "5"), nullptr));
-    EXPECT_EQ(ABAddressBookGetPersonCount(ABAddressBookCreate()), 4);
+    EXPECT_EQ(storedPhones(), (std::vector<std::string> { "0", "1", "2", "3" }));
 }
 
 TEST_F(AddressBook, PermissionDecidesWhatAHandleMayDo)
@@ -217,56 +146,55 @@ TEST_F(AddressBook, PermissionDecidesWhatAHandleMayDo)
 namespace {
 
 struct AccessReply {
-    std::binary_semaphore done { 0 };
-    bool granted = false;
-    NSErrorRef error;
-    std::thread::id thread;
+    bool answered, granted;
+    std::int64_t errorCode;
+    bool offTheCallingThread;
+    bool operator==(const AccessReply&) const = default;
 };
 
-void requestAccess(AccessReply& reply)
+// Asks for access and blocks until the answer arrives, as the home screen does.
+AccessReply requestAccess()
 {
-    ABAddressBookRequestAccessWithCompletion(ABAddressBookCreate(), [&reply](bool granted, NSErrorRef error) {
-        reply.granted = granted;
-        reply.error = error;
-        reply.thread = std::this_thread::get_id();
-        reply.done.release();
+    struct Reply {
+        std::binary_semaphore done { 0 };
+        AccessReply got {};
+    };
+    auto reply = std::make_shared<Reply>();
+    auto caller = std::this_thread::get_id();
+    ABAddressBookRequestAccessWithCompletion(ABAddressBookCreate(), [reply, caller](bool granted, NSErrorRef error) {
+        reply->got = { true, granted, error ? error->code() : 0, std::this_thread::get_id() != caller };
+        reply->done.release();
     });
+    reply->done.try_acquire_for(std::chrono::seconds(10));
+    return reply->got;
 }
 
-}
+} // namespace
 
 TEST_F(AddressBook, AccessRequestsAreAnsweredOffTheCallingThread)
 {
-    addressbook::setAuthorizationStatus(kABAuthorizationStatusNotDetermined);
-    AccessReply granted;
-    requestAccess(granted);
-    ASSERT_TRUE(granted.done.try_acquire_for(std::chrono::seconds(10)));
-    EXPECT_TRUE(granted.granted);
-    EXPECT_FALSE(granted.error);
-    EXPECT_NE(granted.thread, std::this_thread::get_id());
-    EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), kABAuthorizationStatusAuthorized);
-
-    // Once decided, the user is not asked again.
-    addressbook::setAccessPromptAnswer(addressbook::AccessPromptAnswer::Deny);
-    AccessReply again;
-    requestAccess(again);
-    ASSERT_TRUE(again.done.try_acquire_for(std::chrono::seconds(10)));
-    EXPECT_TRUE(again.granted);
-
-    addressbook::setAuthorizationStatus(kABAuthorizationStatusNotDetermined);
-    AccessReply denied;
-    requestAccess(denied);
-    ASSERT_TRUE(denied.done.try_acquire_for(std::chrono::seconds(10)));
-    EXPECT_FALSE(denied.granted);
-    ASSERT_TRUE(denied.error);
-    EXPECT_EQ(denied.error->code(), kABOperationNotPermittedByUserError);
-    EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), kABAuthorizationStatusDenied);
-
-    addressbook::setAuthorizationStatus(kABAuthorizationStatusRestricted);
-    AccessReply restricted;
-    requestAccess(restricted);
-    ASSERT_TRUE(restricted.done.try_acquire_for(std::chrono::seconds(10)));
-    EXPECT_FALSE(restricted.granted);
+    using Answer = addressbook::AccessPromptAnswer;
+    const AccessReply yes { true, true, 0, true }, no { true, false, kABOperationNotPermittedByUserError, true };
+    const struct {
+        const char* name;
+        ABAuthorizationStatus before;
+        Answer answer;
+        AccessReply reply;
+        ABAuthorizationStatus after;
+    } cases[] = {
+        { "the user says yes", kABAuthorizationStatusNotDetermined, Answer::Grant, yes,
+            kABAuthorizationStatusAuthorized },
+        { "decided: not asked again", kABAuthorizationStatusAuthorized, Answer::Deny, yes,
+            kABAuthorizationStatusAuthorized },
+        { "the user says no", kABAuthorizationStatusNotDetermined, Answer::Deny, no, kABAuthorizationStatusDenied },
+        { "restricted", kABAuthorizationStatusRestricted, Answer::Grant, no, kABAuthorizationStatusRestricted },
+    };
+    for (const auto& c : cases) {
+        addressbook::setAuthorizationStatus(c.before);
+        addressbook::setAccessPromptAnswer(c.answer);
+        EXPECT_TRUE(requestAccess() == c.reply) << c.name;
+        EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), c.after) << c.name;
+    }
 }
 
 TEST_F(AddressBook, TheUserAnswersLaterFromAnotherThreadWhileTheCallerBlocks)
@@ -274,19 +202,15 @@ TEST_F(AddressBook, TheUserAnswersLaterFromAnotherThreadWhileTheCallerBlocks)
     addressbook::setAuthorizationStatus(kABAuthorizationStatusNotDetermined);
     addressbook::setAccessPromptAnswer(addressbook::AccessPromptAnswer::Wait);
     EXPECT_FALSE(addressbook::answerAccessPrompt(true)); // nothing asked yet
-    AccessReply reply;
     std::thread user([] {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!addressbook::accessPromptIsShowing() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::yield();
         addressbook::answerAccessPrompt(true);
     });
-    requestAccess(reply);
-    // As the home screen does: block this thread until the answer arrives.
-    bool answered = reply.done.try_acquire_for(std::chrono::seconds(10));
+    auto reply = requestAccess();
     user.join();
-    ASSERT_TRUE(answered);
-    EXPECT_TRUE(reply.granted);
+    EXPECT_TRUE(reply == (AccessReply { true, true, 0, true }));
     EXPECT_FALSE(addressbook::accessPromptIsShowing());
     EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), kABAuthorizationStatusAuthorized);
 }

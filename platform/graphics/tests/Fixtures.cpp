@@ -41,33 +41,24 @@ std::vector<std::uint8_t> noisyQuadrants(int w, int h)
 
 Bytes exifBody(int orientation, bool little)
 {
-    Bytes b { 'E', 'x', 'i', 'f', 0, 0 };
-    auto u16 = [&](int v) {
-        if (little)
-            b.insert(b.end(), { std::uint8_t(v), std::uint8_t(v >> 8) });
-        else
-            b.insert(b.end(), { std::uint8_t(v >> 8), std::uint8_t(v) });
+    Bytes b { 'E', 'x', 'i', 'f', 0, 0, std::uint8_t(little ? 'I' : 'M'), std::uint8_t(little ? 'I' : 'M') };
+    auto put = [&](std::uint32_t v, int n) { // n bytes in the TIFF's byte order
+        for (int i = 0; i < n; ++i)
+            b.push_back(std::uint8_t(v >> (8 * (little ? i : n - 1 - i))));
     };
-    auto u32 = [&](std::uint32_t v) {
-        if (little)
-            b.insert(b.end(), { std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24) });
-        else
-            b.insert(b.end(), { std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v) });
-    };
-    b.insert(b.end(), little ? std::initializer_list<std::uint8_t> { 'I', 'I' } : std::initializer_list<std::uint8_t> { 'M', 'M' });
-    u16(42);
-    u32(8);
-    u16(2); // two entries: an unrelated tag first, then the orientation
-    u16(0x010F); // Make, ASCII, 4 bytes inline
-    u16(2);
-    u32(4);
+    put(42, 2);
+    put(8, 4);
+    put(2, 2); // two entries: an unrelated tag first, then the orientation
+    put(0x010F, 2); // Make, ASCII, 4 bytes inline
+    put(2, 2);
+    put(4, 4);
     b.insert(b.end(), { 'Q', 'M', 'K', 0 });
-    u16(0x0112);
-    u16(3);
-    u32(1);
-    u16(orientation);
-    u16(0);
-    u32(0);
+    put(0x0112, 2);
+    put(3, 2);
+    put(1, 4);
+    put(std::uint32_t(orientation), 2);
+    put(0, 2);
+    put(0, 4);
     return b;
 }
 
@@ -148,39 +139,25 @@ Bytes makePng(int w, int h, const PngOptions& o)
         png_set_tRNS(png, info, nullptr, 0, &key); // black is transparent
     }
     png_write_info(png, info);
-    if (o.depth == 16)
-        png_set_swap(png); // rows below are written little-endian
     std::vector<std::uint8_t> rgb = quadrants(w, h);
-    int channels = o.colorType == 0 ? 1 : o.colorType == 2 ? 3 : o.colorType == 3 ? 1 : o.colorType == 4 ? 2 : 4;
-    int bytes = o.depth == 16 ? 2 : 1;
-    std::vector<std::vector<std::uint8_t>> rows(std::size_t(h), std::vector<std::uint8_t>(std::size_t(w * channels * bytes)));
+    const int bytes = o.depth == 16 ? 2 : 1;
+    std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(h));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const std::uint8_t* p = &rgb[std::size_t((y * w + x) * 3)];
-            std::uint8_t grey = std::uint8_t((p[0] * 77 + p[1] * 150 + p[2] * 29) >> 8);
-            std::uint8_t alpha = y < h / 2 ? 255 : 128;
-            std::uint8_t values[4];
-            int n = 0;
-            if (o.colorType == 0 || o.colorType == 4)
-                values[n++] = grey;
-            if (o.colorType == 2 || o.colorType == 6) {
-                values[n++] = p[0];
-                values[n++] = p[1];
-                values[n++] = p[2];
+            const std::uint8_t grey = std::uint8_t((p[0] * 77 + p[1] * 150 + p[2] * 29) >> 8);
+            const std::uint8_t alpha = y < h / 2 ? 255 : 128;
+            const std::uint8_t index = std::uint8_t((y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1));
+            std::vector<std::uint8_t> values;
+            switch (o.colorType) {
+            case 0: values = { grey }; break;
+            case 2: values = { p[0], p[1], p[2] }; break;
+            case 3: values = { index }; break;
+            case 4: values = { grey, alpha }; break;
+            default: values = { p[0], p[1], p[2], alpha };
             }
-            if (o.colorType == 3)
-                values[n++] = std::uint8_t((y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1));
-            if (o.colorType == 4 || o.colorType == 6)
-                values[n++] = alpha;
-            std::uint8_t* dst = &rows[std::size_t(y)][std::size_t(x * channels * bytes)];
-            for (int i = 0; i < n; ++i) {
-                if (bytes == 2) {
-                    dst[i * 2] = values[i]; // low byte (swapped on write)
-                    dst[i * 2 + 1] = values[i];
-                } else {
-                    dst[i] = values[i];
-                }
-            }
+            for (std::uint8_t v : values) // 16-bit samples: both bytes the same
+                rows[std::size_t(y)].insert(rows[std::size_t(y)].end(), std::size_t(bytes), v);
         }
     }
     std::vector<png_bytep> pointers;
@@ -248,11 +225,9 @@ Bytes makeWebp(int w, int h, bool lossless, bool alpha)
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "qm-graphics-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
+    if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
-    path = buf.data();
+    path = pattern;
 }
 
 TempDir::~TempDir()

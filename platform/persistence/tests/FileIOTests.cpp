@@ -15,15 +15,11 @@
 #include "platform/persistence/NSFileManager.h"
 #include "platform/persistence/NSUserDefaults.h"
 #include "testing/TempHome.h"
+#include "TestSupport.h"
 
 using testing_support::TempHome;
 
 namespace {
-
-Bytes bytesOf(std::string_view text)
-{
-    return Bytes(text.begin(), text.end());
-}
 
 // Removes the before-rename hook however the test ends.
 struct HookGuard {
@@ -94,34 +90,25 @@ TEST(FileIO, ReadsWritesAndReportsErrors)
     EXPECT_EQ(persistence::stringWithContentsOfFile(path), "名字");
     EXPECT_EQ(entriesIn(home.pathFor("Documents")), 1u) << "no temporary file is left behind";
 
-    NSErrorRef error;
-    EXPECT_FALSE(persistence::dataWithContentsOfFile(home.pathFor("Documents/none"), &error));
-    EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
-    error.reset();
-    EXPECT_FALSE(persistence::dataWithContentsOfFile(home.pathFor("Documents"), &error)) << "a folder is no file";
-    EXPECT_TRUE(error);
+    auto read = [&](const std::string& from) {
+        return errorOf([&](NSErrorRef* e) { return persistence::dataWithContentsOfFile(from, e); });
+    };
+    EXPECT_EQ(read(home.pathFor("Documents/none"))->code(), NSFileReadNoSuchFileError);
+    read(home.pathFor("Documents")); // a folder is no file
 
     ASSERT_TRUE(persistence::writeToFile(Bytes { 'a', 0xff, 'b' }, path, false));
-    error.reset();
-    EXPECT_FALSE(persistence::stringWithContentsOfFile(path, &error)) << "bad UTF-8 is not text";
-    EXPECT_EQ(error->code(), NSFileReadCorruptFileError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return persistence::stringWithContentsOfFile(path, e); })->code(),
+        NSFileReadCorruptFileError) << "bad UTF-8 is not text";
 
+    std::string nowhere = home.pathFor("no/such/folder/x");
     for (bool atomically : { false, true }) {
-        error.reset();
-        EXPECT_FALSE(persistence::writeToFile(binary, home.pathFor("no/such/folder/x"), atomically, &error));
-        ASSERT_TRUE(error);
+        auto error = errorOf([&](NSErrorRef* e) { return persistence::writeToFile(binary, nowhere, atomically, e); });
         EXPECT_EQ(error->code(), NSFileNoSuchFileError);
-        EXPECT_EQ(error->userInfo()[NSFilePathErrorKey].asString(), home.pathFor("no/such/folder/x"));
+        EXPECT_EQ(error->userInfo()[NSFilePathErrorKey].asString(), nowhere);
     }
-}
-
-TEST(FileIO, FullDiskIsOutOfSpace)
-{
-    NSErrorRef error;
-    EXPECT_FALSE(persistence::writeToFile(bytesOf("anything"), "/dev/full", false, &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSFileWriteOutOfSpaceError);
-    EXPECT_EQ(error->underlyingError()->code(), ENOSPC);
+    auto full = errorOf([&](NSErrorRef* e) { return persistence::writeToFile(bytesOf("anything"), "/dev/full", false, e); });
+    EXPECT_EQ(full->code(), NSFileWriteOutOfSpaceError) << "a full disk";
+    EXPECT_EQ(full->underlyingError()->code(), ENOSPC);
 }
 
 TEST(FileIO, FailedRenameKeepsTheOldFileWhole)
@@ -137,10 +124,8 @@ TEST(FileIO, FailedRenameKeepsTheOldFileWhole)
         seenTemporary = temporary;
         return EIO;
     });
-    NSErrorRef error;
-    EXPECT_FALSE(persistence::writeToFile(Bytes(100000, 'n'), path, true, &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSFileWriteUnknownError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return persistence::writeToFile(Bytes(100000, 'n'), path, true, e); })->code(),
+        NSFileWriteUnknownError);
     EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("old content"));
     EXPECT_EQ(persistence::deletingLastPathComponent(seenTemporary), home.pathFor("Library/Caches"))
         << "the temporary file lies beside the target, so the rename never crosses file systems";
@@ -154,39 +139,26 @@ TEST(FileIO, FailedRenameKeepsTheOldFileWhole)
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "replacing a file keeps its permissions";
 }
 
-TEST(FileIO, KilledWriterLeavesTheOldFileWhole)
-{
-    TempHome home;
-    std::string path = home.pathFor("Documents/PUSHDocument");
-    ASSERT_TRUE(persistence::writeToFile(bytesOf("old content"), path, true));
-
-    StoppedWriter writer(path);
-    ASSERT_TRUE(writer.stopped()) << "the writer never reached the rename";
-    EXPECT_TRUE(writer.kill());
-
-    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("old content"));
-    ASSERT_TRUE(persistence::writeToFile(bytesOf("after"), path, true)) << "a later write still works";
-    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("after"));
-}
-
-TEST(FileIO, KilledWritersTemporaryGoesWhenTheStoreOpensButALiveOnesStays)
+TEST(FileIO, KilledWriterLeavesTheOldFileWholeAndItsTemporaryGoesWhenTheStoreOpensButALiveOnesStays)
 {
     TempHome home;
     std::string folder = home.pathFor("Library/Preferences/killed");
     ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(folder, true));
     std::string path = persistence::appendPathComponent(folder, "com.example.plist");
+    ASSERT_TRUE(persistence::writeToFile(bytesOf("old content"), path, true));
     {
         StoppedWriter writer(path);
-        ASSERT_TRUE(writer.stopped());
+        ASSERT_TRUE(writer.stopped()) << "the writer never reached the rename";
         EXPECT_EQ(persistence::removeStaleTemporaryFiles(folder), 0u) << "another process still writes it";
-        EXPECT_EQ(entriesIn(folder), 1u);
+        EXPECT_EQ(entriesIn(folder), 2u);
         EXPECT_TRUE(writer.kill());
     }
-    ASSERT_EQ(entriesIn(folder), 1u) << "the killed writer left its temporary file";
+    EXPECT_EQ(persistence::dataWithContentsOfFile(path), bytesOf("old content"));
+    ASSERT_EQ(entriesIn(folder), 2u) << "the killed writer left its temporary file";
     NSUserDefaults::create(path);
-    EXPECT_EQ(entriesIn(folder), 0u) << "opening the store removed it";
+    EXPECT_EQ(entriesIn(folder), 1u) << "opening the store removed it";
 
-    // A writer of this process, between its last byte and the rename.
+    // A writer of this process, between its last byte and the rename; a later write still works.
     HookGuard guard;
     std::size_t removedMidWrite = 99;
     persistence::setBeforeRenameHookForTesting([&](const std::string&, const std::string&) {
@@ -203,11 +175,7 @@ TEST(FileIO, OnlyTheAtomicWriteNamingCountsAsATemporaryFile)
     TempHome home;
     std::string folder = home.pathFor("Library/Caches/images");
     ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(folder, true));
-    struct Case {
-        const char* name;
-        bool removed;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, bool> cases[] = { // the name, and whether it goes
         { ".a.plist.Ab12Cd", true },
         { ".x.000000", true },
         { ".a.plist.Ab12C", false }, // five random letters
@@ -217,16 +185,15 @@ TEST(FileIO, OnlyTheAtomicWriteNamingCountsAsATemporaryFile)
         { ".hidden", false },
         { "3f2a9c0d1e", false },
     };
-    for (const Case& c : cases)
-        ASSERT_TRUE(persistence::writeToFile(bytesOf("x"), persistence::appendPathComponent(folder, c.name), false));
+    for (auto [name, removed] : cases)
+        ASSERT_TRUE(persistence::writeToFile(bytesOf("x"), persistence::appendPathComponent(folder, name), false));
     ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(persistence::appendPathComponent(folder, ".d.Ab12Cd"), true));
     ASSERT_EQ(::symlink("a.plist.Ab12Cd", persistence::appendPathComponent(folder, ".l.Ab12Cd").c_str()), 0);
 
     EXPECT_EQ(persistence::removeStaleTemporaryFiles(folder), 2u);
-    for (const Case& c : cases)
-        EXPECT_EQ(NSFileManager::defaultManager()->fileExistsAtPath(persistence::appendPathComponent(folder, c.name)), !c.removed)
-            << c.name;
-    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(persistence::appendPathComponent(folder, ".d.Ab12Cd")));
+    for (auto [name, removed] : cases)
+        EXPECT_EQ(NSFileManager::defaultManager()->fileExistsAtPath(persistence::appendPathComponent(folder, name)), !removed)
+            << name;
     EXPECT_EQ(entriesIn(folder), std::size(cases) - 2 + 2) << "the folder and the link stay";
     EXPECT_EQ(persistence::removeStaleTemporaryFiles(home.pathFor("no/such/folder")), 0u);
 }

@@ -9,15 +9,11 @@
 #include "platform/persistence/FileIO.h"
 #include "platform/persistence/NSFileManager.h"
 #include "testing/TempHome.h"
+#include "TestSupport.h"
 
 using testing_support::TempHome;
 
 namespace {
-
-Bytes bytesOf(std::string_view text)
-{
-    return Bytes(text.begin(), text.end());
-}
 
 void writeText(const std::string& path, std::string_view text)
 {
@@ -38,12 +34,10 @@ TEST(AppHome, LaysOutTheHomeAndFollowsTheEnvironment)
         EXPECT_TRUE(isDirectory) << folder;
     }
     EXPECT_EQ(NSTemporaryDirectory(), first.pathFor("tmp") + "/");
-    EXPECT_EQ(NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true),
-        std::vector<std::string> { first.pathFor("Library/Caches") });
-    EXPECT_EQ(NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSUserDomainMask, true).at(0),
-        first.pathFor("Documents"));
-    EXPECT_EQ(NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSUserDomainMask, true).at(0),
-        first.pathFor("Library"));
+    for (auto [directory, folder] : { std::pair { NSCachesDirectory, "Library/Caches" },
+             std::pair { NSDocumentDirectory, "Documents" }, std::pair { NSLibraryDirectory, "Library" } })
+        EXPECT_EQ(NSSearchPathForDirectoriesInDomains(directory, NSUserDomainMask, true),
+            std::vector<std::string> { first.pathFor(folder) });
     EXPECT_TRUE(NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSSystemDomainMask, true).empty());
 
     {
@@ -73,15 +67,11 @@ TEST(FileManager, DirectoriesFilesAndListing)
     TempHome home;
     auto fm = NSFileManager::defaultManager();
     std::string deep = home.pathFor("Library/Caches/x/y/z");
-    NSErrorRef error;
-    EXPECT_FALSE(fm->createDirectoryAtPath(deep, false, {}, &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSFileNoSuchFileError);
-    EXPECT_TRUE(fm->createDirectoryAtPath(deep, true, {}, &error));
+    auto createDeep = [&](NSErrorRef* error) { return fm->createDirectoryAtPath(deep, false, {}, error); };
+    EXPECT_EQ(errorOf(createDeep)->code(), NSFileNoSuchFileError);
+    EXPECT_TRUE(fm->createDirectoryAtPath(deep, true));
     EXPECT_TRUE(fm->createDirectoryAtPath(deep, true)) << "an existing folder is fine with intermediates";
-    error.reset();
-    EXPECT_FALSE(fm->createDirectoryAtPath(deep, false, {}, &error));
-    EXPECT_EQ(error->code(), NSFileWriteFileExistsError);
+    EXPECT_EQ(errorOf(createDeep)->code(), NSFileWriteFileExistsError);
 
     std::string file = home.pathFor("Library/Caches/x/file.bin");
     EXPECT_TRUE(fm->createFileAtPath(file, bytesOf("hello")));
@@ -91,17 +81,15 @@ TEST(FileManager, DirectoriesFilesAndListing)
     bool isDirectory = true;
     EXPECT_TRUE(fm->fileExistsAtPath(file, &isDirectory));
     EXPECT_FALSE(isDirectory);
-    error.reset();
-    EXPECT_FALSE(fm->createDirectoryAtPath(file, true, {}, &error)) << "a file is in the way";
-    EXPECT_EQ(error->code(), NSFileWriteFileExistsError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->createDirectoryAtPath(file, true, {}, e); })->code(),
+        NSFileWriteFileExistsError) << "a file is in the way";
 
     writeText(home.pathFor("Library/Caches/x/.hidden"), "h");
     auto names = fm->contentsOfDirectoryAtPath(home.pathFor("Library/Caches/x"));
     ASSERT_TRUE(names);
     EXPECT_EQ(*names, (std::vector<std::string> { ".hidden", "file.bin", "y" }));
-    error.reset();
-    EXPECT_FALSE(fm->contentsOfDirectoryAtPath(home.pathFor("nowhere"), &error));
-    EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->contentsOfDirectoryAtPath(home.pathFor("nowhere"), e); })->code(),
+        NSFileReadNoSuchFileError);
 }
 
 TEST(FileManager, AttributesAndModificationDate)
@@ -110,8 +98,7 @@ TEST(FileManager, AttributesAndModificationDate)
     auto fm = NSFileManager::defaultManager();
     std::string file = home.pathFor("Documents/a.txt");
     writeText(file, "12345");
-    NSErrorRef error;
-    Value attributes = fm->attributesOfItemAtPath(file, &error);
+    Value attributes = fm->attributesOfItemAtPath(file);
     ASSERT_TRUE(attributes.isDictionary());
     EXPECT_EQ(attributes[NSFileSize].integerValue(), 5);
     EXPECT_EQ(attributes[NSFileType].asString(), NSFileTypeRegular);
@@ -120,11 +107,9 @@ TEST(FileManager, AttributesAndModificationDate)
     EXPECT_EQ(fm->attributesOfItemAtPath(home.pathFor("Documents"))[NSFileType].asString(), NSFileTypeDirectory);
 
     ASSERT_TRUE(fm->setAttributes(Value::dictionary({ { NSFileModificationDate, Value::date(1000000000.25) } }), file));
-    double modified = fm->attributesOfItemAtPath(file)[NSFileModificationDate].asDate();
-    EXPECT_NEAR(modified, 1000000000.25, 1e-6);
+    EXPECT_NEAR(fm->attributesOfItemAtPath(file)[NSFileModificationDate].asDate(), 1000000000.25, 1e-6);
 
-    EXPECT_TRUE(fm->attributesOfItemAtPath(home.pathFor("missing"), &error).isAbsent());
-    ASSERT_TRUE(error);
+    auto error = errorOf([&](NSErrorRef* e) { return !fm->attributesOfItemAtPath(home.pathFor("missing"), e).isAbsent(); });
     EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
     EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
     EXPECT_EQ(error->userInfo()[NSFilePathErrorKey].asString(), home.pathFor("missing"));
@@ -145,12 +130,11 @@ TEST(FileManager, RemoveMoveAndCopy)
     ASSERT_TRUE(fm->copyItemAtPath(tree, home.pathFor("Documents/copy")));
     EXPECT_EQ(fm->contentsAtPath(home.pathFor("Documents/copy/a/b/leaf")), bytesOf("leaf"));
 
-    NSErrorRef error;
-    EXPECT_FALSE(fm->copyItemAtPath(tree + "/top", home.pathFor("Documents/copy/top"), &error));
-    EXPECT_EQ(error->code(), NSFileWriteFileExistsError);
-    error.reset();
-    EXPECT_FALSE(fm->moveItemAtPath(tree + "/top", home.pathFor("Documents/copy/top"), &error));
-    EXPECT_EQ(error->code(), NSFileWriteFileExistsError);
+    std::string taken = home.pathFor("Documents/copy/top");
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->copyItemAtPath(tree + "/top", taken, e); })->code(),
+        NSFileWriteFileExistsError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->moveItemAtPath(tree + "/top", taken, e); })->code(),
+        NSFileWriteFileExistsError);
     EXPECT_EQ(fm->contentsAtPath(tree + "/top"), bytesOf("top")) << "a refused move leaves the source";
 
     ASSERT_TRUE(fm->moveItemAtPath(tree + "/top", tree + "/moved"));
@@ -159,12 +143,9 @@ TEST(FileManager, RemoveMoveAndCopy)
 
     ASSERT_TRUE(fm->removeItemAtPath(tree));
     EXPECT_FALSE(fm->fileExistsAtPath(tree));
-    error.reset();
-    EXPECT_FALSE(fm->removeItemAtPath(tree, &error));
-    EXPECT_EQ(error->code(), NSFileNoSuchFileError);
-    error.reset();
-    EXPECT_FALSE(fm->moveItemAtPath(tree, tree + "2", &error));
-    EXPECT_EQ(error->code(), NSFileNoSuchFileError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->removeItemAtPath(tree, e); })->code(), NSFileNoSuchFileError);
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->moveItemAtPath(tree, tree + "2", e); })->code(),
+        NSFileNoSuchFileError);
 }
 
 TEST(FileManager, EnumeratorWalksEverythingOrSkipsHidden)
@@ -226,16 +207,11 @@ TEST(FileManager, ExtendedAttributes)
     EXPECT_TRUE(fm->hasExtendedAttribute("push.log.archived", file + ".moved"));
 
     ASSERT_TRUE(fm->removeExtendedAttribute("push.log.archived", file + ".moved"));
-    NSErrorRef error;
-    EXPECT_FALSE(fm->removeExtendedAttribute("push.log.archived", file + ".moved", &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), NSPOSIXErrorDomain);
-    EXPECT_EQ(error->code(), ENODATA) << "removing what is not there says so";
-    error.reset();
-    EXPECT_FALSE(fm->extendedAttribute("note", home.pathFor("missing"), &error));
-    EXPECT_EQ(error->code(), ENOENT);
+    auto removed = errorOf([&](NSErrorRef* e) { return fm->removeExtendedAttribute("push.log.archived", file + ".moved", e); });
+    EXPECT_EQ(removed->domain(), NSPOSIXErrorDomain);
+    EXPECT_EQ(removed->code(), ENODATA) << "removing what is not there says so";
+    EXPECT_EQ(errorOf([&](NSErrorRef* e) { return fm->extendedAttribute("note", home.pathFor("missing"), e); })->code(), ENOENT);
 
-    EXPECT_FALSE(fm->isExcludedFromBackup(file + ".moved"));
     ASSERT_TRUE(fm->setExcludedFromBackup(file + ".moved", true));
     EXPECT_TRUE(fm->isExcludedFromBackup(file + ".moved"));
     ASSERT_TRUE(fm->setExcludedFromBackup(file + ".moved", false));

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/persistence/NSPropertyListSerialization.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ Value sample()
     });
 }
 
-Bytes bytesOf(std::string_view text)
-{
-    return Bytes(text.begin(), text.end());
-}
-
 } // namespace
 
 TEST(PropertyList, RoundTripsEveryKindInBothFormats)
@@ -45,23 +41,13 @@ TEST(PropertyList, RoundTripsEveryKindInBothFormats)
         Value back = NSPropertyListSerialization::propertyListWithData(*bytes, 0, &found, &error);
         EXPECT_EQ(found, format);
         EXPECT_EQ(back, sample()) << back.description();
-        EXPECT_EQ(back["unsigned"].type(), Value::Type::Unsigned);
         EXPECT_EQ(back["min"].type(), Value::Type::Integer);
-        EXPECT_EQ(back["int"].integerValue(), -42);
         EXPECT_EQ(back["real"].type(), Value::Type::Double);
         EXPECT_EQ(back["yes"].type(), Value::Type::Bool);
+        std::string text(bytes->begin(), bytes->end());
+        EXPECT_TRUE(format == NSPropertyListBinaryFormat_v1_0 ? text.starts_with("bplist00")
+                                                               : text.find("<plist version=\"1.0\">") != std::string::npos);
     }
-    // Binary dates keep fractions of a second; XML ones are written to the second.
-    auto binaryDate = NSPropertyListSerialization::dataWithPropertyList(
-        Value::array({ Value::date(1700000000.25) }), NSPropertyListBinaryFormat_v1_0);
-    ASSERT_TRUE(binaryDate);
-    EXPECT_NEAR(NSPropertyListSerialization::propertyListWithData(*binaryDate)[0].asDate(), 1700000000.25, 1e-5);
-    auto xml = NSPropertyListSerialization::dataWithPropertyList(Value::array({ 1 }), NSPropertyListXMLFormat_v1_0);
-    ASSERT_TRUE(xml);
-    EXPECT_NE(std::string(xml->begin(), xml->end()).find("<plist version=\"1.0\">"), std::string::npos);
-    auto binary = NSPropertyListSerialization::dataWithPropertyList(Value::array({ 1 }), NSPropertyListBinaryFormat_v1_0);
-    ASSERT_TRUE(binary);
-    EXPECT_EQ(std::string(binary->begin(), binary->begin() + 8), "bplist00");
 }
 
 TEST(PropertyList, DatesRoundTripFromYearOneToYear4001)
@@ -122,25 +108,20 @@ TEST(PropertyList, ReadsHandWrittenXML)
 )";
     NSPropertyListFormat format {};
     Value v = NSPropertyListSerialization::propertyListWithData(bytesOf(xml), 0, &format);
-    ASSERT_TRUE(v.isDictionary());
     EXPECT_EQ(format, NSPropertyListXMLFormat_v1_0);
-    EXPECT_EQ(v["APP_KEY"].asString(), "abc123");
-    EXPECT_EQ(v["CHANNEL"].asString(), "渠道");
+    EXPECT_EQ(v, Value::dictionary({ { "APP_KEY", "abc123" }, { "CHANNEL", "渠道" }, { "APS_FOR_PRODUCTION", false },
+                     { "count", -7 }, { "big", Value(UINT64_MAX) }, { "when", Value::date(978307210.0) },
+                     { "blob", Value(Bytes { 0, 1, 2 }) } }));
     EXPECT_EQ(v["APS_FOR_PRODUCTION"].type(), Value::Type::Bool);
-    EXPECT_FALSE(v["APS_FOR_PRODUCTION"].boolValue());
-    EXPECT_EQ(v["count"].integerValue(), -7);
-    EXPECT_EQ(v["big"].unsignedValue(), UINT64_MAX);
-    EXPECT_DOUBLE_EQ(v["when"].asDate(), 978307210.0);
-    EXPECT_EQ(v["blob"].asData(), (Bytes { 0, 1, 2 }));
 }
 
 TEST(PropertyList, RefusesWhatItCannotWrite)
 {
     for (const Value& bad : { Value::null(), Value(), Value::array({ Value::null() }),
              Value::dictionary({ { "k", Value::dictionary({ { "n", Value::null() } }) } }) }) {
-        NSErrorRef error;
-        EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(bad, NSPropertyListBinaryFormat_v1_0, 0, &error));
-        ASSERT_TRUE(error);
+        auto error = errorOf([&](NSErrorRef* e) {
+            return NSPropertyListSerialization::dataWithPropertyList(bad, NSPropertyListBinaryFormat_v1_0, 0, e);
+        });
         EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
         EXPECT_EQ(error->code(), NSPropertyListWriteInvalidError);
         EXPECT_FALSE(NSPropertyListSerialization::propertyListIsValidForFormat(bad, NSPropertyListXMLFormat_v1_0));
@@ -177,9 +158,7 @@ TEST(PropertyList, DamagedInputGivesAnErrorNeverACrash)
     std::size_t at = raw.find("akey");
     ASSERT_NE(at, std::string::npos);
     (*keyed)[at + 1] = 0;
-    NSErrorRef nulError;
-    EXPECT_TRUE(NSPropertyListSerialization::propertyListWithData(*keyed, 0, nullptr, &nulError).isAbsent());
-    EXPECT_TRUE(nulError);
+    errorOf([&](NSErrorRef* e) { return !NSPropertyListSerialization::propertyListWithData(*keyed, 0, nullptr, e).isAbsent(); });
 
     // Garbage in the offset table of an otherwise sound binary list.
     Bytes broken = *good;

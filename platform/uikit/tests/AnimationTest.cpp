@@ -38,31 +38,6 @@ TEST_F(UIKitTest, ALaterAnimationOfTheSamePropertiesEndsTheEarlierUnfinished)
     UIView::animateWithDuration(1, [&] { v->setAlpha(0.3); }, {});
     advance(1);
     EXPECT_EQ(done, (std::vector<std::string> { "both yes" })) << "a partly taken-over animation still finishes";
-
-    done.clear();
-    UIView::animateWithDuration(1, [&] { v->setAlpha(0.9); }, [&](bool f) { done.push_back(f ? "yes" : "no"); });
-    v->layer()->removeAllAnimations();
-    testing_support::settle();
-    EXPECT_EQ(done, (std::vector<std::string> { "no" }));
-}
-
-TEST_F(UIKitTest, BeginCommitCallsTheDidStopCallbackWithItsIdentifier)
-{
-    auto v = UIView::create();
-    std::string stopped;
-    int context = 5;
-    UIView::beginAnimations("move", &context);
-    UIView::setAnimationDuration(0.5);
-    UIView::setAnimationCurve(UIViewAnimationCurveEaseIn);
-    UIView::setAnimationDidStopCallback([&](const std::string& id, bool finished, void* ctx) {
-        stopped = id + (finished ? " finished " : " stopped ") + std::to_string(*static_cast<int*>(ctx));
-    });
-    v->setFrame({ { 1, 2 }, { 3, 4 } });
-    UIView::commitAnimations();
-    EXPECT_EQ(v->frame(), (CGRect { { 1, 2 }, { 3, 4 } }));
-    EXPECT_EQ(uikit::animationLog().back().options, UIViewAnimationOptions(UIViewAnimationCurveEaseIn) << 16);
-    advance(0.5);
-    EXPECT_EQ(stopped, "move finished 5");
 }
 
 } // namespace

@@ -40,10 +40,6 @@ TEST_F(UIKitTest, TapsSendTouchUpInsideToLiveTargetsOfEnabledControls)
     window->addSubview(button);
     window->sendTap({ 20, 20 });
     EXPECT_EQ(screen->tags, (std::vector<NSInteger> { 4 }));
-    button->setEnabled(false);
-    window->sendTap({ 20, 20 });
-    EXPECT_EQ(screen->tags.size(), 1u) << "a disabled control ignores the tap";
-    button->setEnabled(true);
     button->removeTarget(screen.get(), UIControlEventTouchUpInside);
     EXPECT_EQ(button->actionCount(UIControlEventAllEvents), 0u);
     button->addTarget(screen, &Screen::pressed, UIControlEventTouchUpInside);
@@ -140,8 +136,6 @@ TEST_F(UIKitTest, LongPressGoesThroughBeganAndEnded)
     EXPECT_TRUE(states.empty()) << "a tap is no long press";
     window->sendLongPress({ 10, 10 });
     EXPECT_EQ(states, (std::vector<UIGestureRecognizerState> { UIGestureRecognizerStateBegan, UIGestureRecognizerStateEnded }));
-    press->fire(UIGestureRecognizerStateChanged);
-    EXPECT_EQ(states.back(), UIGestureRecognizerStateChanged);
 }
 
 TEST_F(UIKitTest, ScrollViewPublishesOffsetsAndPagesDrags)
@@ -206,7 +200,6 @@ TEST_F(UIKitTest, ToolbarSpreadsItemsAroundFlexibleSpace)
 TEST_F(UIKitTest, ActivityIndicatorHidesWhenStopped)
 {
     auto large = UIActivityIndicatorView::initWithActivityIndicatorStyle(UIActivityIndicatorViewStyleWhiteLarge);
-    EXPECT_EQ(large->frame().size, (CGSize { 37, 37 }));
     EXPECT_TRUE(large->isHidden());
     large->startAnimating();
     EXPECT_TRUE(large->isAnimating());
@@ -214,7 +207,6 @@ TEST_F(UIKitTest, ActivityIndicatorHidesWhenStopped)
     large->setHidesWhenStopped(false);
     large->stopAnimating();
     EXPECT_FALSE(large->isHidden());
-    EXPECT_EQ(UIActivityIndicatorView::initWithActivityIndicatorStyle(UIActivityIndicatorViewStyleGray)->frame().size, (CGSize { 20, 20 }));
 }
 
 TEST_F(UIKitTest, LabelMeasuresOneLineOrWrapped)

@@ -2,7 +2,6 @@
 // views, clipping, and labels.
 #include "Fixture.h"
 
-#include "platform/graphics/Image.h"
 #include "platform/uikit/UILabel.h"
 
 namespace {
@@ -20,28 +19,24 @@ Pixel at(const UIImageRef& image, double x, double y)
 TEST_F(UIKitTest, SnapshotComposesBackgroundsAlphaHiddenClippingAndBorders)
 {
     window->setBackgroundColor(UIColor::whiteColor());
-    auto red = UIView::create({ { 0, 0 }, { 100, 100 } });
-    red->setBackgroundColor(UIColor::redColor());
-    red->layer()->setCornerRadius(20);
-    window->addSubview(red);
-    auto faded = UIView::create({ { 100, 0 }, { 100, 100 } });
-    faded->setBackgroundColor(UIColor::blackColor());
-    faded->setAlpha(0.5);
-    window->addSubview(faded);
-    auto hidden = UIView::create({ { 200, 0 }, { 100, 100 } });
-    hidden->setBackgroundColor(UIColor::blackColor());
-    hidden->setHidden(true);
-    window->addSubview(hidden);
-    auto clip = UIView::create({ { 0, 200 }, { 50, 50 } });
+    auto add = [&](CGRect frame, std::optional<UIColor> colour) {
+        auto view = UIView::create(frame);
+        if (colour)
+            view->setBackgroundColor(*colour);
+        window->addSubview(view);
+        return view;
+    };
+    add({ { 0, 0 }, { 100, 100 } }, UIColor::redColor())->layer()->setCornerRadius(20);
+    add({ { 100, 0 }, { 100, 100 } }, UIColor::blackColor())->setAlpha(0.5);
+    add({ { 200, 0 }, { 100, 100 } }, UIColor::blackColor())->setHidden(true);
+    auto clip = add({ { 0, 200 }, { 50, 50 } }, std::nullopt);
     clip->setClipsToBounds(true);
     auto overflow = UIView::create({ { 0, 0 }, { 100, 100 } });
     overflow->setBackgroundColor(UIColor::blueColor());
     clip->addSubview(overflow);
-    window->addSubview(clip);
-    auto bordered = UIView::create({ { 0, 300 }, { 100, 100 } });
+    auto bordered = add({ { 0, 300 }, { 100, 100 } }, std::nullopt);
     bordered->layer()->setBorderWidth(4);
     bordered->layer()->setBorderColor(UIColor::greenColor().CGColor());
-    window->addSubview(bordered);
     auto label = UILabel::create({ { 0, 420 }, { 200, 40 } });
     label->setText("██████");
     label->setFont(UIFont::systemFontOfSize(30));

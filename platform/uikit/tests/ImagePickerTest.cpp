@@ -2,7 +2,6 @@
 // picks (with and without editing) and cancels.
 #include "Fixture.h"
 
-#include "platform/graphics/Image.h"
 #include "platform/persistence/AppHome.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "testing/TempHome.h"
@@ -40,13 +39,8 @@ protected:
     // A PNG of `width` x `height` pixels in the album folder.
     std::string albumImage(const std::string& name, double width, double height)
     {
-        UIGraphicsBeginImageContextWithOptions({ width, height }, true, 1);
-        CGContextSetRGBFillColor(UIGraphicsGetCurrentContext(), 1, 0, 0, 1);
-        CGContextFillRect(UIGraphicsGetCurrentContext(), { {}, { width, height } });
-        auto image = UIGraphicsGetImageFromCurrentImageContext();
-        UIGraphicsEndImageContext();
         std::string path = persistence::appendPathComponent(uikit::album::folder(), name);
-        EXPECT_TRUE(graphics::writePngFile(image->CGImage(), path));
+        EXPECT_TRUE(graphics::writePngFile(solidImage({ width, height }, 1, 0, 0)->CGImage(), path));
         return path;
     }
     std::shared_ptr<UIImagePickerController> present(bool editing = false)

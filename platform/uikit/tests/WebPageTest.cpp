@@ -1,85 +1,24 @@
 // Web pages drawn: a loopback page's text and its picture on screen, the laid-out height as the
 // scroll size, links that ask the delegate before they load, and bounded layout of bad pages.
-#include "Fixture.h"
+#include "WebFixture.h"
 
-#include "platform/graphics/Image.h"
-#include "platform/uikit/UIWebView.h"
 #include "testing/httpserver/TestServer.h"
 
 namespace {
 
-struct Links : UIWebViewDelegate {
-    std::vector<std::string> events;
-    bool allowLinks = true;
-    bool finished = false;
-    bool webViewShouldStartLoadWithRequest(const std::shared_ptr<UIWebView>&, const std::shared_ptr<NSURLRequest>& request,
-        UIWebViewNavigationType type) override
-    {
-        bool link = type == UIWebViewNavigationTypeLinkClicked;
-        events.push_back("should " + request->URL()->path() + (link ? " link" : ""));
-        return !link || allowLinks;
-    }
-    void webViewDidFinishLoad(const std::shared_ptr<UIWebView>& web) override
-    {
-        finished = true;
-        events.push_back("finish " + web->request()->URL()->path());
-    }
-};
-
-// Pixels of a snapshot (scale 2) in a rectangle of points that match `test`.
-template <typename Test>
-int countPixels(const UIImageRef& shot, CGRect rect, Test test)
-{
-    int count = 0;
-    for (double y = rect.origin.y; y < rect.origin.y + rect.size.height; y += 0.5) {
-        for (double x = rect.origin.x; x < rect.origin.x + rect.size.width; x += 0.5) {
-            auto p = shot->CGImage()->rgbaAt(std::size_t(x * 2), std::size_t(y * 2));
-            count += test(p[0], p[1], p[2]) ? 1 : 0;
-        }
-    }
-    return count;
-}
 bool dark(int r, int g, int b) { return r < 128 && g < 128 && b < 128; }
 bool red(int r, int g, int b) { return r > 200 && g < 60 && b < 60; }
 
 std::string redSquarePNG()
 {
-    UIGraphicsBeginImageContextWithOptions({ 40, 40 }, true, 1);
-    CGContextSetRGBFillColor(UIGraphicsGetCurrentContext(), 1, 0, 0, 1);
-    CGContextFillRect(UIGraphicsGetCurrentContext(), { { 0, 0 }, { 40, 40 } });
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    Bytes png = UIImagePNGRepresentation(image);
+    Bytes png = UIImagePNGRepresentation(solidImage({ 40, 40 }, 1, 0, 0));
     return std::string(png.begin(), png.end());
 }
 
-class WebPageTest : public UIKitTest {
+class WebPageTest : public WebTest {
 protected:
-    void SetUp() override
-    {
-        UIKitTest::SetUp();
-        uikit::web::reset();
-        window->setBackgroundColor(UIColor::whiteColor());
-        web = UIWebView::initWithFrame({ { 0, 0 }, { 320, 480 } });
-        links = std::make_shared<Links>();
-        web->setDelegate(links);
-        window->addSubview(web);
-    }
-    void TearDown() override
-    {
-        UIKitTest::TearDown();
-        uikit::web::reset();
-    }
-    void open(const std::string& path)
-    {
-        links->finished = false;
-        web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(server.url(path))));
-        ASSERT_TRUE(testing_support::runUntil([&] { return links->finished; }));
-    }
-
+    void open(const std::string& path) { load(server.url(path)); }
     httpserver::TestServer server;
-    std::shared_ptr<UIWebView> web;
-    std::shared_ptr<Links> links;
 };
 
 TEST_F(WebPageTest, TheHeadingAndThePictureOfALoopbackPageAreDrawn)
@@ -126,16 +65,18 @@ TEST(WebPagePictures, OnlyWebPicturesAreAskedForOnceEach)
 
 struct LinkCase {
     const char* name;
+    CGPoint tap;
     bool allow;
     std::vector<std::string> events;
     const char* shownPath;
 };
 
-TEST_F(WebPageTest, ATappedLinkAsksTheDelegateAndLoadsOnlyWhenAllowed)
+TEST_F(WebPageTest, LinkTapsAskTheDelegateAndLoadOnlyWhenAllowed)
 {
     const LinkCase cases[] = {
-        { "allowed", true, { "should /next link", "finish /next" }, "/next" },
-        { "refused", false, { "should /next link" }, "/start" },
+        { "allowed", { 20, 20 }, true, { "should /next link", "start", "finish /next" }, "/next" },
+        { "refused", { 20, 20 }, false, { "should /next link" }, "/start" },
+        { "a tap beside the link", { 300, 400 }, true, {}, "/start" },
     };
     server.on("/next", httpserver::Reply::text("<html><body>next</body></html>"));
     server.on("/start", httpserver::Reply::text(
@@ -143,26 +84,15 @@ TEST_F(WebPageTest, ATappedLinkAsksTheDelegateAndLoadsOnlyWhenAllowed)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         server.clearRequests();
-        links->allowLinks = c.allow;
+        page->allowLinks = c.allow;
         open("/start");
-        links->events.clear();
-        links->finished = false;
-        window->sendTap({ 20, 20 });
-        testing_support::runUntil([&] { return links->finished; }, 2);
-        EXPECT_EQ(links->events, c.events);
+        page->events.clear();
+        window->sendTap(c.tap);
+        testing_support::runUntil([&] { return page->ended(); }, 2);
+        EXPECT_EQ(page->events, c.events);
         EXPECT_EQ(web->request()->URL()->path(), c.shownPath);
-        EXPECT_EQ(server.requestCount("/next"), c.allow ? 1u : 0u);
+        EXPECT_EQ(server.requestCount("/next"), c.events.size() == 3 ? 1u : 0u);
     }
-}
-
-TEST_F(WebPageTest, ATapBesideALinkLoadsNothing)
-{
-    server.on("/start", httpserver::Reply::text("<html><body><a href=\"/next\">next</a></body></html>"));
-    open("/start");
-    links->events.clear();
-    window->sendTap({ 300, 400 });
-    testing_support::settle(2);
-    EXPECT_TRUE(links->events.empty());
 }
 
 struct BoundCase {

@@ -29,9 +29,8 @@ TEST(PushAddress, DictionaryFormAndHttpWrap)
     auto address = addressWithDictionary(
         Value::dictionary({ { kPUSHAddressHostKey, Value("127.0.0.1") }, { kPUSHAddressPortKey, Value(9000) } }));
     ASSERT_TRUE(address);
-    const Value back = infoDictionary(*address);
-    EXPECT_EQ(back[kPUSHAddressHostKey].asString(), "127.0.0.1");
-    EXPECT_EQ(back[kPUSHAddressPortKey].integerValue(), 9000);
+    EXPECT_EQ(infoDictionary(*address),
+        Value::dictionary({ { kPUSHAddressHostKey, Value("127.0.0.1") }, { kPUSHAddressPortKey, Value(9000) } }));
     EXPECT_EQ(addressWithDictionary(Value::dictionary({ { kPUSHAddressHostKey, Value("1.1.1.1") } }))->port, 80);
     EXPECT_FALSE(addressWithDictionary(Value::dictionary({ { kPUSHAddressHostKey, Value("") } })));
     EXPECT_FALSE(addressWithDictionary(

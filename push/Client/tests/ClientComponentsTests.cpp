@@ -1,51 +1,26 @@
 // The client's components on their own: message user info and de-duplication, the configuration
 // checks, the push environment of a provisioning profile and reachability flags.
-#include <gtest/gtest.h>
+#include "ClientTestSupport.h"
 
 #include <fstream>
 
-#include "platform/persistence/NSPropertyListSerialization.h"
-#include "platform/threading/NSNotificationCenter.h"
-#include "push/Client/PUSHClientController.h"
-#include "push/Client/PUSHMessageCenter.h"
-#include "push/Client/PUSHPushConfigController.h"
 #include "push/Client/PUSHReachability.h"
 #include "push/Network/PUSHReceivedPacket.h"
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
+#include "tools/pushserver/ServerPackets.h"
+
+using client_tests::ClientTest;
 
 namespace {
 
 // A message packet as the server sends it: header, type, id, content.
 std::shared_ptr<PUSHMessageDispatchController> message(std::uint8_t type, std::uint64_t id, const std::string& content)
 {
-    Bytes bytes(20, 0);
-    bytes.push_back(type);
-    for (int shift = 56; shift >= 0; shift -= 8)
-        bytes.push_back(static_cast<std::uint8_t>(id >> shift));
-    bytes.push_back(static_cast<std::uint8_t>(content.size() >> 8));
-    bytes.push_back(static_cast<std::uint8_t>(content.size()));
-    bytes.insert(bytes.end(), content.begin(), content.end());
-    bytes[0] = static_cast<std::uint8_t>(bytes.size() >> 8);
-    bytes[1] = static_cast<std::uint8_t>(bytes.size());
-    bytes[2] = 1; // version
-    bytes[3] = 3; // command
+    const Bytes bytes = pushserver::packets::message(1, 0, 0, type, id, content);
     return std::dynamic_pointer_cast<PUSHMessageDispatchController>(
         PUSHReceivedPacketController::packetWithBuffer(bytes.data(), bytes.size()));
 }
-
-struct Posts {
-    Posts()
-    {
-        testing_support::runUntil([] { return true; });
-        token = NSNotificationCenter::defaultCenter()->addObserverForName(kPUSHNetworkDidReceiveMessageNotification,
-            nullptr, nullptr,
-            [this](const std::shared_ptr<NSNotification>& note) { infos.push_back(note->userInfo()); });
-    }
-    ~Posts() { NSNotificationCenter::defaultCenter()->removeObserver(token.get()); }
-    std::vector<Value> infos;
-    NSObjectRef token;
-};
 
 } // namespace
 
@@ -59,43 +34,36 @@ TEST(MessageUserInfo, BuiltFromTheMessageDictionary)
     EXPECT_EQ(full["extras"]["a"][0].integerValue(), 1);
 
     // Extras that are not (or do not parse to) a dictionary are left out.
-    for (const Value& extras : { Value("not json"), Value("[1]"), Value(5) }) {
-        const Value info = push_client::getPUSHMessageFromInfo(
-            Value::dictionary({ { "message", Value("m") }, { "extras", extras } }));
-        EXPECT_FALSE(info.contains("extras"));
-        EXPECT_EQ(info.count(), 1u);
-    }
+    for (const Value& extras : { Value("not json"), Value("[1]"), Value(5) })
+        EXPECT_EQ(push_client::getPUSHMessageFromInfo(Value::dictionary({ { "message", Value("m") }, { "extras", extras } })).count(), 1u)
+            << extras.description();
     EXPECT_TRUE(push_client::getPUSHMessageFromInfo(Value::dictionary({ { "title", Value("t") } })).isNil());
     EXPECT_TRUE(push_client::getPUSHMessageFromInfo(Value::array()).isNil());
 }
 
-TEST(MessageUserInfo, OnlyTheLastLineIsParsedAndAnswersHaveNone)
+// Only the last line is parsed (the client session test pushes a two-line message) and answers
+// are no messages (the tags/alias time-out test): an empty last line gives none.
+TEST(MessageUserInfo, AnEmptyLastLineGivesNone)
 {
-    auto twoLines = message(1, 1, "{\"message\":\"first\"}\n{\"message\":\"second\"}");
-    ASSERT_TRUE(twoLines);
-    EXPECT_EQ(push_client::getDispatchMessageUserInfo(*twoLines)["content"].asString(), "second");
     auto brokenLast = message(1, 1, "{\"message\":\"first\"}\n");
     ASSERT_TRUE(brokenLast);
     EXPECT_TRUE(push_client::getDispatchMessageUserInfo(*brokenLast).isNil());
-    auto answer = message(20, 1, "{\"message\":\"x\"}");
-    ASSERT_TRUE(answer);
-    EXPECT_TRUE(push_client::getDispatchMessageUserInfo(*answer).isNil());
 }
 
-TEST(MessageCenter, RepeatsAreDroppedWhileRemembered)
+// The client fixture counts the messages posted.
+TEST_F(ClientTest, MessageCenterDropsRepeatsWhileRemembered)
 {
-    Posts posts;
     PUSHMessageCenter center;
     EXPECT_TRUE(center.dispatchMessage(*message(1, 1, "{\"message\":\"a\"}")));
     EXPECT_FALSE(center.dispatchMessage(*message(1, 1, "{\"message\":\"a\"}")));
     for (std::uint64_t id = 2; id <= 102; ++id)
         EXPECT_TRUE(center.dispatchMessage(*message(1, id, "{}")));
-    EXPECT_EQ(center.receivedMsgIds().size(), PUSHMessageCenter::kRememberedIds);
+    EXPECT_EQ(center.receivedMsgIds().size(), 101u);
     // After 102 distinct ids the first is forgotten, the second is still known.
     EXPECT_TRUE(center.dispatchMessage(*message(1, 1, "{}")));
     EXPECT_FALSE(center.dispatchMessage(*message(1, 3, "{}")));
-    ASSERT_TRUE(testing_support::runUntil([&] { return posts.infos.size() == 103; }));
-    EXPECT_EQ(posts.infos[0]["content"].asString(), "a");
+    ASSERT_TRUE(testing_support::runUntil([&] { return messages.size() == 103; }));
+    EXPECT_EQ(messages[0]["content"].asString(), "a");
 }
 
 TEST(PushConfig, AppKeyChannelAndEnvironmentFromADictionary)
@@ -106,15 +74,11 @@ TEST(PushConfig, AppKeyChannelAndEnvironmentFromADictionary)
     EXPECT_EQ(config->pushChanel(), std::string(1, '\x10'));
     EXPECT_EQ(config->configApsEnvironment(), 1);
 
-    struct Case {
-        Value production;
-        int expected;
-    };
-    for (const Case& c : { Case { Value("1"), 2 }, Case { Value("0"), 1 }, Case { Value(true), 2 },
-             Case { Value(0), 1 }, Case { Value("11"), 1 }, Case { Value::date(5), 1 } }) {
+    for (const auto& [production, expected] : std::vector<std::pair<Value, int>> { { Value("1"), 2 }, { Value("0"), 1 },
+             { Value(true), 2 }, { Value(0), 1 }, { Value("11"), 1 }, { Value::date(5), 1 } }) {
         ASSERT_TRUE(config->loadWithDictionary(Value::dictionary(
-            { { "APP_KEY", Value("k") }, { "CHANNEL", Value("web") }, { "APS_FOR_PRODUCTION", c.production } })));
-        EXPECT_EQ(config->configApsEnvironment(), c.expected) << c.production.description();
+            { { "APP_KEY", Value("k") }, { "CHANNEL", Value("web") }, { "APS_FOR_PRODUCTION", production } })));
+        EXPECT_EQ(config->configApsEnvironment(), expected) << production.description();
         EXPECT_EQ(config->pushChanel(), "web");
     }
 }
@@ -122,15 +86,12 @@ TEST(PushConfig, AppKeyChannelAndEnvironmentFromADictionary)
 TEST(PushConfig, ErrorsAreRefused)
 {
     auto config = PUSHPushConfigController::create();
-    EXPECT_FALSE(config->loadWithDictionary(Value::dictionary()));
-    EXPECT_FALSE(config->loadWithDictionary(Value::array({ Value(1) })));
-    EXPECT_FALSE(config->loadWithDictionary(Value::dictionary({ { "CHANNEL", Value("c") } })));
-    EXPECT_FALSE(config->loadWithDictionary(Value::dictionary({ { "APP_KEY", Value("ab-cd") } })));
-    EXPECT_FALSE(config->loadWithDictionary(Value::dictionary({ { "APP_KEY", Value(12) } })));
+    for (const Value& refused : { Value::dictionary(), Value::array({ Value(1) }), Value::dictionary({ { "CHANNEL", Value("c") } }),
+             Value::dictionary({ { "APP_KEY", Value("ab-cd") } }), Value::dictionary({ { "APP_KEY", Value(12) } }) })
+        EXPECT_FALSE(config->loadWithDictionary(refused)) << refused.description();
+    for (const Value& key : { Value(""), Value(), Value("ä") })
+        EXPECT_FALSE(config->setAppKey(key, Value("c"), true)) << key.description();
     EXPECT_FALSE(config->loadWithUrl(std::nullopt));
-    EXPECT_FALSE(config->setAppKey(Value(""), Value("c"), true));
-    EXPECT_FALSE(config->setAppKey(Value(), Value("c"), true));
-    EXPECT_FALSE(config->setAppKey(Value("ä"), Value("c"), true));
     EXPECT_TRUE(config->applicationKey().empty());
 
     ASSERT_TRUE(config->setAppKey(Value("KEY1"), Value(""), true));
@@ -139,22 +100,13 @@ TEST(PushConfig, ErrorsAreRefused)
     EXPECT_EQ(config->configApsEnvironment(), 2);
 }
 
-TEST(PushConfig, ReadsAPropertyListFileAndRefusesAGarbageOne)
+// A good file is read by the service tests' set-up from the bundle.
+TEST(PushConfig, RefusesAGarbageOrMissingPropertyListFile)
 {
     testing_support::TempHome home;
-    const std::string good = home.pathFor("PushConfig.plist");
-    auto data = NSPropertyListSerialization::dataWithPropertyList(
-        Value::dictionary({ { "APP_KEY", Value("AbC") }, { "APS_FOR_PRODUCTION", Value("1") } }),
-        NSPropertyListXMLFormat_v1_0);
-    ASSERT_TRUE(data);
-    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(data->data()), data->size());
-    auto config = PUSHPushConfigController::create();
-    ASSERT_TRUE(config->loadWithUrl(good));
-    EXPECT_EQ(config->applicationKey(), "abc");
-    EXPECT_EQ(config->configApsEnvironment(), 2);
-
     const std::string bad = home.pathFor("Bad.plist");
     std::ofstream(bad) << "<plist><dict><key>APP_KEY";
+    auto config = PUSHPushConfigController::create();
     EXPECT_FALSE(config->loadWithUrl(bad));
     EXPECT_FALSE(config->loadWithUrl(home.pathFor("missing.plist")));
 }
@@ -177,18 +129,17 @@ TEST(ProvisioningProfile, LoadedFromTheFileOrNegativeWhenItCannotBe)
 {
     testing_support::TempHome home;
     auto client = std::make_shared<PUSHClientController>();
-    client->loadApsEnvironment();
-    EXPECT_EQ(client->apsEvironment(), -1);
-    client->setEmProvisionUrl(home.pathFor("missing.mobileprovision"));
-    client->loadApsEnvironment();
-    EXPECT_EQ(client->apsEvironment(), -2);
     const std::string path = home.pathFor("embedded.mobileprovision");
     // Latin-1 bytes and binary noise around the entry.
     std::ofstream(path, std::ios::binary)
         << std::string("\x30\x82\xff\xe9 <key>aps-environment</key><string>development</string>\0", 60);
-    client->setEmProvisionUrl(path);
-    client->loadApsEnvironment();
-    EXPECT_EQ(client->apsEvironment(), 1);
+    for (const auto& [url, environment] : std::vector<std::pair<std::optional<std::string>, int>> {
+             { std::nullopt, -1 }, { home.pathFor("missing.mobileprovision"), -2 }, { path, 1 } }) {
+        if (url)
+            client->setEmProvisionUrl(*url);
+        client->loadApsEnvironment();
+        EXPECT_EQ(client->apsEvironment(), environment) << url.value_or("none");
+    }
 }
 
 TEST(Reachability, StatusFromFlags)

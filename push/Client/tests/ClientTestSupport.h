@@ -21,11 +21,17 @@ namespace client_tests {
 using push_tests::kAppKey;
 inline constexpr SCNetworkReachabilityFlags kReachable = kSCNetworkReachabilityFlagsReachable;
 
+// What a tags/alias callback or block was last given, and how often it was called.
 struct TagAliasResult {
     int code = -1;
     Value tags;
     Value alias;
     int calls = 0;
+    bool operator==(const TagAliasResult&) const = default;
+    std::function<void(int, const Value&, const Value&)> recorder()
+    {
+        return [this](int c, const Value& t, const Value& a) { *this = { c, t, a, calls + 1 }; };
+    }
 };
 
 class ClientTest : public push_tests::PushFixture {
@@ -38,8 +44,7 @@ protected:
         reports.setDefault([](const httpserver::Request&) { return httpserver::Reply(200); });
         service.setReply(addressReply(server.address(), reports.port()));
         token = NSNotificationCenter::defaultCenter()->addObserverForName(kPUSHNetworkDidReceiveMessageNotification,
-            nullptr, nullptr,
-            [this](const std::shared_ptr<NSNotification>& note) { messages.push_back(note->userInfo()); });
+            nullptr, nullptr, [this](const auto& note) { messages.push_back(note->userInfo()); });
     }
     void TearDown() override
     {
@@ -83,10 +88,7 @@ protected:
     }
     void giveDeviceToken() { client->updateDeviceToken(Bytes { 0xAB, 0x01, 0xFF }); }
     std::shared_ptr<PUSHSessionController> session() const { return client->networkService()->clientSession(); }
-    bool loggedIn()
-    {
-        return waitFor([&] { return session()->isLogin(); });
-    }
+    bool loggedIn() { return waitFor([&] { return session()->isLogin(); }); }
     // A tags/alias argument whose callback records into `result`.
     static std::shared_ptr<PUSHSetTagAliasArg> callbackArg(TagAliasResult& result, Value tags, Value alias)
     {
@@ -94,12 +96,7 @@ protected:
         argument->type = PUSHTagAliasTypeCallback;
         argument->tags = std::move(tags);
         argument->alias = std::move(alias);
-        argument->cbInvocation = [&result](int code, const Value& t, const Value& a) {
-            result.code = code;
-            result.tags = t;
-            result.alias = a;
-            ++result.calls;
-        };
+        argument->cbInvocation = result.recorder();
         return argument;
     }
 

@@ -1,115 +1,126 @@
-// Crashes in a child process: the process still ends with its first cause (or with the handling
-// it had before), one record per distinct crash with its count, the client's state saved, an
-// ignored signal left alone, and the records reported by the report scheduler at the next start.
-#include <csignal>
-#include <map>
+// Crashes in forked children sharing the test's home: each ends as it would have without the
+// capture or with the handling it had before, one record per distinct crash with its count, the
+// state saved.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "CrashChild.h"
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
-#include "push/Report/tests/ReportTestSupport.h"
+#include "push/Report/PUSHHttpSessionController.h"
+#include "push/Storage/PUSHFileCacheController.h"
+#include "testing/RunLoopPump.h"
+#include "testing/TempHome.h"
 
 namespace {
 
-class CrashCapture : public report_tests::ReportTest {
-protected:
-    crash_tests::ChildResult crash(const std::string& scenario)
-    {
-        auto result = crash_tests::runChild(scenario, home.pathFor("child-" + scenario + ".log"));
-        EXPECT_TRUE(result.finished) << result.output;
-        return result;
-    }
-    // The crash log as the next start reads it, by message.
-    std::map<std::string, Value> recordsAfterRestart()
-    {
-        restart();
-        std::map<std::string, Value> records;
-        for (const Value& record : plain()->objectForKey(kPUSHCrashLogKey).asArray())
-            records[record[0]["message"].asString()] = record;
-        return records;
-    }
-};
-
-TEST_F(CrashCapture, SignalsAreRecordedOncePerCrashWithCountsAndStillEndTheProcess)
+void runScenario(const std::string& scenario)
 {
-    for (int run = 0; run < 2; ++run) {
-        const auto result = crash("abort");
-        ASSERT_EQ(result.signal, SIGABRT) << result.output;
+    const rlimit none { 0, 0 };
+    setrlimit(RLIMIT_CORE, &none);
+    alarm(60); // a child that hangs ends itself, so the parent never waits for ever
+    testing_support::runUntil([] { return true; }, 1);
+    PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
+    // The sanitizers' own handlers step aside: the process starts as a plain program would.
+    for (int signal : kPUSHCrashSignals)
+        std::signal(signal, SIG_DFL);
+    if (scenario == "previous-handler")
+        std::signal(SIGSEGV, [](int) { _exit(42); });
+    std::shared_ptr<PUSHHttpSessionController> scheduler;
+    if (scenario == "with-scheduler") {
+        scheduler = PUSHHttpSessionController::create();
+        push_crash::setCrashLinks({ nullptr, [] {
+            PUSHFileCacheController::shareInstanceWithType(0)->setObject(Value(1), "qm-synced");
+        } });
     }
-    EXPECT_EQ(crash("fpe").signal, SIGFPE);
-    EXPECT_EQ(crash("bus").signal, SIGBUS);
+    PUSHInstallCrashHandlers();
 
-    auto records = recordsAfterRestart();
-    ASSERT_EQ(records.size(), 3u);
-    const Value& fields = records["Signal 6 was raised."][0];
-    EXPECT_EQ(fields["count"].integerValue(), 2);
-    EXPECT_EQ(records["Signal 8 was raised."][0]["count"].integerValue(), 1);
-    EXPECT_TRUE(records.count("Signal " + std::to_string(SIGBUS) + " was raised."));
-    EXPECT_TRUE(fields["device_info"].isDictionary());
-    EXPECT_EQ(fields["versionname"], fields["versioncode"]);
-    EXPECT_GT(fields["crashtime"].integerValue(), 1600000000);
-    EXPECT_EQ(fields["networktype"].asString(), PUSHNetworkStatusName(push::reportNetworkStatus()));
-    // A signal's trace is the compact form of its five frames.
+    const std::map<std::string, int> signals { { "abort", SIGABRT }, { "with-scheduler", SIGABRT },
+        { "previous-handler", SIGSEGV } };
+    if (signals.count(scenario))
+        raise(signals.at(scenario)); // one place for every signal: repeated runs give one trace
+    // Thrown on another thread while the main thread is blocked joining it.
+    if (scenario == "exception" || scenario == "std-exception") {
+        std::thread([platform = scenario == "exception"] {
+            if (platform)
+                throw NSException("QMTestException", "broken on purpose");
+            throw std::runtime_error("plain failure");
+        }).join();
+    }
+    _exit(10); // survived a crash it should not have
+}
+
+// The scenario run in a forked child writing to `logPath`: the signal that ended it (or 0), its
+// exit status (or -1) and what it printed.
+std::tuple<int, int, std::string> runChild(const std::string& scenario, const std::string& logPath)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        runScenario(scenario);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return { -1, -1, "not started" };
+    std::stringstream text;
+    text << std::ifstream(logPath).rdbuf();
+    return { WIFSIGNALED(status) ? WTERMSIG(status) : 0, WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str() };
+}
+
+TEST(CrashCapture, EachCrashEndsAsBeforeAndIsRecordedOnceWithItsCountAndTheStateSaved)
+{
+    testing_support::TempHome home; // the children's too
+    struct Case { const char *scenario, *printed; int signal, exitCode; }; // printed by the default handling
+    const Case cases[] = {
+        { "abort", "", SIGABRT, -1 },
+        { "with-scheduler", "", SIGABRT, -1 }, // the same trace and message: counted
+        { "exception", "NSException", SIGABRT, -1 },
+        { "std-exception", "", SIGABRT, -1 },
+        { "previous-handler", "", 0, 42 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        const auto [signal, exitCode, output] = runChild(c.scenario, home.pathFor(std::string(c.scenario) + ".log"));
+        EXPECT_EQ(std::tuple(signal, exitCode, output.find(c.printed) != std::string::npos), std::tuple(c.signal, c.exitCode, true)) << output;
+    }
+
+    // The next start reads one record per distinct crash, with its count.
+    PUSHFileCacheController::resetSharedInstancesForTesting();
+    const auto plain = PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
+    // The state was saved before the process ended, and the scheduler's save ran.
+    EXPECT_EQ(std::tuple(plain->hasObjectForKey(kPUSHLeftTimeKey), plain->objectForKey("qm-synced").integerValue()), std::tuple(true, 1));
+    std::map<std::string, Value> records;
+    std::map<std::string, std::int64_t> counts;
+    for (const Value& record : plain->objectForKey(kPUSHCrashLogKey).asArray()) {
+        records[record[0]["message"].asString()] = record;
+        counts[record[0]["message"].asString()] = record[0]["count"].integerValue();
+    }
+    EXPECT_EQ(counts, (std::map<std::string, std::int64_t> { { "Signal 6 was raised.", 2 }, { "Signal 11 was raised.", 1 },
+                          { "broken on purpose", 1 }, { "plain failure", 1 } }));
+    // A signal's trace is the compact form of its five frames; an exception's has no addresses.
+    const Value& signalled = records["Signal 6 was raised."];
+    EXPECT_TRUE(signalled[0]["device_info"].isDictionary());
     std::vector<std::string> frames;
-    for (const Value& frame : fields["stacktrace"].asArray())
+    for (const Value& frame : signalled[0]["stacktrace"].asArray())
         frames.push_back(frame.asString());
     EXPECT_EQ(frames.size(), 5u);
-    EXPECT_EQ(records["Signal 6 was raised."][1].asString(), PUSHCompactCallStack(frames));
-}
-
-TEST_F(CrashCapture, UncaughtExceptionsOnAnotherThreadAreRecordedThenAbort)
-{
-    // The main thread is blocked joining the crashing one: the record must not wait for it.
-    const auto platform = crash("exception");
-    EXPECT_EQ(platform.signal, SIGABRT) << platform.output;
-    EXPECT_NE(platform.output.find("NSException"), std::string::npos) << platform.output;
-    EXPECT_EQ(crash("std-exception").signal, SIGABRT);
-
-    auto records = recordsAfterRestart();
-    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(signalled[1].asString(), PUSHCompactCallStack(frames));
     const Value& thrown = records["broken on purpose"];
     EXPECT_GT(thrown[0]["stacktrace"].count(), 5u);
-    EXPECT_FALSE(thrown[1].asString().empty());
-    EXPECT_EQ(thrown[1].asString().find("0x"), std::string::npos);
-    EXPECT_TRUE(records.count("plain failure"));
-}
-
-TEST_F(CrashCapture, StateIsSavedBeforeTheProcessEnds)
-{
-    ASSERT_EQ(crash("with-scheduler").signal, SIGABRT);
-    restart();
-    EXPECT_TRUE(plain()->hasObjectForKey(kPUSHLeftTimeKey));
-    EXPECT_EQ(plain()->objectForKey("qm-synced").integerValue(), 1);
-    EXPECT_EQ(plain()->objectForKey(kPUSHCrashLogKey).count(), 1u);
-}
-
-TEST_F(CrashCapture, HandlingTheProcessHadBeforeIsKept)
-{
-    const auto replaced = crash("previous-handler");
-    EXPECT_EQ(replaced.signal, 0) << replaced.output;
-    EXPECT_EQ(replaced.exitCode, 42);
-    const auto ignored = crash("sigpipe-ignored");
-    EXPECT_EQ(ignored.signal, 0) << ignored.output;
-    EXPECT_EQ(ignored.exitCode, 0);
-    auto records = recordsAfterRestart();
-    EXPECT_EQ(records.size(), 1u);
-    EXPECT_TRUE(records.count("Signal 11 was raised."));
-}
-
-TEST_F(CrashCapture, RecordsGoOutWithTheNextStartsCrashReportAndAreCleared)
-{
-    for (int run = 0; run < 2; ++run)
-        ASSERT_EQ(crash("abort").signal, SIGABRT);
-    links.isReportCrash = [] { return true; };
-    restart();
-    scheduler->reportCrashLog();
-    ASSERT_TRUE(waitForRequests(server, 1));
-    const Value item = report_tests::reportBody(*server.lastRequest())["content"][0];
-    EXPECT_EQ(item["type"].asString(), "crash_log");
-    ASSERT_EQ(item["crashlogs"].count(), 1u);
-    EXPECT_EQ(item["crashlogs"][0]["count"].integerValue(), 2);
-    EXPECT_EQ(item["crashlogs"][0]["message"].asString(), "Signal 6 was raised.");
-    EXPECT_FALSE(plain()->hasObjectForKey(kPUSHCrashLogKey));
-    EXPECT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }, 10)); // answered
+    EXPECT_TRUE(!thrown[1].asString().empty() && thrown[1].asString().find("0x") == std::string::npos);
+    PUSHFileCacheController::resetSharedInstancesForTesting();
 }
 
 } // namespace

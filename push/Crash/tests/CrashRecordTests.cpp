@@ -1,27 +1,18 @@
-// The crash capture inside the test process: the compact trace, the frames the capture keeps,
-// counting and adding records (also over a damaged stored log), and installing and removing
-// the handlers with what they replace.
+// The crash capture in the test process: the compact trace, the frames kept, counting and adding
+// records (also over a damaged stored log), and installing and removing the handlers.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <exception>
+#include <tuple>
 
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
-#include "push/Crash/PUSHCrashLog.h"
 #include "push/Report/PUSHHttpSessionController.h"
 #include "push/Storage/PUSHFileCacheController.h"
 #include "testing/TempHome.h"
 #include "testing/VirtualTime.h"
 
 namespace {
-
-TEST(CrashTrace, CompactTraceKeepsNumbersAndImagesRunTogether)
-{
-    EXPECT_EQ(PUSHCompactCallStack({ "0   Quillmark       0x00000001000f1a2b main + 42", "",
-                  "1   libc.so.6       0x00007f0011223344 start + 128", "2   no-address 0x1 0x2" }),
-        "0   Quillmark       1   libc.so.6       2   no-address ");
-    EXPECT_EQ(PUSHCompactCallStack({ "7 whole" }), "7 whole");
-}
 
 __attribute__((noinline)) std::vector<std::string> capture(int depth)
 {
@@ -30,8 +21,12 @@ __attribute__((noinline)) std::vector<std::string> capture(int depth)
     return frames;
 }
 
-TEST(CrashTrace, BacktraceKeepsFramesFourToEight)
+TEST(CrashTrace, CompactTraceRunsNumbersAndImagesTogetherAndTheBacktraceKeepsFramesFourToEight)
 {
+    EXPECT_EQ(PUSHCompactCallStack({ "0   Quillmark       0x00000001000f1a2b main + 42", "",
+                  "1   libc.so.6       0x00007f0011223344 start + 128", "2   no-address 0x1 0x2" }),
+        "0   Quillmark       1   libc.so.6       2   no-address ");
+    EXPECT_EQ(PUSHCompactCallStack({ "7 whole" }), "7 whole");
     const auto frames = capture(8);
     ASSERT_EQ(frames.size(), 5u);
     for (std::size_t i = 0; i < frames.size(); ++i)
@@ -40,91 +35,68 @@ TEST(CrashTrace, BacktraceKeepsFramesFourToEight)
 
 class CrashRecord : public ::testing::Test {
 protected:
-    void SetUp() override { reopen(); }
     void TearDown() override { PUSHFileCacheController::resetSharedInstancesForTesting(); }
-    void reopen()
+    // The plain cache read again, as a new start does.
+    std::shared_ptr<PUSHFileCacheController> reopen() { return PUSHFileCacheController::resetSharedInstancesForTesting(), PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false); }
+    // A signal's record carries its frame and no compact trace; an exception's both.
+    bool record(const std::string& message, const std::string& trace, const std::string& frame = "0   app 0x1 f + 1")
     {
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        cache = PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
-    }
-    void record(const std::string& message, const std::string& trace)
-    {
-        ASSERT_TRUE(controller->recordException(NSException("QMTest", message,
-            Value::dictionary({ { kUncaughtExceptionCallStack, Value(trace) },
-                { kUncaughtExceptionHandlerAddressesKey, Value::array({ Value("0   app 0x1 f + 1") }) } }))));
-    }
-    void recordSignal(int signal, const std::string& frame)
-    {
-        controller->recordException(NSException(kUncaughtExceptionHandlerSignalExceptionName,
-            "Signal " + std::to_string(signal) + " was raised.",
-            Value::dictionary({ { kUncaughtExceptionHandlerAddressesKey, Value::array({ Value(frame) }) } })));
-    }
-    // What a new start reads from the file.
-    Value storedLog()
-    {
-        reopen();
-        return cache->objectForKey(kPUSHCrashLogKey);
+        Value info = Value::dictionary({ { kUncaughtExceptionHandlerAddressesKey, Value::array({ Value(frame) }) } });
+        if (!trace.empty())
+            info.set(kUncaughtExceptionCallStack, Value(trace));
+        return controller->recordException(NSException(
+            trace.empty() ? kUncaughtExceptionHandlerSignalExceptionName : "QMTest", message, info));
     }
 
     testing_support::TempHome home;
     testing_support::VirtualTime clock;
-    std::shared_ptr<PUSHFileCacheController> cache;
+    std::shared_ptr<PUSHFileCacheController> cache = reopen();
     std::shared_ptr<PUSHCaughtExceptionHandlerController> controller = PUSHCaughtExceptionHandlerController::create();
 };
 
-TEST_F(CrashRecord, SameTraceAndMessageCountsInTheFileOthersAddRecords)
+TEST_F(CrashRecord, SameTraceAndMessageCountsInTheFileOthersAddRecordsAlsoOverADamagedLog)
 {
-    record("bad index", "0   app 1   app ");
-    record("bad index", "0   app 1   app ");
-    record("bad key", "0   app 1   app ");
-    record("bad index", "0   lib ");
+    for (const char* message : { "bad index", "bad index", "bad key" })
+        ASSERT_TRUE(record(message, "0   app 1   app "));
+    ASSERT_TRUE(record("bad index", "0   lib "));
     // Signals compare by their compact frames: another address in the same image is the same.
-    recordSignal(SIGSEGV, "4   app 0x10 f + 1");
-    recordSignal(SIGSEGV, "4   app 0x99 g + 7");
+    record("Signal 11 was raised.", "", "4   app 0x10 f + 1");
+    record("Signal 11 was raised.", "", "4   app 0x99 g + 7");
 
-    const Value log = storedLog();
+    const Value log = reopen()->objectForKey(kPUSHCrashLogKey);
     ASSERT_EQ(log.count(), 4u);
-    EXPECT_EQ(log[0][0]["count"].integerValue(), 2);
-    EXPECT_EQ(log[1][0]["count"].integerValue(), 1);
-    EXPECT_EQ(log[3][0]["count"].integerValue(), 2);
-    EXPECT_EQ(log[3][1].asString(), "4   app ");
-    EXPECT_EQ(log[0][0]["crashtime"].integerValue(), static_cast<std::int64_t>(clock.now()));
-    EXPECT_EQ(log[0][0]["stacktrace"], Value::array({ Value("0   app 0x1 f + 1") }));
-}
+    for (auto [index, count] : { std::pair { 0, 2 }, { 1, 1 }, { 2, 1 }, { 3, 2 } })
+        EXPECT_EQ(log[index][0]["count"].integerValue(), count) << index;
+    EXPECT_EQ(std::tuple(log[3][1].asString(), log[0][0]["crashtime"].integerValue()), std::tuple("4   app ", static_cast<std::int64_t>(clock.now())));
 
-TEST_F(CrashRecord, DamagedStoredLogNeitherCrashesNorMatches)
-{
-    cache->setObject(Value("not a list"), kPUSHCrashLogKey);
+    // A damaged stored log neither crashes nor matches.
+    reopen()->setObject(Value("not a list"), kPUSHCrashLogKey);
     record("m", "t");
-    EXPECT_EQ(storedLog().count(), 1u);
+    EXPECT_EQ(reopen()->objectForKey(kPUSHCrashLogKey).count(), 1u);
 
-    cache->setObject(Value::array({ Value(1), Value::array({ Value("x") }),
-                         Value::array({ Value::dictionary({ { "message", Value(5) } }), Value("t") }),
-                         Value::array({ Value::dictionary({ { "message", Value("m") }, { "count", Value("?") } }), Value("t") }) }),
+    reopen()->setObject(Value::array({ Value(1), Value::array({ Value("x") }),
+                            Value::array({ Value::dictionary({ { "message", Value(5) } }), Value("t") }),
+                            Value::array({ Value::dictionary({ { "message", Value("m") }, { "count", Value("?") } }), Value("t") }) }),
         kPUSHCrashLogKey);
     record("m", "t");
-    const Value log = storedLog();
-    ASSERT_EQ(log.count(), 4u);
-    EXPECT_EQ(log[3][0]["count"].integerValue(), 2); // an unreadable count still had one crash
+    const Value damaged = reopen()->objectForKey(kPUSHCrashLogKey);
+    ASSERT_EQ(damaged.count(), 4u);
+    EXPECT_EQ(damaged[3][0]["count"].integerValue(), 2); // an unreadable count still had one crash
 
     PUSHFileCacheController::resetSharedInstancesForTesting();
-    EXPECT_FALSE(controller->recordException(NSException("QMTest", "no cache")));
-}
-
-std::uintptr_t disposition(int signal)
-{
-    struct sigaction now {};
-    sigaction(signal, nullptr, &now);
-    return reinterpret_cast<std::uintptr_t>(now.sa_handler);
+    EXPECT_FALSE(record("no cache", "t"));
 }
 
 TEST(CrashHandlers, InstallReplacesAndRemovePutsBackWhatWasThere)
 {
+    const auto disposition = [](int signal) {
+        struct sigaction now {};
+        sigaction(signal, nullptr, &now);
+        return reinterpret_cast<std::uintptr_t>(now.sa_handler);
+    };
     struct sigaction original[std::size(kPUSHCrashSignals)];
-    for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i) {
-        sigaction(kPUSHCrashSignals[i], nullptr, &original[i]);
-        std::signal(kPUSHCrashSignals[i], SIG_DFL);
-    }
+    for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i)
+        sigaction(kPUSHCrashSignals[i], nullptr, &original[i]), std::signal(kPUSHCrashSignals[i], SIG_DFL);
     void (*marker)(int) = [](int) {};
     std::terminate_handler markerTerminate = [] { std::abort(); };
     const auto originalTerminate = std::set_terminate(markerTerminate);
@@ -133,17 +105,18 @@ TEST(CrashHandlers, InstallReplacesAndRemovePutsBackWhatWasThere)
 
     PUSHInstallCrashHandlers();
     PUSHInstallCrashHandlers(); // must not take its own handlers for the previous ones
-    for (int signal : { SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS })
-        EXPECT_EQ(disposition(signal), reinterpret_cast<std::uintptr_t>(&PUSHSignalHandler)) << signal;
-    EXPECT_EQ(disposition(SIGPIPE), reinterpret_cast<std::uintptr_t>(SIG_IGN));
+    const auto ours = reinterpret_cast<std::uintptr_t>(&PUSHSignalHandler);
+    const auto dfl = reinterpret_cast<std::uintptr_t>(SIG_DFL), ign = reinterpret_cast<std::uintptr_t>(SIG_IGN);
+    const std::tuple<int, std::uintptr_t, std::uintptr_t> cases[] = { // signal, installed, removed
+        { SIGABRT, ours, dfl }, { SIGSEGV, ours, dfl }, { SIGFPE, ours, dfl }, { SIGBUS, ours, dfl },
+        { SIGILL, ours, reinterpret_cast<std::uintptr_t>(marker) }, { SIGPIPE, ign, ign } };
+    for (const auto& [signal, installed, removed] : cases)
+        EXPECT_EQ(disposition(signal), installed) << signal;
     EXPECT_NE(std::get_terminate(), markerTerminate);
-
     PUSHRemoveCrashHandlers();
     EXPECT_FALSE(PUSHCrashHandlersInstalled());
-    EXPECT_EQ(disposition(SIGILL), reinterpret_cast<std::uintptr_t>(marker));
-    EXPECT_EQ(disposition(SIGPIPE), reinterpret_cast<std::uintptr_t>(SIG_IGN));
-    for (int signal : { SIGABRT, SIGSEGV, SIGFPE, SIGBUS })
-        EXPECT_EQ(disposition(signal), reinterpret_cast<std::uintptr_t>(SIG_DFL)) << signal;
+    for (const auto& [signal, installed, removed] : cases)
+        EXPECT_EQ(disposition(signal), removed) << signal;
     EXPECT_EQ(std::get_terminate(), markerTerminate);
 
     for (std::size_t i = 0; i < std::size(kPUSHCrashSignals); ++i)

@@ -1,8 +1,9 @@
 // The badge controller driven by the real report scheduler against a loopback user endpoint, on
 // virtual time: one report per value on its way, the retries 40, 100, 200 and 300 seconds after
-// failures and then the warning, and an unfinished value kept while inactive and sent again.
+// failures, then the warning; only the held report and its timer driving them; unsigned 32 bits.
 #include "push/Report/tests/ReportTestSupport.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/threading/NSTimer.h"
@@ -11,47 +12,28 @@
 
 namespace {
 
-using httpserver::Reply;
+using Badges = std::vector<std::int64_t>;
 
 class BadgeController : public report_tests::ReportTest {
 protected:
-    void SetUp() override
-    {
-        ReportTest::SetUp();
-        scheduler->setBadgeNumberManager(badge);
-    }
+    void SetUp() override { ReportTest::SetUp(), scheduler->setBadgeNumberManager(badge); }
     void TearDown() override
     {
         // Every request answered before the next test, so that no connection outlives this one.
-        EXPECT_TRUE(testing_support::runUntil(
-            [&] { return sendingCount() == 0 && logger->count("badge:") >= badgeRequests(); }, 10));
+        EXPECT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && logger->count("badge:") >= badgeRequests(); }, 10));
         badge->stopDelayTimer(false);
         ReportTest::TearDown();
     }
-    void advance(double seconds)
+    Badges sentBadges()
     {
-        clock.advance(seconds);
-        testing_support::settle(2);
-    }
-    std::int64_t sentBadge(std::size_t index)
-    {
-        std::vector<httpserver::Request> badges;
-        for (auto& request : server.requests()) {
+        Badges badges;
+        for (const auto& request : server.requests())
             if (request.path == "/v1/user/")
-                badges.push_back(std::move(request));
-        }
-        if (index >= badges.size())
-            return -1;
-        return report_tests::parseJSON(badges[index].body)["content"]["badge"].integerValue();
+                badges.push_back(report_tests::parseJSON(request.body)["content"]["badge"].integerValue());
+        return badges;
     }
     std::size_t badgeRequests() { return server.requestCount("/v1/user/"); }
-    // A new start: the scheduler and a controller made afresh over the same home.
-    void restartWithNewController()
-    {
-        restart();
-        badge = PUSHBadgeNumberController::init();
-        scheduler->setBadgeNumberManager(badge);
-    }
+    void advance(double seconds) { clock.advance(seconds), testing_support::settle(2); }
 
     testing_support::VirtualTime clock;
     std::shared_ptr<PUSHBadgeNumberController> badge = PUSHBadgeNumberController::init();
@@ -63,79 +45,56 @@ TEST_F(BadgeController, SameValueWhileOnItsWayIsSentOnceANewValueReplacesIt)
     badge->setBadge(Value(5));
     EXPECT_TRUE(badge->isSendingLock());
     ASSERT_TRUE(waitForLog("set badge:5 succeed"));
-    EXPECT_EQ(badgeRequests(), 1u);
-    EXPECT_EQ(sentBadge(0), 5);
+    EXPECT_EQ(sentBadges(), Badges { 5 });
     // Answered: the value is let go, so the same value goes out again when set again.
-    EXPECT_FALSE(badge->isSendingLock());
-    EXPECT_TRUE(badge->badgeValue().isNil());
-    EXPECT_FALSE(badge->badgeReport());
+    EXPECT_TRUE(!badge->isSendingLock() && badge->badgeValue().isNil() && !badge->badgeReport());
     badge->setBadge(Value(5));
     badge->setBadge(Value(6));
     ASSERT_TRUE(waitForLog("set badge:6 succeed"));
-    // 6 replaces 5 at once: the report of 5 may be dropped before it leaves or still reach the
-    // server beside 6's, but 6 is sent and is what the controller lets go last.
-    std::size_t sent = badgeRequests();
-    EXPECT_TRUE(sent == 2u || sent == 3u) << sent;
-    EXPECT_TRUE(sentBadge(1) == 6 || sentBadge(2) == 6);
+    // 6 replaces 5 at once: 5's report may be dropped or still arrive; 6 is sent and let go last.
+    const auto sent = sentBadges();
+    EXPECT_TRUE((sent.size() == 2u || sent.size() == 3u) && std::count(sent.begin(), sent.end(), 6) == 1) << sent.size();
     EXPECT_TRUE(badge->badgeValue().isNil());
 }
 
 TEST_F(BadgeController, FailingReportIsRetriedAfterGrowingDelaysThenDropped)
 {
-    server.on("/v1/user/", Reply(500));
+    server.on("/v1/user/", httpserver::Reply(500));
     badge->setBadge(Value(3));
-    ASSERT_TRUE(waitForRequests(server, 1));
-    std::size_t sent = 1;
-    for (double delay : PUSHBadgeNumberController::kRetryDelays) {
+    for (std::size_t sent = 1; double delay : { 40, 100, 200, 300 }) {
         SCOPED_TRACE(delay);
         ASSERT_TRUE(waitForLog("warning:badge:3 inner error failed", sent));
-        ASSERT_TRUE(badge->delaySendTimer());
-        EXPECT_FALSE(badge->isSendingLock());
+        ASSERT_TRUE(badge->delaySendTimer() && !badge->isSendingLock());
         advance(delay - 1);
         EXPECT_EQ(badgeRequests(), sent);
         advance(1);
         ASSERT_TRUE(waitForRequests(server, ++sent));
-        EXPECT_EQ(sentBadge(sent - 1), 3);
     }
     ASSERT_TRUE(waitForLog("send badge count too more"));
-    EXPECT_EQ(badge->delaySendIntervalIndex(), 4u);
-    EXPECT_FALSE(badge->delaySendTimer());
+    EXPECT_EQ(std::tuple(badge->delaySendIntervalIndex(), !badge->delaySendTimer()), std::tuple(4u, true));
     advance(1000);
-    EXPECT_EQ(badgeRequests(), 5u);
+    EXPECT_EQ(sentBadges(), Badges(5, 3));
 }
 
-TEST_F(BadgeController, OnlyTheHeldReportAndItsTimerDriveSendsAndRetries)
+TEST_F(BadgeController, AReplacedReportsFailureAndAForeignTimerDriveNothing)
 {
-    server.on("/v1/user/", Reply(500));
+    server.on("/v1/user/", httpserver::Reply(500));
     badge->setBadge(Value(1));
-    auto replaced = badge->badgeReport();
     badge->setBadge(Value(2));
     ASSERT_TRUE(waitForLog("inner error failed", 2));
     EXPECT_EQ(badge->delaySendIntervalIndex(), 1u); // the replaced report's failure counts for nothing
-    badge->startDelaySendBadge(replaced);
-    badge->stopDelayTimer(replaced, false);
-    badge->startSendSelfToSpaceAddress(replaced);
     badge->doSendReport(NSTimer::timerWithTimeInterval(1, false, [](const std::shared_ptr<NSTimer>&) {}));
     testing_support::settle(1);
-    EXPECT_EQ(badgeRequests(), 2u);
-    EXPECT_EQ(badge->delaySendIntervalIndex(), 1u);
-    EXPECT_EQ(badge->badgeValue().integerValue(), 2);
-    badge->startSendSelfToSpaceAddress(badge->badgeReport());
-    ASSERT_TRUE(waitForRequests(server, 3));
-    EXPECT_EQ(sentBadge(2), 2);
+    EXPECT_EQ(std::tuple(badgeRequests(), badge->badgeValue().integerValue()), std::tuple(2u, 2));
 }
 
 TEST_F(BadgeController, ReportedNumberIsAnUnsigned32BitValue)
 {
-    badge->setBadge(Value(-5));
-    ASSERT_TRUE(waitForRequests(server, 1));
-    badge->setBadge(Value(std::int64_t(1) << 40));
-    ASSERT_TRUE(waitForRequests(server, 2));
-    badge->setBadge(Value("12"));
-    ASSERT_TRUE(waitForRequests(server, 3));
-    EXPECT_EQ(sentBadge(0), 0);
-    EXPECT_EQ(sentBadge(1), std::numeric_limits<std::uint32_t>::max());
-    EXPECT_EQ(sentBadge(2), 12);
+    for (std::size_t sent = 0; const Value& value : { Value(-5), Value(std::int64_t(1) << 40), Value("12") }) {
+        badge->setBadge(value);
+        ASSERT_TRUE(waitForRequests(server, ++sent));
+    }
+    EXPECT_EQ(sentBadges(), (Badges { 0, std::numeric_limits<std::uint32_t>::max(), 12 }));
 }
 
 } // namespace

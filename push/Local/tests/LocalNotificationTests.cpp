@@ -1,154 +1,89 @@
-// Local notifications through the application's scheduled list: the fire-date rules, the fields
-// and the tagged user information, the system-version gate, the limit of 64, look-up and
-// cancelling by identifier, and the alert shown in front.
-#include "push/Report/tests/ReportTestSupport.h"
+// Local notifications through the application's scheduled list: the error line of each refused
+// call, the limit of 64, look-up and cancelling by identifier, and the alert shown in front.
+#include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "push/Local/PUSHLocalNotificationController.h"
+#include "testing/RunLoopPump.h"
 #include "testing/VirtualTime.h"
+#include "testing/push/CapturingLogger.h"
 
 namespace {
 
 using Controller = PUSHLocalNotificationController;
+using Titles = std::vector<std::string>;
 
 class LocalNotifications : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        testing_support::runUntil([] { return true; }, 1);
-        app->reset();
-        PUSHLog::addLogger(logger);
-        setSystemVersion("8.0");
-    }
-    void TearDown() override
-    {
-        uikit::dismissAllAlerts(false);
-        app->reset();
-        PUSHLog::removeAllLoggers();
-        push_utilities::setDeviceEnvironment({});
-    }
-    static void setSystemVersion(const std::string& version)
-    {
-        auto environment = push_utilities::deviceEnvironment();
-        environment.systemVersion = version;
-        push_utilities::setDeviceEnvironment(environment);
-    }
-    bool logged(const std::string& text)
-    {
-        PUSHLog::flushLog();
-        return testing_support::runUntil([&] { return logger->has(text); });
-    }
-    Controller::Notification schedule(const std::optional<std::string>& identifier, double after = 60)
-    {
-        return Controller::setLocalNotification(clock.now() + after, "body", 0, "", identifier, {}, "", {}, false, "");
-    }
+    void SetUp() override { testing_support::runUntil([] { return true; }, 1), app->reset(), PUSHLog::addLogger(logger); }
+    void TearDown() override { uikit::dismissAllAlerts(false), app->reset(), PUSHLog::removeAllLoggers(); }
+    Controller::Notification schedule(const std::optional<std::string>& id, double after = 60) { return Controller::setLocalNotification(clock.now() + after, "body", 0, "", id, {}, "", {}, false, ""); }
     std::size_t scheduledCount() { return app->scheduledLocalNotifications().size(); }
 
     testing_support::VirtualTime clock;
     std::shared_ptr<UIApplication> app = UIApplication::sharedApplication();
-    std::shared_ptr<report_tests::CapturingLogger> logger = std::make_shared<report_tests::CapturingLogger>();
+    std::shared_ptr<push_test_support::CapturingLogger> logger = std::make_shared<push_test_support::CapturingLogger>();
 };
 
-TEST_F(LocalNotifications, FireDateFieldsTaggedUserInformationAndTheVersionGate)
+TEST_F(LocalNotifications, MissingOrPastArgumentsAreRefusedWithTheirErrorLine)
 {
-    EXPECT_FALSE(Controller::setLocalNotification(std::nullopt, "b", 0, "", "id", {}, "", {}, false, ""));
-    EXPECT_TRUE(logged("通知时间不能为空"));
-    EXPECT_FALSE(schedule("id", -1));
-    EXPECT_TRUE(logged("设置LocalNotification通知时间小于当前时间"));
-    EXPECT_EQ(scheduledCount(), 0u);
-
-    auto made = Controller::setLocalNotification(clock.now() + 5, "Time to call", 3, "Open", "call-1",
-        Value::dictionary({ { "lead", Value(42) } }), "chime.caf", Value("home"), true, "calls");
-    ASSERT_TRUE(made);
-    EXPECT_NE(made, app->scheduledLocalNotifications().at(0)); // a copy, not the scheduled object
-    EXPECT_FALSE(made->timeZone.empty());
-    EXPECT_EQ(made->soundName, "chime.caf");
-    EXPECT_EQ(made->applicationIconBadgeNumber, 3);
-    EXPECT_EQ(made->userInfo, Value::dictionary({ { "lead", Value(42) }, { kPUSHNotificationKey, Value("call-1") } }));
-    EXPECT_EQ(made->region, Value("home"));
-    EXPECT_TRUE(made->regionTriggersOnce);
-    EXPECT_EQ(made->category, "calls");
-
-    auto plain = schedule("tag-only", 0); // exactly now is accepted
-    EXPECT_EQ(plain->soundName, UILocalNotificationDefaultSoundName);
-    EXPECT_EQ(plain->applicationIconBadgeNumber, 0);
-    EXPECT_EQ(plain->userInfo, Value::dictionary({ { kPUSHNotificationKey, Value("tag-only") } }));
-    EXPECT_TRUE(schedule(std::string())->userInfo.isAbsent());
-
-    setSystemVersion("7.1");
-    auto older = Controller::setLocalNotification(clock.now() + 5, "b", 0, "", "x", {}, "", Value("r"), true, "c");
-    EXPECT_TRUE(older->region.isAbsent());
-    EXPECT_FALSE(older->regionTriggersOnce);
-    EXPECT_TRUE(older->category.empty());
+    const std::pair<const char*, std::function<bool()>> cases[] = {
+        { "通知时间不能为空", [] { return !Controller::setLocalNotification(std::nullopt, "b", 0, "", "id", {}, "", {}, false, ""); } },
+        { "设置LocalNotification通知时间小于当前时间", [&] { return !schedule("id", -1); } },
+        { "notificationKey参数错误，不能为空", [] { return !Controller::findLocalNotificationWithIdentifier(std::nullopt); } },
+        { "notificationKey参数错误,不能为空", [] { return Controller::deleteLocalNotificationWithIdentifierKey(std::nullopt), true; } },
+        { "localNotification参数错误,不能为空", [] { return Controller::deleteLocalNotification(nullptr), true; } },
+        { "notification参数错误，不能为空", [] { return Controller::showLocalNotificationAtFront(nullptr, std::nullopt), true; } },
+    };
+    for (const auto& [line, refused] : cases)
+        EXPECT_TRUE(refused() && logger->has(line)) << line;
+    EXPECT_TRUE(scheduledCount() == 0 && uikit::visibleAlerts().empty());
 }
 
-TEST_F(LocalNotifications, SixtyFifthIsRefusedAndNotReportedAsScheduled)
+TEST_F(LocalNotifications, FindAndCancelByIdentifierAndTheSixtyFifthIsRefusedNotReportedAsScheduled)
 {
-    for (int i = 0; i < 64; ++i)
-        ASSERT_TRUE(schedule("n" + std::to_string(i))) << i;
-    EXPECT_FALSE(schedule("n64"));
-    EXPECT_TRUE(logged("设置本地通知不能大于64个"));
-    EXPECT_EQ(scheduledCount(), 64u);
-    Controller::deleteLocalNotificationWithIdentifierKey("n0");
-    EXPECT_TRUE(schedule("n64"));
-}
-
-TEST_F(LocalNotifications, FindAndCancelByIdentifier)
-{
-    auto a1 = schedule("a", 10);
+    auto a1 = schedule("a", 0); // exactly now is accepted
     schedule("b", 20);
     auto a2 = schedule("a", 30);
     app->scheduleLocalNotification(UILocalNotification::create()); // from elsewhere, untagged
+    for (int i = 4; i < 64; ++i)
+        ASSERT_TRUE(schedule("n" + std::to_string(i))) << i;
+    EXPECT_FALSE(schedule("n64"));
+    EXPECT_EQ(std::tuple(logger->has("设置本地通知不能大于64个"), scheduledCount()), std::tuple(true, 64u));
 
-    auto found = Controller::findLocalNotificationWithIdentifier("a");
-    ASSERT_EQ(found.value().size(), 2u);
-    EXPECT_EQ(found->at(0)->fireDate, a1->fireDate);
-    EXPECT_EQ(found->at(1)->fireDate, a2->fireDate);
-    EXPECT_FALSE(Controller::findLocalNotificationWithIdentifier(std::nullopt));
-    EXPECT_TRUE(logged("notificationKey参数错误，不能为空"));
-    int visited = 0;
-    Controller::p_deleteCacheObjectWithKeyUsingBlock("a", [&](const Controller::Notification&, bool& stop) {
-        stop = ++visited == 1;
-    });
-    EXPECT_EQ(visited, 1);
-
+    auto found = Controller::findLocalNotificationWithIdentifier("a").value();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(std::make_pair(found[0]->fireDate, found[1]->fireDate), std::make_pair(a1->fireDate, a2->fireDate));
     Controller::deleteLocalNotificationWithIdentifierKey("a");
-    EXPECT_EQ(scheduledCount(), 2u);
-    Controller::deleteLocalNotificationWithIdentifierKey(std::nullopt);
-    EXPECT_TRUE(logged("notificationKey参数错误,不能为空"));
+    EXPECT_EQ(scheduledCount(), 62u);
+    EXPECT_TRUE(schedule("n64"));
     Controller::deleteLocalNotification(Controller::findLocalNotificationWithIdentifier("b")->front());
-    EXPECT_EQ(scheduledCount(), 1u);
-    Controller::deleteLocalNotification(nullptr);
-    EXPECT_TRUE(logged("localNotification参数错误,不能为空"));
+    EXPECT_EQ(scheduledCount(), 62u);
     Controller::clearAllLocalNotifications();
     EXPECT_EQ(scheduledCount(), 0u);
 }
 
-TEST_F(LocalNotifications, AlertInFrontForNoOrTheSameIdentifier)
+TEST_F(LocalNotifications, AlertInFrontForNoOrTheSameIdentifierOnTheMainThread)
 {
     auto note = schedule("greet");
     note->alertAction = "View";
     Controller::showLocalNotificationAtFront(note, "other");
     EXPECT_TRUE(uikit::visibleAlerts().empty());
-    Controller::showLocalNotificationAtFront(nullptr, std::nullopt);
-    EXPECT_TRUE(logged("notification参数错误，不能为空"));
-
     Controller::showLocalNotificationAtFront(note, "greet");
     auto alert = uikit::topAlert();
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->title(), "");
-    EXPECT_EQ(alert->message(), "body");
-    EXPECT_EQ(alert->buttonTitles(), (std::vector<std::string> { "关闭", "View" }));
+    EXPECT_EQ(std::tuple(alert->title(), alert->message(), alert->buttonTitles()), std::tuple("", "body", Titles { "关闭", "View" }));
     EXPECT_TRUE(alert->tapButtonAtIndex(0));
 
     // From another thread the alert comes up on the main thread; without an action, one button.
     note->alertAction.clear();
     std::thread([note] { Controller::showLocalNotificationAtFront(note, std::nullopt); }).join();
     ASSERT_TRUE(testing_support::runUntil([] { return uikit::topAlert() != nullptr; }));
-    EXPECT_EQ(uikit::topAlert()->buttonTitles(), (std::vector<std::string> { "关闭" }));
+    EXPECT_EQ(uikit::topAlert()->buttonTitles(), Titles { "关闭" });
 }
 
 } // namespace

@@ -1,14 +1,18 @@
 // Server address discovery against fake address services on loopback: the host and port order,
 // what a reply leaves behind, replies that are incomplete, of the wrong shape, too long or from
-// a stranger, and the request's bytes.
+// a stranger, and the request's bytes. Then the datagram socket it uses: sending to a connected
+// peer, replies from a stranger, closing, and a peer that is gone.
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "push/Network/PUSHAddressController.h"
 #include "push/Network/PUSHAddressMessages.h"
+#include "push/Network/PUSHUdpSocket.h"
 #include "testing/RunLoopPump.h"
 #include "tools/pushserver/AddressService.h"
+
+using testing_support::runUntil;
 
 namespace {
 
@@ -27,7 +31,7 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class AddressDiscovery : public ::testing::Test {
 protected:
-    void SetUp() override { testing_support::runUntil([] { return true; }); } // the test thread is the main thread
+    void SetUp() override { runUntil([] { return true; }); } // the test thread is the main thread
 
     // Waits that end in an answer are generous; a test that expects silence shortens them.
     std::shared_ptr<PUSHAddressController> controller(
@@ -50,6 +54,27 @@ protected:
     std::shared_ptr<FakeResolver> resolver = std::make_shared<FakeResolver>();
 };
 
+struct UdpRecorder : PUSHUdpSocketDelegate {
+    std::vector<Bytes> sent, notSent, received;
+    std::vector<std::shared_ptr<NSError>> errors;
+    void didSendDataAtUdpSocket(const Bytes& data, const std::shared_ptr<PUSHUdpSocket>&) override { sent.push_back(data); }
+    void didNotSendDataAtUdpSocket(const Bytes& data, const std::shared_ptr<PUSHUdpSocket>&) override { notSent.push_back(data); }
+    void didReceivedDataAtUdpSocket(const Bytes& data, const std::shared_ptr<PUSHUdpSocket>&) override { received.push_back(data); }
+    void didNotReceivedDataAtUdpSocketWithError(const std::shared_ptr<PUSHUdpSocket>&, const std::shared_ptr<NSError>& e) override
+    {
+        errors.push_back(e);
+    }
+};
+
+Bytes addressRequest() { return push::addressRequestData("0123456789abcdef01234567", "-1", 0, 0, "2.1.0"); }
+
+class UdpSocket : public ::testing::Test {
+protected:
+    pushserver::AddressService service;
+    std::shared_ptr<UdpRecorder> recorder = std::make_shared<UdpRecorder>();
+    std::shared_ptr<PUSHUdpSocket> socket = PUSHUdpSocket::initWithDelegate(recorder);
+};
+
 } // namespace
 
 TEST_F(AddressDiscovery, FirstHostAnswersAndEverythingUsefulIsKept)
@@ -65,19 +90,13 @@ TEST_F(AddressDiscovery, FirstHostAnswersAndEverythingUsefulIsKept)
 
     auto discovery = controller(service.port(), service.port());
     const Value content = discovery->getAddressFromSis();
-    ASSERT_TRUE(content.isArray());
-    EXPECT_EQ(content[0].asString(), "127.0.0.1:7100");
-    EXPECT_EQ(content[1].asString(), "10.0.0.4:9001");
-    ASSERT_EQ(content[2].count(), 2u);
-    EXPECT_EQ(content[2][1].asString(), "10.0.0.6:7000");
+    EXPECT_EQ(content, Value::array({ "127.0.0.1:7100", "10.0.0.4:9001", Value::array({ "10.0.0.5:7000", "10.0.0.6:7000" }) }));
 
     EXPECT_EQ(store->defaultConAddress(), "10.0.0.2:7000");
     EXPECT_EQ(store->backupUdpReportAddress(), "10.0.0.4:9001");
     EXPECT_EQ(discovery->userReportAddress(), "http://10.0.0.1:8081/v1/user/");
     EXPECT_EQ(store->backupUserReportAddress(), "http://10.0.0.1:8081/v1/user/");
     EXPECT_EQ(discovery->httpReportAddress(), "http://10.0.0.3:8082/v2/report");
-    EXPECT_EQ(discovery->defaultConnectAddress(), "10.0.0.2:7000");
-    EXPECT_EQ(discovery->defaultReportAddress(), "10.0.0.4:9001");
     EXPECT_FALSE(discovery->udpSocket()); // closed once the reply was read
 
     ASSERT_EQ(service.requests().size(), 1u);
@@ -105,13 +124,18 @@ TEST_F(AddressDiscovery, SilentMainPortIsFollowedByTheSecondPortOfTheSameHost)
     EXPECT_EQ(resolver->asked, std::vector<std::string> { "one.test" }); // the second host was not needed
 }
 
-TEST_F(AddressDiscovery, UnresolvedHostsFallBackToTheBuiltInAddress)
+TEST_F(AddressDiscovery, UnresolvedHostsFallBackToTheBuiltInAddressAndThePushDomainToPort7000)
 {
     service.setReply(pushserver::AddressReply::pointingAt("127.0.0.1:7300"));
-    const Value content = controller(service.port(), service.port())->getAddressFromSis();
+    auto discovery = controller(service.port(), service.port());
+    const Value content = discovery->getAddressFromSis();
     ASSERT_TRUE(content.isArray());
     EXPECT_EQ(content[0].asString(), "127.0.0.1:7300");
     EXPECT_EQ(resolver->asked, (std::vector<std::string> { "one.test", "two.test", "three.test" }));
+
+    EXPECT_FALSE(discovery->defaultConnectDomainAddress());
+    resolver->answers["push.test"] = "127.0.0.9";
+    EXPECT_EQ(discovery->defaultConnectDomainAddress(), "127.0.0.9:7000");
 }
 
 TEST_F(AddressDiscovery, IncompleteReplyGivesNothingButKeepsWhatItHad)
@@ -155,10 +179,7 @@ TEST_F(AddressDiscovery, RepliesOfTheWrongShapeCountAsNoReply)
     }
     // Alternatives that are not texts are skipped, the rest kept.
     service.setReplyBytes(text("{\"ips\":[\"a:1\",\"b:2\",\"c:3\"],\"udp_report\":[\"d:4\"],\"op_conns\":[1,\"e:5\",null]}"));
-    const Value content = discovery->getAddressFromSis();
-    ASSERT_TRUE(content.isArray());
-    ASSERT_EQ(content[2].count(), 1u);
-    EXPECT_EQ(content[2][0].asString(), "e:5");
+    EXPECT_EQ(discovery->getAddressFromSis(), Value::array({ "a:1", "d:4", Value::array({ "e:5" }) }));
 }
 
 TEST_F(AddressDiscovery, OverlongReplyAndStrangersAreRefused)
@@ -174,15 +195,6 @@ TEST_F(AddressDiscovery, OverlongReplyAndStrangersAreRefused)
     EXPECT_GE(service.answeredCount(), 2u);
 }
 
-TEST_F(AddressDiscovery, PushDomainFallbackNamesPort7000)
-{
-    auto discovery = controller(service.port(), service.port());
-    EXPECT_FALSE(discovery->defaultConnectDomainAddress());
-    resolver->answers["push.test"] = "127.0.0.9";
-    EXPECT_EQ(discovery->defaultConnectDomainAddress(), "127.0.0.9:7000");
-    EXPECT_EQ(discovery->defaultSisHostAddress(), "127.0.0.1");
-}
-
 TEST(AddressRequest, FixedFieldsCarrierCutOnACharacterAndAppKeyWrittenLast)
 {
     // 11 three-byte characters: 33 bytes, cut to 10 characters (30 bytes), not mid-character.
@@ -191,10 +203,7 @@ TEST(AddressRequest, FixedFieldsCarrierCutOnACharacterAndAppKeyWrittenLast)
         carrier += "中";
     const Bytes request = push::addressRequestData("key", carrier, 4, 0x1FF, "2.1.0");
     ASSERT_EQ(request.size(), 128u);
-    EXPECT_EQ(request[0], 0x80);
-    EXPECT_EQ(request[1], 0x00);
-    EXPECT_EQ(request[5], 4);
-    EXPECT_EQ(request[6], 0xFF);
+    EXPECT_EQ(Bytes(request.begin(), request.begin() + 7), (Bytes { 0x80, 0, 'U', 'F', 0, 4, 0xFF }));
     auto parsed = pushserver::parseDiscoveryRequest(request.data(), request.size());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->carrierName.size(), 30u);
@@ -220,6 +229,67 @@ TEST(AddressRequest, AddressTextSplitsAtTheLastColon)
 
 TEST(SystemHostResolver, ResolvesLocalhostToIPv4)
 {
-    testing_support::runUntil([] { return true; });
+    runUntil([] { return true; });
     EXPECT_EQ(push::systemHostResolver()->resolve("localhost", 5), "127.0.0.1");
+}
+
+TEST_F(UdpSocket, ConnectedSocketSendsWithoutAnAddress)
+{
+    auto unconnected = PUSHUdpSocket::initWithDelegate(recorder);
+    EXPECT_FALSE(unconnected->sendData(text("report"), "", 0, 0)); // nowhere to send it
+
+    ASSERT_TRUE(socket->connectToHost("127.0.0.1", service.port()));
+    EXPECT_TRUE(socket->isConnected());
+    ASSERT_TRUE(socket->sendData(text("first"), "", 0, 0));
+    ASSERT_TRUE(socket->sendData(text("second"), "", 0, 0));
+    ASSERT_TRUE(runUntil([&] { return service.datagrams().size() == 2; }));
+    EXPECT_EQ(service.datagrams(), (std::vector<Bytes> { text("first"), text("second") }));
+    ASSERT_TRUE(runUntil([&] { return recorder->sent.size() == 2; }));
+}
+
+TEST_F(UdpSocket, ReplyFromAnotherPortIsNotTaken)
+{
+    service.setAnswerFromOtherPort(true);
+    ASSERT_TRUE(socket->sendData(addressRequest(), "127.0.0.1", service.port(), 4));
+    ASSERT_TRUE(runUntil([&] { return service.answeredCount() == 1; }));
+    // The stranger's datagram is already waiting at the socket; let the loop handle it.
+    ASSERT_TRUE(testing_support::settle());
+    ASSERT_TRUE(runUntil([&] { return recorder->sent.size() == 1; }));
+    EXPECT_TRUE(recorder->received.empty());
+
+    // The same socket still takes the real answer.
+    service.setAnswerFromOtherPort(false);
+    ASSERT_TRUE(socket->sendData(addressRequest(), "127.0.0.1", service.port(), 4));
+    ASSERT_TRUE(runUntil([&] { return recorder->received.size() == 1; }));
+}
+
+TEST_F(UdpSocket, CloseDropsQueuedPacketsAndTheirTimeOuts)
+{
+    ASSERT_TRUE(socket->sendData(addressRequest(), "127.0.0.1", service.port(), 0.01));
+    EXPECT_EQ(socket->sendQueueCount(), 1u);
+    socket->close();
+    EXPECT_FALSE(socket->isSetuped());
+    EXPECT_EQ(socket->sendQueueCount(), 0u);
+    EXPECT_FALSE(socket->sendData(addressRequest(), "127.0.0.1", service.port(), 4));
+    ASSERT_TRUE(testing_support::settle());
+    EXPECT_TRUE(recorder->notSent.empty());
+    EXPECT_TRUE(recorder->sent.empty());
+    EXPECT_TRUE(service.datagrams().empty());
+    EXPECT_TRUE(socket->setup()); // a closed socket can be set up again
+    EXPECT_FALSE(socket->setup()); // but once only
+}
+
+TEST_F(UdpSocket, ConnectedPeerThatIsGoneReportsAReceiveError)
+{
+    int port = 0;
+    {
+        pushserver::AddressService gone;
+        port = gone.port();
+    }
+    ASSERT_TRUE(socket->connectToHost("127.0.0.1", static_cast<std::uint16_t>(port)));
+    ASSERT_TRUE(socket->sendData(text("report"), "", 0, 0));
+    ASSERT_TRUE(runUntil([&] { return recorder->errors.size() == 1; }));
+    EXPECT_EQ(recorder->errors[0]->domain(), "udp sys error");
+    EXPECT_EQ(recorder->errors[0]->code(), ECONNREFUSED);
+    EXPECT_FALSE(socket->isSetuped());
 }

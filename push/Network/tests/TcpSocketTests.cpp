@@ -1,14 +1,17 @@
 // The push connection's TCP socket against the fake push server on loopback: connecting,
 // sending, stream reassembly however the bytes arrive, hostile lengths, closes from either
-// side, and a peer that stops reading.
+// side, and a peer that stops reading. Then the run-loop threads: the alive thread under its
+// full name, work posted to it, closing it, the registry, and a connection carried on it.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <future>
 
 #include "push/Network/PUSHReceivedPacket.h"
 #include "push/Network/PUSHTcpSocket.h"
+#include "push/Network/PUSHThread.h"
 #include "testing/RunLoopPump.h"
 #include "testing/VirtualTime.h"
 #include "testing/push/PushTestSupport.h"
@@ -17,6 +20,20 @@
 using testing_support::runUntil;
 
 namespace {
+
+constexpr const char* kPushThreadName = "org.brovik.push.thread";
+
+// Runs `block` on the thread and waits (bounded) for its result.
+template <class R>
+std::optional<R> onThread(const std::shared_ptr<PUSHThread>& thread, std::function<R()> block)
+{
+    auto promise = std::make_shared<std::promise<R>>();
+    auto future = promise->get_future();
+    thread->invokeBlock([promise, block] { promise->set_value(block()); });
+    if (future.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+        return std::nullopt;
+    return future.get();
+}
 
 struct Recorder : PUSHTcpSocketDelegate {
     int setups = 0, closes = 0, failures = 0, queueEmpty = 0;
@@ -38,18 +55,22 @@ struct Recorder : PUSHTcpSocketDelegate {
     void connectionSendQueueEmpty(const std::shared_ptr<PUSHTcpSocket>&) override { ++queueEmpty; }
 };
 
+Bytes joined(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 // An outgoing packet of `total` bytes: the 24-byte header and filler.
 Bytes clientPacket(std::uint8_t command, std::uint64_t rid, std::size_t total = 24)
 {
-    Bytes bytes(total, 0x5A);
-    bytes[0] = static_cast<std::uint8_t>(total >> 8);
-    bytes[1] = static_cast<std::uint8_t>(total);
-    bytes[2] = 3;
-    bytes[3] = command;
-    for (int i = 0; i < 8; ++i)
-        bytes[4 + i] = static_cast<std::uint8_t>(rid >> (56 - 8 * i));
-    for (int i = 12; i < 24; ++i)
-        bytes[i] = 0;
+    Bytes bytes { static_cast<std::uint8_t>(total >> 8), static_cast<std::uint8_t>(total), 3, command };
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes.push_back(static_cast<std::uint8_t>(rid >> shift));
+    bytes.resize(24, 0); // a zero session id and uid
+    bytes.resize(total, 0x5A);
     return bytes;
 }
 
@@ -59,11 +80,14 @@ protected:
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
     std::shared_ptr<PUSHTcpSocket> socket;
 
+    // A new socket with a fresh recorder, connected to the server.
     void connect()
     {
+        recorder = std::make_shared<Recorder>();
+        const std::size_t accepted = server.acceptedCount();
         socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
         ASSERT_TRUE(socket->setup());
-        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == 1; }));
+        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == accepted + 1; }));
         ASSERT_TRUE(socket->isConnected());
     }
     std::shared_ptr<PUSHAck> ackAt(std::size_t index)
@@ -84,13 +108,8 @@ TEST_F(TcpSocket, ConnectsSendsInOrderAndReportsEachPacketSent)
     ASSERT_TRUE(socket->sendData(clientPacket(2, 11)));
     ASSERT_TRUE(socket->sendData(clientPacket(13, 13, 300)));
     ASSERT_TRUE(runUntil([&] { return server.frames().size() == 2 && recorder->sent.size() == 2; }));
-    auto frames = server.frames();
-    EXPECT_EQ(frames[0].command, 2);
-    EXPECT_EQ(frames[0].rid, 11u);
-    EXPECT_EQ(frames[1].command, 13);
-    EXPECT_EQ(frames[1].length, 300);
+    EXPECT_EQ(server.frames()[1].bytes, clientPacket(13, 13, 300));
     EXPECT_EQ(recorder->sent[1], clientPacket(13, 13, 300));
-    // The queue drained once, after the last packet.
     ASSERT_TRUE(runUntil([&] { return recorder->queueEmpty >= 1; }));
     EXPECT_EQ(socket->sendQueueCount(), 0u);
 }
@@ -119,10 +138,7 @@ TEST_F(TcpSocket, RefusesDataUntilTheConnectEventAndAfterClose)
 TEST_F(TcpSocket, ReassemblesCoalescedAndByteSplitPackets)
 {
     connect();
-    Bytes two = pushserver::packets::ack(5, 9, 2, 0, 0, 1000);
-    const Bytes second = pushserver::packets::ack(6, 9, 10, 1, 2, 2000);
-    two.insert(two.end(), second.begin(), second.end());
-    ASSERT_TRUE(server.send(two));
+    ASSERT_TRUE(server.send(joined({ pushserver::packets::ack(5, 9, 2, 0, 0, 1000), pushserver::packets::ack(6, 9, 10, 1, 2, 2000) })));
     ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 2; }));
     ASSERT_TRUE(ackAt(0) && ackAt(1));
     EXPECT_EQ(ackAt(0)->rid(), 5u);
@@ -157,39 +173,30 @@ TEST_F(TcpSocket, LargestPacketsPassWholeBothWays)
     EXPECT_EQ(server.frames()[0].bytes, clientPacket(10, 3, 7167));
 }
 
-TEST_F(TcpSocket, LengthsBelowTheHeaderCloseTheConnection)
+TEST_F(TcpSocket, LengthsBelowTheHeaderAndResponsesCutBeforeTheirFieldsClose)
 {
-    for (Bytes bad : { Bytes { 0, 0, 1, 19 }, Bytes { 0, 1, 1 }, Bytes { 0, 19, 1, 19, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 } }) {
-        recorder = std::make_shared<Recorder>();
-        const std::size_t accepted = server.acceptedCount();
-        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
-        ASSERT_TRUE(socket->setup());
-        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.acceptedCount() == accepted + 1; }));
+    const std::pair<const char*, Bytes> cases[] = {
+        { "length 0", Bytes { 0, 0, 1, 19 } },
+        { "length 1", Bytes { 0, 1, 1 } },
+        { "length 19", Bytes { 0, 19, 1, 19, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 } },
+        { "a login reply of the bare header: no status word, so no success", pushserver::packets::raw(1, 1, 3, 9, {}) },
+    };
+    for (const auto& [name, bad] : cases) {
+        SCOPED_TRACE(name);
+        connect();
         ASSERT_TRUE(server.send(bad));
-        ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; })) << bad.size();
+        ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
         EXPECT_FALSE(socket->isConnected());
         EXPECT_TRUE(recorder->elements.empty());
     }
 }
 
-TEST_F(TcpSocket, ResponseCutBeforeItsFieldsClosesInsteadOfPassingAsSuccess)
-{
-    connect();
-    // A login reply of the bare 20-byte header: no status word, so it is no success.
-    ASSERT_TRUE(server.send(pushserver::packets::raw(1, 1, 3, 9, {})));
-    ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
-    EXPECT_TRUE(recorder->elements.empty());
-}
-
 TEST_F(TcpSocket, UnknownAndIgnoredCommandsAreSkippedWithoutLosingTheStream)
 {
     connect();
-    Bytes stream = pushserver::packets::raw(1, 100, 1, 9, { 1, 2, 3 });
-    const Bytes heartbeatEcho = pushserver::packets::raw(1, 2, 2, 9, {});
-    const Bytes ack = pushserver::packets::ack(7, 9, 2, 0, 0, 5);
-    stream.insert(stream.end(), heartbeatEcho.begin(), heartbeatEcho.end());
-    stream.insert(stream.end(), ack.begin(), ack.end());
-    ASSERT_TRUE(server.send(stream));
+    // An ignored command, a heartbeat echo (unknown), then an acknowledgement.
+    ASSERT_TRUE(server.send(joined({ pushserver::packets::raw(1, 100, 1, 9, { 1, 2, 3 }), pushserver::packets::raw(1, 2, 2, 9, {}),
+        pushserver::packets::ack(7, 9, 2, 0, 0, 5) })));
     ASSERT_TRUE(runUntil([&] { return recorder->elements.size() == 1; }));
     ASSERT_TRUE(ackAt(0));
     EXPECT_EQ(ackAt(0)->rid(), 7u);
@@ -199,10 +206,7 @@ TEST_F(TcpSocket, UnknownAndIgnoredCommandsAreSkippedWithoutLosingTheStream)
 TEST_F(TcpSocket, PeerCloseAndResetAreReportedOnce)
 {
     for (auto how : { pushserver::Drop::Fin, pushserver::Drop::Reset }) {
-        recorder = std::make_shared<Recorder>();
-        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), recorder);
-        ASSERT_TRUE(socket->setup());
-        ASSERT_TRUE(runUntil([&] { return recorder->setups == 1 && server.openConnectionCount() == 1; }));
+        connect();
         ASSERT_TRUE(server.drop(how));
         ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
         EXPECT_EQ(socket->connectionState(), PUSHTcpIdle);
@@ -228,26 +232,19 @@ TEST_F(TcpSocket, CloseInsideTheDelegateStopsDeliveryOfTheRestOfTheRead)
 {
     connect();
     recorder->onElement = [](const std::shared_ptr<PUSHTcpSocket>& s) { s->close(); };
-    Bytes both = pushserver::packets::ack(1, 9, 2, 0, 0, 0);
-    const Bytes second = pushserver::packets::ack(2, 9, 2, 0, 0, 0);
-    both.insert(both.end(), second.begin(), second.end());
-    ASSERT_TRUE(server.send(both));
+    ASSERT_TRUE(server.send(joined({ pushserver::packets::ack(1, 9, 2, 0, 0, 0), pushserver::packets::ack(2, 9, 2, 0, 0, 0) })));
     ASSERT_TRUE(runUntil([&] { return recorder->closes == 1; }));
     EXPECT_EQ(recorder->elements.size(), 1u);
 }
 
 TEST_F(TcpSocket, RefusedPortFailsTheSetupOrTheConnectEvent)
 {
-    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    ::close(probe); // bound but never listening: connects are refused
-
-    socket = PUSHTcpSocket::initWithHost("127.0.0.1", ntohs(address.sin_port), recorder);
+    std::uint16_t refused = 0;
+    {
+        pushserver::PushServer stopped; // its port refuses connects once it is gone
+        refused = stopped.port();
+    }
+    socket = PUSHTcpSocket::initWithHost("127.0.0.1", refused, recorder);
     if (socket->setup()) {
         ASSERT_TRUE(runUntil([&] { return recorder->failures == 1 && recorder->closes == 1; }));
     }
@@ -302,4 +299,89 @@ TEST_F(TcpSocket, FullSendBufferWaitsInsteadOfClosing)
         ASSERT_EQ(frames[static_cast<std::size_t>(i)].rid, static_cast<std::uint64_t>(2 * i + 1));
     EXPECT_TRUE(socket->isConnected());
     EXPECT_EQ(recorder->closes, 0);
+}
+
+TEST(PUSHThread, AliveThreadKeepsItsNameAndStaysUpWithNothingScheduled)
+{
+    auto thread = PUSHThread::builder(PUSHThreadAliveMode)->setThreadName(kPushThreadName)->build();
+    auto seen = onThread<std::string>(thread, [] {
+        char kernel[16] = {};
+        pthread_getname_np(pthread_self(), kernel, sizeof kernel);
+        return NSThread::currentThread()->name() + "|" + kernel;
+    });
+    ASSERT_TRUE(seen);
+    // The kernel keeps 15 bytes of the name; the thread object keeps all of it.
+    EXPECT_EQ(*seen, std::string(kPushThreadName) + "|" + std::string(kPushThreadName).substr(0, 15));
+
+    // With nothing scheduled in between, later work still runs.
+    ASSERT_TRUE(onThread<bool>(thread, [] { return true; }));
+    EXPECT_TRUE(thread->isExecuting());
+
+    thread->closeMySelf();
+    ASSERT_TRUE(runUntil([&] { return thread->isFinished(); }));
+}
+
+TEST(PUSHThread, CloseInsideANestedRunStillEndsTheThread)
+{
+    auto thread = PUSHThread::builder(PUSHThreadAliveMode)->setThreadName("nested.close")->build();
+    thread->invokeBlock([thread] {
+        thread->closeMySelf();
+        // A wait inside a callback, as sockets and look-ups do: the close arrives in here.
+        NSRunLoop::currentRunLoop()->runInMode(NSDefaultRunLoopMode, 5, true);
+    });
+    ASSERT_TRUE(runUntil([&] { return thread->isFinished(); }, 10));
+}
+
+TEST(PUSHThreadController, RegistersNamedThreadsOnlyAndClosesOnDelete)
+{
+    auto controller = std::make_shared<PUSHThreadController>();
+    EXPECT_FALSE(controller->addThread(PUSHThread::initWithRunLoopMode(PUSHThreadAliveMode))); // unnamed
+    EXPECT_FALSE(controller->addThread(nullptr));
+    EXPECT_FALSE(controller->getThreadWithName(""));
+
+    auto thread = PUSHThread::builder(PUSHThreadAliveMode)->setThreadName("registry.test")->build();
+    ASSERT_TRUE(controller->addThread(thread));
+    EXPECT_EQ(controller->getThreadWithName("registry.test"), thread);
+    EXPECT_FALSE(controller->deleteThread("no.such.thread"));
+    EXPECT_TRUE(controller->deleteThread("registry.test"));
+    EXPECT_FALSE(controller->getThreadWithName("registry.test"));
+    ASSERT_TRUE(runUntil([&] { return thread->isFinished(); }));
+}
+
+TEST_F(TcpSocket, CarriedOnAPushThreadItsSetupDelegateCallsAndPacketsStayOnIt)
+{
+    struct OnThread : PUSHTcpSocketDelegate {
+        std::atomic<int> setups { 0 }, messages { 0 }, offThread { 0 };
+        std::shared_ptr<PUSHThread> thread;
+        void check()
+        {
+            if (NSThread::currentThread() != thread)
+                ++offThread;
+        }
+        void connectionDidSetup(const std::shared_ptr<PUSHTcpSocket>&) override { check(); ++setups; }
+        void connectionDidReceiveElement(
+            const std::shared_ptr<PUSHTcpSocket>&, const std::shared_ptr<PUSHReceivedPacketController>&) override
+        {
+            check();
+            ++messages;
+        }
+    };
+    auto thread = PUSHThread::builder(PUSHThreadAliveMode)->setThreadName(kPushThreadName)->build();
+    auto delegate = std::make_shared<OnThread>();
+    delegate->thread = thread;
+    thread->invokeBlock([this, delegate] {
+        socket = PUSHTcpSocket::initWithHost("127.0.0.1", server.port(), delegate);
+        socket->setup();
+    });
+    ASSERT_TRUE(runUntil([&] { return delegate->setups == 1 && server.openConnectionCount() == 1; }));
+    ASSERT_TRUE(server.pushMessage(1, 77, "{}"));
+    ASSERT_TRUE(runUntil([&] { return delegate->messages == 1; }));
+    EXPECT_EQ(delegate->offThread, 0);
+    ASSERT_TRUE(onThread<bool>(thread, [this] {
+        socket->close();
+        socket.reset();
+        return true;
+    }));
+    thread->closeMySelf();
+    ASSERT_TRUE(runUntil([&] { return thread->isFinished(); }));
 }

@@ -15,35 +15,36 @@ using report_tests::ReportTest;
 
 class ReportSession : public ReportTest {
 protected:
-    // Item types of every request the server received since `from`, in arrival order.
-    std::vector<std::string> typesSince(std::size_t from = 0)
+    // Every item of the requests the server received since request `from`.
+    Value itemsSince(std::size_t from = 0)
     {
-        std::vector<std::string> names;
+        Value items = Value::array();
         const auto requests = server.requests();
         for (std::size_t i = from; i < requests.size(); ++i) {
             const Value body = report_tests::reportBody(requests[i]);
             for (const Value& entry : body["content"].asArray())
-                names.push_back(entry["type"].asString());
+                items.append(entry);
         }
+        return items;
+    }
+    std::vector<std::string> typesSince(std::size_t from = 0)
+    {
+        auto names = report_tests::types(itemsSince(from));
         std::sort(names.begin(), names.end());
         return names;
     }
-    // The first item of `type` among the requests received.
     Value itemOfType(const std::string& type)
     {
-        for (const auto& request : server.requests()) {
-            const Value body = report_tests::reportBody(request);
-            for (const Value& entry : body["content"].asArray())
-                if (entry["type"] == Value(type))
-                    return entry;
-        }
+        const Value items = itemsSince();
+        for (const Value& entry : items.asArray())
+            if (entry["type"] == Value(type))
+                return entry;
         return Value();
     }
     // Waits for `count` requests and for every answer to be handled.
     void deliver(std::size_t count)
     {
-        ASSERT_TRUE(waitForRequests(server, count));
-        ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0; }));
+        ASSERT_TRUE(answered(count));
         testing_support::settle(0.3);
         EXPECT_EQ(server.requestCount(), count);
     }
@@ -62,22 +63,19 @@ TEST_F(ReportSession, FirstActivationReportsLaunchDeviceAndLocationButNotCrashes
     links.isReportCrash = [] { return true; };
     relink();
     plain()->setObject(Value::array({ Value::array({ Value::dictionary({ { "r", Value(1) } }), Value(1) }) }), kPUSHCrashLogKey);
-    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWiFi);
-    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWWAN);
-    scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusNotReachable);
+    for (auto status : { push_utilities::kStatusWiFi, push_utilities::kStatusWWAN, push_utilities::kStatusNotReachable })
+        scheduler->locationInfoChangeViaNetworkState(status);
     EXPECT_EQ(scheduler->locationInfo()->count(), 2);
 
     scheduler->prepareActive(now());
     deliver(3);
     EXPECT_EQ(typesSince(), (std::vector<std::string> { "active_launch", "device_info", "loc_info" }));
     const Value location = itemOfType("loc_info");
-    EXPECT_EQ(location["wifi"].count(), 1u);
-    EXPECT_EQ(location["cell"].count(), 1u);
-    EXPECT_EQ(location["gps"], Value(""));
+    EXPECT_TRUE(location["wifi"].count() == 1u && location["cell"].count() == 1u && location["gps"] == Value(""));
     // Observations are used up and the crash period starts without a report.
-    EXPECT_EQ(scheduler->locationInfo()->count(), 0);
-    EXPECT_EQ(plain()->objectForKey(kPUSHCrashTimerKey).integerValue(), static_cast<std::int64_t>(now()));
-    EXPECT_TRUE(plain()->hasObjectForKey(kPUSHCrashLogKey));
+    EXPECT_EQ(std::tuple(scheduler->locationInfo()->count(), plain()->objectForKey(kPUSHCrashTimerKey).integerValue(),
+                  plain()->hasObjectForKey(kPUSHCrashLogKey)),
+        std::tuple(0, static_cast<std::int64_t>(now()), true));
 
     // A day later every daily check is due: the crash log goes; the device item is unchanged.
     time.advance(86400);
@@ -102,10 +100,8 @@ TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
 
     time.advance(20);
     scheduler->prepareActive(now());
-    testing_support::settle(0.3);
-    EXPECT_EQ(server.requestCount(), 2u);
-    EXPECT_EQ(scheduler->closeTime(), 0);
-    EXPECT_EQ(scheduler->startTime(), start);
+    deliver(2); // nothing more
+    EXPECT_EQ(std::make_pair(scheduler->closeTime(), scheduler->startTime()), std::make_pair(0.0, start));
 
     time.advance(80);
     scheduler->reportInactive(now());
@@ -115,11 +111,10 @@ TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
     deliver(4);
     EXPECT_EQ(typesSince(2), (std::vector<std::string> { "active_launch", "active_terminate" }));
     const Value entry = itemOfType("active_terminate");
-    EXPECT_EQ(entry["itime"].integerValue(), static_cast<std::int64_t>(secondLeft));
-    EXPECT_EQ(entry["duration"].integerValue(), static_cast<std::int64_t>(secondLeft - start));
+    EXPECT_EQ(std::tuple(entry["itime"].integerValue(), entry["duration"].integerValue()),
+        std::tuple(static_cast<std::int64_t>(secondLeft), static_cast<std::int64_t>(secondLeft - start)));
     EXPECT_EQ(entry["activities"], Value::array({ Value::dictionary({ { "Home", Value(5) } }) }));
-    EXPECT_TRUE(scheduler->isSetup());
-    EXPECT_EQ(scheduler->startTime(), now());
+    EXPECT_TRUE(scheduler->isSetup() && scheduler->startTime() == now());
 }
 
 TEST_F(ReportSession, AClockSetBackMakesEveryPeriodicReportDue)
@@ -138,8 +133,7 @@ TEST_F(ReportSession, AClockSetBackMakesEveryPeriodicReportDue)
     scheduler->prepareActive(now());
     deliver(4);
     EXPECT_EQ(typesSince(), (std::vector<std::string> { "active_launch", "crash_log", "device_info", "loc_info" }));
-    EXPECT_EQ(scheduler->lastDeviceTimestamp(), now());
-    EXPECT_EQ(scheduler->lastLocationTimestamp(), now());
+    EXPECT_EQ(std::make_pair(scheduler->lastDeviceTimestamp(), scheduler->lastLocationTimestamp()), std::make_pair(now(), now()));
 }
 
 TEST_F(ReportSession, LocationEveryTwoHoursOnlyWithObservationsAndNeverEarly)
@@ -147,16 +141,14 @@ TEST_F(ReportSession, LocationEveryTwoHoursOnlyWithObservationsAndNeverEarly)
     scheduler->prepareActive(now());
     deliver(2);
     time.advance(7200);
-    testing_support::settle(0.3);
-    EXPECT_EQ(server.requestCount(), 2u);
+    deliver(2); // no observations: no report
 
     scheduler->locationInfoChangeViaNetworkState(push_utilities::kStatusWiFi);
     // The login corrects the clock by 100 s backwards: the timer fires before the period is up
     // on the corrected clock. It must neither report early nor stop checking.
     push_utilities::setServerClockCorrection(-100);
     time.advance(7200);
-    testing_support::settle(0.3);
-    EXPECT_EQ(server.requestCount(), 2u);
+    deliver(2);
     time.advance(100);
     deliver(3);
     EXPECT_EQ(typesSince(2), (std::vector<std::string> { "loc_info" }));
@@ -176,11 +168,10 @@ TEST_F(ReportSession, StateSurvivesARestart)
     const double left = now();
 
     restart();
-    EXPECT_EQ(scheduler->startTime(), start);
-    EXPECT_EQ(scheduler->closeTime(), left);
+    EXPECT_EQ((std::vector<double> { scheduler->startTime(), scheduler->closeTime(), scheduler->lastDeviceTimestamp() }),
+        (std::vector<double> { start, left, start }));
     EXPECT_EQ(pendingCount(), 1u);
     EXPECT_EQ(scheduler->locationInfo()->count(), 1);
-    EXPECT_EQ(scheduler->lastDeviceTimestamp(), start);
 
     // Away for 40 s across the restart: the old session ends and the waiting item goes with it.
     server.on("/v2/report", httpserver::Reply(200));
@@ -189,9 +180,8 @@ TEST_F(ReportSession, StateSurvivesARestart)
     ASSERT_TRUE(waitForRequests(server, 5));
     ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && pendingCount() == 0; }));
     const auto types = typesSince(3);
-    EXPECT_EQ(std::count(types.begin(), types.end(), "msg_status"), 1);
-    EXPECT_EQ(std::count(types.begin(), types.end(), "active_terminate"), 1);
-    EXPECT_EQ(std::count(types.begin(), types.end(), "active_launch"), 1);
+    for (const char* type : { "msg_status", "active_terminate", "active_launch" })
+        EXPECT_EQ(std::count(types.begin(), types.end(), type), 1) << type;
 }
 
 } // namespace

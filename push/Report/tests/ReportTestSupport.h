@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,19 +43,11 @@ public:
 };
 
 using push_test_support::CapturingLogger;
-
 using push_test_support::gunzip;
 
-inline Value parseJSON(const std::string& text)
-{
-    return NSJSONSerialization::JSONObjectWithData(std::string_view(text));
-}
-
+inline Value parseJSON(const std::string& text) { return NSJSONSerialization::JSONObjectWithData(std::string_view(text)); }
 // The body of a statistics report as JSON.
-inline Value reportBody(const httpserver::Request& request)
-{
-    return parseJSON(gunzip(request.body));
-}
+inline Value reportBody(const httpserver::Request& request) { return parseJSON(gunzip(request.body)); }
 
 // The signature the server expects for these body bytes (digest of the bytes as sent for the
 // statistics kinds, of the text for the badge: the same bytes here).
@@ -69,6 +60,9 @@ inline std::string expectedAuthorization(const std::string& body)
     return "Basic " + PUSHBase64String(Bytes(token.begin(), token.end()));
 }
 
+// A loopback URL where nothing listens any more.
+inline std::string goneURL(const std::string& path) { return httpserver::TestServer().url(path); }
+
 inline Value item(const std::string& type, std::int64_t itime, const std::string& pad = "")
 {
     Value made = Value::dictionary({ { "type", Value(type) }, { "itime", Value(itime) } });
@@ -77,25 +71,28 @@ inline Value item(const std::string& type, std::int64_t itime, const std::string
     return made;
 }
 
+// Item types of the statistics items in `contents`, in their order.
+inline std::vector<std::string> types(const Value& contents)
+{
+    std::vector<std::string> names;
+    for (const Value& entry : contents.asArray())
+        names.push_back(entry["type"].asString());
+    return names;
+}
+
 // A fresh home with the caches, identity, session link and report server, and a scheduler.
 class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         testing_support::runUntil([] { return true; }, 1);
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        startCaches();
-        defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.reports", kAppKey);
-        defaults->setUidPasswordRegistrationID(kUid, std::string(kPassword), std::string("rid-1"));
-        push::setCurrentSessionLink(session);
         server.on("/v2/report", httpserver::Reply(200));
         server.on("/v1/user/", httpserver::Reply(200));
-        links.userDefaults = defaults;
         links.reportEndpoint = server.url("/v2/report");
         links.userEndpoint = server.url("/v1/user/");
-        push::setReportLinks(links);
+        push::setCurrentSessionLink(session);
         PUSHLog::addLogger(logger);
-        scheduler = PUSHHttpSessionController::create();
+        restart(true);
     }
     void TearDown() override
     {
@@ -107,38 +104,32 @@ protected:
         PUSHFileCacheController::resetSharedInstancesForTesting();
     }
 
-    void startCaches()
-    {
-        PUSHFileCacheController::startShareInstance("PUSHDocument", PUSHFileCacheTypeDocument, true);
-        PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
-    }
-    // A new start of the push client over the same home.
-    void restart()
+    // A (new) start of the push client over the same home; the first one signs in.
+    void restart(bool signIn = false)
     {
         scheduler.reset();
         PUSHFileCacheController::resetSharedInstancesForTesting();
-        startCaches();
+        PUSHFileCacheController::startShareInstance("PUSHDocument", PUSHFileCacheTypeDocument, true);
+        PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
         defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.reports", kAppKey);
+        if (signIn)
+            defaults->setUidPasswordRegistrationID(kUid, std::string(kPassword), std::string("rid-1"));
         links.userDefaults = defaults;
         push::setReportLinks(links);
         scheduler = PUSHHttpSessionController::create();
     }
-    void relink()
-    {
-        push::setReportLinks(links);
-    }
+    void relink() { push::setReportLinks(links); }
     std::shared_ptr<PUSHFileCacheController> plain() { return PUSHFileCacheController::shareInstanceWithType(0); }
     std::shared_ptr<PUSHReportCacheController> cache() { return scheduler->reportCache(); }
 
     // Pumps the run loop until the server has seen `count` requests on `on`.
-    bool waitForRequests(httpserver::TestServer& on, std::size_t count)
+    bool waitForRequests(httpserver::TestServer& on, std::size_t count) { return testing_support::runUntil([&] { return on.requestCount() >= count; }, 10); }
+    // Waits for `count` requests on `on` and for every report in flight to be answered.
+    bool answered(std::size_t count, httpserver::TestServer* on = nullptr)
     {
-        return testing_support::runUntil([&] { return on.requestCount() >= count; }, 10);
+        return waitForRequests(on ? *on : server, count) && testing_support::runUntil([&] { return sendingCount() == 0; });
     }
-    bool waitForLog(const std::string& text, std::size_t times = 1)
-    {
-        return testing_support::runUntil([&] { return logger->count(text) >= times; }, 10);
-    }
+    bool waitForLog(const std::string& text, std::size_t times = 1) { return testing_support::runUntil([&] { return logger->count(text) >= times; }, 10); }
     std::size_t pendingCount() { return cache()->count(); }
     std::size_t sendingCount() { return cache()->sendingPackageCache().count(); }
 

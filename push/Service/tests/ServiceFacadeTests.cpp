@@ -1,12 +1,11 @@
 // The facade without a push server: registration with the platform, set-up from the property
 // list and its one-shot guard, the result codes of remote notifications across launch and
-// application states, tags before the first registration, and location.
+// application states, and tags before the first registration.
 #include "ServiceTestSupport.h"
 
 #include "platform/uikit/UIScreen.h"
 #include "push/Client/PUSHNetworkController.h"
 #include "push/Report/PUSHHttpSessionController.h"
-#include "push/Storage/PUSHLocationInfoController.h"
 
 using namespace service_tests;
 using push_service::Service;
@@ -27,15 +26,9 @@ constexpr const char* kPushConfig = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\
                                     "<key>APP_KEY</key><string>ABCDEF0123456789ABCDEF01</string>"
                                     "<key>CHANNEL</key><string>store</string></dict></plist>\n";
 
-std::optional<std::uint32_t> codeOf(const Value& notification, bool atLaunch = false)
-{
-    return Service::sharedService()->handleRemoteNotification(notification, atLaunch);
-}
-
-Value note(std::int64_t messageId)
-{
-    return messageId ? Value::dictionary({ { "_j_msgid", messageId } }) : Value::dictionary({ { "aps", "x" } });
-}
+std::optional<std::uint32_t> codeOf(const Value& note, bool atLaunch = false) { return Service::sharedService()->handleRemoteNotification(note, atLaunch); }
+// A notification with this message identifier, or none when 0.
+Value note(std::int64_t id) { return id ? Value::dictionary({ { "_j_msgid", id } }) : Value::dictionary({ { "aps", "x" } }); }
 
 } // namespace
 
@@ -43,28 +36,24 @@ TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
 {
     auto delegate = std::make_shared<TokenDelegate>();
     auto application = UIApplication::sharedApplication();
-    application->setDelegate(delegate);
-    application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
-    UIDevice::currentDevice()->setSystemVersion("8.0");
-    PUSHService::registerForRemoteNotificationTypes(7, Value());
-    ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == 1; }));
-    ASSERT_NE(application->currentUserNotificationSettings(), nullptr);
-    EXPECT_EQ(application->currentUserNotificationSettings()->types(), 7u);
-
-    application->reset();
-    application->setDelegate(delegate);
-    application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
-    UIDevice::currentDevice()->setSystemVersion("7.1");
-    PUSHService::registerForRemoteNotificationTypes(5, Value());
-    ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == 2; }));
-    EXPECT_EQ(application->currentUserNotificationSettings(), nullptr) << "no settings object below 8.0";
-    EXPECT_EQ(application->enabledRemoteNotificationTypes(), 5u);
+    for (const auto& [version, types] : { std::pair { "8.0", 7u }, std::pair { "7.1", 5u } }) {
+        SCOPED_TRACE(version);
+        application->reset();
+        application->setDelegate(delegate);
+        application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
+        UIDevice::currentDevice()->setSystemVersion(version);
+        PUSHService::registerForRemoteNotificationTypes(types, Value());
+        ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == (types == 7u ? 1 : 2); }));
+        // Settings from 8.0 on; below it the enabled remote-notification types.
+        const auto settings = application->currentUserNotificationSettings();
+        EXPECT_EQ(settings ? settings->types() : application->enabledRemoteNotificationTypes(), types);
+        EXPECT_EQ(settings != nullptr, types == 7u);
+    }
     UIDevice::currentDevice()->setSystemVersion("8.0");
 
     auto record = PUSHService::record();
-    EXPECT_EQ(record.notificationTypes, 5u);
-    EXPECT_EQ(record.deviceToken, (Bytes { 0xde, 0xad, 0xbe, 0xef }));
-    EXPECT_EQ(record.calls, (std::vector<std::string> { "register", "token", "register", "token" }));
+    EXPECT_EQ(std::tuple(record.notificationTypes, record.deviceToken, record.calls),
+        std::tuple(5u, Bytes { 0xde, 0xad, 0xbe, 0xef }, std::vector<std::string> { "register", "token", "register", "token" }));
     application->setDelegate(nullptr);
 }
 
@@ -128,24 +117,6 @@ TEST_F(ServiceTest, TagsBeforeTheFirstRegistrationAreDroppedWithoutCallback)
     PUSHService::setTagsAliasInbackground(std::nullopt, "b");
     ASSERT_TRUE(isSetUp());
     testing_support::settle(1);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(server.acceptedCount(), 0u);
-    EXPECT_EQ(PUSHService::registrationID(), "");
+    EXPECT_EQ(std::tuple(calls, server.acceptedCount(), PUSHService::registrationID()), std::tuple(0, 0u, ""));
     EXPECT_EQ(PUSHService::filterValidTags({ "ok", std::string(41, 'x') }), (std::set<std::string> { "ok" }));
-}
-
-TEST_F(ServiceTest, LocationReachesTheReportSchedulerAndANullOneIsRefused)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
-    auto count = [&] {
-        return onClient<std::int64_t>(
-            [](PUSHClientController& c) { return c.networkService()->reportSession()->locationInfo()->count(); });
-    };
-    const auto before = count();
-    PUSHService::setLocation(std::nullopt);
-    EXPECT_EQ(count(), before);
-    PUSHService::setLatitude(23.1, 113.3);
-    PUSHService::setLocation(PUSHLocation { 22.5, 114.1, 10, 5, 5 });
-    EXPECT_EQ(count(), *before + 2);
 }

@@ -1,41 +1,26 @@
 // The application's launch road through the service against the fake push server: set-up with
 // an app key registers and logs in once the token arrives, the token reaches the server, tags
 // and alias are answered through the callback, notifications are reported with their result
-// codes, the badge reaches the user endpoint, and a second launch reuses the stored identity.
+// codes, a second launch reuses the stored identity; the badge, page views and locations arrive,
+// and background and foreground close and reopen the session.
 #include "ServiceTestSupport.h"
 
 #include <future>
 
 #include "push/Client/PUSHPushConfigController.h"
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
+#include "push/Storage/PUSHLocationInfoController.h"
 #include "push/Storage/PUSHPage.h"
 #include "push/Storage/PUSHPageFlow.h"
 #include "push/Storage/PUSHPageFlowSession.h"
 
 using namespace service_tests;
 
-namespace {
-
-// An application object whose method answers a tags/alias request.
-class AnsweringObject : public NSObject {
-public:
-    void answered(int code, const std::optional<std::set<std::string>>&, const std::string& answeredAlias)
-    {
-        ++calls;
-        alias = std::to_string(code) + "|" + answeredAlias;
-    }
-    int calls = 0;
-    std::string alias;
-};
-
-} // namespace
-
-TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
+TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInReportsTheTokenReadsTheIdentifierAtOnceAndAnswersTags)
 {
     launch();
     ASSERT_TRUE(waitForLogin());
-    EXPECT_EQ(framesOf(0), 1u) << "one registration";
-    EXPECT_EQ(framesOf(1), 1u) << "one login";
+    EXPECT_EQ(std::tuple(framesOf(0), framesOf(1)), std::tuple(1u, 1u)) << "one registration, one login";
     ASSERT_TRUE(testing_support::runUntil([&] { return framesOf(13) == 1; })) << "the token reaches the server";
 
     // The client was given the device and bundle values, in order, before its set-up.
@@ -44,20 +29,9 @@ TEST_F(ServiceTest, SetupWithAppKeyRegistersLogsInAndReportsTheToken)
             + c.pushConfig()->applicationKey() + "|" + c.pushConfig()->pushChanel();
     });
     EXPECT_EQ(values, "com.quillmark.service|3|8.0|" + std::string(kAppKey) + "|chan");
-    EXPECT_EQ(PUSHService::registrationID(), "server-registration-id");
 
-    // A second set-up in the same process does nothing.
-    PUSHService::setupWithOption(Value::dictionary(), "ffffffffffffffffffffffff", "other", true);
-    EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
-    testing_support::settle(1);
-    EXPECT_EQ(framesOf(0), 1u);
-}
-
-TEST_F(ServiceTest, RegistrationIdIsReadWhileTheClientThreadIsBusy)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
-    // Hold the client thread until the identifier has been read on this one.
+    // The registration identifier is read on the caller's thread, also while the client thread
+    // is held until it has been read.
     auto released = std::make_shared<std::promise<void>>();
     auto busy = std::make_shared<std::atomic<bool>>(false);
     push_service::Service::sharedService()->perform([=, wait = released->get_future().share()](PUSHClientController&) {
@@ -68,12 +42,14 @@ TEST_F(ServiceTest, RegistrationIdIsReadWhileTheClientThreadIsBusy)
     const std::string identifier = PUSHService::registrationID();
     released->set_value();
     EXPECT_EQ(identifier, "server-registration-id");
-}
 
-TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
+    // A second set-up in the same process does nothing.
+    PUSHService::setupWithOption(Value::dictionary(), "ffffffffffffffffffffffff", "other", true);
+    EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey(); }), kAppKey);
+    testing_support::settle(1);
+    EXPECT_EQ(framesOf(0), 1u);
+
+    // Tags and alias are answered through the callback.
     int calls = 0;
     std::string answer;
     PUSHService::setTags(
@@ -84,8 +60,7 @@ TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
         },
         std::make_shared<NSObject>());
     ASSERT_TRUE(testing_support::runUntil([&] { return calls == 1; }));
-    EXPECT_EQ(answer, "0|2|alias_1");
-    EXPECT_EQ(framesOf(10), 1u);
+    EXPECT_EQ(std::tuple(answer, framesOf(10)), std::tuple("0|2|alias_1", 1u));
 
     // The block form needs no object; without a callback object the request still goes out.
     int blockCalls = 0;
@@ -99,10 +74,10 @@ TEST_F(ServiceTest, TagsAndAliasAreAnsweredThroughTheCallback)
     EXPECT_EQ(calls, 1) << "a callback without its object is not called";
 
     // A method of the object is called on that object.
-    auto answering = std::make_shared<AnsweringObject>();
-    PUSHService::setTags(std::nullopt, "alias_4", &AnsweringObject::answered, answering);
+    auto answering = std::make_shared<Answering>();
+    PUSHService::setTags(std::nullopt, "alias_4", &Answering::standard, answering);
     ASSERT_TRUE(testing_support::runUntil([&] { return answering->calls == 1; }));
-    EXPECT_EQ(answering->alias, "0|alias_4");
+    EXPECT_EQ(answering->answer, "0|99|alias_4");
 }
 
 TEST_F(ServiceTest, NotificationsAreReportedWithTheirResultCodes)
@@ -124,22 +99,7 @@ TEST_F(ServiceTest, NotificationsAreReportedWithTheirResultCodes)
     const std::string bodies = reportBodies();
     ASSERT_NE(bodies.find("4242"), std::string::npos);
     EXPECT_EQ(bodies.find("4242"), bodies.rfind("4242")) << "the launch notification is reported once";
-    EXPECT_NE(bodies.find("2003"), std::string::npos);
-    EXPECT_NE(bodies.find("2004"), std::string::npos);
-}
-
-TEST_F(ServiceTest, BadgeReachesTheUserEndpointAndOutOfRangeValuesAreRefused)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
-    EXPECT_FALSE(PUSHService::setBadge(100000));
-    EXPECT_FALSE(PUSHService::setBadge(-1));
-    EXPECT_TRUE(PUSHService::setBadge(99999));
-    ASSERT_TRUE(testing_support::runUntil([&] { return reports.requestCount("/v1/user/") == 1; }));
-    for (const auto& request : reports.requests())
-        EXPECT_TRUE(request.path != "/v1/user/" || request.body.find("99999") != std::string::npos) << request.body;
-    testing_support::settle(1);
-    EXPECT_EQ(reports.requestCount("/v1/user/"), 1u) << "refused values send nothing";
+    EXPECT_TRUE(bodies.find("2003") != std::string::npos && bodies.find("2004") != std::string::npos) << bodies;
 }
 
 TEST_F(ServiceTest, ASecondLaunchLogsInWithTheStoredIdentityAndTagsGoOutAtOnce)
@@ -156,16 +116,24 @@ TEST_F(ServiceTest, ASecondLaunchLogsInWithTheStoredIdentityAndTagsGoOutAtOnce)
         std::nullopt, "after-restart", [&](int, const auto&, const auto&) { ++calls; }, std::make_shared<NSObject>());
     PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF });
     ASSERT_TRUE(waitForLogin());
-    EXPECT_EQ(framesOf(0), 1u) << "no second registration";
-    EXPECT_EQ(framesOf(1), 2u);
+    EXPECT_EQ(std::tuple(framesOf(0), framesOf(1)), std::tuple(1u, 2u)) << "no second registration";
     ASSERT_TRUE(testing_support::runUntil([&] { return calls == 1; }))
         << "the stored identity counts as registered for the tags that follow the set-up";
 }
 
-TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlow)
+TEST_F(ServiceTest, BadgePageViewsLocationsBackgroundAndCrashCaptureReachTheClient)
 {
     launch();
     ASSERT_TRUE(waitForLogin());
+    // Out-of-range badge values are refused; the one in range reaches the user endpoint.
+    EXPECT_EQ((std::tuple { PUSHService::setBadge(100000), PUSHService::setBadge(-1), PUSHService::setBadge(99999) }),
+        std::tuple(false, false, true));
+    ASSERT_TRUE(testing_support::runUntil([&] { return reports.requestCount("/v1/user/") == 1; }));
+    for (const auto& request : reports.requests())
+        EXPECT_TRUE(request.path != "/v1/user/" || request.body.find("99999") != std::string::npos) << request.body;
+    testing_support::settle(1);
+    EXPECT_EQ(reports.requestCount("/v1/user/"), 1u) << "refused values send nothing";
+
     PUSHService::startLogPageView("home");
     PUSHService::beginLogPageView("list", 12);
     auto flow = [&] {
@@ -176,21 +144,28 @@ TEST_F(ServiceTest, PageViewsJoinTheClientsPageFlow)
         }).value_or("");
     };
     std::string seen = flow();
-    EXPECT_NE(seen.find("list"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("12"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("|home;"), std::string::npos) << "home is still shown: " << seen;
+    // "list" logged with its 12 seconds, "home" still shown.
+    EXPECT_TRUE(seen.find("list") != std::string::npos && seen.find("12") != std::string::npos && seen.find("|home;") != std::string::npos)
+        << seen;
 
     clock.advance(5);
     PUSHService::stopLogPageView("home");
     seen = flow();
-    EXPECT_EQ(seen.find("|home;"), std::string::npos) << "home is finished: " << seen;
-    EXPECT_NE(seen.find("home"), std::string::npos) << seen;
-}
+    EXPECT_TRUE(seen.find("|home;") == std::string::npos && seen.find("home") != std::string::npos) << "home is finished: " << seen;
 
-TEST_F(ServiceTest, BackgroundClosesTheSessionForegroundLogsInAgainAndCrashCaptureIsWired)
-{
-    launch();
-    ASSERT_TRUE(waitForLogin());
+    // Locations reach the report scheduler; a missing one is refused.
+    auto locations = [&] {
+        return onClient<std::int64_t>(
+            [](PUSHClientController& c) { return c.networkService()->reportSession()->locationInfo()->count(); });
+    };
+    const auto before = locations();
+    PUSHService::setLocation(std::nullopt);
+    EXPECT_EQ(locations(), before);
+    PUSHService::setLatitude(23.1, 113.3);
+    PUSHService::setLocation(PUSHLocation { 22.5, 114.1, 10, 5, 5 });
+    EXPECT_EQ(locations(), *before + 2);
+
+    // Background closes the session, foreground logs in again; the crash hook is wired.
     uikit::enterBackground();
     EXPECT_TRUE(pollClient([](PUSHClientController& c) { return !c.networkService()->clientSession()->isSetup(); }));
     uikit::enterForeground();

@@ -18,6 +18,7 @@
 #include "push/Report/PUSHHttpSessionController.h"
 #include "push/Service/PUSHService.h"
 #include "push/Service/PUSHServiceInstance.h"
+#include "push/Service/PUSHTagAliasCallback.h"
 #include "push/Session/tests/PushFixture.h"
 #include "push/Storage/PUSHReportCacheController.h"
 #include "push/Storage/PUSHUserDefaultsController.h"
@@ -29,6 +30,21 @@ namespace service_tests {
 using push_tests::kAppKey;
 
 using push_test_support::gunzip;
+
+// An application object whose methods may answer a tags/alias request; `standard` keeps the answer.
+class Answering : public NSObject {
+public:
+    void standard(int code, const push_service::TagAliasAnswerTags& tags, const std::string& alias)
+    {
+        answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
+        ++calls;
+    }
+    void byValue(long code, push_service::TagAliasAnswerTags tags, std::string alias) { standard(static_cast<int>(code), tags, alias); }
+    void twoArguments(int, const std::string&) { }
+    void reordered(const std::string&, int, const push_service::TagAliasAnswerTags&) { }
+    std::string answer;
+    int calls = 0;
+};
 
 class ServiceTest : public push_tests::PushFixture {
 protected:
@@ -80,22 +96,16 @@ protected:
     {
         auto answer = std::make_shared<std::optional<T>>();
         auto done = std::make_shared<std::atomic<bool>>(false);
-        push_service::Service::sharedService()->perform([=](PUSHClientController& c) {
-            *answer = read(c);
-            done->store(true);
-        });
-        if (!testing_support::runUntil([&] { return done->load(); }))
-            return std::nullopt;
-        return *answer;
+        push_service::Service::sharedService()->perform([=](PUSHClientController& c) { *answer = read(c), done->store(true); });
+        return testing_support::runUntil([&] { return done->load(); }) ? *answer : std::nullopt;
     }
     // Asks the client thread again and again until `predicate` holds there (true) or 10 s passed.
     bool pollClient(const std::function<bool(PUSHClientController&)>& predicate)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
+        while (std::chrono::steady_clock::now() < deadline)
             if (onClient<bool>(predicate).value_or(false))
                 return true;
-        }
         return false;
     }
     bool waitForLogin()
@@ -115,16 +125,9 @@ protected:
             return !cache || cache->sendingPackageCache().count() == 0;
         });
     }
-    bool isSetUp()
-    {
-        return onClient<bool>([](PUSHClientController& c) { return c.userDefaults() != nullptr; }).value_or(false);
-    }
+    bool isSetUp() { return onClient<bool>([](PUSHClientController& c) { return c.userDefaults() != nullptr; }).value_or(false); }
     // The launch as the application makes it, then the token the platform hands over.
-    void launch(const Value& options = Value::dictionary())
-    {
-        PUSHService::setupWithOption(options, kAppKey, "chan", false);
-        PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF });
-    }
+    void launch(const Value& options = Value::dictionary()) { PUSHService::setupWithOption(options, kAppKey, "chan", false), PUSHService::registerDeviceToken(Bytes { 0xAB, 0x01, 0xFF }); }
     // The statistics reports received, gunzipped and run together.
     std::string reportBodies()
     {

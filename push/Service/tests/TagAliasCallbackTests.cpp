@@ -1,40 +1,18 @@
 // Tags/alias callbacks given as a method of an application object: which ones are refused, with
 // which alert, and that an accepted one is called on its object with the answer.
-#include <gtest/gtest.h>
-
-#include "push/Service/PUSHService.h"
-#include "push/Service/PUSHTagAliasCallback.h"
+#include "ServiceTestSupport.h"
 #include "testing/push/CapturingLogger.h"
 
 namespace {
 
-using push_service::TagAliasAnswerTags;
-
-class Answering : public NSObject {
-public:
-    void standard(int code, const TagAliasAnswerTags& tags, const std::string& alias)
-    {
-        answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
-    }
-    void byValue(long code, TagAliasAnswerTags tags, std::string alias)
-    {
-        standard(static_cast<int>(code), tags, alias);
-    }
-    void twoArguments(int, const std::string&) { }
-    void reordered(const std::string&, int, const TagAliasAnswerTags&) { }
-    std::string answer;
-};
+using service_tests::Answering;
 
 class Unrelated : public NSObject { };
 
 class TagAliasCallback : public ::testing::Test {
 protected:
     void SetUp() override { PUSHLog::addLogger(logger); }
-    void TearDown() override
-    {
-        PUSHLog::removeAllLoggers();
-        PUSHLog::flushLog();
-    }
+    void TearDown() override { PUSHLog::removeAllLoggers(), PUSHLog::flushLog(); }
     std::shared_ptr<push_test_support::CapturingLogger> logger = std::make_shared<push_test_support::CapturingLogger>();
 };
 
@@ -72,13 +50,7 @@ TEST_F(TagAliasCallback, MethodsThatCannotBeCalledWithTheAnswerAreRefusedWithThe
         answering->answer.clear();
         auto invocation = push_service::getTagAliasInvocationWithCallback(c.method, c.target);
         EXPECT_EQ(static_cast<bool>(invocation), c.invoked);
-        const auto lines = logger->lines();
-        if (c.alert.empty()) {
-            EXPECT_TRUE(lines.empty());
-        } else {
-            ASSERT_EQ(lines.size(), 1u);
-            EXPECT_EQ(lines[0], "Push Warning\n" + c.alert);
-        }
+        EXPECT_EQ(logger->lines(), c.alert.empty() ? std::vector<std::string> {} : std::vector { "Push Warning\n" + c.alert });
         if (!invocation)
             continue;
         invocation(0, Value::array({ Value("vip"), Value("北京") }), Value("alias_1"));

@@ -40,11 +40,6 @@ struct FakeResolver : push::HostResolver {
     }
 };
 
-inline double wholeSecondsNow()
-{
-    return std::floor(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
-}
-
 class PushFixture : public ::testing::Test {
 protected:
     // Clears what a previous test may have left in the process-wide push state.
@@ -67,11 +62,8 @@ protected:
     {
         auto reply = pushserver::AddressReply::pointingAt(pushServer);
         reply.udpReport = { "127.0.0.1:" + std::to_string(sink.port()) };
-        if (httpPort) {
-            const std::string http = "127.0.0.1:" + std::to_string(*httpPort);
-            reply.user = http;
-            reply.ips[2] = http;
-        }
+        if (httpPort)
+            reply.user = reply.ips[2] = "127.0.0.1:" + std::to_string(*httpPort);
         return reply;
     }
     // Host names and ports of the test's address discovery.
@@ -81,23 +73,14 @@ protected:
         configuration.pushDomain = "push.test";
         configuration.sisPort = configuration.sisSecondPort = service.port();
     }
-    void script(const std::function<void(pushserver::Script&)>& change)
-    {
-        auto s = server.script();
-        change(s);
-        server.setScript(s);
-    }
+    void script(const std::function<void(pushserver::Script&)>& change) { auto s = server.script(); change(s), server.setScript(s); }
     bool waitFor(const std::function<bool()>& predicate) { return testing_support::runUntil(predicate); }
     std::size_t framesOf(std::uint8_t command) const { return server.framesWithCommand(command).size(); }
     // Moves virtual time on and lets the main loop run what became due.
-    void advance(double seconds)
-    {
-        clock.advance(seconds);
-        testing_support::settle(2);
-    }
+    void advance(double seconds) { clock.advance(seconds), testing_support::settle(2); }
 
     testing_support::TempHome home;
-    testing_support::VirtualTime clock { wholeSecondsNow() };
+    testing_support::VirtualTime clock { std::floor(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()) };
     pushserver::PushServer server;
     pushserver::AddressService service;
     pushserver::AddressService sink;

@@ -19,8 +19,7 @@ TEST_F(SessionTest, ClockOffsetIsTheSignedDifferenceWithinAYearElseResetToZero)
     EXPECT_EQ(offsetOf(Value(1700000000.75), 1700000000 - 31536000), -31536000);
     EXPECT_EQ(offsetOf(Value(0xFFFFFFF0u), 0x10), 0x20); // across the 32-bit wrap
     EXPECT_EQ(offsetOf(Value(1700000000.0), 1700000000 + 31536001), 0);
-    EXPECT_EQ(stored->objectForKey(kPUSHLocalTimeKey).integerValue(), 0);
-    EXPECT_EQ(stored->objectForKey(kPUSHServerTimeKey).integerValue(), 0);
+    EXPECT_EQ(stored->objectForKey(kPUSHLocalTimeKey).integerValue() + stored->objectForKey(kPUSHServerTimeKey).integerValue(), 0);
 }
 
 TEST_F(SessionTest, RequestIdsRunOddAndSurviveARestartInTheFileCache)
@@ -28,9 +27,8 @@ TEST_F(SessionTest, RequestIdsRunOddAndSurviveARestartInTheFileCache)
     auto plain = PUSHFileCacheController::shareInstanceWithType(PUSHFileCacheTypeCache);
     plain->setObject(Value(std::uint64_t(8183)), push::kSessionIdKey);
     makeSession();
-    EXPECT_EQ(session->getRId(0), 8183u);
-    EXPECT_EQ(session->getRId(0), 8185u);
-    EXPECT_EQ(session->getRId(0), 1u);
+    EXPECT_EQ(std::vector<std::uint64_t>({ session->getRId(0), session->getRId(0), session->getRId(0) }),
+        (std::vector<std::uint64_t> { 8183, 8185, 1 }));
     EXPECT_FALSE(NSUserDefaults::standardUserDefaults()->objectForKey(push::kSessionIdKey));
 
     startCaches(); // a new process reads it back: the rest of the reserved block is skipped

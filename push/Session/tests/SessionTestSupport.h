@@ -3,10 +3,6 @@
 // notifications.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "PushFixture.h"
 #include "platform/threading/NSNotificationCenter.h"
 #include "platform/threading/NSTimer.h"
@@ -16,17 +12,8 @@ namespace session_tests {
 
 using push_tests::kAppKey;
 
-// "127.0.0.1:<port>" of a loopback port nobody listens on.
-inline std::string refusedAddress()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address { AF_INET, 0, { htonl(INADDR_LOOPBACK) }, {} };
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-}
+// "127.0.0.1:<port>" of a loopback port nobody listens on: a server's that has gone.
+inline std::string refusedAddress() { return pushserver::PushServer().address(); }
 
 class SessionTest : public push_tests::PushFixture {
 protected:
@@ -38,10 +25,7 @@ protected:
         for (const char* name : { kPUSHFNetworkIsConnectingNotification, kPUSHNetworkDidSetupNotification,
                  kPUSHNetworkDidCloseNotification, kPUSHNetworkDidLoginNotification, kPUSHNetworkDidRegisterNotification })
             tokens.push_back(NSNotificationCenter::defaultCenter()->addObserverForName(name, nullptr, nullptr,
-                [this, key = std::string(name)](const std::shared_ptr<NSNotification>& note) {
-                    ++posts[key];
-                    userInfo[key] = note->userInfo();
-                }));
+                [this, key = std::string(name)](const auto& note) { ++posts[key], userInfo[key] = note->userInfo(); }));
     }
     void TearDown() override
     {
@@ -64,12 +48,7 @@ protected:
         reply.opConns.assign(servers.begin() + 1, servers.end());
         service.setReply(reply);
     }
-    std::shared_ptr<PUSHUserDefaultsController> identity()
-    {
-        if (!defaults)
-            defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.session", kAppKey);
-        return defaults;
-    }
+    std::shared_ptr<PUSHUserDefaultsController> identity() { return defaults ? defaults : defaults = PUSHUserDefaultsController::initWithBundleIdentifier("com.quillmark.session", kAppKey); }
     push_session::SessionEnvironment environment()
     {
         push_session::SessionEnvironment env;
@@ -91,11 +70,9 @@ protected:
         session->setup();
         ASSERT_TRUE(waitFor([&] { return session->isLogin(); }));
     }
-    double retryDelay() const
-    {
-        auto timer = session->delaySetupTimer();
-        return timer ? timer->fireDate() - clock.now() : -1;
-    }
+    // Closes the session without letting it reconnect.
+    void closeForGood() { session->setIsConnectDisable(true), session->close(); }
+    double retryDelay() const { auto timer = session->delaySetupTimer(); return timer ? timer->fireDate() - clock.now() : -1; }
 
     std::shared_ptr<PUSHUserDefaultsController> defaults;
     std::shared_ptr<PUSHSessionController> session;

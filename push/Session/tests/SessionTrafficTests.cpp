@@ -1,23 +1,17 @@
-// What the session sends: heartbeats and their lock, acknowledgement time-outs, requests that
-// wait for login, replace each other or go back to the queue on close, and UDP reports.
+// What the session sends: heartbeats and their lock, acknowledgement time-outs, requests and UDP
+// reports that wait for login, replace each other or go back to the queue on close.
 #include "SessionTestSupport.h"
 
 #include "push/Session/PUSHUDPReport.h"
-#include "push/Utilities/PUSHUtilities.h"
 
 using namespace session_tests;
 
-namespace {
-
-std::shared_ptr<PUSHSetTagAlias> tagAlias(std::optional<std::vector<std::string>> tags, std::optional<std::string> alias)
+static std::shared_ptr<PUSHSetTagAlias> tagAlias(std::optional<std::vector<std::string>> tags, std::optional<std::string> alias)
 {
     auto request = PUSHSetTagAlias::create();
-    request->tags = std::move(tags);
-    request->alias = std::move(alias);
+    request->tags = std::move(tags), request->alias = std::move(alias);
     return request;
 }
-
-} // namespace
 
 TEST_F(SessionTest, HeartbeatEveryTwoHundredNinetySecondsHeldBackByTheFiveSecondLock)
 {
@@ -39,8 +33,7 @@ TEST_F(SessionTest, HeartbeatEveryTwoHundredNinetySecondsHeldBackByTheFiveSecond
     EXPECT_TRUE(session->isLogin());
 
     // A beat while logged out stops the timer.
-    session->setIsConnectDisable(true);
-    session->close();
+    closeForGood();
     session->startHeartbeatTimer();
     session->fireHeartBeat();
     EXPECT_FALSE(session->heartbeatTimer());
@@ -55,9 +48,8 @@ TEST_F(SessionTest, MissingAckClosesAfterTenSecondsUnlessTheServerVersionIsZero)
     advance(9.9);
     EXPECT_TRUE(session->isLogin());
     advance(0.1);
-    EXPECT_FALSE(session->isSetup());
     // The heartbeat cannot wait for a login, so it is not queued again.
-    EXPECT_EQ(session->sendingRequestCount() + session->blockedRequestCount(), 0u);
+    EXPECT_FALSE(session->isSetup() || session->sendingRequestCount() || session->blockedRequestCount());
     EXPECT_EQ(retryDelay(), 2);
 
     script([](auto& s) { s.serverVersion = 0; });
@@ -66,15 +58,21 @@ TEST_F(SessionTest, MissingAckClosesAfterTenSecondsUnlessTheServerVersionIsZero)
     PUSHSessionController::removeHeartBeatLock();
     session->fireHeartBeat();
     ASSERT_TRUE(waitFor([&] { return framesOf(2) == 2; }));
-    EXPECT_EQ(session->sendingRequestCount(), 0u);
+    EXPECT_EQ(session->sendingRequestCount(), 0u); // no acknowledgement awaited
     advance(30);
     EXPECT_TRUE(session->isLogin());
 }
 
-TEST_F(SessionTest, RequestsWaitForLoginEqualOnesReplaceAndTheQueueKeepsTwenty)
+TEST_F(SessionTest, RequestsAndUdpReportsWaitForLoginEqualOnesReplaceAndTheQueuesAreBounded)
 {
     makeSession();
     identity()->setCurrentDeviceToken("token-1");
+    for (int i = 0; i < 9; ++i) {
+        auto report = PUSHUDPReport::create();
+        report->reportBody().set("n", Value(i));
+        report->send();
+    }
+    EXPECT_EQ(session->blockedUdpReportCount(), 8u); // the ninth dropped the oldest
     auto tagsOnly = tagAlias(std::vector<std::string> { "a", "b" }, std::nullopt);
     auto aliasOnly = tagAlias(std::nullopt, std::string("me"));
     session->sendRequest(tagsOnly);
@@ -87,27 +85,27 @@ TEST_F(SessionTest, RequestsWaitForLoginEqualOnesReplaceAndTheQueueKeepsTwenty)
     for (int i = 0; i < 20; ++i) {
         auto token = PUSHDeviceTokenReportRequest::create();
         token->deviceToken = "token-1";
-        tokens.push_back(token);
-        session->sendRequest(token);
+        session->sendRequest(tokens.emplace_back(token));
     }
-    auto waiting = session->blockedRequests();
-    ASSERT_EQ(waiting.size(), 20u);
-    EXPECT_EQ(waiting.front(), tokens[0]); // the alias request was the oldest
-    EXPECT_EQ(waiting.back(), tokens[19]);
+    EXPECT_EQ(session->blockedRequests(), tokens); // the alias request was the oldest
 
     loggedIn();
     ASSERT_TRUE(waitFor([&] { return framesOf(13) == 20; }));
-    EXPECT_EQ(server.framesWithCommand(13).front().rid, tokens[0]->rid());
-    EXPECT_EQ(framesOf(10) + framesOf(4) + framesOf(2), 0u);
-    EXPECT_EQ(identity()->uploadedDeviceToken(), "token-1");
+    // Nothing of the replaced request, the receipt or the heartbeat went out.
+    EXPECT_EQ(std::tuple(server.framesWithCommand(13).front().rid, framesOf(10) + framesOf(4) + framesOf(2), identity()->uploadedDeviceToken()),
+        std::tuple(tokens[0]->rid(), 0u, "token-1"));
+
+    PUSHUDPReport::create()->send(); // logged in: at once
+    ASSERT_TRUE(waitFor([&] { return sink.datagrams().size() == 9; }));
+    const Bytes first = sink.datagrams()[0];
+    const Value body = PUSHJSONObject(Bytes(first.begin() + 4, first.end()));
+    EXPECT_EQ(std::tuple(body["n"].intValue(), body["uid"].unsignedValue(), body["senderid"].asString()),
+        std::tuple(1, 1000001u, kAppKey)); // the oldest report was dropped
 }
 
 TEST_F(SessionTest, UnacknowledgedRequestsGoBackToTheQueueOnClose)
 {
-    script([](auto& s) {
-        s.ackTagAlias = false;
-        s.answerTagAlias = false;
-    });
+    script([](auto& s) { s.ackTagAlias = s.answerTagAlias = false; });
     loggedIn();
     auto tags = tagAlias(std::vector<std::string> { "x" }, std::nullopt);
     session->sendRequest(tags);
@@ -115,8 +113,7 @@ TEST_F(SessionTest, UnacknowledgedRequestsGoBackToTheQueueOnClose)
     ASSERT_TRUE(waitFor([&] { return framesOf(10) == 1 && framesOf(13) == 1; }));
     EXPECT_EQ(session->sendingRequestCount(), 1u);
 
-    session->setIsConnectDisable(true);
-    session->close();
+    closeForGood();
     ASSERT_EQ(session->blockedRequests(), std::vector<std::shared_ptr<PUSHRequest>> { tags });
     advance(10); // its ack timer was stopped
     EXPECT_EQ(session->blockedRequestCount(), 1u);
@@ -124,25 +121,5 @@ TEST_F(SessionTest, UnacknowledgedRequestsGoBackToTheQueueOnClose)
     session->setIsConnectDisable(false);
     session->setup();
     ASSERT_TRUE(waitFor([&] { return framesOf(10) == 2; }));
-    EXPECT_EQ(server.framesWithCommand(10)[1].rid, tags->rid());
-    EXPECT_EQ(framesOf(13), 1u);
-}
-
-TEST_F(SessionTest, UdpReportsWaitForLoginAndTheNinthDropsTheOldest)
-{
-    makeSession();
-    for (int i = 0; i < 9; ++i) {
-        auto report = PUSHUDPReport::create();
-        report->reportBody().set("n", Value(i));
-        report->send();
-    }
-    EXPECT_EQ(session->blockedUdpReportCount(), 8u);
-    loggedIn();
-    PUSHUDPReport::create()->send(); // logged in: at once
-    ASSERT_TRUE(waitFor([&] { return sink.datagrams().size() == 9; }));
-    const Bytes first = sink.datagrams()[0];
-    const Value body = PUSHJSONObject(Bytes(first.begin() + 4, first.end()));
-    EXPECT_EQ(body["n"].intValue(), 1);
-    EXPECT_EQ(body["uid"].unsignedValue(), 1000001u);
-    EXPECT_EQ(body["senderid"].asString(), kAppKey);
+    EXPECT_EQ(std::tuple(server.framesWithCommand(10)[1].rid, framesOf(13)), std::tuple(tags->rid(), 1u));
 }

@@ -1,5 +1,5 @@
 // The bounded FIFO queue (bound, priority growth, lookup by "rid") and the memory cache (count,
-// eviction order, low-memory clearing).
+// eviction order, removal of items equal but for their time, low-memory clearing).
 #include <gtest/gtest.h>
 
 #include "platform/threading/NSNotificationCenter.h"
@@ -10,26 +10,23 @@
 namespace {
 
 // A queue item keyed by its "rid" property, as the session's requests are.
-class Item : public NSObject, public push::KeyValueCoding {
-public:
-    explicit Item(std::uint64_t rid)
-        : rid_(rid)
-    {
-    }
-    std::uint64_t rid() const { return rid_; }
-    Value valueForKey(const std::string& key) const override { return key == "rid" ? Value(rid_) : Value(); }
-
-private:
-    std::uint64_t rid_;
+struct Item : NSObject, push::KeyValueCoding {
+    std::uint64_t rid = 0;
+    Value valueForKey(const std::string& key) const override { return key == "rid" ? Value(rid) : Value(); }
 };
 
-std::shared_ptr<Item> request(std::uint64_t rid) { return std::make_shared<Item>(rid); }
+std::shared_ptr<Item> request(std::uint64_t rid)
+{
+    auto item = std::make_shared<Item>();
+    item->rid = rid;
+    return item;
+}
 
 std::vector<std::uint64_t> rids(const PUSHFIFOQueue& queue)
 {
     std::vector<std::uint64_t> out;
     queue.enumerateObjectsUsingBlock([&](const NSObjectRef& item, std::size_t, bool&) {
-        out.push_back(std::static_pointer_cast<Item>(item)->rid());
+        out.push_back(std::static_pointer_cast<Item>(item)->rid);
     });
     return out;
 }
@@ -40,81 +37,36 @@ TEST(FIFOQueue, BoundDropsFrontAndHighPriorityGrowsByTwo)
     for (std::uint64_t i = 1; i <= 20; ++i)
         queue.enqueue(request(i));
     queue.enqueue(request(21));
-    EXPECT_EQ(queue.count(), 20u);
-    EXPECT_EQ(rids(queue).front(), 2u);
-    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(1)));
+    EXPECT_EQ(std::tuple(queue.count(), rids(queue).front(), !queue.getObjectFromQueueWithKey(Value(1))), std::tuple(20u, 2u, true));
 
     queue.enqueueWithHighPriority(request(100));
     queue.enqueueWithHighPriority(request(101));
     EXPECT_EQ(queue.count(), 22u);
     queue.enqueueWithHighPriority(request(102)); // drops the front, which is 101
-    EXPECT_EQ(queue.count(), 22u);
     const auto order = rids(queue);
-    EXPECT_EQ((std::vector<std::uint64_t>(order.begin(), order.begin() + 3)), (std::vector<std::uint64_t> { 102, 100, 2 }));
-    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(101)));
+    EXPECT_EQ(std::tuple(order.size(), std::vector(order.begin(), order.begin() + 3), !queue.getObjectFromQueueWithKey(Value(101))),
+        std::tuple(22u, std::vector<std::uint64_t> { 102, 100, 2 }, true));
 
-    PUSHFIFOQueue empty(3, "rid");
-    EXPECT_EQ(empty.dequeue(), nullptr);
-    EXPECT_EQ(empty.count(), 0u);
+    EXPECT_EQ(PUSHFIFOQueue(3, "rid").dequeue(), nullptr);
 }
 
-TEST(FIFOQueue, LookupByKeyAndSharedKeys)
+TEST(FIFOQueue, ItemsSharingAKeyStayFindableUntilTheLastGoes)
 {
     PUSHFIFOQueue queue(20, "rid");
     auto a = request(5), b = request(7), later = request(5);
     queue.enqueue(a);
     queue.enqueue(b);
-    EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(7)), b);
     EXPECT_EQ(queue.dequeueItemWithKey(Value(7)), b);
     EXPECT_EQ(queue.dequeueItemWithKey(Value(7)), nullptr);
-    EXPECT_EQ(queue.count(), 1u);
-
     queue.enqueue(later);
     EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(5)), later);
-    // Dequeuing the earlier item keeps the later one findable.
-    EXPECT_EQ(queue.dequeue(), a);
+    EXPECT_EQ(queue.dequeue(), a); // the earlier one: the later one stays findable
     EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(5)), later);
-
     queue.removeItem(later);
-    EXPECT_EQ(queue.count(), 0u);
-    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(5)));
-
-    queue.enqueueItem(request(9), Value("nine"));
-    EXPECT_TRUE(queue.getObjectFromQueueWithKey(Value("nine")));
+    EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(5)) || queue.count());
 }
 
-TEST(FIFOQueue, CopyWithConditionMovesRejectedOut)
-{
-    PUSHFIFOQueue waiting(20, "rid"), sending(20, "rid");
-    for (std::uint64_t i = 1; i <= 4; ++i)
-        sending.enqueue(request(i));
-    waiting.copyQueue(sending, [](const NSObjectRef& item) { return std::static_pointer_cast<Item>(item)->rid() % 2 == 0; });
-    EXPECT_EQ(rids(waiting), (std::vector<std::uint64_t> { 2, 4 }));
-    EXPECT_EQ(rids(sending), (std::vector<std::uint64_t> { 2, 4 }));
-
-    std::vector<std::uint64_t> backwards;
-    waiting.enumerateObjectsWithOptions(PUSHEnumerationReverse, [&](const NSObjectRef& item, std::size_t, bool& stop) {
-        backwards.push_back(std::static_pointer_cast<Item>(item)->rid());
-        stop = true;
-    });
-    EXPECT_EQ(backwards, (std::vector<std::uint64_t> { 4 }));
-}
-
-TEST(MemoryCache, HoldsOneLessThanMaximumAndEvictsOldestFirst)
-{
-    auto cache = PUSHMemoryCache::create();
-    cache->setMaxCacheCount(3);
-    cache->setObject(Value(1), "a");
-    cache->setObject(Value(2), "b");
-    cache->setObject(Value(3), "c");
-    EXPECT_FALSE(cache->hasObjectForKey("a"));
-    EXPECT_EQ(cache->cacheKeys(), (std::deque<std::string> { "b", "c" }));
-    cache->setObject(Value(4), "d");
-    EXPECT_FALSE(cache->hasObjectForKey("b"));
-    EXPECT_EQ(cache->objectForKey("d"), Value(4));
-}
-
-TEST(MemoryCache, CountFollowsLiveEntries)
+TEST(MemoryCache, HoldsOneLessThanMaximumEvictsOldestFirstAndCountsLiveEntries)
 {
     auto cache = PUSHMemoryCache::create();
     cache->setMaxCacheCount(4);
@@ -125,7 +77,7 @@ TEST(MemoryCache, CountFollowsLiveEntries)
     cache->setObject(Value(4), "c");
     cache->setObject(Value(5), "d"); // evicts b, the oldest; the fresh a survives
     EXPECT_FALSE(cache->hasObjectForKey("b"));
-    EXPECT_EQ(cache->objectForKey("a"), Value(3));
+    EXPECT_EQ(std::tuple(cache->cachedCount(), cache->objectForKey("a")), std::tuple(3, Value(3))); // one less than the maximum
 
     cache->removeObjectForKey("a");
     cache->removeObject(Value(4));
@@ -141,8 +93,7 @@ TEST(MemoryCache, CountFollowsLiveEntries)
 
     auto twin = cache->copy();
     cache->setObject(Value(1), "x");
-    EXPECT_FALSE(twin->hasObjectForKey("x"));
-    EXPECT_EQ(twin->maxCacheCount(), 4);
+    EXPECT_EQ(std::tuple(twin->hasObjectForKey("x"), twin->maxCacheCount()), std::tuple(false, 4));
 }
 
 TEST(MemoryCache, RemovingAnItemRemovesTheItemsEqualButForTheirTime)
@@ -155,21 +106,16 @@ TEST(MemoryCache, RemovingAnItemRemovesTheItemsEqualButForTheirTime)
     cache->setObject(item(1700000555, "launch"), "b");
     cache->setObject(item(1700000000, "crash"), "c");
     cache->removeObject(item(1800000000, "launch"));
-    EXPECT_FALSE(cache->hasObjectForKey("a"));
-    EXPECT_FALSE(cache->hasObjectForKey("b"));
-    EXPECT_TRUE(cache->hasObjectForKey("c"));
+    EXPECT_EQ(cache->cacheKeys(), std::deque<std::string> { "c" });
 }
 
 TEST(MemoryCache, LowMemoryWarningClearsOnlyWhenAsked)
 {
-    auto clearing = PUSHMemoryCache::create();
-    auto keeping = PUSHMemoryCache::create();
+    auto clearing = PUSHMemoryCache::create(), keeping = PUSHMemoryCache::create();
     keeping->setClearWhenMemoryLow(false);
-    clearing->setObject(Value(1), "k");
-    keeping->setObject(Value(1), "k");
+    clearing->setObject(Value(1), "k"), keeping->setObject(Value(1), "k");
     NSNotificationCenter::defaultCenter()->postNotificationName(PUSHMemoryWarningNotificationName);
-    EXPECT_EQ(clearing->cachedCount(), 0);
-    EXPECT_TRUE(keeping->hasObjectForKey("k"));
+    EXPECT_EQ(std::tuple(clearing->cachedCount(), keeping->hasObjectForKey("k")), std::tuple(0, true));
 }
 
 } // namespace

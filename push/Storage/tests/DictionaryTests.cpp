@@ -22,12 +22,11 @@ TEST(PushDictionary, AssigningNothingRemovesTheKeyAndNeverFails)
     push::setObjectForKeyedSubscript(dictionary, "n", Value::null()); // null is a value, kept
     EXPECT_TRUE(dictionary["n"].isNull());
 
-    Value nothing;
-    push::setObjectForKeyedSubscript(nothing, "k", Value("v"));
-    EXPECT_EQ(nothing["k"], Value("v"));
-    Value text("not a dictionary");
-    push::setObjectForKeyedSubscript(text, "k", Value("v"));
-    EXPECT_EQ(text, Value("not a dictionary"));
+    for (auto [start, after] : { std::pair { Value(), Value::dictionary({ { "k", Value("v") } }) },
+             { Value("not a dictionary"), Value("not a dictionary") } }) {
+        push::setObjectForKeyedSubscript(start, "k", Value("v"));
+        EXPECT_EQ(start, after);
+    }
 }
 
 TEST(PushDictionary, EqualityIgnoresItimeAtEveryDictionaryLevel)
@@ -39,9 +38,8 @@ TEST(PushDictionary, EqualityIgnoresItimeAtEveryDictionaryLevel)
     bare.remove("itime");
     EXPECT_TRUE(push::reportEqual(bare, item(7)));
     // Nested dictionaries, and dictionaries inside arrays.
-    Value outerA = Value::dictionary({ { "inner", item(1) }, { "list", Value::array({ item(3) }) } });
-    Value outerB = Value::dictionary({ { "inner", item(9) }, { "list", Value::array({ item(4) }) } });
-    EXPECT_TRUE(push::reportEqual(outerA, outerB));
+    EXPECT_TRUE(push::reportEqual(Value::dictionary({ { "inner", item(1) }, { "list", Value::array({ item(3) }) } }),
+        Value::dictionary({ { "inner", item(9) }, { "list", Value::array({ item(4) }) } })));
     // A dictionary and an array with the same entries are not equal; nor arrays of other length.
     EXPECT_FALSE(push::reportEqual(Value::dictionary({ { "0", Value(1) } }), Value::array({ Value(1) })));
     EXPECT_FALSE(push::reportEqual(Value::array({ item(1) }), Value::array({ item(1), item(1) })));
@@ -52,12 +50,8 @@ TEST(PushDictionary, EqualityIgnoresItimeAtEveryDictionaryLevel)
 
 TEST(PushDictionary, HashAgreesWithEqualitySoSetsDropTimeStampDuplicates)
 {
-    std::unordered_set<Value, push::ReportHash, push::ReportEqual> items;
-    items.insert(item(100));
-    items.insert(item(200));
-    items.insert(item(100, "2"));
-    items.insert(Value::array({ item(1) }));
-    items.insert(Value::array({ item(2) }));
+    const std::unordered_set<Value, push::ReportHash, push::ReportEqual> items {
+        item(100), item(200), item(100, "2"), Value::array({ item(1) }), Value::array({ item(2) }) };
     EXPECT_EQ(items.size(), 3u);
 }
 

@@ -14,32 +14,28 @@ namespace {
 using storage_tests::HomeTest;
 
 // An object that asks to stay in memory (cache type 1) or not.
-class TypedObject : public NSObject, public PUSHCacheTypeProtocol {
-public:
-    explicit TypedObject(std::uint64_t type)
-        : type_(type)
-    {
-    }
-    std::uint64_t cacheType() const override { return type_; }
-    void setCacheType(std::uint64_t type) override { type_ = type; }
-
-private:
-    std::uint64_t type_;
+struct TypedObject : NSObject, PUSHCacheTypeProtocol {
+    explicit TypedObject(std::uint64_t t) : type(t) { }
+    std::uint64_t cacheType() const override { return type; }
+    void setCacheType(std::uint64_t t) override { type = t; }
+    std::uint64_t type;
 };
 
 class FileCache : public HomeTest { };
 
-TEST_F(FileCache, EntriesSurviveARestartInBothFlavours)
+TEST_F(FileCache, SharedInstancesAreMadeOncePerTypeAndTheirEntriesSurviveARestart)
 {
+    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
     startCaches();
-    const Value nested = Value::dictionary({ { "list", Value::array({ Value(1), Value("two") }) } });
-    plain()->setObject(Value("plain text"), "text");
-    plain()->setObject(Value(std::uint64_t(18446744073709551615ull)), "big");
-    plain()->setObject(nested, "nested");
-    document()->setObject(Value("secret-device-id"), "WPDeviceId");
-    document()->setObject(Value(Bytes { 0, 1, 2, 255 }), "bytes");
-
-    EXPECT_TRUE(std::filesystem::exists(plainPath()));
+    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), plain());
+    EXPECT_FALSE(PUSHFileCacheController::startShareInstance("X", 2, false) || PUSHFileCacheController::shareInstanceWithType(2));
+    EXPECT_EQ(plain()->fileNameForKey("PUSHJSON"), plainPath());
+    const std::vector<std::tuple<int, const char*, Value>> entries = { { 0, "text", Value("plain text") },
+        { 0, "big", Value(std::uint64_t(18446744073709551615ull)) },
+        { 0, "nested", Value::dictionary({ { "list", Value::array({ Value(1), Value("two") }) } }) },
+        { 1, "WPDeviceId", Value("secret-device-id") }, { 1, "bytes", Value(Bytes { 0, 1, 2, 255 }) } };
+    for (const auto& [type, key, value] : entries)
+        PUSHFileCacheController::shareInstanceWithType(type)->setObject(value, key);
     EXPECT_TRUE(containsText(fileBytes(plainPath()), "plain text"));
     // The document file is enciphered: the text is not in it, and it deciphers with the file key.
     const Bytes sealed = fileBytes(documentPath());
@@ -47,12 +43,9 @@ TEST_F(FileCache, EntriesSurviveARestartInBothFlavours)
     EXPECT_TRUE(PUSHAES::AES256DecryptData(sealed, push::storage::kFileCacheKey).has_value());
 
     restartCaches();
-    EXPECT_EQ(plain()->objectForKey("text"), Value("plain text"));
-    EXPECT_EQ(plain()->objectForKey("big").unsignedValue(), 18446744073709551615ull);
-    EXPECT_EQ(plain()->objectForKey("nested"), nested);
-    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("secret-device-id"));
-    EXPECT_EQ(document()->objectForKey("bytes"), Value(Bytes { 0, 1, 2, 255 }));
-    EXPECT_EQ(plain()->cacheCount(), 3u);
+    for (const auto& [type, key, value] : entries)
+        EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(type)->objectForKey(key), value) << key;
+    EXPECT_EQ(std::tuple(plain()->objectForKey("big").unsignedValue(), plain()->cacheCount()), std::tuple(18446744073709551615ull, 3u));
 }
 
 TEST_F(FileCache, MemoryOnlyEntriesNeverReachTheFileAndNothingRemovesBothKinds)
@@ -61,18 +54,15 @@ TEST_F(FileCache, MemoryOnlyEntriesNeverReachTheFileAndNothingRemovesBothKinds)
     auto memoryOnly = std::make_shared<TypedObject>(1);
     plain()->setObject(Value(memoryOnly), "volatile");
     plain()->setObject(Value("kept"), "volatile"); // the same key as a persisted entry too
-    EXPECT_EQ(plain()->objectForKey("volatile"), Value("kept"));
-    EXPECT_EQ(plain()->cacheCount(), 1u);
+    EXPECT_EQ(std::tuple(plain()->objectForKey("volatile"), plain()->cacheCount()), std::tuple(Value("kept"), 1u));
 
     plain()->setObject(Value(), "volatile");
     EXPECT_FALSE(plain()->hasObjectForKey("volatile"));
 
     plain()->setObject(Value(memoryOnly), "only-here");
-    EXPECT_TRUE(plain()->hasObjectForKey("only-here"));
-    EXPECT_EQ(plain()->cacheCount(), 0u);
+    EXPECT_EQ(std::tuple(plain()->hasObjectForKey("only-here"), plain()->cacheCount()), std::tuple(true, 0u));
     restartCaches();
-    EXPECT_FALSE(plain()->hasObjectForKey("only-here"));
-    EXPECT_FALSE(plain()->hasObjectForKey("volatile"));
+    EXPECT_FALSE(plain()->hasObjectForKey("only-here") || plain()->hasObjectForKey("volatile"));
 
     // An object of type 0 is persisted, and then needs to be archivable: this one is not.
     plain()->setObject(Value(std::make_shared<TypedObject>(0)), "not-archivable");
@@ -100,8 +90,7 @@ TEST_F(FileCache, DamagedFilesReadAsEmptyAndAreReplacedByTheNextWrite)
         persistence::writeToFile(plainBytes, plainPath(), true);
         persistence::writeToFile(documentBytes, documentPath(), true);
         restartCaches();
-        EXPECT_EQ(plain()->cacheCount(), 0u);
-        EXPECT_EQ(document()->cacheCount(), 0u);
+        EXPECT_EQ(plain()->cacheCount() + document()->cacheCount(), 0u);
     }
     // A file far larger than any cache is not read at all.
     std::filesystem::resize_file(plainPath(), push::storage::kMaxCacheFileBytes + 1);
@@ -113,23 +102,7 @@ TEST_F(FileCache, DamagedFilesReadAsEmptyAndAreReplacedByTheNextWrite)
     EXPECT_EQ(plain()->objectForKey("k"), Value("again"));
 }
 
-TEST_F(FileCache, CurrentFileIsReadWhenTheVersionKeyIsMissing)
-{
-    startCaches();
-    plain()->setObject(Value("identity"), "APP_KEY");
-    document()->setObject(Value("device"), "WPDeviceId");
-    // Reset defaults lose the conversion marks; the files in the current layout must survive.
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->removeObjectForKey(kPUSHCacheVersionKey);
-    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
-    defaults->synchronize();
-    restartCaches();
-    EXPECT_EQ(plain()->objectForKey("APP_KEY"), Value("identity"));
-    EXPECT_EQ(document()->objectForKey("WPDeviceId"), Value("device"));
-    EXPECT_EQ(defaults->integerForKey(kPUSHCacheVersionKey), 1);
-}
-
-TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
+TEST_F(FileCache, OlderLayoutsAreConvertedOnceAndTheCurrentOneAlwaysRead)
 {
     // A JSON file of the older layout: dictionary values are serialized objects.
     const Bytes json = *NSJSONSerialization::dataWithJSONObject(
@@ -143,8 +116,7 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
     persistence::writeToFile(oldArchive, oldPath, true);
 
     startCaches();
-    EXPECT_EQ(plain()->objectForKey("old"), Value("entry"));
-    EXPECT_FALSE(std::filesystem::exists(oldPath));
+    EXPECT_EQ(std::tuple(plain()->objectForKey("old"), std::filesystem::exists(oldPath)), std::tuple(Value("entry"), false));
     restartCaches();
     EXPECT_EQ(plain()->objectForKey("old"), Value("entry"));
 
@@ -154,23 +126,21 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnce)
     persistence::writeToFile(json, plainPath(), true);
     restartCaches();
     EXPECT_FALSE(plain()->hasObjectForKey("skipped"));
-    EXPECT_EQ(plain()->objectForKey("__PUSHSessionID").integerValue(), 77);
     EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
     // The converted entries were written in the current layout straight away.
     EXPECT_FALSE(containsText(fileBytes(plainPath()), "{\""));
     restartCaches();
     EXPECT_EQ(plain()->objectForKey("__PUSHSessionID").integerValue(), 77);
-}
 
-TEST_F(FileCache, SharedInstancesAreMadeOncePerType)
-{
-    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(0), nullptr);
-    auto first = PUSHFileCacheController::startShareInstance("PUSHJSON", 0, false);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(PUSHFileCacheController::startShareInstance("Other", 0, true), first);
-    EXPECT_EQ(PUSHFileCacheController::startShareInstance("X", 2, false), nullptr);
-    EXPECT_EQ(PUSHFileCacheController::shareInstanceWithType(2), nullptr);
-    EXPECT_EQ(first->fileNameForKey("PUSHJSON"), plainPath());
+    // Reset defaults lose the conversion marks; the files in the current layout must survive.
+    document()->setObject(Value("device"), "WPDeviceId");
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->removeObjectForKey(kPUSHCacheVersionKey);
+    defaults->removeObjectForKey(kPUSHDocumentVersionKey);
+    defaults->synchronize();
+    restartCaches();
+    EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
+    EXPECT_EQ(std::tuple(document()->objectForKey("WPDeviceId"), defaults->integerForKey(kPUSHCacheVersionKey)), std::tuple(Value("device"), 1));
 }
 
 } // namespace

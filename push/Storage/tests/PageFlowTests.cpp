@@ -2,8 +2,6 @@
 // steps back, saving when inactive and resuming at the next start.
 #include "StorageTestSupport.h"
 
-#include "platform/persistence/NSKeyedArchiver.h"
-#include "push/Storage/PUSHCacheFileCodec.h"
 #include "push/Storage/PUSHPageFlowSession.h"
 #include "push/Utilities/PUSHUtilities.h"
 #include "testing/VirtualTime.h"
@@ -14,18 +12,8 @@ Value page(const std::string& name, std::int64_t seconds) { return Value::dictio
 
 class PageFlow : public storage_tests::HomeTest {
 protected:
-    void SetUp() override
-    {
-        HomeTest::SetUp();
-        startCaches();
-        push_utilities::setServerClockCorrection(0);
-        session->setupSession();
-    }
-    void TearDown() override
-    {
-        push_utilities::setServerClockCorrection(0);
-        HomeTest::TearDown();
-    }
+    void SetUp() override { HomeTest::SetUp(), startCaches(), session->setupSession(); }
+    void TearDown() override { push_utilities::setServerClockCorrection(0), HomeTest::TearDown(); }
     Value finished() const { return session->currentFlow()->pageFlow(); }
 
     testing_support::VirtualTime time;
@@ -48,12 +36,9 @@ TEST_F(PageFlow, ShortNestedAndUnknownPages)
     EXPECT_EQ(session->currentPage()->pageName(), "A"); // current again once B stopped
     time.advance(1);
     session->setViewStop("A");
+    session->setViewStop("C"); // never started: nothing
     EXPECT_EQ(finished(), Value::array({ page("A", 1), page("B", 3), page("A", 6) }));
-    EXPECT_FALSE(session->currentPage());
-    EXPECT_TRUE(session->currentFlow()->tempFlow().empty());
-
-    session->setViewStop("C");
-    EXPECT_EQ(finished().count(), 3u);
+    EXPECT_TRUE(!session->currentPage() && session->currentFlow()->tempFlow().empty());
 
     // An unfinished page that is not current is found by name.
     session->setViewStart("A");
@@ -112,8 +97,7 @@ TEST_F(PageFlow, SavedWhenInactiveResumedAtTheNextStart)
     EXPECT_FALSE(plain()->hasObjectForKey(kPUSHPFLastFlowKey));
 
     next->closeSession();
-    EXPECT_FALSE(next->isSetup());
-    EXPECT_FALSE(next->currentFlow());
+    EXPECT_FALSE(next->isSetup() || next->currentFlow());
 }
 
 TEST_F(PageFlow, PagesShownAtSaveTimeResumeInTheNextSession)
@@ -127,35 +111,10 @@ TEST_F(PageFlow, PagesShownAtSaveTimeResumeInTheNextSession)
     session->trySetupSession();
     ASSERT_TRUE(session->currentPage());
     EXPECT_EQ(session->currentPage()->pageName(), "B");
-    EXPECT_EQ(session->currentPage()->duration(), 0);
-    EXPECT_EQ(session->currentPage()->startTime(), session->startTime());
+    EXPECT_EQ(std::make_pair(session->currentPage()->duration(), session->currentPage()->startTime()),
+        std::make_pair(std::int64_t(0), session->startTime()));
     ASSERT_EQ(session->currentFlow()->tempFlow().size(), 1u);
     EXPECT_EQ(session->currentFlow()->tempFlow()[0]->pageName(), "A");
-}
-
-TEST(PageFlowArchive, FlowAndPagesRoundTrip)
-{
-    push::storage::registerArchivableClasses();
-    auto flow = PUSHPageFlow::create();
-    auto open = PUSHPage::initWithName("");
-    open->PFStart(1700000000.75);
-    flow->AddPage(open);
-    auto done = PUSHPage::initWithName("Done");
-    done->setDuration(12);
-    flow->AddPage(done);
-
-    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(flow));
-    ASSERT_TRUE(bytes);
-    auto read = NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).asObject<PUSHPageFlow>();
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->pageFlow(), Value::array({ page("Done", 12) }));
-    ASSERT_EQ(read->tempFlow().size(), 1u);
-    EXPECT_EQ(read->tempFlow()[0]->pageName(), "unknow");
-    EXPECT_EQ(read->tempFlow()[0]->startTime(), 1700000000.0);
-
-    auto twin = read->copy();
-    twin->AddPage(done);
-    EXPECT_EQ(read->pageFlow().count(), 1u);
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 
 namespace {
 
-class Request : public PUSHReportRetryable {
-public:
+struct Request : PUSHReportRetryable {
     std::uint32_t reSendTimerIndex() const override { return index; }
     void setReSendTimerIndex(std::uint32_t value) override { index = value; }
     void sendReport() override { ++sent; }

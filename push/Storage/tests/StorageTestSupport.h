@@ -27,21 +27,14 @@ protected:
         PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
     }
     // As after a restart of the process: the shared caches are read again from disk.
-    void restartCaches()
-    {
-        PUSHFileCacheController::resetSharedInstancesForTesting();
-        startCaches();
-    }
+    void restartCaches() { PUSHFileCacheController::resetSharedInstancesForTesting(), startCaches(); }
     std::shared_ptr<PUSHFileCacheController> plain() { return PUSHFileCacheController::shareInstanceWithType(0); }
     std::shared_ptr<PUSHFileCacheController> document() { return PUSHFileCacheController::shareInstanceWithType(1); }
 
     std::string plainPath() const { return home.pathFor("Library/Caches/Push/PUSHJSON"); }
     std::string documentPath() const { return home.pathFor("Documents/PushDocument/PUSHDocument"); }
     Bytes fileBytes(const std::string& path) const { return persistence::dataWithContentsOfFile(path).value_or(Bytes()); }
-    static bool containsText(const Bytes& bytes, const std::string& text)
-    {
-        return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
-    }
+    static bool containsText(const Bytes& bytes, const std::string& text) { return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end(); }
 
     testing_support::TempHome home;
 };

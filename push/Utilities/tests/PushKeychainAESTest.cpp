@@ -15,19 +15,23 @@ namespace {
 
 const std::string kKey = "ABCDEFGHIJKLMNOP_QRSTUVWXYZ_ABCD"; // 32 bytes
 
-TEST(PushAES, SizesAndRoundTrips)
+TEST(PushAES, SizesRoundTripsWrongKeysAndBadData)
 {
+    for (const auto& [text, size] : { std::pair<std::string, std::size_t> { "abc", 16 }, { std::string(16, 'x'), 32 } }) {
+        auto sealed = PUSHAES::encrypt(text, kKey);
+        ASSERT_TRUE(sealed);
+        EXPECT_EQ(sealed->size(), size);
+        EXPECT_EQ(PUSHAES::decrypt(*sealed, kKey), text);
+    }
     auto three = PUSHAES::encrypt("abc", kKey);
-    ASSERT_TRUE(three);
-    EXPECT_EQ(three->size(), 16u);
-    auto sixteen = PUSHAES::encrypt(std::string(16, 'x'), kKey);
-    ASSERT_TRUE(sixteen);
-    EXPECT_EQ(sixteen->size(), 32u);
-    EXPECT_EQ(PUSHAES::decrypt(*three, kKey), "abc");
-    EXPECT_EQ(PUSHAES::decrypt(*sixteen, kKey), std::string(16, 'x'));
     EXPECT_FALSE(PUSHAES::encrypt("", kKey));
     EXPECT_FALSE(PUSHAES::decrypt(Bytes {}, kKey));
     EXPECT_FALSE(PUSHAES::AES256EncryptData(Bytes {}, kKey));
+
+    EXPECT_NE(PUSHAES::decrypt(*three, "ANOTHER_KEY_OF_THE_SAME_LENGTH_X"), std::optional<std::string>("abc"));
+    EXPECT_FALSE(PUSHAES::AES256DecryptData(Bytes(15, 1), kKey)); // not whole blocks
+    EXPECT_FALSE(PUSHAES::AES256DecryptData(Bytes(16, 0), kKey).has_value()
+        && PUSHAES::AES256DecryptData(Bytes(16, 0), kKey)->size() > 16);
 }
 
 TEST(PushAES, KeysUseTheirFirstSixteenBytes)
@@ -40,35 +44,6 @@ TEST(PushAES, KeysUseTheirFirstSixteenBytes)
     auto shortKey = PUSHAES::AES256EncryptData(data, "k");
     EXPECT_EQ(PUSHAES::AES256EncryptData(data, std::string("k\0\0", 3)), shortKey);
     EXPECT_EQ(PUSHAES::AES256DecryptData(*shortKey, "k"), data);
-}
-
-TEST(PushAES, WrongKeysAndBadDataNeverCrash)
-{
-    auto sealed = PUSHAES::encrypt("secret text", kKey);
-    ASSERT_TRUE(sealed);
-    auto other = PUSHAES::decrypt(*sealed, "ANOTHER_KEY_OF_THE_SAME_LENGTH_X");
-    EXPECT_NE(other, std::optional<std::string>("secret text"));
-    EXPECT_FALSE(PUSHAES::AES256DecryptData(Bytes(15, 1), kKey)); // not whole blocks
-    EXPECT_FALSE(PUSHAES::AES256DecryptData(Bytes(16, 0), kKey).has_value()
-        && PUSHAES::AES256DecryptData(Bytes(16, 0), kKey)->size() > 16);
-}
-
-TEST(PushAES, ContextCipherMatchesOneShotAndRefusesShortKeys)
-{
-    auto aes = PUSHAES::sharedAESUtils();
-    EXPECT_EQ(aes, PUSHAES::sharedAESUtils());
-    Bytes key(kKey.begin(), kKey.end());
-    Bytes data { 'h', 'e', 'l', 'l', 'o' };
-    auto sealed = aes->encrypt(data, key, kCCOptionPKCS7Padding | kCCOptionECBMode);
-    ASSERT_TRUE(sealed);
-    EXPECT_EQ(sealed, PUSHAES::AES256EncryptData(data, kKey));
-    EXPECT_EQ(aes->decrypt(*sealed, key, kCCOptionPKCS7Padding | kCCOptionECBMode), data);
-    // CBC with the zero vector: the first block equals ECB's.
-    auto cbc = aes->encrypt(data, key, kCCOptionPKCS7Padding);
-    ASSERT_TRUE(cbc);
-    EXPECT_EQ(*cbc, *sealed);
-    EXPECT_FALSE(aes->encrypt(data, Bytes(15, 1), kCCOptionPKCS7Padding));
-    EXPECT_FALSE(aes->decrypt(Bytes(17, 0), key, kCCOptionPKCS7Padding | kCCOptionECBMode));
 }
 
 using push_test_support::CapturingLogger;
@@ -87,7 +62,7 @@ protected:
     PUSHKeychain store { "push.service", "", 4 };
 };
 
-TEST_F(PushKeychain, StringsAddThenUpdate)
+TEST_F(PushKeychain, StringsAddUpdateAndRemove)
 {
     EXPECT_TRUE(store.objectForKey("alias").isAbsent());
     EXPECT_TRUE(store.setObject("first", "alias"));
@@ -101,6 +76,11 @@ TEST_F(PushKeychain, StringsAddThenUpdate)
         errSecSuccess);
     EXPECT_EQ(found[kSecAttrAccessible].asString(), kSecAttrAccessibleAfterFirstUnlockThisDeviceOnly);
     EXPECT_TRUE(logger->lines().empty()); // reading a missing key is silent
+
+    EXPECT_TRUE(store.removeObjectForKey("alias"));
+    EXPECT_TRUE(store.objectForKey("alias").isAbsent());
+    EXPECT_FALSE(store.removeObjectForKey("alias"));
+    EXPECT_EQ(logger->lines().back(), "PUSHKeychain failed to delete data for key 'alias', error: -25300");
 }
 
 TEST_F(PushKeychain, PropertyListValuesRoundTrip)
@@ -117,19 +97,9 @@ TEST_F(PushKeychain, PropertyListValuesRoundTrip)
     EXPECT_TRUE(store.setObject("before", "tricky"));
     EXPECT_FALSE(store.setObject(tricky, "tricky"));
     EXPECT_EQ(store.objectForKey("tricky").asString(), "before");
-}
-
-TEST_F(PushKeychain, RemovalAndUnstorableValues)
-{
-    EXPECT_FALSE(store.removeObjectForKey("never"));
-    ASSERT_FALSE(logger->lines().empty());
-    EXPECT_EQ(logger->lines().back(), "PUSHKeychain failed to delete data for key 'never', error: -25300");
-    EXPECT_TRUE(store.setObject("keep", "k"));
     // A value that can't be a property list is refused and leaves the item alone.
-    EXPECT_FALSE(store.setObject(Value::dictionary({ { "n", Value::null() } }), "k"));
-    EXPECT_EQ(store.objectForKey("k").asString(), "keep");
-    EXPECT_TRUE(store.removeObjectForKey("k"));
-    EXPECT_TRUE(store.objectForKey("k").isAbsent());
+    EXPECT_FALSE(store.setObject(Value::dictionary({ { "n", Value::null() } }), "tricky"));
+    EXPECT_EQ(store.objectForKey("tricky").asString(), "before");
 }
 
 TEST_F(PushKeychain, KeyedArchivesAreRefusedAndFailuresLogged)

@@ -1,4 +1,4 @@
-// Console mode detection, nearest palette colours, profile choice and the written lines.
+// Console mode detection, colour profiles by flag, context and tag, and the written lines.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,24 +14,6 @@ TEST(PushTTYLogger, ModeComesFromTheEnvironment)
     EXPECT_EQ(PUSHTTYLogger::detectMode(nullptr, "xterm"), PUSHConsoleMode::plain);
     EXPECT_EQ(PUSHTTYLogger::detectMode(nullptr, nullptr), PUSHConsoleMode::plain);
     EXPECT_TRUE(PUSHTTYLogger::paletteColors(PUSHConsoleMode::plugin).empty());
-}
-
-TEST(PushTTYLogger, NearestPaletteEntries)
-{
-    auto mode16 = PUSHConsoleMode::colorTerminal16;
-    EXPECT_EQ(PUSHTTYLogger::codeIndexForColor({ 1, 0, 0 }, mode16), 9u);
-    EXPECT_EQ(PUSHTTYLogger::paletteForegroundCode(mode16, 9), "1;31m");
-    auto mode256 = PUSHConsoleMode::colorTerminal256;
-    ASSERT_EQ(PUSHTTYLogger::paletteColors(mode256).size(), 240u);
-    EXPECT_EQ(PUSHTTYLogger::codeIndexForColor({ 255 / 255.0, 61 / 255.0, 30 / 255.0 }, mode256), 196u - 16);
-    EXPECT_EQ(PUSHTTYLogger::paletteForegroundCode(mode256, 196 - 16), "38;5;196m");
-    auto grey = PUSHTTYLogger::paletteColors(mode256)[255 - 16];
-    EXPECT_NEAR(grey.green * 255, 242, 0.01);
-    auto profile = PUSHTTYLoggerColorProfile::make(PUSHColor { 1, 0, 0 }, std::nullopt, 1, 0, PUSHConsoleMode::plugin);
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(profile->fgCode, "\033[fg255,0,0;");
-    EXPECT_EQ(profile->bgCode, "");
-    EXPECT_EQ(profile->resetCode, "\033[;");
 }
 
 class PushTTYLines : public ::testing::Test {
@@ -54,12 +36,8 @@ protected:
     std::string written()
     {
         PUSHLog::flushLog();
-        std::string text;
-        char buffer[8192];
-        ssize_t n;
-        ::lseek(fd, 0, SEEK_SET);
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-            text.append(buffer, static_cast<std::size_t>(n));
+        std::string text(static_cast<std::size_t>(::lseek(fd, 0, SEEK_CUR)), '\0');
+        EXPECT_EQ(::pread(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
         ::ftruncate(fd, 0);
         ::lseek(fd, 0, SEEK_SET);
         return text;

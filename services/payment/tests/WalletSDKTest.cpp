@@ -2,90 +2,66 @@
 // authorisation result's pairs, delivered to the caller's block.
 #include <gtest/gtest.h>
 
-#include "platform/foundation/NSString.h"
+#include <optional>
+
 #include "services/payment/WalletSDK.h"
 
 namespace {
 
-NSURL url(const std::string& text)
+using Dict = std::optional<Value>;
+
+// What the service hands the block for the URL; nothing when the block is not called.
+Dict delivered(const std::string& url, bool order)
 {
-    auto parsed = NSURL::URLWithString(text);
-    EXPECT_TRUE(parsed) << text;
-    return parsed.value_or(*NSURL::URLWithString("x://y"));
+    auto parsed = NSURL::URLWithString(url);
+    if (!parsed)
+        return Value("unparsable URL " + url);
+    Dict got;
+    auto block = [&](const Value& result) { got = result; };
+    auto service = WalletSDK::defaultService();
+    order ? service->processOrderWithPaymentResult(*parsed, block) : service->processAuthResult(*parsed, block);
+    return got;
 }
 
-std::string escaped(const std::string& text)
+// An order's result with every byte of the text escaped into the query.
+Dict order(const std::string& text)
 {
-    return NSString::stringByAddingPercentEncodingWithAllowedCharacters(
-        text, NSCharacterSet::alphanumericCharacterSet());
+    std::string query;
+    for (unsigned char byte : text)
+        query += "%" + std::string(1, "0123456789ABCDEF"[byte >> 4]) + "0123456789ABCDEF"[byte & 15];
+    return delivered("qm2088://walletpay/?" + query, true);
 }
 
-TEST(WalletSDK, OneSharedService)
+TEST(WalletSDK, ReturnURLsGiveTheResultDictionary)
 {
-    EXPECT_EQ(WalletSDK::defaultService(), WalletSDK::defaultService());
-    EXPECT_NE(WalletSDK::defaultService(), nullptr);
-}
-
-TEST(WalletSDK, OrderResultIsTheMemoWithResultStatusRenamed)
-{
-    std::string json
-        = R"({"memo":{"ResultStatus":9000,"memo":"","result":"success=\"true\""},"requestType":"SafePay"})";
-    Value got;
-    int calls = 0;
-    WalletSDK::defaultService()->processOrderWithPaymentResult(
-        url("qm2088://walletpay/?" + escaped(json)), [&](const Value& result) {
-            got = result;
-            ++calls;
-        });
-    ASSERT_EQ(calls, 1);
-    EXPECT_EQ(got["resultStatus"].asString(), "9000") << "numbers become texts";
-    EXPECT_FALSE(got.contains("ResultStatus"));
-    EXPECT_EQ(got["result"].asString(), "success=\"true\"");
-    EXPECT_EQ(got["memo"].asString(), "");
-    EXPECT_TRUE(static_cast<bool>(WalletSDK::defaultService()->completion())) << "the block is kept";
-}
-
-TEST(WalletSDK, OrderResultThatIsNotJsonIsPickedApart)
-{
-    EXPECT_EQ(payment::orderResultFromQuery("ResultStatus={6001};memo={用户中途取消};result={}"),
-        Value::dictionary({ { "resultStatus", "6001" }, { "memo", "用户中途取消" }, { "result", "" } }));
-    EXPECT_EQ(payment::orderResultFromQuery("resultStatus={9000};result={a={b};c}"),
-        Value::dictionary({ { "resultStatus", "9000" }, { "result", "a={b};c" } }))
-        << "nested braces stay inside the value";
-    EXPECT_EQ(payment::orderResultFromQuery("resultStatus={9000};memo={never closed"),
-        Value::dictionary({ { "resultStatus", "9000" } }));
-    EXPECT_EQ(payment::orderResultFromQuery(""), Value::dictionary());
-    EXPECT_EQ(payment::orderResultFromQuery("[1,2]"), Value::dictionary()) << "JSON without a memo object";
-    EXPECT_EQ(payment::orderResultFromQuery(R"({"memo":"text"})"), Value::dictionary());
-}
-
-TEST(WalletSDK, OnlyTheWalletpayHostIsProcessedAsAnOrder)
-{
-    int calls = 0;
-    WalletSDK::defaultService()->processOrderWithPaymentResult(
-        url("qm2088://walletapi/?x=1"), [&](const Value&) { ++calls; });
-    WalletSDK::defaultService()->processOrderWithPaymentResult(url("qm2088://other"), [&](const Value&) { ++calls; });
-    EXPECT_EQ(calls, 0);
-    Value got;
-    WalletSDK::defaultService()->processOrderWithPaymentResult(url("qm2088://walletpay/?%E4%B8"), [&](const Value& r) {
-        got = r;
-        ++calls;
-    });
-    EXPECT_EQ(calls, 1) << "escapes that are not UTF-8 still give a (empty) result";
-    EXPECT_TRUE(got.isDictionary());
-}
-
-TEST(WalletSDK, AuthorisationResultKeepsPairsOfExactlyTwoPieces)
-{
-    Value got;
-    WalletSDK::defaultService()->processAuthResult(
-        url("qm2088://walletapi/?resultStatus=9000&auth_code=abc&broken&a=b=c&=empty&result_code=200"),
-        [&](const Value& r) { got = r; });
-    EXPECT_EQ(got,
-        Value::dictionary(
-            { { "resultStatus", "9000" }, { "auth_code", "abc" }, { "", "empty" }, { "result_code", "200" } }));
-    WalletSDK::defaultService()->processAuthResult(url("qm2088://walletapi"), [&](const Value& r) { got = r; });
-    EXPECT_EQ(got, Value::dictionary()) << "no query: an empty result";
+    auto dict
+        = [](std::initializer_list<std::pair<const std::string, Value>> pairs) { return Value::dictionary(pairs); };
+    const struct {
+        const char* name;
+        Dict got, want;
+    } cases[] = {
+        { "memo, status renamed, numbers become texts",
+            order(R"({"memo":{"ResultStatus":9000,"memo":"","result":"success=\"true\""},"requestType":"SafePay"})"),
+            dict({ { "resultStatus", "9000" }, { "memo", "" }, { "result", "success=\"true\"" } }) },
+        { "JSON without a memo object", order("[1,2]"), dict({}) },
+        { "a memo that is not an object", order(R"({"memo":"text"})"), dict({}) },
+        { "text picked apart", order("ResultStatus={6001};memo={用户中途取消};result={}"),
+            dict({ { "resultStatus", "6001" }, { "memo", "用户中途取消" }, { "result", "" } }) },
+        { "nested braces stay inside the value", order("resultStatus={9000};result={a={b};c}"),
+            dict({ { "resultStatus", "9000" }, { "result", "a={b};c" } }) },
+        { "a value never closed is not taken", order("resultStatus={9000};memo={never closed"),
+            dict({ { "resultStatus", "9000" } }) },
+        { "an empty query", order(""), dict({}) },
+        { "escapes that are not UTF-8 still give a result", delivered("qm2088://walletpay/?%E4%B8", true), dict({}) },
+        { "another host is not an order", delivered("qm2088://walletapi/?x=1", true), std::nullopt },
+        { "nor is a URL without that host", delivered("qm2088://other", true), std::nullopt },
+        { "auth pairs of exactly two pieces",
+            delivered("qm2088://walletapi/?resultStatus=9000&auth_code=abc&broken&a=b=c&=empty&result_code=200", false),
+            dict({ { "resultStatus", "9000" }, { "auth_code", "abc" }, { "", "empty" }, { "result_code", "200" } }) },
+        { "auth without a query", delivered("qm2088://walletapi", false), dict({}) },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.got, c.want) << c.name;
 }
 
 } // namespace

@@ -24,7 +24,7 @@ void follow(CURL* c)
 
 } // namespace
 
-TEST(Redirects, ChainsOfEveryKindEndAtTheTarget)
+TEST(Redirects, ChainsOfEveryKindAndLoops)
 {
     TestServer server;
     server.on("/final", Reply::text("landed"));
@@ -39,74 +39,31 @@ TEST(Redirects, ChainsOfEveryKindEndAtTheTarget)
         ASSERT_EQ(reqs.size(), 4u);
         EXPECT_EQ(reqs[1].path, "/chain" + std::to_string(status) + "/2");
     }
-    auto first = curlFetch(server.url("/chain302/1"));
-    EXPECT_EQ(first.status, 302);
-    EXPECT_EQ(first.headers.value("Location"), "/chain302/2");
-}
-
-TEST(Redirects, MethodAfterPostDependsOnTheStatus)
-{
-    TestServer server;
-    server.on("/target", echo());
-    server.on("/see-other", Reply::redirect(303, "/target"));
-    server.on("/temporary", Reply::redirect(307, "/target"));
-    auto post = [](CURL* c) {
-        follow(c);
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, "payload");
-    };
-    curlFetch(server.url("/see-other"), post);
-    auto afterSeeOther = server.requestsFor("/target");
-    ASSERT_EQ(afterSeeOther.size(), 1u);
-    EXPECT_EQ(afterSeeOther[0].method, "GET");
-
-    curlFetch(server.url("/temporary"), post);
-    auto afterTemporary = server.requestsFor("/target");
-    ASSERT_EQ(afterTemporary.size(), 2u);
-    EXPECT_EQ(afterTemporary[1].method, "POST");
-    EXPECT_EQ(afterTemporary[1].body, "payload");
-}
-
-TEST(Redirects, LoopAndCrossServerRedirects)
-{
-    TestServer server;
-    TestServer other;
+    server.clearRequests();
     addRedirectLoop(server.routes(), "/ping", "/pong");
     auto loop = curlFetch(server.url("/ping"), follow);
     EXPECT_EQ(loop.code, CURLE_TOO_MANY_REDIRECTS);
     EXPECT_EQ(server.requestCount(), 11u);
-
-    other.on("/there", Reply::text("other port"));
-    server.on("/away", Reply::redirect(302, other.url("/there")));
-    auto away = curlFetch(server.url("/away"), follow);
-    EXPECT_EQ(away.body, "other port");
-    EXPECT_EQ(other.requestCount(), 1u);
 }
 
+// Credentials answered through a client's challenge handling are in the platform's connection tests.
 TEST(Authentication, BasicChallengeAndCredentialCheck)
 {
     TestServer server;
-    server.on("/basic",
-        basicAuth(
-            "ann", "s3cret:with colon", [](const Request&) { return Reply::text("welcome"); }, "Club"));
+    auto inside = [](const Request&) { return Reply::text("in"); };
+    server.on("/basic", basicAuth("ann", "s3cret:with colon", inside, "Club"));
     auto none = curlFetch(server.url("/basic"));
     EXPECT_EQ(none.status, 401);
     EXPECT_EQ(none.headers.value("WWW-Authenticate"), "Basic realm=\"Club\"");
-
-    auto with = [](const char* userpwd) {
-        return [userpwd](CURL* c) {
-            curl_easy_setopt(c, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
-            curl_easy_setopt(c, CURLOPT_USERPWD, userpwd);
-        };
-    };
-    auto good = curlFetch(server.url("/basic"), with("ann:s3cret:with colon"));
-    EXPECT_EQ(good.status, 200);
-    EXPECT_EQ(good.body, "welcome");
-    EXPECT_EQ(curlFetch(server.url("/basic"), with("ann:wrong")).status, 401);
-    EXPECT_EQ(curlFetch(server.url("/basic"), with("bob:s3cret:with colon")).status, 401);
-    EXPECT_EQ(server.requestCount(), 4u);
+    const std::pair<const char*, long> cases[] = { { "ann:s3cret:with colon", 200 }, { "ann:wrong", 401 },
+        { "bob:s3cret:with colon", 401 } };
+    for (auto [userpwd, status] : cases) {
+        auto r = curlFetch(server.url("/basic"), [&](CURL* c) { curl_easy_setopt(c, CURLOPT_USERPWD, userpwd); });
+        EXPECT_EQ(r.status, status) << userpwd;
+    }
 }
 
-TEST(Authentication, DigestRoundTrip)
+TEST(Authentication, DigestRoundTripForgedNonceAndTheKnownExample)
 {
     TestServer server;
     server.on("/digest", digestAuth("ann", "pw", [](const Request&) { return Reply::text("inside"); }));
@@ -116,9 +73,7 @@ TEST(Authentication, DigestRoundTrip)
             curl_easy_setopt(c, CURLOPT_USERPWD, userpwd);
         };
     };
-    auto good = curlFetch(server.url("/digest?q=1"), digest("ann:pw"));
-    EXPECT_EQ(good.status, 200);
-    EXPECT_EQ(good.body, "inside");
+    EXPECT_EQ(curlFetch(server.url("/digest?q=1"), digest("ann:pw")).body, "inside");
     auto reqs = server.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_FALSE(reqs[0].headers.has("Authorization"));
@@ -133,15 +88,8 @@ TEST(Authentication, DigestRoundTrip)
     std::string forged = "Digest username=\"ann\", realm=\"Quillmark Test\", nonce=\"abc\", uri=\"/digest\", qop=auth, "
                          "nc=00000001, cnonce=\"x\", response=\""
         + digestResponse("ann", "Quillmark Test", "pw", "GET", "/digest", "abc", "00000001", "x", "auth") + "\"";
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> header(
-        curl_slist_append(nullptr, ("Authorization: " + forged).c_str()), curl_slist_free_all);
-    auto replay
-        = curlFetch(server.url("/digest"), [&](CURL* c) { curl_easy_setopt(c, CURLOPT_HTTPHEADER, header.get()); });
-    EXPECT_EQ(replay.status, 401);
-}
+    EXPECT_EQ(curlFetchWithHeaders(server.url("/digest"), { "Authorization: " + forged }).status, 401);
 
-TEST(Authentication, DigestComputationMatchesTheKnownExample)
-{
     // The classic worked example: "Mufasa" / "Circle Of Life".
     EXPECT_EQ(digestResponse("Mufasa", "testrealm@host.com", "Circle Of Life", "GET", "/dir/index.html",
                   "dcd98b7102dd2f0e8b11d0f600bfb0c093", "00000001", "0a4f113b", "auth"),
@@ -158,27 +106,19 @@ protected:
         r.contentType = "text/plain";
         r.etag = "\"v1\"";
         r.lastModified = modified;
-        r.extraHeaders.add("Cache-Control", "max-age=60");
         server.on("/res", serve(r));
         r.honourRange = false;
         r.honourConditionals = false;
         server.on("/plain", serve(r));
     }
 
-    CurlResult get(const std::string& path, std::vector<std::string> headers)
+    CurlResult get(const std::string& path, const std::vector<std::string>& headers)
     {
-        return curlFetch(server.url(path), [&](CURL* c) {
-            curl_slist* list = nullptr;
-            for (const auto& h : headers)
-                list = curl_slist_append(list, h.c_str());
-            lists.push_back(std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>(list, curl_slist_free_all));
-            curl_easy_setopt(c, CURLOPT_HTTPHEADER, list);
-        });
+        return curlFetchWithHeaders(server.url(path), headers);
     }
 
     std::time_t modified = 1700000000;
     TestServer server;
-    std::vector<std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>> lists;
 };
 
 TEST_F(RangeAndValidation, RangesGive206WithContentRangeOr416)
@@ -224,12 +164,6 @@ TEST_F(RangeAndValidation, IfRangeAppliesTheRangeOnlyForTheCurrentValidator)
 
 TEST_F(RangeAndValidation, ValidatorsGive304)
 {
-    auto full = get("/res", {});
-    EXPECT_EQ(full.status, 200);
-    EXPECT_EQ(full.headers.value("ETag"), "\"v1\"");
-    EXPECT_EQ(full.headers.value("Last-Modified"), formatHttpDate(modified));
-    EXPECT_EQ(full.headers.value("Cache-Control"), "max-age=60");
-
     auto hit = get("/res", { "If-None-Match: \"v0\", W/\"v1\"" });
     EXPECT_EQ(hit.status, 304);
     EXPECT_EQ(hit.body, "");
@@ -238,12 +172,7 @@ TEST_F(RangeAndValidation, ValidatorsGive304)
     EXPECT_EQ(get("/res", { "If-None-Match: \"v2\"" }).status, 200);
     // If-None-Match wins over a matching If-Modified-Since.
     EXPECT_EQ(get("/res", { "If-None-Match: \"v2\"", "If-Modified-Since: " + formatHttpDate(modified) }).status, 200);
-
-    auto since = curlFetch(server.url("/res"), [&](CURL* c) {
-        curl_easy_setopt(c, CURLOPT_TIMECONDITION, static_cast<long>(CURL_TIMECOND_IFMODSINCE));
-        curl_easy_setopt(c, CURLOPT_TIMEVALUE, static_cast<long>(modified));
-    });
-    EXPECT_EQ(since.status, 304);
+    EXPECT_EQ(get("/res", { "If-Modified-Since: " + formatHttpDate(modified) }).status, 304);
     EXPECT_EQ(get("/res", { "If-Modified-Since: " + formatHttpDate(modified - 10) }).status, 200);
     EXPECT_EQ(get("/res", { "If-Modified-Since: yesterday" }).status, 200);
     EXPECT_EQ(get("/plain", { "If-None-Match: \"v1\"" }).status, 200);

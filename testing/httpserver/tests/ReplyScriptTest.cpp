@@ -32,42 +32,23 @@ TEST(ScriptedReply, StatusReasonHeadersAndBody)
     EXPECT_EQ(raw2.readAll(), "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n");
 }
 
-TEST(ScriptedReply, ChunkedBodyArrivesWhole)
+// Large chunked bodies through a client are in the platform's session tests; close-delimited
+// ones are in the TLS tests.
+TEST(ScriptedReply, ChunkedBodiesAreFramedExactly)
 {
     TestServer server;
-    std::string body;
-    for (int i = 0; i < 1000; ++i)
-        body += std::to_string(i) + ",";
-    server.on("/chunked", Reply::text(body).chunked(100));
+    server.on("/chunks", Reply::text("abcde").chunked(3));
     server.on("/one-chunk", Reply::text("abc").chunked());
-    auto r = curlFetch(server.url("/chunked"));
-    ASSERT_EQ(r.code, CURLE_OK);
-    EXPECT_EQ(r.body, body);
-    EXPECT_EQ(r.headers.value("Transfer-Encoding"), "chunked");
-    EXPECT_FALSE(r.headers.has("Content-Length"));
-
-    RawClient raw(server.port());
-    raw.send("GET /one-chunk HTTP/1.1\r\nConnection: close\r\n\r\n");
-    EXPECT_TRUE(raw.readAll().ends_with("\r\n\r\n3\r\nabc\r\n0\r\n\r\n"));
-}
-
-TEST(ScriptedReply, CloseDelimitedBodyEndsWithTheConnection)
-{
-    TestServer server;
-    server.on("/eof", Reply::text("until the end").closeDelimited());
-    auto r = curlFetch(server.url("/eof"));
-    EXPECT_EQ(r.code, CURLE_OK);
-    EXPECT_EQ(r.body, "until the end");
-    EXPECT_FALSE(r.headers.has("Content-Length"));
-}
-
-TEST(ScriptedReply, DelayOutlastsAShortClientTimeOut)
-{
-    TestServer server;
-    server.on("/late", Reply::text("late").delay(std::chrono::seconds(5)));
-    auto r = curlFetch(server.url("/late"), [](CURL* c) { curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, 100L); });
-    EXPECT_EQ(r.code, CURLE_OPERATION_TIMEDOUT);
-    EXPECT_EQ(server.requestCount(), 1u);
+    const std::pair<const char*, const char*> cases[] = { { "/chunks", "3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n" },
+        { "/one-chunk", "3\r\nabc\r\n0\r\n\r\n" } };
+    for (auto [path, framed] : cases) {
+        RawClient raw(server.port());
+        raw.send(std::string("GET ") + path + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+        std::string all = raw.readAll();
+        EXPECT_NE(all.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos) << path;
+        EXPECT_EQ(all.find("Content-Length"), std::string::npos) << path;
+        EXPECT_TRUE(all.ends_with(std::string("\r\n\r\n") + framed)) << path << ": " << all;
+    }
 }
 
 TEST(ScriptedReply, GatesHoldTheHeadOrTheBodyUntilOpened)
@@ -89,143 +70,71 @@ TEST(ScriptedReply, GatesHoldTheHeadOrTheBodyUntilOpened)
 TEST(ScriptedReply, TrickleSendsTheBodyInPieces)
 {
     TestServer server;
-    std::string body = "0123456789";
-    server.on("/trickle", Reply::text(body).trickle(2, milliseconds(40)));
-    RawClient raw(server.port());
-    raw.send("GET /trickle HTTP/1.1\r\nConnection: close\r\n\r\n");
-    std::string all;
-    int reads = 0;
-    bool ended = false;
-    while (!ended) {
-        std::string piece = raw.readSome(ended);
-        reads += piece.empty() ? 0 : 1;
-        all += piece;
-    }
-    EXPECT_TRUE(all.ends_with("\r\n\r\n" + body));
-    EXPECT_GE(reads, 3); // head with the first piece, then at least some of the other four
+    server.on("/trickle", Reply::text("0123456789").trickle(2, milliseconds(40)));
     auto r = curlFetch(server.url("/trickle"));
-    EXPECT_EQ(r.body, body);
-    EXPECT_GE(r.writeCalls, 2u);
+    EXPECT_EQ(r.body, "0123456789");
+    EXPECT_GE(r.writeCalls, 3u); // the first piece may come with the head
 }
 
-TEST(ScriptedReply, CloseMidBodyIsAnErrorForTheClient)
+// Cut bodies, resets and lengths the body does not keep, seen by a client, are in the
+// platform's connection tests; these are the framings only checked here.
+TEST(ScriptedReply, CutChunkedBodiesResetsAndShortLengths)
 {
     TestServer server;
-    server.on("/cut", Reply::text(std::string(1000, 'x')).closeAfter(100));
     server.on("/cut-chunked", Reply::text(std::string(1000, 'x')).chunked(64).closeAfter(150));
     server.on("/reset", Reply::text(std::string(1000, 'x')).resetAfter(100));
-
-    auto cut = curlFetch(server.url("/cut"));
-    EXPECT_EQ(cut.code, CURLE_PARTIAL_FILE);
-    EXPECT_EQ(cut.body.size(), 100u);
+    server.on("/shorter", Reply::text("0123456789").contentLength(4));
     EXPECT_NE(curlFetch(server.url("/cut-chunked")).code, CURLE_OK);
-
-    auto reset = curlFetch(server.url("/reset"));
-    EXPECT_NE(reset.code, CURLE_OK);
     RawClient raw(server.port());
     raw.send("GET /reset HTTP/1.1\r\n\r\n");
     raw.readAll();
     EXPECT_EQ(raw.lastError(), ECONNRESET);
-}
-
-TEST(ScriptedReply, LyingContentLength)
-{
-    TestServer server;
-    server.on("/longer", Reply::text("only this").contentLength(1000).closeConnection());
-    server.on("/longer-open", Reply::text("only this").contentLength(1000));
-    server.on("/shorter", Reply::text("0123456789").contentLength(4));
-
-    EXPECT_EQ(curlFetch(server.url("/longer")).code, CURLE_PARTIAL_FILE);
-    auto open = curlFetch(server.url("/longer-open"), [](CURL* c) { curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, 200L); });
-    EXPECT_EQ(open.code, CURLE_OPERATION_TIMEDOUT);
 
     // The client reads four bytes; the other six are what it meets next on the connection.
-    RawClient raw(server.port());
-    raw.send("GET /shorter HTTP/1.1\r\nConnection: close\r\n\r\n");
-    std::string all = raw.readAll();
+    RawClient shorter(server.port());
+    shorter.send("GET /shorter HTTP/1.1\r\nConnection: close\r\n\r\n");
+    std::string all = shorter.readAll();
     EXPECT_NE(all.find("Content-Length: 4\r\n"), std::string::npos);
     EXPECT_TRUE(all.ends_with("\r\n\r\n0123456789"));
 }
 
-TEST(ScriptedReply, MalformedAndHugeHeadsAreRefusedByTheClient)
+// Garbage and huge heads, refused by a client, are in the platform's connection tests.
+TEST(ScriptedReply, StatusLinesAndHeaderLinesAsScripted)
 {
     TestServer server;
     server.on("/bad-status", Reply::text("x").statusLine("HTTP/1.1 abc Broken"));
-    server.on("/garbage", Reply::text("x").statusLine("SPDY garbage"));
     server.on("/bad-line", Reply::text("x").rawHeaderLine("\x01\x02 no colon"));
-    server.on("/huge", Reply::text("x").rawHeaderLine("X-Huge: " + std::string(300 * 1024, 'h')));
-
     EXPECT_NE(curlFetch(server.url("/bad-status")).code, CURLE_OK);
-    EXPECT_NE(curlFetch(server.url("/garbage")).code, CURLE_OK);
-    EXPECT_NE(curlFetch(server.url("/huge")).code, CURLE_OK);
-
     RawClient raw(server.port());
     raw.send("GET /bad-line HTTP/1.1\r\nConnection: close\r\n\r\n");
     EXPECT_NE(raw.readAll().find("\r\n\x01\x02 no colon\r\n\r\nx"), std::string::npos);
 }
 
-TEST(ScriptedReply, NoAnswerHoldsUntilTheClientGivesUp)
+TEST(ScriptedReply, DelayAndNoAnswerHoldUntilTheClientGivesUp)
 {
     TestServer server;
+    server.on("/late", Reply::text("late").delay(std::chrono::seconds(5)));
     server.on("/silent", Reply::noAnswer());
-    auto r = curlFetch(server.url("/silent"), [](CURL* c) { curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, 100L); });
-    EXPECT_EQ(r.code, CURLE_OPERATION_TIMEDOUT);
-    EXPECT_EQ(server.requestCount(), 1u);
-    EXPECT_TRUE(server.waitForOpenConnections(0)); // the client's close ends the hold
+    for (const char* path : { "/late", "/silent" }) {
+        auto r = curlFetch(server.url(path), [](CURL* c) { curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, 100L); });
+        EXPECT_EQ(r.code, CURLE_OPERATION_TIMEDOUT) << path;
+        EXPECT_EQ(server.requestCount(path), 1u);
+        EXPECT_TRUE(server.waitForOpenConnections(0)); // the client's close ends the hold
+    }
 }
 
-TEST(ScriptedReply, HandlersSeeTheRequestAndMayReturnRawBytes)
-{
-    TestServer server;
-    server.on("/raw", [](const Request& r) {
-        return Reply::raw(Script()
-                              .send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n")
-                              .pause(milliseconds(5))
-                              .send(r.query.substr(0, 4))
-                              .close());
-    });
-    auto r = curlFetch(server.url("/raw?abcdef"));
-    EXPECT_EQ(r.code, CURLE_OK);
-    EXPECT_EQ(r.body, "abcd");
-
-    server.on("/cookie", [](const Request& r) {
-        return Reply::text("cookie=" + r.headers.value("Cookie")).header("Set-Cookie", "k=v; Path=/");
-    });
-    auto c = curlFetch(server.url("/cookie"), [](CURL* h) { curl_easy_setopt(h, CURLOPT_COOKIE, "a=1"); });
-    EXPECT_EQ(c.body, "cookie=a=1");
-    EXPECT_EQ(c.headers.value("set-cookie"), "k=v; Path=/");
-}
-
-TEST(ScriptedReply, StreamedBodiesAreNeverHeldWhole)
+TEST(ScriptedReply, StreamedBodiesArriveWholeOrCutWhereAsked)
 {
     TestServer server;
     const std::uint64_t size = 20u << 20;
     const std::string pattern = "0123456789abcdefghijklmnopqrstuvwxyz";
     server.on("/big", Reply().body(size, repeating(pattern)));
-    server.on("/big-chunked", Reply().body(100000, repeating(pattern)).chunked(30000));
-    server.on("/big-cut", Reply().body(size, repeating(pattern)).closeAfter(70000));
     server.on("/big-cut-chunked", Reply().body(size, repeating(pattern)).chunked(1000).closeAfter(5000));
-
-    auto matches = [&](const std::string& body) {
-        for (std::size_t i = 0; i < body.size(); i += 4099) {
-            if (body[i] != pattern[i % pattern.size()])
-                return false;
-        }
-        return true;
-    };
     auto big = curlFetch(server.url("/big"));
     ASSERT_EQ(big.code, CURLE_OK);
-    EXPECT_EQ(big.body.size(), size);
-    EXPECT_TRUE(matches(big.body));
-
-    auto chunked = curlFetch(server.url("/big-chunked"));
-    ASSERT_EQ(chunked.code, CURLE_OK);
-    EXPECT_EQ(chunked.body.size(), 100000u);
-    EXPECT_TRUE(matches(chunked.body));
-
-    auto cut = curlFetch(server.url("/big-cut"));
-    EXPECT_EQ(cut.code, CURLE_PARTIAL_FILE);
-    EXPECT_EQ(cut.body.size(), 70000u);
+    ASSERT_EQ(big.body.size(), size);
+    for (std::size_t i = 0; i < big.body.size(); i += 4099)
+        ASSERT_EQ(big.body[i], pattern[i % pattern.size()]) << i;
     auto cutChunked = curlFetch(server.url("/big-cut-chunked"));
     EXPECT_NE(cutChunked.code, CURLE_OK);
     EXPECT_EQ(cutChunked.body.size(), 5000u);

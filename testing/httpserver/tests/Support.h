@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,18 +85,20 @@ inline CurlResult curlFetch(const std::string& url, const std::function<void(CUR
     return result;
 }
 
-// A libcurl header list that frees itself.
-class SList {
-public:
-    explicit SList(const std::string& line) { list_ = curl_slist_append(nullptr, line.c_str()); }
-    ~SList() { curl_slist_free_all(list_); }
-    SList(const SList&) = delete;
-    SList& operator=(const SList&) = delete;
-    curl_slist* get() const { return list_; }
-
-private:
-    curl_slist* list_ = nullptr;
-};
+// curlFetch with extra request header lines.
+inline CurlResult curlFetchWithHeaders(
+    const std::string& url, const std::vector<std::string>& lines, const std::function<void(CURL*)>& setup = {})
+{
+    curl_slist* list = nullptr;
+    for (const auto& line : lines)
+        list = curl_slist_append(list, line.c_str());
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> owned(list, curl_slist_free_all);
+    return curlFetch(url, [&](CURL* c) {
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, list);
+        if (setup)
+            setup(c);
+    });
+}
 
 // A plain TCP client for byte-level exchanges.
 class RawClient {
@@ -107,19 +110,11 @@ public:
         addr.sin_family = AF_INET;
         addr.sin_port = htons(port);
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     }
-    ~RawClient() { close(); }
+    ~RawClient() { ::close(fd_); }
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
-
-    bool connected() const { return connected_; }
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
 
     bool send(const std::string& bytes)
     {
@@ -174,7 +169,6 @@ public:
 
 private:
     int fd_ = -1;
-    bool connected_ = false;
     int lastError_ = 0;
 };
 

@@ -1,5 +1,5 @@
 // Failure injection, in-process and over the HTTP control: every mode, counted rules, the
-// wildcard, holding and releasing, reset, and the record of what was received.
+// wildcard, holding and releasing, reset, the record of what was received and the log.
 #include "ServerFixture.h"
 
 #include <future>
@@ -45,11 +45,16 @@ TEST_F(FailureInjection, EachModeAnswersAsTold)
     server().fail(path, Failure::drop());
     EXPECT_FALSE(post(path).connected());
 
+    server().fail(path, Failure::delayed(50ms));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(info(post(path)).size(), 24u) << "a delay still answers normally";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+
     server().reset();
     EXPECT_EQ(info(post(path)).size(), 24u);
 }
 
-TEST_F(FailureInjection, RulesApplyToTheirPathForTheirCount)
+TEST_F(FailureInjection, RulesApplyToTheirPathForTheirCountAndTheWildcardToBothRootsButNotOwnRules)
 {
     auto rule = Failure::refuse("once");
     rule.times = 2;
@@ -58,10 +63,7 @@ TEST_F(FailureInjection, RulesApplyToTheirPathForTheirCount)
     info(post("home/index.do")); // another path is untouched
     EXPECT_EQ(refusalOf(post("init/share.do")), "once");
     info(post("init/share.do"));
-}
 
-TEST_F(FailureInjection, WildcardCoversBothRootsButNotOwnRules)
-{
     server().fail("*", Failure::http(502));
     server().fail("init/share.do", Failure::refuse("own rule"));
     EXPECT_EQ(post("home/index.do").httpStatus, 502);
@@ -69,14 +71,6 @@ TEST_F(FailureInjection, WildcardCoversBothRootsButNotOwnRules)
     auto account = accountClient();
     EXPECT_EQ(answerOf(account.Post("/solvane/client/login.do", httplib::Params { { "clientId", "a" } })).httpStatus, 502);
     EXPECT_EQ(control("requests").httpStatus, 200) << "the control is never failed";
-}
-
-TEST_F(FailureInjection, DelayStillAnswersNormally)
-{
-    server().fail("data/listSection.do", Failure::delayed(50ms));
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(info(post("data/listSection.do")).size(), 24u);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
 }
 
 TEST_F(FailureInjection, HeldRequestsWaitForTheirRelease)
@@ -130,7 +124,7 @@ TEST_F(FailureInjection, HttpControlSetsResetsAndReleases)
     EXPECT_EQ(control("nothing").httpStatus, 404);
 }
 
-TEST_F(FailureInjection, RecordKeepsParametersAndFilesInOrder)
+TEST_F(FailureInjection, RecordKeepsParametersInOrderAndTheLogHasALineForEach)
 {
     post("data/listPhone.do", { { "clientId", "c1" }, { "sectionNo", "1382000" }, { "pageSize", "5" }, { "page", "0" } });
     post("home/index.do");
@@ -155,10 +149,8 @@ TEST_F(FailureInjection, RecordKeepsParametersAndFilesInOrder)
     EXPECT_TRUE(server().requests().empty());
     post("home/index.do");
     EXPECT_GT(server().requests().at(0).seq, all[2].seq) << "sequence numbers are not reused";
-}
 
-TEST_F(FailureInjection, EachRequestLogsOneLine)
-{
+    // Each request logs one line.
     server().fail("init/share.do", Failure::http(500));
     post("init/share.do", { { "note", "line\nbreak" } });
     auto lines = logLines();

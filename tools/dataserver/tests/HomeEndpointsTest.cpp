@@ -1,6 +1,9 @@
 // Start-up, home and about endpoints: share keys, the login on the account root only, the
-// categories and their tiles, the agent check, the page-view report, pages and the app icon.
+// categories and their tiles, the agent check, the page-view report, the app icon, and the pages
+// shown in the app's web screens with every picture and link on them.
 #include "ServerFixture.h"
+
+#include <regex>
 
 namespace dataserver::test {
 
@@ -9,6 +12,21 @@ namespace {
 class HomeEndpoints : public ServerTest { };
 
 constexpr const char* kAgentClient = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
+
+// `relative` resolved against the folder of `page` (both relative to the server root).
+std::string resolve(const std::string& page, std::string relative)
+{
+    std::string folder = page.substr(0, page.find('?'));
+    folder = folder.substr(0, folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
+    while (relative.starts_with("../")) {
+        relative.erase(0, 3);
+        if (folder.empty())
+            return "../" + relative; // above the root: not served
+        folder.pop_back();
+        folder = folder.substr(0, folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
+    }
+    return folder + relative;
+}
 
 TEST_F(HomeEndpoints, ShareKeysAreTheFiveNamedTexts)
 {
@@ -35,7 +53,7 @@ TEST_F(HomeEndpoints, LoginIsServedByTheAccountRootAlone)
     EXPECT_EQ(refusalOf(tooLong), "设备标识无效");
 }
 
-TEST_F(HomeEndpoints, CategoriesCoverEveryKeywordWithFetchableTiles)
+TEST_F(HomeEndpoints, CategoriesCoverEveryKeywordWithFetchableTilesAndTheLauncherIconIsAPng)
 {
     json list = info(post("home/index.do"))["listCate"];
     ASSERT_TRUE(list.is_array());
@@ -60,6 +78,13 @@ TEST_F(HomeEndpoints, CategoriesCoverEveryKeywordWithFetchableTiles)
     }
     EXPECT_EQ(get("home/tileImage.do?id=99").httpStatus, 404);
     EXPECT_EQ(get("home/tileImage.do?id=x").httpStatus, 404);
+
+    auto icon = get("app/ic_launcher.png");
+    int width = 0, height = 0;
+    EXPECT_EQ(icon.contentType, "image/png");
+    ASSERT_TRUE(isValidPng(icon.body, &width, &height));
+    EXPECT_EQ(width, 96);
+    EXPECT_EQ(height, 96);
 }
 
 TEST_F(HomeEndpoints, AgentCheckKnowsTheSeededAgentOnly)
@@ -80,13 +105,29 @@ TEST_F(HomeEndpoints, PageViewPathKeepsItsDoubleSlash)
     EXPECT_EQ(post("home/web.do", { { "clientId", "abc" } }).httpStatus, 404);
 }
 
-TEST_F(HomeEndpoints, PagesAreUtf8HtmlByGetAndPost)
+TEST_F(HomeEndpoints, PagesAreUtf8HtmlWhosePicturesAndLinksAreServed)
 {
-    for (const char* path : { "client/regDeclare.do", "data/qryLearn.do?type=1", "share.do" }) {
+    for (const char* path : { "client/regDeclare.do", "data/qryLearn.do?type=1", "data/qryAgent.do?agentNo=qm10086",
+             "share.do" }) {
+        SCOPED_TRACE(path);
         auto page = get(path);
-        EXPECT_EQ(page.httpStatus, 200) << path;
-        EXPECT_EQ(page.contentType, "text/html; charset=utf-8") << path;
-        EXPECT_NE(page.body.find("<meta charset=\"utf-8\">"), std::string::npos) << path;
+        EXPECT_EQ(page.httpStatus, 200);
+        EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+        for (const char* part : { "<meta charset=\"utf-8\">", "<h1>", "<p>" })
+            EXPECT_NE(page.body.find(part), std::string::npos) << part;
+        std::regex reference("(src|href)=\"([^\"]+)\"");
+        int pictures = 0, links = 0;
+        for (std::sregex_iterator it(page.body.begin(), page.body.end(), reference), end; it != end; ++it) {
+            bool picture = (*it)[1] == "src";
+            (picture ? pictures : links) += 1;
+            auto target = get(resolve(path, (*it)[2]));
+            EXPECT_EQ(target.httpStatus, 200) << (*it)[2];
+            if (picture) {
+                EXPECT_TRUE(target.body.starts_with("\x89PNG")) << (*it)[2];
+            }
+        }
+        EXPECT_EQ(pictures, 1);
+        EXPECT_GE(links, 1);
     }
     EXPECT_NE(get("client/regDeclare.do").body.find("免责声明"), std::string::npos);
     EXPECT_NE(post("share.do").body.find("Quillmark升级版"), std::string::npos);
@@ -97,22 +138,11 @@ TEST_F(HomeEndpoints, AgentCertificateEscapesWhatWasTyped)
     auto found = get("data/qryAgent.do?agentNo=qm10086");
     EXPECT_NE(found.body.find("张伟"), std::string::npos);
 
-    auto client = dataClient();
-    auto typed = answerOf(client.Get("/brelvoxin/data/qryAgent.do?agentNo=%3Cscript%3Ealert(1)%3C%2Fscript%3E%20%E5%BC%A0"));
+    auto typed = get("data/qryAgent.do?agentNo=%3Cscript%3Ealert(1)%3C%2Fscript%3E%20%E5%BC%A0");
     EXPECT_EQ(typed.httpStatus, 200);
     EXPECT_EQ(typed.body.find("<script>"), std::string::npos);
     EXPECT_NE(typed.body.find("&lt;script&gt;alert(1)&lt;/script&gt; 张"), std::string::npos);
     EXPECT_NE(get("data/qryAgent.do").body.find("未查询到"), std::string::npos);
-}
-
-TEST_F(HomeEndpoints, LauncherIconIsAPng)
-{
-    auto icon = get("app/ic_launcher.png");
-    int width = 0, height = 0;
-    EXPECT_EQ(icon.contentType, "image/png");
-    ASSERT_TRUE(isValidPng(icon.body, &width, &height));
-    EXPECT_EQ(width, 96);
-    EXPECT_EQ(height, 96);
 }
 
 } // namespace

@@ -10,11 +10,11 @@ namespace {
 
 class QrEndpoints : public ServerTest {
 protected:
-    httplib::MultipartFormDataItems form(const std::string& picture, const std::string& type = "3")
+    httplib::MultipartFormDataItems form(const std::string& picture)
     {
         return {
             { "clientId", "abc", "", "" }, { "title", "深圳宝妈群", "", "" }, { "area_id", "440300", "", "" },
-            { "account", "sz_mama", "", "" }, { "description", "每周团购", "", "" }, { "type", type, "", "" },
+            { "account", "sz_mama", "", "" }, { "description", "每周团购", "", "" }, { "type", "3", "", "" },
             { "imgpath", picture, "fdsfds.png", "image/png" },
         };
     }
@@ -30,7 +30,7 @@ protected:
     json list(const std::string& type) { return info(post("qrcode/listCode.do", { { "type", type }, { "page", "0" } })); }
 };
 
-TEST_F(QrEndpoints, ListsCarryEveryRecordKeyWithPositions)
+TEST_F(QrEndpoints, ListsCarryEveryRecordKeyWithPositionsAndServedPictures)
 {
     json groups = list("3");
     json people = list("2");
@@ -52,11 +52,9 @@ TEST_F(QrEndpoints, ListsCarryEveryRecordKeyWithPositions)
     EXPECT_TRUE(info(post("qrcode/listCode.do", { { "type", "3" }, { "page", "1" } }))["listItems"].empty());
     EXPECT_EQ(refusalOf(post("qrcode/listCode.do", { { "page", "0" } })), "类型不对");
     EXPECT_EQ(refusalOf(post("qrcode/listCode.do", { { "type", "4" } })), "类型不对");
-}
 
-TEST_F(QrEndpoints, RecordPicturesAreServedByTheServer)
-{
-    std::string url = list("2")["listItems"][0]["qrcodeImg"].get<std::string>();
+    // The record pictures are served by the server.
+    std::string url = people["listItems"][0]["qrcodeImg"].get<std::string>();
     ASSERT_EQ(url.rfind(server().dataRoot(), 0), 0u);
     auto picture = get(url.substr(server().dataRoot().size()));
     EXPECT_EQ(picture.contentType, "image/png");
@@ -94,12 +92,10 @@ TEST_F(QrEndpoints, PublishedCodeLeadsItsListWithItsOwnPicture)
     EXPECT_EQ(groups["pageSize"], 9);
     json first = groups["listItems"][0];
     EXPECT_EQ(first["qrcodeId"], saved["qrcodeId"]);
-    EXPECT_EQ(first["title"], "深圳宝妈群");
-    EXPECT_EQ(first["areaName"], "深圳市");
-    EXPECT_EQ(first["areaId"], 440300);
-    EXPECT_EQ(first["account"], "sz_mama");
-    EXPECT_EQ(first["descriptions"], "每周团购");
-    EXPECT_EQ(first["position"], 0);
+    json expected = { { "title", "深圳宝妈群" }, { "areaName", "深圳市" }, { "areaId", 440300 }, { "account", "sz_mama" },
+        { "descriptions", "每周团购" }, { "position", 0 } };
+    for (const auto& [key, value] : expected.items())
+        EXPECT_EQ(first[key], value) << key;
     EXPECT_EQ(list("2")["pageSize"], 6) << "the other list is unchanged";
 
     // The bytes decide the type, not the declared "image/png".

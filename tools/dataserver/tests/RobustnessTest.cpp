@@ -13,7 +13,7 @@ namespace {
 
 class Robustness : public ServerTest { };
 
-TEST_F(Robustness, GarbageBodiesGetAnAnswerAndTheServerGoesOn)
+TEST_F(Robustness, GarbageBodiesGetAnAnswerAndTheServerGoesOnAndBadBytesStillMakeJson)
 {
     auto client = dataClient();
     std::mt19937 rng(7);
@@ -43,10 +43,8 @@ TEST_F(Robustness, GarbageBodiesGetAnAnswerAndTheServerGoesOn)
     ASSERT_TRUE(oversized);
     EXPECT_EQ(oversized->status, 413);
     EXPECT_EQ(info(post("data/listSection.do")).size(), 24u);
-}
 
-TEST_F(Robustness, BytesThatAreNotUtf8StillMakeJson)
-{
+    // Bytes that are not UTF-8 still make JSON.
     auto reply = post("qrcode/listCode.do", { { "type", "3\xC3" } });
     EXPECT_EQ(refusalOf(reply), "类型不对");
     auto recorded = info(control("requests"));
@@ -90,33 +88,25 @@ TEST(DataServerPorts, TakenPortIsReported)
     EXPECT_EQ(first.accountRoot(), "http://127.0.0.1:" + std::to_string(first.accountPort()) + "/solvane/");
 }
 
-TEST(DataServerText, IntegersAreStrictDecimal)
+TEST(DataServerText, IntegersHostsLengthsAndEscapes)
 {
-    EXPECT_EQ(parseInteger("0"), 0);
-    EXPECT_EQ(parseInteger("-12"), -12);
-    EXPECT_EQ(parseInteger("9223372036854775807"), 9223372036854775807LL);
+    for (auto [text, value] : { std::pair { "0", 0LL }, { "-12", -12LL }, { "9223372036854775807", 9223372036854775807LL } })
+        EXPECT_EQ(parseInteger(text), value) << text;
     for (const char* bad : { "", " 1", "1 ", "+1", "1.5", "0x10", "9223372036854775808", "-" })
         EXPECT_FALSE(parseInteger(bad)) << bad;
-}
 
-TEST(DataServerText, Utf16LengthCountsPairsAndRefusesBadBytes)
-{
-    EXPECT_EQ(utf16Length("abc"), 3u);
-    EXPECT_EQ(utf16Length("粉丝"), 2u);
-    EXPECT_EQ(utf16Length("😀"), 2u);
+    for (auto [text, length] : { std::pair { "abc", 3u }, { "粉丝", 2u }, { "😀", 2u } })
+        EXPECT_EQ(utf16Length(text), length) << text;
     for (std::string bad : { std::string("\xC3"), std::string("\xC0\x80"), std::string("\xED\xA0\x80"),
              std::string("\xF4\x90\x80\x80"), std::string("\x80"), std::string("\xFF") })
         EXPECT_FALSE(utf16Length(bad)) << bad.size();
-}
 
-TEST(DataServerText, HostsAndEscapes)
-{
-    EXPECT_EQ(hostOfHeader("127.0.0.1:8091"), "127.0.0.1");
-    EXPECT_EQ(hostOfHeader("[::1]:8091"), "[::1]");
-    EXPECT_EQ(hostOfHeader("example.test"), "example.test");
-    EXPECT_FALSE(hostOfHeader(""));
-    EXPECT_FALSE(hostOfHeader("evil\"host"));
-    EXPECT_FALSE(hostOfHeader("[::1"));
+    for (auto [header, host] : { std::pair { "127.0.0.1:8091", "127.0.0.1" }, { "[::1]:8091", "[::1]" },
+             { "example.test", "example.test" } })
+        EXPECT_EQ(hostOfHeader(header), host) << header;
+    for (const char* bad : { "", "evil\"host", "[::1" })
+        EXPECT_FALSE(hostOfHeader(bad)) << bad;
+
     EXPECT_EQ(htmlEscape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
     EXPECT_EQ(logEscape("粉丝\t\xFF", 200), "粉丝\\x09\\xFF");
     EXPECT_EQ(logEscape("abcdef", 3), "abc...");

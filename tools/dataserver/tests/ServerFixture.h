@@ -65,30 +65,14 @@ protected:
     httplib::Client dataClient() { return httplib::Client("127.0.0.1", server_->dataPort()); }
     httplib::Client accountClient() { return httplib::Client("127.0.0.1", server_->accountPort()); }
 
-    // A form POST to a path below the data root.
-    Answer post(const std::string& path, const httplib::Params& params = {})
-    {
-        auto client = dataClient();
-        return answerOf(client.Post(("/brelvoxin/" + path).c_str(), params));
-    }
-
-    Answer get(const std::string& pathAndQuery)
-    {
-        auto client = dataClient();
-        return answerOf(client.Get(("/brelvoxin/" + pathAndQuery).c_str()));
-    }
-
+    // Requests to a path below the data root (a form POST, a GET, a multipart POST), and to the control.
+    Answer post(const std::string& path, const httplib::Params& params = {}) { return send("/brelvoxin/" + path, params); }
+    Answer get(const std::string& pathAndQuery) { return answerOf(dataClient().Get("/brelvoxin/" + pathAndQuery)); }
     Answer postMultipart(const std::string& path, const httplib::MultipartFormDataItems& items)
     {
-        auto client = dataClient();
-        return answerOf(client.Post(("/brelvoxin/" + path).c_str(), items));
+        return answerOf(dataClient().Post("/brelvoxin/" + path, items));
     }
-
-    Answer control(const std::string& action, const httplib::Params& params = {})
-    {
-        auto client = dataClient();
-        return answerOf(client.Post(("/__control/" + action).c_str(), params));
-    }
+    Answer control(const std::string& action, const httplib::Params& params = {}) { return send("/__control/" + action, params); }
 
     // The reply's "info" after checking that it is a status-1 envelope.
     json info(const Answer& a)
@@ -108,6 +92,8 @@ protected:
     }
 
 private:
+    Answer send(const std::string& path, const httplib::Params& params) { return answerOf(dataClient().Post(path, params)); }
+
     std::unique_ptr<DataServer> server_;
     std::mutex linesMutex_;
     std::vector<std::string> lines_;

@@ -31,10 +31,9 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        EXPECT_EQ(::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
     ~Client() { ::close(fd_); }
-    bool connected() const { return connected_; }
     void send(const Bytes& bytes) { ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
 
     // Exactly n bytes, or none on end of stream, reset or time-out.
@@ -58,27 +57,19 @@ public:
     std::shared_ptr<PUSHReceivedPacketController> readPacket()
     {
         auto head = read(2);
-        if (!head)
-            return nullptr;
-        const std::size_t length = static_cast<std::size_t>((*head)[0] << 8 | (*head)[1]);
-        auto rest = read(length - 2);
+        auto rest = head ? read(static_cast<std::size_t>((*head)[0] << 8 | (*head)[1]) - 2) : std::nullopt;
         if (!rest)
             return nullptr;
         head->insert(head->end(), rest->begin(), rest->end());
         return PUSHReceivedPacketController::packetWithBuffer(head->data(), head->size());
     }
     // True when the server ended the connection (end of stream or reset).
-    bool ended()
-    {
-        auto more = read(1);
-        return !more;
-    }
+    bool ended() { return !read(1); }
     int lastError() const { return lastError_; }
     int fd() const { return fd_; }
 
 private:
     int fd_ = -1;
-    bool connected_ = false;
     int lastError_ = 0;
 };
 
@@ -96,15 +87,13 @@ Bytes request(std::uint8_t version, std::uint8_t command, std::uint64_t rid, std
     return writer.take();
 }
 
+// The next packet the client reads, if it is a T; with `packet` given, sent first.
 template <class T>
-std::shared_ptr<T> as(const std::shared_ptr<PUSHReceivedPacketController>& packet)
+std::shared_ptr<T> next(Client& client, std::optional<Bytes> packet = std::nullopt)
 {
-    return std::dynamic_pointer_cast<T>(packet);
-}
-
-std::int64_t nowSeconds()
-{
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    if (packet)
+        client.send(*packet);
+    return std::dynamic_pointer_cast<T>(client.readPacket());
 }
 
 } // namespace
@@ -112,14 +101,11 @@ std::int64_t nowSeconds()
 TEST(PushServer, AnswersTheSessionsRequestsAsScripted)
 {
     PushServer server;
-    Script script;
-    script.serverTimeOffset = -3600;
+    Script script { .serverTimeOffset = -3600 };
     server.setScript(script);
     Client client(server.port());
-    ASSERT_TRUE(client.connected());
 
-    client.send(request(8, 0, 1, 0));
-    auto registration = as<PUSHRegistrationResponse>(client.readPacket());
+    auto registration = next<PUSHRegistrationResponse>(client, request(8, 0, 1, 0));
     ASSERT_TRUE(registration);
     EXPECT_EQ(registration->rid(), 1u);
     EXPECT_EQ(registration->statusCode(), 0);
@@ -127,31 +113,28 @@ TEST(PushServer, AnswersTheSessionsRequestsAsScripted)
     EXPECT_EQ(registration->password(), script.password);
     EXPECT_EQ(registration->registrationID(), script.registrationID);
 
-    client.send(request(12, 1, 3, script.assignedUid));
-    auto login = as<PUSHLoginResponse>(client.readPacket());
+    auto login = next<PUSHLoginResponse>(client, request(12, 1, 3, script.assignedUid));
     ASSERT_TRUE(login);
     EXPECT_EQ(login->sessionID(), script.sessionID);
     EXPECT_EQ(login->serverVersion(), script.serverVersion);
     EXPECT_EQ(login->sessionKey(), script.sessionKey);
-    EXPECT_NEAR(static_cast<double>(login->serverTime()), static_cast<double>(nowSeconds() - 3600), 120);
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    EXPECT_NEAR(static_cast<double>(login->serverTime()), std::chrono::duration<double>(now).count() - 3600, 120);
 
-    client.send(request(3, 2, 5, script.assignedUid));
-    auto ack = as<PUSHAck>(client.readPacket());
+    auto ack = next<PUSHAck>(client, request(3, 2, 5, script.assignedUid));
     ASSERT_TRUE(ack);
     EXPECT_EQ(ack->rid(), 5u);
     EXPECT_EQ(ack->reqCmd(), 2);
 
-    client.send(request(4, 10, 7, script.assignedUid));
-    auto tagAck = as<PUSHAck>(client.readPacket());
+    auto tagAck = next<PUSHAck>(client, request(4, 10, 7, script.assignedUid));
     ASSERT_TRUE(tagAck);
     EXPECT_EQ(tagAck->reqCmd(), 10);
-    auto answer = as<PUSHMessageDispatchController>(client.readPacket());
+    auto answer = next<PUSHMessageDispatchController>(client);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->recv_commandType(), 20u);
     EXPECT_EQ(answer->recv_messageContent(), "{\"sequence\":7,\"code\":0}");
 
-    client.send(request(2, 13, 9, script.assignedUid));
-    auto token = as<PUSHDeviceTokenReportResponse>(client.readPacket());
+    auto token = next<PUSHDeviceTokenReportResponse>(client, request(2, 13, 9, script.assignedUid));
     ASSERT_TRUE(token);
     EXPECT_EQ(token->statusCode(), 0);
 
@@ -166,16 +149,10 @@ TEST(PushServer, AnswersTheSessionsRequestsAsScripted)
 TEST(PushServer, RefusalsSilenceAndCustomHandlers)
 {
     PushServer server;
-    Script script;
-    script.registrationStatus = 1005;
-    script.loginStatus = 1;
-    script.ackHeartbeats = false;
-    script.deviceTokenStatus = 3;
-    server.setScript(script);
+    server.setScript({ .registrationStatus = 1005, .loginStatus = 1, .ackHeartbeats = false, .deviceTokenStatus = 3 });
     Client client(server.port());
 
-    client.send(request(8, 0, 1, 0));
-    auto registration = as<PUSHRegistrationResponse>(client.readPacket());
+    auto registration = next<PUSHRegistrationResponse>(client, request(8, 0, 1, 0));
     ASSERT_TRUE(registration);
     EXPECT_EQ(registration->statusCode(), 1005);
     EXPECT_TRUE(registration->errorDescription().has_value());
@@ -183,8 +160,7 @@ TEST(PushServer, RefusalsSilenceAndCustomHandlers)
 
     // No acknowledgement for the heartbeat: the next thing read is the token reply.
     client.send(request(3, 2, 3, 9));
-    client.send(request(2, 13, 5, 9));
-    auto token = as<PUSHDeviceTokenReportResponse>(client.readPacket());
+    auto token = next<PUSHDeviceTokenReportResponse>(client, request(2, 13, 5, 9));
     ASSERT_TRUE(token);
     EXPECT_EQ(token->statusCode(), 3);
 
@@ -194,12 +170,10 @@ TEST(PushServer, RefusalsSilenceAndCustomHandlers)
             return std::nullopt;
         return std::vector<Bytes> { packets::ack(frame.rid, frame.uid, 2, 1, 9, 42) };
     });
-    client.send(request(3, 2, 7, 9));
-    auto ack = as<PUSHAck>(client.readPacket());
+    auto ack = next<PUSHAck>(client, request(3, 2, 7, 9));
     ASSERT_TRUE(ack);
     EXPECT_EQ(ack->statusCode(), 9);
-    client.send(request(12, 1, 9, 9));
-    auto login = as<PUSHLoginResponse>(client.readPacket());
+    auto login = next<PUSHLoginResponse>(client, request(12, 1, 9, 9));
     ASSERT_TRUE(login);
     EXPECT_EQ(login->statusCode(), 1);
 }
@@ -207,14 +181,12 @@ TEST(PushServer, RefusalsSilenceAndCustomHandlers)
 TEST(PushServer, DelayedRepliesKeepTheirOrder)
 {
     PushServer server;
-    Script script;
-    script.replyDelay = 0.05;
-    server.setScript(script);
+    server.setScript({ .replyDelay = 0.05 });
     Client client(server.port());
     client.send(request(3, 2, 1, 9));
     client.send(request(3, 2, 3, 9));
-    auto first = as<PUSHAck>(client.readPacket());
-    auto second = as<PUSHAck>(client.readPacket());
+    auto first = next<PUSHAck>(client);
+    auto second = next<PUSHAck>(client);
     ASSERT_TRUE(first && second);
     EXPECT_EQ(first->rid(), 1u);
     EXPECT_EQ(second->rid(), 3u);
@@ -227,10 +199,9 @@ TEST(PushServer, PushesMessagesAndEndsConnectionsOnRequest)
     EXPECT_FALSE(server.drop());
 
     Client client(server.port());
-    client.send(request(3, 2, 1, 77)); // the server learns the uid from the client's packets
-    ASSERT_TRUE(as<PUSHAck>(client.readPacket()));
+    ASSERT_TRUE(next<PUSHAck>(client, request(3, 2, 1, 77))); // the server learns the uid from the client's packets
     ASSERT_TRUE(server.pushMessage(1, 0xFEED, "{\"message\":\"hi\"}"));
-    auto message = as<PUSHMessageDispatchController>(client.readPacket());
+    auto message = next<PUSHMessageDispatchController>(client);
     ASSERT_TRUE(message);
     EXPECT_EQ(message->uid(), 77u);
     EXPECT_EQ(message->recv_uniqueID(), 0xFEEDu);
@@ -239,14 +210,12 @@ TEST(PushServer, PushesMessagesAndEndsConnectionsOnRequest)
     const Bytes whole = packets::ack(1, 77, 2, 0, 0, 0);
     ASSERT_TRUE(server.send(Bytes(whole.begin(), whole.begin() + 10)));
     ASSERT_TRUE(server.drop(Drop::Fin));
-    auto partial = client.read(10);
-    ASSERT_TRUE(partial);
+    ASSERT_TRUE(client.read(10));
     EXPECT_TRUE(client.ended());
     EXPECT_EQ(client.lastError(), 0);
 
     Client reset(server.port());
-    reset.send(request(3, 2, 1, 77));
-    ASSERT_TRUE(as<PUSHAck>(reset.readPacket()));
+    ASSERT_TRUE(next<PUSHAck>(reset, request(3, 2, 1, 77)));
     ASSERT_TRUE(server.drop(Drop::Reset));
     EXPECT_TRUE(reset.ended());
     EXPECT_EQ(reset.lastError(), ECONNRESET);
