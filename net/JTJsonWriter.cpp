@@ -54,9 +54,9 @@ bool JTJsonWriter::writeValue(const Value& value)
 {
     switch (value.type()) {
     case Value::Type::Dictionary:
-        return writeDictionary(value.asDictionary());
+        return writeDictionary(value.entries());
     case Value::Type::Array:
-        return writeArray(value.asArray());
+        return writeArray(value.elements());
     case Value::Type::String:
         writeString(value.asString());
         return true;
@@ -103,7 +103,7 @@ void JTJsonWriter::indent()
     out_.append(2 * depth_, ' ');
 }
 
-bool JTJsonWriter::writeArray(const Value::Array& array)
+bool JTJsonWriter::writeArray(std::span<const Value> array)
 {
     if (!enterLevel())
         return false;
@@ -125,14 +125,14 @@ bool JTJsonWriter::writeArray(const Value::Array& array)
     return true;
 }
 
-bool JTJsonWriter::writeDictionary(const Value::Dictionary& dictionary)
+bool JTJsonWriter::writeDictionary(const ValueEntries& dictionary)
 {
     if (!enterLevel())
         return false;
     out_ += '{';
     // Dictionary keys are strings held in ascending byte order, which is the sorted order too.
     bool first = true;
-    for (const auto& [key, value] : dictionary) {
+    for (auto [key, value] : dictionary) {
         if (!first)
             out_ += ',';
         first = false;
@@ -141,7 +141,7 @@ bool JTJsonWriter::writeDictionary(const Value::Dictionary& dictionary)
         writeString(key);
         out_ += humanReadable_ ? " : " : ":";
         if (!writeValue(value)) {
-            addErrorWithCode(net::JsonErrorUnsupportedValue, "Unsupported value for key " + key + " in object");
+            addErrorWithCode(net::JsonErrorUnsupportedValue, "Unsupported value for key " + std::string(key) + " in object");
             return false;
         }
     }

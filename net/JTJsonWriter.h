@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "net/JTJsonBase.h"
@@ -38,8 +39,8 @@ public:
 
 private:
     bool writeValue(const Value& value);
-    bool writeArray(const Value::Array& array);
-    bool writeDictionary(const Value::Dictionary& dictionary);
+    bool writeArray(std::span<const Value> array);
+    bool writeDictionary(const ValueEntries& dictionary);
     bool writeProxy(const net::JsonProxy& proxy);
     void writeString(std::string_view text);
     void writeEscaped(std::string_view text);

@@ -13,17 +13,17 @@ Value stripNullValuedKeys(const Value& value)
 {
     if (value.isArray()) {
         Value::Array items;
-        for (const auto& item : value.asArray())
+        for (const Value& item : value.elements())
             items.push_back(stripNullValuedKeys(item));
         return Value(std::move(items));
     }
     if (!value.isDictionary())
         return value;
     Value result = Value::dictionary();
-    for (const auto& [key, item] : value.asDictionary()) {
+    for (auto [key, item] : value.entries()) {
         if (item.isNil())
             continue;
-        result.set(key, stripNullValuedKeys(item));
+        result.set(std::string(key), stripNullValuedKeys(item));
     }
     return result;
 }

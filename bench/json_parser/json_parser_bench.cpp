@@ -174,6 +174,7 @@ void BuildValue(benchmark::State& state)
     foundation::ValueBuilder builder;
     for (auto _ : state) {
         Value v = toValue(d, builder);
+        builder.clear();
         benchmark::DoNotOptimize(v);
     }
     setLabel(state, which);

@@ -2,6 +2,8 @@
 // The "%@" description lives in ValueDescription.cpp.
 #include "platform/foundation/Value.h"
 
+#include "platform/foundation/ValueArena.h"
+
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -11,6 +13,10 @@
 #include <stdexcept>
 
 namespace {
+
+using foundation::detail::Arena;
+using foundation::detail::ArenaArray;
+using foundation::detail::ArenaDictionary;
 
 const std::string& emptyString()
 {
@@ -192,7 +198,23 @@ Value Value::dictionary(std::initializer_list<std::pair<const std::string, Value
 
 Value::Type Value::type() const
 {
-    return static_cast<Type>(storage_.index());
+    static constexpr Type kTypes[] = { Type::Absent, Type::Null, Type::Bool, Type::Integer, Type::Unsigned,
+        Type::Double, Type::String, Type::Data, Type::Date, Type::Array, Type::Dictionary, Type::Object, Type::Array,
+        Type::Dictionary };
+    static_assert(std::size(kTypes) == std::variant_size_v<decltype(storage_)>);
+    return kTypes[storage_.index()];
+}
+
+const foundation::detail::ArenaNode* Value::arenaArray() const
+{
+    auto p = std::get_if<ArenaArrayRef>(&storage_);
+    return p ? p->node : nullptr;
+}
+
+const foundation::detail::ArenaNode* Value::arenaDictionary() const
+{
+    auto p = std::get_if<ArenaDictionaryRef>(&storage_);
+    return p ? p->node : nullptr;
 }
 
 bool Value::isNumber() const
@@ -219,6 +241,8 @@ const Value::Array& Value::asArray() const
 {
     if (auto p = std::get_if<ArrayPtr>(&storage_))
         return **p;
+    if (auto node = static_cast<const ArenaArray*>(arenaArray()))
+        return node->arena->arrayView(*node);
     return emptyArray();
 }
 
@@ -226,7 +250,27 @@ const Value::Dictionary& Value::asDictionary() const
 {
     if (auto p = std::get_if<DictionaryPtr>(&storage_))
         return **p;
+    if (auto node = static_cast<const ArenaDictionary*>(arenaDictionary()))
+        return node->arena->dictionaryView(*node);
     return emptyDictionary();
+}
+
+std::span<const Value> Value::elements() const
+{
+    if (auto p = std::get_if<ArrayPtr>(&storage_))
+        return **p;
+    if (auto node = static_cast<const ArenaArray*>(arenaArray()))
+        return { node->items, node->count };
+    return {};
+}
+
+ValueEntries Value::entries() const
+{
+    if (auto p = std::get_if<DictionaryPtr>(&storage_))
+        return ValueEntries(**p);
+    if (auto node = static_cast<const ArenaDictionary*>(arenaDictionary()))
+        return ValueEntries(node->shape->keys, node->values, node->count);
+    return {};
 }
 
 double Value::asDate() const
@@ -328,9 +372,9 @@ std::size_t Value::count() const
 {
     switch (type()) {
     case Type::Array:
-        return asArray().size();
+        return elements().size();
     case Type::Dictionary:
-        return asDictionary().size();
+        return entries().size();
     case Type::Data:
         return asData().size();
     default:
@@ -340,6 +384,10 @@ std::size_t Value::count() const
 
 const Value& Value::operator[](std::string_view key) const
 {
+    if (auto node = static_cast<const ArenaDictionary*>(arenaDictionary())) {
+        const Value* found = node->find(key);
+        return found ? *found : absentValue();
+    }
     auto p = std::get_if<DictionaryPtr>(&storage_);
     if (!p)
         return absentValue();
@@ -349,10 +397,8 @@ const Value& Value::operator[](std::string_view key) const
 
 const Value& Value::operator[](std::size_t index) const
 {
-    auto p = std::get_if<ArrayPtr>(&storage_);
-    if (!p || index >= (*p)->size())
-        return absentValue();
-    return (**p)[index];
+    std::span<const Value> items = elements();
+    return index < items.size() ? items[index] : absentValue();
 }
 
 const Value& Value::operator[](int index) const
@@ -364,12 +410,17 @@ const Value& Value::operator[](int index) const
 
 bool Value::contains(std::string_view key) const
 {
+    if (auto node = static_cast<const ArenaDictionary*>(arenaDictionary()))
+        return node->find(key) != nullptr;
     auto p = std::get_if<DictionaryPtr>(&storage_);
     return p && (*p)->find(key) != (*p)->end();
 }
 
+// The first write to an arena container copies it into a std container of its own.
 Value::Dictionary* Value::mutableDictionary()
 {
+    if (auto node = static_cast<const ArenaDictionary*>(arenaDictionary()))
+        storage_ = std::make_shared<Dictionary>(Arena::copyDictionary(*node));
     auto p = std::get_if<DictionaryPtr>(&storage_);
     if (!p)
         return nullptr;
@@ -380,6 +431,8 @@ Value::Dictionary* Value::mutableDictionary()
 
 Value::Array* Value::mutableArray()
 {
+    if (auto node = static_cast<const ArenaArray*>(arenaArray()))
+        storage_ = std::make_shared<Array>(Arena::copyArray(*node));
     auto p = std::get_if<ArrayPtr>(&storage_);
     if (!p)
         return nullptr;
@@ -452,9 +505,17 @@ bool operator==(const Value& a, const Value& b)
     case Type::Date:
         return a.asDate() == b.asDate();
     case Type::Array:
-        return a.asArray() == b.asArray();
-    case Type::Dictionary:
-        return a.asDictionary() == b.asDictionary();
+        return std::ranges::equal(a.elements(), b.elements());
+    case Type::Dictionary: {
+        ValueEntries x = a.entries(), y = b.entries();
+        if (x.size() != y.size())
+            return false;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (x.keyAt(i) != y.keyAt(i) || !(x.valueAt(i) == y.valueAt(i)))
+                return false;
+        }
+        return true;
+    }
     case Type::Object: {
         NSObjectRef x = a.asObject(), y = b.asObject();
         return x == y || x->isEqual(*y);
@@ -488,10 +549,12 @@ std::size_t Value::hash() const
             std::string_view(reinterpret_cast<const char*>(asData().data()), asData().size()));
     case Type::Date:
         return std::hash<double> {}(asDate());
-    case Type::Array:
-        return combine(asArray().size(), asArray().empty() ? 0 : asArray().front().hash());
+    case Type::Array: {
+        std::span<const Value> items = elements();
+        return combine(items.size(), items.empty() ? 0 : items.front().hash());
+    }
     case Type::Dictionary:
-        return combine(asDictionary().size() * 31, 7);
+        return combine(entries().size() * 31, 7);
     case Type::Object:
         return asObject()->hash();
     }

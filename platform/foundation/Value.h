@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -24,6 +25,16 @@
 using Bytes = std::vector<std::uint8_t>;
 
 class ValueDictionary;
+class ValueEntries;
+
+namespace foundation {
+class ValueBuilder;
+namespace detail {
+    class Arena;
+    struct ArenaNode;
+    std::shared_ptr<Arena> ownerOf(const ArenaNode* node);
+}
+}
 
 class Value {
 public:
@@ -108,6 +119,11 @@ public:
     const Bytes& asData() const;
     const Array& asArray() const;
     const Dictionary& asDictionary() const;
+    // The elements of an array, or the entries of a dictionary in key order, read where they
+    // are without making a std container; empty for other kinds. Valid while this Value lives
+    // unchanged.
+    std::span<const Value> elements() const;
+    ValueEntries entries() const;
     double asDate() const; // 0 unless a date
     NSObjectRef asObject() const; // nullptr unless an object
     template <typename T>
@@ -158,6 +174,53 @@ public:
     std::size_t hash() const;
 
 private:
+    friend class foundation::detail::Arena;
+    friend class foundation::ValueBuilder;
+
+    // A container in an arena. A reference held inside its own arena (an element of an arena
+    // container) has no owner, since the arena cannot keep itself alive; a copy of it takes
+    // the arena as owner, so that every Value outside the arena keeps the arena alive.
+    template <int Kind>
+    struct ArenaRef {
+        const foundation::detail::ArenaNode* node = nullptr;
+        std::shared_ptr<foundation::detail::Arena> owner;
+
+        ArenaRef(const foundation::detail::ArenaNode* n, std::shared_ptr<foundation::detail::Arena> o)
+            : node(n)
+            , owner(std::move(o))
+        {
+        }
+        ArenaRef(const ArenaRef& other)
+            : node(other.node)
+            , owner(other.owner || !other.node ? other.owner : foundation::detail::ownerOf(other.node))
+        {
+        }
+        ArenaRef& operator=(const ArenaRef& other)
+        {
+            if (this != &other)
+                *this = ArenaRef(other);
+            return *this;
+        }
+        // A moved-from reference refers to nothing and reads as an empty container.
+        ArenaRef(ArenaRef&& other) noexcept
+            : node(std::exchange(other.node, nullptr))
+            , owner(std::move(other.owner))
+        {
+        }
+        ArenaRef& operator=(ArenaRef&& other) noexcept
+        {
+            if (this != &other) {
+                node = std::exchange(other.node, nullptr);
+                owner = std::move(other.owner);
+            }
+            return *this;
+        }
+    };
+    using ArenaArrayRef = ArenaRef<0>;
+    using ArenaDictionaryRef = ArenaRef<1>;
+    static constexpr std::size_t kArenaArrayIndex = 12;
+    static constexpr std::size_t kArenaDictionaryIndex = 13;
+
     struct NullTag {
         bool operator==(const NullTag&) const = default;
     };
@@ -173,9 +236,13 @@ private:
 
     // Strings are held inline (short ones need no allocation); data and containers are shared
     // until written to.
+    // The order of the alternatives follows Type; the arena containers come last.
     std::variant<std::monostate, NullTag, bool, std::int64_t, UnsignedBox, double, std::string, DataPtr, DateBox,
-        ArrayPtr, DictionaryPtr, NSObjectRef>
+        ArrayPtr, DictionaryPtr, NSObjectRef, ArenaArrayRef, ArenaDictionaryRef>
         storage_;
+
+    const foundation::detail::ArenaNode* arenaArray() const;
+    const foundation::detail::ArenaNode* arenaDictionary() const;
 };
 
 // The dictionary of a Value: entries kept sorted by key in one vector, so that building,
@@ -233,6 +300,70 @@ public:
 
 private:
     Storage entries_;
+};
+
+// The entries of a dictionary in key order, read in place whichever form the dictionary has.
+// `for (auto [key, value] : v.entries())` gives each key as a string_view and its value.
+class ValueEntries {
+public:
+    struct Entry {
+        std::string_view key;
+        const Value& value;
+    };
+    class iterator {
+    public:
+        using difference_type = std::ptrdiff_t;
+        using value_type = Entry;
+        iterator() = default;
+        iterator(const ValueEntries* entries, std::size_t index)
+            : entries_(entries)
+            , index_(index)
+        {
+        }
+        Entry operator*() const { return { entries_->keyAt(index_), entries_->valueAt(index_) }; }
+        iterator& operator++()
+        {
+            ++index_;
+            return *this;
+        }
+        iterator operator++(int)
+        {
+            iterator old = *this;
+            ++index_;
+            return old;
+        }
+        bool operator==(const iterator& other) const { return index_ == other.index_; }
+
+    private:
+        const ValueEntries* entries_ = nullptr;
+        std::size_t index_ = 0;
+    };
+
+    ValueEntries() = default;
+    explicit ValueEntries(const ValueDictionary& dictionary)
+        : pairs_(dictionary.begin() == dictionary.end() ? nullptr : &*dictionary.begin())
+        , size_(dictionary.size())
+    {
+    }
+    ValueEntries(const std::string_view* keys, const Value* values, std::size_t size)
+        : keys_(keys)
+        , values_(values)
+        , size_(size)
+    {
+    }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::string_view keyAt(std::size_t i) const { return pairs_ ? std::string_view(pairs_[i].first) : keys_[i]; }
+    const Value& valueAt(std::size_t i) const { return pairs_ ? pairs_[i].second : values_[i]; }
+    iterator begin() const { return { this, 0 }; }
+    iterator end() const { return { this, size_ }; }
+
+private:
+    const ValueDictionary::value_type* pairs_ = nullptr;
+    const std::string_view* keys_ = nullptr;
+    const Value* values_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 struct ValueHash {

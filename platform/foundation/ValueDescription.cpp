@@ -29,7 +29,7 @@ std::string formatDouble(double d)
     return std::string(buffer, result.ptr);
 }
 
-bool needsQuotes(const std::string& s)
+bool needsQuotes(std::string_view s)
 {
     if (s.empty())
         return true;
@@ -42,7 +42,7 @@ bool needsQuotes(const std::string& s)
 }
 
 // Decodes one UTF-8 sequence at s[i]; malformed bytes come out as U+FFFD, one byte each.
-char32_t nextCodePoint(const std::string& s, std::size_t& i)
+char32_t nextCodePoint(std::string_view s, std::size_t& i)
 {
     unsigned char c = static_cast<unsigned char>(s[i++]);
     if (c < 0x80)
@@ -61,7 +61,7 @@ char32_t nextCodePoint(const std::string& s, std::size_t& i)
     return cp;
 }
 
-void appendQuoted(std::string& out, const std::string& s)
+void appendQuoted(std::string& out, std::string_view s)
 {
     out += '"';
     std::size_t i = 0;
@@ -138,7 +138,7 @@ void appendIndent(std::string& out, int indent)
     out.append(static_cast<std::size_t>(indent) * 4, ' ');
 }
 
-void describeString(std::string& out, const std::string& s, bool nested)
+void describeString(std::string& out, std::string_view s, bool nested)
 {
     if (nested && needsQuotes(s))
         appendQuoted(out, s);
@@ -185,7 +185,7 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
         if (nested)
             appendIndent(out, indent);
         out += "(\n";
-        const auto& items = v.asArray();
+        std::span<const Value> items = v.elements();
         for (std::size_t i = 0; i < items.size(); ++i) {
             appendIndent(out, indent + 1);
             describe(out, items[i], indent + 1, true);
@@ -199,7 +199,7 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
         if (nested)
             appendIndent(out, indent);
         out += "{\n";
-        for (const auto& [key, item] : v.asDictionary()) {
+        for (auto [key, item] : v.entries()) {
             appendIndent(out, indent + 1);
             describeString(out, key, true);
             out += " = ";

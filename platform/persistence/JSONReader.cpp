@@ -5,6 +5,10 @@
 
 #include <simdjson.h>
 
+#include <iterator>
+#include <string_view>
+#include <vector>
+
 #include "platform/foundation/ValueBuilder.h"
 #include "platform/persistence/JSONScanner.h"
 
@@ -13,44 +17,67 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-// Hands the Value of `e` to `emit` (see ValueBuilder.h).
-template <typename Emit>
-void convert(element e, foundation::ValueBuilder& builder, Emit&& emit)
+// Hands the Value of a scalar `e` to `make`, which makes it where it belongs.
+template <typename Make>
+void scalar(element e, Make&& make)
+{
+    switch (e.type()) {
+    case element_type::INT64:
+        make(e.get_int64().value_unsafe());
+        return;
+    case element_type::UINT64:
+        make(e.get_uint64().value_unsafe());
+        return;
+    case element_type::DOUBLE:
+        make(e.get_double().value_unsafe());
+        return;
+    case element_type::STRING:
+        make(e.get_string().value_unsafe());
+        return;
+    case element_type::BOOL:
+        make(e.get_bool().value_unsafe());
+        return;
+    default:
+        make(Value::null());
+        return;
+    }
+}
+
+// The parsed document knows the size of each container before its contents, so every Value is
+// made in its place in the arena (see ValueBuilder.h).
+void fill(element e, foundation::ValueBuilder& builder, std::vector<std::string_view>& keys, Value* slot)
 {
     switch (e.type()) {
     case element_type::ARRAY: {
         simdjson::dom::array array = e.get_array().value_unsafe();
-        std::size_t mark = builder.elementMark();
-        for (element item : array)
-            convert(item, builder, foundation::IntoElement { builder });
-        emit(builder.makeArray(mark));
+        std::size_t count = array.size();
+        if (count >= 0xFFFFFF) // the parser's count saturates there
+            count = static_cast<std::size_t>(std::distance(array.begin(), array.end()));
+        Value* items = builder.slots(count);
+        Value* item = items;
+        for (element child : array)
+            fill(child, builder, keys, item++);
+        builder.placeArray(slot, items, count);
         return;
     }
     case element_type::OBJECT: {
         simdjson::dom::object object = e.get_object().value_unsafe();
-        std::size_t mark = builder.memberMark();
+        keys.clear();
         for (auto field : object)
-            convert(field.value, builder, foundation::IntoMember<std::string_view> { builder, field.key });
-        emit(builder.makeDictionary(mark));
+            keys.push_back(field.key);
+        const auto& shape = builder.shapeOf(keys);
+        Value* values = builder.slots(foundation::ValueBuilder::shapeCount(shape));
+        std::size_t k = 0;
+        for (auto field : object) {
+            std::size_t place = foundation::ValueBuilder::shapeSlot(shape, k++);
+            if (place != foundation::ValueBuilder::kDropped)
+                fill(field.value, builder, keys, values + place);
+        }
+        builder.placeDictionary(slot, shape, values);
         return;
     }
-    case element_type::INT64:
-        emit(e.get_int64().value_unsafe());
-        return;
-    case element_type::UINT64:
-        emit(e.get_uint64().value_unsafe());
-        return;
-    case element_type::DOUBLE:
-        emit(e.get_double().value_unsafe());
-        return;
-    case element_type::STRING:
-        emit(e.get_string().value_unsafe());
-        return;
-    case element_type::BOOL:
-        emit(e.get_bool().value_unsafe());
-        return;
-    case element_type::NULL_VALUE:
-        emit(Value::null());
+    default:
+        scalar(e, [&](auto&& item) { builder.place(slot, std::forward<decltype(item)>(item)); });
         return;
     }
 }
@@ -118,7 +145,16 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
         return {};
     }
     Value result;
-    convert(root, threadBuilder(), foundation::IntoValue { result });
+    if (root.type() != element_type::ARRAY && root.type() != element_type::OBJECT) {
+        scalar(root, foundation::IntoValue { result });
+        return result;
+    }
+    foundation::ValueBuilder& builder = threadBuilder();
+    thread_local std::vector<std::string_view> keys;
+    Value* slot = builder.slots(1);
+    fill(root, builder, keys, slot);
+    result = foundation::ValueBuilder::take(slot);
+    builder.clear();
     return result;
 }
 

@@ -28,7 +28,7 @@ private:
         out_ += '\n';
         out_.append(depth * 2, ' ');
     }
-    std::string writeString(const std::string& s);
+    std::string writeString(std::string_view s);
     std::string writeArray(const Value& value, std::size_t depth);
     std::string writeDictionary(const Value& value, std::size_t depth);
 
@@ -36,7 +36,7 @@ private:
     std::string out_;
 };
 
-std::string Writer::writeString(const std::string& s)
+std::string Writer::writeString(std::string_view s)
 {
     if (!persistence::isValidUTF8(s))
         return "Invalid UTF-8 in string";
@@ -84,7 +84,7 @@ std::string Writer::writeString(const std::string& s)
 
 std::string Writer::writeArray(const Value& value, std::size_t depth)
 {
-    const auto& items = value.asArray();
+    std::span<const Value> items = value.elements();
     out_ += '[';
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0)
@@ -101,10 +101,10 @@ std::string Writer::writeArray(const Value& value, std::size_t depth)
 
 std::string Writer::writeDictionary(const Value& value, std::size_t depth)
 {
-    const auto& entries = value.asDictionary();
+    ValueEntries entries = value.entries();
     out_ += '{';
     bool first = true;
-    for (const auto& [key, item] : entries) {
+    for (auto [key, item] : entries) {
         if (!first)
             out_ += ',';
         first = false;

@@ -3,6 +3,9 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/persistence/NSJSONSerialization.h"
 
@@ -183,4 +186,53 @@ TEST(JSONWriting, RoundTripsThroughTheReader)
         ASSERT_TRUE(bytes);
         EXPECT_EQ(NSJSONSerialization::JSONObjectWithData(*bytes), v);
     }
+}
+
+TEST(JSONReading, RepeatedKeysDropTheEarlierValueOfAnyKind)
+{
+    struct Case {
+        const char* text;
+        Value expected;
+    };
+    const std::vector<Case> cases = {
+        { R"({"a":[1,2],"a":{"x":1}})", Value::dictionary({ { "a", Value::dictionary({ { "x", 1 } }) } }) },
+        { R"([{"a":1,"a":[2]},{"a":{"b":3},"a":[4]}])",
+            Value::array({ Value::dictionary({ { "a", Value::array({ 2 }) } }),
+                Value::dictionary({ { "a", Value::array({ 4 }) } }) }) },
+        { R"({"b":"x","a":1,"b":"a long text that does not fit inline in a string"})",
+            Value::dictionary({ { "a", 1 }, { "b", "a long text that does not fit inline in a string" } }) },
+    };
+    for (const Case& c : cases) {
+        Value v = read(c.text);
+        EXPECT_EQ(v, c.expected) << c.text;
+        EXPECT_EQ(v.description(), c.expected.description()) << c.text;
+        EXPECT_EQ(v.hash(), c.expected.hash()) << c.text;
+    }
+}
+
+TEST(JSONReading, AValueOutlivesLaterReadsOnAnyThread)
+{
+    const std::string longText(200, 'x');
+    const std::string text = R"({"list":[{"id":1,"s":")" + longText + R"("},{"id":2,"s":"short"}],"n":null})";
+    Value kept = read(text);
+    const Value expected = Value::dictionary({
+        { "list",
+            Value::array({ Value::dictionary({ { "id", 1 }, { "s", longText } }),
+                Value::dictionary({ { "id", 2 }, { "s", "short" } }) }) },
+        { "n", Value::null() },
+    });
+    Value firstRecord = kept["list"][0];
+    const Value::Dictionary& view = kept["list"][1].asDictionary();
+    auto readMany = [&text] {
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(read(text)["list"].count(), 2u);
+    };
+    readMany();
+    std::thread other(readMany);
+    other.join();
+    EXPECT_EQ(kept, expected);
+    EXPECT_EQ(view.at("s").asString(), "short");
+    kept = Value();
+    EXPECT_EQ(firstRecord["s"].asString(), longText);
+    EXPECT_EQ(firstRecord, expected["list"][0]);
 }
