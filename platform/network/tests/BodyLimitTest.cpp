@@ -6,7 +6,8 @@
 
 #include <zlib.h>
 
-#include <condition_variable>
+#include <future>
+#include <random>
 #include <iostream>
 
 #include "platform/network/NSURLConnection.h"
@@ -56,11 +57,8 @@ const std::string& gzipBomb()
 std::string numbers(std::size_t length)
 {
     std::string text;
-    std::uint32_t x = 12345;
-    while (text.size() < length) {
-        x = x * 1103515245u + 12345u;
-        text += std::to_string(x >> 8) + ",";
-    }
+    for (std::minstd_rand random(12345); text.size() < length;)
+        text += std::to_string(random()) + ",";
     text.resize(length);
     return text;
 }
@@ -73,33 +71,15 @@ struct Outcome {
     std::int64_t bytes = 0; // gathered or streamed
 };
 
+// Counts what is streamed to it and keeps none of it.
 class Streamer : public NSURLSessionDelegate {
 public:
     void dataTaskDidReceiveData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
-        const Bytes& data) override
-    {
-        std::lock_guard lock(mutex);
-        outcome.bytes += static_cast<std::int64_t>(data.size());
-    }
-    void taskDidCompleteWithError(
-        const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&, const std::shared_ptr<NSError>& e) override
-    {
-        std::lock_guard lock(mutex);
-        outcome.error = e;
-        done = true;
-        changed.notify_all();
-    }
-    Outcome wait()
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return done; });
-        return outcome;
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool done = false;
-    Outcome outcome;
+        const Bytes& data) override { bytes += static_cast<std::int64_t>(data.size()); }
+    void taskDidCompleteWithError(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
+        const std::shared_ptr<NSError>& e) override { done.set_value(e); }
+    std::atomic<std::int64_t> bytes { 0 };
+    std::promise<std::shared_ptr<NSError>> done;
 };
 
 Outcome load(const std::string& url, Consumer consumer, LimitOn on, std::int64_t limit)
@@ -123,12 +103,12 @@ Outcome load(const std::string& url, Consumer consumer, LimitOn on, std::int64_t
         task = session->dataTaskWithRequest(request);
     } else {
         task = session->dataTaskWithRequest(request, [streamer](std::optional<Bytes> data, auto, auto) {
-            std::lock_guard lock(streamer->mutex);
-            streamer->outcome.bytes = data ? static_cast<std::int64_t>(data->size()) : 0;
+            streamer->bytes = data ? static_cast<std::int64_t>(data->size()) : 0;
         });
     }
     task->resume();
-    auto outcome = streamer->wait();
+    Outcome outcome { streamer->done.get_future().get(), 0 };
+    outcome.bytes = streamer->bytes;
     session->finishTasksAndInvalidate();
     return outcome;
 }
