@@ -6,7 +6,6 @@
 #include "platform/network/URLError.h"
 #include "platform/network/tests/SessionDelegate.h"
 #include "testing/httpserver/Auth.h"
-#include "testing/httpserver/Resource.h"
 
 using httpserver::Reply;
 using httpserver::Request;

@@ -73,73 +73,70 @@ public:
         return http ? static_cast<int>(http->statusCode()) : 0;
     }
 
-    void URLSessionDidBecomeInvalidWithError(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSError>&) override
+    using SessionRef = const std::shared_ptr<NSURLSession>&;
+    using TaskRef = const std::shared_ptr<NSURLSessionTask>&;
+    using DataTaskRef = const std::shared_ptr<NSURLSessionDataTask>&;
+    using DownloadTaskRef = const std::shared_ptr<NSURLSessionDownloadTask>&;
+    using ChallengeRef = const std::shared_ptr<NSURLAuthenticationChallenge>&;
+
+    void URLSessionDidBecomeInvalidWithError(SessionRef, const std::shared_ptr<NSError>&) override
     {
         note("invalid");
         invalid = true;
     }
-    void URLSessionDidReceiveChallenge(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLAuthenticationChallenge>&,
-        ChallengeCompletion completion) override
+    void URLSessionDidReceiveChallenge(SessionRef, ChallengeRef, ChallengeCompletion completion) override
     {
         note("sessionChallenge");
         onSessionChallenge(completion);
     }
-    void taskWillPerformHTTPRedirection(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        const std::shared_ptr<NSHTTPURLResponse>&, const std::shared_ptr<NSURLRequest>& request,
-        std::function<void(std::shared_ptr<NSURLRequest>)> completion) override
+    void taskWillPerformHTTPRedirection(SessionRef, TaskRef, const std::shared_ptr<NSHTTPURLResponse>&,
+        const std::shared_ptr<NSURLRequest>& request, std::function<void(std::shared_ptr<NSURLRequest>)> completion) override
     {
         note("redirect");
         // Answered later, from another thread, as delegates may.
         std::thread([completion, next = redirect ? redirect(request) : request] { completion(next); }).detach();
     }
-    void taskDidReceiveChallenge(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        const std::shared_ptr<NSURLAuthenticationChallenge>& c, ChallengeCompletion completion) override
+    void taskDidReceiveChallenge(SessionRef, TaskRef, ChallengeRef c, ChallengeCompletion completion) override
     {
         note("challenge");
         if (challenge)
             return challenge(c, completion);
         completion(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
     }
-    void taskNeedNewBodyStream(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        std::function<void(std::shared_ptr<NSInputStream>)> completion) override
+    void taskNeedNewBodyStream(SessionRef, TaskRef, std::function<void(std::shared_ptr<NSInputStream>)> completion) override
     {
         note("needStream");
         completion(stream());
     }
-    void taskDidSendBodyData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&, std::int64_t,
-        std::int64_t, std::int64_t) override { note("sent"); }
-    void taskDidCompleteWithError(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        const std::shared_ptr<NSError>& e) override
+    void taskDidSendBodyData(SessionRef, TaskRef, std::int64_t, std::int64_t, std::int64_t) override { note("sent"); }
+    void taskDidCompleteWithError(SessionRef, TaskRef, const std::shared_ptr<NSError>& e) override
     {
         note("complete");
         error = e;
         completed = true;
     }
-    void dataTaskDidReceiveResponse(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
-        const std::shared_ptr<NSURLResponse>& r, std::function<void(NSURLSessionResponseDisposition)> completion) override
+    void dataTaskDidReceiveResponse(SessionRef, DataTaskRef, const std::shared_ptr<NSURLResponse>& r,
+        std::function<void(NSURLSessionResponseDisposition)> completion) override
     {
         note("response");
         response = r;
         completion(disposition);
     }
-    void dataTaskDidReceiveData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&, const Bytes& d) override
+    void dataTaskDidReceiveData(SessionRef, DataTaskRef, const Bytes& d) override
     {
         note("data");
         std::lock_guard lock(mutex);
         body.insert(body.end(), d.begin(), d.end());
     }
-    void dataTaskWillCacheResponse(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
-        const std::shared_ptr<NSCachedURLResponse>& proposed, std::function<void(std::shared_ptr<NSCachedURLResponse>)> completion) override
+    void dataTaskWillCacheResponse(SessionRef, DataTaskRef, const std::shared_ptr<NSCachedURLResponse>& proposed,
+        std::function<void(std::shared_ptr<NSCachedURLResponse>)> completion) override
     {
         note("cache");
         completion(cache ? cache(proposed) : proposed);
     }
-    void downloadTaskDidWriteData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDownloadTask>&,
-        std::int64_t, std::int64_t, std::int64_t) override { note("wrote"); }
-    void downloadTaskDidResumeAtOffset(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDownloadTask>&,
-        std::int64_t, std::int64_t) override { note("resumed"); }
-    void downloadTaskDidFinishDownloadingToURL(
-        const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDownloadTask>&, const NSURL& location) override
+    void downloadTaskDidWriteData(SessionRef, DownloadTaskRef, std::int64_t, std::int64_t, std::int64_t) override { note("wrote"); }
+    void downloadTaskDidResumeAtOffset(SessionRef, DownloadTaskRef, std::int64_t, std::int64_t) override { note("resumed"); }
+    void downloadTaskDidFinishDownloadingToURL(SessionRef, DownloadTaskRef, const NSURL& location) override
     {
         note("downloaded");
         std::ifstream in(location.path(), std::ios::binary);

@@ -6,7 +6,6 @@
 #include "platform/network/URLError.h"
 #include "platform/network/tests/Recorder.h"
 #include "platform/security/SecTrust.h"
-#include "testing/TempHome.h"
 #include "testing/httpserver/TestServer.h"
 
 using namespace network::test;
