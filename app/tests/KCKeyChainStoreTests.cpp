@@ -1,6 +1,6 @@
 // The keychain store's value families (read, write, remove; the class-level forms are walked by
-// the device identifier's tests), the default service, the errors the store reports, its
-// listings, and the host that the passwords shared with the web site need.
+// the device identifier's tests), the default service, the errors the store reports and its
+// listings.
 #include "app/tests/StoreTestSupport.h"
 
 #include <fstream>
@@ -129,8 +129,6 @@ TEST_F(StoreTest, KeychainFailuresBecomeSecurityErrors)
 TEST_F(StoreTest, ListingsDescribeEachItem)
 {
     auto store = Store::keyChainStoreWithService(std::string("svc"), std::string("grp"));
-    EXPECT_EQ(store->allItems(), Value::array());
-    EXPECT_EQ(store->description(), "()");
     ASSERT_TRUE(store->setString("text", "a"));
     ASSERT_TRUE(store->setData(Bytes { 0xff }, "b"));
     ASSERT_TRUE(Store::setStringForKeyInService("elsewhere", "c", std::string("other")));
@@ -153,17 +151,3 @@ TEST_F(StoreTest, ListingsDescribeEachItem)
     EXPECT_TRUE(Store::allKeysWithItemClass(1).isAbsent());
 }
 
-// The shared web credentials are the platform's; the store only needs a server's host to ask.
-TEST_F(StoreTest, SharedPasswordsNeedAServerHost)
-{
-    const std::string message = "the server property must not to be nil, should use "
-                                "'keyChainStoreWithServer:protocolType:' initializer to instantiate keychain store";
-    auto hostless = Store::keyChainStoreWithServer(*NSURL::URLWithString("file:///tmp"), KCKeyChainStoreProtocolTypeFTP);
-    std::vector<NSErrorRef> errors;
-    hostless->sharedPasswordWithCompletion([&](auto, auto, NSErrorRef e) { errors.push_back(e); });
-    hostless->removeSharedPasswordForAccount("a", [&](NSErrorRef e) { errors.push_back(e); });
-    Store::keyChainStore()->sharedPasswordForAccount("a", [&](auto, NSErrorRef e) { errors.push_back(e); });
-    ASSERT_EQ(errors.size(), 3u);
-    for (const auto& error : errors)
-        expectStoreError(error, 1, message);
-}

@@ -1,6 +1,6 @@
-// The keychain store across releases (foundation versions around 993, 1047, 1140 and 1144),
+// The keychain store at the app's release and across the probe's releases (1140, 1141 to 1145),
 // items that need the user, and which items a store matches: synchronised against local items,
-// and internet items by host and port.
+// and internet items by host and port. (The app never runs at an older release.)
 #include "app/tests/StoreTestSupport.h"
 
 #include "platform/security/SecAccessControl.h"
@@ -21,25 +21,15 @@ std::shared_ptr<Store> protectedStore()
 
 }
 
-TEST_F(StoreTest, FromRelease994QueriesMatchSynchronisedAndLocalItems)
+TEST_F(StoreTest, QueriesMatchSynchronisedAndLocalItems)
 {
     addRaw("cloud", "from the cloud", true);
     auto store = Store::keyChainStore();
-    app::setFoundationVersionNumber(994.0);
     EXPECT_EQ(store->stringForKey("cloud"), "from the cloud");
     EXPECT_EQ(store->allItems()[0]["synchronizable"], Value(true));
 
-    app::setFoundationVersionNumber(993.9); // the fraction is dropped: 993
-    EXPECT_FALSE(store->contains("cloud"));
-    ASSERT_TRUE(store->setString("old", "local"));
-    ASSERT_EQ(store->allKeys(), Value::array({ "local" }));
-    EXPECT_FALSE(store->allItems()[0].contains("synchronizable"));
-    EXPECT_TRUE(store->removeAllItems());
-    EXPECT_EQ(rawCount(kSecClassGenericPassword), 1u); // the synchronised item is out of reach
-
     // A local store reads a synchronised item and, writing it, makes it local; a local and a
     // synchronised item under one key are both listed and both removed.
-    app::setFoundationVersionNumber(1140.11);
     ASSERT_TRUE(store->setString("mine", "cloud"));
     EXPECT_EQ(rawItem(testService, "cloud")[kSecAttrSynchronizable], Value(false));
     addRaw("cloud", "other device", true);
@@ -52,25 +42,17 @@ TEST_F(StoreTest, FromRelease994QueriesMatchSynchronisedAndLocalItems)
     EXPECT_EQ(rawItem(testService, "k")[kSecAttrSynchronizable], Value(true));
 }
 
-TEST_F(StoreTest, PromptAccessibilityAndAccessControlFollowTheRelease)
+TEST_F(StoreTest, PromptAccessibilityAndAccessControl)
 {
     auto store = Store::keyChainStoreWithService(std::string("svc"));
     store->setAuthenticationPrompt(std::string("Unlock"));
     store->setAccessibility(KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly);
-    app::setFoundationVersionNumber(1047.25);
     ASSERT_TRUE(store->setString("v", "passcode"));
-    EXPECT_EQ(rawItem("svc", "passcode")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenUnlocked));
-    app::setFoundationVersionNumber(1048.0);
     ASSERT_TRUE(store->setString("w", "passcode"));
     EXPECT_EQ(store->stringForKey("passcode"), "w");
     EXPECT_EQ(rawItem("svc", "passcode")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly));
 
     auto guarded = protectedStore();
-    app::setFoundationVersionNumber(1047.0);
-    ASSERT_TRUE(guarded->setString("v", "touch"));
-    EXPECT_TRUE(logged("Unavailable 'Touch ID integration' on iOS versions prior to 8.0."));
-    EXPECT_FALSE(rawItem("svc", "touch").contains(kSecAttrAccessControl));
-    app::setFoundationVersionNumber(1048.0);
     ASSERT_TRUE(guarded->setString("v", "touch8"));
     auto control = rawItem("svc", "touch8")[kSecAttrAccessControl].asObject<SecAccessControl>();
     ASSERT_TRUE(control);
@@ -103,8 +85,8 @@ TEST_F(StoreTest, ProtectedItemsAreReplacedUpToRelease8AndChangedAfter)
     EXPECT_EQ(item[kSecAttrComment], Value("comment"));
     EXPECT_FALSE(item.contains(kSecAttrLabel));
 
-    // From 1141 the item is changed in place; at 1047 the probe may ask the user and finds it.
-    for (double version : { 1141.0, 1144.17, 1145.0, 1047.25 }) {
+    // From 1141 the item is changed in place.
+    for (double version : { 1141.0, 1144.17, 1145.0 }) {
         app::setFoundationVersionNumber(version);
         ASSERT_TRUE(guarded->setString("v1", "k", Value(), std::string("label")));
         ASSERT_TRUE(guarded->setString("v3", "k", generic));

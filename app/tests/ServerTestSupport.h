@@ -1,7 +1,8 @@
-// A fixture for tests that talk to our data server: the test's thread is the main thread, a
-// fresh app home, the data server (one per test program) on ephemeral ports with the app's roots
-// pointed at it, and the log captured. Also the helpers every screen fixture shares: the app's
-// bundle resources and the texts of HUDs.
+// Fixtures for the app's tests: a fresh app home with the log captured (LoggedTest); our data
+// server (one per test program) on ephemeral ports with the app's roots pointed at it, the test's
+// thread being the main thread (ServerTest); and a key window whose navigation controller starts
+// at a plain root, on virtual time so that HUD messages stay until the test moves the clock
+// (WindowTest). Also the app's bundle resources and the texts of HUDs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,9 +17,15 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/graphics/UIImage.h"
+#include "app/YZXNoBackControlller.h"
 #include "platform/threading/NSThread.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
+#include "testing/VirtualTime.h"
 #include "tools/dataserver/DataServer.h"
 #include "ui/PGProgressHUD.h"
 
@@ -77,37 +84,17 @@ inline std::string lastHud(const std::shared_ptr<UIView>& view)
     return huds.empty() ? std::string() : huds.back()->labelText();
 }
 
-class ServerTest : public ::testing::Test {
+class LoggedTest : public ::testing::Test {
 protected:
-    ServerTest()
+    LoggedTest()
     {
-        threading::becomeMainThread();
-        server().reset();
-        ::setenv("QUILLMARK_DATA_ROOT", server().dataRoot().c_str(), 1);
-        ::setenv("QUILLMARK_ACCOUNT_ROOT", server().accountRoot().c_str(), 1);
         foundation::setLogSink([this](const std::string& text) {
             std::lock_guard lock(logMutex_);
             logs_.push_back(text);
         });
     }
-    ~ServerTest() override
-    {
-        testing_support::settle(2);
-        foundation::setLogSink({});
-        ::unsetenv("QUILLMARK_DATA_ROOT");
-        ::unsetenv("QUILLMARK_ACCOUNT_ROOT");
-        server().reset();
-    }
+    ~LoggedTest() override { foundation::setLogSink({}); }
 
-    static dataserver::DataServer& server() { return sharedServer(); }
-    static bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
-    {
-        return testing_support::runUntil(predicate, seconds);
-    }
-    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
-    {
-        return waitFor([&] { return lastHud(view) == text; });
-    }
     bool logged(const std::string& text)
     {
         std::lock_guard lock(logMutex_);
@@ -134,6 +121,61 @@ protected:
 private:
     std::mutex logMutex_;
     std::vector<std::string> logs_;
+};
+
+class ServerTest : public LoggedTest {
+protected:
+    ServerTest()
+    {
+        threading::becomeMainThread();
+        server().reset();
+        ::setenv("QUILLMARK_DATA_ROOT", server().dataRoot().c_str(), 1);
+        ::setenv("QUILLMARK_ACCOUNT_ROOT", server().accountRoot().c_str(), 1);
+    }
+    ~ServerTest() override
+    {
+        testing_support::settle(2);
+        ::unsetenv("QUILLMARK_DATA_ROOT");
+        ::unsetenv("QUILLMARK_ACCOUNT_ROOT");
+        server().reset();
+    }
+
+    static dataserver::DataServer& server() { return sharedServer(); }
+    static bool waitFor(const std::function<bool()>& predicate, double seconds = 10)
+    {
+        return testing_support::runUntil(predicate, seconds);
+    }
+    bool waitForHud(const std::shared_ptr<UIView>& view, const std::string& text)
+    {
+        return waitFor([&] { return lastHud(view) == text; });
+    }
+};
+
+class WindowTest : public ServerTest {
+protected:
+    WindowTest()
+    {
+        uikit::resetDeviceProfile();
+        UIApplication::sharedApplication()->reset();
+        window = UIWindow::create();
+        navigation = UINavigationController::initWithRootViewController(root);
+        window->setRootViewController(navigation);
+        window->makeKeyAndVisible();
+    }
+    ~WindowTest() override
+    {
+        uikit::dismissAllAlerts(false);
+        time.advance(5);
+        testing_support::settle(2);
+        window.reset();
+        navigation.reset();
+        UIApplication::sharedApplication()->reset();
+    }
+
+    testing_support::VirtualTime time;
+    std::shared_ptr<YZXNoBackControlller> root = std::make_shared<YZXNoBackControlller>();
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UINavigationController> navigation;
 };
 
 } // namespace app::test

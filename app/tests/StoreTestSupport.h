@@ -1,55 +1,41 @@
 // Fixture for the keychain-store and identifier tests: a fresh app home (keychain and user
-// defaults) per test, the keychain's seams cleared, release 8.0, a known default service, no
-// cloud store, and the log captured.
+// defaults) with the log captured, the keychain's seams cleared, release 8.0, a known default
+// service, no cloud store.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 #include "app/DVUUID.h"
 #include "app/KCKeyChainStore.h"
 #include "app/NSUbiquitousKeyValueStore.h"
 #include "app/PlatformVersion.h"
-#include "platform/foundation/NSLog.h"
+#include "app/tests/ServerTestSupport.h"
 #include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSUserDefaults.h"
 #include "platform/security/SecItem.h"
 #include "platform/security/SecTestSeams.h"
 #include "platform/uikit/UIScreen.h"
-#include "testing/TempHome.h"
 
 inline constexpr const char* testService = "com.quillmark.tests";
 
-class StoreTest : public ::testing::Test {
+class StoreTest : public app::test::LoggedTest {
 protected:
     StoreTest()
     {
         security::resetTestSeams();
         KCKeyChainStore::setDefaultService(std::string(testService));
-        foundation::setLogSink([this](const std::string& text) {
-            std::lock_guard lock(logMutex_);
-            logs_.push_back(text);
-        });
     }
     ~StoreTest() override
     {
         DVUUID::resetSharedInstance();
         NSUbiquitousKeyValueStore::setDefaultStore(nullptr);
-        foundation::setLogSink({});
         security::resetTestSeams();
         KCKeyChainStore::setDefaultService(std::nullopt);
         NSBundle::setMainBundlePath("");
         app::resetPlatformVersion();
         UIDevice::currentDevice()->forgetIdentifierForVendor();
-    }
-
-    bool logged(const std::string& text)
-    {
-        std::lock_guard lock(logMutex_);
-        return std::find(logs_.begin(), logs_.end(), text) != logs_.end();
     }
 
     // The generic-password item as the keychain holds it, local or synchronised (absent if none).
@@ -99,12 +85,6 @@ protected:
         std::filesystem::remove_all(home_.pathFor("Library/Preferences"));
         NSUserDefaults::resetStandardUserDefaults();
     }
-
-    testing_support::TempHome home_;
-
-private:
-    std::mutex logMutex_;
-    std::vector<std::string> logs_;
 };
 
 inline void expectStoreError(const NSErrorRef& error, std::int64_t code, const std::string& description)

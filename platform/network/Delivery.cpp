@@ -36,6 +36,46 @@ void Delivery::post(std::function<void()> block)
         schedule();
 }
 
+bool Delivery::isOnCurrentRunLoop() const { return runLoop_ && runLoop_->isRunningOnCurrentThread(); }
+
+bool Delivery::servesCurrentMode() const
+{
+    auto mode = runLoop_->currentMode();
+    if (!mode)
+        return false;
+    for (const auto& served : modes_) {
+        if (served == *mode)
+            return true;
+        if (served == NSRunLoopCommonModes && (*mode == NSDefaultRunLoopMode || *mode == UITrackingRunLoopMode))
+            return true;
+    }
+    return false;
+}
+
+bool Delivery::runNow(const std::function<void()>& block)
+{
+    if (!isOnCurrentRunLoop() || !servesCurrentMode())
+        return false;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_ || scheduled_ || !pending_.empty())
+            return false;
+        scheduled_ = true; // what is posted meanwhile waits behind this block
+    }
+    const Delivery* outer = currentDelivery;
+    currentDelivery = this;
+    block();
+    currentDelivery = outer;
+    drain();
+    return true;
+}
+
+void Delivery::runOrPost(std::function<void()> block)
+{
+    if (!runNow(block))
+        post(std::move(block));
+}
+
 void Delivery::schedule()
 {
     scheduled_ = true;

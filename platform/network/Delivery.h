@@ -2,6 +2,8 @@
 // in the order posted, on a run loop in given modes or on an operation queue. Closing drops
 // whatever is pending and everything posted later, which is how a cancel guarantees that no
 // callback follows it. While open on a run loop it keeps that loop's runs going in its modes.
+// On its own loop's thread, running in one of its modes, with nothing pending, a block may run
+// at once instead of waiting for the loop's next turn (runNow).
 #pragma once
 
 #include <deque>
@@ -22,6 +24,14 @@ public:
     ~Delivery();
 
     void post(std::function<void()> block);
+    // Runs `block` here and now when that keeps the order and the place: on the delivery's run
+    // loop, inside a run in one of its modes, with nothing pending or running. False: not run.
+    bool runNow(const std::function<void()>& block);
+    // Runs `block` now if it can, or posts it.
+    void runOrPost(std::function<void()> block);
+    // On a run loop, and the calling thread is inside a run of it.
+    bool isOnCurrentRunLoop() const;
+    const std::vector<NSRunLoopMode>& modes() const { return modes_; }
     // Pending and later blocks are dropped; the run-loop keep-alive is removed.
     void close();
     bool isClosed() const;
@@ -31,6 +41,7 @@ public:
 private:
     Delivery() = default;
     void schedule();
+    bool servesCurrentMode() const;
     void drain();
 
     mutable std::mutex mutex_;

@@ -110,9 +110,10 @@ std::shared_ptr<NSURLResponse> Loader::response() const
     return response_;
 }
 
+// From the transfer's own run loop the step runs at once when the delivery allows it.
 void Loader::post(std::function<void(Loader&)> step)
 {
-    delivery_->post([self = shared_from_this(), step = std::move(step)] {
+    delivery_->runOrPost([self = shared_from_this(), step = std::move(step)] {
         if (!self->cancelled_ && !self->done_)
             step(*self);
     });
@@ -178,6 +179,7 @@ void Loader::setPaused(bool paused)
     std::lock_guard lock(mutex_);
     paused_ = paused;
     flow_.notify_all();
+    resumeIfRoomLocked();
 }
 
 std::size_t Loader::maxCachedBody() const
@@ -267,6 +269,9 @@ void Loader::exchange(std::shared_ptr<NSURLRequest> request, std::shared_ptr<NSI
     transfer.maximumBodyLength = request->maximumResponseBodyLength().value_or(
         options_.maximumBodyLength.value_or(NSURLDefaultMaximumResponseBodyLength));
     transfer.bodyHeld = options_.holdsBody;
+    // On a run loop the exchange runs on that loop's thread, where this step runs now.
+    transfer.onCurrentRunLoop = delivery_->isOnCurrentRunLoop();
+    transfer.runLoopModes = delivery_->modes();
     hold_ = Hold::None;
     held_.clear();
     conditional_ = conditionalEntry_ != nullptr;
@@ -279,14 +284,9 @@ void Loader::exchange(std::shared_ptr<NSURLRequest> request, std::shared_ptr<NSI
 
 // Worker side.
 
-bool Loader::transferEvaluateTrust(const SecTrustRef& trust)
+std::shared_ptr<Loader::TrustDecision> Loader::askTrust(const SecTrustRef& trust)
 {
-    struct Decision {
-        std::mutex mutex;
-        std::condition_variable changed;
-        std::optional<bool> accepted;
-    };
-    auto decision = std::make_shared<Decision>();
+    auto decision = std::make_shared<TrustDecision>();
     auto decide = [decision](bool accepted) {
         std::lock_guard lock(decision->mutex);
         if (!decision->accepted)
@@ -322,6 +322,33 @@ bool Loader::transferEvaluateTrust(const SecTrustRef& trust)
         auto challenge = std::make_shared<NSURLAuthenticationChallenge>(space, nullptr, 0, nullptr, nullptr, sender);
         client->loaderChallenge(challenge, [sender](auto disposition, auto credential) { sender->respond(disposition, credential); });
     });
+    return decision;
+}
+
+std::optional<bool> Loader::transferEvaluateTrustAtOnce(const SecTrustRef& trust)
+{
+    // Asked only when the question can be put to the delegate here and now; an answer that
+    // comes later is awaited on the worker the exchange moves to.
+    if (!delivery_->runNow([] { }))
+        return std::nullopt;
+    auto decision = askTrust(trust);
+    std::lock_guard lock(decision->mutex);
+    if (decision->accepted)
+        return decision->accepted;
+    std::lock_guard own(mutex_);
+    pendingTrust_ = decision;
+    return std::nullopt;
+}
+
+bool Loader::transferEvaluateTrust(const SecTrustRef& trust)
+{
+    std::shared_ptr<TrustDecision> decision;
+    {
+        std::lock_guard lock(mutex_);
+        decision = std::move(pendingTrust_);
+    }
+    if (!decision)
+        decision = askTrust(trust);
     std::unique_lock lock(decision->mutex);
     for (;;) {
         if (decision->accepted)
@@ -356,14 +383,18 @@ void Loader::transferDidReceiveHead(ResponseHead head)
     post([head = std::move(head)](Loader& self) mutable { self.onHead(std::move(head)); });
 }
 
-bool Loader::transferDidReceiveBody(const std::uint8_t* bytes, std::size_t length)
+BodyAnswer Loader::transferDidReceiveBody(const std::uint8_t* bytes, std::size_t length, bool mayBlock)
 {
     if (hold_ != Hold::None) {
         std::size_t room = kMaxHeldBytes - std::min(kMaxHeldBytes, held_.size());
         held_.insert(held_.end(), bytes, bytes + std::min(room, length));
-        return !cancelled_;
+        return cancelled_ ? BodyAnswer::Stop : BodyAnswer::Taken;
     }
     std::unique_lock lock(mutex_);
+    if (!mayBlock && (pendingBytes_ > kMaxPendingBytes || paused_) && !cancelled_) {
+        wantsRoom_ = true; // resumed by whatever makes room
+        return BodyAnswer::Wait;
+    }
     while ((pendingBytes_ > kMaxPendingBytes || paused_) && !cancelled_) {
         if (transfer_)
             transfer_->setWaitingForClient(true);
@@ -372,18 +403,26 @@ bool Loader::transferDidReceiveBody(const std::uint8_t* bytes, std::size_t lengt
     if (transfer_)
         transfer_->setWaitingForClient(false);
     if (cancelled_)
-        return false;
+        return BodyAnswer::Stop;
     pendingBytes_ += length;
     bytesReceived_ += static_cast<std::int64_t>(length);
     if (openChunk_) {
         openChunk_->insert(openChunk_->end(), bytes, bytes + length);
-        return true;
+        return BodyAnswer::Taken;
     }
     openChunk_ = std::make_shared<Bytes>(bytes, bytes + length);
     auto chunk = openChunk_;
     lock.unlock();
     post([chunk](Loader& self) { self.onData(chunk); });
-    return true;
+    return BodyAnswer::Taken;
+}
+
+void Loader::resumeIfRoomLocked()
+{
+    if (!wantsRoom_ || pendingBytes_ > kMaxPendingBytes || paused_ || !transfer_)
+        return;
+    wantsRoom_ = false;
+    transfer_->resume();
 }
 
 void Loader::transferDidComplete(TransferResult result)
@@ -459,6 +498,7 @@ void Loader::onData(std::shared_ptr<Bytes> chunk)
             std::lock_guard lock(mutex_);
             pendingBytes_ -= std::min(pendingBytes_, chunk->size());
             flow_.notify_all();
+            resumeIfRoomLocked();
         }
         if (collecting_) {
             if (collected_.size() + chunk->size() > maxCachedBody())

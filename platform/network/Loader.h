@@ -93,21 +93,31 @@ public:
     // The body came from the URL cache (fresh, or validated by a 304).
     bool servedFromCache() const { return servedFromCache_; }
 
-    // TransferClient, on the worker thread.
+    // TransferClient, on the transfer's thread.
     bool transferEvaluateTrust(const SecTrustRef& trust) override;
+    std::optional<bool> transferEvaluateTrustAtOnce(const SecTrustRef& trust) override;
     void transferDidSendBody(std::int64_t bytes, std::int64_t total, std::int64_t expected) override;
     void transferDidReceiveHead(ResponseHead head) override;
-    bool transferDidReceiveBody(const std::uint8_t* bytes, std::size_t length) override;
+    BodyAnswer transferDidReceiveBody(const std::uint8_t* bytes, std::size_t length, bool mayBlock) override;
     void transferDidComplete(TransferResult result) override;
 
 private:
     enum class Hold { None, Redirect, Authenticate, NotModified };
+    struct TrustDecision {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::optional<bool> accepted;
+    };
 
     std::shared_ptr<LoaderClient> client() const;
     void post(std::function<void(Loader&)> step);
     // While an answer is awaited, later steps wait in order.
     void await();
     void answered();
+    // Puts the server-trust question to the client through the delivery.
+    std::shared_ptr<TrustDecision> askTrust(const SecTrustRef& trust);
+    // A transfer that answered Wait goes on once there is room again.
+    void resumeIfRoomLocked();
     void runOrDefer(std::function<void()> step);
 
     void begin();
@@ -142,6 +152,8 @@ private:
     std::size_t pendingBytes_ = 0;
     std::shared_ptr<Bytes> openChunk_; // posted, not yet delivered: more bytes join it
     bool paused_ = false;
+    bool wantsRoom_ = false;
+    std::shared_ptr<TrustDecision> pendingTrust_; // asked on the run loop, awaited on a worker
     std::atomic<bool> cancelled_ { false };
 
     // Worker-side state of the running exchange.

@@ -1,5 +1,5 @@
 // The libcurl transport: worker pool, socket registry for prompt cancellation, idle watchdog,
-// and the easy-handle setup and callbacks of one exchange.
+// and the easy-handle setup and callbacks of one exchange (shared with the run-loop way).
 #include "platform/network/Transport.h"
 
 #include <chrono>
@@ -10,7 +10,6 @@
 #include <map>
 #include <thread>
 
-#include <curl/curl.h>
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
@@ -18,10 +17,12 @@
 #include <unistd.h>
 
 #include "platform/foundation/NSURL.h"
+#include "platform/network/TransportInternal.h"
 #include "platform/network/URLError.h"
 #include "platform/security/CryptoLifetime.h"
 
 namespace network {
+namespace transport {
 
 std::int64_t steadyNow()
 {
@@ -29,35 +30,12 @@ std::int64_t steadyNow()
         .count();
 }
 
-// Grants the C callbacks access to a transfer's state.
-struct TransferAccess {
-    static void run(Transfer& t, void* easy) { t.run(easy); }
-    static TransferRequest& request(Transfer& t) { return t.request_; }
-    static TransferClient& client(Transfer& t) { return *t.client_; }
-    static Transfer& self(void* p) { return *static_cast<Transfer*>(p); }
-    static std::atomic<bool>& cancelled(Transfer& t) { return t.cancelled_; }
-    static std::atomic<bool>& timedOut(Transfer& t) { return t.timedOut_; }
-    static std::atomic<bool>& waiting(Transfer& t) { return t.waiting_; }
-    static std::atomic<std::int64_t>& lastActivity(Transfer& t) { return t.lastActivity_; }
-    static std::int64_t startedAt(Transfer& t) { return t.startedAt_; }
-    static void touch(Transfer& t) { t.touch(); }
-    static bool& trustRefused(Transfer& t) { return t.trustRefused_; }
-    static bool& headRefused(Transfer& t) { return t.headRefused_; }
-    static bool& limitExceeded(Transfer& t) { return t.limitExceeded_; }
-    static BodyLimit& limit(Transfer& t) { return t.limit_; }
-    static bool& clientStopped(Transfer& t) { return t.clientStopped_; }
-    static bool& sentHead(Transfer& t) { return t.sentHead_; }
-    static std::shared_ptr<NSError>& streamError(Transfer& t) { return t.streamError_; }
-    static ResponseHeadReader& headReader(Transfer& t) { return t.headReader_; }
-    static std::int64_t& bodySent(Transfer& t) { return t.bodySent_; }
-    static std::size_t& bodyOffset(Transfer& t) { return t.bodyOffset_; }
-    static const std::string& host(Transfer& t) { return t.host_; }
-    static void*& easy(Transfer& t) { return t.easy_; }
-};
+} // namespace transport
 
 namespace {
 
 using Access = TransferAccess;
+using transport::steadyNow;
 
 // Sockets open now, and the transfer using each (none between transfers).
 struct SocketRegistry {
@@ -152,6 +130,10 @@ Pool& pool()
     return *instance;
 }
 
+} // namespace
+
+namespace transport {
+
 void globalInit()
 {
     static std::once_flag once;
@@ -160,6 +142,10 @@ void globalInit()
         curl_global_init(CURL_GLOBAL_ALL);
     });
 }
+
+} // namespace transport
+
+namespace {
 
 void Pool::worker()
 {
@@ -273,9 +259,23 @@ int verifyCertificate(X509_STORE_CTX* store, void* data)
         Access::trustRefused(transfer) = true;
         return 0;
     }
-    transfer.setWaitingForClient(true);
-    bool accepted = !Access::cancelled(transfer) && Access::client(transfer).transferEvaluateTrust(trust);
-    transfer.setWaitingForClient(false);
+    bool accepted = false;
+    if (Access::onRunLoop(transfer)) {
+        // No waiting here: without a decision at hand the handshake is refused (before any
+        // request byte) and the exchange goes on on a worker.
+        auto decided = Access::cancelled(transfer) ? std::optional<bool>(false)
+                                                    : Access::client(transfer).transferEvaluateTrustAtOnce(trust);
+        if (!decided) {
+            Access::trustDeferred(transfer) = true;
+            X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
+            return 0;
+        }
+        accepted = *decided;
+    } else {
+        transfer.setWaitingForClient(true);
+        accepted = !Access::cancelled(transfer) && Access::client(transfer).transferEvaluateTrust(trust);
+        transfer.setWaitingForClient(false);
+    }
     Access::touch(transfer);
     if (!accepted) {
         Access::trustRefused(transfer) = true;
@@ -332,13 +332,26 @@ size_t bodyBytes(char* buffer, size_t size, size_t count, void* data)
         return 0;
     curl_off_t received = 0;
     curl_easy_getinfo(static_cast<CURL*>(Access::easy(transfer)), CURLINFO_SIZE_DOWNLOAD_T, &received);
-    if (!Access::limit(transfer).acceptBody(length, received)) {
+    // Bytes handed back by a Wait come again; they were counted already.
+    auto& ahead = Access::countedAhead(transfer);
+    std::size_t repeated = std::min(ahead, length);
+    ahead -= repeated;
+    if (!Access::limit(transfer).acceptBody(length - repeated, received)) {
         Access::limitExceeded(transfer) = true;
         return 0;
     }
-    if (!Access::client(transfer).transferDidReceiveBody(reinterpret_cast<const std::uint8_t*>(buffer), length)) {
+    bool onRunLoop = Access::onRunLoop(transfer);
+    auto answer = Access::client(transfer).transferDidReceiveBody(
+        reinterpret_cast<const std::uint8_t*>(buffer), length, !onRunLoop);
+    if (answer == BodyAnswer::Stop) {
         Access::clientStopped(transfer) = true;
         return 0;
+    }
+    if (answer == BodyAnswer::Wait && onRunLoop) {
+        ahead = length;
+        Access::paused(transfer) = true;
+        transfer.setWaitingForClient(true);
+        return CURL_WRITEFUNC_PAUSE;
     }
     Access::touch(transfer);
     return length;
@@ -453,18 +466,129 @@ Transfer::Transfer(TransferRequest request, std::shared_ptr<TransferClient> clie
         host_ = url->host();
     if (host_.size() > 2 && host_.front() == '[' && host_.back() == ']')
         host_ = host_.substr(1, host_.size() - 2);
+    onRunLoop_ = request_.onCurrentRunLoop && !request_.bodyStream;
 }
 
 Transfer::~Transfer() = default;
 
+namespace transport {
+
+void configure(Transfer& transfer, CURL* easy)
+{
+    auto& request = Access::request(transfer);
+    Access::easy(transfer) = easy;
+    curl_slist* headers = headerList(request);
+    Access::headerList(transfer) = headers;
+    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContext);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1.0, request.idleTimeout * 1000)));
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    if (!request.headers.has("Accept-Encoding"))
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    bool hasBody = request.body || request.bodyStream;
+    if (request.method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (hasBody) {
+        curl_off_t length = request.body ? static_cast<curl_off_t>(request.body->size()) : request.bodyLength;
+        if (request.method == "POST") {
+            curl_easy_setopt(easy, CURLOPT_POST, 1L);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+        } else {
+            curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+            curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, length);
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+        }
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, readBody);
+        curl_easy_setopt(easy, CURLOPT_READDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, seekBody);
+        curl_easy_setopt(easy, CURLOPT_SEEKDATA, &transfer);
+        if (request.bodyStream)
+            request.bodyStream->open();
+    } else if (request.method != "GET") {
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    }
+}
+
+TransferResult finish(Transfer& transfer, CURLcode code)
+{
+    auto& request = Access::request(transfer);
+    TransferResult result;
+    curl_slist_free_all(static_cast<curl_slist*>(Access::headerList(transfer)));
+    Access::headerList(transfer) = nullptr;
+    if (request.bodyStream)
+        request.bodyStream->close();
+    if (Access::cancelled(transfer) || Access::clientStopped(transfer)) {
+        result.cancelled = true;
+        result.urlErrorCode = NSURLErrorCancelled;
+    } else if (Access::limitExceeded(transfer)) {
+        result.urlErrorCode = NSURLErrorDataLengthExceedsMaximum;
+        result.detail = Access::limit(transfer).why();
+    } else if (code == CURLE_OK) {
+        result.urlErrorCode = Access::sentHead(transfer) ? std::int64_t(0) : std::int64_t(NSURLErrorBadServerResponse);
+    } else if (Access::timedOut(transfer) || code == CURLE_OPERATION_TIMEDOUT) {
+        result.urlErrorCode = NSURLErrorTimedOut;
+    } else if (Access::trustRefused(transfer)) {
+        result.trustRefused = true;
+        result.urlErrorCode = NSURLErrorServerCertificateUntrusted;
+    } else if (Access::headRefused(transfer)) {
+        result.urlErrorCode = NSURLErrorBadServerResponse;
+        result.detail = "malformed or oversized response head";
+    } else if (Access::streamError(transfer)) {
+        result.urlErrorCode = NSURLErrorUnknown;
+        result.underlyingError = Access::streamError(transfer);
+    } else {
+        result.urlErrorCode = mapCurlCode(code);
+        result.detail = curl_easy_strerror(code);
+    }
+    return result;
+}
+
+void runOnWorker(std::shared_ptr<Transfer> transfer)
+{
+    watchdog().add(transfer);
+    pool().submit(std::move(transfer));
+}
+
+double idleTimeout()
+{
+    auto& p = pool();
+    std::lock_guard lock(p.mutex);
+    return p.idleTimeout;
+}
+
+} // namespace transport
+
 std::shared_ptr<Transfer> Transfer::start(TransferRequest request, std::shared_ptr<TransferClient> client)
 {
-    globalInit();
+    transport::globalInit();
     auto transfer = std::make_shared<Transfer>(std::move(request), std::move(client));
     transfer->startedAt_ = steadyNow();
     transfer->touch();
-    watchdog().add(transfer);
-    pool().submit(transfer);
+    if (transfer->onRunLoop_)
+        transport::startOnRunLoop(transfer);
+    else
+        transport::runOnWorker(transfer);
     return transfer;
 }
 
@@ -472,7 +596,16 @@ void Transfer::cancel()
 {
     if (cancelled_.exchange(true))
         return;
-    sockets().shutdownFor(this);
+    if (onRunLoop_)
+        transport::cancelOnRunLoop(shared_from_this());
+    else
+        sockets().shutdownFor(this);
+}
+
+void Transfer::resume()
+{
+    if (onRunLoop_ && paused_)
+        transport::resumeOnRunLoop(shared_from_this());
 }
 
 void Transfer::setWaitingForClient(bool waiting)
@@ -488,88 +621,12 @@ void Transfer::run(void* handle)
 {
     auto self = shared_from_this();
     CURL* easy = static_cast<CURL*>(handle);
-    easy_ = handle;
     TransferResult result;
     if (cancelled_) {
         result.cancelled = true;
     } else {
-        curl_slist* headers = headerList(request_);
-        curl_easy_setopt(easy, CURLOPT_URL, request_.url.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_PROXY, "");
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContext);
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
-        curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
-        curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
-        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
-        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
-        curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
-        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
-        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
-        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1.0, request_.idleTimeout * 1000)));
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-        if (!request_.headers.has("Accept-Encoding"))
-            curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
-        bool hasBody = request_.body || request_.bodyStream;
-        if (request_.method == "HEAD") {
-            curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-        } else if (hasBody) {
-            curl_off_t length = request_.body ? static_cast<curl_off_t>(request_.body->size()) : request_.bodyLength;
-            if (request_.method == "POST") {
-                curl_easy_setopt(easy, CURLOPT_POST, 1L);
-                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
-            } else {
-                curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-                curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, length);
-                curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request_.method.c_str());
-            }
-            curl_easy_setopt(easy, CURLOPT_READFUNCTION, readBody);
-            curl_easy_setopt(easy, CURLOPT_READDATA, this);
-            curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, seekBody);
-            curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
-            if (request_.bodyStream)
-                request_.bodyStream->open();
-        } else if (request_.method != "GET") {
-            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request_.method.c_str());
-        }
-        CURLcode code = curl_easy_perform(easy);
-        curl_slist_free_all(headers);
-        if (request_.bodyStream)
-            request_.bodyStream->close();
-        if (cancelled_ || clientStopped_) {
-            result.cancelled = true;
-            result.urlErrorCode = NSURLErrorCancelled;
-        } else if (limitExceeded_) {
-            result.urlErrorCode = NSURLErrorDataLengthExceedsMaximum;
-            result.detail = limit_.why();
-        } else if (code == CURLE_OK) {
-            result.urlErrorCode = sentHead_ ? std::int64_t(0) : std::int64_t(NSURLErrorBadServerResponse);
-        } else if (timedOut_ || code == CURLE_OPERATION_TIMEDOUT) {
-            result.urlErrorCode = NSURLErrorTimedOut;
-        } else if (trustRefused_) {
-            result.trustRefused = true;
-            result.urlErrorCode = NSURLErrorServerCertificateUntrusted;
-        } else if (headRefused_) {
-            result.urlErrorCode = NSURLErrorBadServerResponse;
-            result.detail = "malformed or oversized response head";
-        } else if (streamError_) {
-            result.urlErrorCode = NSURLErrorUnknown;
-            result.underlyingError = streamError_;
-        } else {
-            result.urlErrorCode = mapCurlCode(code);
-            result.detail = curl_easy_strerror(code);
-        }
+        transport::configure(*this, easy);
+        result = transport::finish(*this, curl_easy_perform(easy));
     }
     sockets().release(this);
     watchdog().remove(self);
@@ -577,14 +634,16 @@ void Transfer::run(void* handle)
     client->transferDidComplete(std::move(result));
 }
 
-std::size_t activeTransferCount() { return watchdog().count(); }
+std::size_t activeTransferCount() { return watchdog().count() + transport::runLoopTransferCount(); }
 
 std::size_t transportThreadCount()
 {
     auto& p = pool();
     std::lock_guard lock(p.mutex);
-    return p.threads;
+    return p.threads + transport::runLoopCount();
 }
+
+std::size_t transportRunLoopCount() { return transport::runLoopCount(); }
 
 void setTransportIdleTimeout(double seconds)
 {

@@ -1,11 +1,17 @@
 // The transport: one HTTP exchange (one request, one response, no redirects or authentication
-// of its own) on libcurl. Each transfer runs on a worker thread of a small pool, with that
-// worker's easy handle (so keep-alive connections are reused per worker). Running a transfer
-// on its own thread lets the callbacks that wait on the delegate (the server-trust decision
-// inside the TLS handshake, pulling a request body stream, room for more received data) block
-// without holding up any other transfer. Server trust is decided in OpenSSL's certificate
-// verification callback, after the server's certificates arrived and before the handshake
-// finishes, so no request byte is sent before the decision.
+// of its own) on libcurl, run one of two ways.
+// - On the run loop of the thread that starts it (onCurrentRunLoop): libcurl's multi interface,
+//   one per run loop, driven by that loop's sources and one timer; keep-alive connections are
+//   shared by every transfer of the loop. Nothing there may block: room for received data is
+//   waited for by pausing the transfer, and a server-trust decision must come at once (when it
+//   does not, the handshake is refused before any request byte and the exchange starts again
+//   on a worker, where the decision is awaited).
+// - On a worker thread of a small pool, with that worker's easy handle: for request body
+//   streams (pulled as the socket takes them) and for clients without a run loop. Callbacks
+//   there may block on the delegate without holding up any other transfer.
+// Server trust is decided in OpenSSL's certificate verification callback, after the server's
+// certificates arrived and before the handshake finishes, so no request byte is sent before the
+// decision.
 #pragma once
 
 #include <atomic>
@@ -16,11 +22,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/network/BodyLimit.h"
 #include "platform/network/NSStream.h"
 #include "platform/network/ResponseHead.h"
 #include "platform/security/SecTrust.h"
+#include "platform/threading/NSRunLoop.h"
 
 namespace network {
 
@@ -37,6 +45,10 @@ struct TransferRequest {
     // (a larger declared Content-Length fails at the head). Beyond: DataLengthExceedsMaximum.
     std::int64_t maximumBodyLength = std::numeric_limits<std::int64_t>::max();
     bool bodyHeld = false;
+    // Run on the calling thread's run loop (in its common modes) rather than on a worker. Not
+    // for body streams: those always run on a worker.
+    bool onCurrentRunLoop = false;
+    std::vector<NSRunLoopMode> runLoopModes; // served besides the common modes
 };
 
 struct TransferResult {
@@ -47,29 +59,44 @@ struct TransferResult {
     std::shared_ptr<NSError> underlyingError;
 };
 
-// Called on the transfer's worker thread, in order: trust (TLS only, new connections only),
-// body sent (any number), head, body (any number), complete (exactly once unless cancelled).
+// What the client did with received body bytes.
+enum class BodyAnswer {
+    Taken,
+    Wait, // no room now: the same bytes come again after Transfer::resume()
+    Stop, // stops the transfer (it then completes as cancelled)
+};
+
+// Called on the transfer's thread (its run loop's or its worker's), in order: trust (TLS only,
+// new connections only), body sent (any number), head, body (any number), complete (exactly
+// once unless cancelled).
 class TransferClient {
 public:
     virtual ~TransferClient() = default;
-    // True to go on with the connection. May block until the delegate decided.
+    // True to go on with the connection. May block until the delegate decided (worker only).
     virtual bool transferEvaluateTrust(const SecTrustRef& trust) = 0;
+    // On a run loop: the decision if it can be had without waiting; nullopt otherwise, and the
+    // exchange goes on a worker, where transferEvaluateTrust is asked.
+    virtual std::optional<bool> transferEvaluateTrustAtOnce(const SecTrustRef&) { return std::nullopt; }
     virtual void transferDidSendBody(std::int64_t bytes, std::int64_t total, std::int64_t expected) = 0;
     virtual void transferDidReceiveHead(ResponseHead head) = 0;
-    // False stops the transfer (it then completes as cancelled). May block for room.
-    virtual bool transferDidReceiveBody(const std::uint8_t* bytes, std::size_t length) = 0;
+    // With mayBlock (a worker) the client may block for room instead of answering Wait.
+    virtual BodyAnswer transferDidReceiveBody(const std::uint8_t* bytes, std::size_t length, bool mayBlock) = 0;
     virtual void transferDidComplete(TransferResult result) = 0;
 };
 
 class Transfer : public std::enable_shared_from_this<Transfer> {
 public:
-    // Queues the exchange on the pool; `client` is held until the exchange completes.
+    // Starts the exchange on the current run loop or queues it on the pool; `client` is held
+    // until the exchange completes.
     static std::shared_ptr<Transfer> start(TransferRequest request, std::shared_ptr<TransferClient> client);
-    // Stops the exchange soon, from any thread: its sockets are shut down at once.
+    // Stops the exchange soon, from any thread: its sockets are shut down at once (on a worker)
+    // or it is taken off its run loop's next turn.
     void cancel();
     bool isCancelled() const { return cancelled_; }
     // For the client while it waits on the delegate: such waits do not count as idle time.
     void setWaitingForClient(bool waiting);
+    // After a BodyAnswer::Wait: there is room again. From any thread.
+    void resume();
 
     Transfer(TransferRequest request, std::shared_ptr<TransferClient> client);
     ~Transfer();
@@ -98,12 +125,23 @@ private:
     BodyLimit limit_;
     std::string host_;
     void* easy_ = nullptr;
+    void* headerList_ = nullptr; // the request's fields for libcurl, while the exchange runs
+    // Run-loop exchanges.
+    std::weak_ptr<NSRunLoop> runLoop_;
+    std::atomic<bool> onRunLoop_ { false }; // false again once handed to a worker
+    bool trustDeferred_ = false; // the decision was not at hand: go on on a worker
+    std::size_t countedAhead_ = 0; // body bytes counted against the limit, handed back by a Wait
+    std::atomic<bool> paused_ { false };
 };
 
-// For tests and the bench: transfers not yet completed, and pool threads alive now.
+// For tests and the bench: transfers not yet completed (on workers and run loops); pool threads
+// alive now plus run loops holding a multi handle (with its descriptors and keep-alive
+// connections) now; and those run loops alone.
 std::size_t activeTransferCount();
 std::size_t transportThreadCount();
-// How long an idle pool thread waits for work before it ends (default 10 s).
+std::size_t transportRunLoopCount();
+// How long an idle pool thread waits for work before it ends, and how long a run loop keeps its
+// multi handle and connections without transfers (default 10 s).
 void setTransportIdleTimeout(double seconds);
 
 } // namespace network

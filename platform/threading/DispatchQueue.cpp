@@ -256,7 +256,9 @@ void drainConcurrent(const std::shared_ptr<dispatch_queue_s>& queue)
     std::unique_lock lock(queue->mutex);
     bool waited = false;
     for (;;) {
+        // No lingering while work waits in the pool for this worker (it would wait the longer).
         if (!waited && queue->lingers && !queue->barrierRunning && takesBatches(*queue)
+            && !WorkerPool::currentJobHoldsUpWork()
             && queue->items.size() < kBatchLimit / 2
             && (queue->items.empty() || !queue->items.front().barrier)) {
             if (queue->gathering) {

@@ -10,14 +10,16 @@ namespace {
 std::atomic<std::uint64_t> nextSourceID { 1 };
 } // namespace
 
-std::shared_ptr<FileDescriptorSource> FileDescriptorSource::create(int fd, Callback onReadable, Callback onWritable)
+std::shared_ptr<FileDescriptorSource> FileDescriptorSource::create(
+    int fd, Callback onReadable, Callback onWritable, bool keepsLoopAlive)
 {
-    return std::make_shared<FileDescriptorSource>(fd, std::move(onReadable), std::move(onWritable));
+    return std::make_shared<FileDescriptorSource>(fd, std::move(onReadable), std::move(onWritable), keepsLoopAlive);
 }
 
-FileDescriptorSource::FileDescriptorSource(int fd, Callback onReadable, Callback onWritable)
+FileDescriptorSource::FileDescriptorSource(int fd, Callback onReadable, Callback onWritable, bool keepsLoopAlive)
     : fd_(fd)
     , id_(nextSourceID++)
+    , keepsLoopAlive_(keepsLoopAlive)
     , onReadable_(std::move(onReadable))
     , onWritable_(std::move(onWritable))
     , readEnabled_(static_cast<bool>(onReadable_))
@@ -105,7 +107,8 @@ void FileDescriptorSource::wakeLoops()
         loops = loops_;
     }
     for (auto& weak : loops) {
-        if (auto loop = weak.lock())
+        // A loop running on this thread looks at the interest again before it waits.
+        if (auto loop = weak.lock(); loop && !loop->isRunningOnCurrentThread())
             loop->wakeUp();
     }
 }

@@ -3,7 +3,8 @@
 // hung up, or in error). Write interest is one-shot: enableWriteOnce() arms it and the write
 // callback runs once when the descriptor becomes writable (also when a connect completes or
 // fails). A callback does not run again while it is running (nested runs skip the source).
-// The source does not own the descriptor; invalidate it before closing the descriptor.
+// The source does not own the descriptor; invalidate it before closing the descriptor. A source
+// made with keepsLoopAlive false is served while a run goes on but does not keep one going.
 #pragma once
 
 #include <atomic>
@@ -24,8 +25,9 @@ public:
     using Callback = std::function<void()>;
 
     // Read interest starts enabled when `onReadable` is given; write interest starts disarmed.
-    static std::shared_ptr<FileDescriptorSource> create(int fd, Callback onReadable, Callback onWritable);
-    FileDescriptorSource(int fd, Callback onReadable, Callback onWritable);
+    static std::shared_ptr<FileDescriptorSource> create(
+        int fd, Callback onReadable, Callback onWritable, bool keepsLoopAlive = true);
+    FileDescriptorSource(int fd, Callback onReadable, Callback onWritable, bool keepsLoopAlive = true);
     ~FileDescriptorSource() override;
 
     int fd() const { return fd_; }
@@ -36,6 +38,7 @@ public:
     // Removes the source from every loop it is in and drops its callbacks. From any thread.
     void invalidate();
     bool isValid() const;
+    bool keepsLoopAlive() const { return keepsLoopAlive_; }
     std::string className() const override { return "FileDescriptorSource"; }
 
 private:
@@ -47,6 +50,7 @@ private:
 
     const int fd_;
     const std::uint64_t id_;
+    const bool keepsLoopAlive_;
     mutable std::mutex mutex_;
     Callback onReadable_;
     Callback onWritable_;

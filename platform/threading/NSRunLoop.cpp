@@ -133,7 +133,7 @@ void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopM
         if (isNew)
             heap_.push({ timer->monotonicFire(), heapSequence_++, timer.get(), timer->generation() });
     }
-    wakeUp();
+    wakeUnlessRunningHere();
 }
 
 void NSRunLoop::timerScheduleChanged(NSTimer* timer)
@@ -144,7 +144,7 @@ void NSRunLoop::timerScheduleChanged(NSTimer* timer)
             return;
         heap_.push({ timer->monotonicFire(), heapSequence_++, timer, timer->generation() });
     }
-    wakeUp();
+    wakeUnlessRunningHere();
 }
 
 void NSRunLoop::removeTimer(NSTimer* timer)
@@ -158,7 +158,7 @@ void NSRunLoop::removeTimer(NSTimer* timer)
         keep = std::move(it->second.timer);
         timers_.erase(it);
     }
-    wakeUp();
+    wakeUnlessRunningHere();
 }
 
 void NSRunLoop::addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode)
@@ -171,7 +171,7 @@ void NSRunLoop::addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode
         entry.port = port;
         entry.modes.insert(mode);
     }
-    wakeUp();
+    wakeUnlessRunningHere();
 }
 
 void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode)
@@ -188,7 +188,7 @@ void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopM
             ports_.erase(it);
         }
     }
-    wakeUp();
+    wakeUnlessRunningHere();
 }
 
 void NSRunLoop::addSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode)
@@ -203,7 +203,8 @@ void NSRunLoop::addSource(const std::shared_ptr<threading::FileDescriptorSource>
         std::lock_guard sourceLock(source->mutex_);
         source->loops_.push_back(std::static_pointer_cast<NSRunLoop>(shared_from_this()));
     }
-    wakeUp();
+    if (!isRunningOnCurrentThread())
+        wakeUp();
 }
 
 void NSRunLoop::removeSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode)
@@ -240,7 +241,8 @@ void NSRunLoop::detachSource(threading::FileDescriptorSource* source)
         keep = std::move(it->second.source);
         sources_.erase(it);
     }
-    wakeUp();
+    if (!isRunningOnCurrentThread())
+        wakeUp();
 }
 
 void NSRunLoop::performInModes(std::vector<NSRunLoopMode> modes, std::function<void()> block)
@@ -278,6 +280,13 @@ void NSRunLoop::setMain()
 
 void NSRunLoop::wakeUp() { waker_->wake(); }
 
+// A loop running on this thread looks at its timers, sources and ports again before it waits.
+void NSRunLoop::wakeUnlessRunningHere()
+{
+    if (!isRunningOnCurrentThread())
+        wakeUp();
+}
+
 void NSRunLoop::stop()
 {
     stopRequested_ = true;
@@ -311,7 +320,7 @@ bool NSRunLoop::hasSourcesLocked(const NSRunLoopMode& mode) const
             return true;
     }
     for (const auto& [id, entry] : sources_) {
-        if (modeMatches(entry.modes, mode))
+        if (modeMatches(entry.modes, mode) && entry.source->keepsLoopAlive())
             return true;
     }
     for (const auto& [raw, entry] : ports_) {

@@ -159,6 +159,7 @@ private:
     void timerScheduleChanged(NSTimer* timer);
     void removeTimer(NSTimer* timer);
     void detachSource(threading::FileDescriptorSource* source);
+    void wakeUnlessRunningHere();
     void threadExited();
     void setMain();
 

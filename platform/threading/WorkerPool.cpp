@@ -9,8 +9,11 @@ namespace threading {
 namespace {
 thread_local WorkerPool* currentPool = nullptr;
 thread_local HeldWork* currentHeldWork = nullptr;
-// The running job queued a job without waking anyone (see submit).
-thread_local bool owesWake = false;
+// Jobs the running job queued without waking anyone (see submit).
+thread_local int owedWakes = 0;
+// A block hands on to the next, and a group it belonged to may notify after it: two jobs a
+// running job may queue before it wakes anyone.
+constexpr int kMaxOwedWakes = 2;
 } // namespace
 
 HeldWorkScope::HeldWorkScope(HeldWork* work)
@@ -82,17 +85,29 @@ void WorkerPool::submit(Priority priority, std::function<void()> job)
     state_->jobs[static_cast<int>(priority)].push_back(std::move(job));
     ++state_->queued;
     // A job queued from a worker usually comes just before that worker's own job returns (one
-    // block handing on to the next); the worker then takes it itself, and waking a sleeping
-    // worker would only cost a context switch. Should the job block first, the wake is paid
-    // then; should it run on for long, the watchdog pays it.
-    if (currentPool == this && !owesWake) {
-        owesWake = true;
+    // block handing on to the next, then perhaps its group's notification); the worker then
+    // takes it itself, and waking a sleeping worker would only cost a context switch. Should
+    // the job block first, the wakes are paid then; should it run on for long, the watchdog
+    // pays them.
+    if (currentPool == this && owedWakes < kMaxOwedWakes) {
+        ++owedWakes;
         startWatchdogLocked();
         return;
     }
     if (state_->idle > 0)
         state_->workAvailable.notify_one();
     maybeSpawnLocked();
+}
+
+bool WorkerPool::currentJobHoldsUpWork()
+{
+    if (currentPool == nullptr)
+        return false;
+    if (owedWakes > 0)
+        return true;
+    State& s = *currentPool->state_;
+    std::lock_guard lock(s.mutex);
+    return s.queued > s.idle;
 }
 
 // A new worker is due when more jobs wait than idle workers can take, and fewer workers run
@@ -146,7 +161,7 @@ void WorkerPool::workerLoop()
             job = nullptr;
             lock.lock();
             ++s.completed;
-            owesWake = false; // what it queued is taken next, by this worker or another
+            owedWakes = 0; // what it queued is taken next, by this worker or another
             continue;
         }
         ++s.idle;
@@ -191,8 +206,7 @@ void WorkerPool::watchdogLoop()
 void WorkerPool::blockingBegan()
 {
     std::lock_guard lock(state_->mutex);
-    if (owesWake) {
-        owesWake = false;
+    for (; owedWakes > 0; --owedWakes) {
         if (state_->idle > 0)
             state_->workAvailable.notify_one();
     }

@@ -34,6 +34,10 @@ public:
 
     // Number of threads right now (for tests and benchmarks).
     std::size_t threadCount() const;
+    // True on a worker of the shared pool while jobs wait in it that nobody was woken for (the
+    // running job queued them, or every worker is busy): the job should return soon rather
+    // than wait for anything else.
+    static bool currentJobHoldsUpWork();
 
 private:
     friend class BlockingScope;

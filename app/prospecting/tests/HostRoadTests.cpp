@@ -25,15 +25,12 @@ protected:
             driver.execute(line);
         return driver.failures() == 0;
     }
-    // Opens a screen and waits for its province list (nothing on screen shows it).
-    std::shared_ptr<RQAddFirendController> openScreen(const std::string& name)
+    // Opens the lead screen and waits for its province list (nothing on screen shows it).
+    std::shared_ptr<RQAddFirendController> openScreen()
     {
-        EXPECT_TRUE(type({ "open " + name }));
+        EXPECT_TRUE(type({ "open leads.region" }));
         auto screen = std::dynamic_pointer_cast<RQAddFirendController>(navigation->topViewController());
-        EXPECT_TRUE(screen);
-        if (screen) {
-            EXPECT_TRUE(waitFor([&] { return screen->shengList().isArray(); }));
-        }
+        EXPECT_TRUE(screen && waitFor([&] { return screen->shengList().isArray(); }));
         return screen;
     }
     // "tap point" at the centre of a view, in window coordinates.
@@ -51,7 +48,7 @@ protected:
 
 TEST_F(HostRoad, RegionPageIntoTheAddressBookAndOutAgain)
 {
-    auto screen = openScreen("leads.region");
+    auto screen = openScreen();
     ASSERT_TRUE(screen);
     ASSERT_TRUE(type({
         "tap title 省", "waitfor title 广东省", "tap title 广东省",
@@ -76,7 +73,7 @@ TEST_F(HostRoad, RegionPageIntoTheAddressBookAndOutAgain)
 
 TEST_F(HostRoad, SizeFieldAndPagingByTouch)
 {
-    auto screen = openScreen("leads.region");
+    auto screen = openScreen();
     ASSERT_TRUE(screen);
     ASSERT_TRUE(type({ "tap title 省", "waitfor title 浙江省", "tap title 浙江省", "tap title 市", "waitfor title 杭州市",
         "tap title 杭州市" }))

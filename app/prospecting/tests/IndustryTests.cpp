@@ -1,7 +1,6 @@
 // The industry and region source screens and the industry contacts screen against our data
-// server: the lists and the contacts screen each row opens, the replies that show a message or
-// the empty label, batches that follow "换一组" whatever the replies, and the batch handed to
-// import.
+// server: the contacts screen each row opens, batches that follow "换一组" whatever the replies,
+// and the batch handed to import.
 #include "app/prospecting/RQCustomMsgController.h"
 #include "app/prospecting/RQHengYeControlller.h"
 #include "app/prospecting/RQQuYuController.h"
@@ -25,8 +24,7 @@ protected:
         EXPECT_TRUE(answered(path, 1));
         EXPECT_TRUE(waitFor([&] { return screen->listArray().size() == rows; }));
         clearLog();
-        screen->mytableView()->layoutIfNeeded();
-        return screen;
+        return layout(screen);
     }
     std::shared_ptr<RQCustomMsgController> openIndustry(const std::string& id, std::size_t rows)
     {
@@ -40,13 +38,6 @@ protected:
         auto before = server().requests(kContacts).size();
         screen->nextBar()->gestureRecognizers().front()->fire(UIGestureRecognizerStateEnded);
         ASSERT_TRUE(waitFor([&] { return server().requests(kContacts).size() == before + 1; }));
-    }
-    void nextAndWait(const std::shared_ptr<RQCustomMsgController>& screen, std::size_t rows)
-    {
-        next(screen);
-        ASSERT_TRUE(waitFor([&] { return screen->listArray().size() == rows && loggedContaining("status"); }));
-        clearLog();
-        screen->mytableView()->layoutIfNeeded();
     }
     static std::vector<std::string> numbersOf(const std::shared_ptr<RQCustomMsgController>& screen)
     {
@@ -80,25 +71,6 @@ TEST_F(Industry, SourceRowsOpenTheirOwnContacts)
     EXPECT_EQ(server().requests(kContacts).back().params.count("categoryId"), 0u);
 }
 
-TEST_F(Industry, SourceRepliesThatAreNoListShowTheirMessageOrTheEmptyLabel)
-{
-    const std::tuple<Failure, const char*, bool> replies[] = { { Failure::refuse("服务器维护中"), "服务器维护中", false },
-        { Failure::http(500), "出错", false }, { Failure::notJson(), "出错", false },
-        { Failure::withBody(R"({"status":2,"msg":"x","info":[{"categoryId":1,"name":"a"}]})"), "", false },
-        { Failure::withBody(R"({"status":1,"info":[]})"), "", true } };
-    for (const auto& [failure, text, empty] : replies) {
-        server().reset();
-        server().fail("data/listCategory.do", failure);
-        clearLog();
-        auto screen = RQHengYeControlller::create();
-        navigation->pushViewController(screen, false);
-        EXPECT_TRUE(*text ? waitForHud(screen->view(), text) : waitFor([&] { return loggedContaining("status"); }));
-        EXPECT_TRUE(screen->listArray().empty()) << failure.describe();
-        EXPECT_EQ(screen->orderLabel() && screen->orderLabel()->alpha() == 1, empty) << failure.describe();
-        navigation->popViewControllerAnimated(false);
-    }
-}
-
 TEST_F(Industry, ContactRepliesThatAreNoBatchKeepTheCurrentOne)
 {
     auto screen = openIndustry("1", 10);
@@ -117,26 +89,8 @@ TEST_F(Industry, ContactRepliesThatAreNoBatchKeepTheCurrentOne)
 
     // The counter moved on all the same.
     server().reset();
-    nextAndWait(screen, 10);
+    next(screen);
     EXPECT_EQ(server().requests(kContacts).back().params.at("page"), "4");
-}
-
-TEST_F(Industry, TheEmptyLabelHidesWhenContactsReturn)
-{
-    auto empty = Failure::withBody(R"({"status":1,"info":{"listItems":[]}})");
-    empty.times = 1;
-    server().fail(kContacts, empty);
-    auto screen = openIndustry("1", 0);
-    ASSERT_TRUE(waitFor([&] { return screen->orderLabel() != nullptr; }));
-    EXPECT_EQ(screen->orderLabel()->alpha(), 1);
-    nextAndWait(screen, 10);
-    EXPECT_EQ(screen->orderLabel()->alpha(), 0);
-
-    // An "info" that is no object empties the batch without the label.
-    server().fail(kContacts, Failure::withBody(R"({"status":1,"info":"none"})"));
-    nextAndWait(screen, 0);
-    EXPECT_EQ(screen->orderLabel()->alpha(), 0);
-    EXPECT_EQ(screen->mytableView()->numberOfRowsInSection(0), 0);
 }
 
 // Import and clear go through the lead screens' address-book code (LeadTests); here only that this

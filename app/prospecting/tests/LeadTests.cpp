@@ -37,7 +37,6 @@ TEST_F(LeadFetch, ACityNeedsAProvinceOnePickerAtATimeAndABlankChoice)
     EXPECT_FALSE(screen->listShu());
     EXPECT_EQ(screen->shengBtn()->titleForState(UIControlStateNormal), " ");
     EXPECT_EQ(screen->shengId(), "");
-
 }
 
 TEST_F(LeadFetch, ChecksBeforeFetchingInTheirOrder)
@@ -158,11 +157,7 @@ TEST_F(LeadFetch, PagingBoundsTheTotalAndTheSizeBeforeCounting)
         { false, "100", "99999999999999999999", { 3 }, 0, "一次只能最多获取50个号码" },
     };
     for (const auto& c : cases) {
-        std::shared_ptr<RQAddFirendController> screen;
-        if (c.byRange)
-            screen = open<RQContryController>();
-        else
-            screen = open<RQAddFirendController>();
+        auto screen = c.byRange ? open<RQContryController>() : open<RQAddFirendController>();
         screen->setShengId("440000");
         screen->setShiId("440100");
         screen->setHaoDuanId("1592000");
@@ -187,10 +182,14 @@ TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
     EXPECT_FALSE(screen->shengBtn());
     tapFetch(screen, "20");
     EXPECT_EQ(lastHud(screen->view()), "未选择号段");
-    server().fail("data/listSection.do", Failure::http());
-    tap(screen->haoBtn());
-    ASSERT_TRUE(waitForHud(screen->view(), "出错"));
-    EXPECT_FALSE(screen->haoduan());
+    // A refused or failed range list shows the server's words or "出错".
+    for (const auto& [failure, text] : { std::pair { Failure::refuse("号段维护中"), "号段维护中" }, std::pair { Failure::http(), "出错" } }) {
+        server().fail("data/listSection.do", failure);
+        tap(screen->haoBtn());
+        ASSERT_TRUE(waitForHud(screen->view(), text));
+        EXPECT_FALSE(screen->haoduan());
+        clearHuds();
+    }
     server().reset();
     tap(screen->haoBtn());
     ASSERT_TRUE(waitFor([&] { return screen->haoduan() != nullptr; }));
@@ -206,15 +205,6 @@ TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
     fetchNumbers(screen, 50, "50");
     EXPECT_EQ(lastPhoneRequest().params.at("sectionNo"), "1592000");
     EXPECT_EQ(numbersOf(screen)[0].substr(0, 7), "1592000");
-}
-
-TEST_F(LeadFetch, RefusedListRequestsShowTheirMessage)
-{
-    server().fail("district/listSubDistrict.do", Failure::refuse("地区维护中"));
-    auto screen = RQAddFirendController::create();
-    navigation->pushViewController(screen, false);
-    ASSERT_TRUE(waitForHud(screen->view(), "地区维护中"));
-    EXPECT_FALSE(screen->shengList());
 }
 
 class LeadContacts : public ScreenTest {
@@ -256,8 +246,8 @@ TEST_F(LeadContacts, ImportWritesEveryNumberAsAFanAndClearRemovesExactlyTheFans)
     tapAndAnswer(screen, 1, "确认");
     EXPECT_EQ(lastHud(screen->view()), "删除成功");
     std::vector<std::string> left;
-    for (const auto& person : storedPeople())
-        left.push_back(person.phone);
+    for (const auto& [first, phone] : storedPeople())
+        left.push_back(phone);
     EXPECT_EQ(left, (std::vector<std::string> { "13900000002", "13900000003", "13900000004" }));
 
     // Nothing left to clear still succeeds.

@@ -1,7 +1,6 @@
-// A fixture for the lead import screens: the data server and a fresh home (ServerTest),
-// virtual time (so HUD messages stay until the test moves the clock), a key window with a
-// navigation controller, address-book access granted, and helpers that act as a user would:
-// tap buttons, choose picker rows, answer alerts, and read HUD texts and the address-book file.
+// A fixture for the lead import and QR-code screens: the window fixture (WindowTest) with
+// address-book access granted, and helpers that act as a user would: tap buttons, choose picker
+// rows, answer alerts, and read HUD texts and the address-book file.
 #pragma once
 
 #include <sqlite3.h>
@@ -10,41 +9,20 @@
 #include <utility>
 #include <vector>
 
-#include "app/YZXNoBackControlller.h"
 #include "app/prospecting/RQAddFirendController.h"
 #include "app/tests/ServerTestSupport.h"
 #include "platform/addressbook/ABTestSeams.h"
 #include "platform/uikit/UIAlertView.h"
-#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIGestureRecognizer.h"
-#include "platform/uikit/UIScreen.h"
-#include "platform/uikit/UIWindow.h"
-#include "testing/VirtualTime.h"
 
 namespace app::test {
 
-class ScreenTest : public ServerTest {
+class ScreenTest : public WindowTest {
 protected:
     ScreenTest()
     {
-        uikit::resetDeviceProfile();
-        UIApplication::sharedApplication()->reset();
         addressbook::resetTestSeams();
         addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
-        window = UIWindow::create();
-        navigation = UINavigationController::initWithRootViewController(std::make_shared<YZXNoBackControlller>());
-        window->setRootViewController(navigation);
-        window->makeKeyAndVisible();
-    }
-    ~ScreenTest() override
-    {
-        uikit::dismissAllAlerts(false);
-        time.advance(5);
-        testing_support::settle(2);
-        window.reset();
-        navigation.reset();
-        UIApplication::sharedApplication()->reset();
-        addressbook::resetTestSeams();
     }
 
     // Pushes the screen and waits for its province list.
@@ -58,7 +36,12 @@ protected:
         layout(screen);
         return screen;
     }
-    static void layout(const std::shared_ptr<RQAddFirendController>& screen) { screen->mytableView()->layoutIfNeeded(); }
+    template <class Screen>
+    static std::shared_ptr<Screen> layout(const std::shared_ptr<Screen>& screen)
+    {
+        screen->mytableView()->layoutIfNeeded();
+        return screen;
+    }
     static void tap(const std::shared_ptr<UIButton>& button)
     {
         ASSERT_TRUE(button);
@@ -137,23 +120,20 @@ protected:
     }
     static std::shared_ptr<UIAlertView> topAlert() { return std::dynamic_pointer_cast<UIAlertView>(uikit::topAlert()); }
 
-    // The address-book file: (first name, last name, mobile number, its label) of every person.
-    struct Person {
-        std::string first, last, phone, label;
-    };
-    std::vector<Person> storedPeople()
+    // The address-book file: (first name, mobile number) of every person.
+    std::vector<std::pair<std::string, std::string>> storedPeople()
     {
-        std::vector<Person> people;
+        std::vector<std::pair<std::string, std::string>> people;
         sqlite3* db = nullptr;
         sqlite3_stmt* statement = nullptr;
         auto path = home_.pathFor("Library/AddressBook/AddressBook.sqlite");
-        const char* sql = "SELECT coalesce(p.first, ''), coalesce(p.last, ''), coalesce(f.value, ''), coalesce(f.label, '')"
-                          " FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
+        const char* sql
+            = "SELECT coalesce(p.first, ''), coalesce(f.value, '') FROM people p LEFT JOIN phones f ON f.person = p.id ORDER BY p.id";
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
             && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
             auto text = [&](int column) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column))); };
             while (sqlite3_step(statement) == SQLITE_ROW)
-                people.push_back({ text(0), text(1), text(2), text(3) });
+                people.emplace_back(text(0), text(1));
         }
         sqlite3_finalize(statement);
         sqlite3_close(db);
@@ -162,9 +142,9 @@ protected:
     std::vector<std::string> storedFanNumbers()
     {
         std::vector<std::string> numbers;
-        for (const auto& person : storedPeople()) {
-            if (person.first == "粉丝")
-                numbers.push_back(person.phone);
+        for (const auto& [first, phone] : storedPeople()) {
+            if (first == "粉丝")
+                numbers.push_back(phone);
         }
         return numbers;
     }
@@ -175,10 +155,6 @@ protected:
             numbers.push_back(prospecting::displayText(record->phoneName()));
         return numbers;
     }
-
-    testing_support::VirtualTime time;
-    std::shared_ptr<UIWindow> window;
-    std::shared_ptr<UINavigationController> navigation;
 };
 
 } // namespace app::test

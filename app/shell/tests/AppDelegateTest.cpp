@@ -3,7 +3,6 @@
 #include "app/shell/tests/ShellTestSupport.h"
 
 #include "app/JZNewsDetailController.h"
-#include "ui/KBKeyboardManager.h"
 
 namespace shell_test {
 namespace {
@@ -61,14 +60,14 @@ TEST_F(AppDelegateTest, ShareKeysThatAreMissingOrMisshapenConfigureNothing)
 }
 
 // While active an alert comes first whatever the type; from the background the news opens at once
-// for 0 and the alert shows for 1 (a numeric text counts), another type does nothing.
-TEST_F(AppDelegateTest, ANotificationOpensTheNewsOrAsksByStateAndType)
+// for 0 and the alert shows for 1 (a numeric text counts), another type does nothing. The push
+// script walks type 0 in front and opened from outside, looking and ignoring.
+TEST_F(AppDelegateTest, ANotificationOpensTheNewsOrAsksByStateAndTypeAndEachAlertAnswersForItsOwn)
 {
     launch();
-    const std::tuple<UIApplicationState, Value, bool, bool> cases[] = { { UIApplicationStateActive, Value(0), true, false },
-        { UIApplicationStateActive, Value(2), true, false }, { UIApplicationStateActive, Value(), true, false },
-        { UIApplicationStateBackground, Value(0), false, true }, { UIApplicationStateInactive, Value(2), false, false },
-        { UIApplicationStateInactive, Value("1"), true, false } };
+    const std::tuple<UIApplicationState, Value, bool, bool> cases[] = { { UIApplicationStateActive, Value(2), true, false },
+        { UIApplicationStateBackground, Value(0), false, true },
+        { UIApplicationStateInactive, Value(2), false, false }, { UIApplicationStateInactive, Value("1"), true, false } };
     for (const auto& [state, type, alert, opens] : cases) {
         uikit::dismissAllAlerts(false);
         navigation()->popToRootViewControllerAnimated(false);
@@ -79,19 +78,10 @@ TEST_F(AppDelegateTest, ANotificationOpensTheNewsOrAsksByStateAndType)
     }
     EXPECT_EQ(PUSHService::record().handledNotifications.size(), std::size(cases));
 
-    // Looking and ignoring are walked by the push script; another alert's button opens nothing.
+    // Each alert answers for its own notification and opens only a web link: missing, foreign or
+    // broken links are not opened.
     uikit::dismissAllAlerts(false);
-    receive(payload(0), UIApplicationStateActive);
-    auto other = UIAlertView::initWithTitle("其他", "", delegate, "去查看");
-    other->show();
-    ASSERT_TRUE(other->tapButtonAtIndex(0));
-    EXPECT_EQ(navigation()->viewControllers().size(), 1u);
-}
-
-TEST_F(AppDelegateTest, EachAlertAnswersForItsOwnNotificationAndOpensOnlyAWebLink)
-{
-    launch();
-    // Missing, foreign or broken links are not opened.
+    navigation()->popToRootViewControllerAnimated(false);
     for (const Value& info : { Value(), Value("tel:10086"), Value("not a link"), Value(42) }) {
         receive(payload(1, info), UIApplicationStateActive);
         ASSERT_TRUE(notificationAlert()->tapButtonAtIndex(0));
@@ -116,19 +106,11 @@ TEST_F(AppDelegateTest, EachAlertAnswersForItsOwnNotificationAndOpensOnlyAWebLin
     EXPECT_EQ(navigation()->viewControllers().size(), 1u);
 }
 
-// The launch clears the badge, turns the keyboard manager on and sets up the push client (the
-// push script sees it register and log in; the home tests see the grid and the share keys).
-TEST_F(AppDelegateTest, LaunchSetsUpPushAndURLsRouteByHost)
+// Incoming URLs route by host (the push script sees the launch set up the push client and log in;
+// the home tests see the grid and the share keys).
+TEST_F(AppDelegateTest, URLsRouteByHost)
 {
-    UIApplication::sharedApplication()->setApplicationIconBadgeNumber(9);
-    UIApplication::sharedApplication()->setSimulatedDeviceToken({ 1, 2, 3 });
     launch();
-    EXPECT_EQ(UIApplication::sharedApplication()->applicationIconBadgeNumber(), 0);
-    EXPECT_TRUE(KBKeyboardManager::sharedManager()->isEnabled());
-    ASSERT_TRUE(waitFor([] { return PUSHService::record().deviceToken == Bytes { 1, 2, 3 }; }))
-        << "the token reaches the push client";
-    EXPECT_EQ(PUSHService::record().calls, (std::vector<std::string> { "register", "setup", "tags", "token" }));
-    EXPECT_EQ(PUSHService::record().alias, DVUUID::uuidForDevice());
     ASSERT_TRUE(waitFor([&] { return MGApi::registeredAppId() == "mg5a1c9e0b7d3f2461"; }));
     std::string order = "qm2088://walletpay/?%7B%22memo%22%3A%7B%22ResultStatus%22%3A%229000%22%7D%7D";
     EXPECT_TRUE(openURL(order, false));

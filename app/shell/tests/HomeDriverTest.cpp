@@ -2,6 +2,7 @@
 // a tap into a feature screen and back, and the share sheet.
 #include "app/shell/tests/ShellTestSupport.h"
 
+#include "app/RQWifiController.h"
 #include "host/ScreenRegistry.h"
 #include "host/tests/HostRun.h"
 
@@ -34,13 +35,15 @@ TEST_F(HomeDriverTest, TilesOpenTheirScreensAndTheShareSheetComesUp)
                                                  "tap title 分享\n"
                                                  "waitfor alert 分享到\n"
                                                  "alert title 朋友圈\n"
-                                                 "dump\n");
+                                                 "dump\n"
+                                                 "tap title 图片\n");
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_FALSE(contains(run.output, "\"推广赚钱\"")) << "the last four categories are not shown";
     EXPECT_TRUE(contains(run.output, "\"首页\"")) << run.output;
     ASSERT_TRUE(SHSocialSnsService::lastShare());
     EXPECT_EQ(SHSocialSnsService::lastShare()->platformName, "mgtimeline");
     EXPECT_TRUE(SHSocialSnsService::lastShare()->hasImage) << "the launcher icon was fetched";
+    EXPECT_TRUE(std::dynamic_pointer_cast<RQWifiController>(top())) << "the last shown tile, whatever its keyword";
 }
 
 } // namespace

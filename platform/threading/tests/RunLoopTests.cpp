@@ -272,3 +272,47 @@ TEST(RunLoop, WorkQueuedByTheLoopsOwnThreadRunsInTheNextWait)
     }
     EXPECT_FALSE(loop->isRunningOnCurrentThread());
 }
+
+TEST(RunLoop, TimersSourcesAndPortsChangedByTheLoopsOwnThreadCountInTheNextWait)
+{
+    // Changed from inside a run of the loop itself, they wake nobody: the loop must look at them
+    // again before it waits, or each run below would sleep for the hour.
+    threading::becomeMainThread();
+    auto loop = NSRunLoop::mainRunLoop();
+    const NSRunLoopMode mode = "OwnThreadChanges";
+    Pipe pipe;
+    ASSERT_EQ(write(pipe.fds[1], "x", 1), 1);
+    bool read = false;
+    auto source = threading::FileDescriptorSource::create(pipe.fds[0], [&] { read = true; }, nullptr);
+    source->setReadEnabled(false);
+    auto keepAlive = NSPort::port();
+    struct Case {
+        const char* change;
+        std::function<void()> make;
+        threading::RunResult result;
+    };
+    std::vector<Case> cases {
+        { "timer added",
+            [&] {
+                loop->addTimer(NSTimer::timerWithTimeInterval(0.05, false, [&](auto&) { loop->stop(); }), mode);
+            },
+            threading::RunResult::Stopped },
+        { "read interest enabled", [&] { source->setReadEnabled(true); }, threading::RunResult::HandledSource },
+        { "last port removed", [&] { loop->removePort(keepAlive, mode); }, threading::RunResult::Finished },
+    };
+    loop->addSource(source, mode);
+    loop->addPort(keepAlive, mode);
+    for (auto& c : cases) {
+        loop->performInModes({ mode }, [&] { c.make(); });
+        auto result = loop->runInMode(mode, 3600, c.result == threading::RunResult::HandledSource);
+        if (result == threading::RunResult::HandledSource && c.result != result) // the perform itself
+            result = loop->runInMode(mode, 3600, c.result == threading::RunResult::HandledSource);
+        if (c.result == threading::RunResult::HandledSource && !read)
+            result = loop->runInMode(mode, 3600, true);
+        EXPECT_EQ(result, c.result) << c.change;
+        if (c.result == threading::RunResult::HandledSource) {
+            EXPECT_TRUE(read);
+            source->invalidate();
+        }
+    }
+}

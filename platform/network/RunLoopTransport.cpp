@@ -1,0 +1,496 @@
+// The run-loop way of the transport: one libcurl multi handle per thread's run loop, driven by a
+// file-descriptor source per socket and one timer, so a transfer runs on the thread whose loop
+// delivers it, with no hand-off to a worker. The timer is a timerfd: the transport's time-outs
+// (libcurl's own, and the idle and total time-outs of each exchange) are in real time whatever
+// the platform clock does. The multi handle keeps its keep-alive connections for every transfer
+// of the loop and is let go after the transport's idle time without transfers, or with its
+// thread. Its sources serve runs of the loop but do not keep one going.
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/network/TransportInternal.h"
+#include "platform/network/URLError.h"
+#include "platform/threading/FileDescriptorSource.h"
+
+namespace network::transport {
+namespace {
+
+using Access = TransferAccess;
+using threading::FileDescriptorSource;
+
+constexpr long kMaxConnections = 64; // keep-alive connections a loop keeps for its bursts
+constexpr std::size_t kSpareHandles = 16;
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+
+std::atomic<std::size_t> transfersOnLoops { 0 };
+std::atomic<std::size_t> loopsWithMulti { 0 };
+
+std::int64_t nanos(double seconds) { return static_cast<std::int64_t>(seconds * 1e9); }
+
+curl_socket_t openPlainSocket(void*, curlsocktype, struct curl_sockaddr* address)
+{
+    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
+class LoopDriver {
+public:
+    explicit LoopDriver(const std::shared_ptr<NSRunLoop>& loop);
+    ~LoopDriver();
+    LoopDriver(const LoopDriver&) = delete;
+    LoopDriver& operator=(const LoopDriver&) = delete;
+
+    void add(std::shared_ptr<Transfer> transfer, const std::vector<NSRunLoopMode>& modes);
+    void cancel(const std::shared_ptr<Transfer>& transfer);
+    void resume(const std::shared_ptr<Transfer>& transfer);
+    void kicked();
+    bool idleExpired() const { return active_.empty() && steadyNow() >= idleSince_ + nanos(idleTimeout()); }
+    bool busy() const { return depth_ > 0; }
+    void perform(std::function<void()> block);
+
+private:
+    static int onSocket(CURL*, curl_socket_t fd, int what, void* self, void*);
+    static int onTimer(CURLM*, long milliseconds, void* self);
+    void watchSocket(curl_socket_t fd, int what);
+    void socketReady(curl_socket_t fd, int flags);
+    void act(curl_socket_t fd, int flags);
+    void reap();
+    void complete(CURL* easy, CURLcode code);
+    void timerFired();
+    void expireTransfers(std::int64_t now);
+    void rearm();
+    void addModes(const std::vector<NSRunLoopMode>& modes);
+    void addSource(const std::shared_ptr<FileDescriptorSource>& source);
+    CURL* takeHandle();
+    void recycle(CURL* easy);
+
+    std::weak_ptr<NSRunLoop> loop_;
+    std::set<NSRunLoopMode> modes_ { NSRunLoopCommonModes };
+    CURLM* multi_ = nullptr;
+    int timerFd_ = -1;
+    std::shared_ptr<FileDescriptorSource> timerSource_;
+    struct Socket {
+        std::shared_ptr<FileDescriptorSource> source;
+        int what = 0;
+    };
+    std::map<curl_socket_t, Socket> sockets_;
+    std::map<CURL*, std::shared_ptr<Transfer>> active_;
+    std::vector<CURL*> spare_;
+    std::int64_t curlDeadline_ = kNever; // steady nanoseconds
+    std::int64_t watchDeadline_ = kNever; // the earliest idle or total time-out, as last seen
+    std::int64_t armedFor_ = kNever;
+    std::int64_t idleSince_ = 0;
+    bool kickPending_ = false;
+    bool quieted_ = false; // sockets were quieted during a nested run
+    int depth_ = 0; // inside libcurl: it must not be entered again
+};
+
+thread_local std::unique_ptr<LoopDriver> tlsDriver;
+
+// Runs `step` on the transfer's loop, with that loop's driver (if it still has one).
+void onLoopOf(const std::shared_ptr<Transfer>& transfer, void (LoopDriver::*step)(const std::shared_ptr<Transfer>&))
+{
+    auto loop = Access::runLoop(*transfer).lock();
+    if (!loop)
+        return;
+    std::weak_ptr<Transfer> weak = transfer;
+    loop->performBlock([weak, step] {
+        auto strong = weak.lock();
+        if (strong && tlsDriver)
+            ((*tlsDriver).*step)(strong);
+    });
+}
+
+LoopDriver::LoopDriver(const std::shared_ptr<NSRunLoop>& loop)
+    : loop_(loop)
+    , idleSince_(steadyNow())
+{
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, onSocket);
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, onTimer);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kMaxConnections);
+    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    timerSource_ = FileDescriptorSource::create(
+        timerFd_,
+        [] {
+            if (tlsDriver)
+                tlsDriver->timerFired();
+        },
+        nullptr, false);
+    addSource(timerSource_);
+    ++loopsWithMulti;
+}
+
+LoopDriver::~LoopDriver()
+{
+    // Transfers still here (their thread is ending) are dropped without a report: their
+    // delivery went with the loop.
+    for (auto& [easy, transfer] : active_) {
+        curl_multi_remove_handle(multi_, easy);
+        curl_easy_cleanup(easy);
+        --transfersOnLoops;
+    }
+    active_.clear();
+    for (CURL* easy : spare_)
+        curl_easy_cleanup(easy);
+    curl_multi_cleanup(multi_); // closes the kept connections (their sources go first)
+    for (auto& [fd, socket] : sockets_)
+        socket.source->invalidate();
+    timerSource_->invalidate();
+    ::close(timerFd_);
+    --loopsWithMulti;
+}
+
+void LoopDriver::perform(std::function<void()> block)
+{
+    if (auto loop = loop_.lock())
+        loop->performInModes(std::vector<NSRunLoopMode>(modes_.begin(), modes_.end()), std::move(block));
+}
+
+void LoopDriver::addSource(const std::shared_ptr<FileDescriptorSource>& source)
+{
+    auto loop = loop_.lock();
+    if (!loop)
+        return;
+    for (const auto& mode : modes_)
+        loop->addSource(source, mode);
+}
+
+void LoopDriver::addModes(const std::vector<NSRunLoopMode>& modes)
+{
+    auto loop = loop_.lock();
+    for (const auto& mode : modes) {
+        if (!modes_.insert(mode).second || !loop)
+            continue;
+        loop->addSource(timerSource_, mode);
+        for (auto& [fd, socket] : sockets_)
+            loop->addSource(socket.source, mode);
+    }
+}
+
+CURL* LoopDriver::takeHandle()
+{
+    if (spare_.empty())
+        return curl_easy_init();
+    CURL* easy = spare_.back();
+    spare_.pop_back();
+    return easy;
+}
+
+void LoopDriver::recycle(CURL* easy)
+{
+    if (spare_.size() >= kSpareHandles) {
+        curl_easy_cleanup(easy);
+        return;
+    }
+    curl_easy_reset(easy);
+    spare_.push_back(easy);
+}
+
+void LoopDriver::add(std::shared_ptr<Transfer> transfer, const std::vector<NSRunLoopMode>& modes)
+{
+    addModes(modes);
+    CURL* easy = takeHandle();
+    configure(*transfer, easy);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openPlainSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, nullptr);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, nullptr);
+    const auto& request = Access::request(*transfer);
+    std::int64_t deadline = Access::lastActivity(*transfer) + nanos(request.idleTimeout);
+    if (request.totalTimeout > 0)
+        deadline = std::min(deadline, Access::startedAt(*transfer) + nanos(request.totalTimeout));
+    watchDeadline_ = std::min(watchDeadline_, deadline);
+    active_[easy] = std::move(transfer);
+    ++transfersOnLoops;
+    ++depth_;
+    curl_multi_add_handle(multi_, easy); // asks for a timer at once: the transfer starts on the next turn
+    --depth_;
+    rearm();
+}
+
+void LoopDriver::cancel(const std::shared_ptr<Transfer>& transfer)
+{
+    CURL* easy = static_cast<CURL*>(Access::easy(*transfer));
+    auto it = active_.find(easy);
+    if (it == active_.end() || it->second != transfer)
+        return;
+    if (depth_ > 0)
+        return perform([weak = std::weak_ptr<Transfer>(transfer)] {
+            if (auto strong = weak.lock(); strong && tlsDriver)
+                tlsDriver->cancel(strong);
+        });
+    complete(easy, CURLE_ABORTED_BY_CALLBACK);
+    rearm();
+}
+
+void LoopDriver::resume(const std::shared_ptr<Transfer>& transfer)
+{
+    CURL* easy = static_cast<CURL*>(Access::easy(*transfer));
+    auto it = active_.find(easy);
+    if (it == active_.end() || it->second != transfer || !Access::paused(*transfer))
+        return;
+    if (depth_ > 0)
+        return onLoopOf(transfer, &LoopDriver::resume);
+    Access::paused(*transfer) = false;
+    transfer->setWaitingForClient(false);
+    ++depth_;
+    curl_easy_pause(easy, CURLPAUSE_CONT); // may hand the held bytes over at once
+    --depth_;
+    reap();
+    rearm();
+}
+
+int LoopDriver::onSocket(CURL*, curl_socket_t fd, int what, void* self, void*)
+{
+    static_cast<LoopDriver*>(self)->watchSocket(fd, what);
+    return 0;
+}
+
+void LoopDriver::watchSocket(curl_socket_t fd, int what)
+{
+    if (what == CURL_POLL_REMOVE) {
+        if (auto it = sockets_.find(fd); it != sockets_.end()) {
+            it->second.source->invalidate();
+            sockets_.erase(it);
+        }
+        return;
+    }
+    auto& socket = sockets_[fd];
+    if (!socket.source) {
+        socket.source = FileDescriptorSource::create(
+            fd,
+            [fd] {
+                if (tlsDriver)
+                    tlsDriver->socketReady(fd, CURL_CSELECT_IN);
+            },
+            [fd] {
+                if (tlsDriver)
+                    tlsDriver->socketReady(fd, CURL_CSELECT_OUT);
+            },
+            false);
+        addSource(socket.source);
+    }
+    socket.what = what;
+    socket.source->setReadEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
+    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT)
+        socket.source->enableWriteOnce();
+}
+
+void LoopDriver::socketReady(curl_socket_t fd, int flags)
+{
+    if (depth_ > 0) {
+        // A run nested in a callback: the socket waits, quiet, for the outer turn.
+        if (auto it = sockets_.find(fd); it != sockets_.end())
+            it->second.source->setReadEnabled(false);
+        quieted_ = true;
+        return;
+    }
+    act(fd, flags);
+    // Write interest is one-shot in the source but lasting for libcurl.
+    auto it = sockets_.find(fd);
+    if (it != sockets_.end() && (it->second.what == CURL_POLL_OUT || it->second.what == CURL_POLL_INOUT)
+        && !it->second.source->isWriteArmed())
+        it->second.source->enableWriteOnce();
+}
+
+int LoopDriver::onTimer(CURLM*, long milliseconds, void* self)
+{
+    auto& driver = *static_cast<LoopDriver*>(self);
+    if (milliseconds < 0) {
+        driver.curlDeadline_ = kNever;
+        return 0;
+    }
+    if (milliseconds == 0) {
+        // Soon, but not from inside libcurl: a perform on this loop's own thread wakes nothing.
+        driver.curlDeadline_ = kNever;
+        if (!driver.kickPending_) {
+            driver.kickPending_ = true;
+            driver.perform([] {
+                if (tlsDriver)
+                    tlsDriver->kicked();
+            });
+        }
+        return 0;
+    }
+    driver.curlDeadline_ = steadyNow() + static_cast<std::int64_t>(milliseconds) * 1000000;
+    return 0; // armed by rearm() once libcurl returns
+}
+
+void LoopDriver::kicked()
+{
+    kickPending_ = false;
+    if (depth_ > 0) {
+        kickPending_ = true;
+        return perform([] {
+            if (tlsDriver)
+                tlsDriver->kicked();
+        });
+    }
+    act(CURL_SOCKET_TIMEOUT, 0);
+}
+
+void LoopDriver::act(curl_socket_t fd, int flags)
+{
+    int running = 0;
+    ++depth_;
+    curl_multi_socket_action(multi_, fd, flags, &running);
+    --depth_;
+    if (depth_ == 0 && quieted_) {
+        quieted_ = false;
+        for (auto& [socketFd, socket] : sockets_)
+            watchSocket(socketFd, socket.what);
+    }
+    reap();
+    rearm();
+}
+
+void LoopDriver::reap()
+{
+    std::vector<std::pair<CURL*, CURLcode>> done;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+        if (message->msg == CURLMSG_DONE)
+            done.emplace_back(message->easy_handle, message->data.result);
+    }
+    for (auto [easy, code] : done)
+        complete(easy, code);
+}
+
+void LoopDriver::complete(CURL* easy, CURLcode code)
+{
+    auto it = active_.find(easy);
+    if (it == active_.end())
+        return;
+    auto transfer = std::move(it->second);
+    active_.erase(it);
+    --transfersOnLoops;
+    ++depth_;
+    curl_multi_remove_handle(multi_, easy);
+    --depth_;
+    if (active_.empty())
+        idleSince_ = steadyNow();
+    if (Access::trustDeferred(*transfer) && !Access::cancelled(*transfer)) {
+        // The handshake was refused before any request byte; the worker asks and waits.
+        finish(*transfer, code);
+        Access::trustDeferred(*transfer) = false;
+        Access::onRunLoop(*transfer) = false;
+        recycle(easy);
+        runOnWorker(std::move(transfer));
+        return;
+    }
+    TransferResult result = finish(*transfer, code);
+    recycle(easy);
+    auto client = std::move(Access::clientPointer(*transfer));
+    if (client)
+        client->transferDidComplete(std::move(result));
+}
+
+void LoopDriver::expireTransfers(std::int64_t now)
+{
+    std::vector<CURL*> expired;
+    watchDeadline_ = kNever;
+    for (const auto& [easy, transfer] : active_) {
+        const auto& request = Access::request(*transfer);
+        std::int64_t deadline = kNever;
+        if (!Access::waiting(*transfer))
+            deadline = Access::lastActivity(*transfer) + nanos(request.idleTimeout);
+        if (request.totalTimeout > 0)
+            deadline = std::min(deadline, Access::startedAt(*transfer) + nanos(request.totalTimeout));
+        if (deadline <= now) {
+            Access::timedOut(*transfer) = true;
+            expired.push_back(easy);
+        } else if (deadline < kNever) {
+            watchDeadline_ = std::min(watchDeadline_, deadline);
+        } else {
+            watchDeadline_ = std::min(watchDeadline_, now + nanos(1)); // waiting: look again in a second
+        }
+    }
+    for (CURL* easy : expired)
+        complete(easy, CURLE_OPERATION_TIMEDOUT);
+}
+
+void LoopDriver::timerFired()
+{
+    std::uint64_t expirations = 0;
+    [[maybe_unused]] auto got = ::read(timerFd_, &expirations, sizeof expirations);
+    armedFor_ = kNever; // armed again by the next rearm()
+    if (depth_ > 0)
+        return; // a run nested in a callback: the outer turn rearms when libcurl returns
+    std::int64_t now = steadyNow();
+    if (curlDeadline_ <= now) {
+        curlDeadline_ = kNever;
+        act(CURL_SOCKET_TIMEOUT, 0);
+    }
+    if (watchDeadline_ <= now)
+        expireTransfers(now);
+    if (idleExpired()) {
+        // Let go of the multi handle and its connections, on a later turn (not from inside it).
+        perform([] {
+            if (tlsDriver && tlsDriver->idleExpired() && !tlsDriver->busy())
+                tlsDriver.reset();
+        });
+        return;
+    }
+    rearm();
+}
+
+void LoopDriver::rearm()
+{
+    std::int64_t next = std::min(curlDeadline_, watchDeadline_);
+    if (active_.empty())
+        next = std::min(next, idleSince_ + nanos(idleTimeout()));
+    // A later deadline keeps the armed one: the timer then fires early and looks again, which
+    // costs less than setting it at every turn.
+    if (next >= armedFor_)
+        return;
+    armedFor_ = next;
+    itimerspec spec {};
+    if (next != kNever) {
+        std::int64_t left = std::max<std::int64_t>(next - steadyNow(), 1);
+        spec.it_value.tv_sec = static_cast<time_t>(left / 1000000000);
+        spec.it_value.tv_nsec = static_cast<long>(left % 1000000000);
+    }
+    timerfd_settime(timerFd_, 0, &spec, nullptr);
+}
+
+} // namespace
+
+void startOnRunLoop(std::shared_ptr<Transfer> transfer)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    Access::runLoop(*transfer) = loop;
+    if (Access::cancelled(*transfer)) {
+        TransferResult result;
+        result.cancelled = true;
+        result.urlErrorCode = NSURLErrorCancelled;
+        if (auto client = std::move(Access::clientPointer(*transfer)))
+            client->transferDidComplete(std::move(result));
+        return;
+    }
+    if (tlsDriver && tlsDriver->busy()) {
+        // Started from inside a callback of another transfer: added on the next turn.
+        return tlsDriver->perform([transfer = std::move(transfer)]() mutable { startOnRunLoop(std::move(transfer)); });
+    }
+    if (!tlsDriver)
+        tlsDriver = std::make_unique<LoopDriver>(loop);
+    auto modes = Access::request(*transfer).runLoopModes;
+    tlsDriver->add(std::move(transfer), modes);
+}
+
+void cancelOnRunLoop(const std::shared_ptr<Transfer>& transfer) { onLoopOf(transfer, &LoopDriver::cancel); }
+
+void resumeOnRunLoop(const std::shared_ptr<Transfer>& transfer) { onLoopOf(transfer, &LoopDriver::resume); }
+
+std::size_t runLoopTransferCount() { return transfersOnLoops; }
+
+std::size_t runLoopCount() { return loopsWithMulti; }
+
+} // namespace network::transport
