@@ -8,22 +8,18 @@ using foundation::base64Encode;
 
 namespace {
 
-Bytes bytesOf(std::string_view s)
-{
-    return Bytes(s.begin(), s.end());
-}
+Bytes bytesOf(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
 } // namespace
 
-TEST(Base64, EncodesTheStandardVectors)
+TEST(Base64, TheStandardVectorsEncodeAndDecode)
 {
-    EXPECT_EQ(base64Encode({}), "");
-    EXPECT_EQ(base64Encode(bytesOf("f")), "Zg==");
-    EXPECT_EQ(base64Encode(bytesOf("fo")), "Zm8=");
-    EXPECT_EQ(base64Encode(bytesOf("foo")), "Zm9v");
-    EXPECT_EQ(base64Encode(bytesOf("foobar")), "Zm9vYmFy");
-    EXPECT_EQ(base64Encode(Bytes { 0xfb, 0xff }), "+/8=");
-    EXPECT_EQ(base64Encode(bytesOf("user:pass")), "dXNlcjpwYXNz");
+    for (auto [plain, text] : { std::pair { "", "" }, std::pair { "f", "Zg==" }, std::pair { "fo", "Zm8=" },
+             std::pair { "foo", "Zm9v" }, std::pair { "foobar", "Zm9vYmFy" }, std::pair { "\xfb\xff", "+/8=" },
+             std::pair { "user:pass", "dXNlcjpwYXNz" } }) {
+        EXPECT_EQ(base64Encode(bytesOf(plain)), text) << plain;
+        EXPECT_EQ(base64Decode(text), bytesOf(plain)) << text;
+    }
 }
 
 TEST(Base64, BreaksLinesAsAsked)
@@ -32,14 +28,10 @@ TEST(Base64, BreaksLinesAsAsked)
     std::string plain = base64Encode(data);
     ASSERT_EQ(plain.size(), 136u);
 
-    std::string crlf = base64Encode(data, NSDataBase64Encoding64CharacterLineLength);
-    EXPECT_EQ(crlf, plain.substr(0, 64) + "\r\n" + plain.substr(64, 64) + "\r\n" + plain.substr(128));
-    std::string lf = base64Encode(data, NSDataBase64Encoding76CharacterLineLength | NSDataBase64EncodingEndLineWithLineFeed);
-    EXPECT_EQ(lf, plain.substr(0, 76) + "\n" + plain.substr(76));
-    std::string cr = base64Encode(data, NSDataBase64Encoding76CharacterLineLength | NSDataBase64EncodingEndLineWithCarriageReturn);
-    EXPECT_EQ(cr, plain.substr(0, 76) + "\r" + plain.substr(76));
-    EXPECT_EQ(base64Encode(data, NSDataBase64Encoding64CharacterLineLength | NSDataBase64Encoding76CharacterLineLength),
-        crlf);
+    EXPECT_EQ(base64Encode(data, NSDataBase64Encoding64CharacterLineLength),
+        plain.substr(0, 64) + "\r\n" + plain.substr(64, 64) + "\r\n" + plain.substr(128));
+    EXPECT_EQ(base64Encode(data, NSDataBase64Encoding76CharacterLineLength | NSDataBase64EncodingEndLineWithLineFeed),
+        plain.substr(0, 76) + "\n" + plain.substr(76));
     // A text that ends exactly at a line's end gets no line ending after it.
     EXPECT_EQ(base64Encode(Bytes(48, 1), NSDataBase64Encoding64CharacterLineLength).size(), 64u);
     // Line options without a length change nothing.
@@ -48,11 +40,6 @@ TEST(Base64, BreaksLinesAsAsked)
 
 TEST(Base64, DecodingIsStrictUnlessToldToSkip)
 {
-    EXPECT_EQ(base64Decode(""), Bytes {});
-    EXPECT_EQ(base64Decode("Zm9vYmFy"), bytesOf("foobar"));
-    EXPECT_EQ(base64Decode("Zg=="), bytesOf("f"));
-    EXPECT_EQ(base64Decode("Zm8="), bytesOf("fo"));
-    EXPECT_EQ(base64Decode("+/8="), (Bytes { 0xfb, 0xff }));
     for (const char* bad : { "Zg", "Zm8", "Z", "Zg=", "Z===", "====", "Zg==Zg==", "Zm9v\r\nYmFy", "Zm9v YmFy", "Zm9v!",
              "Zg===", "=Zg=", "Zm9vY", "Zm-_" })
         EXPECT_EQ(base64Decode(bad), std::nullopt) << bad;
@@ -62,10 +49,5 @@ TEST(Base64, DecodingIsStrictUnlessToldToSkip)
     EXPECT_EQ(base64Decode(" Zg = = \n", skip), bytesOf("f"));
     EXPECT_EQ(base64Decode("Zg", skip), std::nullopt); // padding is still needed
     EXPECT_EQ(base64Decode("Zg==Zg==", skip), std::nullopt);
-
-    Bytes all;
-    for (int b = 0; b < 256; ++b)
-        all.push_back(static_cast<std::uint8_t>(b));
-    for (auto options : { NSDataBase64Encoding64CharacterLineLength, NSDataBase64Encoding76CharacterLineLength })
-        EXPECT_EQ(base64Decode(base64Encode(all, options), skip), all);
+    // Round trips through broken lines: the fuzz target checks them on every input.
 }

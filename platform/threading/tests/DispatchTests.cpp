@@ -21,21 +21,31 @@ using testing_support::VirtualTime;
 
 namespace {
 dispatch_queue_t globalQueue() { return dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0); }
+dispatch_time_t in(std::int64_t seconds) { return dispatch_time(DISPATCH_TIME_NOW, seconds * static_cast<std::int64_t>(NSEC_PER_SEC)); }
+// Runs f with the mutex held.
+auto locked(std::mutex& mutex, const auto& f)
+{
+    std::lock_guard lock(mutex);
+    return f();
+}
+void joinAll(std::vector<std::thread>& threads)
+{
+    for (auto& t : threads)
+        t.join();
+}
 } // namespace
 
 TEST(DispatchQueue, SerialQueueKeepsEachProducersOrderAndRunsOneAtATime)
 {
     auto queue = dispatch_queue_create("test.serial", DISPATCH_QUEUE_SERIAL);
-    constexpr int kProducers = 8;
-    constexpr int kEach = 2000;
+    constexpr int kProducers = 8, kEach = 2000;
     std::vector<int> lastSeen(kProducers, -1);
     std::atomic<int> inside { 0 };
-    std::atomic<bool> overlapped { false };
-    std::atomic<bool> outOfOrder { false };
+    std::atomic<bool> overlapped { false }, outOfOrder { false };
     std::vector<std::thread> producers;
-    for (int p = 0; p < kProducers; ++p) {
+    for (int p = 0; p < kProducers; ++p)
         producers.emplace_back([&, p] {
-            for (int i = 0; i < kEach; ++i) {
+            for (int i = 0; i < kEach; ++i)
                 dispatch_async(queue, [&, p, i] {
                     if (inside.fetch_add(1) != 0)
                         overlapped = true;
@@ -44,11 +54,8 @@ TEST(DispatchQueue, SerialQueueKeepsEachProducersOrderAndRunsOneAtATime)
                     lastSeen[p] = i;
                     inside.fetch_sub(1);
                 });
-            }
         });
-    }
-    for (auto& t : producers)
-        t.join();
+    joinAll(producers);
     dispatch_sync(queue, [] {});
     EXPECT_FALSE(overlapped);
     EXPECT_FALSE(outOfOrder);
@@ -59,31 +66,23 @@ TEST(DispatchQueue, SerialQueueKeepsEachProducersOrderAndRunsOneAtATime)
 TEST(DispatchQueue, BarrierRunsAloneBetweenTheBlocksAroundIt)
 {
     auto queue = dispatch_queue_create("test.concurrent", DISPATCH_QUEUE_CONCURRENT);
-    std::atomic<int> running { 0 };
-    std::atomic<int> beforeDone { 0 };
-    std::atomic<int> afterStartedEarly { 0 };
-    std::atomic<bool> barrierDone { false };
-    std::atomic<bool> barrierAlone { true };
+    std::atomic<int> running { 0 }, beforeDone { 0 }, afterStartedEarly { 0 };
+    std::atomic<bool> barrierDone { false }, barrierAlone { true };
     int barrierSawBefore = -1;
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 50; ++i)
         dispatch_async(queue, [&] {
             ++running;
             std::this_thread::yield();
             --running;
             ++beforeDone;
         });
-    }
     dispatch_barrier_async(queue, [&] {
         barrierAlone = running.load() == 0;
         barrierSawBefore = beforeDone.load();
         barrierDone = true;
     });
-    for (int i = 0; i < 50; ++i) {
-        dispatch_async(queue, [&] {
-            if (!barrierDone)
-                ++afterStartedEarly;
-        });
-    }
+    for (int i = 0; i < 50; ++i)
+        dispatch_async(queue, [&] { afterStartedEarly += barrierDone ? 0 : 1; });
     int readBack = 0;
     dispatch_barrier_sync(queue, [&] { readBack = beforeDone.load(); });
     EXPECT_TRUE(barrierAlone);
@@ -104,8 +103,7 @@ TEST(DispatchQueue, SyncOntoItselfAndOntoMainFromMainRunsInline)
     EXPECT_TRUE(onMain);
 
     // From another thread, sync to main waits for the main loop to run it.
-    std::atomic<bool> done { false };
-    std::atomic<bool> ranOnMain { false };
+    std::atomic<bool> done { false }, ranOnMain { false };
     dispatch_async(globalQueue(), [&] {
         dispatch_sync(dispatch_get_main_queue(), [&] { ranOnMain = NSThread::isMainThread(); });
         done = true;
@@ -114,15 +112,14 @@ TEST(DispatchQueue, SyncOntoItselfAndOntoMainFromMainRunsInline)
     EXPECT_TRUE(ranOnMain);
 }
 
-TEST(DispatchQueue, LabelsSpecificKeysAndCurrentQueue)
+TEST(DispatchQueue, LabelsSpecificValuesAndTheirDestructors)
 {
-    static int key;
-    static int otherKey;
+    static int key, otherKey, destroyed;
     int marker = 42;
+    destroyed = 0;
     auto queue = dispatch_queue_create("push.logging", DISPATCH_QUEUE_SERIAL);
-    dispatch_queue_set_specific(queue, &key, &marker, nullptr);
-    void* seen = nullptr;
-    void* otherSeen = &marker;
+    dispatch_queue_set_specific(queue, &key, &marker, [](void*) { ++destroyed; });
+    void *seen = nullptr, *otherSeen = &marker;
     std::string label;
     dispatch_sync(queue, [&] {
         seen = dispatch_get_specific(&key);
@@ -133,15 +130,10 @@ TEST(DispatchQueue, LabelsSpecificKeysAndCurrentQueue)
     EXPECT_EQ(otherSeen, nullptr);
     EXPECT_EQ(label, "push.logging");
     EXPECT_EQ(dispatch_queue_get_specific(queue, &key), &marker);
-
     // Replacing or ending a value runs its destructor.
-    static int destroyed;
-    destroyed = 0;
-    auto scratch = dispatch_queue_create("scratch", DISPATCH_QUEUE_SERIAL);
-    dispatch_queue_set_specific(scratch, &key, &marker, [](void*) { ++destroyed; });
-    dispatch_queue_set_specific(scratch, &key, &marker, [](void*) { ++destroyed; });
+    dispatch_queue_set_specific(queue, &key, &marker, [](void*) { ++destroyed; });
     EXPECT_EQ(destroyed, 1);
-    scratch.reset();
+    queue.reset();
     EXPECT_EQ(destroyed, 2);
 }
 
@@ -150,14 +142,14 @@ TEST(DispatchQueue, QueueDroppedWithPendingWorkStillRunsIt)
     std::atomic<int> ran { 0 };
     auto group = dispatch_group_create();
     {
-        auto serial = dispatch_queue_create("dropped.serial", DISPATCH_QUEUE_SERIAL);
-        auto concurrent = dispatch_queue_create("dropped.concurrent", DISPATCH_QUEUE_CONCURRENT);
+        auto serial = dispatch_queue_create("dropped.serial", DISPATCH_QUEUE_SERIAL),
+             concurrent = dispatch_queue_create("dropped.concurrent", DISPATCH_QUEUE_CONCURRENT);
         for (int i = 0; i < 100; ++i) {
             dispatch_group_async(group, serial, [&] { ++ran; });
             dispatch_group_async(group, concurrent, [&] { ++ran; });
         }
     }
-    EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 10 * NSEC_PER_SEC)), 0);
+    EXPECT_EQ(dispatch_group_wait(group, in(10)), 0);
     EXPECT_EQ(ran, 200);
 }
 
@@ -190,8 +182,8 @@ TEST(DispatchSemaphore, TimeoutsFollowVirtualTime)
 {
     VirtualTime time;
     auto semaphore = dispatch_semaphore_create(0);
-    std::atomic<long> result { -1 };
-    dispatch_time_t deadline = dispatch_time(DISPATCH_TIME_NOW, 2 * NSEC_PER_SEC);
+    std::atomic<long> result { -1 }, second { -1 };
+    dispatch_time_t deadline = in(2);
     std::thread waiter([&] { result = dispatch_semaphore_wait(semaphore, deadline); });
     time.advance(1);
     EXPECT_FALSE(runUntil([&] { return result != -1; }, 0.05)) << "only one virtual second passed";
@@ -199,7 +191,6 @@ TEST(DispatchSemaphore, TimeoutsFollowVirtualTime)
     waiter.join();
     EXPECT_NE(result, 0);
 
-    std::atomic<long> second { -1 };
     std::thread signalled([&] { second = dispatch_semaphore_wait(semaphore, DISPATCH_TIME_FOREVER); });
     dispatch_semaphore_signal(semaphore);
     signalled.join();
@@ -209,50 +200,41 @@ TEST(DispatchSemaphore, TimeoutsFollowVirtualTime)
 // Ping-pong between many pairs of threads: any lost wake-up stalls a pair and fails the wait.
 TEST(DispatchSemaphore, NoWakeUpIsLostUnderContention)
 {
-    constexpr int kPairs = 8;
-    constexpr int kRounds = 2000;
+    constexpr int kPairs = 8, kRounds = 2000;
     std::vector<std::thread> threads;
     std::atomic<int> finished { 0 };
     for (int p = 0; p < kPairs; ++p) {
-        auto ping = dispatch_semaphore_create(0);
-        auto pong = dispatch_semaphore_create(0);
+        auto ping = dispatch_semaphore_create(0), pong = dispatch_semaphore_create(0);
         threads.emplace_back([=, &finished] {
             for (int i = 0; i < kRounds; ++i) {
                 dispatch_semaphore_signal(ping);
-                if (dispatch_semaphore_wait(pong, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)) != 0)
+                if (dispatch_semaphore_wait(pong, in(20)) != 0)
                     return;
             }
             ++finished;
         });
         threads.emplace_back([=] {
-            for (int i = 0; i < kRounds; ++i) {
-                if (dispatch_semaphore_wait(ping, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)) != 0)
-                    return;
+            for (int i = 0; i < kRounds && dispatch_semaphore_wait(ping, in(20)) == 0; ++i)
                 dispatch_semaphore_signal(pong);
-            }
         });
     }
-    for (auto& t : threads)
-        t.join();
+    joinAll(threads);
     EXPECT_EQ(finished, kPairs);
 }
 
 TEST(DispatchQueue, ManyThreadsHoppingToMainLoseNothing)
 {
     threading::becomeMainThread();
-    constexpr int kThreads = 16;
-    constexpr int kEach = 500;
+    constexpr int kThreads = 16, kEach = 500;
     int received = 0; // touched on the main thread only
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < kEach; ++i)
                 dispatch_async(dispatch_get_main_queue(), [&] { ++received; });
         });
-    }
     EXPECT_TRUE(runUntil([&] { return received == kThreads * kEach; }, 20));
-    for (auto& t : threads)
-        t.join();
+    joinAll(threads);
 }
 
 TEST(DispatchQueue, BlockedWorkersDoNotStarveTheRest)
@@ -267,7 +249,7 @@ TEST(DispatchQueue, BlockedWorkersDoNotStarveTheRest)
         for (int i = 0; i < kBlocked; ++i)
             dispatch_semaphore_signal(gate);
     });
-    EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+    EXPECT_EQ(dispatch_group_wait(group, in(20)), 0);
 }
 
 TEST(DispatchAfter, DelaysFollowVirtualTimeInOrder)
@@ -276,25 +258,12 @@ TEST(DispatchAfter, DelaysFollowVirtualTimeInOrder)
     VirtualTime time;
     std::vector<int> order;
     for (int seconds : { 30, 2, 20, 60 })
-        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, seconds * static_cast<std::int64_t>(NSEC_PER_SEC)),
-            dispatch_get_main_queue(), [&order, seconds] { order.push_back(seconds); });
+        dispatch_after(in(seconds), dispatch_get_main_queue(), [&order, seconds] { order.push_back(seconds); });
     time.advance(25);
     EXPECT_TRUE(runUntil([&] { return order.size() == 2; }));
     time.advance(3600);
     EXPECT_TRUE(runUntil([&] { return order.size() == 4; }));
     EXPECT_EQ(order, (std::vector<int> { 2, 20, 30, 60 }));
-}
-
-TEST(DispatchOnce, RunsOnceAcrossThreads)
-{
-    dispatch_once_t token; // not static: the test is repeated
-    std::atomic<int> runs { 0 };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 8; ++i)
-        threads.emplace_back([&] { dispatch_once(&token, [&] { ++runs; }); });
-    for (auto& t : threads)
-        t.join();
-    EXPECT_EQ(runs, 1);
 }
 
 TEST(DispatchSource, TimerSourceCountsFiresAndStopsOnCancel)
@@ -304,7 +273,7 @@ TEST(DispatchSource, TimerSourceCountsFiresAndStopsOnCancel)
     auto timer = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, queue);
     std::atomic<unsigned long> total { 0 };
     std::atomic<bool> cancelled { false };
-    dispatch_source_set_timer(timer, dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), NSEC_PER_SEC, 0);
+    dispatch_source_set_timer(timer, in(1), NSEC_PER_SEC, 0);
     std::weak_ptr<dispatch_source_s> weak = timer;
     dispatch_source_set_event_handler(timer, [&, weak] { total += dispatch_source_get_data(weak.lock()); });
     dispatch_source_set_cancel_handler(timer, [&] { cancelled = true; });
@@ -323,38 +292,6 @@ TEST(DispatchSource, TimerSourceCountsFiresAndStopsOnCancel)
     EXPECT_FALSE(runUntil([&] { return total != 9; }, 0.05));
 }
 
-TEST(DispatchSource, ReadSourceDeliversEachArrival)
-{
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
-    auto queue = dispatch_queue_create("read.queue", DISPATCH_QUEUE_SERIAL);
-    auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_READ, fds[0], 0, queue);
-    std::mutex mutex;
-    std::string received;
-    dispatch_source_set_event_handler(source, [&] {
-        char buffer[64];
-        ssize_t n = read(fds[0], buffer, sizeof buffer);
-        std::lock_guard lock(mutex);
-        if (n > 0)
-            received.append(buffer, static_cast<std::size_t>(n));
-    });
-    dispatch_resume(source);
-    auto got = [&](const std::string& want) {
-        return runUntil([&] {
-            std::lock_guard lock(mutex);
-            return received == want;
-        });
-    };
-    ASSERT_EQ(write(fds[1], "one", 3), 3);
-    EXPECT_TRUE(got("one"));
-    ASSERT_EQ(write(fds[1], "two", 3), 3);
-    EXPECT_TRUE(got("onetwo"));
-    dispatch_source_cancel(source);
-    dispatch_sync(queue, [] {});
-    close(fds[0]);
-    close(fds[1]);
-}
-
 TEST(DispatchSource, FileSourceSeesRenameAndDeleteOfAnOpenFile)
 {
     auto dir = std::filesystem::temp_directory_path() / ("threading-vnode-" + std::to_string(getpid()));
@@ -363,8 +300,7 @@ TEST(DispatchSource, FileSourceSeesRenameAndDeleteOfAnOpenFile)
     int fd = open(path.c_str(), O_CREAT | O_WRONLY, 0600);
     ASSERT_GE(fd, 0);
     auto queue = dispatch_queue_create("vnode.queue", DISPATCH_QUEUE_SERIAL);
-    auto source = dispatch_source_create(
-        DISPATCH_SOURCE_TYPE_VNODE, fd, DISPATCH_VNODE_DELETE | DISPATCH_VNODE_RENAME, queue);
+    auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_VNODE, fd, DISPATCH_VNODE_DELETE | DISPATCH_VNODE_RENAME, queue);
     std::atomic<unsigned long> seen { 0 };
     std::weak_ptr<dispatch_source_s> weak = source;
     dispatch_source_set_event_handler(source, [&, weak] { seen |= dispatch_source_get_data(weak.lock()); });
@@ -374,8 +310,7 @@ TEST(DispatchSource, FileSourceSeesRenameAndDeleteOfAnOpenFile)
     std::filesystem::rename(path, dir / "moved.log");
     EXPECT_TRUE(runUntil([&] { return (seen & DISPATCH_VNODE_RENAME) != 0; }));
     std::filesystem::remove(dir / "moved.log");
-    EXPECT_TRUE(runUntil([&] { return (seen & DISPATCH_VNODE_DELETE) != 0; }))
-        << "unlinking an open file counts as a delete";
+    EXPECT_TRUE(runUntil([&] { return (seen & DISPATCH_VNODE_DELETE) != 0; })) << "unlinking an open file is a delete";
     dispatch_source_cancel(source);
     close(fd);
     std::filesystem::remove_all(dir);
@@ -387,24 +322,14 @@ TEST(WorkerPool, HigherPriorityJobsRunFirst)
     auto gate = dispatch_semaphore_create(0);
     std::mutex mutex;
     std::vector<std::string> order;
-    auto note = [&](const char* what) {
-        return [&, what] {
-            std::lock_guard lock(mutex);
-            order.push_back(what);
-        };
-    };
-    pool.submit(threading::WorkerPool::Priority::Default, [gate] { dispatch_semaphore_wait(gate, DISPATCH_TIME_FOREVER); });
     using P = threading::WorkerPool::Priority;
-    pool.submit(P::Background, note("background"));
-    pool.submit(P::Low, note("low"));
-    pool.submit(P::Default, note("default-1"));
-    pool.submit(P::High, note("high"));
-    pool.submit(P::Default, note("default-2"));
+    pool.submit(P::Default, [gate] { dispatch_semaphore_wait(gate, DISPATCH_TIME_FOREVER); });
+    using Job = std::pair<P, const char*>;
+    for (auto [priority, name] : { Job { P::Background, "background" }, Job { P::Low, "low" }, Job { P::Default, "default-1" },
+             Job { P::High, "high" }, Job { P::Default, "default-2" } })
+        pool.submit(priority, [&, name] { locked(mutex, [&] { order.push_back(name); }); });
     dispatch_semaphore_signal(gate);
-    EXPECT_TRUE(runUntil([&] {
-        std::lock_guard lock(mutex);
-        return order.size() == 5;
-    }));
+    EXPECT_TRUE(runUntil([&] { return locked(mutex, [&] { return order.size() == 5; }); }));
     EXPECT_EQ(order, (std::vector<std::string> { "high", "default-1", "default-2", "low", "background" }));
 }
 
@@ -440,7 +365,7 @@ TEST(WorkerPool, WorkQueuedByAJobRunsWhateverTheJobDoesNext)
         pool.submit(P::Default, [&hop, left] { hop(left - 1); });
     };
     pool.submit(P::Default, [&] { hop(2000); });
-    EXPECT_EQ(dispatch_semaphore_wait(done, dispatch_time(DISPATCH_TIME_NOW, 30 * NSEC_PER_SEC)), 0);
+    EXPECT_EQ(dispatch_semaphore_wait(done, in(30)), 0);
     EXPECT_TRUE(runUntil([&] { return finished == 3; }, 30));
 }
 
@@ -458,12 +383,11 @@ TEST(DispatchQueue, QuickQueueHandsBackItsBatchWhenABlockWaits)
         auto gate = dispatch_semaphore_create(0);
         auto group = dispatch_group_create();
         std::atomic<long> waited { -1 };
-        dispatch_group_async(group, queue,
-            [&] { waited = dispatch_semaphore_wait(gate, dispatch_time(DISPATCH_TIME_NOW, 10 * NSEC_PER_SEC)); });
+        dispatch_group_async(group, queue, [&] { waited = dispatch_semaphore_wait(gate, in(10)); });
         for (int i = 0; i < 20; ++i)
             dispatch_group_async(group, queue, [] {});
         dispatch_group_async(group, queue, [gate] { dispatch_semaphore_signal(gate); });
-        ASSERT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+        ASSERT_EQ(dispatch_group_wait(group, in(20)), 0);
         EXPECT_EQ(waited, 0) << "the waiter timed out: its signal sat behind it, round " << round;
     }
 }
@@ -480,7 +404,7 @@ TEST(DispatchQueue, ALaterBlockRunsWhileTheOnlyBusyDrainerWaits)
         std::atomic<long> waited { -1 };
         dispatch_group_async(group, queue, [&] {
             waiting = true;
-            waited = dispatch_semaphore_wait(gate, dispatch_time(DISPATCH_TIME_NOW, 5 * NSEC_PER_SEC));
+            waited = dispatch_semaphore_wait(gate, in(5));
         });
         while (!waiting)
             std::this_thread::yield();
@@ -491,7 +415,7 @@ TEST(DispatchQueue, ALaterBlockRunsWhileTheOnlyBusyDrainerWaits)
             std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::microseconds(200)); // the quick drainers leave
         dispatch_group_async(group, queue, [gate] { dispatch_semaphore_signal(gate); });
-        ASSERT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+        ASSERT_EQ(dispatch_group_wait(group, in(20)), 0);
         EXPECT_EQ(waited, 0) << "the waiter timed out: no drainer came for its signal, round " << round;
     }
 }
@@ -499,9 +423,7 @@ TEST(DispatchQueue, ALaterBlockRunsWhileTheOnlyBusyDrainerWaits)
 TEST(DispatchGroup, CountsEveryBlockFromManyProducersAndNotifiesOncePerEmptying)
 {
     auto group = dispatch_group_create();
-    std::atomic<int> ran { 0 };
-    std::atomic<int> notified { 0 };
-    std::atomic<int> ranAtNotify { -1 };
+    std::atomic<int> ran { 0 }, notified { 0 }, ranAtNotify { -1 };
     dispatch_group_enter(group); // holds the group open while the producers add
     std::vector<std::thread> producers;
     for (int p = 0; p < 6; ++p)
@@ -513,10 +435,9 @@ TEST(DispatchGroup, CountsEveryBlockFromManyProducersAndNotifiesOncePerEmptying)
         ranAtNotify = ran.load();
         ++notified;
     });
-    for (auto& producer : producers)
-        producer.join();
+    joinAll(producers);
     dispatch_group_leave(group);
-    EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+    EXPECT_EQ(dispatch_group_wait(group, in(20)), 0);
     EXPECT_TRUE(runUntil([&] { return notified.load() == 1; }));
     EXPECT_EQ(ranAtNotify, 12000);
     EXPECT_EQ(notified, 1);
@@ -529,16 +450,15 @@ TEST(DispatchQueue, QuickQueueRunsBlocksThatComeBeforeDuringAndAfterItsDrainerWa
     auto queue = dispatch_queue_create("test.pauses", DISPATCH_QUEUE_CONCURRENT);
     std::atomic<int> ran { 0 };
     int sent = 0;
-    for (auto pause : { 0, 300, 1000, 0, 20, 300, 5, 2000, 0 }) {
+    for (auto pause : { 0, 300, 1000, 0, 20, 300, 5, 2000, 0 })
         for (int round = 0; round < 20; ++round) {
             for (int i = 0; i < 50; ++i, ++sent)
                 dispatch_async(queue, [&] { ran.fetch_add(1, std::memory_order_relaxed); });
             std::this_thread::sleep_for(std::chrono::microseconds(pause));
         }
-    }
     auto group = dispatch_group_create();
     dispatch_group_async(group, queue, [] {});
-    ASSERT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)), 0);
+    ASSERT_EQ(dispatch_group_wait(group, in(20)), 0);
     EXPECT_TRUE(runUntil([&] { return ran.load() == sent; }, 20));
     EXPECT_EQ(ran, sent);
 }

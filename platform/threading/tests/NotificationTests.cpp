@@ -1,4 +1,4 @@
-// Notification centres, key-value observation and locks.
+// Notification centres and key-value observation.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,12 +6,10 @@
 #include <vector>
 
 #include "platform/threading/KeyValueObserving.h"
-#include "platform/threading/NSLock.h"
 #include "platform/threading/NSNotificationCenter.h"
 #include "platform/threading/NSOperation.h"
 #include "platform/threading/NSThread.h"
 #include "testing/RunLoopPump.h"
-#include "testing/VirtualTime.h"
 
 namespace {
 
@@ -59,17 +57,13 @@ struct Watcher : NSKeyValueObserving {
 TEST(NotificationCenter, PostsByNameAndSenderSynchronouslyInOrder)
 {
     auto center = NSNotificationCenter::create();
-    auto sender = std::make_shared<NSObject>();
-    auto stranger = std::make_shared<NSObject>();
-    auto any = std::make_shared<Listener>();
-    auto fromSender = std::make_shared<Listener>();
-    auto everything = std::make_shared<Listener>();
+    auto sender = std::make_shared<NSObject>(), stranger = std::make_shared<NSObject>();
+    auto any = std::make_shared<Listener>(), fromSender = std::make_shared<Listener>(), everything = std::make_shared<Listener>();
     center->addObserver(any, &Listener::onNote, "start");
     center->addObserver(fromSender, &Listener::onNote, "start", sender.get());
     center->addObserver(everything, &Listener::onNote, "");
 
-    std::thread poster([&] { center->postNotificationName("start", stranger, Value::dictionary({ { "n", 1 } })); });
-    poster.join();
+    std::thread([&] { center->postNotificationName("start", stranger, Value::dictionary({ { "n", 1 } })); }).join();
     center->postNotificationName("start", sender, Value::dictionary({ { "n", 2 } }));
     center->postNotificationName("finish", sender, Value::dictionary({ { "n", 3 } }));
     EXPECT_EQ(any->heard, (std::vector<std::string> { "start:1", "start:2" }));
@@ -146,40 +140,4 @@ TEST(KeyValueObserving, OptionsOrderRemovalAndDeadObservers)
     model->setProgress(2);
     model.reset();
     late.invalidate();
-}
-
-TEST(Locks, RecursiveLockNestsAndTimedWaitsFollowVirtualTime)
-{
-    NSRecursiveLock recursive;
-    recursive.setName("com.pendrasil.networking.operation.lock");
-    {
-        std::lock_guard outer(recursive);
-        std::lock_guard inner(recursive);
-        EXPECT_EQ(recursive.name(), "com.pendrasil.networking.operation.lock");
-    }
-
-    testing_support::VirtualTime time;
-    NSLock lock;
-    lock.lock();
-    std::atomic<int> gotLock { -1 };
-    double date = time.now() + 3;
-    std::thread contender([&] { gotLock = lock.lockBeforeDate(date) ? 1 : 0; });
-    time.advance(4);
-    contender.join();
-    EXPECT_EQ(gotLock, 0);
-    lock.unlock();
-
-    NSCondition condition;
-    bool ready = false;
-    std::thread signaller([&] {
-        std::lock_guard guard(condition);
-        ready = true;
-        condition.signal();
-    });
-    condition.lock();
-    while (!ready)
-        condition.waitUntilDate(time.now() + 1e6);
-    condition.unlock();
-    signaller.join();
-    EXPECT_TRUE(ready);
 }

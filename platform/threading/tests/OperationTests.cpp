@@ -1,5 +1,6 @@
-// Operations and operation queues: observed state order, slots held by concurrent operations,
-// dependencies, priorities, suspension, cancellation, completion blocks.
+// Operations and operation queues: observed state order, dependencies, priorities, suspension,
+// cancellation, completion blocks. (Slots held by concurrent operations and newest-first order
+// through dependencies: the image downloader's tests.)
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -71,37 +72,18 @@ TEST(Operation, StateChangesAreObservedInWillDidOrder)
     auto operation = std::make_shared<ManualOperation>();
     std::vector<std::string> events;
     std::vector<threading::Observation> tokens;
-    for (const char* key : { "isReady", "isExecuting", "isFinished" }) {
+    for (const char* key : { "isReady", "isExecuting", "isFinished" })
         tokens.push_back(operation->observe(key, NSKeyValueObservingOptionPrior | NSKeyValueObservingOptionNew,
             [&](const std::string& keyPath, NSObject*, const Value& change) {
                 bool prior = change[NSKeyValueChangeNotificationIsPriorKey].boolValue();
                 events.push_back((prior ? "will " : "did ") + keyPath
                     + (prior ? "" : "=" + change[NSKeyValueChangeNewKey].description()));
             }));
-    }
     operation->start();
     operation->finish();
     EXPECT_EQ(events,
         (std::vector<std::string> { "will isExecuting", "will isReady", "did isReady=0", "did isExecuting=1",
             "will isFinished", "will isExecuting", "did isExecuting=0", "did isFinished=1" }));
-}
-
-TEST(OperationQueue, ConcurrentOperationKeepsItsSlotUntilItReportsFinished)
-{
-    auto queue = NSOperationQueue::create();
-    queue->setMaxConcurrentOperationCount(1);
-    auto first = std::make_shared<ManualOperation>();
-    auto second = std::make_shared<ManualOperation>();
-    queue->addOperation(first);
-    queue->addOperation(second);
-    ASSERT_TRUE(runUntil([&] { return first->isExecuting(); }));
-    EXPECT_FALSE(runUntil([&] { return second->started.load(); }, 0.05)) << "start returned, but the slot is taken";
-    EXPECT_EQ(queue->operationCount(), 2u);
-    first->finish();
-    ASSERT_TRUE(runUntil([&] { return second->isExecuting(); }));
-    second->finish();
-    queue->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(queue->operationCount(), 0u);
 }
 
 TEST(OperationQueue, DependenciesOrderWorkAcrossQueues)
@@ -131,51 +113,19 @@ TEST(OperationQueue, PriorityThenOrderWhileSuspendedWorkWaits)
     auto queue = NSOperationQueue::create();
     queue->setMaxConcurrentOperationCount(1);
     queue->setSuspended(true);
-    std::mutex mutex;
-    std::vector<std::string> order;
-    auto add = [&](const std::string& name, NSOperationQueuePriority priority) {
-        auto operation = NSBlockOperation::blockOperationWithBlock([&, name] {
-            std::lock_guard lock(mutex);
-            order.push_back(name);
-        });
+    std::vector<std::string> order; // one operation at a time
+    using Named = std::pair<const char*, NSOperationQueuePriority>;
+    for (auto [name, priority] : { Named { "low", NSOperationQueuePriorityLow }, Named { "normal-1", NSOperationQueuePriorityNormal },
+             Named { "high", NSOperationQueuePriorityHigh }, Named { "normal-2", NSOperationQueuePriorityNormal },
+             Named { "very-high", NSOperationQueuePriorityVeryHigh } }) {
+        auto operation = NSBlockOperation::blockOperationWithBlock([&order, name] { order.push_back(name); });
         operation->setQueuePriority(priority);
         queue->addOperation(operation);
-    };
-    add("low", NSOperationQueuePriorityLow);
-    add("normal-1", NSOperationQueuePriorityNormal);
-    add("high", NSOperationQueuePriorityHigh);
-    add("normal-2", NSOperationQueuePriorityNormal);
-    add("very-high", NSOperationQueuePriorityVeryHigh);
+    }
     EXPECT_FALSE(runUntil([&] { return queue->operationCount() < 5; }, 0.05));
     queue->setSuspended(false);
     queue->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(order, (std::vector<std::string> { "very-high", "high", "normal-1", "normal-2", "low" }));
-}
-
-// The image downloader's last-in-first-out order: each earlier download depends on the next.
-TEST(OperationQueue, NewestFirstThroughDependencies)
-{
-    auto queue = NSOperationQueue::create();
-    queue->setMaxConcurrentOperationCount(1);
-    auto blocker = std::make_shared<ManualOperation>();
-    queue->addOperation(blocker);
-    ASSERT_TRUE(runUntil([&] { return blocker->isExecuting(); }));
-    std::mutex mutex;
-    std::vector<int> order;
-    std::shared_ptr<NSOperation> last;
-    for (int i = 0; i < 3; ++i) {
-        auto operation = NSBlockOperation::blockOperationWithBlock([&, i] {
-            std::lock_guard lock(mutex);
-            order.push_back(i);
-        });
-        queue->addOperation(operation);
-        if (last)
-            last->addDependency(operation);
-        last = operation;
-    }
-    blocker->finish();
-    queue->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(order, (std::vector<int> { 2, 1, 0 }));
 }
 
 TEST(OperationQueue, CancelledOperationsBecomeReadyAndFinishWithoutRunning)
@@ -203,8 +153,7 @@ TEST(OperationQueue, CompletionRunsOnceOffTheMainThreadAndQueuesKnowThemselves)
     threading::becomeMainThread();
     auto queue = NSOperationQueue::create();
     std::atomic<int> completions { 0 };
-    std::atomic<bool> completionOnMain { true };
-    std::atomic<bool> sawOwnQueue { false };
+    std::atomic<bool> completionOnMain { true }, sawOwnQueue { false };
     auto operation = NSBlockOperation::blockOperationWithBlock([&] { sawOwnQueue = NSOperationQueue::currentQueue() == queue; });
     operation->setCompletionBlock([&] {
         completionOnMain = NSThread::isMainThread();

@@ -38,10 +38,8 @@ TEST(Timer, ADayOfTimersRunsInVirtualTimeInFireDateOrder)
     // One timer per minute of the day, added in scrambled order.
     for (int i = 0; i < 1440; ++i) {
         int minute = (i * 7) % 1440 + 1;
-        auto timer = NSTimer::timerWithTimeInterval(
-            minute * 60.0, false, [&fired, minute](const std::shared_ptr<NSTimer>&) { fired.push_back(minute); });
-        loop->addTimer(timer, NSDefaultRunLoopMode);
-        timers.push_back(timer);
+        timers.push_back(NSTimer::timerWithTimeInterval(minute * 60.0, false, [&fired, minute](const auto&) { fired.push_back(minute); }));
+        loop->addTimer(timers.back(), NSDefaultRunLoopMode);
     }
     int hourly = 0;
     auto clockTimer = NSTimer::scheduledTimerWithTimeInterval(3600, true, [&](const std::shared_ptr<NSTimer>&) { ++hourly; });
@@ -65,10 +63,9 @@ TEST(Timer, ADayOfTimersRunsInVirtualTimeInFireDateOrder)
     clockTimer->invalidate();
 }
 
-TEST(Timer, InvalidateRescheduleAndUserInfo)
+TEST(Timer, InvalidateRescheduleUserInfoAndDeadTargets)
 {
     VirtualTime time;
-    auto loop = NSRunLoop::currentRunLoop();
     int count = 0;
     auto selfStopping = NSTimer::scheduledTimerWithTimeInterval(1, true, [&](const std::shared_ptr<NSTimer>& timer) {
         if (++count == 3)
@@ -92,22 +89,15 @@ TEST(Timer, InvalidateRescheduleAndUserInfo)
     EXPECT_EQ(late, 1);
 
     auto target = std::make_shared<Target>();
-    auto tagged = NSTimer::scheduledTimerWithTimeInterval(
-        2, target, &Target::tick, Value::dictionary({ { "tag", "retry" } }), false);
+    auto tagged = NSTimer::scheduledTimerWithTimeInterval(2, target, &Target::tick, Value::dictionary({ { "tag", "retry" } }), false);
+    // A timer aimed at a target that is gone does nothing and stops.
+    auto gone = std::make_shared<Target>();
+    auto orphan = NSTimer::scheduledTimerWithTimeInterval(1, gone, &Target::tick, Value(), true);
+    gone.reset();
     time.advance(2);
     drain();
     EXPECT_EQ(target->calls, (std::vector<std::string> { "retry" }));
-}
-
-TEST(Timer, TimerAimedAtADestroyedTargetDoesNothingAndStops)
-{
-    VirtualTime time;
-    auto target = std::make_shared<Target>();
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(1, target, &Target::tick, Value(), true);
-    target.reset();
-    time.advance(1);
-    drain();
-    EXPECT_FALSE(timer->isValid());
+    EXPECT_FALSE(orphan->isValid());
 }
 
 TEST(Timer, ModesDecideWhereATimerFires)
@@ -115,10 +105,8 @@ TEST(Timer, ModesDecideWhereATimerFires)
     VirtualTime time;
     auto loop = NSRunLoop::currentRunLoop();
     std::vector<std::string> fired;
-    auto tracking = NSTimer::timerWithTimeInterval(1, false, [&](const auto&) { fired.push_back("tracking"); });
-    auto common = NSTimer::timerWithTimeInterval(1, false, [&](const auto&) { fired.push_back("common"); });
-    loop->addTimer(tracking, UITrackingRunLoopMode);
-    loop->addTimer(common, NSRunLoopCommonModes);
+    loop->addTimer(NSTimer::timerWithTimeInterval(1, false, [&](const auto&) { fired.push_back("tracking"); }), UITrackingRunLoopMode);
+    loop->addTimer(NSTimer::timerWithTimeInterval(1, false, [&](const auto&) { fired.push_back("common"); }), NSRunLoopCommonModes);
     time.advance(1);
     loop->runInModeForRealSeconds(NSDefaultRunLoopMode, 0, false);
     EXPECT_EQ(fired, (std::vector<std::string> { "common" }));
