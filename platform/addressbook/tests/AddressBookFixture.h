@@ -4,6 +4,7 @@
 
 #include "platform/addressbook/ABAddressBook.h"
 #include "platform/addressbook/ABTestSeams.h"
+#include "platform/persistence/SqliteConnection.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -15,13 +16,10 @@
 
 namespace addressbook_test {
 
-inline ABRecordRef contact(const Value& first, const std::string& phone, const Value& last = Value())
+inline ABRecordRef contact(const std::string& first, const std::string& phone)
 {
     auto person = ABPersonCreate();
-    if (!first.isAbsent())
-        ABRecordSetValue(person, kABPersonFirstNameProperty, first, nullptr);
-    if (!last.isAbsent())
-        ABRecordSetValue(person, kABPersonLastNameProperty, last, nullptr);
+    ABRecordSetValue(person, kABPersonFirstNameProperty, first, nullptr);
     auto phones = ABMultiValueCreateMutable(kABMultiStringPropertyType);
     ABMultiValueAddValueAndLabel(phones, phone, kABPersonPhoneMobileLabel, nullptr);
     ABRecordSetValue(person, kABPersonPhoneProperty, Value(phones), nullptr);
@@ -36,48 +34,30 @@ inline bool saveContact(const std::string& number)
     return book && ABAddressBookAddRecord(book, contact("粉丝", number), nullptr) && ABAddressBookSave(book, &error);
 }
 
-// The first phone number of each person.
-inline std::vector<std::string> phonesOf(const std::vector<ABRecordRef>& people)
+// The first phone number of each person (of a new handle when none are given).
+inline std::vector<std::string> storedPhones(const std::vector<ABRecordRef>& people = ABAddressBookCopyArrayOfAllPeople(ABAddressBookCreate()))
 {
     std::vector<std::string> phones;
-    for (const auto& person : people) {
-        auto multi = ABRecordCopyValue(person, kABPersonPhoneProperty).asObject<ABMultiValue>();
-        phones.push_back(ABMultiValueCopyValueAtIndex(multi, 0).asString());
-    }
+    for (const auto& person : people)
+        phones.push_back(ABMultiValueCopyValueAtIndex(ABRecordCopyValue(person, kABPersonPhoneProperty).asObject<ABMultiValue>(), 0).asString());
     return phones;
-}
-
-inline std::vector<std::string> storedPhones()
-{
-    return phonesOf(ABAddressBookCopyArrayOfAllPeople(ABAddressBookCreate()));
 }
 
 class AddressBookHome : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        addressbook::resetTestSeams();
-        addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
-    }
+    void SetUp() override { addressbook::resetTestSeams(), addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized); }
     void TearDown() override { addressbook::resetTestSeams(); }
 
-    // Runs the SQL on the store's file; the first column of the last row it gives, or the error.
+    // Runs one statement on the store's file: the first column of its first row, "" or the error.
     std::string sql(const char* statement) const
     {
-        sqlite3* db = nullptr;
-        std::string result = "cannot open";
-        if (sqlite3_open(home.pathFor("Library/AddressBook/AddressBook.sqlite").c_str(), &db) == SQLITE_OK) {
-            result.clear();
-            sqlite3_busy_timeout(db, 10000);
-            auto firstColumn = [](void* out, int, char** values, char**) {
-                *static_cast<std::string*>(out) = values[0] ? values[0] : "";
-                return 0;
-            };
-            if (sqlite3_exec(db, statement, firstColumn, &result, nullptr) != SQLITE_OK)
-                result = std::string("error: ") + sqlite3_errmsg(db);
-        }
-        sqlite3_close(db);
-        return result;
+        std::string error;
+        auto db = persistence::SqliteConnection::open(home.pathFor("Library/AddressBook/AddressBook.sqlite"), "", "NORMAL", &error);
+        if (!db)
+            return error;
+        auto rows = db->prepare(statement);
+        int step = rows.step();
+        return step == SQLITE_ROW ? rows.text(0) : step == SQLITE_DONE ? "" : "error: " + db->lastError();
     }
 
     testing_support::TempHome home;

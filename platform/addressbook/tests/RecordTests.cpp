@@ -9,8 +9,7 @@ TEST(ABRecord, NamesAndPhonesAreTypeCheckedAndCopied)
     NSErrorRef error;
     EXPECT_TRUE(ABRecordSetValue(person, kABPersonFirstNameProperty, "粉丝", &error));
     EXPECT_FALSE(ABRecordSetValue(person, kABPersonLastNameProperty, 12, &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), "ABAddressBookErrorDomain");
+    EXPECT_EQ(error ? error->domain() : "", "ABAddressBookErrorDomain");
     EXPECT_FALSE(ABRecordSetValue(person, kABPersonPhoneProperty, "13800138000", nullptr));
     EXPECT_FALSE(ABRecordSetValue(person, 99, "x", nullptr));
     EXPECT_FALSE(ABRecordSetValue(nullptr, kABPersonFirstNameProperty, "x", nullptr));
@@ -28,14 +27,12 @@ TEST(ABRecord, NamesAndPhonesAreTypeCheckedAndCopied)
     ABMultiValueAddValueAndLabel(phones, "999", kABWorkLabel, nullptr);
     auto stored = ABRecordCopyValue(person, kABPersonPhoneProperty).asObject<ABMultiValue>();
     ASSERT_TRUE(stored);
-    EXPECT_EQ(ABMultiValueGetCount(stored), 2);
-    EXPECT_EQ(ABMultiValueCopyValueAtIndex(stored, 0), Value("13800138000"));
+    EXPECT_EQ(std::pair(ABMultiValueGetCount(stored), ABMultiValueCopyValueAtIndex(stored, 0)), std::pair(CFIndex(2), Value("13800138000")));
     EXPECT_TRUE(ABMultiValueCopyLabelAtIndex(stored, 1).isAbsent());
-    EXPECT_TRUE(ABMultiValueCopyValueAtIndex(stored, 2).isAbsent());
-    EXPECT_TRUE(ABMultiValueCopyValueAtIndex(stored, -1).isAbsent());
+    EXPECT_TRUE(ABMultiValueCopyValueAtIndex(stored, 2).isAbsent() && ABMultiValueCopyValueAtIndex(stored, -1).isAbsent());
     EXPECT_EQ(ABMultiValueGetIdentifierAtIndex(stored, 1), second);
     // A copied value is immutable.
     EXPECT_FALSE(ABMultiValueAddValueAndLabel(stored, "1", Value(), nullptr));
     EXPECT_EQ(ABMultiValueGetCount(nullptr), 0);
-    EXPECT_FALSE(ABMultiValueCreateMutable(kABStringPropertyType));
+    EXPECT_FALSE(ABMultiValueCreateMutable(kABStringPropertyType)) << "a multi-value holds strings only";
 }

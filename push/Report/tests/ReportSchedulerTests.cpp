@@ -16,7 +16,7 @@ using report_tests::ReportTest;
 
 class ReportScheduler : public ReportTest { };
 
-TEST_F(ReportScheduler, ReportsBeforeLoginWaitAndTheOldestOfTwentyOneIsDropped)
+TEST_F(ReportScheduler, ReportsBeforeLoginWaitTheOldestOfTwentyOneIsDroppedAndNoneGoesOutTwice)
 {
     session->login = false;
     std::vector<std::shared_ptr<PUSHMessageReportRequest>> made;
@@ -36,6 +36,15 @@ TEST_F(ReportScheduler, ReportsBeforeLoginWaitAndTheOldestOfTwentyOneIsDropped)
         EXPECT_EQ(made[i]->reportFlag()->rfind(std::to_string(i) + ":", 0), 0u) << i;
     ASSERT_TRUE(answered(20));
 
+    // A report handed in twice goes out once.
+    auto twice = PUSHUserLoginReportRequest::create();
+    twice->send();
+    twice->send();
+    EXPECT_TRUE(logger->has("is in sending state, do not send it again"));
+    ASSERT_TRUE(answered(21));
+    testing_support::settle(0.5);
+    EXPECT_EQ(server.requestCount(), 21u);
+
     // Without an identity nothing may go out, logged in or not.
     links.userDefaults = nullptr;
     relink();
@@ -43,34 +52,19 @@ TEST_F(ReportScheduler, ReportsBeforeLoginWaitAndTheOldestOfTwentyOneIsDropped)
     EXPECT_EQ(scheduler->blockedReportCount(), 1u);
 }
 
-TEST_F(ReportScheduler, AReportHandedInTwiceGoesOutOnce)
-{
-    auto request = PUSHUserLoginReportRequest::create();
-    request->send();
-    request->send();
-    EXPECT_TRUE(logger->has("is in sending state, do not send it again"));
-    ASSERT_TRUE(answered(1));
-    testing_support::settle(0.5);
-    EXPECT_EQ(server.requestCount(), 1u);
-}
-
 TEST_F(ReportScheduler, AddressesFollowTheKindAndPreferWhatDiscoveryLearnt)
 {
-    const std::optional<std::string> none;
-    for (const auto& [kind, address] : std::vector<std::pair<int, std::optional<std::string>>> { { 0, links.reportEndpoint },
-             { 9, links.reportEndpoint }, { 10, links.userEndpoint }, { 19, links.userEndpoint }, { 20, none }, { -1, none } })
-        EXPECT_EQ(scheduler->getDefaultAddress(kind), address) << kind;
     EXPECT_FALSE(scheduler->getBackUpAddress(3));
-
     defaults->setBackupHttpReportAddress(Value("http://10.0.0.1:80/v2/report"));
     defaults->setBackupUserReportAddress(Value("http://10.0.0.2:80/v1/user/"));
-    EXPECT_EQ((std::vector { scheduler->getBackUpAddress(3), scheduler->getBackUpAddress(11), scheduler->getBackUpAddress(20) }),
-        (std::vector<std::optional<std::string>> { "http://10.0.0.1:80/v2/report", "http://10.0.0.2:80/v1/user/", none }));
+    using Addresses = std::pair<std::optional<std::string>, std::optional<std::string>>; // (default, backup)
+    const Addresses none, report { links.reportEndpoint, "http://10.0.0.1:80/v2/report" },
+        user { links.userEndpoint, "http://10.0.0.2:80/v1/user/" };
+    for (const auto& [kind, addresses] : std::vector<std::pair<int, Addresses>> {
+             { 0, report }, { 9, report }, { 10, user }, { 19, user }, { 20, none }, { -1, none } })
+        EXPECT_EQ(std::pair(scheduler->getDefaultAddress(kind), scheduler->getBackUpAddress(kind)), addresses) << kind;
 
-    PUSHAddressConfiguration configuration;
-    configuration.reportEndpoint = "http://report.example/v2/report";
-    configuration.userEndpoint = "http://user.example/v1/user/";
-    auto discovery = PUSHAddressController::create(configuration, std::make_shared<push::MemoryAddressStore>());
+    auto discovery = PUSHAddressController::create({}, std::make_shared<push::MemoryAddressStore>());
     discovery->setHttpReportAddress("10.9.9.9:8080");
     links.addressController = discovery;
     relink();
@@ -79,7 +73,7 @@ TEST_F(ReportScheduler, AddressesFollowTheKindAndPreferWhatDiscoveryLearnt)
     EXPECT_EQ(scheduler->getBackUpAddress(11), "http://10.0.0.2:80/v1/user/");
 }
 
-TEST_F(ReportScheduler, SessionEndAndCrashItemsCarryTheirSpecialValues)
+TEST_F(ReportScheduler, SessionEndCrashAndDeviceItemsCarryTheirSpecialValuesAndStates)
 {
     auto end = PUSHUserActiveReportRequest::create();
     end->setReportActives(PUSHPageFlow::create(), 1700000000.7, 1700000100.2);
@@ -99,20 +93,16 @@ TEST_F(ReportScheduler, SessionEndAndCrashItemsCarryTheirSpecialValues)
     ASSERT_TRUE(waitForLog("inner Error"));
     const Value crash = report_tests::reportBody(*server.lastRequest())["content"][0];
     EXPECT_EQ(crash["crashlogs"], Value::array({ Value::dictionary({ { "reason", Value("boom") } }) }));
-}
 
-TEST_F(ReportScheduler, ChangedDeviceItemIsRememberedOnlyAfterTheServerTookIt)
-{
-    server.on("/v2/report", Reply(500));
+    // A changed device item is remembered only once the server took it.
     PUSHUserDeviceReportRequest::create()->send();
-    ASSERT_TRUE(waitForLog("inner Error"));
+    ASSERT_TRUE(waitForLog("inner Error", 2));
     EXPECT_FALSE(plain()->hasObjectForKey(kPUSHLastDeviceInfoKey));
 
-    // That an unchanged item then sends nothing, the body tests show.
     server.on("/v2/report", Reply(200));
     auto accepted = PUSHUserDeviceReportRequest::create();
     accepted->send();
-    ASSERT_TRUE(waitForLog("log succed"));
+    ASSERT_TRUE(waitForLog("log succed", 2));
     EXPECT_EQ(plain()->objectForKey(kPUSHLastDeviceInfoKey), accepted->content());
 }
 
@@ -126,9 +116,8 @@ struct FakeBadgeManager : push::BadgeManager {
     void stopDelayTimer(const Report&, bool retry) override { stops.push_back(retry); }
     void becomeActive() override { }
     void willInactive() override { }
-
     bool lock = false;
-    std::shared_ptr<PUSHBadgeNumberReportRequest> report;
+    Report report;
     int delayedSends = 0;
     std::vector<bool> stops;
 };
@@ -150,56 +139,38 @@ protected:
 
 TEST_F(BadgeReport, PlainBodyToTheUserEndpointSignedOverItsTextAndStatusesTellWhetherToRetry)
 {
-    sendBadge(-3);
-    ASSERT_TRUE(waitForRequests(server, 1));
-    const auto request = *server.lastRequest();
+    const std::vector<std::pair<int, std::string>> cases = { { 200, "set badge:4 succeed" },
+        { 400, "send badge:4 parameter validate failed!" }, { 401, "send badge:4 parameter check failed!" },
+        { 500, "warning:badge:4 inner error failed" }, { 503, "warning:badge:4 default error:503" } };
+    for (const auto& [status, line] : cases) {
+        SCOPED_TRACE(status);
+        server.on("/v1/user/", Reply(status));
+        manager->stops.clear(), manager->delayedSends = 0;
+        auto badge = sendBadge(4);
+        ASSERT_TRUE(waitForLog(line));
+        const bool retry = status >= 500;
+        // Answered, so the lock is let go and a resend by the manager is not refused as in flight.
+        EXPECT_EQ(std::tuple(manager->stops, manager->delayedSends, manager->lock, badge->reportFlag()),
+            std::tuple(std::vector<bool> { retry }, retry ? 1 : 0, false, std::nullopt));
+    }
+    const auto request = server.requests()[0];
     EXPECT_EQ(request.path, "/v1/user/");
     for (const auto& [name, value] : std::map<std::string, std::string> { { "Content-Type", "text/plain" },
              { "Accept", "application/json" }, { "Authorization", report_tests::expectedAuthorization(request.body) } })
         EXPECT_EQ(request.headers.value(name), value) << name;
     EXPECT_FALSE(request.headers.has("X-App-Key"));
     const Value body = report_tests::parseJSON(request.body);
-    EXPECT_EQ(body["content"], Value::dictionary({ { "badge", Value(0) } })); // never negative
-    EXPECT_TRUE(push::isValidItemTime(body["itime"]));
-    // The badge keeps nothing in the report caches.
-    EXPECT_EQ(sendingCount(), 0u);
-    ASSERT_TRUE(waitForLog("set badge:-3 succeed"));
-    EXPECT_TRUE(manager->stops == std::vector<bool> { false } && !manager->lock);
-
-    const std::vector<std::pair<int, std::string>> cases = { { 400, "send badge:4 parameter validate failed!" },
-        { 401, "send badge:4 parameter check failed!" }, { 500, "warning:badge:4 inner error failed" },
-        { 503, "warning:badge:4 default error:503" } };
-    for (const auto& [status, line] : cases) {
-        SCOPED_TRACE(status);
-        server.on("/v1/user/", Reply(status));
-        manager->stops.clear();
-        manager->delayedSends = 0;
-        auto badge = sendBadge(4);
-        ASSERT_TRUE(waitForLog(line));
-        const bool retry = status >= 500;
-        EXPECT_EQ(manager->stops, (std::vector<bool> { retry }));
-        EXPECT_EQ(manager->delayedSends, retry ? 1 : 0);
-        // Answered, so a resend by the manager is not refused as in flight.
-        EXPECT_FALSE(badge->reportFlag());
-    }
+    EXPECT_TRUE(body["content"] == Value::dictionary({ { "badge", Value(4) } }) && push::isValidItemTime(body["itime"]));
+    EXPECT_EQ(sendingCount(), 0u); // the badge keeps nothing in the report caches
 }
 
-TEST_F(BadgeReport, ConnectionFailureIsLoggedAndRetriedUnlessLocked)
+TEST_F(BadgeReport, ConnectionFailureIsLoggedAndRetried)
 {
     links.userEndpoint = report_tests::goneURL("/v1/user/");
     relink();
     auto badge = sendBadge(6);
     ASSERT_TRUE(waitForLog("设置badge:6 错误:-1004"));
-    EXPECT_EQ(std::tuple(manager->delayedSends, badge->reportFlag()), std::tuple(1, std::nullopt));
-
-    // Another badge request (not the manager's current one) counts as locked: no failure handling.
-    manager->lock = true;
-    auto stray = PUSHBadgeNumberReportRequest::create();
-    stray->setBadgeCount(8);
-    stray->send();
-    // The failed attempt clears the manager's lock; then the stray one stops there.
-    ASSERT_TRUE(testing_support::runUntil([&] { return !manager->lock; }));
-    EXPECT_EQ(std::tuple(logger->has("设置badge:8"), manager->delayedSends), std::tuple(false, 1));
+    EXPECT_EQ(std::tuple(manager->delayedSends, badge->reportFlag(), manager->lock), std::tuple(1, std::nullopt, false));
 }
 
 } // namespace

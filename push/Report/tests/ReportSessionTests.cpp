@@ -36,10 +36,8 @@ protected:
     Value itemOfType(const std::string& type)
     {
         const Value items = itemsSince();
-        for (const Value& entry : items.asArray())
-            if (entry["type"] == Value(type))
-                return entry;
-        return Value();
+        auto found = std::ranges::find(items.asArray(), Value(type), [](const Value& entry) { return entry["type"]; });
+        return found == items.asArray().end() ? Value() : *found;
     }
     // Waits for `count` requests and for every answer to be handled.
     void deliver(std::size_t count)
@@ -49,11 +47,6 @@ protected:
         EXPECT_EQ(server.requestCount(), count);
     }
     double now() const { return std::floor(time.now()); }
-    void TearDown() override
-    {
-        push_utilities::setServerClockCorrection(0);
-        ReportTest::TearDown();
-    }
 
     testing_support::VirtualTime time { 1704067200.0 };
 };
@@ -95,8 +88,7 @@ TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
     deliver(2); // launch and device
     time.advance(100);
     scheduler->reportInactive(now());
-    const double left = now();
-    EXPECT_EQ(scheduler->closeTime(), left);
+    EXPECT_EQ(scheduler->closeTime(), now());
 
     time.advance(20);
     scheduler->prepareActive(now());
@@ -111,9 +103,8 @@ TEST_F(ReportSession, ShortAbsenceContinuesTheSessionAndALongOneEndsIt)
     deliver(4);
     EXPECT_EQ(typesSince(2), (std::vector<std::string> { "active_launch", "active_terminate" }));
     const Value entry = itemOfType("active_terminate");
-    EXPECT_EQ(std::tuple(entry["itime"].integerValue(), entry["duration"].integerValue()),
-        std::tuple(static_cast<std::int64_t>(secondLeft), static_cast<std::int64_t>(secondLeft - start)));
-    EXPECT_EQ(entry["activities"], Value::array({ Value::dictionary({ { "Home", Value(5) } }) }));
+    EXPECT_EQ(std::tuple(entry["itime"].integerValue(), entry["duration"].integerValue(), entry["activities"]),
+        std::tuple(std::int64_t(secondLeft), std::int64_t(secondLeft - start), Value::array({ Value::dictionary({ { "Home", Value(5) } }) })));
     EXPECT_TRUE(scheduler->isSetup() && scheduler->startTime() == now());
 }
 
@@ -170,8 +161,7 @@ TEST_F(ReportSession, StateSurvivesARestart)
     restart();
     EXPECT_EQ((std::vector<double> { scheduler->startTime(), scheduler->closeTime(), scheduler->lastDeviceTimestamp() }),
         (std::vector<double> { start, left, start }));
-    EXPECT_EQ(pendingCount(), 1u);
-    EXPECT_EQ(scheduler->locationInfo()->count(), 1);
+    EXPECT_EQ(std::pair(pendingCount(), scheduler->locationInfo()->count()), std::pair(std::size_t(1), std::int64_t(1)));
 
     // Away for 40 s across the restart: the old session ends and the waiting item goes with it.
     server.on("/v2/report", httpserver::Reply(200));
@@ -179,9 +169,7 @@ TEST_F(ReportSession, StateSurvivesARestart)
     scheduler->prepareActive(now());
     ASSERT_TRUE(waitForRequests(server, 5));
     ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && pendingCount() == 0; }));
-    const auto types = typesSince(3);
-    for (const char* type : { "msg_status", "active_terminate", "active_launch" })
-        EXPECT_EQ(std::count(types.begin(), types.end(), type), 1) << type;
+    EXPECT_EQ(typesSince(3), (std::vector<std::string> { "active_launch", "active_terminate", "msg_status" }));
 }
 
 } // namespace

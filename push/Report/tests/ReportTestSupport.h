@@ -54,21 +54,18 @@ inline Value reportBody(const httpserver::Request& request) { return parseJSON(g
 inline std::string expectedAuthorization(const std::string& body)
 {
     const std::string uid = std::to_string(kUid);
-    const std::string inner = PUSHMD5HexString(uid + PUSHMD5HexString(std::string(kPassword))
-        + PUSHMD5HexData(Bytes(body.begin(), body.end())));
-    const std::string token = uid + ":" + inner;
+    const std::string token
+        = uid + ":" + PUSHMD5HexString(uid + PUSHMD5HexString(std::string(kPassword)) + PUSHMD5HexData(Bytes(body.begin(), body.end())));
     return "Basic " + PUSHBase64String(Bytes(token.begin(), token.end()));
 }
 
 // A loopback URL where nothing listens any more.
 inline std::string goneURL(const std::string& path) { return httpserver::TestServer().url(path); }
 
+// A statistics item, padded to a size.
 inline Value item(const std::string& type, std::int64_t itime, const std::string& pad = "")
 {
-    Value made = Value::dictionary({ { "type", Value(type) }, { "itime", Value(itime) } });
-    if (!pad.empty())
-        made.set("pad", Value(pad));
-    return made;
+    return Value::dictionary({ { "type", Value(type) }, { "itime", Value(itime) }, { "pad", Value(pad) } });
 }
 
 // Item types of the statistics items in `contents`, in their order.
@@ -102,6 +99,7 @@ protected:
         push::setReportLinks({});
         push::setCurrentSessionLink({});
         PUSHFileCacheController::resetSharedInstancesForTesting();
+        push_utilities::setServerClockCorrection(0);
     }
 
     // A (new) start of the push client over the same home; the first one signs in.
@@ -122,7 +120,6 @@ protected:
     std::shared_ptr<PUSHFileCacheController> plain() { return PUSHFileCacheController::shareInstanceWithType(0); }
     std::shared_ptr<PUSHReportCacheController> cache() { return scheduler->reportCache(); }
 
-    // Pumps the run loop until the server has seen `count` requests on `on`.
     bool waitForRequests(httpserver::TestServer& on, std::size_t count) { return testing_support::runUntil([&] { return on.requestCount() >= count; }, 10); }
     // Waits for `count` requests on `on` and for every report in flight to be answered.
     bool answered(std::size_t count, httpserver::TestServer* on = nullptr)

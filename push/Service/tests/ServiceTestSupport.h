@@ -28,7 +28,6 @@
 namespace service_tests {
 
 using push_tests::kAppKey;
-
 using push_test_support::gunzip;
 
 // An application object whose methods may answer a tags/alias request; `standard` keeps the answer.
@@ -110,10 +109,8 @@ protected:
     }
     bool waitForLogin()
     {
-        return pollClient([](PUSHClientController& c) {
-            return c.networkService() && c.networkService()->clientSession()
-                && c.networkService()->clientSession()->isLogin();
-        });
+        return pollClient(
+            [](PUSHClientController& c) { return c.networkService() && c.networkService()->clientSession() && c.networkService()->clientSession()->isLogin(); });
     }
     // Reports in flight hold their connections: let them finish before the client goes.
     void finishReports()

@@ -24,14 +24,8 @@ TEST_F(TagAliasCallback, MethodsThatCannotBeCalledWithTheAnswerAreRefusedWithThe
     const std::string notFound
         = "setTagsAlias callback selector NOT found (callback selector not implemented for target object)";
     auto answering = std::make_shared<Answering>();
-    struct Case {
-        const char* name;
-        std::optional<push_service::TagAliasCallbackMethod> method;
-        NSObjectRef target;
-        std::string alert; // empty: none
-        bool invoked;
-    };
-    const Case cases[] = {
+    // (name, method, target, alert (empty: none), invoked)
+    const std::tuple<const char*, std::optional<push_service::TagAliasCallbackMethod>, NSObjectRef, std::string, bool> cases[] = {
         { "standard", tagAliasCallbackMethod(&Answering::standard), answering, "", true },
         { "arguments it can take", tagAliasCallbackMethod(&Answering::byValue), answering, "", true },
         { "two arguments", tagAliasCallbackMethod(&Answering::twoArguments), answering, invalid, false },
@@ -44,13 +38,12 @@ TEST_F(TagAliasCallback, MethodsThatCannotBeCalledWithTheAnswerAreRefusedWithThe
             "setTagsAlias callback will NOT be invoked due to nil callback selector", false },
         { "neither", std::nullopt, nullptr, "", false },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        logger->clear();
-        answering->answer.clear();
-        auto invocation = push_service::getTagAliasInvocationWithCallback(c.method, c.target);
-        EXPECT_EQ(static_cast<bool>(invocation), c.invoked);
-        EXPECT_EQ(logger->lines(), c.alert.empty() ? std::vector<std::string> {} : std::vector { "Push Warning\n" + c.alert });
+    for (const auto& [name, method, target, alert, invoked] : cases) {
+        SCOPED_TRACE(name);
+        logger->clear(), answering->answer.clear();
+        auto invocation = push_service::getTagAliasInvocationWithCallback(method, target);
+        EXPECT_EQ(static_cast<bool>(invocation), invoked);
+        EXPECT_EQ(logger->lines(), alert.empty() ? std::vector<std::string> {} : std::vector { "Push Warning\n" + alert });
         if (!invocation)
             continue;
         invocation(0, Value::array({ Value("vip"), Value("北京") }), Value("alias_1"));
