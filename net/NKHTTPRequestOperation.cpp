@@ -107,8 +107,10 @@ void NKHTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Fail
 {
     // The block keeps the operation until it ran; the completion wrapper then clears it, which
     // ends the cycle. An operation that never finishes must have its block cleared by its owner.
+    // The block only hands the work to the processing queue, so it runs where the operation
+    // finished.
     auto strong = sharedAs<NKHTTPRequestOperation>();
-    setCompletionBlock([strong, success, failure] {
+    setHandOffCompletionBlock([strong, success, failure] {
         dispatch_group_t ownGroup = strong->completionGroup();
         if (ownGroup)
             dispatch_group_enter(ownGroup);
