@@ -97,6 +97,27 @@ TEST_F(Cache, NoStoreAndDeclinedOffersKeepNothing)
     EXPECT_EQ(server.requestCount("/declined"), 2u);
 }
 
+TEST_F(Cache, ResponsesWithoutCacheHeadersAreKeptOnDiskEvenAfterTheDirectoryWentAway)
+{
+    // The directory is made when the cache learns what its disk holds, not at every store: after
+    // all entries and then the directory itself were removed, the next store makes it again.
+    server.on("/plain", Reply::text("plain"));
+    auto request = requestFor(server.url("/plain"));
+    for (bool directoryRemoved : { false, true }) {
+        if (directoryRemoved) {
+            cache->removeAllCachedResponses();
+            std::filesystem::remove_all(cache->diskPath());
+        }
+        get("/plain");
+        network::cachedisk::flush(); // on disk, not only queued for it
+        auto reopened = std::make_shared<NSURLCache>(1 << 20, 10 << 20, "URLCacheTest");
+        auto entry = reopened->cachedResponseForRequest(*request);
+        ASSERT_TRUE(entry) << directoryRemoved;
+        EXPECT_EQ(std::string(entry->data().begin(), entry->data().end()), "plain");
+    }
+    EXPECT_EQ(server.requestCount("/plain"), 2u) << "neither fresh nor validatable: loaded each time";
+}
+
 TEST_F(Cache, DiskEntriesOutliveTheCacheObjectAndDamagedOnesAreDropped)
 {
     server.on("/disk", Reply::text("on disk").header("Cache-Control", "max-age=600"));
