@@ -94,7 +94,7 @@ Value NKHTTPRequestOperation::responseObject()
     std::lock_guard lock(lock_);
     if (responseObject_.isAbsent() && isFinished() && !error() && responseSerializer_) {
         NSErrorRef serializationError;
-        auto data = responseData();
+        const auto& data = responseDataLocked();
         responseObject_ = responseSerializer_->responseObjectForResponse(
             NKURLConnectionOperation::response(), data ? &*data : nullptr, &serializationError);
         if (serializationError)

@@ -175,6 +175,8 @@ protected:
     std::shared_ptr<NKURLConnectionOperation> self() { return sharedAs<NKURLConnectionOperation>(); }
     // The request-independent settings a copy carries over.
     void copyCallbacksTo(NKURLConnectionOperation& other) const;
+    // The body without a copy; valid while `lock_` is held.
+    const std::optional<Bytes>& responseDataLocked() const { return responseData_; }
 
     mutable NSRecursiveLock lock_;
 
