@@ -56,9 +56,21 @@ std::shared_ptr<NKHTTPRequestOperation> NKHTTPRequestOperation::initWithRequest(
     return std::make_shared<NKHTTPRequestOperation>(std::move(request));
 }
 
+std::shared_ptr<NKHTTPRequestOperation> NKHTTPRequestOperation::initWithRequest(
+    std::shared_ptr<NSURLRequest> request, std::shared_ptr<NKHTTPResponseSerializer> serializer)
+{
+    return std::make_shared<NKHTTPRequestOperation>(std::move(request), std::move(serializer));
+}
+
 NKHTTPRequestOperation::NKHTTPRequestOperation(std::shared_ptr<NSURLRequest> request)
+    : NKHTTPRequestOperation(std::move(request), NKHTTPResponseSerializer::serializer())
+{
+}
+
+NKHTTPRequestOperation::NKHTTPRequestOperation(
+    std::shared_ptr<NSURLRequest> request, std::shared_ptr<NKHTTPResponseSerializer> serializer)
     : NKURLConnectionOperation(std::move(request))
-    , responseSerializer_(NKHTTPResponseSerializer::serializer())
+    , responseSerializer_(std::move(serializer))
 {
 }
 
