@@ -142,8 +142,8 @@ void NSURLCache::rememberLocked(
     const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, std::string fileName)
 {
     std::uint64_t cost = response->data().size() + 512;
-    if (cost > memoryCapacity_)
-        return;
+    // The entry it replaces goes even when the new one is too large to keep in memory: it would
+    // be served instead of the newer response.
     if (auto it = memory_.find(key); it != memory_.end()) {
         if (fileName.empty())
             fileName = std::move(it->second.first.fileName);
@@ -151,6 +151,8 @@ void NSURLCache::rememberLocked(
         recency_.erase(it->second.second);
         memory_.erase(it);
     }
+    if (cost > memoryCapacity_)
+        return;
     recency_.push_front(key);
     memory_[key] = { MemoryEntry { response, cost, std::move(fileName) }, recency_.begin() };
     memoryUsage_ += cost;

@@ -212,6 +212,19 @@ TEST_F(Cache, StoredEntriesAreSeenAtOnceByOtherCachesAndRemovalsStick)
     }
 }
 
+TEST_F(Cache, AResponseTooLargeForMemoryStillReplacesTheOneKeptThere)
+{
+    auto small = std::make_shared<NSURLCache>(4096, 10 << 20, "URLCacheTest");
+    auto request = requestFor("http://127.0.0.1:9/grows");
+    for (std::size_t bytes : { 100u, 10000u }) {
+        small->storeCachedResponse(entryFor(*request, bytes), *request);
+        auto seen = small->cachedResponseForRequest(*request);
+        ASSERT_TRUE(seen) << bytes;
+        EXPECT_EQ(seen->data().size(), bytes);
+    }
+    EXPECT_EQ(small->currentMemoryUsage(), 0u);
+}
+
 TEST_F(Cache, DiskStaysWithinItsCapacityAcrossManyStores)
 {
     // The disk total is tracked without a scan per store; it must still be trimmed to capacity,
