@@ -56,9 +56,21 @@ std::shared_ptr<NKHTTPRequestOperation> NKHTTPRequestOperation::initWithRequest(
     return std::make_shared<NKHTTPRequestOperation>(std::move(request));
 }
 
+std::shared_ptr<NKHTTPRequestOperation> NKHTTPRequestOperation::initWithRequest(
+    std::shared_ptr<NSURLRequest> request, std::shared_ptr<NKHTTPResponseSerializer> serializer)
+{
+    return std::make_shared<NKHTTPRequestOperation>(std::move(request), std::move(serializer));
+}
+
 NKHTTPRequestOperation::NKHTTPRequestOperation(std::shared_ptr<NSURLRequest> request)
+    : NKHTTPRequestOperation(std::move(request), NKHTTPResponseSerializer::serializer())
+{
+}
+
+NKHTTPRequestOperation::NKHTTPRequestOperation(
+    std::shared_ptr<NSURLRequest> request, std::shared_ptr<NKHTTPResponseSerializer> serializer)
     : NKURLConnectionOperation(std::move(request))
-    , responseSerializer_(NKHTTPResponseSerializer::serializer())
+    , responseSerializer_(std::move(serializer))
 {
 }
 
@@ -94,7 +106,7 @@ Value NKHTTPRequestOperation::responseObject()
     std::lock_guard lock(lock_);
     if (responseObject_.isAbsent() && isFinished() && !error() && responseSerializer_) {
         NSErrorRef serializationError;
-        auto data = responseData();
+        const auto& data = responseDataLocked();
         responseObject_ = responseSerializer_->responseObjectForResponse(
             NKURLConnectionOperation::response(), data ? &*data : nullptr, &serializationError);
         if (serializationError)
@@ -107,8 +119,10 @@ void NKHTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Fail
 {
     // The block keeps the operation until it ran; the completion wrapper then clears it, which
     // ends the cycle. An operation that never finishes must have its block cleared by its owner.
+    // The block only hands the work to the processing queue, so it runs where the operation
+    // finished.
     auto strong = sharedAs<NKHTTPRequestOperation>();
-    setCompletionBlock([strong, success, failure] {
+    setHandOffCompletionBlock([strong, success, failure] {
         dispatch_group_t ownGroup = strong->completionGroup();
         if (ownGroup)
             dispatch_group_enter(ownGroup);

@@ -18,7 +18,11 @@ public:
     using Failure = std::function<void(const std::shared_ptr<NKHTTPRequestOperation>&, const NSErrorRef& error)>;
 
     static std::shared_ptr<NKHTTPRequestOperation> initWithRequest(std::shared_ptr<NSURLRequest> request);
+    // With the serializer it will use from the start (the manager's), instead of a default one.
+    static std::shared_ptr<NKHTTPRequestOperation> initWithRequest(
+        std::shared_ptr<NSURLRequest> request, std::shared_ptr<NKHTTPResponseSerializer> serializer);
     explicit NKHTTPRequestOperation(std::shared_ptr<NSURLRequest> request);
+    NKHTTPRequestOperation(std::shared_ptr<NSURLRequest> request, std::shared_ptr<NKHTTPResponseSerializer> serializer);
     std::string className() const override { return "NKHTTPRequestOperation"; }
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;

@@ -57,8 +57,7 @@ void NKHTTPRequestOperationManager::failAsynchronously(const Failure& failure, N
 NKHTTPRequestOperationManager::OperationRef NKHTTPRequestOperationManager::HTTPRequestOperationWithRequest(
     const std::shared_ptr<NSURLRequest>& request, Success success, Failure failure)
 {
-    auto operation = NKHTTPRequestOperation::initWithRequest(request);
-    operation->setResponseSerializer(responseSerializer_);
+    auto operation = NKHTTPRequestOperation::initWithRequest(request, responseSerializer_);
     operation->setShouldUseCredentialStorage(shouldUseCredentialStorage_);
     operation->setCredential(credential_);
     operation->setSecurityPolicy(securityPolicy_);

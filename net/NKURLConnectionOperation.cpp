@@ -270,7 +270,14 @@ void NKURLConnectionOperation::resume()
     start();
 }
 
-void NKURLConnectionOperation::setCompletionBlock(std::function<void()> block)
+void NKURLConnectionOperation::setCompletionBlock(std::function<void()> block) { wrapCompletionBlock(std::move(block), false); }
+
+void NKURLConnectionOperation::setHandOffCompletionBlock(std::function<void()> block)
+{
+    wrapCompletionBlock(std::move(block), true);
+}
+
+void NKURLConnectionOperation::wrapCompletionBlock(std::function<void()> block, bool handsOff)
 {
     std::lock_guard lock(lock_);
     if (!block) {
@@ -278,13 +285,22 @@ void NKURLConnectionOperation::setCompletionBlock(std::function<void()> block)
         return;
     }
     std::weak_ptr<NKURLConnectionOperation> weak = weakAs<NKURLConnectionOperation>();
-    NSOperation::setCompletionBlock([weak, block = std::move(block)] {
+    NSOperation::setCompletionBlock([weak, block = std::move(block), handsOff] {
         auto strong = weak.lock();
         if (!strong)
             return;
         dispatch_group_t group = strong->completionGroup();
         if (!group)
             group = net::connectionOperationCompletionGroup();
+        if (handsOff) {
+            // Nothing of the caller's runs here, so neither a hop to the completion queue nor a
+            // group notification to end the cycle is needed: the block has run when this returns.
+            dispatch_group_enter(group);
+            block();
+            dispatch_group_leave(group);
+            strong->setCompletionBlock(nullptr);
+            return;
+        }
         dispatch_queue_t queue = strong->completionQueue();
         if (!queue)
             queue = dispatch_get_main_queue();

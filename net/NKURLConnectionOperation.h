@@ -157,6 +157,10 @@ protected:
     // completion queue.
     bool onlyHandsWorkOn() const override { return true; }
     void setState(NKURLConnectionOperationState state);
+    // Sets a completion block that itself only passes work on, inside the completion group, to
+    // the queues where the caller's code runs: it runs where the operation finished instead of
+    // first going to the completion queue.
+    void setHandOffCompletionBlock(std::function<void()> block);
     // Called on the network thread just before a connection is made (after any pause step).
     virtual void connectionWillStart() { }
     void setRequest(std::shared_ptr<NSURLRequest> request);
@@ -171,6 +175,8 @@ protected:
     std::shared_ptr<NKURLConnectionOperation> self() { return sharedAs<NKURLConnectionOperation>(); }
     // The request-independent settings a copy carries over.
     void copyCallbacksTo(NKURLConnectionOperation& other) const;
+    // The body without a copy; valid while `lock_` is held.
+    const std::optional<Bytes>& responseDataLocked() const { return responseData_; }
 
     mutable NSRecursiveLock lock_;
 
@@ -189,6 +195,7 @@ protected:
     }
 
 private:
+    void wrapCompletionBlock(std::function<void()> block, bool handsOff);
     void performOnNetworkThread(void (NKURLConnectionOperation::*step)());
     void operationDidStart();
     void operationDidPause();

@@ -5,6 +5,7 @@
 
 #include "net/NKURLConnectionOperation.h"
 #include "platform/foundation/Clock.h"
+#include "platform/network/StreamKinds.h"
 #include "platform/network/URLError.h"
 
 std::shared_ptr<NSURLRequest> NKURLConnectionOperation::connectionWillSendRequest(
@@ -199,8 +200,9 @@ void NKURLConnectionOperation::connectionDidFinishLoading(const std::shared_ptr<
     {
         std::lock_guard lock(lock_);
         auto stream = outputStream();
-        Value written = stream->propertyForKey(NSStreamDataWrittenToMemoryStreamKey);
-        if (written.isData())
+        if (auto memory = std::dynamic_pointer_cast<network::MemoryOutputStream>(stream))
+            responseData_ = memory->dataWritten(); // the body's one copy
+        else if (Value written = stream->propertyForKey(NSStreamDataWrittenToMemoryStreamKey); written.isData())
             responseData_ = written.asData();
         stream->close();
         if (responseData_)

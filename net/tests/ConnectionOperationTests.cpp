@@ -413,6 +413,10 @@ TEST_F(ConnectionOperation, WithACompletionQueueNoBlockRunsOnMain)
         ASSERT_TRUE(waitFor([&] { return outcome->done(); }));
         EXPECT_FALSE(outcome->onMain) << path;
         EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 5 * NSEC_PER_SEC)), 0);
+        // Its completion block let go of it: nothing keeps a finished operation alive.
+        std::weak_ptr<NKHTTPRequestOperation> weak = operation;
+        operation.reset();
+        EXPECT_TRUE(waitFor([&] { return weak.expired(); })) << path;
     }
 }
 

@@ -100,9 +100,11 @@ std::optional<std::string> NSURLCache::keyFor(const NSURLRequest& request)
     return request.URL()->absoluteString();
 }
 
-std::string NSURLCache::fileFor(const std::string& key) const
+std::string NSURLCache::fileNameLocked(const std::string& key) const
 {
-    return diskPath_ + "/" + network::md5Hex(key) + ".entry";
+    if (auto it = memory_.find(key); it != memory_.end() && !it->second.first.fileName.empty())
+        return it->second.first.fileName;
+    return network::md5Hex(key) + ".entry";
 }
 
 std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const NSURLRequest& request)
@@ -117,7 +119,8 @@ std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const 
     }
     if (diskPath_.empty())
         return nullptr;
-    std::string file = fileFor(*key);
+    std::string name = fileNameLocked(*key);
+    std::string file = diskPath_ + "/" + name;
     auto bytes = network::cachedisk::pending(file);
     bool written = !bytes;
     // No larger entry is ever stored: a larger file is damaged and never read whole.
@@ -131,22 +134,27 @@ std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const 
     std::error_code ignored;
     if (written)
         fs::last_write_time(file, fs::file_time_type::clock::now(), ignored); // recency on disk
-    rememberLocked(*key, entry);
+    rememberLocked(*key, entry, name);
     return entry;
 }
 
-void NSURLCache::rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response)
+void NSURLCache::rememberLocked(
+    const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, std::string fileName)
 {
     std::uint64_t cost = response->data().size() + 512;
-    if (cost > memoryCapacity_)
-        return;
+    // The entry it replaces goes even when the new one is too large to keep in memory: it would
+    // be served instead of the newer response.
     if (auto it = memory_.find(key); it != memory_.end()) {
+        if (fileName.empty())
+            fileName = std::move(it->second.first.fileName);
         memoryUsage_ -= it->second.first.cost;
         recency_.erase(it->second.second);
         memory_.erase(it);
     }
+    if (cost > memoryCapacity_)
+        return;
     recency_.push_front(key);
-    memory_[key] = { MemoryEntry { response, cost }, recency_.begin() };
+    memory_[key] = { MemoryEntry { response, cost, std::move(fileName) }, recency_.begin() };
     memoryUsage_ += cost;
     trimMemoryLocked();
 }
@@ -157,39 +165,42 @@ void NSURLCache::storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>&
     if (!key || !cachedResponse || cachedResponse->storagePolicy() == NSURLCacheStorageNotAllowed)
         return;
     std::lock_guard lock(mutex_);
-    rememberLocked(*key, cachedResponse);
-    if (diskPath_.empty() || cachedResponse->storagePolicy() != NSURLCacheStorageAllowed)
+    bool toDisk = !diskPath_.empty() && cachedResponse->storagePolicy() == NSURLCacheStorageAllowed
+        // entries above a twentieth of the disk budget stay out, as the platform does
+        && cachedResponse->data().size() <= diskCapacity_ / 20;
+    std::string name = toDisk ? fileNameLocked(*key) : std::string();
+    rememberLocked(*key, cachedResponse, name);
+    if (!toDisk)
         return;
-    if (cachedResponse->data().size() > diskCapacity_ / 20)
-        return; // entries above a twentieth of the disk budget stay out, as the platform does
-    std::error_code error;
-    fs::create_directories(diskPath_, error);
-    if (error)
-        return;
-    std::string file = fileFor(*key);
     Bytes bytes = network::encodeCacheEntry(*key, *cachedResponse);
-    noteDiskEntryLocked(file, bytes.size());
-    network::cachedisk::write(file, std::move(bytes));
+    if (!noteDiskEntryLocked(name, bytes.size()))
+        return;
+    network::cachedisk::write(diskPath_ + "/" + name, std::move(bytes));
     if (*diskUsage_ > diskCapacity_)
         trimDiskLocked();
 }
 
-void NSURLCache::noteDiskEntryLocked(const std::string& file, std::uint64_t size)
+bool NSURLCache::noteDiskEntryLocked(const std::string& name, std::uint64_t size)
 {
-    if (!diskUsage_)
-        scanDiskLocked();
-    std::string name = fs::path(file).filename().string();
+    if (!diskUsage_ && !scanDiskLocked())
+        return false;
     auto [it, added] = diskSizes_.try_emplace(name, 0);
     *diskUsage_ -= std::min(*diskUsage_, it->second);
     it->second = size;
     *diskUsage_ += size;
+    return true;
 }
 
-void NSURLCache::scanDiskLocked()
+bool NSURLCache::scanDiskLocked()
 {
     diskSizes_.clear();
     std::uint64_t total = 0;
     std::error_code error;
+    // The directory is made here rather than at every store: a scan comes before the first
+    // store and again after every trim and removal of all entries.
+    fs::create_directories(diskPath_, error);
+    if (error)
+        return false;
     for (const auto& item : fs::directory_iterator(diskPath_, error)) {
         if (item.path().extension() != ".entry")
             continue;
@@ -201,6 +212,7 @@ void NSURLCache::scanDiskLocked()
         total += size;
     }
     diskUsage_ = total;
+    return true;
 }
 
 void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request)
@@ -209,19 +221,20 @@ void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request)
     if (!key)
         return;
     std::lock_guard lock(mutex_);
+    std::string name = diskPath_.empty() ? std::string() : fileNameLocked(*key);
     if (auto it = memory_.find(*key); it != memory_.end()) {
         memoryUsage_ -= it->second.first.cost;
         recency_.erase(it->second.second);
         memory_.erase(it);
     }
-    if (!diskPath_.empty()) {
-        std::string file = fileFor(*key);
-        network::cachedisk::remove(file);
-        if (diskUsage_)
-            if (auto known = diskSizes_.find(fs::path(file).filename().string()); known != diskSizes_.end()) {
-                *diskUsage_ -= std::min(*diskUsage_, known->second);
-                diskSizes_.erase(known);
-            }
+    if (name.empty())
+        return;
+    network::cachedisk::remove(diskPath_ + "/" + name);
+    if (!diskUsage_)
+        return;
+    if (auto known = diskSizes_.find(name); known != diskSizes_.end()) {
+        *diskUsage_ -= std::min(*diskUsage_, known->second);
+        diskSizes_.erase(known);
     }
 }
 

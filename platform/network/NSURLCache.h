@@ -70,15 +70,21 @@ private:
     struct MemoryEntry {
         std::shared_ptr<NSCachedURLResponse> response;
         std::uint64_t cost = 0;
+        std::string fileName; // the entry's file name on disk, once worked out
     };
     static std::optional<std::string> keyFor(const NSURLRequest& request);
-    std::string fileFor(const std::string& key) const;
+    // The entry file's name in the disk directory: a digest of the key, worked out once while
+    // the entry is in memory.
+    std::string fileNameLocked(const std::string& key) const;
     void trimMemoryLocked();
     void trimDiskLocked();
-    // Scans the disk directory: the sizes of its entries, by file name, and their total.
-    void scanDiskLocked();
-    void noteDiskEntryLocked(const std::string& file, std::uint64_t size);
-    void rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response);
+    // Makes the disk directory and scans it: the sizes of its entries, by file name, and their
+    // total. False when the directory cannot be made.
+    bool scanDiskLocked();
+    // Counts an entry file of `size` bytes, scanning first when the directory is not known yet.
+    bool noteDiskEntryLocked(const std::string& name, std::uint64_t size);
+    void rememberLocked(
+        const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, std::string fileName = {});
 
     mutable std::mutex mutex_;
     std::uint64_t memoryCapacity_;

@@ -142,6 +142,12 @@ Value MemoryOutputStream::propertyForKey(const std::string& key) const
     return {};
 }
 
+Bytes MemoryOutputStream::dataWritten() const
+{
+    std::lock_guard lock(mutex_);
+    return data_;
+}
+
 FileOutputStream::~FileOutputStream()
 {
     if (file_)

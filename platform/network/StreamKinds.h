@@ -42,6 +42,8 @@ public:
     std::int64_t write(const std::uint8_t* buffer, std::size_t length) override;
     bool hasSpaceAvailable() const override;
     Value propertyForKey(const std::string& key) const override;
+    // The bytes written so far, copied once (the property copies them into a Value first).
+    Bytes dataWritten() const;
 
 private:
     Bytes data_;

@@ -152,9 +152,11 @@ bool wants(const std::vector<std::shared_ptr<KeyValueObservable::Entry>>& entrie
 void KeyValueObservable::willChangeValueForKey(const std::string& key)
 {
     auto entries = registry_->entriesFor(key);
+    if (entries.empty())
+        return; // nobody to tell; an observer added before the did-change is told without an old value
     bool needOld = wants(entries, NSKeyValueObservingOptionOld);
     Value old = needOld ? valueForKey(key) : Value();
-    {
+    if (needOld) {
         std::lock_guard lock(registry_->mutex);
         registry_->oldValues[key].push_back(old);
     }
@@ -171,6 +173,7 @@ void KeyValueObservable::willChangeValueForKey(const std::string& key)
 
 void KeyValueObservable::didChangeValueForKey(const std::string& key)
 {
+    auto entries = registry_->entriesFor(key);
     Value old;
     {
         std::lock_guard lock(registry_->mutex);
@@ -182,7 +185,6 @@ void KeyValueObservable::didChangeValueForKey(const std::string& key)
                 registry_->oldValues.erase(it);
         }
     }
-    auto entries = registry_->entriesFor(key);
     Value current = wants(entries, NSKeyValueObservingOptionNew) ? valueForKey(key) : Value();
     bool anyGone = false;
     for (const auto& entry : entries) {

@@ -111,6 +111,27 @@ TEST_F(Cache, NoStoreResponsesAreNotOfferedNorKept)
     EXPECT_EQ(server.requestCount("/secret"), 2u);
 }
 
+TEST_F(Cache, ResponsesWithoutCacheHeadersAreKeptOnDiskEvenAfterTheDirectoryWentAway)
+{
+    // The directory is made when the cache learns what its disk holds, not at every store: after
+    // all entries and then the directory itself were removed, the next store makes it again.
+    server.on("/plain", Reply::text("plain"));
+    auto request = requestFor(server.url("/plain"));
+    for (bool directoryRemoved : { false, true }) {
+        if (directoryRemoved) {
+            cache->removeAllCachedResponses();
+            std::filesystem::remove_all(cache->diskPath());
+        }
+        get("/plain");
+        network::cachedisk::flush(); // on disk, not only queued for it
+        auto reopened = std::make_shared<NSURLCache>(1 << 20, 10 << 20, "URLCacheTest");
+        auto entry = reopened->cachedResponseForRequest(*request);
+        ASSERT_TRUE(entry) << directoryRemoved;
+        EXPECT_EQ(std::string(entry->data().begin(), entry->data().end()), "plain");
+    }
+    EXPECT_EQ(server.requestCount("/plain"), 2u) << "neither fresh nor validatable: loaded each time";
+}
+
 TEST_F(Cache, DiskEntriesOutliveTheCacheObjectAndDamagedOnesAreDropped)
 {
     server.on("/disk", Reply::text("on disk").header("Cache-Control", "max-age=600"));
@@ -173,6 +194,19 @@ TEST_F(Cache, StoredEntriesAreSeenAtOnceByOtherCachesAndRemovalsStick)
         auto request = requestFor("http://127.0.0.1:9/item/" + std::to_string(i));
         EXPECT_EQ(reopened->cachedResponseForRequest(*request) != nullptr, i % 2 == 1) << i;
     }
+}
+
+TEST_F(Cache, AResponseTooLargeForMemoryStillReplacesTheOneKeptThere)
+{
+    auto small = std::make_shared<NSURLCache>(4096, 10 << 20, "URLCacheTest");
+    auto request = requestFor("http://127.0.0.1:9/grows");
+    for (std::size_t bytes : { 100u, 10000u }) {
+        small->storeCachedResponse(entryFor(*request, bytes), *request);
+        auto seen = small->cachedResponseForRequest(*request);
+        ASSERT_TRUE(seen) << bytes;
+        EXPECT_EQ(seen->data().size(), bytes);
+    }
+    EXPECT_EQ(small->currentMemoryUsage(), 0u);
 }
 
 TEST_F(Cache, DiskStaysWithinItsCapacityAcrossManyStores)
