@@ -201,7 +201,7 @@ TEST_F(Cache, AResponseTooLargeForMemoryStillReplacesTheOneKeptThere)
     auto small = std::make_shared<NSURLCache>(4096, 10 << 20, "URLCacheTest");
     auto request = requestFor("http://127.0.0.1:9/grows");
     for (std::size_t bytes : { 100u, 10000u }) {
-        small->storeCachedResponse(entryFor(*request, bytes), *request);
+        store(*small, request->URL()->absoluteString(), bytes);
         auto seen = small->cachedResponseForRequest(*request);
         ASSERT_TRUE(seen) << bytes;
         EXPECT_EQ(seen->data().size(), bytes);
