@@ -155,7 +155,14 @@ void Pool::worker()
         {
             std::unique_lock lock(mutex);
             ++idle;
-            bool got = work.wait_for(lock, std::chrono::duration<double>(idleTimeout), [&] { return !queue.empty(); });
+            // The idle time is read again at each wake, so shortening it reaches waiting workers.
+            const auto idleSince = std::chrono::steady_clock::now();
+            auto idleEnd = [&] {
+                return idleSince + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(idleTimeout));
+            };
+            while (queue.empty() && std::chrono::steady_clock::now() < idleEnd())
+                work.wait_until(lock, idleEnd());
+            bool got = !queue.empty();
             --idle;
             if (!got) {
                 --threads;
