@@ -3,9 +3,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "platform/persistence/AppHome.h"
+#include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSUserDefaults.h"
 
 namespace testing_support {
@@ -38,6 +40,16 @@ TempHome::~TempHome()
 std::string TempHome::pathFor(std::string_view relative) const
 {
     return persistence::appendPathComponent(path_, relative);
+}
+
+std::string TempHome::useMainBundle(std::string_view name, std::string_view plistEntries) const
+{
+    std::string folder = pathFor(name);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/Info.plist") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                          << plistEntries << "</dict></plist>\n";
+    NSBundle::setMainBundlePath(folder);
+    return folder;
 }
 
 } // namespace testing_support

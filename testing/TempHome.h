@@ -20,6 +20,9 @@ public:
     const std::string& path() const { return path_; }
     // A path inside the home ("Library/Caches" gives "<home>/Library/Caches").
     std::string pathFor(std::string_view relative) const;
+    // Makes the folder `name` in the home the main bundle, with an Info.plist holding
+    // `plistEntries` (keys and values as property-list XML) in its dictionary; gives its path.
+    std::string useMainBundle(std::string_view name, std::string_view plistEntries) const;
 
 private:
     std::string path_;

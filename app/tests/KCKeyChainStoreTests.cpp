@@ -3,7 +3,6 @@
 // listings.
 #include "app/tests/StoreTestSupport.h"
 
-#include <fstream>
 
 using Store = KCKeyChainStore;
 using security::SecOperation;
@@ -11,10 +10,7 @@ using security::SecOperation;
 TEST_F(StoreTest, DefaultServiceIsTheBundleIdentifierOrEmpty)
 {
     auto bundle = [&](const std::string& name, const std::string& entries) {
-        std::filesystem::create_directories(home_.pathFor(name));
-        std::ofstream(home_.pathFor(name + "/Info.plist"))
-            << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" << entries << "</dict></plist>";
-        NSBundle::setMainBundlePath(home_.pathFor(name));
+        home_.useMainBundle(name, entries);
         Store::setDefaultService(std::nullopt);
     };
     bundle("a", "<key>CFBundleIdentifier</key><string>com.quillmark.app</string>");

@@ -3,12 +3,9 @@
 // the server has read the last receipt; against a raw loopback echo of packets of the same size.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "RawEcho.h"
-#include "platform/persistence/NSBundle.h"
 #include "platform/sysconfig/SCNetworkReachability.h"
 #include "push/Client/PUSHClientController.h"
 #include "push/Network/PUSHHostResolver.h"
@@ -40,13 +37,9 @@ struct Resolver : push::HostResolver {
 struct LoggedInClient {
     LoggedInClient()
     {
-        const std::string bundle = home.pathFor("Bench.app");
-        std::filesystem::create_directories(bundle);
-        std::ofstream(bundle + "/Info.plist")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-               "<key>CFBundleIdentifier</key><string>com.quillmark.bench</string>"
-               "<key>CFBundleVersion</key><string>1</string></dict></plist>\n";
-        NSBundle::setMainBundlePath(bundle);
+        home.useMainBundle("Bench.app",
+            "<key>CFBundleIdentifier</key><string>com.quillmark.bench</string>"
+            "<key>CFBundleVersion</key><string>1</string>");
         sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable);
         reports.setDefault([](const httpserver::Request&) { return httpserver::Reply(200); });
         auto reply = pushserver::AddressReply::pointingAt(server.address());

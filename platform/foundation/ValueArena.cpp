@@ -124,27 +124,20 @@ std::string_view Arena::copyString(std::string_view s)
 void Arena::settle(Value& v)
 {
     using Type = Value::Type;
+    // A container of this arena needs no reference to it; one of another arena keeps its own.
+    auto settleRef = [&](auto& ref) {
+        if (!ref.node)
+            return;
+        if (ref.node->arena == this)
+            ref.owner.reset();
+        else
+            owning_.push_back(&v);
+    };
     switch (v.storage_.index()) {
-    case Value::kArenaArrayIndex: {
-        auto& ref = std::get<Value::ArenaArrayRef>(v.storage_);
-        if (!ref.node)
-            return;
-        if (ref.node->arena == this)
-            ref.owner.reset();
-        else
-            owning_.push_back(&v);
-        return;
-    }
-    case Value::kArenaDictionaryIndex: {
-        auto& ref = std::get<Value::ArenaDictionaryRef>(v.storage_);
-        if (!ref.node)
-            return;
-        if (ref.node->arena == this)
-            ref.owner.reset();
-        else
-            owning_.push_back(&v);
-        return;
-    }
+    case Value::kArenaArrayIndex:
+        return settleRef(std::get<Value::ArenaArrayRef>(v.storage_));
+    case Value::kArenaDictionaryIndex:
+        return settleRef(std::get<Value::ArenaDictionaryRef>(v.storage_));
     case static_cast<std::size_t>(Type::String):
         if (std::get<std::string>(v.storage_).capacity() > kInlineCapacity)
             owning_.push_back(&v);

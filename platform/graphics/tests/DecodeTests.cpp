@@ -148,10 +148,7 @@ TEST(ImageSource, HeaderPropertiesWithoutDecoding)
 
 TEST(ImageSource, PrefixesShowWhatArrivedAndTheFinalDataCompletes)
 {
-    JpegOptions noisy;
-    noisy.noisy = true;
-    JpegOptions progressive = noisy;
-    progressive.progressive = true;
+    const JpegOptions noisy { .noisy = true }, progressive { .progressive = true, .noisy = true };
     struct Case {
         const char* name;
         Bytes data;
@@ -263,10 +260,7 @@ TEST(JpegDecode, ExifReaderSurvivesMalformedSegments)
 
 TEST(ImageSource, FinalDataThatStopsEarlyIsNoImage)
 {
-    JpegOptions noisy;
-    noisy.noisy = true;
-    JpegOptions progressive = noisy;
-    progressive.progressive = true;
+    const JpegOptions noisy { .noisy = true }, progressive { .progressive = true, .noisy = true };
     struct Case {
         const char* name;
         Bytes data;

@@ -26,7 +26,7 @@ struct JpegOptions {
     bool progressive = false;
     int quality = 95;
     bool noisy = false; // add ±16 of pseudo-random noise, so the file is not mostly headers
-    Bytes app1; // written as an APP1 segment when not empty
+    Bytes app1 {}; // written as an APP1 segment when not empty
 };
 Bytes makeJpeg(int w, int h, const JpegOptions& options = {});
 // Quadrants plus noise, as RGB bytes.

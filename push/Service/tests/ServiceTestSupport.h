@@ -79,15 +79,11 @@ protected:
     // An application bundle with an identifier and a version, and any extra files.
     void writeBundle(const std::map<std::string, std::string>& extra = {})
     {
-        const std::string folder = home.pathFor("Bundle.app");
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder + "/Info.plist")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-               "<key>CFBundleIdentifier</key><string>com.quillmark.service</string>"
-               "<key>CFBundleVersion</key><string>3</string></dict></plist>\n";
+        const std::string folder = home.useMainBundle("Bundle.app",
+            "<key>CFBundleIdentifier</key><string>com.quillmark.service</string>"
+            "<key>CFBundleVersion</key><string>3</string>");
         for (const auto& [name, text] : extra)
             std::ofstream(folder + "/" + name) << text;
-        NSBundle::setMainBundlePath(folder);
     }
 
     // Runs `read` on the client thread after everything sent before it; waits for the answer.

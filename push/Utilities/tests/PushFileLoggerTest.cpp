@@ -163,13 +163,9 @@ TEST_F(PushFileLogger, NewFilesTakeTheGivenProtectionElseOneFitForTheBackground)
     int index = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.given.value_or("none") + (c.background ? " in the background" : ""));
-        const std::string bundle = home.pathFor("Bundle" + std::to_string(++index) + ".app");
-        std::filesystem::create_directories(bundle);
-        std::ofstream(bundle + "/Info.plist")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-               "<key>UIBackgroundModes</key><array><string>"
-            << (c.background ? "remote-notification" : "") << "</string></array></dict></plist>\n";
-        NSBundle::setMainBundlePath(bundle);
+        home.useMainBundle("Bundle" + std::to_string(++index) + ".app",
+            std::string("<key>UIBackgroundModes</key><array><string>") + (c.background ? "remote-notification" : "")
+                + "</string></array>");
         auto m = c.given ? PUSHLogFileManagerDefault(home.pathFor("P"), *c.given) : PUSHLogFileManagerDefault(home.pathFor("P"));
         EXPECT_EQ(m.defaultFileProtectionLevel().has_value(), c.given && *c.given != "NoSuchProtection");
         EXPECT_EQ(m.protectionForNewFile(), c.expected);
