@@ -151,3 +151,14 @@ std::vector<std::string> NSBundle::pathsForResourcesOfType(std::string_view type
     }
     return out;
 }
+
+std::string NSBundle::localizedStringForKey(std::string_view key, std::string_view value, std::string_view) const
+{
+    // The tables themselves are read in a later step; until then every key falls back.
+    return std::string(value.empty() ? key : value);
+}
+
+std::string NSLocalizedStringFromTable(std::string_view key, std::string_view table, std::string_view)
+{
+    return NSBundle::mainBundle()->localizedStringForKey(key, {}, table);
+}

@@ -41,6 +41,11 @@ public:
     // Every file with that extension in the bundle (or `directory` inside it), sorted by name.
     std::vector<std::string> pathsForResourcesOfType(std::string_view type, std::string_view directory = {}) const;
 
+    // The localized text for `key` in the string table `table` ("Localizable" when empty), in the
+    // first of the bundle's languages that has the table and the key; `value` when none has it
+    // (`key` when `value` is empty too).
+    std::string localizedStringForKey(std::string_view key, std::string_view value, std::string_view table) const;
+
     std::string description() const override { return "NSBundle <" + path_ + ">"; }
     std::string className() const override { return "NSBundle"; }
 
@@ -51,3 +56,6 @@ private:
     mutable std::once_flag infoOnce_;
     mutable Value info_;
 };
+
+// The main bundle's text for `key` in `table`, or `key` itself when no table has it.
+std::string NSLocalizedStringFromTable(std::string_view key, std::string_view table, std::string_view comment = {});
