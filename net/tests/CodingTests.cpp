@@ -177,6 +177,7 @@ class DictionaryCoder : public NSCoder {
 public:
     explicit DictionaryCoder(Value values) : values_(std::move(values)) { }
     Value decodeObjectForKey(std::string_view key) override { return values_[std::string(key)]; }
+    std::int64_t decodeIntegerForKey(std::string_view key) override { return values_[std::string(key)].integerValue(); }
     bool containsValueForKey(std::string_view key) const override { return values_.contains(std::string(key)); }
 
 private:
@@ -191,6 +192,26 @@ TEST_F(Coding, AManagerArchivedWithOnlyAnIdentifierGetsABackgroundConfiguration)
     keep(manager);
     EXPECT_EQ(manager->session()->configuration()->identifier, "com.quill.bg");
     EXPECT_EQ(manager->baseURL()->absoluteString(), server.url("/v1/"));
+}
+
+// An archive written elsewhere may name any state; the operation it gives can always be queued
+// and runs to its end.
+TEST_F(Coding, AnOperationRestoredFromAnyStoredStateIsReadyAndRuns)
+{
+    server.on("/any", Reply::text("ran"));
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/any")));
+    auto queue = NSOperationQueue::create();
+    for (std::int64_t stored : { -1, 0, 1, 2, 3, 7 }) {
+        SCOPED_TRACE(stored);
+        DictionaryCoder coder(Value::dictionary({ { "request", Value(request) }, { "state", stored } }));
+        auto operation = std::make_shared<NKURLConnectionOperation>(nullptr);
+        ASSERT_TRUE(operation->initWithCoder(coder));
+        EXPECT_EQ(operation->state(), NKOperationReadyState);
+        EXPECT_TRUE(operation->isReady());
+        queue->addOperation(operation);
+        ASSERT_TRUE(waitFor([&] { return operation->isFinished(); }));
+        EXPECT_EQ(operation->responseString(), "ran");
+    }
 }
 
 } // namespace
