@@ -98,4 +98,30 @@ TEST_F(ReachabilityMonitoring, AHostNameOrAnEmptyOneReportsNothingUntilAChange)
     }
 }
 
+// The derived keys are announced whenever the status is, with their new values.
+TEST_F(ReachabilityMonitoring, TheDerivedKeysFollowTheStatusForObservers)
+{
+    EXPECT_EQ(NKNetworkReachabilityManager::keyPathsForValuesAffectingValueForKey("reachableViaWiFi"),
+        std::vector<std::string> { "networkReachabilityStatus" });
+    EXPECT_TRUE(NKNetworkReachabilityManager::keyPathsForValuesAffectingValueForKey("networkReachabilityStatus").empty());
+    sysconfig::injectFlags(kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsWWAN);
+    sockaddr_in zero {};
+    zero.sin_family = AF_INET;
+    auto manager = NKNetworkReachabilityManager::managerForAddress(reinterpret_cast<sockaddr*>(&zero));
+    std::vector<std::string> seen;
+    std::vector<threading::Observation> observations;
+    for (const char* key : { "networkReachabilityStatus", "reachable", "reachableViaWWAN", "reachableViaWiFi" })
+        observations.push_back(manager->observe(key, NSKeyValueObservingOptionNew, [&](const std::string& keyPath, NSObject*, const Value& change) {
+            seen.push_back(keyPath + "=" + change[NSKeyValueChangeNewKey].description() + (NSThread::isMainThread() ? "" : " off main"));
+        }));
+    manager->startMonitoring();
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 4; }));
+    sysconfig::injectFlags(0);
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 8; }));
+    manager->stopMonitoring();
+    EXPECT_EQ(seen, (std::vector<std::string> { "reachableViaWiFi=0", "reachableViaWWAN=1", "reachable=1",
+                        "networkReachabilityStatus=1", "reachableViaWiFi=0", "reachableViaWWAN=0", "reachable=0",
+                        "networkReachabilityStatus=0" }));
+}
+
 } // namespace
