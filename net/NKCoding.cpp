@@ -76,8 +76,9 @@ bool NKURLConnectionOperation::initWithCoder(NSCoder& coder)
     if (!request)
         return false;
     setRequest(std::move(request));
-    // Checked like any change: from Ready nothing stored is taken, so a restored operation is ready.
-    setState(static_cast<NKURLConnectionOperationState>(coder.decodeIntegerForKey("state")));
+    // "state" is not taken over: a restored operation has no connection behind it, so it is
+    // always Ready. A stored Executing or Paused would leave it holding a queue slot that
+    // nothing ever finishes.
     setResponse(coder.decodeObjectOfClass<NSHTTPURLResponse>("NSHTTPURLResponse", "response"));
     setLocked(error_, coder.decodeObjectOfClass<NSError>("NSError", "error"));
     Value data = coder.decodeObjectOfClass("NSData", "responseData");

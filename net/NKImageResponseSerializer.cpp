@@ -1,29 +1,16 @@
 // NKImageResponseSerializer: images decoded from the body and, for PNG and JPEG up to
 // 1024 x 1024 pixels at 8 bits, redrawn once into a bitmap so that drawing them later is cheap.
-#include <mutex>
-
+#include "net/NKSafeImageLoading.h"
 #include "net/NKURLResponseSerialization.h"
 #include "platform/graphics/Codecs.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/UIImage.h"
 
-namespace net {
-
-// Decoding through one process-wide lock.
-UIImageRef safeImageWithData(const Bytes& data)
-{
-    static std::mutex* imageDecodeLock = new std::mutex;
-    std::lock_guard lock(*imageDecodeLock);
-    return UIImage::imageWithData(data);
-}
-
-} // namespace net
-
 namespace {
 
 UIImageRef decodeImageAtScale(const Bytes& data, double scale)
 {
-    UIImageRef image = net::safeImageWithData(data);
+    UIImageRef image = nk_safeImageWithData(data);
     if (!image || !image->images().empty())
         return image;
     return UIImage::imageWithCGImage(image->CGImage(), scale, image->imageOrientation());

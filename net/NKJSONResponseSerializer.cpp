@@ -1,8 +1,10 @@
 // NKJSONResponseSerializer: JSON bodies in the response's text encoding; the XML-parser and
 // property-list serializers.
+#include "net/NKLocalizedString.h"
 #include "net/NKURLResponseSerialization.h"
 #include "net/NSXMLParser.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Utf8.h"
 #include "platform/network/URLError.h"
 #include "platform/persistence/NSJSONSerialization.h"
 #include "platform/persistence/NSPropertyListSerialization.h"
@@ -44,11 +46,32 @@ NKJSONResponseSerializer::NKJSONResponseSerializer()
 
 namespace {
 
-NSErrorRef decodingError(const std::string& description, const std::string& reason)
+NSErrorRef decodingError(std::string description, std::string reason)
 {
     return NSError::errorWithDomain(NKURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData,
-        Value::dictionary({ { NSLocalizedDescriptionKey, Value(description) },
-            { NSLocalizedFailureReasonErrorKey, Value(reason) } }));
+        Value::dictionary({ { NSLocalizedDescriptionKey, Value(std::move(description)) },
+            { NSLocalizedFailureReasonErrorKey, Value(std::move(reason)) } }));
+}
+
+// The body in `encoding` as UTF-8 text, which is what the JSON reader takes; an error when it
+// does not decode.
+std::optional<std::string> decodeBody(const Bytes& data, NSStringEncoding encoding, const std::optional<std::string>& charset,
+    NSErrorRef& error)
+{
+    std::optional<std::string> text = NSString::initWithData(data, encoding);
+    if (!text) {
+        error = decodingError(net::localizedString("Data failed decoding in the response's text encoding"),
+            NSString::stringWithFormat(net::localizedString("Could not decode data in text encoding %@"),
+                charset ? Value(*charset) : Value(static_cast<std::uint64_t>(encoding))));
+        return std::nullopt;
+    }
+    // Decoding from UTF-8 has checked the text already; other encodings are converted to it.
+    if (encoding != NSUTF8StringEncoding && !foundation::utf8::isValid(*text)) {
+        error = decodingError(net::localizedString("Data failed decoding as a UTF-8 string"),
+            NSString::stringWithFormat(net::localizedString("Could not decode string: %@"), *text));
+        return std::nullopt;
+    }
+    return text;
 }
 
 } // namespace
@@ -58,25 +81,23 @@ Value NKJSONResponseSerializer::responseObjectForResponse(const NSURLResponseRef
     if (!passesValidationGate(response, data, error))
         return {};
     NSStringEncoding encoding = stringEncoding();
+    std::optional<std::string> charset;
     if (response && response->textEncodingName()) {
         CFStringEncoding named = CFStringConvertIANACharSetNameToEncoding(*response->textEncodingName());
-        if (named != kCFStringEncodingInvalidId)
+        if (named != kCFStringEncodingInvalidId) {
             encoding = CFStringConvertEncodingToNSStringEncoding(named);
+            charset = response->textEncodingName();
+        }
     }
     if (!data || data->empty())
         return {};
     Value object;
     NSErrorRef serializationError;
-    // Texts are UTF-8 here, so a decoded body is already what the JSON reader wants.
-    std::optional<std::string> text = NSString::initWithData(*data, encoding);
-    if (!text) {
-        serializationError = decodingError("Data failed decoding as a UTF-8 string",
-            NSString::stringWithFormat("Could not decode the body in text encoding %llu", encoding));
-    } else if (*text == " ") {
+    std::optional<std::string> text = decodeBody(*data, encoding, charset, serializationError);
+    if (text && *text == " ")
         return {};
-    } else {
+    if (text)
         object = NSJSONSerialization::JSONObjectWithData(*text, readingOptions_, &serializationError);
-    }
     if (removesNulls_ && !object.isAbsent())
         object = net::stripNullValuedKeys(object);
     if (error)

@@ -4,6 +4,7 @@
 
 #include <netinet/in.h>
 
+#include "net/NKLocalizedString.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSNotificationCenter.h"
 
@@ -23,7 +24,9 @@ NKNetworkReachabilityStatus reachabilityStatusForFlags(SCNetworkReachabilityFlag
     return NKNetworkReachabilityStatusReachableViaWiFi;
 }
 
-std::string localizedReachabilityStatusString(std::int64_t status)
+namespace {
+
+const char* reachabilityStatusText(std::int64_t status)
 {
     switch (status) {
     case NKNetworkReachabilityStatusNotReachable:
@@ -35,6 +38,13 @@ std::string localizedReachabilityStatusString(std::int64_t status)
     default:
         return "Unknown";
     }
+}
+
+} // namespace
+
+std::string localizedReachabilityStatusString(std::int64_t status)
+{
+    return localizedString(reachabilityStatusText(status));
 }
 
 } // namespace net
@@ -100,14 +110,42 @@ void NKNetworkReachabilityManager::setReachabilityStatusChangeBlock(StatusBlock 
     block_ = std::move(block);
 }
 
+std::vector<std::string> NKNetworkReachabilityManager::keyPathsForValuesAffectingValueForKey(const std::string& key)
+{
+    if (key == "reachable" || key == "reachableViaWWAN" || key == "reachableViaWiFi")
+        return { "networkReachabilityStatus" };
+    return {};
+}
+
+Value NKNetworkReachabilityManager::valueForKey(const std::string& key) const
+{
+    if (key == "networkReachabilityStatus")
+        return static_cast<std::int64_t>(networkReachabilityStatus());
+    if (key == "reachable")
+        return isReachable();
+    if (key == "reachableViaWWAN")
+        return isReachableViaWWAN();
+    if (key == "reachableViaWiFi")
+        return isReachableViaWiFi();
+    return KeyValueObservable::valueForKey(key);
+}
+
 void NKNetworkReachabilityManager::statusChanged(NKNetworkReachabilityStatus status)
 {
+    // The derived keys are announced with the status they follow.
+    static const char* const derived[] = { "reachable", "reachableViaWWAN", "reachableViaWiFi" };
+    willChangeValueForKey("networkReachabilityStatus");
+    for (const char* key : derived)
+        willChangeValueForKey(key);
     StatusBlock block;
     {
         std::lock_guard lock(mutex_);
         status_ = status;
         block = block_;
     }
+    for (auto key = std::rbegin(derived); key != std::rend(derived); ++key)
+        didChangeValueForKey(*key);
+    didChangeValueForKey("networkReachabilityStatus");
     if (block)
         block(status);
 }

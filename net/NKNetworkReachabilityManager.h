@@ -1,6 +1,8 @@
 // NKNetworkReachabilityManager: whether a host name or an address can be reached and over which
 // kind of link. It keeps the current status, calls a status block and posts
 // "com.pendrasil.networking.reachability.change" on the main thread when the status changes.
+// Observable: "networkReachabilityStatus", and with it "reachable", "reachableViaWWAN" and
+// "reachableViaWiFi", which follow it.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +11,11 @@
 #include <mutex>
 #include <string>
 #include <sys/socket.h>
+#include <vector>
 
 #include "platform/foundation/Value.h"
 #include "platform/sysconfig/SCNetworkReachability.h"
+#include "platform/threading/KeyValueObserving.h"
 
 enum NKNetworkReachabilityStatus : std::int64_t {
     NKNetworkReachabilityStatusUnknown = -1,
@@ -25,11 +29,12 @@ inline constexpr const char* NKNetworkingReachabilityNotificationStatusItem = "N
 
 namespace net {
 NKNetworkReachabilityStatus reachabilityStatusForFlags(SCNetworkReachabilityFlags flags);
-// "Unknown", "Not Reachable", "Reachable via WWAN", "Reachable via WiFi".
+// "Unknown", "Not Reachable", "Reachable via WWAN", "Reachable via WiFi", as the "NKNetworking"
+// string table gives them.
 std::string localizedReachabilityStatusString(std::int64_t status);
 } // namespace net
 
-class NKNetworkReachabilityManager : public NSObject {
+class NKNetworkReachabilityManager : public NSObject, public threading::KeyValueObservable {
 public:
     using StatusBlock = std::function<void(NKNetworkReachabilityStatus)>;
     enum Association : std::uint64_t { ForAddress = 1, ForName = 3 };
@@ -46,6 +51,9 @@ public:
     NKNetworkReachabilityManager(SCNetworkReachabilityRef reachability, Association association);
     ~NKNetworkReachabilityManager() override;
     std::string className() const override { return "NKNetworkReachabilityManager"; }
+    // The keys whose changes change `key`: the status, for the three derived keys.
+    static std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key);
+    Value valueForKey(const std::string& key) const override;
 
     void startMonitoring();
     void stopMonitoring();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "net/NKLocalizedString.h"
 #include "net/NKMultipartFormData.h"
 #include "net/NKURLRequestSerialization.h"
 #include "platform/foundation/Format.h"
@@ -39,7 +40,7 @@ namespace {
 NSErrorRef fileURLError(const std::string& reason)
 {
     return NSError::errorWithDomain(NKURLRequestSerializationErrorDomain, NSURLErrorBadURL,
-        Value::dictionary({ { NSLocalizedFailureReasonErrorKey, Value(reason) } }));
+        Value::dictionary({ { NSLocalizedFailureReasonErrorKey, Value(net::localizedString(reason)) } }));
 }
 
 std::vector<std::pair<std::string, std::string>> fileHeaders(

@@ -3,6 +3,7 @@
 #include "net/NKURLResponseSerialization.h"
 
 #include "net/NKCoding.h"
+#include "net/NKLocalizedString.h"
 #include "platform/foundation/Format.h"
 #include "platform/network/URLError.h"
 
@@ -65,21 +66,22 @@ bool NKHTTPResponseSerializer::validateResponse(const NSURLResponseRef& response
         return true;
     bool valid = true;
     NSErrorRef validationError;
+    const bool hasURL = http->URL().has_value();
     const auto& mimeType = http->MIMEType();
     if (contentTypes_ && (!mimeType || !contentTypes_->count(*mimeType))) {
         valid = false;
         // An empty reply has no content to refuse: a 204, or the answer to HEAD, fails only
         // on its status.
-        if (data && !data->empty()) {
+        if (data && !data->empty() && hasURL) {
             validationError = NSError::errorWithDomain(NKURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData,
-                failureUserInfo(NSString::stringWithFormat("Request failed: unacceptable content-type: %@",
+                failureUserInfo(NSString::stringWithFormat(net::localizedString("Request failed: unacceptable content-type: %@"),
                                     mimeType ? Value(*mimeType) : Value()),
                     http, data));
         }
     }
-    if (statusCodes_ && !statusCodes_->count(http->statusCode())) {
+    if (statusCodes_ && !statusCodes_->count(http->statusCode()) && hasURL) {
         valid = false;
-        Value userInfo = failureUserInfo(NSString::stringWithFormat("Request failed: %@ (%ld)",
+        Value userInfo = failureUserInfo(NSString::stringWithFormat(net::localizedString("Request failed: %@ (%ld)"),
                                              NSHTTPURLResponse::localizedStringForStatusCode(http->statusCode()),
                                              http->statusCode()),
             http, data);

@@ -52,6 +52,7 @@ public:
     // False for an HTTP response whose status or content type is not acceptable; *error then
     // says why, except for an unacceptable content type with an empty body, which fails
     // without an error (so an empty reply with an acceptable status succeeds with no object).
+    // A response without a URL is judged on its content type alone, and never with an error.
     bool validateResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) const;
     // The body bytes, valid or not (absent without a body).
     Value responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error) override;

@@ -177,6 +177,7 @@ class DictionaryCoder : public NSCoder {
 public:
     explicit DictionaryCoder(Value values) : values_(std::move(values)) { }
     Value decodeObjectForKey(std::string_view key) override { return values_[std::string(key)]; }
+    std::int64_t decodeIntegerForKey(std::string_view key) override { return values_[std::string(key)].integerValue(); }
     bool containsValueForKey(std::string_view key) const override { return values_.contains(std::string(key)); }
 
 private:
@@ -191,6 +192,18 @@ TEST_F(Coding, AManagerArchivedWithOnlyAnIdentifierGetsABackgroundConfiguration)
     keep(manager);
     EXPECT_EQ(manager->session()->configuration()->identifier, "com.quill.bg");
     EXPECT_EQ(manager->baseURL()->absoluteString(), server.url("/v1/"));
+}
+
+// Whatever state an archive names, the operation it gives is ready to be queued.
+TEST_F(Coding, AnOperationRestoredFromAnyStoredStateIsReady)
+{
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/any")));
+    for (std::int64_t stored : { -1, 0, 2, 3, 7 }) {
+        DictionaryCoder coder(Value::dictionary({ { "request", Value(request) }, { "state", stored } }));
+        auto operation = std::make_shared<NKURLConnectionOperation>(nullptr);
+        ASSERT_TRUE(operation->initWithCoder(coder));
+        EXPECT_TRUE(operation->isReady()) << "stored state " << stored;
+    }
 }
 
 } // namespace

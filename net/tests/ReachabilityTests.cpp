@@ -66,6 +66,13 @@ TEST_F(ReachabilityMonitoring, AnAddressReportsAtStartInOrderOnMain)
         nullptr, nullptr, [&](const auto& notification) {
             events.push_back("note " + notification->userInfo()[NKNetworkingReachabilityNotificationStatusItem].description());
         });
+    std::string derived; // the keys that follow the status, as observers see them
+    std::vector<threading::Observation> observations;
+    for (const char* key : { "reachable", "reachableViaWWAN", "reachableViaWiFi" })
+        observations.push_back(manager->observe(key, NSKeyValueObservingOptionNew,
+            [&](const std::string& path, NSObject*, const Value& change) {
+                derived += path + "=" + change[NSKeyValueChangeNewKey].description() + " ";
+            }));
     manager->startMonitoring();
     ASSERT_TRUE(waitFor([&] { return events.size() >= 2; }));
     EXPECT_EQ(events[0], "block 2 stored main");
@@ -75,6 +82,7 @@ TEST_F(ReachabilityMonitoring, AnAddressReportsAtStartInOrderOnMain)
     ASSERT_TRUE(waitFor([&] { return events.size() >= 4; }));
     EXPECT_EQ(events[2], "block 0 stored main");
     EXPECT_EQ(manager->localizedNetworkReachabilityStatusString(), "Not Reachable");
+    EXPECT_EQ(derived, "reachableViaWiFi=1 reachableViaWWAN=0 reachable=1 reachableViaWiFi=0 reachableViaWWAN=0 reachable=0 ");
     manager->stopMonitoring();
     NSNotificationCenter::defaultCenter()->removeObserver(token.get());
 }

@@ -34,6 +34,7 @@ TEST(ResponseSerializer, JsonBodiesByContentTypeCharsetAndContent)
         { "blank", "application/json", " ", Value(), std::nullopt },
         { "empty", "application/json", "", Value(), std::nullopt },
         { "not text", "application/json", "{\xff\xfe}", Value(), NSURLErrorCannotDecodeContentData },
+        { "not GBK", "text/html; charset=GBK", "{\xff\xff}", Value(), NSURLErrorCannotDecodeContentData },
         { "other type", "application/octet-stream", "{\"a\":1}", Value(), NSURLErrorCannotDecodeContentData },
     };
     auto json = NKJSONResponseSerializer::serializer();
@@ -44,9 +45,16 @@ TEST(ResponseSerializer, JsonBodiesByContentTypeCharsetAndContent)
         EXPECT_EQ(json->responseObjectForResponse(reply(200, c.type), &body, &error), c.object);
         EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt, c.code);
     }
-    // The content-type error says which type and carries the URL and the body.
-    Bytes body = bytes("{\"a\":1}");
+    // A body that is not text in its charset is not said to have failed as UTF-8.
+    Bytes body = bytes("{\xff\xff}");
     NSErrorRef error;
+    json->responseObjectForResponse(reply(200, "text/html; charset=GBK"), &body, &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->localizedDescription(), "Data failed decoding in the response's text encoding");
+    EXPECT_EQ(error->userInfo()[NSLocalizedFailureReasonErrorKey].asString(), "Could not decode data in text encoding GBK");
+    // The content-type error says which type and carries the URL and the body.
+    body = bytes("{\"a\":1}");
+    error.reset();
     json->responseObjectForResponse(reply(200, "application/octet-stream"), &body, &error);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), NKURLResponseSerializationErrorDomain);
@@ -128,6 +136,19 @@ TEST(ResponseSerializer, PlainDataComesBackEvenWithAStatusError)
     EXPECT_EQ(plain->responseObjectForResponse(reply(404, "text/plain"), &body, &error).asData(), body);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
+}
+
+// Without a URL a response is judged on its content type alone, and quietly.
+TEST(ResponseSerializer, AResponseWithoutAURLMakesNoValidationError)
+{
+    auto json = NKJSONResponseSerializer::serializer();
+    Bytes body = bytes("{\"a\":1}");
+    NSErrorRef error;
+    auto anonymous = NSHTTPURLResponse::create(std::nullopt, 500, "HTTP/1.1", Value::dictionary());
+    EXPECT_EQ(json->responseObjectForResponse(anonymous, &body, &error)["a"].integerValue(), 1);
+    json->setAcceptableContentTypes(std::set<std::string> { "application/zip" });
+    EXPECT_FALSE(json->validateResponse(anonymous, &body, &error));
+    EXPECT_FALSE(error);
 }
 
 } // namespace

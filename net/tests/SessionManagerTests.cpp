@@ -154,6 +154,28 @@ TEST_F(SessionManager, ResumeAndSuspendAreAnnouncedOnlyForTheManagersOwnTasksAnd
     ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
 }
 
+// A completed or cancelling task does not run again, yet resuming it is announced like any
+// resume of a task that was not running, and suspending it likewise.
+TEST_F(SessionManager, ResumingAFinishedOrCancelledTaskIsAnnouncedAllTheSame)
+{
+    server.on("/done", Reply::text("done"));
+    NotificationLog log({ NSURLSessionTaskDidResumeNotification, NSURLSessionTaskDidSuspendNotification,
+        NKNetworkingTaskDidResumeNotification });
+    auto done = manager->dataTaskWithRequest(request("/done"), nullptr);
+    done->resume();
+    ASSERT_TRUE(waitFor([&] { return done->state() == NSURLSessionTaskStateCompleted; }));
+    done->resume();
+    done->suspend();
+    EXPECT_EQ(done->state(), NSURLSessionTaskStateCompleted);
+    EXPECT_EQ(log.count(NSURLSessionTaskDidSuspendNotification, done.get()), 1u);
+    EXPECT_TRUE(waitFor([&] { return log.count(NKNetworkingTaskDidResumeNotification, done.get()) == 2; }));
+    auto dropped = manager->dataTaskWithRequest(request("/done"), nullptr);
+    dropped->cancel();
+    dropped->resume();
+    EXPECT_EQ(log.count(NSURLSessionTaskDidResumeNotification, dropped.get()), 1u);
+    EXPECT_NE(dropped->state(), NSURLSessionTaskStateRunning);
+}
+
 TEST_F(SessionManager, UploadProgressFollowsTheBytesSentAndFallsBackToTheDeclaredLength)
 {
     server.on("/up", [](const Request& r) { return Reply::text(std::to_string(r.body.size())); });

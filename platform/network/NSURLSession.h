@@ -28,8 +28,9 @@ class NSURLSessionDataTask;
 class NSURLSessionDownloadTask;
 
 // Posted by every task, on the calling thread, after resume() of a task that was not running
-// and after suspend() of a task that was not suspended; the object is the task. The HTTP
-// stack's session manager listens for them.
+// and after suspend() of a task that was not suspended (a completed or cancelling task included,
+// though its state does not change); the object is the task. The HTTP stack's session manager
+// listens for them.
 inline const std::string& NSURLSessionTaskDidResumeNotification = *new std::string("com.pendrasil.networking.nsurlsessiontask.resume");
 inline const std::string& NSURLSessionTaskDidSuspendNotification = *new std::string("com.pendrasil.networking.nsurlsessiontask.suspend");
 

@@ -116,31 +116,37 @@ void NSURLSessionTask::resume()
     {
         std::lock_guard lock(mutex_);
         before = state_;
-        if (state_ != NSURLSessionTaskStateSuspended)
-            return;
-        state_ = NSURLSessionTaskStateRunning;
-        start = !started_;
-        started_ = true;
-        if (loader_)
-            loader_->setPaused(false);
+        if (state_ == NSURLSessionTaskStateSuspended) {
+            state_ = NSURLSessionTaskStateRunning;
+            start = !started_;
+            started_ = true;
+            if (loader_)
+                loader_->setPaused(false);
+        }
     }
     if (start)
         startLoading();
+    // Announced whenever the task was not running, also when it has completed or is being
+    // cancelled and so does not run again.
     if (before != NSURLSessionTaskStateRunning)
         NSNotificationCenter::defaultCenter()->postNotificationName(NSURLSessionTaskDidResumeNotification, sharedAs<NSURLSessionTask>());
 }
 
 void NSURLSessionTask::suspend()
 {
+    NSURLSessionTaskState before;
     {
         std::lock_guard lock(mutex_);
-        if (state_ != NSURLSessionTaskStateRunning)
-            return;
-        state_ = NSURLSessionTaskStateSuspended;
-        if (loader_)
-            loader_->setPaused(true);
+        before = state_;
+        if (state_ == NSURLSessionTaskStateRunning) {
+            state_ = NSURLSessionTaskStateSuspended;
+            if (loader_)
+                loader_->setPaused(true);
+        }
     }
-    NSNotificationCenter::defaultCenter()->postNotificationName(NSURLSessionTaskDidSuspendNotification, sharedAs<NSURLSessionTask>());
+    // Likewise whenever the task was not suspended.
+    if (before != NSURLSessionTaskStateSuspended)
+        NSNotificationCenter::defaultCenter()->postNotificationName(NSURLSessionTaskDidSuspendNotification, sharedAs<NSURLSessionTask>());
 }
 
 void NSURLSessionTask::cancel()

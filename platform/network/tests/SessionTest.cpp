@@ -22,7 +22,7 @@ protected:
     }
 };
 
-// The resume and suspend notifications, real changes only: the HTTP stack's session manager tests.
+// The resume and suspend notifications are tested with the HTTP stack's session manager.
 TEST_F(Session, TasksStartSuspendedRunAndComplete)
 {
     server.on("/x", Reply::text("x"));
