@@ -206,7 +206,9 @@ std::shared_ptr<WIImageDownloadToken> WIImageDownloader::downloadImageWithURL(
         token->id_ = nextRequesterId_++;
         auto& entry = URLCallbacks_[token->url_];
         auto running = entry.operation.lock();
-        // A cancelled or finished download is never joined.
+        // A cancelled or finished download is never joined. Reading an operation's state
+        // under this lock is safe: an operation never calls into the downloader while it
+        // holds its own lock.
         if (!running || running->isCancelled() || running->isFinished()) {
             entry.requesters.clear();
             created = makeOperation(*url, options);

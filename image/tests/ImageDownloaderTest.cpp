@@ -3,7 +3,10 @@
 // notifications and partial images.
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <thread>
 #include "image/WIImageDownloader.h"
 #include "image/tests/ImageTestSupport.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -242,4 +245,47 @@ TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum
         EXPECT_FALSE(failed->image);
     }
     EXPECT_TRUE(small.image);
+}
+
+// A request joining a download while another thread cancels that download before it started:
+// neither may wait for the other. The cancelling thread is held right inside the cancel (before
+// the operation counts as cancelled) until the joining request is on its way.
+TEST_F(WIImageDownloaderTest, CancelAndJoinOnOtherThreadsNeverWaitForEachOther)
+{
+    downloader->setSuspended(true); // nothing starts, so cancels run on the cancelling thread
+    std::atomic<bool> allDone { false };
+    std::thread rounds([&] {
+        for (int round = 0; round < 100; ++round) {
+            const auto target = url("/contended" + std::to_string(round));
+            auto operation = downloader->downloadImageWithURL(target, 0, {}, {})->operation();
+            std::atomic<bool> inCancel { false }, joining { false };
+            auto observation = operation->observe("isCancelled", NSKeyValueObservingOptionPrior,
+                [&](const std::string&, NSObject*, const Value& change) {
+                    if (!change[NSKeyValueChangeNotificationIsPriorKey].boolValue()) {
+                        return;
+                    }
+                    inCancel = true;
+                    while (!joining) {
+                        std::this_thread::yield();
+                    }
+                    for (int i = 0; i < 200; ++i) {
+                        std::this_thread::yield();
+                    }
+                });
+            std::thread canceller([&] { operation->cancel(); });
+            while (!inCancel) {
+                std::this_thread::yield();
+            }
+            joining = true;
+            downloader->downloadImageWithURL(target, 0, {}, {});
+            canceller.join();
+        }
+        allDone = true;
+    });
+    if (!image_test::waitFor([&] { return allDone.load(); }, 30)) {
+        std::fputs("cancel and join wait for each other\n", stderr);
+        std::abort(); // the threads are stuck for good: nothing to join
+    }
+    rounds.join();
+    downloader->setSuspended(false);
 }
