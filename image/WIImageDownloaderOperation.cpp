@@ -18,6 +18,17 @@ std::shared_ptr<NSError> imageError(const std::string& description)
 {
     return NSError::errorWithDomain(WIImageErrorDomain, 0, Value::dictionary({ { NSLocalizedDescriptionKey, description } }));
 }
+
+// The request's URL under the failing-URL key (and its string key), as the loading system's
+// own errors carry it.
+Value failingURLInfo(const NSURLRequest& request, Value info = Value::dictionary())
+{
+    if (request.URL()) {
+        info.set(NSURLErrorFailingURLErrorKey, request.URL()->absoluteString());
+        info.set(NSURLErrorFailingURLStringErrorKey, request.URL()->absoluteString());
+    }
+    return info;
+}
 } // namespace
 
 WIImageDownloaderOperation::WIImageDownloaderOperation(std::shared_ptr<NSURLRequest> request, WIDownloadOptions options,
@@ -154,11 +165,8 @@ void WIImageDownloaderOperation::start()
         runLoop->removePort(port, NSDefaultRunLoopMode);
         if (!isFinished()) {
             connection->cancel();
-            Value info = Value::dictionary();
-            if (request_->URL()) {
-                info = Value::dictionary({ { NSURLErrorFailingURLStringErrorKey, request_->URL()->absoluteString() } });
-            }
-            connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, -1001, info));
+            connectionDidFailWithError(
+                connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorTimedOut, failingURLInfo(*request_)));
         }
     } else {
         WIDownloadCompletion completed;
@@ -246,10 +254,7 @@ namespace {
 std::shared_ptr<NSError> tooLongError(const std::shared_ptr<NSURLRequest>& request)
 {
     Value info = Value::dictionary({ { NSLocalizedDescriptionKey, "The image is larger than the largest size allowed" } });
-    if (request->URL()) {
-        info.set(NSURLErrorFailingURLStringErrorKey, request->URL()->absoluteString());
-    }
-    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, info);
+    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, failingURLInfo(*request, info));
 }
 } // namespace
 

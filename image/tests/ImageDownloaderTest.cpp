@@ -211,6 +211,32 @@ TEST_F(WIImageDownloaderTest, ProgressiveDownloadsDeliverPartialImagesFirst)
     EXPECT_FALSE(partialOffMain);
 }
 
+// An operation whose run loop is stopped before the transfer ends, as an outside stop would.
+class StoppedEarlyOperation : public WIImageDownloaderOperation {
+public:
+    using WIImageDownloaderOperation::WIImageDownloaderOperation;
+    void connectionDidReceiveResponse(const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSURLResponse>&) override
+    {
+        NSRunLoop::currentRunLoop()->stop();
+    }
+};
+
+TEST_F(WIImageDownloaderTest, ARunLoopEndingWithoutResultTimesOutWithTheFailingURL)
+{
+    auto gate = heldImage("/stalled.png", 4);
+    downloader->setOperationClass([](auto request, auto options, auto progress, auto completed, auto cancelled) {
+        return std::make_shared<StoppedEarlyOperation>(request, options, progress, completed, cancelled);
+    });
+    Outcome& outcome = start("/stalled.png");
+    ASSERT_TRUE(finish(outcome));
+    gate->open();
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain(), NSURLErrorDomain);
+    EXPECT_EQ(outcome.error->code(), -1001);
+    EXPECT_EQ(outcome.error->userInfo()[NSURLErrorFailingURLErrorKey].asString(), server.url("/stalled.png"));
+    EXPECT_TRUE(token->operation()->isFinished());
+}
+
 TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
 {
     bool called = false;
