@@ -67,10 +67,19 @@ TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne
     auto two = downloader->downloadImageWithURL(url("/a.png"), 0, [&](std::int64_t, std::int64_t) { ++progressCalls; },
         second.completion());
     auto three = downloader->downloadImageWithURL(url("/a.png"), 0, {}, third.completion());
-    ASSERT_TRUE(one && two && three);
+    auto progressOnly = downloader->downloadImageWithURL(url("/a.png"), 0, [](std::int64_t, std::int64_t) {}, {});
+    ASSERT_TRUE(one && two && three && progressOnly);
     EXPECT_TRUE(one->operation());
     EXPECT_FALSE(two->operation());
-    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 3u);
+    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 4u);
+    auto waiting = downloader->URLCallbacks();
+    ASSERT_EQ(waiting.size(), 1u);
+    const auto& callbacks = waiting[server.url("/a.png")];
+    ASSERT_EQ(callbacks.size(), 4u);
+    EXPECT_TRUE(!callbacks[0].progress && callbacks[0].completed);
+    EXPECT_TRUE(callbacks[1].progress && callbacks[1].completed);
+    EXPECT_TRUE(callbacks[3].progress && !callbacks[3].completed);
+    progressOnly->cancel();
     ASSERT_TRUE(server.waitForRequests(1));
     one->cancel(); // the requester that started the transfer
     gate->open();
@@ -80,6 +89,7 @@ TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne
     EXPECT_EQ(server.requestCount("/a.png"), 1u);
     EXPECT_TRUE(image_test::waitFor([&] { return progressCalls > 0; }));
     EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 0u);
+    EXPECT_TRUE(downloader->URLCallbacks().empty());
     testing_support::settle(0.5);
     EXPECT_EQ(cancelled.calls, 0);
 }
@@ -137,6 +147,7 @@ TEST_F(WIImageDownloaderTest, LastInFirstOutRunsTheNewestFirst)
     std::vector<Outcome*> outcomes;
     for (int i = 0; i < 3; ++i)
         outcomes.push_back(&start("/order" + std::to_string(i)));
+    EXPECT_EQ(downloader->lastAddedOperation(), token->operation());
     downloader->setSuspended(false);
     for (Outcome* outcome : outcomes)
         ASSERT_TRUE(finish(*outcome));
