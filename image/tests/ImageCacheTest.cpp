@@ -169,6 +169,42 @@ TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
     EXPECT_TRUE(files->fileExistsAtPath(path));
 }
 
+TEST_F(WIImageCacheTest, ReplacedTiersAndQueueServeTheCallsThatFollow)
+{
+    store("before");
+    auto memory = AutoPurgeCache::create();
+    cache->setMemCache(memory);
+    cache->setMemCache(nullptr); // refused
+    EXPECT_EQ(cache->memCache(), memory);
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("before"));
+    std::string moved = home.pathFor("Moved");
+    cache->setDiskCachePath(moved);
+    store("after");
+    EXPECT_EQ(memory->count(), 1u);
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(moved + "/" + WIImageCache::cachedFileNameForKey("after")));
+    EXPECT_FALSE(onDisk("before"));
+    // The first directory now serves as a read-only one, until the list is replaced again.
+    cache->setCustomPaths({ home.pathFor("Library/Caches/com.vorlasken.WIImageCache.test") });
+    EXPECT_TRUE(cache->diskImageForKey("before"));
+    cache->setCustomPaths({});
+    EXPECT_FALSE(cache->diskImageForKey("before"));
+    // Disk work goes to the new queue: held, it holds back the query's answer.
+    auto queue = dispatch_queue_create("replacement", DISPATCH_QUEUE_SERIAL);
+    cache->setIoQueue(queue);
+    cache->setIoQueue(nullptr); // refused
+    EXPECT_EQ(cache->ioQueue(), queue);
+    cache->clearMemory();
+    auto gate = std::make_shared<std::promise<void>>();
+    auto held = gate->get_future().share();
+    dispatch_async(queue, [held] { held.wait(); });
+    bool answered = false;
+    cache->queryDiskCacheForKey("after", [&](UIImageRef image, WICacheSource) { answered = image != nullptr; });
+    testing_support::settle(0.2);
+    EXPECT_FALSE(answered);
+    gate->set_value();
+    EXPECT_TRUE(image_test::waitFor([&] { return answered; }));
+}
+
 TEST_F(WIImageCacheTest, RemovalAndExistence)
 {
     store("gone");
@@ -202,6 +238,11 @@ TEST_F(WIImageCacheTest, MemoryTierLimitsAndWarnings)
     cache->storeImage(image_test::makeImage(4, 4, true), "big", false); // cost 16
     EXPECT_LE(cache->memCache()->totalCost(), 20u);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
+    // One image over the whole limit is not kept, and pushes none of the others out.
+    cache->storeImage(image_test::makeImage(5, 5, true), "huge", false); // cost 25
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("huge"));
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
+    EXPECT_EQ(cache->memCache()->totalCost(), 16u);
     NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidReceiveMemoryWarningNotification);
     EXPECT_EQ(cache->memCache()->count(), 0u);
 }
