@@ -118,52 +118,18 @@ void WIImageCache::registerForApplicationEvents()
 
 void WIImageCache::cleanDiskNow() { cleanDisk(); }
 
-std::shared_ptr<AutoPurgeCache> WIImageCache::memCache() const
-{
-    std::lock_guard lock(configMutex_);
-    return memCache_;
-}
-
 void WIImageCache::setMemCache(std::shared_ptr<AutoPurgeCache> cache)
 {
-    if (!cache) {
-        return;
+    if (cache) {
+        writeLocked(memCache_, std::move(cache));
     }
-    std::lock_guard lock(configMutex_);
-    memCache_ = std::move(cache);
-}
-
-std::string WIImageCache::diskCachePath() const
-{
-    std::lock_guard lock(configMutex_);
-    return diskCachePath_;
-}
-
-void WIImageCache::setDiskCachePath(std::string path)
-{
-    std::lock_guard lock(configMutex_);
-    diskCachePath_ = std::move(path);
-}
-
-void WIImageCache::setCustomPaths(std::vector<std::string> paths)
-{
-    std::lock_guard lock(configMutex_);
-    customPaths_ = std::move(paths);
-}
-
-dispatch_queue_t WIImageCache::ioQueue() const
-{
-    std::lock_guard lock(configMutex_);
-    return ioQueue_;
 }
 
 void WIImageCache::setIoQueue(dispatch_queue_t queue)
 {
-    if (!queue) {
-        return;
+    if (queue) {
+        writeLocked(ioQueue_, std::move(queue));
     }
-    std::lock_guard lock(configMutex_);
-    ioQueue_ = std::move(queue);
 }
 
 void WIImageCache::addReadOnlyCachePath(const std::string& path)

@@ -84,13 +84,13 @@ public:
     void setMaxMemoryCountLimit(std::uint64_t count) { memCache()->setCountLimit(count); }
     // The tiers and the queue can be replaced at any time; work already queued keeps what it
     // started with. A null memory cache or queue is refused (the current one stays).
-    std::shared_ptr<AutoPurgeCache> memCache() const;
+    std::shared_ptr<AutoPurgeCache> memCache() const { return readLocked(memCache_); }
     void setMemCache(std::shared_ptr<AutoPurgeCache> cache);
-    std::string diskCachePath() const;
-    void setDiskCachePath(std::string path);
+    std::string diskCachePath() const { return readLocked(diskCachePath_); }
+    void setDiskCachePath(std::string path) { writeLocked(diskCachePath_, std::move(path)); }
     std::vector<std::string> customPaths() const;
-    void setCustomPaths(std::vector<std::string> paths);
-    dispatch_queue_t ioQueue() const;
+    void setCustomPaths(std::vector<std::string> paths) { writeLocked(customPaths_, std::optional(std::move(paths))); }
+    dispatch_queue_t ioQueue() const { return readLocked(ioQueue_); }
     void setIoQueue(dispatch_queue_t queue);
 
     // Pixel count of the image (all frames of an animated one): its memory cost.
@@ -107,6 +107,17 @@ private:
     bool shouldCacheImagesInMemory_ = true;
     std::int64_t maxCacheAge_ = 604800;
     std::uint64_t maxCacheSize_ = 0;
+    template <class T> T readLocked(const T& field) const
+    {
+        std::lock_guard lock(configMutex_);
+        return field;
+    }
+    template <class T> void writeLocked(T& field, T value)
+    {
+        std::lock_guard lock(configMutex_);
+        field = std::move(value);
+    }
+
     // Guards the four below, which may be replaced while other threads use them.
     mutable std::mutex configMutex_;
     std::shared_ptr<AutoPurgeCache> memCache_;
