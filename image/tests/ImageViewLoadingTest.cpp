@@ -155,33 +155,6 @@ TEST_F(WIImageViewLoadingTest, ButtonStatesLoadIndependently)
     EXPECT_EQ(error->code(), -1);
 }
 
-namespace {
-struct CountedLoad : WIImageOperation {
-    void cancel() override { ++cancels; }
-    int cancels = 0;
-};
-} // namespace
-
-TEST_F(WIImageViewLoadingTest, ButtonLoadsAreRegisteredPerStateAndKind)
-{
-    auto button = UIButton::create();
-    auto normal = std::make_shared<CountedLoad>(), background = std::make_shared<CountedLoad>();
-    auto pressed = std::make_shared<CountedLoad>(), replaced = std::make_shared<CountedLoad>();
-    wi_setImageLoadOperation(button, replaced, UIControlStateNormal);
-    wi_setImageLoadOperation(button, normal, UIControlStateNormal);
-    EXPECT_EQ(replaced->cancels, 1);
-    wi_setBackgroundImageLoadOperation(button, background, UIControlStateNormal);
-    wi_setImageLoadOperation(button, pressed, UIControlStateHighlighted);
-    wi_cancelImageLoadForState(button, UIControlStateNormal);
-    EXPECT_EQ(normal->cancels, 1);
-    EXPECT_EQ(background->cancels + pressed->cancels, 0);
-    wi_cancelBackgroundImageLoadForState(button, UIControlStateNormal);
-    EXPECT_EQ(background->cancels, 1);
-    EXPECT_EQ(pressed->cancels, 0);
-    wi_cancelImageLoadForState(button, UIControlStateHighlighted);
-    EXPECT_EQ(pressed->cancels, 1);
-}
-
 TEST_F(WIImageViewLoadingTest, AnnotationViewsShowThePlaceholderThenAlwaysSetTheImage)
 {
     auto gate = heldImage("/pin.png", 8);
