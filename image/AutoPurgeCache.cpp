@@ -43,6 +43,11 @@ void AutoPurgeCache::setObject(const UIImageRef& image, const std::string& key, 
         order_.erase(found->second);
         index_.erase(found);
     }
+    // An object that alone costs more than the limit is not kept: making room for it would
+    // evict every other entry and then the object itself.
+    if (costLimit_ > 0 && cost > costLimit_) {
+        return;
+    }
     order_.push_front(Entry { key, image, cost });
     index_[key] = order_.begin();
     totalCost_ += cost;

@@ -19,6 +19,8 @@ public:
     AutoPurgeCache& operator=(const AutoPurgeCache&) = delete;
 
     UIImageRef objectForKey(const std::string& key);
+    // Replaces what the key held. An object costing more than the whole cost limit is not
+    // kept (and the key then holds nothing); the other entries stay.
     void setObject(const UIImageRef& image, const std::string& key, std::uint64_t cost = 0);
     void removeObjectForKey(const std::string& key);
     void removeAllObjects();

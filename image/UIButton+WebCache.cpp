@@ -36,7 +36,7 @@ void wi_setImageWithURL(const std::shared_ptr<UIButton>& button, const std::opti
     auto operation = WIImageManager::sharedManager()->downloadImageWithURL(url, options, {},
         viewCompletion<UIButton>(button, options, completed,
             [state](UIButton& target, const UIImageRef& image) { target.setImage(image, state); }));
-    wi_setImageLoadOperation(button, operation, imageKey(state));
+    wi_setImageLoadOperation(button, operation, state);
 }
 
 void wi_setBackgroundImageWithURL(const std::shared_ptr<UIButton>& button, const std::optional<NSURL>& url,
@@ -54,7 +54,7 @@ void wi_setBackgroundImageWithURL(const std::shared_ptr<UIButton>& button, const
     auto operation = WIImageManager::sharedManager()->downloadImageWithURL(url, options, {},
         viewCompletion<UIButton>(button, options, completed,
             [state](UIButton& target, const UIImageRef& image) { target.setBackgroundImage(image, state); }));
-    wi_setImageLoadOperation(button, operation, backgroundKey(state));
+    wi_setBackgroundImageLoadOperation(button, operation, state);
 }
 
 std::optional<NSURL> wi_imageURLForState(const std::shared_ptr<UIButton>& button, UIControlState state)
@@ -78,6 +78,17 @@ std::optional<NSURL> wi_currentImageURL(const std::shared_ptr<UIButton>& button)
         return url;
     }
     return wi_imageURLForState(button, UIControlStateNormal);
+}
+
+void wi_setImageLoadOperation(const std::shared_ptr<UIButton>& button, WIImageOperationRef operation, UIControlState state)
+{
+    wi_setImageLoadOperation(std::shared_ptr<UIView>(button), std::move(operation), imageKey(state));
+}
+
+void wi_setBackgroundImageLoadOperation(
+    const std::shared_ptr<UIButton>& button, WIImageOperationRef operation, UIControlState state)
+{
+    wi_setImageLoadOperation(std::shared_ptr<UIView>(button), std::move(operation), backgroundKey(state));
 }
 
 void wi_cancelImageLoadForState(const std::shared_ptr<UIButton>& button, UIControlState state)

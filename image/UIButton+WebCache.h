@@ -17,7 +17,12 @@ void wi_setBackgroundImageWithURL(const std::shared_ptr<UIButton>& button, const
 // The URL for the button's current state, else the one for the normal state.
 std::optional<NSURL> wi_currentImageURL(const std::shared_ptr<UIButton>& button);
 std::optional<NSURL> wi_imageURLForState(const std::shared_ptr<UIButton>& button, UIControlState state);
+// The state's running load of each kind in the view's load registry: setting one cancels the
+// load it replaces.
+void wi_setImageLoadOperation(const std::shared_ptr<UIButton>& button, WIImageOperationRef operation, UIControlState state);
 void wi_cancelImageLoadForState(const std::shared_ptr<UIButton>& button, UIControlState state);
+void wi_setBackgroundImageLoadOperation(
+    const std::shared_ptr<UIButton>& button, WIImageOperationRef operation, UIControlState state);
 void wi_cancelBackgroundImageLoadForState(const std::shared_ptr<UIButton>& button, UIControlState state);
 
 // UIImageView(HighlightedWebCache): the normal image is never touched.

@@ -81,6 +81,9 @@ public:
     const std::vector<WICycleSource>& imagePathsGroup() const { return paths_; }
     void setImagePathsGroup(std::vector<WICycleSource> paths);
     NSInteger totalItemsCount() const { return totalItems_; }
+    // Kept for screens that set it; loading does not read it.
+    std::int64_t networkFailedRetryCount() const { return networkFailedRetryCount_; }
+    void setNetworkFailedRetryCount(std::int64_t count) { networkFailedRetryCount_ = count; }
 
     // Scrolling.
     double autoScrollTimeInterval() const { return interval_; }
@@ -175,6 +178,7 @@ private:
     std::vector<std::string> titles_;
     std::vector<WICycleSource> paths_;
     NSInteger totalItems_ = 0;
+    std::int64_t networkFailedRetryCount_ = 0;
     double interval_ = 2.0;
     bool infiniteLoop_ = true;
     bool autoScroll_ = true;

@@ -81,8 +81,8 @@ std::shared_ptr<WIImageCache> WIImageCache::initWithNamespace(
     std::shared_ptr<WIImageCache> cache(new WIImageCache(ns, directory));
     cache->registerForApplicationEvents();
     // Writes killed part-way (the process ended) leave temporaries nothing else would remove.
-    std::string path = cache->diskCachePath_;
-    dispatch_async(cache->ioQueue_, [path] { persistence::removeStaleTemporaryFiles(path); });
+    std::string path = cache->diskCachePath();
+    dispatch_async(cache->ioQueue(), [path] { persistence::removeStaleTemporaryFiles(path); });
     return cache;
 }
 
@@ -118,9 +118,23 @@ void WIImageCache::registerForApplicationEvents()
 
 void WIImageCache::cleanDiskNow() { cleanDisk(); }
 
+void WIImageCache::setMemCache(std::shared_ptr<AutoPurgeCache> cache)
+{
+    if (cache) {
+        writeLocked(memCache_, std::move(cache));
+    }
+}
+
+void WIImageCache::setIoQueue(dispatch_queue_t queue)
+{
+    if (queue) {
+        writeLocked(ioQueue_, std::move(queue));
+    }
+}
+
 void WIImageCache::addReadOnlyCachePath(const std::string& path)
 {
-    std::lock_guard lock(pathsMutex_);
+    std::lock_guard lock(configMutex_);
     if (!customPaths_) {
         customPaths_.emplace();
     }
@@ -131,7 +145,7 @@ void WIImageCache::addReadOnlyCachePath(const std::string& path)
 
 std::vector<std::string> WIImageCache::customPaths() const
 {
-    std::lock_guard lock(pathsMutex_);
+    std::lock_guard lock(configMutex_);
     return customPaths_.value_or(std::vector<std::string> {});
 }
 
@@ -160,7 +174,7 @@ std::string WIImageCache::cachePathForKey(const std::string& key, const std::str
 
 std::string WIImageCache::defaultCachePathForKey(const std::string& key) const
 {
-    return cachePathForKey(key, diskCachePath_);
+    return cachePathForKey(key, diskCachePath());
 }
 
 std::uint64_t WIImageCache::costForImage(const UIImageRef& image)
@@ -186,7 +200,7 @@ std::uint64_t WIImageCache::costForImage(const UIImageRef& image)
 void WIImageCache::memoryStore(const UIImageRef& image, const std::string& key)
 {
     if (shouldCacheImagesInMemory_) {
-        memCache_->setObject(image, key, costForImage(image));
+        memCache()->setObject(image, key, costForImage(image));
     }
 }
 
@@ -206,7 +220,9 @@ void WIImageCache::storeImage(
         return;
     }
     auto self = shared_from_this();
-    dispatch_async(ioQueue_, [self, image, recalculate, data = std::move(imageData), key]() mutable {
+    std::string directory = diskCachePath();
+    std::string path = cachePathForKey(key, directory);
+    dispatch_async(ioQueue(), [self, image, recalculate, data = std::move(imageData), directory, path]() mutable {
         if (recalculate || !data) {
             data = encodedData(image, data);
         }
@@ -214,10 +230,9 @@ void WIImageCache::storeImage(
             return;
         }
         auto files = NSFileManager::defaultManager();
-        if (!files->fileExistsAtPath(self->diskCachePath_)) {
-            files->createDirectoryAtPath(self->diskCachePath_, true);
+        if (!files->fileExistsAtPath(directory)) {
+            files->createDirectoryAtPath(directory, true);
         }
-        std::string path = self->defaultCachePathForKey(key);
         if (!persistence::writeToFileWithoutFlushing(*data, path)) {
             return;
         }
@@ -233,7 +248,7 @@ void WIImageCache::removeImageForKey(const std::string& key, bool fromDisk, WINo
         return;
     }
     if (shouldCacheImagesInMemory_) {
-        memCache_->removeObjectForKey(key);
+        memCache()->removeObjectForKey(key);
     }
     if (!fromDisk) {
         if (completion) {
@@ -242,7 +257,7 @@ void WIImageCache::removeImageForKey(const std::string& key, bool fromDisk, WINo
         return;
     }
     std::string path = defaultCachePathForKey(key);
-    dispatch_async(ioQueue_, [path, completion] {
+    dispatch_async(ioQueue(), [path, completion] {
         NSFileManager::defaultManager()->removeItemAtPath(path);
         if (completion) {
             dispatch_async(dispatch_get_main_queue(), completion);
@@ -250,7 +265,7 @@ void WIImageCache::removeImageForKey(const std::string& key, bool fromDisk, WINo
     });
 }
 
-UIImageRef WIImageCache::imageFromMemoryCacheForKey(const std::string& key) { return memCache_->objectForKey(key); }
+UIImageRef WIImageCache::imageFromMemoryCacheForKey(const std::string& key) { return memCache()->objectForKey(key); }
 
 UIImageRef WIImageCache::imageFromDiskCacheForKey(const std::string& key)
 {
@@ -311,7 +326,7 @@ std::shared_ptr<NSOperation> WIImageCache::queryDiskCacheForKey(const std::strin
     }
     auto operation = std::make_shared<NSOperation>();
     auto self = shared_from_this();
-    dispatch_async(ioQueue_, [self, operation, key, done] {
+    dispatch_async(ioQueue(), [self, operation, key, done] {
         if (operation->isCancelled()) {
             return;
         }
@@ -337,7 +352,7 @@ bool WIImageCache::diskImageExistsWithKey(const std::string& key)
 void WIImageCache::diskImageExistsWithKey(const std::string& key, WICheckCacheCompletion completion)
 {
     std::string path = defaultCachePathForKey(key);
-    dispatch_async(ioQueue_, [path, completion] {
+    dispatch_async(ioQueue(), [path, completion] {
         bool exists = NSFileManager::defaultManager()->fileExistsAtPath(path);
         if (completion) {
             dispatch_async(dispatch_get_main_queue(), [completion, exists] { completion(exists); });
@@ -345,12 +360,12 @@ void WIImageCache::diskImageExistsWithKey(const std::string& key, WICheckCacheCo
     });
 }
 
-void WIImageCache::clearMemory() { memCache_->removeAllObjects(); }
+void WIImageCache::clearMemory() { memCache()->removeAllObjects(); }
 
 void WIImageCache::clearDisk(WINoParamsBlock completion)
 {
-    std::string path = diskCachePath_;
-    dispatch_async(ioQueue_, [path, completion] {
+    std::string path = diskCachePath();
+    dispatch_async(ioQueue(), [path, completion] {
         auto files = NSFileManager::defaultManager();
         files->removeItemAtPath(path);
         files->createDirectoryAtPath(path, true);
@@ -363,15 +378,16 @@ void WIImageCache::clearDisk(WINoParamsBlock completion)
 void WIImageCache::cleanDisk(WINoParamsBlock completion)
 {
     auto self = shared_from_this();
-    dispatch_async(ioQueue_, [self, completion] {
+    std::string directory = diskCachePath();
+    dispatch_async(ioQueue(), [self, directory, completion] {
         double now = foundation::clock::now();
-        persistence::removeStaleTemporaryFiles(self->diskCachePath_);
+        persistence::removeStaleTemporaryFiles(directory);
         double expiration = now - double(self->maxCacheAge_);
         std::vector<FileFacts> kept;
         std::uint64_t size = 0;
         std::error_code error;
         // Every file counts, dot-files included: they take disk space like any entry.
-        fs::recursive_directory_iterator walk(self->diskCachePath_, error);
+        fs::recursive_directory_iterator walk(directory, error);
         for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
             auto facts = factsOf(walk->path());
             if (!facts) {
@@ -427,8 +443,8 @@ void WIImageCache::backgroundCleanDisk()
 std::uint64_t WIImageCache::getSize()
 {
     std::uint64_t size = 0;
-    std::string path = diskCachePath_;
-    dispatch_sync(ioQueue_, [&] {
+    std::string path = diskCachePath();
+    dispatch_sync(ioQueue(), [&] {
         std::error_code error;
         fs::recursive_directory_iterator walk(path, error);
         for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
@@ -444,8 +460,8 @@ std::uint64_t WIImageCache::getSize()
 std::uint64_t WIImageCache::getDiskCount()
 {
     std::uint64_t count = 0;
-    std::string path = diskCachePath_;
-    dispatch_sync(ioQueue_, [&] {
+    std::string path = diskCachePath();
+    dispatch_sync(ioQueue(), [&] {
         std::error_code error;
         fs::recursive_directory_iterator walk(path, error);
         for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
@@ -457,8 +473,8 @@ std::uint64_t WIImageCache::getDiskCount()
 
 void WIImageCache::calculateSize(WICalculateSize completion)
 {
-    std::string path = diskCachePath_;
-    dispatch_async(ioQueue_, [path, completion] {
+    std::string path = diskCachePath();
+    dispatch_async(ioQueue(), [path, completion] {
         std::uint64_t count = 0;
         std::uint64_t size = 0;
         std::error_code error;

@@ -78,14 +78,20 @@ public:
     void setMaxCacheSize(std::uint64_t bytes) { maxCacheSize_ = bytes; }
     // Pixels the memory tier holds at most (its total cost limit); 16 megapixels, 64 MiB of
     // 32-bit pixels, unless changed. 0 means no limit.
-    std::uint64_t maxMemoryCost() const { return memCache_->totalCostLimit(); }
-    void setMaxMemoryCost(std::uint64_t cost) { memCache_->setTotalCostLimit(cost); }
-    std::uint64_t maxMemoryCountLimit() const { return memCache_->countLimit(); }
-    void setMaxMemoryCountLimit(std::uint64_t count) { memCache_->setCountLimit(count); }
-    const std::shared_ptr<AutoPurgeCache>& memCache() const { return memCache_; }
-    const std::string& diskCachePath() const { return diskCachePath_; }
+    std::uint64_t maxMemoryCost() const { return memCache()->totalCostLimit(); }
+    void setMaxMemoryCost(std::uint64_t cost) { memCache()->setTotalCostLimit(cost); }
+    std::uint64_t maxMemoryCountLimit() const { return memCache()->countLimit(); }
+    void setMaxMemoryCountLimit(std::uint64_t count) { memCache()->setCountLimit(count); }
+    // The tiers and the queue can be replaced at any time; work already queued keeps what it
+    // started with. A null memory cache or queue is refused (the current one stays).
+    std::shared_ptr<AutoPurgeCache> memCache() const { return readLocked(memCache_); }
+    void setMemCache(std::shared_ptr<AutoPurgeCache> cache);
+    std::string diskCachePath() const { return readLocked(diskCachePath_); }
+    void setDiskCachePath(std::string path) { writeLocked(diskCachePath_, std::move(path)); }
     std::vector<std::string> customPaths() const;
-    const dispatch_queue_t& ioQueue() const { return ioQueue_; }
+    void setCustomPaths(std::vector<std::string> paths) { writeLocked(customPaths_, std::optional(std::move(paths))); }
+    dispatch_queue_t ioQueue() const { return readLocked(ioQueue_); }
+    void setIoQueue(dispatch_queue_t queue);
 
     // Pixel count of the image (all frames of an animated one): its memory cost.
     static std::uint64_t costForImage(const UIImageRef& image);
@@ -101,9 +107,21 @@ private:
     bool shouldCacheImagesInMemory_ = true;
     std::int64_t maxCacheAge_ = 604800;
     std::uint64_t maxCacheSize_ = 0;
+    template <class T> T readLocked(const T& field) const
+    {
+        std::lock_guard lock(configMutex_);
+        return field;
+    }
+    template <class T> void writeLocked(T& field, T value)
+    {
+        std::lock_guard lock(configMutex_);
+        field = std::move(value);
+    }
+
+    // Guards the four below, which may be replaced while other threads use them.
+    mutable std::mutex configMutex_;
     std::shared_ptr<AutoPurgeCache> memCache_;
     std::string diskCachePath_;
-    mutable std::mutex pathsMutex_;
     std::optional<std::vector<std::string>> customPaths_;
     dispatch_queue_t ioQueue_;
 };

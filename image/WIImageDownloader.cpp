@@ -126,6 +126,25 @@ std::size_t WIImageDownloader::requesterCount(const NSURL& url) const
     return found == URLCallbacks_.end() ? 0 : found->second.requesters.size();
 }
 
+std::shared_ptr<WIImageDownloaderOperation> WIImageDownloader::lastAddedOperation() const
+{
+    std::lock_guard lock(callbacksMutex_);
+    return lastAddedOperation_.lock();
+}
+
+std::map<std::string, std::vector<WIDownloadCallbacks>> WIImageDownloader::URLCallbacks() const
+{
+    std::map<std::string, std::vector<WIDownloadCallbacks>> copy;
+    std::lock_guard lock(callbacksMutex_);
+    for (const auto& [url, entry] : URLCallbacks_) {
+        auto& callbacks = copy[url];
+        for (const auto& requester : entry.requesters) {
+            callbacks.push_back(requester.callbacks);
+        }
+    }
+    return copy;
+}
+
 std::shared_ptr<WIImageDownloaderOperation> WIImageDownloader::makeOperation(const NSURL& url, WIDownloadOptions options)
 {
     double timeout = downloadTimeout_ == 0 ? 15.0 : downloadTimeout_;
@@ -206,13 +225,15 @@ std::shared_ptr<WIImageDownloadToken> WIImageDownloader::downloadImageWithURL(
         token->id_ = nextRequesterId_++;
         auto& entry = URLCallbacks_[token->url_];
         auto running = entry.operation.lock();
-        // A cancelled or finished download is never joined.
+        // A cancelled or finished download is never joined. Reading an operation's state
+        // under this lock is safe: an operation never calls into the downloader while it
+        // holds its own lock.
         if (!running || running->isCancelled() || running->isFinished()) {
             entry.requesters.clear();
             created = makeOperation(*url, options);
             entry.operation = created;
         }
-        entry.requesters.push_back(Requester { token->id_, std::move(progress), std::move(completed) });
+        entry.requesters.push_back(Requester { token->id_, { std::move(progress), std::move(completed) } });
     }
     if (created) {
         downloadQueue_->addOperation(created);
@@ -255,8 +276,8 @@ void WIImageDownloader::operationProgress(const std::string& url, std::int64_t r
         requesters = found->second.requesters;
     }
     for (const auto& requester : requesters) {
-        if (requester.progress) {
-            auto progress = requester.progress;
+        if (requester.callbacks.progress) {
+            auto progress = requester.callbacks.progress;
             dispatch_async(dispatch_get_main_queue(), [progress, received, expected] { progress(received, expected); });
         }
     }
@@ -280,12 +301,13 @@ void WIImageDownloader::operationCompleted(const std::string& url, const WIImage
     }
     // Every requester but the last gets a copy of the body; the last gets the body itself.
     for (std::size_t i = 0; i < requesters.size(); ++i) {
-        if (!requesters[i].completed) {
+        const auto& completion = requesters[i].callbacks.completed;
+        if (!completion) {
             continue;
         }
         bool last = std::none_of(requesters.begin() + long(i) + 1, requesters.end(),
-            [](const Requester& later) { return bool(later.completed); });
-        requesters[i].completed(image, last ? std::move(data) : data, error, finished);
+            [](const Requester& later) { return bool(later.callbacks.completed); });
+        completion(image, last ? std::move(data) : data, error, finished);
     }
 }
 

@@ -25,6 +25,12 @@ using WIOperationFactory = std::function<std::shared_ptr<WIImageDownloaderOperat
 
 class WIImageDownloader;
 
+// One requester's callbacks; either may be empty.
+struct WIDownloadCallbacks {
+    WIDownloadProgress progress;
+    WIDownloadCompletion completed;
+};
+
 // A network-activity indicator: the downloader's start and stop notifications drive it when the
 // process has one (see image::setNetworkActivityIndicatorClass).
 class WINetworkActivityIndicator {
@@ -87,10 +93,18 @@ public:
     void setDownloadTimeout(double seconds) { downloadTimeout_ = seconds; }
     WIDownloadOrder executionOrder() const { return executionOrder_; }
     void setExecutionOrder(WIDownloadOrder order) { executionOrder_ = order; }
+    // With both set, every download answers an authentication challenge with them.
+    const std::string& username() const { return username_; }
     void setUsername(std::string username) { username_ = std::move(username); }
+    const std::string& password() const { return password_; }
     void setPassword(std::string password) { password_ = std::move(password); }
+    const WIHeadersFilter& headersFilter() const { return headersFilter_; }
     void setHeadersFilter(WIHeadersFilter filter) { headersFilter_ = std::move(filter); }
     const std::shared_ptr<NSOperationQueue>& downloadQueue() const { return downloadQueue_; }
+    // The newest download, kept in LIFO order only (null once it is gone).
+    std::shared_ptr<WIImageDownloaderOperation> lastAddedOperation() const;
+    // The requesters waiting per URL (by absolute string), in the order they asked: a copy.
+    std::map<std::string, std::vector<WIDownloadCallbacks>> URLCallbacks() const;
     // Requesters waiting for the URL's download (0 when none runs).
     std::size_t requesterCount(const NSURL& url) const;
 
@@ -98,8 +112,7 @@ private:
     friend class WIImageDownloadToken;
     struct Requester {
         std::uint64_t id = 0;
-        WIDownloadProgress progress;
-        WIDownloadCompletion completed;
+        WIDownloadCallbacks callbacks;
     };
     struct Entry {
         std::weak_ptr<WIImageDownloaderOperation> operation;

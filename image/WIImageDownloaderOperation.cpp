@@ -18,6 +18,17 @@ std::shared_ptr<NSError> imageError(const std::string& description)
 {
     return NSError::errorWithDomain(WIImageErrorDomain, 0, Value::dictionary({ { NSLocalizedDescriptionKey, description } }));
 }
+
+// The request's URL under the failing-URL key (and its string key), as the loading system's
+// own errors carry it.
+Value failingURLInfo(const NSURLRequest& request, Value info = Value::dictionary())
+{
+    if (request.URL()) {
+        info.set(NSURLErrorFailingURLErrorKey, request.URL()->absoluteString());
+        info.set(NSURLErrorFailingURLStringErrorKey, request.URL()->absoluteString());
+    }
+    return info;
+}
 } // namespace
 
 WIImageDownloaderOperation::WIImageDownloaderOperation(std::shared_ptr<NSURLRequest> request, WIDownloadOptions options,
@@ -30,35 +41,21 @@ WIImageDownloaderOperation::WIImageDownloaderOperation(std::shared_ptr<NSURLRequ
 {
 }
 
-bool WIImageDownloaderOperation::isExecuting() const
-{
-    std::lock_guard lock(lock_);
-    return executing_;
-}
+bool WIImageDownloaderOperation::isExecuting() const { return executing_; }
 
-bool WIImageDownloaderOperation::isFinished() const
-{
-    std::lock_guard lock(lock_);
-    return finished_;
-}
+bool WIImageDownloaderOperation::isFinished() const { return finished_; }
 
 void WIImageDownloaderOperation::setExecuting(bool value)
 {
     willChangeValueForKey("isExecuting");
-    {
-        std::lock_guard lock(lock_);
-        executing_ = value;
-    }
+    executing_ = value;
     didChangeValueForKey("isExecuting");
 }
 
 void WIImageDownloaderOperation::setFinished(bool value)
 {
     willChangeValueForKey("isFinished");
-    {
-        std::lock_guard lock(lock_);
-        finished_ = value;
-    }
+    finished_ = value;
     didChangeValueForKey("isFinished");
 }
 
@@ -168,11 +165,8 @@ void WIImageDownloaderOperation::start()
         runLoop->removePort(port, NSDefaultRunLoopMode);
         if (!isFinished()) {
             connection->cancel();
-            Value info = Value::dictionary();
-            if (request_->URL()) {
-                info = Value::dictionary({ { NSURLErrorFailingURLStringErrorKey, request_->URL()->absoluteString() } });
-            }
-            connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, -1001, info));
+            connectionDidFailWithError(
+                connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorTimedOut, failingURLInfo(*request_)));
         }
     } else {
         WIDownloadCompletion completed;
@@ -196,13 +190,19 @@ void WIImageDownloaderOperation::start()
 
 void WIImageDownloaderOperation::cancel()
 {
-    std::lock_guard lock(lock_);
-    if (runLoop_) {
-        auto me = self();
-        runLoop_->performBlock([me] { me->cancelInternalAndStop(); });
-        return;
+    Cancellation cancellation;
+    {
+        std::lock_guard lock(lock_);
+        if (runLoop_) {
+            auto me = self();
+            runLoop_->performBlock([me] { me->cancelInternalAndStop(); });
+            return;
+        }
+        // Marked under the lock, so that a start that follows sees the cancel; the callback
+        // (into the downloader) runs after the lock is let go.
+        cancellation = beginCancelLocked();
     }
-    cancelInternal();
+    completeCancel(std::move(cancellation));
 }
 
 void WIImageDownloaderOperation::cancelInternalAndStop()
@@ -216,22 +216,33 @@ void WIImageDownloaderOperation::cancelInternalAndStop()
 
 void WIImageDownloaderOperation::cancelInternal()
 {
-    WIDownloadCancelled cancelled;
-    std::shared_ptr<NSURLConnection> connection;
+    Cancellation cancellation;
     {
         std::lock_guard lock(lock_);
-        if (finished_) {
-            return;
-        }
-        NSOperation::cancel();
-        cancelled = cancelBlock_;
-        connection = connection_;
+        cancellation = beginCancelLocked();
     }
-    if (cancelled) {
-        cancelled();
+    completeCancel(std::move(cancellation));
+}
+
+WIImageDownloaderOperation::Cancellation WIImageDownloaderOperation::beginCancelLocked()
+{
+    if (finished_) {
+        return {};
     }
-    if (connection) {
-        connection->cancel();
+    NSOperation::cancel();
+    return Cancellation { true, cancelBlock_, connection_ };
+}
+
+void WIImageDownloaderOperation::completeCancel(Cancellation cancellation)
+{
+    if (!cancellation.started) {
+        return;
+    }
+    if (cancellation.cancelled) {
+        cancellation.cancelled();
+    }
+    if (cancellation.connection) {
+        cancellation.connection->cancel();
         post(WIImageDownloadStopNotification);
         setExecuting(false);
         setFinished(true);
@@ -243,10 +254,7 @@ namespace {
 std::shared_ptr<NSError> tooLongError(const std::shared_ptr<NSURLRequest>& request)
 {
     Value info = Value::dictionary({ { NSLocalizedDescriptionKey, "The image is larger than the largest size allowed" } });
-    if (request->URL()) {
-        info.set(NSURLErrorFailingURLStringErrorKey, request->URL()->absoluteString());
-    }
-    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, info);
+    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, failingURLInfo(*request, info));
 }
 } // namespace
 

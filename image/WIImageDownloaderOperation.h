@@ -3,6 +3,7 @@
 // the bytes (decoding partial images when asked), decodes the result and reports it, and posts
 // the start, response, stop and finish notifications on the main queue.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -85,6 +86,16 @@ private:
     void reset();
     void cancelInternal();
     void cancelInternalAndStop();
+    // A cancel is marked under the lock and completed (callback, connection, notification)
+    // outside it: the callback takes the downloader's lock, which is held while the downloader
+    // reads an operation's state, so the operation never calls out while holding its own.
+    struct Cancellation {
+        bool started = false;
+        WIDownloadCancelled cancelled;
+        std::shared_ptr<NSURLConnection> connection;
+    };
+    Cancellation beginCancelLocked();
+    void completeCancel(Cancellation cancellation);
     void post(const std::string& name);
     // Ends the transfer under the lock and hands back the completion to call outside it.
     WIDownloadCompletion endTransfer(bool postFinish);
@@ -103,8 +114,9 @@ private:
     bool shouldUseCredentialStorage_ = true;
     std::int64_t maxBodySize_ = WIDefaultMaxImageBodySize;
     std::shared_ptr<NSURLCredential> credential_;
-    bool executing_ = false;
-    bool finished_ = false;
+    // Read without the lock, so that asking an operation its state never waits on it.
+    std::atomic<bool> executing_ { false };
+    std::atomic<bool> finished_ { false };
     bool responseFromCached_ = true;
     std::int64_t expectedSize_ = 0;
     std::size_t width_ = 0;

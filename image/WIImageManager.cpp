@@ -162,6 +162,18 @@ bool WIImageManager::isFailedURL(const NSURL& url) const
     return failedURLs_.count(url.absoluteString()) > 0;
 }
 
+std::set<std::string> WIImageManager::failedURLs() const
+{
+    std::lock_guard lock(failedMutex_);
+    return failedURLs_;
+}
+
+std::vector<std::shared_ptr<WIImageCombinedOperation>> WIImageManager::runningOperations() const
+{
+    std::lock_guard lock(runningMutex_);
+    return runningOperations_;
+}
+
 std::size_t WIImageManager::runningOperationCount() const
 {
     std::lock_guard lock(runningMutex_);

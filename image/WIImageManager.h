@@ -73,8 +73,13 @@ public:
     void setDelegate(const std::shared_ptr<WIImageManagerDelegate>& delegate) { delegate_ = delegate; }
     const std::shared_ptr<WIImageCache>& imageCache() const { return imageCache_; }
     const std::shared_ptr<WIImageDownloader>& imageDownloader() const { return imageDownloader_; }
+    const WICacheKeyFilter& cacheKeyFilter() const { return cacheKeyFilter_; }
     void setCacheKeyFilter(WICacheKeyFilter filter) { cacheKeyFilter_ = std::move(filter); }
     bool isFailedURL(const NSURL& url) const;
+    // The URLs refused until retried, by absolute string: a copy.
+    std::set<std::string> failedURLs() const;
+    // The loads in progress, in the order they started: a copy.
+    std::vector<std::shared_ptr<WIImageCombinedOperation>> runningOperations() const;
     std::size_t runningOperationCount() const;
 
 private:

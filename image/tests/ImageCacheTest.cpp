@@ -169,6 +169,28 @@ TEST_F(WIImageCacheTest, ReadOnlyDirectoriesAreSearchedButNeverTouched)
     EXPECT_TRUE(files->fileExistsAtPath(path));
 }
 
+TEST_F(WIImageCacheTest, ReplacedTiersPathsAndQueueServeTheCallsThatFollow)
+{
+    store("before");
+    std::string first = cache->diskCachePath();
+    auto memory = AutoPurgeCache::create();
+    auto queue = dispatch_queue_create("replacement", DISPATCH_QUEUE_SERIAL);
+    cache->setMemCache(memory);
+    cache->setIoQueue(queue);
+    cache->setMemCache(nullptr); // a null tier or queue is refused
+    cache->setIoQueue(nullptr);
+    cache->setDiskCachePath(home.pathFor("Moved"));
+    store("after"); // drained through the new queue
+    EXPECT_EQ(memory->count(), 1u);
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("before"));
+    EXPECT_TRUE(std::filesystem::exists(home.pathFor("Moved/" + WIImageCache::cachedFileNameForKey("after"))));
+    EXPECT_FALSE(onDisk("before"));
+    cache->setCustomPaths({ first });
+    EXPECT_TRUE(cache->diskImageForKey("before"));
+    cache->setCustomPaths({});
+    EXPECT_FALSE(cache->diskImageForKey("before"));
+}
+
 TEST_F(WIImageCacheTest, RemovalAndExistence)
 {
     store("gone");
@@ -202,6 +224,11 @@ TEST_F(WIImageCacheTest, MemoryTierLimitsAndWarnings)
     cache->storeImage(image_test::makeImage(4, 4, true), "big", false); // cost 16
     EXPECT_LE(cache->memCache()->totalCost(), 20u);
     EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
+    // One image over the whole limit is not kept, and pushes none of the others out.
+    cache->storeImage(image_test::makeImage(5, 5, true), "huge", false); // cost 25
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey("huge"));
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey("big"));
+    EXPECT_EQ(cache->memCache()->totalCost(), 16u);
     NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidReceiveMemoryWarningNotification);
     EXPECT_EQ(cache->memCache()->count(), 0u);
 }

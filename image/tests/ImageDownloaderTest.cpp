@@ -3,7 +3,10 @@
 // notifications and partial images.
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <thread>
 #include "image/WIImageDownloader.h"
 #include "image/tests/ImageTestSupport.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -64,10 +67,15 @@ TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne
     auto two = downloader->downloadImageWithURL(url("/a.png"), 0, [&](std::int64_t, std::int64_t) { ++progressCalls; },
         second.completion());
     auto three = downloader->downloadImageWithURL(url("/a.png"), 0, {}, third.completion());
-    ASSERT_TRUE(one && two && three);
+    auto progressOnly = downloader->downloadImageWithURL(url("/a.png"), 0, [](std::int64_t, std::int64_t) {}, {});
+    ASSERT_TRUE(one && two && three && progressOnly);
     EXPECT_TRUE(one->operation());
     EXPECT_FALSE(two->operation());
-    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 3u);
+    EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 4u);
+    auto callbacks = downloader->URLCallbacks()[server.url("/a.png")];
+    ASSERT_EQ(callbacks.size(), 4u);
+    EXPECT_TRUE(callbacks[1].progress && callbacks[1].completed && !callbacks[3].completed);
+    progressOnly->cancel();
     ASSERT_TRUE(server.waitForRequests(1));
     one->cancel(); // the requester that started the transfer
     gate->open();
@@ -77,6 +85,7 @@ TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne
     EXPECT_EQ(server.requestCount("/a.png"), 1u);
     EXPECT_TRUE(image_test::waitFor([&] { return progressCalls > 0; }));
     EXPECT_EQ(downloader->requesterCount(*url("/a.png")), 0u);
+    EXPECT_TRUE(downloader->URLCallbacks().empty());
     testing_support::settle(0.5);
     EXPECT_EQ(cancelled.calls, 0);
 }
@@ -134,6 +143,7 @@ TEST_F(WIImageDownloaderTest, LastInFirstOutRunsTheNewestFirst)
     std::vector<Outcome*> outcomes;
     for (int i = 0; i < 3; ++i)
         outcomes.push_back(&start("/order" + std::to_string(i)));
+    EXPECT_EQ(downloader->lastAddedOperation(), token->operation());
     downloader->setSuspended(false);
     for (Outcome* outcome : outcomes)
         ASSERT_TRUE(finish(*outcome));
@@ -208,6 +218,32 @@ TEST_F(WIImageDownloaderTest, ProgressiveDownloadsDeliverPartialImagesFirst)
     EXPECT_FALSE(partialOffMain);
 }
 
+// An operation whose run loop is stopped before the transfer ends, as an outside stop would.
+class StoppedEarlyOperation : public WIImageDownloaderOperation {
+public:
+    using WIImageDownloaderOperation::WIImageDownloaderOperation;
+    void connectionDidReceiveResponse(const std::shared_ptr<NSURLConnection>&, const std::shared_ptr<NSURLResponse>&) override
+    {
+        NSRunLoop::currentRunLoop()->stop();
+    }
+};
+
+TEST_F(WIImageDownloaderTest, ARunLoopEndingWithoutResultTimesOutWithTheFailingURL)
+{
+    auto gate = heldImage("/stalled.png", 4);
+    downloader->setOperationClass([](auto request, auto options, auto progress, auto completed, auto cancelled) {
+        return std::make_shared<StoppedEarlyOperation>(request, options, progress, completed, cancelled);
+    });
+    Outcome& outcome = start("/stalled.png");
+    ASSERT_TRUE(finish(outcome));
+    gate->open();
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain(), NSURLErrorDomain);
+    EXPECT_EQ(outcome.error->code(), -1001);
+    EXPECT_EQ(outcome.error->userInfo()[NSURLErrorFailingURLErrorKey].asString(), server.url("/stalled.png"));
+    EXPECT_TRUE(token->operation()->isFinished());
+}
+
 TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
 {
     bool called = false;
@@ -242,4 +278,41 @@ TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum
         EXPECT_FALSE(failed->image);
     }
     EXPECT_TRUE(small.image);
+}
+
+// A request joining a download while another thread cancels that download before it started:
+// neither may wait for the other. The cancelling thread is held right inside the cancel (before
+// the operation counts as cancelled) until the joining request is on its way.
+TEST_F(WIImageDownloaderTest, CancelAndJoinOnOtherThreadsNeverWaitForEachOther)
+{
+    downloader->setSuspended(true); // nothing starts, so cancels run on the cancelling thread
+    std::atomic<bool> allDone { false };
+    std::thread rounds([&] {
+        for (int round = 0; round < 100; ++round) {
+            const auto target = url("/contended" + std::to_string(round));
+            auto operation = downloader->downloadImageWithURL(target, 0, {}, {})->operation();
+            std::atomic<bool> inCancel { false }, joining { false };
+            auto observation = operation->observe("isCancelled", NSKeyValueObservingOptionPrior,
+                [&](const std::string&, NSObject*, const Value& change) {
+                    if (!change[NSKeyValueChangeNotificationIsPriorKey].boolValue())
+                        return;
+                    inCancel = true;
+                    for (int after = 0; after < 200; after += joining ? 1 : 0)
+                        std::this_thread::yield();
+                });
+            std::thread canceller([&] { operation->cancel(); });
+            while (!inCancel)
+                std::this_thread::yield();
+            joining = true;
+            downloader->downloadImageWithURL(target, 0, {}, {});
+            canceller.join();
+        }
+        allDone = true;
+    });
+    if (!image_test::waitFor([&] { return allDone.load(); }, 30)) {
+        std::fputs("cancel and join wait for each other\n", stderr);
+        std::abort(); // the threads are stuck for good: nothing to join
+    }
+    rounds.join();
+    downloader->setSuspended(false);
 }

@@ -77,7 +77,7 @@ TEST_F(WIImageManagerTest, LastingFailuresAreRefusedUntilRetried)
     EXPECT_EQ(reports[0].error->domain(), NSURLErrorDomain);
     EXPECT_EQ(reports[0].error->code(), 404);
     EXPECT_TRUE(reports[0].onMain);
-    EXPECT_TRUE(manager->isFailedURL(*url("/flaky.png")));
+    EXPECT_EQ(manager->failedURLs(), std::set<std::string> { server.url("/flaky.png") });
     // Refused within the call, without asking the server.
     manager->downloadImageWithURL(url("/flaky.png"), 0, {}, recorder());
     ASSERT_EQ(reports.size(), 2u);
@@ -88,7 +88,7 @@ TEST_F(WIImageManagerTest, LastingFailuresAreRefusedUntilRetried)
     manager->downloadImageWithURL(url("/flaky.png"), WILoadRetryFailed, {}, recorder());
     ASSERT_TRUE(finishedCount(3));
     EXPECT_TRUE(reports[2].image);
-    EXPECT_FALSE(manager->isFailedURL(*url("/flaky.png")));
+    EXPECT_TRUE(manager->failedURLs().empty());
     EXPECT_TRUE(image_test::waitFor([&] { return !manager->isRunning(); }));
 }
 
@@ -138,11 +138,11 @@ TEST_F(WIImageManagerTest, CancelBeforeTheCacheAnswersOrCancelAllSuppressesEvery
     EXPECT_TRUE(ran);
     auto gate = std::make_shared<httpserver::Gate>();
     server.onPrefix("/held", image_test::imageReply(image_test::pngBody(4, 4)).waitBeforeBody(gate));
-    manager->downloadImageWithURL(url("/held1.png"), 0, {}, recorder());
-    manager->downloadImageWithURL(url("/held2.png"), 0, {}, recorder());
+    auto first = manager->downloadImageWithURL(url("/held1.png"), 0, {}, recorder());
+    auto second = manager->downloadImageWithURL(url("/held2.png"), 0, {}, recorder());
     ASSERT_TRUE(image_test::waitFor([&] { return server.requestCount() >= 2; }));
     EXPECT_EQ(server.requestCount("/late.png"), 0u);
-    EXPECT_EQ(manager->runningOperationCount(), 2u);
+    EXPECT_EQ(manager->runningOperations(), (std::vector { first, second }));
     manager->cancelAll();
     EXPECT_FALSE(manager->isRunning());
     gate->open();
