@@ -125,7 +125,7 @@ private:
     bool listContacts(const std::string& line);
     void dump(const std::shared_ptr<UIView>& view, int depth);
     bool snapshot(const std::string& line, const std::string& path);
-    void acknowledge(const std::string& command);
+    void acknowledge(const std::string& line);
     std::ostream& out_;
     int failures_ = 0;
     double waitTimeout_ = 10;

@@ -1,7 +1,6 @@
 // The desktop window under a virtual X display (Xvfb): a click at a tile's position opens its
 // screen, and the window shows exactly what a snapshot shows; on a display lower than the
-// screen it is scaled down to fit, clicks mapped back; a chosen scale sets its size. Skipped
-// where there is no Xvfb.
+// screen it is scaled down to fit, clicks mapped back. Skipped where there is no Xvfb.
 #include "app/shell/tests/ShellTestSupport.h"
 
 #include <SDL.h>
@@ -109,17 +108,6 @@ TEST_F(HostWindowTest, AClickOnATileOpensItsScreenAndTheWindowShowsTheSnapshot)
     EXPECT_EQ(width, window->pixelWidth());
     EXPECT_EQ(height, window->pixelHeight());
     EXPECT_GT(std::set<std::uint32_t>(shown.begin(), shown.end()).size(), 10u) << "the window shows the screen, not a blank";
-}
-
-TEST_F(HostWindowTest, AChosenScaleSetsTheWindowsSize)
-{
-    launch();
-    std::string why;
-    auto window = host::HostWindow::open(why, 0.5);
-    ASSERT_NE(window, nullptr) << why;
-    EXPECT_EQ(window->pixelWidth(), 320);
-    EXPECT_EQ(window->pixelHeight(), 568);
-    EXPECT_EQ(window->scale(), 1) << "one window pixel a point";
 }
 
 class LowDisplayWindowTest : public HostWindowTest {
