@@ -121,11 +121,21 @@ Driver::Driver(std::ostream& out)
 int Driver::run(std::istream& in, bool quitAtEnd)
 {
     std::string line;
-    while (std::getline(in, line)) {
+    for (;;) {
+        if (terminal_)
+            out_ << kPrompt << std::flush;
+        if (!std::getline(in, line)) {
+            if (terminal_)
+                out_ << "\n";
+            break;
+        }
         int before = failures_;
         if (!execute(line))
             break;
-        if (stopOnError_ && failures_ > before)
+        bool failed = failures_ > before;
+        if (terminal_ && !failed)
+            acknowledge(line);
+        if (stopOnError_ && failed)
             break;
     }
     if (quitAtEnd)
@@ -203,6 +213,10 @@ bool Driver::execute(const std::string& raw)
         out_ << rest << "\n";
         return true;
     }
+    if (command == "help") {
+        out_ << commandList();
+        return true;
+    }
     if (command == "advance") {
         char* end = nullptr;
         double seconds = std::strtod(rest.c_str(), &end);
@@ -228,19 +242,13 @@ bool Driver::execute(const std::string& raw)
             out_ << alert->className() << " title=" << quoted(alert->title()) << " message=" << quoted(alert->message())
                  << " buttons=[";
             for (NSInteger i = 0; i < alert->numberOfButtons(); ++i)
-                out_ << (i ? ", " : "") << quoted(alert->buttonTitleAtIndex(i));
+                out_ << (i ? ", " : "") << i << " " << quoted(alert->buttonTitleAtIndex(i));
             out_ << "]\n";
         }
         return true;
     }
-    if (command == "snapshot") {
-        settle();
-        if (!window)
-            return fail(line, "no key window");
-        if (rest.empty() || !window->writeSnapshot(rest))
-            return fail(line, "could not write the snapshot");
-        return true;
-    }
+    if (command == "snapshot")
+        return snapshot(line, rest);
     if (personCommand(line, command, rest))
         return true;
     auto [how, argument] = firstWord(rest);
@@ -418,6 +426,39 @@ bool Driver::listContacts(const std::string& line)
     for (const auto& person : listing.lines)
         out_ << "  " << person << "\n";
     return true;
+}
+
+bool Driver::snapshot(const std::string& line, const std::string& path)
+{
+    if (path.empty())
+        return fail(line, "expected a file name (<name>.png)");
+    if (path.size() < 5 || path.substr(path.size() - 4) != ".png")
+        return fail(line, "a snapshot is a PNG: the file name must end in .png");
+    settle();
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    if (!window)
+        return fail(line, "no key window");
+    if (!window->writeSnapshot(path))
+        return fail(line, "could not write " + path);
+    return true;
+}
+
+void Driver::acknowledge(const std::string& line)
+{
+    auto [command, rest] = firstWord(line);
+    // These print what they found; an empty line or a comment did nothing.
+    static const char* const printing[] = { "", "echo", "help", "dump", "contacts", "pasteboard", "openurl" };
+    for (const char* name : printing)
+        if (command == name || command.starts_with('#'))
+            return;
+    if (command == "album" && rest.empty())
+        return;
+    out_ << "ok: on top: ";
+    if (auto alert = uikit::topAlert())
+        out_ << alert->className() << " " << quoted(alert->title().empty() ? alert->message() : alert->title());
+    else
+        out_ << describeTopScreen();
+    out_ << "\n";
 }
 
 void Driver::dump(const std::shared_ptr<UIView>& view, int depth)

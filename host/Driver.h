@@ -41,8 +41,9 @@
 //   openurl <url>           another app opens <url> in this one; prints "openurl: handled" or
 //                           "openurl: not handled"
 //   alert title <text>      answer the alert or action sheet on top by the button's title
-//   alert index <n>         ... by the button's index (alerts: cancel 0, others from 1;
-//                           sheets: destructive first, others, cancel last)
+//   alert index <n>         ... by the button's index, the one "dump" prints before each button
+//                           (alerts: cancel 0, others from 1; sheets: destructive first,
+//                           others, cancel last)
 //   waitfor title <text>    pump the main run loop until a shown view shows <text>
 //   waitfor alert [<text>]  ... until an alert or sheet is up (whose title or message is <text>)
 //   waitfor hud <text>      ... until a label of a progress HUD shows <text>
@@ -62,23 +63,32 @@
 //                           spaces a level: class, frame "{{x, y}, {w, h}}", then when present
 //                           the text in quotes, "tag=<n>", "alpha=<a>" (when not 1), "hidden";
 //                           then a line per alert or sheet on screen:
-//                           "<class> title=\"..\" message=\"..\" buttons=[\"..\", ..]"
+//                           "<class> title=\"..\" message=\"..\" buttons=[0 \"..\", 1 \"..\", ..]",
+//                           each button after the index "alert index" takes
 //   contacts                print "contacts: <n>", then a line per person of the address book
 //                           (see host/Contacts.h)
-//   snapshot <path.png>     write a PNG of what a person would see (alerts drawn on top)
-//   onerror stop|go         after a failing command stop reading, or go on (the default)
+//   snapshot <path.png>     write a PNG of what a person would see (alerts drawn on top); the
+//                           name must end in ".png"
+//   onerror stop|go         after a failing command stop reading, or go on (the default; the
+//                           quillmark executable stops at a script's first error)
 //   echo <text>             print <text>
+//   help                    print the command list (host/usage.txt)
 //   quit                    stop reading
 //
 // When the commands end (by "quit" or the end of the input) the app is left as a person leaves
 // it: it enters the background, then is told it will terminate.
 // Every failing command prints "error: <line>: <why>" and makes the run end with status 1.
+//
+// At a terminal (setTerminal) the driver prints a prompt before reading each line and, after a
+// command that succeeded and printed nothing of its own, a short acknowledgement: "ok: " and
+// what is on top now (the alert, or the top screen's class and title).
 #pragma once
 
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/uikit/UIView.h"
 
@@ -93,6 +103,10 @@ public:
     // Runs one command line; false on "quit".
     bool execute(const std::string& line);
     int failures() const { return failures_; }
+    // Prompts and acknowledges each command, for a person at a terminal.
+    void setTerminal(bool terminal) { terminal_ = terminal; }
+    // As "onerror stop" (true) or "onerror go" (false).
+    void setStopOnError(bool stop) { stopOnError_ = stop; }
 
 private:
     bool fail(const std::string& line, const std::string& why);
@@ -110,11 +124,19 @@ private:
     bool setClock(const std::string& line, const std::string& mode);
     bool listContacts(const std::string& line);
     void dump(const std::shared_ptr<UIView>& view, int depth);
+    bool snapshot(const std::string& line, const std::string& path);
+    void acknowledge(const std::string& line);
     std::ostream& out_;
     int failures_ = 0;
     double waitTimeout_ = 10;
     bool stopOnError_ = false;
+    bool terminal_ = false;
 };
+
+// The prompt printed at a terminal before each command.
+inline constexpr const char* kPrompt = "quillmark> ";
+// The command list "help" prints.
+std::string_view commandList();
 
 // Pumps the main run loop until nothing is ready to run (or `realSeconds` passed).
 void settle(double realSeconds = 5);

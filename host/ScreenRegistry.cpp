@@ -88,4 +88,27 @@ std::string closeTopScreen()
     return "";
 }
 
+std::string describeTopScreen()
+{
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    auto screen = window ? window->rootViewController() : nullptr;
+    // Down through what each screen presents and each navigation controller shows on top.
+    for (;;) {
+        if (!screen)
+            return "no screen";
+        if (auto presented = screen->presentedViewController()) {
+            screen = presented;
+            continue;
+        }
+        auto navigation = std::dynamic_pointer_cast<UINavigationController>(screen);
+        if (!navigation || !navigation->topViewController())
+            break;
+        screen = navigation->topViewController();
+    }
+    std::string text = screen->className();
+    if (!screen->title().empty())
+        text += " \"" + screen->title() + "\"";
+    return text;
+}
+
 } // namespace host

@@ -27,5 +27,8 @@ std::shared_ptr<UIViewController> makeScreen(const std::string& name);
 std::string openScreen(const std::string& name);
 // Pops the top screen of that navigation controller; "" on success, else why not.
 std::string closeTopScreen();
+// What a person sees on top: the class of the screen shown (one presented over the navigation
+// included) and its title in quotes when it has one; "no screen" when there is none.
+std::string describeTopScreen();
 
 } // namespace host

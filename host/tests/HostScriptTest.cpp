@@ -28,7 +28,7 @@ TEST_F(HostTest, SampleScreenTapTypeAnswerDumpAndSnapshot)
     auto run = runScript<host::SampleAppDelegate>("# the sample screen\ntap tag 3\ntype Ann\ntap title Show alert\ndump\n"
                                                   "alert title OK\nadvance 1\ndump\nsnapshot " + png + "\nquit\necho never reached\n");
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(contains(run.output, "UIAlertView title=\"Sample\" message=\"Continue, Ann?\" buttons=[\"Cancel\", \"OK\"]"))
+    EXPECT_TRUE(contains(run.output, "UIAlertView title=\"Sample\" message=\"Continue, Ann?\" buttons=[0 \"Cancel\", 1 \"OK\"]"))
         << run.output;
     EXPECT_TRUE(contains(run.output, "      UILabel {{20, 90}, {280, 30}} \"Answered: OK\" tag=1")) << run.output;
     EXPECT_TRUE(contains(run.output, "UITextField {{20, 200}, {280, 36}} \"Ann\" tag=3")) << run.output;
@@ -40,6 +40,14 @@ TEST_F(HostTest, SampleScreenTapTypeAnswerDumpAndSnapshot)
     EXPECT_EQ(CGImageGetWidth(image->CGImage()), 640u);
     EXPECT_EQ(CGImageGetHeight(image->CGImage()), 1136u);
     EXPECT_EQ(host::unescape("a\\nb\\\\c\\b"), "a\nb\\c\b");
+}
+
+TEST_F(HostTest, TheIndexDumpShowsBeforeAButtonAnswersThatButton)
+{
+    auto run = runScript<host::SampleAppDelegate>("tap title Show alert\ndump\nalert index 0\ndump\n");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(contains(run.output, "buttons=[0 \"Cancel\", 1 \"OK\"]")) << run.output;
+    EXPECT_TRUE(contains(run.output, "\"Answered: Cancel\"")) << run.output;
 }
 
 TEST_F(HostTest, MalformedAndFailingCommandsAreEachReported)
@@ -72,6 +80,9 @@ TEST_F(HostTest, MalformedAndFailingCommandsAreEachReported)
         { "openurl not a url", "expected a URL with a scheme" },
         { "menu copy", "no edit menu on screen" },
         { "pick cancel", "no image picker on screen" },
+        { "snapshot", "expected a file name (<name>.png)" },
+        { "snapshot x.jpg", "a snapshot is a PNG: the file name must end in .png" },
+        { "snapshot .png", "a snapshot is a PNG: the file name must end in .png" },
     };
     std::string script = "timeout 0.2\npump 0.05\n";
     for (const auto& c : cases)

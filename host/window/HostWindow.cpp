@@ -2,10 +2,14 @@
 #include "host/window/HostWindow.h"
 
 #include "host/Driver.h"
+#include "host/window/Fit.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -23,6 +27,38 @@ double nowSeconds()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Room left on the display for the window's title bar and frame, which are not known before
+// the window is shown.
+constexpr int kDecorationRoom = 48;
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Initialises SDL's video on a real display. SDL falls back to drawing off screen when it finds
+// no display; that window could never be seen nor closed, so it counts as none here unless
+// SDL_VIDEODRIVER asked for it.
+bool initVideo(std::string& why)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        why = std::string("no display: ") + SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool headless = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (!headless || environment("SDL_VIDEODRIVER") == driver)
+        return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    std::string x = environment("DISPLAY"), wayland = environment("WAYLAND_DISPLAY");
+    if (x.empty() && wayland.empty())
+        why = "no window can be opened: there is no display (DISPLAY is not set)";
+    else
+        why = "no window can be opened: the display " + (x.empty() ? wayland : x) + " cannot be opened";
+    return false;
 }
 
 } // namespace
@@ -45,23 +81,29 @@ std::vector<std::uint32_t> screenPixels(int& width, int& height)
     return pixels;
 }
 
-std::unique_ptr<HostWindow> HostWindow::open(std::string& why)
+std::unique_ptr<HostWindow> HostWindow::open(std::string& why, double chosenScale)
 {
 #if defined(__SANITIZE_ADDRESS__)
     // The display libraries SDL loads keep a few allocations of their own past their unloading.
     __lsan::ScopedDisabler displayLibraries;
 #endif
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        why = std::string("no display: ") + SDL_GetError();
+    if (!initVideo(why))
         return nullptr;
-    }
     std::unique_ptr<HostWindow> made(new HostWindow);
     auto screen = UIScreen::mainScreen();
-    made->scale_ = screen->scale();
-    made->width_ = static_cast<int>(screen->bounds().size.width * made->scale_);
-    made->height_ = static_cast<int>(screen->bounds().size.height * made->scale_);
-    made->window_ = SDL_CreateWindow("Quillmark", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, made->width_,
-        made->height_, SDL_WINDOW_SHOWN);
+    made->screenWidth_ = static_cast<int>(screen->bounds().size.width * screen->scale());
+    made->screenHeight_ = static_cast<int>(screen->bounds().size.height * screen->scale());
+    SDL_Rect room { 0, 0, 0, 0 };
+    if (SDL_GetDisplayUsableBounds(0, &room) != 0)
+        room = { 0, 0, 0, 0 };
+    auto size = fitWindow(made->screenWidth_, made->screenHeight_, room.w, room.h - kDecorationRoom, chosenScale);
+    made->width_ = size.width;
+    made->height_ = size.height;
+    made->scale_ = screen->scale() * size.factor;
+    // Centred in the room, below the title bar.
+    int x = room.w > 0 ? room.x + std::max(0, (room.w - size.width) / 2) : int(SDL_WINDOWPOS_CENTERED);
+    int y = room.h > 0 ? room.y + std::max(0, (room.h - size.height + kDecorationRoom) / 2) : int(SDL_WINDOWPOS_CENTERED);
+    made->window_ = SDL_CreateWindow("Quillmark", x, y, made->width_, made->height_, SDL_WINDOW_SHOWN);
     if (!made->window_) {
         why = std::string("cannot open a window: ") + SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -70,6 +112,17 @@ std::unique_ptr<HostWindow> HostWindow::open(std::string& why)
     SDL_StartTextInput();
     made->draw();
     return made;
+}
+
+bool HostWindow::displayAvailable(std::string& why)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan::ScopedDisabler displayLibraries;
+#endif
+    if (!initVideo(why))
+        return false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return true;
 }
 
 HostWindow::~HostWindow()
@@ -147,10 +200,13 @@ void HostWindow::run()
 void HostWindow::draw()
 {
     int width = 0, height = 0;
-    auto pixels = screenPixels(width, height);
+    auto full = screenPixels(width, height);
+    auto pixels = resample(full, width, height, width_, height_);
     SDL_Surface* target = SDL_GetWindowSurface(window_);
     if (pixels.empty() || !target)
         return;
+    width = width_;
+    height = height_;
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
         pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
     if (!source)

@@ -4,6 +4,7 @@
 #include "tools/dataserver/Pages.h"
 #include "tools/dataserver/Png.h"
 #include "tools/dataserver/Text.h"
+#include "tools/dataserver/TileIcons.h"
 
 namespace dataserver {
 
@@ -41,9 +42,12 @@ Reply homeIndex(World& world, const Incoming& in)
 Reply tileImageOf(World& world, const Incoming& in)
 {
     auto id = parseInteger(in.param("id").value_or(""));
-    if (!id || !world.hasCategory(*id))
+    if (!id)
         return notFound();
-    return picture(tileImage(*id));
+    for (const auto& c : world.categories())
+        if (c.id == *id)
+            return picture(tileIcon(c.name, c.id));
+    return notFound();
 }
 
 Reply launcher(World&, const Incoming&)

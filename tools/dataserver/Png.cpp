@@ -3,7 +3,6 @@
 
 #include <zlib.h>
 
-#include <array>
 #include <stdexcept>
 
 namespace dataserver {
@@ -96,16 +95,6 @@ std::string launcherIcon()
     Canvas c(96, 96, { 45, 119, 190 });
     c.rect(24, 24, 48, 48, { 255, 255, 255 });
     c.rect(36, 36, 24, 24, { 112, 188, 90 });
-    return c.png();
-}
-
-std::string tileImage(long long categoryId)
-{
-    static const std::array<Rgb, 6> colours = { { { 231, 76, 60 }, { 46, 204, 113 }, { 52, 152, 219 },
-        { 155, 89, 182 }, { 241, 196, 15 }, { 26, 188, 156 } } };
-    size_t index = static_cast<size_t>(categoryId < 0 ? -(categoryId % 6) : categoryId % 6);
-    Canvas c(96, 96, colours[index]);
-    c.rect(28, 28, 40, 40, { 255, 255, 255 });
     return c.png();
 }
 

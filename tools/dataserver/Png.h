@@ -1,4 +1,4 @@
-// Small PNG pictures drawn in code: the app icon, the home tiles and QR-code-like patterns.
+// Small PNG pictures drawn in code: the app icon and QR-code-like patterns.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,6 @@ std::string encodePng(int width, int height, const std::vector<std::uint8_t>& rg
 
 // The app icon served as "app/ic_launcher.png".
 std::string launcherIcon();
-// The tile picture of a home category: a coloured square chosen by the id.
-std::string tileImage(long long categoryId);
 // A QR-code-like square (finder marks and seeded modules) for a seeded record.
 std::string qrPattern(long long seed);
 

@@ -1,5 +1,6 @@
 // The desktop window under a virtual X display (Xvfb): a click at a tile's position opens its
-// screen, and the window shows exactly what a snapshot shows. Skipped where there is no Xvfb.
+// screen, and the window shows exactly what a snapshot shows; on a display lower than the
+// screen it is scaled down to fit, clicks mapped back. Skipped where there is no Xvfb.
 #include "app/shell/tests/ShellTestSupport.h"
 
 #include <SDL.h>
@@ -12,6 +13,7 @@
 
 #include "app/prospecting/RQAddFirendController.h"
 #include "app/shell/RQClassCell.h"
+#include "host/window/Fit.h"
 #include "host/window/HostWindow.h"
 
 namespace {
@@ -21,10 +23,11 @@ namespace {
 class VirtualDisplay {
 public:
     // ":<n>", or empty when Xvfb is not there (then `found` is false) or did not start.
-    std::string start()
+    std::string start(const std::string& size)
     {
-        out_ = ::popen("command -v Xvfb >/dev/null || exit 0; echo $$; "
-                       "exec Xvfb -displayfd 1 -screen 0 800x1200x24 -nolisten tcp 2>/dev/null", "r");
+        std::string command = "command -v Xvfb >/dev/null || exit 0; echo $$; exec Xvfb -displayfd 1 -screen 0 " + size
+            + "x24 -nolisten tcp 2>/dev/null";
+        out_ = ::popen(command.c_str(), "r");
         char pid[32] = "", number[32] = "";
         if (!out_ || !std::fgets(pid, sizeof pid, out_))
             return "";
@@ -50,9 +53,11 @@ private:
 
 class HostWindowTest : public shell_test::ShellTest {
 protected:
+    // The virtual display's size.
+    virtual std::string displaySize() const { return "800x1200"; }
     void SetUp() override
     {
-        std::string name = display.start();
+        std::string name = display.start(displaySize());
         if (!display.found)
             GTEST_SKIP() << "no Xvfb here (scripts/setup installs it)";
         ASSERT_FALSE(name.empty()) << "Xvfb did not start";
@@ -60,6 +65,27 @@ protected:
         ::setenv("SDL_VIDEODRIVER", "x11", 1);
     }
     VirtualDisplay display;
+
+    // Clicks in the middle of the home tile captioned `caption`, where the window shows it.
+    void clickTile(host::HostWindow& window, const std::string& caption)
+    {
+        std::shared_ptr<UIView> tile;
+        for (const auto& path : home()->collectionView()->indexPathsForVisibleItems()) {
+            auto cell = std::dynamic_pointer_cast<RQClassCell>(home()->collectionView()->cellForItemAtIndexPath(path));
+            if (cell && cell->tileLabel()->text() == caption)
+                tile = cell;
+        }
+        ASSERT_NE(tile, nullptr);
+        CGRect frame = tile->convertRectToView(tile->bounds(), nullptr);
+        for (auto type : { SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP }) {
+            SDL_Event event {};
+            event.button = { .type = static_cast<Uint32>(type), .timestamp = 0, .windowID = window.windowId(), .which = 0,
+                .button = SDL_BUTTON_LEFT, .state = 0, .clicks = 0, .padding1 = 0,
+                .x = static_cast<int>(CGRectGetMidX(frame) * window.scale()), .y = static_cast<int>(CGRectGetMidY(frame) * window.scale()) };
+            SDL_PushEvent(&event);
+        }
+        window.step();
+    }
 };
 
 TEST_F(HostWindowTest, AClickOnATileOpensItsScreenAndTheWindowShowsTheSnapshot)
@@ -67,25 +93,12 @@ TEST_F(HostWindowTest, AClickOnATileOpensItsScreenAndTheWindowShowsTheSnapshot)
     launch();
     ASSERT_TRUE(waitFor([&] { return home() && captions().size() >= 5; }));
     std::string why;
+    EXPECT_TRUE(host::HostWindow::displayAvailable(why)) << why;
     auto window = host::HostWindow::open(why);
     ASSERT_NE(window, nullptr) << why;
+    EXPECT_EQ(window->pixelHeight(), 1136) << "the display has room for the whole screen";
 
-    std::shared_ptr<UIView> tile;
-    for (const auto& path : home()->collectionView()->indexPathsForVisibleItems()) {
-        auto cell = std::dynamic_pointer_cast<RQClassCell>(home()->collectionView()->cellForItemAtIndexPath(path));
-        if (cell && cell->tileLabel()->text() == "加粉")
-            tile = cell;
-    }
-    ASSERT_NE(tile, nullptr);
-    CGRect frame = tile->convertRectToView(tile->bounds(), nullptr);
-    for (auto type : { SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP }) {
-        SDL_Event event {};
-        event.button = { .type = static_cast<Uint32>(type), .timestamp = 0, .windowID = window->windowId(), .which = 0,
-            .button = SDL_BUTTON_LEFT, .state = 0, .clicks = 0, .padding1 = 0,
-            .x = static_cast<int>(CGRectGetMidX(frame) * window->scale()), .y = static_cast<int>(CGRectGetMidY(frame) * window->scale()) };
-        SDL_PushEvent(&event);
-    }
-    window->step();
+    clickTile(*window, "加粉");
     EXPECT_TRUE(std::dynamic_pointer_cast<RQAddFirendController>(top())) << "the click opened the lead import screen";
 
     window->draw();
@@ -95,6 +108,35 @@ TEST_F(HostWindowTest, AClickOnATileOpensItsScreenAndTheWindowShowsTheSnapshot)
     EXPECT_EQ(width, window->pixelWidth());
     EXPECT_EQ(height, window->pixelHeight());
     EXPECT_GT(std::set<std::uint32_t>(shown.begin(), shown.end()).size(), 10u) << "the window shows the screen, not a blank";
+}
+
+class LowDisplayWindowTest : public HostWindowTest {
+protected:
+    std::string displaySize() const override { return "1024x768"; }
+};
+
+TEST_F(LowDisplayWindowTest, TheWindowIsScaledDownToFitAndClicksAreMappedBack)
+{
+    launch();
+    ASSERT_TRUE(waitFor([&] { return home() && captions().size() >= 5; }));
+    std::string why;
+    auto window = host::HostWindow::open(why);
+    ASSERT_NE(window, nullptr) << why;
+    EXPECT_LE(window->pixelHeight(), 768 - 40) << "room is left for the title bar";
+    EXPECT_GT(window->pixelHeight(), 600);
+    EXPECT_NEAR(double(window->pixelWidth()) / window->pixelHeight(), 640.0 / 1136, 0.005) << "the shape is kept";
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(SDL_GetWindowFromID(window->windowId()), &x, &y);
+    EXPECT_GE(y, 0);
+    EXPECT_LE(y + window->pixelHeight(), 768) << "the whole window is on the display";
+
+    window->draw();
+    int width = 0, height = 0;
+    auto full = host::screenPixels(width, height);
+    EXPECT_EQ(window->pixels(), host::resample(full, width, height, window->pixelWidth(), window->pixelHeight()));
+
+    clickTile(*window, "加粉");
+    EXPECT_TRUE(std::dynamic_pointer_cast<RQAddFirendController>(top())) << "the click reached the tile under it";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "ServerFixture.h"
 
 #include <regex>
+#include <set>
 
 namespace dataserver::test {
 
@@ -51,6 +52,39 @@ TEST_F(HomeEndpoints, LoginIsServedByTheAccountRootAlone)
     EXPECT_EQ(refusalOf(refused), "设备标识无效");
     auto tooLong = answerOf(account.Post("/solvane/client/login.do", httplib::Params { { "clientId", std::string(65, 'a') } }));
     EXPECT_EQ(refusalOf(tooLong), "设备标识无效");
+}
+
+// Each tile is a white symbol of its own on a coloured rounded square: white corners, a coloured
+// rim, and a symbol in the middle that covers a fair share of the tile, unlike any other tile's.
+TEST_F(HomeEndpoints, EachTileIsADistinctSymbolOnAColouredSquare)
+{
+    json list = info(post("home/index.do"))["listCate"];
+    std::set<std::string> seen;
+    for (const auto& c : list) {
+        std::string url = c["imgurl"].get<std::string>();
+        std::string rgb;
+        int width = 0, height = 0;
+        ASSERT_TRUE(isValidPng(get(url.substr(server().dataRoot().size())).body, &width, &height, &rgb)) << url;
+        ASSERT_EQ(width, 120);
+        ASSERT_EQ(height, 120);
+        auto at = [&](int x, int y) { return rgb.substr(static_cast<std::size_t>((y * width + x) * 3), 3); };
+        const std::string white("\xff\xff\xff", 3);
+        EXPECT_EQ(at(0, 0), white) << "rounded corners: " << url;
+        std::string rim = at(60, 6);
+        EXPECT_NE(rim, white) << url;
+        int symbol = 0, colour = 0;
+        for (int y = 12; y < 108; ++y)
+            for (int x = 12; x < 108; ++x) {
+                symbol += at(x, y) == white;
+                colour += at(x, y) == rim;
+            }
+        double share = double(symbol) / (96 * 96);
+        EXPECT_GT(share, 0.08) << c["name"] << " shows a symbol";
+        EXPECT_LT(share, 0.6) << c["name"] << " keeps its colour around the symbol";
+        EXPECT_GT(colour, 96 * 96 / 4) << url;
+        EXPECT_TRUE(seen.insert(rgb).second) << c["name"] << " looks like another tile";
+    }
+    EXPECT_EQ(seen.size(), list.size());
 }
 
 TEST_F(HomeEndpoints, CategoriesCoverEveryKeywordWithFetchableTilesAndTheLauncherIconIsAPng)

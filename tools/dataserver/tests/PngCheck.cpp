@@ -1,4 +1,5 @@
-// Checks PNG bytes chunk by chunk (lengths, CRCs, IHDR, inflated size) for the picture tests.
+// Checks PNG bytes chunk by chunk (lengths, CRCs, IHDR, inflated size) for the picture tests,
+// and gives the pixels of the server's own (unfiltered RGB) pictures.
 #include "ServerFixture.h"
 
 #include <zlib.h>
@@ -15,7 +16,7 @@ std::uint32_t bigEndian(const std::string& s, std::size_t at)
 
 } // namespace
 
-bool isValidPng(const std::string& bytes, int* width, int* height)
+bool isValidPng(const std::string& bytes, int* width, int* height, std::string* rgb)
 {
     if (bytes.size() < 8 || bytes.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)) != 0)
         return false;
@@ -53,6 +54,12 @@ bool isValidPng(const std::string& bytes, int* width, int* height)
         *width = static_cast<int>(w);
     if (height)
         *height = static_cast<int>(h);
+    if (rgb) {
+        // Every line of the server's pictures is unfiltered: drop the filter bytes.
+        rgb->clear();
+        for (std::uint32_t y = 0; y < h; ++y)
+            rgb->append(raw, y * (w * 3 + 1) + 1, w * 3);
+    }
     return true;
 }
 

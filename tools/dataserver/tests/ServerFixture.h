@@ -99,7 +99,8 @@ private:
     std::vector<std::string> lines_;
 };
 
-// True when the bytes are a PNG whose chunks carry correct CRCs and whose IHDR has this size.
-bool isValidPng(const std::string& bytes, int* width = nullptr, int* height = nullptr);
+// True when the bytes are a PNG whose chunks carry correct CRCs and whose IHDR has this size;
+// `rgb` receives the pixels when the lines are unfiltered RGB, as the server writes them.
+bool isValidPng(const std::string& bytes, int* width = nullptr, int* height = nullptr, std::string* rgb = nullptr);
 
 } // namespace dataserver::test
