@@ -11,6 +11,7 @@
 #include "push/Network/PUSHReceivedPacket.h"
 #include "push/Network/PUSHRequestIdCounter.h"
 #include "push/Network/PUSHRequests.h"
+#include "push/Network/PUSHSDKLogLevel.h"
 #include "push/Network/PUSHSessionLink.h"
 #include "push/Utilities/PUSHLog.h"
 #include "testing/TempHome.h"
@@ -24,9 +25,10 @@ struct FakeLink : push::SessionLink {
     std::uint32_t currentSessionID() const override { return 0xA1B2C3D4; }
     std::uint64_t currentUid() const override { return 0x1122334455667788ULL; }
     void sendRequest(const std::shared_ptr<PUSHRequest>&) override {}
-    int acks = 0, logins = 0;
+    int acks = 0, logins = 0, tokenUploads = 0;
     void onAckOrRespReceived(const std::shared_ptr<PUSHReceivedPacketController>&) override { ++acks; }
     void onLoginRespond(const std::shared_ptr<PUSHLoginResponse>&) override { ++logins; }
+    std::optional<std::string> onDeviceTokenUploaded() override { return ++tokenUploads, "ab01ff"; }
 };
 
 struct Builder {
@@ -209,6 +211,20 @@ TEST_F(PacketCodec, ResponsesParseBodiesOnlyOnSuccess)
     EXPECT_EQ(reg->registeredUid(), 0u);
 }
 
+TEST_F(PacketCodec, AcceptedDeviceTokenIsLoggedWithTheTokenOnlyAtDebugLevel)
+{
+    for (std::uint16_t status : { 0, 1 }) {
+        for (std::uint64_t level : { PUSH_LOG_LEVEL_INFO, PUSH_LOG_LEVEL_DEBUG }) {
+            push::setSDKLogLevel(level);
+            received(Builder::header(13).u16(status).done())->handleReceipt();
+        }
+    }
+    push::setSDKLogLevel(PUSH_LOG_LEVEL_INFO);
+    EXPECT_EQ(std::tuple(link->acks, link->tokenUploads), std::tuple(4, 2)); // a refusal stores no token
+    EXPECT_EQ(logger->lines(),
+        (std::vector<std::string> { "upload device token success", "upload device token success, token is : ab01ff" }));
+}
+
 TEST_F(PacketCodec, MessageKeepsLastLineAndStringsAreExact)
 {
     auto message = received<PUSHMessageDispatchController>(Builder::header(3).u8(20).u64(8).str("first\n{\"message\":\"hi\"}").done());
@@ -229,22 +245,40 @@ TEST_F(PacketCodec, MessageKeepsLastLineAndStringsAreExact)
     EXPECT_EQ(past.readUInt16(), 0);
 }
 
-TEST_F(PacketCodec, HostileAndUnknownPacketsAreRefused)
+TEST_F(PacketCodec, PacketsShorterThanTheirFieldsReadAsZerosAndMissingStrings)
 {
+    // A login reply of the bare header: status 0, every field 0 or empty.
+    auto bare = received<PUSHLoginResponse>(Builder::header(1).done());
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(std::tuple(bare->rid(), bare->statusCode(), bare->sessionID(), bare->sessionKey(), bare->serverTime()),
+        std::tuple(77u, 0, 0u, "", 0u));
+
+    // A string whose count runs past the end reads as none, and every later field as 0.
+    auto cut = received<PUSHLoginResponse>(Builder::header(1).u16(0).u32(42).u16(3).u16(500).u32(9).done());
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(std::tuple(cut->sessionID(), cut->serverVersion(), cut->sessionKey(), cut->serverTime()), std::tuple(42u, 3, "", 0u));
+    auto message = received<PUSHMessageDispatchController>(Builder::header(3).u8(1).u64(1).u16(500).done());
+    ASSERT_TRUE(message);
+    EXPECT_EQ(std::tuple(message->recv_uniqueID(), message->recv_messageContent()), std::tuple(1u, ""));
+
+    // Lengths from 6 up frame a packet even below the header; the header reads up to the end.
+    Bytes six = { 0, 6, 5, 19, 0xAA, 0xBB };
+    auto shortAck = received<PUSHAck>(six);
+    ASSERT_TRUE(shortAck);
+    EXPECT_EQ(std::tuple(shortAck->version(), shortAck->rid(), shortAck->uid(), shortAck->timestamp()), std::tuple(5u, 0u, 0u, 0u));
+
     using push::DecodeError;
     const auto whole = Builder::header(19).u8(1).u8(2).u8(3).u64(4).done();
-    const std::tuple<const char*, Bytes, DecodeError> cases[] = {
-        { "login without its status word, not a success", Builder::header(1).done(), DecodeError::Malformed },
-        { "login body cut", Builder::header(1).u16(0).u32(1).done(), DecodeError::Malformed },
-        { "message content claiming 500 bytes", Builder::header(3).u8(1).u64(1).u16(500).done(), DecodeError::Malformed },
-        { "length below the header", Bytes { 0, 6, 1, 1, 0, 0 }, DecodeError::BadLength },
-        { "one byte short", Bytes(whole.begin(), whole.end() - 1), DecodeError::Truncated },
+    const std::tuple<const char*, Bytes> truncated[] = {
+        { "fewer than six bytes", Bytes { 0, 5, 1, 19, 0 } },
+        { "one byte short of the declared length", Bytes(whole.begin(), whole.end() - 1) },
     };
     DecodeError error = DecodeError::None;
-    for (const auto& [name, bytes, expected] : cases) {
+    for (const auto& [name, bytes] : truncated) {
         EXPECT_FALSE(PUSHReceivedPacketController::decode(bytes.data(), bytes.size(), error)) << name;
-        EXPECT_EQ(error, expected) << name;
+        EXPECT_EQ(error, DecodeError::Truncated) << name;
     }
+    EXPECT_TRUE(logger->lines().empty());
 
     auto ignored = Builder::header(100).done();
     EXPECT_FALSE(PUSHReceivedPacketController::decode(ignored.data(), ignored.size(), error));
@@ -280,11 +314,16 @@ TEST(PacketFraming, SamePacketsHoweverTheStreamIsSplit)
         EXPECT_EQ(got, sent) << "chunk " << chunk;
         EXPECT_EQ(framer.pending(), 0u);
     }
-    push::PacketFramer bad;
-    Bytes one = { 0, 1, 9 };
-    bad.append(one.data(), one.size());
+    // However short a declared length, it frames a packet; only a length of 0 loses the stream.
+    push::PacketFramer framer;
+    Bytes tiny = { 0, 2, 0, 3, 7, 0, 0, 0 };
+    framer.append(tiny.data(), tiny.size());
     Bytes packet;
-    EXPECT_EQ(bad.next(packet), push::PacketFramer::Status::BadLength);
+    EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::Packet);
+    EXPECT_EQ(packet, (Bytes { 0, 2 }));
+    EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::Packet);
+    EXPECT_EQ(packet, (Bytes { 0, 3, 7 }));
+    EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::BadLength);
 }
 
 TEST(RequestIdCounter, ARestartNeverRepeatsAnIdHandedOutAndAFreshStartIsOdd)
