@@ -5,6 +5,7 @@
 #include "platform/persistence/NSJSONSerialization.h"
 #include "platform/persistence/NSKeyedArchiver.h"
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/threading/NSNotificationCenter.h"
 #include "push/Storage/PUSHCacheFileCodec.h"
 #include "push/Utilities/PUSHAES.h"
 #include "push/Utilities/PUSHJSONSerializer.h"
@@ -141,6 +142,41 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnceAndTheCurrentOneAlwaysRead)
     restartCaches();
     EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
     EXPECT_EQ(std::tuple(document()->objectForKey("WPDeviceId"), defaults->integerForKey(kPUSHCacheVersionKey)), std::tuple(Value("device"), 1));
+}
+
+// A started cache that counts the application-state notifications it hears.
+struct ListeningCache : PUSHFileCacheController {
+    void start() { initCacheWithType(PUSHFileCacheTypeCache); }
+    void handleApplicationStateNotification(const std::shared_ptr<NSNotification>&) override { ++heard; }
+    int heard = 0;
+};
+
+TEST_F(FileCache, ApplicationStateObservingIsOnOnceStartedAndFollowsTheSwitch)
+{
+    const auto postAll = [] {
+        for (const char* name : { "UIApplicationWillTerminateNotification", "UIApplicationWillResignActiveNotification",
+                 "UIApplicationDidBecomeActiveNotification", "UIApplicationDidEnterBackgroundNotification",
+                 "UIApplicationWillEnterForegroundNotification", "UIApplicationDidReceiveMemoryWarningNotification",
+                 "UIApplicationDidFinishLaunchingNotification" })
+            NSNotificationCenter::defaultCenter()->postNotificationName(name);
+    };
+    auto cache = std::make_shared<ListeningCache>();
+    postAll();
+    EXPECT_EQ(cache->heard, 0);
+    cache->start();
+    postAll();
+    EXPECT_EQ(cache->heard, 6);
+    cache->setAutoSynchronizeEnable(true); // still once for each
+    postAll();
+    EXPECT_EQ(cache->heard, 12);
+    cache->setAutoSynchronizeEnable(false);
+    postAll();
+    EXPECT_EQ(cache->heard, 12);
+    cache->setAutoSynchronizeEnable(true);
+    postAll();
+    EXPECT_EQ(cache->heard, 18);
+    cache.reset();
+    postAll(); // a cache gone is no longer called
 }
 
 } // namespace
