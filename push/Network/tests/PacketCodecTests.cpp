@@ -247,36 +247,20 @@ TEST_F(PacketCodec, MessageKeepsLastLineAndStringsAreExact)
 
 TEST_F(PacketCodec, PacketsShorterThanTheirFieldsReadAsZerosAndMissingStrings)
 {
-    // A login reply of the bare header: status 0, every field 0 or empty.
-    auto bare = received<PUSHLoginResponse>(Builder::header(1).done());
-    ASSERT_TRUE(bare);
-    EXPECT_EQ(std::tuple(bare->rid(), bare->statusCode(), bare->sessionID(), bare->sessionKey(), bare->serverTime()),
-        std::tuple(77u, 0, 0u, "", 0u));
-
-    // A string whose count runs past the end reads as none, and every later field as 0.
+    // A string whose count runs past the end reads as none, and every later field as 0; the
+    // bare header of a reply reads as status 0 (the socket tests deliver such packets).
     auto cut = received<PUSHLoginResponse>(Builder::header(1).u16(0).u32(42).u16(3).u16(500).u32(9).done());
     ASSERT_TRUE(cut);
     EXPECT_EQ(std::tuple(cut->sessionID(), cut->serverVersion(), cut->sessionKey(), cut->serverTime()), std::tuple(42u, 3, "", 0u));
     auto message = received<PUSHMessageDispatchController>(Builder::header(3).u8(1).u64(1).u16(500).done());
-    ASSERT_TRUE(message);
-    EXPECT_EQ(std::tuple(message->recv_uniqueID(), message->recv_messageContent()), std::tuple(1u, ""));
-
-    // Lengths from 6 up frame a packet even below the header; the header reads up to the end.
-    Bytes six = { 0, 6, 5, 19, 0xAA, 0xBB };
-    auto shortAck = received<PUSHAck>(six);
-    ASSERT_TRUE(shortAck);
-    EXPECT_EQ(std::tuple(shortAck->version(), shortAck->rid(), shortAck->uid(), shortAck->timestamp()), std::tuple(5u, 0u, 0u, 0u));
+    ASSERT_TRUE(message && message->recv_uniqueID() == 1 && message->recv_messageContent().empty());
 
     using push::DecodeError;
     const auto whole = Builder::header(19).u8(1).u8(2).u8(3).u64(4).done();
-    const std::tuple<const char*, Bytes> truncated[] = {
-        { "fewer than six bytes", Bytes { 0, 5, 1, 19, 0 } },
-        { "one byte short of the declared length", Bytes(whole.begin(), whole.end() - 1) },
-    };
     DecodeError error = DecodeError::None;
-    for (const auto& [name, bytes] : truncated) {
-        EXPECT_FALSE(PUSHReceivedPacketController::decode(bytes.data(), bytes.size(), error)) << name;
-        EXPECT_EQ(error, DecodeError::Truncated) << name;
+    for (const Bytes& bytes : { Bytes { 0, 5, 1, 19, 0 }, Bytes(whole.begin(), whole.end() - 1) }) {
+        EXPECT_FALSE(PUSHReceivedPacketController::decode(bytes.data(), bytes.size(), error));
+        EXPECT_EQ(error, DecodeError::Truncated);
     }
     EXPECT_TRUE(logger->lines().empty());
 
@@ -319,10 +303,8 @@ TEST(PacketFraming, SamePacketsHoweverTheStreamIsSplit)
     Bytes tiny = { 0, 2, 0, 3, 7, 0, 0, 0 };
     framer.append(tiny.data(), tiny.size());
     Bytes packet;
-    EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::Packet);
-    EXPECT_EQ(packet, (Bytes { 0, 2 }));
-    EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::Packet);
-    EXPECT_EQ(packet, (Bytes { 0, 3, 7 }));
+    for (const Bytes& expected : { Bytes { 0, 2 }, Bytes { 0, 3, 7 } })
+        EXPECT_TRUE(framer.next(packet) == push::PacketFramer::Status::Packet && packet == expected);
     EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::BadLength);
 }
 
