@@ -1,6 +1,8 @@
 // Local notifications: building, the limit of 64, look-up by identifier, the alert and cancelling.
 #include "push/Local/PUSHLocalNotificationController.h"
 
+#include <cmath>
+
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSTimeZone.h"
 #include "platform/threading/NSThread.h"
@@ -51,7 +53,8 @@ PUSHLocalNotificationController::Notification PUSHLocalNotificationController::s
     const std::optional<std::string>& identifierKey, const Value& userInfo, const std::string& soundName,
     const Value& region, bool regionTriggersOnce, const std::string& category)
 {
-    if (!fireDate) {
+    // A date that is not a number or lies at an infinite distance names no moment at all.
+    if (!fireDate || !std::isfinite(*fireDate)) {
         PUSHLogError("通知时间不能为空");
         return nullptr;
     }

@@ -1,8 +1,6 @@
 // Stream reassembly of received packets.
 #include "push/Network/PUSHPacketFramer.h"
 
-#include "push/Network/PUSHReceivedPacket.h"
-
 namespace push {
 
 void PacketFramer::append(const std::uint8_t* data, std::size_t length)
@@ -22,7 +20,7 @@ PacketFramer::Status PacketFramer::next(Bytes& packet)
         return Status::NeedMore;
     const std::uint8_t* head = buffer_.data() + offset_;
     const std::size_t declared = static_cast<std::size_t>(head[0] << 8 | head[1]);
-    if (declared < PUSHReceivedPacketController::kHeaderLength)
+    if (declared == 0)
         return Status::BadLength;
     if (pending() < declared)
         return Status::NeedMore;

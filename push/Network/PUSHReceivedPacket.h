@@ -11,12 +11,11 @@
 
 namespace push {
 
-// Why bytes did not become a packet.
+// Why bytes did not become a packet. A packet shorter than its fields is no error: the fields
+// past its end read as 0 and missing strings.
 enum class DecodeError {
     None,
-    Truncated,        // fewer bytes than the header or the declared length needs
-    BadLength,        // the declared length is below the 20-byte header
-    Malformed,        // a field runs past the declared length
+    Truncated,        // fewer than 6 bytes, or fewer than the declared length
     UnknownCommand,   // logged "receive unrecognized command"
     Ignored,          // command 100, dropped silently
 };
@@ -42,8 +41,8 @@ public:
 
 protected:
     PUSHReceivedPacketController() = default;
-    // Reads the header; false when the body could not be read whole.
-    virtual bool parse(const Bytes& bytes);
+    // Reads the header from byte 2; fields past the end read as 0.
+    virtual void parse(const Bytes& bytes);
 
 private:
     Bytes bytes_;
@@ -57,9 +56,9 @@ public:
 
 protected:
     static constexpr std::uint16_t kBodyOffset = 22;
-    bool parse(const Bytes& bytes) override;
+    void parse(const Bytes& bytes) override;
     // Reads the body at byte 22; called only for status 0.
-    virtual bool parseBody(const Bytes&) { return true; }
+    virtual void parseBody(const Bytes&) {}
 
 private:
     std::uint16_t statusCode_ = 0;
@@ -76,7 +75,7 @@ public:
     std::string className() const override { return "PUSHRegistrationResponse"; }
 
 protected:
-    bool parseBody(const Bytes& bytes) override;
+    void parseBody(const Bytes& bytes) override;
 
 private:
     std::uint64_t registeredUid_ = 0;
@@ -95,7 +94,7 @@ public:
     std::string className() const override { return "PUSHLoginResponse"; }
 
 protected:
-    bool parseBody(const Bytes& bytes) override;
+    void parseBody(const Bytes& bytes) override;
 
 private:
     std::uint32_t sessionID_ = 0;
@@ -121,7 +120,7 @@ public:
     std::string className() const override { return "PUSHAck"; }
 
 protected:
-    bool parse(const Bytes& bytes) override;
+    void parse(const Bytes& bytes) override;
 
 private:
     std::uint8_t reqCmd_ = 0;
@@ -143,7 +142,7 @@ public:
     std::string className() const override { return "PUSHMessageDispatchController"; }
 
 protected:
-    bool parse(const Bytes& bytes) override;
+    void parse(const Bytes& bytes) override;
 
 private:
     std::uint32_t commandType_ = 0;

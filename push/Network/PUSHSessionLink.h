@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 class PUSHRequest;
 class PUSHReceivedPacketController;
@@ -32,8 +34,9 @@ public:
     virtual void onAckOrRespReceived(const std::shared_ptr<PUSHReceivedPacketController>&) {}
     virtual void onRegisterRespond(const std::shared_ptr<PUSHRegistrationResponse>&) {}
     virtual void onLoginRespond(const std::shared_ptr<PUSHLoginResponse>&) {}
-    // A device-token report was accepted: the current token becomes the uploaded one.
-    virtual void onDeviceTokenUploaded() {}
+    // A device-token report was accepted: the current token becomes the uploaded one, and is
+    // returned (none when there is none).
+    virtual std::optional<std::string> onDeviceTokenUploaded() { return std::nullopt; }
     // A server message (command 3) to dispatch and acknowledge.
     virtual void onMessageReceived(const std::shared_ptr<PUSHMessageDispatchController>&) {}
 };

@@ -215,22 +215,14 @@ void PUSHTcpSocket::doRead()
         if (status == push::PacketFramer::Status::NeedMore)
             break;
         if (status == push::PacketFramer::Status::BadLength) {
-            // A length below the header cannot be followed: the stream is lost.
+            // A length of 0 cannot be followed: the stream is lost.
             PUSHLogError("tcp packet length invalid, close");
             clearReceived();
             close();
             return;
         }
-        push::DecodeError error = push::DecodeError::None;
-        auto packet = PUSHReceivedPacketController::decode(frame.data(), frame.size(), error);
+        auto packet = PUSHReceivedPacketController::packetWithBuffer(frame.data(), frame.size());
         PUSHLogDebug("Got tcp command");
-        if (error == push::DecodeError::Malformed) {
-            // A reply cut short must not be taken for a complete one.
-            PUSHLogError("tcp packet malformed, close");
-            clearReceived();
-            close();
-            return;
-        }
         if (!packet)
             continue;
         if (auto delegate = delegate_.lock())

@@ -55,10 +55,8 @@ void PUSHReportResponse::handleReceipt()
         deleteContent();
         return;
     case 400:
-        // A batch the server refuses as malformed would be refused again on every retry and
-        // would drag the newer items bundled with it along: it is dropped.
+        // Left in flight: the next start of the push client returns the items to pending.
         PUSHLogError("report:%@ Parameter Error,error Code:%ld", contents, status);
-        deleteContent();
         return;
     case 401:
         PUSHLogError("report:%@ Validate Error,error Code:%ld", contents, status);

@@ -8,6 +8,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
+#include "push/Client/PUSHPushConfigController.h"
 #include "push/Client/PUSHTagAlias.h"
 #include "push/Client/PUSHTagAliasValidation.h"
 #include "push/Service/PUSHServiceInstance.h"
@@ -259,13 +260,5 @@ void PUSHService::reset()
 
 bool PUSHService::isValidAppKey(const std::string& appKey)
 {
-    if (appKey.size() != 24)
-        return false;
-    for (char c : appKey) {
-        bool digit = c >= '0' && c <= '9';
-        bool lowerHex = c >= 'a' && c <= 'f';
-        if (!digit && !lowerHex)
-            return false;
-    }
-    return true;
+    return PUSHPushConfigController::isValidAppKey(Value(appKey));
 }

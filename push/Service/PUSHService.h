@@ -155,6 +155,6 @@ public:
     // (tests, or a new run of the host).
     static void reset();
 
-    // An app key is 24 lowercase hexadecimal digits.
+    // Whether the configuration would take the key: ASCII letters and digits only.
     static bool isValidAppKey(const std::string& appKey);
 };

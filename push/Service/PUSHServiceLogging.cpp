@@ -1,9 +1,9 @@
 // The push library's loggers: a rolling file log, the system log and the coloured console, all
 // with the one-line formatter, set up once per process; and the level mask of the console and
 // system log.
-#include <atomic>
 #include <mutex>
 
+#include "push/Network/PUSHSDKLogLevel.h"
 #include "push/Service/PUSHService.h"
 #include "push/Utilities/PUSHASLLogger.h"
 #include "push/Utilities/PUSHCustomFormatter.h"
@@ -15,8 +15,6 @@ namespace {
 
 constexpr double kRollingFrequency = 86400;
 constexpr std::uint64_t kArchivedLogFiles = 7;
-
-std::atomic<std::uint64_t> currentLevel { PUSH_LOG_LEVEL_INFO };
 
 void colorConsole(PUSHTTYLogger& console)
 {
@@ -46,7 +44,7 @@ void PUSHService::setupPushLogger()
         auto system = PUSHASLLogger::sharedInstance();
         system->setLogFormatter(formatter);
         PUSHLog::addLogger(system, PUSH_LOG_LEVEL_INFO);
-        currentLevel = PUSH_LOG_LEVEL_INFO;
+        push::setSDKLogLevel(PUSH_LOG_LEVEL_INFO);
 
         auto console = PUSHTTYLogger::sharedInstance();
         console->setLogFormatter(formatter);
@@ -73,10 +71,10 @@ void PUSHService::changeLoggerLevel(std::uint64_t level)
     auto system = PUSHASLLogger::sharedInstance();
     PUSHLog::removeLogger(system);
     PUSHLog::addLogger(system, level);
-    currentLevel = level;
+    push::setSDKLogLevel(level);
 }
 
 std::uint64_t PUSHService::currentLogLevel()
 {
-    return currentLevel;
+    return push::sdkLogLevel();
 }

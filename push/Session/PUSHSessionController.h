@@ -77,7 +77,7 @@ public:
     void onLoginRespond(const std::shared_ptr<PUSHLoginResponse>& response) override;
     void onAckOrRespReceived(const std::shared_ptr<PUSHReceivedPacketController>& packet) override;
     void onAckTimeoutForRequest(const std::shared_ptr<PUSHRequest>& request) override;
-    void onDeviceTokenUploaded() override;
+    std::optional<std::string> onDeviceTokenUploaded() override;
     void onMessageReceived(const std::shared_ptr<PUSHMessageDispatchController>& message) override;
 
     // UDP reports.

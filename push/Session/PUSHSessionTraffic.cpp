@@ -169,12 +169,14 @@ void PUSHSessionController::onAckTimeoutForRequest(const std::shared_ptr<PUSHReq
     close();
 }
 
-void PUSHSessionController::onDeviceTokenUploaded()
+std::optional<std::string> PUSHSessionController::onDeviceTokenUploaded()
 {
     if (!environment_.userDefaults)
-        return;
-    if (auto token = environment_.userDefaults->currentDeviceToken())
+        return std::nullopt;
+    auto token = environment_.userDefaults->currentDeviceToken();
+    if (token)
         environment_.userDefaults->setUploadedDeviceToken(*token);
+    return token;
 }
 
 void PUSHSessionController::onMessageReceived(const std::shared_ptr<PUSHMessageDispatchController>& message)

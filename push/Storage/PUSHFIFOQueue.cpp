@@ -153,3 +153,42 @@ void PUSHFIFOQueue::enumerateObjectsWithOptions(unsigned options, const Block& b
         block(snapshot[index], index, stop);
     }
 }
+
+std::shared_ptr<PUSHFIFOQueue> PUSHFIFOQueue::copy() const
+{
+    auto twin = std::make_shared<PUSHFIFOQueue>(maxCount_, keyName_);
+    twin->items_ = items_;
+    twin->itemAndKeyMap_ = itemAndKeyMap_;
+    return twin;
+}
+
+void PUSHFIFOQueue::encodeWithCoder(NSCoder& coder) const
+{
+    Value::Array items(items_.begin(), items_.end());
+    Value::Array pairs;
+    for (const auto& [key, weakItem] : itemAndKeyMap_) {
+        auto item = weakItem.lock();
+        if (item && !key.isAbsent())
+            pairs.push_back(Value::array({ key, Value(item) }));
+    }
+    coder.encodeObject(Value(std::move(items)), "itemArray");
+    coder.encodeObject(Value(std::move(pairs)), "itemAndKeyMap");
+    coder.encodeInteger(static_cast<std::int64_t>(maxCount_), "itemMaxCount");
+}
+
+bool PUSHFIFOQueue::initWithCoder(NSCoder& coder)
+{
+    clear();
+    maxCount_ = static_cast<std::uint64_t>(coder.decodeIntegerForKey("itemMaxCount"));
+    for (const Value& item : coder.decodeObjectForKey("itemArray").asArray()) {
+        if (item.isObject() && item.asObject())
+            items_.push_back(item.asObject());
+    }
+    // An entry whose item is not listed would hold nothing: the map does not own its items.
+    for (const Value& pair : coder.decodeObjectForKey("itemAndKeyMap").asArray()) {
+        const Item item = pair.isArray() && pair.count() == 2 && pair[1].isObject() ? pair[1].asObject() : nullptr;
+        if (item && std::find(items_.begin(), items_.end(), item) != items_.end())
+            itemAndKeyMap_[pair[0]] = item;
+    }
+    return true;
+}

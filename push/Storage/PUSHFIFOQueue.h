@@ -1,5 +1,6 @@
 // A bounded first-in-first-out queue whose items can also be found by a key read from a named
-// property of each item (the session keys its requests by "rid").
+// property of each item (the session keys its requests by "rid"). Copyable and archivable
+// under "itemArray", "itemAndKeyMap" and "itemMaxCount"; the key property name is not archived.
 #pragma once
 
 #include <cstdint>
@@ -11,16 +12,19 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/persistence/NSCoder.h"
 
 enum PUSHEnumerationOptions : unsigned { PUSHEnumerationReverse = 2 };
 
-class PUSHFIFOQueue {
+class PUSHFIFOQueue : public NSObject, public NSCoding {
 public:
     using Item = NSObjectRef;
     using Block = std::function<void(const Item& item, std::size_t index, bool& stop)>;
 
     // initWithMaxItem:withKeyProperyName:
     PUSHFIFOQueue(std::uint64_t maxItem, std::string keyName);
+    // An empty queue of capacity 0 and no key property, as reading an archive starts it.
+    PUSHFIFOQueue() : PUSHFIFOQueue(0, {}) {}
 
     std::size_t count() const { return items_.size(); }
     std::uint64_t maxCount() const { return maxCount_; }
@@ -51,6 +55,15 @@ public:
 
     // The key of an item: its property named keyName (absent when it has none).
     Value keyOf(const Item& item) const;
+
+    // A new queue with the same items, keys and capacity. It keeps the key property name too,
+    // so that it can key the items enqueued on it.
+    std::shared_ptr<PUSHFIFOQueue> copy() const;
+    std::string className() const override { return "PUSHFIFOQueue"; }
+    // The map is written as [key, item] pairs of its live entries with a key.
+    void encodeWithCoder(NSCoder& coder) const override;
+    // Items that are not objects are left out, and so are pairs whose item is not listed.
+    bool initWithCoder(NSCoder& coder) override;
 
 private:
     void forget(const Item& item, const Value& key);

@@ -9,6 +9,7 @@
 #include "platform/persistence/AppHome.h"
 #include "platform/persistence/FileIO.h"
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/threading/NSNotificationCenter.h"
 #include "push/Storage/PUSHCacheFileCodec.h"
 #include "push/Utilities/PUSHLog.h"
 
@@ -37,6 +38,15 @@ bool isMemoryOnly(const Value& object)
     auto* typed = dynamic_cast<const PUSHCacheTypeProtocol*>(object.asObject().get());
     return typed && typed->cacheType() == 1;
 }
+
+constexpr std::array<const char*, 6> kApplicationStateNotifications = {
+    "UIApplicationWillTerminateNotification",
+    "UIApplicationWillResignActiveNotification",
+    "UIApplicationDidBecomeActiveNotification",
+    "UIApplicationDidEnterBackgroundNotification",
+    "UIApplicationWillEnterForegroundNotification",
+    "UIApplicationDidReceiveMemoryWarningNotification",
+};
 
 void markConverted(const char* versionKey)
 {
@@ -110,6 +120,19 @@ void PUSHFileCacheController::initCacheWithType(std::uint64_t type)
     cachePath_ = type == PUSHFileCacheTypeCache ? libCachePath() : libDocumentPath();
     cacheObject_ = Value::dictionary();
     memoryCacheObject_ = Value::dictionary();
+    setAutoSynchronizeEnable(true);
+}
+
+PUSHFileCacheController::~PUSHFileCacheController() { NSNotificationCenter::defaultCenter()->removeObserver(this); }
+
+void PUSHFileCacheController::setAutoSynchronizeEnable(bool enable)
+{
+    auto center = NSNotificationCenter::defaultCenter();
+    center->removeObserver(this);
+    if (!enable)
+        return;
+    for (const char* name : kApplicationStateNotifications)
+        center->addObserver(sharedAs<PUSHFileCacheController>(), &PUSHFileCacheController::handleApplicationStateNotification, name);
 }
 
 std::string PUSHFileCacheController::libCachePath() { return firstSearchPath(NSCachesDirectory); }

@@ -34,8 +34,12 @@ inline constexpr const char* kPUSHCacheVersionKey = "__PUSHCacheVersionKey";
 inline constexpr const char* kPUSHDocumentVersionKey = "__PUSHDocumentVersionKey";
 inline constexpr const char* kPUSHServerIsNotFirstStartKey = "kPUSHServerIsNotFirstStart";
 
+class NSNotification;
+
 class PUSHFileCacheController : public NSObject, public NSCoding {
 public:
+    ~PUSHFileCacheController() override;
+
     // The shared instance of a type, made once (type 0 with startCacheFile, type 1 with
     // startDocumentFile); later calls return it unchanged. Other types give nullptr.
     static std::shared_ptr<PUSHFileCacheController> startShareInstance(
@@ -68,6 +72,14 @@ public:
     // The path of `name` in this cache's folder, which is created when missing.
     std::string fileNameForKey(const std::string& name) const;
 
+    // Observes (or stops observing) the six application-state notifications: will terminate,
+    // will resign active, did become active, did enter background, will enter foreground and
+    // memory warning. A started cache observes them; observing twice registers once.
+    void setAutoSynchronizeEnable(bool enable);
+    // What an application-state notification does to the cache: nothing, the cache being
+    // written on every change.
+    virtual void handleApplicationStateNotification(const std::shared_ptr<NSNotification>&) {}
+
     bool securityEnable() const { return isAESEnable_; }
     std::uint64_t cacheType() const { return cacheType_; }
     const std::string& cachePath() const { return cachePath_; }
@@ -84,8 +96,12 @@ public:
 
     PUSHFileCacheController() = default;
 
-private:
+protected:
+    // Type, folder and base directory, empty entries, and the application-state registrations.
+    // The cache must already be owned by a shared pointer.
     void initCacheWithType(std::uint64_t type);
+
+private:
     void readFileName(const std::string& name);
     bool readOldVersionCacheFile(const std::string& name);
     bool oldFileTransfer();

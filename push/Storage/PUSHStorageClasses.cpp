@@ -2,6 +2,7 @@
 #include <mutex>
 
 #include "push/Storage/PUSHCacheFileCodec.h"
+#include "push/Storage/PUSHFIFOQueue.h"
 #include "push/Storage/PUSHFileCacheController.h"
 #include "push/Storage/PUSHLocationInfoController.h"
 #include "push/Storage/PUSHMemoryCache.h"
@@ -20,6 +21,7 @@ void registerArchivableClasses()
         persistence::registerCodingClass<PUSHReportCacheController>("PUSHReportCacheController",
             std::function<std::shared_ptr<PUSHReportCacheController>()>([] { return PUSHReportCacheController::createEmpty(); }));
         persistence::registerCodingClass<PUSHFileCacheController>("PUSHFileCacheController");
+        persistence::registerCodingClass<PUSHFIFOQueue>("PUSHFIFOQueue");
         persistence::registerCodingClass<PUSHPage>("PUSHPage");
         persistence::registerCodingClass<PUSHPageFlow>("PUSHPageFlow");
         persistence::registerCodingClass<PUSHLocationInfoController>("PUSHLocationInfoController");

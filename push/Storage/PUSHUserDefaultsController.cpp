@@ -207,12 +207,12 @@ std::optional<Value> PUSHUserDefaultsController::readFromFile() const
     const Value storedKey = plain ? plain->objectForKey(kAPPKEY) : Value();
     if (!storedKey.isString())
         return std::nullopt;
-    Value read = Value::dictionary();
-    // The document cache's entries belong to the device and are read whatever key the identity
-    // was stored under; only the identity itself is dropped when the key changed.
-    readDocumentEntries(read);
+    // Caches written for another application key give nothing of theirs: the identity, the
+    // device identifier and the addresses all start again.
     if (storedKey.asString() != appKey_)
-        return read;
+        return Value::dictionary();
+    Value read = Value::dictionary();
+    readDocumentEntries(read);
 
     const Value uidData = plain->objectForKey(kUIDKey);
     if (uidData.isData() && !uidData.asData().empty()) {

@@ -43,6 +43,29 @@ TEST_F(ClientTest, TokenThenRegistersLogsInAndDispatchesMessagesOnce)
     EXPECT_TRUE(messages[1].isNil());
 }
 
+TEST_F(ClientTest, AMessageCutShortIsPostedAndAcknowledgedWithoutReconnecting)
+{
+    startClient();
+    ASSERT_TRUE(loggedIn());
+    const std::size_t accepted = server.acceptedCount();
+    // The content's count claims more bytes than the packet holds: the content is missing.
+    Bytes cut = pushserver::packets::message(1, 41, 0, 1, 777, "{\"message\":\"cut\"}");
+    cut.resize(cut.size() - 10);
+    cut[0] = static_cast<std::uint8_t>(cut.size() >> 8), cut[1] = static_cast<std::uint8_t>(cut.size());
+    // Sent again, it is acknowledged again and not posted twice.
+    for (std::size_t sent : { 1u, 2u }) {
+        ASSERT_TRUE(server.send(cut));
+        ASSERT_TRUE(waitFor([&] { return framesOf(4) == sent; }));
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].isNil());
+    const Bytes body = server.framesWithCommand(4).at(0).body();
+    ASSERT_GE(body.size(), 11u);
+    EXPECT_EQ(Bytes(body.begin() + 3, body.begin() + 11), (Bytes { 0, 0, 0, 0, 0, 0, 0x03, 0x09 }));
+    EXPECT_TRUE(session()->isLogin());
+    EXPECT_EQ(server.acceptedCount(), accepted);
+}
+
 TEST_F(ClientTest, TokenArrivingLateWarnsFiveTimesAndThenStartsTheSession)
 {
     startClient(false);

@@ -2,6 +2,7 @@
 // call, the limit of 64, look-up and cancelling by identifier, and the alert shown in front.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <thread>
 
@@ -41,6 +42,12 @@ TEST_F(LocalNotifications, MissingOrPastArgumentsAreRefusedWithTheirErrorLine)
     };
     for (const auto& [line, refused] : cases)
         EXPECT_TRUE(refused() && logger->has(line)) << line;
+    // A date that names no moment is refused like a missing one.
+    for (double date : { std::nan(""), HUGE_VAL, -HUGE_VAL }) {
+        logger->clear();
+        EXPECT_FALSE(Controller::setLocalNotification(date, "b", 0, "", "id", {}, "", {}, false, "")) << date;
+        EXPECT_EQ(logger->lines(), Titles { "通知时间不能为空" }) << date;
+    }
     EXPECT_TRUE(scheduledCount() == 0 && uikit::visibleAlerts().empty());
 }
 

@@ -11,6 +11,7 @@
 #include "push/Network/PUSHReceivedPacket.h"
 #include "push/Network/PUSHRequestIdCounter.h"
 #include "push/Network/PUSHRequests.h"
+#include "push/Network/PUSHSDKLogLevel.h"
 #include "push/Network/PUSHSessionLink.h"
 #include "push/Utilities/PUSHLog.h"
 #include "testing/TempHome.h"
@@ -24,9 +25,10 @@ struct FakeLink : push::SessionLink {
     std::uint32_t currentSessionID() const override { return 0xA1B2C3D4; }
     std::uint64_t currentUid() const override { return 0x1122334455667788ULL; }
     void sendRequest(const std::shared_ptr<PUSHRequest>&) override {}
-    int acks = 0, logins = 0;
+    int acks = 0, logins = 0, tokenUploads = 0;
     void onAckOrRespReceived(const std::shared_ptr<PUSHReceivedPacketController>&) override { ++acks; }
     void onLoginRespond(const std::shared_ptr<PUSHLoginResponse>&) override { ++logins; }
+    std::optional<std::string> onDeviceTokenUploaded() override { return ++tokenUploads, "ab01ff"; }
 };
 
 struct Builder {
@@ -209,6 +211,20 @@ TEST_F(PacketCodec, ResponsesParseBodiesOnlyOnSuccess)
     EXPECT_EQ(reg->registeredUid(), 0u);
 }
 
+TEST_F(PacketCodec, AcceptedDeviceTokenIsLoggedWithTheTokenOnlyAtDebugLevel)
+{
+    for (std::uint16_t status : { 0, 1 }) {
+        for (std::uint64_t level : { PUSH_LOG_LEVEL_INFO, PUSH_LOG_LEVEL_DEBUG }) {
+            push::setSDKLogLevel(level);
+            received(Builder::header(13).u16(status).done())->handleReceipt();
+        }
+    }
+    push::setSDKLogLevel(PUSH_LOG_LEVEL_INFO);
+    EXPECT_EQ(std::tuple(link->acks, link->tokenUploads), std::tuple(4, 2)); // a refusal stores no token
+    EXPECT_EQ(logger->lines(),
+        (std::vector<std::string> { "upload device token success", "upload device token success, token is : ab01ff" }));
+}
+
 TEST_F(PacketCodec, MessageKeepsLastLineAndStringsAreExact)
 {
     auto message = received<PUSHMessageDispatchController>(Builder::header(3).u8(20).u64(8).str("first\n{\"message\":\"hi\"}").done());
@@ -229,22 +245,24 @@ TEST_F(PacketCodec, MessageKeepsLastLineAndStringsAreExact)
     EXPECT_EQ(past.readUInt16(), 0);
 }
 
-TEST_F(PacketCodec, HostileAndUnknownPacketsAreRefused)
+TEST_F(PacketCodec, PacketsShorterThanTheirFieldsReadAsZerosAndMissingStrings)
 {
+    // A string whose count runs past the end reads as none, and every later field as 0; the
+    // bare header of a reply reads as status 0 (the socket tests deliver such packets).
+    auto cut = received<PUSHLoginResponse>(Builder::header(1).u16(0).u32(42).u16(3).u16(500).u32(9).done());
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(std::tuple(cut->sessionID(), cut->serverVersion(), cut->sessionKey(), cut->serverTime()), std::tuple(42u, 3, "", 0u));
+    auto message = received<PUSHMessageDispatchController>(Builder::header(3).u8(1).u64(1).u16(500).done());
+    ASSERT_TRUE(message && message->recv_uniqueID() == 1 && message->recv_messageContent().empty());
+
     using push::DecodeError;
     const auto whole = Builder::header(19).u8(1).u8(2).u8(3).u64(4).done();
-    const std::tuple<const char*, Bytes, DecodeError> cases[] = {
-        { "login without its status word, not a success", Builder::header(1).done(), DecodeError::Malformed },
-        { "login body cut", Builder::header(1).u16(0).u32(1).done(), DecodeError::Malformed },
-        { "message content claiming 500 bytes", Builder::header(3).u8(1).u64(1).u16(500).done(), DecodeError::Malformed },
-        { "length below the header", Bytes { 0, 6, 1, 1, 0, 0 }, DecodeError::BadLength },
-        { "one byte short", Bytes(whole.begin(), whole.end() - 1), DecodeError::Truncated },
-    };
     DecodeError error = DecodeError::None;
-    for (const auto& [name, bytes, expected] : cases) {
-        EXPECT_FALSE(PUSHReceivedPacketController::decode(bytes.data(), bytes.size(), error)) << name;
-        EXPECT_EQ(error, expected) << name;
+    for (const Bytes& bytes : { Bytes { 0, 5, 1, 19, 0 }, Bytes(whole.begin(), whole.end() - 1) }) {
+        EXPECT_FALSE(PUSHReceivedPacketController::decode(bytes.data(), bytes.size(), error));
+        EXPECT_EQ(error, DecodeError::Truncated);
     }
+    EXPECT_TRUE(logger->lines().empty());
 
     auto ignored = Builder::header(100).done();
     EXPECT_FALSE(PUSHReceivedPacketController::decode(ignored.data(), ignored.size(), error));
@@ -280,11 +298,14 @@ TEST(PacketFraming, SamePacketsHoweverTheStreamIsSplit)
         EXPECT_EQ(got, sent) << "chunk " << chunk;
         EXPECT_EQ(framer.pending(), 0u);
     }
-    push::PacketFramer bad;
-    Bytes one = { 0, 1, 9 };
-    bad.append(one.data(), one.size());
+    // However short a declared length, it frames a packet; only a length of 0 loses the stream.
+    push::PacketFramer framer;
+    Bytes tiny = { 0, 2, 0, 3, 7, 0, 0, 0 };
+    framer.append(tiny.data(), tiny.size());
     Bytes packet;
-    EXPECT_EQ(bad.next(packet), push::PacketFramer::Status::BadLength);
+    for (const Bytes& expected : { Bytes { 0, 2 }, Bytes { 0, 3, 7 } })
+        EXPECT_TRUE(framer.next(packet) == push::PacketFramer::Status::Packet && packet == expected);
+    EXPECT_EQ(framer.next(packet), push::PacketFramer::Status::BadLength);
 }
 
 TEST(RequestIdCounter, ARestartNeverRepeatsAnIdHandedOutAndAFreshStartIsOdd)

@@ -52,7 +52,7 @@ TEST_F(ReportTransport, RequestIsCompressedSignedAndCarriesTheKeyHeaders)
 TEST_F(ReportTransport, SuccessAndRefusalsDropTheItemsAndServerTroubleReturnsThem)
 {
     const std::vector<std::tuple<int, bool, std::string>> cases = { { 200, false, "log succed" },
-        { 400, false, "" }, { 403, false, "log forbidden failed,error Code:403" }, { 404, false, "" },
+        { 403, false, "log forbidden failed,error Code:403" }, { 404, false, "" },
         { 500, true, "inner Error" }, { 302, true, "" }, { 503, true, "" } };
     for (const auto& [status, returned, line] : cases) {
         SCOPED_TRACE(status);
@@ -102,8 +102,12 @@ TEST_F(ReportTransport, UnreachablePrimaryFallsBackOnceToTheBackup)
     EXPECT_TRUE(logger->has("http上报错误:无法连接到主机"));
 }
 
-TEST_F(ReportTransport, ValidationFailureAndOfflineKeepItemsInFlightUntilTheNextStart)
+TEST_F(ReportTransport, ParameterAndValidationFailuresAndOfflineKeepItemsInFlightUntilTheNextStart)
 {
+    sendAnswered(400, 0);
+    ASSERT_TRUE(waitForLog("Parameter Error,error Code:400"));
+    EXPECT_EQ(std::make_pair(pendingCount(), sendingCount()), std::make_pair(std::size_t(0), std::size_t(1)));
+    server.clearRequests();
     sendAnswered(401, 0);
     ASSERT_TRUE(waitForLog("Validate Error,error Code:401"));
     // Offline, nothing goes out at all.
@@ -112,16 +116,16 @@ TEST_F(ReportTransport, ValidationFailureAndOfflineKeepItemsInFlightUntilTheNext
     PUSHUserLoginReportRequest::create()->send();
     testing_support::settle(1);
     EXPECT_EQ(server.requestCount(), 1u);
-    EXPECT_EQ(std::make_pair(pendingCount(), sendingCount()), std::make_pair(std::size_t(0), std::size_t(2)));
+    EXPECT_EQ(std::make_pair(pendingCount(), sendingCount()), std::make_pair(std::size_t(0), std::size_t(3)));
 
     links.networkStatus = nullptr;
     restart();
-    EXPECT_EQ(std::make_pair(pendingCount(), sendingCount()), std::make_pair(std::size_t(2), std::size_t(0)));
+    EXPECT_EQ(std::make_pair(pendingCount(), sendingCount()), std::make_pair(std::size_t(3), std::size_t(0)));
     server.on("/v2/report", Reply(200));
     PUSHUserLoginReportRequest::create()->send();
     ASSERT_TRUE(answered(2));
     EXPECT_EQ(report_tests::types(report_tests::reportBody(*server.lastRequest())["content"]),
-        (std::vector<std::string> { "active_launch", "active_launch", "msg_status" }));
+        (std::vector<std::string> { "active_launch", "active_launch", "msg_status", "msg_status" }));
 }
 
 } // namespace

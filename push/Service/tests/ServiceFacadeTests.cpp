@@ -4,6 +4,7 @@
 #include "ServiceTestSupport.h"
 
 #include "platform/uikit/UIScreen.h"
+#include "push/Client/PUSHPushConfigController.h"
 
 using namespace service_tests;
 using push_service::Service;
@@ -66,6 +67,14 @@ TEST_F(ServiceTest, PushConfigFromTheBundleAndTheOneShotSetUp)
     PUSHService::setupWithOption(Value::dictionary());
     EXPECT_EQ(onClient<std::string>([](PUSHClientController& c) { return c.pushConfig()->applicationKey() + "|" + c.pushConfig()->pushChanel(); }),
         "abcdef0123456789abcdef01|store");
+}
+
+TEST(ServiceAppKey, IsValidExactlyWhenTheConfigurationTakesIt)
+{
+    for (const char* key : { "ABCDEF0123456789ABCDEF01", "0123456789abcdef01234567", "short7", "", "abc-def", "key ", "键" })
+        EXPECT_EQ(PUSHService::isValidAppKey(key), PUSHPushConfigController::isValidAppKey(Value(key))) << key;
+    EXPECT_TRUE(PUSHService::isValidAppKey("ABCDEF0123456789ABCDEF01"));
+    EXPECT_FALSE(PUSHService::isValidAppKey("abc-def"));
 }
 
 TEST_F(ServiceTest, LaunchNotificationIsReportedOnceAndLaterOnesByState)

@@ -2,17 +2,24 @@
 // eviction order, removal of items equal but for their time, low-memory clearing).
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "platform/persistence/NSKeyedArchiver.h"
 #include "platform/threading/NSNotificationCenter.h"
+#include "push/Storage/PUSHCacheFileCodec.h"
 #include "push/Storage/PUSHFIFOQueue.h"
 #include "push/Storage/PUSHMemoryCache.h"
 #include "push/Storage/PUSHKeyValueCoding.h"
 
 namespace {
 
-// A queue item keyed by its "rid" property, as the session's requests are.
-struct Item : NSObject, push::KeyValueCoding {
+// A queue item keyed by its "rid" property, as the session's requests are, and archivable.
+struct Item : NSObject, push::KeyValueCoding, NSCoding {
     std::uint64_t rid = 0;
     Value valueForKey(const std::string& key) const override { return key == "rid" ? Value(rid) : Value(); }
+    std::string className() const override { return "ContainerTestsItem"; }
+    void encodeWithCoder(NSCoder& coder) const override { coder.encodeObject(Value(rid), "rid"); }
+    bool initWithCoder(NSCoder& coder) override { return rid = coder.decodeObjectForKey("rid").unsignedValue(), true; }
 };
 
 std::shared_ptr<Item> request(std::uint64_t rid)
@@ -21,6 +28,17 @@ std::shared_ptr<Item> request(std::uint64_t rid)
     item->rid = rid;
     return item;
 }
+
+// A coder handing out fixed values, as a damaged archive may hold them.
+struct FixedCoder : NSCoder {
+    std::map<std::string, Value, std::less<>> values;
+    Value decodeObjectForKey(std::string_view key) override
+    {
+        auto found = values.find(key);
+        return found == values.end() ? Value() : found->second;
+    }
+    std::int64_t decodeIntegerForKey(std::string_view key) override { return decodeObjectForKey(key).integerValue(); }
+};
 
 std::vector<std::uint64_t> rids(const PUSHFIFOQueue& queue)
 {
@@ -64,6 +82,47 @@ TEST(FIFOQueue, ItemsSharingAKeyStayFindableUntilTheLastGoes)
     EXPECT_EQ(queue.getObjectFromQueueWithKey(Value(5)), later);
     queue.removeItem(later);
     EXPECT_FALSE(queue.getObjectFromQueueWithKey(Value(5)) || queue.count());
+}
+
+TEST(FIFOQueue, CopiesAndArchivesKeepItemsKeysAndCapacity)
+{
+    persistence::registerCodingClass<Item>("ContainerTestsItem");
+    push::storage::registerArchivableClasses();
+    constexpr std::uint64_t kBig = 9223372036854775813ull; // above the signed range
+    PUSHFIFOQueue queue(3, "rid");
+    for (std::uint64_t rid : { std::uint64_t(1), std::uint64_t(3), kBig })
+        queue.enqueue(request(rid));
+    queue.enqueueWithHighPriority(request(7));
+
+    // A copy shares the items, not the list: each goes its own way after.
+    auto twin = queue.copy();
+    EXPECT_EQ(std::tuple(rids(*twin), twin->maxCount()), std::tuple(rids(queue), 3u));
+    EXPECT_EQ(twin->getObjectFromQueueWithKey(Value(3)), queue.getObjectFromQueueWithKey(Value(3)));
+    twin->dequeue();
+    twin->enqueue(request(9));
+    EXPECT_TRUE(twin->getObjectFromQueueWithKey(Value(9)) && !queue.getObjectFromQueueWithKey(Value(9)));
+    EXPECT_EQ(std::tuple(queue.count(), rids(queue).front()), std::tuple(4u, 7u));
+
+    auto bytes = NSKeyedArchiver::archivedDataWithRootObject(Value(queue.copy()));
+    ASSERT_TRUE(bytes);
+    auto read = NSKeyedUnarchiver::unarchiveObjectWithData(*bytes).asObject<PUSHFIFOQueue>();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::tuple(rids(*read), read->maxCount(), read->keyName()), std::tuple(rids(queue), 3u, ""));
+    // The keys find the very items listed.
+    ASSERT_TRUE(read->dequeueItemWithKey(Value(kBig)));
+    EXPECT_EQ(rids(*read), (std::vector<std::uint64_t> { 7, 1, 3 }));
+
+    // Items of the wrong kind, and map entries that are malformed or name an item not listed,
+    // are left out.
+    auto listed = request(1);
+    FixedCoder coder;
+    coder.values = { { "itemArray", Value::array({ Value(listed), Value("text") }) },
+        { "itemAndKeyMap", Value::array({ Value::array({ Value(1), Value(listed) }), Value::array({ Value(2), Value(request(2)) }), Value("pair") }) },
+        { "itemMaxCount", Value(20) } };
+    PUSHFIFOQueue damaged;
+    EXPECT_TRUE(damaged.initWithCoder(coder));
+    EXPECT_EQ(std::tuple(rids(damaged), damaged.maxCount()), std::tuple(std::vector<std::uint64_t> { 1 }, 20u));
+    EXPECT_TRUE(damaged.getObjectFromQueueWithKey(Value(1)) == listed && !damaged.getObjectFromQueueWithKey(Value(2)));
 }
 
 TEST(MemoryCache, HoldsOneLessThanMaximumEvictsOldestFirstAndCountsLiveEntries)

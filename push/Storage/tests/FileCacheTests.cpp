@@ -5,6 +5,7 @@
 #include "platform/persistence/NSJSONSerialization.h"
 #include "platform/persistence/NSKeyedArchiver.h"
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/threading/NSNotificationCenter.h"
 #include "push/Storage/PUSHCacheFileCodec.h"
 #include "push/Utilities/PUSHAES.h"
 #include "push/Utilities/PUSHJSONSerializer.h"
@@ -141,6 +142,35 @@ TEST_F(FileCache, OlderLayoutsAreConvertedOnceAndTheCurrentOneAlwaysRead)
     restartCaches();
     EXPECT_EQ(plain()->objectForKey("name"), Value("x"));
     EXPECT_EQ(std::tuple(document()->objectForKey("WPDeviceId"), defaults->integerForKey(kPUSHCacheVersionKey)), std::tuple(Value("device"), 1));
+}
+
+// A started cache that counts the application-state notifications it hears.
+struct ListeningCache : PUSHFileCacheController {
+    void start() { initCacheWithType(PUSHFileCacheTypeCache); }
+    void handleApplicationStateNotification(const std::shared_ptr<NSNotification>&) override { ++heard; }
+    int heard = 0;
+};
+
+TEST_F(FileCache, ApplicationStateObservingIsOnOnceStartedAndFollowsTheSwitch)
+{
+    auto cache = std::make_shared<ListeningCache>();
+    // How many calls a post of every application-state notification, and one other, makes.
+    const auto heardOfAll = [&cache] {
+        const int before = cache->heard;
+        for (const char* name : { "WillTerminate", "WillResignActive", "DidBecomeActive", "DidEnterBackground",
+                 "WillEnterForeground", "DidReceiveMemoryWarning", "DidFinishLaunching" })
+            NSNotificationCenter::defaultCenter()->postNotificationName(std::string("UIApplication") + name + "Notification");
+        return cache->heard - before;
+    };
+    EXPECT_EQ(heardOfAll(), 0);
+    cache->start();
+    EXPECT_EQ(heardOfAll(), 6);
+    cache->setAutoSynchronizeEnable(true); // still once each
+    EXPECT_EQ(heardOfAll(), 6);
+    cache->setAutoSynchronizeEnable(false);
+    EXPECT_EQ(heardOfAll(), 0);
+    cache->setAutoSynchronizeEnable(true);
+    EXPECT_EQ(heardOfAll(), 6);
 }
 
 } // namespace

@@ -136,7 +136,7 @@ TEST_F(Identity, UnchangedValuesWriteNothingAndAFailedSaveIsWrittenByTheNext)
     EXPECT_EQ(reopen()->uid(), 99u);
 }
 
-TEST_F(Identity, NewApplicationKeyDropsTheIdentityButKeepsTheDevice)
+TEST_F(Identity, NewApplicationKeyKeepsNothingOfTheOldIdentity)
 {
     auto identity = open("key-1");
     identity->setUidPasswordRegistrationID(42, "pw", "reg");
@@ -146,12 +146,18 @@ TEST_F(Identity, NewApplicationKeyDropsTheIdentityButKeepsTheDevice)
 
     auto changed = reopen("key-2");
     EXPECT_FALSE(changed->isAppRegisted() || changed->password() || changed->registrationID() || changed->uploadedDeviceToken());
-    EXPECT_EQ(std::tuple(changed->openUdid(), changed->defaultConAddress()), std::tuple(device, "10.9.9.9:7000"));
+    EXPECT_EQ(changed->openUdid().size(), 24u);
+    EXPECT_NE(changed->openUdid(), device);
+    EXPECT_EQ(changed->defaultConAddress(), kPUSHBuiltInConnectionAddress);
+    // The new start is what the files hold now.
+    EXPECT_EQ(std::tuple(document()->objectForKey(kWPDeviceId), document()->objectForKey(kDefaultConnectionAddress)),
+        std::tuple(Value(changed->openUdid()), Value()));
 
-    // The same holds when the caches folder was purged: the device keeps its identifier.
+    // Caches that hold no key at all (the caches folder was purged) keep the device identifier.
+    const std::string current = changed->openUdid();
     std::filesystem::remove(plainPath());
     auto purged = reopen("key-2");
-    EXPECT_EQ(std::tuple(purged->openUdid(), purged->isAppRegisted()), std::tuple(device, false));
+    EXPECT_EQ(std::tuple(purged->openUdid(), purged->isAppRegisted()), std::tuple(current, false));
 }
 
 TEST_F(Identity, UndecipherableSecretsReadAsMissing)
