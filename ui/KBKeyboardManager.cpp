@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cfloat>
 
+#include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBars.h"
+#include "platform/uikit/ClassLoad.h"
 #include "platform/uikit/UICollectionView.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIKitCore.h"
@@ -32,6 +34,9 @@ void removeClass(std::vector<kb::ViewClass>& set, const kb::ViewClass& type)
     std::erase(set, type);
 }
 
+// The class's loading switches the shared manager on before the application's delegate runs.
+[[maybe_unused]] const bool kClassLoadRegistered = uikit::registerClassLoad(&KBKeyboardManager::install);
+
 } // namespace
 
 void KBKeyboardManager::install()
@@ -47,12 +52,12 @@ std::shared_ptr<KBKeyboardManager> KBKeyboardManager::sharedManager()
 
 std::shared_ptr<KBKeyboardManager> KBKeyboardManager::create()
 {
-    auto manager = std::make_shared<KBKeyboardManager>();
+    auto manager = std::make_shared<KBKeyboardManager>(Token {});
     manager->setUp();
     return manager;
 }
 
-KBKeyboardManager::KBKeyboardManager()
+KBKeyboardManager::KBKeyboardManager(Token)
 {
     disabledClasses_.push_back(kb::ViewClass::named("UITableViewController"));
     consideredClasses_.push_back(kb::ViewClass::of<UITableView>("UITableView"));
@@ -97,16 +102,20 @@ void KBKeyboardManager::setUp()
 
 void KBKeyboardManager::setEnable(bool enable)
 {
-    if (enable == enable_)
+    if (enable == enable_) {
+        NSLog(enable ? "already enabled" : "already disabled");
         return;
+    }
     if (enable) {
         enable_ = true;
+        NSLog("enabled");
         if (kbShowNotification_)
             keyboardWillShow(kbShowNotification_);
         return;
     }
     keyboardWillHide(nullptr);
     enable_ = false;
+    NSLog("disabled");
 }
 
 void KBKeyboardManager::setKeyboardDistanceFromTextField(double distance)
@@ -120,8 +129,22 @@ void KBKeyboardManager::setShouldResignOnTouchOutside(bool resign)
     tapGesture_->setEnabled(resign);
 }
 
-void KBKeyboardManager::disableInViewControllerClass(const kb::ViewClass& type) { addClass(disabledClasses_, type); }
-void KBKeyboardManager::removeDisableInViewControllerClass(const kb::ViewClass& type) { removeClass(disabledClasses_, type); }
+void KBKeyboardManager::disableInViewControllerClass(const kb::ViewClass& type)
+{
+    disableDistanceHandlingInViewControllerClass(type);
+}
+void KBKeyboardManager::disableDistanceHandlingInViewControllerClass(const kb::ViewClass& type)
+{
+    addClass(disabledClasses_, type);
+}
+void KBKeyboardManager::removeDisableInViewControllerClass(const kb::ViewClass& type)
+{
+    removeDisableDistanceHandlingInViewControllerClass(type);
+}
+void KBKeyboardManager::removeDisableDistanceHandlingInViewControllerClass(const kb::ViewClass& type)
+{
+    removeClass(disabledClasses_, type);
+}
 void KBKeyboardManager::disableToolbarInViewControllerClass(const kb::ViewClass& type)
 {
     addClass(disabledToolbarClasses_, type);
@@ -279,7 +302,8 @@ void KBKeyboardManager::keyboardWillHide(const std::shared_ptr<NSNotification>& 
     auto root = rootViewController_.lock();
     if (!CGRectEqualToRect(topViewBeginRect_, CGRectZero) && root) {
         CGRect frame = topViewBeginRect_;
-        frame.size = root->view()->frame().size;
+        if (kb::isSystem8OrLater())
+            frame.size = root->view()->frame().size;
         topViewBeginRect_ = frame;
         bool layout = layoutIfNeeded_;
         if (!restoreLayoutGuide(root)) {

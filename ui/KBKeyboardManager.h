@@ -4,8 +4,8 @@
 // it when the keyboard hides; it ends editing on a tap outside the input, keeps the caret of a
 // text view visible while typing, and moves editing between a screen's inputs.
 //
-// Start-up calls KBKeyboardManager::install() once, before the first screen appears: it
-// creates the shared instance and switches it on.
+// The shared instance is switched on when the class loads (install(), run by the application's
+// launch before its delegate), so it works before the application sets anything.
 #pragma once
 
 #include <cstdint>
@@ -27,20 +27,29 @@ namespace kb {
 // Tags of the toolbars the manager installs; a toolbar with any other tag belongs to the screen.
 inline constexpr NSInteger kDoneToolbarTag = -1002;
 inline constexpr NSInteger kPreviousNextToolbarTag = -1005;
+// System 8 and later: the floor of the Foundation version number above 7.1's.
+bool isSystem8OrLater();
 } // namespace kb
 
 class KBKeyboardManager : public NSObject, public UIGestureRecognizerDelegate {
 public:
-    // Creates the shared instance and switches it on; later calls change nothing.
+    // The class's loading: creates the shared instance and switches it on.
     static void install();
     static std::shared_ptr<KBKeyboardManager> sharedManager();
     // An independent manager registered with the default centre (tests; screens use the shared one).
     static std::shared_ptr<KBKeyboardManager> create();
-    KBKeyboardManager();
+    // Only create() makes a manager: it registers for the notifications and makes the tap
+    // recogniser the setters rely on.
+    class Token {
+        Token() = default;
+        friend class KBKeyboardManager;
+    };
+    explicit KBKeyboardManager(Token);
     ~KBKeyboardManager() override;
     std::string className() const override { return "KBKeyboardManager"; }
 
     bool isEnabled() const { return enable_; }
+    // Logs "enabled", "disabled", "already enabled" or "already disabled".
     void setEnable(bool enable);
     double keyboardDistanceFromTextField() const { return keyboardDistance_; }
     void setKeyboardDistanceFromTextField(double distance);
@@ -77,8 +86,11 @@ public:
     void setLayoutIfNeededOnUpdate(bool layout) { layoutIfNeeded_ = layout; }
 
     // Controllers in which nothing is moved (initially the table view controller).
+    // The first forwards to the second.
     void disableInViewControllerClass(const kb::ViewClass& type);
+    void disableDistanceHandlingInViewControllerClass(const kb::ViewClass& type);
     void removeDisableInViewControllerClass(const kb::ViewClass& type);
+    void removeDisableDistanceHandlingInViewControllerClass(const kb::ViewClass& type);
     std::vector<kb::ViewClass> disabledInViewControllerClasses() const { return disabledClasses_; }
     void disableToolbarInViewControllerClass(const kb::ViewClass& type);
     void removeDisableToolbarInViewControllerClass(const kb::ViewClass& type);
@@ -130,6 +142,9 @@ public:
         const std::shared_ptr<UITouch>& touch) override;
     const std::shared_ptr<UITapGestureRecognizer>& tapGesture() const { return tapGesture_; }
 
+    // The geometry one frame adjustment works with.
+    struct Adjustment;
+
 private:
     enum class LayoutGuidePosition { None, Top, Bottom };
     // The screen's layout-guide constraint of the editing input's controller and which guide it
@@ -149,12 +164,13 @@ private:
     void restoreLastScrollView(const std::shared_ptr<UIScrollView>& scrollView) const;
     void restoreTextViewFrame();
     void adoptScrollView(const std::shared_ptr<UIScrollView>& scrollView);
-    void scrollWalk(const std::shared_ptr<UIView>& input, CGFloat& move);
-    void extendContentInset(CGSize k, CGFloat H);
+    void scrollWalk(const std::shared_ptr<UIView>& input, const Adjustment& a, CGFloat& move);
+    void extendContentInset(const Adjustment& a);
     void installToolbarPass(const std::shared_ptr<UIView>& input);
     void styleToolbar(UIView& input, KBToolbar& toolbar) const;
     UIBarButtonItem::Action itemAction(void (KBKeyboardManager::*action)());
-    void moveRootView(UIViewController& root, CGFloat move, CGSize k, CGFloat t, CGFloat d, CGFloat H);
+    void moveRootView(UIViewController& root, const Adjustment& a, CGFloat move);
+    void moveSheetRootView(CGRect R, const Adjustment& a, CGFloat move);
 
     // Settings.
     bool enable_ = false;

@@ -38,20 +38,22 @@ std::shared_ptr<KBKeyboardReturnKeyHandler> KBKeyboardReturnKeyHandler::initWith
 
 KBKeyboardReturnKeyHandler::~KBKeyboardReturnKeyHandler()
 {
-    for (const auto& entry : cache_)
-        giveBack(entry);
+    for (const auto& info : textFieldInfoCache_)
+        giveBack(info);
 }
 
-void KBKeyboardReturnKeyHandler::giveBack(const TakenOver& entry)
+void KBKeyboardReturnKeyHandler::giveBack(const Value& info)
 {
-    auto input = entry.input.lock();
-    if (auto field = std::dynamic_pointer_cast<UITextField>(input)) {
-        field->setReturnKeyType(entry.returnKeyType);
-        field->setDelegate(entry.fieldDelegate);
-    } else if (auto view = std::dynamic_pointer_cast<UITextView>(input)) {
-        view->setReturnKeyType(entry.returnKeyType);
-        view->setDelegate(entry.viewDelegate);
-    }
+    auto input = info[kKBTextField].asObject<UIView>();
+    auto traits = std::dynamic_pointer_cast<uikit::TextInputTraits>(input);
+    if (!traits)
+        return;
+    traits->setReturnKeyType(static_cast<UIReturnKeyType>(info[kKBTextFieldReturnKeyType].integerValue()));
+    auto former = info[kKBTextFieldDelegate].asObject<KBTextFieldDelegateReference>();
+    if (auto field = std::dynamic_pointer_cast<UITextField>(input))
+        field->setDelegate(former ? former->field : std::weak_ptr<UITextFieldDelegate> {});
+    else if (auto view = std::dynamic_pointer_cast<UITextView>(input))
+        view->setDelegate(former ? former->view : std::weak_ptr<UITextViewDelegate> {});
 }
 
 void KBKeyboardReturnKeyHandler::addResponderFromView(const UIView& view)
@@ -66,33 +68,48 @@ void KBKeyboardReturnKeyHandler::removeResponderFromView(const UIView& view)
         removeTextFieldView(input);
 }
 
-bool KBKeyboardReturnKeyHandler::isTakenOver(const UIView& input) const
+Value KBKeyboardReturnKeyHandler::textFieldCachedInfo(const UIView& input) const
 {
-    return std::any_of(cache_.begin(), cache_.end(), [&](const TakenOver& e) { return e.input.lock().get() == &input; });
+    for (const auto& info : textFieldInfoCache_) {
+        if (info[kKBTextField].asObject<UIView>().get() == &input)
+            return info;
+    }
+    return {};
 }
 
 void KBKeyboardReturnKeyHandler::addTextFieldView(const std::shared_ptr<UIView>& input)
 {
     // Taking an input over twice would record this handler as its own former delegate.
-    if (!input || isTakenOver(*input))
+    if (!input || textFieldCachedInfo(*input))
         return;
     auto self = sharedAs<KBKeyboardReturnKeyHandler>();
+    auto former = std::make_shared<KBTextFieldDelegateReference>();
+    UIReturnKeyType returnKeyType = UIReturnKeyDefault;
     if (auto field = std::dynamic_pointer_cast<UITextField>(input)) {
-        cache_.push_back({ field, field->returnKeyType(), field->delegate(), {} });
+        former->field = field->delegate();
+        returnKeyType = field->returnKeyType();
         field->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
     } else if (auto view = std::dynamic_pointer_cast<UITextView>(input)) {
-        cache_.push_back({ view, view->returnKeyType(), {}, view->textViewDelegate() });
+        former->view = view->textViewDelegate();
+        returnKeyType = view->returnKeyType();
         view->setDelegate(std::weak_ptr<UITextViewDelegate>(self));
+    } else {
+        return;
     }
+    Value::Dictionary info { { kKBTextField, Value(input) }, { kKBTextFieldReturnKeyType, Value(static_cast<std::int64_t>(returnKeyType)) } };
+    if (!former->field.expired() || !former->view.expired())
+        info.insert_or_assign(kKBTextFieldDelegate, Value(former));
+    textFieldInfoCache_.emplace_back(std::move(info));
 }
 
 void KBKeyboardReturnKeyHandler::removeTextFieldView(const std::shared_ptr<UIView>& input)
 {
-    auto it = std::find_if(cache_.begin(), cache_.end(), [&](const TakenOver& e) { return e.input.lock() == input; });
-    if (it == cache_.end())
+    auto it = std::find_if(textFieldInfoCache_.begin(), textFieldInfoCache_.end(),
+        [&](const Value& info) { return info[kKBTextField].asObject<UIView>() == input; });
+    if (it == textFieldInfoCache_.end())
         return;
     giveBack(*it);
-    cache_.erase(it);
+    textFieldInfoCache_.erase(it);
 }
 
 void KBKeyboardReturnKeyHandler::updateReturnKeyTypeOnTextField(const std::shared_ptr<UIView>& input)
@@ -195,4 +212,16 @@ void KBKeyboardReturnKeyHandler::textViewDidChangeSelection(const std::shared_pt
 {
     if (auto d = delegate())
         d->textViewDidChangeSelection(v);
+}
+bool KBKeyboardReturnKeyHandler::textViewShouldInteractWithURL(
+    const std::shared_ptr<UITextView>& v, const NSURL& url, NSRange range)
+{
+    auto d = delegate();
+    return !d || d->textViewShouldInteractWithURL(v, url, range);
+}
+bool KBKeyboardReturnKeyHandler::textViewShouldInteractWithTextAttachment(
+    const std::shared_ptr<UITextView>& v, const std::shared_ptr<NSTextAttachment>& attachment, NSRange range)
+{
+    auto d = delegate();
+    return !d || d->textViewShouldInteractWithTextAttachment(v, attachment, range);
 }

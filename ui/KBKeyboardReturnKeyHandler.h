@@ -14,6 +14,20 @@
 // What a screen implements to hear the delegate calls the handler receives.
 class KBReturnKeyHandlerDelegate : public UITextFieldDelegate, public UITextViewDelegate { };
 
+// The keys of the dictionary kept for each input taken over.
+inline const std::string kKBTextField = "kKBTextField"; // the input
+inline const std::string kKBTextFieldReturnKeyType = "kKBTextFieldReturnKeyType"; // its return key then
+inline const std::string kKBTextFieldDelegate = "kKBTextFieldDelegate"; // its delegate then, when it had one
+
+// What kKBTextFieldDelegate holds: the input's former delegate. It is held weakly, as inputs
+// hold their delegates: a screen that owns the handler is often that delegate itself.
+class KBTextFieldDelegateReference : public NSObject {
+public:
+    std::string className() const override { return "KBTextFieldDelegateReference"; }
+    std::weak_ptr<UITextFieldDelegate> field;
+    std::weak_ptr<UITextViewDelegate> view;
+};
+
 class KBKeyboardReturnKeyHandler : public NSObject, public UITextFieldDelegate, public UITextViewDelegate {
 public:
     // Takes over every input of the controller's view (none for a null controller).
@@ -31,7 +45,8 @@ public:
     // An input already taken over is left as it is (its recorded originals stay).
     void addTextFieldView(const std::shared_ptr<UIView>& input);
     void removeTextFieldView(const std::shared_ptr<UIView>& input);
-    bool isTakenOver(const UIView& input) const;
+    // The dictionary kept for that very input; absent when it is not taken over.
+    Value textFieldCachedInfo(const UIView& input) const;
     void updateReturnKeyTypeOnTextField(const std::shared_ptr<UIView>& input);
     void goToNextResponderOrResign(const std::shared_ptr<UIView>& input);
 
@@ -51,17 +66,15 @@ public:
         const std::string& text) override;
     void textViewDidChange(const std::shared_ptr<UITextView>& view) override;
     void textViewDidChangeSelection(const std::shared_ptr<UITextView>& view) override;
+    bool textViewShouldInteractWithURL(const std::shared_ptr<UITextView>& view, const NSURL& url, NSRange range) override;
+    bool textViewShouldInteractWithTextAttachment(const std::shared_ptr<UITextView>& view,
+        const std::shared_ptr<NSTextAttachment>& attachment, NSRange range) override;
 
 private:
-    struct TakenOver {
-        std::weak_ptr<UIView> input;
-        UIReturnKeyType returnKeyType;
-        std::weak_ptr<UITextFieldDelegate> fieldDelegate;
-        std::weak_ptr<UITextViewDelegate> viewDelegate;
-    };
-    static void giveBack(const TakenOver& entry);
+    // Gives the input of the dictionary back its recorded return key and delegate.
+    static void giveBack(const Value& info);
 
-    std::vector<TakenOver> cache_;
+    std::vector<Value> textFieldInfoCache_;
     UIReturnKeyType lastReturnKey_ = UIReturnKeyDefault;
     std::weak_ptr<KBReturnKeyHandlerDelegate> delegate_;
 };

@@ -29,6 +29,12 @@ void KBTextView::refreshPlaceholder()
     layoutIfNeeded();
 }
 
+std::shared_ptr<UITextViewDelegate> KBTextView::textViewDelegate()
+{
+    refreshPlaceholder();
+    return UITextView::textViewDelegate();
+}
+
 void KBTextView::setText(const std::string& text)
 {
     UITextView::setText(text);

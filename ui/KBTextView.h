@@ -11,6 +11,7 @@ class KBTextView : public UITextView {
 public:
     // Creates the view and starts following its own text changes.
     static std::shared_ptr<KBTextView> create(CGRect frame = CGRectZero);
+    // A view made directly follows typing too: the view asks for its delegate at every edit.
     explicit KBTextView(CGRect frame = CGRectZero) : UITextView(frame) { }
     ~KBTextView() override;
     std::string className() const override { return "KBTextView"; }
@@ -22,6 +23,8 @@ public:
     // Shows the placeholder exactly while there is no text.
     void refreshPlaceholder();
     void layoutSubviews() override;
+    // Refreshes the placeholder, then answers the delegate.
+    std::shared_ptr<UITextViewDelegate> textViewDelegate() override;
     const std::shared_ptr<UILabel>& placeHolderLabel() const { return label_; }
 
 private:

@@ -51,7 +51,8 @@ std::shared_ptr<UIScrollView> enclosingScrollView(const UIView& view);
 // Whether the view takes part in previous/next: it can become first responder, takes
 // touches, is visible, and is an enabled field or editable text view (other views: as is).
 // While it asks, isAskingCanBecomeFirstResponder reads true on the view, so that a view's own
-// canBecomeFirstResponder can tell this question from others.
+// canBecomeFirstResponder can tell this question from others. (_KBcanBecomeFirstResponder; a
+// leading underscore and capital is a name C++ reserves.)
 bool canBecomeFirstResponderForNavigation(const UIView& view);
 bool isAskingCanBecomeFirstResponder(const UIView& view);
 // The inputs among the view's superview's subviews, in subview order.
@@ -86,7 +87,7 @@ std::string debugHierarchy(const UIView& view);
 std::string subHierarchy(const UIView& view);
 // The view's superviews down to the view, one a line, indented by depth.
 std::string superHierarchy(const UIView& view);
-// "<ClassName 0x...>".
+// "<ClassName 0x...>" (_KBDescription, under a name C++ does not reserve).
 std::string objectDescription(const NSObject& object);
 
 } // namespace kb

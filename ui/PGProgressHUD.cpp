@@ -13,7 +13,7 @@
 #include "ui/PGRoundProgressView.h"
 #include "ui/ProgressIndicator.h"
 
-PGProgressHUD::PGProgressHUD(CGRect frame)
+PGProgressHUD::PGProgressHUD(Token, CGRect frame)
     : UIView(frame)
 {
     setContentMode(UIViewContentModeCenter);

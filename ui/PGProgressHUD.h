@@ -56,11 +56,18 @@ public:
     // A selector sent to a target with one argument.
     using Selector = std::function<void(const NSObjectRef& target, const NSObjectRef& object)>;
 
-    // Creation. HUD may be a subclass of PGProgressHUD constructible from a frame.
+    // Only the factories make a HUD: they add its labels and indicator and start the
+    // observation it relies on. A subclass takes the token through its constructor.
+    class Token {
+        Token() = default;
+        friend class PGProgressHUD;
+    };
+
+    // Creation. HUD may be a subclass of PGProgressHUD constructible from a token and a frame.
     template <class HUD = PGProgressHUD>
     static std::shared_ptr<HUD> initWithFrame(CGRect frame)
     {
-        auto hud = std::make_shared<HUD>(frame);
+        auto hud = std::make_shared<HUD>(Token {}, frame);
         static_cast<PGProgressHUD&>(*hud).setUp();
         return hud;
     }
@@ -127,8 +134,7 @@ public:
     // Hides (and removes) every HUD on the view; returns how many there were.
     static NSUInteger hideAllHUDsForView(const std::shared_ptr<UIView>& view, bool animated);
 
-    // Use the factories: they start the observation the HUD relies on.
-    explicit PGProgressHUD(CGRect frame);
+    PGProgressHUD(Token, CGRect frame);
     ~PGProgressHUD() override;
     std::string className() const override { return "PGProgressHUD"; }
 

@@ -8,6 +8,7 @@
 #include "platform/threading/NSRunLoop.h"
 #include "platform/threading/NSThread.h"
 #include "platform/threading/NSTimer.h"
+#include "platform/uikit/ClassLoad.h"
 #include "platform/uikit/MemoryPressure.h"
 #include "platform/uikit/UIKitCore.h"
 #include "platform/uikit/UIScreen.h"
@@ -55,7 +56,14 @@ CGRect UIApplication::statusBarFrame() const
 {
     if (statusBarHidden_)
         return CGRectZero;
-    return { {}, { UIScreen::mainScreen()->bounds().size.width, 20 } };
+    // In the screen's own (portrait) coordinates, along the edge that is the interface's top.
+    CGSize screen = UIScreen::mainScreen()->bounds().size;
+    switch (orientation_) {
+    case UIInterfaceOrientationPortraitUpsideDown: return { { 0, screen.height - 20 }, { screen.width, 20 } };
+    case UIInterfaceOrientationLandscapeRight: return { { screen.width - 20, 0 }, { 20, screen.height } };
+    case UIInterfaceOrientationLandscapeLeft: return { {}, { 20, screen.height } };
+    default: return { {}, { screen.width, 20 } };
+    }
 }
 
 void UIApplication::setStatusBarOrientation(UIInterfaceOrientation orientation, bool)
@@ -238,6 +246,7 @@ void post(const std::string& name)
 void launchApplication(std::shared_ptr<UIApplicationDelegate> delegate, const Value& options)
 {
     threading::becomeMainThread();
+    loadClasses();
     auto app = UIApplication::sharedApplication();
     app->setDelegate(delegate);
     app->setApplicationState(UIApplicationStateInactive);

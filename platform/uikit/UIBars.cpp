@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/uikit/SystemText.h"
+#include "platform/uikit/UIScreen.h"
 
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action)
 {
@@ -305,6 +306,11 @@ void UIToolbar::didMoveToWindow()
 UIToolbar::UIToolbar(CGRect frame)
     : UIView(frame)
 {
+}
+
+CGSize UIToolbar::sizeThatFits(CGSize size) const
+{
+    return { size.width > 0 ? size.width : UIScreen::mainScreen()->bounds().size.width, 44 };
 }
 
 void UIToolbar::setItems(std::vector<std::shared_ptr<UIBarButtonItem>> items, bool)

@@ -211,7 +211,8 @@ public:
     void drawRect(CGRect rect) override;
     // A toolbar entering a window without a tint of its own takes its proxy's.
     void didMoveToWindow() override;
-    CGSize sizeThatFits(CGSize size) const override { return { size.width > 0 ? size.width : bounds().size.width, 44 }; }
+    // 44 high; as wide as asked, or as the screen when asked for no width (a new toolbar).
+    CGSize sizeThatFits(CGSize size) const override;
 
 private:
     std::vector<std::shared_ptr<UIBarButtonItem>> items_;

@@ -1,6 +1,8 @@
 // The simulated keyboard: posts the show and hide notifications with their user info.
 #include "platform/uikit/UIKeyboard.h"
 
+#include <cmath>
+
 #include "platform/threading/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIKitCore.h"
@@ -17,9 +19,18 @@ Keyboard* Keyboard::shared()
 
 CGRect Keyboard::frameFor(double height, bool shown) const
 {
-    CGRect screen = UIScreen::mainScreen()->bounds();
-    double y = shown ? screen.size.height - height : screen.size.height;
-    return { { 0, y }, { screen.size.width, height } };
+    CGSize screen = UIScreen::mainScreen()->bounds().size;
+    // Before system 8 the screen keeps its portrait coordinates and the keyboard lies along the
+    // edge that is the interface's bottom; from system 8 on the interface is drawn as portrait.
+    bool system8 = std::floor(NSFoundationVersionNumber) > NSFoundationVersionNumber_iOS_7_1;
+    auto orientation = system8 ? UIInterfaceOrientationPortrait : UIApplication::sharedApplication()->statusBarOrientation();
+    switch (orientation) {
+    case UIInterfaceOrientationPortraitUpsideDown: return { { 0, shown ? 0 : -height }, { screen.width, height } };
+    case UIInterfaceOrientationLandscapeRight: return { { shown ? 0 : -height, 0 }, { height, screen.height } };
+    case UIInterfaceOrientationLandscapeLeft:
+        return { { shown ? screen.width - height : screen.width, 0 }, { height, screen.height } };
+    default: return { { 0, shown ? screen.height - height : screen.height }, { screen.width, height } };
+    }
 }
 
 CGRect Keyboard::frame() const

@@ -12,7 +12,8 @@
 //   reloadInputViews on the first responder while shown: "UIKeyboardWillShowNotification" again.
 // User info: "UIKeyboardFrameBeginUserInfoKey" and "UIKeyboardFrameEndUserInfoKey" (NSValue rects in
 // screen space), "UIKeyboardAnimationDurationUserInfoKey" (double), "UIKeyboardAnimationCurveUserInfoKey"
-// (integer 7). The keyboard is 216 points tall plus the input accessory view's height.
+// (integer 7). The keyboard is 216 points tall plus the input accessory view's height. Before
+// system 8 it lies along the screen edge that the status bar's orientation makes the bottom.
 #pragma once
 
 #include <memory>

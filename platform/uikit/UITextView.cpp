@@ -38,7 +38,7 @@ void UITextView::setSelectedRange(NSRange range)
     NSUInteger length = NSString::length(text_);
     NSUInteger start = std::min(range.location, length);
     selection_ = { start, std::min(range.length, length - start) };
-    if (auto d = delegate_.lock())
+    if (auto d = textViewDelegate())
         d->textViewDidChangeSelection(sharedAs<UITextView>());
 }
 
@@ -49,15 +49,15 @@ bool UITextView::becomeFirstResponder()
     if (!canBecomeFirstResponder() || !window())
         return false;
     auto self = sharedAs<UITextView>();
-    auto d = delegate_.lock();
+    auto d = textViewDelegate();
     if (d && !d->textViewShouldBeginEditing(self))
         return false;
     if (!UIScrollView::becomeFirstResponder())
         return false;
     editing_ = true;
     uikit::Keyboard::shared()->show(*this);
-    if (d)
-        d->textViewDidBeginEditing(self);
+    if (auto began = textViewDelegate())
+        began->textViewDidBeginEditing(self);
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextViewTextDidBeginEditingNotification, self);
     return true;
 }
@@ -67,14 +67,14 @@ bool UITextView::resignFirstResponder()
     if (!isFirstResponder())
         return true;
     auto self = sharedAs<UITextView>();
-    auto d = delegate_.lock();
+    auto d = textViewDelegate();
     if (d && !d->textViewShouldEndEditing(self))
         return false;
     if (!UIScrollView::resignFirstResponder())
         return false;
     editing_ = false;
-    if (d)
-        d->textViewDidEndEditing(self);
+    if (auto ended = textViewDelegate())
+        ended->textViewDidEndEditing(self);
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextViewTextDidEndEditingNotification, self);
     if (!uikit::isHandingOffFirstResponder())
         uikit::Keyboard::shared()->hide();
@@ -86,16 +86,16 @@ bool UITextView::replace(NSRange range, const std::string& replacement)
     if (!editing_)
         return false;
     auto self = sharedAs<UITextView>();
-    auto d = delegate_.lock();
+    auto d = textViewDelegate();
     if (d && !d->textViewShouldChangeTextInRange(self, range, replacement))
         return false;
     text_ = uikit::replacingRange(text_, range, replacement);
     selection_ = { std::min(range.location, NSString::length(text_)) + NSString::length(replacement), 0 };
     selection_.location = std::min(selection_.location, NSString::length(text_));
     setNeedsDisplay();
-    if (d) {
-        d->textViewDidChangeSelection(self);
-        d->textViewDidChange(self);
+    if (auto changed = textViewDelegate()) {
+        changed->textViewDidChangeSelection(self);
+        changed->textViewDidChange(self);
     }
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextViewTextDidChangeNotification, self);
     return true;

@@ -2,11 +2,21 @@
 // editing notifications and the simulated keyboard while it edits.
 #pragma once
 
+#include "platform/foundation/NSURL.h"
 #include "platform/graphics/Text.h"
+#include "platform/graphics/UIImage.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIScrollView.h"
 
 class UITextView;
+
+// A picture (or other object) embedded in a text; a text view asks its delegate before acting
+// on a tap on one.
+class NSTextAttachment : public NSObject {
+public:
+    std::string className() const override { return "NSTextAttachment"; }
+    UIImageRef image;
+};
 
 inline const std::string UITextViewTextDidBeginEditingNotification = "UITextViewTextDidBeginEditingNotification";
 inline const std::string UITextViewTextDidEndEditingNotification = "UITextViewTextDidEndEditingNotification";
@@ -25,6 +35,13 @@ public:
     }
     virtual void textViewDidChange(const std::shared_ptr<UITextView>&) { }
     virtual void textViewDidChangeSelection(const std::shared_ptr<UITextView>&) { }
+    // Whether a tap on a link or on an attachment in the text acts; `range` in UTF-16 units.
+    virtual bool textViewShouldInteractWithURL(const std::shared_ptr<UITextView>&, const NSURL&, NSRange) { return true; }
+    virtual bool textViewShouldInteractWithTextAttachment(
+        const std::shared_ptr<UITextView>&, const std::shared_ptr<NSTextAttachment>&, NSRange)
+    {
+        return true;
+    }
 };
 
 class UITextView : public UIScrollView, public uikit::TextInputTraits {
@@ -56,7 +73,9 @@ public:
     CGRect caretRectForPosition(NSUInteger position) const;
 
     void setDelegate(std::weak_ptr<UITextViewDelegate> delegate);
-    std::shared_ptr<UITextViewDelegate> textViewDelegate() const { return delegate_.lock(); }
+    // The view asks this getter for its delegate before each delegate call, so a subclass
+    // overriding it hears of every edit.
+    virtual std::shared_ptr<UITextViewDelegate> textViewDelegate() { return delegate_.lock(); }
     std::shared_ptr<UIView> inputAccessoryView() const override { return accessory_; }
     void setInputAccessoryView(const std::shared_ptr<UIView>& view) { accessory_ = view; }
 

@@ -22,6 +22,11 @@ std::shared_ptr<UIView> UIViewController::view()
     return view_;
 }
 
+UIInterfaceOrientation UIViewController::interfaceOrientation() const
+{
+    return UIApplication::sharedApplication()->statusBarOrientation();
+}
+
 void UIViewController::setView(const std::shared_ptr<UIView>& view)
 {
     view_ = view;

@@ -83,7 +83,8 @@ public:
     void setModalPresentationStyle(UIModalPresentationStyle style) { modalStyle_ = style; }
     bool hidesBottomBarWhenPushed() const { return hidesBottomBar_; }
     void setHidesBottomBarWhenPushed(bool hides) { hidesBottomBar_ = hides; }
-    UIInterfaceOrientation interfaceOrientation() const { return UIInterfaceOrientationPortrait; }
+    // Follows the status bar's orientation.
+    UIInterfaceOrientation interfaceOrientation() const;
 
     // Modal presentation: the presented controller's view covers the window; the completion
     // runs on the main loop's next turn.

@@ -2,10 +2,12 @@
 // keyboard and back; a field already clear stays put; scroll views absorb the move first and
 // get a bottom inset; a screen tied to its layout guides moves by its constraint and gets it
 // back; switching the manager off undoes everything and switching it on again replays the
-// keyboard; text views keep the caret in sight or shrink above the keyboard.
+// keyboard; text views keep the caret in sight or shrink above the keyboard; before system 8
+// the moves follow the interface orientation.
 #include "ui/tests/KBFixture.h"
 #include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIKitCore.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 
 namespace kbtest {
@@ -195,7 +197,7 @@ TEST_F(KeyboardTest, DisabledManagerMovesNothingAndDisabledControllerClassesAreL
     ASSERT_TRUE(field->resignFirstResponder());
     advance(0.3);
 
-    manager->removeDisableInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
+    manager->removeDisableDistanceHandlingInViewControllerClass(kb::ViewClass::of<UIViewController>("UIViewController"));
     ASSERT_TRUE(field->becomeFirstResponder());
     EXPECT_LT(rootY(), 0);
 }
@@ -221,6 +223,88 @@ TEST_F(KeyboardTest, TextViewCaretStaysVisibleWhileTypingAndATextViewShrinksAbov
     EXPECT_DOUBLE_EQ(textView->frame().size.height, (568 - 216 - 10) - (20 + 5));
     ASSERT_TRUE(textView->resignFirstResponder());
     EXPECT_DOUBLE_EQ(textView->frame().size.height, 500);
+}
+
+
+// Before system 8 the window keeps portrait coordinates: in the other orientations the keyboard
+// lies along another screen edge and the root view moves along the axis that is "up".
+class OlderSystemKeyboardTest : public KeyboardTest {
+protected:
+    void SetUp() override
+    {
+        KeyboardTest::SetUp();
+        UIDevice::currentDevice()->setSystemVersion("7.1");
+    }
+    void TearDown() override
+    {
+        window->endEditing(true);
+        advance(1);
+        UIApplication::sharedApplication()->setStatusBarOrientation(UIInterfaceOrientationPortrait);
+        KeyboardTest::TearDown();
+    }
+    void rotate(UIInterfaceOrientation orientation)
+    {
+        UIApplication::sharedApplication()->setStatusBarOrientation(orientation);
+    }
+};
+
+TEST_F(OlderSystemKeyboardTest, RootViewMovesAlongTheInterfacesVerticalAxisAndBack)
+{
+    // Status bar 20 wide or high; keyboard 216 + distance 10 = 226 from the interface's bottom edge.
+    struct Case {
+        const char* what;
+        UIInterfaceOrientation orientation;
+        CGRect field; // in window coordinates
+        CGPoint moved; // the root view's origin while the keyboard shows
+    };
+    const Case cases[] = {
+        // min((320 − 130) − 25, 226 − 100) = 126 towards +x.
+        { "landscape right", UIInterfaceOrientationLandscapeRight, CGRectMake(100, 200, 30, 200), { 126, 0 } },
+        // min(190 − 25, 220 − (320 − 226)) = 126 towards −x.
+        { "landscape left", UIInterfaceOrientationLandscapeLeft, CGRectMake(190, 200, 30, 200), { -126, 0 } },
+        // min((568 − 180) − 25, 226 − 150) = 76 towards +y.
+        { "upside down", UIInterfaceOrientationPortraitUpsideDown, CGRectMake(20, 150, 280, 30), { 0, 76 } },
+        // 226 wanted, but no further than the keyboard's width less the distance.
+        { "landscape right, no blank space", UIInterfaceOrientationLandscapeRight, CGRectMake(0, 200, 30, 200), { 216, 0 } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        rotate(c.orientation);
+        CGRect frame = c.field;
+        frame.origin.y -= restY;
+        auto field = addField(screen, frame);
+        ASSERT_TRUE(field->becomeFirstResponder());
+        EXPECT_DOUBLE_EQ(screen->frame().origin.x, c.moved.x);
+        EXPECT_DOUBLE_EQ(rootY(), c.moved.y);
+        ASSERT_TRUE(field->resignFirstResponder());
+        advance(0.3);
+        EXPECT_DOUBLE_EQ(screen->frame().origin.x, 0);
+        EXPECT_DOUBLE_EQ(rootY(), 0);
+        field->removeFromSuperview();
+    }
+}
+
+TEST_F(OlderSystemKeyboardTest, LandscapeShrinksATextViewAcrossAndLimitsAFormSheetWithoutHalving)
+{
+    rotate(UIInterfaceOrientationLandscapeRight);
+    manager->setCanAdjustTextView(true);
+    auto textView = UITextView::create(CGRectMake(250, 30 - restY, 60, 500));
+    screen->addSubview(textView);
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    EXPECT_DOUBLE_EQ(textView->frame().size.height, (320 - 226) - (20 + 5));
+    ASSERT_TRUE(textView->resignFirstResponder());
+    EXPECT_DOUBLE_EQ(textView->frame().size.height, 500);
+    advance(0.3);
+
+    auto sheet = std::make_shared<UIViewController>();
+    sheet->setModalPresentationStyle(UIModalPresentationFormSheet);
+    controller->presentViewController(sheet, false);
+    advance(0.1);
+    sheet->view()->setFrame(CGRectMake(0, 100, 320, 100));
+    auto field = addField(sheet->view(), CGRectMake(100, 10, 30, 60));
+    ASSERT_TRUE(field->becomeFirstResponder());
+    // Up by min((320 − 130) − 25, 226 − 100) = 126 to −26, limited by (320 − 100 − 20) − 216.
+    EXPECT_DOUBLE_EQ(sheet->view()->frame().origin.y, -16);
 }
 
 } // namespace

@@ -20,6 +20,10 @@ public:
         ++returns;
         return allowReturn;
     }
+    bool textViewShouldInteractWithURL(const std::shared_ptr<UITextView>&, const NSURL&, NSRange) override
+    {
+        return false;
+    }
 };
 
 TEST_F(KeyboardTest, ReturnKeyMovesThroughTheFieldsAndEndsOnTheLast)
@@ -34,6 +38,14 @@ TEST_F(KeyboardTest, ReturnKeyMovesThroughTheFieldsAndEndsOnTheLast)
     auto handler = KBKeyboardReturnKeyHandler::initWithViewController(controller);
     handler->setLastTextFieldReturnKeyType(UIReturnKeyGo);
     handler->addTextFieldView(c); // a second take-over changes nothing
+    Value info = handler->textFieldCachedInfo(*c);
+    EXPECT_EQ(info[kKBTextField].asObject<UITextField>(), c);
+    EXPECT_EQ(info[kKBTextFieldReturnKeyType].integerValue(), UIReturnKeyDone);
+    auto former = info[kKBTextFieldDelegate].asObject<KBTextFieldDelegateReference>();
+    ASSERT_TRUE(former);
+    EXPECT_EQ(former->field.lock(), original);
+    EXPECT_FALSE(handler->textFieldCachedInfo(*a)[kKBTextFieldDelegate]) << "absent when it had no delegate";
+    EXPECT_FALSE(handler->textFieldCachedInfo(*UITextField::create())) << "not taken over";
     ASSERT_TRUE(a->becomeFirstResponder());
     EXPECT_EQ(a->returnKeyType(), UIReturnKeyNext);
     a->pressReturnKey();
@@ -47,6 +59,7 @@ TEST_F(KeyboardTest, ReturnKeyMovesThroughTheFieldsAndEndsOnTheLast)
     EXPECT_FALSE(c->isFirstResponder()) << "return on the last ends editing";
 
     handler->removeTextFieldView(c);
+    EXPECT_FALSE(handler->textFieldCachedInfo(*c));
     EXPECT_EQ(c->returnKeyType(), UIReturnKeyDone);
     EXPECT_EQ(c->delegate(), original) << "the original delegate, not the handler";
     handler.reset();
@@ -74,27 +87,40 @@ TEST_F(KeyboardTest, ScreenDelegateRefusingReturnKeepsEditingAndTextViewReturnMo
     uikit::typeIntoFirstResponder("hi\n");
     EXPECT_TRUE(b->isFirstResponder()) << "return in a text view moves on";
     EXPECT_EQ(text->text(), "hi\n") << "and the new line is still inserted";
+
+    // Link and attachment taps reach the screen's delegate; unanswered ones are allowed.
+    auto asked = text->textViewDelegate();
+    ASSERT_EQ(asked, handler);
+    NSRange range { 0, 1 };
+    EXPECT_FALSE(asked->textViewShouldInteractWithURL(text, *NSURL::URLWithString("http://a.example/"), range));
+    EXPECT_TRUE(asked->textViewShouldInteractWithTextAttachment(text, std::make_shared<NSTextAttachment>(), range));
 }
 
-TEST_F(KeyboardTest, PlaceholderTextViewShowsItsPlaceholderOnlyWhileEmpty)
+TEST_F(KeyboardTest, PlaceholderTextViewShowsItsPlaceholderOnlyWhileEmptyHoweverItWasMade)
 {
-    auto view = KBTextView::create(CGRectMake(0, 100, 320, 100));
-    screen->addSubview(view);
-    view->setPlaceholder("说点什么");
-    ASSERT_TRUE(view->placeHolderLabel());
-    EXPECT_EQ(view->placeHolderLabel()->alpha(), 1);
-    EXPECT_EQ(view->placeHolderLabel()->frame().origin, CGPointMake(8, 8));
-    EXPECT_EQ(view->placeHolderLabel()->frame().size.width, 304);
+    for (bool factory : { true, false }) {
+        SCOPED_TRACE(factory ? "made by its factory" : "made by its constructor");
+        auto frame = CGRectMake(0, 100, 320, 100);
+        auto view = factory ? KBTextView::create(frame) : std::make_shared<KBTextView>(frame);
+        screen->addSubview(view);
+        view->setPlaceholder("说点什么");
+        ASSERT_TRUE(view->placeHolderLabel());
+        EXPECT_EQ(view->placeHolderLabel()->alpha(), 1);
+        EXPECT_EQ(view->placeHolderLabel()->frame().origin, CGPointMake(8, 8));
+        EXPECT_EQ(view->placeHolderLabel()->frame().size.width, 304);
 
-    ASSERT_TRUE(view->becomeFirstResponder());
-    uikit::typeIntoFirstResponder("a");
-    EXPECT_EQ(view->placeHolderLabel()->alpha(), 0) << "typing the first character hides it";
-    uikit::typeIntoFirstResponder("\b");
-    EXPECT_EQ(view->placeHolderLabel()->alpha(), 1) << "deleting the last shows it again";
-    view->setText("set in code");
-    EXPECT_EQ(view->placeHolderLabel()->alpha(), 0);
-    view->setText("");
-    EXPECT_EQ(view->placeHolderLabel()->alpha(), 1);
+        ASSERT_TRUE(view->becomeFirstResponder());
+        uikit::typeIntoFirstResponder("a");
+        EXPECT_EQ(view->placeHolderLabel()->alpha(), 0) << "typing the first character hides it";
+        uikit::typeIntoFirstResponder("\b");
+        EXPECT_EQ(view->placeHolderLabel()->alpha(), 1) << "deleting the last shows it again";
+        view->setText("set in code");
+        EXPECT_EQ(view->placeHolderLabel()->alpha(), 0);
+        view->setText("");
+        EXPECT_EQ(view->placeHolderLabel()->alpha(), 1);
+        ASSERT_TRUE(view->resignFirstResponder());
+        view->removeFromSuperview();
+    }
 }
 
 TEST_F(KeyboardTest, KeyboardDistanceOfAViewIsClampedAndForgottenWithTheView)

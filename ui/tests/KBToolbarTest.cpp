@@ -69,7 +69,8 @@ TEST(KBToolbarTest, BuildersCaptionsTintAndArrowsOnInputsOnly)
     ASSERT_TRUE(caption);
     EXPECT_EQ(caption->titleLabel()->text(), "Name");
     EXPECT_FALSE(caption->isEnabled()) << "a caption, not a button";
-    EXPECT_GE(caption->titleView()->frame().size.width, 0) << "a narrow toolbar gives no negative caption width";
+    EXPECT_DOUBLE_EQ(built->frame().size.width, 320) << "a new toolbar is as wide as the screen";
+    EXPECT_DOUBLE_EQ(caption->titleView()->frame().size.width, 320 - (72.5 + 50 + 16));
     kb::setEnablePrevious(*field, false, true);
     EXPECT_FALSE(built->items()[0]->isEnabled());
     EXPECT_TRUE(built->items()[2]->isEnabled());
@@ -80,6 +81,7 @@ TEST(KBToolbarTest, BuildersCaptionsTintAndArrowsOnInputsOnly)
     kb::setShouldHideTitle(*field, true);
     auto done = kb::addDoneOnKeyboard(*field, {}, kb::ShowPlaceholder { true });
     EXPECT_EQ(captionOf(*done)->titleLabel()->text(), "");
+    EXPECT_DOUBLE_EQ(captionOf(*done)->titleView()->frame().size.width, 320 - (64 + 12));
     kb::setShouldHideTitle(*field, false);
     EXPECT_EQ(captionOf(*done)->titleLabel()->text(), "Name") << "shown on the existing toolbar at once";
     kb::setEnablePrevious(*field, false, false);

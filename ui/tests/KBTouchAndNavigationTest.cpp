@@ -1,9 +1,10 @@
 // Ending editing by a tap outside the input (buttons, other fields and the navigation bar keep
-// working), an input that refuses to resign, the start-up install of the shared manager with the
-// application's settings (no toolbar ever), and
+// working), an input that refuses to resign, the shared manager switched on before the
+// application's delegate runs and then given the application's settings (no toolbar ever), and
 // previous/next/done moving editing through a screen's inputs in subview, tag or position
 // order, across the cells of a table view, and around an input that refuses.
 #include "ui/tests/KBFixture.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UITableView.h"
 
@@ -65,16 +66,33 @@ TEST_F(KeyboardTest, InputsRefusingToResignOrToBecomeKeepEditingWhereItWas)
     EXPECT_FALSE(manager->resignFirstResponder()) << "nothing left to resign";
 }
 
-// The application's start-up: install, then its settings on the shared manager.
-TEST_F(KeyboardTest, InstallSwitchesTheSharedManagerOnAndTheStartUpSettingsNeverShowAToolbar)
+// A manager without its tap recogniser and notifications cannot be made outside create().
+static_assert(!std::is_default_constructible_v<KBKeyboardManager>);
+static_assert(!std::is_default_constructible_v<KBKeyboardManager::Token>);
+
+// The application's start-up: the manager is on before the delegate runs, which then sets it up.
+TEST_F(KeyboardTest, SharedManagerIsOnWhenTheDelegateRunsAndTheStartUpSettingsNeverShowAToolbar)
 {
+    struct Delegate : UIApplicationDelegate {
+        std::optional<bool> enabledAtLaunch;
+        bool applicationDidFinishLaunchingWithOptions(const App&, const Value&) override
+        {
+            enabledAtLaunch = KBKeyboardManager::sharedManager()->isEnabled();
+            return true;
+        }
+    };
+    std::vector<std::string> logged;
+    foundation::setLogSink([&](const std::string& text) { logged.push_back(text); });
     manager->setEnable(false);
-    KBKeyboardManager::install();
+    auto delegate = std::make_shared<Delegate>();
+    uikit::launchApplication(delegate);
+    EXPECT_EQ(delegate->enabledAtLaunch, true) << "switched on when the class loaded";
     auto shared = KBKeyboardManager::sharedManager();
-    EXPECT_TRUE(shared->isEnabled());
+    shared->setEnable(true);
     shared->setShouldResignOnTouchOutside(true);
     shared->setShouldToolbarUsesTextFieldTintColor(true);
     shared->setEnableAutoToolbar(false);
+    EXPECT_EQ(logged, (std::vector<std::string> { "disabled", "enabled", "already enabled" }));
 
     auto field = addField(screen, CGRectMake(20, 500, 280, 30));
     auto neighbour = addField(screen, CGRectMake(20, 200, 280, 30));
@@ -93,6 +111,9 @@ TEST_F(KeyboardTest, InstallSwitchesTheSharedManagerOnAndTheStartUpSettingsNever
 
     shared->setShouldResignOnTouchOutside(false);
     shared->setEnable(false);
+    shared->setEnable(false);
+    foundation::setLogSink({});
+    EXPECT_EQ(std::vector<std::string>(logged.end() - 2, logged.end()), (std::vector<std::string> { "disabled", "already disabled" }));
 }
 
 TEST_F(KeyboardTest, PreviousNextFollowSubviewTagAndPositionOrder)

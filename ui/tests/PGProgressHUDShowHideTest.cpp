@@ -189,6 +189,10 @@ TEST_F(HUDShowHideTest, WorkOnAThreadGetsTargetAndArgumentAndLetsThemGo)
     EXPECT_TRUE(testing_support::settle(2));
 }
 
+// A HUD without its labels and indicator cannot be made: only the factories make one.
+static_assert(!std::is_constructible_v<PGProgressHUD, CGRect>);
+static_assert(!std::is_default_constructible_v<PGProgressHUD::Token>);
+
 TEST_F(HUDShowHideTest, ClassFindersMatchTheReceivingClass)
 {
     struct OtherHUD : PGProgressHUD {
