@@ -283,7 +283,10 @@ CGRect UINavigationController::childFrame(const UIViewController& child) const
 std::pair<CGFloat, CGFloat> UINavigationController::barOverlap(CGRect frame) const
 {
     auto self = const_cast<UINavigationController*>(this);
-    CGFloat topBars = barHidden_ ? UIApplication::sharedApplication()->statusBarFrame().size.height
+    // The status bar's frame is in the screen's portrait coordinates: its thickness is its
+    // smaller side in every orientation.
+    CGRect statusBar = UIApplication::sharedApplication()->statusBarFrame();
+    CGFloat topBars = barHidden_ ? std::min(statusBar.size.width, statusBar.size.height)
                                  : CGRectGetMaxY(self->navigationBar()->frame());
     CGFloat top = std::max<CGFloat>(0, topBars - CGRectGetMinY(frame));
     CGFloat bottom = 0;

@@ -3,6 +3,7 @@
 #include "Fixture.h"
 
 #include "platform/uikit/NSLayoutConstraint.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -66,6 +67,11 @@ TEST_F(UIKitTest, TopInsetFollowsTheBarsWithoutAddingTwice)
     nav->setNavigationBarHidden(true);
     EXPECT_EQ(screen->topLayoutGuide()->length(), 20) << "the status bar alone";
     EXPECT_EQ(screen->grid->contentInset().top, 170);
+    UIApplication::sharedApplication()->setStatusBarOrientation(UIInterfaceOrientationLandscapeRight, false);
+    nav->setNavigationBarHidden(false);
+    nav->setNavigationBarHidden(true);
+    EXPECT_EQ(screen->topLayoutGuide()->length(), 20) << "the status bar's thickness when it lies along a long side";
+    UIApplication::sharedApplication()->setStatusBarOrientation(UIInterfaceOrientationPortrait, false);
     nav->setNavigationBarHidden(false);
     EXPECT_EQ(screen->grid->contentInset().top, 214);
     EXPECT_EQ(screen->grid->contentOffset().y, -214);
