@@ -3,12 +3,22 @@
 
 #include <unistd.h>
 
-#include <mutex>
+#include "push/Utilities/PUSHOneInstance.h"
 
 namespace {
-std::mutex sharedMutex;
-std::shared_ptr<PUSHASLLogger> sharedLogger;
+
+PUSHOneInstance<PUSHASLLogger>& instances()
+{
+    static auto* one = new PUSHOneInstance<PUSHASLLogger>(); // lives until exit
+    return *one;
 }
+
+std::shared_ptr<PUSHASLLogger> make()
+{
+    return std::make_shared<PUSHASLLogger>(PUSHASLLogger::Token {});
+}
+
+} // namespace
 
 PUSHASLLogger::PUSHASLLogger(Token)
     : client_(push_utilities::SystemLogClient::open("com.apple.console", 0))
@@ -17,18 +27,12 @@ PUSHASLLogger::PUSHASLLogger(Token)
 
 std::shared_ptr<PUSHASLLogger> PUSHASLLogger::sharedInstance()
 {
-    std::lock_guard lock(sharedMutex);
-    if (!sharedLogger)
-        sharedLogger = std::make_shared<PUSHASLLogger>(Token {});
-    return sharedLogger;
+    return instances().shared(make);
 }
 
 std::shared_ptr<PUSHASLLogger> PUSHASLLogger::init()
 {
-    std::lock_guard lock(sharedMutex);
-    if (sharedLogger)
-        return nullptr;
-    return std::make_shared<PUSHASLLogger>(Token {});
+    return instances().another(make);
 }
 
 const char* PUSHASLLogger::levelForFlag(std::uint64_t flag)

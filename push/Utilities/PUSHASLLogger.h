@@ -14,10 +14,7 @@ public:
     // The system log level text of a flag: "2" error, "3" warning, "4" info, else "5".
     static const char* levelForFlag(std::uint64_t flag);
 
-private:
     struct Token {};
-
-public:
     explicit PUSHASLLogger(Token);
 
 private:

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/foundation/NSDateFormatter.h"
 #include "push/Utilities/PUSHLog.h"
@@ -25,7 +27,14 @@ public:
     static const char* letterForFlag(std::uint64_t flag);
 
 private:
+    // A date formatter with the text of the last second it wrote.
+    struct SecondCache {
+        std::string stringFromDate(double secondsSince1970);
+        std::shared_ptr<NSDateFormatter> formatter;
+        std::optional<std::int64_t> cachedSecond;
+        std::string text;
+    };
     std::uint64_t type_;
     std::atomic<std::int32_t> loggerCount_ { 0 };
-    std::shared_ptr<NSDateFormatter> threadUnsafeDateFormatter_;
+    SecondCache threadUnsafeDateFormatter_;
 };

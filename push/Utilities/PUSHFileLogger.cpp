@@ -152,8 +152,8 @@ void PUSHFileLogger::maybeRollLogFileDueToAge()
 
 void PUSHFileLogger::maybeRollLogFileDueToSize()
 {
-    off_t offset = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_CUR) : 0;
-    if (maximumFileSize_ != 0 && offset >= 0 && static_cast<std::uint64_t>(offset) >= maximumFileSize_)
+    const std::uint64_t offset = fd_ >= 0 ? offset_ : 0;
+    if (maximumFileSize_ != 0 && offset >= maximumFileSize_)
         rollLogFileNow();
 }
 
@@ -213,7 +213,8 @@ int PUSHFileLogger::currentLogFileHandle()
     fd_ = ::open(info->filePath().c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0)
         return fd_;
-    ::lseek(fd_, 0, SEEK_END);
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    offset_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
     scheduleTimerToRollLogFileDueToAge();
     vnode_ = dispatch_source_create(DISPATCH_SOURCE_TYPE_VNODE, static_cast<std::uintptr_t>(fd_),
         DISPATCH_VNODE_DELETE | DISPATCH_VNODE_RENAME, loggerQueue());
@@ -228,12 +229,8 @@ int PUSHFileLogger::currentLogFileHandle()
 
 void PUSHFileLogger::logMessage(const PUSHLogMessage& message)
 {
-    std::optional<std::string> text = message.message;
-    bool custom = false;
-    if (formatter_) {
-        text = formatter_->formatLogMessage(message);
-        custom = true;
-    }
+    const bool custom = formatter_ != nullptr;
+    std::optional<std::string> text = custom ? formatter_->formatLogMessage(message) : message.message;
     if (!text)
         return;
     if ((!custom || automaticallyAppendNewlineForCustomFormatters) && (text->empty() || text->back() != '\n'))
@@ -253,6 +250,7 @@ void PUSHFileLogger::logMessage(const PUSHLogMessage& message)
             return;
         }
         written += static_cast<std::size_t>(n);
+        offset_ += static_cast<std::uint64_t>(n);
     }
     maybeRollLogFileDueToSize();
 }

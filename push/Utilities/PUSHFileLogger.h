@@ -37,6 +37,16 @@ public:
     bool hasExtendedAttributeWithName(const std::string& name) const;
     void addExtendedAttributeWithName(const std::string& name);
     void removeExtendedAttributeWithName(const std::string& name);
+    // The same file: equal paths.
+    bool isEqual(const PUSHLogFileInfo& other) const { return filePath_ == other.filePath_; }
+    bool operator==(const PUSHLogFileInfo& other) const { return isEqual(other); }
+    // Removes the file and its archived mark.
+    void removeFile() const;
+
+    // Where the file system keeps no extended attributes, the archived mark is an empty file
+    // beside the log file (".<name>.archived"), so that it survives a restart too. Tests may
+    // make every file system behave that way.
+    static void setExtendedAttributesUnsupported(bool unsupported);
 
 private:
     void readAttributes();
@@ -57,9 +67,14 @@ public:
     static std::string defaultLogsDirectory();
     std::string logsDirectory() const; // made when missing
     static std::string applicationName();
+    // The formatter of the dates in log file names ("yyyy-MM-dd HH-mm", POSIX locale, UTC),
+    // one per thread.
+    static std::shared_ptr<NSDateFormatter> logFileDateFormatter();
     std::string newLogFileName() const;
     bool isLogFile(const std::string& fileName) const;
     std::vector<std::string> unsortedLogFilePaths() const;
+    std::vector<std::string> unsortedLogFileNames() const;
+    std::vector<PUSHLogFileInfoRef> unsortedLogFileInfos() const;
     std::vector<PUSHLogFileInfoRef> sortedLogFileInfos() const; // newest first
     std::vector<std::string> sortedLogFilePaths() const;
     std::vector<std::string> sortedLogFileNames() const;
@@ -129,6 +144,7 @@ private:
     std::shared_ptr<PUSHLogFileManagerDefault> manager_;
     PUSHLogFileInfoRef currentInfo_;
     int fd_ = -1;
+    std::uint64_t offset_ = 0; // where the next write goes in the open file
     dispatch_source_t vnode_;
     dispatch_source_t rollingTimer_;
     std::uint64_t maximumFileSize_ = 1024 * 1024;

@@ -56,6 +56,15 @@ Value tagged(std::initializer_list<std::pair<const std::string, Value>> entries)
 
 Value serialize(const Value& value, bool& flag);
 
+bool hasTagKey(const Value::Dictionary& entries)
+{
+    for (const char* key : { "className", "hasCustomObject", "dictionaryObject", "arrayObject", "setObject",
+             "dataObject", "numberObject", "stringObject" })
+        if (entries.contains(key))
+            return true;
+    return false;
+}
+
 Value serializeModel(const PUSHJSONModel& model)
 {
     Value::Dictionary out;
@@ -95,7 +104,8 @@ Value serializeDictionary(const Value& dictionary, bool& flag)
         if (!serialized.isAbsent())
             entries.insert_or_assign(key, std::move(serialized));
     }
-    if (!tagged_)
+    // A dictionary whose own keys look like a tag is wrapped, so that it is read back as itself.
+    if (!tagged_ && !hasTagKey(entries))
         return Value(std::move(entries));
     flag = true;
     return tagged({ { "hasCustomObject", true }, { "dictionaryObject", Value(std::move(entries)) } });
@@ -244,7 +254,8 @@ Value unserializeDictionary(const Value& json, int depth)
         return json["numberObject"];
     if (json.contains("stringObject"))
         return json["stringObject"];
-    return Value();
+    // Below the top level, a dictionary without a tag is one whose values needed none.
+    return depth > 0 ? unserializeCollection(json, true, depth) : Value();
 }
 
 Value unserialize(const Value& value, int depth)

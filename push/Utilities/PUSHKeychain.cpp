@@ -2,6 +2,7 @@
 // values as binary property lists.
 #include "push/Utilities/PUSHKeychain.h"
 
+#include "platform/foundation/Utf8.h"
 #include "platform/persistence/NSPropertyListSerialization.h"
 #include "platform/security/SecItem.h"
 #include "push/Utilities/PUSHLog.h"
@@ -118,11 +119,17 @@ Value PUSHKeychain::objectForKey(const std::string& key) const
     NSPropertyListFormat format = NSPropertyListBinaryFormat_v1_0;
     NSErrorRef error;
     Value value = NSPropertyListSerialization::propertyListWithData(data.asData(), NSPropertyListImmutable, &format, &error);
-    if (value.isDictionary() && value.contains("$archiver")) {
+    const auto refuse = [&] {
         PUSHLogError("PUSHKeychain failed to decode data for key '%@', error: %@", key, error ? error->description() : std::string());
         return Value();
-    }
-    if (value.isAbsent() || format != NSPropertyListBinaryFormat_v1_0)
-        value = Value(std::string(data.asData().begin(), data.asData().end()));
-    return value;
+    };
+    if (value.isDictionary() && value.contains("$archiver"))
+        return refuse();
+    if (!value.isAbsent() && format == NSPropertyListBinaryFormat_v1_0)
+        return value;
+    // Not a binary property list: the item is text, or nothing this store could have written.
+    std::string text(data.asData().begin(), data.asData().end());
+    if (!foundation::utf8::isValid(text))
+        return refuse();
+    return Value(std::move(text));
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 
 #include "platform/foundation/Clock.h"
@@ -32,8 +31,6 @@ struct Dispatcher {
         unsigned count = std::thread::hardware_concurrency();
         processors = count == 0 ? 1 : count;
         dispatch_queue_set_specific(queue, &loggingQueueKey, &loggingQueueKey, nullptr);
-        // Lines still on their way to the loggers are written before the process ends.
-        std::atexit([] { PUSHLog::flushLog(); });
         NSNotificationCenter::defaultCenter()->addObserver(
             terminationObserver.get(), terminationObserver,
             [](const std::shared_ptr<NSNotification>&) { PUSHLog::applicationWillTerminate(); },
@@ -63,43 +60,23 @@ std::string currentThreadName()
     return buffer;
 }
 
-// Hands the message to every logger whose mask takes its flag. A synchronous message is
-// finished when this returns; an asynchronous one gives its slot back when the last of its
-// loggers is done, and the logging queue goes on meanwhile. Each logger's queue is serial and
-// filled from this one queue, so every logger still sees the messages one at a time, in order.
-void lt_log(const PUSHLogMessageRef& message, bool wait)
+// Hands the message to every logger whose mask takes its flag and waits until they all have
+// handled it: the logging queue takes the next message only then.
+void lt_log(const PUSHLogMessageRef& message)
 {
     auto& d = dispatcher();
-    std::vector<std::shared_ptr<PUSHLoggerNode>> taking;
-    for (const auto& node : d.nodes) {
-        if (node->level & message->flag)
-            taking.push_back(node);
-    }
-    if (!wait) {
-        if (taking.empty()) {
-            dispatch_semaphore_signal(d.slots);
-            return;
-        }
-        auto left = std::make_shared<std::atomic<std::size_t>>(taking.size());
-        for (const auto& node : taking) {
-            dispatch_async(node->loggerQueue, [logger = node->logger, message, left] {
-                logger->logMessage(*message);
-                if (left->fetch_sub(1) == 1)
-                    dispatch_semaphore_signal(dispatcher().slots);
-            });
-        }
-        return;
-    }
     if (d.processors > 1) {
-        for (const auto& node : taking) {
-            auto logger = node->logger;
-            dispatch_group_async(d.group, node->loggerQueue, [logger, message] { logger->logMessage(*message); });
+        for (const auto& node : d.nodes) {
+            if ((node->level & message->flag) == 0)
+                continue;
+            dispatch_group_async(d.group, node->loggerQueue, [logger = node->logger, message] { logger->logMessage(*message); });
         }
         dispatch_group_wait(d.group, DISPATCH_TIME_FOREVER);
     } else {
-        for (const auto& node : taking) {
-            auto logger = node->logger;
-            dispatch_sync(node->loggerQueue, [logger, message] { logger->logMessage(*message); });
+        for (const auto& node : d.nodes) {
+            if ((node->level & message->flag) == 0)
+                continue;
+            dispatch_sync(node->loggerQueue, [&node, &message] { node->logger->logMessage(*message); });
         }
     }
     dispatch_semaphore_signal(d.slots);
@@ -145,7 +122,9 @@ PUSHLogMessage::PUSHLogMessage(std::string message_, std::uint64_t level_, std::
 {
     fileName = lastComponentWithoutExtension(file);
     timestamp = timestamp_ ? *timestamp_ : foundation::clock::now();
-    threadID = NSString::stringWithFormat("%x", static_cast<unsigned>(::syscall(SYS_gettid)));
+    thread_local const std::string creatingThreadID
+        = NSString::stringWithFormat("%x", static_cast<unsigned>(::syscall(SYS_gettid)));
+    threadID = creatingThreadID;
     threadName = currentThreadName();
     const char* label = dispatch_queue_get_label(DISPATCH_CURRENT_QUEUE_LABEL);
     queueLabel = NSString::stringWithFormat("%s", label ? label : "");
@@ -189,7 +168,7 @@ void PUSHLog::queueLogMessage(PUSHLogMessageRef message, bool asynchronous)
         return;
     auto& d = dispatcher();
     dispatch_semaphore_wait(d.slots, DISPATCH_TIME_FOREVER);
-    auto job = [message, asynchronous] { lt_log(message, !asynchronous); };
+    auto job = [message] { lt_log(message); };
     if (asynchronous)
         dispatch_async(d.queue, job);
     else
@@ -285,12 +264,21 @@ void PUSHLog::setProcessorCount(unsigned count)
 
 dispatch_queue_t PUSHAbstractLogger::loggerQueue()
 {
-    std::call_once(queueOnce_, [this] {
-        std::string name = loggerName();
-        queue_ = dispatch_queue_create(name.c_str(), DISPATCH_QUEUE_SERIAL);
+    std::lock_guard lock(queueMutex_);
+    if (!queue_) {
+        queue_ = dispatch_queue_create(loggerName().c_str(), DISPATCH_QUEUE_SERIAL);
         dispatch_queue_set_specific(queue_, this, this, nullptr);
-    });
+    }
     return queue_;
+}
+
+void PUSHAbstractLogger::setLoggerQueue(dispatch_queue_t queue)
+{
+    if (!queue)
+        return;
+    dispatch_queue_set_specific(queue, this, this, nullptr);
+    std::lock_guard lock(queueMutex_);
+    queue_ = std::move(queue);
 }
 
 bool PUSHAbstractLogger::isOnGlobalLoggingQueue() const

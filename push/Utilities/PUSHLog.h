@@ -90,6 +90,9 @@ public:
     std::string loggerName() override { return "PUSHAbstractLogger"; }
     bool isOnGlobalLoggingQueue() const;
     bool isOnInternalLoggerQueue();
+    // Runs the logger on `queue` (a serial queue) instead of one of its own. Set it before the
+    // logger is added: the dispatcher keeps the queue a logger had when it was added.
+    void setLoggerQueue(dispatch_queue_t queue);
 
 protected:
     // Runs `job` on this logger's queue in order with the queued messages: at once when
@@ -98,7 +101,7 @@ protected:
     PUSHLogFormatterRef formatter_; // touched on the logger's queue only
 
 private:
-    std::once_flag queueOnce_;
+    std::mutex queueMutex_;
     dispatch_queue_t queue_;
 };
 
@@ -155,12 +158,10 @@ public:
     static void setProcessorCount(unsigned count);
 };
 
-// Logs one line from push code: level 31, context 0, no tag. The caller does not wait for the
-// loggers (a line costs the push thread no more than queueing it); lines reach each logger in
-// order, and flushLog(), the termination notification and the end of the process write out
-// what is still queued.
+// Logs one line from push code: level 31, context 0, no tag. The caller returns once every
+// logger that takes the flag has handled the line, so a crash loses no line already logged.
 #define PUSH_LOG_AT(flag, fmt, ...)                                                                                    \
-    PUSHLog::log(true, PUSH_LOG_LEVEL_VERBOSE, (flag), 0, __FILE__, __PRETTY_FUNCTION__, __LINE__, Value(),          \
+    PUSHLog::log(false, PUSH_LOG_LEVEL_VERBOSE, (flag), 0, __FILE__, __PRETTY_FUNCTION__, __LINE__, Value(),          \
         fmt __VA_OPT__(, ) __VA_ARGS__)
 #define PUSHLogError(fmt, ...) PUSH_LOG_AT(PUSH_LOG_FLAG_ERROR, fmt __VA_OPT__(, ) __VA_ARGS__)
 #define PUSHLogWarn(fmt, ...) PUSH_LOG_AT(PUSH_LOG_FLAG_WARNING, fmt __VA_OPT__(, ) __VA_ARGS__)

@@ -2,6 +2,7 @@
 #include <errno.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/foundation/Clock.h"
@@ -18,15 +19,18 @@ namespace {
 constexpr const char* kArchivedAttribute = "push.log.archived";
 constexpr const char* kNameDateFormat = "yyyy-MM-dd HH-mm";
 
-std::shared_ptr<NSDateFormatter> logFileDateFormatter()
+std::atomic<bool> extendedAttributesUnsupported { false };
+
+bool isUnsupported(int code)
 {
-    thread_local std::shared_ptr<NSDateFormatter> formatter = [] {
-        auto f = NSDateFormatter::create(kNameDateFormat);
-        f->setLocale(NSLocale::localeWithLocaleIdentifier("en_US_POSIX"));
-        f->setTimeZone(NSTimeZone::timeZoneForSecondsFromGMT(0));
-        return f;
-    }();
-    return formatter;
+    return code == ENOTSUP || code == EOPNOTSUPP;
+}
+
+// The archived mark of a log file on a file system without extended attributes.
+std::string markPath(const std::string& filePath)
+{
+    return persistence::appendPathComponent(persistence::deletingLastPathComponent(filePath),
+        "." + persistence::lastPathComponent(filePath) + ".archived");
 }
 
 std::vector<std::string> splitAtSpaces(const std::string& text)
@@ -187,32 +191,59 @@ void PUSHLogFileInfo::renameFile(const std::string& newName)
         NSLog("PUSHLogFileInfo: Error renaming file (%@): %@", fileName(), error ? error->description() : "");
         return;
     }
+    if (fileManager()->fileExistsAtPath(markPath(target)))
+        fileManager()->removeItemAtPath(markPath(target));
+    if (fileManager()->fileExistsAtPath(markPath(filePath_)))
+        fileManager()->moveItemAtPath(markPath(filePath_), markPath(target));
     filePath_ = target;
     reset();
 }
 
+void PUSHLogFileInfo::setExtendedAttributesUnsupported(bool unsupported)
+{
+    extendedAttributesUnsupported = unsupported;
+}
+
+// Only the archived mark has a stand-in where extended attributes are missing.
 bool PUSHLogFileInfo::hasExtendedAttributeWithName(const std::string& name) const
 {
-    return fileManager()->hasExtendedAttribute(name, filePath_);
+    if (!extendedAttributesUnsupported && fileManager()->hasExtendedAttribute(name, filePath_))
+        return true;
+    return name == kArchivedAttribute && fileManager()->fileExistsAtPath(markPath(filePath_));
 }
 
 void PUSHLogFileInfo::addExtendedAttributeWithName(const std::string& name)
 {
     NSErrorRef error;
-    if (!fileManager()->setExtendedAttribute(name, Bytes {}, filePath_, &error))
-        NSLog("PUSHLogFileInfo: setxattr(%@, %@): error = %s", name, fileName(),
-            error ? std::strerror(static_cast<int>(error->code())) : "");
+    if (!extendedAttributesUnsupported && fileManager()->setExtendedAttribute(name, Bytes {}, filePath_, &error))
+        return;
+    const int code = extendedAttributesUnsupported ? ENOTSUP : error ? static_cast<int>(error->code()) : 0;
+    if (isUnsupported(code) && name == kArchivedAttribute && fileManager()->fileExistsAtPath(filePath_)
+        && fileManager()->createFileAtPath(markPath(filePath_), Bytes {}, Value()))
+        return;
+    NSLog("PUSHLogFileInfo: setxattr(%@, %@): error = %s", name, fileName(), std::strerror(code));
 }
 
 void PUSHLogFileInfo::removeExtendedAttributeWithName(const std::string& name)
 {
+    if (name == kArchivedAttribute && fileManager()->fileExistsAtPath(markPath(filePath_)))
+        fileManager()->removeItemAtPath(markPath(filePath_));
+    if (extendedAttributesUnsupported)
+        return;
     NSErrorRef error;
     if (fileManager()->removeExtendedAttribute(name, filePath_, &error))
         return;
-    if (error && error->code() == ENODATA)
+    const int code = error ? static_cast<int>(error->code()) : 0;
+    if (code == ENODATA || isUnsupported(code))
         return;
-    NSLog("PUSHLogFileInfo: removexattr(%@, %@): error = %s", name, fileName(),
-        error ? std::strerror(static_cast<int>(error->code())) : "");
+    NSLog("PUSHLogFileInfo: removexattr(%@, %@): error = %s", name, fileName(), std::strerror(code));
+}
+
+void PUSHLogFileInfo::removeFile() const
+{
+    fileManager()->removeItemAtPath(filePath_);
+    if (fileManager()->fileExistsAtPath(markPath(filePath_)))
+        fileManager()->removeItemAtPath(markPath(filePath_));
 }
 
 // ---- PUSHLogFileManagerDefault ----
@@ -273,6 +304,17 @@ std::string PUSHLogFileManagerDefault::applicationName()
     return name;
 }
 
+std::shared_ptr<NSDateFormatter> PUSHLogFileManagerDefault::logFileDateFormatter()
+{
+    thread_local std::shared_ptr<NSDateFormatter> formatter = [] {
+        auto f = NSDateFormatter::create(kNameDateFormat);
+        f->setLocale(NSLocale::localeWithLocaleIdentifier("en_US_POSIX"));
+        f->setTimeZone(NSTimeZone::timeZoneForSecondsFromGMT(0));
+        return f;
+    }();
+    return formatter;
+}
+
 std::string PUSHLogFileManagerDefault::newLogFileName() const
 {
     return NSString::stringWithFormat(
@@ -308,11 +350,25 @@ std::vector<std::string> PUSHLogFileManagerDefault::unsortedLogFilePaths() const
     return paths;
 }
 
-std::vector<PUSHLogFileInfoRef> PUSHLogFileManagerDefault::sortedLogFileInfos() const
+std::vector<std::string> PUSHLogFileManagerDefault::unsortedLogFileNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& path : unsortedLogFilePaths())
+        names.push_back(persistence::lastPathComponent(path));
+    return names;
+}
+
+std::vector<PUSHLogFileInfoRef> PUSHLogFileManagerDefault::unsortedLogFileInfos() const
 {
     std::vector<PUSHLogFileInfoRef> infos;
     for (const auto& path : unsortedLogFilePaths())
         infos.push_back(PUSHLogFileInfo::logFileWithPath(path));
+    return infos;
+}
+
+std::vector<PUSHLogFileInfoRef> PUSHLogFileManagerDefault::sortedLogFileInfos() const
+{
+    auto infos = unsortedLogFileInfos();
     std::stable_sort(infos.begin(), infos.end(), [](const PUSHLogFileInfoRef& a, const PUSHLogFileInfoRef& b) {
         return a->reverseCompareByCreationDate(*b) == NSOrderedAscending;
     });
@@ -371,5 +427,5 @@ void PUSHLogFileManagerDefault::deleteOldLogFiles()
     if (*first == 0 && !infos.empty() && !infos[0]->isArchived())
         first = 1; // the file being written is never deleted
     for (std::size_t i = *first; i < infos.size(); ++i)
-        fileManager()->removeItemAtPath(infos[i]->filePath());
+        infos[i]->removeFile();
 }

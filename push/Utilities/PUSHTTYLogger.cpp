@@ -10,6 +10,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "push/Utilities/PUSHOneInstance.h"
+
 namespace {
 
 bool containsNoCase(const char* haystack, const char* needle)
@@ -166,11 +168,31 @@ std::string PUSHTTYLoggerColorProfile::description() const
         bgCodeRaw);
 }
 
+namespace {
+
+PUSHOneInstance<PUSHTTYLogger>& instances()
+{
+    static auto* one = new PUSHOneInstance<PUSHTTYLogger>(); // lives until exit
+    return *one;
+}
+
+// The mode is read from the environment once, before the first instance is made.
+std::shared_ptr<PUSHTTYLogger> make()
+{
+    static const PUSHConsoleMode mode = PUSHTTYLogger::detectMode(std::getenv("XcodeColors"), std::getenv("TERM"));
+    return std::make_shared<PUSHTTYLogger>(PUSHTTYLogger::Token {}, mode);
+}
+
+} // namespace
+
 std::shared_ptr<PUSHTTYLogger> PUSHTTYLogger::sharedInstance()
 {
-    static const std::shared_ptr<PUSHTTYLogger> shared
-        = std::make_shared<PUSHTTYLogger>(Token {}, detectMode(std::getenv("XcodeColors"), std::getenv("TERM")));
-    return shared;
+    return instances().shared(make);
+}
+
+std::shared_ptr<PUSHTTYLogger> PUSHTTYLogger::init()
+{
+    return instances().another(make);
 }
 
 PUSHTTYLogger::PUSHTTYLogger(Token, PUSHConsoleMode mode)
@@ -295,12 +317,8 @@ const PUSHTTYLoggerColorProfile* PUSHTTYLogger::profileFor(const PUSHLogMessage&
 
 void PUSHTTYLogger::logMessage(const PUSHLogMessage& message)
 {
-    std::optional<std::string> text = message.message;
-    bool custom = false;
-    if (formatter_) {
-        text = formatter_->formatLogMessage(message);
-        custom = true;
-    }
+    const bool custom = formatter_ != nullptr;
+    std::optional<std::string> text = custom ? formatter_->formatLogMessage(message) : message.message;
     if (!text)
         return;
     const PUSHTTYLoggerColorProfile* profile = profileFor(message);

@@ -35,6 +35,8 @@ public:
     static constexpr std::int64_t kAnyContext = 2147483647;
 
     static std::shared_ptr<PUSHTTYLogger> sharedInstance();
+    // Null once the shared instance exists: there is one console logger.
+    static std::shared_ptr<PUSHTTYLogger> init();
     // The mode an environment asks for: "XcodeColors" = "YES" first, then "TERM" holding
     // "color" (and "256" for the larger palette), any case.
     static PUSHConsoleMode detectMode(const char* xcodeColors, const char* term);

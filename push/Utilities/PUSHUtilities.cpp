@@ -38,8 +38,18 @@ std::function<std::string()>& channelProvider()
     static std::function<std::string()> provider;
     return provider;
 }
-// Set by the session on its thread, read from any thread.
+// Set by the session on its thread, read from any thread; the stored one until it is set.
+std::mutex correctionMutex;
+std::atomic<bool> correctionKnown { false };
 std::atomic<std::int32_t> clockCorrection { 0 };
+
+// A stored clock reading as whole seconds, wrapped to 32 bits as the login packet carries them.
+std::uint32_t storedSeconds(const Value& value)
+{
+    if (value.isDouble())
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(value.doubleValue())));
+    return static_cast<std::uint32_t>(value.unsignedValue());
+}
 
 std::int32_t defaultReachabilityStatus()
 {
@@ -84,12 +94,37 @@ void setReachabilityStatusProvider(std::function<std::int32_t()> provider)
 
 void setServerClockCorrection(std::int32_t seconds)
 {
+    std::lock_guard lock(correctionMutex);
     clockCorrection = seconds;
+    correctionKnown = true;
 }
 
 std::int32_t serverClockCorrection()
 {
+    if (correctionKnown)
+        return clockCorrection;
+    std::lock_guard lock(correctionMutex);
+    if (!correctionKnown) {
+        clockCorrection = storedServerClockCorrection();
+        correctionKnown = true;
+    }
     return clockCorrection;
+}
+
+void forgetServerClockCorrection()
+{
+    std::lock_guard lock(correctionMutex);
+    clockCorrection = 0;
+    correctionKnown = false;
+}
+
+std::int32_t storedServerClockCorrection()
+{
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    const std::uint32_t local = storedSeconds(defaults->objectForKey(kStoredLocalTimeKey));
+    const std::uint32_t server = storedSeconds(defaults->objectForKey(kStoredServerTimeKey));
+    const auto offset = static_cast<std::int32_t>(server - local);
+    return offset >= -kLargestClockCorrection && offset <= kLargestClockCorrection ? offset : 0;
 }
 
 void setChannelProvider(std::function<std::string()> provider)
@@ -184,7 +219,7 @@ double PUSHCurrentTimestamp()
 
 double PUSHServerTimestamp()
 {
-    return serverClockCorrection() + PUSHCurrentTimestamp();
+    return push_utilities::serverClockCorrection() + PUSHCurrentTimestamp();
 }
 
 void PUSHDateAndTimeStrings(std::int64_t secondsSince1970, std::string* date, std::string* time)

@@ -88,7 +88,20 @@ DeviceEnvironment deviceEnvironment();
 // clock correction and the configured channel for the device-information item.
 void setReachabilityStatusProvider(std::function<std::int32_t()> provider);
 void setServerClockCorrection(std::int32_t secondsServerMinusLocal);
+// The correction set in this process; until one is set, the one the last login stored (read
+// once), so that server times are right from the start of the process.
 std::int32_t serverClockCorrection();
+// Forgets the correction set in this process: the next read takes the stored one again.
+void forgetServerClockCorrection();
+
+// The local and the server clock (whole seconds) that the session stores in the standard user
+// defaults at each login.
+inline constexpr const char* kStoredLocalTimeKey = "__PUSHLocalTime";
+inline constexpr const char* kStoredServerTimeKey = "__PUSHServerTime";
+inline constexpr std::int32_t kLargestClockCorrection = 31536000; // one year
+// Server minus local clock of the stored login times; 0 when none is stored or the two are
+// more than a year apart.
+std::int32_t storedServerClockCorrection();
 void setChannelProvider(std::function<std::string()> provider);
 
 } // namespace push_utilities

@@ -8,6 +8,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSFileManager.h"
+#include "platform/persistence/AppHome.h"
 #include "push/Utilities/PUSHFileLogger.h"
 #include "testing/RunLoopPump.h"
 #include "testing/TempHome.h"
@@ -190,6 +191,45 @@ TEST_F(PushFileLogger, InfosCompareLaterFirstAndDescribeAMissingDateAsEmpty)
     EXPECT_NE(older->description().find("isArchived = 1"), std::string::npos) << older->description();
     auto gone = PUSHLogFileInfo::logFileWithPath(m.logsDirectory() + "/gone.log");
     EXPECT_NE(gone->description().find("creationDate = \"\""), std::string::npos) << gone->description();
+}
+
+TEST_F(PushFileLogger, UnsortedListsAndEqualInfos)
+{
+    PUSHLogFileManagerDefault m(home.pathFor("U"));
+    const std::string path = m.createNewLogFile();
+    std::ofstream(m.logsDirectory() + "/notes.txt") << "not a log";
+    EXPECT_EQ(m.unsortedLogFileNames(), std::vector<std::string> { persistence::lastPathComponent(path) });
+    auto infos = m.unsortedLogFileInfos();
+    ASSERT_EQ(infos.size(), 1u);
+    EXPECT_TRUE(infos[0]->isEqual(*PUSHLogFileInfo::logFileWithPath(path)));
+    EXPECT_FALSE(infos[0]->isEqual(*PUSHLogFileInfo::logFileWithPath(path + "x")));
+    // Names made by the manager parse back with its formatter.
+    const std::string name = persistence::lastPathComponent(path);
+    const std::string stamp = name.substr(name.size() - 4 - 16, 16);
+    EXPECT_TRUE(PUSHLogFileManagerDefault::logFileDateFormatter()->dateFromString(stamp).has_value()) << stamp;
+}
+
+TEST_F(PushFileLogger, ArchivedMarkWithoutExtendedAttributesSurvivesAndFollowsTheFile)
+{
+    PUSHLogFileInfo::setExtendedAttributesUnsupported(true);
+    PUSHLogFileManagerDefault m(home.pathFor("X"));
+    m.maximumNumberOfLogFiles = 1;
+    auto info = PUSHLogFileInfo::logFileWithPath(m.createNewLogFile());
+    info->setIsArchived(true);
+    EXPECT_TRUE(PUSHLogFileInfo::logFileWithPath(info->filePath())->isArchived()); // as after a restart
+    EXPECT_EQ(m.unsortedLogFileNames().size(), 1u); // the mark is no log file
+    info->renameFile(info->fileName().substr(0, info->fileName().size() - 4) + " 9.log");
+    EXPECT_TRUE(PUSHLogFileInfo::logFileWithPath(info->filePath())->isArchived());
+    info->setIsArchived(false);
+    EXPECT_FALSE(info->isArchived());
+    info->setIsArchived(true);
+    // The archived file is pruned by the next one, and its mark with it.
+    m.createNewLogFile();
+    PUSHLogFileInfo::setExtendedAttributesUnsupported(false);
+    EXPECT_FALSE(NSFileManager::defaultManager()->fileExistsAtPath(info->filePath()));
+    auto left = NSFileManager::defaultManager()->contentsOfDirectoryAtPath(m.logsDirectory());
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->size(), 1u);
 }
 
 TEST_F(PushFileLogger, RenameKeepsThePathWhenTheMoveFails)

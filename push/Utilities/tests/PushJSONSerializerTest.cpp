@@ -58,6 +58,22 @@ TEST_F(PushJSONSerializer, ModelRoundTripThroughJSONBytes)
     EXPECT_EQ(backChild->fields["name"].asString(), "inner");
 }
 
+TEST_F(PushJSONSerializer, DictionariesInsideModelsAndBesideDataComeBack)
+{
+    const Value plain = Value::dictionary({ { "k", "v" }, { "deeper", Value::dictionary({ { "n", 1 } }) } });
+    const Value tagLike = Value::dictionary({ { "stringObject", "not a tag" }, { "className", "PUSHSampleModel" } });
+    auto sample = std::make_shared<Sample>();
+    sample->fields = { { "tags", plain }, { "name", tagLike },
+        { "child", Value::dictionary({ { "blob", Value(Bytes { 0x01, 0xFE }) }, { "plain", plain } }) } };
+    Value json = PUSHJSONSerializer::getJSONDataFromObject(Value(std::static_pointer_cast<NSObject>(sample)));
+    auto back = PUSHJSONSerializer::getObjectFromJSON(json).asObject<Sample>();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->fields["tags"], plain);
+    EXPECT_EQ(back->fields["name"], tagLike);
+    EXPECT_EQ(back->fields["child"]["plain"], plain);
+    EXPECT_EQ(back->fields["child"]["blob"].asData(), (Bytes { 0x01, 0xFE }));
+}
+
 TEST_F(PushJSONSerializer, LoneValuesAndTopLevelCollections)
 {
     EXPECT_TRUE(PUSHJSONSerializer::getJSONDataFromObject(Value::null()).isAbsent());
@@ -77,9 +93,10 @@ TEST_F(PushJSONSerializer, ReaderTagsAndUnknownClasses)
     EXPECT_TRUE(read(Value::dictionary({ { "className", "NSFileManager" }, { "x", 1 } })).isAbsent());
     // An empty class name is read by its tag keys.
     EXPECT_EQ(read(Value::dictionary({ { "className", "" }, { "stringObject", "y" } })), Value("y"));
-    // "dictionaryObject" rebuilds each value when "hasCustomObject" is present at all.
+    // "dictionaryObject" rebuilds each value when "hasCustomObject" is present at all; a plain
+    // dictionary among them is itself.
     Value inner = Value::dictionary({ { "d", Value::dictionary({ { "plain", 1 } }) } });
-    EXPECT_EQ(read(Value::dictionary({ { "hasCustomObject", 0 }, { "dictionaryObject", inner } })), Value::dictionary());
+    EXPECT_EQ(read(Value::dictionary({ { "hasCustomObject", 0 }, { "dictionaryObject", inner } })), inner);
     EXPECT_EQ(read(Value::dictionary({ { "dictionaryObject", inner } })), inner);
     // Sets come back without duplicates; data text beyond Latin-1 is refused.
     EXPECT_EQ(read(Value::dictionary({ { "hasCustomObject", false }, { "setObject", Value::array({ "a", "a", "b" }) } })),

@@ -113,6 +113,13 @@ TEST_F(PushKeychain, KeyedArchivesAreRefusedAndFailuresLogged)
         errSecSuccess);
     EXPECT_TRUE(store.objectForKey("archived").isAbsent());
     EXPECT_EQ(logger->lines().back().rfind("PUSHKeychain failed to decode data for key 'archived'", 0), 0u);
+    // Bytes that are neither a property list nor UTF-8 text are nothing this store wrote.
+    ASSERT_EQ(SecItemAdd(Value::dictionary({ { kSecClass, kSecClassGenericPassword }, { kSecAttrService, "push.service" },
+                             { kSecAttrAccount, "garbled" }, { kSecValueData, Bytes { 'o', 'k', 0xFF, 0xC3 } } }),
+                  nullptr),
+        errSecSuccess);
+    EXPECT_TRUE(store.objectForKey("garbled").isAbsent());
+    EXPECT_EQ(logger->lines().back().rfind("PUSHKeychain failed to decode data for key 'garbled'", 0), 0u);
 
     security::injectStatus(security::SecOperation::CopyMatching, errSecInteractionNotAllowed);
     EXPECT_TRUE(store.dataForKey("archived").isAbsent());

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSDateFormatter.h"
 #include "platform/threading/NSNotificationCenter.h"
 #include "push/Utilities/PUSHASLLogger.h"
 #include "push/Utilities/PUSHCustomFormatter.h"
@@ -25,7 +27,10 @@ public:
     {
         std::lock_guard lock(mutex);
         lines.push_back(formatter_ ? formatter_->formatLogMessage(message).value_or("") : message.message);
+        if (onMessage)
+            onMessage();
     }
+    std::function<void()> onMessage;
     void flush() override { ++flushes; }
     std::vector<std::string> snapshot()
     {
@@ -43,6 +48,7 @@ public:
     void logMessage(const PUSHLogMessage&) override
     {
         ++entered;
+        entered.notify_all();
         open.wait(false);
     }
     void release()
@@ -128,6 +134,21 @@ TEST_F(PushLog, MessageFieldsAndCustomFormatterLines)
         EXPECT_EQ(PUSHCustomFormatter::letterForFlag(flag), letter);
 }
 
+TEST_F(PushLog, FormatterDatesAgreeWithTheDateFormatterAcrossSeconds)
+{
+    auto reference = NSDateFormatter::create("yyyy-MM-dd HH:mm:ss.SSS");
+    for (std::uint64_t loggers : { 1, 3 }) {
+        PUSHCustomFormatter formatter;
+        RecordingLogger logger;
+        for (std::uint64_t i = 0; i < loggers; ++i)
+            formatter.didAddToLogger(logger);
+        // Within one second, into the next, back to an earlier one, and at the edges of a second.
+        for (double t : { 1e9 + 0.25, 1e9 + 0.9999996, 1e9 + 1.001, 1e9 + 0.5, 1e9 - 0.0005, 1.7e9 + 59.999 })
+            EXPECT_EQ(formatter.stringFromDate(t), reference->stringFromDate(NSDate::dateWithTimeIntervalSince1970(t)))
+                << std::fixed << t << " with " << loggers << " loggers";
+    }
+}
+
 TEST_F(PushLog, BlocksBeyondThousandMessagesInFlight)
 {
     auto gate = std::make_shared<GateLogger>();
@@ -163,33 +184,45 @@ TEST_F(PushLog, FormatterCountsLoggersAndIsUsedByThem)
     EXPECT_EQ(formatter->loggerCount(), 1);
 }
 
-TEST_F(PushLog, PushLinesDoNotWaitForTheLoggersAndArriveInOrder)
+TEST_F(PushLog, PushLinesWaitForTheLoggersAndArriveInOrder)
 {
     auto gate = std::make_shared<GateLogger>();
     auto recording = std::make_shared<RecordingLogger>();
     PUSHLog::addLogger(gate);
     PUSHLog::addLogger(recording);
-    // Should the line wait for the loggers after all, this opens the gate so that the test
-    // fails instead of hanging.
-    std::promise<void> logged;
-    std::thread watchdog([&gate, done = logged.get_future()] {
-        if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            gate->release();
+    std::atomic<bool> returned { false };
+    std::thread caller([&] {
+        PUSHLogInfo("first");
+        returned = true;
     });
-    PUSHLogInfo("first");
-    std::vector<std::string> expected { "first" };
-    const bool waited = gate->open;
-    logged.set_value();
-    watchdog.join();
-    EXPECT_FALSE(waited);
+    for (int seen = gate->entered.load(); seen == 0; seen = gate->entered.load())
+        gate->entered.wait(seen);
+    // The gate holds the line: the caller is still inside the call.
+    EXPECT_FALSE(returned.load());
+    gate->release();
+    caller.join();
+    // Once a call is back, every logger has its line; nothing to flush.
+    EXPECT_EQ(recording->snapshot(), std::vector<std::string> { "first" });
 
+    std::vector<std::string> expected { "first" };
     for (int i = 0; i < 50; ++i) {
         PUSHLogDebug("line %d", i);
         expected.push_back("line " + std::to_string(i));
     }
-    gate->release();
-    PUSHLog::flushLog();
     EXPECT_EQ(recording->snapshot(), expected);
+}
+
+TEST_F(PushLog, ALoggerRunsOnTheQueueItIsGiven)
+{
+    auto given = dispatch_queue_create("test.given", DISPATCH_QUEUE_SERIAL);
+    auto logger = std::make_shared<RecordingLogger>();
+    logger->setLoggerQueue(given);
+    EXPECT_EQ(logger->loggerQueue(), given);
+    std::atomic<bool> onGivenQueue { false };
+    logger->onMessage = [&] { onGivenQueue = logger->isOnInternalLoggerQueue() && dispatch_get_current_queue() == given; };
+    PUSHLog::addLogger(logger);
+    logLine(PUSH_LOG_FLAG_INFO, "x");
+    EXPECT_TRUE(onGivenQueue.load());
 }
 
 TEST_F(PushLog, SystemLogRecordsStayOffStandardErrorAndCarryLevelMessageAndReader)

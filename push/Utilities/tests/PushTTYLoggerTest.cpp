@@ -16,6 +16,14 @@ TEST(PushTTYLogger, ModeComesFromTheEnvironment)
     EXPECT_TRUE(PUSHTTYLogger::paletteColors(PUSHConsoleMode::plugin).empty());
 }
 
+TEST(PushTTYLogger, OneConsoleLoggerOnceTheSharedOneExists)
+{
+    auto shared = PUSHTTYLogger::sharedInstance();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(PUSHTTYLogger::sharedInstance(), shared);
+    EXPECT_EQ(PUSHTTYLogger::init(), nullptr);
+}
+
 class PushTTYLines : public ::testing::Test {
 protected:
     void SetUp() override

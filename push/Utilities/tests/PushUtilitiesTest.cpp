@@ -116,6 +116,28 @@ TEST_F(PushUtilities, RandomIdentifiersHaveTheirShapes)
     }
 }
 
+TEST_F(PushUtilities, ServerClockTakesTheStoredCorrectionBeforeAnyLogin)
+{
+    testing_support::TempHome home;
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    const double now = PUSHCurrentTimestamp();
+    const struct {
+        double serverAhead;
+        double expected;
+    } cases[] = { { 250, 250 }, { -3600, -3600 }, { 31536000.0 + 10, 0 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.serverAhead);
+        defaults->setObject(Value(now), kStoredLocalTimeKey);
+        defaults->setObject(Value(static_cast<std::uint64_t>(now + c.serverAhead)), kStoredServerTimeKey);
+        forgetServerClockCorrection();
+        EXPECT_NEAR(PUSHServerTimestamp() - PUSHCurrentTimestamp(), c.expected, 5);
+    }
+    // A login's correction wins over the stored one.
+    setServerClockCorrection(7);
+    EXPECT_NEAR(PUSHServerTimestamp() - PUSHCurrentTimestamp(), 7, 5);
+    forgetServerClockCorrection();
+}
+
 TEST_F(PushUtilities, VersionsClocksAndDeviceInfo)
 {
     EXPECT_EQ(PUSHSDKVersionCode(), 131328u);
