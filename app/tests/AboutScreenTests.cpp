@@ -10,6 +10,8 @@
 #include "app/RQWifiController.h"
 #include "app/RQWifiDetailController.h"
 #include "app/SNAppSpeakController.h"
+#include "app/YZXNoBackControlller.h"
+#include "platform/uikit/UIBars.h"
 #include "platform/uikit/UIMenuController.h"
 #include "platform/uikit/UIScreen.h"
 
@@ -160,6 +162,31 @@ TEST_F(AboutScreenTest, BaseScreenTitleIsTheBarsViewAndTheBackButtonPopsTheScree
     screen->backButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
     testing_support::settle(2);
     EXPECT_EQ(navigation->topViewController(), root);
+}
+
+// A screen that sets up its bar its own way: loading either base screen runs its version, in
+// the base's place.
+template <class Base>
+struct OwnBarScreen : Base {
+    int setNavCalls = 0;
+    void setNav() override
+    {
+        ++setNavCalls;
+        UINavigationBar::appearance().titleColor = UIColor::redColor();
+    }
+};
+
+TEST_F(AboutScreenTest, BothBaseScreensSetUpTheBarThroughTheScreensOwnSetNav)
+{
+    auto withBack = std::make_shared<OwnBarScreen<DDYPPartentsController>>();
+    auto noBack = std::make_shared<OwnBarScreen<YZXNoBackControlller>>();
+    for (const auto& [screen, calls] : { std::pair<std::shared_ptr<UIViewController>, const int*> { withBack, &withBack->setNavCalls },
+             std::pair<std::shared_ptr<UIViewController>, const int*> { noBack, &noBack->setNavCalls } }) {
+        UINavigationBar::appearance().titleColor = UIColor::whiteColor();
+        screen->view();
+        EXPECT_EQ(*calls, 1) << screen->className();
+        EXPECT_EQ(UINavigationBar::appearance().titleColor, UIColor::redColor()) << screen->className();
+    }
 }
 
 } // namespace
