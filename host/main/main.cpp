@@ -9,7 +9,8 @@
 // "advance"; real follows the wall clock). --window shows the screen in a desktop window once the
 // script (if any) has run, with the clock real, until the window is closed; standard input is
 // not read then. A push message carrying a notification payload reaches the app as a remote
-// notification (host/NotificationRelay.h).
+// notification (host/NotificationRelay.h). QUILLMARK_SYSTEM_VERSION sets the device's system
+// version ("9.0" makes incoming URLs reach the app's options form).
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -40,6 +41,7 @@
 #include "app/prospecting/RQQunListController.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/RQMainController.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace {
 
@@ -97,6 +99,8 @@ int main(int argc, char** argv)
     std::istream& input = script.empty() ? std::cin : static_cast<std::istream&>(file);
 
     host::useAppBundle(host::appBundleFolder(QM_APP_RESOURCES));
+    if (const char* system = std::getenv("QUILLMARK_SYSTEM_VERSION"); system && *system)
+        UIDevice::currentDevice()->setSystemVersion(system); // the device's system, "8.0" by default
     registerAppScreens();
     std::cout << std::unitbuf; // each command's output shows as it happens
     host::Driver driver(std::cout);
