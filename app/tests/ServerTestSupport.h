@@ -64,7 +64,10 @@ inline dataserver::DataServer& sharedServer()
 }
 
 // The app's bundle resources in the source tree (QM_SOURCE_DIR, else the tree the test was
-// built from), and named images read from there.
+// built from, when its target says so), and named images read from there.
+#ifndef QM_DEFAULT_SOURCE_DIR
+#define QM_DEFAULT_SOURCE_DIR "."
+#endif
 inline std::filesystem::path appResourceDir()
 {
     const char* source = std::getenv("QM_SOURCE_DIR");
