@@ -16,7 +16,8 @@ void applyBarAppearance(const BaseScreenLook& look)
     appearance.titleColor = look.appearanceTitleColor;
 }
 
-std::shared_ptr<UILabel> setUpBaseScreen(UIViewController& screen, const BaseScreenLook& look)
+std::shared_ptr<UILabel> setUpBaseScreen(
+    UIViewController& screen, const BaseScreenLook& look, const std::function<void()>& setNav)
 {
     screen.view()->setBackgroundColor(UIColor::whiteColor());
     double version = systemVersionNumber();
@@ -25,7 +26,7 @@ std::shared_ptr<UILabel> setUpBaseScreen(UIViewController& screen, const BaseScr
         screen.setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
         screen.setExtendedLayoutIncludesOpaqueBars(false);
     }
-    applyBarAppearance(look);
+    setNav();
 
     double screenWidth = UIScreen::mainScreen()->bounds().size.width;
     auto title = UILabel::create(CGRectMake((screenWidth - 200) / 2, 0, 200, 21));

@@ -2,6 +2,7 @@
 // process-wide bar appearance and the extended-layout edges, given the look they differ in.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/uikit/UILabel.h"
@@ -19,8 +20,10 @@ struct BaseScreenLook {
 double systemVersionNumber();
 // Bar items white and the bar title in the look's colour, for every navigation bar.
 void applyBarAppearance(const BaseScreenLook& look);
-// White background, the layout edges, the bar appearance and the title label (returned, and
-// set as the navigation item's title view).
-std::shared_ptr<UILabel> setUpBaseScreen(UIViewController& screen, const BaseScreenLook& look);
+// White background, the layout edges, the bar set-up (`setNav`, the screen's own, so a
+// subclass's version is the one used) and the title label (returned, and set as the
+// navigation item's title view).
+std::shared_ptr<UILabel> setUpBaseScreen(
+    UIViewController& screen, const BaseScreenLook& look, const std::function<void()>& setNav);
 
 } // namespace app

@@ -17,7 +17,7 @@ const app::BaseScreenLook& withBackLook()
 void DDYPPartentsController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    myTitle_ = app::setUpBaseScreen(*this, withBackLook());
+    myTitle_ = app::setUpBaseScreen(*this, withBackLook(), [this] { setNav(); });
 
     backButton_ = UIButton::create(CGRectMake(0, 3, 12, 22));
     backButton_->setBackgroundImage(UIImage::imageNamed("nav_back"), UIControlStateNormal);

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr const char* installationKey = "fc_uuidForInstallation";
-constexpr const char* deviceKey = "fc_uuidForDevice";
+constexpr const char* installationKey = "dv_uuidForInstallation";
+constexpr const char* deviceKey = "dv_uuidForDevice";
 
 // "0A1B...-..." as 32 lowercase digits.
 std::string compact(const NSUUID& uuid)
@@ -191,4 +191,13 @@ std::string DVUUID::uuidForDeviceMigratingValueForKey(const std::string& key, co
     const OptionalString& accessGroup, bool commitMigration)
 {
     return sharedInstance()->instanceUuidForDeviceMigratingValueForKey(key, service, accessGroup, commitMigration);
+}
+std::string DVUUID::uuidForDeviceMigratingValueForKey(
+    const std::string& key, const OptionalString& service, bool commitMigration)
+{
+    return sharedInstance()->instanceUuidForDeviceMigratingValueForKey(key, service, commitMigration);
+}
+std::string DVUUID::uuidForDeviceMigratingValueForKey(const std::string& key, bool commitMigration)
+{
+    return sharedInstance()->instanceUuidForDeviceMigratingValueForKey(key, commitMigration);
 }

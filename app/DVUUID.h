@@ -50,6 +50,10 @@ public:
     static std::string uuidForDeviceMigratingValue(const OptionalString& value, bool commitMigration);
     static std::string uuidForDeviceMigratingValueForKey(const std::string& key, const OptionalString& service,
         const OptionalString& accessGroup, bool commitMigration);
+    // The same with no access group, or with no service (the default service) and no group.
+    static std::string uuidForDeviceMigratingValueForKey(
+        const std::string& key, const OptionalString& service, bool commitMigration);
+    static std::string uuidForDeviceMigratingValueForKey(const std::string& key, bool commitMigration);
 
     // Instance operations.
     std::string instanceUuid() const;
@@ -63,9 +67,11 @@ public:
     std::string instanceUuidForDeviceMigratingValue(const OptionalString& value, bool commitMigration);
     // Reads `key` (keychain of that service and group first, then the user defaults) and
     // migrates to its value. No service: the default service.
-    std::string instanceUuidForDeviceMigratingValueForKey(const std::string& key,
-        const OptionalString& service = std::nullopt, const OptionalString& accessGroup = std::nullopt,
-        bool commitMigration = false);
+    std::string instanceUuidForDeviceMigratingValueForKey(const std::string& key, const OptionalString& service,
+        const OptionalString& accessGroup, bool commitMigration);
+    std::string instanceUuidForDeviceMigratingValueForKey(
+        const std::string& key, const OptionalString& service, bool commitMigration);
+    std::string instanceUuidForDeviceMigratingValueForKey(const std::string& key, bool commitMigration);
 
     // The cloud key-value store changed on another device.
     void uuidsOfUserDevices_iCloudChange(const std::shared_ptr<NSNotification>& notification);

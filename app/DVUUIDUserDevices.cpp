@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr const char* deviceKey = "fc_uuidForDevice";
-constexpr const char* userDevicesKey = "fc_uuidsOfUserDevices";
-constexpr const char* toggleKey = "fc_uuidsOfUserDevicesToggle";
+constexpr const char* deviceKey = "dv_uuidForDevice";
+constexpr const char* userDevicesKey = "dv_uuidsOfUserDevices";
+constexpr const char* toggleKey = "dv_uuidsOfUserDevicesToggle";
 constexpr const char* separator = "|";
 
 // Appends `value` unless it is there already, as an ordered set does.
@@ -135,4 +135,15 @@ std::string DVUUID::instanceUuidForDeviceMigratingValueForKey(
 {
     return instanceUuidForDeviceMigratingValue(
         getValueForKey(key, true, true, service, accessGroup).value, commitMigration);
+}
+
+std::string DVUUID::instanceUuidForDeviceMigratingValueForKey(
+    const std::string& key, const OptionalString& service, bool commitMigration)
+{
+    return instanceUuidForDeviceMigratingValueForKey(key, service, std::nullopt, commitMigration);
+}
+
+std::string DVUUID::instanceUuidForDeviceMigratingValueForKey(const std::string& key, bool commitMigration)
+{
+    return instanceUuidForDeviceMigratingValueForKey(key, std::nullopt, std::nullopt, commitMigration);
 }

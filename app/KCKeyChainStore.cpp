@@ -7,6 +7,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/persistence/NSBundle.h"
 #include "platform/security/SecBase.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace app::keychain {
 
@@ -64,6 +65,8 @@ const char* authenticationTypeConstant(std::int64_t authenticationType)
     return lookup(authenticationTypes, authenticationType);
 }
 
+long foundationVersion() { return static_cast<long>(NSFoundationVersionNumber); }
+
 } // namespace app::keychain
 
 namespace {
@@ -87,9 +90,9 @@ NSErrorRef storeError(std::int64_t code, const std::string& description)
         KCKeyChainStoreErrorDomain, code, Value::dictionary({ { NSLocalizedDescriptionKey, Value(description) } }));
 }
 
-// The messages would be looked up in the app's string tables; the app ships none, so the
-// English text stands.
-const std::string& localized(const std::string& message) { return message; }
+// The message in the app's own language: its string tables are keyed by the English text, which
+// stands where they have no translation.
+std::string localized(const std::string& message) { return NSLocalizedStringFromTable(message, "Localizable"); }
 
 }
 

@@ -251,6 +251,10 @@ const char* accessibilityConstant(std::int64_t accessibility);
 const char* protocolConstant(std::int64_t protocolType);
 const char* authenticationTypeConstant(std::int64_t authenticationType);
 
+// The platform's foundation version number with its fraction dropped: the number the store
+// compares with 993, 1047, 1140 and 1144. It follows the device's system version.
+long foundationVersion();
+
 // Raw attribute dictionaries of the keychain as item dictionaries of `secClass`.
 Value prettify(const char* secClass, const Value& items);
 

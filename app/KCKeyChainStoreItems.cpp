@@ -1,7 +1,6 @@
 // KCKeyChainStore: reading, writing and removing the items of one store.
 #include "app/KCKeyChainStore.h"
 
-#include "app/PlatformVersion.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/Utf8.h"
 #include "platform/security/SecItem.h"
@@ -102,7 +101,7 @@ bool KCKeyChainStore::setData(const std::optional<Bytes>& value, const OptionalS
     // Probe without letting the keychain ask the user anything.
     Value probe = query();
     probe.set(kSecAttrAccount, *key);
-    const long version = app::foundationVersion();
+    const long version = app::keychain::foundationVersion();
     if (version > 1144)
         probe.set(kSecUseAuthenticationUI, kSecUseAuthenticationUIFail);
     else if (version > 1047)
@@ -132,7 +131,7 @@ bool KCKeyChainStore::updateItem(OSStatus probeStatus, const Bytes& value, const
     // Older systems cannot change an item that needs the user: replace it instead, with
     // everything the caller gave (the generic attribute included). The item is gone once
     // removed, so the new one is added straight away rather than probed for again.
-    if (probeStatus == errSecInteractionNotAllowed && app::foundationVersion() <= 1140) {
+    if (probeStatus == errSecInteractionNotAllowed && app::keychain::foundationVersion() <= 1140) {
         if (!removeItemForKey(key, error)) {
             store(error, securityError(errSecInteractionNotAllowed));
             return false;

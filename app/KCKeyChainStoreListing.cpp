@@ -2,7 +2,6 @@
 // and the store's printed forms.
 #include "app/KCKeyChainStore.h"
 
-#include "app/PlatformVersion.h"
 #include "platform/foundation/Utf8.h"
 #include "platform/security/SecItem.h"
 
@@ -50,7 +49,7 @@ Value prettifyOne(bool internet, const Value& raw)
     if (raw[kSecValueData].isData())
         item.set("value", itemValue(raw[kSecValueData].asData()));
     copy(kSecAttrAccessible, "accessibility");
-    if (app::foundationVersion() > 993)
+    if (app::keychain::foundationVersion() > 993)
         copy(kSecAttrSynchronizable, "synchronizable");
     return item;
 }

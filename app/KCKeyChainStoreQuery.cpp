@@ -2,7 +2,6 @@
 // or changed item. Both follow the foundation version the app runs on.
 #include "app/KCKeyChainStore.h"
 
-#include "app/PlatformVersion.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/security/SecAccessControl.h"
 
@@ -13,7 +12,7 @@ Value KCKeyChainStore::query() const
     Value query = Value::dictionary();
     if (const char* secClass = itemClassConstant(itemClass_))
         query.set(kSecClass, secClass);
-    const long version = app::foundationVersion();
+    const long version = app::keychain::foundationVersion();
     if (version > 993)
         query.set(kSecAttrSynchronizable, kSecAttrSynchronizableAny);
 
@@ -49,12 +48,10 @@ std::optional<Value> KCKeyChainStore::attributesWithKey(
     if (key) {
         attributes = query();
         attributes.set(kSecAttrAccount, *key);
-        // A prompt is for reading protected items; the keychain takes none on a new item.
-        attributes.remove(kSecUseOperationPrompt);
     }
     attributes.set(kSecValueData, value);
 
-    const long version = app::foundationVersion();
+    const long version = app::keychain::foundationVersion();
     const char* accessible = accessibilityConstant(accessibility_);
     if (accessible && authenticationPolicy_ != 0) {
         if (version > 1047) {

@@ -16,7 +16,7 @@ const app::BaseScreenLook& noBackLook()
 void YZXNoBackControlller::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    myTitle_ = app::setUpBaseScreen(*this, noBackLook());
+    myTitle_ = app::setUpBaseScreen(*this, noBackLook(), [this] { setNav(); });
 }
 
 void YZXNoBackControlller::setNav() { app::applyBarAppearance(noBackLook()); }

@@ -29,10 +29,34 @@ bool isFan(const ABRecordRef& person)
     return first.isString() && first.asString() == kFanFirstName;
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 constexpr NSInteger kClearAlertTag = 101;
 constexpr NSInteger kImportAlertTag = 102;
 
 } // namespace
+
+std::optional<std::string> importableNumber(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    std::string_view body = text.starts_with('+') ? text.substr(1) : text;
+    if (body.empty() || !(isDigit(body.front()) || body.front() == '(') || !isDigit(body.back()))
+        return std::nullopt;
+    int digits = 0;
+    for (char c : body) {
+        if (isDigit(c))
+            ++digits;
+        else if (c != ' ' && c != '.' && c != '-' && c != '(' && c != ')')
+            return std::nullopt;
+    }
+    if (digits < 3)
+        return std::nullopt;
+    return std::string(text);
+}
 
 ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers)
 {
@@ -45,9 +69,10 @@ ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbe
             result.noAccess = true;
             return result;
         }
-        if (!number || !isPhoneNumberText(*number))
+        auto dialable = number ? importableNumber(*number) : std::nullopt;
+        if (!dialable)
             continue;
-        if (!ABAddressBookAddRecord(book, newFan(*number), &error))
+        if (!ABAddressBookAddRecord(book, newFan(*dialable), &error))
             continue;
         if (ABAddressBookSave(book, &error))
             ++result.written;
@@ -60,7 +85,9 @@ ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbe
 ContactWrite clearContacts()
 {
     ContactWrite result;
-    auto book = ABAddressBookCreate();
+    // Before access is granted a handle sees no one: the fans would stay while the clear
+    // found nothing to do.
+    auto book = ABAddressBookGetAuthorizationStatus() == kABAuthorizationStatusAuthorized ? ABAddressBookCreate() : nullptr;
     if (!book) {
         result.noAccess = true;
         return result;
@@ -90,14 +117,16 @@ void reportImport(const ContactWrite& result, const std::shared_ptr<UIView>& vie
     if (result.noAccess)
         return showAccessAlert();
     if (result.complete())
-        return PGProgressHUD::showError("导入成功", view);
+        return PGProgressHUD::showSuccess("导入成功", view);
     PGProgressHUD::showError(NSString::stringWithFormat("导入未完成：已导入%d个，共%d个", result.written, result.total), view);
 }
 
 void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view)
 {
-    if (result.noAccess)
+    if (result.noAccess) {
+        PGProgressHUD::showError("删除未完成：未获得通讯录权限", view);
         return showAccessAlert();
+    }
     if (result.complete())
         return PGProgressHUD::showError("删除成功", view);
     PGProgressHUD::showError(NSString::stringWithFormat("删除未完成：已删除%d个，共%d个", result.written, result.total), view);

@@ -2,13 +2,15 @@
 // number as a new contact whose only name is the first name "粉丝", with one mobile number,
 // through its own handle and its own save; the clear removes every contact whose first name is
 // exactly "粉丝" and saves once. Both report how many writes were saved, so that success is
-// said only when every one was; without access to the address book nothing is attempted.
+// said only when every one was; without access to the address book (refused, or not yet
+// granted) nothing is attempted and the screen says so.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/uikit/UIAlertView.h"
@@ -25,12 +27,18 @@ struct ContactWrite {
     bool complete() const { return !noAccess && written == total; }
 };
 
+// The number to write for a text shown as a phone number: the text without blanks around it,
+// when it then reads as a phone number (at least three digits, with an optional leading "+",
+// and blanks, dots, dashes or brackets between them); none otherwise.
+std::optional<std::string> importableNumber(std::string_view text);
+
 // A nil number, or one that is no phone number, is counted but never written.
 ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers);
 ContactWrite clearContacts();
 
-// The outcome on the screen: "导入成功" or "删除成功" when complete, the access alert when
-// there was no access, otherwise an error saying how many were written.
+// The outcome on the screen: "导入成功" (with the success icon) or "删除成功" when complete,
+// the access alert when there was no access (a clear also says it did not happen), otherwise an
+// error saying how many were written.
 void reportImport(const ContactWrite& result, const std::shared_ptr<UIView>& view);
 void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view);
 // The alert shown when the address book may not be used.

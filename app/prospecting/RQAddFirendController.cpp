@@ -66,9 +66,10 @@ CGRect RQAddFirendController::boxFrame(int column, int line)
     return CGRectMake(20 + column * (w + 20), 10 + line * 50, w, 40);
 }
 
-std::shared_ptr<UIButton> RQAddFirendController::pickerBox(CGRect frame, const std::string& title, NSInteger tag)
+std::shared_ptr<UIButton> RQAddFirendController::pickerBox(
+    CGRect frame, const std::string& title, NSInteger tag, const Text& chosen)
 {
-    auto box = systemButton(frame, title, boxGrey(0.5), 3);
+    auto box = systemButton(frame, chosen.value_or(title), boxGrey(0.5), 3);
     box->setTag(tag);
     box->addTarget(sharedAs<RQAddFirendController>(), &RQAddFirendController::zhanShi, UIControlEventTouchUpInside);
     return box;
@@ -87,9 +88,9 @@ std::shared_ptr<UIButton> RQAddFirendController::sizeBox(CGRect frame)
 
 void RQAddFirendController::addPickerBoxes(const std::shared_ptr<UIView>& content)
 {
-    shengBtn_ = pickerBox(boxFrame(0, 0), "省", 0);
-    shiBtn_ = pickerBox(boxFrame(1, 0), "市", 1);
-    haoBtn_ = pickerBox(boxFrame(0, 1), "号段", 2);
+    shengBtn_ = pickerBox(boxFrame(0, 0), "省", 0, shengTitle_);
+    shiBtn_ = pickerBox(boxFrame(1, 0), "市", 1, shiTitle_);
+    haoBtn_ = pickerBox(boxFrame(0, 1), "号段", 2, haoTitle_);
     for (const auto& box : { shengBtn_, shiBtn_, haoBtn_, sizeBox(boxFrame(1, 1)) })
         content->addSubview(box);
 }

@@ -1,13 +1,14 @@
 // RQAddFirendController: the lead import screen by province and city ("加粉"). It fetches pages
 // of phone numbers from the data server and offers to write them into the address book as
-// contacts named "粉丝" or to clear those again. RQContryController and
-// RQJingZhunJiaFenController are its twins by number range; they override the title, the
-// picker row, the checks and the parameters of the fetch.
+// contacts named "粉丝" or to clear those again. RQContryController is its twin by number
+// range (its own title, picker row, checks and parameters); RQJingZhunJiaFenController differs
+// only in its title and in sending any size.
 //
 // Layout, top to bottom: a grey bar with "导入号码" and "清空电话本"; a table whose section 0 is
 // the picker row (boxes "省", "市", "号段", the size field reading "20", and "获取号码") and whose
 // section 1 lists the page's numbers under a header of four paging buttons (tags 0 first,
-// 1 previous, 2 next, 3 last).
+// 1 previous, 2 next, 3 last). The picker row is built anew on every reload: its boxes show
+// what is chosen (the default titles until then), its size field "20".
 #pragma once
 
 #include <cstdint>
@@ -89,11 +90,14 @@ public:
 
 protected:
     virtual std::string screenTitle() const { return "加粉"; }
+    // The message refusing a size before anything else is checked; none when it may be sent.
+    virtual std::optional<std::string> sizeRefusal(std::int64_t size) const;
     // The boxes of the picker row (the size field among them).
     virtual void addPickerBoxes(const std::shared_ptr<UIView>& content);
 
-    // A picker row box: grey, rounded, white tint, sending zhanShi.
-    std::shared_ptr<UIButton> pickerBox(CGRect frame, const std::string& title, NSInteger tag);
+    // A picker row box: grey, rounded, white tint, sending zhanShi. It shows `chosen` when there
+    // is a choice, else its default title.
+    std::shared_ptr<UIButton> pickerBox(CGRect frame, const std::string& title, NSInteger tag, const Text& chosen = std::nullopt);
     // The size box holding a new size field reading "20".
     std::shared_ptr<UIButton> sizeBox(CGRect frame);
     // Box width and the frame of a box at a column and line.
@@ -110,6 +114,10 @@ protected:
     std::shared_ptr<UIButton> shiBtn_;
     std::shared_ptr<UIButton> haoBtn_;
     std::shared_ptr<UITextField> pageCounts_;
+    // The titles of the province, city and number range chosen, shown again by a new picker row.
+    Text shengTitle_;
+    Text shiTitle_;
+    Text haoTitle_;
 
 private:
     using Self = std::shared_ptr<RQAddFirendController>;

@@ -125,18 +125,21 @@ void RQAddFirendController::choose(PickerKind kind, const std::shared_ptr<YDMore
     case PickerKind::Province:
         if (shengBtn_)
             shengBtn_->setTitle(title, UIControlStateNormal);
+        shengTitle_ = title;
         shengId_ = identifier;
         NSLog("%@ %@", title, identifier);
         break;
     case PickerKind::City:
         if (shiBtn_)
             shiBtn_->setTitle(title, UIControlStateNormal);
+        shiTitle_ = title;
         shiId_ = identifier;
         NSLog("%@   %@", title, identifier);
         break;
     case PickerKind::Range:
         if (haoBtn_)
             haoBtn_->setTitle(title, UIControlStateNormal);
+        haoTitle_ = title;
         haoDuanId_ = identifier;
         break;
     }
@@ -152,10 +155,17 @@ void RQAddFirendController::huoQuShouJiLieBiao()
     getPhoneNumbers(page(), shiId_, shengId_, pageCounts_ ? pageCounts_->text() : std::string());
 }
 
+std::optional<std::string> RQAddFirendController::sizeRefusal(std::int64_t size) const
+{
+    if (size > 50)
+        return "一次只能最多获取50个号码";
+    return std::nullopt;
+}
+
 void RQAddFirendController::getPhoneNumbers(std::int32_t page, const Text& cityId, const Text& proviceId, const std::string& pageSize)
 {
-    if (NSString::integerValue(pageSize) > 50)
-        return showMessage("一次只能最多获取50个号码");
+    if (auto refusal = sizeRefusal(NSString::integerValue(pageSize)))
+        return showMessage(*refusal);
     if (!proviceId)
         return showMessage("未选择省");
     if (!cityId)

@@ -8,7 +8,7 @@ void RQContryController::addPickerBoxes(const std::shared_ptr<UIView>& content)
 {
     shengBtn_.reset();
     shiBtn_.reset();
-    haoBtn_ = pickerBox(boxFrame(0, 0), "号段", 2);
+    haoBtn_ = pickerBox(boxFrame(0, 0), "号段", 2, haoTitle_);
     content->addSubview(haoBtn_);
     content->addSubview(sizeBox(boxFrame(1, 0)));
 }

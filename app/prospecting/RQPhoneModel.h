@@ -1,14 +1,13 @@
 // RQPhoneModel: one row of a data-server list (a lead number, a province, an industry or an
 // industry contact). Each initializer fills only its kind's properties from one reply item,
-// every value as its text ("%@": numbers become their digits); the rest stay nil.
-// A phone number is the exception: a "phone" that is not a text or a whole number reading as a
-// phone number stays nil, so that no placeholder or stray value can pass for a number.
+// every value as its text ("%@": numbers become their digits, a missing value "(null)"); the
+// rest stay nil. A phone is kept as the server sent it: whether it can be written to the
+// address book is the import's question.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
@@ -70,10 +69,6 @@ private:
 namespace prospecting {
 // "%@" of a value: "(null)" for a missing one, "<null>" for null.
 std::string textOf(const Value& value);
-// Digits, with an optional leading "+" and spaces or dashes between digits.
-bool isPhoneNumberText(std::string_view text);
-// A phone number's text: a text or a whole number that reads as a phone number; nil otherwise.
-std::optional<std::string> phoneTextOf(const Value& value);
 // "%@" of a property: "(null)" when it is nil.
 std::string displayText(const std::optional<std::string>& text);
 } // namespace prospecting

@@ -44,7 +44,7 @@ public:
     // application:openURL:options: only "walletpay". Everything else goes to the messenger.
     bool applicationOpenURLSourceApplicationAnnotation(const App& application, const NSURL& url,
         const std::string& sourceApplication, const Value& annotation) override;
-    bool applicationOpenURLOptions(const App& application, const NSURL& url, const Value& options);
+    std::optional<bool> applicationOpenURLOptions(const App& application, const NSURL& url, const Value& options) override;
 
     void onReq(const std::shared_ptr<BaseReq>& req) override;
     void onResp(const std::shared_ptr<BaseResp>& resp) override;

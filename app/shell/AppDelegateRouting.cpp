@@ -30,7 +30,7 @@ bool AppDelegate::applicationOpenURLSourceApplicationAnnotation(
     return routeURL(url, true);
 }
 
-bool AppDelegate::applicationOpenURLOptions(const App&, const NSURL& url, const Value&)
+std::optional<bool> AppDelegate::applicationOpenURLOptions(const App&, const NSURL& url, const Value&)
 {
     return routeURL(url, false);
 }

@@ -10,6 +10,7 @@
 #include "app/RQWifiController.h"
 #include "app/RQWifiDetailController.h"
 #include "app/SNAppSpeakController.h"
+#include "app/YZXNoBackControlller.h"
 #include "platform/uikit/UIMenuController.h"
 #include "platform/uikit/UIScreen.h"
 
@@ -160,6 +161,23 @@ TEST_F(AboutScreenTest, BaseScreenTitleIsTheBarsViewAndTheBackButtonPopsTheScree
     screen->backButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
     testing_support::settle(2);
     EXPECT_EQ(navigation->topViewController(), root);
+}
+
+// A screen that sets up its bar its own way: loading either base screen runs its version.
+template <class Base>
+struct OwnBarScreen : Base {
+    int setNavCalls = 0;
+    void setNav() override { ++setNavCalls; }
+};
+
+TEST_F(AboutScreenTest, BothBaseScreensSetUpTheBarThroughTheScreensOwnSetNav)
+{
+    auto withBack = std::make_shared<OwnBarScreen<DDYPPartentsController>>();
+    auto noBack = std::make_shared<OwnBarScreen<YZXNoBackControlller>>();
+    withBack->view();
+    noBack->view();
+    EXPECT_EQ(withBack->setNavCalls, 1);
+    EXPECT_EQ(noBack->setNavCalls, 1);
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* deviceKey = "fc_uuidForDevice";
+constexpr const char* deviceKey = "dv_uuidForDevice";
 constexpr const char* storedValue = "0123456789abcdef0123456789abcdef";
 
 bool isCompactIdentifier(const std::string& text)
@@ -160,11 +160,11 @@ TEST_F(StoreTest, ValidationAcceptsOnlyTheTwoForms)
 namespace {
 
 using List = std::vector<std::string>;
-constexpr const char* listKey = "fc_uuidsOfUserDevices";
+constexpr const char* listKey = "dv_uuidsOfUserDevices";
 const std::string otherDevice = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
 const std::string thirdDevice = "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
 
-std::string cloudKey(const std::string& identifier) { return "fc_uuidForDevice_" + identifier; }
+std::string cloudKey(const std::string& identifier) { return "dv_uuidForDevice_" + identifier; }
 
 std::shared_ptr<NSUbiquitousKeyValueStore> installCloud()
 {
@@ -207,6 +207,10 @@ TEST_F(StoreTest, TheDeviceListIsKeptSynchronisedAndNewDevicesInTheCloudAreAnnou
     cloud->applyExternalChanges(Value::dictionary({ { cloudKey(otherDevice), otherDevice } }));
     EXPECT_EQ(posted.size(), 2u);
     NSNotificationCenter::defaultCenter()->removeObserver(token.get());
+    // Every sync flips the toggle, so that other devices always hear of it.
+    bool toggle = cloud->boolForKey("dv_uuidsOfUserDevicesToggle");
+    DVUUID::create();
+    EXPECT_NE(cloud->boolForKey("dv_uuidsOfUserDevicesToggle"), toggle);
     restartProcess();
     EXPECT_EQ(DVUUID::uuidsOfUserDevices(), expected);
 }
@@ -225,7 +229,7 @@ TEST_F(StoreTest, MigrationChangesTheDeviceOnlyWhenCommittedAndValid)
     EXPECT_THROW(DVUUID::uuidForDeviceMigratingValueForKey("missing", {}, {}, true), NSException);
     EXPECT_EQ(DVUUID::uuidForDeviceMigratingValue(otherDevice, false), device);
     EXPECT_EQ(DVUUID::uuidForDeviceMigratingValue(device, true), device);
-    EXPECT_EQ(rawText(testService, "fc_uuidForDevice"), device);
+    EXPECT_EQ(rawText(testService, "dv_uuidForDevice"), device);
 
     ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(thirdDevice + "|" + device, listKey));
     ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(otherDevice, "legacy", std::string("old.svc")));
@@ -235,5 +239,14 @@ TEST_F(StoreTest, MigrationChangesTheDeviceOnlyWhenCommittedAndValid)
     EXPECT_EQ(cloud->stringForKey(cloudKey(otherDevice)), otherDevice);
     restartProcess();
     EXPECT_EQ(DVUUID::uuidForDevice(), otherDevice);
-    EXPECT_EQ(NSUserDefaults::standardUserDefaults()->stringForKey("fc_uuidForDevice"), otherDevice);
+    EXPECT_EQ(NSUserDefaults::standardUserDefaults()->stringForKey("dv_uuidForDevice"), otherDevice);
+
+    // The shorter forms: a service and no group; the default service and no group.
+    ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(thirdDevice, "legacy", std::string("old.svc")));
+    EXPECT_EQ(DVUUID::uuidForDeviceMigratingValueForKey("legacy", std::string("old.svc"), true), thirdDevice);
+    ASSERT_TRUE(KCKeyChainStore::setStringForKeyInService(device, "legacy"));
+    EXPECT_EQ(DVUUID::uuidForDeviceMigratingValueForKey("legacy", false), thirdDevice);
+    EXPECT_EQ(DVUUID::uuidForDeviceMigratingValueForKey("legacy", true), device);
+    EXPECT_EQ(DVUUID::sharedInstance()->instanceUuidForDeviceMigratingValueForKey("legacy", std::string("old.svc"), true),
+        thirdDevice);
 }

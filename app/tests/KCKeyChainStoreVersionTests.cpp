@@ -87,13 +87,48 @@ TEST_F(StoreTest, ProtectedItemsAreReplacedUpToRelease8AndChangedAfter)
 
     // From 1141 the item is changed in place.
     for (double version : { 1141.0, 1144.17, 1145.0 }) {
-        app::setFoundationVersionNumber(version);
+        NSFoundationVersionNumber = version;
         ASSERT_TRUE(guarded->setString("v1", "k", Value(), std::string("label")));
         ASSERT_TRUE(guarded->setString("v3", "k", generic));
         EXPECT_EQ(rawText("svc", "k"), "v3") << version;
         EXPECT_EQ(rawItem("svc", "k")[kSecAttrLabel], Value("label")) << version;
         EXPECT_EQ(rawCount(kSecClassGenericPassword), 1u);
     }
+}
+
+// The store follows the device's release: a system-7 device gets none of the keys of release 8
+// (prompt, access control, the passcode accessibility), a system-6 device no synchronisation.
+// At release 8 a new item keeps the prompt and is written all the same.
+TEST_F(StoreTest, OlderReleasesOfTheDeviceLeaveOutTheKeysTheyLack)
+{
+    const std::string promptWarning = "Unavailable 'authenticationPrompt' attribute on iOS versions prior to 8.0.";
+    auto prompted = Store::keyChainStoreWithService(std::string("svc"));
+    prompted->setAuthenticationPrompt(std::string("Unlock"));
+    ASSERT_TRUE(prompted->setString("v", "new at 8"));
+    EXPECT_EQ(prompted->stringForKey("new at 8"), "v");
+    EXPECT_FALSE(logged(promptWarning));
+
+    UIDevice::currentDevice()->setSystemVersion("7.0");
+    ASSERT_TRUE(prompted->setString("v", "new at 7"));
+    EXPECT_TRUE(logged(promptWarning));
+    auto guarded = protectedStore();
+    ASSERT_TRUE(guarded->setString("v", "touch7"));
+    EXPECT_TRUE(logged("Unavailable 'Touch ID integration' on iOS versions prior to 8.0."));
+    EXPECT_FALSE(rawItem("svc", "touch7").contains(kSecAttrAccessControl));
+    auto passcode = Store::keyChainStoreWithService(std::string("svc"));
+    passcode->setAccessibility(KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly);
+    ASSERT_TRUE(passcode->setString("v", "passcode7"));
+    EXPECT_TRUE(logged("Unavailable 'KCKeyChainStoreAccessibilityWhenPasscodeSetThisDeviceOnly' attribute on iOS "
+                       "versions prior to 8.0."));
+    EXPECT_NE(rawItem("svc", "passcode7")[kSecAttrAccessible], Value(kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly));
+    EXPECT_TRUE(prompted->allItems()[0].contains("synchronizable"));
+
+    UIDevice::currentDevice()->setSystemVersion("6.0");
+    auto shared = Store::keyChainStoreWithService(std::string("svc6"));
+    shared->setSynchronizable(true);
+    ASSERT_TRUE(shared->setString("v", "k"));
+    EXPECT_EQ(rawItem("svc6", "k")[kSecAttrSynchronizable], Value(false));
+    EXPECT_FALSE(shared->allItems()[0].contains("synchronizable"));
 }
 
 // A probe that meets "interaction not allowed" replaces the item, as for the protected items above:

@@ -63,11 +63,15 @@ inline dataserver::DataServer& sharedServer()
     return *sharedServerSlot();
 }
 
-// The app's bundle resources in the source tree, and named images read from there.
+// The app's bundle resources in the source tree (QM_SOURCE_DIR, else the tree the test was
+// built from, when its target says so), and named images read from there.
+#ifndef QM_DEFAULT_SOURCE_DIR
+#define QM_DEFAULT_SOURCE_DIR "."
+#endif
 inline std::filesystem::path appResourceDir()
 {
     const char* source = std::getenv("QM_SOURCE_DIR");
-    return std::filesystem::path(source ? source : ".") / "app" / "resources";
+    return std::filesystem::path(source && *source ? source : QM_DEFAULT_SOURCE_DIR) / "app" / "resources";
 }
 inline void useAppResources()
 {

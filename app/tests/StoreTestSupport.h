@@ -10,7 +10,6 @@
 #include "app/DVUUID.h"
 #include "app/KCKeyChainStore.h"
 #include "app/NSUbiquitousKeyValueStore.h"
-#include "app/PlatformVersion.h"
 #include "app/tests/ServerTestSupport.h"
 #include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSUserDefaults.h"
@@ -26,6 +25,7 @@ protected:
     {
         security::resetTestSeams();
         KCKeyChainStore::setDefaultService(std::string(testService));
+        uikit::resetDeviceProfile();
     }
     ~StoreTest() override
     {
@@ -34,8 +34,7 @@ protected:
         security::resetTestSeams();
         KCKeyChainStore::setDefaultService(std::nullopt);
         NSBundle::setMainBundlePath("");
-        app::resetPlatformVersion();
-        UIDevice::currentDevice()->forgetIdentifierForVendor();
+        uikit::resetDeviceProfile();
     }
 
     // The generic-password item as the keychain holds it, local or synchronised (absent if none).

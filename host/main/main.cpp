@@ -14,6 +14,8 @@
 // window fits the display (--scale F: F times the screen's pixels instead); with no display to
 // open it on, the host says so and ends before the app starts. A push message carrying a
 // notification payload reaches the app as a remote notification (host/NotificationRelay.h).
+// QUILLMARK_SYSTEM_VERSION sets the device's system version ("9.0" makes incoming URLs reach the
+// app's options form).
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,6 +49,7 @@
 #include "app/prospecting/RQQunListController.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/RQMainController.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace {
 
@@ -160,6 +163,8 @@ int main(int argc, char** argv)
 #endif
 
     host::useAppBundle(host::appBundleFolder(QM_APP_RESOURCES));
+    if (const char* system = std::getenv("QUILLMARK_SYSTEM_VERSION"); system && *system)
+        UIDevice::currentDevice()->setSystemVersion(system); // the device's system, "8.0" by default
     registerAppScreens();
     std::cout << std::unitbuf; // each command's output shows as it happens
     host::Driver driver(std::cout);

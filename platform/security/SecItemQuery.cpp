@@ -169,6 +169,12 @@ OSStatus parseNewItem(const Value& attributes, ItemRecord& out)
     for (const auto& [key, value] : attributes.asDictionary()) {
         if (key == kSecClass || isReturnKey(key))
             continue;
+        // How to ask the user is not stored with the item; a prompt must still be text.
+        if (isUseKey(key)) {
+            if (key == kSecUseOperationPrompt && !value.isString())
+                return errSecParam;
+            continue;
+        }
         if (key == kSecValueData) {
             if (!value.isData())
                 return errSecParam;

@@ -2,6 +2,7 @@
 #include "platform/uikit/UIApplication.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/foundation/Clock.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -329,7 +330,18 @@ bool openURLInApplication(const NSURL& url, const std::string& sourceApplication
 {
     auto app = UIApplication::sharedApplication();
     auto d = app->delegate();
-    return d && d->applicationOpenURLSourceApplicationAnnotation(app, url, sourceApplication, annotation);
+    if (!d)
+        return false;
+    if (std::atoi(UIDevice::currentDevice()->systemVersion().c_str()) >= 9) {
+        Value options = Value::dictionary();
+        if (!sourceApplication.empty())
+            options.set(UIApplicationOpenURLOptionsSourceApplicationKey, sourceApplication);
+        if (!annotation.isAbsent())
+            options.set(UIApplicationOpenURLOptionsAnnotationKey, annotation);
+        if (auto handled = d->applicationOpenURLOptions(app, url, options))
+            return *handled;
+    }
+    return d->applicationOpenURLSourceApplicationAnnotation(app, url, sourceApplication, annotation);
 }
 
 void setApplicationMainRunner(std::function<int()> runner)

@@ -118,7 +118,18 @@ public:
     {
         return applicationHandleOpenURL(app, url);
     }
+    // The form of system 9 and later, with the options dictionary (the source application under
+    // UIApplicationOpenURLOptionsSourceApplicationKey, the annotation under
+    // UIApplicationOpenURLOptionsAnnotationKey). A delegate that has it answers; the default
+    // answers none, and the system then uses the four-argument form.
+    virtual std::optional<bool> applicationOpenURLOptions(const App&, const NSURL&, const Value& /*options*/)
+    {
+        return std::nullopt;
+    }
 };
+
+inline constexpr const char* UIApplicationOpenURLOptionsSourceApplicationKey = "UIApplicationOpenURLOptionsSourceApplicationKey";
+inline constexpr const char* UIApplicationOpenURLOptionsAnnotationKey = "UIApplicationOpenURLOptionsAnnotationKey";
 
 class UIApplication final : public UIResponder {
 public:
@@ -225,7 +236,8 @@ void receiveMemoryWarning();
 // An incoming push: the delegate's fetch-completion form (the completion's result is returned
 // through `result` when given).
 void receiveRemoteNotification(const Value& userInfo, UIBackgroundFetchResult* result = nullptr);
-// Another app opens a URL in this one.
+// Another app opens a URL in this one. On a device whose system is 9 or later a delegate that
+// has the options form hears of it there; otherwise through the four-argument form.
 bool openURLInApplication(const NSURL& url, const std::string& sourceApplication = "", const Value& annotation = {});
 
 // UIApplicationMain hands control to this runner after launching, when one is installed

@@ -1,13 +1,14 @@
 // The lead import screens against our data server: the pickers, the checks before a fetch,
 // every message of the fetch's failure table, replies of the wrong shape, the empty-page label,
-// paging with its bounds, and the screen that fetches by number range. Then import and clear,
-// checked in the address-book file (the host road walks the confirmations): contacts named
-// "粉丝" with the page's numbers, a clear that takes exactly those, partial failures reported with
-// their count, values that are no phone numbers never written, no access, and the list at
-// confirmation.
+// paging with its bounds, the screen that fetches by number range, the precise screen, and the
+// picker row made anew by a reload. Then import and clear, checked in the address-book file (the
+// host road walks the confirmations): contacts named "粉丝" with the page's numbers, a clear that
+// takes exactly those, partial failures reported with their count, numbers shown as sent and
+// written when they read as phone numbers, no access, and the list at confirmation.
 #include <limits>
 
 #include "app/prospecting/RQContryController.h"
+#include "app/prospecting/RQJingZhunJiaFenController.h"
 #include "app/prospecting/tests/ScreenTestSupport.h"
 #include "platform/addressbook/ABAddressBook.h"
 
@@ -207,6 +208,52 @@ TEST_F(LeadFetch, RangeScreenNeedsARangeAndASizeFromOneToFifty)
     EXPECT_EQ(numbersOf(screen)[0].substr(0, 7), "1592000");
 }
 
+// The precise screen checks the province and city as the region screen does, and sends any
+// size as typed: the server has the last word.
+TEST_F(LeadFetch, PreciseScreenNeedsARegionAndSendsTheSizeAsTyped)
+{
+    auto screen = open<RQJingZhunJiaFenController>();
+    EXPECT_EQ(screen->myTitle()->text(), "精准加粉");
+    tapFetch(screen, "51");
+    EXPECT_EQ(lastHud(screen->view()), "未选择省");
+    screen->setShengId("440000");
+    tapFetch(screen, "51");
+    EXPECT_EQ(lastHud(screen->view()), "未选择城市");
+    EXPECT_TRUE(server().requests("data/listPhone.do").empty());
+
+    clearHuds();
+    pickRegion(screen, 0, 0);
+    tapFetch(screen, "51");
+    ASSERT_TRUE(waitForHud(screen->view(), "每页数量要在1到50之间"));
+    auto sent = lastPhoneRequest().params;
+    EXPECT_EQ(sent.at("pageSize"), "51");
+    EXPECT_EQ(sent.at("proviceId"), *screen->shengId());
+    EXPECT_EQ(sent.at("cityId"), *screen->shiId());
+}
+
+// A reload makes a new picker row: its boxes show the province, city and range still chosen
+// (the ones the next fetch sends), its size field "20".
+TEST_F(LeadFetch, ANewPickerRowShowsWhatIsStillChosen)
+{
+    auto screen = open<RQAddFirendController>();
+    pickRegion(screen, 0, 0);
+    tap(screen->haoBtn());
+    ASSERT_TRUE(waitFor([&] { return screen->haoduan() != nullptr; }));
+    choose(screen->haoduan(), 1);
+    auto titles = [](const std::shared_ptr<RQAddFirendController>& s) {
+        return std::vector<std::string> { s->shengBtn()->titleForState(UIControlStateNormal),
+            s->shiBtn()->titleForState(UIControlStateNormal), s->haoBtn()->titleForState(UIControlStateNormal) };
+    };
+    const auto chosen = titles(screen);
+    EXPECT_NE(chosen, (std::vector<std::string> { "省", "市", "号段" }));
+    auto oldBox = screen->shengBtn();
+
+    fetchNumbers(screen, 30, "30");
+    EXPECT_NE(screen->shengBtn(), oldBox) << "the row was made anew";
+    EXPECT_EQ(titles(screen), chosen);
+    EXPECT_EQ(screen->pageCounts()->text(), "20");
+}
+
 class LeadContacts : public ScreenTest {
 protected:
     std::shared_ptr<RQAddFirendController> screenWithPage(std::size_t size)
@@ -234,9 +281,14 @@ protected:
 
 TEST_F(LeadContacts, ImportWritesEveryNumberAsAFanAndClearRemovesExactlyTheFans)
 {
+    useAppResources();
     auto screen = screenWithPage(20);
     tapAndAnswer(screen, 0, "确认");
     EXPECT_EQ(storedFanNumbers(), numbersOf(screen));
+    EXPECT_EQ(lastHud(screen->view()), "导入成功");
+    auto successIcon = UIImage::imageNamed("PGProgressHUD.bundle/success.png");
+    ASSERT_TRUE(successIcon);
+    EXPECT_EQ(lastHudIcon(screen->view()), successIcon) << "a success shows the success icon";
     addPerson("粉丝", "王", "13900000001"); // made by hand, still a fan
     addPerson("粉丝 ", Value(), "13900000002");
     addPerson(Value(), "李", "13900000003");
@@ -293,40 +345,54 @@ TEST_F(LeadContacts, PartialFailuresSayHowManyWereWritten)
     EXPECT_EQ(storedFanNumbers().size(), 97u);
 }
 
-// Missing numbers and values that read as no phone number are listed but never written.
-TEST_F(LeadContacts, OnlyValuesThatAreNumbersAreWritten)
+// Every number shows as the server sent it; the import writes those that read as phone numbers
+// once the blanks around them are gone, and counts the rest as not imported.
+TEST_F(LeadContacts, NumbersShowAsSentAndOnlyThoseThatReadAsPhoneNumbersAreWritten)
 {
-    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":13,"listItems":[)"
-                                                         R"({"phone":null},{},"13811112222",)"
-                                                         R"({"phone":{"n":1}},{"phone":[13800000000]},{"phone":true},)"
-                                                         R"({"phone":"abc"},{"phone":"  "},{"phone":1e20},)"
-                                                         R"({"phone":13800138000.5},{"phone":"+86 138-0000-0001"},)"
-                                                         R"({"phone":13800000002},{"phone":"13800000003"}]}})"));
+    server().fail("data/listPhone.do", Failure::withBody(R"({"status":1,"info":{"pageSize":12,"listItems":[)"
+                                                         R"({"phone":null},{},{"phone":"abc"},{"phone":"  "},)"
+                                                         R"({"phone":true},{"phone":"138x"},)"
+                                                         R"({"phone":" 13800138000"},{"phone":"(020) 8888-1234"},)"
+                                                         R"({"phone":"138.0013.8000"},{"phone":"+86 138-0000-0001"},)"
+                                                         R"({"phone":13800000002},{"phone":"13800000003\t"}]}})"));
     auto screen = open<RQAddFirendController>();
     pickRegion(screen, 0, 0);
-    fetchNumbers(screen, 13);
-    EXPECT_EQ(numbersOf(screen)[0], "(null)");
-    EXPECT_EQ(numbersOf(screen)[2], "(null)");
+    fetchNumbers(screen, 12);
+    EXPECT_EQ(numbersOf(screen),
+        (std::vector<std::string> { "<null>", "(null)", "abc", "  ", "1", "138x", " 13800138000", "(020) 8888-1234",
+            "138.0013.8000", "+86 138-0000-0001", "13800000002", "13800000003\t" }));
 
     tapAndAnswer(screen, 0, "确认");
-    EXPECT_EQ(lastHud(screen->view()), "导入未完成：已导入3个，共13个");
-    EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "+86 138-0000-0001", "13800000002", "13800000003" }));
+    EXPECT_EQ(lastHud(screen->view()), "导入未完成：已导入6个，共12个");
+    EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13800138000", "(020) 8888-1234", "138.0013.8000",
+                                      "+86 138-0000-0001", "13800000002", "13800000003" }));
 }
 
-TEST_F(LeadContacts, WithoutAccessNothingIsAttempted)
+// Refused, restricted or not yet granted: nothing is written or removed. The import asks for
+// access; the clear also says it did not happen (a handle without access sees no one, so it would
+// otherwise find nothing and call that a success).
+TEST_F(LeadContacts, WithoutAccessNothingIsAttemptedAndTheClearSaysSo)
 {
     auto screen = screenWithPage(20);
     addPerson("粉丝", Value(), "13900000001");
-    for (auto status : { kABAuthorizationStatusDenied, kABAuthorizationStatusRestricted }) {
+    auto answerAccessAlert = [] {
+        auto alert = topAlert();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->title(), "温馨提示");
+        alert->tapButtonAtIndex(0);
+    };
+    for (auto status : { kABAuthorizationStatusDenied, kABAuthorizationStatusRestricted, kABAuthorizationStatusNotDetermined }) {
         addressbook::setAuthorizationStatus(status);
-        for (int button : { 0, 1 }) {
-            tapAndAnswer(screen, button, "确认");
-            auto alert = topAlert();
-            ASSERT_TRUE(alert);
-            EXPECT_EQ(alert->title(), "温馨提示");
-            alert->tapButtonAtIndex(0);
-            EXPECT_TRUE(hudTexts(screen->view()).empty());
-        }
+        clearHuds();
+        tapAndAnswer(screen, 1, "确认");
+        EXPECT_EQ(hudTexts(screen->view()), (std::vector<std::string> { "删除未完成：未获得通讯录权限" })) << status;
+        answerAccessAlert();
+        if (status == kABAuthorizationStatusNotDetermined)
+            continue;
+        clearHuds();
+        tapAndAnswer(screen, 0, "确认");
+        answerAccessAlert();
+        EXPECT_TRUE(hudTexts(screen->view()).empty());
     }
     addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized);
     EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13900000001" }));

@@ -14,6 +14,7 @@
 #include "platform/addressbook/ABTestSeams.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UIImageView.h"
 
 namespace app::test {
 
@@ -55,6 +56,13 @@ protected:
         for (const auto& hud : PGProgressHUD::allHUDsForView(view))
             texts.push_back(hud->labelText());
         return texts;
+    }
+    // The icon of the newest HUD on the view (none when it has no picture).
+    static UIImageRef lastHudIcon(const std::shared_ptr<UIView>& view)
+    {
+        auto huds = PGProgressHUD::allHUDsForView(view);
+        auto icon = huds.empty() ? nullptr : std::dynamic_pointer_cast<UIImageView>(huds.back()->customView());
+        return icon ? icon->image() : nullptr;
     }
     // Lets the HUDs on screen hide: the hide timer first, then the fade-out it starts.
     void clearHuds()

@@ -30,12 +30,12 @@ protected:
         auto alert = uikit::topAlert();
         return alert && alert->title() == "收到一条推送消息" ? alert : nullptr;
     }
-    bool openURL(const std::string& text, bool optionsForm)
+    // Another app opens the URL, as the platform delivers it: a system-9 device uses the
+    // options form, an older one the four-argument form.
+    static bool openURL(const std::string& text, bool optionsForm)
     {
-        auto url = *NSURL::URLWithString(text);
-        auto application = UIApplication::sharedApplication();
-        return optionsForm ? delegate->applicationOpenURLOptions(application, url, Value())
-                           : delegate->applicationOpenURLSourceApplicationAnnotation(application, url, "", Value());
+        UIDevice::currentDevice()->setSystemVersion(optionsForm ? "9.0" : "8.4");
+        return uikit::openURLInApplication(*NSURL::URLWithString(text), "com.other.app");
     }
 };
 

@@ -227,6 +227,14 @@ TEST_F(Keychain, ProtectedItemsRefuseSearchesThatForbidAuthentication)
     EXPECT_EQ(attributes[kSecAttrAccessible], Value(kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly));
     EXPECT_TRUE(attributes[kSecAttrAccessControl].asObject<SecAccessControl>());
 
+    // A new item may say how to ask the user; that is not stored, and a prompt must be text.
+    ASSERT_EQ(SecItemAdd(with(with(generic("p"), kSecValueData, bytes("v")), kSecUseOperationPrompt, "Why"), nullptr),
+        errSecSuccess);
+    EXPECT_EQ(SecItemAdd(with(generic("q"), kSecUseOperationPrompt, 7), nullptr), errSecParam);
+    Value added;
+    ASSERT_EQ(SecItemCopyMatching(with(generic("p"), kSecReturnAttributes, true), &added), errSecSuccess);
+    EXPECT_FALSE(added.contains(kSecUseOperationPrompt));
+
     // A protected item cannot travel to other devices.
     EXPECT_EQ(SecItemUpdate(generic("k"), Value::dictionary({ { kSecAttrSynchronizable, true } })), errSecParam);
     EXPECT_EQ(SecItemAdd(with(with(generic("j"), kSecAttrAccessControl, control), kSecAttrSynchronizable, true), nullptr),

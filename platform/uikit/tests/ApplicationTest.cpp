@@ -67,6 +67,36 @@ TEST_F(UIKitTest, LifecycleRemoteRegistrationAndIncomingEvents)
     EXPECT_EQ(app->openedURLs(), (std::vector<std::string> { "http://example.com/a", "chatapp://" }));
 }
 
+// A delegate with the options form hears of URLs there on system 9 and later, and through the
+// four-argument form before; one without it always through the four-argument form.
+struct OptionsDelegate : Delegate {
+    Value options;
+    std::optional<bool> applicationOpenURLOptions(const App&, const NSURL& url, const Value& given) override
+    {
+        events.push_back("options " + url.absoluteString());
+        options = given;
+        return false;
+    }
+};
+
+TEST_F(UIKitTest, IncomingURLsReachTheFormTheSystemVersionHas)
+{
+    auto url = *NSURL::URLWithString("wx123://pay");
+    auto withOptions = std::make_shared<OptionsDelegate>();
+    uikit::launchApplication(withOptions);
+    EXPECT_TRUE(uikit::openURLInApplication(url, "com.other"));
+    UIDevice::currentDevice()->setSystemVersion("9.0");
+    EXPECT_FALSE(uikit::openURLInApplication(url, "com.other", Value("note"))) << "the options form's answer stands";
+    EXPECT_EQ(withOptions->events, (std::vector<std::string> { "launched", "active", "open wx123://pay", "options wx123://pay" }));
+    EXPECT_EQ(withOptions->options, Value::dictionary({ { UIApplicationOpenURLOptionsSourceApplicationKey, "com.other" },
+                                        { UIApplicationOpenURLOptionsAnnotationKey, "note" } }));
+
+    auto without = std::make_shared<Delegate>();
+    UIApplication::sharedApplication()->setDelegate(without);
+    EXPECT_TRUE(uikit::openURLInApplication(url));
+    EXPECT_EQ(without->events, (std::vector<std::string> { "open wx123://pay" }));
+}
+
 TEST_F(UIKitTest, LocalNotificationsFireOnTheClock)
 {
     auto delegate = std::make_shared<Delegate>();
