@@ -19,13 +19,14 @@
 namespace {
 
 // An Xvfb display of its own for the test's life: Xvfb picks a free number and prints it once
-// it accepts connections (the shell's pid, printed first, becomes Xvfb's by the exec).
+// it accepts connections (the shell's pid, printed first, becomes Xvfb's by the exec). It does not
+// reset when its last client goes, so a display closed and opened again finds it ready.
 class VirtualDisplay {
 public:
     // ":<n>", or empty when Xvfb is not there (then `found` is false) or did not start.
     std::string start(const std::string& size)
     {
-        std::string command = "command -v Xvfb >/dev/null || exit 0; echo $$; exec Xvfb -displayfd 1 -screen 0 " + size
+        std::string command = "command -v Xvfb >/dev/null || exit 0; echo $$; exec Xvfb -noreset -displayfd 1 -screen 0 " + size
             + "x24 -nolisten tcp 2>/dev/null";
         out_ = ::popen(command.c_str(), "r");
         char pid[32] = "", number[32] = "";
