@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "platform/persistence/TextChecks.h"
 
@@ -114,6 +115,57 @@ void padDateYears(Bytes& xml)
         if (end != xml.end() && *end == '-' && end != year && end - year < 4)
             year = xml.insert(year, 4 - (end - year), '0');
         at = std::search(year, xml.end(), open.begin(), open.end());
+    }
+}
+
+// Whether each real of the tree is a negative zero, in the order the XML form writes them.
+void collectNegativeZeros(plist_t node, std::vector<bool>& reals)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        reals.push_back(d == 0 && std::signbit(d));
+        return;
+    }
+    case PLIST_ARRAY:
+        for (std::uint32_t i = 0, n = plist_array_get_size(node); i < n; ++i)
+            collectNegativeZeros(plist_array_get_item(node, i), reals);
+        return;
+    case PLIST_DICT: {
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(node, &iter);
+        MallocText ownedIter(static_cast<char*>(static_cast<void*>(iter)));
+        for (;;) {
+            char* rawKey = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, iter, &rawKey, &item);
+            MallocText key(rawKey);
+            if (!item)
+                return;
+            collectNegativeZeros(item, reals);
+        }
+    }
+    default:
+        return;
+    }
+}
+
+// libplist writes a negative zero as "0.0", which reads back positive; its sign is put back.
+// As with dates, text content cannot hold "<real>".
+void signNegativeZeros(plist_t root, Bytes& xml)
+{
+    std::vector<bool> reals;
+    collectNegativeZeros(root, reals);
+    if (std::find(reals.begin(), reals.end(), true) == reals.end())
+        return;
+    static constexpr std::string_view open = "<real>";
+    auto at = std::search(xml.begin(), xml.end(), open.begin(), open.end());
+    for (std::size_t i = 0; i < reals.size() && at != xml.end(); ++i) {
+        auto number = at + open.size();
+        if (reals[i] && number != xml.end() && *number != '-')
+            number = xml.insert(number, '-');
+        at = std::search(number, xml.end(), open.begin(), open.end());
     }
 }
 
@@ -341,8 +393,10 @@ std::optional<Bytes> serialize(plist_t root, NSPropertyListFormat format)
     if (!out)
         return std::nullopt;
     Bytes bytes(out, out + length);
-    if (format == NSPropertyListXMLFormat_v1_0)
+    if (format == NSPropertyListXMLFormat_v1_0) {
         padDateYears(bytes);
+        signNegativeZeros(root, bytes);
+    }
     return bytes;
 }
 
