@@ -317,6 +317,7 @@ Tree build(const Value& value, int depth, std::string* problem)
     case Value::Type::Unsigned:
         return makeInteger(value);
     case Value::Type::Double:
+    case Value::Type::Decimal: // a property list has only binary reals
         return Tree(plist_new_real(value.doubleValue()));
     case Value::Type::String:
         if (value.asString().find('\0') != std::string::npos) {
