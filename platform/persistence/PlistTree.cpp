@@ -118,6 +118,26 @@ void padDateYears(Bytes& xml)
     }
 }
 
+// Calls visit(key, item) for each entry of a dictionary node in its order until visit gives false;
+// false when it did.
+template <typename Visit>
+bool forEachEntry(plist_t node, Visit visit)
+{
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(node, &iter);
+    MallocText ownedIter(static_cast<char*>(static_cast<void*>(iter)));
+    for (;;) {
+        char* rawKey = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, iter, &rawKey, &item);
+        MallocText key(rawKey);
+        if (!item)
+            return true;
+        if (!visit(std::string_view(rawKey ? rawKey : ""), item))
+            return false;
+    }
+}
+
 // Whether each real of the tree is a negative zero, in the order the XML form writes them.
 void collectNegativeZeros(plist_t node, std::vector<bool>& reals)
 {
@@ -132,20 +152,12 @@ void collectNegativeZeros(plist_t node, std::vector<bool>& reals)
         for (std::uint32_t i = 0, n = plist_array_get_size(node); i < n; ++i)
             collectNegativeZeros(plist_array_get_item(node, i), reals);
         return;
-    case PLIST_DICT: {
-        plist_dict_iter iter = nullptr;
-        plist_dict_new_iter(node, &iter);
-        MallocText ownedIter(static_cast<char*>(static_cast<void*>(iter)));
-        for (;;) {
-            char* rawKey = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, iter, &rawKey, &item);
-            MallocText key(rawKey);
-            if (!item)
-                return;
+    case PLIST_DICT:
+        forEachEntry(node, [&](std::string_view, plist_t item) {
             collectNegativeZeros(item, reals);
-        }
-    }
+            return true;
+        });
+        return;
     default:
         return;
     }
@@ -203,26 +215,20 @@ std::optional<Value> convertArray(plist_t node, int depth, std::string* problem)
 std::optional<Value> convertDictionary(plist_t node, int depth, std::string* problem)
 {
     Value::Dictionary entries;
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(node, &iter);
-    MallocText ownedIter(static_cast<char*>(static_cast<void*>(iter)));
-    for (;;) {
-        char* rawKey = nullptr;
-        plist_t item = nullptr;
-        plist_dict_next_item(node, iter, &rawKey, &item);
-        MallocText key(rawKey);
-        if (!item)
-            break;
-        std::string keyText = rawKey ? rawKey : "";
+    bool complete = forEachEntry(node, [&](std::string_view key, plist_t item) {
+        std::string keyText(key);
         if (!isValidUTF8(keyText)) {
             *problem = "dictionary key is not valid UTF-8";
-            return std::nullopt;
+            return false;
         }
         auto value = convert(item, depth + 1, problem);
         if (!value)
-            return std::nullopt;
+            return false;
         entries.insert_or_assign(std::move(keyText), std::move(*value));
-    }
+        return true;
+    });
+    if (!complete)
+        return std::nullopt;
     return Value(std::move(entries));
 }
 

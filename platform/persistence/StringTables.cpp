@@ -9,9 +9,6 @@
 #include "platform/persistence/NSPropertyListSerialization.h"
 
 namespace persistence {
-namespace {
-
-// "zh_CN.UTF-8@euro" gives "zh_CN"; "C" and "POSIX" say nothing of a language.
 std::string environmentLanguage()
 {
     for (const char* name : { "LANGUAGE", "LC_ALL", "LANG" }) {
@@ -25,6 +22,8 @@ std::string environmentLanguage()
     }
     return {};
 }
+
+namespace {
 
 void addOnce(std::vector<std::string>& names, std::string name)
 {

@@ -15,6 +15,10 @@
 
 namespace persistence {
 
+// The language the environment names ($LANGUAGE, $LC_ALL, $LANG, the first set to something other
+// than "C" or "POSIX"), without encoding or modifier: "zh_CN.UTF-8" gives "zh_CN"; empty if none.
+std::string environmentLanguage();
+
 // The languages to look in, most preferred first: the language of the environment
 // ($LANGUAGE, $LC_ALL, $LANG; "zh_CN.UTF-8" gives "zh_CN", "zh-CN" and "zh"), then the
 // development region (and its language alone), then "Base" and "en". No name appears twice.
