@@ -1,12 +1,12 @@
 // The device facts in force and the background-task register.
 #include "net/DeviceFacts.h"
 
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <optional>
 
 #include "platform/graphics/UIImage.h"
+#include "platform/persistence/StringTables.h"
 
 namespace net {
 namespace {
@@ -14,22 +14,14 @@ namespace {
 std::mutex factsMutex;
 std::optional<DeviceFacts> setFacts;
 
+// "zh_CN.UTF-8" gives "zh-CN"; "en" when the environment names no language.
 std::string languageFromEnvironment()
 {
-    for (const char* name : { "LANGUAGE", "LC_ALL", "LANG" }) {
-        const char* value = std::getenv(name);
-        if (!value || !*value)
-            continue;
-        std::string text = value;
-        text = text.substr(0, text.find_first_of(".:@"));
-        if (text.empty() || text == "C" || text == "POSIX")
-            continue;
-        for (char& c : text)
-            if (c == '_')
-                c = '-';
-        return text;
-    }
-    return "en";
+    std::string text = persistence::environmentLanguage();
+    for (char& c : text)
+        if (c == '_')
+            c = '-';
+    return text.empty() ? "en" : text;
 }
 
 std::mutex tasksMutex;

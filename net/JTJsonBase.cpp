@@ -5,7 +5,16 @@
 
 JTJsonBase::~JTJsonBase()
 {
-    clearErrorTrace();
+    dropErrorTrace(); // nobody can observe an object being destroyed
+}
+
+namespace {
+const std::string kErrorTraceKey = "errorTrace";
+}
+
+Value JTJsonBase::valueForKey(const std::string& key) const
+{
+    return key == kErrorTraceKey ? errorTrace_ : Value();
 }
 
 void JTJsonBase::addErrorWithCode(std::int64_t code, std::string description)
@@ -13,10 +22,27 @@ void JTJsonBase::addErrorWithCode(std::int64_t code, std::string description)
     Value userInfo = Value::dictionary({ { NSLocalizedDescriptionKey, Value(std::move(description)) } });
     if (NSErrorRef previous = lastError())
         userInfo.set(NSUnderlyingErrorKey, Value(previous));
-    errorTrace_.append(Value(NSError::errorWithDomain(JTJsonErrorDomain, code, std::move(userInfo))));
+    Value error(NSError::errorWithDomain(JTJsonErrorDomain, code, std::move(userInfo)));
+    willChangeValueForKey(kErrorTraceKey);
+    errorTrace_.append(std::move(error));
+    didChangeValueForKey(kErrorTraceKey);
+}
+
+void JTJsonBase::setErrorTrace(Value trace)
+{
+    willChangeValueForKey(kErrorTraceKey);
+    errorTrace_ = std::move(trace);
+    didChangeValueForKey(kErrorTraceKey);
 }
 
 void JTJsonBase::clearErrorTrace()
+{
+    willChangeValueForKey(kErrorTraceKey);
+    dropErrorTrace();
+    didChangeValueForKey(kErrorTraceKey);
+}
+
+void JTJsonBase::dropErrorTrace()
 {
     // Each error holds the one before it, so releasing the trace front to back would free the
     // whole chain in one nested cascade from its last error. Back to front, every error still has

@@ -1,12 +1,15 @@
 // JTJsonBase: what the JSON parser, the writer and their facade share: the trace of the errors
-// of the last call, and the nesting depth with its limit.
+// of the last call, and the nesting depth with its limit. Every change of the trace is announced
+// to key-value observers of "errorTrace".
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "platform/foundation/NSError.h"
+#include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/threading/KeyValueObserving.h"
 
 inline constexpr const char* JTJsonErrorDomain = "org.tellowick.JSON.ErrorDomain";
 
@@ -30,7 +33,7 @@ enum JsonErrorCode : std::int64_t {
 
 } // namespace net
 
-class JTJsonBase {
+class JTJsonBase : public NSObject, public threading::KeyValueObservable {
 public:
     // The nesting never goes beyond this, whatever maxDepth says (0 included): parsing, writing
     // and destroying values all recurse once per level, and deeper input must not be able to
@@ -38,9 +41,11 @@ public:
     static constexpr std::uint64_t hardDepthLimit = 1024;
 
     JTJsonBase() = default;
-    virtual ~JTJsonBase();
-    JTJsonBase(const JTJsonBase&) = default;
-    JTJsonBase& operator=(const JTJsonBase&) = default;
+    ~JTJsonBase() override;
+
+    std::string className() const override { return "JTJsonBase"; }
+    // "errorTrace" gives the trace, for the "new" and "old" of change notifications.
+    Value valueForKey(const std::string& key) const override;
 
     // The deepest nesting allowed; 0 means no limit of the caller's (hardDepthLimit still holds).
     std::uint64_t maxDepth() const { return maxDepth_; }
@@ -59,7 +64,7 @@ public:
 protected:
     // The trace's last error, or nullptr.
     NSErrorRef lastError() const;
-    void setErrorTrace(Value trace) { errorTrace_ = std::move(trace); }
+    void setErrorTrace(Value trace);
 
     // Enters one more level of nesting; false (with error 7) when that goes too deep.
     bool enterLevel();
@@ -68,6 +73,8 @@ protected:
     std::uint64_t depth_ = 0;
 
 private:
+    void dropErrorTrace();
+
     Value errorTrace_;
     std::uint64_t maxDepth_ = 512;
 };

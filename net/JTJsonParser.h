@@ -1,9 +1,10 @@
 // JTJsonParser: turns JSON text into Values, keeping a trace of what went wrong.
 //
 // Objects become dictionaries, arrays arrays, strings strings, true/false booleans and null the
-// null value. Numbers keep their exact value where a Value number can hold it: integers within
-// 64 bits (signed, or unsigned above INT64_MAX) become integers; every other number becomes the
-// nearest double. A number beyond the range of a double is refused (error 2).
+// null value. Numbers keep their exact value: integers within 64 bits (signed, or unsigned above
+// INT64_MAX) become integers; every other number (a fraction, an exponent, a longer integer)
+// becomes the decimal made from its text (foundation::Decimal: 38 significant digits, more are
+// rounded). A number beyond the decimal's exponent range is refused (error 2).
 //
 // The input is UTF-8; a NUL character ends it. Strings must be valid UTF-8 and escapes must
 // form whole characters, so every string the parser yields is valid UTF-8.

@@ -66,6 +66,7 @@ bool JTJsonWriter::writeValue(const Value& value)
     case Value::Type::Integer:
     case Value::Type::Unsigned:
     case Value::Type::Double:
+    case Value::Type::Decimal:
         return net::appendJsonNumber(out_, value) || unsupported(classNameOf(value));
     case Value::Type::Null:
         out_ += "null";

@@ -1,7 +1,6 @@
 // JSON number texts to Values and back.
 #include "net/JsonNumber.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -10,10 +9,6 @@
 namespace net {
 
 namespace {
-
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14,
-    1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22 };
 
 std::optional<JsonNumber> integerValue(std::string_view text)
 {
@@ -31,35 +26,6 @@ std::optional<JsonNumber> integerValue(std::string_view text)
     return JsonNumber(static_cast<std::int64_t>(0 - magnitude));
 }
 
-// A mantissa of at most 2^53 scaled by at most 10^22 is exact in a double, and one
-// multiplication or division rounds correctly.
-std::optional<double> fastDouble(bool negative, const JsonNumberParts& parts)
-{
-    if (parts.digits > 19 || parts.mantissa > (std::uint64_t(1) << 53))
-        return std::nullopt;
-    int exponent = parts.exponent - parts.fractionDigits;
-    if (exponent < -22 || exponent > 22)
-        return std::nullopt;
-    double value = static_cast<double>(parts.mantissa);
-    value = exponent < 0 ? value / kExactPowers[-exponent] : value * kExactPowers[exponent];
-    return negative ? -value : value;
-}
-
-std::optional<double> slowDouble(std::string_view text)
-{
-    double value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc() && end == text.data() + text.size())
-        return value;
-    // Out of range: too large is refused, too small becomes a (signed) zero or a subnormal.
-    std::string copy(text);
-    errno = 0;
-    value = std::strtod(copy.c_str(), nullptr);
-    if (std::isinf(value))
-        return std::nullopt;
-    return value;
-}
-
 } // namespace
 
 std::optional<JsonNumber> jsonNumber(std::string_view text, const JsonNumberParts& parts)
@@ -73,12 +39,13 @@ std::optional<JsonNumber> jsonNumber(std::string_view text, const JsonNumberPart
         if (std::optional<JsonNumber> integer = integerValue(text))
             return integer;
     }
-    std::optional<double> value = fastDouble(negative, parts);
-    if (!value)
-        value = slowDouble(text);
-    if (!value || !std::isfinite(*value))
+    // Up to 19 digits the scanner's mantissa is exact; the exponent is exact below its cap.
+    std::optional<foundation::Decimal> decimal = parts.digits <= 19 && parts.exponent > -100000 && parts.exponent < 100000
+        ? foundation::Decimal::fromParts(negative, parts.mantissa, parts.exponent - parts.fractionDigits)
+        : foundation::Decimal::fromText(text);
+    if (!decimal)
         return std::nullopt;
-    return JsonNumber(*value);
+    return JsonNumber(*decimal);
 }
 
 bool appendJsonNumber(std::string& out, const Value& number)
@@ -92,6 +59,9 @@ bool appendJsonNumber(std::string& out, const Value& number)
     case Value::Type::Unsigned:
         result = std::to_chars(buffer, buffer + sizeof buffer, number.unsignedValue());
         break;
+    case Value::Type::Decimal:
+        out += number.asDecimal()->text();
+        return true;
     default: {
         double d = number.doubleValue();
         if (!std::isfinite(d))

@@ -21,15 +21,15 @@ struct JsonNumberParts {
     bool integral = true; // no point and no exponent
 };
 
-// A number read: a signed integer, an unsigned one above INT64_MAX, or a double.
-using JsonNumber = std::variant<std::int64_t, std::uint64_t, double>;
+// A number read: a signed integer, an unsigned one above INT64_MAX, or an exact decimal.
+using JsonNumber = std::variant<std::int64_t, std::uint64_t, foundation::Decimal>;
 
-// Integral text within 64 bits gives an integer; anything else the nearest double. Nothing
-// when the magnitude lies beyond the largest finite double.
+// Integral text within 64 bits gives an integer; anything else (a fraction, an exponent, a
+// longer integer) the decimal made from the text. Nothing when the decimal cannot hold it.
 std::optional<JsonNumber> jsonNumber(std::string_view text, const JsonNumberParts& parts);
 
-// Appends the JSON text of a finite number (integer, unsigned or double; doubles in the
-// shortest form that reads back to the same double). False for NaN and infinities.
+// Appends the JSON text of a finite number (integer, unsigned, decimal digit for digit, or
+// double in the shortest form that reads back to the same double). False for NaN and infinities.
 bool appendJsonNumber(std::string& out, const Value& number);
 
 } // namespace net

@@ -174,10 +174,8 @@ void NKHTTPRequestSerializer::setValueForHTTPHeaderField(std::optional<std::stri
 
 std::optional<std::string> NKHTTPRequestSerializer::valueForHTTPHeaderField(const std::string& field) const
 {
-    for (const auto& [name, value] : headers_.fields())
-        if (name == field)
-            return value;
-    return std::nullopt;
+    // Setting matches names without regard to case and keeps the first spelling, so reading must too.
+    return headers_.get(field);
 }
 
 Value NKHTTPRequestSerializer::HTTPRequestHeaders() const { return headers_.dictionary(); }

@@ -93,7 +93,7 @@ public:
     std::shared_ptr<NSMutableURLRequest> requestWithMultipartFormRequest(const std::shared_ptr<NSURLRequest>& request,
         const NSURL& fileURL, std::function<void(NSErrorRef)> completionHandler);
 
-    // Default headers.
+    // Default headers; names compare without regard to case.
     void setValueForHTTPHeaderField(std::optional<std::string> value, const std::string& field);
     std::optional<std::string> valueForHTTPHeaderField(const std::string& field) const;
     Value HTTPRequestHeaders() const;

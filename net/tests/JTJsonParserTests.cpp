@@ -142,12 +142,42 @@ TEST(JTJsonParser, NumberGrammarAndErrors)
         { "+1", { { 2, "Leading + disallowed in number" } } },
         { ".5", { { 3, "Unrecognised leading character" } } },
         { "[-]", { { 2, "No digits after initial minus" }, { 3, "Expected value while parsing array" } } },
-        // Beyond the largest double there is no number to make.
-        { "1e400", { { 2, "Failed creating decimal instance" } } },
-        { "1" + std::string(400, '0'), { { 2, "Failed creating decimal instance" } } },
+        // Beyond the decimal's exponent range there is no number to make.
+        { "1e1000000000", { { 2, "Failed creating decimal instance" } } },
+        { "[10000000000e999999990]",
+            { { 2, "Failed creating decimal instance" }, { 3, "Expected value while parsing array" } } },
     };
     for (const Failure& f : cases)
         EXPECT_EQ(fragmentTrace(f.text), f.trace) << "input: " << f.text;
+}
+
+TEST(JTJsonParser, FractionsAndExponentsBecomeDecimalsMadeFromTheirText)
+{
+    for (const char* text : { "0.5", "-2.5e1", "1E+5", "1e-5", "12345678901234567890.123456789",
+             "0.1000000000000000000001", "3.14159265358979323846264338327950288" }) {
+        Value v = fragment(text);
+        EXPECT_TRUE(v.isDecimal()) << text;
+        EXPECT_EQ(v, Value(*foundation::Decimal::fromText(text))) << text;
+    }
+    EXPECT_EQ(fragment("0.1000000000000000000001").description(), "0.1000000000000000000001");
+    EXPECT_NE(fragment("0.1000000000000000000001"), fragment("0.1")) << "not rounded to a double";
+    EXPECT_EQ(fragment("[1.10, 2.5E-3]"), Value::array({ *foundation::Decimal::fromText("1.1"), 0.0025 }));
+}
+
+TEST(JTJsonParser, TraceChangesAreAnnouncedToObservers)
+{
+    auto parser = std::make_shared<JTJsonParser>();
+    std::vector<std::size_t> seen; // the trace's length at each announcement
+    threading::Observation token = parser->observe("errorTrace", NSKeyValueObservingOptionNew,
+        [&](const std::string&, NSObject* object, const Value& change) {
+            EXPECT_EQ(object, parser.get());
+            seen.push_back(change[NSKeyValueChangeNewKey].count());
+        });
+    parser->fragmentWithString("[1, tru]");
+    EXPECT_EQ(seen, (std::vector<std::size_t> { 0, 1, 2 })) << "cleared, then two errors added";
+    seen.clear();
+    parser->fragmentWithString("[1]");
+    EXPECT_EQ(seen, (std::vector<std::size_t> { 0 })) << "a success clears the trace";
 }
 
 TEST(JTJsonParser, NumbersKeepTheirValue)
@@ -164,9 +194,12 @@ TEST(JTJsonParser, NumbersKeepTheirValue)
     Value unsignedMax = fragment("18446744073709551615");
     EXPECT_EQ(unsignedMax.type(), Value::Type::Unsigned);
     EXPECT_EQ(unsignedMax.unsignedValue(), UINT64_MAX);
-    // Past 64 bits an integer becomes the nearest double.
-    EXPECT_EQ(fragment("18446744073709551616").doubleValue(), 18446744073709551616.0);
-    EXPECT_EQ(fragment("-9223372036854775809").doubleValue(), -9223372036854775809.0);
+    // Past 64 bits an integer becomes an exact decimal.
+    Value past = fragment("18446744073709551616");
+    EXPECT_TRUE(past.isDecimal());
+    EXPECT_EQ(past.description(), "18446744073709551616");
+    EXPECT_EQ(fragment("-9223372036854775809").description(), "-9223372036854775809");
+    EXPECT_EQ(fragment("1" + std::string(400, '0')).description(), "1e+400");
     // A number ends where the grammar ends; the rest is judged by the caller.
     EXPECT_EQ(fragment("[1,-2.5e1]"), Value::array({ 1, -25.0 }));
 }

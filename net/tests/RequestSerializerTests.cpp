@@ -103,6 +103,16 @@ TEST_F(RequestSerializer, AuthorizationHeaders)
     EXPECT_FALSE(serializer->valueForHTTPHeaderField("Authorization"));
 }
 
+TEST_F(RequestSerializer, HeaderNamesReadBackUnderAnySpelling)
+{
+    serializer->setValueForHTTPHeaderField(std::string("mine"), "user-agent");
+    EXPECT_EQ(serializer->valueForHTTPHeaderField("user-agent"), "mine");
+    EXPECT_EQ(serializer->valueForHTTPHeaderField("USER-AGENT"), "mine");
+    EXPECT_EQ(serializer->HTTPRequestHeaders().count(), 2u) << "one User-Agent beside Accept-Language";
+    serializer->setValueForHTTPHeaderField(std::nullopt, "User-agent");
+    EXPECT_FALSE(serializer->valueForHTTPHeaderField("user-agent"));
+}
+
 // A block's error failing the request is in the managers' unbuildable-request cases.
 TEST_F(RequestSerializer, QueryBlocksReplaceTheStyle)
 {

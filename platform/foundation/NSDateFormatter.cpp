@@ -201,9 +201,9 @@ void writeField(std::string& out, const Token& t, const CalendarFields& f, const
 struct Parsed {
     CalendarFields fields;
     std::optional<NSTimeZone> zone;
-    // An abbreviation the local zone uses ("CST" in Shanghai) reads as the local zone; the
-    // listed zone is taken only if the local zone uses it at another time of year.
-    std::string localAbbreviation;
+    // A zone abbreviation ("CST", "CDT") is judged once the date is known: the local zone's
+    // own abbreviations around that date win over the listed (North American) ones.
+    std::string zoneWord;
     std::optional<NSTimeZone> listedZone;
     bool pm = false;
     bool hasAmPm = false;
@@ -359,18 +359,42 @@ std::optional<NSTimeZone> readZone(Reader& r, Parsed& p)
         ++n;
     if (n == 0)
         return std::nullopt;
-    std::string_view word = rest.substr(0, n);
-    auto listed = NSTimeZone::timeZoneWithAbbreviation(word);
-    tzset();
-    if (word != tzname[0] && word != tzname[1]) {
-        if (listed)
-            r.skip(n);
-        return listed;
-    }
     r.skip(n);
-    p.localAbbreviation = word;
-    p.listedZone = listed;
+    p.zoneWord = rest.substr(0, n);
+    p.listedZone = NSTimeZone::timeZoneWithAbbreviation(p.zoneWord);
     return NSTimeZone::localTimeZone();
+}
+
+// The offset of the local zone where it writes `word`, at `seconds` or the nearest time within
+// about a year ("CDT" in Shanghai is +9 in the summers of 1986-1991, "EST" in New York -5 even
+// in July).
+std::optional<int> localOffsetNamed(std::string_view word, double seconds)
+{
+    constexpr double step = 10 * 86400.0;
+    constexpr int steps = 40;
+    NSTimeZone local = NSTimeZone::localTimeZone();
+    for (int k = 0; k <= steps; ++k) {
+        for (double at : { seconds + k * step, seconds - k * step }) {
+            NSDate date = NSDate::dateWithTimeIntervalSince1970(at);
+            if (local.abbreviationForDate(date) == word)
+                return local.secondsFromGMTForDate(date);
+        }
+    }
+    return std::nullopt;
+}
+
+// The date of fields written with a zone abbreviation (see Parsed::zoneWord).
+std::optional<NSDate> dateForZoneWord(const Parsed& p, double localSeconds)
+{
+    const CalendarFields& f = p.fields;
+    if (auto offset = localOffsetNamed(p.zoneWord, localSeconds))
+        return NSDate::dateWithTimeIntervalSince1970(NSTimeZone::timeZoneForSecondsFromGMT(*offset).secondsForFields(f));
+    if (p.listedZone)
+        return NSDate::dateWithTimeIntervalSince1970(p.listedZone->secondsForFields(f));
+    tzset();
+    if (p.zoneWord == tzname[0] || p.zoneWord == tzname[1])
+        return NSDate::dateWithTimeIntervalSince1970(localSeconds);
+    return std::nullopt;
 }
 
 bool readField(Reader& r, const Token& t, bool adjacent, Parsed& p)
@@ -560,8 +584,8 @@ std::optional<NSDate> NSDateFormatter::dateFromString(std::string_view text) con
     if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > foundation::daysInMonth(f.year, f.month))
         return std::nullopt;
     const NSTimeZone& zone = p.zone ? *p.zone : timeZone_;
-    NSDate date = NSDate::dateWithTimeIntervalSince1970(zone.secondsForFields(f));
-    if (p.listedZone && zone.abbreviationForDate(date) != p.localAbbreviation)
-        return NSDate::dateWithTimeIntervalSince1970(p.listedZone->secondsForFields(f));
-    return date;
+    double seconds = zone.secondsForFields(f);
+    if (!p.zoneWord.empty())
+        return dateForZoneWord(p, seconds);
+    return NSDate::dateWithTimeIntervalSince1970(seconds);
 }

@@ -125,6 +125,11 @@ Value::Value(double d)
 {
 }
 
+Value::Value(const foundation::Decimal& d)
+    : storage_(d)
+{
+}
+
 Value::Value(const char* s)
 {
     if (s)
@@ -199,8 +204,8 @@ Value Value::dictionary(std::initializer_list<std::pair<const std::string, Value
 Value::Type Value::type() const
 {
     static constexpr Type kTypes[] = { Type::Absent, Type::Null, Type::Bool, Type::Integer, Type::Unsigned,
-        Type::Double, Type::String, Type::Data, Type::Date, Type::Array, Type::Dictionary, Type::Object, Type::Array,
-        Type::Dictionary };
+        Type::Double, Type::Decimal, Type::String, Type::Data, Type::Date, Type::Array, Type::Dictionary, Type::Object,
+        Type::Array, Type::Dictionary };
     static_assert(std::size(kTypes) == std::variant_size_v<decltype(storage_)>);
     return kTypes[storage_.index()];
 }
@@ -220,7 +225,7 @@ const foundation::detail::ArenaNode* Value::arenaDictionary() const
 bool Value::isNumber() const
 {
     Type t = type();
-    return t == Type::Bool || t == Type::Integer || t == Type::Unsigned || t == Type::Double;
+    return t == Type::Bool || t == Type::Integer || t == Type::Unsigned || t == Type::Double || t == Type::Decimal;
 }
 
 const std::string& Value::asString() const
@@ -280,6 +285,11 @@ double Value::asDate() const
     return 0;
 }
 
+const foundation::Decimal* Value::asDecimal() const
+{
+    return std::get_if<foundation::Decimal>(&storage_);
+}
+
 NSObjectRef Value::asObject() const
 {
     if (auto p = std::get_if<NSObjectRef>(&storage_))
@@ -298,6 +308,8 @@ std::int64_t Value::integerValue() const
         return static_cast<std::int64_t>(std::get<UnsignedBox>(storage_).value);
     case Type::Double:
         return truncateDouble(std::get<double>(storage_));
+    case Type::Decimal:
+        return asDecimal()->toInt64().value_or(truncateDouble(asDecimal()->toDouble()));
     case Type::String:
         return lenientInteger(asString());
     default:
@@ -309,8 +321,10 @@ std::uint64_t Value::unsignedValue() const
 {
     if (type() == Type::Unsigned)
         return std::get<UnsignedBox>(storage_).value;
-    if (type() == Type::Double) {
-        double d = std::get<double>(storage_);
+    if (type() == Type::Decimal && asDecimal()->toUInt64())
+        return *asDecimal()->toUInt64();
+    if (type() == Type::Double || type() == Type::Decimal) {
+        double d = doubleValue();
         if (d >= 18446744073709551615.0)
             return UINT64_MAX;
         if (d >= 0)
@@ -330,6 +344,8 @@ double Value::doubleValue() const
         return static_cast<double>(std::get<UnsignedBox>(storage_).value);
     case Type::Double:
         return std::get<double>(storage_);
+    case Type::Decimal:
+        return asDecimal()->toDouble();
     case Type::String:
         return lenientDouble(asString());
     case Type::Date:
@@ -350,6 +366,8 @@ bool Value::boolValue() const
         return std::get<UnsignedBox>(storage_).value != 0;
     case Type::Double:
         return std::get<double>(storage_) != 0;
+    case Type::Decimal:
+        return !asDecimal()->isZero();
     case Type::String: {
         const std::string& s = asString();
         std::size_t i = 0;
@@ -479,18 +497,33 @@ void Value::removeAt(std::size_t index)
     a->erase(a->begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+namespace {
+
+// A number other than a double as an exact decimal.
+foundation::Decimal exactDecimal(const Value& v)
+{
+    if (const foundation::Decimal* d = v.asDecimal())
+        return *d;
+    if (v.type() == Value::Type::Unsigned)
+        return foundation::Decimal::fromUnsigned(v.unsignedValue());
+    return foundation::Decimal::fromInteger(v.integerValue());
+}
+
+} // namespace
+
 bool operator==(const Value& a, const Value& b)
 {
     using Type = Value::Type;
     if (a.isNumber() && b.isNumber()) {
-        // Integers compare exactly; anything involving a double compares as doubles.
-        if (a.type() != Type::Double && b.type() != Type::Double) {
-            bool aUnsigned = a.type() == Type::Unsigned, bUnsigned = b.type() == Type::Unsigned;
-            if (aUnsigned || bUnsigned)
-                return aUnsigned == bUnsigned && a.unsignedValue() == b.unsignedValue();
-            return a.integerValue() == b.integerValue();
-        }
-        return a.doubleValue() == b.doubleValue();
+        // Integers and decimals compare exactly; anything involving a double compares as doubles.
+        if (a.type() == Type::Double || b.type() == Type::Double)
+            return a.doubleValue() == b.doubleValue();
+        if (a.isDecimal() || b.isDecimal())
+            return exactDecimal(a) == exactDecimal(b);
+        bool aUnsigned = a.type() == Type::Unsigned, bUnsigned = b.type() == Type::Unsigned;
+        if (aUnsigned || bUnsigned)
+            return aUnsigned == bUnsigned && a.unsignedValue() == b.unsignedValue();
+        return a.integerValue() == b.integerValue();
     }
     if (a.type() != b.type())
         return false;
@@ -541,6 +574,17 @@ std::size_t Value::hash() const
         if (type() != Type::Double || (std::trunc(d) == d && std::fabs(d) < 9.2e18))
             return std::hash<std::int64_t> {}(type() == Type::Double ? static_cast<std::int64_t>(d) : integerValue());
         return std::hash<double> {}(d);
+    }
+    case Type::Decimal: {
+        // As the integer or the double it equals.
+        const foundation::Decimal& d = *asDecimal();
+        if (d.isIntegral()) {
+            if (auto i = d.toInt64())
+                return std::hash<std::int64_t> {}(*i);
+            if (auto u = d.toUInt64())
+                return std::hash<std::int64_t> {}(static_cast<std::int64_t>(*u));
+        }
+        return std::hash<double> {}(d.toDouble());
     }
     case Type::String:
         return std::hash<std::string> {}(asString());

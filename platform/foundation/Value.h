@@ -20,6 +20,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/foundation/Decimal.h"
 #include "platform/foundation/NSObject.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -45,6 +46,7 @@ public:
         Integer, // signed 64-bit
         Unsigned, // unsigned 64-bit, for values above INT64_MAX
         Double,
+        Decimal, // an exact decimal number (foundation::Decimal), as JTJsonParser reads fractions
         String, // UTF-8
         Data,
         Date, // seconds since 1970
@@ -75,6 +77,7 @@ public:
         : Value(static_cast<double>(f))
     {
     }
+    Value(const foundation::Decimal& d);
     Value(const char* s); // nullptr gives absent
     Value(std::string s);
     Value(std::string_view s);
@@ -101,10 +104,11 @@ public:
     // Absent or null: "no usable value".
     bool isNil() const { return isAbsent() || isNull(); }
     bool isBool() const { return type() == Type::Bool; }
-    // Bool, integer, unsigned or double: what the platform calls a number.
+    // Bool, integer, unsigned, double or decimal: what the platform calls a number.
     bool isNumber() const;
     bool isInteger() const { return type() == Type::Integer || type() == Type::Unsigned; }
     bool isDouble() const { return type() == Type::Double; }
+    bool isDecimal() const { return type() == Type::Decimal; }
     bool isString() const { return type() == Type::String; }
     bool isData() const { return type() == Type::Data; }
     bool isDate() const { return type() == Type::Date; }
@@ -125,6 +129,7 @@ public:
     std::span<const Value> elements() const;
     ValueEntries entries() const;
     double asDate() const; // 0 unless a date
+    const foundation::Decimal* asDecimal() const; // nullptr unless a decimal
     NSObjectRef asObject() const; // nullptr unless an object
     template <typename T>
     std::shared_ptr<T> asObject() const
@@ -143,7 +148,7 @@ public:
     bool boolValue() const;
     // The "%@" text: "(null)" for absent, "<null>" for null, integers in decimal, booleans
     // "1"/"0", doubles in shortest round-trip form (7.0 gives "7"), strings as they are,
-    // containers in the platform's property-list style.
+    // decimals in plain decimal text ("0.1"), containers in the platform's property-list style.
     std::string description() const;
     // The text of a string, or the description of anything else (absent gives "(null)").
     std::string stringValue() const { return description(); }
@@ -218,8 +223,8 @@ private:
     };
     using ArenaArrayRef = ArenaRef<0>;
     using ArenaDictionaryRef = ArenaRef<1>;
-    static constexpr std::size_t kArenaArrayIndex = 12;
-    static constexpr std::size_t kArenaDictionaryIndex = 13;
+    static constexpr std::size_t kArenaArrayIndex = 13;
+    static constexpr std::size_t kArenaDictionaryIndex = 14;
 
     struct NullTag {
         bool operator==(const NullTag&) const = default;
@@ -237,9 +242,11 @@ private:
     // Strings are held inline (short ones need no allocation); data and containers are shared
     // until written to.
     // The order of the alternatives follows Type; the arena containers come last.
-    std::variant<std::monostate, NullTag, bool, std::int64_t, UnsignedBox, double, std::string, DataPtr, DateBox,
-        ArrayPtr, DictionaryPtr, NSObjectRef, ArenaArrayRef, ArenaDictionaryRef>
+    // A decimal is held inline too: it is no larger than a string, so it costs other Values nothing.
+    std::variant<std::monostate, NullTag, bool, std::int64_t, UnsignedBox, double, foundation::Decimal, std::string,
+        DataPtr, DateBox, ArrayPtr, DictionaryPtr, NSObjectRef, ArenaArrayRef, ArenaDictionaryRef>
         storage_;
+    static_assert(sizeof(foundation::Decimal) <= sizeof(std::string));
 
     const foundation::detail::ArenaNode* arenaArray() const;
     const foundation::detail::ArenaNode* arenaDictionary() const;

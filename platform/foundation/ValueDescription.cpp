@@ -169,6 +169,9 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
     case Type::Double:
         describeString(out, formatDouble(v.doubleValue()), nested);
         return;
+    case Type::Decimal:
+        describeString(out, v.asDecimal()->text(), nested);
+        return;
     case Type::String:
         describeString(out, v.asString(), nested);
         return;

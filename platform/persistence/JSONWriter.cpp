@@ -137,6 +137,9 @@ std::string Writer::write(const Value& value, std::size_t depth)
     case Value::Type::Unsigned:
         out_ += value.description();
         return {};
+    case Value::Type::Decimal:
+        out_ += value.asDecimal()->text(); // digit for digit
+        return {};
     case Value::Type::Double: {
         double d = value.doubleValue();
         if (std::isnan(d))

@@ -59,6 +59,7 @@ std::string_view withoutDot(std::string_view type)
 
 NSBundle::NSBundle(std::string path)
     : path_(std::move(path))
+    , strings_(path_)
 {
 }
 
@@ -152,9 +153,12 @@ std::vector<std::string> NSBundle::pathsForResourcesOfType(std::string_view type
     return out;
 }
 
-std::string NSBundle::localizedStringForKey(std::string_view key, std::string_view value, std::string_view) const
+std::string NSBundle::localizedStringForKey(std::string_view key, std::string_view value, std::string_view table) const
 {
-    // The tables themselves are read in a later step; until then every key falls back.
+    const Value& region = objectForInfoDictionaryKey("CFBundleDevelopmentRegion");
+    auto languages = persistence::localizationOrder(region.isString() ? region.asString() : std::string());
+    if (auto text = strings_.lookup(key, table.empty() ? "Localizable" : table, languages))
+        return *std::move(text);
     return std::string(value.empty() ? key : value);
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/persistence/StringTables.h"
 
 class NSBundle final : public NSObject {
 public:
@@ -43,7 +44,8 @@ public:
 
     // The localized text for `key` in the string table `table` ("Localizable" when empty), in the
     // first of the bundle's languages that has the table and the key; `value` when none has it
-    // (`key` when `value` is empty too).
+    // (`key` when `value` is empty too). Languages: see persistence::localizationOrder, with the
+    // development region of Info.plist. Each table is read once per bundle; safe on any thread.
     std::string localizedStringForKey(std::string_view key, std::string_view value, std::string_view table) const;
 
     std::string description() const override { return "NSBundle <" + path_ + ">"; }
@@ -55,6 +57,7 @@ private:
     std::string path_;
     mutable std::once_flag infoOnce_;
     mutable Value info_;
+    persistence::StringTables strings_;
 };
 
 // The main bundle's text for `key` in `table`, or `key` itself when no table has it.

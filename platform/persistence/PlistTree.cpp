@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "platform/persistence/TextChecks.h"
 
@@ -117,6 +118,69 @@ void padDateYears(Bytes& xml)
     }
 }
 
+// Calls visit(key, item) for each entry of a dictionary node in its order until visit gives false;
+// false when it did.
+template <typename Visit>
+bool forEachEntry(plist_t node, Visit visit)
+{
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(node, &iter);
+    MallocText ownedIter(static_cast<char*>(static_cast<void*>(iter)));
+    for (;;) {
+        char* rawKey = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, iter, &rawKey, &item);
+        MallocText key(rawKey);
+        if (!item)
+            return true;
+        if (!visit(std::string_view(rawKey ? rawKey : ""), item))
+            return false;
+    }
+}
+
+// Whether each real of the tree is a negative zero, in the order the XML form writes them.
+void collectNegativeZeros(plist_t node, std::vector<bool>& reals)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        reals.push_back(d == 0 && std::signbit(d));
+        return;
+    }
+    case PLIST_ARRAY:
+        for (std::uint32_t i = 0, n = plist_array_get_size(node); i < n; ++i)
+            collectNegativeZeros(plist_array_get_item(node, i), reals);
+        return;
+    case PLIST_DICT:
+        forEachEntry(node, [&](std::string_view, plist_t item) {
+            collectNegativeZeros(item, reals);
+            return true;
+        });
+        return;
+    default:
+        return;
+    }
+}
+
+// libplist writes a negative zero as "0.0", which reads back positive; its sign is put back.
+// As with dates, text content cannot hold "<real>".
+void signNegativeZeros(plist_t root, Bytes& xml)
+{
+    std::vector<bool> reals;
+    collectNegativeZeros(root, reals);
+    if (std::find(reals.begin(), reals.end(), true) == reals.end())
+        return;
+    static constexpr std::string_view open = "<real>";
+    auto at = std::search(xml.begin(), xml.end(), open.begin(), open.end());
+    for (std::size_t i = 0; i < reals.size() && at != xml.end(); ++i) {
+        auto number = at + open.size();
+        if (reals[i] && number != xml.end() && *number != '-')
+            number = xml.insert(number, '-');
+        at = std::search(number, xml.end(), open.begin(), open.end());
+    }
+}
+
 bool validString(plist_t node, std::string* problem)
 {
     std::string text = readString(node);
@@ -151,26 +215,20 @@ std::optional<Value> convertArray(plist_t node, int depth, std::string* problem)
 std::optional<Value> convertDictionary(plist_t node, int depth, std::string* problem)
 {
     Value::Dictionary entries;
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(node, &iter);
-    MallocText ownedIter(static_cast<char*>(static_cast<void*>(iter)));
-    for (;;) {
-        char* rawKey = nullptr;
-        plist_t item = nullptr;
-        plist_dict_next_item(node, iter, &rawKey, &item);
-        MallocText key(rawKey);
-        if (!item)
-            break;
-        std::string keyText = rawKey ? rawKey : "";
+    bool complete = forEachEntry(node, [&](std::string_view key, plist_t item) {
+        std::string keyText(key);
         if (!isValidUTF8(keyText)) {
             *problem = "dictionary key is not valid UTF-8";
-            return std::nullopt;
+            return false;
         }
         auto value = convert(item, depth + 1, problem);
         if (!value)
-            return std::nullopt;
+            return false;
         entries.insert_or_assign(std::move(keyText), std::move(*value));
-    }
+        return true;
+    });
+    if (!complete)
+        return std::nullopt;
     return Value(std::move(entries));
 }
 
@@ -265,6 +323,7 @@ Tree build(const Value& value, int depth, std::string* problem)
     case Value::Type::Unsigned:
         return makeInteger(value);
     case Value::Type::Double:
+    case Value::Type::Decimal: // a property list has only binary reals
         return Tree(plist_new_real(value.doubleValue()));
     case Value::Type::String:
         if (value.asString().find('\0') != std::string::npos) {
@@ -341,8 +400,10 @@ std::optional<Bytes> serialize(plist_t root, NSPropertyListFormat format)
     if (!out)
         return std::nullopt;
     Bytes bytes(out, out + length);
-    if (format == NSPropertyListXMLFormat_v1_0)
+    if (format == NSPropertyListXMLFormat_v1_0) {
         padDateYears(bytes);
+        signNegativeZeros(root, bytes);
+    }
     return bytes;
 }
 

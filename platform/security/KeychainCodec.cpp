@@ -70,6 +70,7 @@ bool encode(const Value& value, Bytes& out, int depth)
         put64(out, value.unsignedValue());
         return true;
     case Value::Type::Double:
+    case Value::Type::Decimal: // kept as the nearest double
         out.push_back(TagDouble);
         put64(out, std::bit_cast<std::uint64_t>(value.doubleValue()));
         return true;

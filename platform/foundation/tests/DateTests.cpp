@@ -123,6 +123,12 @@ TEST(Date, AbbreviationsReadAsTheLocalZoneUsesThem)
         // The local zone uses "EST" in winter only; in summer it keeps its listed offset.
         { "America/New_York", "2024-07-01 07:00 EST", 1719835200 },
         { "Europe/Berlin", "2024-01-01 06:00 CST", 1704110400 },
+        // Shanghai's own daylight time (+9) and standard time (+8) in the years it kept both,
+        // not Central time 14 hours away.
+        { "Asia/Shanghai", "1988-07-01 12:00 CDT", 583729200 },
+        { "Asia/Shanghai", "1988-07-01 12:00 CST", 583732800 },
+        { "Asia/Shanghai", "1988-01-15 12:00 CDT", 569214000 },
+        { "Asia/Shanghai", "1941-06-01 12:00 CDT", -902091600 },
     };
     auto f = NSDateFormatter::create("yyyy-MM-dd HH:mm zzz");
     for (const Case& c : cases) {

@@ -236,3 +236,10 @@ TEST(JSONReading, AValueOutlivesLaterReadsOnAnyThread)
     EXPECT_EQ(firstRecord["s"].asString(), longText);
     EXPECT_EQ(firstRecord, expected["list"][0]);
 }
+
+TEST(JSONWriting, DecimalsDigitForDigit)
+{
+    Value v = Value::array({ *foundation::Decimal::fromText("12345678901234567890.123456789"),
+        *foundation::Decimal::fromText("-0.1000000000000000000001"), *foundation::Decimal::fromText("1e400") });
+    EXPECT_EQ(written(v), "[12345678901234567890.123456789,-0.1000000000000000000001,1e+400]");
+}

@@ -83,6 +83,39 @@ TEST(PropertyList, DatesRoundTripFromYearOneToYear4001)
     }
 }
 
+TEST(PropertyList, RealsKeepTheirSignAndSpecialValues)
+{
+    for (auto format : { NSPropertyListXMLFormat_v1_0, NSPropertyListBinaryFormat_v1_0 }) {
+        auto bytes = NSPropertyListSerialization::dataWithPropertyList(
+            Value::array({ -0.0, 0.0, -2.5, 1e308, -1e-300, HUGE_VAL, -HUGE_VAL }), format);
+        ASSERT_TRUE(bytes);
+        Value back = NSPropertyListSerialization::propertyListWithData(*bytes);
+        ASSERT_EQ(back.count(), 7u) << std::string(bytes->begin(), bytes->end());
+        EXPECT_TRUE(std::signbit(back[0].doubleValue())) << "negative zero, format " << format;
+        EXPECT_FALSE(std::signbit(back[1].doubleValue()));
+        EXPECT_EQ(back[2].doubleValue(), -2.5);
+        EXPECT_EQ(back[3].doubleValue(), 1e308);
+        EXPECT_EQ(back[4].doubleValue(), -1e-300);
+        EXPECT_EQ(back[5].doubleValue(), HUGE_VAL);
+        EXPECT_EQ(back[6].doubleValue(), -HUGE_VAL);
+
+        Value nested = Value::dictionary({ { "a", 0.0 }, { "b", Value::dictionary({ { "c", -0.0 }, { "d", Value::date(0) } }) },
+            { "e", Value::array({ 0.0, -0.0 }) } });
+        Value again = NSPropertyListSerialization::propertyListWithData(
+            *NSPropertyListSerialization::dataWithPropertyList(nested, format));
+        EXPECT_FALSE(std::signbit(again["a"].doubleValue()));
+        EXPECT_TRUE(std::signbit(again["b"]["c"].doubleValue()));
+        EXPECT_FALSE(std::signbit(again["e"][0].doubleValue()));
+        EXPECT_TRUE(std::signbit(again["e"][1].doubleValue()));
+    }
+    for (auto [text, negative] : { std::pair { "-0.0", true }, { "-0", true }, { " -0.000 ", true }, { "0.0", false } }) {
+        Value v = NSPropertyListSerialization::propertyListWithData(
+            bytesOf(std::string("<plist version=\"1.0\"><real>") + text + "</real></plist>"));
+        ASSERT_TRUE(v.isDouble()) << text;
+        EXPECT_EQ(std::signbit(v.doubleValue()), negative) << text;
+    }
+}
+
 TEST(PropertyList, ReadsHandWrittenXML)
 {
     std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
