@@ -110,7 +110,8 @@ private:
     };
 
     std::shared_ptr<LoaderClient> client() const;
-    void post(std::function<void(Loader&)> step);
+    template <class Step>
+    void post(Step step);
     // While an answer is awaited, later steps wait in order.
     void await();
     void answered();
