@@ -159,6 +159,21 @@ TEST_F(Cache, MemoryStaysWithinItsBudget)
     EXPECT_FALSE(small->cachedResponseForRequest(*requestFor("http://h/0")));
 }
 
+TEST_F(Cache, AReplacedEntryCountsOnceAndBecomesTheMostRecent)
+{
+    auto small = std::make_shared<NSURLCache>(4000, 0, "");
+    store(*small, "http://h/a", 1000);
+    store(*small, "http://h/b", 1000);
+    store(*small, "http://h/a", 1200); // replaces a, which is now newer than b
+    EXPECT_EQ(small->currentMemoryUsage(), 1000u + 512 + 1200 + 512);
+    store(*small, "http://h/c", 1000); // over budget: the least recent (b) goes
+    auto a = small->cachedResponseForRequest(*requestFor("http://h/a"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->data().size(), 1200u);
+    EXPECT_FALSE(small->cachedResponseForRequest(*requestFor("http://h/b")));
+    EXPECT_TRUE(small->cachedResponseForRequest(*requestFor("http://h/c")));
+}
+
 TEST_F(Cache, FreshnessRules)
 {
     auto entry = [](network::HeaderFields headers, double storedAt) {
