@@ -133,10 +133,12 @@ void Loader::answered()
     }
 }
 
-void Loader::runOrDefer(std::function<void()> step)
+// A step that can run now runs as it is; only a deferred one becomes a std::function.
+template <class Step>
+void Loader::runOrDefer(Step step)
 {
     if (awaiting_) {
-        deferred_.push_back(std::move(step));
+        deferred_.emplace_back(std::move(step));
         return;
     }
     step();

@@ -119,7 +119,8 @@ private:
     std::shared_ptr<TrustDecision> askTrust(const SecTrustRef& trust);
     // A transfer that answered Wait goes on once there is room again.
     void resumeIfRoomLocked();
-    void runOrDefer(std::function<void()> step);
+    template <class Step>
+    void runOrDefer(Step step);
 
     void begin();
     void exchange(std::shared_ptr<NSURLRequest> request, std::shared_ptr<NSInputStream> bodyStream);
