@@ -160,10 +160,9 @@ void NKURLConnectionOperation::performOnNetworkThread(void (NKURLConnectionOpera
 
 void NKURLConnectionOperation::postNotification(const char* name)
 {
-    auto strong = self();
-    std::string notification = name;
-    dispatch_async(dispatch_get_main_queue(), [strong, notification] {
-        NSNotificationCenter::defaultCenter()->postNotificationName(notification, strong);
+    // The names are constants: the text is made on the main thread, not here.
+    dispatch_async(dispatch_get_main_queue(), [strong = self(), name] {
+        NSNotificationCenter::defaultCenter()->postNotificationName(name, strong);
     });
 }
 

@@ -201,6 +201,7 @@ private:
     void operationDidPause();
     void cancelConnection();
     void finish();
+    // `name` is one of the notification constants: it is read later, on the main thread.
     void postNotification(const char* name);
     bool writeReceivedData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data);
     bool keepsBodyInMemory() const;

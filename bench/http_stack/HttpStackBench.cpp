@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "UploadSink.h"
@@ -49,6 +50,15 @@ struct ProcessCost {
     }
 };
 
+// HTTP_BENCH_ITERATIONS=<n> fixes the iteration count of the request benchmarks, so that
+// instruction counts (under callgrind) of two runs can be compared request for request.
+void fixedIterations(benchmark::internal::Benchmark* bench)
+{
+    const char* value = std::getenv("HTTP_BENCH_ITERATIONS");
+    if (value && std::atoll(value) > 0)
+        bench->Iterations(std::atoll(value));
+}
+
 // Runs the main loop (where notifications land) until `count` reaches `target`.
 void pumpUntil(const std::atomic<int>& count, int target)
 {
@@ -88,7 +98,7 @@ void BM_ManagerGet(benchmark::State& state)
     if (failures)
         state.SkipWithError("requests failed");
 }
-BENCHMARK(BM_ManagerGet)->Arg(1)->Arg(8)->UseRealTime();
+BENCHMARK(BM_ManagerGet)->Arg(1)->Arg(8)->UseRealTime()->Apply(fixedIterations);
 
 // The platform's connection alone, one request at a time: the floor beneath the manager.
 void BM_PlatformConnectionGet(benchmark::State& state)
@@ -103,7 +113,7 @@ void BM_PlatformConnectionGet(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_PlatformConnectionGet)->UseRealTime();
+BENCHMARK(BM_PlatformConnectionGet)->UseRealTime()->Apply(fixedIterations);
 
 std::size_t discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
 

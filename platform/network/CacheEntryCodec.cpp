@@ -54,28 +54,60 @@ private:
 
 bool hasNewline(std::string_view text) { return text.find('\n') != std::string_view::npos; }
 
+// Appends text to a byte buffer reserved ahead, so that an entry is one allocation.
+class Writer {
+public:
+    explicit Writer(std::size_t capacity) { bytes_.reserve(capacity); }
+    void line(std::string_view text)
+    {
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        bytes_.push_back('\n');
+    }
+    void number(std::uint64_t value)
+    {
+        char digits[24];
+        auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        line(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    }
+    void raw(const Bytes& data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
+    Bytes take() { return std::move(bytes_); }
+
+private:
+    Bytes bytes_;
+};
+
+bool storable(const HeaderFields::Field& field) { return !hasNewline(field.first) && !hasNewline(field.second); }
+
 } // namespace
 
 Bytes encodeCacheEntry(const std::string& url, const NSCachedURLResponse& entry)
 {
     auto* http = dynamic_cast<const NSHTTPURLResponse*>(entry.response().get());
-    std::string head(kMagic);
-    head += url + "\n";
-    head += std::to_string(http ? http->statusCode() : 200) + "\n";
-    head += (http ? http->HTTPVersion() : std::string("HTTP/1.1")) + "\n";
-    head += std::to_string(static_cast<std::uint64_t>(entry.storedAt() * 1000)) + "\n";
-    std::vector<HeaderFields::Field> fields;
-    if (http)
-        for (const auto& field : http->headerFields().fields())
-            if (!hasNewline(field.first) && !hasNewline(field.second))
-                fields.push_back(field);
-    head += std::to_string(fields.size()) + "\n";
-    for (const auto& [name, value] : fields)
-        head += name + "\n" + value + "\n";
-    head += std::to_string(entry.data().size()) + "\n";
-    Bytes bytes(head.begin(), head.end());
-    bytes.insert(bytes.end(), entry.data().begin(), entry.data().end());
-    return bytes;
+    static const std::vector<HeaderFields::Field> kNoFields;
+    const auto& fields = http ? http->headerFields().fields() : kNoFields;
+    static const std::string kDefaultVersion = "HTTP/1.1";
+    const std::string& version = http ? http->HTTPVersion() : kDefaultVersion;
+    std::size_t count = 0;
+    std::size_t size = kMagic.size() + url.size() + version.size() + 5 * 24 + entry.data().size();
+    for (const auto& field : fields)
+        if (storable(field))
+            ++count, size += field.first.size() + field.second.size() + 2;
+    Writer out(size);
+    out.line(kMagic.substr(0, kMagic.size() - 1));
+    out.line(url);
+    out.number(static_cast<std::uint64_t>(http ? http->statusCode() : 200));
+    out.line(version);
+    out.number(static_cast<std::uint64_t>(entry.storedAt() * 1000));
+    out.number(count);
+    for (const auto& field : fields) {
+        if (!storable(field))
+            continue;
+        out.line(field.first);
+        out.line(field.second);
+    }
+    out.number(entry.data().size());
+    out.raw(entry.data());
+    return out.take();
 }
 
 std::shared_ptr<NSCachedURLResponse> decodeCacheEntry(const Bytes& bytes)

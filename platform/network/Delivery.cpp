@@ -1,6 +1,8 @@
 // Serial delivery of delegate calls.
 #include "platform/network/Delivery.h"
 
+#include <optional>
+
 namespace network {
 namespace {
 thread_local const Delivery* currentDelivery = nullptr;
@@ -113,13 +115,15 @@ void Delivery::drain()
 void Delivery::close()
 {
     std::shared_ptr<NSPort> port;
-    std::deque<std::function<void()>> dropped;
+    // Made only when something is pending: an empty deque still allocates.
+    std::optional<std::deque<std::function<void()>>> dropped;
     {
         std::lock_guard lock(mutex_);
         if (closed_)
             return;
         closed_ = true;
-        dropped.swap(pending_);
+        if (!pending_.empty())
+            dropped.emplace().swap(pending_);
         port = std::move(keepAlive_);
     }
     if (port)

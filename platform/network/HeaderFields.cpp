@@ -2,23 +2,26 @@
 #include "platform/network/HeaderFields.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 namespace network {
 
+namespace {
+// Field names and the tokens compared here are ASCII: folding needs no locale.
+constexpr char foldASCII(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+} // namespace
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return x == y || foldASCII(x) == foldASCII(y); });
 }
 
 std::string lowercased(std::string_view text)
 {
     std::string result(text);
     for (char& c : result)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = foldASCII(c);
     return result;
 }
 
@@ -59,12 +62,18 @@ void HeaderFields::remove(std::string_view name)
     std::erase_if(fields_, [&](const Field& f) { return equalsIgnoringCase(f.first, name); });
 }
 
-std::optional<std::string> HeaderFields::get(std::string_view name) const
+const std::string* HeaderFields::find(std::string_view name) const
 {
     for (const auto& field : fields_)
         if (equalsIgnoringCase(field.first, name))
-            return field.second;
-    return std::nullopt;
+            return &field.second;
+    return nullptr;
+}
+
+std::optional<std::string> HeaderFields::get(std::string_view name) const
+{
+    const std::string* value = find(name);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
 Value HeaderFields::dictionary() const
@@ -87,7 +96,7 @@ HeaderFields HeaderFields::fromDictionary(const Value& dictionary)
 
 std::optional<std::int64_t> HeaderFields::contentLength() const
 {
-    auto field = get("Content-Length");
+    const std::string* field = find("Content-Length");
     if (!field)
         return std::nullopt;
     std::string_view text = trimmed(*field);

@@ -26,7 +26,9 @@ public:
     void add(std::string_view name, std::string_view value);
     void remove(std::string_view name);
     std::optional<std::string> get(std::string_view name) const;
-    bool has(std::string_view name) const { return get(name).has_value(); }
+    // The value in place (valid until the fields change); nullptr when absent.
+    const std::string* find(std::string_view name) const;
+    bool has(std::string_view name) const { return find(name) != nullptr; }
 
     const std::vector<Field>& fields() const { return fields_; }
     bool empty() const { return fields_.empty(); }

@@ -111,9 +111,11 @@ std::shared_ptr<NSURLResponse> Loader::response() const
 }
 
 // From the transfer's own run loop the step runs at once when the delivery allows it.
-void Loader::post(std::function<void(Loader&)> step)
+// The step is wrapped once, straight into the delivery's block.
+template <class Step>
+void Loader::post(Step step)
 {
-    delivery_->runOrPost([self = shared_from_this(), step = std::move(step)] {
+    delivery_->runOrPost([self = shared_from_this(), step = std::move(step)]() mutable {
         if (!self->cancelled_ && !self->done_)
             step(*self);
     });
@@ -131,10 +133,12 @@ void Loader::answered()
     }
 }
 
-void Loader::runOrDefer(std::function<void()> step)
+// A step that can run now runs as it is; only a deferred one becomes a std::function.
+template <class Step>
+void Loader::runOrDefer(Step step)
 {
     if (awaiting_) {
-        deferred_.push_back(std::move(step));
+        deferred_.emplace_back(std::move(step));
         return;
     }
     step();
@@ -447,7 +451,9 @@ void Loader::onHead(ResponseHead head)
         heldHead_ = std::move(head);
         return;
     }
-    auto response = makeResponse(head);
+    // The head ends here: its fields move into the response.
+    auto response = std::make_shared<NSHTTPURLResponse>(
+        current_->URL(), head.status, std::move(head.version), std::move(head.headers));
     collecting_ = options_.cache && isCacheable(*current_, *response) && maxCachedBody() > 0
         && (response->expectedContentLength() < 0
             || static_cast<std::uint64_t>(response->expectedContentLength()) <= maxCachedBody());

@@ -110,7 +110,8 @@ private:
     };
 
     std::shared_ptr<LoaderClient> client() const;
-    void post(std::function<void(Loader&)> step);
+    template <class Step>
+    void post(Step step);
     // While an answer is awaited, later steps wait in order.
     void await();
     void answered();
@@ -118,7 +119,8 @@ private:
     std::shared_ptr<TrustDecision> askTrust(const SecTrustRef& trust);
     // A transfer that answered Wait goes on once there is room again.
     void resumeIfRoomLocked();
-    void runOrDefer(std::function<void()> step);
+    template <class Step>
+    void runOrDefer(Step step);
 
     void begin();
     void exchange(std::shared_ptr<NSURLRequest> request, std::shared_ptr<NSInputStream> bodyStream);

@@ -148,8 +148,17 @@ void NSURLCache::rememberLocked(
         if (fileName.empty())
             fileName = std::move(it->second.first.fileName);
         memoryUsage_ -= it->second.first.cost;
-        recency_.erase(it->second.second);
-        memory_.erase(it);
+        if (cost > memoryCapacity_) {
+            recency_.erase(it->second.second);
+            memory_.erase(it);
+            return;
+        }
+        // Replaced in place: the key's map and recency nodes are kept, moved to the front.
+        it->second.first = MemoryEntry { response, cost, std::move(fileName) };
+        recency_.splice(recency_.begin(), recency_, it->second.second);
+        memoryUsage_ += cost;
+        trimMemoryLocked();
+        return;
     }
     if (cost > memoryCapacity_)
         return;

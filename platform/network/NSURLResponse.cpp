@@ -109,7 +109,7 @@ NSHTTPURLResponse::NSHTTPURLResponse(
     , version_(std::move(httpVersion))
     , headers_(std::move(headers))
 {
-    if (auto type = headers_.get("Content-Type")) {
+    if (const std::string* type = headers_.find("Content-Type")) {
         auto parsed = network::parseContentType(*type);
         mimeType_ = parsed.mimeType;
         textEncoding_ = parsed.charset;

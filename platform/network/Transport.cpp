@@ -243,6 +243,17 @@ int beforeRequest(void* data, char*, char*, int, int)
     return CURL_PREREQFUNC_OK;
 }
 
+// The host a certificate must name (an IPv6 literal without its brackets). Worked out only for
+// a handshake, not for every exchange.
+std::string hostOf(const std::string& url)
+{
+    auto parsed = NSURL::URLWithString(url);
+    std::string host = parsed ? parsed->host() : std::string();
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    return host;
+}
+
 int verifyCertificate(X509_STORE_CTX* store, void* data)
 {
     auto& transfer = Access::self(data);
@@ -261,7 +272,7 @@ int verifyCertificate(X509_STORE_CTX* store, void* data)
         }
     }
     SecTrustRef trust;
-    if (SecTrustCreateWithCertificates(certificates, { SecPolicyCreateSSL(true, Access::host(transfer)) }, &trust)
+    if (SecTrustCreateWithCertificates(certificates, { SecPolicyCreateSSL(true, hostOf(Access::request(transfer).url)) }, &trust)
         != errSecSuccess) {
         Access::trustRefused(transfer) = true;
         return 0;
@@ -469,10 +480,6 @@ Transfer::Transfer(TransferRequest request, std::shared_ptr<TransferClient> clie
     , client_(std::move(client))
     , limit_(request_.maximumBodyLength, request_.bodyHeld)
 {
-    if (auto url = NSURL::URLWithString(request_.url))
-        host_ = url->host();
-    if (host_.size() > 2 && host_.front() == '[' && host_.back() == ']')
-        host_ = host_.substr(1, host_.size() - 2);
     onRunLoop_ = request_.onCurrentRunLoop && !request_.bodyStream;
 }
 

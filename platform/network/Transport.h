@@ -123,7 +123,6 @@ private:
     std::int64_t bodySent_ = 0;
     std::size_t bodyOffset_ = 0;
     BodyLimit limit_;
-    std::string host_;
     void* easy_ = nullptr;
     void* headerList_ = nullptr; // the request's fields for libcurl, while the exchange runs
     // Run-loop exchanges.

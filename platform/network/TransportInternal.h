@@ -30,7 +30,6 @@ struct TransferAccess {
     static ResponseHeadReader& headReader(Transfer& t) { return t.headReader_; }
     static std::int64_t& bodySent(Transfer& t) { return t.bodySent_; }
     static std::size_t& bodyOffset(Transfer& t) { return t.bodyOffset_; }
-    static const std::string& host(Transfer& t) { return t.host_; }
     static void*& easy(Transfer& t) { return t.easy_; }
     static void*& headerList(Transfer& t) { return t.headerList_; }
     static std::shared_ptr<TransferClient>& clientPointer(Transfer& t) { return t.client_; }

@@ -159,6 +159,21 @@ TEST_F(Cache, MemoryStaysWithinItsBudget)
     EXPECT_FALSE(small->cachedResponseForRequest(*requestFor("http://h/0")));
 }
 
+TEST_F(Cache, AReplacedEntryCountsOnceAndBecomesTheMostRecent)
+{
+    auto small = std::make_shared<NSURLCache>(4000, 0, "");
+    store(*small, "http://h/a", 1000);
+    store(*small, "http://h/b", 1000);
+    store(*small, "http://h/a", 1200); // replaces a, which is now newer than b
+    EXPECT_EQ(small->currentMemoryUsage(), 1000u + 512 + 1200 + 512);
+    store(*small, "http://h/c", 1000); // over budget: the least recent (b) goes
+    auto a = small->cachedResponseForRequest(*requestFor("http://h/a"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->data().size(), 1200u);
+    EXPECT_FALSE(small->cachedResponseForRequest(*requestFor("http://h/b")));
+    EXPECT_TRUE(small->cachedResponseForRequest(*requestFor("http://h/c")));
+}
+
 TEST_F(Cache, FreshnessRules)
 {
     auto entry = [](network::HeaderFields headers, double storedAt) {
@@ -237,6 +252,29 @@ TEST_F(Cache, AnEntryFileLargerThanAnyStoredEntryIsDroppedUnread)
     EXPECT_LT(growth.mebibytes(), 128);
     network::cachedisk::flush();
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(CacheEntryCodec, AnEntryComesBackWholeAndFieldsThatWouldBreakItsLinesAreLeftOut)
+{
+    network::HeaderFields fields;
+    fields.add("ETag", "\"v1\"");
+    fields.add("X-Split", "one\ntwo");
+    fields.add("Content-Type", "application/json");
+    Bytes body { '{', '\n', '}', 0, 0xff };
+    auto response = std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString("http://h.test/a?b=1"), 203, "HTTP/1.0", fields);
+    NSCachedURLResponse entry(response, body, Value {}, NSURLCacheStorageAllowed, 1700000000.25);
+    auto decoded = network::decodeCacheEntry(network::encodeCacheEntry("http://h.test/a?b=1", entry));
+    ASSERT_TRUE(decoded);
+    auto* http = dynamic_cast<const NSHTTPURLResponse*>(decoded->response().get());
+    ASSERT_TRUE(http);
+    EXPECT_EQ(http->statusCode(), 203);
+    EXPECT_EQ(http->HTTPVersion(), "HTTP/1.0");
+    EXPECT_EQ(http->URL()->absoluteString(), "http://h.test/a?b=1");
+    ASSERT_EQ(http->headerFields().fields().size(), 2u);
+    EXPECT_EQ(http->headerFields().get("etag"), "\"v1\"");
+    EXPECT_EQ(http->headerFields().get("Content-Type"), "application/json");
+    EXPECT_EQ(decoded->data(), body);
+    EXPECT_DOUBLE_EQ(decoded->storedAt(), 1700000000.25);
 }
 
 } // namespace

@@ -41,6 +41,22 @@ TEST(Request, HeadersIgnoreCaseAndBodyExcludesStream)
     EXPECT_EQ(copy->HTTPBodyStream(), stream);
 }
 
+TEST(HeaderFields, NamesFoldOnlyASCIILetters)
+{
+    EXPECT_TRUE(network::equalsIgnoringCase("Content-TYPE", "content-type"));
+    // Characters 0x20 apart that are not letters stay distinct.
+    EXPECT_FALSE(network::equalsIgnoringCase("X-A[", "x-a{"));
+    EXPECT_FALSE(network::equalsIgnoringCase("\xC4", "\xE4"));
+    EXPECT_EQ(network::lowercased("HoSt-[\xC4]"), "host-[\xC4]");
+
+    network::HeaderFields fields;
+    fields.add("ETag", "a");
+    fields.add("etag", "b");
+    ASSERT_NE(fields.find("ETAG"), nullptr);
+    EXPECT_EQ(*fields.find("ETAG"), "a, b");
+    EXPECT_FALSE(fields.has("ETag2"));
+}
+
 TEST(Response, ContentTypeLengthAndFileName)
 {
     network::HeaderFields headers;
