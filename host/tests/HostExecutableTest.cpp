@@ -45,10 +45,10 @@ bool has(const std::string& text, const std::string& part) { return text.find(pa
 
 class HostExecutable : public ::testing::Test {
 protected:
-    // The executable with a home of its own and no display.
-    std::string host(const std::string& arguments)
+    // The executable with a home of its own and no display unless one is given.
+    std::string host(const std::string& arguments, const std::string& display = "-u DISPLAY")
     {
-        return "cd " + home.path() + " && env -u DISPLAY -u WAYLAND_DISPLAY QUILLMARK_HOME=" + home.path() + " "
+        return "cd " + home.path() + " && env -u WAYLAND_DISPLAY " + display + " QUILLMARK_HOME=" + home.path() + " "
             + QM_HOST_EXECUTABLE + " " + arguments;
     }
     testing_support::TempHome home;
@@ -90,8 +90,7 @@ TEST_F(HostExecutable, WithoutADisplayTheWindowIsRefusedAtOnceSayingWhy)
     EXPECT_TRUE(has(unset.output, "quillmark: no window can be opened: there is no display (DISPLAY is not set)"))
         << unset.output;
 
-    auto bad = shell("cd " + home.path() + " && env -u WAYLAND_DISPLAY DISPLAY=:9731 QUILLMARK_HOME=" + home.path() + " "
-        + QM_HOST_EXECUTABLE + " --window");
+    auto bad = shell(host("--window", "DISPLAY=:9731"));
     EXPECT_EQ(bad.status, 3) << bad.output;
     EXPECT_TRUE(has(bad.output, "no window can be opened: the display :9731 cannot be opened")) << bad.output;
 

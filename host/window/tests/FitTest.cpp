@@ -8,26 +8,17 @@ namespace {
 
 TEST(WindowFit, FitsTheRoomKeepingTheShapeNeverEnlargingUnlessChosen)
 {
-    auto roomy = host::fitWindow(640, 1136, 1920, 1200, 0);
-    EXPECT_EQ(roomy.width, 640);
-    EXPECT_EQ(roomy.height, 1136);
-    EXPECT_EQ(roomy.factor, 1);
-
-    auto low = host::fitWindow(640, 1136, 1280, 976, 0);
-    EXPECT_EQ(low.height, 976);
-    EXPECT_EQ(low.width, 549);
-    EXPECT_LE(low.width, 1280);
-
-    auto narrow = host::fitWindow(640, 1136, 320, 2000, 0);
-    EXPECT_EQ(narrow.width, 320);
-    EXPECT_EQ(narrow.height, 568);
-
-    auto unknown = host::fitWindow(640, 1136, 0, 0, 0);
-    EXPECT_EQ(unknown.height, 1136) << "no room known: full size";
-
-    auto chosen = host::fitWindow(640, 1136, 300, 300, 1.5);
-    EXPECT_EQ(chosen.width, 960);
-    EXPECT_EQ(chosen.height, 1704);
+    struct Case {
+        int roomWidth, roomHeight;
+        double chosen;
+        int width, height;
+    };
+    // Room enough; too low; too narrow; no room known (full size); a chosen scale past the room.
+    for (auto c : { Case { 1920, 1200, 0, 640, 1136 }, Case { 1280, 976, 0, 549, 976 }, Case { 320, 2000, 0, 320, 568 },
+             Case { 0, 0, 0, 640, 1136 }, Case { 300, 300, 1.5, 960, 1704 } }) {
+        auto fit = host::fitWindow(640, 1136, c.roomWidth, c.roomHeight, c.chosen);
+        EXPECT_EQ(std::pair(fit.width, fit.height), std::pair(c.width, c.height)) << c.roomWidth << "x" << c.roomHeight;
+    }
 }
 
 TEST(WindowFit, ResamplingAveragesWhatIsUnderEachPixel)

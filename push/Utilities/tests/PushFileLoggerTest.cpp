@@ -220,9 +220,6 @@ TEST_F(PushFileLogger, ArchivedMarkWithoutExtendedAttributesSurvivesAndFollowsTh
     EXPECT_EQ(m.unsortedLogFileNames().size(), 1u); // the mark is no log file
     info->renameFile(info->fileName().substr(0, info->fileName().size() - 4) + " 9.log");
     EXPECT_TRUE(PUSHLogFileInfo::logFileWithPath(info->filePath())->isArchived());
-    info->setIsArchived(false);
-    EXPECT_FALSE(info->isArchived());
-    info->setIsArchived(true);
     // The archived file is pruned by the next one, and its mark with it.
     m.createNewLogFile();
     PUSHLogFileInfo::setExtendedAttributesUnsupported(false);
