@@ -241,7 +241,8 @@ TEST_F(WIImageDownloaderTest, ARunLoopEndingWithoutResultTimesOutWithTheFailingU
     EXPECT_EQ(outcome.error->domain(), NSURLErrorDomain);
     EXPECT_EQ(outcome.error->code(), -1001);
     EXPECT_EQ(outcome.error->userInfo()[NSURLErrorFailingURLErrorKey].asString(), server.url("/stalled.png"));
-    EXPECT_TRUE(token->operation()->isFinished());
+    EXPECT_TRUE(image_test::waitFor([&] { return token->operation()->isFinished(); }))
+        << "the operation finishes after its completion block";
 }
 
 TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
