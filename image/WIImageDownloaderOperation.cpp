@@ -18,17 +18,6 @@ std::shared_ptr<NSError> imageError(const std::string& description)
 {
     return NSError::errorWithDomain(WIImageErrorDomain, 0, Value::dictionary({ { NSLocalizedDescriptionKey, description } }));
 }
-
-// The request's URL under the failing-URL key (and its string key), as the loading system's
-// own errors carry it.
-Value failingURLInfo(const NSURLRequest& request, Value info = Value::dictionary())
-{
-    if (request.URL()) {
-        info.set(NSURLErrorFailingURLErrorKey, request.URL()->absoluteString());
-        info.set(NSURLErrorFailingURLStringErrorKey, request.URL()->absoluteString());
-    }
-    return info;
-}
 } // namespace
 
 WIImageDownloaderOperation::WIImageDownloaderOperation(std::shared_ptr<NSURLRequest> request, WIDownloadOptions options,
@@ -166,7 +155,7 @@ void WIImageDownloaderOperation::start()
         if (!isFinished()) {
             connection->cancel();
             connectionDidFailWithError(
-                connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorTimedOut, failingURLInfo(*request_)));
+                connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorTimedOut, network::withFailingURL(Value::dictionary(), request_->URL())));
         }
     } else {
         WIDownloadCompletion completed;
@@ -254,7 +243,7 @@ namespace {
 std::shared_ptr<NSError> tooLongError(const std::shared_ptr<NSURLRequest>& request)
 {
     Value info = Value::dictionary({ { NSLocalizedDescriptionKey, "The image is larger than the largest size allowed" } });
-    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, failingURLInfo(*request, info));
+    return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, network::withFailingURL(std::move(info), request->URL()));
 }
 } // namespace
 

@@ -40,11 +40,16 @@ std::shared_ptr<NSError> urlError(std::int64_t code, const std::optional<NSURL>&
     userInfo.set(NSLocalizedDescriptionKey, describeURLError(code));
     if (!detail.empty())
         userInfo.set(NSDebugDescriptionErrorKey, std::move(detail));
+    return NSError::errorWithDomain(NSURLErrorDomain, code, withFailingURL(std::move(userInfo), failingURL));
+}
+
+Value withFailingURL(Value info, const std::optional<NSURL>& failingURL)
+{
     if (failingURL) {
-        userInfo.set(NSURLErrorFailingURLErrorKey, failingURL->absoluteString());
-        userInfo.set(NSURLErrorFailingURLStringErrorKey, failingURL->absoluteString());
+        info.set(NSURLErrorFailingURLErrorKey, failingURL->absoluteString());
+        info.set(NSURLErrorFailingURLStringErrorKey, failingURL->absoluteString());
     }
-    return NSError::errorWithDomain(NSURLErrorDomain, code, std::move(userInfo));
+    return info;
 }
 
 } // namespace network

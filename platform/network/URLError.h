@@ -48,5 +48,7 @@ std::string describeURLError(std::int64_t code);
 // An error of the URL error domain with its description and, when given, the failing URL
 // (under both the URL key and the string key).
 std::shared_ptr<NSError> urlError(std::int64_t code, const std::optional<NSURL>& failingURL, std::string detail = {});
+// `info` with the failing URL added under both the URL key and the string key, when there is one.
+Value withFailingURL(Value info, const std::optional<NSURL>& failingURL);
 
 } // namespace network

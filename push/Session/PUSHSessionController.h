@@ -17,6 +17,7 @@
 #include "platform/foundation/Value.h"
 #include "push/Network/PUSHAddressController.h"
 #include "push/Network/PUSHRequestIdCounter.h"
+#include "push/Utilities/PUSHUtilities.h"
 #include "push/Network/PUSHRequests.h"
 #include "push/Network/PUSHSessionLink.h"
 #include "push/Network/PUSHTcpSocket.h"
@@ -33,8 +34,8 @@ inline constexpr const char* kPUSHNetworkDidCloseNotification = "kPUSHNetworkDid
 inline constexpr const char* kPUSHNetworkDidLoginNotification = "kPUSHNetworkDidLoginNotification";
 inline constexpr const char* kPUSHNetworkDidRegisterNotification = "kPUSHNetworkDidRegisterNotification";
 
-inline constexpr const char* kPUSHLocalTimeKey = "__PUSHLocalTime";
-inline constexpr const char* kPUSHServerTimeKey = "__PUSHServerTime";
+inline constexpr const char* kPUSHLocalTimeKey = push_utilities::kStoredLocalTimeKey;
+inline constexpr const char* kPUSHServerTimeKey = push_utilities::kStoredServerTimeKey;
 
 class PUSHSessionController : public NSObject,
                               public PUSHTcpSocketDelegate,
@@ -51,7 +52,6 @@ public:
     static constexpr double kHeartbeatInterval = 290;
     static constexpr double kHeartbeatLockSeconds = 5;
     static constexpr double kNoNetworkDelay = 500;
-    static constexpr std::int32_t kOneYear = 31536000;
     static constexpr const char* kTcpConnectIdentifier = "TCPConnectIdentifier";
 
     // init: queues, a new address controller, not set up; installs itself as the current link.

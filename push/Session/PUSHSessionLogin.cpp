@@ -41,14 +41,6 @@ const char* stoppingStatusMessage(std::uint16_t status)
     }
 }
 
-// A persisted clock as unsigned 32-bit whole seconds.
-std::uint32_t storedSeconds(const Value& value)
-{
-    if (value.isDouble())
-        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(value.doubleValue())));
-    return static_cast<std::uint32_t>(value.unsignedValue());
-}
-
 } // namespace
 
 // Register or log in --------------------------------------------------------------------------
@@ -180,15 +172,13 @@ std::int32_t PUSHSessionController::proofTimeInterval()
 {
     if (proofTimeInterval_ != 0)
         return proofTimeInterval_;
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    const std::uint32_t local = storedSeconds(defaults->objectForKey(kPUSHLocalTimeKey));
-    const std::uint32_t server = storedSeconds(defaults->objectForKey(kPUSHServerTimeKey));
-    const auto offset = static_cast<std::int32_t>(server - local);
-    if (offset >= -kOneYear && offset <= kOneYear) {
-        proofTimeInterval_ = offset;
-        return offset;
+    if (auto offset = push_utilities::storedServerClockOffset()) {
+        proofTimeInterval_ = *offset;
+        return *offset;
     }
+    // Stored times more than a year apart are wiped.
     proofTimeInterval_ = 0;
+    auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObject(Value(0), kPUSHLocalTimeKey);
     defaults->synchronize();
     defaults->setObject(Value(0), kPUSHServerTimeKey);

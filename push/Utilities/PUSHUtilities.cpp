@@ -118,14 +118,18 @@ void forgetServerClockCorrection()
     correctionKnown = false;
 }
 
-std::int32_t storedServerClockCorrection()
+std::optional<std::int32_t> storedServerClockOffset()
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
     const std::uint32_t local = storedSeconds(defaults->objectForKey(kStoredLocalTimeKey));
     const std::uint32_t server = storedSeconds(defaults->objectForKey(kStoredServerTimeKey));
     const auto offset = static_cast<std::int32_t>(server - local);
-    return offset >= -kLargestClockCorrection && offset <= kLargestClockCorrection ? offset : 0;
+    if (offset < -kLargestClockCorrection || offset > kLargestClockCorrection)
+        return std::nullopt;
+    return offset;
 }
+
+std::int32_t storedServerClockCorrection() { return storedServerClockOffset().value_or(0); }
 
 void setChannelProvider(std::function<std::string()> provider)
 {

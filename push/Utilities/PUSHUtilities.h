@@ -99,8 +99,10 @@ void forgetServerClockCorrection();
 inline constexpr const char* kStoredLocalTimeKey = "__PUSHLocalTime";
 inline constexpr const char* kStoredServerTimeKey = "__PUSHServerTime";
 inline constexpr std::int32_t kLargestClockCorrection = 31536000; // one year
-// Server minus local clock of the stored login times; 0 when none is stored or the two are
-// more than a year apart.
+// Server minus local clock of the stored login times; none when the two are more than a year
+// apart (nothing stored reads as 0).
+std::optional<std::int32_t> storedServerClockOffset();
+// The stored offset, 0 when it is out of range.
 std::int32_t storedServerClockCorrection();
 void setChannelProvider(std::function<std::string()> provider);
 

@@ -20,7 +20,7 @@ TEST(Format, ObjectsPrintTheirDescription)
     EXPECT_EQ(stringWithFormat("%@", Value()), "(null)");
     EXPECT_EQ(stringWithFormat("%@", Value::null()), "<null>");
     EXPECT_EQ(stringWithFormat("%@", true), "1");
-    EXPECT_EQ(stringWithFormat("%@_%@", std::string("fc_uuidForDevice"), std::string_view("AB")), "fc_uuidForDevice_AB");
+    EXPECT_EQ(stringWithFormat("%@_%@", std::string("dv_uuidForDevice"), std::string_view("AB")), "dv_uuidForDevice_AB");
     // Value types with a description print it.
     EXPECT_EQ(stringWithFormat("<%@>", *NSURL::URLWithString("http://a/b")), "<http://a/b>");
     const char* none = nullptr;

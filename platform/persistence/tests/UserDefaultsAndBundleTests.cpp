@@ -76,7 +76,7 @@ TEST(UserDefaults, TypedReads)
 {
     TempHome home;
     auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->setObject("ABC", "fc_uuidForDevice");
+    defaults->setObject("ABC", "dv_uuidForDevice");
     defaults->setObject(12, "number");
     defaults->setObject(" 42abc", "numericText");
     defaults->setObject(Value::array({ "zh-Hans", "en" }), "AppleLanguages");
@@ -86,7 +86,7 @@ TEST(UserDefaults, TypedReads)
     defaults->setBool(true, "kPUSHServerIsNotFirstStart");
     defaults->setDouble(2.5, "ratio");
 
-    EXPECT_EQ(defaults->stringForKey("fc_uuidForDevice"), "ABC");
+    EXPECT_EQ(defaults->stringForKey("dv_uuidForDevice"), "ABC");
     EXPECT_FALSE(defaults->stringForKey("number")) << "a number is not a string";
     EXPECT_FALSE(defaults->stringForKey("missing"));
     EXPECT_EQ(defaults->integerForKey("number"), 12);
@@ -100,7 +100,7 @@ TEST(UserDefaults, TypedReads)
     EXPECT_EQ(defaults->dictionaryForKey("dict")["k"].integerValue(), 1);
     EXPECT_TRUE(defaults->dictionaryForKey("AppleLanguages").isAbsent());
     EXPECT_EQ(defaults->dataForKey("blob").asData(), (Bytes { 1, 2 }));
-    EXPECT_TRUE(defaults->dataForKey("fc_uuidForDevice").isAbsent());
+    EXPECT_TRUE(defaults->dataForKey("dv_uuidForDevice").isAbsent());
     EXPECT_TRUE(defaults->objectForKey("PZRefreshHeaderView").isDate());
 
     EXPECT_FALSE(defaults->setObject(Value::array({ Value::null() }), "bad")) << "null cannot be stored";
@@ -119,12 +119,12 @@ TEST(UserDefaults, PersistAcrossInstancesAndStayInTheirHome)
         firstHomePath = home.path();
         auto defaults = NSUserDefaults::standardUserDefaults();
         EXPECT_EQ(defaults->filePath(), home.pathFor("Library/Preferences/quillmark.plist"));
-        defaults->setObject("kept", "fc_uuidForInstallation");
+        defaults->setObject("kept", "dv_uuidForInstallation");
         defaults->setObject(Value(UINT64_MAX), "__PUSHLocalTime");
         ASSERT_TRUE(defaults->synchronize());
 
         auto reread = NSUserDefaults::create(defaults->filePath());
-        EXPECT_EQ(reread->stringForKey("fc_uuidForInstallation"), "kept");
+        EXPECT_EQ(reread->stringForKey("dv_uuidForInstallation"), "kept");
         EXPECT_EQ(reread->objectForKey("__PUSHLocalTime").unsignedValue(), UINT64_MAX);
 
         // A test that switches homes gets fresh defaults, and the first home keeps its own.
@@ -132,11 +132,11 @@ TEST(UserDefaults, PersistAcrossInstancesAndStayInTheirHome)
             TempHome other;
             auto fresh = NSUserDefaults::standardUserDefaults();
             EXPECT_NE(fresh, defaults);
-            EXPECT_FALSE(fresh->stringForKey("fc_uuidForInstallation"));
-            fresh->setObject("other", "fc_uuidForInstallation");
+            EXPECT_FALSE(fresh->stringForKey("dv_uuidForInstallation"));
+            fresh->setObject("other", "dv_uuidForInstallation");
         }
         auto back = NSUserDefaults::standardUserDefaults();
-        EXPECT_EQ(back->stringForKey("fc_uuidForInstallation"), "kept");
+        EXPECT_EQ(back->stringForKey("dv_uuidForInstallation"), "kept");
 
         // Changes not yet synchronised are written when the defaults are let go.
         back->setObject("late", "late");
