@@ -43,6 +43,7 @@ private:
     friend class BlockingScope;
     struct State;
     void workerLoop();
+    bool submitLocked(Priority priority, std::function<void()> job);
     void spawnLocked();
     void maybeSpawnLocked();
     void startWatchdogLocked();
