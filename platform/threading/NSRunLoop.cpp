@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -19,18 +20,32 @@
 
 namespace threading::detail {
 
+// Wakes the loop's wait. The eventfd is written only while the loop waits (or is about to):
+// a wake while it runs only marks that its next wait must not block, since every pass looks at
+// its performs, sources and timers again before it waits.
 struct RunLoopWaker {
+    enum : int { kRunning, kWaiting, kWoken };
     int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    std::atomic<int> state { kRunning };
     ~RunLoopWaker()
     {
         if (fd >= 0)
             close(fd);
     }
-    void wake() const
+    void wake()
     {
+        if (state.exchange(kWoken) != kWaiting)
+            return;
         std::uint64_t one = 1;
         [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
     }
+    // Right before a wait that may block: false when a wake came since the last wait ended.
+    bool beginWait()
+    {
+        int expected = kRunning;
+        return state.compare_exchange_strong(expected, kWaiting);
+    }
+    void endWait() { state.store(kRunning); }
     void drain() const
     {
         std::uint64_t value;
@@ -301,6 +316,14 @@ std::optional<NSRunLoopMode> NSRunLoop::currentMode() const
     return modeStack_.back();
 }
 
+// The mode stack changes only on the loop's own thread, so that thread reads it without the lock.
+bool NSRunLoop::isRunningHereInOneOf(const std::vector<NSRunLoopMode>& modes) const
+{
+    if (!isRunningOnCurrentThread() || modeStack_.empty())
+        return false;
+    return modeMatches(modes, modeStack_.back());
+}
+
 bool NSRunLoop::hasSourcesInMode(const NSRunLoopMode& mode) const
 {
     std::lock_guard lock(mutex_);
@@ -522,12 +545,13 @@ bool NSRunLoop::waitAndDispatchSources(const NSRunLoopMode& mode, int timeoutMs)
     }
     epoll_event events[64];
     int count;
-    if (timeoutMs == 0) {
+    if (timeoutMs == 0 || !waker_->beginWait()) {
         count = epoll_wait(epoll_, events, 64, 0);
     } else {
         threading::BlockingScope blocking;
         count = epoll_wait(epoll_, events, 64, timeoutMs);
     }
+    waker_->endWait();
     bool handled = false;
     for (int i = 0; i < count; ++i) {
         if (events[i].data.u64 == 0) {

@@ -97,6 +97,9 @@ public:
     bool isRunningOnCurrentThread() const;
     // The mode of the innermost run, or none when the loop is not running.
     std::optional<NSRunLoopMode> currentMode() const;
+    // True when the current thread is inside a run of this loop whose mode is one of `modes`
+    // (the common modes standing for the default and tracking modes). Copies nothing.
+    bool isRunningHereInOneOf(const std::vector<NSRunLoopMode>& modes) const;
     // True when `mode` has anything that keeps a run going.
     bool hasSourcesInMode(const NSRunLoopMode& mode) const;
 

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/threading/Dispatch.h"
@@ -151,6 +153,28 @@ TEST(RunLoop, ReadInterestStaysArmedAndWriteInterestFiresOnce)
     source->invalidate();
     loop->runInMode(NSDefaultRunLoopMode, 0.05, true);
     EXPECT_EQ(received, "abcd") << "an invalidated source is not called";
+}
+
+TEST(RunLoop, WakesFromOtherThreadsAreNeverLostWhateverThePassIsDoing)
+{
+    // A wake that lands while the loop is between passes (not yet waiting) marks the next wait
+    // instead of writing to the loop: a lost mark leaves the loop asleep with work queued. Many
+    // round trips, each alone in the loop, so that wakes land at every point of a pass.
+    auto thread = startLoopThread("WakeRaces");
+    std::shared_ptr<NSRunLoop> loop;
+    threading::performOnThread(thread, [&] { loop = NSRunLoop::currentRunLoop(); }, true);
+    std::atomic<int> ran { 0 };
+    for (int i = 1; i <= 5000; ++i) {
+        if (i % 2)
+            loop->performBlock([&] { ran.fetch_add(1); ran.notify_all(); });
+        else
+            threading::performOnThread(thread, [&] { ran.fetch_add(1); ran.notify_all(); }, false);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (ran.load() < i && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        ASSERT_EQ(ran.load(), i) << "the loop slept through a wake at round trip " << i;
+    }
+    loop->stop();
 }
 
 TEST(RunLoop, StopEndsTheInnermostRunFromAnyThread)
