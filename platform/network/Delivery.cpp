@@ -1,7 +1,6 @@
 // Serial delivery of delegate calls.
 #include "platform/network/Delivery.h"
 
-#include <optional>
 
 namespace network {
 namespace {
@@ -33,30 +32,16 @@ void Delivery::post(std::function<void()> block)
     std::lock_guard lock(mutex_);
     if (closed_)
         return;
-    pending_.push_back(std::move(block));
+    pending_.push(std::move(block));
     if (!scheduled_)
         schedule();
 }
 
 bool Delivery::isOnCurrentRunLoop() const { return runLoop_ && runLoop_->isRunningOnCurrentThread(); }
 
-bool Delivery::servesCurrentMode() const
+bool Delivery::beginNow(const Delivery*& outer)
 {
-    auto mode = runLoop_->currentMode();
-    if (!mode)
-        return false;
-    for (const auto& served : modes_) {
-        if (served == *mode)
-            return true;
-        if (served == NSRunLoopCommonModes && (*mode == NSDefaultRunLoopMode || *mode == UITrackingRunLoopMode))
-            return true;
-    }
-    return false;
-}
-
-bool Delivery::runNow(const std::function<void()>& block)
-{
-    if (!isOnCurrentRunLoop() || !servesCurrentMode())
+    if (!runLoop_ || !runLoop_->isRunningHereInOneOf(modes_))
         return false;
     {
         std::lock_guard lock(mutex_);
@@ -64,18 +49,15 @@ bool Delivery::runNow(const std::function<void()>& block)
             return false;
         scheduled_ = true; // what is posted meanwhile waits behind this block
     }
-    const Delivery* outer = currentDelivery;
+    outer = currentDelivery;
     currentDelivery = this;
-    block();
-    currentDelivery = outer;
-    drain();
     return true;
 }
 
-void Delivery::runOrPost(std::function<void()> block)
+void Delivery::endNow(const Delivery* outer)
 {
-    if (!runNow(block))
-        post(std::move(block));
+    currentDelivery = outer;
+    drain();
 }
 
 void Delivery::schedule()
@@ -104,8 +86,7 @@ void Delivery::drain()
                 scheduled_ = false;
                 break;
             }
-            block = std::move(pending_.front());
-            pending_.pop_front();
+            block = pending_.pop();
         }
         block();
     }
@@ -115,15 +96,13 @@ void Delivery::drain()
 void Delivery::close()
 {
     std::shared_ptr<NSPort> port;
-    // Made only when something is pending: an empty deque still allocates.
-    std::optional<std::deque<std::function<void()>>> dropped;
+    BlockFifo dropped;
     {
         std::lock_guard lock(mutex_);
         if (closed_)
             return;
         closed_ = true;
-        if (!pending_.empty())
-            dropped.emplace().swap(pending_);
+        dropped.swap(pending_);
         port = std::move(keepAlive_);
     }
     if (port)

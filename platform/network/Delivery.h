@@ -6,12 +6,12 @@
 // at once instead of waiting for the loop's next turn (runNow).
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "platform/network/BlockFifo.h"
 #include "platform/threading/NSOperation.h"
 #include "platform/threading/NSRunLoop.h"
 
@@ -26,9 +26,23 @@ public:
     void post(std::function<void()> block);
     // Runs `block` here and now when that keeps the order and the place: on the delivery's run
     // loop, inside a run in one of its modes, with nothing pending or running. False: not run.
-    bool runNow(const std::function<void()>& block);
-    // Runs `block` now if it can, or posts it.
-    void runOrPost(std::function<void()> block);
+    template <class Block>
+    bool runNow(Block&& block)
+    {
+        const Delivery* outer = nullptr;
+        if (!beginNow(outer))
+            return false;
+        block();
+        endNow(outer);
+        return true;
+    }
+    // Runs `block` now if it can, or posts it. A block run now is never wrapped.
+    template <class Block>
+    void runOrPost(Block&& block)
+    {
+        if (!runNow(block))
+            post(std::function<void()>(std::forward<Block>(block)));
+    }
     // On a run loop, and the calling thread is inside a run of it.
     bool isOnCurrentRunLoop() const;
     const std::vector<NSRunLoopMode>& modes() const { return modes_; }
@@ -40,8 +54,11 @@ public:
 
 private:
     Delivery() = default;
+    // Claims the delivery for a block run now (false: it must wait its turn); endNow releases
+    // it and runs what was posted meanwhile.
+    bool beginNow(const Delivery*& outer);
+    void endNow(const Delivery* outer);
     void schedule();
-    bool servesCurrentMode() const;
     void drain();
 
     mutable std::mutex mutex_;
@@ -49,7 +66,7 @@ private:
     std::vector<NSRunLoopMode> modes_;
     std::shared_ptr<NSPort> keepAlive_;
     std::shared_ptr<NSOperationQueue> queue_;
-    std::deque<std::function<void()>> pending_;
+    BlockFifo pending_;
     bool scheduled_ = false;
     bool closed_ = false;
 };

@@ -127,8 +127,7 @@ void Loader::answered()
 {
     awaiting_ = false;
     while (!awaiting_ && !deferred_.empty() && !done_) {
-        auto step = std::move(deferred_.front());
-        deferred_.pop_front();
+        auto step = deferred_.pop();
         step();
     }
 }
@@ -138,7 +137,7 @@ template <class Step>
 void Loader::runOrDefer(Step step)
 {
     if (awaiting_) {
-        deferred_.emplace_back(std::move(step));
+        deferred_.push(std::move(step));
         return;
     }
     step();

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/network/BlockFifo.h"
 #include "platform/network/Delivery.h"
 #include "platform/network/NSHTTPCookieStorage.h"
 #include "platform/network/NSURLCache.h"
@@ -166,7 +167,7 @@ private:
     // Delivery-side state.
     bool done_ = false;
     bool awaiting_ = false;
-    std::deque<std::function<void()>> deferred_;
+    BlockFifo deferred_;
     ResponseHead heldHead_;
     std::shared_ptr<Bytes> heldBody_;
     std::shared_ptr<NSCachedURLResponse> conditionalEntry_;

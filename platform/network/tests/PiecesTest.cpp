@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "platform/network/BlockFifo.h"
 #include "platform/network/HTTPAuthentication.h"
 #include "platform/network/NSHTTPCookieStorage.h"
 #include "platform/network/NSURLCredential.h"
@@ -39,6 +40,27 @@ TEST(Request, HeadersIgnoreCaseAndBodyExcludesStream)
     request->setHTTPBody(Bytes { 3 });
     EXPECT_FALSE(request->HTTPBodyStream());
     EXPECT_EQ(copy->HTTPBodyStream(), stream);
+}
+
+TEST(BlockFifo, KeepsOrderWhileItNeverEmptiesAndStartsOverOnceEmpty)
+{
+    network::BlockFifo fifo;
+    std::vector<int> seen;
+    int pushed = 0;
+    auto push = [&] { fifo.push([&seen, n = pushed++] { seen.push_back(n); }); };
+    for (int i = 0; i < 3; ++i)
+        push();
+    for (int i = 0; i < 500; ++i) { // one in, one out, the list never empty: its front is dropped now and then
+        push();
+        fifo.pop()();
+    }
+    while (!fifo.empty())
+        fifo.pop()();
+    push();
+    fifo.pop()();
+    ASSERT_EQ(seen.size(), 504u);
+    for (int i = 0; i < 504; ++i)
+        ASSERT_EQ(seen[i], i);
 }
 
 TEST(HeaderFields, NamesFoldOnlyASCIILetters)
