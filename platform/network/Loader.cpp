@@ -505,14 +505,16 @@ void Loader::onData(std::shared_ptr<Bytes> chunk)
             flow_.notify_all();
             resumeIfRoomLocked();
         }
-        if (collecting_) {
-            if (collected_.size() + chunk->size() > maxCachedBody())
-                collecting_ = false, collected_.clear();
-            else
-                collected_.insert(collected_.end(), chunk->begin(), chunk->end());
-        }
         if (auto client = this->client())
             client->loaderDidReceiveData(*chunk);
+        if (!collecting_)
+            return;
+        if (collected_.size() + chunk->size() > maxCachedBody())
+            collecting_ = false, collected_.clear();
+        else if (collected_.empty())
+            collected_ = std::move(*chunk); // no longer the transfer's (see above): the first chunk is kept as it is
+        else
+            collected_.insert(collected_.end(), chunk->begin(), chunk->end());
     });
 }
 
