@@ -1,6 +1,7 @@
 // Serial delivery of delegate calls.
 #include "platform/network/Delivery.h"
 
+#include <utility>
 
 namespace network {
 namespace {
@@ -12,9 +13,8 @@ std::shared_ptr<Delivery> Delivery::onRunLoop(std::shared_ptr<NSRunLoop> runLoop
     auto delivery = std::shared_ptr<Delivery>(new Delivery);
     delivery->runLoop_ = std::move(runLoop);
     delivery->modes_ = modes.empty() ? std::vector<NSRunLoopMode> { NSDefaultRunLoopMode } : std::move(modes);
-    delivery->keepAlive_ = NSPort::port();
-    for (const auto& mode : delivery->modes_)
-        delivery->runLoop_->addPort(delivery->keepAlive_, mode);
+    delivery->holdsRuns_ = true;
+    delivery->runLoop_->holdRuns(delivery->modes_);
     return delivery;
 }
 
@@ -95,7 +95,7 @@ void Delivery::drain()
 
 void Delivery::close()
 {
-    std::shared_ptr<NSPort> port;
+    bool holdsRuns = false;
     BlockFifo dropped;
     {
         std::lock_guard lock(mutex_);
@@ -103,11 +103,10 @@ void Delivery::close()
             return;
         closed_ = true;
         dropped.swap(pending_);
-        port = std::move(keepAlive_);
+        holdsRuns = std::exchange(holdsRuns_, false);
     }
-    if (port)
-        for (const auto& mode : modes_)
-            runLoop_->removePort(port, mode);
+    if (holdsRuns)
+        runLoop_->releaseRuns(modes_);
     // `dropped` releases its blocks here, outside the lock.
 }
 

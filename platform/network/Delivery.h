@@ -64,7 +64,7 @@ private:
     mutable std::mutex mutex_;
     std::shared_ptr<NSRunLoop> runLoop_;
     std::vector<NSRunLoopMode> modes_;
-    std::shared_ptr<NSPort> keepAlive_;
+    bool holdsRuns_ = false; // holds its run loop's runs in its modes while open
     std::shared_ptr<NSOperationQueue> queue_;
     BlockFifo pending_;
     bool scheduled_ = false;

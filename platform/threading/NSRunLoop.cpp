@@ -206,6 +206,29 @@ void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopM
     wakeUnlessRunningHere();
 }
 
+void NSRunLoop::holdRuns(const std::vector<NSRunLoopMode>& modes)
+{
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& mode : modes)
+            ++holds_[mode];
+    }
+    wakeUnlessRunningHere();
+}
+
+void NSRunLoop::releaseRuns(const std::vector<NSRunLoopMode>& modes)
+{
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& mode : modes) {
+            auto it = holds_.find(mode);
+            if (it != holds_.end() && it->second > 0)
+                --it->second;
+        }
+    }
+    wakeUnlessRunningHere();
+}
+
 void NSRunLoop::addSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode)
 {
     if (!source || mode.empty() || !source->isValid())
@@ -348,6 +371,10 @@ bool NSRunLoop::hasSourcesLocked(const NSRunLoopMode& mode) const
     }
     for (const auto& [raw, entry] : ports_) {
         if (modeMatches(entry.modes, mode))
+            return true;
+    }
+    for (const auto& [held, count] : holds_) {
+        if (count > 0 && (held == mode || (held == NSRunLoopCommonModes && isCommonMode(mode))))
             return true;
     }
     return false;

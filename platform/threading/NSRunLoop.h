@@ -68,6 +68,10 @@ public:
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode);
     void addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode);
     void removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode);
+    // Keeps runs in `modes` going, as a port added to each would, until released: for work that
+    // holds a loop for a while (a load delivering to it) without a port of its own.
+    void holdRuns(const std::vector<NSRunLoopMode>& modes);
+    void releaseRuns(const std::vector<NSRunLoopMode>& modes);
     void addSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode);
     void removeSource(const std::shared_ptr<threading::FileDescriptorSource>& source, const NSRunLoopMode& mode);
 
@@ -181,6 +185,7 @@ private:
     std::uint64_t heapSequence_ = 0;
     std::map<std::uint64_t, SourceEntry> sources_;
     std::map<NSPort*, PortEntry> ports_;
+    std::map<NSRunLoopMode, int> holds_; // entries stay at zero, so a hold allocates only once
     std::multimap<const void*, DelayedPerform> delayedPerforms_;
     std::vector<NSRunLoopMode> modeStack_;
     std::atomic<bool> stopRequested_ { false };
