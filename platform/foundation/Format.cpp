@@ -127,8 +127,10 @@ std::string cSpec(const Spec& spec, const char* length)
     std::string s = "%" + spec.flags;
     if (spec.width >= 0)
         s += std::to_string(spec.width);
-    if (spec.precision >= 0)
-        s += "." + std::to_string(spec.precision);
+    if (spec.precision >= 0) {
+        s += '.';
+        s += std::to_string(spec.precision);
+    }
     s += length;
     s += spec.conversion;
     return s;
@@ -221,7 +223,7 @@ void appendConversion(std::string& out, const Spec& spec, const Value& value)
         Spec s = spec;
         if (s.conversion == 'U' || s.conversion == 'O') {
             s.conversion = static_cast<char>(s.conversion + ('a' - 'A'));
-            s.length = "l";
+            s.length.assign(1, 'l');
         }
         appendUnsigned(out, s, value);
         return;

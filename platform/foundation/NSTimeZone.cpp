@@ -127,7 +127,7 @@ std::optional<int> parseOffset(std::string_view s)
         if (c == ':' && !colon) {
             colon = true;
             if (digits.size() == 1)
-                digits.insert(0, "0");
+                digits.insert(digits.begin(), '0');
             continue;
         }
         if (!std::isdigit(static_cast<unsigned char>(c)))
@@ -141,7 +141,7 @@ std::optional<int> parseOffset(std::string_view s)
         hours = std::stoi(digits);
     } else {
         if (digits.size() == 3)
-            digits.insert(0, "0");
+            digits.insert(digits.begin(), '0');
         hours = std::stoi(digits.substr(0, 2));
         minutes = std::stoi(digits.substr(2));
     }
