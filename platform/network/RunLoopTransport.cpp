@@ -33,12 +33,6 @@ std::atomic<std::size_t> loopsWithMulti { 0 };
 
 std::int64_t nanos(double seconds) { return static_cast<std::int64_t>(seconds * 1e9); }
 
-curl_socket_t openPlainSocket(void*, curlsocktype, struct curl_sockaddr* address)
-{
-    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-    return fd < 0 ? CURL_SOCKET_BAD : fd;
-}
-
 class LoopDriver {
 public:
     explicit LoopDriver(const std::shared_ptr<NSRunLoop>& loop);
@@ -67,8 +61,8 @@ private:
     void rearm();
     void addModes(const std::vector<NSRunLoopMode>& modes);
     void addSource(const std::shared_ptr<FileDescriptorSource>& source);
-    CURL* takeHandle();
-    void recycle(CURL* easy);
+    Handle takeHandle();
+    void recycle(Handle handle);
 
     std::weak_ptr<NSRunLoop> loop_;
     std::set<NSRunLoopMode> modes_ { NSRunLoopCommonModes };
@@ -80,8 +74,12 @@ private:
         int what = 0;
     };
     std::map<curl_socket_t, Socket> sockets_;
-    std::map<CURL*, std::shared_ptr<Transfer>> active_;
-    std::vector<CURL*> spare_;
+    struct Running {
+        std::shared_ptr<Transfer> transfer;
+        Handle handle; // stays in place while libcurl reads its header lines
+    };
+    std::map<CURL*, Running> active_;
+    std::vector<Handle> spare_; // primed or not, see Handle
     std::int64_t curlDeadline_ = kNever; // steady nanoseconds
     std::int64_t watchDeadline_ = kNever; // the earliest idle or total time-out, as last seen
     std::int64_t armedFor_ = kNever;
@@ -133,14 +131,14 @@ LoopDriver::~LoopDriver()
 {
     // Transfers still here (their thread is ending) are dropped without a report: their
     // delivery went with the loop.
-    for (auto& [easy, transfer] : active_) {
+    for (auto& [easy, running] : active_) {
         curl_multi_remove_handle(multi_, easy);
         curl_easy_cleanup(easy);
         --transfersOnLoops;
     }
     active_.clear();
-    for (CURL* easy : spare_)
-        curl_easy_cleanup(easy);
+    for (auto& handle : spare_)
+        curl_easy_cleanup(handle.easy);
     curl_multi_cleanup(multi_); // closes the kept connections (their sources go first)
     for (auto& [fd, socket] : sockets_)
         socket.source->invalidate();
@@ -176,39 +174,41 @@ void LoopDriver::addModes(const std::vector<NSRunLoopMode>& modes)
     }
 }
 
-CURL* LoopDriver::takeHandle()
+Handle LoopDriver::takeHandle()
 {
-    if (spare_.empty())
-        return curl_easy_init();
-    CURL* easy = spare_.back();
+    if (spare_.empty()) {
+        Handle handle;
+        handle.easy = curl_easy_init();
+        return handle;
+    }
+    Handle handle = std::move(spare_.back());
     spare_.pop_back();
-    return easy;
+    return handle;
 }
 
-void LoopDriver::recycle(CURL* easy)
+void LoopDriver::recycle(Handle handle)
 {
     if (spare_.size() >= kSpareHandles) {
-        curl_easy_cleanup(easy);
+        curl_easy_cleanup(handle.easy);
         return;
     }
-    curl_easy_reset(easy);
-    spare_.push_back(easy);
+    spare_.push_back(std::move(handle));
 }
 
 void LoopDriver::add(std::shared_ptr<Transfer> transfer, const std::vector<NSRunLoopMode>& modes)
 {
     addModes(modes);
-    CURL* easy = takeHandle();
-    configure(*transfer, easy);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openPlainSocket);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, nullptr);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, nullptr);
+    Handle taken = takeHandle();
+    CURL* easy = taken.easy;
+    auto& running = active_[easy];
+    running.handle = std::move(taken);
+    configure(*transfer, running.handle, HandleUse::RunLoop);
     const auto& request = Access::request(*transfer);
     std::int64_t deadline = Access::lastActivity(*transfer) + nanos(request.idleTimeout);
     if (request.totalTimeout > 0)
         deadline = std::min(deadline, Access::startedAt(*transfer) + nanos(request.totalTimeout));
     watchDeadline_ = std::min(watchDeadline_, deadline);
-    active_[easy] = std::move(transfer);
+    running.transfer = std::move(transfer);
     ++transfersOnLoops;
     ++depth_;
     curl_multi_add_handle(multi_, easy); // asks for a timer at once: the transfer starts on the next turn
@@ -220,7 +220,7 @@ void LoopDriver::cancel(const std::shared_ptr<Transfer>& transfer)
 {
     CURL* easy = static_cast<CURL*>(Access::easy(*transfer));
     auto it = active_.find(easy);
-    if (it == active_.end() || it->second != transfer)
+    if (it == active_.end() || it->second.transfer != transfer)
         return;
     if (depth_ > 0)
         return perform([weak = std::weak_ptr<Transfer>(transfer)] {
@@ -235,7 +235,7 @@ void LoopDriver::resume(const std::shared_ptr<Transfer>& transfer)
 {
     CURL* easy = static_cast<CURL*>(Access::easy(*transfer));
     auto it = active_.find(easy);
-    if (it == active_.end() || it->second != transfer || !Access::paused(*transfer))
+    if (it == active_.end() || it->second.transfer != transfer || !Access::paused(*transfer))
         return;
     if (depth_ > 0)
         return onLoopOf(transfer, &LoopDriver::resume);
@@ -369,7 +369,8 @@ void LoopDriver::complete(CURL* easy, CURLcode code)
     auto it = active_.find(easy);
     if (it == active_.end())
         return;
-    auto transfer = std::move(it->second);
+    auto transfer = std::move(it->second.transfer);
+    Handle handle = std::move(it->second.handle);
     active_.erase(it);
     --transfersOnLoops;
     ++depth_;
@@ -379,15 +380,15 @@ void LoopDriver::complete(CURL* easy, CURLcode code)
         idleSince_ = steadyNow();
     if (Access::trustDeferred(*transfer) && !Access::cancelled(*transfer)) {
         // The handshake was refused before any request byte; the worker asks and waits.
-        finish(*transfer, code);
+        finish(*transfer, handle, code);
         Access::trustDeferred(*transfer) = false;
         Access::onRunLoop(*transfer) = false;
-        recycle(easy);
+        recycle(std::move(handle));
         runOnWorker(std::move(transfer));
         return;
     }
-    TransferResult result = finish(*transfer, code);
-    recycle(easy);
+    TransferResult result = finish(*transfer, handle, code);
+    recycle(std::move(handle));
     auto client = std::move(Access::clientPointer(*transfer));
     if (client)
         client->transferDidComplete(std::move(result));
@@ -397,7 +398,8 @@ void LoopDriver::expireTransfers(std::int64_t now)
 {
     std::vector<CURL*> expired;
     watchDeadline_ = kNever;
-    for (const auto& [easy, transfer] : active_) {
+    for (const auto& [easy, running] : active_) {
+        const auto& transfer = running.transfer;
         const auto& request = Access::request(*transfer);
         std::int64_t deadline = kNever;
         if (!Access::waiting(*transfer))

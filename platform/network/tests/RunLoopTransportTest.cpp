@@ -181,6 +181,55 @@ TEST_F(RunLoopTransport, ManyLoadsShareTheThreadAndItsKeptConnections)
     EXPECT_EQ(network::transportRunLoopCount(), 1u);
 }
 
+TEST_F(RunLoopTransport, AGetAfterOtherExchangesOnTheLoopIsAPlainGet)
+{
+    // One after another, the loop's exchanges run on the same recycled handle: nothing of a
+    // POST, HEAD, PUT, custom method, own Accept-Encoding or cancelled pause may reach the GET after it.
+    server.onPrefix("/", [](const httpserver::Request& request) { return Reply::text("reply to " + request.method); });
+    server.on("/big", Reply::text(pattern(6 << 20)));
+    auto get = [&] {
+        auto r = load(requestFor(server.url("/get")));
+        EXPECT_FALSE(r->error);
+        EXPECT_EQ(r->text(), "reply to GET");
+        auto seen = server.lastRequest();
+        return seen ? seen->head : std::string();
+    };
+    const std::string plainHead = get();
+    ASSERT_NE(plainHead.find("GET /get HTTP/1.1\r\n"), std::string::npos) << plainHead;
+    ASSERT_NE(plainHead.find("Accept-Encoding: gzip, deflate\r\n"), std::string::npos) << plainHead;
+    ASSERT_EQ(plainHead.find("Expect"), std::string::npos) << plainHead;
+    ASSERT_EQ(plainHead.find("Content-"), std::string::npos) << plainHead;
+    auto withBody = [&](const char* method) {
+        auto request = requestFor(server.url("/other"));
+        request->setHTTPMethod(method);
+        request->setHTTPBody(Bytes { 'x', 'y', 'z' });
+        return request;
+    };
+    auto head = requestFor(server.url("/other"));
+    head->setHTTPMethod("HEAD");
+    auto custom = requestFor(server.url("/other"));
+    custom->setHTTPMethod("PURGE");
+    auto ownEncoding = requestFor(server.url("/other"));
+    ownEncoding->setValueForHTTPHeaderField("identity", "Accept-Encoding");
+    ownEncoding->setValueForHTTPHeaderField("text/plain", "Accept");
+    for (const auto& other : { withBody("POST"), head, withBody("PUT"), custom, ownEncoding }) {
+        SCOPED_TRACE(other->HTTPMethod());
+        auto r = load(other);
+        EXPECT_FALSE(r->error);
+        EXPECT_EQ(server.lastRequest()->method, other->HTTPMethod());
+        EXPECT_EQ(server.lastRequest()->body, other->HTTPBody() ? "xyz" : "");
+        EXPECT_EQ(get(), plainHead);
+    }
+    // A transfer cancelled while paused with bytes held.
+    Load paused(server.url("/big"), 10);
+    paused.client->onData = [&] { paused.loader->setPaused(true); };
+    ASSERT_TRUE(testing_support::runUntil([&] { return !paused.client->body.empty(); }));
+    paused.cancel();
+    ASSERT_TRUE(testing_support::runUntil([] { return network::activeTransferCount() == 0; }));
+    EXPECT_EQ(get(), plainHead);
+    EXPECT_EQ(workerThreads(), 0u);
+}
+
 TEST_F(RunLoopTransport, ADelegateThatRunsTheLoopInsideACallbackHoldsUpNothing)
 {
     // The callback comes from inside the transfer's own turn; the nested run must not enter the
