@@ -525,13 +525,15 @@ void configureShared(CURL* easy, transport::HandleUse use)
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContext);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     if (use == transport::HandleUse::RunLoop) {
+        // No progress callback: the loop takes a cancelled or timed-out transfer off the multi
+        // handle itself.
         curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openPlainSocket);
         return;
     }
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
@@ -572,8 +574,8 @@ void configure(Transfer& transfer, Handle& handle, HandleUse use)
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
     if (use == HandleUse::Worker) {
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
         curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &transfer);
         curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
     }
