@@ -4,7 +4,9 @@
 // (libcurl's own, and the idle and total time-outs of each exchange) are in real time whatever
 // the platform clock does. The multi handle keeps its keep-alive connections for every transfer
 // of the loop and is let go after the transport's idle time without transfers, or with its
-// thread. Its sources serve runs of the loop but do not keep one going.
+// thread. Its sources serve runs of the loop but do not keep one going. A socket the driver
+// opened keeps its source (and the loop's registration of it) from one transfer to the next on a
+// kept-alive connection, until libcurl closes it through the driver.
 #include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -50,6 +52,9 @@ public:
 
 private:
     static int onSocket(CURL*, curl_socket_t fd, int what, void* self, void*);
+    static curl_socket_t openSocket(void* self, curlsocktype, struct curl_sockaddr* address);
+    static int closeSocket(void* self, curl_socket_t fd);
+    void forgetSocket(curl_socket_t fd);
     static int onTimer(CURLM*, long milliseconds, void* self);
     void watchSocket(curl_socket_t fd, int what);
     void socketReady(curl_socket_t fd, int flags);
@@ -71,7 +76,8 @@ private:
     std::shared_ptr<FileDescriptorSource> timerSource_;
     struct Socket {
         std::shared_ptr<FileDescriptorSource> source;
-        int what = 0;
+        int what = 0; // CURL_POLL_REMOVE: a kept socket no transfer uses now
+        bool ours = false; // opened here, closed through closeSocket: its source may be kept
     };
     std::map<curl_socket_t, Socket> sockets_;
     struct Running {
@@ -141,7 +147,8 @@ LoopDriver::~LoopDriver()
         curl_easy_cleanup(handle.easy);
     curl_multi_cleanup(multi_); // closes the kept connections (their sources go first)
     for (auto& [fd, socket] : sockets_)
-        socket.source->invalidate();
+        if (socket.source)
+            socket.source->invalidate();
     timerSource_->invalidate();
     ::close(timerFd_);
     --loopsWithMulti;
@@ -170,7 +177,8 @@ void LoopDriver::addModes(const std::vector<NSRunLoopMode>& modes)
             continue;
         loop->addSource(timerSource_, mode);
         for (auto& [fd, socket] : sockets_)
-            loop->addSource(socket.source, mode);
+            if (socket.source)
+                loop->addSource(socket.source, mode);
     }
 }
 
@@ -202,7 +210,12 @@ void LoopDriver::add(std::shared_ptr<Transfer> transfer, const std::vector<NSRun
     CURL* easy = taken.easy;
     auto& running = active_[easy];
     running.handle = std::move(taken);
-    configure(*transfer, running.handle, HandleUse::RunLoop);
+    if (configure(*transfer, running.handle, HandleUse::RunLoop)) {
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    }
     const auto& request = Access::request(*transfer);
     std::int64_t deadline = Access::lastActivity(*transfer) + nanos(request.idleTimeout);
     if (request.totalTimeout > 0)
@@ -254,13 +267,45 @@ int LoopDriver::onSocket(CURL*, curl_socket_t fd, int what, void* self, void*)
     return 0;
 }
 
+curl_socket_t LoopDriver::openSocket(void* self, curlsocktype, struct curl_sockaddr* address)
+{
+    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (fd < 0)
+        return CURL_SOCKET_BAD;
+    auto& driver = *static_cast<LoopDriver*>(self);
+    driver.forgetSocket(fd); // a source left for this number belonged to a closed socket
+    driver.sockets_[fd].ours = true;
+    return fd;
+}
+
+int LoopDriver::closeSocket(void* self, curl_socket_t fd)
+{
+    // The source goes before the descriptor: its number may come back with the next socket.
+    static_cast<LoopDriver*>(self)->forgetSocket(fd);
+    return ::close(fd);
+}
+
+void LoopDriver::forgetSocket(curl_socket_t fd)
+{
+    auto it = sockets_.find(fd);
+    if (it == sockets_.end())
+        return;
+    if (it->second.source)
+        it->second.source->invalidate();
+    sockets_.erase(it);
+}
+
 void LoopDriver::watchSocket(curl_socket_t fd, int what)
 {
     if (what == CURL_POLL_REMOVE) {
-        if (auto it = sockets_.find(fd); it != sockets_.end()) {
-            it->second.source->invalidate();
-            sockets_.erase(it);
-        }
+        auto it = sockets_.find(fd);
+        if (it == sockets_.end())
+            return;
+        if (!it->second.ours || !it->second.source)
+            return forgetSocket(fd);
+        // Kept for the connection's next transfer, read interest left on so the loop's
+        // registration stays; a readable kept socket (the peer closed it) is quieted.
+        it->second.what = CURL_POLL_REMOVE;
         return;
     }
     auto& socket = sockets_[fd];
@@ -286,6 +331,10 @@ void LoopDriver::watchSocket(curl_socket_t fd, int what)
 
 void LoopDriver::socketReady(curl_socket_t fd, int flags)
 {
+    if (auto it = sockets_.find(fd); it != sockets_.end() && it->second.what == CURL_POLL_REMOVE) {
+        it->second.source->setReadEnabled(false); // no transfer on it: libcurl sees to it at reuse
+        return;
+    }
     if (depth_ > 0) {
         // A run nested in a callback: the socket waits, quiet, for the outer turn.
         if (auto it = sockets_.find(fd); it != sockets_.end())
@@ -346,7 +395,8 @@ void LoopDriver::act(curl_socket_t fd, int flags)
     if (depth_ == 0 && quieted_) {
         quieted_ = false;
         for (auto& [socketFd, socket] : sockets_)
-            watchSocket(socketFd, socket.what);
+            if (socket.source && socket.what != CURL_POLL_REMOVE)
+                watchSocket(socketFd, socket.what);
     }
     reap();
     rearm();

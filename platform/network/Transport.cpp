@@ -219,13 +219,6 @@ curl_socket_t openSocket(void* data, curlsocktype, struct curl_sockaddr* address
     return fd;
 }
 
-// On a run loop: no registry, cancellation takes the transfer off the multi handle.
-curl_socket_t openPlainSocket(void*, curlsocktype, struct curl_sockaddr* address)
-{
-    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-    return fd < 0 ? CURL_SOCKET_BAD : fd;
-}
-
 int closeSocket(void*, curl_socket_t fd)
 {
     auto& registry = sockets();
@@ -526,12 +519,10 @@ void configureShared(CURL* easy, transport::HandleUse use)
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    if (use == transport::HandleUse::RunLoop) {
-        // No progress callback: the loop takes a cancelled or timed-out transfer off the multi
-        // handle itself.
-        curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openPlainSocket);
+    // On a run loop: no progress callback (the loop takes a cancelled or timed-out transfer
+    // off the multi handle itself), and sockets are opened and closed by the loop's driver.
+    if (use == transport::HandleUse::RunLoop)
         return;
-    }
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
@@ -558,12 +549,13 @@ Transfer::~Transfer() = default;
 
 namespace transport {
 
-void configure(Transfer& transfer, Handle& handle, HandleUse use)
+bool configure(Transfer& transfer, Handle& handle, HandleUse use)
 {
     auto& request = Access::request(transfer);
     CURL* easy = handle.easy;
     Access::easy(transfer) = easy;
-    if (!handle.primed) {
+    bool fresh = !handle.primed;
+    if (fresh) {
         curl_easy_reset(easy);
         configureShared(easy, use);
         handle.decoding = false;
@@ -607,6 +599,7 @@ void configure(Transfer& transfer, Handle& handle, HandleUse use)
     } else if (request.method != "GET") {
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }
+    return fresh;
 }
 
 TransferResult finish(Transfer& transfer, Handle& handle, CURLcode code)

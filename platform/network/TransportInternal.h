@@ -66,8 +66,9 @@ struct Handle {
 };
 
 // Sets the exchange's request and callbacks on the handle: all of them on a handle that is not
-// primed (reset first), only what differs between exchanges on one that is.
-void configure(Transfer& transfer, Handle& handle, HandleUse use);
+// primed (reset first), only what differs between exchanges on one that is. True when the handle
+// was reset (a run loop then sets its socket callbacks again).
+bool configure(Transfer& transfer, Handle& handle, HandleUse use);
 // After the exchange on the handle ended with `code`: says how it went, and whether the handle
 // stays primed.
 TransferResult finish(Transfer& transfer, Handle& handle, CURLcode code);

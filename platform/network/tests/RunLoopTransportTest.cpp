@@ -230,6 +230,32 @@ TEST_F(RunLoopTransport, AGetAfterOtherExchangesOnTheLoopIsAPlainGet)
     EXPECT_EQ(workerThreads(), 0u);
 }
 
+TEST_F(RunLoopTransport, KeptConnectionsThatCloseGiveWayToNewOnesWhateverTheirDescriptors)
+{
+    // A kept connection's socket stays watched between its transfers. When the server closes
+    // it, libcurl closes it at the next reuse and opens another, often under the same descriptor
+    // number: that one must be watched afresh, or its transfer would never end.
+    const std::string text = pattern(3000);
+    server.on("/closes", Reply::text(text).closeAfter(text.size()));
+    server.on("/stays", Reply::text(text));
+    for (int i = 0; i < 32; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(load(requestFor(server.url("/closes")))->text(), text);
+        for (int reuse = 0; reuse < 2; ++reuse) {
+            auto r = load(requestFor(server.url("/stays")), std::make_shared<Recorder>(), 5);
+            EXPECT_TRUE(r->finished);
+            EXPECT_FALSE(r->error);
+            EXPECT_TRUE(r->text() == text);
+        }
+    }
+    // The multi handle let go with its kept sockets, then a new one.
+    network::setTransportIdleTimeout(0.1);
+    EXPECT_TRUE(testing_support::runUntil([] { return network::transportRunLoopCount() == 0; }, 5));
+    network::setTransportIdleTimeout(10);
+    EXPECT_EQ(load(requestFor(server.url("/stays")))->text(), text);
+    EXPECT_EQ(workerThreads(), 0u);
+}
+
 TEST_F(RunLoopTransport, ADelegateThatRunsTheLoopInsideACallbackHoldsUpNothing)
 {
     // The callback comes from inside the transfer's own turn; the nested run must not enter the
