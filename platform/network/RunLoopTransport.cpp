@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/network/TransportInternal.h"
@@ -86,6 +87,7 @@ private:
     };
     std::map<CURL*, Running> active_;
     std::vector<Handle> spare_; // primed or not, see Handle
+    std::vector<std::pair<CURL*, CURLcode>> reaped_; // kept for the next reap
     std::int64_t curlDeadline_ = kNever; // steady nanoseconds
     std::int64_t watchDeadline_ = kNever; // the earliest idle or total time-out, as last seen
     std::int64_t armedFor_ = kNever;
@@ -404,7 +406,10 @@ void LoopDriver::act(curl_socket_t fd, int flags)
 
 void LoopDriver::reap()
 {
-    std::vector<std::pair<CURL*, CURLcode>> done;
+    // The kept buffer is taken, so a reap nested in a completion (through a run of the loop)
+    // gets one of its own.
+    auto done = std::exchange(reaped_, {});
+    done.clear();
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
         if (message->msg == CURLMSG_DONE)
@@ -412,6 +417,8 @@ void LoopDriver::reap()
     }
     for (auto [easy, code] : done)
         complete(easy, code);
+    if (done.capacity() > reaped_.capacity())
+        reaped_ = std::move(done);
 }
 
 void LoopDriver::complete(CURL* easy, CURLcode code)
@@ -533,7 +540,7 @@ void startOnRunLoop(std::shared_ptr<Transfer> transfer)
     }
     if (!tlsDriver)
         tlsDriver = std::make_unique<LoopDriver>(loop);
-    auto modes = Access::request(*transfer).runLoopModes;
+    const auto& modes = Access::request(*transfer).runLoopModes; // the driver holds the transfer
     tlsDriver->add(std::move(transfer), modes);
 }
 
