@@ -4,7 +4,9 @@
 // (libcurl's own, and the idle and total time-outs of each exchange) are in real time whatever
 // the platform clock does. The multi handle keeps its keep-alive connections for every transfer
 // of the loop and is let go after the transport's idle time without transfers, or with its
-// thread. Its sources serve runs of the loop but do not keep one going.
+// thread. Its sources serve runs of the loop but do not keep one going. A socket the driver
+// opened keeps its source (and the loop's registration of it) from one transfer to the next on a
+// kept-alive connection, until libcurl closes it through the driver.
 #include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/network/TransportInternal.h"
@@ -33,12 +36,6 @@ std::atomic<std::size_t> loopsWithMulti { 0 };
 
 std::int64_t nanos(double seconds) { return static_cast<std::int64_t>(seconds * 1e9); }
 
-curl_socket_t openPlainSocket(void*, curlsocktype, struct curl_sockaddr* address)
-{
-    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-    return fd < 0 ? CURL_SOCKET_BAD : fd;
-}
-
 class LoopDriver {
 public:
     explicit LoopDriver(const std::shared_ptr<NSRunLoop>& loop);
@@ -56,6 +53,9 @@ public:
 
 private:
     static int onSocket(CURL*, curl_socket_t fd, int what, void* self, void*);
+    static curl_socket_t openSocket(void* self, curlsocktype, struct curl_sockaddr* address);
+    static int closeSocket(void* self, curl_socket_t fd);
+    void forgetSocket(curl_socket_t fd);
     static int onTimer(CURLM*, long milliseconds, void* self);
     void watchSocket(curl_socket_t fd, int what);
     void socketReady(curl_socket_t fd, int flags);
@@ -67,8 +67,8 @@ private:
     void rearm();
     void addModes(const std::vector<NSRunLoopMode>& modes);
     void addSource(const std::shared_ptr<FileDescriptorSource>& source);
-    CURL* takeHandle();
-    void recycle(CURL* easy);
+    Handle takeHandle();
+    void recycle(Handle handle);
 
     std::weak_ptr<NSRunLoop> loop_;
     std::set<NSRunLoopMode> modes_ { NSRunLoopCommonModes };
@@ -77,11 +77,17 @@ private:
     std::shared_ptr<FileDescriptorSource> timerSource_;
     struct Socket {
         std::shared_ptr<FileDescriptorSource> source;
-        int what = 0;
+        int what = 0; // CURL_POLL_REMOVE: a kept socket no transfer uses now
+        bool ours = false; // opened here, closed through closeSocket: its source may be kept
     };
     std::map<curl_socket_t, Socket> sockets_;
-    std::map<CURL*, std::shared_ptr<Transfer>> active_;
-    std::vector<CURL*> spare_;
+    struct Running {
+        std::shared_ptr<Transfer> transfer;
+        Handle handle; // stays in place while libcurl reads its header lines
+    };
+    std::map<CURL*, Running> active_;
+    std::vector<Handle> spare_; // primed or not, see Handle
+    std::vector<std::pair<CURL*, CURLcode>> reaped_; // kept for the next reap
     std::int64_t curlDeadline_ = kNever; // steady nanoseconds
     std::int64_t watchDeadline_ = kNever; // the earliest idle or total time-out, as last seen
     std::int64_t armedFor_ = kNever;
@@ -133,17 +139,18 @@ LoopDriver::~LoopDriver()
 {
     // Transfers still here (their thread is ending) are dropped without a report: their
     // delivery went with the loop.
-    for (auto& [easy, transfer] : active_) {
+    for (auto& [easy, running] : active_) {
         curl_multi_remove_handle(multi_, easy);
         curl_easy_cleanup(easy);
         --transfersOnLoops;
     }
     active_.clear();
-    for (CURL* easy : spare_)
-        curl_easy_cleanup(easy);
+    for (auto& handle : spare_)
+        curl_easy_cleanup(handle.easy);
     curl_multi_cleanup(multi_); // closes the kept connections (their sources go first)
     for (auto& [fd, socket] : sockets_)
-        socket.source->invalidate();
+        if (socket.source)
+            socket.source->invalidate();
     timerSource_->invalidate();
     ::close(timerFd_);
     --loopsWithMulti;
@@ -172,43 +179,51 @@ void LoopDriver::addModes(const std::vector<NSRunLoopMode>& modes)
             continue;
         loop->addSource(timerSource_, mode);
         for (auto& [fd, socket] : sockets_)
-            loop->addSource(socket.source, mode);
+            if (socket.source)
+                loop->addSource(socket.source, mode);
     }
 }
 
-CURL* LoopDriver::takeHandle()
+Handle LoopDriver::takeHandle()
 {
-    if (spare_.empty())
-        return curl_easy_init();
-    CURL* easy = spare_.back();
+    if (spare_.empty()) {
+        Handle handle;
+        handle.easy = curl_easy_init();
+        return handle;
+    }
+    Handle handle = std::move(spare_.back());
     spare_.pop_back();
-    return easy;
+    return handle;
 }
 
-void LoopDriver::recycle(CURL* easy)
+void LoopDriver::recycle(Handle handle)
 {
     if (spare_.size() >= kSpareHandles) {
-        curl_easy_cleanup(easy);
+        curl_easy_cleanup(handle.easy);
         return;
     }
-    curl_easy_reset(easy);
-    spare_.push_back(easy);
+    spare_.push_back(std::move(handle));
 }
 
 void LoopDriver::add(std::shared_ptr<Transfer> transfer, const std::vector<NSRunLoopMode>& modes)
 {
     addModes(modes);
-    CURL* easy = takeHandle();
-    configure(*transfer, easy);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openPlainSocket);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, nullptr);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, nullptr);
+    Handle taken = takeHandle();
+    CURL* easy = taken.easy;
+    auto& running = active_[easy];
+    running.handle = std::move(taken);
+    if (configure(*transfer, running.handle, HandleUse::RunLoop)) {
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    }
     const auto& request = Access::request(*transfer);
     std::int64_t deadline = Access::lastActivity(*transfer) + nanos(request.idleTimeout);
     if (request.totalTimeout > 0)
         deadline = std::min(deadline, Access::startedAt(*transfer) + nanos(request.totalTimeout));
     watchDeadline_ = std::min(watchDeadline_, deadline);
-    active_[easy] = std::move(transfer);
+    running.transfer = std::move(transfer);
     ++transfersOnLoops;
     ++depth_;
     curl_multi_add_handle(multi_, easy); // asks for a timer at once: the transfer starts on the next turn
@@ -220,7 +235,7 @@ void LoopDriver::cancel(const std::shared_ptr<Transfer>& transfer)
 {
     CURL* easy = static_cast<CURL*>(Access::easy(*transfer));
     auto it = active_.find(easy);
-    if (it == active_.end() || it->second != transfer)
+    if (it == active_.end() || it->second.transfer != transfer)
         return;
     if (depth_ > 0)
         return perform([weak = std::weak_ptr<Transfer>(transfer)] {
@@ -235,7 +250,7 @@ void LoopDriver::resume(const std::shared_ptr<Transfer>& transfer)
 {
     CURL* easy = static_cast<CURL*>(Access::easy(*transfer));
     auto it = active_.find(easy);
-    if (it == active_.end() || it->second != transfer || !Access::paused(*transfer))
+    if (it == active_.end() || it->second.transfer != transfer || !Access::paused(*transfer))
         return;
     if (depth_ > 0)
         return onLoopOf(transfer, &LoopDriver::resume);
@@ -254,13 +269,45 @@ int LoopDriver::onSocket(CURL*, curl_socket_t fd, int what, void* self, void*)
     return 0;
 }
 
+curl_socket_t LoopDriver::openSocket(void* self, curlsocktype, struct curl_sockaddr* address)
+{
+    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (fd < 0)
+        return CURL_SOCKET_BAD;
+    auto& driver = *static_cast<LoopDriver*>(self);
+    driver.forgetSocket(fd); // a source left for this number belonged to a closed socket
+    driver.sockets_[fd].ours = true;
+    return fd;
+}
+
+int LoopDriver::closeSocket(void* self, curl_socket_t fd)
+{
+    // The source goes before the descriptor: its number may come back with the next socket.
+    static_cast<LoopDriver*>(self)->forgetSocket(fd);
+    return ::close(fd);
+}
+
+void LoopDriver::forgetSocket(curl_socket_t fd)
+{
+    auto it = sockets_.find(fd);
+    if (it == sockets_.end())
+        return;
+    if (it->second.source)
+        it->second.source->invalidate();
+    sockets_.erase(it);
+}
+
 void LoopDriver::watchSocket(curl_socket_t fd, int what)
 {
     if (what == CURL_POLL_REMOVE) {
-        if (auto it = sockets_.find(fd); it != sockets_.end()) {
-            it->second.source->invalidate();
-            sockets_.erase(it);
-        }
+        auto it = sockets_.find(fd);
+        if (it == sockets_.end())
+            return;
+        if (!it->second.ours || !it->second.source)
+            return forgetSocket(fd);
+        // Kept for the connection's next transfer, read interest left on so the loop's
+        // registration stays; a readable kept socket (the peer closed it) is quieted.
+        it->second.what = CURL_POLL_REMOVE;
         return;
     }
     auto& socket = sockets_[fd];
@@ -286,6 +333,10 @@ void LoopDriver::watchSocket(curl_socket_t fd, int what)
 
 void LoopDriver::socketReady(curl_socket_t fd, int flags)
 {
+    if (auto it = sockets_.find(fd); it != sockets_.end() && it->second.what == CURL_POLL_REMOVE) {
+        it->second.source->setReadEnabled(false); // no transfer on it: libcurl sees to it at reuse
+        return;
+    }
     if (depth_ > 0) {
         // A run nested in a callback: the socket waits, quiet, for the outer turn.
         if (auto it = sockets_.find(fd); it != sockets_.end())
@@ -346,7 +397,8 @@ void LoopDriver::act(curl_socket_t fd, int flags)
     if (depth_ == 0 && quieted_) {
         quieted_ = false;
         for (auto& [socketFd, socket] : sockets_)
-            watchSocket(socketFd, socket.what);
+            if (socket.source && socket.what != CURL_POLL_REMOVE)
+                watchSocket(socketFd, socket.what);
     }
     reap();
     rearm();
@@ -354,7 +406,10 @@ void LoopDriver::act(curl_socket_t fd, int flags)
 
 void LoopDriver::reap()
 {
-    std::vector<std::pair<CURL*, CURLcode>> done;
+    // The kept buffer is taken, so a reap nested in a completion (through a run of the loop)
+    // gets one of its own.
+    auto done = std::exchange(reaped_, {});
+    done.clear();
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
         if (message->msg == CURLMSG_DONE)
@@ -362,6 +417,8 @@ void LoopDriver::reap()
     }
     for (auto [easy, code] : done)
         complete(easy, code);
+    if (done.capacity() > reaped_.capacity())
+        reaped_ = std::move(done);
 }
 
 void LoopDriver::complete(CURL* easy, CURLcode code)
@@ -369,7 +426,8 @@ void LoopDriver::complete(CURL* easy, CURLcode code)
     auto it = active_.find(easy);
     if (it == active_.end())
         return;
-    auto transfer = std::move(it->second);
+    auto transfer = std::move(it->second.transfer);
+    Handle handle = std::move(it->second.handle);
     active_.erase(it);
     --transfersOnLoops;
     ++depth_;
@@ -379,15 +437,15 @@ void LoopDriver::complete(CURL* easy, CURLcode code)
         idleSince_ = steadyNow();
     if (Access::trustDeferred(*transfer) && !Access::cancelled(*transfer)) {
         // The handshake was refused before any request byte; the worker asks and waits.
-        finish(*transfer, code);
+        finish(*transfer, handle, code);
         Access::trustDeferred(*transfer) = false;
         Access::onRunLoop(*transfer) = false;
-        recycle(easy);
+        recycle(std::move(handle));
         runOnWorker(std::move(transfer));
         return;
     }
-    TransferResult result = finish(*transfer, code);
-    recycle(easy);
+    TransferResult result = finish(*transfer, handle, code);
+    recycle(std::move(handle));
     auto client = std::move(Access::clientPointer(*transfer));
     if (client)
         client->transferDidComplete(std::move(result));
@@ -397,7 +455,8 @@ void LoopDriver::expireTransfers(std::int64_t now)
 {
     std::vector<CURL*> expired;
     watchDeadline_ = kNever;
-    for (const auto& [easy, transfer] : active_) {
+    for (const auto& [easy, running] : active_) {
+        const auto& transfer = running.transfer;
         const auto& request = Access::request(*transfer);
         std::int64_t deadline = kNever;
         if (!Access::waiting(*transfer))
@@ -481,7 +540,7 @@ void startOnRunLoop(std::shared_ptr<Transfer> transfer)
     }
     if (!tlsDriver)
         tlsDriver = std::make_unique<LoopDriver>(loop);
-    auto modes = Access::request(*transfer).runLoopModes;
+    const auto& modes = Access::request(*transfer).runLoopModes; // the driver holds the transfer
     tlsDriver->add(std::move(transfer), modes);
 }
 

@@ -2,6 +2,7 @@
 // and the easy-handle setup and callbacks of one exchange (shared with the run-loop way).
 #include "platform/network/Transport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -149,7 +150,8 @@ namespace {
 
 void Pool::worker()
 {
-    CURL* easy = curl_easy_init();
+    transport::Handle handle;
+    handle.easy = curl_easy_init();
     for (;;) {
         std::shared_ptr<Transfer> transfer;
         {
@@ -171,10 +173,9 @@ void Pool::worker()
             transfer = std::move(queue.front());
             queue.pop_front();
         }
-        curl_easy_reset(easy);
-        Access::run(*transfer, easy);
+        Access::run(*transfer, handle);
     }
-    curl_easy_cleanup(easy);
+    curl_easy_cleanup(handle.easy);
 }
 
 void Watchdog::loop()
@@ -454,23 +455,84 @@ std::int64_t mapCurlCode(CURLcode code)
     }
 }
 
-curl_slist* headerList(const TransferRequest& request)
+bool hasLineBreak(std::string_view text)
 {
-    curl_slist* list = nullptr;
+    return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
+}
+
+// The request's fields as libcurl's header list, built in the handle's block (its storage is
+// kept from one exchange to the next).
+curl_slist* headerList(const TransferRequest& request, transport::Handle& handle)
+{
+    auto& text = handle.headerText;
+    auto& starts = handle.headerStarts;
+    text.clear();
+    text.reserve(256); // past the short-string buffer: moving the handle keeps the lines in place
+    starts.clear();
+    auto addLine = [&](std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+        starts.push_back(text.size());
+        text.append(a).append(b).append(c).push_back('\0');
+    };
+    bool hasAccept = false;
+    bool hasExpect = false;
+    bool hasContentType = false;
     for (const auto& [name, value] : request.headers.fields()) {
-        if (name.find_first_of("\r\n:") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
+        hasAccept = hasAccept || equalsIgnoringCase(name, "Accept");
+        hasExpect = hasExpect || equalsIgnoringCase(name, "Expect");
+        hasContentType = hasContentType || equalsIgnoringCase(name, "Content-Type");
+        if (hasLineBreak(name) || name.find(':') != std::string::npos || hasLineBreak(value))
             continue; // never let a field smuggle another line into the head
-        std::string line = value.empty() ? name + ";" : name + ": " + value;
-        list = curl_slist_append(list, line.c_str());
+        if (value.empty())
+            addLine(name, ";");
+        else
+            addLine(name, ": ", value);
     }
-    // The request's own fields are the head: libcurl adds no Accept or Expect of its own.
-    if (!request.headers.has("Accept"))
-        list = curl_slist_append(list, "Accept:");
-    if (!request.headers.has("Expect"))
-        list = curl_slist_append(list, "Expect:");
-    if (!request.headers.has("Content-Type") && (request.body || request.bodyStream))
-        list = curl_slist_append(list, "Content-Type:");
-    return list;
+    // The request's own fields are the head: libcurl adds no Accept, Expect or Content-Type of
+    // its own (the last two only ever come with a body).
+    bool hasBody = request.body || request.bodyStream;
+    if (!hasAccept)
+        addLine("Accept:");
+    if (!hasExpect && hasBody)
+        addLine("Expect:");
+    if (!hasContentType && hasBody)
+        addLine("Content-Type:");
+    auto& nodes = handle.headerNodes;
+    nodes.resize(starts.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        nodes[i].data = text.data() + starts[i];
+        nodes[i].next = i + 1 < nodes.size() ? &nodes[i + 1] : nullptr;
+    }
+    return nodes.empty() ? nullptr : nodes.data();
+}
+
+// The options every exchange on a handle shares.
+void configureShared(CURL* easy, transport::HandleUse use)
+{
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContext);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    // On a run loop: no progress callback (the loop takes a cancelled or timed-out transfer
+    // off the multi handle itself), and sockets are opened and closed by the loop's driver.
+    if (use == transport::HandleUse::RunLoop)
+        return;
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
+}
+
+bool isPlainGet(const TransferRequest& request)
+{
+    return request.method == "GET" && !request.body && !request.bodyStream;
 }
 
 } // namespace
@@ -487,39 +549,34 @@ Transfer::~Transfer() = default;
 
 namespace transport {
 
-void configure(Transfer& transfer, CURL* easy)
+bool configure(Transfer& transfer, Handle& handle, HandleUse use)
 {
     auto& request = Access::request(transfer);
+    CURL* easy = handle.easy;
     Access::easy(transfer) = easy;
-    curl_slist* headers = headerList(request);
-    Access::headerList(transfer) = headers;
+    bool fresh = !handle.primed;
+    if (fresh) {
+        curl_easy_reset(easy);
+        configureShared(easy, use);
+        handle.decoding = false;
+    }
+    handle.primed = false; // until this exchange ends well
     curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContext);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList(request, handle));
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, openSocket);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerLine);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    if (use == HandleUse::Worker) {
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+    }
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1.0, request.idleTimeout * 1000)));
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    if (!request.headers.has("Accept-Encoding"))
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    bool decoding = !request.headers.has("Accept-Encoding");
+    if (decoding != handle.decoding) {
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, decoding ? "gzip, deflate" : nullptr);
+        handle.decoding = decoding;
+    }
     bool hasBody = request.body || request.bodyStream;
     if (request.method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -542,14 +599,16 @@ void configure(Transfer& transfer, CURL* easy)
     } else if (request.method != "GET") {
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }
+    return fresh;
 }
 
-TransferResult finish(Transfer& transfer, CURLcode code)
+TransferResult finish(Transfer& transfer, Handle& handle, CURLcode code)
 {
     auto& request = Access::request(transfer);
     TransferResult result;
-    curl_slist_free_all(static_cast<curl_slist*>(Access::headerList(transfer)));
-    Access::headerList(transfer) = nullptr;
+    // Anything else may leave state of its own on the handle (a method, body callbacks, held
+    // bytes of a pause): the next exchange starts from a reset handle.
+    handle.primed = code == CURLE_OK && isPlainGet(request) && !Access::cancelled(transfer) && !Access::timedOut(transfer);
     if (request.bodyStream)
         request.bodyStream->close();
     if (Access::cancelled(transfer) || Access::clientStopped(transfer)) {
@@ -631,16 +690,15 @@ void Transfer::setWaitingForClient(bool waiting)
 
 void Transfer::touch() { lastActivity_ = steadyNow(); }
 
-void Transfer::run(void* handle)
+void Transfer::run(transport::Handle& handle)
 {
     auto self = shared_from_this();
-    CURL* easy = static_cast<CURL*>(handle);
     TransferResult result;
     if (cancelled_) {
         result.cancelled = true;
     } else {
-        transport::configure(*this, easy);
-        result = transport::finish(*this, curl_easy_perform(easy));
+        transport::configure(*this, handle, transport::HandleUse::Worker);
+        result = transport::finish(*this, handle, curl_easy_perform(handle.easy));
     }
     sockets().release(this);
     watchdog().remove(self);

@@ -32,6 +32,10 @@
 
 namespace network {
 
+namespace transport {
+struct Handle;
+}
+
 struct TransferRequest {
     std::string url;
     std::string method = "GET";
@@ -103,7 +107,7 @@ public:
 
 private:
     friend struct TransferAccess;
-    void run(void* easy);
+    void run(transport::Handle& handle);
     void touch();
 
     TransferRequest request_;
@@ -124,7 +128,6 @@ private:
     std::size_t bodyOffset_ = 0;
     BodyLimit limit_;
     void* easy_ = nullptr;
-    void* headerList_ = nullptr; // the request's fields for libcurl, while the exchange runs
     // Run-loop exchanges.
     std::weak_ptr<NSRunLoop> runLoop_;
     std::atomic<bool> onRunLoop_ { false }; // false again once handed to a worker

@@ -4,13 +4,16 @@
 
 #include <curl/curl.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/network/Transport.h"
 
 namespace network {
 
 // Grants the C callbacks access to a transfer's state.
 struct TransferAccess {
-    static void run(Transfer& t, void* easy) { t.run(easy); }
+    static void run(Transfer& t, transport::Handle& handle) { t.run(handle); }
     static TransferRequest& request(Transfer& t) { return t.request_; }
     static TransferClient& client(Transfer& t) { return *t.client_; }
     static Transfer& self(void* p) { return *static_cast<Transfer*>(p); }
@@ -31,7 +34,6 @@ struct TransferAccess {
     static std::int64_t& bodySent(Transfer& t) { return t.bodySent_; }
     static std::size_t& bodyOffset(Transfer& t) { return t.bodyOffset_; }
     static void*& easy(Transfer& t) { return t.easy_; }
-    static void*& headerList(Transfer& t) { return t.headerList_; }
     static std::shared_ptr<TransferClient>& clientPointer(Transfer& t) { return t.client_; }
     static void setStartedAt(Transfer& t, std::int64_t at) { t.startedAt_ = at; }
     static std::weak_ptr<NSRunLoop>& runLoop(Transfer& t) { return t.runLoop_; }
@@ -45,10 +47,31 @@ namespace transport {
 
 std::int64_t steadyNow();
 void globalInit();
-// Sets the exchange's request and callbacks on `easy` (reset beforehand).
-void configure(Transfer& transfer, CURL* easy);
-// After the exchange on `easy` ended with `code`: frees what configure made and says how it went.
-TransferResult finish(Transfer& transfer, CURLcode code);
+
+// Who drives a handle: a worker (blocking perform, sockets registered for cancellation) or a
+// run loop's multi handle.
+enum class HandleUse { Worker, RunLoop };
+
+// An easy handle with what it keeps between the exchanges it runs: whether it still holds the
+// options every exchange shares (true only after a GET without body that ended well, which
+// leaves nothing of its own behind), and the request's header lines, which libcurl reads from
+// here while the exchange runs.
+struct Handle {
+    CURL* easy = nullptr;
+    bool primed = false;
+    bool decoding = false; // asks for and inflates compressed bodies
+    std::string headerText; // the lines, each ended by a NUL
+    std::vector<std::size_t> headerStarts;
+    std::vector<curl_slist> headerNodes; // point into headerText
+};
+
+// Sets the exchange's request and callbacks on the handle: all of them on a handle that is not
+// primed (reset first), only what differs between exchanges on one that is. True when the handle
+// was reset (a run loop then sets its socket callbacks again).
+bool configure(Transfer& transfer, Handle& handle, HandleUse use);
+// After the exchange on the handle ended with `code`: says how it went, and whether the handle
+// stays primed.
+TransferResult finish(Transfer& transfer, Handle& handle, CURLcode code);
 // Runs the exchange on a worker of the pool (watched for time-outs there).
 void runOnWorker(std::shared_ptr<Transfer> transfer);
 // How long idle workers and idle run-loop multi handles are kept.

@@ -181,6 +181,81 @@ TEST_F(RunLoopTransport, ManyLoadsShareTheThreadAndItsKeptConnections)
     EXPECT_EQ(network::transportRunLoopCount(), 1u);
 }
 
+TEST_F(RunLoopTransport, AGetAfterOtherExchangesOnTheLoopIsAPlainGet)
+{
+    // One after another, the loop's exchanges run on the same recycled handle: nothing of a
+    // POST, HEAD, PUT, custom method, own Accept-Encoding or cancelled pause may reach the GET after it.
+    server.onPrefix("/", [](const httpserver::Request& request) { return Reply::text("reply to " + request.method); });
+    server.on("/big", Reply::text(pattern(6 << 20)));
+    auto get = [&] {
+        auto r = load(requestFor(server.url("/get")));
+        EXPECT_FALSE(r->error);
+        EXPECT_EQ(r->text(), "reply to GET");
+        auto seen = server.lastRequest();
+        return seen ? seen->head : std::string();
+    };
+    const std::string plainHead = get();
+    ASSERT_NE(plainHead.find("GET /get HTTP/1.1\r\n"), std::string::npos) << plainHead;
+    ASSERT_NE(plainHead.find("Accept-Encoding: gzip, deflate\r\n"), std::string::npos) << plainHead;
+    ASSERT_EQ(plainHead.find("Expect"), std::string::npos) << plainHead;
+    ASSERT_EQ(plainHead.find("Content-"), std::string::npos) << plainHead;
+    auto withBody = [&](const char* method) {
+        auto request = requestFor(server.url("/other"));
+        request->setHTTPMethod(method);
+        request->setHTTPBody(Bytes { 'x', 'y', 'z' });
+        return request;
+    };
+    auto head = requestFor(server.url("/other"));
+    head->setHTTPMethod("HEAD");
+    auto custom = requestFor(server.url("/other"));
+    custom->setHTTPMethod("PURGE");
+    auto ownEncoding = requestFor(server.url("/other"));
+    ownEncoding->setValueForHTTPHeaderField("identity", "Accept-Encoding");
+    ownEncoding->setValueForHTTPHeaderField("text/plain", "Accept");
+    for (const auto& other : { withBody("POST"), head, withBody("PUT"), custom, ownEncoding }) {
+        SCOPED_TRACE(other->HTTPMethod());
+        auto r = load(other);
+        EXPECT_FALSE(r->error);
+        EXPECT_EQ(server.lastRequest()->method, other->HTTPMethod());
+        EXPECT_EQ(server.lastRequest()->body, other->HTTPBody() ? "xyz" : "");
+        EXPECT_EQ(get(), plainHead);
+    }
+    // A transfer cancelled while paused with bytes held.
+    Load paused(server.url("/big"), 10);
+    paused.client->onData = [&] { paused.loader->setPaused(true); };
+    ASSERT_TRUE(testing_support::runUntil([&] { return !paused.client->body.empty(); }));
+    paused.cancel();
+    ASSERT_TRUE(testing_support::runUntil([] { return network::activeTransferCount() == 0; }));
+    EXPECT_EQ(get(), plainHead);
+    EXPECT_EQ(workerThreads(), 0u);
+}
+
+TEST_F(RunLoopTransport, KeptConnectionsThatCloseGiveWayToNewOnesWhateverTheirDescriptors)
+{
+    // A kept connection's socket stays watched between its transfers. When the server closes
+    // it, libcurl closes it at the next reuse and opens another, often under the same descriptor
+    // number: that one must be watched afresh, or its transfer would never end.
+    const std::string text = pattern(3000);
+    server.on("/closes", Reply::text(text).closeAfter(text.size()));
+    server.on("/stays", Reply::text(text));
+    for (int i = 0; i < 32; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(load(requestFor(server.url("/closes")))->text(), text);
+        for (int reuse = 0; reuse < 2; ++reuse) {
+            auto r = load(requestFor(server.url("/stays")), std::make_shared<Recorder>(), 5);
+            EXPECT_TRUE(r->finished);
+            EXPECT_FALSE(r->error);
+            EXPECT_TRUE(r->text() == text);
+        }
+    }
+    // The multi handle let go with its kept sockets, then a new one.
+    network::setTransportIdleTimeout(0.1);
+    EXPECT_TRUE(testing_support::runUntil([] { return network::transportRunLoopCount() == 0; }, 5));
+    network::setTransportIdleTimeout(10);
+    EXPECT_EQ(load(requestFor(server.url("/stays")))->text(), text);
+    EXPECT_EQ(workerThreads(), 0u);
+}
+
 TEST_F(RunLoopTransport, ADelegateThatRunsTheLoopInsideACallbackHoldsUpNothing)
 {
     // The callback comes from inside the transfer's own turn; the nested run must not enter the
