@@ -120,6 +120,14 @@ bool tell(KeyValueObservable::Entry& entry, NSObject* object, const Value& chang
     return true;
 }
 
+// The change without values, made once: copies share it, and a copy that is changed gets its own.
+// Never destroyed, since threads may still report changes while the process exits.
+const Value& plainChange()
+{
+    static const auto* change = new Value(Value::dictionary({ { NSKeyValueChangeKindKey, NSKeyValueChangeSetting } }));
+    return *change;
+}
+
 } // namespace
 
 KeyValueObservable::KeyValueObservable()
@@ -257,7 +265,7 @@ void KeyValueObservable::didChangeValueForKey(const std::string& key)
         bool withOld = entry.options & NSKeyValueObservingOptionOld;
         Value& change = changes[(withNew ? 1 : 0) | (withOld ? 2 : 0)];
         if (change.isAbsent()) {
-            change = Value::dictionary({ { NSKeyValueChangeKindKey, NSKeyValueChangeSetting } });
+            change = plainChange();
             if (withNew)
                 change.set(NSKeyValueChangeNewKey, current.isAbsent() ? Value::null() : current);
             if (withOld)

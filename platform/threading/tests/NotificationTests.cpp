@@ -204,3 +204,24 @@ TEST(KeyValueObserving, AnObserverAddedMidChangeSeesNoOldValue)
     model->setProgress(3);
     EXPECT_EQ(seen, (std::vector<std::string> { "k1 n=0 o=<null>", "k1 n=3 o=0" }));
 }
+
+// Observers share a change they may copy: an observer that changes its copy changes nothing that
+// another observer, or a later change, sees.
+TEST(KeyValueObserving, AChangedCopyOfAChangeStaysWithItsObserver)
+{
+    auto model = std::make_shared<Model>();
+    std::vector<std::string> seen;
+    auto scribbler = model->observe("progress", 0, [&](const std::string&, NSObject*, const Value& change) {
+        Value copy = change;
+        copy.set(NSKeyValueChangeNewKey, 99);
+        copy.set(NSKeyValueChangeKindKey, 7);
+        seen.push_back("scribbled " + shapeOf(copy));
+    });
+    auto reader = model->observe("progress", 0, [&](const std::string&, NSObject*, const Value& change) {
+        seen.push_back("read " + shapeOf(change));
+    });
+    model->setProgress(1);
+    model->setProgress(2);
+    EXPECT_EQ(seen,
+        (std::vector<std::string> { "scribbled k7 n=99", "read k1", "scribbled k7 n=99", "read k1" }));
+}
