@@ -121,7 +121,7 @@ void NKHTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Fail
     // ends the cycle. An operation that never finishes must have its block cleared by its owner.
     // The block only hands the work to the processing queue, so it runs where the operation
     // finished.
-    auto strong = sharedAs<NKHTTPRequestOperation>();
+    std::shared_ptr<NKHTTPRequestOperation> strong(shared_from_this(), this);
     setHandOffCompletionBlock([strong, success, failure] {
         dispatch_group_t ownGroup = strong->completionGroup();
         if (ownGroup)

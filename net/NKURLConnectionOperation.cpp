@@ -283,7 +283,7 @@ void NKURLConnectionOperation::wrapCompletionBlock(std::function<void()> block, 
         NSOperation::setCompletionBlock(nullptr);
         return;
     }
-    std::weak_ptr<NKURLConnectionOperation> weak = weakAs<NKURLConnectionOperation>();
+    std::weak_ptr<NKURLConnectionOperation> weak = self();
     NSOperation::setCompletionBlock([weak, block = std::move(block), handsOff] {
         auto strong = weak.lock();
         if (!strong)
@@ -320,7 +320,7 @@ void NKURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHan
             net::endBackgroundTask(id);
     };
     backgroundTaskCleanup_ = cleanup;
-    std::weak_ptr<NKURLConnectionOperation> weak = weakAs<NKURLConnectionOperation>();
+    std::weak_ptr<NKURLConnectionOperation> weak = self();
     identifier->store(net::beginBackgroundTask([handler = std::move(handler), weak, cleanup] {
         if (handler)
             handler();

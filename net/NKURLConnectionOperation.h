@@ -172,7 +172,8 @@ protected:
     // Fails the connection when the response announces more body than may be kept in memory;
     // true when it did (network thread).
     bool refuseOversizedResponse(const std::shared_ptr<NSURLConnection>& connection);
-    std::shared_ptr<NKURLConnectionOperation> self() { return sharedAs<NKURLConnectionOperation>(); }
+    // This operation, shared (without a runtime cast: `this` already has the type).
+    std::shared_ptr<NKURLConnectionOperation> self() { return { shared_from_this(), this }; }
     // The request-independent settings a copy carries over.
     void copyCallbacksTo(NKURLConnectionOperation& other) const;
     // The body without a copy; valid while `lock_` is held.
@@ -204,6 +205,8 @@ private:
     // `name` is one of the notification constants: it is read later, on the main thread.
     void postNotification(const char* name);
     bool writeReceivedData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data);
+    bool waitForSpace(const std::shared_ptr<NSURLConnection>& connection, NSOutputStream& stream);
+    NSErrorRef cannotWriteError() const;
     bool keepsBodyInMemory() const;
     void failResponseTooLarge(const std::shared_ptr<NSURLConnection>& connection);
 

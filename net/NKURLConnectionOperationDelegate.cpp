@@ -119,31 +119,46 @@ void NKURLConnectionOperation::failConnection(const std::shared_ptr<NSURLConnect
     connectionDidFailWithError(connection, std::move(error));
 }
 
-// Writes the whole chunk or fails the connection: a stream that fails, makes no progress or
-// stays full beyond the request's time-out would otherwise lose bytes of the body.
-bool NKURLConnectionOperation::writeReceivedData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data)
+NSErrorRef NKURLConnectionOperation::cannotWriteError() const
 {
-    auto stream = outputStream();
-    auto url = request() ? request()->URL() : std::nullopt;
-    double limit = request() && request()->timeoutInterval() > 0 ? request()->timeoutInterval() : 60;
+    auto current = request();
+    return network::urlError(NSURLErrorCannotWriteToFile, current ? current->URL() : std::nullopt);
+}
+
+// Waits until the stream takes bytes, or fails the connection: a stream that fails or stays
+// full beyond the request's time-out would otherwise lose bytes of the body.
+bool NKURLConnectionOperation::waitForSpace(const std::shared_ptr<NSURLConnection>& connection, NSOutputStream& stream)
+{
+    auto current = request();
+    double limit = current && current->timeoutInterval() > 0 ? current->timeoutInterval() : 60;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
-    while (!stream->hasSpaceAvailable()) {
-        if (auto error = stream->streamError()) {
+    while (!stream.hasSpaceAvailable()) {
+        if (auto error = stream.streamError()) {
             failConnection(connection, error);
             return false;
         }
         if (std::chrono::steady_clock::now() > deadline) {
-            failConnection(connection, network::urlError(NSURLErrorCannotWriteToFile, url));
+            failConnection(connection, cannotWriteError());
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return true;
+}
+
+// Writes the whole chunk or fails the connection: a stream that fails or makes no progress
+// would otherwise lose bytes of the body.
+bool NKURLConnectionOperation::writeReceivedData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data)
+{
+    auto stream = outputStream();
+    if (!stream->hasSpaceAvailable() && !waitForSpace(connection, *stream))
+        return false;
     std::size_t written = 0;
     while (written < data.size()) {
         std::int64_t wrote = stream->write(data.data() + written, data.size() - written);
         if (wrote <= 0) {
             NSErrorRef error = stream->streamError();
-            failConnection(connection, error ? error : network::urlError(NSURLErrorCannotWriteToFile, url));
+            failConnection(connection, error ? error : cannotWriteError());
             return false;
         }
         written += static_cast<std::size_t>(wrote);
@@ -153,24 +168,28 @@ bool NKURLConnectionOperation::writeReceivedData(const std::shared_ptr<NSURLConn
 
 void NKURLConnectionOperation::connectionDidReceiveData(const std::shared_ptr<NSURLConnection>& connection, const Bytes& data)
 {
-    if (keepsBodyInMemory()) {
-        std::uint64_t held = locked(bytesInMemory_);
-        if (held + data.size() > maximumResponseDataLength()) {
-            failResponseTooLarge(connection);
-            return;
-        }
+    bool tooLarge = false;
+    {
+        std::lock_guard lock(lock_);
+        bool inMemory = !outputStream_ || ownsOutputStream_;
+        tooLarge = inMemory && bytesInMemory_ + data.size() > maximumResponseDataLength();
+    }
+    if (tooLarge) {
+        failResponseTooLarge(connection);
+        return;
     }
     if (!writeReceivedData(connection, data))
         return;
+    std::int64_t expected = NSURLResponseUnknownLength;
     {
         std::lock_guard lock(lock_);
         if (ownsOutputStream_)
             bytesInMemory_ += data.size();
+        if (response_)
+            expected = response_->expectedContentLength();
     }
-    auto strong = self();
     std::int64_t length = static_cast<std::int64_t>(data.size());
-    std::int64_t expected = response() ? response()->expectedContentLength() : NSURLResponseUnknownLength;
-    dispatch_async(dispatch_get_main_queue(), [strong, length, expected] {
+    dispatch_async(dispatch_get_main_queue(), [strong = self(), length, expected] {
         std::int64_t total = strong->totalBytesRead_ += length;
         ProgressBlock block;
         {

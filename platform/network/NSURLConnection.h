@@ -99,7 +99,7 @@ public:
 
 private:
     std::shared_ptr<NSURLConnectionDelegate> delegate() const;
-    std::shared_ptr<NSURLConnection> self() { return sharedAs<NSURLConnection>(); }
+    std::shared_ptr<NSURLConnection> self() { return { shared_from_this(), this }; }
     void begin();
 
     mutable std::mutex mutex_;

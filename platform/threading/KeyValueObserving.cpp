@@ -2,6 +2,7 @@
 // made outside the lock so that observers may add or remove observers while being told.
 #include "platform/threading/KeyValueObserving.h"
 
+#include <array>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -19,23 +20,77 @@ struct KeyValueObservable::Entry {
     std::atomic<bool> active { true };
 };
 
+namespace {
+
+// The registrations of one key, taken out of the lock so that observers may change the list
+// while being told. The few a key has fit without an allocation.
+class Matches {
+public:
+    using EntryRef = std::shared_ptr<KeyValueObservable::Entry>;
+
+    void add(const EntryRef& entry)
+    {
+        if (count_ < kInline)
+            inline_[count_] = entry;
+        else
+            more_.push_back(entry);
+        ++count_;
+    }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    KeyValueObservable::Entry& operator[](std::size_t index) const
+    {
+        return index < kInline ? *inline_[index] : *more_[index - kInline];
+    }
+    bool wants(unsigned option) const
+    {
+        for (std::size_t i = 0; i < count_; ++i) {
+            if ((*this)[i].options & option)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::size_t kInline = 4;
+    std::array<EntryRef, kInline> inline_;
+    std::vector<EntryRef> more_;
+    std::size_t count_ = 0;
+};
+
+} // namespace
+
 struct KeyValueObservable::Registry {
     std::mutex mutex;
     std::vector<std::shared_ptr<Entry>> entries;
     std::map<std::string, std::vector<Value>> oldValues; // a stack per key, for nested changes
 
-    std::vector<std::shared_ptr<Entry>> entriesFor(const std::string& key)
+    // Under `mutex`.
+    void collect(const std::string& key, Matches& found) const
     {
-        std::vector<std::shared_ptr<Entry>> found;
-        std::lock_guard lock(mutex);
         for (const auto& entry : entries) {
-            if (entry->keyPath == key && entry->active)
-                found.push_back(entry);
+            if (entry->active && entry->keyPath == key)
+                found.add(entry);
         }
-        return found;
     }
 
-    void remove(const std::function<bool(const Entry&)>& match)
+    // Under `mutex`: the old value a will-change kept for `key`, if any.
+    Value popOldValue(const std::string& key)
+    {
+        if (oldValues.empty())
+            return {};
+        auto it = oldValues.find(key);
+        if (it == oldValues.end() || it->second.empty())
+            return {};
+        Value old = std::move(it->second.back());
+        it->second.pop_back();
+        if (it->second.empty())
+            oldValues.erase(it);
+        return old;
+    }
+
+    template <class Match>
+    void remove(const Match& match)
     {
         std::lock_guard lock(mutex);
         std::erase_if(entries, [&](const std::shared_ptr<Entry>& entry) {
@@ -48,8 +103,6 @@ struct KeyValueObservable::Registry {
 };
 
 namespace {
-
-bool wants(const std::vector<std::shared_ptr<KeyValueObservable::Entry>>& entries, unsigned option);
 
 // Tells one observer; false when it is gone (and should be dropped).
 bool tell(KeyValueObservable::Entry& entry, NSObject* object, const Value& change)
@@ -67,6 +120,14 @@ bool tell(KeyValueObservable::Entry& entry, NSObject* object, const Value& chang
     return true;
 }
 
+// The change without values, made once: copies share it, and a copy that is changed gets its own.
+// Never destroyed, since threads may still report changes while the process exits.
+const Value& plainChange()
+{
+    static const auto* change = new Value(Value::dictionary({ { NSKeyValueChangeKindKey, NSKeyValueChangeSetting } }));
+    return *change;
+}
+
 } // namespace
 
 KeyValueObservable::KeyValueObservable()
@@ -76,7 +137,15 @@ KeyValueObservable::KeyValueObservable()
 
 KeyValueObservable::~KeyValueObservable() = default;
 
-NSObject* KeyValueObservable::self() { return dynamic_cast<NSObject*>(this); }
+NSObject* KeyValueObservable::self()
+{
+    NSObject* object = self_.load(std::memory_order_relaxed);
+    if (!object) {
+        object = dynamic_cast<NSObject*>(this);
+        self_.store(object, std::memory_order_relaxed);
+    }
+    return object;
+}
 
 Value KeyValueObservable::valueForKey(const std::string&) const { return {}; }
 
@@ -138,63 +207,72 @@ Observation KeyValueObservable::observe(const std::string& keyPath, unsigned opt
     return token;
 }
 
-namespace {
-bool wants(const std::vector<std::shared_ptr<KeyValueObservable::Entry>>& entries, unsigned option)
-{
-    for (const auto& entry : entries) {
-        if (entry->options & option)
-            return true;
-    }
-    return false;
-}
-} // namespace
-
 void KeyValueObservable::willChangeValueForKey(const std::string& key)
 {
-    auto entries = registry_->entriesFor(key);
+    Matches entries;
+    {
+        std::lock_guard lock(registry_->mutex);
+        registry_->collect(key, entries);
+    }
     if (entries.empty())
         return; // nobody to tell; an observer added before the did-change is told without an old value
-    bool needOld = wants(entries, NSKeyValueObservingOptionOld);
+    bool needOld = entries.wants(NSKeyValueObservingOptionOld);
     Value old = needOld ? valueForKey(key) : Value();
     if (needOld) {
         std::lock_guard lock(registry_->mutex);
         registry_->oldValues[key].push_back(old);
     }
-    for (const auto& entry : entries) {
-        if (!(entry->options & NSKeyValueObservingOptionPrior))
+    if (!entries.wants(NSKeyValueObservingOptionPrior))
+        return;
+    // One change per shape, shared by the observers asking for it.
+    Value changes[2];
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Entry& entry = entries[i];
+        if (!(entry.options & NSKeyValueObservingOptionPrior))
             continue;
-        Value change = Value::dictionary(
-            { { NSKeyValueChangeKindKey, NSKeyValueChangeSetting }, { NSKeyValueChangeNotificationIsPriorKey, true } });
-        if (entry->options & NSKeyValueObservingOptionOld)
-            change.set(NSKeyValueChangeOldKey, old);
-        tell(*entry, self(), change);
+        bool withOld = entry.options & NSKeyValueObservingOptionOld;
+        Value& change = changes[withOld ? 1 : 0];
+        if (change.isAbsent()) {
+            change = Value::dictionary(
+                { { NSKeyValueChangeKindKey, NSKeyValueChangeSetting }, { NSKeyValueChangeNotificationIsPriorKey, true } });
+            if (withOld)
+                change.set(NSKeyValueChangeOldKey, old);
+        }
+        tell(entry, self(), change);
     }
 }
 
 void KeyValueObservable::didChangeValueForKey(const std::string& key)
 {
-    auto entries = registry_->entriesFor(key);
+    Matches entries;
     Value old;
     {
         std::lock_guard lock(registry_->mutex);
-        auto it = registry_->oldValues.find(key);
-        if (it != registry_->oldValues.end() && !it->second.empty()) {
-            old = std::move(it->second.back());
-            it->second.pop_back();
-            if (it->second.empty())
-                registry_->oldValues.erase(it);
-        }
+        registry_->collect(key, entries);
+        old = registry_->popOldValue(key);
     }
-    Value current = wants(entries, NSKeyValueObservingOptionNew) ? valueForKey(key) : Value();
+    if (entries.empty()) {
+        observedKeyDidChange(key);
+        return;
+    }
+    Value current = entries.wants(NSKeyValueObservingOptionNew) ? valueForKey(key) : Value();
+    // One change per shape (with or without "new" and "old"), shared by the observers asking for it.
+    Value changes[4];
     bool anyGone = false;
-    for (const auto& entry : entries) {
-        Value change = Value::dictionary({ { NSKeyValueChangeKindKey, NSKeyValueChangeSetting } });
-        if (entry->options & NSKeyValueObservingOptionNew)
-            change.set(NSKeyValueChangeNewKey, current.isAbsent() ? Value::null() : current);
-        if (entry->options & NSKeyValueObservingOptionOld)
-            change.set(NSKeyValueChangeOldKey, old.isAbsent() ? Value::null() : old);
-        if (!tell(*entry, self(), change)) {
-            entry->active = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Entry& entry = entries[i];
+        bool withNew = entry.options & NSKeyValueObservingOptionNew;
+        bool withOld = entry.options & NSKeyValueObservingOptionOld;
+        Value& change = changes[(withNew ? 1 : 0) | (withOld ? 2 : 0)];
+        if (change.isAbsent()) {
+            change = plainChange();
+            if (withNew)
+                change.set(NSKeyValueChangeNewKey, current.isAbsent() ? Value::null() : current);
+            if (withOld)
+                change.set(NSKeyValueChangeOldKey, old.isAbsent() ? Value::null() : old);
+        }
+        if (!tell(entry, self(), change)) {
+            entry.active = false;
             anyGone = true;
         }
     }

@@ -7,6 +7,7 @@
 // an observed object that is already gone.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,6 +75,7 @@ public:
 private:
     NSObject* self();
     std::shared_ptr<Registry> registry_;
+    std::atomic<NSObject*> self_ { nullptr }; // the object as observers see it, found once
 };
 
 // Keeps a block observer registered; move-only.

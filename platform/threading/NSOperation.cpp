@@ -173,15 +173,16 @@ void NSOperation::setQueuePriority(NSOperationQueuePriority priority)
 std::function<void()> NSOperation::completionBlock() const
 {
     std::lock_guard lock(mutex_);
-    return completionBlock_;
+    return completionBlock_ ? *completionBlock_ : std::function<void()>();
 }
 
 void NSOperation::setCompletionBlock(std::function<void()> block)
 {
-    std::function<void()> old;
+    auto shared = block ? std::make_shared<const std::function<void()>>(std::move(block)) : nullptr;
+    std::shared_ptr<const std::function<void()>> old; // let go of after the lock
     std::lock_guard lock(mutex_);
     old = std::move(completionBlock_);
-    completionBlock_ = std::move(block);
+    completionBlock_ = std::move(shared);
 }
 
 void NSOperation::waitUntilFinished()
@@ -221,7 +222,7 @@ void NSOperation::observedKeyDidChange(const std::string& key)
 {
     if (key != "isFinished" || !isFinished())
         return;
-    std::function<void()> block;
+    std::shared_ptr<const std::function<void()>> block;
     {
         std::lock_guard lock(mutex_);
         if (finishedSeen_)
@@ -230,10 +231,12 @@ void NSOperation::observedKeyDidChange(const std::string& key)
         block = completionBlock_;
         finishedCondition_.notify_all();
     }
-    if (block && onlyHandsWorkOn())
-        block();
-    else if (block)
-        dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(block));
+    if (!block)
+        return;
+    if (onlyHandsWorkOn())
+        (*block)();
+    else
+        dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [block] { (*block)(); });
 }
 
 bool NSOperation::claimForQueue()

@@ -84,7 +84,8 @@ private:
     std::condition_variable finishedCondition_;
     std::vector<Dependency> dependencies_;
     NSOperationQueuePriority priority_ = NSOperationQueuePriorityNormal;
-    std::function<void()> completionBlock_;
+    // Shared, so that running it once finished takes no copy of what it holds.
+    std::shared_ptr<const std::function<void()>> completionBlock_;
     std::string name_;
     bool cancelled_ = false;
     bool executing_ = false;

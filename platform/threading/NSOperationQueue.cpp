@@ -1,6 +1,7 @@
 // NSOperationQueue: picks ready operations by priority and order, starts them (on workers, unless
 // they only hand work on), and frees a slot when an operation reports "isFinished".
 #include <algorithm>
+#include <optional>
 
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSOperation.h"
@@ -161,7 +162,7 @@ void NSOperationQueue::launch(const std::shared_ptr<NSOperation>& operation)
 
 void NSOperationQueue::operationFinished(NSOperation* operation)
 {
-    std::vector<Slot> removed;
+    std::optional<Slot> removed; // let go of after the lock
     {
         std::lock_guard lock(mutex_);
         auto it = std::find_if(
@@ -170,12 +171,12 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
             return;
         if (it->started)
             --running_;
-        removed.push_back(std::move(*it));
+        removed.emplace(std::move(*it));
         slots_.erase(it);
         if (slots_.empty())
             drained_.notify_all();
     }
-    removed.clear();
+    removed.reset();
     schedule();
 }
 

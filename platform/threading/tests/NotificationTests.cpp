@@ -142,3 +142,51 @@ TEST(KeyValueObserving, OptionsOrderRemovalAndDeadObservers)
     model.reset();
     late.invalidate();
 }
+
+namespace {
+
+// "p" for a prior change, then "n=" and "o=" for the values present.
+std::string shapeOf(const Value& change)
+{
+    std::string text = "k" + change[NSKeyValueChangeKindKey].description();
+    if (change[NSKeyValueChangeNotificationIsPriorKey].boolValue())
+        text += " p";
+    if (!change[NSKeyValueChangeNewKey].isAbsent())
+        text += " n=" + change[NSKeyValueChangeNewKey].description();
+    if (!change[NSKeyValueChangeOldKey].isAbsent())
+        text += " o=" + change[NSKeyValueChangeOldKey].description();
+    return text;
+}
+
+} // namespace
+
+// More observers of one key than a change keeps at hand, with every mix of options: each is
+// told in the order it registered, and each change holds exactly what its observer asked for.
+TEST(KeyValueObserving, ManyObserversEachGetTheChangeTheirOptionsAskFor)
+{
+    auto model = std::make_shared<Model>();
+    model->setProgress(0.25);
+    const unsigned options[] = { 0, NSKeyValueObservingOptionNew, NSKeyValueObservingOptionOld,
+        NSKeyValueObservingOptionNew | NSKeyValueObservingOptionOld,
+        NSKeyValueObservingOptionPrior | NSKeyValueObservingOptionOld, NSKeyValueObservingOptionPrior, 0 };
+    std::vector<std::string> seen;
+    std::vector<threading::Observation> tokens;
+    for (std::size_t i = 0; i < std::size(options); ++i)
+        tokens.push_back(model->observe("progress", options[i], [&seen, i](const std::string&, NSObject*, const Value& change) {
+            seen.push_back(std::to_string(i) + ": " + shapeOf(change));
+        }));
+    model->setProgress(0.5);
+    EXPECT_EQ(seen,
+        (std::vector<std::string> { "4: k1 p o=0.25", "5: k1 p", "0: k1", "1: k1 n=0.5", "2: k1 o=0.25",
+            "3: k1 n=0.5 o=0.25", "4: k1 o=0.25", "5: k1", "6: k1" }));
+
+    // Nested changes of one key pair each did-change with its own will-change's old value.
+    seen.clear();
+    tokens.resize(4);
+    tokens.erase(tokens.begin(), tokens.begin() + 3);
+    model->willChangeValueForKey("progress");
+    model->setProgress(1);
+    model->setProgress(2);
+    model->didChangeValueForKey("progress");
+    EXPECT_EQ(seen, (std::vector<std::string> { "3: k1 n=1 o=0.5", "3: k1 n=2 o=1", "3: k1 n=2 o=0.5" }));
+}

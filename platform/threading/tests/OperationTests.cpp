@@ -211,3 +211,38 @@ TEST(OperationQueue, OnlyAnOperationThatHandsWorkOnStartsAndCompletesInPlace)
         EXPECT_EQ(queue->operationCount(), 0u);
     }
 }
+
+// A completion block may clear itself while it runs (the connection operation's does): what it
+// holds stays alive until it returns, and it runs once. One left in place stays readable.
+TEST(Operation, ACompletionBlockThatClearsItselfKeepsItsCapturesWhileRunning)
+{
+    for (bool handsOn : { true, false }) {
+        SCOPED_TRACE(handsOn ? "in place" : "on a worker");
+        auto operation = std::make_shared<HandingOperation>();
+        operation->handsOn = handsOn;
+        std::weak_ptr<HandingOperation> weak = operation;
+        auto runs = std::make_shared<std::atomic<int>>(0);
+        auto label = std::make_shared<std::string>("captured text, long enough to live on the heap");
+        std::atomic<bool> labelIntact { false };
+        operation->setCompletionBlock([weak, runs, label, &labelIntact] {
+            if (auto strong = weak.lock())
+                strong->setCompletionBlock(nullptr);
+            labelIntact = *label == "captured text, long enough to live on the heap";
+            ++*runs;
+        });
+        label.reset();
+        operation->start();
+        operation->finish();
+        ASSERT_TRUE(runUntil([&] { return *runs == 1; }));
+        EXPECT_TRUE(labelIntact);
+        EXPECT_FALSE(operation->completionBlock());
+        operation->finish(); // no second run
+        EXPECT_EQ(*runs, 1);
+    }
+
+    auto kept = std::make_shared<ManualOperation>();
+    kept->setCompletionBlock([] {});
+    kept->start();
+    kept->finish();
+    EXPECT_TRUE(kept->completionBlock());
+}
