@@ -93,6 +93,8 @@ private:
     std::int64_t armedFor_ = kNever;
     std::int64_t idleSince_ = 0;
     bool kickPending_ = false;
+    bool adding_ = false; // inside add(): a kick asked for then is made when libcurl returns
+    bool kickNow_ = false;
     bool quieted_ = false; // sockets were quieted during a nested run
     int depth_ = 0; // inside libcurl: it must not be entered again
 };
@@ -225,9 +227,16 @@ void LoopDriver::add(std::shared_ptr<Transfer> transfer, const std::vector<NSRun
     watchDeadline_ = std::min(watchDeadline_, deadline);
     running.transfer = std::move(transfer);
     ++transfersOnLoops;
+    // libcurl asks for a timer at once; it is served when libcurl has returned, here: the
+    // request goes out in this turn rather than the next (what it reports is posted to the
+    // client's delivery, which the caller's step holds, so nothing reaches the client early).
     ++depth_;
-    curl_multi_add_handle(multi_, easy); // asks for a timer at once: the transfer starts on the next turn
+    adding_ = true;
+    curl_multi_add_handle(multi_, easy);
+    adding_ = false;
     --depth_;
+    if (std::exchange(kickNow_, false))
+        return act(CURL_SOCKET_TIMEOUT, 0);
     rearm();
 }
 
@@ -362,6 +371,10 @@ int LoopDriver::onTimer(CURLM*, long milliseconds, void* self)
     if (milliseconds == 0) {
         // Soon, but not from inside libcurl: a perform on this loop's own thread wakes nothing.
         driver.curlDeadline_ = kNever;
+        if (driver.adding_) {
+            driver.kickNow_ = true;
+            return 0;
+        }
         if (!driver.kickPending_) {
             driver.kickPending_ = true;
             driver.perform([] {
