@@ -1,6 +1,7 @@
 // The platform clock: real by default, virtual when a test asks for it.
 #include "platform/foundation/Clock.h"
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -11,7 +12,9 @@ namespace {
 
 struct State {
     std::mutex mutex;
-    bool isVirtual = false;
+    // Read without the lock by now() and monotonic() while time is real (nearly always), so that
+    // reading the clock takes no lock; set under the lock, after the virtual values.
+    std::atomic<bool> isVirtual { false };
     double virtualNow = 0;
     double virtualMonotonic = 0;
     std::uint64_t nextToken = 1;
@@ -43,6 +46,8 @@ double realMonotonic()
 double now()
 {
     State& s = state();
+    if (!s.isVirtual.load(std::memory_order_acquire))
+        return realNow();
     std::lock_guard lock(s.mutex);
     return s.isVirtual ? s.virtualNow : realNow();
 }
@@ -50,16 +55,13 @@ double now()
 double monotonic()
 {
     State& s = state();
+    if (!s.isVirtual.load(std::memory_order_acquire))
+        return realMonotonic();
     std::lock_guard lock(s.mutex);
     return s.isVirtual ? s.virtualMonotonic : realMonotonic();
 }
 
-bool isVirtual()
-{
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return s.isVirtual;
-}
+bool isVirtual() { return state().isVirtual.load(std::memory_order_acquire); }
 
 void useVirtualTime(double secondsSince1970)
 {

@@ -453,9 +453,11 @@ void Loader::onHead(ResponseHead head)
     // The head ends here: its fields move into the response.
     auto response = std::make_shared<NSHTTPURLResponse>(
         current_->URL(), head.status, std::move(head.version), std::move(head.headers));
-    collecting_ = options_.cache && isCacheable(*current_, *response) && maxCachedBody() > 0
+    // The limit is read once a response: the cache's capacities are behind its lock.
+    collectLimit_ = maxCachedBody();
+    collecting_ = collectLimit_ > 0 && isCacheable(*current_, *response)
         && (response->expectedContentLength() < 0
-            || static_cast<std::uint64_t>(response->expectedContentLength()) <= maxCachedBody());
+            || static_cast<std::uint64_t>(response->expectedContentLength()) <= collectLimit_);
     collected_.clear();
     runOrDefer([this, response] { deliverResponseThenBody(response, nullptr, collecting_); });
 }
@@ -509,7 +511,7 @@ void Loader::onData(std::shared_ptr<Bytes> chunk)
             client->loaderDidReceiveData(*chunk);
         if (!collecting_)
             return;
-        if (collected_.size() + chunk->size() > maxCachedBody())
+        if (collected_.size() + chunk->size() > collectLimit_)
             collecting_ = false, collected_.clear();
         else if (collected_.empty())
             collected_ = std::move(*chunk); // no longer the transfer's (see above): the first chunk is kept as it is

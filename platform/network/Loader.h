@@ -172,6 +172,7 @@ private:
     std::shared_ptr<Bytes> heldBody_;
     std::shared_ptr<NSCachedURLResponse> conditionalEntry_;
     bool collecting_ = false;
+    std::size_t collectLimit_ = 0; // the largest body kept for the cache, read at the response
     Bytes collected_;
     int redirects_ = 0;
     std::map<std::string, int> authFailures_;
