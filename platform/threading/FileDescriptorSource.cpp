@@ -32,7 +32,10 @@ void FileDescriptorSource::setReadEnabled(bool enabled)
 {
     {
         std::lock_guard lock(mutex_);
+        if (readEnabled_ == enabled)
+            return;
         readEnabled_ = enabled;
+        interestChangedLocked();
     }
     wakeLoops();
 }
@@ -47,7 +50,10 @@ void FileDescriptorSource::enableWriteOnce()
 {
     {
         std::lock_guard lock(mutex_);
+        if (writeArmed_)
+            return;
         writeArmed_ = true;
+        interestChangedLocked();
     }
     wakeLoops();
 }
@@ -68,7 +74,7 @@ void FileDescriptorSource::invalidate()
 {
     Callback readable;
     Callback writable;
-    std::vector<std::weak_ptr<NSRunLoop>> loops;
+    std::vector<LoopRef> loops;
     {
         std::lock_guard lock(mutex_);
         if (!valid_)
@@ -78,10 +84,11 @@ void FileDescriptorSource::invalidate()
         writable = std::move(onWritable_);
         onReadable_ = nullptr;
         onWritable_ = nullptr;
+        interestChangedLocked();
         loops.swap(loops_);
     }
-    for (auto& weak : loops) {
-        if (auto loop = weak.lock())
+    for (auto& ref : loops) {
+        if (auto loop = ref.loop.lock())
             loop->detachSource(this);
     }
 }
@@ -101,14 +108,19 @@ std::uint32_t FileDescriptorSource::wantedEvents() const
 
 void FileDescriptorSource::wakeLoops()
 {
-    std::vector<std::weak_ptr<NSRunLoop>> loops;
+    // A loop running on this thread looks at the interest again before it waits; usually that is
+    // the only loop, and then nothing is copied or woken.
+    const NSRunLoop* here = NSRunLoop::runningHere();
+    std::vector<std::weak_ptr<NSRunLoop>> others;
     {
         std::lock_guard lock(mutex_);
-        loops = loops_;
+        for (const auto& ref : loops_) {
+            if (ref.raw != here)
+                others.push_back(ref.loop);
+        }
     }
-    for (auto& weak : loops) {
-        // A loop running on this thread looks at the interest again before it waits.
-        if (auto loop = weak.lock(); loop && !loop->isRunningOnCurrentThread())
+    for (auto& weak : others) {
+        if (auto loop = weak.lock())
             loop->wakeUp();
     }
 }
@@ -131,6 +143,7 @@ void FileDescriptorSource::dispatch(std::uint32_t events)
             return;
         if (writeArmed_ && (events & (EPOLLOUT | trouble))) {
             writeArmed_ = false;
+            interestChangedLocked();
             writable = onWritable_;
         }
         if (readEnabled_ && (events & (EPOLLIN | trouble)))

@@ -44,7 +44,15 @@ public:
 private:
     friend class ::NSRunLoop;
 
+    struct LoopRef {
+        std::weak_ptr<NSRunLoop> loop;
+        const NSRunLoop* raw; // compared only, never followed
+    };
+
     std::uint32_t wantedEvents() const;
+    // Bumped after every change of the interest, so loops re-arm only the sources that changed.
+    std::uint32_t interestVersion() const { return interestVersion_.load(std::memory_order_acquire); }
+    void interestChangedLocked() { interestVersion_.fetch_add(1, std::memory_order_release); }
     void dispatch(std::uint32_t events); // on a loop's thread
     void wakeLoops();
 
@@ -58,7 +66,8 @@ private:
     bool writeArmed_ = false;
     bool valid_ = true;
     std::atomic<bool> dispatching_ { false };
-    std::vector<std::weak_ptr<NSRunLoop>> loops_;
+    std::atomic<std::uint32_t> interestVersion_ { 0 };
+    std::vector<LoopRef> loops_;
 };
 
 } // namespace threading

@@ -116,18 +116,31 @@ NSRunLoop::~NSRunLoop()
         close(epoll_);
 }
 
+// Mode lists hold one or two names, so a scan with equality (lengths first) beats a tree search.
+template <typename Modes>
+bool modesMatch(const Modes& modes, const NSRunLoopMode& mode)
+{
+    for (const auto& m : modes) {
+        if (m == mode)
+            return true;
+    }
+    if (!isCommonMode(mode))
+        return false;
+    for (const auto& m : modes) {
+        if (m == NSRunLoopCommonModes)
+            return true;
+    }
+    return false;
+}
+
 bool NSRunLoop::modeMatches(const std::set<NSRunLoopMode>& modes, const NSRunLoopMode& mode)
 {
-    return modes.count(mode) > 0 || (isCommonMode(mode) && modes.count(NSRunLoopCommonModes) > 0);
+    return modesMatch(modes, mode);
 }
 
 bool NSRunLoop::modeMatches(const std::vector<NSRunLoopMode>& modes, const NSRunLoopMode& mode)
 {
-    for (const auto& m : modes) {
-        if (m == mode || (m == NSRunLoopCommonModes && isCommonMode(mode)))
-            return true;
-    }
-    return false;
+    return modesMatch(modes, mode);
 }
 
 // MARK: - Scheduling
@@ -238,8 +251,9 @@ void NSRunLoop::addSource(const std::shared_ptr<threading::FileDescriptorSource>
         SourceEntry& entry = sources_[source->id_];
         entry.source = source;
         entry.modes.insert(mode);
+        armAll_ = true;
         std::lock_guard sourceLock(source->mutex_);
-        source->loops_.push_back(std::static_pointer_cast<NSRunLoop>(shared_from_this()));
+        source->loops_.push_back({ std::static_pointer_cast<NSRunLoop>(shared_from_this()), this });
     }
     if (!isRunningOnCurrentThread())
         wakeUp();
@@ -256,6 +270,7 @@ void NSRunLoop::removeSource(const std::shared_ptr<threading::FileDescriptorSour
         if (it == sources_.end())
             return;
         it->second.modes.erase(mode);
+        armAll_ = true;
         if (!it->second.modes.empty())
             return;
         if (it->second.registered)
@@ -298,6 +313,8 @@ void NSRunLoop::performInModes(std::vector<NSRunLoopMode> modes, std::function<v
 }
 
 bool NSRunLoop::isRunningOnCurrentThread() const { return tlsRunningLoop == this; }
+
+const NSRunLoop* NSRunLoop::runningHere() { return tlsRunningLoop; }
 
 void NSRunLoop::threadExited()
 {
@@ -355,10 +372,15 @@ bool NSRunLoop::hasSourcesInMode(const NSRunLoopMode& mode) const
 
 bool NSRunLoop::hasSourcesLocked(const NSRunLoopMode& mode) const
 {
+    // Cheapest first: a loop kept alive by a port or a hold answers without scanning the rest.
     if (isMain_ && isCommonMode(mode))
         return true;
-    for (const auto& perform : performs_) {
-        if (modeMatches(perform.modes, mode))
+    for (const auto& [raw, entry] : ports_) {
+        if (modeMatches(entry.modes, mode))
+            return true;
+    }
+    for (const auto& [held, count] : holds_) {
+        if (count > 0 && (held == mode || (held == NSRunLoopCommonModes && isCommonMode(mode))))
             return true;
     }
     for (const auto& [raw, entry] : timers_) {
@@ -369,12 +391,8 @@ bool NSRunLoop::hasSourcesLocked(const NSRunLoopMode& mode) const
         if (modeMatches(entry.modes, mode) && entry.source->keepsLoopAlive())
             return true;
     }
-    for (const auto& [raw, entry] : ports_) {
-        if (modeMatches(entry.modes, mode))
-            return true;
-    }
-    for (const auto& [held, count] : holds_) {
-        if (count > 0 && (held == mode || (held == NSRunLoopCommonModes && isCommonMode(mode))))
+    for (const auto& perform : performs_) {
+        if (modeMatches(perform.modes, mode))
             return true;
     }
     return false;
@@ -469,10 +487,11 @@ threading::RunResult NSRunLoop::runCore(
 
     if (stopRequested_.exchange(false))
         return RunResult::Stopped;
-    if (!hasSourcesInMode(mode))
-        return RunResult::Finished;
     for (;;) {
-        bool handled = waitAndDispatchSources(mode, waitMilliseconds(mode, deadline, realDeadline));
+        int timeoutMs = 0;
+        if (!prepareWait(mode, deadline, realDeadline, timeoutMs))
+            return RunResult::Finished;
+        bool handled = waitAndDispatchSources(mode, timeoutMs);
         handled = runPerforms(mode) || handled;
         handled = drainMainQueue(mode) || handled;
         fireTimers(mode);
@@ -482,26 +501,34 @@ threading::RunResult NSRunLoop::runCore(
             return RunResult::HandledSource;
         if (foundation::clock::monotonic() >= deadline || steadyNow() >= realDeadline)
             return RunResult::TimedOut;
-        if (!hasSourcesInMode(mode))
-            return RunResult::Finished;
     }
 }
 
-int NSRunLoop::waitMilliseconds(const NSRunLoopMode& mode, double deadline, double realDeadline)
+// Everything a pass needs from the shared state before it waits, under one hold of the lock:
+// whether the mode still has anything to run (false: the run is finished), how long the wait
+// may block, and the sources armed for the mode.
+bool NSRunLoop::prepareWait(const NSRunLoopMode& mode, double deadline, double realDeadline, int& timeoutMs)
 {
-    if (isMain_ && isCommonMode(mode) && threading::detail::mainQueueHasBlocks())
-        return 0;
+    bool mainQueueWaiting = isMain_ && isCommonMode(mode) && threading::detail::mainQueueHasBlocks();
+    bool ready = mainQueueWaiting;
     double until = deadline;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& perform : performs_) {
-            if (modeMatches(perform.modes, mode))
-                return 0;
-        }
+        if (!hasSourcesLocked(mode))
+            return false;
+        for (auto it = performs_.begin(); !ready && it != performs_.end(); ++it)
+            ready = modeMatches(it->modes, mode);
         double fire;
-        if (nextTimerLocked(mode, fire))
+        if (!ready && nextTimerLocked(mode, fire))
             until = std::min(until, fire);
+        armSourcesLocked(mode);
     }
+    timeoutMs = ready ? 0 : waitMilliseconds(until, realDeadline);
+    return true;
+}
+
+int NSRunLoop::waitMilliseconds(double until, double realDeadline)
+{
     int ms = -1;
     if (until < threading::kForever) {
         double left = until - foundation::clock::monotonic();
@@ -542,12 +569,27 @@ bool NSRunLoop::nextTimerLocked(const NSRunLoopMode& mode, double& fire)
     return found;
 }
 
+// Only sources whose interest changed, or whose callback started or ended, since the last arming
+// are looked at, unless the mode differs from the last one armed or the set of sources changed.
 void NSRunLoop::armSourcesLocked(const NSRunLoopMode& mode)
 {
+    bool all = armAll_ || armedMode_ != mode;
+    if (all && armedMode_ != mode)
+        armedMode_ = mode;
+    armAll_ = false;
     for (auto& [id, entry] : sources_) {
+        const auto& source = *entry.source;
+        std::uint32_t version = source.interestVersion();
+        bool dispatching = source.dispatching_.load();
+        if (all)
+            entry.inArmedMode = modeMatches(entry.modes, mode);
+        else if (version == entry.seenInterest && dispatching == entry.seenDispatching)
+            continue;
+        entry.seenInterest = version;
+        entry.seenDispatching = dispatching;
         std::uint32_t wanted = 0;
-        if (modeMatches(entry.modes, mode) && !entry.source->dispatching_)
-            wanted = entry.source->wantedEvents();
+        if (entry.inArmedMode && !dispatching)
+            wanted = source.wantedEvents();
         if (wanted == entry.registered)
             continue;
         int fd = entry.source->fd();
@@ -566,10 +608,6 @@ void NSRunLoop::armSourcesLocked(const NSRunLoopMode& mode)
 
 bool NSRunLoop::waitAndDispatchSources(const NSRunLoopMode& mode, int timeoutMs)
 {
-    {
-        std::lock_guard lock(mutex_);
-        armSourcesLocked(mode);
-    }
     epoll_event events[64];
     int count;
     if (timeoutMs == 0 || !waker_->beginWait()) {
@@ -589,7 +627,11 @@ bool NSRunLoop::waitAndDispatchSources(const NSRunLoopMode& mode, int timeoutMs)
         {
             std::lock_guard lock(mutex_);
             auto it = sources_.find(events[i].data.u64);
-            if (it == sources_.end() || !modeMatches(it->second.modes, mode))
+            if (it == sources_.end())
+                continue;
+            // A nested run in a callback may have armed another mode since this wait.
+            bool inMode = armedMode_ == mode ? it->second.inArmedMode : modeMatches(it->second.modes, mode);
+            if (!inMode)
                 continue;
             source = it->second.source;
         }

@@ -138,6 +138,11 @@ private:
         std::shared_ptr<threading::FileDescriptorSource> source;
         std::set<NSRunLoopMode> modes;
         std::uint32_t registered = 0; // events given to epoll, 0 when not registered
+        // What the last arming saw: whether `modes` matched `armedMode_`, the source's interest
+        // version and whether its callback was running. Unchanged, the source needs no arming.
+        bool inArmedMode = false;
+        std::uint32_t seenInterest = 0;
+        bool seenDispatching = false;
     };
     struct PortEntry {
         std::shared_ptr<NSPort> port;
@@ -153,7 +158,8 @@ private:
 
     threading::RunResult runCore(
         const NSRunLoopMode& mode, double deadline, double realDeadline, bool returnAfterSourceHandled);
-    int waitMilliseconds(const NSRunLoopMode& mode, double deadline, double realDeadline);
+    bool prepareWait(const NSRunLoopMode& mode, double deadline, double realDeadline, int& timeoutMs);
+    static int waitMilliseconds(double until, double realDeadline);
     bool runPerforms(const NSRunLoopMode& mode);
     bool drainMainQueue(const NSRunLoopMode& mode);
     bool fireTimers(const NSRunLoopMode& mode);
@@ -167,6 +173,8 @@ private:
     void removeTimer(NSTimer* timer);
     void detachSource(threading::FileDescriptorSource* source);
     void wakeUnlessRunningHere();
+    // The loop whose run the current thread is inside, if any.
+    static const NSRunLoop* runningHere();
     void threadExited();
     void setMain();
 
@@ -188,6 +196,11 @@ private:
     std::map<NSRunLoopMode, int> holds_; // entries stay at zero, so a hold allocates only once
     std::multimap<const void*, DelayedPerform> delayedPerforms_;
     std::vector<NSRunLoopMode> modeStack_;
+    // Arming: the mode the sources were last armed for, and whether every source must be looked
+    // at again (a source was added or removed, or its modes changed) rather than only those whose
+    // interest changed or whose callback started or ended.
+    NSRunLoopMode armedMode_;
+    bool armAll_ = true;
     std::atomic<bool> stopRequested_ { false };
     std::atomic<bool> isMain_ { false };
     bool threadExited_ = false;

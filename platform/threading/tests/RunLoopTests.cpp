@@ -340,3 +340,98 @@ TEST(RunLoop, TimersSourcesAndPortsChangedByTheLoopsOwnThreadCountInTheNextWait)
         }
     }
 }
+
+namespace {
+
+bool waitForCount(const std::atomic<int>& counter, int value)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (counter.load() < value && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return counter.load() == value;
+}
+
+} // namespace
+
+TEST(RunLoop, InterestChangedFromAnotherThreadIsArmedAndQuietedAtOnce)
+{
+    // The descriptor stays readable and writable throughout, so only the interest decides what
+    // is called: each change must wake the waiting loop and reach epoll before it waits again.
+    Pipe pipe;
+    ASSERT_EQ(write(pipe.fds[1], "x", 1), 1); // never read
+    auto thread = startLoopThread("InterestChanges");
+    std::atomic<int> reads { 0 };
+    std::atomic<int> writes { 0 };
+    std::shared_ptr<threading::FileDescriptorSource> source;
+    source = threading::FileDescriptorSource::create(
+        pipe.fds[0],
+        [&] {
+            source->setReadEnabled(false); // quieted by its own callback
+            reads.fetch_add(1);
+        },
+        [&] { writes.fetch_add(1); });
+    source->setReadEnabled(false);
+    threading::performOnThread(thread, [&] { NSRunLoop::currentRunLoop()->addSource(source, NSDefaultRunLoopMode); }, true);
+    for (int round = 1; round <= 3; ++round) {
+        source->enableWriteOnce();
+        ASSERT_TRUE(waitForCount(writes, round)) << "write interest not armed, round " << round;
+        source->setReadEnabled(true);
+        ASSERT_TRUE(waitForCount(reads, round)) << "read interest not armed, round " << round;
+    }
+    threading::performOnThread(thread, [] {}, true); // at least one more pass
+    EXPECT_EQ(reads.load(), 3) << "a quieted source was called again";
+    EXPECT_EQ(writes.load(), 3) << "a one-shot write interest was called again";
+    source->invalidate();
+}
+
+TEST(RunLoop, SourcesFollowModeSwitchesAndModesAddedOrRemoved)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    const NSRunLoopMode modeA = "SwitchA";
+    const NSRunLoopMode modeB = "SwitchB";
+    Pipe pipeA;
+    Pipe pipeB;
+    auto reader = [](int fd, int& count) {
+        return [fd, &count] {
+            char buffer[16];
+            while (read(fd, buffer, sizeof buffer) > 0) {
+            }
+            ++count;
+        };
+    };
+    int readsA = 0;
+    int readsB = 0;
+    auto sourceA = threading::FileDescriptorSource::create(pipeA.fds[0], reader(pipeA.fds[0], readsA), nullptr);
+    auto sourceB = threading::FileDescriptorSource::create(pipeB.fds[0], reader(pipeB.fds[0], readsB), nullptr);
+    loop->addSource(sourceA, modeA);
+    loop->addSource(sourceB, modeB);
+    loop->addPort(NSPort::port(), modeA);
+    auto writeBoth = [&] {
+        ASSERT_EQ(write(pipeA.fds[1], "a", 1), 1);
+        ASSERT_EQ(write(pipeB.fds[1], "b", 1), 1);
+    };
+
+    writeBoth();
+    EXPECT_EQ(loop->runInMode(modeA, 5, true), threading::RunResult::HandledSource);
+    EXPECT_EQ(loop->runInMode(modeB, 5, true), threading::RunResult::HandledSource);
+    writeBoth();
+    EXPECT_EQ(loop->runInMode(modeB, 5, true), threading::RunResult::HandledSource);
+    EXPECT_EQ(loop->runInMode(modeA, 5, true), threading::RunResult::HandledSource);
+    EXPECT_EQ(readsA, 2);
+    EXPECT_EQ(readsB, 2);
+
+    // Added to the mode the loop last ran in, B is served there; removed again, it is not.
+    loop->addSource(sourceB, modeA);
+    ASSERT_EQ(write(pipeB.fds[1], "b", 1), 1);
+    EXPECT_EQ(loop->runInMode(modeA, 5, true), threading::RunResult::HandledSource);
+    EXPECT_EQ(readsB, 3);
+    loop->removeSource(sourceB, modeA);
+    ASSERT_EQ(write(pipeB.fds[1], "b", 1), 1);
+    EXPECT_EQ(loop->runInModeForRealSeconds(modeA, 0.02, true), threading::RunResult::TimedOut);
+    EXPECT_EQ(readsB, 3);
+    EXPECT_EQ(loop->runInMode(modeB, 5, true), threading::RunResult::HandledSource);
+    EXPECT_EQ(readsB, 4);
+    EXPECT_EQ(readsA, 2);
+    sourceA->invalidate();
+    sourceB->invalidate();
+}
