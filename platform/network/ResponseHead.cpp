@@ -44,6 +44,8 @@ ResponseHeadReader::Result ResponseHeadReader::line(std::string_view line)
         head_ = ResponseHead {};
         head_.version = status->first;
         head_.status = status->second;
+        head_.rawFields.reserve(kUsualFields);
+        head_.headers.reserve(kUsualFields);
         sawStatus_ = true;
         return Result::More;
     }
