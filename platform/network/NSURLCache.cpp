@@ -181,10 +181,10 @@ void NSURLCache::storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>&
     rememberLocked(*key, cachedResponse, name);
     if (!toDisk)
         return;
-    Bytes bytes = network::encodeCacheEntry(*key, *cachedResponse);
-    if (!noteDiskEntryLocked(name, bytes.size()))
+    if (!noteDiskEntryLocked(name, network::encodedCacheEntrySize(*key, *cachedResponse)))
         return;
-    network::cachedisk::write(diskPath_ + "/" + name, std::move(bytes));
+    // Put in its disk form by the disk writer; until then a read encodes it from the queue.
+    network::cachedisk::write(diskPath_ + "/" + name, std::move(*key), cachedResponse);
     if (*diskUsage_ > diskCapacity_)
         trimDiskLocked();
 }

@@ -105,6 +105,8 @@ namespace network {
 // The disk form of one entry: a small text head (URL, status, version, time, header fields)
 // then the body. decode returns nullptr for anything malformed, truncated or oversized.
 Bytes encodeCacheEntry(const std::string& url, const NSCachedURLResponse& entry);
+// The size of encodeCacheEntry's result, worked out without encoding.
+std::size_t encodedCacheEntrySize(const std::string& url, const NSCachedURLResponse& entry);
 std::shared_ptr<NSCachedURLResponse> decodeCacheEntry(const Bytes& bytes);
 
 } // namespace network
