@@ -106,12 +106,12 @@ Writer& writer()
 
 } // namespace
 
-void write(const std::string& path, std::string url, std::shared_ptr<const NSCachedURLResponse> entry)
+void write(std::string path, std::string url, std::shared_ptr<const NSCachedURLResponse> entry)
 {
     Writer& w = writer();
     Queued queued { std::move(url), std::move(entry) };
     std::lock_guard lock(w.mutex);
-    auto it = w.queued.try_emplace(path).first;
+    auto it = w.queued.try_emplace(std::move(path)).first;
     std::swap(it->second, queued); // what it replaces is let go after the lock
     if (w.asleep)
         w.work.notify_one();

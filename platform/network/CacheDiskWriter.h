@@ -16,7 +16,7 @@ namespace network::cachedisk {
 
 // Queues `entry`, kept under `url`, for `path` (replacing a write still queued for it). The
 // directory must exist.
-void write(const std::string& path, std::string url, std::shared_ptr<const NSCachedURLResponse> entry);
+void write(std::string path, std::string url, std::shared_ptr<const NSCachedURLResponse> entry);
 // The bytes of the entry queued for `path`, if a write is still pending.
 std::optional<Bytes> pending(const std::string& path);
 // Drops a pending write for `path` and waits until none is in progress, then removes the file.

@@ -83,8 +83,11 @@ private:
     bool scanDiskLocked();
     // Counts an entry file of `size` bytes, scanning first when the directory is not known yet.
     bool noteDiskEntryLocked(const std::string& name, std::uint64_t size);
-    void rememberLocked(
-        const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, std::string fileName = {});
+    // An empty `fileName` keeps the name of the entry it replaces.
+    void rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response,
+        const std::string& fileName = std::string());
+    // The path of the entry file `name` in the disk directory.
+    std::string filePath(const std::string& name) const;
 
     mutable std::mutex mutex_;
     std::uint64_t memoryCapacity_;
