@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/network/NSURLCache.h"
 #include "platform/threading/WorkerPool.h"
 
 namespace network::cachedisk {
@@ -38,13 +39,20 @@ void writeFileAtomically(const std::string& path, const Bytes& bytes)
 // response stored again and again) costs one wake-up and one file per entry, not one per store.
 constexpr auto kGatherTime = std::chrono::milliseconds(10);
 
+// An entry waiting for the disk: immutable, so it is encoded outside the lock.
+struct Queued {
+    std::string url;
+    std::shared_ptr<const NSCachedURLResponse> entry;
+    Bytes bytes() const { return encodeCacheEntry(url, *entry); }
+};
+
 struct Writer {
     std::mutex mutex;
     std::condition_variable work;
     std::condition_variable idle;
-    std::map<std::string, Bytes> queued;
+    std::map<std::string, Queued> queued;
     // The write in progress, outside the lock: still readable from here until it is on disk.
-    std::optional<std::pair<std::string, std::shared_ptr<const Bytes>>> writing;
+    std::optional<std::pair<std::string, Queued>> writing;
     bool asleep = false; // waiting for a first write; only then does a write need to wake it
     bool hurry = false; // someone waits for the queue to reach the disk
 
@@ -66,10 +74,10 @@ struct Writer {
     void writeOne(std::unique_lock<std::mutex>& lock)
     {
         auto node = queued.extract(queued.begin());
-        auto bytes = std::make_shared<const Bytes>(std::move(node.mapped()));
-        writing.emplace(node.key(), bytes);
+        Queued entry = node.mapped();
+        writing.emplace(node.key(), std::move(node.mapped()));
         lock.unlock();
-        writeFileAtomically(node.key(), *bytes);
+        writeFileAtomically(node.key(), entry.bytes());
         lock.lock();
         writing.reset();
         idle.notify_all();
@@ -98,11 +106,13 @@ Writer& writer()
 
 } // namespace
 
-void write(const std::string& path, Bytes bytes)
+void write(std::string path, std::string url, std::shared_ptr<const NSCachedURLResponse> entry)
 {
     Writer& w = writer();
+    Queued queued { std::move(url), std::move(entry) };
     std::lock_guard lock(w.mutex);
-    w.queued.insert_or_assign(path, std::move(bytes));
+    auto it = w.queued.try_emplace(std::move(path)).first;
+    std::swap(it->second, queued); // what it replaces is let go after the lock
     if (w.asleep)
         w.work.notify_one();
 }
@@ -110,12 +120,17 @@ void write(const std::string& path, Bytes bytes)
 std::optional<Bytes> pending(const std::string& path)
 {
     Writer& w = writer();
-    std::lock_guard lock(w.mutex);
-    if (auto it = w.queued.find(path); it != w.queued.end())
-        return it->second;
-    if (w.writing && w.writing->first == path)
-        return *w.writing->second;
-    return std::nullopt;
+    std::optional<Queued> entry;
+    {
+        std::lock_guard lock(w.mutex);
+        if (auto it = w.queued.find(path); it != w.queued.end())
+            entry = it->second;
+        else if (w.writing && w.writing->first == path)
+            entry = w.writing->second;
+    }
+    if (!entry)
+        return std::nullopt;
+    return entry->bytes();
 }
 
 void remove(const std::string& path)

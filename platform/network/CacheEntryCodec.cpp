@@ -80,26 +80,62 @@ bool storable(const HeaderFields::Field& field) { return !hasNewline(field.first
 
 } // namespace
 
-Bytes encodeCacheEntry(const std::string& url, const NSCachedURLResponse& entry)
+namespace {
+
+struct EntryHead {
+    const std::vector<HeaderFields::Field>& fields;
+    const std::string& version;
+    std::int64_t status;
+};
+
+EntryHead entryHead(const NSCachedURLResponse& entry)
 {
-    auto* http = dynamic_cast<const NSHTTPURLResponse*>(entry.response().get());
     static const std::vector<HeaderFields::Field> kNoFields;
-    const auto& fields = http ? http->headerFields().fields() : kNoFields;
     static const std::string kDefaultVersion = "HTTP/1.1";
-    const std::string& version = http ? http->HTTPVersion() : kDefaultVersion;
+    auto* http = dynamic_cast<const NSHTTPURLResponse*>(entry.response().get());
+    if (!http)
+        return { kNoFields, kDefaultVersion, 200 };
+    return { http->headerFields().fields(), http->HTTPVersion(), http->statusCode() };
+}
+
+std::size_t digitCount(std::uint64_t value)
+{
+    std::size_t count = 1;
+    for (; value >= 10; value /= 10)
+        ++count;
+    return count;
+}
+
+std::uint64_t storedAtMillis(const NSCachedURLResponse& entry) { return static_cast<std::uint64_t>(entry.storedAt() * 1000); }
+
+} // namespace
+
+std::size_t encodedCacheEntrySize(const std::string& url, const NSCachedURLResponse& entry)
+{
+    EntryHead head = entryHead(entry);
     std::size_t count = 0;
-    std::size_t size = kMagic.size() + url.size() + version.size() + 5 * 24 + entry.data().size();
-    for (const auto& field : fields)
+    std::size_t size = kMagic.size() + url.size() + 1 + digitCount(static_cast<std::uint64_t>(head.status)) + 1
+        + head.version.size() + 1 + digitCount(storedAtMillis(entry)) + 1;
+    for (const auto& field : head.fields)
         if (storable(field))
             ++count, size += field.first.size() + field.second.size() + 2;
-    Writer out(size);
+    return size + digitCount(count) + 1 + digitCount(entry.data().size()) + 1 + entry.data().size();
+}
+
+Bytes encodeCacheEntry(const std::string& url, const NSCachedURLResponse& entry)
+{
+    EntryHead head = entryHead(entry);
+    std::size_t count = 0;
+    for (const auto& field : head.fields)
+        count += storable(field) ? 1 : 0;
+    Writer out(encodedCacheEntrySize(url, entry));
     out.line(kMagic.substr(0, kMagic.size() - 1));
     out.line(url);
-    out.number(static_cast<std::uint64_t>(http ? http->statusCode() : 200));
-    out.line(version);
-    out.number(static_cast<std::uint64_t>(entry.storedAt() * 1000));
+    out.number(static_cast<std::uint64_t>(head.status));
+    out.line(head.version);
+    out.number(storedAtMillis(entry));
     out.number(count);
-    for (const auto& field : fields) {
+    for (const auto& field : head.fields) {
         if (!storable(field))
             continue;
         out.line(field.first);

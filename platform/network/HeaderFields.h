@@ -25,6 +25,7 @@ public:
     // Appends to an existing field with ", " (how repeated fields fold), else sets it.
     void add(std::string_view name, std::string_view value);
     void remove(std::string_view name);
+    void reserve(std::size_t count) { fields_.reserve(count); }
     std::optional<std::string> get(std::string_view name) const;
     // The value in place (valid until the fields change); nullptr when absent.
     const std::string* find(std::string_view name) const;

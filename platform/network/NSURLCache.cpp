@@ -120,7 +120,7 @@ std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const 
     if (diskPath_.empty())
         return nullptr;
     std::string name = fileNameLocked(*key);
-    std::string file = diskPath_ + "/" + name;
+    std::string file = filePath(name);
     auto bytes = network::cachedisk::pending(file);
     bool written = !bytes;
     // No larger entry is ever stored: a larger file is damaged and never read whole.
@@ -139,22 +139,25 @@ std::shared_ptr<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const 
 }
 
 void NSURLCache::rememberLocked(
-    const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, std::string fileName)
+    const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, const std::string& fileName)
 {
     std::uint64_t cost = response->data().size() + 512;
     // The entry it replaces goes even when the new one is too large to keep in memory: it would
     // be served instead of the newer response.
     if (auto it = memory_.find(key); it != memory_.end()) {
-        if (fileName.empty())
-            fileName = std::move(it->second.first.fileName);
-        memoryUsage_ -= it->second.first.cost;
+        MemoryEntry& kept = it->second.first;
+        memoryUsage_ -= kept.cost;
         if (cost > memoryCapacity_) {
             recency_.erase(it->second.second);
             memory_.erase(it);
             return;
         }
-        // Replaced in place: the key's map and recency nodes are kept, moved to the front.
-        it->second.first = MemoryEntry { response, cost, std::move(fileName) };
+        // Replaced in place: the key's map and recency nodes are kept, moved to the front, and
+        // the name is copied into the old one's storage (most often the same name).
+        kept.response = response;
+        kept.cost = cost;
+        if (!fileName.empty())
+            kept.fileName = fileName;
         recency_.splice(recency_.begin(), recency_, it->second.second);
         memoryUsage_ += cost;
         trimMemoryLocked();
@@ -163,9 +166,17 @@ void NSURLCache::rememberLocked(
     if (cost > memoryCapacity_)
         return;
     recency_.push_front(key);
-    memory_[key] = { MemoryEntry { response, cost, std::move(fileName) }, recency_.begin() };
+    memory_[key] = { MemoryEntry { response, cost, fileName }, recency_.begin() };
     memoryUsage_ += cost;
     trimMemoryLocked();
+}
+
+std::string NSURLCache::filePath(const std::string& name) const
+{
+    std::string path;
+    path.reserve(diskPath_.size() + 1 + name.size());
+    path.append(diskPath_).append(1, '/').append(name);
+    return path;
 }
 
 void NSURLCache::storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>& cachedResponse, const NSURLRequest& request)
@@ -181,10 +192,10 @@ void NSURLCache::storeCachedResponse(const std::shared_ptr<NSCachedURLResponse>&
     rememberLocked(*key, cachedResponse, name);
     if (!toDisk)
         return;
-    Bytes bytes = network::encodeCacheEntry(*key, *cachedResponse);
-    if (!noteDiskEntryLocked(name, bytes.size()))
+    if (!noteDiskEntryLocked(name, network::encodedCacheEntrySize(*key, *cachedResponse)))
         return;
-    network::cachedisk::write(diskPath_ + "/" + name, std::move(bytes));
+    // Put in its disk form by the disk writer; until then a read encodes it from the queue.
+    network::cachedisk::write(filePath(name), std::move(*key), cachedResponse);
     if (*diskUsage_ > diskCapacity_)
         trimDiskLocked();
 }
@@ -238,7 +249,7 @@ void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request)
     }
     if (name.empty())
         return;
-    network::cachedisk::remove(diskPath_ + "/" + name);
+    network::cachedisk::remove(filePath(name));
     if (!diskUsage_)
         return;
     if (auto known = diskSizes_.find(name); known != diskSizes_.end()) {

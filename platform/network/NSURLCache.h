@@ -83,8 +83,11 @@ private:
     bool scanDiskLocked();
     // Counts an entry file of `size` bytes, scanning first when the directory is not known yet.
     bool noteDiskEntryLocked(const std::string& name, std::uint64_t size);
-    void rememberLocked(
-        const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response, std::string fileName = {});
+    // An empty `fileName` keeps the name of the entry it replaces.
+    void rememberLocked(const std::string& key, const std::shared_ptr<NSCachedURLResponse>& response,
+        const std::string& fileName = std::string());
+    // The path of the entry file `name` in the disk directory.
+    std::string filePath(const std::string& name) const;
 
     mutable std::mutex mutex_;
     std::uint64_t memoryCapacity_;
@@ -105,6 +108,8 @@ namespace network {
 // The disk form of one entry: a small text head (URL, status, version, time, header fields)
 // then the body. decode returns nullptr for anything malformed, truncated or oversized.
 Bytes encodeCacheEntry(const std::string& url, const NSCachedURLResponse& entry);
+// The size of encodeCacheEntry's result, worked out without encoding.
+std::size_t encodedCacheEntrySize(const std::string& url, const NSCachedURLResponse& entry);
 std::shared_ptr<NSCachedURLResponse> decodeCacheEntry(const Bytes& bytes);
 
 } // namespace network

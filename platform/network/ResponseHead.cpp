@@ -1,6 +1,7 @@
 // Response head reading.
 #include "platform/network/ResponseHead.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace network {
@@ -44,6 +45,8 @@ ResponseHeadReader::Result ResponseHeadReader::line(std::string_view line)
         head_ = ResponseHead {};
         head_.version = status->first;
         head_.status = status->second;
+        head_.rawFields.reserve(kUsualFields);
+        head_.headers.reserve(kUsualFields);
         sawStatus_ = true;
         return Result::More;
     }
@@ -65,7 +68,8 @@ ResponseHeadReader::Result ResponseHeadReader::line(std::string_view line)
     if (colon == std::string_view::npos || colon == 0)
         return Result::Malformed;
     std::string_view name = content.substr(0, colon);
-    if (name.find_first_of(" \t") != std::string_view::npos)
+    // A plain scan: find_first_of looks each character up in the set with a call of its own.
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c == ' ' || c == '\t'; }))
         return Result::Malformed;
     if (head_.rawFields.size() >= kMaxFields)
         return Result::TooLarge;

@@ -25,6 +25,9 @@ public:
     enum class Result { More, Complete, Malformed, TooLarge };
     static constexpr std::size_t kMaxHeadBytes = 256 * 1024;
     static constexpr std::size_t kMaxFields = 500;
+    // Room made for the fields of a head at its status line: a typical head then grows its
+    // two lists once each instead of field by field.
+    static constexpr std::size_t kUsualFields = 8;
 
     // One line, with or without its CRLF. After Complete, head() holds the final head.
     Result line(std::string_view line);

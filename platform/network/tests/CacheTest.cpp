@@ -277,4 +277,27 @@ TEST(CacheEntryCodec, AnEntryComesBackWholeAndFieldsThatWouldBreakItsLinesAreLef
     EXPECT_DOUBLE_EQ(decoded->storedAt(), 1700000000.25);
 }
 
+TEST(CacheEntryCodec, TheSizeWorkedOutAheadIsTheEncodedSize)
+{
+    // A store counts its entry's disk size before the disk writer encodes it.
+    network::HeaderFields fields;
+    fields.add("ETag", "\"v1\"");
+    fields.add("X-Split", "one\ntwo");
+    fields.add("X-Name\nBroken", "v");
+    const std::string url = "http://h.test/a?b=1";
+    auto http = [&](std::int64_t status, network::HeaderFields headers) {
+        return std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString(url), status, "HTTP/1.1", std::move(headers));
+    };
+    auto plain = std::make_shared<NSURLResponse>(NSURL::URLWithString(url), "text/plain", 3, std::nullopt);
+    const NSCachedURLResponse entries[] = {
+        { http(200, fields), Bytes(1200, 'x'), Value {}, NSURLCacheStorageAllowed, 1700000000.25 },
+        { http(999, {}), Bytes {}, Value {}, NSURLCacheStorageAllowed, 0 },
+        { http(100, fields), Bytes(9, 'y'), Value {}, NSURLCacheStorageAllowed, 9.999 },
+        { plain, Bytes(10, 'z'), Value {}, NSURLCacheStorageAllowed, 123456789012.0 },
+    };
+    for (const auto& entry : entries)
+        EXPECT_EQ(network::encodedCacheEntrySize(url, entry), network::encodeCacheEntry(url, entry).size())
+            << entry.data().size();
+}
+
 } // namespace

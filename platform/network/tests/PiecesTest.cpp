@@ -161,6 +161,9 @@ TEST(ResponseHeads, InterimFoldedMalformedAndOversized)
         return fresh.line(line);
     };
     EXPECT_EQ(afterStatus("no colon here\r\n"), R::Malformed);
+    for (const char* spaced : { "Bad Name: x\r\n", "Bad\tName: x\r\n", "Name : x\r\n", "Name\t: x\r\n" })
+        EXPECT_EQ(afterStatus(spaced), R::Malformed) << spaced;
+    EXPECT_EQ(afterStatus("Name-With-Dashes:x y\r\n"), R::More);
     EXPECT_EQ(afterStatus("X: " + std::string(300000, 'a')), R::TooLarge);
     EXPECT_FALSE(network::parseStatusLine("HTTP/1.1 99 Low"));
     EXPECT_EQ(network::parseStatusLine("HTTP/1.0 404")->second, 404);
