@@ -42,6 +42,10 @@ std::string NKHTTPRequestOperationManager::description() const
 
 std::string NKHTTPRequestOperationManager::resolve(const std::string& URLString) const
 {
+    // Without a base a URL reads back as the text it was made from, and text that is no URL is
+    // passed on as it is: either way the text itself.
+    if (!baseURL_)
+        return URLString;
     auto url = NSURL::URLWithString(URLString, baseURL_);
     return url ? url->absoluteString() : URLString;
 }

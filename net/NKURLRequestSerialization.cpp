@@ -2,6 +2,8 @@
 // encoding of parameters into the query string or the body.
 #include "net/NKURLRequestSerialization.h"
 
+#include <algorithm>
+
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
 
@@ -148,6 +150,8 @@ std::vector<std::string> NKHTTPRequestSerializer::changedRequestProperties() con
 
 void NKHTTPRequestSerializer::applyChangedProperties(NSMutableURLRequest& request) const
 {
+    if (changedKeyPaths_.empty())
+        return;
     for (const std::string& keyPath : changedRequestProperties()) {
         if (keyPath == "allowsCellularAccess")
             request.setAllowsCellularAccess(cellular_);
@@ -211,8 +215,8 @@ std::shared_ptr<NSMutableURLRequest> NKHTTPRequestSerializer::requestWithMethod(
     auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(URLString));
     request->setHTTPMethod(method);
     applyChangedProperties(*request);
-    auto serialized = requestBySerializingRequest(request, parameters, error);
-    return serialized ? serialized->mutableCopy() : nullptr;
+    // The request made here is ours alone, so what serializing gives back needs no further copy.
+    return requestBySerializingRequest(request, parameters, error);
 }
 
 std::shared_ptr<NSMutableURLRequest> NKHTTPRequestSerializer::requestBySerializingRequest(
@@ -225,6 +229,10 @@ std::shared_ptr<NSMutableURLRequest> NKHTTPRequestSerializer::copyWithDefaultHea
     const std::shared_ptr<NSURLRequest>& request) const
 {
     auto copy = request->mutableCopy();
+    if (request->headerFields().empty()) {
+        copy->setHeaderFields(headers_);
+        return copy;
+    }
     for (const auto& [name, value] : headers_.fields())
         if (!request->valueForHTTPHeaderField(name))
             copy->setValueForHTTPHeaderField(value, name);
@@ -233,6 +241,10 @@ std::shared_ptr<NSMutableURLRequest> NKHTTPRequestSerializer::copyWithDefaultHea
 
 bool NKHTTPRequestSerializer::encodesParametersInURI(const std::string& method) const
 {
+    bool upperASCII = std::none_of(method.begin(), method.end(),
+        [](unsigned char c) { return c >= 0x80 || (c >= 'a' && c <= 'z'); });
+    if (upperASCII)
+        return methodsInURI_.count(method) > 0;
     return methodsInURI_.count(NSString::uppercaseString(method)) > 0;
 }
 

@@ -140,4 +140,20 @@ TEST_F(RequestSerializer, JsonAndPropertyListBodies)
     EXPECT_EQ(format, NSPropertyListXMLFormat_v1_0);
 }
 
+// A fresh request takes its own copy of the default headers; a method is matched in upper case.
+TEST_F(RequestSerializer, FreshRequestsCopyTheDefaultHeadersAndMethodsMatchInUpperCase)
+{
+    serializer->setValueForHTTPHeaderField(std::string("v"), "x-Custom");
+    auto first = serializer->requestWithMethod("GET", "http://h/", Value());
+    serializer->setValueForHTTPHeaderField(std::string("w"), "X-Custom");
+    EXPECT_EQ(first->valueForHTTPHeaderField("X-CUSTOM"), "v");
+    EXPECT_EQ(serializer->requestWithMethod("GET", "http://h/", Value())->allHTTPHeaderFields(), serializer->HTTPRequestHeaders());
+    serializer->setHTTPMethodsEncodingParametersInURI({ "get", "PUT" });
+    for (const char* method : { "GET", "get", "PUT", "pUt" }) {
+        auto request = serializer->requestWithMethod(method, "http://h/p", Value::dictionary({ { "k", 1 } }));
+        bool inURI = std::string(method) != "GET" && std::string(method) != "get";
+        EXPECT_EQ(request->URL()->absoluteString(), inURI ? "http://h/p?k=1" : "http://h/p") << method;
+    }
+}
+
 } // namespace

@@ -2,39 +2,51 @@
 // dot-segment removal.
 #include "platform/foundation/NSURL.h"
 
+#include <array>
+
 namespace foundation {
 namespace {
 
-bool isAlpha(char c)
+constexpr bool isAlpha(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isDigit(char c)
+constexpr bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
 
-bool isHex(char c)
+constexpr bool isHex(char c)
 {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-bool isUnreserved(char c)
+constexpr bool isUnreserved(char c)
 {
     return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-bool isSubDelimiter(char c)
+constexpr bool isSubDelimiter(char c)
 {
     return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos;
 }
+
+// The bytes that are unreserved or sub-delimiters, looked up at once for the common characters.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> table {};
+    for (int c = 0; c < 256; ++c)
+        table[c] = isUnreserved(static_cast<char>(c)) || isSubDelimiter(static_cast<char>(c));
+    return table;
+}();
 
 // Every character is unreserved, a sub-delimiter, one of `extra`, or a whole "%XX".
 bool onlyAllowed(std::string_view s, std::string_view extra)
 {
     for (std::size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
+        if (kPlainBytes[static_cast<unsigned char>(c)])
+            continue;
         if (c == '%') {
             if (i + 2 >= s.size() || !isHex(s[i + 1]) || !isHex(s[i + 2]))
                 return false;

@@ -103,6 +103,7 @@ public:
     void setValueForHTTPHeaderField(std::optional<std::string> value, std::string_view name);
     void addValueForHTTPHeaderField(std::string_view value, std::string_view name);
     void setAllHTTPHeaderFields(const Value& fields);
+    void setHeaderFields(network::HeaderFields fields) { headers_ = std::move(fields); }
     // Setting a body drops the body stream and the other way round.
     void setHTTPBody(std::optional<Bytes> body);
     void setHTTPBodyStream(std::shared_ptr<NSInputStream> stream);

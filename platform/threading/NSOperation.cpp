@@ -217,11 +217,20 @@ Value NSOperation::valueForKey(const std::string& key) const
     return {};
 }
 
-// Reacts to the operation's own "isFinished": wakes waiters and runs the completion block once.
+// Reacts to the operation's own changes once its observers were told: a change of "isReady" lets
+// its queue start what is ready; "isFinished" frees its queue slot, then wakes waiters and runs
+// the completion block once.
 void NSOperation::observedKeyDidChange(const std::string& key)
 {
+    if (key == "isReady") {
+        if (auto queue = owningQueue())
+            queue->schedule();
+        return;
+    }
     if (key != "isFinished" || !isFinished())
         return;
+    if (auto queue = owningQueue())
+        queue->operationFinished(this);
     std::shared_ptr<const std::function<void()>> block;
     {
         std::lock_guard lock(mutex_);
@@ -239,13 +248,20 @@ void NSOperation::observedKeyDidChange(const std::string& key)
         dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [block] { (*block)(); });
 }
 
-bool NSOperation::claimForQueue()
+bool NSOperation::claimForQueue(std::weak_ptr<NSOperationQueue> queue)
 {
     std::lock_guard lock(mutex_);
     if (enqueued_ || finished_)
         return false;
     enqueued_ = true;
+    queue_ = std::move(queue);
     return true;
+}
+
+std::shared_ptr<NSOperationQueue> NSOperation::owningQueue() const
+{
+    std::lock_guard lock(mutex_);
+    return enqueued_ ? queue_.lock() : nullptr;
 }
 
 std::shared_ptr<NSBlockOperation> NSBlockOperation::blockOperationWithBlock(std::function<void()> block)

@@ -31,6 +31,8 @@ enum NSOperationQueuePriority : long {
     NSOperationQueuePriorityVeryHigh = 8,
 };
 
+class NSOperationQueue;
+
 class NSOperation : public NSObject, public threading::KeyValueObservable {
 public:
     NSOperation();
@@ -78,7 +80,10 @@ private:
     };
     bool dependenciesReady() const;
     void refreshReadiness();
-    bool claimForQueue(); // false when already in a queue
+    // False when already in a queue (or finished); else the queue is told of the operation's
+    // "isReady" and "isFinished" changes from then on.
+    bool claimForQueue(std::weak_ptr<NSOperationQueue> queue);
+    std::shared_ptr<NSOperationQueue> owningQueue() const;
 
     mutable std::mutex mutex_;
     std::condition_variable finishedCondition_;
@@ -94,6 +99,7 @@ private:
     bool completionDone_ = false;
     bool finishedSeen_ = false;
     bool enqueued_ = false;
+    std::weak_ptr<NSOperationQueue> queue_;
 };
 
 class NSBlockOperation : public NSOperation {
@@ -141,10 +147,9 @@ public:
     void setName(std::string name);
 
 private:
+    friend class NSOperation;
     struct Slot {
         std::shared_ptr<NSOperation> operation;
-        threading::Observation readiness;
-        threading::Observation finishing;
         std::uint64_t order = 0;
         bool started = false;
     };

@@ -42,26 +42,12 @@ std::shared_ptr<NSOperationQueue> NSOperationQueue::currentQueue()
 
 void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operation)
 {
-    if (!operation || !operation->claimForQueue())
+    // From here on the operation tells this queue of its readiness and finishing itself.
+    if (!operation || !operation->claimForQueue(weakAs<NSOperationQueue>()))
         return;
-    std::weak_ptr<NSOperationQueue> weak = weakAs<NSOperationQueue>();
-    NSOperation* raw = operation.get();
-    Slot slot;
-    slot.operation = operation;
-    slot.readiness = operation->observe("isReady", 0, [weak](const std::string&, NSObject*, const Value&) {
-        if (auto queue = weak.lock())
-            queue->schedule();
-    });
-    slot.finishing = operation->observe("isFinished", 0, [weak, raw](const std::string&, NSObject*, const Value&) {
-        if (!raw->isFinished())
-            return;
-        if (auto queue = weak.lock())
-            queue->operationFinished(raw);
-    });
     {
         std::lock_guard lock(mutex_);
-        slot.order = nextOrder_++;
-        slots_.push_back(std::move(slot));
+        slots_.push_back({ operation, nextOrder_++ });
     }
     schedule();
 }
@@ -103,8 +89,9 @@ void NSOperationQueue::schedule()
         std::vector<Candidate> candidates;
         {
             std::lock_guard lock(mutex_);
-            if (suspended_ || running_ >= limit())
+            if (suspended_ || running_ >= limit() || running_ == slots_.size())
                 return;
+            candidates.reserve(slots_.size() - running_);
             for (const auto& slot : slots_) {
                 if (!slot.started)
                     candidates.push_back({ slot.operation, slot.order });
@@ -112,8 +99,9 @@ void NSOperationQueue::schedule()
         }
         for (auto& candidate : candidates)
             candidate.priority = candidate.operation->queuePriority();
-        std::stable_sort(candidates.begin(), candidates.end(),
-            [](const Candidate& a, const Candidate& b) { return a.priority > b.priority; });
+        auto higher = [](const Candidate& a, const Candidate& b) { return a.priority > b.priority; };
+        if (!std::is_sorted(candidates.begin(), candidates.end(), higher))
+            std::stable_sort(candidates.begin(), candidates.end(), higher);
         std::shared_ptr<NSOperation> chosen;
         for (const auto& candidate : candidates) {
             if (candidate.operation->isReady()) {

@@ -3,6 +3,7 @@
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -25,6 +26,25 @@ TEST(URL, InvalidStringsGiveNothing)
              "http://[zz::1]/", "http://host:80x/", "http://host:99999/", "http://a@b@c/", "http://host/[x]",
              "http://host/?q=[1]", "a\nb" })
         EXPECT_FALSE(NSURL::URLWithString(bad)) << bad;
+}
+
+// Each byte alone in a host, a path, a query and a fragment: letters, digits, "-._~" and
+// "!$&'()*+,;=" are allowed everywhere, and no control or non-ASCII byte anywhere.
+TEST(URL, EveryByteIsCheckedInEveryPart)
+{
+    const std::string plain = "abcxyzABCXYZ0189-._~!$&'()*+,;=";
+    for (int byte = 1; byte < 256; ++byte) {
+        char c = static_cast<char>(byte);
+        if (std::string(":@/?#[]%").find(c) != std::string::npos)
+            continue; // delimiters, each with its own cases
+        bool allowed = std::isalnum(static_cast<unsigned char>(byte)) && byte < 0x80;
+        allowed = allowed || plain.find(c) != std::string::npos;
+        for (const char* form : { "http://a_b/", "http://h/a_b", "http://h/?a_b", "http://h/#a_b" }) {
+            std::string text = form;
+            text[text.find('_')] = c;
+            EXPECT_EQ(NSURL::URLWithString(text).has_value(), allowed) << "byte " << byte << " in " << form;
+        }
+    }
 }
 
 TEST(URL, ValidStringsAndTheirParts)

@@ -212,6 +212,34 @@ TEST(OperationQueue, OnlyAnOperationThatHandsWorkOnStartsAndCompletesInPlace)
     }
 }
 
+// The queue hears of an operation's own changes without observing it: a dependency dropped makes
+// the waiting operation ready and started, and a finished one frees its slot before its
+// completion block runs, so the next one starts and the block sees the queue without it.
+TEST(OperationQueue, OperationsTellTheirQueueOfReadinessAndFinishing)
+{
+    auto queue = NSOperationQueue::create();
+    queue->setMaxConcurrentOperationCount(1);
+    auto never = std::make_shared<ManualOperation>();
+    auto first = std::make_shared<HandingOperation>();
+    first->addDependency(never);
+    auto second = std::make_shared<ManualOperation>();
+    std::atomic<long> countInCompletion { -1 };
+    first->setCompletionBlock([&] { countInCompletion = static_cast<long>(queue->operationCount()); });
+    queue->addOperation(first);
+    EXPECT_FALSE(runUntil([&] { return first->started.load(); }, 0.05));
+    first->removeDependency(never);
+    ASSERT_TRUE(runUntil([&] { return first->isExecuting(); }));
+    queue->addOperation(second);
+    EXPECT_FALSE(runUntil([&] { return second->started.load(); }, 0.05));
+    first->finish();
+    EXPECT_EQ(countInCompletion, 1);
+    ASSERT_TRUE(runUntil([&] { return second->isExecuting(); }));
+    second->finish();
+    queue->waitUntilAllOperationsAreFinished();
+    never->finish(); // no longer anyone's dependency, and never queued
+    EXPECT_EQ(queue->operationCount(), 0u);
+}
+
 // A completion block may clear itself while it runs (the connection operation's does): what it
 // holds stays alive until it returns, and it runs once. One left in place stays readable.
 TEST(Operation, ACompletionBlockThatClearsItselfKeepsItsCapturesWhileRunning)
