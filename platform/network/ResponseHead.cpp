@@ -59,9 +59,20 @@ ResponseHeadReader::Result ResponseHeadReader::line(std::string_view line)
     if (content.front() == ' ' || content.front() == '\t') { // an obsolete folded continuation
         if (head_.rawFields.empty())
             return Result::Malformed;
-        head_.rawFields.back().second += " ";
-        head_.rawFields.back().second += trimmed(content);
-        head_.headers.set(head_.rawFields.back().first, head_.rawFields.back().second);
+        auto& [name, value] = head_.rawFields.back();
+        value += " ";
+        value += trimmed(content);
+        // The combined field is made again from every field of that name: a repeated field's
+        // earlier values stay in it.
+        std::string combined;
+        for (const auto& [otherName, otherValue] : head_.rawFields) {
+            if (!equalsIgnoringCase(otherName, name))
+                continue;
+            if (!combined.empty())
+                combined += ", ";
+            combined += otherValue;
+        }
+        head_.headers.set(name, std::move(combined));
         return Result::More;
     }
     auto colon = content.find(':');

@@ -146,13 +146,14 @@ TEST(ResponseHeads, InterimFoldedMalformedAndOversized)
     network::ResponseHeadReader reader;
     using R = network::ResponseHeadReader::Result;
     for (const char* line : { "HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 200 OK\r\n", "Set-Cookie: a=1\r\n",
-             "Set-Cookie: b=2\r\n", "X-Long: one\r\n", "  two\r\n" })
+             "Set-Cookie: b=2\r\n", "X-Long: one\r\n", "  two\r\n", "set-cookie: c=3\r\n", "\tmore\r\n" })
         EXPECT_EQ(reader.line(line), R::More) << line;
     EXPECT_EQ(reader.line("\r\n"), R::Complete);
     EXPECT_EQ(reader.head().status, 200);
     EXPECT_EQ(reader.head().headers.get("x-long"), "one two");
-    EXPECT_EQ(reader.head().rawFields.size(), 3u);
-    EXPECT_EQ(reader.head().headers.get("Set-Cookie"), "a=1, b=2");
+    EXPECT_EQ(reader.head().rawFields.size(), 4u);
+    // A line folded onto a repeated field keeps the field's earlier values.
+    EXPECT_EQ(reader.head().headers.get("Set-Cookie"), "a=1, b=2, c=3 more");
 
     EXPECT_EQ(network::ResponseHeadReader().line("HTTP/1.1 2x0 OK\r\n"), R::Malformed);
     auto afterStatus = [](const std::string& line) {
