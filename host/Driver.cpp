@@ -112,7 +112,7 @@ std::string unescape(const std::string& text)
 }
 
 Driver::Driver(std::ostream& out)
-    : out_(out)
+    : sink_(out)
 {
     if (!foundation::clock::isVirtual())
         foundation::clock::useVirtualTime(foundation::clock::now());
@@ -123,18 +123,20 @@ int Driver::run(std::istream& in, bool quitAtEnd)
     std::string line;
     for (;;) {
         if (terminal_)
-            out_ << kPrompt << std::flush;
+            sink_ << kPrompt << std::flush;
         if (!std::getline(in, line)) {
             if (terminal_)
-                out_ << "\n";
+                sink_ << "\n" << std::flush;
             break;
         }
         int before = failures_;
         if (!execute(line))
             break;
         bool failed = failures_ > before;
-        if (terminal_ && !failed)
+        if (terminal_ && !failed) {
             acknowledge(line);
+            emit();
+        }
         if (stopOnError_ && failed)
             break;
     }
@@ -150,7 +152,24 @@ bool Driver::fail(const std::string& line, const std::string& why)
     return true;
 }
 
-bool Driver::execute(const std::string& raw)
+void Driver::emit()
+{
+    std::string text = std::move(out_).str();
+    out_.str({});
+    if (text.empty())
+        return;
+    sink_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    sink_.flush();
+}
+
+bool Driver::execute(const std::string& line)
+{
+    bool goOn = perform(line);
+    emit();
+    return goOn;
+}
+
+bool Driver::perform(const std::string& raw)
 {
     std::string line = raw;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' '))

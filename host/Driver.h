@@ -87,6 +87,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -100,7 +101,8 @@ public:
     // Runs commands until the input ends or "quit", then, unless told not to, quits the app
     // (background, terminate); 0 when every command succeeded.
     int run(std::istream& in, bool quitAtEnd = true);
-    // Runs one command line; false on "quit".
+    // Runs one command line and writes what it printed in one piece, so the app's log lines from
+    // other threads fall between commands' lines, never inside them; false on "quit".
     bool execute(const std::string& line);
     int failures() const { return failures_; }
     // Prompts and acknowledges each command, for a person at a terminal.
@@ -109,6 +111,9 @@ public:
     void setStopOnError(bool stop) { stopOnError_ = stop; }
 
 private:
+    bool perform(const std::string& line);
+    // Hands what the command printed to the output and flushes it.
+    void emit();
     bool fail(const std::string& line, const std::string& why);
     bool tap(const std::string& line, const std::string& how, const std::string& rest);
     bool tapUntil(const std::string& line, const std::string& how, const std::string& rest);
@@ -126,7 +131,9 @@ private:
     void dump(const std::shared_ptr<UIView>& view, int depth);
     bool snapshot(const std::string& line, const std::string& path);
     void acknowledge(const std::string& line);
-    std::ostream& out_;
+    std::ostream& sink_;
+    std::ostringstream out_; // what the current command printed
+
     int failures_ = 0;
     double waitTimeout_ = 10;
     bool stopOnError_ = false;

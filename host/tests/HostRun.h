@@ -26,15 +26,22 @@ struct Run {
 };
 
 template <class Delegate = host::QuillmarkAppDelegate>
-Run runScript(const std::string& script)
+int runScriptTo(const std::string& script, std::ostream& out)
 {
     uikit::dismissAllAlerts(false);
-    std::ostringstream out;
     std::istringstream in(script);
     host::Driver driver(out);
     uikit::setApplicationMainRunner([&] { return driver.run(in); });
     int status = UIApplicationMain(0, nullptr, [] { return std::make_shared<Delegate>(); });
     uikit::setApplicationMainRunner(nullptr);
+    return status;
+}
+
+template <class Delegate = host::QuillmarkAppDelegate>
+Run runScript(const std::string& script)
+{
+    std::ostringstream out;
+    int status = runScriptTo<Delegate>(script, out);
     return { status, out.str() };
 }
 

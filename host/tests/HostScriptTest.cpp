@@ -2,8 +2,13 @@
 // every malformed or failing command line reported as "error: <line>: <why>"; screens by name
 // ("open", "back" and the stand-in delegate's menu); "contacts", the address
 // book's people as the host prints them; and "waitfor" and "tap ... until", waiting in real time
-// for what arrives later, and a HUD's text that stays until virtual time moves.
+// for what arrives later, and a HUD's text that stays until virtual time moves; and each command's
+// output written in one piece.
 #include <gtest/gtest.h>
+
+#include <streambuf>
+#include <string>
+#include <vector>
 
 #include "host/SampleApp.h"
 #include "host/tests/HostRun.h"
@@ -48,6 +53,36 @@ TEST_F(HostTest, TheIndexDumpShowsBeforeAButtonAnswersThatButton)
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(contains(run.output, "buttons=[0 \"Cancel\", 1 \"OK\"]")) << run.output;
     EXPECT_TRUE(contains(run.output, "\"Answered: Cancel\"")) << run.output;
+}
+
+// An unbuffered output that keeps each write apart, as the app's log lines from other threads see it.
+class Writes : public std::streambuf {
+public:
+    std::vector<std::string> pieces;
+
+protected:
+    std::streamsize xsputn(const char* text, std::streamsize n) override
+    {
+        pieces.emplace_back(text, static_cast<std::size_t>(n));
+        return n;
+    }
+    int_type overflow(int_type c) override
+    {
+        if (c != traits_type::eof())
+            pieces.emplace_back(1, traits_type::to_char_type(c));
+        return c;
+    }
+};
+
+TEST_F(HostTest, EachCommandsOutputIsWrittenInOnePiece)
+{
+    Writes writes;
+    std::ostream out(&writes);
+    EXPECT_EQ(host_test::runScriptTo<host::SampleAppDelegate>("echo one\nfly away\ndump\n", out), 1);
+    ASSERT_EQ(writes.pieces.size(), 3u);
+    EXPECT_EQ(writes.pieces[0], "one\n");
+    EXPECT_EQ(writes.pieces[1], "error: fly away: unknown command\n");
+    EXPECT_TRUE(writes.pieces[2].starts_with("UIWindow {{0, 0}, {320, 568}}")) << writes.pieces[2];
 }
 
 TEST_F(HostTest, MalformedAndFailingCommandsAreEachReported)
