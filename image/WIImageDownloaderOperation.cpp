@@ -150,7 +150,9 @@ void WIImageDownloaderOperation::start()
         // A port keeps the run going until the transfer ends and stops it.
         auto port = NSPort::port();
         runLoop->addPort(port, NSDefaultRunLoopMode);
+        inOwnRun_ = true;
         runLoop->runUntilStopped();
+        inOwnRun_ = false;
         runLoop->removePort(port, NSDefaultRunLoopMode);
         if (!isFinished()) {
             connection->cancel();
@@ -200,7 +202,14 @@ void WIImageDownloaderOperation::cancelInternalAndStop()
         return;
     }
     cancelInternal();
-    NSRunLoop::currentRunLoop()->stop();
+    stopOwnRun();
+}
+
+void WIImageDownloaderOperation::stopOwnRun()
+{
+    if (inOwnRun_) {
+        NSRunLoop::currentRunLoop()->stop();
+    }
 }
 
 void WIImageDownloaderOperation::cancelInternal()
@@ -302,7 +311,7 @@ void WIImageDownloaderOperation::connectionDidReceiveResponse(
     } else if (completed) {
         completed(nullptr, std::nullopt, NSError::errorWithDomain(NSURLErrorDomain, status), true);
     }
-    NSRunLoop::currentRunLoop()->stop();
+    stopOwnRun();
     done();
 }
 
@@ -405,7 +414,7 @@ WIDownloadCompletion WIImageDownloaderOperation::endTransfer(bool postFinish)
 {
     std::lock_guard lock(lock_);
     WIDownloadCompletion completed = completedBlock_;
-    NSRunLoop::currentRunLoop()->stop();
+    stopOwnRun();
     runLoop_.reset();
     connection_.reset();
     post(WIImageDownloadStopNotification);

@@ -100,6 +100,9 @@ private:
     // Ends the transfer under the lock and hands back the completion to call outside it.
     WIDownloadCompletion endTransfer(bool postFinish);
     void deliverPartialImage();
+    // Ends the operation's own run of its thread's loop, and only that: a stop once the run is
+    // over would end the next run on the thread, which may be another operation's.
+    void stopOwnRun();
     // Ends the transfer with `error` for every requester: stop notification, run loop stopped.
     void failTransfer(const std::shared_ptr<NSURLConnection>& connection, std::shared_ptr<NSError> error);
     std::string cacheKey() const;
@@ -126,4 +129,5 @@ private:
     std::optional<Bytes> imageData_;
     std::shared_ptr<NSURLConnection> connection_;
     std::shared_ptr<NSRunLoop> runLoop_;
+    bool inOwnRun_ = false; // on the operation's thread only
 };

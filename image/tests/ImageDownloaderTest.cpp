@@ -245,6 +245,23 @@ TEST_F(WIImageDownloaderTest, ARunLoopEndingWithoutResultTimesOutWithTheFailingU
         << "the operation finishes after its completion block";
 }
 
+// Operations share their threads: one whose run was stopped early must not leave a stop behind
+// that ends the next operation's run on the same thread.
+TEST_F(WIImageDownloaderTest, AnOperationEndedAfterItsRunLeavesTheThreadsNextRunAlone)
+{
+    auto gate = heldImage("/stalled.png", 4);
+    server.on("/small.png", image_test::imageReply(image_test::pngBody(4, 4)));
+    auto request = [&](const std::string& path) { return NSMutableURLRequest::requestWithURL(*url(path)); };
+    Outcome early, next;
+    std::make_shared<StoppedEarlyOperation>(request("/stalled.png"), 0, nullptr, early.completion(), nullptr)->start();
+    gate->open();
+    ASSERT_TRUE(early.finished && early.error);
+    EXPECT_EQ(early.error->code(), -1001);
+    std::make_shared<WIImageDownloaderOperation>(request("/small.png"), 0, nullptr, next.completion(), nullptr)->start();
+    ASSERT_TRUE(next.finished);
+    EXPECT_TRUE(next.image) << (next.error ? next.error->description() : std::string("no error"));
+}
+
 TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
 {
     bool called = false;
@@ -278,7 +295,7 @@ TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum
         EXPECT_EQ(failed->error->code(), -1103);
         EXPECT_FALSE(failed->image);
     }
-    EXPECT_TRUE(small.image);
+    EXPECT_TRUE(small.image) << (small.error ? small.error->description() : std::string("no error"));
 }
 
 // A request joining a download while another thread cancels that download before it started:
