@@ -248,9 +248,11 @@ TEST_F(RunLoopTransport, KeptConnectionsThatCloseGiveWayToNewOnesWhateverTheirDe
             EXPECT_TRUE(r->text() == text);
         }
     }
-    // The multi handle let go with its kept sockets, then a new one.
+    // The multi handle let go with its kept sockets, then a new one. (Loops of other threads may
+    // hold drivers of their own when tests share a process.)
+    const std::size_t withThisLoop = network::transportRunLoopCount();
     network::setTransportIdleTimeout(0.1);
-    EXPECT_TRUE(testing_support::runUntil([] { return network::transportRunLoopCount() == 0; }, 5));
+    EXPECT_TRUE(testing_support::runUntil([&] { return network::transportRunLoopCount() < withThisLoop; }, 5));
     network::setTransportIdleTimeout(10);
     EXPECT_EQ(load(requestFor(server.url("/stays")))->text(), text);
     EXPECT_EQ(workerThreads(), 0u);
