@@ -14,9 +14,19 @@
 
 namespace {
 
-std::mutex mainLock;
-std::string chosenMainPath;
-std::shared_ptr<NSBundle> currentMain;
+// Never destroyed: threads still logging while the program exits ask for the main bundle after
+// static objects have begun to go.
+struct MainBundleState {
+    std::mutex lock;
+    std::string chosenPath;
+    std::shared_ptr<NSBundle> current;
+};
+
+MainBundleState& mainState()
+{
+    static auto* state = new MainBundleState;
+    return *state;
+}
 
 std::string executableFolder()
 {
@@ -29,8 +39,8 @@ std::string executableFolder()
 
 std::string mainBundleFolder()
 {
-    if (!chosenMainPath.empty())
-        return chosenMainPath;
+    if (const std::string& chosen = mainState().chosenPath; !chosen.empty())
+        return chosen;
     if (const char* env = std::getenv("QUILLMARK_BUNDLE"); env && *env)
         return env;
     return persistence::appendPathComponent(executableFolder(), "resources");
@@ -65,17 +75,19 @@ NSBundle::NSBundle(std::string path)
 
 std::shared_ptr<NSBundle> NSBundle::mainBundle()
 {
-    std::lock_guard guard(mainLock);
+    MainBundleState& state = mainState();
+    std::lock_guard guard(state.lock);
     std::string folder = mainBundleFolder();
-    if (!currentMain || currentMain->bundlePath() != folder)
-        currentMain = std::make_shared<NSBundle>(folder);
-    return currentMain;
+    if (!state.current || state.current->bundlePath() != folder)
+        state.current = std::make_shared<NSBundle>(folder);
+    return state.current;
 }
 
 void NSBundle::setMainBundlePath(std::string path)
 {
-    std::lock_guard guard(mainLock);
-    chosenMainPath = std::move(path);
+    MainBundleState& state = mainState();
+    std::lock_guard guard(state.lock);
+    state.chosenPath = std::move(path);
 }
 
 std::shared_ptr<NSBundle> NSBundle::bundleWithPath(const std::string& path)

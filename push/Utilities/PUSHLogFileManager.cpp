@@ -263,7 +263,8 @@ PUSHLogFileManagerDefault::PUSHLogFileManagerDefault(
 
 bool PUSHLogFileManagerDefault::applicationRunsInBackground()
 {
-    const Value& modes = NSBundle::mainBundle()->objectForInfoDictionaryKey("UIBackgroundModes");
+    auto bundle = NSBundle::mainBundle(); // held while its value is read
+    const Value& modes = bundle->objectForInfoDictionaryKey("UIBackgroundModes");
     for (std::size_t i = 0; i < modes.count(); ++i)
         if (modes[i].isString() && !modes[i].asString().empty())
             return true;
@@ -295,13 +296,15 @@ std::string PUSHLogFileManagerDefault::logsDirectory() const
 
 std::string PUSHLogFileManagerDefault::applicationName()
 {
-    static const std::string name = [] {
-        const Value& identifier = NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleIdentifier");
+    // Never destroyed: the log queue may still name a new file while the program exits.
+    static const auto* name = new std::string([] {
+        auto bundle = NSBundle::mainBundle();
+        const Value& identifier = bundle->objectForInfoDictionaryKey("CFBundleIdentifier");
         if (identifier.isString() && !identifier.asString().empty())
             return identifier.asString();
         return std::string(program_invocation_short_name ? program_invocation_short_name : "");
-    }();
-    return name;
+    }());
+    return *name;
 }
 
 std::shared_ptr<NSDateFormatter> PUSHLogFileManagerDefault::logFileDateFormatter()
