@@ -109,14 +109,22 @@ protected:
             [](PUSHClientController& c) { return c.networkService() && c.networkService()->clientSession() && c.networkService()->clientSession()->isLogin(); });
     }
     // Reports in flight hold their connections: let them finish before the client goes.
-    void finishReports()
+    void finishReports() { pollClient(noReportInFlight); }
+    // Nothing awaits an answer: no report in flight and every request to the push server
+    // acknowledged. Moving time on only then keeps time-outs from firing on what is merely slow.
+    bool quiet()
     {
-        pollClient([](PUSHClientController& c) {
-            if (!c.networkService() || !c.networkService()->reportSession())
-                return true;
-            auto cache = c.networkService()->reportSession()->reportCache();
-            return !cache || cache->sendingPackageCache().count() == 0;
+        return pollClient([](PUSHClientController& c) {
+            auto session = c.networkService() ? c.networkService()->clientSession() : nullptr;
+            return noReportInFlight(c) && (!session || session->sendingRequestCount() == 0);
         });
+    }
+    static bool noReportInFlight(PUSHClientController& c)
+    {
+        if (!c.networkService() || !c.networkService()->reportSession())
+            return true;
+        auto cache = c.networkService()->reportSession()->reportCache();
+        return !cache || cache->sendingPackageCache().count() == 0;
     }
     bool isSetUp() { return onClient<bool>([](PUSHClientController& c) { return c.userDefaults() != nullptr; }).value_or(false); }
     // The launch as the application makes it, then the token the platform hands over.
