@@ -1,6 +1,8 @@
 // The main bundle (Info.plist, resources) and the user defaults kept in the home.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "platform/persistence/FileIO.h"
@@ -49,6 +51,24 @@ TEST(Bundle, InfoDictionaryInEitherFormat)
         EXPECT_TRUE(main->objectForInfoDictionaryKey("UIBackgroundModes").isAbsent());
         NSFileManager::defaultManager()->removeItemAtPath(bundle.path());
     }
+}
+
+// Threads still at work while the program exits (a log queue naming its file) ask for the main
+// bundle after static objects have begun to go.
+TEST(Bundle, TheMainBundleCanBeAskedForWhileTheProgramExits)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            NSBundle::mainBundle();
+            std::thread([] {
+                for (;;)
+                    NSBundle::mainBundle()->bundlePath();
+            }).detach();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Bundle, FindsResourcesWithoutAnInfoDictionary)
