@@ -5,6 +5,7 @@
 // order, across the cells of a table view, and around an input that refuses.
 #include "ui/tests/KBFixture.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/uikit/ClassLoad.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UITableView.h"
 
@@ -70,9 +71,15 @@ TEST_F(KeyboardTest, InputsRefusingToResignOrToBecomeKeepEditingWhereItWas)
 static_assert(!std::is_default_constructible_v<KBKeyboardManager>);
 static_assert(!std::is_default_constructible_v<KBKeyboardManager::Token>);
 
+// Class loading runs once per process, at the first launch: this probe tells whether it has.
+bool classesLoaded = false;
+const bool probe = uikit::registerClassLoad([] { classesLoaded = true; });
+
 // The application's start-up: the manager is on before the delegate runs, which then sets it up.
 TEST_F(KeyboardTest, SharedManagerIsOnWhenTheDelegateRunsAndTheStartUpSettingsNeverShowAToolbar)
 {
+    if (classesLoaded)
+        GTEST_SKIP() << "an earlier launch in this process loaded the classes; this test needs a process of its own";
     struct Delegate : UIApplicationDelegate {
         std::optional<bool> enabledAtLaunch;
         bool applicationDidFinishLaunchingWithOptions(const App&, const Value&) override

@@ -115,6 +115,11 @@ protected:
     {
         threading::becomeMainThread();
         NSURLCache::setSharedURLCache(std::make_shared<NSURLCache>(0, 0, ""));
+        // Workers that earlier tests in this process started go first, so the counts below are
+        // this test's own.
+        network::setTransportIdleTimeout(0.05);
+        ASSERT_TRUE(testing_support::runUntil([] { return workerThreads() == 0; }, 5));
+        network::setTransportIdleTimeout(10);
     }
     testing_support::TempHome home;
     TestServer server;
