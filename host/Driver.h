@@ -133,7 +133,6 @@ private:
     void acknowledge(const std::string& line);
     std::ostream& sink_;
     std::ostringstream out_; // what the current command printed
-
     int failures_ = 0;
     double waitTimeout_ = 10;
     bool stopOnError_ = false;
