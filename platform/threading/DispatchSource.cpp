@@ -1,6 +1,7 @@
 // Dispatch sources on the manager thread's run loop: timers as NSTimers, descriptors as
 // FileDescriptorSources, file events through inotify. Events are merged into the source's data
 // and its handler is queued on the target queue, one at a time.
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -52,6 +53,7 @@ struct dispatch_source_s : std::enable_shared_from_this<dispatch_source_s> {
     std::shared_ptr<NSTimer> timer;
     std::shared_ptr<threading::FileDescriptorSource> fdSource;
     int inotifyFd = -1;
+    int watchedFd = -1; // a vnode source's own descriptor of its file, whatever the caller closes
 };
 
 void dispatch_source_s::arm()
@@ -132,11 +134,16 @@ void dispatch_source_s::armDescriptor()
 
 void dispatch_source_s::armFileEvents()
 {
+    // The caller may close its descriptor before it cancels the source, and the number may then
+    // name another file: the source looks at the file through a descriptor of its own.
+    watchedFd = fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 0);
+    if (watchedFd < 0)
+        return;
     inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotifyFd < 0)
         return;
     char path[PATH_MAX] = {};
-    std::string link = "/proc/self/fd/" + std::to_string(handle);
+    std::string link = "/proc/self/fd/" + std::to_string(watchedFd);
     ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
     if (length <= 0 || inotify_add_watch(inotifyFd, path, IN_DELETE_SELF | IN_MOVE_SELF | IN_ATTRIB | IN_MODIFY) < 0) {
         close(inotifyFd);
@@ -181,7 +188,7 @@ void dispatch_source_s::readFileEvents()
         }
     }
     struct stat info {};
-    if (fstat(static_cast<int>(handle), &info) == 0 && info.st_nlink == 0)
+    if (fstat(watchedFd, &info) == 0 && info.st_nlink == 0)
         bits |= DISPATCH_VNODE_DELETE;
     lock.unlock();
     bits &= mask;
@@ -246,6 +253,9 @@ void dispatch_source_s::teardown()
     if (inotifyFd >= 0)
         close(inotifyFd);
     inotifyFd = -1;
+    if (watchedFd >= 0)
+        close(watchedFd);
+    watchedFd = -1;
 }
 
 dispatch_source_t dispatch_source_create(

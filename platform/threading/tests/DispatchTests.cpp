@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -315,6 +316,32 @@ TEST(DispatchSource, FileSourceSeesRenameAndDeleteOfAnOpenFile)
     EXPECT_TRUE(runUntil([&] { return (seen & DISPATCH_VNODE_DELETE) != 0; })) << "unlinking an open file is a delete";
     dispatch_source_cancel(source);
     close(fd);
+    std::filesystem::remove_all(dir);
+}
+
+// A logger closes its file before it cancels the file's source; the number may then name another
+// file, which the source must not take for its own.
+TEST(DispatchSource, FileSourceKeepsToItsFileWhenTheCallersDescriptorClosesFirst)
+{
+    auto dir = std::filesystem::temp_directory_path() / ("threading-vnode-closed-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    auto watched = dir / "watched.log", other = dir / "other.log";
+    int fd = open(watched.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    auto queue = dispatch_queue_create("vnode.closed", DISPATCH_QUEUE_SERIAL);
+    auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_VNODE, fd, DISPATCH_VNODE_DELETE, queue);
+    std::atomic<unsigned long> seen { 0 };
+    std::weak_ptr<dispatch_source_s> weak = source;
+    dispatch_source_set_event_handler(source, [&, weak] { seen |= dispatch_source_get_data(weak.lock()); });
+    dispatch_resume(source);
+    close(fd);
+    int reused = open(other.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_EQ(reused, fd) << "the closed number is given out again";
+    std::filesystem::remove(other); // open, unlinked: no links left
+    std::ofstream(watched, std::ios::app) << "more"; // an event on the watched file
+    EXPECT_FALSE(runUntil([&] { return seen.load() != 0; }, 0.3)) << "the watched file was not deleted";
+    dispatch_source_cancel(source);
+    close(reused);
     std::filesystem::remove_all(dir);
 }
 
