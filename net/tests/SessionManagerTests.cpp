@@ -4,6 +4,7 @@
 // challenge blocks.
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "net/tests/SessionTestSupport.h"
 #include "platform/network/URLError.h"
@@ -345,9 +346,17 @@ TEST_F(SessionManager, AResumedDownloadStartsItsProgressAtTheOffset)
     auto slow = manager->downloadTaskWithRequest(request("/slow"), nullptr, nullptr, first.handler());
     slow->resume();
     ASSERT_TRUE(waitFor([&] { return slow->countOfBytesReceived() >= 50000; }));
+    // The resume data comes on another thread.
+    std::mutex resumeLock;
     std::optional<Bytes> resumeData;
-    slow->cancelByProducingResumeData([&](std::optional<Bytes> data) { resumeData = std::move(data); });
-    ASSERT_TRUE(waitFor([&] { return resumeData && first.calls == 1; }));
+    slow->cancelByProducingResumeData([&](std::optional<Bytes> data) {
+        std::lock_guard lock(resumeLock);
+        resumeData = std::move(data);
+    });
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard lock(resumeLock);
+        return resumeData && first.calls == 1;
+    }));
     EXPECT_EQ(first.error->code(), NSURLErrorCancelled);
 
     std::string data(resumeData->begin(), resumeData->end());
