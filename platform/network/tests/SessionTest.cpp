@@ -3,6 +3,8 @@
 // and their resumption, cancellation, challenges and invalidation.
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include "platform/network/URLError.h"
 #include "platform/network/tests/SessionDelegate.h"
 #include "testing/httpserver/Resource.h"
@@ -136,13 +138,19 @@ TEST_F(Session, ACancelledDownloadResumesWithARangeRequest)
     auto slow = session->downloadTaskWithRequest(request("/slow"));
     slow->resume();
     ASSERT_TRUE(testing_support::runUntil([&] { return slow->countOfBytesReceived() >= 50000; }));
+    // The resume data comes on another thread.
+    std::mutex resumeLock;
     std::optional<Bytes> resumeData;
     bool answered = false;
     slow->cancelByProducingResumeData([&](std::optional<Bytes> d) {
+        std::lock_guard lock(resumeLock);
         resumeData = std::move(d);
         answered = true;
     });
-    ASSERT_TRUE(testing_support::runUntil([&] { return answered && delegate->completed; }));
+    ASSERT_TRUE(testing_support::runUntil([&] {
+        std::lock_guard lock(resumeLock);
+        return answered && delegate->completed;
+    }));
     ASSERT_TRUE(resumeData);
     std::string text(resumeData->begin(), resumeData->end());
     text.replace(text.find("/slow"), 5, "/slow-range");
