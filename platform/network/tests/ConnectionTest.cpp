@@ -224,7 +224,7 @@ TEST_F(Connection, DelegateQueueReceivesTheCallsOffTheMainThread)
     queue->waitUntilAllOperationsAreFinished();
     ASSERT_TRUE(testing_support::runUntil([&] {
         queue->waitUntilAllOperationsAreFinished();
-        return r->finished;
+        return r->finished.load();
     }));
     EXPECT_FALSE(r->onMainThread);
     EXPECT_EQ(r->text(), "queued");
@@ -300,9 +300,9 @@ TEST_F(Connection, AThousandBrokenRequestsLeaveNoDescriptorOrThreadBehind)
         recorders.push_back(r);
         connections.push_back(NSURLConnection::connectionWithRequest(requestFor(server.url(i % 2 ? "/cut" : "/reset")), r));
         if (i % 16 == 15)
-            testing_support::runUntil([&] { return std::all_of(recorders.begin(), recorders.end(), [](auto& x) { return x->finished; }); }, 10);
+            testing_support::runUntil([&] { return std::all_of(recorders.begin(), recorders.end(), [](auto& x) { return x->finished.load(); }); }, 10);
     }
-    testing_support::runUntil([&] { return std::all_of(recorders.begin(), recorders.end(), [](auto& x) { return x->finished; }); }, 10);
+    testing_support::runUntil([&] { return std::all_of(recorders.begin(), recorders.end(), [](auto& x) { return x->finished.load(); }); }, 10);
     EXPECT_EQ(std::count_if(recorders.begin(), recorders.end(), [](auto& r) { return r->error != nullptr; }), kRequests);
     connections.clear();
     EXPECT_TRUE(testing_support::runUntil([] { return network::transportThreadCount() == 0; }, 5));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,8 +20,8 @@ public:
     Bytes body;
     std::shared_ptr<NSURLResponse> response;
     std::shared_ptr<NSError> error;
-    bool finished = false;
-    bool onMainThread = true;
+    std::atomic<bool> finished { false }; // set last: what came before it is seen once it is
+    std::atomic<bool> onMainThread { true };
     std::function<std::shared_ptr<NSURLRequest>(const std::shared_ptr<NSURLRequest>&, const std::shared_ptr<NSURLResponse>&)> redirect;
     std::function<void(const std::shared_ptr<NSURLAuthenticationChallenge>&)> challenge;
     std::function<std::shared_ptr<NSCachedURLResponse>(const std::shared_ptr<NSCachedURLResponse>&)> cache;
@@ -118,7 +119,7 @@ inline std::shared_ptr<Recorder> load(const std::shared_ptr<NSURLRequest>& reque
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>(), double timeout = 10)
 {
     auto connection = NSURLConnection::connectionWithRequest(request, recorder);
-    testing_support::runUntil([&] { return recorder->finished; }, timeout);
+    testing_support::runUntil([&] { return recorder->finished.load(); }, timeout);
     return recorder;
 }
 

@@ -170,7 +170,7 @@ TEST_F(RunLoopTransport, ManyLoadsShareTheThreadAndItsKeptConnections)
                 requestFor(server.url("/n/" + std::to_string(i))), recorders.back()));
         }
         ASSERT_TRUE(testing_support::runUntil(
-            [&] { return std::all_of(recorders.begin(), recorders.end(), [](auto& r) { return r->finished; }); }, 20));
+            [&] { return std::all_of(recorders.begin(), recorders.end(), [](auto& r) { return r->finished.load(); }); }, 20));
         for (int i = 0; i < kLoads; ++i) {
             EXPECT_FALSE(recorders[i]->error) << i;
             EXPECT_TRUE(recorders[i]->text() == pattern(static_cast<std::size_t>(i) * 997)) << i;
