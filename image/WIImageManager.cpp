@@ -1,6 +1,7 @@
 // The image manager: cache lookups, downloads, the failed-URL list and the combined handle.
 #include "image/WIImageManager.h"
 #include <algorithm>
+#include <utility>
 
 namespace {
 // Connectivity failures: the URL may well work later, so it is not put on the failed list.
@@ -89,6 +90,37 @@ void WIImageCombinedOperation::setCancelBlock(std::function<void()> block)
     if (block) {
         block();
     }
+}
+
+void WIImageCombinedOperation::markFinalArrived()
+{
+    std::lock_guard lock(mutex_);
+    finalArrived_ = true;
+}
+
+bool WIImageCombinedOperation::finalArrived() const
+{
+    std::lock_guard lock(mutex_);
+    return finalArrived_;
+}
+
+bool WIImageCombinedOperation::queueTransform(std::function<void()> transform)
+{
+    std::lock_guard lock(mutex_);
+    transforms_.push_back(std::move(transform));
+    return !std::exchange(transforming_, true);
+}
+
+std::function<void()> WIImageCombinedOperation::nextTransform()
+{
+    std::lock_guard lock(mutex_);
+    if (transforms_.empty()) {
+        transforming_ = false;
+        return nullptr;
+    }
+    std::function<void()> next = std::move(transforms_.front());
+    transforms_.pop_front();
+    return next;
 }
 
 void WIImageCombinedOperation::setCacheOperation(std::shared_ptr<NSOperation> operation)
@@ -312,6 +344,19 @@ void WIImageManager::cacheAnswered(const std::shared_ptr<WIImageCombinedOperatio
     });
 }
 
+void WIImageManager::transformInOrder(
+    const std::shared_ptr<WIImageCombinedOperation>& operation, std::function<void()> work)
+{
+    if (!operation->queueTransform(std::move(work))) {
+        return; // the running drain takes it in turn
+    }
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0), [operation] {
+        while (auto next = operation->nextTransform()) {
+            next();
+        }
+    });
+}
+
 void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOperation>& operation, const NSURL& url,
     const std::string& key, WILoadOptions options, const WILoadCompletion& completed, bool hadCachedImage,
     UIImageRef image, std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished)
@@ -323,6 +368,9 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
             }
         });
     };
+    if (finished) {
+        operation->markFinalArrived();
+    }
     if (!operation->isCancelled()) {
         if (error) {
             // Listed before the report, so a caller that retries from its completion is refused.
@@ -344,8 +392,13 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
                 // The URL cache answered: the cached image already shown stands.
             } else if (transform) {
                 auto self = shared_from_this();
-                dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0),
+                transformInOrder(operation,
                     [self, operation, url, key, completed, image, data = std::move(data), finished, toDisk, delegate]() mutable {
+                        // A partial image the final one has overtaken is neither transformed nor shown.
+                        auto stale = [&] { return !finished && operation->finalArrived(); };
+                        if (stale()) {
+                            return;
+                        }
                         UIImageRef transformed = delegate->imageManagerTransformDownloadedImage(*self, image, url);
                         if (transformed && finished) {
                             bool changed = transformed != image;
@@ -353,7 +406,7 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
                                 transformed, changed, changed ? std::nullopt : std::move(data), key, toDisk);
                         }
                         image::runOnMainSync([&] {
-                            if (!operation->isCancelled() && completed) {
+                            if (!operation->isCancelled() && !stale() && completed) {
                                 completed(transformed, nullptr, WICacheSourceNone, finished, url);
                             }
                         });

@@ -2,6 +2,7 @@
 // a miss, stores the result and reports on the main thread; it refuses URLs that failed for a
 // lasting reason until asked to retry, and returns a handle that cancels the whole load.
 #pragma once
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -34,8 +35,20 @@ public:
 
 private:
     friend class WIImageManager;
+    // The downloader's last report (image or error) came: a partial image is stale from then on.
+    void markFinalArrived();
+    bool finalArrived() const;
+    // Queues a transform of one of the load's images; true when none is running, and the caller
+    // is to drain the queue.
+    bool queueTransform(std::function<void()> transform);
+    // The next queued transform; none when the queue is empty, which then counts as idle.
+    std::function<void()> nextTransform();
+
     mutable std::mutex mutex_;
     bool cancelled_ = false;
+    bool finalArrived_ = false;
+    std::deque<std::function<void()>> transforms_;
+    bool transforming_ = false;
     std::function<void()> cancelBlock_;
     std::shared_ptr<NSOperation> cacheOperation_;
     std::function<void()> leaveRunningList_;
@@ -88,6 +101,9 @@ private:
     void cacheAnswered(const std::shared_ptr<WIImageCombinedOperation>& operation, const NSURL& url,
         const std::string& key, WILoadOptions options, const WIDownloadProgress& progress,
         const WILoadCompletion& completed, UIImageRef cachedImage, WICacheSource source);
+    // The load's transforms run one at a time, in the order its images came, so that a slow
+    // transform of a partial image never overtakes a later one.
+    static void transformInOrder(const std::shared_ptr<WIImageCombinedOperation>& operation, std::function<void()> work);
     void downloadReported(const std::shared_ptr<WIImageCombinedOperation>& operation, const NSURL& url,
         const std::string& key, WILoadOptions options, const WILoadCompletion& completed, bool hadCachedImage,
         UIImageRef image, std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished);
