@@ -57,7 +57,16 @@ std::optional<FileFacts> factsOf(const fs::path& path)
     return FileFacts { path, modified, std::uint64_t(info.st_blocks) * 512u };
 }
 
-bool isHidden(const fs::path& path) { return path.filename().string().rfind('.', 0) == 0; }
+// Every entry under the directory, depth first, as full paths with the given resource keys
+// (with NSDirectoryEnumerationSkipsHiddenFiles, neither hidden ones nor what hidden folders hold).
+template <class Visit>
+void forEachEntry(const std::string& directory, std::vector<std::string> keys, std::uint64_t options, Visit visit)
+{
+    auto walk = NSFileManager::defaultManager()->enumeratorAtPath(directory, std::move(keys), options);
+    while (auto path = walk->nextObject()) {
+        visit(*path, *walk);
+    }
+}
 } // namespace
 
 std::shared_ptr<WIImageCache> WIImageCache::sharedImageCache()
@@ -385,22 +394,20 @@ void WIImageCache::cleanDisk(WINoParamsBlock completion)
         double expiration = now - double(self->maxCacheAge_);
         std::vector<FileFacts> kept;
         std::uint64_t size = 0;
-        std::error_code error;
-        // Every file counts, dot-files included: they take disk space like any entry.
-        fs::recursive_directory_iterator walk(directory, error);
-        for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
-            auto facts = factsOf(walk->path());
+        // Hidden files are not the cache's: they neither expire nor count toward its bound.
+        forEachEntry(directory, {}, NSDirectoryEnumerationSkipsHiddenFiles, [&](const std::string& path, NSDirectoryEnumerator&) {
+            auto facts = factsOf(path);
             if (!facts) {
-                continue;
+                return;
             }
             if (facts->modified <= expiration) {
+                std::error_code error;
                 fs::remove(facts->path, error);
-                error.clear();
-                continue;
+                return;
             }
             size += facts->allocated;
             kept.push_back(*facts);
-        }
+        });
         std::uint64_t limit = self->maxCacheSize_;
         if (limit > 0 && size > limit) {
             std::uint64_t target = limit / 2;
@@ -445,14 +452,10 @@ std::uint64_t WIImageCache::getSize()
     std::uint64_t size = 0;
     std::string path = diskCachePath();
     dispatch_sync(ioQueue(), [&] {
-        std::error_code error;
-        fs::recursive_directory_iterator walk(path, error);
-        for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
-            struct stat info {};
-            if (::lstat(walk->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-                size += std::uint64_t(info.st_size);
-            }
-        }
+        // Every entry, hidden ones and folders too, as its attributes give its size.
+        forEachEntry(path, {}, 0, [&](const std::string&, NSDirectoryEnumerator& walk) {
+            size += walk.fileAttributes()[NSFileSize].unsignedValue();
+        });
     });
     return size;
 }
@@ -477,18 +480,10 @@ void WIImageCache::calculateSize(WICalculateSize completion)
     dispatch_async(ioQueue(), [path, completion] {
         std::uint64_t count = 0;
         std::uint64_t size = 0;
-        std::error_code error;
-        fs::recursive_directory_iterator walk(path, error);
-        for (auto end = fs::recursive_directory_iterator(); !error && walk != end; walk.increment(error)) {
-            if (isHidden(walk->path())) {
-                continue;
-            }
+        forEachEntry(path, { NSURLFileSizeKey }, NSDirectoryEnumerationSkipsHiddenFiles, [&](const std::string&, NSDirectoryEnumerator& walk) {
             ++count;
-            struct stat info {};
-            if (::lstat(walk->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-                size += std::uint64_t(info.st_size);
-            }
-        }
+            size += walk.resourceValues()[NSURLFileSizeKey].unsignedValue();
+        });
         if (completion) {
             dispatch_async(dispatch_get_main_queue(), [completion, count, size] { completion(count, size); });
         }

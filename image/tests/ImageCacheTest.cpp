@@ -1,5 +1,6 @@
 // The image cache: memory and disk tiers, queries and their threads, store formats, read-only
-// directories, removal and the clean pass by age and size under virtual time.
+// directories, removal, the clean pass by age and size under virtual time, and how the clean pass
+// and the size counts treat hidden entries.
 #include <atomic>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 #include "image/WIImageCache.h"
 #include "image/tests/ImageTestSupport.h"
+#include "platform/foundation/Clock.h"
 #include "platform/persistence/NSFileManager.h"
 #include "platform/threading/NSNotificationCenter.h"
 #include "platform/threading/NSThread.h"
@@ -55,6 +57,17 @@ protected:
     {
         cache->storeImage(image_test::makeImage(3, 3, true), key, toDisk);
         drain();
+    }
+    // A file of `size` bytes at the path under the disk directory (folders made as needed), last
+    // modified at `modified`.
+    std::string putFile(const std::string& relative, std::size_t size, double modified)
+    {
+        auto files = NSFileManager::defaultManager();
+        std::string path = cache->diskCachePath() + "/" + relative;
+        files->createDirectoryAtPath(std::filesystem::path(path).parent_path().string(), true);
+        files->createFileAtPath(path, Bytes(size, 7));
+        files->setAttributes(Value::dictionary({ { NSFileModificationDate, Value::date(modified) } }), path);
+        return path;
     }
     std::uint64_t blocksOf(const std::string& path)
     {
@@ -299,19 +312,12 @@ TEST_F(WIImageCacheTest, StoresAreRenamedIntoPlaceWithoutFlushingToDisk)
     EXPECT_EQ(cache->getDiskCount(), 20u); // no temporary left beside them
 }
 
-TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTheCleanPass)
+TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpens)
 {
     testing_support::VirtualTime time;
     auto files = NSFileManager::defaultManager();
-    auto dotFile = [&](const std::string& name, std::size_t size, double age) {
-        std::string path = cache->diskCachePath() + "/" + name;
-        files->createDirectoryAtPath(cache->diskCachePath(), true);
-        files->createFileAtPath(path, Bytes(size, 7));
-        files->setAttributes(Value::dictionary({ { NSFileModificationDate, Value::date(time.now() - age) } }), path);
-        return path;
-    };
-    std::string killed = dotFile(".0123456789abcdef0123456789abcdef.a1B2c3", 5000, 120);
-    std::string writing = dotFile(".fedcba9876543210fedcba9876543210.x9Y8z7", 5000, 120);
+    std::string killed = putFile(".0123456789abcdef0123456789abcdef.a1B2c3", 5000, time.now() - 120);
+    std::string writing = putFile(".fedcba9876543210fedcba9876543210.x9Y8z7", 5000, time.now() - 120);
     int writer = ::open(writing.c_str(), O_RDONLY | O_CLOEXEC); // a live writer holds its temporary locked
     ASSERT_GE(writer, 0);
     ASSERT_EQ(::flock(writer, LOCK_EX), 0);
@@ -320,18 +326,50 @@ TEST_F(WIImageCacheTest, StaleTemporariesGoWhenTheCacheOpensAndDotFilesCountInTh
     EXPECT_FALSE(files->fileExistsAtPath(killed));
     EXPECT_TRUE(files->fileExistsAtPath(writing));
     ::close(writer);
-    // A dot-file takes space like an entry: it expires, and it counts toward the bound, where
-    // it goes first when it is the oldest.
+}
+
+TEST_F(WIImageCacheTest, TheCleanPassLeavesHiddenEntriesAlone)
+{
+    testing_support::VirtualTime time;
+    auto files = NSFileManager::defaultManager();
     cache->setMaxCacheAge(30);
     store("entry");
     setModified("entry", time.now() - 5);
-    std::string expired = dotFile(".expired", 10, 40);
-    std::string big = dotFile(".big", 64 * 1024, 20);
+    std::string expired = putFile(".expired", 10, time.now() - 40);
+    std::string inHiddenFolder = putFile(".folder/old", 10, time.now() - 40);
+    std::string inFolder = putFile("folder/old", 10, time.now() - 40);
+    // Older than the entry, so it would go first if it counted toward the bound.
+    std::string big = putFile(".big", 64 * 1024, time.now() - 20);
     cache->setMaxCacheSize(blocksOf(cache->defaultCachePathForKey("entry")) + blocksOf(big) - 1);
     ASSERT_TRUE(cleaned());
-    EXPECT_FALSE(files->fileExistsAtPath(expired));
-    EXPECT_FALSE(files->fileExistsAtPath(big));
+    EXPECT_TRUE(files->fileExistsAtPath(expired));
+    EXPECT_TRUE(files->fileExistsAtPath(inHiddenFolder));
+    EXPECT_TRUE(files->fileExistsAtPath(big));
+    EXPECT_FALSE(files->fileExistsAtPath(inFolder)) << "visible folders are still walked";
     EXPECT_TRUE(onDisk("entry"));
+}
+
+TEST_F(WIImageCacheTest, GetSizeCountsEveryEntryAndCalculateSizeSkipsHiddenOnes)
+{
+    auto files = NSFileManager::defaultManager();
+    double now = foundation::clock::now();
+    store("entry");
+    std::uint64_t entry = fileFor("entry").size();
+    putFile(".hidden", 100, now);
+    putFile("folder/inner", 50, now);
+    putFile(".folder/inside", 70, now);
+    auto sizeOf = [&](const std::string& relative) {
+        return files->attributesOfItemAtPath(cache->diskCachePath() + "/" + relative)[NSFileSize].unsignedValue();
+    };
+    std::uint64_t folders = sizeOf("folder") + sizeOf(".folder");
+    ASSERT_GT(folders, 0u);
+    EXPECT_EQ(cache->getSize(), entry + 100 + 50 + 70 + folders);
+    EXPECT_EQ(cache->getDiskCount(), 6u);
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> calculated;
+    cache->calculateSize([&](std::uint64_t count, std::uint64_t size) { calculated.emplace(count, size); });
+    ASSERT_TRUE(image_test::waitFor([&] { return calculated.has_value(); }));
+    EXPECT_EQ(calculated->first, 3u); // the entry, the visible folder and the file in it
+    EXPECT_EQ(calculated->second, entry + 50); // a folder has no file size of its own
 }
 
 TEST_F(WIImageCacheTest, TheMemoryTierIsBoundedByDefault)
