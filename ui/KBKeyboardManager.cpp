@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 #include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIApplication.h"
@@ -120,7 +121,8 @@ void KBKeyboardManager::setEnable(bool enable)
 
 void KBKeyboardManager::setKeyboardDistanceFromTextField(double distance)
 {
-    keyboardDistance_ = std::max(distance, 0.0);
+    // NaN would survive a max() and then keep every input under the keyboard.
+    keyboardDistance_ = std::isnan(distance) ? 0.0 : std::max(distance, 0.0);
 }
 
 void KBKeyboardManager::setShouldResignOnTouchOutside(bool resign)

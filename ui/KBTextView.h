@@ -18,8 +18,9 @@ public:
 
     const std::string& placeholder() const { return placeholder_; }
     void setPlaceholder(const std::string& placeholder);
-    void setText(const std::string& text);
-    void setFont(const UIFont& font);
+    // Also reached through a plain text view.
+    void setText(const std::string& text) override;
+    void setFont(const UIFont& font) override;
     // Shows the placeholder exactly while there is no text.
     void refreshPlaceholder();
     void layoutSubviews() override;

@@ -45,9 +45,15 @@ void PGProgressHUD::layoutSubviews()
         CGFloat remaining = std::max<CGFloat>(1, H - totalHeight - 4 - 4 * m);
         NSStringAttributes attributes;
         attributes.font = detailsLabel_->font();
-        detailsSize = graphics::boundingRectWithSize(detailsText, CGSizeMake(std::max<CGFloat>(1, maxWidth), remaining),
+        // Without a point of width there is no room to wrap in: wrapping would put every
+        // character on a line of its own, at a cost that grows steeply with the text. The
+        // text is then measured unwrapped and capped like the label.
+        const bool wraps = maxWidth >= 1;
+        detailsSize = graphics::boundingRectWithSize(detailsText, CGSizeMake(wraps ? maxWidth : 0, remaining),
             NSStringDrawingUsesLineFragmentOrigin, attributes)
                           .size;
+        if (!wraps)
+            detailsSize.width = std::min(detailsSize.width, maxWidth);
     }
     totalWidth = std::max(totalWidth, detailsSize.width);
     totalHeight += detailsSize.height;

@@ -134,6 +134,10 @@ void PZRefreshBaseView::willMoveToSuperview(const std::shared_ptr<UIView>& newSu
     UIView::willMoveToSuperview(newSuperview);
     if (auto old = scrollView_.lock())
         old->removeObserver(this, "contentOffset");
+    // A view taken out of its scroll view keeps it, so that a refresh ending afterwards still
+    // gives the scroll view its inset back; it no longer follows it.
+    if (!newSuperview)
+        return;
     scrollView_.reset();
     auto scrollView = std::dynamic_pointer_cast<UIScrollView>(newSuperview);
     if (!scrollView)

@@ -40,6 +40,7 @@ public:
     ~PZRefreshBaseView() override;
     std::string className() const override { return "PZRefreshBaseView"; }
 
+    // The scroll view the view was last added to, kept after the view is taken out of it.
     std::shared_ptr<UIScrollView> scrollView() const { return scrollView_.lock(); }
     UIEdgeInsets scrollViewOriginalInset() const { return scrollViewOriginalInset_; }
 

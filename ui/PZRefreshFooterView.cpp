@@ -52,7 +52,8 @@ void PZRefreshFooterView::willMoveToSuperview(const std::shared_ptr<UIView>& new
     PZRefreshBaseView::willMoveToSuperview(newSuperview);
     if (old)
         old->removeObserver(this, "contentSize");
-    auto scroll = scrollView();
+    // Taken out of its scroll view, the footer keeps it but no longer follows it.
+    auto scroll = std::dynamic_pointer_cast<UIScrollView>(newSuperview);
     if (!scroll)
         return;
     scroll->addObserver(sharedAs<PZRefreshFooterView>(), "contentSize", NSKeyValueObservingOptionNew, nullptr);

@@ -50,10 +50,11 @@ public:
     static std::shared_ptr<UITextView> create(CGRect frame = CGRectZero) { return std::make_shared<UITextView>(frame); }
     std::string className() const override { return "UITextView"; }
 
+    // Virtual, so that a subclass hears of text and font set through a plain text view too.
     const std::string& text() const { return text_; }
-    void setText(const std::string& text);
+    virtual void setText(const std::string& text);
     const UIFont& font() const { return font_; }
-    void setFont(const UIFont& font) { font_ = font; setNeedsDisplay(); }
+    virtual void setFont(const UIFont& font) { font_ = font; setNeedsDisplay(); }
     const UIColor& textColor() const { return textColor_; }
     void setTextColor(const UIColor& color) { textColor_ = color; setNeedsDisplay(); }
     NSTextAlignment textAlignment() const { return alignment_; }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/foundation/Utf8.h"
+
 namespace {
 
 std::optional<Bytes> oneShot(CCOperation operation, const Bytes& data, const std::string& keyText)
@@ -55,7 +57,10 @@ std::optional<std::string> PUSHAES::decrypt(const Bytes& data, const std::string
     auto plain = AES256DecryptData(data, aesKey);
     if (!plain || plain->empty())
         return std::nullopt;
-    return std::string(plain->begin(), plain->end());
+    std::string text(plain->begin(), plain->end());
+    if (!foundation::utf8::isValid(text)) // a wrong key or damaged data reads as no text
+        return std::nullopt;
+    return text;
 }
 
 std::optional<Bytes> PUSHAES::encrypt(const Bytes& data, const Bytes& key, CCOptions padding) const

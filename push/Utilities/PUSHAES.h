@@ -18,7 +18,8 @@ public:
     static std::optional<Bytes> AES256DecryptData(const Bytes& data, const std::string& key);
     // The UTF-8 bytes of a non-empty text, enciphered.
     static std::optional<Bytes> encrypt(const std::string& text, const std::string& aesKey);
-    // The deciphered bytes as text; nullopt for empty data or an empty result.
+    // The deciphered bytes as text; nullopt for empty data, an empty result or bytes that are
+    // not UTF-8.
     static std::optional<std::string> decrypt(const Bytes& data, const std::string& aesKey);
 
     std::optional<Bytes> encrypt(const Bytes& data, const Bytes& key, CCOptions padding) const;

@@ -13,16 +13,16 @@ PUSHOneInstance<PUSHASLLogger>& instances()
     return *one;
 }
 
-std::shared_ptr<PUSHASLLogger> make()
-{
-    return std::make_shared<PUSHASLLogger>(PUSHASLLogger::Token {});
-}
-
 } // namespace
 
-PUSHASLLogger::PUSHASLLogger(Token)
+PUSHASLLogger::PUSHASLLogger()
     : client_(push_utilities::SystemLogClient::open("com.apple.console", 0))
 {
+}
+
+std::shared_ptr<PUSHASLLogger> PUSHASLLogger::make()
+{
+    return std::shared_ptr<PUSHASLLogger>(new PUSHASLLogger());
 }
 
 std::shared_ptr<PUSHASLLogger> PUSHASLLogger::sharedInstance()

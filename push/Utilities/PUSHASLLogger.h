@@ -14,9 +14,10 @@ public:
     // The system log level text of a flag: "2" error, "3" warning, "4" info, else "5".
     static const char* levelForFlag(std::uint64_t flag);
 
-    struct Token {};
-    explicit PUSHASLLogger(Token);
-
 private:
+    // Only sharedInstance and init make one.
+    PUSHASLLogger();
+    static std::shared_ptr<PUSHASLLogger> make();
+
     std::shared_ptr<push_utilities::SystemLogClient> client_;
 };

@@ -45,6 +45,11 @@ std::vector<std::string> splitAtSpaces(const std::string& text)
     return parts;
 }
 
+bool isAttemptNumber(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 auto fileManager()
 {
     return NSFileManager::defaultManager();
@@ -334,8 +339,12 @@ bool PUSHLogFileManagerDefault::isLogFile(const std::string& fileName) const
     std::string middle = fileName.substr(app.size(), fileName.size() - app.size() - suffix.size());
     if (middle.size() < 17)
         return false;
+    // " date time" or " date time attempt": the name goes straight on with a space, so a
+    // longer application name that merely starts with this one is another's.
     auto parts = splitAtSpaces(middle);
     if (parts.size() != 3 && parts.size() != 4)
+        return false;
+    if (!parts[0].empty() || (parts.size() == 4 && !isAttemptNumber(parts[3])))
         return false;
     return logFileDateFormatter()->dateFromString(parts[1] + " " + parts[2]).has_value();
 }

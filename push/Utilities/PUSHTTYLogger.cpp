@@ -176,14 +176,14 @@ PUSHOneInstance<PUSHTTYLogger>& instances()
     return *one;
 }
 
-// The mode is read from the environment once, before the first instance is made.
-std::shared_ptr<PUSHTTYLogger> make()
-{
-    static const PUSHConsoleMode mode = PUSHTTYLogger::detectMode(std::getenv("XcodeColors"), std::getenv("TERM"));
-    return std::make_shared<PUSHTTYLogger>(PUSHTTYLogger::Token {}, mode);
-}
-
 } // namespace
+
+// The mode is read from the environment once, before the first instance is made.
+std::shared_ptr<PUSHTTYLogger> PUSHTTYLogger::make()
+{
+    static const PUSHConsoleMode mode = detectMode(std::getenv("XcodeColors"), std::getenv("TERM"));
+    return std::shared_ptr<PUSHTTYLogger>(new PUSHTTYLogger(mode));
+}
 
 std::shared_ptr<PUSHTTYLogger> PUSHTTYLogger::sharedInstance()
 {
@@ -195,7 +195,7 @@ std::shared_ptr<PUSHTTYLogger> PUSHTTYLogger::init()
     return instances().another(make);
 }
 
-PUSHTTYLogger::PUSHTTYLogger(Token, PUSHConsoleMode mode)
+PUSHTTYLogger::PUSHTTYLogger(PUSHConsoleMode mode)
     : mode_(mode)
 {
     appName_ = program_invocation_short_name && *program_invocation_short_name ? program_invocation_short_name

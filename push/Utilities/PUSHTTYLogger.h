@@ -64,10 +64,10 @@ public:
     void setOutputDescriptor(int fd) { fd_ = fd; }
     void setMode(PUSHConsoleMode mode) { mode_ = mode; }
 
-    struct Token {};
-    PUSHTTYLogger(Token, PUSHConsoleMode mode);
-
 private:
+    // Only sharedInstance and init make one.
+    explicit PUSHTTYLogger(PUSHConsoleMode mode);
+    static std::shared_ptr<PUSHTTYLogger> make();
     void loadDefaultColorProfiles();
     const PUSHTTYLoggerColorProfile* profileFor(const PUSHLogMessage& message) const;
     PUSHConsoleMode mode_;

@@ -129,7 +129,18 @@ std::optional<std::int32_t> storedServerClockOffset()
     return offset;
 }
 
-std::int32_t storedServerClockCorrection() { return storedServerClockOffset().value_or(0); }
+std::int32_t storedServerClockCorrection()
+{
+    if (auto offset = storedServerClockOffset())
+        return *offset;
+    // Times more than a year apart are wiped, whoever reads them first.
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObject(Value(0), kStoredLocalTimeKey);
+    defaults->synchronize();
+    defaults->setObject(Value(0), kStoredServerTimeKey);
+    defaults->synchronize();
+    return 0;
+}
 
 void setChannelProvider(std::function<std::string()> provider)
 {

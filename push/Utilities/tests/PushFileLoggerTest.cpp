@@ -127,6 +127,23 @@ TEST_F(PushFileLogger, LogFileNames)
     EXPECT_FALSE(m.isLogFile(app + " 2024-13-45 10-20.log"));
     EXPECT_FALSE(m.isLogFile("other 2024-01-31 10-20.log"));
     EXPECT_FALSE(m.isLogFile(app + " 2024-01-31 10-20.txt"));
+    // Another application whose name begins with this one's, and attempts that are no number.
+    EXPECT_FALSE(m.isLogFile(app + "X 2024-01-31 10-20.log"));
+    EXPECT_FALSE(m.isLogFile(app + "X 2024-01-31 10-20 2.log"));
+    EXPECT_FALSE(m.isLogFile(app + " 2024-01-31 10-20 x.log"));
+    EXPECT_FALSE(m.isLogFile(app + " 2024-01-31 10-20 .log"));
+}
+
+TEST_F(PushFileLogger, PruningLeavesAnotherApplicationsLogs)
+{
+    PUSHLogFileManagerDefault m(home.pathFor("P"));
+    m.maximumNumberOfLogFiles = 1;
+    const std::string foreign = m.logsDirectory() + "/" + PUSHLogFileManagerDefault::applicationName() + "X 2024-01-31 10-20.log";
+    std::ofstream(foreign) << "theirs";
+    const std::string mine = m.createNewLogFile(); // prunes to one file
+    EXPECT_EQ(m.sortedLogFileNames().size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(mine));
+    EXPECT_TRUE(std::filesystem::exists(foreign));
 }
 
 TEST_F(PushFileLogger, QuotaSparesTheCurrentFile)

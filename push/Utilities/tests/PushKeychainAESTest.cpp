@@ -34,6 +34,19 @@ TEST(PushAES, SizesRoundTripsWrongKeysAndBadData)
         && PUSHAES::AES256DecryptData(Bytes(16, 0), kKey)->size() > 16);
 }
 
+TEST(PushAES, DecryptGivesTextOnlyForUTF8)
+{
+    for (const Bytes& plain : { Bytes { 0xff, 0xfe, 'a' }, Bytes { 'a', 0xc3 }, Bytes { 0xed, 0xa0, 0x80 } }) {
+        auto sealed = PUSHAES::AES256EncryptData(plain, kKey);
+        ASSERT_TRUE(sealed);
+        EXPECT_EQ(PUSHAES::AES256DecryptData(*sealed, kKey), plain); // the bytes are still there
+        EXPECT_EQ(PUSHAES::decrypt(*sealed, kKey), std::nullopt);
+    }
+    auto sealed = PUSHAES::encrypt("中国移动", kKey);
+    ASSERT_TRUE(sealed);
+    EXPECT_EQ(PUSHAES::decrypt(*sealed, kKey), "中国移动");
+}
+
 TEST(PushAES, KeysUseTheirFirstSixteenBytes)
 {
     Bytes data { 1, 2, 3 };

@@ -31,14 +31,19 @@ protected:
         char name[] = "/tmp/pushttyXXXXXX";
         fd = ::mkstemp(name);
         ::unlink(name);
-        logger = std::make_shared<PUSHTTYLogger>(PUSHTTYLogger::Token {}, PUSHConsoleMode::colorTerminal16);
+        // The one console logger, put back to how it starts whatever ran before.
+        logger->setMode(PUSHConsoleMode::colorTerminal16);
         logger->setOutputDescriptor(fd);
+        logger->automaticallyAppendNewlineForCustomFormatters = true;
+        logger->setColorsEnabled(false);
+        logger->clearAllColors();
         PUSHLog::addLogger(logger, PUSH_LOG_LEVEL_VERBOSE);
     }
     void TearDown() override
     {
         PUSHLog::removeAllLoggers();
         PUSHLog::flushLog();
+        logger->setOutputDescriptor(2);
         ::close(fd);
     }
     std::string written()
@@ -55,7 +60,7 @@ protected:
         PUSHLog::log(false, 31, flag, context, "f.m", "f", 1, tag, "%@", text);
     }
     int fd = -1;
-    std::shared_ptr<PUSHTTYLogger> logger;
+    std::shared_ptr<PUSHTTYLogger> logger = PUSHTTYLogger::sharedInstance();
 };
 
 TEST_F(PushTTYLines, PlainLinesAndNewlines)

@@ -138,6 +138,33 @@ TEST_F(PushUtilities, ServerClockTakesTheStoredCorrectionBeforeAnyLogin)
     forgetServerClockCorrection();
 }
 
+TEST_F(PushUtilities, StoredTimesAYearApartAreWipedWhenReadBeforeAnyLogin)
+{
+    testing_support::TempHome home;
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    const auto store = [&](std::uint64_t local, std::uint64_t server) {
+        defaults->setObject(Value(local), kStoredLocalTimeKey);
+        defaults->setObject(Value(server), kStoredServerTimeKey);
+        defaults->synchronize();
+        forgetServerClockCorrection();
+    };
+    const auto kept = [&] {
+        auto onDisk = NSUserDefaults::create(defaults->filePath());
+        return std::pair { onDisk->objectForKey(kStoredLocalTimeKey).unsignedValue(),
+            onDisk->objectForKey(kStoredServerTimeKey).unsignedValue() };
+    };
+    const std::uint64_t local = 1700000000;
+    store(local, local + 31536000); // a year exactly is still a correction
+    EXPECT_EQ(serverClockCorrection(), 31536000);
+    EXPECT_EQ(kept(), std::pair(local, local + 31536000));
+    for (std::uint64_t server : { local + 31536001, local - 31536001 }) {
+        store(local, server);
+        EXPECT_NEAR(PUSHServerTimestamp() - PUSHCurrentTimestamp(), 0, 5);
+        EXPECT_EQ(kept(), std::pair(std::uint64_t { 0 }, std::uint64_t { 0 }));
+    }
+    forgetServerClockCorrection();
+}
+
 TEST_F(PushUtilities, VersionsClocksAndDeviceInfo)
 {
     EXPECT_EQ(PUSHSDKVersionCode(), 131328u);
