@@ -17,7 +17,8 @@ TEST_F(RequestOperationManager, OperationsOfAManagerLetGoOfRunReportAndAreFreed)
         auto manager = NKHTTPRequestOperationManager::manager();
         manager->operationQueue()->setMaxConcurrentOperationCount(1); // two of three wait in the queue
         for (const char* path : { "/a", "/b", "/c" }) {
-            auto operation = manager->GET(server.url(path), Value(),
+            auto operation = manager->GET(
+                server.url(path), Value(),
                 [successes](const auto&, const Value& object) { *successes += object["method"] == Value("GET"); },
                 [failures](const auto&, const NSErrorRef&) { ++*failures; });
             ASSERT_TRUE(operation);

@@ -198,9 +198,7 @@ TEST(OperationQueue, AQueueLetGoOfRunsItsOperationsThenFreesThemAndItself)
         }
         EXPECT_EQ(weakQueue.expired(), suspended);
         gate->finish(); // the queue, if still there, starts the next one
-        auto allFreed = [&] {
-            return weakQueue.expired() && weakPending[0].expired() && weakPending[1].expired();
-        };
+        auto allFreed = [&] { return weakQueue.expired() && weakPending[0].expired() && weakPending[1].expired(); };
         EXPECT_TRUE(runUntil(allFreed)) << "a scheduler may hold them for a moment";
         EXPECT_EQ(ran->load(), suspended ? 0 : 2);
         EXPECT_TRUE(runUntil([&] { return completed->load() == (suspended ? 0 : 2); }));
