@@ -153,10 +153,11 @@ void NKHTTPRequestOperation::pause()
     std::lock_guard lock(lock_);
     bool active = !isPaused() && !isFinished() && !isCancelled();
     NKURLConnectionOperation::pause();
-    if (!active || !isPaused())
+    auto current = request();
+    if (!active || !isPaused() || !current)
         return;
     std::uint64_t offset = receivedLength(*outputStream());
-    auto copy = request()->mutableCopy();
+    auto copy = current->mutableCopy();
     auto httpResponse = response();
     if (httpResponse)
         if (auto etag = httpResponse->valueForHTTPHeaderField("ETag"))

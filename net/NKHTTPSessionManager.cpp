@@ -182,15 +182,13 @@ NKHTTPSessionManager::DataTaskRef NKHTTPSessionManager::DELETE(
     return resumed(dataTaskWithHTTPMethod("DELETE", URLString, parameters, std::move(success), std::move(failure)));
 }
 
-std::shared_ptr<NKHTTPSessionManager> NKHTTPSessionManager::copy() const
+std::shared_ptr<NKURLSessionManager> NKHTTPSessionManager::copy() const
 {
     auto other = initWithBaseURL(baseURL_, session()->configuration());
     if (auto serializer = requestSerializer())
         other->setRequestSerializer(serializer->copy());
     if (auto serializer = responseSerializer())
         other->setResponseSerializer(serializer->copy());
-    if (auto policy = securityPolicy())
-        other->setSecurityPolicy(policy->copy());
-    other->setMaximumResponseDataLength(maximumResponseDataLength());
+    copySettingsTo(*other);
     return other;
 }

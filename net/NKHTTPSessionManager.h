@@ -50,9 +50,9 @@ public:
     std::shared_ptr<NKHTTPRequestSerializer> requestSerializer() const;
     void setRequestSerializer(std::shared_ptr<NKHTTPRequestSerializer> serializer);
 
-    // The same base URL and session configuration, copies of both serializers and of the
-    // security policy.
-    std::shared_ptr<NKHTTPSessionManager> copy() const;
+    // An NKHTTPSessionManager with the same base URL and session configuration, copies of
+    // both serializers and of the security policy.
+    std::shared_ptr<NKURLSessionManager> copy() const override;
 
     NKHTTPSessionManager(const std::optional<NSURL>& baseURL, std::shared_ptr<NSURLSessionConfiguration> configuration);
 

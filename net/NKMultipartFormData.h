@@ -139,7 +139,7 @@ public:
     void throttleBandwidthWithPacketSize(std::uint64_t numberOfBytes, double delay) override;
 
     // The request with the body stream, "Content-Type" and "Content-Length"; unchanged when no
-    // part was appended.
+    // part was appended; nullptr for a builder made without a request.
     std::shared_ptr<NSMutableURLRequest> requestByFinalizingMultipartFormData();
     const std::string& boundary() const { return boundary_; }
     const std::shared_ptr<NKMultipartBodyStream>& bodyStream() const { return bodyStream_; }

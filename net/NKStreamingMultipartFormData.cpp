@@ -150,8 +150,8 @@ void NKStreamingMultipartFormData::throttleBandwidthWithPacketSize(std::uint64_t
 
 std::shared_ptr<NSMutableURLRequest> NKStreamingMultipartFormData::requestByFinalizingMultipartFormData()
 {
-    if (bodyStream_->isEmpty())
-        return request_;
+    if (bodyStream_->isEmpty() || !request_)
+        return request_; // a builder without a request finishes none
     bodyStream_->setInitialAndFinalBoundaries();
     request_->setHTTPBodyStream(bodyStream_);
     request_->setValueForHTTPHeaderField(

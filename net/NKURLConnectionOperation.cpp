@@ -179,23 +179,36 @@ void NKURLConnectionOperation::start()
 
 void NKURLConnectionOperation::operationDidStart()
 {
+    bool opened = true;
     {
         std::lock_guard lock(lock_);
-        if (!isCancelled()) {
-            connectionWillStart();
-            auto delegate = std::static_pointer_cast<NSURLConnectionDelegate>(self());
-            connection_ = NSURLConnection::create(request_, delegate, false);
-            auto stream = outputStream();
-            auto runLoop = NSRunLoop::currentRunLoop();
-            for (const auto& mode : runLoopModes_) {
-                connection_->scheduleInRunLoop(runLoop, mode);
-                stream->scheduleInRunLoop(runLoop, mode);
-            }
-            stream->open();
-            connection_->start();
-        }
+        if (!isCancelled())
+            opened = openConnection();
     }
     postNotification(NKNetworkingOperationDidStartNotification);
+    if (opened)
+        return;
+    // No request, so no connection: the operation ends as a load of a bad URL would.
+    setLocked(error_, network::urlError(NSURLErrorBadURL, std::nullopt));
+    finish();
+}
+
+bool NKURLConnectionOperation::openConnection()
+{
+    connectionWillStart();
+    auto delegate = std::static_pointer_cast<NSURLConnectionDelegate>(self());
+    connection_ = NSURLConnection::create(request_, delegate, false);
+    if (!connection_)
+        return false;
+    auto stream = outputStream();
+    auto runLoop = NSRunLoop::currentRunLoop();
+    for (const auto& mode : runLoopModes_) {
+        connection_->scheduleInRunLoop(runLoop, mode);
+        stream->scheduleInRunLoop(runLoop, mode);
+    }
+    stream->open();
+    connection_->start();
+    return true;
 }
 
 void NKURLConnectionOperation::cancel()

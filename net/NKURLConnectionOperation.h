@@ -100,6 +100,8 @@ public:
     // limited.
     std::uint64_t maximumResponseDataLength() const { return maximumResponseDataLength_.load(); }
     void setMaximumResponseDataLength(std::uint64_t bytes) { maximumResponseDataLength_ = bytes; }
+    // The request's body stream. Without a request there is nothing to set it on; such an
+    // operation finishes with NSURLErrorBadURL once started.
     std::shared_ptr<NSInputStream> inputStream() const;
     void setInputStream(const std::shared_ptr<NSInputStream>& stream);
     std::shared_ptr<NSOutputStream> outputStream();
@@ -199,6 +201,9 @@ private:
     void wrapCompletionBlock(std::function<void()> block, bool handsOff);
     void performOnNetworkThread(void (NKURLConnectionOperation::*step)());
     void operationDidStart();
+    // Under `lock_`: makes, schedules and starts the connection; false when the request
+    // cannot make one (there is none).
+    bool openConnection();
     void operationDidPause();
     void cancelConnection();
     void finish();

@@ -70,6 +70,8 @@ std::shared_ptr<NSInputStream> NKURLConnectionOperation::inputStream() const
 void NKURLConnectionOperation::setInputStream(const std::shared_ptr<NSInputStream>& stream)
 {
     std::lock_guard lock(lock_);
+    if (!request_)
+        return; // no request to carry the stream; starting fails as it would have
     auto copy = request_->mutableCopy();
     copy->setHTTPBodyStream(stream);
     request_ = copy;

@@ -354,8 +354,13 @@ void NKURLSessionManager::setCompletionGroup(dispatch_group_t group)
 std::shared_ptr<NKURLSessionManager> NKURLSessionManager::copy() const
 {
     auto other = initWithSessionConfiguration(session_->configuration());
-    if (auto policy = securityPolicy())
-        other->setSecurityPolicy(policy->copy());
-    other->setMaximumResponseDataLength(maximumResponseDataLength());
+    copySettingsTo(*other);
     return other;
+}
+
+void NKURLSessionManager::copySettingsTo(NKURLSessionManager& other) const
+{
+    if (auto policy = securityPolicy())
+        other.setSecurityPolicy(policy->copy());
+    other.setMaximumResponseDataLength(maximumResponseDataLength());
 }

@@ -158,8 +158,9 @@ public:
     void setDownloadTaskDidResumeBlock(DownloadTaskDidResumeBlock block);
 
     // A new manager with the session's configuration, a copy of the security policy and the
-    // same reply limit; no blocks, task delegates or serializer settings.
-    std::shared_ptr<NKURLSessionManager> copy() const;
+    // same reply limit; no blocks, task delegates or serializer settings. A subclass copies
+    // into its own class, so a copy made through this type keeps what the subclass adds.
+    virtual std::shared_ptr<NKURLSessionManager> copy() const;
 
     // The session's callbacks.
     bool respondsTo(NSURLSessionDelegateMethod method) const override;
@@ -195,6 +196,8 @@ protected:
     // Creates the session with this manager as its delegate, adopts the tasks it already has
     // and starts listening for task resumes and suspends.
     void setUpSession();
+    // Gives `other` what every copy takes over: a copy of the security policy, the reply limit.
+    void copySettingsTo(NKURLSessionManager& other) const;
 
 private:
     struct Blocks;

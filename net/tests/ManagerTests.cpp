@@ -221,7 +221,8 @@ TYPED_TEST(Managers, CopiesKeepTheBaseUrlAndCopyTheSerializersAndPolicy)
     policy->setPinnedCertificates(std::vector<Bytes> { this->certs.localhost().certificate.der() });
     manager->setSecurityPolicy(policy);
     manager->setMaximumResponseDataLength(5);
-    auto copy = manager->copy();
+    auto copy = std::dynamic_pointer_cast<TypeParam>(manager->copy());
+    ASSERT_TRUE(copy);
     if constexpr (isSession(static_cast<TypeParam*>(nullptr)))
         this->keep(copy);
     EXPECT_EQ(copy->maximumResponseDataLength(), 5u);

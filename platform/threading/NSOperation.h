@@ -11,7 +11,9 @@
 // A queue starts ready operations, highest queue priority first and in the order added among
 // equals, never more at once than maxConcurrentOperationCount, on a worker thread (the main
 // queue: on the main thread, through the main dispatch queue). An operation that only hands
-// work on is started on the thread that makes its slot free (the one adding it, mostly).
+// work on is started on the thread that makes its slot free (the one adding it, mostly). A queue
+// keeps itself while it has operations and is not suspended, so what its owner queued before
+// letting go of it still runs and reports; it is freed once the last of them finished.
 #pragma once
 
 #include <condition_variable>
@@ -157,6 +159,7 @@ private:
     void launch(const std::shared_ptr<NSOperation>& operation);
     void operationFinished(NSOperation* operation);
     std::size_t limit() const;
+    std::shared_ptr<NSOperationQueue> refreshSelfHold();
 
     mutable std::mutex mutex_;
     std::condition_variable drained_;
@@ -167,4 +170,5 @@ private:
     bool suspended_ = false;
     bool isMainQueue_ = false;
     std::string name_;
+    std::shared_ptr<NSOperationQueue> selfHold_; // while it has operations to run
 };

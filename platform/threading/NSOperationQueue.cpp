@@ -1,5 +1,6 @@
 // NSOperationQueue: picks ready operations by priority and order, starts them (on workers, unless
-// they only hand work on), and frees a slot when an operation reports "isFinished".
+// they only hand work on), frees a slot when an operation reports "isFinished", and keeps itself
+// while it has operations to run.
 #include <algorithm>
 #include <optional>
 
@@ -45,9 +46,11 @@ void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operatio
     // From here on the operation tells this queue of its readiness and finishing itself.
     if (!operation || !operation->claimForQueue(weakAs<NSOperationQueue>()))
         return;
+    std::shared_ptr<NSOperationQueue> released; // let go of after the lock
     {
         std::lock_guard lock(mutex_);
         slots_.push_back({ operation, nextOrder_++ });
+        released = refreshSelfHold();
     }
     schedule();
 }
@@ -151,6 +154,7 @@ void NSOperationQueue::launch(const std::shared_ptr<NSOperation>& operation)
 void NSOperationQueue::operationFinished(NSOperation* operation)
 {
     std::optional<Slot> removed; // let go of after the lock
+    std::shared_ptr<NSOperationQueue> released;
     {
         std::lock_guard lock(mutex_);
         auto it = std::find_if(
@@ -163,9 +167,24 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
         slots_.erase(it);
         if (slots_.empty())
             drained_.notify_all();
+        released = refreshSelfHold();
     }
     removed.reset();
     schedule();
+}
+
+// The queue holds itself while it has operations and may start them, so that operations queued
+// by an owner that let go of it still run and report; the last one to finish ends the hold. A
+// suspended queue holds nothing: let go of, it lets go of its operations, as it could never run
+// them. Called under the lock; returns the hold ended, to be let go of after the lock.
+std::shared_ptr<NSOperationQueue> NSOperationQueue::refreshSelfHold()
+{
+    bool wanted = !slots_.empty() && !suspended_;
+    if (!wanted)
+        return std::move(selfHold_);
+    if (!selfHold_)
+        selfHold_ = weakAs<NSOperationQueue>().lock();
+    return nullptr;
 }
 
 std::vector<std::shared_ptr<NSOperation>> NSOperationQueue::operations() const
@@ -206,9 +225,11 @@ bool NSOperationQueue::isSuspended() const
 
 void NSOperationQueue::setSuspended(bool suspended)
 {
+    std::shared_ptr<NSOperationQueue> released; // let go of after the lock
     {
         std::lock_guard lock(mutex_);
         suspended_ = suspended;
+        released = refreshSelfHold();
     }
     if (!suspended)
         schedule();

@@ -170,21 +170,39 @@ TEST(OperationQueue, CompletionRunsOnceOffTheMainThreadAndQueuesKnowThemselves)
     EXPECT_TRUE(runUntil([&] { return onMain.load(); }));
 }
 
-TEST(OperationQueue, QueueDroppedWithPendingOperationsDoesNotCrash)
+// A queue its owner let go of keeps itself while it has operations: the waiting ones still run
+// and complete, and the queue and its operations are freed once the last one finished. One let go
+// of while suspended lets go of what it holds instead of keeping it for good.
+TEST(OperationQueue, AQueueLetGoOfRunsItsOperationsThenFreesThemAndItself)
 {
-    auto gate = std::make_shared<ManualOperation>();
-    std::weak_ptr<NSOperation> weakPending;
-    {
-        auto queue = NSOperationQueue::create();
-        queue->setMaxConcurrentOperationCount(1);
-        queue->addOperation(gate);
-        auto pending = NSBlockOperation::blockOperationWithBlock([] {});
-        weakPending = pending;
-        queue->addOperation(pending);
-        ASSERT_TRUE(runUntil([&] { return gate->isExecuting(); }));
+    for (bool suspended : { false, true }) {
+        SCOPED_TRACE(suspended ? "suspended" : "running");
+        auto gate = std::make_shared<ManualOperation>();
+        auto ran = std::make_shared<std::atomic<int>>(0);
+        auto completed = std::make_shared<std::atomic<int>>(0);
+        std::weak_ptr<NSOperationQueue> weakQueue;
+        std::vector<std::weak_ptr<NSOperation>> weakPending;
+        {
+            auto queue = NSOperationQueue::create();
+            weakQueue = queue;
+            queue->setMaxConcurrentOperationCount(1);
+            queue->addOperation(gate);
+            for (int i = 0; i < 2; ++i) {
+                auto pending = NSBlockOperation::blockOperationWithBlock([ran] { ++*ran; });
+                pending->setCompletionBlock([completed] { ++*completed; });
+                weakPending.push_back(pending);
+                queue->addOperation(pending);
+            }
+            ASSERT_TRUE(runUntil([&] { return gate->isExecuting(); }));
+            queue->setSuspended(suspended);
+        }
+        EXPECT_EQ(weakQueue.expired(), suspended);
+        gate->finish(); // the queue, if still there, starts the next one
+        auto allFreed = [&] { return weakQueue.expired() && weakPending[0].expired() && weakPending[1].expired(); };
+        EXPECT_TRUE(runUntil(allFreed)) << "a scheduler may hold them for a moment";
+        EXPECT_EQ(ran->load(), suspended ? 0 : 2);
+        EXPECT_TRUE(runUntil([&] { return completed->load() == (suspended ? 0 : 2); }));
     }
-    gate->finish(); // its queue is gone: reporting must be harmless
-    EXPECT_TRUE(runUntil([&] { return weakPending.expired(); })) << "a scheduler may hold it for a moment";
 }
 
 TEST(OperationQueue, OnlyAnOperationThatHandsWorkOnStartsAndCompletesInPlace)
