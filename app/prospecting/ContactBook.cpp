@@ -128,7 +128,7 @@ void reportClear(const ContactWrite& result, const std::shared_ptr<UIView>& view
         return showAccessAlert();
     }
     if (result.complete())
-        return PGProgressHUD::showError("删除成功", view);
+        return PGProgressHUD::showSuccess("删除成功", view);
     PGProgressHUD::showError(NSString::stringWithFormat("删除未完成：已删除%d个，共%d个", result.written, result.total), view);
 }
 

@@ -36,7 +36,7 @@ std::optional<std::string> importableNumber(std::string_view text);
 ContactWrite importContacts(const std::vector<std::optional<std::string>>& numbers);
 ContactWrite clearContacts();
 
-// The outcome on the screen: "导入成功" (with the success icon) or "删除成功" when complete,
+// The outcome on the screen: "导入成功" or "删除成功", with the success icon, when complete,
 // the access alert when there was no access (a clear also says it did not happen), otherwise an
 // error saying how many were written.
 void reportImport(const ContactWrite& result, const std::shared_ptr<UIView>& view);

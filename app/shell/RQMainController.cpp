@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "app/BaseScreenLook.h"
 #include "app/DVUUID.h"
 #include "app/JZAboutController.h"
 #include "app/RQWifiController.h"
@@ -142,8 +143,11 @@ void RQMainController::categoriesArrived(const Value& reply)
 
 void RQMainController::openRoot()
 {
-    ++accessRequests_;
     auto addressBook = ABAddressBookCreate();
+    // Before 6.0 the system has no access control for the address book: nothing to ask.
+    if (app::systemVersionNumber() < 6.0)
+        return;
+    ++accessRequests_;
     auto refused = std::make_shared<std::atomic<bool>>(false);
     auto semaphore = dispatch_semaphore_create(0);
     // The user answers the system's prompt on another thread; this (main) thread waits for it.

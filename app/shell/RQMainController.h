@@ -1,8 +1,8 @@
 // RQMainController: the home screen, root of the navigation stack. It logs the device in at the
 // account server, fetches the category grid ("home/index.do") and shows it as tiles, asks once
-// for address-book access when categories arrived, and opens a feature screen when a tile is
-// tapped, chosen by the category's keyword. A "分享" bar button presents the share sheet with a
-// link to the app.
+// for address-book access when categories arrived (from system 6.0 on), and opens a feature
+// screen when a tile is tapped, chosen by the category's keyword. A "分享" bar button presents the
+// share sheet with a link to the app.
 #pragma once
 
 #include <memory>
@@ -54,7 +54,8 @@ public:
     const std::vector<std::shared_ptr<RQClassModel>>& listArray() const { return listArray_; }
     const std::shared_ptr<UILabel>& orderLabel() const { return orderLabel_; }
     const std::shared_ptr<UIImageView>& headImage() const { return headImage_; }
-    // Address-book access was asked for this many times (once per categories reply with tiles).
+    // Address-book access was asked for this many times (once per categories reply with tiles,
+    // from system 6.0 on).
     int accessRequests() const { return accessRequests_; }
 
     // The screen a keyword opens (null for none), as a tap would push it.

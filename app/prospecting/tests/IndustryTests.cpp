@@ -1,6 +1,6 @@
 // The industry and region source screens and the industry contacts screen against our data
 // server: the contacts screen each row opens, batches that follow "换一组" whatever the replies,
-// and the batch handed to import.
+// the batch handed to import, and the success messages of import and clear.
 #include "app/prospecting/RQCustomMsgController.h"
 #include "app/prospecting/RQHengYeControlller.h"
 #include "app/prospecting/RQQuYuController.h"
@@ -105,6 +105,25 @@ TEST_F(Industry, ImportWritesTheBatch)
     tapAndAnswer(screen, 0, "确认");
     EXPECT_EQ(storedFanNumbers(), (std::vector<std::string> { "13800000001" }));
     EXPECT_NE(lastHud(screen->view()), "导入成功");
+}
+
+// Both outcomes are successes and look like one.
+TEST_F(Industry, ImportAndClearShowTheSuccessIcon)
+{
+    useAppResources();
+    auto successIcon = UIImage::imageNamed("PGProgressHUD.bundle/success.png");
+    ASSERT_TRUE(successIcon);
+    auto screen = openIndustry("1", 10);
+    tapAndAnswer(screen, 0, "确认");
+    EXPECT_EQ(storedFanNumbers(), numbersOf(screen));
+    EXPECT_EQ(lastHud(screen->view()), "导入成功");
+    EXPECT_EQ(lastHudIcon(screen->view()), successIcon);
+    clearHuds();
+
+    tapAndAnswer(screen, 1, "确认");
+    EXPECT_TRUE(storedPeople().empty());
+    EXPECT_EQ(lastHud(screen->view()), "删除成功");
+    EXPECT_EQ(lastHudIcon(screen->view()), successIcon);
 }
 
 } // namespace

@@ -297,6 +297,7 @@ TEST_F(LeadContacts, ImportWritesEveryNumberAsAFanAndClearRemovesExactlyTheFans)
 
     tapAndAnswer(screen, 1, "确认");
     EXPECT_EQ(lastHud(screen->view()), "删除成功");
+    EXPECT_EQ(lastHudIcon(screen->view()), successIcon) << "so does a clear";
     std::vector<std::string> left;
     for (const auto& [first, phone] : storedPeople())
         left.push_back(phone);
