@@ -88,7 +88,8 @@ void PUSHClientController::setup()
     if (!pushConfig_)
         pushConfig_ = PUSHPushConfigController::create();
 
-    PUSHFileCacheController::startShareInstance("PUSHDocument", PUSHFileCacheTypeDocument, true);
+    if (auto document = PUSHFileCacheController::startShareInstance("PUSHDocument", PUSHFileCacheTypeDocument, true))
+        document->setAutoSynchronizeEnable(false);
     PUSHFileCacheController::startShareInstance("PUSHJSON", PUSHFileCacheTypeCache, false);
 
     clientNotificationCenter_ = NSNotificationCenter::create();

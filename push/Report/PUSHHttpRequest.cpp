@@ -1,11 +1,14 @@
 // The transport of one HTTP report and its one fall-back to the backup address.
 #include "push/Report/PUSHHttpRequest.h"
 
+#include <algorithm>
+
 #include "platform/threading/NSRunLoop.h"
 #include "push/Report/PUSHHttpResponse.h"
 #include "push/Report/PUSHHttpSessionController.h"
 #include "push/Report/PUSHReportLinks.h"
 #include "push/Report/PUSHReportRequest.h"
+#include "push/Storage/PUSHDictionary.h"
 #include "push/Storage/PUSHReportCacheController.h"
 
 std::shared_ptr<PUSHHttpRequest> PUSHHttpRequest::initWithDelegate(const std::weak_ptr<PUSHHttpRequestDelegate>& delegate,
@@ -24,9 +27,15 @@ void PUSHHttpRequest::writeToCache()
     auto cache = push::currentReportCache();
     if (!cache || !postData_ || !postData_->reportFlag())
         return;
+    // The entry is a set of items: one equal but for "itime" to an item it holds already is
+    // the same item, and goes back to the pending cache once should this send fail.
     Value entry = Value::array();
+    const auto holds = [&entry](const Value& item) {
+        const auto& members = entry.asArray();
+        return std::any_of(members.begin(), members.end(), [&item](const Value& member) { return push::reportEqual(member, item); });
+    };
     auto collect = [&](const Value& item) {
-        if (item.isDictionary() && push::isValidItemTime(item["itime"]) && !cache->containsCacheObject(item))
+        if (item.isDictionary() && push::isValidItemTime(item["itime"]) && !holds(item) && !cache->containsCacheObject(item))
             entry.append(item);
     };
     for (const Value& item : postData_->realContents().asArray()) {

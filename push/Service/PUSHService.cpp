@@ -143,7 +143,11 @@ void PUSHService::setTagsWithCallbackMethod(const std::optional<std::set<std::st
             r.alias = alias;
         r.hasTagsCallback = method.has_value();
     });
-    auto invocation = push_service::getTagAliasInvocationWithCallback(method, object);
+    // The callback is checked only when both it and its object are given; with one of them
+    // missing the request goes out without a callback and without a word.
+    PUSHSetTagAliasArg::Completion invocation;
+    if (method && object)
+        invocation = push_service::getTagAliasInvocationWithCallback(method, object);
     sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, std::move(invocation), std::move(object));
 }
 

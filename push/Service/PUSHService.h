@@ -66,7 +66,8 @@ public:
     static void handleRemoteNotification(const Value& remoteInfo);
 
     // Tags and alias. No tags (nullopt) leaves the tags alone, no alias the alias. The callback
-    // is called (on the main thread) only when both it and its object are given.
+    // is called (on the main thread) only when both it and its object are given; with only one
+    // of them the request goes out without a callback and nothing is reported.
     static void setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
         TagsAliasCallback callback, NSObjectRef object);
     static void setTags(
@@ -74,7 +75,8 @@ public:
     static void setAlias(const std::optional<std::string>& alias, TagsAliasCallback callback, NSObjectRef object);
     // The callback as a method of the object's class, called on the object with the answer
     // (result code, tags, alias). A method the object does not have, or one that cannot take
-    // those arguments, is reported and the request goes out without a callback.
+    // those arguments (a result-code parameter that does not hold every int, such as a char or a
+    // bool, counts as one), is reported and the request goes out without a callback.
     template <class T, class Method>
     static void setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
         Method T::*callbackMethod, NSObjectRef object)

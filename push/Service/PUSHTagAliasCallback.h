@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <set>
@@ -26,10 +27,27 @@ using TagAliasInvocation = std::function<void(int, const Value&, const Value&)>;
 TagAliasAnswerTags tagsFromAnswer(const Value& tags);
 std::string aliasFromAnswer(const Value& alias);
 
-// validateCallbackMethod: whether a method of T can take the answer's arguments.
+// A type that every int converts to unchanged: a signed integer at least as wide as int, or a
+// floating type whose mantissa holds every int. A char or a bool would turn 6002 into 114 or 1,
+// an unsigned type would lose the sign.
+template <class To>
+concept HoldsEveryInt = std::is_arithmetic_v<To> && std::numeric_limits<To>::is_signed
+    && std::numeric_limits<To>::digits >= std::numeric_limits<int>::digits;
+
+// The result code as the check hands it to a method: it converts only to types that hold every
+// int, so a method whose first parameter would cut the code cannot be called with it.
+struct TagAliasResultCodeArgument {
+    template <class To>
+        requires HoldsEveryInt<To>
+    operator To() const;
+};
+
+// validateCallbackMethod: whether a method of T can take the answer's arguments without loss.
 template <class T, class Method> constexpr bool validateCallbackMethod()
 {
-    return std::is_invocable_v<Method T::*, T&, int, const TagAliasAnswerTags&, const std::string&>;
+    return std::is_invocable_v<Method T::*, T&, int, const TagAliasAnswerTags&, const std::string&>
+        && std::is_invocable_v<Method T::*, T&, TagAliasResultCodeArgument, const TagAliasAnswerTags&,
+            const std::string&>;
 }
 
 // A callback method without its types: whether an object has it, whether it can take the

@@ -41,6 +41,9 @@ std::shared_ptr<PUSHSessionController> PUSHSessionController::create(push_sessio
 {
     auto session = std::make_shared<PUSHSessionController>(std::move(environment));
     push::setCurrentSessionLink(session);
+    // The stored login times are read from the start, before any login: times more than a
+    // year apart are wiped now rather than kept until the next login overwrites them.
+    session->proofTimeInterval();
     return session;
 }
 

@@ -54,7 +54,8 @@ public:
     static constexpr double kNoNetworkDelay = 500;
     static constexpr const char* kTcpConnectIdentifier = "TCPConnectIdentifier";
 
-    // init: queues, a new address controller, not set up; installs itself as the current link.
+    // init: queues, a new address controller, not set up; installs itself as the current link
+    // and reads the clock offset of the stored login times (proofTimeInterval).
     static std::shared_ptr<PUSHSessionController> create(push_session::SessionEnvironment environment);
     // The installed session, if the current link is one.
     static std::shared_ptr<PUSHSessionController> currentSession();

@@ -129,6 +129,7 @@ void PUSHFileCacheController::setAutoSynchronizeEnable(bool enable)
 {
     auto center = NSNotificationCenter::defaultCenter();
     center->removeObserver(this);
+    autoSynchronizeEnabled_ = enable;
     if (!enable)
         return;
     for (const char* name : kApplicationStateNotifications)

@@ -76,6 +76,7 @@ public:
     // will resign active, did become active, did enter background, will enter foreground and
     // memory warning. A started cache observes them; observing twice registers once.
     void setAutoSynchronizeEnable(bool enable);
+    bool isAutoSynchronizeEnabled() const { return autoSynchronizeEnabled_; }
     // What an application-state notification does to the cache: nothing, the cache being
     // written on every change.
     virtual void handleApplicationStateNotification(const std::shared_ptr<NSNotification>&) {}
@@ -117,4 +118,5 @@ private:
     std::string cacheName_;
     std::uint64_t cacheType_ = 0;
     bool isAESEnable_ = false;
+    bool autoSynchronizeEnabled_ = false;
 };

@@ -2,7 +2,8 @@
 // is built on, in order of adding) and a sending cache of items in flight, both keyed by the
 // request's report flag. It drops duplicates (items equal but for "itime"), keeps its archive
 // under a size limit by dropping the oldest pending entries, and runs its save action after
-// every change. Entries are single item dictionaries or arrays of them (one per sent request).
+// every change. Entries are single item dictionaries or arrays of them (one per sent request,
+// holding no two items equal but for "itime").
 // Safe to use from any thread; the save action runs outside the cache's lock.
 #pragma once
 
