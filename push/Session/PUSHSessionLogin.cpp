@@ -172,18 +172,9 @@ std::int32_t PUSHSessionController::proofTimeInterval()
 {
     if (proofTimeInterval_ != 0)
         return proofTimeInterval_;
-    if (auto offset = push_utilities::storedServerClockOffset()) {
-        proofTimeInterval_ = *offset;
-        return *offset;
-    }
-    // Stored times more than a year apart are wiped.
-    proofTimeInterval_ = 0;
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->setObject(Value(0), kPUSHLocalTimeKey);
-    defaults->synchronize();
-    defaults->setObject(Value(0), kPUSHServerTimeKey);
-    defaults->synchronize();
-    return 0;
+    // Stored times more than a year apart are wiped as they are read.
+    proofTimeInterval_ = push_utilities::storedServerClockCorrection();
+    return proofTimeInterval_;
 }
 
 // Heartbeats ------------------------------------------------------------------------------------
