@@ -75,8 +75,8 @@ public:
     static void setAlias(const std::optional<std::string>& alias, TagsAliasCallback callback, NSObjectRef object);
     // The callback as a method of the object's class, called on the object with the answer
     // (result code, tags, alias). A method the object does not have, or one that cannot take
-    // those arguments (a result-code parameter that does not hold every int, such as a char or a
-    // bool, counts as one), is reported and the request goes out without a callback.
+    // those arguments (a result code taken as anything but int, such as a char, a bool or a long,
+    // counts as one), is reported and the request goes out without a callback.
     template <class T, class Method>
     static void setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
         Method T::*callbackMethod, NSObjectRef object)

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <concepts>
 #include <type_traits>
 
 #include "platform/foundation/NSObject.h"
@@ -27,22 +28,21 @@ using TagAliasInvocation = std::function<void(int, const Value&, const Value&)>;
 TagAliasAnswerTags tagsFromAnswer(const Value& tags);
 std::string aliasFromAnswer(const Value& alias);
 
-// A type that every int converts to unchanged: a signed integer at least as wide as int, or a
-// floating type whose mantissa holds every int. A char or a bool would turn 6002 into 114 or 1,
-// an unsigned type would lose the sign.
+// The one type a method may take the result code as: int itself (by value or by const
+// reference), as the template callback declares it. A char or a bool would turn 6002 into 114 or
+// 1, an unsigned type would lose the sign, and a wider type is not the callback's type either.
 template <class To>
-concept HoldsEveryInt = std::is_arithmetic_v<To> && std::numeric_limits<To>::is_signed
-    && std::numeric_limits<To>::digits >= std::numeric_limits<int>::digits;
+concept IsResultCodeType = std::same_as<To, int>;
 
-// The result code as the check hands it to a method: it converts only to types that hold every
-// int, so a method whose first parameter would cut the code cannot be called with it.
+// The result code as the check hands it to a method: it converts only to int, so a method whose
+// first parameter has another type cannot be called with it.
 struct TagAliasResultCodeArgument {
     template <class To>
-        requires HoldsEveryInt<To>
+        requires IsResultCodeType<To>
     operator To() const;
 };
 
-// validateCallbackMethod: whether a method of T can take the answer's arguments without loss.
+// validateCallbackMethod: whether a method of T takes the answer's arguments as the template does.
 template <class T, class Method> constexpr bool validateCallbackMethod()
 {
     return std::is_invocable_v<Method T::*, T&, int, const TagAliasAnswerTags&, const std::string&>

@@ -38,7 +38,7 @@ public:
         answer = std::to_string(code) + "|" + std::to_string(tags ? tags->size() : 99) + "|" + alias;
         ++calls;
     }
-    void byValue(long code, push_service::TagAliasAnswerTags tags, std::string alias) { standard(static_cast<int>(code), tags, alias); }
+    void byValue(int code, push_service::TagAliasAnswerTags tags, std::string alias) { standard(code, tags, alias); }
     void twoArguments(int, const std::string&) { }
     void reordered(const std::string&, int, const push_service::TagAliasAnswerTags&) { }
     std::string answer;

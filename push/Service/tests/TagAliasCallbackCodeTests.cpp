@@ -1,5 +1,4 @@
-// Tags/alias callback methods by the type that takes the result code: only types that hold every
-// int are accepted, the rest are refused as invalid and the request goes out without them. The
+// Tags/alias callback methods by the type that takes the result code: only int is accepted, the rest are refused as invalid and the request goes out without them. The
 // class operation checks a callback only when both it and its object are given.
 #include "ServiceTestSupport.h"
 #include "testing/push/CapturingLogger.h"
@@ -19,6 +18,7 @@ public:
     void asShort(short code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
     void asUnsigned(unsigned code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
     void asFloat(float code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
+    void asInt(int code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
     void asLongLong(long long code, const TagAliasAnswerTags&, const std::string&) { keep(static_cast<double>(code)); }
     void asDouble(double code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
     void asConstRef(const int& code, const TagAliasAnswerTags&, const std::string&) const { keep(code); }
@@ -33,7 +33,7 @@ protected:
     std::shared_ptr<push_test_support::CapturingLogger> logger = std::make_shared<push_test_support::CapturingLogger>();
 };
 
-TEST(TagAliasCallbackCodeType, OnlyTypesThatHoldEveryIntTakeTheResultCode)
+TEST(TagAliasCallbackCodeType, OnlyIntTakesTheResultCode)
 {
     auto logger = std::make_shared<push_test_support::CapturingLogger>();
     PUSHLog::addLogger(logger);
@@ -45,6 +45,8 @@ TEST(TagAliasCallbackCodeType, OnlyTypesThatHoldEveryIntTakeTheResultCode)
         { "short", tagAliasCallbackMethod(&CodeKeeping::asShort) },
         { "unsigned", tagAliasCallbackMethod(&CodeKeeping::asUnsigned) },
         { "float", tagAliasCallbackMethod(&CodeKeeping::asFloat) },
+        { "long long", tagAliasCallbackMethod(&CodeKeeping::asLongLong) },
+        { "double", tagAliasCallbackMethod(&CodeKeeping::asDouble) },
     };
     for (const auto& [name, method] : refused) {
         SCOPED_TRACE(name);
@@ -53,8 +55,7 @@ TEST(TagAliasCallbackCodeType, OnlyTypesThatHoldEveryIntTakeTheResultCode)
         EXPECT_EQ(logger->lines(), std::vector { kInvalid });
     }
     const std::pair<const char*, push_service::TagAliasCallbackMethod> accepted[] = {
-        { "long long", tagAliasCallbackMethod(&CodeKeeping::asLongLong) },
-        { "double", tagAliasCallbackMethod(&CodeKeeping::asDouble) },
+        { "int", tagAliasCallbackMethod(&CodeKeeping::asInt) },
         { "const int&", tagAliasCallbackMethod(&CodeKeeping::asConstRef) },
     };
     for (const auto& [name, method] : accepted) {
@@ -96,7 +97,7 @@ TEST_F(TagAliasCallbackCode, RefusedOrIncompleteCallbacksLeaveTheRequestToGoOutW
     EXPECT_EQ(logger->count("Push Warning"), 1u);
 
     // Only the complete, valid callback is answered.
-    PUSHService::setTags(std::nullopt, "valid", &CodeKeeping::asDouble, keeping);
+    PUSHService::setTags(std::nullopt, "valid", &CodeKeeping::asInt, keeping);
     ASSERT_TRUE(testing_support::runUntil([&] { return !keeping->codes.empty(); }));
     testing_support::runUntil([] { return true; });
     EXPECT_EQ(std::tuple(keeping->codes, blockCalls), std::tuple(std::vector<double> { 0 }, 0));
