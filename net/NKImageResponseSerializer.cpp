@@ -44,9 +44,11 @@ UIImageRef inflateResponseImage(const NSURLResponseRef& response, const Bytes* d
     }
     if (bitmap->width() * bitmap->height() > 1024 * 1024 || bitmap->bitsPerComponent() > 8)
         return image;
+    // Every source (grey, grey with alpha, palette, CMYK, RGB) is redrawn in device RGB, with an
+    // alpha layout that an RGB context takes.
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     CGBitmapInfo info = bitmap->bitmapInfo();
-    if (CGColorSpaceGetModel(bitmap->colorSpace()) == kCGColorSpaceModelRGB) {
+    if (CGColorSpaceGetModel(rgb) == kCGColorSpaceModelRGB) {
         std::uint32_t alpha = info & kCGBitmapAlphaInfoMask;
         if (alpha == kCGImageAlphaNone)
             info = (info & ~kCGBitmapAlphaInfoMask) | kCGImageAlphaNoneSkipFirst;

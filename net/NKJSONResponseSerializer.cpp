@@ -89,12 +89,13 @@ Value NKJSONResponseSerializer::responseObjectForResponse(const NSURLResponseRef
             charset = response->textEncodingName();
         }
     }
-    if (!data || data->empty())
+    if (!data)
         return {};
     Value object;
     NSErrorRef serializationError;
     std::optional<std::string> text = decodeBody(*data, encoding, charset, serializationError);
-    if (text && *text == " ")
+    // A single space or no text at all (say, only a byte-order mark) holds no JSON, and no error.
+    if (text && (text->empty() || *text == " "))
         return {};
     if (text)
         object = NSJSONSerialization::JSONObjectWithData(*text, readingOptions_, &serializationError);

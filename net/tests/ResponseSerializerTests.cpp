@@ -33,6 +33,7 @@ TEST(ResponseSerializer, JsonBodiesByContentTypeCharsetAndContent)
             std::nullopt },
         { "blank", "application/json", " ", Value(), std::nullopt },
         { "empty", "application/json", "", Value(), std::nullopt },
+        { "empty once decoded", "application/json; charset=utf-16", "\xff\xfe", Value(), std::nullopt },
         { "not text", "application/json", "{\xff\xfe}", Value(), NSURLErrorCannotDecodeContentData },
         { "not GBK", "text/html; charset=GBK", "{\xff\xff}", Value(), NSURLErrorCannotDecodeContentData },
         { "other type", "application/octet-stream", "{\"a\":1}", Value(), NSURLErrorCannotDecodeContentData },
@@ -82,6 +83,13 @@ TEST(ResponseSerializer, AStatusFailureStillParsesAndChainsTheErrors)
     ASSERT_TRUE(error->underlyingError());
     EXPECT_EQ(error->underlyingError()->code(), NSURLErrorBadServerResponse);
     EXPECT_TRUE(net::errorChainHasCode(error, NSURLErrorBadServerResponse, NKURLResponseSerializationErrorDomain));
+    // No text once decoded: no parse error joins the status error.
+    Bytes markOnly = bytes("\xfe\xff");
+    error.reset();
+    EXPECT_TRUE(json->responseObjectForResponse(reply(500, "text/plain; charset=utf-16"), &markOnly, &error).isAbsent());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
+    EXPECT_FALSE(error->underlyingError());
     // Both failures at once: the status error carries the content-type error beneath it.
     NSErrorRef both;
     EXPECT_FALSE(json->validateResponse(reply(404, "image/png"), &body, &both));

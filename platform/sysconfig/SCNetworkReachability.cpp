@@ -15,10 +15,11 @@
 
 namespace {
 
+// The scheduled targets, one entry each from scheduling until unscheduling or destruction.
 struct Registry {
     std::mutex mutex;
     std::optional<SCNetworkReachabilityFlags> injected;
-    std::vector<std::weak_ptr<SCNetworkReachability>> scheduled;
+    std::map<const SCNetworkReachability*, std::weak_ptr<SCNetworkReachability>> scheduled;
 };
 
 Registry& registry()
@@ -117,14 +118,18 @@ void injectFlags(std::optional<SCNetworkReachabilityFlags> flags)
     {
         std::lock_guard lock(registry().mutex);
         registry().injected = flags;
-        auto& scheduled = registry().scheduled;
-        std::erase_if(scheduled, [](const auto& weak) { return weak.expired(); });
-        for (const auto& weak : scheduled)
-            if (auto target = weak.lock())
+        for (const auto& entry : registry().scheduled)
+            if (auto target = entry.second.lock())
                 targets.push_back(target);
     }
     for (const auto& target : targets)
         reachabilityRecheck(*target);
+}
+
+std::size_t scheduledTargetCount()
+{
+    std::lock_guard lock(registry().mutex);
+    return registry().scheduled.size();
 }
 
 } // namespace sysconfig
@@ -195,6 +200,8 @@ void SCNetworkReachability::stopWatching()
         netlink_ = -1;
         runLoop_.reset();
         modes_.clear();
+        std::lock_guard registered(registry().mutex);
+        registry().scheduled.erase(this);
     }
     if (source)
         source->invalidate();
@@ -259,11 +266,11 @@ bool SCNetworkReachabilityScheduleWithRunLoop(
             }
         }
         source = target->source_;
+        std::lock_guard registered(registry().mutex);
+        registry().scheduled.try_emplace(target.get(), target);
     }
     if (source)
         runLoop->addSource(source, mode);
-    std::lock_guard lock(registry().mutex);
-    registry().scheduled.push_back(target);
     return true;
 }
 

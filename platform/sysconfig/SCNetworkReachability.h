@@ -89,6 +89,8 @@ namespace sysconfig {
 void injectFlags(std::optional<SCNetworkReachabilityFlags> flags);
 // Flags for an address as the kernel's routes give them (what targets use without injection).
 SCNetworkReachabilityFlags routeFlags(const sockaddr* address, socklen_t length);
+// How many targets are scheduled now (for tests).
+std::size_t scheduledTargetCount();
 
 } // namespace sysconfig
 

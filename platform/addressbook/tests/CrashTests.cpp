@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <ranges>
 #include <thread>
 
 #include "platform/addressbook/tests/AddressBookFixture.h"
@@ -63,7 +62,10 @@ TEST_F(AddressBookCrash, ThreadsAndAnotherProcessSaveTogether)
     ASSERT_TRUE(saveContact("warm-up"));
     static constexpr int perWorker = 25;
     auto failedSaves = [](const std::string& prefix) {
-        return int(std::ranges::count_if(std::views::iota(0, perWorker), [&](int i) { return !saveContact(prefix + std::to_string(i)); }));
+        int failed = 0;
+        for (int i = 0; i < perWorker; ++i)
+            failed += saveContact(prefix + std::to_string(i)) ? 0 : 1;
+        return failed;
     };
     pid_t child = fork();
     ASSERT_GE(child, 0);

@@ -50,14 +50,15 @@ TEST_F(SessionBehaviour, AuthenticationThroughTheCompletionHandler)
     for (auto [password, order] : { std::pair { "p", "challenge response data complete" },
              std::pair { "bad", "challenge challenge complete" } }) {
         delegate = std::make_shared<Scripted>();
-        delegate->challenge = [password](const std::shared_ptr<NSURLAuthenticationChallenge>& c, auto completion) {
-            EXPECT_EQ(c->protectionSpace()->realm(), "Quillmark Test");
-            EXPECT_EQ(c->protectionSpace()->authenticationMethod(), NSURLAuthenticationMethodHTTPBasic);
-            if (c->previousFailureCount() > 0)
-                return completion(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
-            completion(NSURLSessionAuthChallengeUseCredential,
-                NSURLCredential::credentialWithUser("u", password, NSURLCredentialPersistenceNone));
-        };
+        delegate->challenge
+            = [password = password](const std::shared_ptr<NSURLAuthenticationChallenge>& c, auto completion) {
+                  EXPECT_EQ(c->protectionSpace()->realm(), "Quillmark Test");
+                  EXPECT_EQ(c->protectionSpace()->authenticationMethod(), NSURLAuthenticationMethodHTTPBasic);
+                  if (c->previousFailureCount() > 0)
+                      return completion(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
+                  completion(NSURLSessionAuthChallengeUseCredential,
+                      NSURLCredential::credentialWithUser("u", password, NSURLCredentialPersistenceNone));
+              };
         open();
         run("/auth");
         EXPECT_EQ(delegate->order(), order) << password;

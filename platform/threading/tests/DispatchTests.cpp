@@ -356,7 +356,7 @@ TEST(WorkerPool, HigherPriorityJobsRunFirst)
     using Job = std::pair<P, const char*>;
     for (auto [priority, name] : { Job { P::Background, "background" }, Job { P::Low, "low" }, Job { P::Default, "default-1" },
              Job { P::High, "high" }, Job { P::Default, "default-2" } })
-        pool.submit(priority, [&, name] { locked(mutex, [&] { order.push_back(name); }); });
+        pool.submit(priority, [&, name = name] { locked(mutex, [&] { order.push_back(name); }); });
     dispatch_semaphore_signal(gate);
     EXPECT_TRUE(runUntil([&] { return locked(mutex, [&] { return order.size() == 5; }); }));
     EXPECT_EQ(order, (std::vector<std::string> { "high", "default-1", "default-2", "low", "background" }));

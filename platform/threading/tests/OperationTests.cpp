@@ -118,7 +118,7 @@ TEST(OperationQueue, PriorityThenOrderWhileSuspendedWorkWaits)
     for (auto [name, priority] : { Named { "low", NSOperationQueuePriorityLow }, Named { "normal-1", NSOperationQueuePriorityNormal },
              Named { "high", NSOperationQueuePriorityHigh }, Named { "normal-2", NSOperationQueuePriorityNormal },
              Named { "very-high", NSOperationQueuePriorityVeryHigh } }) {
-        auto operation = NSBlockOperation::blockOperationWithBlock([&order, name] { order.push_back(name); });
+        auto operation = NSBlockOperation::blockOperationWithBlock([&order, name = name] { order.push_back(name); });
         operation->setQueuePriority(priority);
         queue->addOperation(operation);
     }

@@ -59,7 +59,8 @@ TEST_F(ReportTransport, SuccessAndRefusalsDropTheItemsAndServerTroubleReturnsThe
         SCOPED_TRACE(status);
         server.clearRequests();
         sendAnswered(status, returned ? 0 : 1);
-        ASSERT_TRUE(testing_support::runUntil([&] { return sendingCount() == 0 && pendingCount() == (returned ? 1u : 0u); }));
+        ASSERT_TRUE(testing_support::runUntil(
+            [&, returned = returned] { return sendingCount() == 0 && pendingCount() == (returned ? 1u : 0u); }));
         EXPECT_TRUE(line.empty() || logger->has(line));
         if (!returned)
             continue;

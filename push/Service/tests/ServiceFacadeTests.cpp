@@ -38,7 +38,8 @@ TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
         application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
         UIDevice::currentDevice()->setSystemVersion(version);
         PUSHService::registerForRemoteNotificationTypes(types, Value());
-        ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == (types == 7u ? 1 : 2); }));
+        ASSERT_TRUE(
+            testing_support::runUntil([&, types = types] { return delegate->tokens == (types == 7u ? 1 : 2); }));
         // Settings from 8.0 on; below it the enabled remote-notification types.
         const auto settings = application->currentUserNotificationSettings();
         EXPECT_EQ(std::pair(settings != nullptr, settings ? settings->types() : application->enabledRemoteNotificationTypes()), std::pair(types == 7u, types));

@@ -58,7 +58,8 @@ TEST(Authentication, BasicChallengeAndCredentialCheck)
     const std::pair<const char*, long> cases[] = { { "ann:s3cret:with colon", 200 }, { "ann:wrong", 401 },
         { "bob:s3cret:with colon", 401 } };
     for (auto [userpwd, status] : cases) {
-        auto r = curlFetch(server.url("/basic"), [&](CURL* c) { curl_easy_setopt(c, CURLOPT_USERPWD, userpwd); });
+        auto r = curlFetch(
+            server.url("/basic"), [userpwd = userpwd](CURL* c) { curl_easy_setopt(c, CURLOPT_USERPWD, userpwd); });
         EXPECT_EQ(r.status, status) << userpwd;
     }
 }
