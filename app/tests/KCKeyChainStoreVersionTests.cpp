@@ -169,3 +169,28 @@ TEST_F(StoreTest, InternetStoresAreScopedByHostAndPort)
     EXPECT_EQ(Store::allKeysWithItemClass(2),
         Value::array({ Value::dictionary({ { "server", "example.com" }, { "key", "alice" } }) }));
 }
+
+// A device updated from release 8 to 10 or later (or one whose version cannot be read) still
+// finds what it wrote, synchronised items included, and so keeps its list of the user's devices.
+TEST_F(StoreTest, ItemsWrittenAtRelease8AreFoundOnLaterReleases)
+{
+    const std::string listKey = "dv_uuidsOfUserDevices";
+    const std::string device = DVUUID::uuidForDevice();
+    const std::string list = device + "|0123456789abcdef0123456789abcdef";
+    auto shared = Store::keyChainStore();
+    shared->setSynchronizable(true);
+    ASSERT_TRUE(shared->setString(list, listKey));
+
+    for (const char* version : { "10.0", "12.3", "" }) {
+        UIDevice::currentDevice()->setSystemVersion(version);
+        EXPECT_EQ(Store::stringForKeyInService(listKey), list) << version;
+        EXPECT_EQ(Store::stringForKeyInService(std::string("dv_uuidForDevice")), device) << version;
+        reinstall();
+        EXPECT_EQ(DVUUID::uuidsOfUserDevices().size(), 2u) << version;
+    }
+    // Written again there, the synchronised item is changed, not doubled.
+    ASSERT_TRUE(shared->setString(device, listKey));
+    EXPECT_EQ(rawItem(testService, listKey)[kSecAttrSynchronizable], Value(true));
+    EXPECT_EQ(rawText(testService, listKey), device);
+    EXPECT_EQ(rawCount(kSecClassGenericPassword), 2u) << "the device identifier and the list";
+}

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <unordered_set>
 
 namespace {
 
@@ -146,6 +147,42 @@ void describeString(std::string& out, std::string_view s, bool nested)
         out += s;
 }
 
+// The description being made on this thread, for the objects it meets.
+struct DescriptionScope {
+    int values = 0; // Value descriptions in progress, the objects' own included
+    int quotedObjects = 0; // objects being described to be quoted into a collection's text
+    // Every object written out in full so far, kept alive until the outermost description ends
+    // so that none of them can be taken for a new one at the same address.
+    std::unordered_set<NSObjectRef> written;
+};
+thread_local DescriptionScope scope;
+
+// Inside a collection an object's description is quoted, and escaped, once: where the outermost
+// collection holds it. Objects met within that description (an error's underlying error, and
+// that one's) are written as they describe themselves, unquoted, since escaping again at every
+// level would double the text with each level. An object met again in the same description (an
+// error listed in a trace and held by the next error of it as its underlying error) is written
+// briefly, as NSObject describes any object, so a trace of errors, each holding the one before
+// it, grows linearly with its length too.
+void describeObject(std::string& out, const NSObjectRef& object, bool nested)
+{
+    const bool quoted = nested && scope.quotedObjects == 0;
+    const bool metBefore = !scope.written.insert(object).second;
+    std::string text;
+    {
+        struct Level {
+            bool counts;
+            explicit Level(bool quoted) : counts(quoted) { scope.quotedObjects += counts; }
+            ~Level() { scope.quotedObjects -= counts; }
+        } level(quoted);
+        text = metBefore ? object->NSObject::description() : object->description();
+    }
+    if (quoted)
+        describeString(out, text, true);
+    else
+        out += text;
+}
+
 void describe(std::string& out, const Value& v, int indent, bool nested)
 {
     using Type = Value::Type;
@@ -182,7 +219,7 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
         describeString(out, formatDate(v.asDate()), nested);
         return;
     case Type::Object:
-        describeString(out, v.asObject()->description(), nested);
+        describeObject(out, v.asObject(), nested);
         return;
     case Type::Array: {
         if (nested)
@@ -220,6 +257,16 @@ void describe(std::string& out, const Value& v, int indent, bool nested)
 
 std::string Value::description() const
 {
+    struct Enter {
+        Enter() { ++scope.values; }
+        ~Enter()
+        {
+            if (--scope.values > 0)
+                return;
+            auto written = std::move(scope.written); // let go once the scope is clean again
+            scope.written.clear();
+        }
+    } enter;
     std::string out;
     describe(out, *this, 0, false);
     return out;

@@ -186,6 +186,7 @@ std::vector<std::shared_ptr<UILocalNotification>> UIApplication::scheduledLocalN
 
 UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandler(std::function<void()> handler)
 {
+    std::lock_guard lock(backgroundTasksMutex_);
     UIBackgroundTaskIdentifier id = nextTask_++;
     backgroundTasks_.emplace_back(id, std::move(handler));
     return id;
@@ -193,17 +194,33 @@ UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandl
 
 void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier)
 {
-    std::erase_if(backgroundTasks_, [&](const auto& task) { return task.first == identifier; });
+    std::function<void()> ended; // let go after the lock: what it holds may end tasks of its own
+    std::lock_guard lock(backgroundTasksMutex_);
+    auto found = std::find_if(backgroundTasks_.begin(), backgroundTasks_.end(),
+        [&](const auto& task) { return task.first == identifier; });
+    if (found == backgroundTasks_.end())
+        return;
+    ended = std::move(found->second);
+    backgroundTasks_.erase(found);
 }
 
 void UIApplication::expireBackgroundTasks()
 {
-    auto tasks = std::move(backgroundTasks_);
-    backgroundTasks_.clear();
+    BackgroundTasks tasks;
+    {
+        std::lock_guard lock(backgroundTasksMutex_);
+        tasks.swap(backgroundTasks_);
+    }
     for (auto& task : tasks) {
         if (task.second)
             task.second();
     }
+}
+
+std::size_t UIApplication::backgroundTaskCount() const
+{
+    std::lock_guard lock(backgroundTasksMutex_);
+    return backgroundTasks_.size();
 }
 
 void UIApplication::reset()
@@ -230,7 +247,9 @@ void UIApplication::reset()
         token_.push_back(static_cast<std::uint8_t>(0xA0 + i));
     registrationError_.reset();
     delivered_.clear();
-    backgroundTasks_.clear();
+    BackgroundTasks tasks; // let go after the lock, as in endBackgroundTask
+    std::lock_guard lock(backgroundTasksMutex_);
+    tasks.swap(backgroundTasks_);
 }
 
 namespace uikit {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -186,11 +187,13 @@ public:
     std::vector<std::shared_ptr<UILocalNotification>> scheduledLocalNotifications() const;
     const std::vector<std::shared_ptr<UILocalNotification>>& deliveredLocalNotifications() const { return delivered_; }
 
+    // Background tasks may be begun and ended from any thread.
     UIBackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
     void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
-    // Test driver: runs and forgets every pending expiration handler.
+    // Test driver: runs and forgets every pending expiration handler (outside the task lock, so
+    // a handler may end or begin tasks).
     void expireBackgroundTasks();
-    std::size_t backgroundTaskCount() const { return backgroundTasks_.size(); }
+    std::size_t backgroundTaskCount() const;
 
     // Resets everything to a fresh application (for tests and the host).
     void reset();
@@ -219,7 +222,9 @@ private:
     NSErrorRef registrationError_;
     std::vector<Scheduled> scheduled_;
     std::vector<std::shared_ptr<UILocalNotification>> delivered_;
-    std::vector<std::pair<UIBackgroundTaskIdentifier, std::function<void()>>> backgroundTasks_;
+    using BackgroundTasks = std::vector<std::pair<UIBackgroundTaskIdentifier, std::function<void()>>>;
+    mutable std::mutex backgroundTasksMutex_; // guards the two below
+    BackgroundTasks backgroundTasks_;
     UIBackgroundTaskIdentifier nextTask_ = 1;
 };
 

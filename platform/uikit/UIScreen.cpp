@@ -1,8 +1,13 @@
 // The main screen and the current device, and the version numbers that follow the system version.
 #include "platform/uikit/UIScreen.h"
 
-#include <cstdlib>
+#include <charconv>
+#include <iterator>
+#include <limits>
 #include <map>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 #include "platform/graphics/UIImage.h"
 
@@ -28,30 +33,58 @@ std::shared_ptr<UIDevice> UIDevice::currentDevice()
     return device;
 }
 
+namespace {
+
+struct VersionNumbers {
+    double foundation;
+    double coreFoundation;
+};
+
+using Release = std::pair<int, int>; // major, minor
+
+// The major and minor number a version text begins with ("8" is 8.0); none when it begins with
+// no number.
+std::optional<Release> parseRelease(std::string_view version)
+{
+    const char* end = version.data() + version.size();
+    int major = 0;
+    auto [next, error] = std::from_chars(version.data(), end, major);
+    if (error != std::errc())
+        return std::nullopt;
+    int minor = 0;
+    if (next != end && *next == '.')
+        std::from_chars(next + 1, end, minor);
+    return Release { major, minor };
+}
+
+}
+
 void UIDevice::setSystemVersion(const std::string& version)
 {
-    struct Numbers {
-        double foundation;
-        double coreFoundation;
-    };
-    static const std::map<std::string, Numbers> known {
-        { "5.1", { 890.10, 690.10 } },
-        { "6.0", { 993.00, 793.00 } },
-        { "6.1", { 993.00, 793.00 } },
-        { "7.0", { 1047.20, 847.20 } },
-        { "7.1", { 1047.25, 847.24 } },
-        { "8.0", { 1140.11, 1140.10 } },
-        { "8.1", { 1141.1, 1141.14 } },
-        { "8.4", { 1144.17, 1145.15 } },
-        { "9.0", { 1240.1, 1240.1 } },
+    static const std::map<Release, VersionNumbers> known {
+        { { 5, 1 }, { 890.10, 690.10 } },
+        { { 6, 0 }, { 993.00, 793.00 } },
+        { { 6, 1 }, { 993.00, 793.00 } },
+        { { 7, 0 }, { 1047.20, 847.20 } },
+        { { 7, 1 }, { 1047.25, 847.24 } },
+        { { 8, 0 }, { 1140.11, 1140.10 } },
+        { { 8, 1 }, { 1141.1, 1141.14 } },
+        { { 8, 4 }, { 1144.17, 1145.15 } },
+        { { 9, 0 }, { 1240.1, 1240.1 } },
     };
     systemVersion_ = version;
-    auto found = known.find(version);
-    if (found == known.end()) {
-        int major = std::atoi(version.c_str());
-        found = known.upper_bound(std::to_string(major) + ".~");
-        if (found != known.begin())
-            --found;
+    // Releases are compared by number. One not in the table reads as the latest known release of
+    // its major version or, failing that, the latest before it (so 10 and later read as 9.0);
+    // one before every known release as the oldest; a version with no number (empty included)
+    // as the latest known.
+    auto found = std::prev(known.end());
+    if (auto release = parseRelease(version)) {
+        found = known.find(*release);
+        if (found == known.end()) {
+            found = known.upper_bound({ release->first, std::numeric_limits<int>::max() });
+            if (found != known.begin())
+                --found;
+        }
     }
     NSFoundationVersionNumber = found->second.foundation;
     kCFCoreFoundationVersionNumber = found->second.coreFoundation;

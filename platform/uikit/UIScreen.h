@@ -55,7 +55,9 @@ public:
     void forgetIdentifierForVendor();
 
     // Seams. Setting the system version also sets the framework version numbers to that
-    // release's ("5.1", "6.0", "7.0", "7.1", "8.0", "8.1", "8.4", "9.0"; others by major).
+    // release's ("5.1", "6.0", "6.1", "7.0", "7.1", "8.0", "8.1", "8.4", "9.0", compared by number;
+    // others by major: the latest known release of it or before it, so "10.0" reads as "9.0").
+    // A version with no number, empty included, reads as the latest known release.
     void setSystemVersion(const std::string& version);
     void setModel(const std::string& model) { model_ = model; }
     void setName(const std::string& name) { name_ = name; }

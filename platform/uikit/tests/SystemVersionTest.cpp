@@ -1,0 +1,28 @@
+// Which framework version numbers a system version reads as: releases by number, later ones as
+// the latest known, an empty version as the latest known.
+#include "Fixture.h"
+
+namespace {
+
+double foundationFor(const std::string& version)
+{
+    UIDevice::currentDevice()->setSystemVersion(version);
+    return NSFoundationVersionNumber;
+}
+
+}
+
+TEST_F(UIKitTest, SystemVersionsReadAsTheirReleaseByNumber)
+{
+    const double latest = foundationFor("9.0");
+    const double coreLatest = kCFCoreFoundationVersionNumber;
+    EXPECT_EQ(foundationFor("5.1"), 890.10);
+    EXPECT_EQ(foundationFor("7.0"), NSFoundationVersionNumber_iOS_7_0);
+    EXPECT_EQ(foundationFor("8.2"), 1144.17) << "an unknown minor release reads as its major's latest";
+    EXPECT_EQ(foundationFor("4.3"), 890.10) << "older than every known release";
+    for (const char* later : { "9.3", "10.0", "12.3", "10", "" }) {
+        EXPECT_EQ(foundationFor(later), latest) << later;
+        EXPECT_EQ(kCFCoreFoundationVersionNumber, coreLatest) << later;
+    }
+    EXPECT_EQ(UIDevice::currentDevice()->systemVersion(), "");
+}
