@@ -14,6 +14,7 @@ struct AuthorizationState {
     std::vector<ABAddressBookRequestAccessCompletionHandler> waiting;
     int failingAdds = 0;
     int failingSaves = 0;
+    bool systemAsks = true; // systems before 6.0 have no access permission
 };
 
 AuthorizationState& state()
@@ -44,7 +45,7 @@ void deliver(std::vector<ABAddressBookRequestAccessCompletionHandler> completion
 ABAuthorizationStatus ABAddressBookGetAuthorizationStatus()
 {
     std::lock_guard lock(state().mutex);
-    return state().status;
+    return state().systemAsks ? state().status : kABAuthorizationStatusAuthorized;
 }
 
 void ABAddressBookRequestAccessWithCompletion(const ABAddressBookRef&,
@@ -52,7 +53,7 @@ void ABAddressBookRequestAccessWithCompletion(const ABAddressBookRef&,
 {
     auto& s = state();
     std::unique_lock lock(s.mutex);
-    if (s.status == kABAuthorizationStatusNotDetermined) {
+    if (s.systemAsks && s.status == kABAuthorizationStatusNotDetermined) {
         if (s.answer == addressbook::AccessPromptAnswer::Wait) {
             s.waiting.push_back(std::move(completion));
             return;
@@ -60,7 +61,7 @@ void ABAddressBookRequestAccessWithCompletion(const ABAddressBookRef&,
         s.status = s.answer == addressbook::AccessPromptAnswer::Grant ? kABAuthorizationStatusAuthorized
                                                                       : kABAuthorizationStatusDenied;
     }
-    bool granted = s.status == kABAuthorizationStatusAuthorized;
+    bool granted = !s.systemAsks || s.status == kABAuthorizationStatusAuthorized;
     lock.unlock();
     deliver({ std::move(completion) }, granted);
 }
@@ -71,6 +72,12 @@ void setAuthorizationStatus(ABAuthorizationStatus status)
 {
     std::lock_guard lock(state().mutex);
     state().status = status;
+}
+
+void setSystemAsksForAccess(bool asks)
+{
+    std::lock_guard lock(state().mutex);
+    state().systemAsks = asks;
 }
 
 void setAccessPromptAnswer(AccessPromptAnswer answer)

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/addressbook/ABTestSeams.h"
 #include "platform/graphics/UIImage.h"
 
 double NSFoundationVersionNumber = 1140.11;
@@ -88,6 +89,8 @@ void UIDevice::setSystemVersion(const std::string& version)
     }
     NSFoundationVersionNumber = found->second.foundation;
     kCFCoreFoundationVersionNumber = found->second.coreFoundation;
+    // Systems before 6.0 have no address-book permission: every app may use the book.
+    addressbook::setSystemAsksForAccess(found->first >= Release { 6, 0 });
 }
 
 namespace uikit {

@@ -46,7 +46,7 @@ inline std::vector<std::string> storedPhones(const std::vector<ABRecordRef>& peo
 class AddressBookHome : public ::testing::Test {
 protected:
     void SetUp() override { addressbook::resetTestSeams(), addressbook::setAuthorizationStatus(kABAuthorizationStatusAuthorized); }
-    void TearDown() override { addressbook::resetTestSeams(); }
+    void TearDown() override { addressbook::resetTestSeams(), addressbook::setSystemAsksForAccess(true); }
 
     // Runs one statement on the store's file: the first column of its first row, "" or the error.
     std::string sql(const char* statement) const

@@ -140,3 +140,18 @@ TEST_F(AddressBook, TheUserAnswersLaterFromAnotherThreadWhileTheCallerBlocks)
     EXPECT_TRUE(ABAddressBookSave(undecided, nullptr));
     EXPECT_EQ(ABAddressBookGetPersonCount(ABAddressBookCreate()), 1);
 }
+
+TEST_F(AddressBook, ASystemThatDoesNotAskLeavesTheBookOpen)
+{
+    // Even a recorded refusal and a user who would refuse do not matter there.
+    addressbook::setAuthorizationStatus(kABAuthorizationStatusDenied);
+    addressbook::setAccessPromptAnswer(addressbook::AccessPromptAnswer::Deny);
+    addressbook::setSystemAsksForAccess(false);
+    EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), kABAuthorizationStatusAuthorized);
+    EXPECT_TRUE(saveContact("13800000000"));
+    EXPECT_EQ(storedPhones(), std::vector<std::string> { "13800000000" });
+    EXPECT_EQ(requestAccess(), yes);
+    addressbook::setSystemAsksForAccess(true);
+    EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), kABAuthorizationStatusDenied);
+    EXPECT_FALSE(saveContact("13800000001"));
+}

@@ -1,6 +1,7 @@
 // Which framework version numbers a system version reads as: releases by number, later ones as
 // the latest known, an empty version as the latest known.
 #include "Fixture.h"
+#include "platform/addressbook/ABTestSeams.h"
 
 namespace {
 
@@ -25,4 +26,16 @@ TEST_F(UIKitTest, SystemVersionsReadAsTheirReleaseByNumber)
         EXPECT_EQ(kCFCoreFoundationVersionNumber, coreLatest) << later;
     }
     EXPECT_EQ(UIDevice::currentDevice()->systemVersion(), "");
+}
+
+TEST_F(UIKitTest, OnlyFromSixOnDoesTheSystemAskForTheAddressBook)
+{
+    addressbook::setAuthorizationStatus(kABAuthorizationStatusDenied);
+    for (const auto& [version, status] : { std::pair { "5.1", kABAuthorizationStatusAuthorized },
+             { "4.3", kABAuthorizationStatusAuthorized }, { "6.0", kABAuthorizationStatusDenied },
+             { "10.0", kABAuthorizationStatusDenied } }) {
+        UIDevice::currentDevice()->setSystemVersion(version);
+        EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), status) << version;
+    }
+    addressbook::resetTestSeams();
 }
