@@ -74,7 +74,8 @@ NSErrorRef copyBody(NSInputStream& input, NSOutputStream& output)
 std::shared_ptr<NSMutableURLRequest> NKHTTPRequestSerializer::requestWithMultipartFormRequest(
     const std::shared_ptr<NSURLRequest>& request, const NSURL& fileURL, std::function<void(NSErrorRef)> completionHandler)
 {
-    auto input = request->HTTPBodyStream();
+    // No request has no body: the file is left alone and the completion hears of no error.
+    auto input = request ? request->HTTPBodyStream() : nullptr;
     auto output = NSOutputStream::outputStreamToFileAtPath(fileURL.path(), false);
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
         [input, output, completionHandler = std::move(completionHandler)] {
@@ -82,6 +83,8 @@ std::shared_ptr<NSMutableURLRequest> NKHTTPRequestSerializer::requestWithMultipa
             if (completionHandler)
                 dispatch_async(dispatch_get_main_queue(), [completionHandler, error] { completionHandler(error); });
         });
+    if (!request)
+        return nullptr;
     auto copy = request->mutableCopy();
     copy->setHTTPBodyStream(nullptr);
     return copy;

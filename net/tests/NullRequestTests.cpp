@@ -2,8 +2,10 @@
 // bad-URL error instead of ending the process, and nothing on the way to its start crashes.
 #include "net/NKHTTPRequestOperation.h"
 #include "net/NKMultipartFormData.h"
+#include "net/NKURLRequestSerialization.h"
 #include "net/tests/NetTestSupport.h"
 #include "platform/network/URLError.h"
+#include "testing/TempHome.h"
 
 using namespace net::test;
 
@@ -64,6 +66,16 @@ TEST_F(NullRequest, AMultipartBuilderFinishesNoRequest)
     formData.appendPartWithFormData(bytes("1"), "a");
     formData.appendPartWithFileData(bytes("png"), "file", "a.png", "image/png");
     EXPECT_FALSE(formData.requestByFinalizingMultipartFormData());
+}
+
+TEST_F(NullRequest, WritingTheBodyOfNoRequestCopiesNothing)
+{
+    testing_support::TempHome home;
+    bool completed = false;
+    auto copy = NKHTTPRequestSerializer::serializer()->requestWithMultipartFormRequest(
+        nullptr, NSURL::fileURLWithPath(home.pathFor("body")), [&](NSErrorRef error) { completed = !error; });
+    EXPECT_FALSE(copy);
+    ASSERT_TRUE(waitFor([&] { return completed; }));
 }
 
 } // namespace
