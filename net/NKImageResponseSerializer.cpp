@@ -48,13 +48,11 @@ UIImageRef inflateResponseImage(const NSURLResponseRef& response, const Bytes* d
     // alpha layout that an RGB context takes.
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     CGBitmapInfo info = bitmap->bitmapInfo();
-    if (CGColorSpaceGetModel(rgb) == kCGColorSpaceModelRGB) {
-        std::uint32_t alpha = info & kCGBitmapAlphaInfoMask;
-        if (alpha == kCGImageAlphaNone)
-            info = (info & ~kCGBitmapAlphaInfoMask) | kCGImageAlphaNoneSkipFirst;
-        else if (alpha != kCGImageAlphaNoneSkipFirst && alpha != kCGImageAlphaNoneSkipLast)
-            info = (info & ~kCGBitmapAlphaInfoMask) | kCGImageAlphaPremultipliedFirst;
-    }
+    std::uint32_t alpha = info & kCGBitmapAlphaInfoMask;
+    if (alpha == kCGImageAlphaNone)
+        info = (info & ~kCGBitmapAlphaInfoMask) | kCGImageAlphaNoneSkipFirst;
+    else if (alpha != kCGImageAlphaNoneSkipFirst && alpha != kCGImageAlphaNoneSkipLast)
+        info = (info & ~kCGBitmapAlphaInfoMask) | kCGImageAlphaPremultipliedFirst;
     CGContextRef context = CGBitmapContextCreate(
         nullptr, bitmap->width(), bitmap->height(), bitmap->bitsPerComponent(), 0, rgb, info);
     if (!context)

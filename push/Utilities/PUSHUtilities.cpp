@@ -118,23 +118,15 @@ void forgetServerClockCorrection()
     correctionKnown = false;
 }
 
-std::optional<std::int32_t> storedServerClockOffset()
+std::int32_t storedServerClockCorrection()
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
     const std::uint32_t local = storedSeconds(defaults->objectForKey(kStoredLocalTimeKey));
     const std::uint32_t server = storedSeconds(defaults->objectForKey(kStoredServerTimeKey));
     const auto offset = static_cast<std::int32_t>(server - local);
-    if (offset < -kLargestClockCorrection || offset > kLargestClockCorrection)
-        return std::nullopt;
-    return offset;
-}
-
-std::int32_t storedServerClockCorrection()
-{
-    if (auto offset = storedServerClockOffset())
-        return *offset;
+    if (offset >= -kLargestClockCorrection && offset <= kLargestClockCorrection)
+        return offset;
     // Times more than a year apart are wiped, whoever reads them first.
-    auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObject(Value(0), kStoredLocalTimeKey);
     defaults->synchronize();
     defaults->setObject(Value(0), kStoredServerTimeKey);

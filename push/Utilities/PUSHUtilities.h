@@ -99,11 +99,8 @@ void forgetServerClockCorrection();
 inline constexpr const char* kStoredLocalTimeKey = "__PUSHLocalTime";
 inline constexpr const char* kStoredServerTimeKey = "__PUSHServerTime";
 inline constexpr std::int32_t kLargestClockCorrection = 31536000; // one year
-// Server minus local clock of the stored login times; none when the two are more than a year
-// apart (nothing stored reads as 0).
-std::optional<std::int32_t> storedServerClockOffset();
-// The stored offset; when it is out of range, 0, and both stored times are set to 0 (each
-// write synchronised).
+// Server minus local clock of the stored login times (nothing stored reads as 0); when the two
+// are more than a year apart, 0, and both stored times are set to 0 (each write synchronised).
 std::int32_t storedServerClockCorrection();
 void setChannelProvider(std::function<std::string()> provider);
 
