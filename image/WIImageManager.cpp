@@ -104,10 +104,15 @@ bool WIImageCombinedOperation::finalArrived() const
     return finalArrived_;
 }
 
-bool WIImageCombinedOperation::queueTransform(std::function<void()> transform)
+bool WIImageCombinedOperation::queueTransform(std::function<void()> transform, bool partial)
 {
+    std::function<void()> dropped; // let go of outside the lock: it holds the image and the delegate
     std::lock_guard lock(mutex_);
-    transforms_.push_back(std::move(transform));
+    if (!transforms_.empty() && transforms_.back().partial) {
+        dropped = std::move(transforms_.back().run);
+        transforms_.pop_back();
+    }
+    transforms_.push_back(QueuedTransform { std::move(transform), partial });
     return !std::exchange(transforming_, true);
 }
 
@@ -118,7 +123,7 @@ std::function<void()> WIImageCombinedOperation::nextTransform()
         transforming_ = false;
         return nullptr;
     }
-    std::function<void()> next = std::move(transforms_.front());
+    std::function<void()> next = std::move(transforms_.front().run);
     transforms_.pop_front();
     return next;
 }
@@ -345,9 +350,9 @@ void WIImageManager::cacheAnswered(const std::shared_ptr<WIImageCombinedOperatio
 }
 
 void WIImageManager::transformInOrder(
-    const std::shared_ptr<WIImageCombinedOperation>& operation, std::function<void()> work)
+    const std::shared_ptr<WIImageCombinedOperation>& operation, std::function<void()> work, bool partial)
 {
-    if (!operation->queueTransform(std::move(work))) {
+    if (!operation->queueTransform(std::move(work), partial)) {
         return; // the running drain takes it in turn
     }
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0), [operation] {
@@ -394,7 +399,8 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
                 auto self = shared_from_this();
                 transformInOrder(operation,
                     [self, operation, url, key, completed, image, data = std::move(data), finished, toDisk, delegate]() mutable {
-                        // A partial image the final one has overtaken is neither transformed nor shown.
+                        // A partial image the final one has overtaken is neither transformed nor shown
+                        // (one still waiting was already dropped for it).
                         auto stale = [&] { return !finished && operation->finalArrived(); };
                         if (stale()) {
                             return;
@@ -410,7 +416,8 @@ void WIImageManager::downloadReported(const std::shared_ptr<WIImageCombinedOpera
                                 completed(transformed, nullptr, WICacheSourceNone, finished, url);
                             }
                         });
-                    });
+                    },
+                    !finished);
             } else {
                 if (image && finished) {
                     imageCache_->storeImage(image, false, std::move(data), key, toDisk);

@@ -39,15 +39,20 @@ private:
     void markFinalArrived();
     bool finalArrived() const;
     // Queues a transform of one of the load's images; true when none is running, and the caller
-    // is to drain the queue.
-    bool queueTransform(std::function<void()> transform);
+    // is to drain the queue. A partial image waiting to be transformed is dropped for the newer
+    // image, so at most one decoded partial waits however fast they come.
+    bool queueTransform(std::function<void()> transform, bool partial);
     // The next queued transform; none when the queue is empty, which then counts as idle.
     std::function<void()> nextTransform();
 
     mutable std::mutex mutex_;
     bool cancelled_ = false;
     bool finalArrived_ = false;
-    std::deque<std::function<void()>> transforms_;
+    struct QueuedTransform {
+        std::function<void()> run;
+        bool partial = false;
+    };
+    std::deque<QueuedTransform> transforms_;
     bool transforming_ = false;
     std::function<void()> cancelBlock_;
     std::shared_ptr<NSOperation> cacheOperation_;
@@ -102,8 +107,10 @@ private:
         const std::string& key, WILoadOptions options, const WIDownloadProgress& progress,
         const WILoadCompletion& completed, UIImageRef cachedImage, WICacheSource source);
     // The load's transforms run one at a time, in the order its images came, so that a slow
-    // transform of a partial image never overtakes a later one.
-    static void transformInOrder(const std::shared_ptr<WIImageCombinedOperation>& operation, std::function<void()> work);
+    // transform of a partial image never overtakes a later one; of the partials that come while
+    // one runs, only the newest waits.
+    static void transformInOrder(
+        const std::shared_ptr<WIImageCombinedOperation>& operation, std::function<void()> work, bool partial);
     void downloadReported(const std::shared_ptr<WIImageCombinedOperation>& operation, const NSURL& url,
         const std::string& key, WILoadOptions options, const WILoadCompletion& completed, bool hadCachedImage,
         UIImageRef image, std::optional<Bytes> data, std::shared_ptr<NSError> error, bool finished);
