@@ -118,17 +118,19 @@ void WIImageDownloaderOperation::start()
         if (application && shouldContinueWhenAppEntersBackground()) {
             std::weak_ptr<WIImageDownloaderOperation> weak = self();
             std::weak_ptr<UIApplication> weakApp = application;
-            auto taskBox = std::make_shared<UIBackgroundTaskIdentifier>(UIBackgroundTaskInvalid);
+            // The expiration handler may run on another thread while this one hands it the task.
+            auto taskBox = std::make_shared<std::atomic<UIBackgroundTaskIdentifier>>(UIBackgroundTaskInvalid);
             task = application->beginBackgroundTaskWithExpirationHandler([weak, weakApp, taskBox] {
                 if (auto strong = weak.lock()) {
                     strong->cancel();
                 }
-                if (auto app = weakApp.lock()) {
-                    app->endBackgroundTask(*taskBox);
+                UIBackgroundTaskIdentifier expired = taskBox->exchange(UIBackgroundTaskInvalid);
+                auto app = weakApp.lock();
+                if (app && expired != UIBackgroundTaskInvalid) {
+                    app->endBackgroundTask(expired);
                 }
-                *taskBox = UIBackgroundTaskInvalid;
             });
-            *taskBox = task;
+            taskBox->store(task);
         }
         setExecuting(true);
         connection = NSURLConnection::create(request_, self(), false);
