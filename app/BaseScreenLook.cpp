@@ -1,13 +1,10 @@
 // The base screens' common set-up.
 #include "app/BaseScreenLook.h"
 
-#include "platform/foundation/NSString.h"
 #include "platform/uikit/UIBars.h"
 #include "platform/uikit/UIScreen.h"
 
 namespace app {
-
-double systemVersionNumber() { return NSString::doubleValue(UIDevice::currentDevice()->systemVersion()); }
 
 void applyBarAppearance(const BaseScreenLook& look)
 {
@@ -20,8 +17,9 @@ std::shared_ptr<UILabel> setUpBaseScreen(
     UIViewController& screen, const BaseScreenLook& look, const std::function<void()>& setNav)
 {
     screen.view()->setBackgroundColor(UIColor::whiteColor());
-    double version = systemVersionNumber();
-    bool restrict = look.restrictLayoutWhenNewerThan7 ? version > 7.0 : version < 8.0;
+    double version = UIDevice::currentDevice()->systemVersionNumber();
+    // From 7.0 on the screen lies under the bars unless its edges say otherwise.
+    bool restrict = look.restrictLayoutFrom7 ? version >= 7.0 : version < 8.0;
     if (restrict) {
         screen.setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
         screen.setExtendedLayoutIncludesOpaqueBars(false);

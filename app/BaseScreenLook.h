@@ -11,13 +11,11 @@
 namespace app {
 
 struct BaseScreenLook {
-    bool restrictLayoutWhenNewerThan7; // otherwise when older than 8
+    bool restrictLayoutFrom7; // otherwise when older than 8
     UIColor appearanceTitleColor;
     bool largeTitleFont;
 };
 
-// The system version as a number ("7.1" gives 7.1).
-double systemVersionNumber();
 // Bar items white and the bar title in the look's colour, for every navigation bar.
 void applyBarAppearance(const BaseScreenLook& look);
 // White background, the layout edges, the bar set-up (`setNav`, the screen's own, so a

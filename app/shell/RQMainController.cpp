@@ -145,7 +145,7 @@ void RQMainController::openRoot()
 {
     auto addressBook = ABAddressBookCreate();
     // Before 6.0 the system has no access control for the address book: nothing to ask.
-    if (app::systemVersionNumber() < 6.0)
+    if (UIDevice::currentDevice()->systemVersionNumber() < 6.0)
         return;
     ++accessRequests_;
     auto refused = std::make_shared<std::atomic<bool>>(false);

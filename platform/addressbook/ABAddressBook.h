@@ -57,6 +57,13 @@ ABAddressBookRef ABAddressBookCreate();
 void ABAddressBookRequestAccessWithCompletion(const ABAddressBookRef& addressBook,
     ABAddressBookRequestAccessCompletionHandler completion);
 
+namespace addressbook {
+// Whether the device's system asks the user for access (from 6.0 on, the default). A system that
+// does not leaves the address book open to every app: it reads as authorized and never prompts.
+// The device sets it with its system version.
+void setSystemAsksForAccess(bool asks);
+}
+
 bool ABAddressBookAddRecord(const ABAddressBookRef& addressBook, const ABRecordRef& record, NSErrorRef* error);
 bool ABAddressBookRemoveRecord(const ABAddressBookRef& addressBook, const ABRecordRef& record, NSErrorRef* error);
 bool ABAddressBookHasUnsavedChanges(const ABAddressBookRef& addressBook);

@@ -15,10 +15,6 @@ enum class AccessPromptAnswer {
 // Sets the recorded decision directly (kABAuthorizationStatusNotDetermined asks again).
 void setAuthorizationStatus(ABAuthorizationStatus status);
 void setAccessPromptAnswer(AccessPromptAnswer answer);
-// Whether the device's system asks the user for access (from 6.0 on, the default). A system that
-// does not leaves the address book open to every app: it reads as authorized and never prompts.
-// Set by the device with its system version; resetTestSeams() leaves it alone.
-void setSystemAsksForAccess(bool asks);
 // True while a request waits for the user.
 bool accessPromptIsShowing();
 // The user answers the waiting prompt, from any thread; false when none is showing.

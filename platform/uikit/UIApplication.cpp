@@ -2,7 +2,6 @@
 #include "platform/uikit/UIApplication.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "platform/foundation/Clock.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -351,7 +350,7 @@ bool openURLInApplication(const NSURL& url, const std::string& sourceApplication
     auto d = app->delegate();
     if (!d)
         return false;
-    if (std::atoi(UIDevice::currentDevice()->systemVersion().c_str()) >= 9) {
+    if (UIDevice::currentDevice()->systemVersionNumber() >= 9.0) {
         Value options = Value::dictionary();
         if (!sourceApplication.empty())
             options.set(UIApplicationOpenURLOptionsSourceApplicationKey, sourceApplication);

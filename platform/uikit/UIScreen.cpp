@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/addressbook/ABTestSeams.h"
+#include "platform/addressbook/ABAddressBook.h"
 #include "platform/graphics/UIImage.h"
 
 double NSFoundationVersionNumber = 1140.11;
@@ -58,9 +58,8 @@ std::optional<Release> parseRelease(std::string_view version)
     return Release { major, minor };
 }
 
-}
-
-void UIDevice::setSystemVersion(const std::string& version)
+// The known releases and their framework version numbers.
+const std::map<Release, VersionNumbers>& knownReleases()
 {
     static const std::map<Release, VersionNumbers> known {
         { { 5, 1 }, { 890.10, 690.10 } },
@@ -73,20 +72,38 @@ void UIDevice::setSystemVersion(const std::string& version)
         { { 8, 4 }, { 1144.17, 1145.15 } },
         { { 9, 0 }, { 1240.1, 1240.1 } },
     };
+    return known;
+}
+
+// The known release a version text reads as. Releases are compared by number. One not in the
+// table reads as the latest known release of its major version or, failing that, the latest
+// before it (so 10 and later read as 9.0); one before every known release as the oldest; a
+// version with no number (empty included) as the latest known.
+std::map<Release, VersionNumbers>::const_iterator releaseFor(std::string_view version)
+{
+    const auto& known = knownReleases();
+    auto release = parseRelease(version);
+    if (!release)
+        return std::prev(known.end());
+    auto found = known.find(*release);
+    if (found != known.end())
+        return found;
+    found = known.upper_bound({ release->first, std::numeric_limits<int>::max() });
+    return found == known.begin() ? found : std::prev(found);
+}
+
+// Every known minor is a single digit, so major + minor / 10 is the release's own number.
+double numberOf(const Release& release) { return release.first + release.second / 10.0; }
+
+}
+
+double UIDevice::releaseNumber(const std::string& version) { return numberOf(releaseFor(version)->first); }
+
+void UIDevice::setSystemVersion(const std::string& version)
+{
+    auto found = releaseFor(version);
     systemVersion_ = version;
-    // Releases are compared by number. One not in the table reads as the latest known release of
-    // its major version or, failing that, the latest before it (so 10 and later read as 9.0);
-    // one before every known release as the oldest; a version with no number (empty included)
-    // as the latest known.
-    auto found = std::prev(known.end());
-    if (auto release = parseRelease(version)) {
-        found = known.find(*release);
-        if (found == known.end()) {
-            found = known.upper_bound({ release->first, std::numeric_limits<int>::max() });
-            if (found != known.begin())
-                --found;
-        }
-    }
+    systemVersionNumber_ = numberOf(found->first);
     NSFoundationVersionNumber = found->second.foundation;
     kCFCoreFoundationVersionNumber = found->second.coreFoundation;
     // Systems before 6.0 have no address-book permission: every app may use the book.

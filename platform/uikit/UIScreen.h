@@ -35,6 +35,12 @@ class UIDevice final : public NSObject {
 public:
     static std::shared_ptr<UIDevice> currentDevice();
     const std::string& systemVersion() const { return systemVersion_; }
+    // The system's release as a number, as the platform reads the version text: the known
+    // release it took the framework version numbers of ("8.0.2" reads as 8.0, "10.0" as 9.0, "" and
+    // "beta" as the latest known). Code that compares system versions reads this.
+    double systemVersionNumber() const { return systemVersionNumber_; }
+    // The same reading of any version text.
+    static double releaseNumber(const std::string& version);
     const std::string& model() const { return model_; }
     const std::string& name() const { return name_; }
     std::string systemName() const { return "iPhone OS"; }
@@ -65,6 +71,7 @@ public:
 
 private:
     std::string systemVersion_ = "8.0";
+    double systemVersionNumber_ = 8.0;
     std::string model_ = "iPhone";
     std::string name_ = "iPhone Simulator";
     UIUserInterfaceIdiom idiom_ = UIUserInterfaceIdiomPhone;

@@ -1,18 +1,13 @@
 // The allowed-types report and the system-version reading it shares with local notifications.
 #include "push/Local/PUSHAPNSStateReport.h"
 
-#include <cstdlib>
-
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Utilities/PUSHUtilities.h"
 
 namespace push_local {
 
-double systemVersionNumber()
-{
-    const std::string version = PUSHSystemVersion();
-    return std::strtod(version.c_str(), nullptr);
-}
+double systemVersionNumber() { return UIDevice::releaseNumber(PUSHSystemVersion()); }
 
 } // namespace push_local
 

@@ -23,7 +23,8 @@ protected:
 
 namespace push_local {
 
-// The system version read as a number, as the platform's float reading does ("8.0.2" is 8.0).
+// The push facts' system version read as a number, as the platform reads one ("8.0.2" is 8.0,
+// "" the latest known release; the missing version's "-1" the oldest).
 double systemVersionNumber();
 
 } // namespace push_local

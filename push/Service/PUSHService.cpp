@@ -2,7 +2,6 @@
 // of what the application handed over.
 #include "push/Service/PUSHService.h"
 
-#include <cstdlib>
 #include <mutex>
 
 #include "platform/foundation/NSLog.h"
@@ -53,7 +52,8 @@ Value aliasValue(const std::optional<std::string>& alias)
 }
 
 void sendTagAlias(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
-    std::uint64_t type, PUSHSetTagAliasArg::Completion completion, NSObjectRef target)
+    std::uint64_t type, PUSHSetTagAliasArg::Completion completion,
+    std::function<void(PUSHSetTagAliasArg&)> checkCallback = nullptr)
 {
     auto argument = PUSHSetTagAliasArg::create();
     argument->tags = tagsValue(tags);
@@ -61,11 +61,7 @@ void sendTagAlias(const std::optional<std::set<std::string>>& tags, const std::o
     argument->type = type;
     if (type == PUSHTagAliasTypeBlock)
         argument->completionHandler = std::move(completion);
-    if (type == PUSHTagAliasTypeCallback && completion) {
-        argument->cbInvocation = std::move(completion);
-        argument->target = std::move(target);
-    }
-    Service::sharedService()->setTagAlias(std::move(argument));
+    Service::sharedService()->setTagAlias(std::move(argument), std::move(checkCallback));
 }
 
 } // namespace
@@ -101,7 +97,7 @@ void PUSHService::registerForRemoteNotificationTypes(std::uint32_t types, const 
         r.categories = categories;
     });
     auto application = UIApplication::sharedApplication();
-    if (std::strtod(UIDevice::currentDevice()->systemVersion().c_str(), nullptr) >= 8.0) {
+    if (UIDevice::currentDevice()->systemVersionNumber() >= 8.0) {
         application->registerForRemoteNotifications();
         application->registerUserNotificationSettings(UIUserNotificationSettings::settingsForTypes(types, categories));
         return;
@@ -123,15 +119,6 @@ void PUSHService::handleRemoteNotification(const Value& remoteInfo)
 
 // Tags and alias ---------------------------------------------------------------------------------
 
-void PUSHService::setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
-    TagsAliasCallback callback, NSObjectRef object)
-{
-    std::optional<push_service::TagAliasCallbackMethod> method;
-    if (callback)
-        method = push_service::tagAliasCallbackFunction(std::move(callback));
-    setTagsWithCallbackMethod(tags, alias, std::move(method), std::move(object));
-}
-
 void PUSHService::setTagsWithCallbackMethod(const std::optional<std::set<std::string>>& tags,
     const std::optional<std::string>& alias, std::optional<push_service::TagAliasCallbackMethod> method,
     NSObjectRef object)
@@ -143,38 +130,33 @@ void PUSHService::setTagsWithCallbackMethod(const std::optional<std::set<std::st
             r.alias = alias;
         r.hasTagsCallback = method.has_value();
     });
-    // The callback is checked only when both it and its object are given; with one of them
-    // missing the request goes out without a callback and without a word.
-    PUSHSetTagAliasArg::Completion invocation;
-    if (method && object)
-        invocation = push_service::getTagAliasInvocationWithCallback(method, object);
-    sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, std::move(invocation), std::move(object));
-}
-
-void PUSHService::setTags(
-    const std::optional<std::set<std::string>>& tags, TagsAliasCallback callback, NSObjectRef object)
-{
-    setTags(tags, std::nullopt, std::move(callback), std::move(object));
-}
-
-void PUSHService::setAlias(const std::optional<std::string>& alias, TagsAliasCallback callback, NSObjectRef object)
-{
-    setTags(std::nullopt, alias, std::move(callback), std::move(object));
+    // The callback is checked only when both it and its object are given, and only once the
+    // device is known to be registered; with one of them missing the request goes out without
+    // a callback and without a word.
+    std::function<void(PUSHSetTagAliasArg&)> checkCallback;
+    if (method && object) {
+        checkCallback = [method = std::move(method), object = std::move(object)](PUSHSetTagAliasArg& argument) {
+            argument.cbInvocation = push_service::getTagAliasInvocationWithCallback(method, object);
+            if (argument.cbInvocation)
+                argument.target = object;
+        };
+    }
+    sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, nullptr, std::move(checkCallback));
 }
 
 void PUSHService::setTagsFetchCompletionHandle(const std::optional<std::set<std::string>>& tags,
     const std::optional<std::string>& alias, TagsAliasCallback handler)
 {
     PUSHSetTagAliasArg::Completion completion;
-    if (handler)
-        completion = push_service::tagAliasCallbackFunction(std::move(handler)).invocationOn(nullptr);
-    sendTagAlias(tags, alias, PUSHTagAliasTypeBlock, std::move(completion), nullptr);
+    if (auto function = push_service::tagAliasCallbackFunction(std::move(handler)))
+        completion = function->invocationOn(nullptr);
+    sendTagAlias(tags, alias, PUSHTagAliasTypeBlock, std::move(completion));
 }
 
 void PUSHService::setTagsAliasInbackground(
     const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias)
 {
-    sendTagAlias(tags, alias, PUSHTagAliasTypeBackground, nullptr, nullptr);
+    sendTagAlias(tags, alias, PUSHTagAliasTypeBackground, nullptr);
 }
 
 std::set<std::string> PUSHService::filterValidTags(const std::set<std::string>& tags)

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/foundation/NSObject.h"
@@ -66,13 +67,30 @@ public:
     static void handleRemoteNotification(const Value& remoteInfo);
 
     // Tags and alias. No tags (nullopt) leaves the tags alone, no alias the alias. The callback
-    // is called (on the main thread) only when both it and its object are given; with only one
-    // of them the request goes out without a callback and nothing is reported.
+    // (a callable taking the answer as TagsAliasCallback does, the result code as int; null for
+    // none) is called (on the main thread) only when both it and its object are given; with only
+    // one of them the request goes out without a callback and nothing is reported. One that takes
+    // the result code as another type is reported, and the request goes out without it.
+    template <class Callback>
+        requires(!std::is_member_function_pointer_v<Callback>)
     static void setTags(const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias,
-        TagsAliasCallback callback, NSObjectRef object);
-    static void setTags(
-        const std::optional<std::set<std::string>>& tags, TagsAliasCallback callback, NSObjectRef object);
-    static void setAlias(const std::optional<std::string>& alias, TagsAliasCallback callback, NSObjectRef object);
+        Callback callback, NSObjectRef object)
+    {
+        setTagsWithCallbackMethod(
+            tags, alias, push_service::tagAliasCallbackFunction(std::move(callback)), std::move(object));
+    }
+    template <class Callback>
+        requires(!std::is_member_function_pointer_v<Callback>)
+    static void setTags(const std::optional<std::set<std::string>>& tags, Callback callback, NSObjectRef object)
+    {
+        setTags(tags, std::nullopt, std::move(callback), std::move(object));
+    }
+    template <class Callback>
+        requires(!std::is_member_function_pointer_v<Callback>)
+    static void setAlias(const std::optional<std::string>& alias, Callback callback, NSObjectRef object)
+    {
+        setTags(std::nullopt, alias, std::move(callback), std::move(object));
+    }
     // The callback as a method of the object's class, called on the object with the answer
     // (result code, tags, alias). A method the object does not have, or one that cannot take
     // those arguments (a result code taken as anything but int, such as a char, a bool or a long,

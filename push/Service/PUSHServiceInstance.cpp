@@ -184,14 +184,18 @@ void Service::updateDeviceToken(const Bytes& token)
     perform([token](PUSHClientController& c) { c.updateDeviceToken(token); });
 }
 
-void Service::setTagAlias(std::shared_ptr<PUSHSetTagAliasArg> argument)
+void Service::setTagAlias(
+    std::shared_ptr<PUSHSetTagAliasArg> argument, std::function<void(PUSHSetTagAliasArg&)> checkCallback)
 {
-    // The identity is read on the client thread, after the set-up that loads it.
-    perform([argument = std::move(argument)](PUSHClientController& c) {
+    // The identity is read on the client thread, after the set-up that loads it. A request that
+    // is dropped has nothing of its callback checked.
+    perform([argument = std::move(argument), checkCallback = std::move(checkCallback)](PUSHClientController& c) {
         if (!c.userDefaults() || !c.userDefaults()->isAppRegisted()) {
             PUSHLogError("app not registed, give up set tag:%@ alias:%@", argument->tags, argument->alias);
             return;
         }
+        if (checkCallback)
+            checkCallback(*argument);
         c.setTagAlias(argument);
     });
 }

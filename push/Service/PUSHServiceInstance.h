@@ -49,8 +49,10 @@ public:
     // The result code reported, or none when the notification is ignored.
     std::optional<std::uint32_t> handleRemoteNotification(const Value& notification, bool atLaunch);
     void updateDeviceToken(const Bytes& token);
-    // Drops the request (with an error log) when the application is not registered yet.
-    void setTagAlias(std::shared_ptr<PUSHSetTagAliasArg> argument);
+    // Drops the request (with an error log) when the application is not registered yet;
+    // otherwise `checkCallback`, when given, gives the request its callback first.
+    void setTagAlias(std::shared_ptr<PUSHSetTagAliasArg> argument,
+        std::function<void(PUSHSetTagAliasArg&)> checkCallback = nullptr);
     std::string registrationID();
 
     void reportLaunch();

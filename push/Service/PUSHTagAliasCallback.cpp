@@ -27,20 +27,6 @@ std::string aliasFromAnswer(const Value& alias)
     return alias.isString() ? alias.asString() : std::string();
 }
 
-TagAliasCallbackMethod tagAliasCallbackFunction(
-    std::function<void(int, const TagAliasAnswerTags&, const std::string&)> callback)
-{
-    TagAliasCallbackMethod erased;
-    erased.isImplementedBy = [](const NSObjectRef&) { return true; };
-    erased.takesAnswer = true;
-    erased.invocationOn = [callback = std::move(callback)](const NSObjectRef&) -> TagAliasInvocation {
-        return [callback](int code, const Value& tags, const Value& alias) {
-            callback(code, tagsFromAnswer(tags), aliasFromAnswer(alias));
-        };
-    };
-    return erased;
-}
-
 TagAliasInvocation getTagAliasInvocationWithCallback(
     const std::optional<TagAliasCallbackMethod>& method, const NSObjectRef& target)
 {

@@ -74,9 +74,40 @@ template <class T, class Method> TagAliasCallbackMethod tagAliasCallbackMethod(M
     return erased;
 }
 
-// Any callable that takes the answer, as a method that every object has.
-TagAliasCallbackMethod tagAliasCallbackFunction(
-    std::function<void(int, const TagAliasAnswerTags&, const std::string&)> callback);
+template <class F> struct IsStdFunction : std::false_type { };
+template <class R, class... Args> struct IsStdFunction<std::function<R(Args...)>> : std::true_type { };
+
+// Whether a callable takes the answer's arguments as the template does (the result code as int).
+template <class F> constexpr bool validateCallbackFunction()
+{
+    return std::is_invocable_v<F&, int, const TagAliasAnswerTags&, const std::string&>
+        && std::is_invocable_v<F&, TagAliasResultCodeArgument, const TagAliasAnswerTags&, const std::string&>;
+}
+
+// Any callable, as a method that every object has; none for a null or empty one. One that cannot
+// take the answer as the template does is found invalid by the check, as such a method is.
+template <class F> std::optional<TagAliasCallbackMethod> tagAliasCallbackFunction(F callback)
+{
+    if constexpr (std::is_null_pointer_v<F>) {
+        return std::nullopt;
+    } else {
+        if constexpr (IsStdFunction<F>::value || std::is_pointer_v<F>) {
+            if (!callback)
+                return std::nullopt;
+        }
+        TagAliasCallbackMethod erased;
+        erased.isImplementedBy = [](const NSObjectRef&) { return true; };
+        if constexpr (validateCallbackFunction<F>()) {
+            erased.takesAnswer = true;
+            erased.invocationOn = [callback = std::move(callback)](const NSObjectRef&) -> TagAliasInvocation {
+                return [callback](int code, const Value& tags, const Value& alias) mutable {
+                    std::invoke(callback, code, tagsFromAnswer(tags), aliasFromAnswer(alias));
+                };
+            };
+        }
+        return erased;
+    }
+}
 
 // getTagAliasInvocationWithCallback:target: the invocation of `method` on `target`, or none
 // after the alert that says why (nothing is said when both are missing).

@@ -5,6 +5,7 @@
 
 #include "platform/uikit/UIScreen.h"
 #include "push/Client/PUSHPushConfigController.h"
+#include "testing/push/CapturingLogger.h"
 
 using namespace service_tests;
 using push_service::Service;
@@ -31,24 +32,33 @@ TEST_F(ServiceTest, RegistrationAsksThePlatformForTokenAndSettingsByVersion)
 {
     auto delegate = std::make_shared<TokenDelegate>();
     auto application = UIApplication::sharedApplication();
-    for (const auto& [version, types] : { std::pair { "8.0", 7u }, std::pair { "7.1", 5u } }) {
-        SCOPED_TRACE(version);
+    struct Case {
+        const char* version;
+        std::uint32_t types;
+        bool settings;
+    };
+    // A version without a number reads as the platform reads it: the latest known release.
+    const Case cases[] = { { "8.0", 7u, true }, { "7.1", 5u, false }, { "beta", 6u, true } };
+    int tokens = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
         application->reset();
         application->setDelegate(delegate);
         application->setSimulatedDeviceToken({ 0xde, 0xad, 0xbe, 0xef });
-        UIDevice::currentDevice()->setSystemVersion(version);
-        PUSHService::registerForRemoteNotificationTypes(types, Value());
-        ASSERT_TRUE(
-            testing_support::runUntil([&, types = types] { return delegate->tokens == (types == 7u ? 1 : 2); }));
+        UIDevice::currentDevice()->setSystemVersion(c.version);
+        PUSHService::registerForRemoteNotificationTypes(c.types, Value());
+        ASSERT_TRUE(testing_support::runUntil([&] { return delegate->tokens == tokens + 1; }));
+        ++tokens;
         // Settings from 8.0 on; below it the enabled remote-notification types.
         const auto settings = application->currentUserNotificationSettings();
-        EXPECT_EQ(std::pair(settings != nullptr, settings ? settings->types() : application->enabledRemoteNotificationTypes()), std::pair(types == 7u, types));
+        EXPECT_EQ(std::pair(settings != nullptr, settings ? settings->types() : application->enabledRemoteNotificationTypes()), std::pair(c.settings, c.types));
     }
     UIDevice::currentDevice()->setSystemVersion("8.0");
 
     auto record = PUSHService::record();
     EXPECT_EQ(std::tuple(record.notificationTypes, record.deviceToken, record.calls),
-        std::tuple(5u, Bytes { 0xde, 0xad, 0xbe, 0xef }, std::vector<std::string> { "register", "token", "register", "token" }));
+        std::tuple(6u, Bytes { 0xde, 0xad, 0xbe, 0xef },
+            std::vector<std::string> { "register", "token", "register", "token", "register", "token" }));
     application->setDelegate(nullptr);
 }
 
@@ -110,11 +120,17 @@ TEST_F(ServiceTest, LaunchNotificationIsReportedOnceAndLaterOnesByState)
 
 TEST_F(ServiceTest, TagsBeforeTheFirstRegistrationAreDroppedWithoutCallback)
 {
+    auto logger = std::make_shared<push_test_support::CapturingLogger>();
+    PUSHLog::addLogger(logger);
     PUSHService::setupWithOption(Value::dictionary(), kAppKey, "chan", false);
     int calls = 0;
     PUSHService::setTags(std::set<std::string> { "a" }, "b", [&](int, const auto&, const auto&) { ++calls; }, std::make_shared<NSObject>());
     PUSHService::setTagsAliasInbackground(std::nullopt, "b");
+    // A callback that would be invalid is not checked: the request is dropped before that.
+    PUSHService::setTags(std::nullopt, "c", [&](char, const auto&, const auto&) { ++calls; }, std::make_shared<NSObject>());
     ASSERT_TRUE(isSetUp());
     testing_support::settle(1);
     EXPECT_EQ(std::tuple(calls, server.acceptedCount(), PUSHService::registrationID()), std::tuple(0, 0u, ""));
+    EXPECT_EQ(std::pair(logger->count("app not registed, give up set tag:"), logger->count("Push Warning")), std::pair(3ul, 0ul));
+    PUSHLog::removeLogger(logger);
 }

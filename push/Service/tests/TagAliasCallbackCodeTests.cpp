@@ -1,5 +1,6 @@
-// Tags/alias callback methods by the type that takes the result code: only int is accepted, the rest are refused as invalid and the request goes out without them. The
-// class operation checks a callback only when both it and its object are given.
+// Tags/alias callbacks, methods or callables, by the type that takes the result code: only int is
+// accepted, the rest are refused as invalid and the request goes out without them. The class
+// operation checks a callback only when both it and its object are given.
 #include "ServiceTestSupport.h"
 #include "testing/push/CapturingLogger.h"
 
@@ -83,8 +84,11 @@ TEST_F(TagAliasCallbackCode, RefusedOrIncompleteCallbacksLeaveTheRequestToGoOutW
     logger->clear();
 
     PUSHService::setTags(std::nullopt, "lossy", &CodeKeeping::asChar, keeping);
-    EXPECT_EQ(logger->count("Push Warning"), 1u) << "a method that would cut the code is invalid";
     ASSERT_TRUE(sent());
+    EXPECT_EQ(logger->count("Push Warning"), 1u) << "a method that would cut the code is invalid";
+    PUSHService::setTags(std::nullopt, "lossyblock", [&](char code, const auto&, const auto&) { keeping->keep(code); }, keeping);
+    ASSERT_TRUE(sent());
+    EXPECT_EQ(logger->count(kInvalid), 2u) << "so is a callable that would";
     // With only the callback or only its object the class operation says nothing.
     PUSHService::setTags(std::nullopt, "noobject", &CodeKeeping::asLongLong, nullptr);
     ASSERT_TRUE(sent());
@@ -94,7 +98,7 @@ TEST_F(TagAliasCallbackCode, RefusedOrIncompleteCallbacksLeaveTheRequestToGoOutW
     ASSERT_TRUE(sent());
     PUSHService::setAlias("noblock", nullptr, keeping);
     ASSERT_TRUE(sent());
-    EXPECT_EQ(logger->count("Push Warning"), 1u);
+    EXPECT_EQ(logger->count("Push Warning"), 2u);
 
     // Only the complete, valid callback is answered.
     PUSHService::setTags(std::nullopt, "valid", &CodeKeeping::asInt, keeping);
