@@ -107,6 +107,16 @@ TEST_F(Industry, ImportWritesTheBatch)
     EXPECT_NE(lastHud(screen->view()), "导入成功");
 }
 
+// On 7.0 as later, the contacts screen lies below the navigation bar: its buttons take a touch.
+TEST_F(Industry, OnSevenZeroTheButtonsLieBelowTheBar)
+{
+    UIDevice::currentDevice()->setSystemVersion("7.0");
+    auto screen = openIndustry("1", 10);
+    ASSERT_EQ(screen->buttonArray().size(), 2u);
+    for (const auto& button : screen->buttonArray())
+        EXPECT_TRUE(touchAtCentreReaches(button)) << button->titleForState(UIControlStateNormal);
+}
+
 // Both outcomes are successes and look like one.
 TEST_F(Industry, ImportAndClearShowTheSuccessIcon)
 {

@@ -40,6 +40,22 @@ TEST_F(LeadFetch, ACityNeedsAProvinceOnePickerAtATimeAndABlankChoice)
     EXPECT_EQ(screen->shengId(), "");
 }
 
+// From 7.0 on, 7.0 itself included, the screen lies below the navigation bar: its main buttons
+// and the province picker's first row take a touch at their centre.
+TEST_F(LeadFetch, OnSevenZeroTheButtonsAndThePickerLieBelowTheBar)
+{
+    UIDevice::currentDevice()->setSystemVersion("7.0");
+    auto screen = open<RQAddFirendController>();
+    ASSERT_EQ(screen->buttonArray().size(), 2u);
+    for (const auto& button : screen->buttonArray())
+        EXPECT_TRUE(touchAtCentreReaches(button)) << button->titleForState(UIControlStateNormal);
+    tap(screen->shengBtn());
+    ASSERT_TRUE(screen->listShu());
+    auto rows = screen->listShu()->mytableView();
+    rows->layoutIfNeeded();
+    EXPECT_TRUE(touchAtCentreReaches(rows->cellForRowAtIndexPath({ 0, 0 })));
+}
+
 TEST_F(LeadFetch, ChecksBeforeFetchingInTheirOrder)
 {
     auto screen = open<RQAddFirendController>();

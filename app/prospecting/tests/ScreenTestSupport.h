@@ -48,6 +48,17 @@ protected:
         ASSERT_TRUE(button);
         button->sendActionsForControlEvents(UIControlEventTouchUpInside);
     }
+    // Whether a touch at the view's centre reaches it (or a view inside it) rather than a view
+    // over it, such as the navigation bar.
+    bool touchAtCentreReaches(const std::shared_ptr<UIView>& view)
+    {
+        CGRect frame = view->convertRectToView(view->bounds(), nullptr);
+        for (auto hit = window->hitTest({ CGRectGetMidX(frame), CGRectGetMidY(frame) }); hit; hit = hit->superview()) {
+            if (hit == view)
+                return true;
+        }
+        return false;
+    }
 
     // The texts of the HUDs on the view, oldest first.
     static std::vector<std::string> hudTexts(const std::shared_ptr<UIView>& view)
