@@ -122,6 +122,9 @@ foundation::ValueBuilder& threadBuilder()
 Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64_t options, NSErrorRef* error)
 {
     const bool allowFragments = options & NSJSONReadingAllowFragments;
+    // A leading byte-order mark only says the text is UTF-8: it is no part of the JSON.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
     if (text.empty()) {
         report(error, text, allowFragments, simdjson::EMPTY);
         return {};

@@ -128,6 +128,16 @@ TEST(JSONReading, ErrorsNameTheProblemAndWhere)
     EXPECT_FALSE(read(whole).isAbsent());
 }
 
+TEST(JSONReading, OneLeadingByteOrderMarkIsIgnored)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    EXPECT_EQ(read(mark + R"({"status": 1})")["status"].integerValue(), 1);
+    EXPECT_EQ(read(mark + "7", NSJSONReadingAllowFragments).integerValue(), 7);
+    EXPECT_EQ(problemOf(mark), "Unable to parse empty data around line 1, column 1.");
+    EXPECT_FALSE(problemOf(mark + mark + "[1]").empty());
+    EXPECT_FALSE(problemOf("[1]" + mark).empty());
+}
+
 TEST(JSONReading, FragmentsOnlyWhenAllowed)
 {
     EXPECT_NE(problemOf("12").find("allow fragments"), std::string::npos);
