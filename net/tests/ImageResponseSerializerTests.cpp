@@ -3,7 +3,7 @@
 #include "net/NKURLResponseSerialization.h"
 #include "net/tests/NetTestSupport.h"
 #include "platform/graphics/UIImage.h"
-#include "platform/graphics/tests/Fixtures.h"
+#include "testing/graphics/ImageFixtures.h"
 
 using namespace net::test;
 

@@ -1,5 +1,5 @@
 // Builds the image fixtures with libjpeg, libpng, giflib and libwebp.
-#include "Fixtures.h"
+#include "testing/graphics/ImageFixtures.h"
 
 #include <cstdio>
 #include <cstdlib>

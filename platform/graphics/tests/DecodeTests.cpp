@@ -5,7 +5,7 @@
 
 #include <cairo.h>
 
-#include "Fixtures.h"
+#include "testing/graphics/ImageFixtures.h"
 #include "platform/graphics/Codecs.h"
 #include "platform/graphics/ImageSource.h"
 

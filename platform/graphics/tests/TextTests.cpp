@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "Fixtures.h"
+#include "testing/graphics/ImageFixtures.h"
 #include "platform/graphics/Text.h"
 #include "platform/graphics/UIImage.h"
 

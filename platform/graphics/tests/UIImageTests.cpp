@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "Fixtures.h"
+#include "testing/graphics/ImageFixtures.h"
 #include "platform/graphics/ImageSource.h"
 #include "platform/graphics/UIImage.h"
 
