@@ -11,6 +11,7 @@
 #include "image/tests/ImageTestSupport.h"
 #include "platform/threading/NSNotificationCenter.h"
 #include "platform/threading/NSThread.h"
+#include "platform/uikit/UIApplication.h"
 
 using httpserver::Gate;
 using httpserver::Reply;
@@ -260,6 +261,23 @@ TEST_F(WIImageDownloaderTest, AnOperationEndedAfterItsRunLeavesTheThreadsNextRun
     std::make_shared<WIImageDownloaderOperation>(request("/small.png"), 0, nullptr, next.completion(), nullptr)->start();
     ASSERT_TRUE(next.finished);
     EXPECT_TRUE(next.image) << (next.error ? next.error->description() : std::string("no error"));
+}
+
+// The system ends the time it gave a download to go on in the background, from a thread of its
+// own: the download is cancelled and its background task ended.
+TEST_F(WIImageDownloaderTest, AnExpiringBackgroundTaskCancelsItsDownload)
+{
+    auto gate = heldImage("/held.png", 8);
+    auto application = UIApplication::sharedApplication();
+    application->reset();
+    start("/held.png", WIDownloadContinueInBackground);
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_EQ(application->backgroundTaskCount(), 1u);
+    std::thread([application] { application->expireBackgroundTasks(); }).join();
+    EXPECT_TRUE(image_test::waitFor([&] { return token->operation()->isFinished(); }));
+    EXPECT_TRUE(token->operation()->isCancelled());
+    EXPECT_EQ(application->backgroundTaskCount(), 0u);
+    gate->open();
 }
 
 TEST_F(WIImageDownloaderTest, NilURLAnswersAtOnce)
