@@ -619,14 +619,17 @@ bool NSRunLoop::waitAndDispatchSources(const NSRunLoopMode& mode, int timeoutMs)
     waker_->endWait();
     bool handled = false;
     for (int i = 0; i < count; ++i) {
-        if (events[i].data.u64 == 0) {
+        // epoll_event is packed: its fields are copied out, never bound to a reference.
+        const std::uint64_t key = events[i].data.u64;
+        const std::uint32_t ready = events[i].events;
+        if (key == 0) {
             waker_->drain();
             continue;
         }
         std::shared_ptr<threading::FileDescriptorSource> source;
         {
             std::lock_guard lock(mutex_);
-            auto it = sources_.find(events[i].data.u64);
+            auto it = sources_.find(key);
             if (it == sources_.end())
                 continue;
             // A nested run in a callback may have armed another mode since this wait.
@@ -635,7 +638,7 @@ bool NSRunLoop::waitAndDispatchSources(const NSRunLoopMode& mode, int timeoutMs)
                 continue;
             source = it->second.source;
         }
-        source->dispatch(events[i].events);
+        source->dispatch(ready);
         handled = true;
     }
     return handled;
