@@ -77,7 +77,7 @@ TEST_F(WIImageManagerTransformOrderTest, APartialTransformedLateIsNeverShownAfte
 }
 
 namespace {
-// Holds each transform while `hold` is set, and notes every image it is given.
+// Holds each transform while `hold` is set; counts the transforms begun and those done.
 class HeldTransform : public WIImageManagerDelegate {
 public:
     bool respondsToTransformDownloadedImage() const override { return true; }
