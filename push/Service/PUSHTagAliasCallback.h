@@ -42,12 +42,19 @@ struct TagAliasResultCodeArgument {
     operator To() const;
 };
 
+// Whether `Callable`, given `Leading` first (the object, for a method), takes the answer's
+// arguments as the template does: the result code as int only.
+template <class Callable, class... Leading> constexpr bool takesTagAliasAnswer()
+{
+    return std::is_invocable_v<Callable, Leading..., int, const TagAliasAnswerTags&, const std::string&>
+        && std::is_invocable_v<Callable, Leading..., TagAliasResultCodeArgument, const TagAliasAnswerTags&,
+            const std::string&>;
+}
+
 // validateCallbackMethod: whether a method of T takes the answer's arguments as the template does.
 template <class T, class Method> constexpr bool validateCallbackMethod()
 {
-    return std::is_invocable_v<Method T::*, T&, int, const TagAliasAnswerTags&, const std::string&>
-        && std::is_invocable_v<Method T::*, T&, TagAliasResultCodeArgument, const TagAliasAnswerTags&,
-            const std::string&>;
+    return takesTagAliasAnswer<Method T::*, T&>();
 }
 
 // A callback method without its types: whether an object has it, whether it can take the
@@ -77,13 +84,6 @@ template <class T, class Method> TagAliasCallbackMethod tagAliasCallbackMethod(M
 template <class F> struct IsStdFunction : std::false_type { };
 template <class R, class... Args> struct IsStdFunction<std::function<R(Args...)>> : std::true_type { };
 
-// Whether a callable takes the answer's arguments as the template does (the result code as int).
-template <class F> constexpr bool validateCallbackFunction()
-{
-    return std::is_invocable_v<F&, int, const TagAliasAnswerTags&, const std::string&>
-        && std::is_invocable_v<F&, TagAliasResultCodeArgument, const TagAliasAnswerTags&, const std::string&>;
-}
-
 // Any callable, as a method that every object has; none for a null or empty one. One that cannot
 // take the answer as the template does is found invalid by the check, as such a method is.
 template <class F> std::optional<TagAliasCallbackMethod> tagAliasCallbackFunction(F callback)
@@ -97,7 +97,7 @@ template <class F> std::optional<TagAliasCallbackMethod> tagAliasCallbackFunctio
         }
         TagAliasCallbackMethod erased;
         erased.isImplementedBy = [](const NSObjectRef&) { return true; };
-        if constexpr (validateCallbackFunction<F>()) {
+        if constexpr (takesTagAliasAnswer<F&>()) {
             erased.takesAnswer = true;
             erased.invocationOn = [callback = std::move(callback)](const NSObjectRef&) -> TagAliasInvocation {
                 return [callback](int code, const Value& tags, const Value& alias) mutable {
