@@ -9,6 +9,7 @@
 #include "platform/network/URLError.h"
 #include "platform/network/tests/Recorder.h"
 #include "platform/security/SecTrust.h"
+#include "platform/threading/NSRunLoop.h"
 #include "testing/TempHome.h"
 #include "testing/httpserver/TestServer.h"
 
@@ -394,10 +395,10 @@ TEST_F(RunLoopTrust, TheDecisionComesBeforeAnyRequestByteAtOnceOrLater)
                 else
                     challenge->sender()->cancelAuthenticationChallenge(challenge);
             };
-            if (c.later)
-                answerer = std::thread(answer);
-            else
-                answer();
+            if (!c.later)
+                return answer();
+            // Started from the loop's next pass, so the answer cannot beat the question's return.
+            NSRunLoop::currentRunLoop()->performBlock([&answerer, answer] { answerer = std::thread(answer); });
         };
         // A new connection each time, so that each load's handshake asks.
         auto request = requestFor(tls.url("/"));
