@@ -318,7 +318,8 @@ TEST_F(WIImageDownloaderTest, BodiesOverTheBoundFailWithDataLengthExceedsMaximum
 
 // A request joining a download while another thread cancels that download before it started:
 // neither may wait for the other. The cancelling thread is held right inside the cancel (before
-// the operation counts as cancelled) until the joining request is on its way.
+// the operation counts as cancelled) until the joining request has returned, so a join that
+// waited for the cancel would hang here for good.
 TEST_F(WIImageDownloaderTest, CancelAndJoinOnOtherThreadsNeverWaitForEachOther)
 {
     downloader->setSuspended(true); // nothing starts, so cancels run on the cancelling thread
@@ -327,20 +328,20 @@ TEST_F(WIImageDownloaderTest, CancelAndJoinOnOtherThreadsNeverWaitForEachOther)
         for (int round = 0; round < 100; ++round) {
             const auto target = url("/contended" + std::to_string(round));
             auto operation = downloader->downloadImageWithURL(target, 0, {}, {})->operation();
-            std::atomic<bool> inCancel { false }, joining { false };
+            std::atomic<bool> inCancel { false }, joined { false };
             auto observation = operation->observe("isCancelled", NSKeyValueObservingOptionPrior,
                 [&](const std::string&, NSObject*, const Value& change) {
                     if (!change[NSKeyValueChangeNotificationIsPriorKey].boolValue())
                         return;
                     inCancel = true;
-                    for (int after = 0; after < 200; after += joining ? 1 : 0)
+                    while (!joined)
                         std::this_thread::yield();
                 });
             std::thread canceller([&] { operation->cancel(); });
             while (!inCancel)
                 std::this_thread::yield();
-            joining = true;
             downloader->downloadImageWithURL(target, 0, {}, {});
+            joined = true;
             canceller.join();
         }
         allDone = true;
