@@ -5,13 +5,12 @@
 // "Push Warning" alert, and the request then goes out without a callback.
 #pragma once
 
+#include <concepts>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
-#include <concepts>
 #include <type_traits>
 
 #include "platform/foundation/NSObject.h"

@@ -53,11 +53,8 @@ protected:
     bool touchAtCentreReaches(const std::shared_ptr<UIView>& view)
     {
         CGRect frame = view->convertRectToView(view->bounds(), nullptr);
-        for (auto hit = window->hitTest({ CGRectGetMidX(frame), CGRectGetMidY(frame) }); hit; hit = hit->superview()) {
-            if (hit == view)
-                return true;
-        }
-        return false;
+        auto hit = window->hitTest({ CGRectGetMidX(frame), CGRectGetMidY(frame) });
+        return hit && hit->isDescendantOfView(view.get());
     }
 
     // The texts of the HUDs on the view, oldest first.
