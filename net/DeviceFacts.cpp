@@ -5,24 +5,14 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/graphics/UIImage.h"
-#include "platform/persistence/StringTables.h"
+#include "platform/persistence/PreferredLanguages.h"
+#include "platform/uikit/UIScreen.h"
 
 namespace net {
 namespace {
 
 std::mutex factsMutex;
 std::optional<DeviceFacts> setFacts;
-
-// "zh_CN.UTF-8" gives "zh-CN"; "en" when the environment names no language.
-std::string languageFromEnvironment()
-{
-    std::string text = persistence::environmentLanguage();
-    for (char& c : text)
-        if (c == '_')
-            c = '-';
-    return text.empty() ? "en" : text;
-}
 
 std::mutex tasksMutex;
 BackgroundTaskIdentifier nextTask = 1;
@@ -35,10 +25,13 @@ DeviceFacts deviceFacts()
     std::lock_guard lock(factsMutex);
     if (setFacts)
         return *setFacts;
-    DeviceFacts facts;
-    facts.preferredLanguages = { languageFromEnvironment() };
-    facts.screenScale = graphics::mainScreenScale();
-    return facts;
+    auto device = UIDevice::currentDevice();
+    return DeviceFacts {
+        persistence::preferredLanguages(),
+        device->model(),
+        device->systemVersion(),
+        UIScreen::mainScreen()->scale(),
+    };
 }
 
 void setDeviceFacts(DeviceFacts facts)

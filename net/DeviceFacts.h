@@ -1,6 +1,7 @@
 // Facts about the device and the app that the HTTP stack puts into its default headers
 // (preferred languages, model, system version, screen scale) and the app's background tasks.
-// There is no phone here: the facts come from the environment and can be set by the app or a test.
+// They are the platform's: its preferred languages, its device and its main screen, read when
+// asked; a test may set its own.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +13,12 @@ namespace net {
 
 struct DeviceFacts {
     std::vector<std::string> preferredLanguages; // most preferred first
-    std::string model = "iPhone";
-    std::string systemVersion = "8.0";
-    double screenScale = 2;
+    std::string model;
+    std::string systemVersion;
+    double screenScale = 1;
 };
 
-// The facts in force: those set last, else languages from $LANGUAGE/$LANG ("en" by default).
+// The facts in force: those a test set last, else the platform's as they are now.
 DeviceFacts deviceFacts();
 void setDeviceFacts(DeviceFacts facts);
 void resetDeviceFacts();

@@ -4,6 +4,8 @@
 #include "net/NKURLRequestSerialization.h"
 #include "net/tests/NetTestSupport.h"
 #include "platform/persistence/NSPropertyListSerialization.h"
+#include "platform/persistence/PreferredLanguages.h"
+#include "platform/uikit/UIScreen.h"
 
 using namespace net::test;
 
@@ -14,6 +16,7 @@ protected:
     void TearDown() override
     {
         net::resetDeviceFacts();
+        uikit::resetDeviceProfile();
         NetTest::TearDown();
     }
     std::shared_ptr<NKHTTPRequestSerializer> serializer = NKHTTPRequestSerializer::serializer();
@@ -29,10 +32,16 @@ TEST_F(RequestSerializer, AcceptLanguageWeighsUpToSixLanguages)
         net::setDeviceFacts(facts);
         EXPECT_EQ(NKHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), header);
     }
-    auto agent = serializer->valueForHTTPHeaderField("User-Agent");
+    // Unless a test sets its own, the facts are the platform's device and screen as they are now.
+    net::resetDeviceFacts();
+    UIDevice::currentDevice()->setSystemVersion("7.0");
+    UIDevice::currentDevice()->setModel("iPod touch");
+    UIScreen::mainScreen()->configure({ 320, 480 }, 3);
+    auto fresh = NKHTTPRequestSerializer::serializer();
+    auto agent = fresh->valueForHTTPHeaderField("User-Agent");
     ASSERT_TRUE(agent);
-    EXPECT_NE(agent->find("; iOS "), std::string::npos);
-    EXPECT_NE(agent->find("Scale/"), std::string::npos);
+    EXPECT_NE(agent->find(" (iPod touch; iOS 7.0; Scale/3.00)"), std::string::npos) << *agent;
+    EXPECT_EQ(fresh->valueForHTTPHeaderField("Accept-Language"), persistence::preferredLanguages().front() + ";q=1");
 }
 
 TEST_F(RequestSerializer, QueryStringsAreSortedNestedAndEscaped)

@@ -6,6 +6,7 @@
 #include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSFileManager.h"
 #include "platform/persistence/NSPropertyListSerialization.h"
+#include "platform/persistence/PreferredLanguages.h"
 
 namespace {
 
@@ -19,6 +20,18 @@ std::string standardPath()
         name = "quillmark";
     std::string folder = persistence::appendPathComponent(NSHomeDirectory(), "Library/Preferences");
     return persistence::appendPathComponent(folder, name + ".plist");
+}
+
+// What the system answers for a key the app has not set: the preferred languages under
+// "AppleLanguages", nothing for any other key.
+Value systemDefault(std::string_view key)
+{
+    if (key != persistence::kAppleLanguagesKey)
+        return {};
+    Value languages = Value::array();
+    for (const std::string& language : persistence::preferredLanguages())
+        languages.append(language);
+    return languages;
 }
 
 } // namespace
@@ -76,8 +89,12 @@ NSUserDefaults::~NSUserDefaults()
 
 Value NSUserDefaults::objectForKey(std::string_view key) const
 {
-    std::lock_guard guard(lock_);
-    return values_[key];
+    {
+        std::lock_guard guard(lock_);
+        if (values_.contains(key))
+            return values_[key];
+    }
+    return systemDefault(key);
 }
 
 bool NSUserDefaults::setObject(Value value, std::string key)

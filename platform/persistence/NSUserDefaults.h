@@ -23,6 +23,8 @@ public:
     // Defaults kept in the property-list file at `path` (read now, written by synchronize).
     static std::shared_ptr<NSUserDefaults> create(std::string path);
 
+    // The app's own value; for a key it has not set, the system's ("AppleLanguages": the
+    // user's preferred languages), else absent.
     Value objectForKey(std::string_view key) const;
     // An absent value removes the key. A value that cannot be in a property list (null, an
     // object, or a container holding one) is refused: nothing changes and the result is false.

@@ -1,15 +1,8 @@
-// The allowed-types report and the system-version reading it shares with local notifications.
+// The allowed-types report.
 #include "push/Local/PUSHAPNSStateReport.h"
 
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
-#include "push/Utilities/PUSHUtilities.h"
-
-namespace push_local {
-
-double systemVersionNumber() { return UIDevice::releaseNumber(PUSHSystemVersion()); }
-
-} // namespace push_local
 
 PUSHAPNSStateReport::PUSHAPNSStateReport()
 {
@@ -26,7 +19,7 @@ std::uint32_t PUSHAPNSStateReport::allowedNotificationTypes()
     auto app = UIApplication::sharedApplication();
     if (!app)
         return 0;
-    if (push_local::systemVersionNumber() >= 8.0) {
+    if (UIDevice::currentDevice()->systemVersionNumber() >= 8.0) {
         auto settings = app->currentUserNotificationSettings();
         return settings ? settings->types() : 0;
     }

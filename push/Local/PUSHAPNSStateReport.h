@@ -20,11 +20,3 @@ public:
 protected:
     PUSHAPNSStateReport();
 };
-
-namespace push_local {
-
-// The push facts' system version read as a number, as the platform reads one ("8.0.2" is 8.0,
-// "" the latest known release; the missing version's "-1" the oldest).
-double systemVersionNumber();
-
-} // namespace push_local

@@ -8,7 +8,7 @@
 #include "platform/threading/NSThread.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
-#include "push/Local/PUSHAPNSStateReport.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Utilities/PUSHLog.h"
 
 namespace {
@@ -71,7 +71,7 @@ PUSHLocalNotificationController::Notification PUSHLocalNotificationController::s
     if (badge != 0)
         notification->applicationIconBadgeNumber = badge;
     notification->userInfo = notificationUserInfo(userInfo, identifierKey);
-    if (push_local::systemVersionNumber() >= 8.0) {
+    if (UIDevice::currentDevice()->systemVersionNumber() >= 8.0) {
         if (!region.isNil())
             notification->region = region;
         if (regionTriggersOnce)

@@ -17,6 +17,7 @@
 #include "platform/sysconfig/SCNetworkReachability.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSNotificationCenter.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Utilities/PUSHLog.h"
 
 namespace push_utilities {
@@ -344,7 +345,8 @@ std::string PUSHPreferredLanguage()
 
 std::string PUSHSystemVersion()
 {
-    return deviceEnvironment().systemVersion.value_or("-1");
+    const std::string& version = UIDevice::currentDevice()->systemVersion();
+    return version.empty() ? "-1" : version;
 }
 
 std::string PUSHTimeZoneOffset()

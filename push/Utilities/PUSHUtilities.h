@@ -53,7 +53,9 @@ std::string PUSHScreenResolution();
 std::string PUSHNetworkStatusName(std::int32_t status);
 Value PUSHDeviceInfoDictionary();
 std::string PUSHAppVersionName();
+// The first of the user's preferred languages ("AppleLanguages" of the standard user defaults).
 std::string PUSHPreferredLanguage();
+// The device's system version as its text; "-1" when it has none.
 std::string PUSHSystemVersion();
 std::string PUSHTimeZoneOffset();
 std::uint32_t PUSHHexStringToInt(const std::string& text);
@@ -76,7 +78,6 @@ struct DeviceEnvironment {
     std::optional<PUSHCarrier> carrier;
     std::optional<std::string> wifiSSID;
     std::optional<std::string> wifiBSSID;
-    std::optional<std::string> systemVersion;
     bool isPhone = true;
     std::optional<double> screenScale = 2.0;
     double screenHeightPoints = 568;

@@ -10,6 +10,7 @@
 #include "platform/persistence/NSFileManager.h"
 #include "platform/persistence/NSPropertyListSerialization.h"
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/persistence/PreferredLanguages.h"
 #include "testing/TempHome.h"
 
 using testing_support::TempHome;
@@ -96,6 +97,9 @@ TEST(UserDefaults, TypedReads)
 {
     TempHome home;
     auto defaults = NSUserDefaults::standardUserDefaults();
+    // The system answers the user's languages until the app sets its own.
+    EXPECT_EQ(defaults->stringForKey("AppleLanguages"), std::nullopt);
+    EXPECT_EQ(defaults->arrayForKey("AppleLanguages")[0].asString(), persistence::preferredLanguages().front());
     defaults->setObject("ABC", "dv_uuidForDevice");
     defaults->setObject(12, "number");
     defaults->setObject(" 42abc", "numericText");

@@ -3,18 +3,17 @@
 #include "push/Session/tests/SessionTestSupport.h"
 
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Local/PUSHAPNSStateReport.h"
 
 namespace {
 
 class APNSState : public session_tests::SessionTest {
 protected:
-    void TearDown() override { app->reset(), push_utilities::setDeviceEnvironment({}), SessionTest::TearDown(); }
+    void TearDown() override { app->reset(), uikit::resetDeviceProfile(), SessionTest::TearDown(); }
     std::int64_t reportedTypes(const std::string& systemVersion)
     {
-        push_utilities::DeviceEnvironment environment;
-        environment.systemVersion = systemVersion;
-        push_utilities::setDeviceEnvironment(environment);
+        UIDevice::currentDevice()->setSystemVersion(systemVersion);
         return PUSHAPNSStateReport::init()->reportBody()["apns_state"].integerValue();
     }
     std::shared_ptr<UIApplication> app = UIApplication::sharedApplication();
@@ -27,8 +26,8 @@ TEST_F(APNSState, TypesFromSettingsFromVersionEightElseFromRemoteTypesSentOnceLo
     EXPECT_EQ(reportedTypes("8.1") + reportedTypes("7.1"), 0);
     app->registerForRemoteNotificationTypes(UIUserNotificationTypeSound | UIUserNotificationTypeAlert);
     ASSERT_TRUE(waitFor([&] { return app->isRegisteredForRemoteNotifications(); }));
-    // A missing version ("-1") reads as an old release; one without a number, as the platform reads
-    // it, as the latest known, whose types come from the settings (none yet).
+    // "-1" reads as an old release; a version without a number, as the platform reads it, as the
+    // latest known, whose types come from the settings (none yet).
     EXPECT_EQ(std::tuple(reportedTypes("7.1"), reportedTypes("-1"), reportedTypes("unknown")), std::tuple(6, 6, 0));
     app->registerUserNotificationSettings(UIUserNotificationSettings::settingsForTypes(
         UIUserNotificationTypeBadge | UIUserNotificationTypeAlert));

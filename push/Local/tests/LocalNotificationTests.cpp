@@ -8,6 +8,7 @@
 
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Local/PUSHLocalNotificationController.h"
 #include "testing/RunLoopPump.h"
 #include "testing/VirtualTime.h"
@@ -21,7 +22,10 @@ using Titles = std::vector<std::string>;
 class LocalNotifications : public ::testing::Test {
 protected:
     void SetUp() override { testing_support::runUntil([] { return true; }, 1), app->reset(), PUSHLog::addLogger(logger); }
-    void TearDown() override { uikit::dismissAllAlerts(false), app->reset(), PUSHLog::removeAllLoggers(); }
+    void TearDown() override
+    {
+        uikit::dismissAllAlerts(false), app->reset(), PUSHLog::removeAllLoggers(), uikit::resetDeviceProfile();
+    }
     Controller::Notification schedule(const std::optional<std::string>& id, double after = 60) { return Controller::setLocalNotification(clock.now() + after, "body", 0, "", id, {}, "", {}, false, ""); }
     std::size_t scheduledCount() { return app->scheduledLocalNotifications().size(); }
 
@@ -49,6 +53,18 @@ TEST_F(LocalNotifications, MissingOrPastArgumentsAreRefusedWithTheirErrorLine)
         EXPECT_EQ(logger->lines(), Titles { "通知时间不能为空" }) << date;
     }
     EXPECT_TRUE(scheduledCount() == 0 && uikit::visibleAlerts().empty());
+}
+
+TEST_F(LocalNotifications, RegionTriggersOnceAndCategoryAreKeptFromTheDevicesVersionEightOn)
+{
+    const auto kept = [&] {
+        auto note = Controller::setLocalNotification(clock.now() + 60, "b", 0, "", "id",
+            {}, "", Value::dictionary({ { "radius", 100 } }), true, "reply");
+        return std::tuple(note->region.isDictionary(), note->regionTriggersOnce, note->category);
+    };
+    EXPECT_EQ(kept(), std::tuple(true, true, "reply")) << "the device as it starts is on 8.0";
+    UIDevice::currentDevice()->setSystemVersion("7.1");
+    EXPECT_EQ(kept(), std::tuple(false, false, ""));
 }
 
 TEST_F(LocalNotifications, FindAndCancelByIdentifierAndTheSixtyFifthIsRefusedNotReportedAsScheduled)

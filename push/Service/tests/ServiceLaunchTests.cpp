@@ -7,6 +7,8 @@
 
 #include <future>
 
+#include "platform/persistence/PreferredLanguages.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Crash/PUSHCaughtExceptionHandlerController.h"
 #include "push/Storage/PUSHLocationInfoController.h"
 #include "push/Storage/PUSHPage.h"
@@ -141,3 +143,47 @@ TEST_F(ServiceTest, BadgePageViewsLocationsBackgroundAndCrashCaptureReachTheClie
     EXPECT_TRUE(PUSHCrashHandlersInstalled()) << "the crash hook installs the handlers";
     PUSHRemoveCrashHandlers();
 }
+
+// What the client tells the servers of the device is the device's as the app launches, with no
+// push facts set: the allowed types, and the version and language in the device report.
+class ServiceDeviceFacts : public ServiceTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override { ServiceTest::TearDown(), uikit::resetDeviceProfile(); }
+};
+
+TEST_P(ServiceDeviceFacts, TheAPNsStateAndTheDeviceReportAreTheDevicesAsTheAppLaunches)
+{
+    UIDevice::currentDevice()->setSystemVersion(GetParam());
+    const bool fromEight = UIDevice::currentDevice()->systemVersionNumber() >= 8.0;
+    auto app = UIApplication::sharedApplication();
+    app->setDelegate(std::make_shared<UIApplicationDelegate>());
+    // From 8.0 the settings the app registers count at once, whether or not the system has
+    // registered it for remote notifications (here it never does); before 8.0 its remote types
+    // count once the system has (as after an earlier run).
+    if (fromEight)
+        app->setRemoteRegistrationError(NSError::errorWithDomain("test", 1, Value()));
+    PUSHService::registerForRemoteNotificationTypes(
+        UIUserNotificationTypeBadge | UIUserNotificationTypeSound | UIUserNotificationTypeAlert, Value());
+    ASSERT_TRUE(fromEight || testing_support::runUntil([&] { return app->isRegisteredForRemoteNotifications(); }));
+    launch();
+    const auto apnsState = [&] {
+        for (const Bytes& datagram : sink.datagrams()) {
+            auto json = datagram.begin() + std::min<std::size_t>(4, datagram.size());
+            Value body = PUSHJSONObject(Bytes(json, datagram.end()));
+            if (body.contains("apns_state"))
+                return body["apns_state"].integerValue();
+        }
+        return std::int64_t { -1 };
+    };
+    ASSERT_TRUE(testing_support::runUntil([&] { return apnsState() != -1; }, 10));
+    EXPECT_EQ(apnsState(), 7);
+
+    const auto reported = [&] { return reportBodies().find("device_info") != std::string::npos; };
+    ASSERT_TRUE(testing_support::runUntil([&] { return quiet() && (clock.advance(60), reported()); }, 10));
+    const std::string bodies = reportBodies();
+    const std::string language = persistence::preferredLanguages().front();
+    EXPECT_NE(bodies.find("\"os_version\":\"" + std::string(GetParam()) + "\""), std::string::npos) << bodies;
+    EXPECT_NE(bodies.find("\"language\":\"" + language + "\""), std::string::npos) << bodies;
+}
+
+INSTANTIATE_TEST_SUITE_P(OnEightAndSeven, ServiceDeviceFacts, ::testing::Values("8.0", "7.0"));

@@ -5,6 +5,8 @@
 #include <regex>
 
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/persistence/PreferredLanguages.h"
+#include "platform/uikit/UIScreen.h"
 #include "push/Utilities/PUSHLog.h"
 #include "push/Utilities/PUSHUtilities.h"
 #include "testing/TempHome.h"
@@ -25,6 +27,7 @@ protected:
         PUSHLog::removeAllLoggers();
         PUSHLog::flushLog();
         setDeviceEnvironment({});
+        uikit::resetDeviceProfile();
         setReachabilityStatusProvider(nullptr);
         setServerClockCorrection(0);
         setChannelProvider(nullptr);
@@ -39,17 +42,21 @@ TEST_F(PushUtilities, DeviceFactsLanguageAndAppVersionFallBackWhenMissing)
             PUSHCurrentWifiSSID(), PUSHCurrentWifiBSSID(), PUSHSystemVersion() };
     };
     setDeviceEnvironment(DeviceEnvironment {});
-    EXPECT_EQ(facts(), (std::vector<std::string> { "-1", "-1", "-1", "Not Found", "Not Found", "-1" }));
+    EXPECT_EQ(facts(), (std::vector<std::string> { "-1", "-1", "-1", "Not Found", "Not Found", "8.0" }))
+        << "the system version is the device's";
 
     DeviceEnvironment present;
     present.carrier = PUSHCarrier { "中国联通", std::nullopt, "460" };
     present.wifiSSID = "home";
-    present.systemVersion = "8.1";
     setDeviceEnvironment(present);
-    EXPECT_EQ(facts(), (std::vector<std::string> { "中国联通", "-1", "460", "home", "Not Found", "8.1" }));
+    UIDevice::currentDevice()->setSystemVersion("7.1");
+    EXPECT_EQ(facts(), (std::vector<std::string> { "中国联通", "-1", "460", "home", "Not Found", "7.1" }));
+    UIDevice::currentDevice()->setSystemVersion("");
+    EXPECT_EQ(PUSHSystemVersion(), "-1");
 
+    // The user's languages until the app sets its own.
     testing_support::TempHome home;
-    EXPECT_EQ(PUSHPreferredLanguage(), "-1");
+    EXPECT_EQ(PUSHPreferredLanguage(), persistence::preferredLanguages().front());
     NSUserDefaults::standardUserDefaults()->setObject(Value::array({}), "AppleLanguages");
     EXPECT_EQ(PUSHPreferredLanguage(), "-1");
     NSUserDefaults::standardUserDefaults()->setObject(Value::array({ "zh-Hans", "en" }), "AppleLanguages");

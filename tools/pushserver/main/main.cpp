@@ -6,7 +6,8 @@
 // Once both listen it prints "address-port N" (UDP, where the client asks for its push server)
 // and "push-port N" (TCP) on standard output, one line each. After each login of a client it
 // pushes the message (content JSON, by default a notice whose "extras" carry a notification
-// payload for the phone), and it prints a line for every packet the client sends.
+// payload for the phone), and it prints a line for every packet the client sends and for every
+// UDP report it receives ("udp report" and the report's JSON, such as the allowed types).
 #include "tools/pushserver/AddressService.h"
 #include "tools/pushserver/PushServer.h"
 
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -33,10 +35,20 @@ int usage()
     return 2;
 }
 
+// The JSON of a UDP report datagram (two length bytes, "UF", the text); none for another datagram.
+std::optional<std::string> udpReportText(const Bytes& datagram)
+{
+    if (datagram.size() < 4 || datagram[2] != 'U' || datagram[3] != 'F')
+        return std::nullopt;
+    return std::string(datagram.begin() + 4, datagram.end());
+}
+
 // Pushes `message` once, after the first login the server answers, and reports what arrives.
-void watch(pushserver::PushServer& server, const std::string& message, const std::atomic<bool>& stopping)
+void watch(pushserver::PushServer& server, const pushserver::AddressService& service, const std::string& message,
+    const std::atomic<bool>& stopping)
 {
     std::size_t seenFrames = 0;
+    std::size_t seenDatagrams = 0;
     const std::uint64_t messageId = static_cast<std::uint64_t>(std::time(nullptr)) * 1000;
     bool pushed = false;
     while (!stopping) {
@@ -50,6 +62,10 @@ void watch(pushserver::PushServer& server, const std::string& message, const std
                 std::printf("pushed message %llu\n", static_cast<unsigned long long>(messageId));
             }
         }
+        auto datagrams = service.datagrams();
+        for (; seenDatagrams < datagrams.size(); ++seenDatagrams)
+            if (auto report = udpReportText(datagrams[seenDatagrams]))
+                std::printf("udp report %s\n", report->c_str());
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -83,7 +99,7 @@ int main(int argc, char** argv)
         std::printf("address-port %u\npush-port %u\n", static_cast<unsigned>(service.port()), static_cast<unsigned>(server.port()));
         std::fflush(stdout);
         std::atomic<bool> stopping = false;
-        std::thread watcher([&] { watch(server, message, stopping); });
+        std::thread watcher([&] { watch(server, service, message, stopping); });
         int signal = 0;
         sigwait(&stopSignals, &signal);
         stopping = true;
