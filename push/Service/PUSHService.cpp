@@ -144,12 +144,12 @@ void PUSHService::setTagsWithCallbackMethod(const std::optional<std::set<std::st
     sendTagAlias(tags, alias, PUSHTagAliasTypeCallback, nullptr, std::move(checkCallback));
 }
 
-void PUSHService::setTagsFetchCompletionHandle(const std::optional<std::set<std::string>>& tags,
-    const std::optional<std::string>& alias, TagsAliasCallback handler)
+void PUSHService::setTagsWithCompletion(const std::optional<std::set<std::string>>& tags,
+    const std::optional<std::string>& alias, std::optional<push_service::TagAliasCallbackMethod> handler)
 {
     PUSHSetTagAliasArg::Completion completion;
-    if (auto function = push_service::tagAliasCallbackFunction(std::move(handler)))
-        completion = function->invocationOn(nullptr);
+    if (handler && handler->takesAnswer)
+        completion = handler->invocationOn(nullptr);
     sendTagAlias(tags, alias, PUSHTagAliasTypeBlock, std::move(completion));
 }
 

@@ -107,9 +107,18 @@ public:
     static void setTagsWithCallbackMethod(const std::optional<std::set<std::string>>& tags,
         const std::optional<std::string>& alias, std::optional<push_service::TagAliasCallbackMethod> method,
         NSObjectRef object);
-    // The block form: the handler needs no object.
-    static void setTagsFetchCompletionHandle(const std::optional<std::set<std::string>>& tags,
-        const std::optional<std::string>& alias, TagsAliasCallback handler);
+    // The block form: the handler needs no object. It takes the answer as TagsAliasCallback does,
+    // the result code as int only: one that takes it as another type does not compile. Null or
+    // empty for none.
+    template <class Handler>
+        requires(std::is_null_pointer_v<Handler> || push_service::takesTagAliasAnswer<Handler&>())
+    static void setTagsFetchCompletionHandle(
+        const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias, Handler handler)
+    {
+        setTagsWithCompletion(tags, alias, push_service::tagAliasCallbackFunction(std::move(handler)));
+    }
+    static void setTagsWithCompletion(const std::optional<std::set<std::string>>& tags,
+        const std::optional<std::string>& alias, std::optional<push_service::TagAliasCallbackMethod> handler);
     // Sent in the background and retried after each login; no answer.
     static void setTagsAliasInbackground(
         const std::optional<std::set<std::string>>& tags, const std::optional<std::string>& alias);

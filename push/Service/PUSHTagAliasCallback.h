@@ -42,10 +42,12 @@ struct TagAliasResultCodeArgument {
 };
 
 // Whether `Callable`, given `Leading` first (the object, for a method), takes the answer's
-// arguments as the template does: the result code as int only.
+// arguments as the template does: the result code as int only. The code is asked for as the
+// invocation passes it, an int lvalue, so a callable that wants an rvalue is refused here rather
+// than failing to compile there.
 template <class Callable, class... Leading> constexpr bool takesTagAliasAnswer()
 {
-    return std::is_invocable_v<Callable, Leading..., int, const TagAliasAnswerTags&, const std::string&>
+    return std::is_invocable_v<Callable, Leading..., int&, const TagAliasAnswerTags&, const std::string&>
         && std::is_invocable_v<Callable, Leading..., TagAliasResultCodeArgument, const TagAliasAnswerTags&,
             const std::string&>;
 }

@@ -23,9 +23,21 @@ public:
     void asLongLong(long long code, const TagAliasAnswerTags&, const std::string&) { keep(static_cast<double>(code)); }
     void asDouble(double code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
     void asConstRef(const int& code, const TagAliasAnswerTags&, const std::string&) const { keep(code); }
+    void asRvalue(int&& code, const TagAliasAnswerTags&, const std::string&) { keep(code); }
     void keep(double code) const { codes.push_back(code); }
     mutable std::vector<double> codes;
 };
+
+// The block form takes int only, and says so where the handler is written.
+template <class Handler>
+concept BlockFormTakes = requires(Handler handler) {
+    PUSHService::setTagsFetchCompletionHandle(std::nullopt, std::nullopt, handler);
+};
+static_assert(BlockFormTakes<PUSHService::TagsAliasCallback> && BlockFormTakes<std::nullptr_t>);
+static_assert(BlockFormTakes<void (*)(const int&, const TagAliasAnswerTags&, const std::string&)>);
+static_assert(!BlockFormTakes<std::function<void(char, const TagAliasAnswerTags&, const std::string&)>>);
+static_assert(!BlockFormTakes<void (*)(long, const TagAliasAnswerTags&, const std::string&)>);
+static_assert(!BlockFormTakes<void (*)(int&&, const TagAliasAnswerTags&, const std::string&)>);
 
 class TagAliasCallbackCode : public service_tests::ServiceTest {
 protected:
@@ -48,6 +60,9 @@ TEST(TagAliasCallbackCodeType, OnlyIntTakesTheResultCode)
         { "float", tagAliasCallbackMethod(&CodeKeeping::asFloat) },
         { "long long", tagAliasCallbackMethod(&CodeKeeping::asLongLong) },
         { "double", tagAliasCallbackMethod(&CodeKeeping::asDouble) },
+        { "int&&", tagAliasCallbackMethod(&CodeKeeping::asRvalue) },
+        { "int&& callable",
+            *push_service::tagAliasCallbackFunction([](int&&, const TagAliasAnswerTags&, const std::string&) { }) },
     };
     for (const auto& [name, method] : refused) {
         SCOPED_TRACE(name);
