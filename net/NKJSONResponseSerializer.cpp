@@ -74,6 +74,13 @@ std::optional<std::string> decodeBody(const Bytes& data, NSStringEncoding encodi
     return text;
 }
 
+bool isBlank(std::string_view text)
+{
+    if (text.starts_with(foundation::utf8::kByteOrderMark))
+        text.remove_prefix(foundation::utf8::kByteOrderMark.size());
+    return text.empty() || text == " ";
+}
+
 } // namespace
 
 Value NKJSONResponseSerializer::responseObjectForResponse(const NSURLResponseRef& response, const Bytes* data, NSErrorRef* error)
@@ -94,8 +101,9 @@ Value NKJSONResponseSerializer::responseObjectForResponse(const NSURLResponseRef
     Value object;
     NSErrorRef serializationError;
     std::optional<std::string> text = decodeBody(*data, encoding, charset, serializationError);
-    // A single space or no text at all (say, only a byte-order mark) holds no JSON, and no error.
-    if (text && (text->empty() || *text == " "))
+    // A single space or no text at all (say, only a byte-order mark, which decoding from UTF-8
+    // keeps and from UTF-16 drops) holds no JSON, and no error.
+    if (text && isBlank(*text))
         return {};
     if (text)
         object = NSJSONSerialization::JSONObjectWithData(*text, readingOptions_, &serializationError);

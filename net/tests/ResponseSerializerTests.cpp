@@ -34,6 +34,7 @@ TEST(ResponseSerializer, JsonBodiesByContentTypeCharsetAndContent)
         { "blank", "application/json", " ", Value(), std::nullopt },
         { "empty", "application/json", "", Value(), std::nullopt },
         { "empty once decoded", "application/json; charset=utf-16", "\xff\xfe", Value(), std::nullopt },
+        { "only a UTF-8 mark", "application/json", "\xEF\xBB\xBF", Value(), std::nullopt },
         { "not text", "application/json", "{\xff\xfe}", Value(), NSURLErrorCannotDecodeContentData },
         { "not GBK", "text/html; charset=GBK", "{\xff\xff}", Value(), NSURLErrorCannotDecodeContentData },
         { "other type", "application/octet-stream", "{\"a\":1}", Value(), NSURLErrorCannotDecodeContentData },

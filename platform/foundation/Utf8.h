@@ -10,6 +10,9 @@
 
 namespace foundation::utf8 {
 
+// The byte-order mark as UTF-8 bytes: at the start of a text it only says the text is UTF-8.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // Decodes the scalar value at s[i] and advances i past it. Rejects overlong forms, surrogates,
 // values above U+10FFFF and truncated sequences (nullopt, i unchanged).
 std::optional<char32_t> decode(std::string_view s, std::size_t& i);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Utf8.h"
 #include "platform/foundation/ValueBuilder.h"
 #include "platform/persistence/JSONScanner.h"
 
@@ -93,12 +94,16 @@ NSErrorRef readError(const std::string& what, std::size_t offset, std::size_t li
         }));
 }
 
-void report(NSErrorRef* error, std::string_view text, bool allowFragments, simdjson::error_code code)
+// `skipped` bytes (a byte-order mark) came before `text` on its first line: the error's place is
+// counted in the data as given.
+void report(
+    NSErrorRef* error, std::string_view text, std::size_t skipped, bool allowFragments, simdjson::error_code code)
 {
     if (!error)
         return;
     if (auto problem = persistence::json::findProblem(text, allowFragments)) {
-        *error = readError(problem->what, problem->offset, problem->line, problem->column);
+        std::size_t column = problem->column + (problem->line == 1 ? skipped : 0);
+        *error = readError(problem->what, problem->offset + skipped, problem->line, column);
         return;
     }
     // Well-formed to the scanner: a number out of range, or a limit of the parser.
@@ -123,10 +128,11 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
 {
     const bool allowFragments = options & NSJSONReadingAllowFragments;
     // A leading byte-order mark only says the text is UTF-8: it is no part of the JSON.
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
+    using foundation::utf8::kByteOrderMark;
+    const std::size_t skipped = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    text.remove_prefix(skipped);
     if (text.empty()) {
-        report(error, text, allowFragments, simdjson::EMPTY);
+        report(error, text, skipped, allowFragments, simdjson::EMPTY);
         return {};
     }
     auto& parser = threadParser();
@@ -140,11 +146,11 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view text, std::uint64
         }
     }
     if (code != simdjson::SUCCESS) {
-        report(error, text, allowFragments, code);
+        report(error, text, skipped, allowFragments, code);
         return {};
     }
     if (!allowFragments && root.type() != element_type::ARRAY && root.type() != element_type::OBJECT) {
-        report(error, text, false, code);
+        report(error, text, skipped, false, code);
         return {};
     }
     Value result;

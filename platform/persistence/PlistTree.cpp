@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/foundation/Utf8.h"
 #include "platform/persistence/TextChecks.h"
 
 namespace persistence::plist {
@@ -28,7 +29,7 @@ bool startsWith(const Bytes& data, std::string_view prefix)
 // Where the first non-blank byte is, past a UTF-8 byte-order mark.
 std::size_t firstSignificantByte(const Bytes& data)
 {
-    std::size_t i = startsWith(data, "\xEF\xBB\xBF") ? 3 : 0;
+    std::size_t i = startsWith(data, foundation::utf8::kByteOrderMark) ? foundation::utf8::kByteOrderMark.size() : 0;
     while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
         ++i;
     return i;

@@ -133,7 +133,13 @@ TEST(JSONReading, OneLeadingByteOrderMarkIsIgnored)
     const std::string mark = "\xEF\xBB\xBF";
     EXPECT_EQ(read(mark + R"({"status": 1})")["status"].integerValue(), 1);
     EXPECT_EQ(read(mark + "7", NSJSONReadingAllowFragments).integerValue(), 7);
-    EXPECT_EQ(problemOf(mark), "Unable to parse empty data around line 1, column 1.");
+    // An error's place is counted in the data as given, mark included.
+    EXPECT_EQ(problemOf(mark), "Unable to parse empty data around line 1, column 4.");
+    EXPECT_EQ(problemOf(mark + "[x]"), "Invalid value around line 1, column 5.");
+    EXPECT_EQ(problemOf(mark + "[1,\n x]"), "Invalid value around line 2, column 2.");
+    NSErrorRef error;
+    read(mark + "[x]", 0, &error);
+    EXPECT_EQ(error->userInfo()[NSJSONSerializationErrorIndex].integerValue(), 4);
     EXPECT_FALSE(problemOf(mark + mark + "[1]").empty());
     EXPECT_FALSE(problemOf("[1]" + mark).empty());
 }
