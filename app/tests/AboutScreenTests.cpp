@@ -180,5 +180,25 @@ TEST_F(AboutScreenTest, BothBaseScreensSetUpTheBarThroughTheScreensOwnSetNav)
     EXPECT_EQ(noBack->setNavCalls, 1);
 }
 
+// Which releases keep a screen from lying under the bars: with a back button from 7.0 on,
+// without one before 8.0.
+TEST_F(AboutScreenTest, EachBaseScreenRestrictsItsLayoutEdgesOnItsOwnReleases)
+{
+    constexpr UIRectEdge restricted = UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight;
+    const std::tuple<const char*, bool, bool> cases[] = { { "6.1", false, true }, { "7.0", true, true },
+        { "8.0", true, false } };
+    for (const auto& [version, withBackRestricts, noBackRestricts] : cases) {
+        SCOPED_TRACE(version);
+        UIDevice::currentDevice()->setSystemVersion(version);
+        auto withBack = std::make_shared<DDYPPartentsController>();
+        auto noBack = std::make_shared<YZXNoBackControlller>();
+        withBack->view();
+        noBack->view();
+        EXPECT_EQ(withBack->edgesForExtendedLayout() == restricted, withBackRestricts);
+        EXPECT_EQ(noBack->edgesForExtendedLayout() == restricted, noBackRestricts);
+    }
+    uikit::resetDeviceProfile();
+}
+
 } // namespace
 } // namespace app::test
