@@ -26,15 +26,43 @@ struct Outcome {
     WIDownloadCompletion completion()
     {
         return [this](UIImageRef got, std::optional<Bytes>, std::shared_ptr<NSError> failure, bool done) {
-            std::lock_guard lock(mutex);
-            if (done) {
-                image = got;
-                error = failure;
-                finished = true;
+            {
+                std::lock_guard lock(mutex);
+                if (done) {
+                    image = got;
+                    error = failure;
+                }
+                ++calls;
             }
-            ++calls;
+            // The last touch: whoever waits for it may let the outcome go at once.
+            if (done)
+                finished = true;
         };
     }
+};
+
+// Counts the stop notifications of the operations it watches, and of no others: a download of an
+// earlier test may still post its own. Observes for its lifetime, on the main thread.
+class StopCounter {
+public:
+    StopCounter()
+        : observer_(NSNotificationCenter::defaultCenter()->addObserverForName(WIImageDownloadStopNotification, nullptr,
+            nullptr, [this](const std::shared_ptr<NSNotification>& notification) {
+                if (std::find(watched_.begin(), watched_.end(), notification->object()) != watched_.end())
+                    ++count_;
+            }))
+    {
+    }
+    ~StopCounter() { NSNotificationCenter::defaultCenter()->removeObserver(observer_.get()); }
+    StopCounter(const StopCounter&) = delete;
+    StopCounter& operator=(const StopCounter&) = delete;
+    void watch(NSObjectRef operation) { watched_.push_back(std::move(operation)); }
+    int count() const { return count_; }
+
+private:
+    std::vector<NSObjectRef> watched_;
+    int count_ = 0;
+    NSObjectRef observer_;
 };
 
 class WIImageDownloaderTest : public image_test::ServerTest {
@@ -94,15 +122,14 @@ TEST_F(WIImageDownloaderTest, RequestsForOneURLShareOneTransferAndCancelOneByOne
 TEST_F(WIImageDownloaderTest, CancellingTheLastRequesterStopsTheTransferSilently)
 {
     auto gate = heldImage("/c.png", 8);
-    std::atomic<int> stops { 0 };
-    auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
-        WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });
+    StopCounter stops;
     Outcome& cancelled = start("/c.png");
-    ASSERT_TRUE(server.waitForRequests(1));
     auto operation = token->operation();
+    stops.watch(operation);
+    ASSERT_TRUE(server.waitForRequests(1));
     ASSERT_TRUE(image_test::waitFor([&] { return operation->isExecuting(); }));
     token->cancel();
-    ASSERT_TRUE(image_test::waitFor([&] { return operation->isFinished() && stops == 1; }));
+    ASSERT_TRUE(image_test::waitFor([&] { return operation->isFinished() && stops.count() == 1; }));
     EXPECT_TRUE(operation->isCancelled());
     gate->open();
     EXPECT_EQ(downloader->requesterCount(*url("/c.png")), 0u);
@@ -112,7 +139,6 @@ TEST_F(WIImageDownloaderTest, CancellingTheLastRequesterStopsTheTransferSilently
     ASSERT_TRUE(finish(fresh));
     EXPECT_TRUE(fresh.image);
     EXPECT_EQ(cancelled.calls, 0);
-    NSNotificationCenter::defaultCenter()->removeObserver(observer.get());
 }
 
 TEST_F(WIImageDownloaderTest, NeverRunsMoreThanTheLimit)
@@ -179,10 +205,13 @@ TEST_F(WIImageDownloaderTest, StatusAndBodyFailuresAreReported)
     server.on("/empty", Reply(200, "").contentType("image/png"));
     server.on("/text", Reply::text("not an image"));
     server.on("/same", Reply(304));
-    std::atomic<int> stops { 0 };
-    auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
-        WIImageDownloadStopNotification, nullptr, nullptr, [&](const auto&) { ++stops; });
-    Outcome &empty = start("/empty"), &text = start("/text"), &same = start("/same");
+    StopCounter stops;
+    Outcome& empty = start("/empty");
+    stops.watch(token->operation());
+    Outcome& text = start("/text");
+    stops.watch(token->operation());
+    Outcome& same = start("/same");
+    stops.watch(token->operation());
     ASSERT_TRUE(finish(empty) && finish(text) && finish(same));
     ASSERT_TRUE(empty.error && text.error);
     EXPECT_EQ(empty.error->domain(), WIImageErrorDomain);
@@ -192,8 +221,7 @@ TEST_F(WIImageDownloaderTest, StatusAndBodyFailuresAreReported)
     EXPECT_FALSE(same.image);
     EXPECT_FALSE(same.error);
     EXPECT_EQ(same.calls, 1);
-    ASSERT_TRUE(image_test::waitFor([&] { return stops == 3; }));
-    NSNotificationCenter::defaultCenter()->removeObserver(observer.get());
+    ASSERT_TRUE(image_test::waitFor([&] { return stops.count() == 3; }));
 }
 
 TEST_F(WIImageDownloaderTest, ProgressiveDownloadsDeliverPartialImagesFirst)
