@@ -187,6 +187,7 @@ void WIImageDownloaderOperation::cancel()
     {
         std::lock_guard lock(lock_);
         if (runLoop_) {
+            cancelAsked_ = true;
             auto me = self();
             runLoop_->performBlock([me] { me->cancelInternalAndStop(); });
             return;
@@ -320,6 +321,11 @@ void WIImageDownloaderOperation::connectionDidReceiveResponse(
 void WIImageDownloaderOperation::connectionDidReceiveData(
     const std::shared_ptr<NSURLConnection>& connection, const Bytes& data)
 {
+    if (cancelAsked_) {
+        // The handed cancel, done here: it comes later and finds the operation finished.
+        cancelInternalAndStop();
+        return;
+    }
     std::int64_t received = 0;
     WIDownloadProgress progress;
     bool partial = false;

@@ -120,6 +120,9 @@ private:
     // Read without the lock, so that asking an operation its state never waits on it.
     std::atomic<bool> executing_ { false };
     std::atomic<bool> finished_ { false };
+    // Set by a cancel handed to the run loop: pieces already at hand reach the data callback
+    // back to back, before the loop gets to the handed cancel, so that callback cancels first.
+    std::atomic<bool> cancelAsked_ { false };
     bool responseFromCached_ = true;
     std::int64_t expectedSize_ = 0;
     std::size_t width_ = 0;

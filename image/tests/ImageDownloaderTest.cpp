@@ -247,6 +247,48 @@ TEST_F(WIImageDownloaderTest, ProgressiveDownloadsDeliverPartialImagesFirst)
     EXPECT_FALSE(partialOffMain);
 }
 
+// Pieces already at hand reach the operation back to back, with no turn of its run loop between
+// them: a cancel must still stop a progressive download before it decodes the next piece, and
+// free its slot, rather than decode on until the body ends.
+TEST_F(WIImageDownloaderTest, ACancelledProgressiveDownloadDecodesNoFurtherPieces)
+{
+    downloader->setMaxConcurrentDownloads(1);
+    const std::string body = image_test::noisyPngBody(400);
+    auto allSent = std::make_shared<Gate>(); // opened once all but the last piece are written
+    server.on("/noisy.png",
+        Reply(200)
+            .contentType("image/png")
+            .body(body.size(),
+                [body, allSent](std::uint64_t offset, std::size_t max) {
+                    if (offset + max >= body.size())
+                        allSent->open();
+                    return body.substr(offset, max);
+                })
+            .trickle(16 << 10, std::chrono::milliseconds(0)));
+    server.on("/small.png", image_test::imageReply(image_test::pngBody(4, 4)));
+    StopCounter stops;
+    std::shared_ptr<WIImageDownloadToken> noisy;
+    int partials = 0, finals = 0; // on the main thread
+    noisy = downloader->downloadImageWithURL(url("/noisy.png"), WIDownloadProgressive, {},
+        [&](UIImageRef image, std::optional<Bytes>, std::shared_ptr<NSError>, bool finished) {
+            finals += finished ? 1 : 0;
+            if (finished || !image || ++partials != 2)
+                return;
+            // The operation waits for this partial: when it goes on, the rest is in its socket.
+            ASSERT_TRUE(allSent->waitFor(std::chrono::seconds(10)));
+            noisy->operation()->cancel();
+        });
+    stops.watch(noisy->operation());
+    ASSERT_TRUE(image_test::waitFor([&] { return noisy->operation()->isFinished() && stops.count() == 1; }));
+    EXPECT_TRUE(noisy->operation()->isCancelled());
+    EXPECT_LE(partials, 3) << "partial images decoded after the cancel: " << partials - 2;
+    EXPECT_EQ(finals, 0);
+    Outcome& next = start("/small.png");
+    ASSERT_TRUE(finish(next));
+    EXPECT_TRUE(next.image);
+    EXPECT_EQ(stops.count(), 1);
+}
+
 // An operation whose run loop is stopped before the transfer ends, as an outside stop would.
 class StoppedEarlyOperation : public WIImageDownloaderOperation {
 public:

@@ -33,6 +33,21 @@ inline std::string pngBody(std::size_t width, std::size_t height, int seed = 0)
     return std::string(png.begin(), png.end());
 }
 
+// An opaque square of pseudo-random pixels: it compresses little, so its body comes in many pieces.
+inline std::string noisyPngBody(std::size_t side)
+{
+    Bytes pixels(side * side * 4);
+    unsigned state = 12345;
+    for (auto& byte : pixels) {
+        state = state * 1103515245u + 12345u;
+        byte = std::uint8_t(state >> 16);
+    }
+    CGImageRef noise = CGImageCreate(
+        side, side, 8, 32, side * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaNoneSkipFirst, std::move(pixels));
+    Bytes png = UIImagePNGRepresentation(UIImage::imageWithCGImage(noise));
+    return std::string(png.begin(), png.end());
+}
+
 inline std::string jpegBody(std::size_t width, std::size_t height)
 {
     Bytes jpeg = UIImageJPEGRepresentation(makeImage(width, height, false), 0.9);
