@@ -35,10 +35,11 @@ int usage()
     return 2;
 }
 
-// The JSON of a UDP report datagram (two length bytes, "UF", the text); none for another datagram.
+// The JSON of a UDP report datagram (two length bytes, "UF", the JSON object); none for another
+// datagram, such as an address request (which is framed alike but holds binary fields).
 std::optional<std::string> udpReportText(const Bytes& datagram)
 {
-    if (datagram.size() < 4 || datagram[2] != 'U' || datagram[3] != 'F')
+    if (datagram.size() < 5 || datagram[2] != 'U' || datagram[3] != 'F' || datagram[4] != '{')
         return std::nullopt;
     return std::string(datagram.begin() + 4, datagram.end());
 }
