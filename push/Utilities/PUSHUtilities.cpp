@@ -14,6 +14,7 @@
 #include "platform/foundation/NSDateFormatter.h"
 #include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSUserDefaults.h"
+#include "platform/persistence/PreferredLanguages.h"
 #include "platform/sysconfig/SCNetworkReachability.h"
 #include "platform/threading/Dispatch.h"
 #include "platform/threading/NSNotificationCenter.h"
@@ -337,7 +338,7 @@ std::string PUSHAppVersionName()
 
 std::string PUSHPreferredLanguage()
 {
-    Value languages = NSUserDefaults::standardUserDefaults()->objectForKey("AppleLanguages");
+    Value languages = NSUserDefaults::standardUserDefaults()->objectForKey(persistence::kAppleLanguagesKey);
     if (!languages.isArray() || languages.count() == 0 || !languages[0].isString())
         return "-1";
     return languages[0].asString();

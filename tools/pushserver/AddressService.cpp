@@ -117,6 +117,17 @@ std::vector<DiscoveryRequest> AddressService::requests() const
     return requests_;
 }
 
+std::vector<std::string> AddressService::reports() const
+{
+    std::vector<std::string> texts;
+    for (const Bytes& datagram : datagrams()) {
+        if (datagram.size() < 5 || datagram[2] != 'U' || datagram[3] != 'F' || datagram[4] != '{')
+            continue;
+        texts.emplace_back(datagram.begin() + 4, datagram.end());
+    }
+    return texts;
+}
+
 std::size_t AddressService::answeredCount() const
 {
     std::lock_guard lock(mutex_);

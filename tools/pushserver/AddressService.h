@@ -51,6 +51,9 @@ public:
     std::vector<Bytes> datagrams() const;
     // The well-formed address requests among them.
     std::vector<DiscoveryRequest> requests() const;
+    // The JSON texts of the UDP reports among them (two length bytes, "UF", a JSON object); an
+    // address request, framed alike but holding binary fields, is none.
+    std::vector<std::string> reports() const;
     std::size_t answeredCount() const;
 
 private:

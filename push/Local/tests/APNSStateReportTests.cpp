@@ -37,8 +37,8 @@ TEST_F(APNSState, TypesFromSettingsFromVersionEightElseFromRemoteTypesSentOnceLo
     loggedIn();
     // The datagram's framing and the identity in it are the session tests' part.
     ASSERT_TRUE(waitFor([&] { return sink.datagrams().size() == 1; }));
-    const Bytes datagram = sink.datagrams()[0];
-    const Value body = PUSHJSONObject(Bytes(datagram.begin() + std::min<std::size_t>(4, datagram.size()), datagram.end()));
+    const std::string report = sink.reports().at(0);
+    const Value body = PUSHJSONObject(Bytes(report.begin(), report.end()));
     EXPECT_EQ(body["apns_state"].integerValue(), 5);
     EXPECT_EQ(body["platform"].asString(), "iOS");
 }

@@ -167,9 +167,8 @@ TEST_P(ServiceDeviceFacts, TheAPNsStateAndTheDeviceReportAreTheDevicesAsTheAppLa
     ASSERT_TRUE(fromEight || testing_support::runUntil([&] { return app->isRegisteredForRemoteNotifications(); }));
     launch();
     const auto apnsState = [&] {
-        for (const Bytes& datagram : sink.datagrams()) {
-            auto json = datagram.begin() + std::min<std::size_t>(4, datagram.size());
-            Value body = PUSHJSONObject(Bytes(json, datagram.end()));
+        for (const std::string& report : sink.reports()) {
+            Value body = PUSHJSONObject(Bytes(report.begin(), report.end()));
             if (body.contains("apns_state"))
                 return body["apns_state"].integerValue();
         }

@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,21 +34,12 @@ int usage()
     return 2;
 }
 
-// The JSON of a UDP report datagram (two length bytes, "UF", the JSON object); none for another
-// datagram, such as an address request (which is framed alike but holds binary fields).
-std::optional<std::string> udpReportText(const Bytes& datagram)
-{
-    if (datagram.size() < 5 || datagram[2] != 'U' || datagram[3] != 'F' || datagram[4] != '{')
-        return std::nullopt;
-    return std::string(datagram.begin() + 4, datagram.end());
-}
-
 // Pushes `message` once, after the first login the server answers, and reports what arrives.
 void watch(pushserver::PushServer& server, const pushserver::AddressService& service, const std::string& message,
     const std::atomic<bool>& stopping)
 {
     std::size_t seenFrames = 0;
-    std::size_t seenDatagrams = 0;
+    std::size_t seenReports = 0;
     const std::uint64_t messageId = static_cast<std::uint64_t>(std::time(nullptr)) * 1000;
     bool pushed = false;
     while (!stopping) {
@@ -63,10 +53,9 @@ void watch(pushserver::PushServer& server, const pushserver::AddressService& ser
                 std::printf("pushed message %llu\n", static_cast<unsigned long long>(messageId));
             }
         }
-        auto datagrams = service.datagrams();
-        for (; seenDatagrams < datagrams.size(); ++seenDatagrams)
-            if (auto report = udpReportText(datagrams[seenDatagrams]))
-                std::printf("udp report %s\n", report->c_str());
+        auto reports = service.reports();
+        for (; seenReports < reports.size(); ++seenReports)
+            std::printf("udp report %s\n", reports[seenReports].c_str());
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
