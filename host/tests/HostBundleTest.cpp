@@ -34,6 +34,8 @@ TEST_F(HostBundle, InfoPlistNamesTheAppAndEveryImageTheAppNamesComesAtTheScreens
     ASSERT_NE(bundle, nullptr);
     EXPECT_EQ(bundle->bundleIdentifier().value_or(""), "com.quillmark.app");
     EXPECT_EQ(bundle->objectForInfoDictionaryKey("CFBundleName").stringValue(), "Quillmark");
+    EXPECT_EQ(bundle->objectForInfoDictionaryKey("CFBundleExecutable").stringValue(), "quillmark")
+        << "the requests' User-Agent names the app by its executable";
     EXPECT_EQ(bundle->objectForInfoDictionaryKey("CFBundleDevelopmentRegion").stringValue(), "zh_CN")
         << "the platform's own titles read in Chinese";
 

@@ -304,6 +304,36 @@ bool SCNetworkReachabilityGetFlags(const SCNetworkReachabilityRef& target, SCNet
     return true;
 }
 
-std::optional<std::vector<std::string>> CNCopySupportedInterfaces() { return std::nullopt; }
+namespace {
+std::mutex wifiMutex;
+std::optional<std::vector<sysconfig::WiFiInterface>> injectedWiFi; // guarded by wifiMutex
+}
 
-std::optional<std::map<std::string, std::string>> CNCopyCurrentNetworkInfo(const std::string&) { return std::nullopt; }
+void sysconfig::injectWiFiInterfaces(std::optional<std::vector<WiFiInterface>> interfaces)
+{
+    std::lock_guard lock(wifiMutex);
+    injectedWiFi = std::move(interfaces);
+}
+
+std::optional<std::vector<std::string>> CNCopySupportedInterfaces()
+{
+    std::lock_guard lock(wifiMutex);
+    if (!injectedWiFi)
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (const auto& wifi : *injectedWiFi)
+        names.push_back(wifi.name);
+    return names;
+}
+
+std::optional<std::map<std::string, std::string>> CNCopyCurrentNetworkInfo(const std::string& interfaceName)
+{
+    std::lock_guard lock(wifiMutex);
+    if (!injectedWiFi)
+        return std::nullopt;
+    for (const auto& wifi : *injectedWiFi) {
+        if (wifi.name == interfaceName)
+            return wifi.networkInfo;
+    }
+    return std::nullopt;
+}

@@ -111,9 +111,24 @@ void UIApplication::registerForRemoteNotificationTypes(UIRemoteNotificationType 
     registerForRemoteNotifications();
 }
 
+void UIApplication::unregisterForRemoteNotifications()
+{
+    registeredRemote_ = false;
+    remoteTypes_ = 0;
+}
+
+std::shared_ptr<UIUserNotificationSettings> UIApplication::currentUserNotificationSettings() const
+{
+    std::lock_guard lock(settingsMutex_);
+    return settings_;
+}
+
 void UIApplication::registerUserNotificationSettings(const std::shared_ptr<UIUserNotificationSettings>& settings)
 {
-    settings_ = settings;
+    {
+        std::lock_guard lock(settingsMutex_);
+        settings_ = settings;
+    }
     remoteTypes_ = settings ? settings->types() : 0;
     std::weak_ptr<UIApplication> weak = sharedAs<UIApplication>();
     uikit::performOnMainSoon([weak, settings] {
@@ -238,9 +253,11 @@ void UIApplication::reset()
     orientation_ = UIInterfaceOrientationPortrait;
     openedURLs_.clear();
     canOpen_ = nullptr;
-    registeredRemote_ = false;
-    remoteTypes_ = 0;
-    settings_.reset();
+    unregisterForRemoteNotifications();
+    {
+        std::lock_guard lock(settingsMutex_);
+        settings_.reset();
+    }
     token_.clear();
     for (int i = 0; i < 32; ++i)
         token_.push_back(static_cast<std::uint8_t>(0xA0 + i));

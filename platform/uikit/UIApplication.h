@@ -4,6 +4,7 @@
 // launches the delegate and runs the main loop (or a runner the host installs).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -167,14 +168,16 @@ public:
     void setCanOpenURLHandler(std::function<bool(const NSURL&)> handler) { canOpen_ = std::move(handler); }
 
     // Remote notifications: the answer reaches the delegate on the main loop's next turn,
-    // with the simulated token, or the error set through the seam.
+    // with the simulated token, or the error set through the seam. There is no permission
+    // prompt here: the types and the settings the app registers count at once. The
+    // registration state may be read from any thread.
     void registerForRemoteNotifications();
     void registerForRemoteNotificationTypes(UIRemoteNotificationType types);
-    void unregisterForRemoteNotifications() { registeredRemote_ = false; }
+    void unregisterForRemoteNotifications();
     bool isRegisteredForRemoteNotifications() const { return registeredRemote_; }
-    UIRemoteNotificationType enabledRemoteNotificationTypes() const { return registeredRemote_ ? remoteTypes_ : 0; }
+    UIRemoteNotificationType enabledRemoteNotificationTypes() const { return remoteTypes_; }
     void registerUserNotificationSettings(const std::shared_ptr<UIUserNotificationSettings>& settings);
-    std::shared_ptr<UIUserNotificationSettings> currentUserNotificationSettings() const { return settings_; }
+    std::shared_ptr<UIUserNotificationSettings> currentUserNotificationSettings() const;
     void setSimulatedDeviceToken(Bytes token) { token_ = std::move(token); registrationError_.reset(); }
     void setRemoteRegistrationError(NSErrorRef error) { registrationError_ = std::move(error); }
 
@@ -215,8 +218,9 @@ private:
     UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
     std::vector<std::string> openedURLs_;
     std::function<bool(const NSURL&)> canOpen_;
-    bool registeredRemote_ = false;
-    UIRemoteNotificationType remoteTypes_ = 0;
+    std::atomic<bool> registeredRemote_ = false;
+    std::atomic<UIRemoteNotificationType> remoteTypes_ = 0;
+    mutable std::mutex settingsMutex_; // guards settings_
     std::shared_ptr<UIUserNotificationSettings> settings_;
     Bytes token_;
     NSErrorRef registrationError_;

@@ -10,6 +10,7 @@
 #include <litehtml/litehtml.h>
 
 #include "platform/graphics/Text.h"
+#include "platform/persistence/PreferredLanguages.h"
 
 namespace uikit::web {
 namespace {
@@ -385,10 +386,14 @@ public:
         media.monochrome = 0;
         media.resolution = 96;
     }
+    // The user's first preferred language: "zh-CN" lays pages out as language "zh", culture "CN".
     void get_language(litehtml::tstring& language, litehtml::tstring& culture) const override
     {
-        language = "zh";
-        culture = "CN";
+        const auto languages = persistence::preferredLanguages();
+        const std::string first = languages.empty() ? "" : languages.front();
+        const auto dash = first.find('-');
+        language = first.substr(0, dash);
+        culture = dash == std::string::npos ? "" : first.substr(dash + 1);
     }
 
 private:
@@ -428,6 +433,10 @@ WebDocument::WebDocument(std::string_view html, std::optional<NSURL> baseURL, Im
 {
     std::string text = boundedHTML(html);
     container_->document = litehtml::document::createFromUTF8(text.c_str(), container_.get(), &container_->context_);
+    // Styles for a language (":lang()") follow the user's; litehtml asks for the language only
+    // here, and only of a page that has media-dependent style sheets.
+    if (container_->document)
+        container_->document->lang_changed();
 }
 
 WebDocument::~WebDocument()

@@ -189,14 +189,27 @@ std::string PUSHMobileCountryCode()
     return carrierField(&PUSHCarrier::mobileCountryCode);
 }
 
+// A value of the current network information of the first interface the platform lists.
+static std::string currentWifiValue(const std::string& key)
+{
+    auto interfaces = CNCopySupportedInterfaces();
+    if (!interfaces || interfaces->empty())
+        return "Not Found";
+    auto info = CNCopyCurrentNetworkInfo(interfaces->front());
+    if (!info)
+        return "Not Found";
+    auto found = info->find(key);
+    return found == info->end() ? "Not Found" : found->second;
+}
+
 std::string PUSHCurrentWifiBSSID()
 {
-    return deviceEnvironment().wifiBSSID.value_or("Not Found");
+    return currentWifiValue("BSSID");
 }
 
 std::string PUSHCurrentWifiSSID()
 {
-    return deviceEnvironment().wifiSSID.value_or("Not Found");
+    return currentWifiValue("SSID");
 }
 
 unsigned PUSHCarrierType(const std::string& carrierName)
@@ -276,14 +289,14 @@ std::string PUSHHardwareMachine()
     return buffer;
 }
 
+// This platform's main screen always offers a scale, so the texts of a screen without one
+// ("320*480", "1024x768") never come up.
 std::string PUSHScreenResolution()
 {
-    DeviceEnvironment environment = deviceEnvironment();
-    if (!environment.isPhone)
-        return environment.screenScale ? "2048x1536" : "1024x768";
-    if (!environment.screenScale)
-        return "320*480";
-    double h = environment.screenHeightPoints * *environment.screenScale;
+    if (UIDevice::currentDevice()->userInterfaceIdiom() != UIUserInterfaceIdiomPhone)
+        return "2048x1536";
+    auto screen = UIScreen::mainScreen();
+    double h = screen->bounds().size.height * screen->scale();
     if (h <= 480)
         return "320x480";
     if (h <= 960)

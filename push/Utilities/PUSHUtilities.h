@@ -72,15 +72,10 @@ inline constexpr std::int32_t kStatusNotReachable = 0;
 inline constexpr std::int32_t kStatusWiFi = 2;
 inline constexpr std::int32_t kStatusWWAN = 3;
 
-// What the device offers; the defaults are what this platform has (no carrier, no Wi-Fi
-// facts, a phone screen of 320 x 568 points at scale 2).
+// What the device offers that the platform has no interface for: the carrier (none here).
+// The screen, the idiom and the Wi-Fi facts are the platform's, read when asked.
 struct DeviceEnvironment {
     std::optional<PUSHCarrier> carrier;
-    std::optional<std::string> wifiSSID;
-    std::optional<std::string> wifiBSSID;
-    bool isPhone = true;
-    std::optional<double> screenScale = 2.0;
-    double screenHeightPoints = 568;
 };
 void setDeviceEnvironment(DeviceEnvironment environment);
 DeviceEnvironment deviceEnvironment();

@@ -10,38 +10,13 @@
 #include "platform/persistence/NSBundle.h"
 #include "platform/persistence/NSFileManager.h"
 #include "platform/persistence/NSPropertyListSerialization.h"
+#include "testing/LocaleEnvironment.h"
 #include "testing/TempHome.h"
 
+using testing_support::LocaleEnvironment;
 using testing_support::TempHome;
 
 namespace {
-
-// Sets the locale variables for one test and puts the old ones back.
-class LocaleEnvironment {
-public:
-    explicit LocaleEnvironment(const char* lang)
-    {
-        for (auto& [name, old] : saved_) {
-            if (const char* value = std::getenv(name))
-                old = value;
-            ::unsetenv(name);
-        }
-        if (lang)
-            ::setenv("LANG", lang, 1);
-    }
-    ~LocaleEnvironment()
-    {
-        for (auto& [name, old] : saved_) {
-            if (old)
-                ::setenv(name, old->c_str(), 1);
-            else
-                ::unsetenv(name);
-        }
-    }
-
-private:
-    std::pair<const char*, std::optional<std::string>> saved_[3] = { { "LANGUAGE", {} }, { "LC_ALL", {} }, { "LANG", {} } };
-};
 
 void writeTable(const std::string& bundle, const std::string& relative, const Value& strings, NSPropertyListFormat format)
 {

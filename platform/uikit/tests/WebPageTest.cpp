@@ -1,7 +1,9 @@
 // Web pages drawn: a loopback page's text and its picture on screen, the laid-out height as the
-// scroll size, links that ask the delegate before they load, and bounded layout of bad pages.
+// scroll size, links that ask the delegate before they load, bounded layout of bad pages, and
+// the page language that follows the user's.
 #include "WebFixture.h"
 
+#include "testing/LocaleEnvironment.h"
 #include "testing/httpserver/TestServer.h"
 
 namespace {
@@ -153,6 +155,18 @@ TEST(WebPageBounds, GarbageAndDeeplyNestedPagesLayOutAndDraw)
             kCGImageAlphaPremultipliedFirst);
         document.draw(context, { { 0, 0 }, { 320, 480 } });
         EXPECT_FALSE(document.linkAt({ 10, 10 }));
+    }
+}
+
+// (The layout engine asks for the language only of pages with a media query.)
+TEST(WebPageLanguage, PagesAreLaidOutInTheUsersFirstLanguage)
+{
+    const std::string html = "<style>@media screen { p { color: red } } body { margin: 0 } div { height: 10px }"
+                             " div:lang(en) { height: 50px } div:lang(zh) { height: 70px }</style><div></div>";
+    for (const auto& [lang, height] : { std::pair("en_US.UTF-8", 50.0), std::pair("zh_CN.UTF-8", 70.0) }) {
+        testing_support::LocaleEnvironment locale(lang);
+        uikit::web::WebDocument document(html, std::nullopt, nullptr);
+        EXPECT_EQ(document.layout(320, 480).height, height) << lang;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/persistence/NSUserDefaults.h"
 #include "platform/persistence/PreferredLanguages.h"
+#include "platform/sysconfig/SCNetworkReachability.h"
 #include "platform/uikit/UIScreen.h"
 #include "push/Utilities/PUSHLog.h"
 #include "push/Utilities/PUSHUtilities.h"
@@ -27,6 +28,7 @@ protected:
         PUSHLog::removeAllLoggers();
         PUSHLog::flushLog();
         setDeviceEnvironment({});
+        sysconfig::injectWiFiInterfaces(std::nullopt);
         uikit::resetDeviceProfile();
         setReachabilityStatusProvider(nullptr);
         setServerClockCorrection(0);
@@ -47,8 +49,11 @@ TEST_F(PushUtilities, DeviceFactsLanguageAndAppVersionFallBackWhenMissing)
 
     DeviceEnvironment present;
     present.carrier = PUSHCarrier { "中国联通", std::nullopt, "460" };
-    present.wifiSSID = "home";
     setDeviceEnvironment(present);
+    // The first interface the platform lists is the one asked.
+    sysconfig::injectWiFiInterfaces(std::vector<sysconfig::WiFiInterface> {
+        { "en0", std::map<std::string, std::string> { { "SSID", "home" } } },
+        { "en1", std::map<std::string, std::string> { { "SSID", "other" }, { "BSSID", "aa:bb" } } } });
     UIDevice::currentDevice()->setSystemVersion("7.1");
     EXPECT_EQ(facts(), (std::vector<std::string> { "中国联通", "-1", "460", "home", "Not Found", "7.1" }));
     UIDevice::currentDevice()->setSystemVersion("");
@@ -79,19 +84,16 @@ TEST_F(PushUtilities, NetworkTypeAndStatusNames)
         EXPECT_EQ(PUSHNetworkStatusName(code), names[code + 1]) << code;
 }
 
-TEST_F(PushUtilities, ScreenResolutionByIdiomAndScale)
+TEST_F(PushUtilities, ScreenResolutionIsTheMainScreensByIdiom)
 {
-    const std::tuple<double, std::optional<double>, bool, const char*> cases[] = {
-        { 568, 2.0, true, "640x1136" }, { 480, 2.0, true, "640x960" }, { 480, 1.0, true, "320x480" },
-        { 480, std::nullopt, true, "320*480" }, { 480, std::nullopt, false, "1024x768" },
+    const std::tuple<double, double, UIUserInterfaceIdiom, const char*> cases[] = {
+        { 568, 2, UIUserInterfaceIdiomPhone, "640x1136" }, { 480, 2, UIUserInterfaceIdiomPhone, "640x960" },
+        { 480, 1, UIUserInterfaceIdiomPhone, "320x480" }, { 1024, 2, UIUserInterfaceIdiomPad, "2048x1536" },
     };
-    for (const auto& [height, scale, phone, expected] : cases) {
-        DeviceEnvironment e;
-        e.screenHeightPoints = height;
-        e.screenScale = scale;
-        e.isPhone = phone;
-        setDeviceEnvironment(e);
-        EXPECT_EQ(PUSHScreenResolution(), expected);
+    for (const auto& [height, scale, idiom, expected] : cases) {
+        UIScreen::mainScreen()->configure({ 320, height }, scale);
+        UIDevice::currentDevice()->setUserInterfaceIdiom(idiom);
+        EXPECT_EQ(PUSHScreenResolution(), expected) << height << " points at scale " << scale;
     }
 }
 
