@@ -92,22 +92,18 @@ SCNetworkReachabilityFlags routeFlags(const sockaddr* address, socklen_t length)
 // How many targets are scheduled now (for tests).
 std::size_t scheduledTargetCount();
 
+// A Wi-Fi interface and the information of the network it is on ("SSID", "BSSID"), if any.
+struct WiFiInterface {
+    std::string name;
+    std::optional<std::map<std::string, std::string>> networkInfo;
+};
+// The captive-network functions below report these interfaces, in order, from now on (nullopt:
+// none again, as this platform knows).
+void injectWiFiInterfaces(std::optional<std::vector<WiFiInterface>> interfaces);
+
 } // namespace sysconfig
 
 // Captive-network information: this platform knows no Wi-Fi interface, so both answer none
 // unless a test names some (sysconfig::injectWiFiInterfaces).
 std::optional<std::vector<std::string>> CNCopySupportedInterfaces();
 std::optional<std::map<std::string, std::string>> CNCopyCurrentNetworkInfo(const std::string& interfaceName);
-
-namespace sysconfig {
-
-// A Wi-Fi interface and the information of the network it is on ("SSID", "BSSID"), if any.
-struct WiFiInterface {
-    std::string name;
-    std::optional<std::map<std::string, std::string>> networkInfo;
-};
-// The captive-network functions report these interfaces, in order, from now on (nullopt: none
-// again, as this platform knows).
-void injectWiFiInterfaces(std::optional<std::vector<WiFiInterface>> interfaces);
-
-} // namespace sysconfig

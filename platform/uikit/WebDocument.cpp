@@ -389,8 +389,7 @@ public:
     // The user's first preferred language: "zh-CN" lays pages out as language "zh", culture "CN".
     void get_language(litehtml::tstring& language, litehtml::tstring& culture) const override
     {
-        const auto languages = persistence::preferredLanguages();
-        const std::string first = languages.empty() ? "" : languages.front();
+        const std::string first = persistence::preferredLanguages().front(); // never empty
         const auto dash = first.find('-');
         language = first.substr(0, dash);
         culture = dash == std::string::npos ? "" : first.substr(dash + 1);
